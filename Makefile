@@ -1,0 +1,43 @@
+# Two entry points: `make run` and `make test`. Both install what is missing,
+# configure and build first.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: all bootstrap configure build run test bench asan tsan clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+configure: bootstrap $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/quorvel
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD_DIR)/bench/quorvel_bench
+
+# Sanitizer builds of the core tests.
+asan: bootstrap
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=address -DQUORVEL_GUI=OFF
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+tsan: bootstrap
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF
+	cmake --build build-tsan -j $(JOBS)
+	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L tsan
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,0 +1,115 @@
+// The outside half of the four 8-bit ports: what the world puts on each pin.
+//
+// Every port line has an output latch (the P0-P3 SFR byte, owned by the chip
+// state) and an external level kept here. Each line also has an input
+// setting: "0" or "1" (driven low or high from outside), "NC" (not connected:
+// the pin reads back its own latch) or "Pulse"/"Analog". Modules drive lines
+// through `drivePin`/`releasePin`; the I/O window sets input settings.
+//
+// Pins are indexed port * 8 + bit (P1.0 = 8, P3.2 = 26). Port bytes are packed
+// into one 32-bit word, port 0 in bits 0-7, so a byte read combines latch and
+// level with two masks instead of a loop over the 32 lines.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+// A port line named in module settings: port in the high nibble, bit in the
+// low three bits (P2.5 = 0x25). Where a fixed level is allowed, 0x40 is "+5V"
+// and 0x41 (or anything above) is "GND".
+using PinRef = uint8_t;
+constexpr PinRef kPinPlus5V = 0x40;
+constexpr PinRef kPinGnd = 0x41;
+
+constexpr int pinIndex(PinRef ref) { return ((ref >> 4) & 3) * 8 + (ref & 7); }
+constexpr PinRef pinRefFromIndex(int index) { return PinRef(((index / 8) << 4) | (index % 8)); }
+
+// "P%1d.%1d", or "+5V" / "GND" for the fixed levels.
+std::string pinRefName(PinRef ref);
+
+// Cleaning applied when a module's window or dialog opens: bits 3 and 7 are
+// cleared, and a value still above 0x40 keeps only its bit number.
+PinRef cleanPinRef(PinRef ref);
+
+// Cleaning for fields that may hold a fixed level (LED commons, LCD control
+// lines): "+5V" stays, every "GND" code becomes 0x41, the rest is cleaned as
+// above. (The plain rule would turn GND, 0x41, into P0.1.)
+PinRef cleanFixedLevelPinRef(PinRef ref);
+
+enum PinInputSetting : uint8_t {
+    kInput0 = 0,
+    kInput1 = 1,
+    kInputNC = 2,
+    kInputPulse = 3, // "Pulse" on counter/interrupt pins, "Analog" on P1.0/P1.1
+};
+
+// One-shot requests raised by the I/O window's pulse buttons, taken and
+// cleared by the timer and interrupt logic.
+enum PulseRequest : uint8_t {
+    kPulseT0 = 0x01,
+    kPulseT1 = 0x02,
+    kPulseT2 = 0x04,
+    kPulseInt0 = 0x08,
+    kPulseInt1 = 0x10,
+    kPulseT2ex = 0x20,
+};
+
+struct PinState {
+    std::array<uint8_t, 32> setting{}; // PinInputSetting per pin index
+    uint32_t levels = 0;               // PinLevels, port n in bits 8n..8n+7
+    uint32_t ncMask = 0;               // bit n set while setting[n] is "NC"
+    uint8_t pulseRequests = 0;         // PulseRequest bits
+
+    uint8_t portLevels(int port) const { return uint8_t(levels >> (port * 8)); }
+    bool level(int index) const { return (levels >> index) & 1u; }
+
+    // Sets one pin's input setting and keeps the "NC" mask in step. Does not
+    // touch the level; use `applySettings` or the drive/release calls for that.
+    void setSetting(int index, uint8_t value);
+
+    // Bit read of a port line: the latch bit for an "NC" pin, else the level.
+    bool readBit(int index, uint32_t latches) const {
+        uint32_t source = ((ncMask >> index) & 1u) ? latches : levels;
+        return (source >> index) & 1u;
+    }
+
+    // Byte read of a port: every "NC" line of all four ports first takes its
+    // latch bit as its level; then the port's level byte is the result.
+    uint8_t readPort(int port, uint32_t latches) {
+        levels = (levels & ~ncMask) | (latches & ncMask);
+        return uint8_t(levels >> (port * 8));
+    }
+
+    // For every pin: "0" and "Pulse" clear the level, "1" sets it, "NC" copies
+    // the latch bit.
+    void applySettings(uint32_t latches);
+
+    // A module drives the line: the level follows, and the input setting
+    // becomes "1" or "0" so the I/O window and later reads agree.
+    void drivePin(int index, bool high) {
+        uint32_t bit = 1u << index;
+        levels = high ? (levels | bit) : (levels & ~bit);
+        setting[index] = high ? kInput1 : kInput0;
+        ncMask &= ~bit;
+    }
+
+    // A module lets go of an open-drain line (IIC): it reads its latch again.
+    void releasePin(int index, uint32_t latches) {
+        uint32_t bit = 1u << index;
+        levels = (levels & ~bit) | (latches & bit);
+        setting[index] = kInputNC;
+        ncMask |= bit;
+    }
+
+    // Sets the external level without changing the input setting (sliders,
+    // keys that keep their "NC"/"Pulse" setting).
+    void setLevel(int index, bool high) {
+        uint32_t bit = 1u << index;
+        levels = high ? (levels | bit) : (levels & ~bit);
+    }
+};
+
+} // namespace quorvel

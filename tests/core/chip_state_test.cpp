@@ -1,0 +1,263 @@
+// Access paths of the chip state: code/direct/stored/bit/external reads and
+// writes with their SFR side effects, port reads against input settings, the
+// EEPROM and overlap paths, and Reset CPU.
+#include "core/chip_state.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+struct RecordingEvents : ChipEvents {
+    int scon = 0, spcr = 0;
+    void sconWritten() override { ++scon; }
+    void spcrWritten() override { ++spcr; }
+};
+
+ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0, bool eeprom = false) {
+    ChipState chip;
+    chip.allocate(codeLimit, xdataLimit, eeprom);
+    chip.reset();
+    return chip;
+}
+
+} // namespace
+
+TEST(ChipState, CodeSpaceIsBoundedByTheCodeLimit) {
+    ChipState chip = makeChip(0x0FFF);
+    chip.writeCode(0x0FFF, 0x12);
+    chip.writeCode(0x1234, 0x55);
+    EXPECT_EQ(chip.readCode(0x0FFF), 0x12);
+    EXPECT_EQ(chip.readCode(0x1234), 0xFF);
+    EXPECT_EQ(chip.code.size(), 0x1000u);
+
+    // A 64K configuration holds all 65536 bytes, not 0.
+    ChipState full = makeChip(0xFFFF, 0xFFFF);
+    EXPECT_EQ(full.code.size(), 65536u);
+    EXPECT_EQ(full.xdata.size(), 65536u);
+    full.writeCode(0xFFFF, 0xAB);
+    EXPECT_EQ(full.readCode(0xFFFF), 0xAB);
+}
+
+TEST(ChipState, ResetSetsTheDocumentedValuesAndKeepsMemory) {
+    ChipState chip = makeChip(0x0FFF, 0x07FF);
+    chip.iram[0x30] = 0x5A;
+    chip.xdata[5] = 0x77;
+    chip.cycles = 1234;
+    chip.pc = 0x0456;
+    chip.sfr(sfr::TMOD) = 0x21;
+    chip.sfr(sfr::ACC) = 0x99;
+    chip.side.serialReceiveBuffer = 0x42;
+    chip.pins.setLevel(8, true);
+    chip.periph.irq.acceptance = Acceptance::InService;
+    chip.reset();
+    EXPECT_EQ(chip.pc, 0);
+    EXPECT_EQ(chip.sfr(sfr::SP), 0x07);
+    EXPECT_EQ(chip.sfr(sfr::P0), 0xFF);
+    EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
+    EXPECT_EQ(chip.sfr(sfr::P2), 0xFF);
+    EXPECT_EQ(chip.sfr(sfr::P3), 0xFF);
+    EXPECT_EQ(chip.sfr(sfr::PSW), 0x01);
+    EXPECT_EQ(chip.sfr(sfr::TMOD), 0x00);
+    EXPECT_EQ(chip.sfr(sfr::ACC), 0x00);
+    EXPECT_EQ(chip.side.serialReceiveBuffer, 0);
+    EXPECT_EQ(chip.iram[0x30], 0x5A);
+    EXPECT_EQ(chip.xdata[5], 0x77);
+    EXPECT_EQ(chip.cycles, 1234u);
+    EXPECT_TRUE(chip.pins.level(8));
+    EXPECT_EQ(chip.periph.irq.acceptance, Acceptance::Accepting);
+}
+
+TEST(ChipState, DirectReadsAndWritesCarryTheSfrSideEffects) {
+    ChipState chip = makeChip();
+    RecordingEvents events;
+    chip.events = &events;
+
+    // SBUF: the write starts a transmission; a read returns the receive buffer.
+    chip.side.serialReceiveBuffer = 0x33;
+    chip.writeDirect(sfr::SBUF, 0x41);
+    EXPECT_EQ(chip.sfr(sfr::SBUF), 0x41);
+    EXPECT_EQ(chip.periph.serial.txState, 1);
+    EXPECT_EQ(chip.periph.serial.txBits, 8);
+    EXPECT_EQ(chip.readDirect(sfr::SBUF), 0x33);
+
+    // SCON and SPCR notify; a bit write to them does not.
+    chip.writeDirect(sfr::SCON, 0x50);
+    chip.writeDirect(sfr::SPCR, 0x50);
+    chip.writeBit(sfr::SCON + 1, true);
+    EXPECT_EQ(events.scon, 1);
+    EXPECT_EQ(events.spcr, 1);
+    EXPECT_EQ(chip.sfr(sfr::SCON), 0x52);
+
+    // Read-modify-write paths bypass every side effect.
+    chip.writeStored(sfr::SBUF, 0x10);
+    chip.writeStored(sfr::SCON, 0x00);
+    EXPECT_EQ(events.scon, 1);
+    EXPECT_EQ(chip.readStored(sfr::SBUF), 0x10);
+
+    // Addresses below 0x80 are RAM; an unnamed SFR address is plain storage.
+    chip.writeDirect(0x7F, 0x11);
+    chip.writeDirect(0xFF, 0x22);
+    EXPECT_EQ(chip.iram[0x7F], 0x11);
+    EXPECT_EQ(chip.readDirect(0xFF), 0x22);
+    EXPECT_EQ(chip.iram[0xFF], 0x00);
+}
+
+TEST(ChipState, SpdrTransfersAndWriteCollision) {
+    ChipState chip = makeChip();
+    chip.sfr(sfr::SPCR) = sfr::bits::SPE | sfr::bits::MSTR;
+    chip.writeDirect(sfr::SPDR, 0xA5);
+    EXPECT_EQ(chip.sfr(sfr::SPDR), 0xA5);
+    EXPECT_EQ(chip.side.spiTransmitShadow, 0xA5);
+    EXPECT_EQ(chip.periph.spi.state, 1);
+
+    // A second write during the transfer only sets WCOL.
+    chip.writeDirect(sfr::SPDR, 0x5A);
+    EXPECT_EQ(chip.sfr(sfr::SPDR), 0xA5);
+    EXPECT_EQ(chip.sfr(sfr::SPSR), sfr::bits::WCOL);
+
+    // Reading SPDR returns the receive buffer and clears SPSR.
+    chip.side.spiReceiveBuffer = 0x3C;
+    chip.sfr(sfr::SPSR) = 0xC0;
+    EXPECT_EQ(chip.readDirect(sfr::SPDR), 0x3C);
+    EXPECT_EQ(chip.sfr(sfr::SPSR), 0x00);
+
+    // Without MSTR the byte is stored but no transfer starts.
+    ChipState slave = makeChip();
+    slave.writeDirect(sfr::SPDR, 0x11);
+    EXPECT_EQ(slave.periph.spi.state, 0);
+    EXPECT_EQ(slave.sfr(sfr::SPDR), 0x11);
+}
+
+TEST(ChipState, WmconReadsOnlyTheReadyBit) {
+    ChipState chip = makeChip(0x1FFF, 0, true);
+    chip.sfr(sfr::WMCON) = sfr::bits::EEMEN | sfr::bits::WDTEN | 0xE0;
+    EXPECT_EQ(chip.readDirect(sfr::WMCON), 0x02); // ready flag
+    chip.eepromReady = 0;
+    EXPECT_EQ(chip.readDirect(sfr::WMCON), 0x00);
+    chip.sfr(sfr::WMCON) |= sfr::bits::WDTRST;
+    EXPECT_EQ(chip.readDirect(sfr::WMCON), 0x02);
+}
+
+TEST(ChipState, BitAddressesMapToRamAndSfrBytes) {
+    ChipState chip = makeChip();
+    chip.writeBit(0x07, true);
+    EXPECT_EQ(chip.iram[0x20], 0x80);
+    chip.writeBit(0x7F, true);
+    EXPECT_EQ(chip.iram[0x2F], 0x80);
+    chip.writeBit(0xE7, true);
+    EXPECT_EQ(chip.acc(), 0x80);
+    chip.writeBit(0xD7, true);
+    EXPECT_TRUE(chip.psw() & sfr::bits::CY);
+    EXPECT_TRUE(chip.readBit(0xD7));
+    chip.writeBit(0xE7, 2); // value modulo 2
+    EXPECT_EQ(chip.acc(), 0x00);
+    chip.writeBit(0xF1, true);
+    EXPECT_EQ(chip.sfr(sfr::B), 0x02);
+    // 0xF9 is bit 1 of the byte at 0xF8, not of anything at 0xF9.
+    chip.writeBit(0xF9, true);
+    EXPECT_EQ(chip.sfr(0xF8), 0x02);
+    EXPECT_EQ(chip.sfr(0xF9), 0x00);
+}
+
+TEST(ChipState, PortReadsFollowTheInputSettings) {
+    ChipState chip = makeChip();
+    // P1.0 on input "0", the rest "1": byte and bit reads see the pins.
+    for (int i = 8; i < 16; ++i) chip.pins.setSetting(i, kInput1);
+    chip.pins.setSetting(8, kInput0);
+    chip.pins.applySettings(chip.portLatches());
+    EXPECT_EQ(chip.readDirect(sfr::P1), 0xFE);
+    EXPECT_FALSE(chip.readBit(0x90));
+    // Read-modify-write works on the latch: ORL P1,#0 leaves 0xFF.
+    chip.writeStored(sfr::P1, chip.readStored(sfr::P1) | 0x00);
+    EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
+    EXPECT_TRUE(chip.readLatchBit(0x90));
+
+    // P1.3 on "NC" reads back the latch, by byte and by bit.
+    chip.pins.setSetting(8, kInput1);
+    chip.pins.setSetting(11, kInputNC);
+    chip.pins.applySettings(chip.portLatches());
+    chip.writeDirect(sfr::P1, 0xF7);
+    EXPECT_EQ(chip.readDirect(sfr::P1), 0xF7);
+    EXPECT_FALSE(chip.readBit(0x93));
+    chip.writeDirect(sfr::P1, 0xFF);
+    EXPECT_EQ(chip.readDirect(sfr::P1), 0xFF);
+    EXPECT_TRUE(chip.readBit(0x93));
+
+    // A pin on "0" reads 0 whatever its latch holds.
+    chip.pins.setSetting(12, kInput0);
+    chip.pins.applySettings(chip.portLatches());
+    EXPECT_FALSE(chip.readBit(0x94));
+    EXPECT_EQ(chip.readDirect(sfr::P1) & 0x10, 0);
+
+    // A byte read of one port refreshes the "NC" lines of all four.
+    chip.pins.setSetting(0, kInputNC); // P0.0
+    chip.sfr(sfr::P0) = 0x01;
+    chip.pins.setLevel(0, false);
+    chip.readDirect(sfr::P3);
+    EXPECT_TRUE(chip.pins.level(0));
+}
+
+TEST(ChipState, IndirectAccessNeverReachesTheSfrs) {
+    ChipState chip = makeChip();
+    chip.iram[0x90] = 0;
+    // MOV R0,#90h; MOV @R0,#5 writes RAM 0x90, not P1.
+    chip.reg(0) = 0x90;
+    chip.iram[chip.reg(0)] = 5;
+    EXPECT_EQ(chip.iram[0x90], 5);
+    EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
+    // Register banks follow RS1:RS0.
+    chip.sfr(sfr::PSW) = 0x18;
+    chip.reg(7) = 0x42;
+    EXPECT_EQ(chip.iram[0x1F], 0x42);
+}
+
+TEST(ChipState, ExternalDataPaths) {
+    // No external data memory: reads 0xFF, writes dropped.
+    ChipState none = makeChip();
+    none.writeXdata(0x10, 0x12);
+    EXPECT_EQ(none.readXdata(0x10), 0xFF);
+
+    ChipState chip = makeChip(0x1FFF, 0x07FF);
+    chip.writeXdata(0x07FF, 0x5A);
+    chip.writeXdata(0x0800, 0x66);
+    EXPECT_EQ(chip.readXdata(0x07FF), 0x5A);
+    EXPECT_EQ(chip.readXdata(0x0800), 0xFF);
+
+    // Inside the overlap window MOVX reaches program memory.
+    chip.overlapEnabled = true;
+    chip.overlapStart = 0x0100;
+    chip.overlapEnd = 0x01FF;
+    chip.writeCode(0x0100, 0xC3);
+    EXPECT_EQ(chip.readXdata(0x0100), 0xC3);
+    chip.writeXdata(0x0101, 0x99);
+    EXPECT_EQ(chip.readCode(0x0101), 0x99);
+    EXPECT_EQ(chip.xdata[0x0101], 0x00);
+    EXPECT_EQ(chip.readXdata(0x0200), 0x00);
+}
+
+TEST(ChipState, OnChipEepromPath) {
+    ChipState chip = makeChip(0x1FFF, 0x0FFF, true);
+    chip.cycleTimeUs = 1.0f;
+    chip.sfr(sfr::WMCON) = sfr::bits::EEMEN;
+    // EEMEN without EEMWE: the write is dropped, the EEPROM is still read.
+    chip.writeXdata(0x07FF, 0x12);
+    EXPECT_EQ(chip.eeprom[0x07FF], 0xFF);
+    EXPECT_EQ(chip.readXdata(0x07FF), 0xFF);
+    EXPECT_EQ(chip.eepromReady, 2);
+    // With EEMWE the byte is written and the device turns busy for 2500 us.
+    chip.sfr(sfr::WMCON) |= sfr::bits::EEMWE;
+    chip.writeXdata(0x07FF, 0x12);
+    EXPECT_EQ(chip.eeprom[0x07FF], 0x12);
+    EXPECT_EQ(chip.eepromReady, 0);
+    EXPECT_EQ(chip.periph.eepromCountdown, 2500);
+    // 0x0800 is past the EEPROM: external data memory.
+    chip.writeXdata(0x0800, 0x34);
+    EXPECT_EQ(chip.xdata[0x0800], 0x34);
+    // Without EEMEN MOVX reaches external data memory.
+    chip.sfr(sfr::WMCON) = 0;
+    chip.writeXdata(0x0010, 0x56);
+    EXPECT_EQ(chip.xdata[0x0010], 0x56);
+    EXPECT_EQ(chip.eeprom[0x0010], 0xFF);
+}
