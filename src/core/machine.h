@@ -5,6 +5,7 @@
 
 #include "core/chip_state.h"
 #include "core/device.h"
+#include "modules/module_state.h"
 
 namespace quorvel {
 
@@ -12,6 +13,7 @@ struct Machine {
     DeviceSelection selection;
     DeviceProfile profile;
     ChipState chip;
+    ModuleState modules;
 };
 
 // Start-up order after the device dialog: apply the device, reset the chip,
