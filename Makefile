@@ -37,7 +37,7 @@ asan: bootstrap
 tsan: bootstrap
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF
 	cmake --build build-tsan -j $(JOBS)
-	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L tsan
+	build-tsan/core_tests --gtest_filter='RunControl*:ExecutionTime*'
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,5 +1,6 @@
 // The whole simulated machine as one copyable value: the device selection and
-// what it implies, the chip (storage, pins, on-chip peripherals). The
+// what it implies, the chip (storage, pins, on-chip peripherals) and the
+// external parts wired to it. The
 // application owns exactly one; tests build as many as they like.
 #pragma once
 
