@@ -1,0 +1,124 @@
+// Disassembly lines byte for byte in both layouts: prefixes by length, rows,
+// operand forms, names, targets, filling, upper case and the next address.
+#include "tools/disassembler.h"
+
+#include "core/chip_state.h"
+#include "tools/symbol_names.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// Pads the visible part to 39 characters and adds the 18 trailing spaces.
+std::string line(std::string visible) {
+    if (visible.size() < 39) visible.resize(39, ' ');
+    return visible + std::string(18, ' ');
+}
+
+std::string normal(uint16_t at, uint8_t op, uint8_t b1 = 0, uint8_t b2 = 0) {
+    return disassemble(at, op, b1, b2, ViewMode::Normal).text;
+}
+std::string clear(uint16_t at, uint8_t op, uint8_t b1 = 0, uint8_t b2 = 0) {
+    return disassemble(at, op, b1, b2, ViewMode::Clear).text;
+}
+
+} // namespace
+
+TEST(Disassembler, PrefixesOfBothLayoutsByLength) {
+    EXPECT_EQ(normal(0x0100, 0x80, 0xFE), line("  0100         80 FE       SJMP   0100"));
+    EXPECT_EQ(clear(0x0100, 0x80, 0xFE), line(" 0100      80 FE     SJMP   0100"));
+    EXPECT_EQ(normal(0x0000, 0xA5), line("  0000         A5          RESERVED"));
+    EXPECT_EQ(clear(0xABCD, 0x00), line(" ABCD      00        NOP"));
+    EXPECT_EQ(normal(0x1234, 0x02, 0xAB, 0xCD), line("  1234         02 AB CD    LJMP   ABCD"));
+    EXPECT_EQ(clear(0x1234, 0x90, 0x00, 0x7f), line(" 1234      90 00 7F  MOV    DPTR,#007F"));
+    // A line longer than 39 characters is not cut.
+    EXPECT_EQ(normal(0x0100, 0xB6, 0x12, 0x02),
+              "  0100         B6 12 02    CJNE   @R0,#12,0105" + std::string(18, ' '));
+    // The mnemonic starts in the documented column of each layout.
+    EXPECT_EQ(normal(0, 0x04).find("INC"), kNormalMnemonicColumn);
+    EXPECT_EQ(clear(0, 0x04).find("INC"), kClearMnemonicColumn);
+    EXPECT_EQ(kNormalViewHeader.find("Mnemonics"), kNormalMnemonicColumn);
+    EXPECT_EQ(kClearViewHeader.find("Mnemonics"), kClearMnemonicColumn);
+}
+
+TEST(Disassembler, OperandFormsAndTargets) {
+    // Page address from the next instruction: AJMP at 07FE lands in page 0800.
+    EXPECT_EQ(normal(0x07FE, 0x01, 0x23), line("  07FE         01 23       AJMP   0823"));
+    EXPECT_EQ(normal(0x0100, 0xF1, 0x10), line("  0100         F1 10       ACALL  0710"));
+    // Relative: 80 is -128, 7F is +127, carry into the high byte.
+    EXPECT_EQ(normal(0x0100, 0x80, 0x80), line("  0100         80 80       SJMP   0082"));
+    EXPECT_EQ(normal(0x0100, 0x80, 0x7F), line("  0100         80 7F       SJMP   0181"));
+    EXPECT_EQ(normal(0x00F0, 0xD5, 0x30, 0x20), line("  00F0         D5 30 20    DJNZ   30,0113"));
+    EXPECT_EQ(normal(0x0000, 0x80, 0xFE - 4), line("  0000         80 FA       SJMP   FFFC"));
+    // Destination first for MOV direct,direct.
+    EXPECT_EQ(normal(0, 0x85, 0xA0, 0x30), line("  0000         85 A0 30    MOV    30,P2"));
+    EXPECT_EQ(normal(0, 0x75, 0x90, 0xff), line("  0000         75 90 FF    MOV    P1,#FF"));
+    EXPECT_EQ(normal(0, 0x74, 0x3f), line("  0000         74 3F       MOV    A,#3F"));
+    EXPECT_EQ(normal(0, 0x8F, 0x30), line("  0000         8F 30       MOV    30,R7"));
+    EXPECT_EQ(normal(0, 0x86, 0x81), line("  0000         86 81       MOV    SP,@R0"));
+    EXPECT_EQ(normal(0, 0xF5, 0xE0), line("  0000         F5 E0       MOV    ACC,A"));
+    EXPECT_EQ(normal(0, 0x52, 0xF0), line("  0000         52 F0       ANL    B,A"));
+    EXPECT_EQ(normal(0, 0x92, 0x97), line("  0000         92 97       MOV    P1.7,C"));
+    EXPECT_EQ(normal(0, 0xB0, 0xD7), line("  0000         B0 D7       ANL    C,/CY"));
+    EXPECT_EQ(normal(0x10, 0x20, 0xC8, 0x00), line("  0010         20 C8 00    JB     CP/RL2,0013"));
+    EXPECT_EQ(normal(0, 0xB5, 0x99, 0x80), line("  0000         B5 99 80    CJNE   A,SBUF,FF83"));
+    EXPECT_EQ(normal(0, 0x43, 0x0a, 0x5a), line("  0000         43 0A 5A    ORL    0A,#5A"));
+    EXPECT_EQ(normal(0, 0xE0), line("  0000         E0          MOVX   A,@DPTR"));
+    EXPECT_EQ(normal(0, 0x73), line("  0000         73          JMP    @A+DPTR"));
+}
+
+TEST(Disassembler, NamesOfDirectAddressesAndBits) {
+    EXPECT_EQ(directDisplayName(0x30), "30");
+    EXPECT_EQ(directDisplayName(0x0A), "0A");
+    EXPECT_EQ(directDisplayName(0x91), "91");
+    EXPECT_EQ(directDisplayName(0xD5), "SPCR");
+    EXPECT_EQ(directDisplayName(0xF0), "B");
+    EXPECT_EQ(directDisplayName(0xF1), "F1");
+    EXPECT_EQ(directDisplayName(0xFF), "FF");
+
+    EXPECT_EQ(bitDisplayName(0x7F), "7f");
+    EXPECT_EQ(bitDisplayName(0xC0), "c0");
+    EXPECT_EQ(bitDisplayName(0x80), "P0.0");
+    EXPECT_EQ(bitDisplayName(0xB7), "P3.7");
+    EXPECT_EQ(bitDisplayName(0xE3), "ACC.3");
+    EXPECT_EQ(bitDisplayName(0xF7), "B.7");
+    EXPECT_EQ(bitDisplayName(0x8D), "TF0");
+    EXPECT_EQ(bitDisplayName(0xAD), "ad");
+    EXPECT_EQ(bitDisplayName(0xAF), "EA");
+    EXPECT_EQ(bitDisplayName(0xBC), "PS");
+    EXPECT_EQ(bitDisplayName(0xBD), "bd");
+    EXPECT_EQ(bitDisplayName(0xD1), "d1");
+    EXPECT_EQ(bitDisplayName(0xD5), "F0");
+    EXPECT_EQ(bitDisplayName(0xD6), "AC");
+    EXPECT_EQ(bitDisplayName(0xD8), "d8");
+    EXPECT_EQ(bitDisplayName(0xC9), "C/T2");
+    EXPECT_EQ(normal(0, 0xD2, 0x7F), line("  0000         D2 7F       SETB   7F"));
+    EXPECT_EQ(normal(0, 0xC2, 0xC0), line("  0000         C2 C0       CLR    C0"));
+}
+
+TEST(Disassembler, NextAddressIsNotWrappedAndReadsFfBeyondMemory) {
+    ChipState chip;
+    chip.allocate(0xFFFF, 0, false);
+    chip.code[0xFFFF] = 0x02; // LJMP with both operand bytes beyond memory
+    DisassembledLine top = disassembleAt(chip, 0xFFFF, ViewMode::Normal);
+    EXPECT_EQ(top.next, 0x10002u);
+    EXPECT_EQ(top.text, line("  FFFF         02 FF FF    LJMP   FFFF"));
+
+    ChipState small;
+    small.allocate(0x07FF, 0, false);
+    small.code[0x07FF] = 0x74;
+    DisassembledLine end = disassembleAt(small, 0x07FF, ViewMode::Clear);
+    EXPECT_EQ(end.next, 0x0801u);
+    EXPECT_EQ(end.text, line(" 07FF      74 FF     MOV    A,#FF"));
+    // Program memory just allocated is FF: MOV R7,A on every row.
+    EXPECT_EQ(disassembleAt(small, 0x0100, ViewMode::Normal).text,
+              line("  0100         FF          MOV    R7,A"));
+}
+
+TEST(Disassembler, MnemonicPartForInstructionEntry) {
+    EXPECT_EQ(mnemonicPart(normal(0x0100, 0x80, 0xFE)), "SJMP   0100");
+    EXPECT_EQ(mnemonicPart(normal(0, 0x00)), "NOP");
+    EXPECT_EQ(mnemonicPart("short"), "");
+}
