@@ -5,9 +5,20 @@
 namespace quorvel {
 
 void runModuleHooks(Machine& machine, int cycles) {
-    // The part models add their calls here in the order above.
-    (void)machine;
-    (void)cycles;
+    ModuleState& modules = machine.modules;
+    PinState& pins = machine.chip.pins;
+    const uint32_t latches = machine.chip.portLatches();
+
+    // 1. The LCD, always.
+    lcdStep(modules.lcd, modules.settings, pins, latches, cycles, machine.selection.cycleTimeUs);
+
+    // 2. IIC bus (when enabled): the EEPROM write-cycle countdown, then the
+    //    bus model. Added with the IIC EEPROM and clock models.
+
+    // 3. SPI EEPROM (when enabled). Added with the SPI EEPROM model.
+
+    // 4. The keypad, while the keyboard window is open.
+    if (modules.keypad.windowOpen) keypadHook(modules.keypad, modules.settings, pins, latches);
 }
 
 } // namespace quorvel

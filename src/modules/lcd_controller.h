@@ -1,0 +1,114 @@
+// Character LCD with a dot-matrix controller of the common 44780 kind.
+//
+// Lines: RS, R/W, E and D0-D7 as assigned in `LcdPins` (a line may also be
+// tied to "+5V" or "GND"). The model reads the port output latches after every
+// instruction and acts on each falling edge of E: RS/R/W select instruction
+// write, busy-flag/address read, data write or data read. For reads it drives
+// the data lines through the pin model (drive pin), so the program's next
+// port read sees the byte. In 4-bit mode only D4-D7 are used and a byte takes
+// two E cycles, high nibble first.
+//
+// Timing: each command and data write makes the controller busy for 40 us
+// (clear display and return home 1640 us), turned into machine cycles with the
+// selected clock; writes while busy are lost, the busy flag reads 1.
+//
+// Not modelled: the character-generator memory (user-defined characters are
+// dropped, reads from it give nothing), the S bit of entry mode (writes never
+// shift the display), the font bit beyond storing it, power-on reset timing.
+// The display memory is 128 bytes so that every 7-bit address is a valid index.
+//
+// Threads: `lcdStep` runs on the simulation thread; the window reads the
+// state when it paints.
+#pragma once
+
+#include "core/port_pins.h"
+#include "modules/module_settings.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+// `LcdDisplayFlags` bits.
+constexpr uint8_t kLcdBlink = 0x01;
+constexpr uint8_t kLcdCursor = 0x02;
+constexpr uint8_t kLcdDisplayOn = 0x04;
+constexpr uint8_t kLcdShiftWithWrite = 0x08; // S of entry mode (stored only)
+constexpr uint8_t kLcdIncrement = 0x10;      // I/D of entry mode
+constexpr uint8_t kLcdBusy = 0x80;
+
+// `LcdFunctionFlags` bits.
+constexpr uint8_t kLcdCgSelected = 0x01;  // character-generator memory selected
+constexpr uint8_t kLcdNibblePhase = 0x02; // 4-bit transfers: set = next nibble is the low one
+constexpr uint8_t kLcdFont = 0x04;        // F of function set
+constexpr uint8_t kLcdTwoLines = 0x08;    // N of function set
+constexpr uint8_t kLcdEightBit = 0x10;    // DL of function set
+
+constexpr int kLcdMemorySize = 128;
+constexpr int kLcdClearUs = 1640; // clear display, return home
+constexpr int kLcdCommandUs = 40; // every other command, data write
+
+struct LcdController {
+    // Character codes. Starts with a space at 0 and code 0 elsewhere.
+    std::array<uint8_t, kLcdMemorySize> displayMemory{0x20};
+    uint8_t addressCounter = 0; // display data address
+    uint8_t cgAddress = 0;      // 6 bits
+    uint8_t displayShift = 0;
+    uint8_t LcdDisplayFlags = kLcdIncrement;
+    uint8_t LcdFunctionFlags = kLcdEightBit;
+    int32_t busyCounter = 0;    // machine cycles left
+    bool eWasHigh = false;
+    uint8_t instructionByte = 0; // being assembled
+    uint8_t dataByte = 0;        // being assembled
+    // Counts decoded instructions and stored characters, so a window repaints
+    // when it differs from the value it last drew.
+    uint32_t changeCount = 0;
+};
+
+// The per-instruction hook, with the instruction's machine cycles.
+void lcdStep(LcdController& lcd, const ModuleSettings& settings, PinState& pins,
+             uint32_t latches, int cycles, float cycleTimeUs);
+
+// Reset CPU: the nibble phase is cleared so that a 4-bit transfer starts with
+// the high nibble again. Nothing else changes.
+void lcdResetCpu(LcdController& lcd);
+// OK of "LCD Module Setting" while the window is open: display and function
+// flags back to their initial values; memory and address counter are kept.
+void lcdResetFlags(LcdController& lcd);
+
+// Machine cycles for a busy period of `us` microseconds (truncated).
+int32_t lcdBusyCycles(int us, float cycleTimeUs);
+// Storage index of a display data address: with two lines, 0x40 and above
+// are stored 24 lower (0x40-0x67 at 40-79).
+int lcdStorageIndex(uint8_t address, bool twoLines);
+
+// ---- what the window draws
+
+struct LcdGeometry {
+    int rows;
+    int columns;
+    std::array<uint8_t, 4> rowStart; // first display address of each row
+    int width, height;               // window size in pixels
+    const char* title;
+};
+const LcdGeometry& lcdGeometry(uint8_t lcdOptions);
+
+// The display address seen at a position whose unshifted address is
+// `address`, with the display shift applied.
+uint8_t lcdShiftedAddress(const LcdController& lcd, uint8_t address);
+// The character code stored for a cell of the display (shift applied).
+uint8_t lcdCellCode(const LcdController& lcd, uint8_t lcdOptions, int row, int column);
+// The glyph drawn for a code: codes below 0x20 and 0x80-0x9F as 0x20, codes
+// from 0xA0 reduced by 0x20. The glyph of code g sits in the glyph image at
+// x = ((g >> 4) - 2) * 25, y = (g & 0x0F) * 37; cells are 25 x 37 pixels.
+uint8_t lcdGlyphCode(uint8_t code);
+// One row as text: the glyph codes of its cells, all blanks while the display
+// is off.
+std::string lcdRowText(const LcdController& lcd, uint8_t lcdOptions, int row);
+// The cell whose unshifted address equals the address counter, if that cell
+// is on the display; the window draws the cursor there while the cursor bit
+// is set.
+bool lcdCursorCell(const LcdController& lcd, uint8_t lcdOptions, int& row, int& column);
+
+} // namespace quorvel
