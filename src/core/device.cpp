@@ -203,7 +203,7 @@ bool sizeButtonsEnabled(ProgramMemoryMode mode) {
 
 std::string sixthSizeLabel(DeviceKind kind, ProgramMemoryMode mode) {
     int kb = mode == ProgramMemoryMode::Both ? 64 - deviceInfo(kind).onChipKB : 64;
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%2dK", kb);
     return text;
 }

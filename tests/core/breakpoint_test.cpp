@@ -1,0 +1,113 @@
+// Breakpoint conditions: evaluation for every kind and device list, the
+// status-bar texts and the dialog's validation.
+#include "core/breakpoint.h"
+#include "core/chip_state.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+using BT = BreakpointType;
+
+namespace {
+ChipState chip() {
+    ChipState c;
+    c.allocate(0x1FFF, 0x07FF, false);
+    c.reset();
+    return c;
+}
+std::string text(const Validation& v) { return v ? v->text : std::string(); }
+} // namespace
+
+TEST(Breakpoint, RegisterListsPerDevice) {
+    auto plain = breakpointRegisters(DeviceKind::AT89C52);
+    auto dual = breakpointRegisters(DeviceKind::AT89S8252);
+    ASSERT_EQ(plain.size(), 15u);
+    ASSERT_EQ(dual.size(), 18u);
+    EXPECT_STREQ(plain[4].shortName, "DPTR");
+    EXPECT_STREQ(dual[7].name, "Data Pointer1(DPTR1)");
+    EXPECT_STREQ(plain[13].shortName, "PC");
+    EXPECT_STREQ(dual[17].shortName, "SP");
+    EXPECT_EQ(breakpointRegisters(DeviceKind::AT89S53).size(), 18u);
+    EXPECT_EQ(breakpointRegisters(DeviceKind::I8031).size(), 15u);
+}
+
+TEST(Breakpoint, EvaluatesEveryKind) {
+    ChipState c = chip();
+    const auto k52 = DeviceKind::AT89C52, k8252 = DeviceKind::AT89S8252;
+    c.sfr(sfr::DPH) = 0x12;
+    c.sfr(sfr::DPL) = 0x34;
+    c.sfr(sfr::DP1H) = 0xAB;
+    c.sfr(sfr::DP1L) = 0xCD;
+    c.sfr(sfr::PSW) = 0x08; // bank 1
+    c.iram[0x0F] = 0x77;    // R7 of bank 1
+    c.pc = 0x0456;
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0x1234, 4, 0}, k52, c));    // DPTR
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0xABCD, 7, 0}, k8252, c));  // DPTR1
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0x77, 12, 0}, k52, c));     // R7, bank 1
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0x77, 15, 0}, k8252, c));   // R7 on the longer list
+    EXPECT_FALSE(breakpointHolds({BT::Register, 0, 0x77, 13, 0}, k8252, c));  // R5 there
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0x0456, 13, 0}, k52, c));   // PC
+    EXPECT_TRUE(breakpointHolds({BT::Register, 0, 0x07, 14, 0}, k52, c));     // SP
+    c.iram[0x30] = 5;
+    EXPECT_TRUE(breakpointHolds({BT::InternalMemory, 0x30, 5, 0, 0}, k52, c));
+    c.xdata[0x100] = 0x42;
+    EXPECT_TRUE(breakpointHolds({BT::ExternalMemory, 0x100, 0x42, 0, 0}, k52, c));
+    EXPECT_TRUE(breakpointHolds({BT::ExternalMemory, 0x900, 0xFF, 0, 0}, k52, c)); // beyond limit
+    c.sfr(sfr::PSW) = sfr::bits::CY;
+    EXPECT_TRUE(breakpointHolds({BT::Flag, 0, 1, 0, 1}, k52, c));  // CY = 1
+    EXPECT_TRUE(breakpointHolds({BT::Flag, 0, 0, 0, 3}, k52, c));  // OV = 0
+    c.iram[0x2F] = 0x80;
+    EXPECT_TRUE(breakpointHolds({BT::MemoryBit, 0x7F, 1, 0, 0}, k52, c));
+    EXPECT_FALSE(breakpointHolds({BT::MemoryBit, 0x7E, 1, 0, 0}, k52, c));
+    EXPECT_FALSE(breakpointHolds({}, k52, c));
+}
+
+TEST(Breakpoint, StatusTexts) {
+    const auto k = DeviceKind::AT89C52;
+    EXPECT_EQ(breakpointStatusText({}, k), "No Breakpoint Set");
+    EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x1234, 4, 0}, k), "Break if DPTR = 1234H");
+    EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x5, 0, 0}, k), "Break if ACC = 05H");
+    EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x5, 2, 0}, DeviceKind::AT89S53),
+              "Break if DP0H = 05H");
+    EXPECT_EQ(breakpointStatusText({BT::InternalMemory, 0x30, 5, 0, 0}, k),
+              "Break if Int Mem (30H) = 05H");
+    EXPECT_EQ(breakpointStatusText({BT::ExternalMemory, 0x1F00, 0xAA, 0, 0}, k),
+              "Break if Ext Mem (1F00H) = AAH");
+    EXPECT_EQ(breakpointStatusText({BT::Flag, 0, 1, 0, 1}, k), "Break if Flag CY = 1");
+    EXPECT_EQ(breakpointStatusText({BT::MemoryBit, 0x20, 1, 0, 0}, k),
+              "Break if  Mem Bit 20H = 1");
+
+    BreakpointCondition ext{BT::ExternalMemory, 0x10, 1, 0, 0};
+    dropUnavailableBreakpoint(ext, true);
+    EXPECT_EQ(ext.type, BT::ExternalMemory);
+    dropUnavailableBreakpoint(ext, false);
+    EXPECT_EQ(ext.type, BT::None);
+}
+
+TEST(Breakpoint, DialogValidation) {
+    const auto k = DeviceKind::AT89C52;
+    BreakpointCondition c;
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, -1, "", "12", k, c)),
+              "No Register was Selected");
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, 0, "", "123", k, c)), "Illegal Data.");
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, 0, "", "G1", k, c)), "Illegal Data.");
+    EXPECT_FALSE(acceptBreakpointDialog(BT::Register, 4, "", "1234", k, c)); // DPTR takes 16 bits
+    EXPECT_EQ(c.data, 0x1234);
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::InternalMemory, -1, "ZZ", "1", k, c)),
+              "Illegal Address.");
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::InternalMemory, -1, "30", "", k, c)),
+              "Illegal Data.");
+    EXPECT_FALSE(acceptBreakpointDialog(BT::ExternalMemory, -1, "1f00", "aa", k, c));
+    EXPECT_EQ(c.address, 0x1F00);
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::Flag, -1, "", "1", k, c)), "No Flag was Selected");
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::Flag, 1, "", "2", k, c)), "Illegal Data.");
+    EXPECT_EQ(text(acceptBreakpointDialog(BT::MemoryBit, -1, "80", "1", k, c)),
+              "Illegal Address.");
+    EXPECT_EQ(acceptBreakpointDialog(BT::MemoryBit, -1, "80", "1", k, c)->title, "ERROR");
+    EXPECT_FALSE(acceptBreakpointDialog(BT::MemoryBit, -1, "7F", "0", k, c));
+    EXPECT_EQ(c, (BreakpointCondition{BT::MemoryBit, 0x7F, 0, 0, 0}));
+
+    EXPECT_TRUE(externalBreakpointAvailable(DeviceKind::I8031, false));
+    EXPECT_FALSE(externalBreakpointAvailable(DeviceKind::AT89C52, false));
+    EXPECT_TRUE(externalBreakpointAvailable(DeviceKind::AT89C52, true));
+}

@@ -1,0 +1,406 @@
+// Run control: every run mode's stop condition, single steps and step-over,
+// finish subroutine, execution-time measurement and a pause/stop stress test
+// (run under ThreadSanitizer by `make tsan`).
+#include "core/execution_time.h"
+#include "core/run_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <initializer_list>
+#include <mutex>
+
+using namespace quorvel;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Records the simulation thread's notices and lets the test wait for them,
+// the way the GUI queues them to its own thread.
+class Notices : public RunEvents {
+public:
+    enum class Kind { Ended, Continue };
+    struct Notice {
+        Kind kind;
+        uint64_t generation;
+        StopReason reason;
+    };
+
+    void runEnded(uint64_t generation, StopReason reason) override {
+        push({Kind::Ended, generation, reason});
+    }
+    void stepOverContinues(uint64_t generation) override {
+        push({Kind::Continue, generation, StopReason::Condition});
+    }
+    // Waits for the next notice; fails the test after two seconds.
+    Notice next() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        bool got = cv_.wait_for(lock, 2s, [this] { return !queue_.empty(); });
+        EXPECT_TRUE(got) << "no notice from the simulation thread";
+        if (!got) return {Kind::Ended, 0, StopReason::None};
+        Notice n = queue_.front();
+        queue_.erase(queue_.begin());
+        return n;
+    }
+    bool empty() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return queue_.empty();
+    }
+
+private:
+    void push(Notice n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(n);
+        cv_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<Notice> queue_;
+};
+
+Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t hz = 12000000) {
+    DeviceSelection s;
+    s.kind = kind;
+    s.frequency = hz;
+    s.cycleTimeUs = machineCycleTimeUs(hz);
+    s.codeLimit = computeCodeLimit(kind, ProgramMemoryMode::InternalOnly, 0);
+    s.xdataLimit = 0;
+    Machine m;
+    configureMachine(m, s);
+    return m;
+}
+
+void load(Machine& m, uint16_t at, std::initializer_list<uint8_t> bytes) {
+    for (uint8_t b : bytes) m.chip.writeCode(at++, b);
+}
+
+// Hands a notice back to the controller as the GUI's queued slot would.
+RunOutcome deliver(RunController& rc, const Notices::Notice& n) {
+    return n.kind == Notices::Kind::Ended ? rc.runEnded(n.generation, n.reason)
+                                          : rc.continueStepOver(n.generation);
+}
+
+} // namespace
+
+TEST(RunControl, BreakpointStopsAfterTheInstructionThatMakesItTrue) {
+    Machine m = makeMachine();
+    // 0000: NOP; NOP; MOV 30H,#05; NOP; SJMP $-1
+    load(m, 0, {0x00, 0x00, 0x75, 0x30, 0x05, 0x00, 0x80, 0xFE});
+    Notices notices;
+    RunController rc(m, notices);
+    ASSERT_FALSE(acceptBreakpointDialog(BreakpointType::InternalMemory, -1, "30", "05",
+                                        m.selection.kind, rc.breakpoint));
+    EXPECT_EQ(breakpointStatusText(rc.breakpoint, m.selection.kind), "Break if Int Mem (30H) = 05H");
+    RunOutcome started = rc.breakpointRun();
+    EXPECT_TRUE(started.started);
+    EXPECT_TRUE(rc.running());
+    RunOutcome ended = deliver(rc, notices.next());
+    EXPECT_TRUE(ended.ended);
+    EXPECT_FALSE(ended.message);
+    EXPECT_FALSE(rc.running());
+    EXPECT_EQ(m.chip.pc, 0x0005);
+    EXPECT_EQ(rc.currentAddress(), 0x0005);
+    EXPECT_EQ(m.chip.iram[0x30], 0x05);
+}
+
+TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
+    Machine m = makeMachine(DeviceKind::AT89C51);
+    Notices notices;
+    RunController rc(m, notices);
+    EXPECT_EQ(rc.breakpointRun().message->text, "Breakpoint not yet set");
+    rc.setCurrentAddress(0x2000);
+    for (RunOutcome o : {rc.go(), rc.finishSubroutine(), rc.singleStep()}) {
+        ASSERT_TRUE(o.message);
+        EXPECT_EQ(o.message->text, "PC Exceeds Maximum Program Memory");
+        EXPECT_EQ(o.message->title, "Error");
+        EXPECT_FALSE(o.started);
+    }
+    EXPECT_FALSE(rc.running());
+}
+
+TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
+    Machine m = makeMachine(DeviceKind::AT89C51);
+    load(m, 0, {0x80, 0xFE}); // SJMP $
+    Notices notices;
+    RunController rc(m, notices);
+    EXPECT_TRUE(rc.go().started);
+    // Wait (briefly pausing to look) until the worker has executed something.
+    for (int i = 0; i < 2000; ++i) {
+        {
+            auto guard = rc.pause();
+            if (m.chip.cycles > 0) break;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    RunOutcome stopped = rc.stop();
+    EXPECT_TRUE(stopped.ended);
+    EXPECT_EQ(m.chip.pc, 0);
+    EXPECT_GT(m.chip.cycles, 0u);
+    EXPECT_TRUE(notices.empty()); // a user stop sends no notice
+
+    // LJMP 3000H on a 4K device: stops at the LJMP with the message.
+    load(m, 0x10, {0x02, 0x30, 0x00});
+    rc.setCurrentAddress(0x10);
+    rc.go();
+    RunOutcome ended = deliver(rc, notices.next());
+    ASSERT_TRUE(ended.message);
+    EXPECT_EQ(ended.message->text, "PC Exceeds Maximum Program Memory");
+    EXPECT_EQ(rc.currentAddress(), 0x10);
+}
+
+TEST(RunControl, StaleNoticesAreIgnored) {
+    Machine m = makeMachine();
+    load(m, 0, {0x00, 0x80, 0xFE});
+    Notices notices;
+    RunController rc(m, notices);
+    rc.go();
+    uint64_t old = rc.thread().generation();
+    rc.stop();
+    rc.go();
+    EXPECT_EQ(rc.runEnded(old, StopReason::Condition), RunOutcome{});
+    EXPECT_TRUE(rc.running());
+    rc.stop();
+}
+
+TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
+    Machine m = makeMachine();
+    // 0000: LCALL 0010; SJMP $
+    // 0010: NOP; ACALL 0020; NOP; RET        0020: NOP; RET
+    load(m, 0x00, {0x12, 0x00, 0x10, 0x80, 0xFE});
+    load(m, 0x10, {0x00, 0x11, 0x20, 0x00, 0x22});
+    load(m, 0x20, {0x00, 0x22});
+    Notices notices;
+    RunController rc(m, notices);
+    rc.singleStep(); // into the routine
+    ASSERT_EQ(rc.currentAddress(), 0x10);
+    rc.finishSubroutine();
+    deliver(rc, notices.next());
+    EXPECT_EQ(m.chip.pc, 0x0003);
+    // Started again from inside the inner routine, it stops after its RET.
+    rc.setCurrentAddress(0x20);
+    m.chip.sfr(sfr::SP) = 0x09; // return address 0x0014 on the stack
+    m.chip.iram[0x08] = 0x14;
+    m.chip.iram[0x09] = 0x00;
+    rc.finishSubroutine();
+    deliver(rc, notices.next());
+    EXPECT_EQ(m.chip.pc, 0x0014);
+}
+
+TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
+    Machine m = makeMachine();
+    // 0000: LCALL 0010; NOP; NOP; NOP      0010: MOV A,#7; RET
+    load(m, 0x00, {0x12, 0x00, 0x10, 0x00, 0x00, 0x00});
+    load(m, 0x10, {0x74, 0x07, 0x22});
+    Notices notices;
+    RunController rc(m, notices);
+    rc.numberOfSteps = 3;
+    RunOutcome first = rc.stepOver();
+    EXPECT_TRUE(first.started); // the call runs on the simulation thread
+    auto n = notices.next();
+    ASSERT_EQ(n.kind, Notices::Kind::Continue);
+    RunOutcome rest = deliver(rc, n);
+    EXPECT_TRUE(rest.ended);
+    EXPECT_TRUE(rest.refresh);
+    EXPECT_FALSE(rc.running());
+    EXPECT_EQ(m.chip.pc, 0x0005);
+    EXPECT_EQ(rc.currentAddress(), 0x0005);
+    EXPECT_EQ(m.chip.acc(), 7);
+
+    // Two calls in a row with a count of 2: both run on the thread.
+    load(m, 0x20, {0x12, 0x00, 0x10, 0x12, 0x00, 0x10, 0x00});
+    rc.setCurrentAddress(0x20);
+    rc.numberOfSteps = 2;
+    rc.stepOver();
+    deliver(rc, notices.next());         // continue after the first call
+    auto last = notices.next();          // the second call ends the sequence
+    ASSERT_EQ(last.kind, Notices::Kind::Ended);
+    EXPECT_TRUE(deliver(rc, last).ended);
+    EXPECT_EQ(m.chip.pc, 0x0026);
+}
+
+TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
+    Machine m = makeMachine(DeviceKind::AT89C51);
+    load(m, 0, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00});
+    Notices notices;
+    RunController rc(m, notices);
+    rc.numberOfSteps = 10;
+    RunOutcome o = rc.singleStep();
+    ASSERT_TRUE(o.message);
+    EXPECT_EQ(o.message->text, "PC Exceeds Maximum Program Memory");
+    EXPECT_EQ(rc.currentAddress(), 0x0002);
+    EXPECT_EQ(m.chip.cycles, 4u); // two NOPs and the LJMP
+
+    rc.numberOfSteps = 0; // counts as one
+    rc.setCurrentAddress(0);
+    rc.singleStep();
+    EXPECT_EQ(rc.currentAddress(), 1);
+    EXPECT_EQ(rc.numberOfSteps, 1);
+}
+
+TEST(RunControl, SnapshotsCoverTheShownRanges) {
+    DeviceSelection s;
+    s.kind = DeviceKind::AT89C51;
+    s.codeLimit = 4095;
+    s.xdataLimit = 0x07FF;
+    Machine m;
+    configureMachine(m, s);
+    m.chip.xdata[0x7F0] = 0x42;
+    Notices notices;
+    RunController rc(m, notices);
+    rc.setShownExternalRange(0x07F0, 0x20);
+    rc.takeSnapshots();
+    EXPECT_EQ(rc.snapshot().iram.size(), 128u);
+    ASSERT_EQ(rc.snapshot().xdata.size(), 0x20u);
+    EXPECT_EQ(rc.snapshot().xdata[0], 0x42);
+    EXPECT_EQ(rc.snapshot().xdata[0x10], 0xFF); // beyond the limit
+}
+
+TEST(RunControl, PauseStopAndRestartUnderLoad) {
+    Machine m = makeMachine();
+    // A loop that keeps changing RAM and A: INC 30H; INC A; SJMP back.
+    load(m, 0, {0x05, 0x30, 0x04, 0x80, 0xFB});
+    Notices notices;
+    RunController rc(m, notices);
+    uint32_t steps = 0;
+    for (int i = 0; i < 2000; ++i) {
+        rc.setCurrentAddress(0);
+        ASSERT_TRUE(rc.go().started);
+        // Let the worker get going now and then, so pauses land mid-run.
+        if (i % 8 == 0) std::this_thread::sleep_for(20us);
+        {
+            auto guard = rc.pause();
+            m.chip.iram[0x40] = uint8_t(i);   // a change made between two steps
+            ASSERT_LE(m.chip.pc, 4);
+        }
+        if (i % 3 == 0) rc.resetCpu();
+        RunOutcome o = rc.stop();
+        ASSERT_TRUE(o.ended);
+        ASSERT_FALSE(rc.thread().active());
+        ASSERT_EQ(m.chip.iram[0x40], uint8_t(i));
+        steps += m.chip.iram[0x30];
+    }
+    EXPECT_TRUE(notices.empty());
+    EXPECT_GT(steps, 0u); // the worker did run between the pauses
+}
+
+TEST(RunControl, BreakpointHitWhilePausingStillStops) {
+    Machine m = makeMachine();
+    // Count R7 up; break when it reaches 0x80.
+    load(m, 0, {0x0F, 0x80, 0xFD}); // INC R7; SJMP $-1
+    Notices notices;
+    RunController rc(m, notices);
+    rc.breakpoint = {BreakpointType::Register, 0, 0x80, 12, 0}; // R7
+    rc.breakpointRun();
+    // Pause repeatedly while the worker runs into the breakpoint: a pause must
+    // never resume a run the worker has ended.
+    for (int i = 0; i < 200 && rc.thread().active(); ++i) auto guard = rc.pause();
+    RunOutcome o = deliver(rc, notices.next());
+    EXPECT_TRUE(o.ended);
+    EXPECT_EQ(m.chip.reg(7), 0x80);
+    EXPECT_EQ(m.chip.pc, 0x0001);
+}
+
+// Drives a measurement's 50 ms ticks until it finishes.
+ExecutionTimeMeasurement::Tick runToEnd(ExecutionTimeMeasurement& t) {
+    for (int i = 0; i < 400; ++i) {
+        auto tick = t.tick();
+        if (tick.finished) return tick;
+        std::this_thread::sleep_for(5ms);
+    }
+    ADD_FAILURE() << "measurement did not finish";
+    return {};
+}
+
+TEST(ExecutionTime, ValidationMessages) {
+    Machine m = makeMachine(DeviceKind::AT89C51);
+    Notices notices;
+    RunController rc(m, notices);
+    ExecutionTimeMeasurement t(rc);
+    EXPECT_EQ(t.calculate("X", "10")->text, "Illegal Starting Address");
+    EXPECT_EQ(t.calculate("0", "")->text, "Illegal Ending Address");
+    EXPECT_EQ(t.calculate("0", "1000")->text,
+              "Ending Address is Greater than Maximum Program Memory");
+    EXPECT_EQ(t.calculate("20", "10")->text, "Starting Address is Greater than Ending Address");
+    EXPECT_EQ(t.calculate("20", "10")->title, "Error");
+    EXPECT_EQ(t.state(), ExecutionTimeMeasurement::State::Ready);
+}
+
+TEST(ExecutionTime, MeasuresAndRestoresTheMachine) {
+    Machine m = makeMachine();
+    // 0000: MOV A,#1; NOP; MOV 50H,#0; ...
+    load(m, 0, {0x74, 0x01, 0x00, 0x75, 0x50, 0x00});
+    m.chip.iram[0x50] = 0x99;
+    m.chip.cycles = 777;
+    Notices notices;
+    RunController rc(m, notices);
+    rc.setCurrentAddress(0x0003);
+    {
+        ExecutionTimeMeasurement t(rc);
+        EXPECT_EQ(m.chip.cycles, 0u);
+        ASSERT_FALSE(t.calculate("0000", "0003"));
+        auto tick = runToEnd(t);
+        ASSERT_TRUE(tick.message);
+        EXPECT_EQ(tick.message->title, "Execution Time");
+        EXPECT_EQ(tick.message->text,
+                  "Number of Machine Cycles : 2\nExecution Time                   : 2.00 uSec");
+        EXPECT_EQ(t.state(), ExecutionTimeMeasurement::State::Succeeded);
+    }
+    EXPECT_EQ(m.chip.cycles, 777u);
+    EXPECT_EQ(m.chip.acc(), 0);
+    EXPECT_EQ(rc.currentAddress(), 0x0003);
+    EXPECT_EQ(rc.measureStart, 0);
+    EXPECT_EQ(rc.measureEnd, 3);
+    EXPECT_EQ(executionTimeText(1000, machineCycleTimeUs(11059200)),
+              "Number of Machine Cycles : 1000\nExecution Time                   : 1085.07 uSec");
+}
+
+TEST(ExecutionTime, CancelRestoresStateAndAddresses) {
+    Machine m = makeMachine();
+    load(m, 0, {0x05, 0x30, 0x04, 0x80, 0xFB}); // endless loop changing RAM and A
+    m.chip.iram[0x30] = 0x11;
+    Notices notices;
+    RunController rc(m, notices);
+    rc.measureStart = 0x10;
+    rc.measureEnd = 0x20;
+    {
+        ExecutionTimeMeasurement t(rc);
+        ASSERT_FALSE(t.calculate("0", "100"));
+        EXPECT_EQ(rc.measureEnd, 0x100);
+        std::this_thread::sleep_for(5ms);
+        EXPECT_FALSE(t.tick().finished);
+        t.cancel();
+    }
+    EXPECT_FALSE(rc.thread().active());
+    EXPECT_EQ(m.chip.iram[0x30], 0x11);
+    EXPECT_EQ(m.chip.acc(), 0);
+    EXPECT_EQ(rc.measureStart, 0x10);
+    EXPECT_EQ(rc.measureEnd, 0x20);
+}
+
+TEST(ExecutionTime, LeavingProgramMemoryGivesNoResult) {
+    Machine m = makeMachine(DeviceKind::AT89C51);
+    load(m, 0, {0x00, 0x02, 0x30, 0x00}); // NOP; LJMP 3000H
+    Notices notices;
+    RunController rc(m, notices);
+    ExecutionTimeMeasurement t(rc);
+    ASSERT_FALSE(t.calculate("0", "FFF"));
+    auto tick = runToEnd(t);
+    ASSERT_TRUE(tick.message);
+    EXPECT_EQ(tick.message->text, "PC Exceeds Maximum Program Memory");
+    EXPECT_EQ(t.state(), ExecutionTimeMeasurement::State::Failed);
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST(ExecutionTime, StartEqualToEndRunsAtLeastOneInstruction) {
+    Machine m = makeMachine();
+    load(m, 0, {0x00, 0x80, 0xFD}); // NOP; SJMP 0000
+    Notices notices;
+    RunController rc(m, notices);
+    ExecutionTimeMeasurement t(rc);
+    ASSERT_FALSE(t.calculate("0", "0"));
+    auto tick = runToEnd(t);
+    ASSERT_TRUE(tick.message);
+    EXPECT_EQ(tick.message->text,
+              "Number of Machine Cycles : 3\nExecution Time                   : 3.00 uSec");
+}
