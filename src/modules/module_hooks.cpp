@@ -13,9 +13,15 @@ void runModuleHooks(Machine& machine, int cycles) {
     lcdStep(modules.lcd, modules.settings, pins, latches, cycles, machine.selection.cycleTimeUs);
 
     // 2. IIC bus (when enabled): the EEPROM write-cycle countdown, then the
-    //    bus model. Added with the IIC EEPROM and clock models.
+    //    bus model.
+    if (modules.settings.iic.IicOptions & kIicEnableBus)
+        runIicBus(modules.iic, modules.settings.iic, machine.chip, cycles,
+                  machine.selection.cycleTimeUs);
 
-    // 3. SPI EEPROM (when enabled). Added with the SPI EEPROM model.
+    // 3. SPI EEPROM (when enabled).
+    if (modules.settings.spi.SpiOptions & kSpiEnableBus)
+        runSpiEeprom(modules.spiEeprom, modules.settings.spi, machine.chip, cycles,
+                     machine.selection.cycleTimeUs);
 
     // 4. The keypad, while the keyboard window is open.
     if (modules.keypad.windowOpen) keypadHook(modules.keypad, modules.settings, pins, latches);

@@ -73,6 +73,8 @@ void replaceUnavailableLines(ModuleSettings& s, uint32_t availableMask) {
         PinRef& ref = s.KeypadLines[size_t(i)];
         if (!isPortLine(ref) || unavailable(ref)) ref = 0x10;
     }
+    replaceUnavailableIicLines(s.iic, availableMask);
+    replaceUnavailableSpiLines(s.spi, availableMask);
 }
 
 // ================================================================ LED

@@ -1,7 +1,7 @@
 // What the user configured for the external parts: which port lines each part
 // is wired to and its options. Fields keep their stored names and widths, in
 // stored order per part, so that the settings files can map them byte by byte
-// (the IIC, SPI and serial-host fields join later).
+// (the IIC, SPI and serial-host fields are kept in their own structs).
 //
 // Also the rules every window and settings dialog of these parts applies when
 // it opens (cleaning of stored line codes and options), the limits the dialogs
@@ -14,6 +14,9 @@
 #pragma once
 
 #include "core/port_pins.h"
+#include "modules/iic_settings.h"
+#include "modules/serial_host_settings.h"
+#include "modules/spi_settings.h"
 
 #include <array>
 #include <cstdint>
@@ -84,6 +87,10 @@ struct ModuleSettings {
     std::array<uint8_t, 4> KeyToggle{};         // per port, bit = line: toggle key
     std::array<PinRef, 32> KeypadLines{};       // 0-3 Row1-Row4, 4-11 Column1-Column8
     std::array<KeyName, kKeyNameCount> KeyNames = defaultKeyNames();
+
+    IicSettings iic; // 7 bytes
+    SpiSettings spi; // 6 bytes
+    SerialHostSettings serialHost; // not in the settings block (application configuration only)
 
     bool operator==(const ModuleSettings&) const = default;
 };

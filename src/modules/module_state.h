@@ -3,11 +3,14 @@
 // the copyable `Machine`: plain data only.
 #pragma once
 
+#include "modules/iic_bus.h"
 #include "modules/io_levels.h"
 #include "modules/keys.h"
 #include "modules/lcd_controller.h"
 #include "modules/led_display.h"
 #include "modules/module_settings.h"
+#include "modules/serial_host.h"
+#include "modules/spi_eeprom.h"
 
 namespace quorvel {
 
@@ -18,6 +21,9 @@ struct ModuleState {
     LedDigitMemory ledDigitMemory{};
     KeypadState keypad;
     ComparatorState comparator;
+    IicState iic;            // IIC bus, EEPROM and clock
+    SpiEepromState spiEeprom;
+    SerialHostState serialHost;
 };
 
 // Reset CPU: what the parts do when the chip is reset (the LCD's 4-bit

@@ -1,0 +1,134 @@
+#include "modules/serial_host.h"
+
+#include "core/serial_port.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+namespace quorvel {
+
+namespace {
+
+std::string hexByte(uint8_t value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+// Modes 2 and 3 carry the host's ninth bit; modes 0 and 1 a valid stop bit.
+uint8_t ninthBitToSend(const SerialHostState& host, const ChipState& chip) {
+    return (chip.sfr(sfr::SCON) & sfr::bits::SM0) ? uint8_t(host.ninthBit & 1) : uint8_t(1);
+}
+
+void sendNextFileByte(SerialHostState& host, ChipState& chip) {
+    if (host.bytesSent >= host.fileBytes.size()) {
+        host.transmitting = false;
+        return;
+    }
+    const uint8_t value = host.fileBytes[host.bytesSent++];
+    host.transmitByte = value;
+    startSerialReception(chip, value, ninthBitToSend(host, chip));
+    if (host.bytesSent == host.fileBytes.size()) {
+        host.transmitting = false;
+        host.fileStatus = FileTransmissionStatus::Transmitted;
+    }
+}
+
+constexpr std::array<const char*, 4> kStatusTexts{"", "Transmitting...", "Transmitted Successfully",
+                                                  "Transmision Cancelled"};
+
+} // namespace
+
+const char* const kSerialWindowTitle = "Serial Port";
+const char* const kSerialWindowClearViewTitle = "               Serial Port                     ";
+const char* const kSerialBrowseTitle = "Browse";
+
+TransferFile readTransferFile(const std::filesystem::path& path) {
+    TransferFile file;
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
+    const auto size = regular ? std::filesystem::file_size(path, error) : 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!regular || error || !in) {
+        file.error = errorMessage("ERROR", "Unable to open the selected file");
+        return file;
+    }
+    if (size > kMaxTransferFileSize) {
+        file.error = errorMessage("ERROR", "The selected file is too large");
+        return file;
+    }
+    file.bytes.resize(size_t(size));
+    in.read(reinterpret_cast<char*>(file.bytes.data()), std::streamsize(size));
+    file.bytes.resize(size_t(in.gcount()));
+    if (in.bad()) {
+        file.bytes.clear();
+        file.error = errorMessage("ERROR", "Unable to open the selected file");
+    } else if (file.bytes.empty()) {
+        file.error = errorMessage("ERROR", "The selected file is empty");
+    }
+    return file;
+}
+
+Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
+                           ChipState& chip, std::string_view fieldText) {
+    if (!serialFromFile(settings)) {
+        const std::optional<uint8_t> value = parseByteField(fieldText);
+        if (!value) return illegalDataMessage();
+        host.transmitByte = *value;
+        startSerialReception(chip, *value, ninthBitToSend(host, chip));
+        return std::nullopt;
+    }
+    if (host.transmitting) {
+        cancelFileTransmission(host);
+        return std::nullopt;
+    }
+    TransferFile file = readTransferFile(std::filesystem::path(settings.TransferFileName));
+    if (file.error) return file.error;
+    startFileTransmission(host, chip, std::move(file.bytes));
+    return std::nullopt;
+}
+
+void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes) {
+    host.fileBytes = std::move(bytes);
+    host.bytesSent = 0;
+    host.transmitting = !host.fileBytes.empty();
+    host.fileStatus = host.transmitting ? FileTransmissionStatus::Transmitting
+                                        : FileTransmissionStatus::None;
+    sendNextFileByte(host, chip);
+}
+
+void cancelFileTransmission(SerialHostState& host) {
+    if (!host.transmitting) return;
+    host.transmitting = false;
+    host.fileStatus = FileTransmissionStatus::Cancelled;
+}
+
+void serialHostByteReceived(SerialHostState& host, ChipState& chip) {
+    if (host.transmitting) sendNextFileByte(host, chip);
+}
+
+void serialHostByteTransmitted(SerialHostState& host, uint16_t entry) {
+    host.receiveByte = uint8_t(entry);
+}
+
+SerialWindowView serialWindowView(const SerialHostState& host, const SerialHostSettings& settings,
+                                  const ChipState& chip) {
+    SerialWindowView view;
+    view.controllerTransmitList = serialListText(chip.periph.serial.txLog);
+    view.controllerReceiveList = serialListText(chip.periph.serial.rxLog);
+    view.hostTransmit = hexByte(host.transmitByte);
+    view.hostReceive = hexByte(host.receiveByte);
+    view.hostFieldEnabled = !serialFromFile(settings);
+    view.ninthBitEnabled = serialNinthBitEnabled(chip.sfr(sfr::SCON));
+    view.ninthBit = host.ninthBit & 1;
+    view.sendButton = host.transmitting ? "Cancel" : "Send";
+    view.fileStatus = kStatusTexts[size_t(host.fileStatus)];
+    if (host.fileStatus != FileTransmissionStatus::None) {
+        view.totalBytes = std::to_string(host.fileBytes.size());
+        view.bytesTransmitted = std::to_string(host.bytesSent);
+    }
+    return view;
+}
+
+} // namespace quorvel

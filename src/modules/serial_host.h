@@ -1,0 +1,105 @@
+// The simulated host on the chip's serial line, and the logic behind the
+// "Serial Port" window.
+//
+// The host hands the chip whole bytes (startSerialReception: the UART then
+// takes the mode's time to receive them) and takes the bytes the chip
+// transmits. It sends one byte typed by the user ("Manual Byte") or a whole
+// file ("From File"): the file is read into memory when "Send" starts, the
+// first byte is handed over at once, and each time the chip has received a
+// byte (ChipEvents::byteReceived, on the simulation thread) the next one is
+// taken from that buffer, so the file is paced by the simulated UART. The
+// transmission is finished as soon as its last byte has been handed over.
+//
+// The ninth bit: in modes 2 and 3 the host sends its "TB8" choice; in modes
+// 0 and 1 it sends a valid stop bit (1), as a real line does.
+//
+// Threads: `pressSerialSend`, `cancelFileTransmission` and the view are for
+// the user-interface thread while the simulation is paused (`readTransferFile`
+// needs no pause); `serialHostByteReceived` and `serialHostByteTransmitted`
+// are called from ChipEvents on the thread that runs the step.
+#pragma once
+
+#include "core/chip_state.h"
+#include "core/user_message.h"
+#include "modules/serial_host_settings.h"
+#include "modules/transfer_lists.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+enum class FileTransmissionStatus : uint8_t { None, Transmitting, Transmitted, Cancelled };
+
+struct SerialHostState {
+    uint8_t transmitByte = 0; // the byte the host sends next
+    uint8_t receiveByte = 0;  // the last byte the host received from the chip
+    uint8_t ninthBit = 0;     // "TB8": sent as the ninth bit in modes 2 and 3
+    // File transmission: the transfer file's bytes, how many have been handed
+    // to the chip, and whether more are to follow.
+    std::vector<uint8_t> fileBytes;
+    uint32_t bytesSent = 0;
+    bool transmitting = false;
+    FileTransmissionStatus fileStatus = FileTransmissionStatus::None;
+    // The file name each save command remembers, by TransferList.
+    std::array<std::string, kTransferListCount> saveFileNames;
+};
+
+// Files larger than this are refused (a serial line at simulated speed would
+// not get through them anyway).
+constexpr size_t kMaxTransferFileSize = 16u << 20;
+
+// Reads the whole transfer file. Failure: "Unable to open the selected file"
+// titled "ERROR"; an empty file: "The selected file is empty" titled
+// "ERROR"; a file above the limit: "The selected file is too large".
+struct TransferFile {
+    std::vector<uint8_t> bytes;
+    Validation error;
+};
+TransferFile readTransferFile(const std::filesystem::path& path);
+
+// "Send". Manual mode: `fieldText` must be one or two hex digits (else
+// "Illegal Data" titled "ERROR" and nothing is sent); the byte becomes the
+// host transmit byte and is handed to the chip. File mode: while a file is
+// being sent this is "Cancel"; otherwise the transfer file is read and its
+// transmission starts (or the read's message is returned and nothing starts).
+Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
+                           ChipState& chip, std::string_view fieldText);
+
+// Starts sending `bytes` (not empty): the first byte goes to the chip now.
+void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes);
+// "Cancel": no further byte is sent ("Transmision Cancelled").
+void cancelFileTransmission(SerialHostState& host);
+
+// Notifications from the UART (ChipEvents::byteReceived / byteTransmitted).
+void serialHostByteReceived(SerialHostState& host, ChipState& chip);
+void serialHostByteTransmitted(SerialHostState& host, uint16_t entry);
+
+// "TB8" radio buttons: enabled while SCON selects mode 2 or 3 (SM0 set).
+constexpr bool serialNinthBitEnabled(uint8_t scon) { return scon & 0x80; }
+
+// Everything the window draws.
+struct SerialWindowView {
+    std::string controllerTransmitList; // "SBUF(Tr):" of the chip
+    std::string controllerReceiveList;  // "SBUF(Rr):" of the chip
+    std::string hostTransmit;           // "%02X"
+    std::string hostReceive;            // "%02X"
+    bool hostFieldEnabled = true;       // disabled in "From File" mode
+    bool ninthBitEnabled = false;
+    uint8_t ninthBit = 0;
+    const char* sendButton = "Send";    // "Cancel" while a file is being sent
+    const char* fileStatus = "";        // "File Transmission" status text
+    std::string totalBytes;             // "%d", empty before the first file
+    std::string bytesTransmitted;       // "%d"
+};
+SerialWindowView serialWindowView(const SerialHostState& host, const SerialHostSettings& settings,
+                                  const ChipState& chip);
+
+extern const char* const kSerialWindowTitle;          // "Serial Port"
+extern const char* const kSerialWindowClearViewTitle; // the title painted in Clear View
+extern const char* const kSerialBrowseTitle;          // "Browse" (filters: kTransferListFilters)
+
+} // namespace quorvel
