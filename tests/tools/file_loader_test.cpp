@@ -1,0 +1,320 @@
+// Loading Intel HEX and binary files: records, summaries, checksum counts,
+// every message path, overflow, cancel, the file-type rule, the label, and
+// files produced by SDCC.
+#include "tools/file_loader.h"
+
+#include "core/chip_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0) {
+    ChipState chip;
+    chip.allocate(codeLimit, xdataLimit, false);
+    return chip;
+}
+
+std::vector<uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+LoadOutcome loadHex(ChipState& chip, std::string_view text,
+                    LoadTarget target = LoadTarget::ProgramMemory) {
+    FileLoader loader(target);
+    loader.openBytes(bytesOf(text), LoadFormat::IntelHex, "test.hex");
+    int steps = 0;
+    while (loader.step(chip)) ++steps;
+    EXPECT_TRUE(loader.finished());
+    EXPECT_LE(steps, 1000);
+    return loader.outcome();
+}
+
+UserMessage err(const char* text) { return errorMessage("ERROR", text); }
+const UserMessage kStopped = err("File Loading Stopped");
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+TEST(FileLoader, FileTypeFromTheLastSuffixOfTheName) {
+    EXPECT_EQ(loadFormatOf("prog.hex"), LoadFormat::IntelHex);
+    EXPECT_EQ(loadFormatOf("/home/u/proj.v2/PROG.Hex"), LoadFormat::IntelHex);
+    EXPECT_EQ(loadFormatOf("/home/u/.local/prog.hex"), LoadFormat::IntelHex);
+    EXPECT_EQ(loadFormatOf("prog.hex.bin"), LoadFormat::Binary);
+    EXPECT_EQ(loadFormatOf("/tmp/dir.hex/prog"), LoadFormat::Binary);
+    EXPECT_EQ(loadFormatOf("prog"), LoadFormat::Binary);
+    EXPECT_EQ(loadFormatOf("prog.hx"), LoadFormat::Binary);
+}
+
+TEST(FileLoader, LabelShortensLongPaths) {
+    EXPECT_EQ(shortenPathForLabel("/tmp/a.hex"), "/tmp/a.hex");
+    const std::string p35 = "/home/user/projects/firmware/ab.hex"; // 35 characters
+    ASSERT_EQ(p35.size(), 35u);
+    EXPECT_EQ(shortenPathForLabel(p35), p35);
+    const std::string longPath = "/home/someone/projects/firmware/release/blink.hex";
+    // Tail from the first "/" at or after position 49 - 30 = 19.
+    EXPECT_EQ(shortenPathForLabel(longPath), "/ho../firmware/release/blink.hex");
+    const std::string noSlash = "/" + std::string(40, 'x') + ".hex";
+    EXPECT_EQ(shortenPathForLabel(noSlash), "/xx.." + noSlash.substr(noSlash.size() - 30));
+    // Never longer than the path; multi-byte characters stay whole.
+    const std::string utf8 = "/h\xC3\xA9llo/" + std::string(40, 'y') + "/\xC3\xA9t\xC3\xA9.hex";
+    std::string label = shortenPathForLabel(utf8);
+    EXPECT_LT(label.size(), utf8.size());
+    EXPECT_EQ(label.substr(0, 6), "/h\xC3\xA9..");
+
+    FileLoader loader(LoadTarget::ProgramMemory);
+    loader.openBytes({}, LoadFormat::IntelHex, longPath);
+    EXPECT_EQ(loader.label(), "Loading from: /ho../firmware/release/blink.hex");
+}
+
+TEST(FileLoader, HexRecordsAndTheirSummary) {
+    ChipState chip = makeChip();
+    LoadOutcome out = loadHex(chip,
+                              ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+                              ":10010000101112131415161718191A1B1C1D1E1F77\r\n"
+                              ":00000001FF\r\n");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_TRUE(out.messages.empty());
+    EXPECT_TRUE(out.showDetails);
+    EXPECT_EQ(out.summary, "0000H to 000FH" + std::string(12, ' ') + "0100H to 010FH" + std::string(10, ' '));
+    EXPECT_EQ(out.badChecksums, 0u);
+    EXPECT_EQ(out.detailsText(), out.summary);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(chip.code[i], i);
+        EXPECT_EQ(chip.code[0x100 + i], 0x10 + i);
+    }
+    EXPECT_EQ(chip.code[0x10], 0xFF); // not covered: unchanged
+
+    // Contiguous records make one range; lower-case digits read correctly.
+    ChipState two = makeChip();
+    out = loadHex(two, ":0200000012ab41\n:02000200cdef42\n:00000001ff\n");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_EQ(out.summary, "0000H to 0003H" + std::string(10, ' '));
+    EXPECT_EQ(two.code[1], 0xAB);
+    EXPECT_EQ(two.code[3], 0xEF);
+
+    // An end record before any data gives no range at all.
+    ChipState none = makeChip();
+    out = loadHex(none, ":00000001FF");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_EQ(out.summary, "");
+}
+
+TEST(FileLoader, ChecksumsAreCountedNotEnforced) {
+    ChipState chip = makeChip();
+    LoadOutcome out = loadHex(chip,
+                              ":0100000055AA\n"  // right
+                              ":0100010066FF\n"  // wrong
+                              ":0200020077\n"    // cut short: one byte, no checksum
+                              ":00000001FF\n");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_EQ(chip.code[1], 0x66);
+    EXPECT_EQ(chip.code[2], 0x77);
+    EXPECT_EQ(chip.code[3], 0xFF);
+    EXPECT_EQ(out.badChecksums, 2u);
+    EXPECT_EQ(out.detailsText(), out.summary + "\r\n2 records with a wrong checksum");
+}
+
+TEST(FileLoader, RecordTypesSegmentsAndLongRecords) {
+    ChipState chip = makeChip(0xFFFF);
+    LoadOutcome out = loadHex(chip,
+                              ":0400000300001234B3\n"  // start segment address: skipped
+                              ":020000040001F9\n"      // extended linear address: skipped
+                              ":0400000500001234B1\n"  // start linear address: skipped
+                              ":020000021000EC\n"      // segment 1000: base 0x0000 after truncation
+                              ":020000020100FB\n"      // segment 0100: base 0x1000
+                              ":0100050042B8\n"        // stored at 1005
+                              ":00000001FF\n");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_EQ(chip.code[0x1005], 0x42);
+    EXPECT_EQ(out.summary, "1005H to 1005H" + std::string(10, ' '));
+
+    // A record of 255 data bytes (over 500 characters) loads whole.
+    std::string record = ":FF020000";
+    unsigned sum = 0xFF + 0x02;
+    for (int i = 0; i < 255; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", i);
+        record += hex;
+        sum += unsigned(i);
+    }
+    char check[3];
+    std::snprintf(check, sizeof check, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    ChipState big = makeChip(0xFFFF);
+    out = loadHex(big, record + check + "\r\n:00000001FF\r\n");
+    EXPECT_EQ(out.result, LoadResult::Loaded);
+    EXPECT_EQ(out.badChecksums, 0u);
+    EXPECT_EQ(big.code[0x0200], 0x00);
+    EXPECT_EQ(big.code[0x02FE], 0xFE);
+    EXPECT_EQ(out.summary, "0200H to 02FEH" + std::string(10, ' '));
+}
+
+TEST(FileLoader, BadHexInputStopsTheLoad) {
+    const std::vector<UserMessage> invalid = {err("Invalid HEX file"), kStopped};
+    const std::vector<UserMessage> badEnd = {err("Illegal File End."), kStopped};
+    struct Case {
+        std::string text;
+        std::vector<UserMessage> messages;
+    };
+    const Case cases[] = {
+        {":0100000055AA\nhello\n:00000001FF\n", invalid},       // no colon
+        {":0100000055AA\n\r\n:00000001FF\n", invalid},          // CR LF only
+        {":0100000055AA\n\n:00000001FF\n", badEnd},             // LF only
+        {":0100000055AA\n", badEnd},                            // no end record
+        {"", badEnd},                                           // empty file
+        {":0100000055AA\n:0100\n", invalid},                    // shorter than the header
+        {":0100000055AA\n:01000100G5AA\n:00000001FF\n", invalid}, // non-hex data
+        {":0100000055AA\n:0X00000055AA\n:00000001FF\n", invalid}, // non-hex count
+        {":0100000055AA\n:02000002\n:00000001FF\n", invalid},   // segment without value
+        {":0100000055AA\n:" + std::string(1100, '0') + "\n", invalid}, // runaway line
+    };
+    for (const Case& c : cases) {
+        ChipState chip = makeChip();
+        LoadOutcome out = loadHex(chip, c.text);
+        EXPECT_EQ(out.result, LoadResult::Stopped) << c.text;
+        EXPECT_EQ(out.messages, c.messages) << c.text;
+        EXPECT_FALSE(out.showDetails);
+        if (c.text.starts_with(":0100000055AA"))
+            EXPECT_EQ(chip.code[0], 0x55) << "bytes stored before the error stay";
+    }
+}
+
+TEST(FileLoader, AddressesBeyondTheTargetMemory) {
+    ChipState chip = makeChip(0x0FFF);
+    LoadOutcome out = loadHex(chip, ":040FFE001122334445\n:00000001FF\n");
+    EXPECT_EQ(out.result, LoadResult::Overflow);
+    EXPECT_EQ(out.messages, std::vector{err("Address Exceeds the Program Memory Capacity.")});
+    EXPECT_EQ(chip.code[0x0FFE], 0x11);
+    EXPECT_EQ(chip.code[0x0FFF], 0x22);
+
+    ChipState data = makeChip(0x0FFF, 0x07FF);
+    out = loadHex(data, ":0207FF00AABB93\n:00000001FF\n", LoadTarget::ExternalDataMemory);
+    EXPECT_EQ(out.result, LoadResult::Overflow);
+    EXPECT_EQ(out.messages, std::vector{err("Address Exceeds the External Data Memory Capacity.")});
+    EXPECT_EQ(data.xdata[0x07FF], 0xAA);
+    EXPECT_EQ(data.code[0x07FF], 0xFF);
+
+    // Without external data memory nothing can be loaded there.
+    ChipState noData = makeChip(0x0FFF, 0);
+    out = loadHex(noData, ":0100000055AA\n:00000001FF\n", LoadTarget::ExternalDataMemory);
+    EXPECT_EQ(out.result, LoadResult::Overflow);
+}
+
+TEST(FileLoader, BinaryImagesAtAStartAddress) {
+    std::vector<uint8_t> image(256);
+    for (int i = 0; i < 256; ++i) image[i] = uint8_t(i);
+
+    ChipState chip = makeChip(0x0FFF);
+    FileLoader loader(LoadTarget::ProgramMemory);
+    loader.openBytes(image, LoadFormat::Binary, "image.bin");
+    EXPECT_TRUE(loader.needsStartAddress());
+    EXPECT_TRUE(loader.step(chip)); // waits: nothing happens without the address
+    EXPECT_EQ(loader.progress(), 0u);
+    loader.setStartAddress(0x0F80);
+    EXPECT_FALSE(loader.needsStartAddress());
+    EXPECT_TRUE(loader.step(chip));
+    EXPECT_EQ(loader.progress(), 140u);
+    EXPECT_EQ(loader.progressTotal(), 256u);
+    EXPECT_FALSE(loader.step(chip));
+    EXPECT_EQ(loader.outcome().result, LoadResult::Overflow);
+    EXPECT_EQ(loader.outcome().messages, std::vector{err("Address Exceeds the Program Memory Capacity.")});
+    EXPECT_EQ(chip.code[0x0F80], 0x00);
+    EXPECT_EQ(chip.code[0x0FFF], 0x7F);
+
+    ChipState data = makeChip(0x0FFF, 0x1FFF);
+    FileLoader dataLoader(LoadTarget::ExternalDataMemory);
+    dataLoader.openBytes(image, LoadFormat::Binary, "image.bin");
+    dataLoader.setStartAddress(0x1000);
+    while (dataLoader.step(data)) {
+    }
+    EXPECT_EQ(dataLoader.outcome().result, LoadResult::Loaded);
+    const UserMessage loaded{"Load Data", "File Loaded Successfully.", UserMessage::Icon::Information};
+    EXPECT_EQ(dataLoader.outcome().messages, std::vector{loaded});
+    EXPECT_FALSE(dataLoader.outcome().showDetails);
+    EXPECT_EQ(data.xdata[0x10FF], 0xFF);
+    EXPECT_EQ(data.xdata[0x1080], 0x80);
+    EXPECT_EQ(dataLoader.progress(), 256u);
+
+    // An empty binary file loads successfully and stores nothing.
+    FileLoader empty(LoadTarget::ProgramMemory);
+    empty.openBytes({}, LoadFormat::Binary);
+    empty.setStartAddress(0);
+    EXPECT_FALSE(empty.step(chip));
+    EXPECT_EQ(empty.outcome().messages[0].title, "Load Program");
+}
+
+TEST(FileLoader, CancelAndOpenFailures) {
+    ChipState chip = makeChip();
+    FileLoader loader(LoadTarget::ProgramMemory);
+    loader.openBytes(bytesOf(":0100000055AA\n:0100010066FF\n:00000001FF\n"), LoadFormat::IntelHex);
+    EXPECT_TRUE(loader.step(chip));
+    loader.cancel();
+    EXPECT_TRUE(loader.finished());
+    EXPECT_FALSE(loader.step(chip));
+    EXPECT_EQ(loader.outcome().result, LoadResult::Stopped);
+    EXPECT_EQ(loader.outcome().messages, std::vector{kStopped});
+    EXPECT_EQ(chip.code[0], 0x55);
+    EXPECT_EQ(chip.code[1], 0xFF);
+
+    // Cancelling the start-address prompt of a binary load.
+    FileLoader binary(LoadTarget::ProgramMemory);
+    binary.openBytes({1, 2, 3}, LoadFormat::Binary);
+    binary.cancel();
+    EXPECT_EQ(binary.outcome().messages, std::vector{kStopped});
+
+    FileLoader missing(LoadTarget::ProgramMemory);
+    EXPECT_EQ(missing.open(fs::path(QUORVEL_TEST_DATA) / "no-such-file.hex"),
+              err("Unable to open the selected file"));
+    EXPECT_EQ(missing.open(fs::path(QUORVEL_TEST_DATA)), err("Unable to open the selected file"));
+}
+
+// A program compiled by SDCC and packed by packihx loads to exactly the bytes
+// that SDCC's makebin writes for it.
+TEST(FileLoader, ReadsSdccOutput) {
+    const fs::path data(QUORVEL_TEST_DATA);
+    const std::vector<uint8_t> expected = readFile(data / "sdcc_blink.bin");
+    ASSERT_GT(expected.size(), 100u);
+    ChipState chip = makeChip(0x0FFF);
+    FileLoader loader(LoadTarget::ProgramMemory);
+    ASSERT_FALSE(loader.open(data / "sdcc_blink.hex"));
+    EXPECT_EQ(loader.format(), LoadFormat::IntelHex);
+    while (loader.step(chip)) {
+    }
+    ASSERT_EQ(loader.outcome().result, LoadResult::Loaded);
+    EXPECT_EQ(loader.outcome().badChecksums, 0u);
+    EXPECT_EQ(loader.progress(), loader.progressTotal());
+    for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(chip.code[i], expected[i]) << i;
+    EXPECT_EQ(chip.code[expected.size()], 0xFF);
+}
+
+// The same with a fresh compilation, when SDCC is installed.
+TEST(FileLoader, ReadsFreshSdccOutput) {
+    if (std::system("command -v sdcc >/dev/null 2>&1 && command -v packihx >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "sdcc not installed";
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-sdcc-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::copy_file(fs::path(QUORVEL_TEST_DATA) / "sdcc_blink.c", dir / "blink.c");
+    const std::string cmd = "cd '" + dir.string() +
+                            "' && sdcc -mmcs51 blink.c >/dev/null 2>&1 && packihx blink.ihx >blink.hex 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ChipState chip = makeChip(0x0FFF);
+    FileLoader loader(LoadTarget::ProgramMemory);
+    ASSERT_FALSE(loader.open(dir / "blink.hex"));
+    while (loader.step(chip)) {
+    }
+    EXPECT_EQ(loader.outcome().result, LoadResult::Loaded);
+    EXPECT_EQ(loader.outcome().badChecksums, 0u);
+    EXPECT_EQ(chip.code[0], 0x02); // LJMP to the start-up code
+    fs::remove_all(dir);
+}
