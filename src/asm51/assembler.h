@@ -1,0 +1,74 @@
+// The assembler proper: reads a source file (and what it includes), runs
+// passes until every address has settled, and returns the code image, the
+// listing lines, the messages and the symbols. It touches no file itself:
+// files are read through the options' reader, so the whole assembly can run
+// in memory (tests, fuzzing) and the program decides what to write.
+//
+// Passes: the first pass sees forward references as unknown; each further
+// pass uses the values of the pass before. Generic CALL/JMP sizes only grow,
+// so the addresses settle; the first pass in which no symbol changes is the
+// final one, and only its messages count.
+#pragma once
+
+#include "asm51/symbols.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::asm51 {
+
+struct Message {
+    std::string file;
+    int line = 0; // 0: about the whole file
+    std::string text;
+    bool warning = false;
+};
+
+// "file(line): text", with "warning: " before warnings.
+std::string formatMessage(const Message& message);
+
+struct ListingLine {
+    int depth = 0;      // 0 for the main file, 1.. for include levels
+    int line = 0;       // line number in its own file
+    std::string source; // the line as written
+    enum class Column : uint8_t { None, Address, Value } column = Column::None;
+    uint32_t number = 0;        // address of the line, or the value of EQU, ORG, ...
+    std::vector<uint8_t> bytes; // code the line produced
+    std::vector<std::string> messages;
+};
+
+struct CodeImage {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(0x10000, 0xFF);
+    std::vector<bool> used = std::vector<bool>(0x10000, false);
+    bool empty() const;
+};
+
+struct AssemblyResult {
+    std::vector<Message> messages;
+    int errors = 0;
+    int warnings = 0;
+    CodeImage image;
+    std::vector<ListingLine> listing;
+    std::vector<Symbol> symbols; // user symbols and the predefined ones used, by name
+    int passes = 0;
+};
+
+struct AssemblyOptions {
+    // Returns the text of a file, or nothing when it cannot be read.
+    std::function<std::optional<std::string>(const std::string& path)> readFile;
+    // Where the definitions file is looked for when the source asks for it
+    // ($MOD51, $MOD52), in order; the built-in copy is used when none is found.
+    std::vector<std::string> definitionFiles;
+};
+
+// Assembles the file `path` (as the reader understands it; messages name it
+// by its file name).
+AssemblyResult assemble(const std::string& path, const AssemblyOptions& options);
+
+// The text of the built-in definitions (the same text as the Mod51 file).
+std::string_view builtinDefinitions();
+
+} // namespace quorvel::asm51

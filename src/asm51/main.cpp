@@ -1,0 +1,170 @@
+// asm51: the 8051 assembler that the simulator runs from its editor.
+//
+//   asm51 [name]
+//
+// Run in the source folder. Assembles name.asm (or name.a51, or the file as
+// named when it has an extension) and leaves name.lst and, when there are no
+// errors, name.hex beside it. Without an argument the name is read from
+// standard input. Messages go to standard output; the exit status is 0 only
+// when there are no errors.
+#include "asm51/assembler.h"
+#include "asm51/output.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+using namespace quorvel::asm51;
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: asm51 [name]\n"
+    "  Assembles name.asm (or name.a51, or name itself when it has an extension)\n"
+    "  into name.lst and, when there are no errors, name.hex. Without an argument\n"
+    "  the name is read from standard input.\n";
+
+constexpr std::array<std::string_view, 4> kSourceExtensions{".asm", ".a51", ".ASM", ".A51"};
+
+bool isFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    if (!isFile(path)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return text.str();
+}
+
+// The source file a name stands for: the name itself when such a file
+// exists, else the name with one of the source extensions.
+std::optional<fs::path> findSource(const std::string& name) {
+    if (isFile(name)) return fs::path(name);
+    if (fs::path(name).has_extension() && fs::path(name).extension() != ".")
+        for (auto ext : kSourceExtensions)
+            if (fs::path(name).extension() == ext) return std::nullopt;
+    for (auto ext : kSourceExtensions)
+        if (isFile(name + std::string(ext))) return fs::path(name + std::string(ext));
+    return std::nullopt;
+}
+
+// The folder this program was started from, for its Mod51 file.
+fs::path programFolder(const char* argv0) {
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.parent_path();
+    fs::path given(argv0 ? argv0 : "");
+    return given.has_parent_path() ? given.parent_path() : fs::path();
+}
+
+// Writes the whole text to a temporary file beside `path`, then renames it,
+// so a failed write never leaves a half-written file under the real name.
+bool writeWhole(const fs::path& path, const std::string& text, std::string& error) {
+    fs::path temporary = path;
+    temporary += ".tmp" + std::to_string(getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (out) out.write(text.data(), std::streamsize(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temporary, ec);
+            error = "cannot write " + path.string();
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        error = "cannot write " + path.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+// Removes a HEX file of an earlier run, so it cannot be loaded by mistake.
+void removeStaleHex(const fs::path& hex) {
+    std::error_code ec;
+    if (fs::exists(hex, ec) && !fs::remove(hex, ec))
+        std::cout << "asm51: cannot remove the old " << hex.string() << "\n";
+}
+
+int usage(int status) {
+    std::cout << kUsage;
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string name;
+    if (argc > 2) return usage(2);
+    if (argc == 2) {
+        name = argv[1];
+        if (name == "-h" || name == "--help") return usage(0);
+    } else {
+        std::cout << "Source file: " << std::flush;
+        if (!std::getline(std::cin, name)) name.clear();
+        size_t a = name.find_first_not_of(" \t\r"), b = name.find_last_not_of(" \t\r");
+        name = a == std::string::npos ? "" : name.substr(a, b - a + 1);
+        std::cout << "\n";
+        if (name.empty()) return usage(2);
+    }
+
+    std::optional<fs::path> source = findSource(name);
+    fs::path base = fs::path(name);
+    if (source) base = fs::path(*source).replace_extension();
+    else if (fs::path(name).has_extension()) base.replace_extension();
+    const fs::path listing = fs::path(base) += ".lst";
+    const fs::path hex = fs::path(base) += ".hex";
+    if (!source) {
+        std::cout << "asm51: cannot open "
+                  << (fs::path(name).has_extension() ? name : name + ".asm") << "\n";
+        removeStaleHex(hex);
+        return 1;
+    }
+
+    AssemblyOptions options;
+    options.readFile = readFile;
+    options.definitionFiles.push_back("Mod51");
+    if (source->has_parent_path()) options.definitionFiles.push_back((source->parent_path() / "Mod51").string());
+    fs::path folder = programFolder(argc > 0 ? argv[0] : nullptr);
+    if (!folder.empty()) options.definitionFiles.push_back((folder / "Mod51").string());
+
+    AssemblyResult result = assemble(source->string(), options);
+    for (const Message& m : result.messages) std::cout << formatMessage(m) << "\n";
+
+    int status = result.errors == 0 ? 0 : 1;
+    std::string error;
+    if (!writeWhole(listing, listingText(result, source->filename().string()), error)) {
+        std::cout << "asm51: " << error << "\n";
+        status = 1;
+    }
+    if (result.errors == 0 && status == 0) {
+        if (!writeWhole(hex, intelHexText(result.image), error)) {
+            std::cout << "asm51: " << error << "\n";
+            removeStaleHex(hex);
+            status = 1;
+        }
+    } else {
+        removeStaleHex(hex);
+    }
+    std::cout << source->filename().string() << ": " << countText(result.errors, result.warnings);
+    if (status == 0) std::cout << "; wrote " << hex.filename().string() << " and " << listing.filename().string();
+    std::cout << "\n";
+    return status;
+}

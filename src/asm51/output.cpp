@@ -1,0 +1,128 @@
+#include "asm51/output.h"
+
+#include <cstdio>
+
+namespace quorvel::asm51 {
+
+namespace {
+
+constexpr size_t kBytesPerListingLine = 4;
+
+std::string hex2(unsigned value) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    return {digits[(value >> 4) & 15], digits[value & 15]};
+}
+std::string hex4(unsigned value) { return hex2(value >> 8) + hex2(value); }
+
+std::string padRight(std::string text, size_t width) {
+    if (text.size() < width) text.resize(width, ' ');
+    return text;
+}
+
+std::string padLeft(const std::string& text, size_t width) {
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+std::string plural(int n, std::string_view word) {
+    return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
+}
+
+std::string symbolValueText(const Symbol& s) {
+    if (s.value.type == ValueType::Register) return std::string("R") += std::to_string(s.value.value);
+    if (!s.value.known) return "?";
+    return hex4(unsigned(s.value.value & 0xFFFF)) + "H";
+}
+
+} // namespace
+
+std::string countText(int errors, int warnings) {
+    return plural(errors, "error") + ", " + plural(warnings, "warning");
+}
+
+std::string listingText(const AssemblyResult& result, std::string_view sourceName) {
+    std::string out = "asm51 8051 assembler - listing of " + std::string(sourceName) + "\n\n";
+    out += " LINE   LOC   OBJ            SOURCE\n\n";
+    for (const ListingLine& line : result.listing) {
+        std::string head = padLeft(std::to_string(line.line), 5);
+        head += line.depth > 0 ? std::string("+") += std::to_string(line.depth) : "  ";
+        head = padRight(head, 7);
+        std::string column = "      ";
+        if (line.column != ListingLine::Column::None) {
+            column = line.column == ListingLine::Column::Address ? " " : "=";
+            column += hex4(line.number);
+            column += ' ';
+        }
+        std::string bytes;
+        for (size_t i = 0; i < line.bytes.size() && i < kBytesPerListingLine; ++i)
+            bytes += hex2(line.bytes[i]) + " ";
+        out += head + column + " " + padRight(bytes, 3 * kBytesPerListingLine + 2) + line.source;
+        out += "\n";
+        for (size_t i = kBytesPerListingLine; i < line.bytes.size(); i += kBytesPerListingLine) {
+            std::string more;
+            for (size_t j = i; j < line.bytes.size() && j < i + kBytesPerListingLine; ++j)
+                more += hex2(line.bytes[j]) + " ";
+            more.pop_back();
+            out += std::string(7, ' ') + " " + hex4(unsigned(line.number + i) & 0xFFFF) + "  " +
+                   more + "\n";
+        }
+        for (const std::string& message : line.messages) out += "*** " + message + "\n";
+    }
+
+    // Messages that belong to no line (a definitions file, the whole run).
+    bool first = true;
+    for (const Message& m : result.messages) {
+        std::string text = formatMessage(m);
+        bool listed = false;
+        for (const ListingLine& line : result.listing)
+            for (const std::string& shown : line.messages) listed = listed || shown == text;
+        if (listed) continue;
+        if (first) out += "\n";
+        first = false;
+        out += "*** " + text + "\n";
+    }
+
+    out += "\n\nSYMBOL TABLE\n\n";
+    out += padRight("NAME", 24) + padRight("TYPE", 7) + padRight("VALUE", 8) + "DEFINED\n";
+    for (const Symbol& s : result.symbols) {
+        std::string where = s.predefined ? "predefined"
+                                         : s.place.file + "(" + std::to_string(s.place.line) + ")";
+        out += padRight(s.name, 23);
+        out += ' ';
+        out += padRight(std::string(typeName(s.value.type)), 7);
+        out += padRight(symbolValueText(s), 8);
+        out += where;
+        out += s.redefinable ? " SET\n" : "\n";
+    }
+    out += "\n" + countText(result.errors, result.warnings) + "\n";
+    return out;
+}
+
+std::string intelHexText(const CodeImage& image) {
+    std::string out;
+    size_t address = 0;
+    while (address < image.used.size()) {
+        if (!image.used[address]) {
+            ++address;
+            continue;
+        }
+        size_t count = 0;
+        while (count < 16 && address + count < image.used.size() && image.used[address + count])
+            ++count;
+        unsigned sum = unsigned(count) + unsigned(address >> 8) + unsigned(address & 0xFF);
+        std::string record(":");
+        record += hex2(unsigned(count));
+        record += hex4(unsigned(address));
+        record += "00";
+        for (size_t i = 0; i < count; ++i) {
+            record += hex2(image.bytes[address + i]);
+            sum += image.bytes[address + i];
+        }
+        record += hex2((0x100 - (sum & 0xFF)) & 0xFF);
+        out += record + "\r\n";
+        address += count;
+    }
+    out += ":00000001FF\r\n";
+    return out;
+}
+
+} // namespace quorvel::asm51
