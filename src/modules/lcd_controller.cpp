@@ -106,14 +106,17 @@ void decodeInstruction(LcdController& lcd, float cycleTimeUs) {
     } else if (command & 0x20) { // function set
         // The high nibble of a 4-bit driver's first function set arrives
         // while the interface is still 8-bit: switch to 4-bit and let the
-        // next nibble complete the same command.
-        if ((lcd.LcdFunctionFlags & kLcdEightBit) && !(command & 0x10)) {
+        // next nibble complete the same command. That half command does not
+        // make the controller busy, so the low nibble may follow at once as
+        // it does for every later command; the completed byte does.
+        const bool halfCommand = (lcd.LcdFunctionFlags & kLcdEightBit) && !(command & 0x10);
+        if (halfCommand) {
             lcd.LcdFunctionFlags |= kLcdNibblePhase;
             command &= 0xF0;
             lcd.instructionByte = command;
         }
         lcd.LcdFunctionFlags = uint8_t((lcd.LcdFunctionFlags & ~0x1C) | (command & 0x1C));
-        startBusy(lcd, kLcdCommandUs, cycleTimeUs);
+        if (!halfCommand) startBusy(lcd, kLcdCommandUs, cycleTimeUs);
     } else if (command & 0x10) {
         cursorOrDisplayShift(lcd, command);
         startBusy(lcd, kLcdCommandUs, cycleTimeUs);

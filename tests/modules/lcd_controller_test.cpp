@@ -1,0 +1,326 @@
+// The LCD controller driven line by line as firmware drives it: the program
+// writes the port latches, and the module hooks run after each "instruction".
+#include "core/machine.h"
+#include "modules/lcd_controller.h"
+#include "modules/module_hooks.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// RS = P3.5, R/W = P3.6, E = P3.7, D0-D7 = P1.0-P1.7.
+class LcdBus : public ::testing::Test {
+protected:
+    Machine m;
+    static constexpr uint8_t RS = 0x20, RW = 0x40, E = 0x80;
+
+    void SetUp() override { configure(12000000); }
+
+    void configure(uint32_t frequency) {
+        DeviceSelection selection;
+        selection.kind = DeviceKind::AT89C52;
+        selection.frequency = frequency;
+        selection.cycleTimeUs = machineCycleTimeUs(frequency);
+        configureMachine(m, selection);
+        ModuleSettings& s = m.modules.settings;
+        s.LcdPins = {0x35, 0x36, 0x37, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+        m.modules.lcd = LcdController{};
+        p3(0); // control lines low, as a driver starts
+    }
+
+    LcdController& lcd() { return m.modules.lcd; }
+    void p3(uint8_t control) { m.chip.sfr(sfr::P3) = uint8_t(0x1F | control); }
+    void exec(int cycles = 1) { runModuleHooks(m, cycles); }
+    void waitUs(int cycles) {
+        for (int i = 0; i < cycles; ++i) exec();
+    }
+    // One E pulse with the given RS/R/W and the bus byte on P1.
+    void cycle(uint8_t control, uint8_t bus) {
+        m.chip.sfr(sfr::P1) = bus;
+        p3(control);
+        exec();
+        p3(control | E);
+        exec();
+        p3(control);
+        exec();
+    }
+    void command(uint8_t byte, int waitCycles = 50) {
+        cycle(0, byte);
+        waitUs(waitCycles);
+    }
+    void data(uint8_t byte) {
+        cycle(RS, byte);
+        waitUs(50);
+    }
+    void text(const char* s) {
+        while (*s) data(uint8_t(*s++));
+    }
+    // A read cycle: the program puts 0xFF on the port, pulses E and reads
+    // the pins after the falling edge.
+    uint8_t read(uint8_t control) {
+        cycle(control | RW, 0xFF);
+        return m.chip.readDirect(sfr::P1);
+    }
+    std::string row(int r, uint8_t options) { return lcdRowText(lcd(), options, r); }
+
+    void initialise8BitTwoLines() {
+        command(0x38);       // 8 bits, two lines
+        command(0x0C);       // display on, no cursor
+        command(0x06);       // increment
+        command(0x01, 1700); // clear
+    }
+};
+
+TEST_F(LcdBus, EightBitInitialisationAndText) {
+    initialise8BitTwoLines();
+    EXPECT_EQ(lcd().LcdFunctionFlags & (kLcdEightBit | kLcdTwoLines), kLcdEightBit | kLcdTwoLines);
+    EXPECT_EQ(lcd().LcdDisplayFlags & 0x1F, kLcdIncrement | kLcdDisplayOn);
+
+    uint32_t before = lcd().changeCount;
+    text("HELLO");
+    command(0xC0); // second line
+    text("WORLD");
+    EXPECT_EQ(row(0, 1), "HELLO           ");
+    EXPECT_EQ(row(1, 1), "WORLD           ");
+    EXPECT_EQ(lcd().addressCounter, 0x45);
+    EXPECT_GT(lcd().changeCount, before);
+
+    command(0x08); // display off: blanks, memory kept
+    EXPECT_EQ(row(0, 1), "                ");
+    command(0x0C);
+    EXPECT_EQ(row(0, 1), "HELLO           ");
+    command(0x02, 1700); // return home
+    EXPECT_EQ(lcd().addressCounter, 0);
+}
+
+TEST_F(LcdBus, BusyTimeFollowsTheClockAndLosesEarlyWrites) {
+    configure(6000000); // 2 us per machine cycle: 40 us = 20 cycles
+    command(0x38);
+    command(0x0C);
+    command(0x01, 0); // clear: 1640 us = 820 cycles
+    // Busy flag and address read right away: bit 7 set.
+    EXPECT_EQ(read(0), 0x80);
+    command(0x80 | 0x05, 0); // lost: still busy
+    waitUs(820);
+    EXPECT_EQ(read(0), 0x00);
+    EXPECT_EQ(lcd().addressCounter, 0x00);
+
+    command(0x80 | 0x05, 5); // taken; 5 cycles later still busy
+    EXPECT_EQ(read(0), 0x85);
+    command(0x80 | 0x09, 0); // lost
+    waitUs(10);
+    EXPECT_EQ(read(0), 0x05);
+    data('A'); // data while ready is stored at 5
+    EXPECT_EQ(lcd().displayMemory[5], 'A');
+
+    // Data written while busy is dropped too.
+    cycle(RS, 'B');
+    cycle(RS, 'C');
+    waitUs(50);
+    EXPECT_EQ(lcd().displayMemory[6], 'B');
+    EXPECT_EQ(lcd().displayMemory[7], 0x20);
+}
+
+TEST_F(LcdBus, ReadsBackDataAndMovesTheCounter) {
+    initialise8BitTwoLines();
+    text("XYZ");
+    command(0x81);
+    EXPECT_EQ(read(RS), 'Y');
+    waitUs(5);
+    EXPECT_EQ(read(RS), 'Z');
+    EXPECT_EQ(lcd().addressCounter, 3);
+    // The driven lines now read as inputs "0"/"1": the module drove them.
+    EXPECT_EQ(m.chip.pins.setting[8 + 1], kInput1); // 'Z' = 0x5A, bit 1 set
+    EXPECT_EQ(m.chip.pins.setting[8 + 0], kInput0);
+}
+
+TEST_F(LcdBus, FourBitDriverSendsEveryCommandAsTwoNibbles) {
+    m.modules.settings.LcdOptions = kLcdFourBit;
+    auto nibbles = [&](uint8_t control, uint8_t byte) {
+        cycle(control, uint8_t(byte & 0xF0));
+        cycle(control, uint8_t(byte << 4));
+        waitUs(50);
+    };
+    nibbles(0, 0x28); // first half switches to 4 bits, second completes 0x28
+    EXPECT_EQ(lcd().LcdFunctionFlags & (kLcdEightBit | kLcdTwoLines | kLcdNibblePhase),
+              kLcdTwoLines);
+    nibbles(0, 0x0C);
+    nibbles(0, 0x06);
+    nibbles(0, 0x01);
+    waitUs(1700);
+    for (char c : std::string("Hi!")) nibbles(RS, uint8_t(c));
+    EXPECT_EQ(row(0, 1), "Hi!             ");
+
+    // Busy flag and address in two nibbles: busy right after a write.
+    cycle(RS, 'x' & 0xF0);
+    cycle(RS, uint8_t('x' << 4));
+    uint8_t high = read(0) & 0xF0;
+    uint8_t low = read(0) >> 4;
+    EXPECT_EQ(high | low, 0x84);
+    waitUs(50);
+    EXPECT_EQ(read(0) & 0xF0, 0x00);
+    EXPECT_EQ(read(0) >> 4, 0x04);
+
+    // Data read in two nibbles; the counter moves after the second.
+    nibbles(0, 0x81);
+    uint8_t dataHigh = read(RS) & 0xF0;
+    EXPECT_EQ(lcd().addressCounter, 0x01);
+    uint8_t dataLow = read(RS) >> 4;
+    EXPECT_EQ(dataHigh | dataLow, 'i');
+    EXPECT_EQ(lcd().addressCounter, 0x02);
+}
+
+TEST_F(LcdBus, ResetCpuRestartsTheNibblePhase) {
+    m.modules.settings.LcdOptions = kLcdFourBit;
+    cycle(0, 0x20);
+    cycle(0, 0x80); // 0x28
+    waitUs(50);
+    cycle(0, 0x80); // a high nibble of 0x80..., then the CPU is reset
+    EXPECT_TRUE(lcd().LcdFunctionFlags & kLcdNibblePhase);
+    resetModulesOnCpuReset(m.modules);
+    cycle(0, 0xC0); // taken as the high nibble again
+    cycle(0, 0x30);
+    waitUs(50);
+    EXPECT_EQ(lcd().addressCounter, 0x43);
+    EXPECT_TRUE(lcd().LcdFunctionFlags & kLcdTwoLines);
+}
+
+TEST_F(LcdBus, CounterMovementAcrossLines) {
+    initialise8BitTwoLines();
+    // Two lines: the 41st character from 0x00 lands at 0x40.
+    for (int i = 0; i < 41; ++i) data(uint8_t('0' + i % 10));
+    EXPECT_EQ(lcd().displayMemory[40], '0'); // 0x40 is stored at 40
+    EXPECT_EQ(lcd().addressCounter, 0x41);
+    command(0x80 | 0x67);
+    data('E');
+    EXPECT_EQ(lcd().addressCounter, 0x00);
+    EXPECT_EQ(lcd().displayMemory[79], 'E');
+    // Decrement: 0x00 -> 0x67, 0x40 -> 0x27.
+    command(0x04);
+    command(0x80);
+    data('a');
+    EXPECT_EQ(lcd().addressCounter, 0x67);
+    command(0xC0);
+    data('b');
+    EXPECT_EQ(lcd().addressCounter, 0x27);
+
+    // One line: past 0x27 continues at 0x40, stored at 64.
+    command(0x30);
+    command(0x06);
+    command(0x80 | 0x27);
+    data('p');
+    data('q');
+    EXPECT_EQ(lcd().displayMemory[0x27], 'p');
+    EXPECT_EQ(lcd().displayMemory[0x40], 'q');
+    // The top of the 7-bit range stays inside the display memory.
+    command(0x80 | 0x7F);
+    data('z');
+    EXPECT_EQ(lcd().displayMemory[0x7F], 'z');
+    EXPECT_EQ(lcd().addressCounter, 0x00);
+    command(0x01, 1700);
+    for (uint8_t code : lcd().displayMemory) EXPECT_EQ(code, 0x20);
+}
+
+TEST_F(LcdBus, CursorAndDisplayShiftCommands) {
+    initialise8BitTwoLines();
+    // Two lines: left from 0x00 -> 0x67, from 0x40 -> 0x27; right from 0x27 -> 0x40.
+    command(0x10);
+    EXPECT_EQ(lcd().addressCounter, 0x67);
+    command(0x14);
+    EXPECT_EQ(lcd().addressCounter, 0x00);
+    command(0xC0);
+    command(0x10);
+    EXPECT_EQ(lcd().addressCounter, 0x27);
+    command(0x14);
+    EXPECT_EQ(lcd().addressCounter, 0x40);
+    // One line: left from 0 -> 0x4F, right from 0x4F -> 0.
+    command(0x30);
+    command(0x80);
+    command(0x10);
+    EXPECT_EQ(lcd().addressCounter, 0x4F);
+    command(0x14);
+    EXPECT_EQ(lcd().addressCounter, 0x00);
+
+    // Display shift on two lines.
+    command(0x38);
+    command(0x80);
+    text("ABCDEFGH");
+    command(0x18); // shift left: position 0 shows address 1
+    EXPECT_EQ(lcd().displayShift, 1);
+    EXPECT_EQ(row(0, 1).substr(0, 8), "BCDEFGH ");
+    command(0x1C);
+    command(0x1C); // two right from 1: 0, then wraps to 0x27
+    EXPECT_EQ(lcd().displayShift, 0x27);
+    command(0xA7); // address 0x27
+    data('@');
+    EXPECT_EQ(row(0, 1).substr(0, 4), "@ABC");
+    command(0x02, 1700); // return home clears the shift
+    EXPECT_EQ(lcd().displayShift, 0);
+    // One line: shift right from 0 -> 0x4F, left from 0x4F -> 0.
+    command(0x30);
+    command(0x1C);
+    EXPECT_EQ(lcd().displayShift, 0x4F);
+    command(0x18);
+    EXPECT_EQ(lcd().displayShift, 0);
+}
+
+TEST_F(LcdBus, CharacterGeneratorAccessDoesNotTouchTheDisplay) {
+    initialise8BitTwoLines();
+    command(0x85);
+    command(0x40 | 0x12);
+    data(0x1F);
+    EXPECT_EQ(lcd().addressCounter, 0x05);
+    EXPECT_EQ(lcd().displayMemory[5], 0x20);
+    EXPECT_EQ(read(0), 0x12); // the read reports the character-generator address
+    command(0x85);             // selecting display memory again
+    EXPECT_EQ(read(0), 0x05);
+}
+
+TEST_F(LcdBus, VisibleRowsForEachDisplaySize) {
+    initialise8BitTwoLines();
+    const uint8_t starts[] = {0x00, 0x40, 0x10, 0x50, 0x14, 0x54};
+    const char marks[] = "abcdef";
+    for (int i = 0; i < 6; ++i) {
+        command(uint8_t(0x80 | starts[i]));
+        data(uint8_t(marks[i]));
+    }
+    EXPECT_EQ(row(0, 0), "a               ");
+    EXPECT_EQ(row(1, 0), ""); // one-row display
+    EXPECT_EQ(row(1, 1), "b               ");
+    EXPECT_EQ(row(2, 2), "c   e           ");
+    EXPECT_EQ(row(3, 2), "d   f           ");
+    EXPECT_EQ(row(2, 3), "e                   ");
+    EXPECT_EQ(row(3, 3), "f                   ");
+    EXPECT_EQ(row(0, 3), "a               c   ");
+    EXPECT_STREQ(lcdGeometry(3).title, "LCD - 4 Lines X 20 Characters");
+    EXPECT_EQ(lcdGeometry(3).width, 520);
+
+    // Codes below 0x20 and 0x80-0x9F draw as blanks; from 0xA0 on, 0x20 lower.
+    command(0x80);
+    data(0x05);
+    data(0x90);
+    data(0xE4);
+    EXPECT_EQ(row(0, 1).substr(0, 3), std::string("  \xC4"));
+    // The cursor sits at the unshifted address of the counter, if shown.
+    int r = -1, c = -1;
+    command(0x80 | 0x53);
+    EXPECT_TRUE(lcdCursorCell(lcd(), 2, r, c));
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(c, 3);
+    EXPECT_FALSE(lcdCursorCell(lcd(), 1, r, c));
+}
+
+TEST_F(LcdBus, ControlLinesTiedToFixedLevels) {
+    m.modules.settings.LcdPins[kLcdRw] = kPinGnd; // write-only wiring
+    initialise8BitTwoLines();
+    text("OK");
+    EXPECT_EQ(row(0, 1).substr(0, 2), "OK");
+    // E tied to "+5V" never falls: nothing more is taken.
+    m.modules.settings.LcdPins[kLcdE] = kPinPlus5V;
+    data('!');
+    EXPECT_EQ(lcd().addressCounter, 2);
+}
+
+} // namespace
