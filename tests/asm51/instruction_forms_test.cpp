@@ -1,0 +1,191 @@
+// Every instruction form: bytes -> disassembler text -> asm51 -> the same
+// bytes; the same forms against Debian's as31; the generic CALL and JMP.
+#include "asm51_runner.h"
+
+#include "tools/disassembler.h"
+#include "tools/instruction_table.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sstream>
+
+using namespace asm51test;
+using namespace quorvel;
+
+namespace {
+
+std::string hexNumber(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*XH", digits, value);
+    std::string s = text;
+    return s[0] > '9' ? "0" + s : s;
+}
+
+// Disassembler operands are bare hexadecimal ("30", "0123"); asm51 wants the
+// H suffix. Register words and the names that look like hex digits stay.
+std::string operandToSource(const std::string& operand) {
+    static const std::array<std::string, 6> kWords{"A", "AB", "C", "B", "F0", "AC"};
+    size_t prefix = operand.find_first_not_of("#/@");
+    std::string head = operand.substr(0, prefix), body = operand.substr(prefix);
+    for (const auto& w : kWords)
+        if (body == w && head != "#") return operand;
+    if (body.empty() || body.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+        return operand;
+    return head + (body[0] > '9' ? "0" : "") + body + "H";
+}
+
+std::string disassemblyToSource(uint16_t address, uint8_t op, uint8_t b1, uint8_t b2) {
+    std::string text = mnemonicPart(disassemble(address, op, b1, b2, ViewMode::Normal).text);
+    size_t space = text.find(' ');
+    if (space == std::string::npos) return text;
+    std::string mnemonic = text.substr(0, space);
+    std::string operands = text.substr(text.find_first_not_of(' ', space));
+    std::string out = mnemonic + " ";
+    std::stringstream parts(operands);
+    std::string part;
+    bool first = true;
+    while (std::getline(parts, part, ',')) {
+        out += (first ? "" : ",") + operandToSource(part);
+        first = false;
+    }
+    return out;
+}
+
+std::map<uint16_t, uint8_t> assembleOk(const TempFolder& folder, const std::string& source) {
+    folder.write("t.asm", source);
+    RunResult r = folder.asm51({"t"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    return parseHex(folder.read("t.hex"));
+}
+
+} // namespace
+
+// Each opcode with several operand byte patterns: plain addresses, SFR and bit
+// names, the slashed T2CON bit names, relative offsets at both limits.
+TEST(InstructionForms, DisassemblerTextAssemblesBackToTheSameBytes) {
+    struct Pattern {
+        uint8_t b1, b2;
+    };
+    const std::array<Pattern, 5> patterns{{
+        {0x30, 0x21}, {0x90, 0xF0}, {0xD5, 0x80}, {0xC9, 0x7F}, {0xC8, 0x8C}}};
+    std::string source;
+    struct Expected {
+        uint16_t address;
+        std::vector<int> bytes;
+        std::string line;
+    };
+    std::vector<Expected> expected;
+    uint16_t address = 0x1000;
+    for (int op = 0; op < 256; ++op) {
+        if (op == 0xA5) continue;
+        const int length = instructionOf(uint8_t(op)).length;
+        for (const Pattern& p : patterns) {
+            std::string line = disassemblyToSource(address, uint8_t(op), p.b1, p.b2);
+            source += "        ORG " + hexNumber(address, 4) + "\n        " + line + "\n";
+            std::vector<int> bytes{op, p.b1, p.b2};
+            bytes.resize(size_t(length));
+            expected.push_back({address, bytes, line});
+            address = uint16_t(address + 4);
+            if (length == 1) break; // the pattern does not matter
+        }
+    }
+    source += "        END\n";
+    TempFolder folder;
+    auto image = assembleOk(folder, source);
+    for (const Expected& e : expected)
+        EXPECT_EQ(bytesAt(image, e.address, int(e.bytes.size())), e.bytes) << e.line;
+    EXPECT_GT(expected.size(), 700u);
+}
+
+TEST(InstructionForms, GenericCallAndJumpPickTheShortestForm) {
+    TempFolder folder;
+    auto image = assembleOk(folder, R"(
+        ORG 0
+        JMP NEAR        ; 0000 SJMP: within -128..127
+        CALL SUB        ; 0002 ACALL: same 2 KB page
+        JMP INPAGE      ; 0004 AJMP: too far for SJMP, same page
+        JMP FAR         ; 0006 LJMP: another page
+        CALL FAR        ; 0009 LCALL
+        JMP BACK        ; 000C SJMP backwards
+NEAR:   NOP             ; 000E
+SUB:    RET             ; 000F
+        ORG 700H
+INPAGE: NOP
+        ORG 1000H
+FAR:    JMP @A+DPTR     ; the one JMP form of the instruction table
+BACK    EQU 0
+        ORG 7FEH
+        CALL 823H       ; page of the next instruction (0800), not of 07FE
+        END
+)");
+    EXPECT_EQ(bytesAt(image, 0x0000, 16),
+              (std::vector<int>{0x80, 0x0C, 0x11, 0x0F, 0xE1, 0x00, 0x02, 0x10, 0x00, 0x12, 0x10,
+                                0x00, 0x80, 0xF2, 0x00, 0x22}));
+    EXPECT_EQ(bytesAt(image, 0x1000, 1), (std::vector<int>{0x73}));
+    EXPECT_EQ(bytesAt(image, 0x07FE, 2), (std::vector<int>{0x11, 0x23}));
+}
+
+// A jump that grows from two to three bytes pushes later code, which can put
+// another jump's target out of reach; the passes go on until nothing moves.
+TEST(InstructionForms, GenericJumpsSettleWhenOneGrowthCausesAnother) {
+    TempFolder folder;
+    auto image = assembleOk(folder, R"(
+        ORG 7F0H
+        JMP T           ; T is 127 bytes ahead while the next JMP is short
+        JMP FAR         ; must be LJMP, which pushes T out of SJMP reach
+        DS 125
+T:      NOP             ; in the next page, so the first JMP becomes LJMP too
+        ORG 2000H
+FAR:    NOP
+        END
+)");
+    EXPECT_EQ(bytesAt(image, 0x07F0, 6), (std::vector<int>{0x02, 0x08, 0x73, 0x02, 0x20, 0x00}));
+    EXPECT_EQ(bytesAt(image, 0x0873, 1), (std::vector<int>{0x00}));
+}
+
+// The same file of every instruction form, assembled by asm51 and by
+// Debian's as31, gives identical bytes.
+TEST(InstructionForms, SameBytesAsAs31) {
+    TempFolder folder;
+    if (folder.run("sh", {"-c", "command -v as31"}).status != 0)
+        GTEST_SKIP() << "as31 is not installed";
+    std::string body;
+    uint16_t address = 0x1000;
+    for (int op = 0; op < 256; ++op) {
+        const Instruction& ins = instructionOf(uint8_t(op));
+        if (ins.reserved) continue;
+        const uint16_t next = uint16_t(address + ins.length);
+        std::string line = std::string(ins.mnemonic);
+        int directs = 0;
+        for (size_t i = 0; i < ins.operandCount; ++i) {
+            Operand o = ins.operands[i];
+            std::string text;
+            switch (o.kind) {
+            case OperandKind::Data: text = "#5AH"; break;
+            case OperandKind::Data16: text = "#1234H"; break;
+            case OperandKind::Direct: text = hexNumber(0x30 + directs++, 2); break;
+            case OperandKind::Bit: text = "21H"; break;
+            case OperandKind::NotBit: text = "/21H"; break;
+            case OperandKind::Rel: text = hexNumber(uint16_t(next + (op & 1 ? 0x11 : -0x40)), 4); break;
+            case OperandKind::Addr11: text = hexNumber((next & 0xF800) | 0x345, 4); break;
+            case OperandKind::Addr16: text = "0ABCDH"; break;
+            default: text = operandText(o); break;
+            }
+            line += (i == 0 ? " " : ",") + text;
+        }
+        body += "        " + line + "\n";
+        address = next;
+    }
+    folder.write("forms.asm", "        ORG 1000H\n" + body + "        END\n");
+    folder.write("o31/forms.asm", "        .org 0x1000\n" + body);
+    RunResult ours = folder.asm51({"forms"});
+    ASSERT_EQ(ours.status, 0) << ours.output;
+    RunResult theirs = folder.run("sh", {"-c", "cd o31 && as31 forms.asm"});
+    ASSERT_EQ(theirs.status, 0) << theirs.output;
+    auto a = parseHex(folder.read("forms.hex"));
+    auto b = parseHex(folder.read("o31/forms.hex"));
+    EXPECT_EQ(a.size(), size_t(address - 0x1000));
+    EXPECT_EQ(a, b);
+}
