@@ -1,0 +1,317 @@
+// The serial host and the SPI window's logic: list formats, "Send"/"Set"
+// validation, file transmission paced by receptions, saving the lists
+// without ever leaving a partial file, and the device memory dump.
+#include "modules/device_memory_view.h"
+#include "modules/serial_host.h"
+#include "modules/spi_window.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() /
+               ("quorvel-serial-" + std::to_string(::getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path, ignored);
+    }
+    int entries() const {
+        return int(std::distance(fs::directory_iterator(path), fs::directory_iterator()));
+    }
+};
+
+} // namespace
+
+TEST(TransferLists, LineFormats) {
+    SerialLog serial;
+    serial.append(0x41);                  // mode 1
+    serial.append(0x0D);
+    serial.append(0x200 | 0x100 | 0x41);  // mode 3, ninth bit 1
+    serial.append(0x200 | 0x7F);          // mode 2, ninth bit 0
+    EXPECT_EQ(serialListText(serial), "41(A)\r\n0D(.)\r\n41(A) - 1\r\n7F(.) - 0");
+    SpiLog spi;
+    spi.append(0x20);
+    spi.append(0x7E);
+    spi.append(0x80);
+    EXPECT_EQ(spiListText(spi), "20 ( )\r\n7E (~)\r\n80 (.)");
+    EXPECT_EQ(spiListText(SpiLog{}), "");
+}
+
+TEST(TransferLists, EmptyListsAndTheirTexts) {
+    ChipState chip;
+    const struct {
+        TransferList list;
+        const char* empty;
+        const char* title;
+    } cases[] = {
+        {TransferList::SerialReceiver, "SerialPort Receiver Buffer Empty", "Save SerialPort Receiver Buffer"},
+        {TransferList::SerialTransmitter, "SerialPort Transmitter Buffer Empty",
+         "Save SerialPort Transmitter Buffer"},
+        {TransferList::SpiReceiver, "SPI Receiver Buffer Empty", "Save SPI Receiver Buffer"},
+        {TransferList::SpiTransmitter, "SPI Transmitter Buffer Empty", "Save SPI Receiver Buffer"},
+    };
+    for (const auto& c : cases) {
+        const TransferListSnapshot snapshot = snapshotTransferList(chip, c.list);
+        ASSERT_TRUE(snapshot.empty.has_value());
+        EXPECT_EQ(*snapshot.empty, errorMessage("Error", c.empty));
+        EXPECT_STREQ(transferListTexts(c.list).dialogTitle, c.title);
+    }
+    chip.periph.spi.txLog.append(0x31);
+    const TransferListSnapshot spi = snapshotTransferList(chip, TransferList::SpiTransmitter);
+    EXPECT_FALSE(spi.empty.has_value());
+    EXPECT_EQ(spi.text, "31 (1)");
+    EXPECT_TRUE(snapshotTransferList(chip, TransferList::SpiReceiver).empty.has_value());
+}
+
+TEST(TransferLists, SaveReplacesOnlyWhenComplete) {
+    TempDir dir;
+    const fs::path target = dir.path / "rx.dat";
+    ASSERT_EQ(saveTextFile(target, "41(A)").outcome, SaveOutcome::Saved);
+    EXPECT_EQ(readFile(target), "41(A)");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(saveTextFile(target, "42(B)\r\n43(C)").outcome, SaveOutcome::Saved);
+    EXPECT_EQ(readFile(target), "42(B)\r\n43(C)");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(dir.entries(), 1); // no temporary file left behind
+
+    // Failures leave what was there and report "Unable to Write the file".
+    const SaveResult intoMissingFolder = saveTextFile(dir.path / "none" / "x.dat", "x");
+    EXPECT_EQ(intoMissingFolder.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(*intoMissingFolder.message, errorMessage("ERROR", "Unable to Write the file"));
+    fs::create_directory(dir.path / "folder.dat");
+    EXPECT_EQ(saveTextFile(dir.path / "folder.dat", "x").outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(fs::is_directory(dir.path / "folder.dat"));
+    if (::geteuid() != 0) { // permissions do not stop root
+        fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(saveTextFile(target, "lost").outcome, SaveOutcome::Failed);
+        fs::permissions(dir.path, fs::perms::owner_all);
+        EXPECT_EQ(readFile(target), "42(B)\r\n43(C)");
+        EXPECT_EQ(dir.entries(), 2);
+    }
+}
+
+TEST(ByteFields, HexValidation) {
+    EXPECT_EQ(parseByteField("41"), 0x41);
+    EXPECT_EQ(parseByteField("f"), 0x0F);
+    EXPECT_EQ(parseByteField("aB"), 0xAB);
+    for (const char* bad : {"", "G1", "123", " 1", "1 ", "-1"})
+        EXPECT_FALSE(parseByteField(bad).has_value()) << '"' << bad << '"';
+}
+
+// ---- serial host
+
+TEST(SerialHost, ManualSendHandsTheByteToTheUart) {
+    ChipState chip;
+    SerialHostState host;
+    SerialHostSettings settings;
+    EXPECT_EQ(pressSerialSend(host, settings, chip, "G1"), errorMessage("ERROR", "Illegal Data"));
+    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+
+    chip.sfr(sfr::SCON) = 0x50; // mode 1: a valid stop bit goes with the byte
+    host.ninthBit = 0;
+    EXPECT_FALSE(pressSerialSend(host, settings, chip, "41").has_value());
+    EXPECT_EQ(chip.periph.serial.rxRequest, 1);
+    EXPECT_EQ(chip.periph.serial.rxData, 0x41);
+    EXPECT_EQ(chip.periph.serial.rxNinth, 1);
+    EXPECT_EQ(host.transmitByte, 0x41);
+
+    chip.sfr(sfr::SCON) = 0xD0; // mode 3: the host's TB8 choice
+    EXPECT_TRUE(serialNinthBitEnabled(chip.sfr(sfr::SCON)));
+    host.ninthBit = 0;
+    pressSerialSend(host, settings, chip, "7e");
+    EXPECT_EQ(chip.periph.serial.rxData, 0x7E);
+    EXPECT_EQ(chip.periph.serial.rxNinth, 0);
+    EXPECT_FALSE(serialNinthBitEnabled(0x50));
+}
+
+TEST(SerialHost, FileIsPacedByTheChipsReceptions) {
+    TempDir dir;
+    writeFile(dir.path / "send.dat", "abc");
+    ChipState chip;
+    SerialHostState host;
+    SerialHostSettings settings{kSerialFromFile, (dir.path / "send.dat").string()};
+
+    ASSERT_FALSE(pressSerialSend(host, settings, chip, "zz").has_value()); // field not used
+    EXPECT_EQ(chip.periph.serial.rxData, 'a');
+    SerialWindowView view = serialWindowView(host, settings, chip);
+    EXPECT_STREQ(view.fileStatus, "Transmitting...");
+    EXPECT_STREQ(view.sendButton, "Cancel");
+    EXPECT_FALSE(view.hostFieldEnabled);
+    EXPECT_EQ(view.totalBytes, "3");
+    EXPECT_EQ(view.bytesTransmitted, "1");
+
+    chip.periph.serial.rxRequest = 0; // the UART has taken the byte in
+    serialHostByteReceived(host, chip);
+    EXPECT_EQ(chip.periph.serial.rxData, 'b');
+    EXPECT_EQ(chip.periph.serial.rxRequest, 1);
+    serialHostByteReceived(host, chip);
+    EXPECT_EQ(chip.periph.serial.rxData, 'c');
+    view = serialWindowView(host, settings, chip);
+    EXPECT_STREQ(view.fileStatus, "Transmitted Successfully");
+    EXPECT_STREQ(view.sendButton, "Send");
+    EXPECT_EQ(view.bytesTransmitted, "3");
+    // The last byte's reception sends nothing more.
+    chip.periph.serial.rxRequest = 0;
+    serialHostByteReceived(host, chip);
+    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+}
+
+TEST(SerialHost, CancelAndUnreadableFiles) {
+    TempDir dir;
+    writeFile(dir.path / "long.dat", "0123456789");
+    writeFile(dir.path / "empty.dat", "");
+    ChipState chip;
+    SerialHostState host;
+    SerialHostSettings settings{kSerialFromFile, (dir.path / "long.dat").string()};
+    pressSerialSend(host, settings, chip, "");
+    serialHostByteReceived(host, chip);
+    pressSerialSend(host, settings, chip, ""); // "Cancel"
+    EXPECT_STREQ(serialWindowView(host, settings, chip).fileStatus, "Transmision Cancelled");
+    chip.periph.serial.rxRequest = 0;
+    serialHostByteReceived(host, chip);
+    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+    EXPECT_EQ(host.bytesSent, 2u);
+
+    settings.TransferFileName = (dir.path / "missing.dat").string();
+    EXPECT_EQ(pressSerialSend(host, settings, chip, ""),
+              errorMessage("ERROR", "Unable to open the selected file"));
+    settings.TransferFileName = dir.path.string(); // a folder
+    EXPECT_EQ(pressSerialSend(host, settings, chip, ""),
+              errorMessage("ERROR", "Unable to open the selected file"));
+    settings.TransferFileName = (dir.path / "empty.dat").string();
+    EXPECT_EQ(pressSerialSend(host, settings, chip, ""),
+              errorMessage("ERROR", "The selected file is empty"));
+    EXPECT_FALSE(host.transmitting);
+    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+}
+
+TEST(SerialHost, WindowShowsBothEnds) {
+    ChipState chip;
+    SerialHostState host;
+    SerialHostSettings settings;
+    chip.periph.serial.txLog.append(0x48);
+    chip.periph.serial.rxLog.append(0x200 | 0x100 | 0x41);
+    serialHostByteTransmitted(host, 0x48);
+    const SerialWindowView view = serialWindowView(host, settings, chip);
+    EXPECT_EQ(view.controllerTransmitList, "48(H)");
+    EXPECT_EQ(view.controllerReceiveList, "41(A) - 1");
+    EXPECT_EQ(view.hostReceive, "48");
+    EXPECT_EQ(view.hostTransmit, "00");
+    EXPECT_TRUE(view.hostFieldEnabled);
+    EXPECT_STREQ(view.fileStatus, "");
+    EXPECT_EQ(view.totalBytes, "");
+}
+
+// ---- SPI window
+
+TEST(SpiWindow, CaptionsFollowMstrAndButtonsActAccordingly) {
+    ChipState chip;
+    chip.sfr(sfr::SPCR) = sfr::bits::SPE | sfr::bits::MSTR;
+    SpiWindowView view = spiWindowView(chip);
+    EXPECT_STREQ(view.chipCaption, "Master");
+    EXPECT_STREQ(view.externalCaption, "Slave - External");
+    EXPECT_STREQ(view.buttonText, "Set");
+    EXPECT_EQ(pressSpiWindowButton(chip, "G1").message, errorMessage("ERROR", "Illegal Data"));
+    const SpiButtonResult set = pressSpiWindowButton(chip, "5A");
+    EXPECT_FALSE(set.message.has_value());
+    EXPECT_TRUE(set.disableButton);
+    EXPECT_EQ(chip.periph.spi.slaveByte, 0x5A);
+    EXPECT_EQ(chip.periph.spi.state, 0); // the chip starts master transfers itself
+
+    chip.sfr(sfr::SPCR) = sfr::bits::SPE;
+    view = spiWindowView(chip);
+    EXPECT_STREQ(view.chipCaption, "Slave");
+    EXPECT_STREQ(view.externalCaption, "Master - External");
+    EXPECT_STREQ(view.buttonText, "Send");
+    const SpiButtonResult send = pressSpiWindowButton(chip, "C3");
+    EXPECT_FALSE(send.disableButton);
+    EXPECT_EQ(chip.periph.spi.slaveByte, 0xC3);
+    EXPECT_EQ(chip.periph.spi.state, 3); // one transfer from outside, next step
+
+    ChipState off; // SPE clear: nothing to clock
+    pressSpiWindowButton(off, "C3");
+    EXPECT_EQ(off.periph.spi.state, 0);
+}
+
+TEST(SpiWindow, ListsAndTheExternalSide) {
+    ChipState chip;
+    EXPECT_EQ(spiWindowView(chip).externalReceive, "00");
+    chip.periph.spi.txLog.append(0x41);
+    chip.periph.spi.txLog.append(0x0A);
+    chip.periph.spi.rxLog.append(0x42);
+    chip.periph.spi.slaveByte = 0x42;
+    const SpiWindowView view = spiWindowView(chip);
+    EXPECT_EQ(view.chipTransmitList, "41 (A)\r\n0A (.)");
+    EXPECT_EQ(view.chipReceiveList, "42 (B)");
+    EXPECT_EQ(view.externalReceive, "0A");
+    EXPECT_EQ(view.externalTransmit, "42");
+}
+
+// ---- device memory windows
+
+TEST(DeviceMemoryView, DumpTextsAndEditing) {
+    EXPECT_EQ(dumpRowAddress(0x70, 128), "  70    ");
+    EXPECT_EQ(dumpRowAddress(0xF0, 256), "  F0    ");
+    EXPECT_EQ(dumpRowAddress(0x1F0, 512), " 1F0    ");
+    EXPECT_EQ(dumpRowAddress(0x000, 2048), " 000    ");
+    EXPECT_EQ(dumpByteText(0x0A), "0A  ");
+    EXPECT_EQ(dumpCharacter('~'), '~');
+    EXPECT_EQ(dumpCharacter(0x7F), '.');
+    EXPECT_EQ(editingAddressText(0x1A), "Current editing address : 1A");
+
+    std::array<uint8_t, 300> memory{};
+    memory.fill(0x11);
+    DeviceMemoryView view;
+    openDeviceView(view, memory, 256);
+    ASSERT_EQ(view.shown.size(), 256u);
+    EXPECT_EQ(dumpKeyEdit(view, 0x11, 'g'), std::nullopt);
+    EXPECT_EQ(dumpKeyEdit(view, 0x11, 'a'), 0xA1);
+    acceptEdit(view, 0xA1);
+    EXPECT_EQ(dumpKeyEdit(view, 0xA1, 'F'), 0xAF);
+    acceptEdit(view, 0xAF);
+    EXPECT_EQ(view.caret, 1);
+    moveCaret(view, 999, true);
+    EXPECT_EQ(view.caret, 255);
+    EXPECT_EQ(dumpKeyEdit(view, 0x11, 'x'), uint8_t('x'));
+    acceptEdit(view, 'x');
+    EXPECT_EQ(view.caret, 255); // stays inside the device
+
+    // Bytes the program changed are the ones that differ from the copy.
+    memory[0] = 0xAF; // the edit itself, applied by the device
+    memory[255] = 'x';
+    memory[7] = 0x99; // written by the program
+    EXPECT_FALSE(changedByProgram(view, memory, 0));
+    EXPECT_TRUE(changedByProgram(view, memory, 7));
+    EXPECT_FALSE(changedByProgram(view, memory, 299)); // outside the device
+    refreshShown(view, memory, 1, 6);
+    EXPECT_TRUE(changedByProgram(view, memory, 7)); // 1-6 refreshed, 7 not
+    refreshShown(view, memory, 7, 7);
+    EXPECT_FALSE(changedByProgram(view, memory, 7));
+}
