@@ -185,8 +185,9 @@ TEST(FileLoader, BadHexInputStopsTheLoad) {
         EXPECT_EQ(out.result, LoadResult::Stopped) << c.text;
         EXPECT_EQ(out.messages, c.messages) << c.text;
         EXPECT_FALSE(out.showDetails);
-        if (c.text.starts_with(":0100000055AA"))
+        if (c.text.starts_with(":0100000055AA")) {
             EXPECT_EQ(chip.code[0], 0x55) << "bytes stored before the error stay";
+        }
     }
 }
 

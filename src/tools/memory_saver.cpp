@@ -1,0 +1,183 @@
+#include "tools/memory_saver.h"
+
+#include "core/chip_state.h"
+#include "core/hex_field.h"
+#include "tools/file_loader.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvel {
+
+namespace {
+
+constexpr uint32_t kBlock = 16;
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+void appendHex(std::string& out, uint8_t value) {
+    out += kDigits[value >> 4];
+    out += kDigits[value & 15];
+}
+
+UserMessage unableToWrite() { return errorMessage("ERROR", "Unable to Write the file"); }
+
+} // namespace
+
+bool acceptSaveFields(std::string_view startText, std::string_view endText, SaveSettings& settings) {
+    auto start = parseHexField(startText);
+    auto end = parseHexField(endText);
+    if (!start || !end) return false;
+    settings.start = *start;
+    settings.end = *end;
+    return true;
+}
+
+Validation checkSaveRange(const SaveSettings& settings, const ChipState& chip) {
+    if (settings.start > settings.end)
+        return errorMessage("Address Error", "Starting Address is Greater than Ending Address!");
+    const bool program = settings.memory == SaveMemory::Program;
+    if ((program && settings.end > chip.codeLimit) ||
+        (!program && (!chip.hasXdata() || settings.end > chip.xdataLimit)))
+        return errorMessage("Error", "Address out of Range");
+    return std::nullopt;
+}
+
+std::string hexDataRecord(uint16_t address, std::span<const uint8_t> data) {
+    std::string record = ":";
+    unsigned sum = unsigned(data.size()) + (address >> 8) + (address & 0xFF);
+    appendHex(record, uint8_t(data.size()));
+    appendHex(record, uint8_t(address >> 8));
+    appendHex(record, uint8_t(address));
+    appendHex(record, 0x00);
+    for (uint8_t b : data) {
+        appendHex(record, b);
+        sum += b;
+    }
+    appendHex(record, uint8_t(-sum));
+    return record + "\r\n";
+}
+
+MemorySaver::~MemorySaver() { discard(); }
+
+std::optional<MemorySaver::OpenError> MemorySaver::begin(const std::filesystem::path& target,
+                                                         const SaveSettings& settings) {
+    namespace fs = std::filesystem;
+    discard();
+    settings_ = settings;
+    current_ = settings.start;
+    written_ = 0;
+    finished_ = succeeded_ = false;
+    outcome_ = {};
+    label_ = "Saving to: " + shortenPathForLabel(target.string());
+
+    // Saving through a symbolic link replaces the file it points to.
+    std::error_code ec;
+    target_ = target;
+    if (fs::is_symlink(target, ec)) {
+        fs::path real = fs::canonical(target, ec);
+        if (!ec) target_ = real;
+    }
+    // A folder, or a file the user may not write, is not replaced.
+    if (fs::is_directory(target_, ec) || (fs::exists(target_, ec) && ::access(target_.c_str(), W_OK) != 0))
+        return OpenError{unableToWrite(), false};
+
+    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+    std::random_device random;
+    int error = 0;
+    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(random()));
+        temp_ = folder / ("." + target_.filename().string() + suffix);
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        error = fd_ < 0 ? errno : 0;
+        if (fd_ < 0 && error != EEXIST) break;
+    }
+    if (fd_ < 0) {
+        temp_.clear();
+        if (error == EROFS)
+            return OpenError{{"ERROR", "Disk is Write Protected", UserMessage::Icon::Warning}, true};
+        return OpenError{unableToWrite(), false};
+    }
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old;
+    if (::stat(target_.c_str(), &old) == 0) ::fchmod(fd_, old.st_mode & 07777);
+    return std::nullopt;
+}
+
+std::string MemorySaver::label() const { return label_; }
+
+bool MemorySaver::step(const ChipState& chip) {
+    if (finished_ || fd_ < 0) return false;
+    const uint32_t remaining = settings_.end - current_;
+    const bool last = remaining <= kBlock;
+    const uint32_t count = last ? remaining + 1 : kBlock;
+    std::array<uint8_t, kBlock + 1> block{};
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t address = uint16_t(current_ + i);
+        block[i] = settings_.memory == SaveMemory::Program ? chip.readCode(address) : chip.readXdata(address);
+    }
+    written_ += count;
+    std::string out;
+    if (settings_.format == SaveFormat::IntelHex) {
+        out = hexDataRecord(uint16_t(current_), std::span(block.data(), count));
+        if (last) out += kHexEndRecord;
+    } else {
+        out.assign(block.begin(), block.begin() + count);
+    }
+    if (!writeAll(out)) {
+        fail();
+        return false;
+    }
+    current_ += count;
+    if (!last) return true;
+
+    const bool flushed = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!flushed || !closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        fail();
+        return false;
+    }
+    temp_.clear();
+    finished_ = succeeded_ = true;
+    outcome_ = {"Save Memory", "Operation Completed Succesfully.", UserMessage::Icon::Information};
+    return false;
+}
+
+void MemorySaver::cancel() {
+    if (finished_) return;
+    discard();
+    finished_ = true;
+    outcome_ = {"Error", "Storing Operation is Cancelled by User!", UserMessage::Icon::Information};
+}
+
+bool MemorySaver::writeAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(size_t(n));
+    }
+    return true;
+}
+
+void MemorySaver::fail() {
+    discard();
+    finished_ = true;
+    outcome_ = unableToWrite();
+}
+
+void MemorySaver::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+} // namespace quorvel
