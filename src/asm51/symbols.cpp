@@ -47,6 +47,7 @@ SymbolTable::DefineResult SymbolTable::define(std::string_view name, Value value
         s.name = std::string(name);
         s.value = value;
         s.redefinable = redefinable;
+        s.firstValue = value;
         s.definedInPass = pass;
         s.place = std::move(place);
         if (it != symbols_.end()) s.used = it->second.used;
@@ -56,17 +57,19 @@ SymbolTable::DefineResult SymbolTable::define(std::string_view name, Value value
     Symbol& s = it->second;
     if (s.definedInPass == pass && !(redefinable && s.redefinable))
         return (redefinable || s.redefinable) ? DefineResult::ChangedKind : DefineResult::Duplicate;
-    bool changed = s.definedInPass == 0 || s.value.value != value.value ||
-                   s.value.type != value.type || s.value.known != value.known ||
-                   s.redefinable != redefinable;
-    bool firstInPass = s.definedInPass != pass;
+    // A SET symbol takes several values within one pass; its first
+    // definition is compared with the first one of the previous pass.
+    const bool firstInPass = s.definedInPass != pass;
+    const Value& before = redefinable ? s.firstValue : s.value;
+    const bool changed = s.definedInPass == 0 || before.value != value.value ||
+                         before.type != value.type || before.known != value.known ||
+                         s.redefinable != redefinable;
     s.value = value;
+    if (firstInPass) s.firstValue = value;
     s.redefinable = redefinable;
     s.definedInPass = pass;
     s.place = std::move(place);
-    // A SET symbol takes several values within one pass; only its first
-    // definition is compared with the previous pass.
-    if (redefinable && !firstInPass) return DefineResult::Ok;
+    if (!firstInPass) return DefineResult::Ok;
     return changed ? DefineResult::Changed : DefineResult::Ok;
 }
 
