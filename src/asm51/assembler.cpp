@@ -635,7 +635,13 @@ private:
             requireSegment(SegmentKind::Code, word);
             if (!label.empty()) defineLabel(label);
             showAddress();
-            emit(data(word == "DW", operands));
+            std::optional<AsmError> error;
+            std::vector<uint8_t> bytes = data(word == "DW", operands, error);
+            if (error) {
+                reserve(int64_t(bytes.size()));
+                throw *error;
+            }
+            emit(bytes);
         } else if (word == "DS") {
             if (segment_ == SegmentKind::Bit) throw AsmError{"use DBIT in BSEG"};
             if (!label.empty()) defineLabel(label);
@@ -652,7 +658,10 @@ private:
         return true;
     }
 
-    std::vector<uint8_t> data(bool words, std::span<const Token> operands) {
+    // The bytes of DB or DW. A bad value is noted in `error` and counted as
+    // 0, so the size of the line is still right.
+    std::vector<uint8_t> data(bool words, std::span<const Token> operands,
+                              std::optional<AsmError>& error) {
         auto items = splitAtCommas(operands);
         if (items.empty()) throw AsmError{std::string(words ? "DW" : "DB") + " needs values"};
         std::vector<uint8_t> bytes;
@@ -661,18 +670,20 @@ private:
                 for (char c : item[0].text) bytes.push_back(uint8_t(c));
                 continue;
             }
-            Value v = evaluateAll(item);
-            if (!v.known) v.value = 0;
-            if (words) {
-                if (v.value < -32768 || v.value > 0xFFFF)
+            Value v{0, ValueType::Number, false};
+            try {
+                v = evaluateAll(item);
+                if (words && v.known && (v.value < -32768 || v.value > 0xFFFF))
                     throw AsmError{"value " + formatHex(v.value) + " does not fit in 16 bits"};
-                bytes.push_back(uint8_t(v.value >> 8)); // high byte first
-                bytes.push_back(uint8_t(v.value));
-            } else {
-                if (v.value < -128 || v.value > 255)
+                if (!words && v.known && (v.value < -128 || v.value > 255))
                     throw AsmError{"value " + formatHex(v.value) + " does not fit in a byte"};
-                bytes.push_back(uint8_t(v.value));
+            } catch (const AsmError& e) {
+                if (!error) error = e;
+                v.value = 0;
             }
+            if (!v.known) v.value = 0;
+            if (words) bytes.push_back(uint8_t(v.value >> 8)); // high byte first
+            bytes.push_back(uint8_t(v.value));
         }
         return bytes;
     }
@@ -687,7 +698,13 @@ private:
             generic = &generics_[genericIndex_++];
         }
         int before = generic->size;
-        std::vector<uint8_t> bytes = encodeLine(mnemonic, operands, counter(), *context_, *generic);
+        std::vector<uint8_t> bytes;
+        try {
+            bytes = encodeLine(mnemonic, operands, counter(), *context_, *generic);
+        } catch (const AsmError& e) {
+            reserve(e.length);
+            throw;
+        }
         if (generic->size != before) changed_ = true;
         emit(bytes);
     }

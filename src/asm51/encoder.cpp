@@ -211,8 +211,22 @@ uint16_t checkedValue(const SourceOperand& op, K kind) {
     return uint16_t(v.value & 0xFFFF);
 }
 
+std::vector<uint8_t> encodeValues(uint8_t opcode, const std::vector<SourceOperand>& operands,
+                                  int64_t address);
+
 std::vector<uint8_t> encodeRow(uint8_t opcode, const std::vector<SourceOperand>& operands,
                                int64_t address) {
+    const Instruction& ins = instructionOf(opcode);
+    try {
+        return encodeValues(opcode, operands, address);
+    } catch (AsmError& e) {
+        e.length = ins.length;
+        throw;
+    }
+}
+
+std::vector<uint8_t> encodeValues(uint8_t opcode, const std::vector<SourceOperand>& operands,
+                                  int64_t address) {
     const Instruction& ins = instructionOf(opcode);
     std::vector<uint16_t> values;
     bool allKnown = true;
@@ -241,7 +255,13 @@ std::vector<uint8_t> encodeRow(uint8_t opcode, const std::vector<SourceOperand>&
 // SJMP/AJMP/LJMP for JMP, ACALL/LCALL for CALL.
 std::vector<uint8_t> encodeGeneric(bool call, const SourceOperand& target, int64_t address,
                                    GenericJump& generic) {
-    uint16_t value = checkedValue(target, K::Addr16);
+    uint16_t value = 0;
+    try {
+        value = checkedValue(target, K::Addr16);
+    } catch (AsmError& e) {
+        e.length = generic.size;
+        throw;
+    }
     const uint16_t next = uint16_t(address + 2);
     const bool samePage = (value & 0xF800) == (next & 0xF800);
     const int offset = relativeOffset(uint16_t(address), 2, value);

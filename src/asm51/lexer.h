@@ -46,6 +46,9 @@ struct Token {
 // Thrown for a malformed line; the text is the message without file and line.
 struct AsmError {
     std::string message;
+    // The size the line would have had, when that is known in spite of the
+    // error (a value out of range); the addresses that follow then stay right.
+    int length = 0;
 };
 
 // Tokens of one line, ending with an End token. Throws AsmError for a bad

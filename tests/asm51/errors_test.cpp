@@ -1,0 +1,127 @@
+// Every class of error: the message names the file, the line and what is
+// wrong, the listing shows it under the line, the exit status is not 0 and no
+// HEX file is left, not even one from an earlier run.
+#include "asm51_runner.h"
+
+#include <gtest/gtest.h>
+
+using namespace asm51test;
+
+namespace {
+
+struct ErrorCase {
+    const char* source; // assembled as t.asm, after "        ORG 0\n"
+    int line;           // line of the error in t.asm
+    const char* message;
+};
+
+const ErrorCase kCases[] = {
+    {"        JMP LOOP2\n", 2, "undefined symbol LOOP2"},
+    {"X:      NOP\nX:      NOP\n", 3, "duplicate symbol X"},
+    {"C1      EQU 1\nC1      EQU 2\n", 3, "duplicate symbol C1"},
+    {"V       SET 1\nV       EQU 2\n", 3, "V is defined with both SET and another directive"},
+    {"MOV:    NOP\n", 2, "MOV is a reserved word and cannot be a symbol"},
+    {"        SJMP FAR\n        ORG 100H\nFAR:    NOP\n", 2,
+     "relative jump out of range: target 0100H is 254 bytes away (-128 to +127)"},
+    {"        ORG 100H\n        DJNZ R0,$-127\n", 3,
+     "relative jump out of range: target 0081H is -129 bytes away"},
+    {"        AJMP 800H\n", 2, "AJMP target 0800H is outside the 2 KB page 0000H-07FFH"},
+    {"        ORG 7FEH\n        ACALL 7F0H\n", 3, "ACALL target 07F0H is outside the 2 KB page"},
+    {"        MOV A,#256\n", 2, "value 100H does not fit in a byte"},
+    {"        DB 1, 2, -129\n", 2, "value -81H does not fit in a byte"},
+    {"        MOV DPTR,#10000H\n", 2, "value 10000H does not fit in 16 bits"},
+    {"        MOV 100H,A\n", 2, "data address 100H is not 00H to 0FFH"},
+    {"        LJMP 10000H\n", 2, "code address 10000H is not 0000H to 0FFFFH"},
+    {"        SETB 30H.1\n", 2, "address 30H is not bit-addressable"},
+    {"        CLR 0E1H.0\n", 2, "address 0E1H is not bit-addressable"},
+    {"        CPL P1.8\n", 2, "bit number 8 is not 0 to 7"},
+    {"FLAG    BIT 100H\n", 2, "value 100H is out of range for BIT"},
+    {"        MOVX A,R0\n", 2, "invalid operand combination: MOVX A,R0"},
+    {"        MOV @R2,A\n", 2, "invalid indirect operand @R2"},
+    {"        MOV A\n", 2, "MOV takes 2 operands, not 1"},
+    {"        CJNE A,#1\n", 2, "CJNE takes 3 operands, not 2"},
+    {"        RET A\n", 2, "RET takes no operands"},
+    {"        MOV A,TI\n", 2, "TI is a bit address, not a data address"},
+    {"        SETB P1\n", 2, "P1 is a DATA address, not a bit address"},
+    {"        XSEG\nXB:     DS 1\n        CSEG\n        LJMP XB\n", 5,
+     "XB is a XDATA address, not a code address"},
+    {"        FOO A\n", 2, "unknown instruction or directive FOO"},
+    {"LOOP    MOV A,#1\n", 2, "unknown instruction LOOP (a label ends with ':')"},
+    {"        IF 1\n        NOP\n", 2, "IF without ENDIF"},
+    {"        ENDIF\n", 2, "ENDIF without IF"},
+    {"        ELSE\n", 2, "ELSE without IF"},
+    {"        ORG FWD\nFWD     EQU 10H\n", 2, "FWD is used in ORG before it is defined"},
+    {"        DS LATER\nLATER   EQU 1\n", 2, "LATER is used in DS before it is defined"},
+    {"$INCLUDE(missing.inc)\n", 2, "cannot open include file missing.inc"},
+    {"        NOP\n        ORG 0\n        RET\n", 4, "code overlaps earlier code at 0000H"},
+    {"        DB 'abc\n", 2, "string not closed with '"},
+    {"        MOV A,#1 ! 2\n", 2, "unexpected character '!'"},
+    {"        MOV A,#(1+2\n", 2, "missing )"},
+    {"        DSEG\n        DB 1\n", 3, "DB is not allowed in DSEG (it belongs in CSEG)"},
+    {"        BSEG\n        NOP\n", 3, "an instruction is not allowed in BSEG"},
+    {"        DSEG AT 7FH\nV:      DS 2\n", 3, "DSEG overflows: 80H is past its end"},
+    {"        MOV A,#1/0\n", 2, "division by zero"},
+    {"        MOV A,#12G\n", 2, "bad number 12G"},
+    {"        MOV A,#102B\n", 2, "bad number 102B"},
+    {"$FOO\n", 2, "unknown control $FOO"},
+    {"A1      EQU A2+1\nA2      EQU A1+1\n        MOV A,#A1\n", 4, "value of A1 is not known"},
+    {"        USING 4\n", 2, "USING needs a register bank 0 to 3"},
+    {"        ORG 0FFFFH\n        LJMP 0\n", 3, "code runs past 0FFFFH"},
+};
+
+} // namespace
+
+TEST(Errors, EveryClassGivesItsMessageAndNoHex) {
+    TempFolder folder;
+    for (const ErrorCase& c : kCases) {
+        SCOPED_TRACE(c.source);
+        folder.write("t.hex", ":0100000000FF\n:00000001FF\n"); // from an earlier run
+        folder.write("t.asm", std::string("        ORG 0\n") + c.source + "        END\n");
+        RunResult r = folder.asm51({"t"});
+        std::string expected = "t.asm(" + std::to_string(c.line) + "): " + c.message;
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.output.find(expected), std::string::npos) << r.output;
+        EXPECT_FALSE(folder.exists("t.hex"));
+        // In the listing the message stands under its line.
+        std::string listing = folder.read("t.lst");
+        size_t at = listing.find("*** " + expected);
+        ASSERT_NE(at, std::string::npos) << listing;
+        size_t lineStart = listing.rfind('\n', listing.rfind('\n', at) - 1);
+        EXPECT_EQ(listing.substr(lineStart + 1, 5),
+                  std::string(5 - std::to_string(c.line).size(), ' ') + std::to_string(c.line))
+            << listing;
+        EXPECT_NE(listing.find("error"), std::string::npos);
+    }
+}
+
+TEST(Errors, MessagesOfIncludedFilesNameThoseFiles) {
+    TempFolder folder;
+    folder.write("inc/defs.inc", "OK   EQU 1\n     MOV A,#BAD\n");
+    folder.write("t.asm", "; main\n$INCLUDE(inc/defs.inc)\n        MOV A,#OK\n        SJMP NOWHERE\n        END\n");
+    RunResult r = folder.asm51({"t"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.output.find("inc/defs.inc(2): undefined symbol BAD"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("t.asm(4): undefined symbol NOWHERE"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("t.asm: 2 errors, 0 warnings"), std::string::npos) << r.output;
+}
+
+// Lines after an error keep their addresses: one bad line does not shift or
+// hide the errors that follow it.
+TEST(Errors, AllErrorsOfAFileAreReportedInOneRun) {
+    TempFolder folder;
+    folder.write("t.asm", R"(        ORG 0
+        MOV A,#300
+L1:     SJMP L1
+        MOV A,#UNDEF
+        SETB 30H.0
+        END
+)");
+    RunResult r = folder.asm51({"t"});
+    EXPECT_NE(r.output.find("t.asm(2): "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("t.asm(4): undefined symbol UNDEF"), std::string::npos);
+    EXPECT_NE(r.output.find("t.asm(5): "), std::string::npos);
+    EXPECT_NE(r.output.find("3 errors"), std::string::npos);
+    // L1 is at 0002: the refused MOV still took its two bytes.
+    EXPECT_NE(folder.read("t.lst").find("L1                      CODE   0002H"), std::string::npos)
+        << folder.read("t.lst");
+}
