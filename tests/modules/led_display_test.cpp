@@ -1,0 +1,179 @@
+// Point LEDs and seven-segment digits evaluated from the port latches for
+// every wiring, against segment patterns written out by hand.
+#include "modules/led_display.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// Segment bits a..g, dp.
+constexpr uint8_t a = 0x01, b = 0x02, c = 0x04, d = 0x08, e = 0x10, f = 0x20, g = 0x40, dp = 0x80;
+constexpr uint8_t kTwo = a | b | g | e | d;
+constexpr uint8_t kSeven = a | b | c;
+constexpr uint8_t kEight = a | b | c | d | e | f | g;
+
+uint32_t ports(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3) {
+    return uint32_t(p0) | uint32_t(p1) << 8 | uint32_t(p2) << 16 | uint32_t(p3) << 24;
+}
+
+// Segments a..dp on P1.0-P1.7; digit selects (or decoder inputs) on P3.0 up.
+ModuleSettings multiplexedSegments(uint8_t options, int digits) {
+    ModuleSettings s;
+    s.LedSevenSegment = 1;
+    s.LedOptions = options;
+    s.LedDigitCount = uint8_t(digits);
+    for (int k = 0; k < 8; ++k) s.LedLines[size_t(k)] = PinRef(0x10 + k);
+    for (int j = 0; j < 8; ++j) s.LedLines[size_t(8 + j)] = PinRef(0x30 + j);
+    return s;
+}
+
+// BCD A-D on P1.0-P1.3, dot on P1.4; selects (or decoder inputs) on P3.0 up.
+ModuleSettings multiplexedBcd(uint8_t options, int digits) {
+    ModuleSettings s;
+    s.LedSevenSegment = 1;
+    s.LedOptions = uint8_t(options | kLedBcd);
+    s.LedDigitCount = uint8_t(digits);
+    for (int k = 0; k < 5; ++k) s.LedLines[size_t(k)] = PinRef(0x10 + k);
+    for (int j = 0; j < 8; ++j) s.LedLines[size_t(5 + j)] = PinRef(0x30 + j);
+    return s;
+}
+
+TEST(LedDisplay, PointLedsLightAtTheirActiveLevel) {
+    ModuleSettings s;
+    s.LedConnected = {0x00, 0x03, 0x00, 0x80}; // P1.0, P1.1, P3.7
+    s.LedActiveHigh = {0x00, 0x01, 0x00, 0x00}; // only P1.0 lights at 1
+    LedDigitMemory memory{};
+    LedEvaluation low = evaluateLeds(s, ports(0xFF, 0x00, 0xFF, 0xFF), memory, false);
+    EXPECT_EQ(low.pointConnected, (1u << 8) | (1u << 9) | (1u << 31));
+    EXPECT_EQ(low.pointLit, 1u << 9); // P1.1 (active low) at 0; P3.7 at 1 stays dark
+    LedEvaluation high = evaluateLeds(s, ports(0x00, 0x03, 0x00, 0x00), memory, false);
+    EXPECT_EQ(high.pointLit, (1u << 8) | (1u << 31));
+    EXPECT_EQ(high.digitCount, 0); // no seven-segment display
+}
+
+TEST(LedDisplay, MultiplexedSegmentsInternalSelection) {
+    ModuleSettings s = multiplexedSegments(0, 4); // common anode, select level 0
+    LedDigitMemory memory{};
+    // All segment lines 1: the selected digit is dark; all 0: fully lit.
+    LedEvaluation dark = evaluateLeds(s, ports(0, 0xFF, 0, 0xFE), memory, false);
+    EXPECT_EQ(dark.digitCount, 4);
+    EXPECT_EQ(dark.digits[0], 0x00);
+    LedEvaluation lit = evaluateLeds(s, ports(0, 0x00, 0, 0xFE), memory, false);
+    EXPECT_EQ(lit.digits[0], 0xFF);
+    EXPECT_EQ(lit.digits[1], 0x00);
+
+    // Scanning "7" on digit 1 and "2" on digit 2 (segments low-active).
+    memory.fill(0);
+    evaluateLeds(s, ports(0, uint8_t(~kSeven), 0, 0xFE), memory, true);
+    LedEvaluation run = evaluateLeds(s, ports(0, uint8_t(~kTwo), 0, 0xFD), memory, true);
+    EXPECT_EQ(run.digits[0], kSeven); // remembered during a free run
+    EXPECT_EQ(run.digits[1], kTwo);
+    EXPECT_EQ(run.digits[2], 0x00);
+    LedEvaluation step = evaluateLeds(s, ports(0, uint8_t(~kTwo), 0, 0xFD), memory, false);
+    EXPECT_EQ(step.digits[0], 0x00); // single stepping shows only the selected digit
+    EXPECT_EQ(step.digits[1], kTwo);
+
+    // Common cathode, select level 1: segments high-active.
+    s.LedOptions = kLedCommonCathode;
+    s.LedSelectLevel = 1;
+    LedEvaluation cc = evaluateLeds(s, ports(0, kEight | dp, 0, 0x04), memory, false);
+    EXPECT_EQ(cc.digits[2], kEight | dp);
+    EXPECT_EQ(cc.digits[0], 0x00);
+}
+
+TEST(LedDisplay, MultiplexedSegmentsThroughADecoder) {
+    // 3 to 8: inputs C, B, A = 1, 0, 1 select Digit6.
+    ModuleSettings s = multiplexedSegments(kLedExternalMux | (1 << kLedDecoderShift) | kLedCommonCathode, 8);
+    LedDigitMemory memory{};
+    LedEvaluation out = evaluateLeds(s, ports(0, kSeven, 0, 0x05), memory, false);
+    for (int digit = 0; digit < 8; ++digit)
+        EXPECT_EQ(out.digits[size_t(digit)], digit == 5 ? kSeven : 0) << "digit " << digit;
+    // 2 to 4 uses only inputs A and B: P3.2 no longer counts.
+    s.LedOptions = kLedExternalMux | kLedCommonCathode;
+    s.LedDigitCount = 4;
+    out = evaluateLeds(s, ports(0, kTwo, 0, 0x05), memory, false);
+    EXPECT_EQ(out.digits[1], kTwo);
+    // A stored decoder value of 3 acts as "2 to 4".
+    s.LedOptions = kLedExternalMux | kLedDecoderMask | kLedCommonCathode;
+    out = evaluateLeds(s, ports(0, kTwo, 0, 0x07), memory, false);
+    EXPECT_EQ(out.digits[3], kTwo);
+}
+
+TEST(LedDisplay, MultiplexedBcd) {
+    ModuleSettings s = multiplexedBcd(0, 3); // common anode, select level 0
+    LedDigitMemory memory{};
+    // Code 2, dot line 0: on common anode the dot lights at level 0.
+    LedEvaluation out = evaluateLeds(s, ports(0, 0x02, 0, 0xFE), memory, false);
+    EXPECT_EQ(out.digits[0], kTwo | dp);
+    // Code 15 is blank; dot line 1 keeps the dot dark.
+    out = evaluateLeds(s, ports(0, 0x1F, 0, 0xFD), memory, false);
+    EXPECT_EQ(out.digits[1], 0x00);
+    // Common cathode: same segments, dot lights at level 1.
+    s.LedOptions = kLedBcd | kLedCommonCathode;
+    out = evaluateLeds(s, ports(0, 0x17, 0, 0xFB), memory, false);
+    EXPECT_EQ(out.digits[2], kSeven | dp);
+    out = evaluateLeds(s, ports(0, 0x07, 0, 0xFB), memory, false);
+    EXPECT_EQ(out.digits[2], kSeven);
+
+    // Through a 4-to-16 decoder: inputs on P3.0-P3.3 = 1010 select Digit11.
+    s = multiplexedBcd(kLedExternalMux | (2 << kLedDecoderShift) | kLedCommonCathode, 16);
+    out = evaluateLeds(s, ports(0, 0x08, 0, 0x0A), memory, false);
+    EXPECT_EQ(out.digits[10], kEight);
+    EXPECT_EQ(out.digits[9], 0x00);
+}
+
+TEST(LedDisplay, NonMultiplexedWirings) {
+    // Two segment digits on P1 and P2; the decoder bit is ignored.
+    ModuleSettings s;
+    s.LedSevenSegment = 1;
+    s.LedOptions = kLedNonMultiplexed | kLedExternalMux | kLedCommonCathode;
+    s.LedDigitCount = 2;
+    for (int k = 0; k < 16; ++k) s.LedLines[size_t(k)] = PinRef((k < 8 ? 0x10 : 0x20) + k % 8);
+    LedDigitMemory memory{};
+    LedEvaluation out = evaluateLeds(s, ports(0, kTwo, kSeven | dp, 0), memory, true);
+    EXPECT_EQ(out.digits[0], kTwo);
+    EXPECT_EQ(out.digits[1], kSeven | dp);
+    s.LedOptions = kLedNonMultiplexed; // common anode inverts everything
+    out = evaluateLeds(s, ports(0, kTwo, 0xFF, 0), memory, false);
+    EXPECT_EQ(out.digits[0], uint8_t(~kTwo));
+    EXPECT_EQ(out.digits[1], 0x00);
+    EXPECT_EQ(memory, LedDigitMemory{}); // nothing remembered
+
+    // BCD, three digits: 5 lines each, the decoder shapes for 10 to 14.
+    s.LedOptions = kLedNonMultiplexed | kLedBcd | kLedCommonCathode;
+    s.LedDigitCount = 3;
+    const PinRef lines[15] = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
+                              0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26};
+    std::copy(std::begin(lines), std::end(lines), s.LedLines.begin());
+    // Digit1 = 10 with dot (P1.0-P1.4), Digit2 = 12 with dot (P1.5-P2.1),
+    // Digit3 = 14 without (P2.2-P2.6).
+    out = evaluateLeds(s, ports(0, 0x9A, 0x3B, 0), memory, false);
+    EXPECT_EQ(out.digits[0], (d | e | g) | dp);
+    EXPECT_EQ(out.digits[1], b | f | g | dp); // 12: dot line P2.1 = 1
+    EXPECT_EQ(out.digits[2], d | e | f | g);
+}
+
+TEST(LedDisplay, FixedLevelsAndOversizedCounts) {
+    ModuleSettings s = multiplexedSegments(kLedCommonCathode, 2);
+    s.LedSelectLevel = 0;
+    s.LedLines[8] = kPinGnd;     // Digit1 always selected
+    s.LedLines[9] = kPinPlus5V;  // Digit2 never
+    s.LedLines[0] = kPinPlus5V;  // segment a always on
+    LedDigitMemory memory{};
+    LedEvaluation out = evaluateLeds(s, ports(0, 0x00, 0, 0), memory, false);
+    EXPECT_EQ(out.digits[0], a);
+    EXPECT_EQ(out.digits[1], 0);
+
+    // Sixteen digits stored for a non-multiplexed segment display: only as
+    // many as the 45-line table holds are evaluated.
+    s.LedOptions = kLedNonMultiplexed;
+    s.LedDigitCount = 16;
+    out = evaluateLeds(s, 0, memory, false);
+    EXPECT_EQ(out.digitCount, 5);
+    s.LedOptions = kLedNonMultiplexed | kLedBcd;
+    EXPECT_EQ(evaluateLeds(s, 0, memory, false).digitCount, 9);
+}
+
+} // namespace
