@@ -1,6 +1,8 @@
 #include "asm51/output.h"
 
-#include <cstdio>
+#include "tools/memory_saver.h"
+
+#include <span>
 
 namespace quorvel::asm51 {
 
@@ -108,17 +110,8 @@ std::string intelHexText(const CodeImage& image) {
         size_t count = 0;
         while (count < 16 && address + count < image.used.size() && image.used[address + count])
             ++count;
-        unsigned sum = unsigned(count) + unsigned(address >> 8) + unsigned(address & 0xFF);
-        std::string record(":");
-        record += hex2(unsigned(count));
-        record += hex4(unsigned(address));
-        record += "00";
-        for (size_t i = 0; i < count; ++i) {
-            record += hex2(image.bytes[address + i]);
-            sum += image.bytes[address + i];
-        }
-        record += hex2((0x100 - (sum & 0xFF)) & 0xFF);
-        out += record + "\r\n";
+        out += hexDataRecord(uint16_t(address),
+                             std::span<const uint8_t>(image.bytes.data() + address, count));
         address += count;
     }
     out += ":00000001FF\r\n";
