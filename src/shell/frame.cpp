@@ -1,33 +1,509 @@
 #include "shell/frame.h"
 
+#include "core/commands.h"
 #include "shell/device_dialogs.h"
 #include "shell/messages.h"
+#include "shell/program_view.h"
+#include "shell/run_dialogs.h"
+#include "shell/toolbar_icons.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace quorvel::shell {
 
-Frame::Frame(Messages& messages, QWidget* parent) : QMainWindow(parent), messages_(messages) {
+// Hands the simulation thread's notices to the user-interface thread. The
+// worker never waits: the calls are queued to the frame.
+class Frame::QueuedRunEvents final : public RunEvents {
+public:
+    explicit QueuedRunEvents(Frame* frame) : frame_(frame) {}
+    void runEnded(uint64_t generation, StopReason reason) override {
+        QMetaObject::invokeMethod(
+            frame_, [f = frame_, generation, reason] { f->onRunEnded(generation, int(reason)); },
+            Qt::QueuedConnection);
+    }
+    void stepOverContinues(uint64_t generation) override {
+        QMetaObject::invokeMethod(
+            frame_, [f = frame_, generation] { f->onContinueStepOver(generation); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    Frame* frame_;
+};
+
+namespace {
+
+// Commands whose windows or files are not part of this build yet: they stay
+// in the menus, grayed.
+const int kUnavailable[] = {
+    id::SaveSerialReceiver, id::SaveSerialTransmitter, id::SaveSpiReceiver,
+    id::SaveSpiTransmitter, id::LoadTextFile, id::SaveTextFile, id::SaveTextFileAs,
+    id::LoadScreenSetting, id::SaveScreenSetting, id::SaveScreenSettingAs, id::LedSetting,
+    id::LcdSetting, id::KeyboardSetting, id::IicSetting, id::SpiSetting, id::LoadModuleSetting,
+    id::SaveModuleSetting, id::Undo, id::Cut, id::Copy, id::Paste, id::Delete, id::SelectAll,
+    id::Find, id::FindNext, id::Replace, id::ClearView, id::NormalView, id::RegisterWindow,
+    id::InternalMemoryWindow, id::EepromWindow, id::ExternalMemoryWindow, id::SfrBitWindow,
+    id::MemoryBitWindow, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
+    id::LcdWindow, id::KeyboardWindow, id::RtcWindow, id::IicEepromWindow, id::SpiEepromWindow,
+    id::RunAssembler, id::RunAssemblerButton, id::GenSerial, id::GenLed, id::GenLcd,
+    id::GenKeyboard, id::GenSpiEeprom, id::GenIic,
+    40163, 40164, 40165, 40166, 40167, 40168, 40169, 40170, 40171, 40172, 40173, 40175, 40176,
+    40177};
+
+// Toolbar buttons that open views stay usable while a program runs.
+bool isViewButton(int command) {
+    return command == id::RegisterWindow || command == id::ProgramWindow ||
+           command == id::InternalMemoryWindow || command == id::ExternalMemoryWindow ||
+           command == id::SfrBitWindow || command == id::MemoryBitWindow;
+}
+
+uint16_t demoMaskOf(DeviceKind kind) {
+    switch (kind) {
+    case DeviceKind::AT89C2051:
+    case DeviceKind::AT89C4051:
+    case DeviceKind::I8031:
+    case DeviceKind::I8032: return 0x0F5F;
+    case DeviceKind::AT89C51:
+    case DeviceKind::AT89C52:
+    case DeviceKind::AT89C55: return 0x7F7F;
+    case DeviceKind::AT89C1051: return 0x0F1F;
+    default: return 0x7FFF;
+    }
+}
+
+} // namespace
+
+Frame::Frame(Messages& messages, QWidget* parent)
+    : QMainWindow(parent), messages_(messages),
+      runEvents_(std::make_unique<QueuedRunEvents>(this)),
+      run_(std::make_unique<RunController>(machine_, *runEvents_)) {
     setObjectName("MdiFrame");
     setWindowTitle(kAppTitle);
     mdi_ = new QMdiArea;
     mdi_->setObjectName("MdiClient");
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
-    resize(1000, 700);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &Frame::activeViewChanged);
+
+    buildActions();
+    buildToolbar();
+    buildStatusBar();
+    setMenuBarKind(MenuBarKind::Init);
+    markUnavailableCommands();
+
+    screenTimer_ = new QTimer(this);
+    connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
+    ioTimer_ = new QTimer(this);
+    ioTimer_->setTimerType(Qt::PreciseTimer);
+    resize(1100, 760);
 }
+
+Frame::~Frame() {
+    // Stop the worker before the machine and the views go away.
+    if (run_->running()) run_->stop();
+    run_->thread().stop();
+}
+
+// ------------------------------------------------------------------ start-up
 
 bool Frame::startUp() {
     DeviceDialog dialog(machine_.selection, messages_, this);
     if (dialog.exec() != QDialog::Accepted) return false;
 
-    statusBar()->showMessage("Initializing...  Please Wait.");
+    setStatusText(0, "Initializing...  Please Wait.");
     QApplication::processEvents();
     configureMachine(machine_, dialog.selection());
+    run_->setCurrentAddress(0);
+    run_->takeSnapshots();
     setWindowTitle(QString::fromStdString(machine_.profile.caption));
-    statusBar()->showMessage("Ready");
+    applyDeviceToCommands();
+    updateBreakpointStatus();
+    refreshViews();
+    setStatusText(0, "Ready");
+    started_ = true;
     return true;
+}
+
+void Frame::applyDeviceToCommands() {
+    for (int command : machine_.profile.disabledCommands) setCommandEnabled(command, false);
+    demoMask_ = demoMaskOf(machine_.selection.kind);
+}
+
+void Frame::markUnavailableCommands() {
+    for (int command : kUnavailable) setCommandEnabled(command, false);
+}
+
+// ------------------------------------------------------------ menus, toolbar
+
+void Frame::buildActions() {
+    for (const CommandInfo& info : commandTable()) {
+        auto* action = new QAction(QString::fromLatin1(info.menuText).section('\t', 0, 0), this);
+        action->setObjectName(QString("command%1").arg(info.id));
+        action->setData(info.id);
+        QString shortcut = QString::fromLatin1(info.menuText).section('\t', 1);
+        if (!shortcut.isEmpty()) action->setShortcutVisibleInContextMenu(true);
+        action->setStatusTip(commandHelpLine(info.id));
+        connect(action, &QAction::triggered, this, [this, id = info.id] { dispatch(id); });
+        connect(action, &QAction::hovered, this, [this, id = info.id] {
+            if (!run_->running()) setStatusText(0, commandHelpLine(id));
+        });
+        menuActions_[info.id] = action;
+    }
+    auto demos = demoTexts();
+    for (int i = 0; i < 14; ++i) {
+        int command = i < 11 ? id::DemoFirst + i : id::ProjectFirst + (i - 11);
+        auto* action = new QAction(demos[size_t(i)], this);
+        action->setObjectName(QString("command%1").arg(command));
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { dispatch(command); });
+        menuActions_[command] = action;
+    }
+    // The accelerator table: one shortcut per key, dispatched like a menu item.
+    for (const Accelerator& accelerator : accelerators()) {
+        auto* shortcut = new QShortcut(accelerator.key, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, id = accelerator.id] {
+            QAction* action = menuAction(id);
+            if (!action || action->isEnabled()) dispatch(id);
+        });
+    }
+}
+
+QMenu* Frame::buildMenu(const char* title, std::span<const MenuEntry> entries) {
+    auto it = popups_.find(entries.data());
+    if (it != popups_.end()) return it->second;
+    auto* menu = new QMenu(QString::fromLatin1(title), this);
+    popups_[entries.data()] = menu;
+    for (const MenuEntry& entry : entries) {
+        switch (entry.kind) {
+        case MenuEntry::Kind::Command:
+            if (QAction* action = menuAction(entry.id)) menu->addAction(action);
+            break;
+        case MenuEntry::Kind::Separator: menu->addSeparator(); break;
+        case MenuEntry::Kind::Popup:
+            menu->addMenu(buildMenu(entry.title, entry.children));
+            break;
+        case MenuEntry::Kind::WindowList:
+            // The list of open views, rebuilt whenever the menu opens.
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+                for (QAction* a : menu->actions())
+                    if (a->property("windowEntry").toBool()) menu->removeAction(a), a->deleteLater();
+                int n = 1;
+                for (QMdiSubWindow* window : mdi_->subWindowList()) {
+                    auto* a = menu->addAction(QString("&%1 %2").arg(n++).arg(window->windowTitle()));
+                    a->setProperty("windowEntry", true);
+                    a->setCheckable(true);
+                    a->setChecked(window == mdi_->activeSubWindow());
+                    connect(a, &QAction::triggered, this, [this, window] { mdi_->setActiveSubWindow(window); });
+                }
+            });
+            break;
+        }
+    }
+    return menu;
+}
+
+void Frame::setMenuBarKind(MenuBarKind kind) {
+    menuBarKind_ = kind;
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    for (const MenuEntry& top : shell::menuBar(kind)) bar->addMenu(buildMenu(top.title, top.children));
+}
+
+void Frame::buildToolbar() {
+    toolbar_ = addToolBar("Toolbar");
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(17, 15));
+    for (const ToolbarSlot& slot : toolbarSlots()) {
+        if (slot.id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        auto* action = new QAction(toolbarIcon(slot.image), commandToolTip(slot.id), this);
+        action->setObjectName(QString("button%1").arg(slot.id));
+        action->setData(slot.id);
+        connect(action, &QAction::triggered, this, [this, id = slot.id] { dispatch(id); });
+        toolbar_->addAction(action);
+        toolbarActions_[slot.id] = action;
+    }
+    for (int command : initiallyDisabledButtons())
+        if (QAction* a = toolbarAction(command)) a->setEnabled(false);
+    if (QAction* stop = toolbarAction(id::StopExecution)) stop->setEnabled(false);
+    if (QAction* stop = menuAction(id::StopExecution)) stop->setEnabled(false);
+}
+
+void Frame::buildStatusBar() {
+    for (int i = 0; i < 4; ++i) {
+        status_[i] = new QLabel;
+        status_[i]->setObjectName(QString("status%1").arg(i));
+        status_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(status_[i], i == 0 ? 1 : 0);
+    }
+    statusBar()->setSizeGripEnabled(true);
+    setStatusText(0, "Ready");
+}
+
+void Frame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Right edges P0 = W - W/3 - 50, P1 = P0 + W/20, P2 = P1 + 175, P3 = W.
+    const int w = width();
+    const int p0 = w - w / 3 - 50, p1 = p0 + w / 20, p2 = p1 + 175;
+    status_[0]->setMinimumWidth(std::max(0, p0 - 8));
+    status_[1]->setFixedWidth(std::max(10, p1 - p0));
+    status_[2]->setFixedWidth(std::max(10, p2 - p1));
+    status_[3]->setMinimumWidth(std::max(10, w - p2 - 24));
+}
+
+void Frame::setStatusText(int part, const QString& text) {
+    if (part >= 0 && part < 4) status_[part]->setText(text);
+}
+
+QString Frame::statusText(int part) const {
+    return part >= 0 && part < 4 ? status_[part]->text() : QString();
+}
+
+QAction* Frame::menuAction(int id) const {
+    auto it = menuActions_.find(id);
+    return it == menuActions_.end() ? nullptr : it->second;
+}
+
+QAction* Frame::toolbarAction(int id) const {
+    auto it = toolbarActions_.find(id);
+    return it == toolbarActions_.end() ? nullptr : it->second;
+}
+
+void Frame::setCommandEnabled(int id, bool enabled) {
+    if (QAction* a = menuAction(id)) a->setEnabled(enabled);
+    if (QAction* a = toolbarAction(id)) a->setEnabled(enabled);
+}
+
+void Frame::showMessage(const UserMessage& message) { messages_.show(this, message); }
+
+void Frame::updateBreakpointStatus() {
+    dropUnavailableBreakpoint(run_->breakpoint, machine_.chip.hasXdata());
+    setStatusText(2, QString::fromStdString(
+                         breakpointStatusText(run_->breakpoint, machine_.selection.kind)));
+}
+
+// ------------------------------------------------------------------ dispatch
+
+void Frame::dispatch(int id) {
+    switch (id) {
+    case id::Exit: close(); break;
+    case id::ProgramWindow: openView(id); break;
+    case id::CloseAll: closeAll(); break;
+    case id::Cascade: mdi_->cascadeSubWindows(); break;
+    case id::TileHorizontally:
+    case id::TileVertically: mdi_->tileSubWindows(); break;
+    case id::ArrangeIcons: break; // minimised views line up by themselves
+    case id::HelpTopics: showHelp(); break;
+    case id::About: showAbout(); break;
+
+    case id::Go: applyRunOutcome(run_->go()); break;
+    case id::GoTo: goTo(); break;
+    case id::RunSetting: runSetting(); break;
+    case id::ResetCpu: applyRunOutcome(run_->resetCpu()); break;
+    case id::StopExecution: applyRunOutcome(run_->stop()); break;
+    case id::CalculateTime: calculateExecutionTime(); break;
+    case id::InitializeCycles: {
+        auto guard = run_->pause();
+        machine_.chip.cycles = 0;
+        setStatusText(3, "M/C:0");
+        break;
+    }
+    case id::BreakpointSetting: breakpointSetting(); break;
+    case id::BreakpointExecution: applyRunOutcome(run_->breakpointRun()); break;
+    case id::FinishSubroutine: applyRunOutcome(run_->finishSubroutine()); break;
+    case id::SingleStep: applyRunOutcome(run_->singleStep()); break;
+    case id::StepOver: applyRunOutcome(run_->stepOver()); break;
+    case id::SingleStepSetting: singleStepSetting(); break;
+    case id::ProgramClear: clearProgramMemory(); break;
+    default:
+        if (!dispatchFileCommand(id)) {
+            // Commands of the active view (editor, program window menu).
+            if (auto* window = mdi_->activeSubWindow())
+                if (auto* view = qobject_cast<View*>(window->widget())) view->command(id);
+        }
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- run glue
+
+void Frame::applyRunOutcome(const RunOutcome& outcome) {
+    if (outcome.started) runStarted();
+    if (outcome.ended) runEnded();
+    if (outcome.refresh) refreshViews();
+    if (outcome.message) showMessage(*outcome.message);
+}
+
+void Frame::runStarted() {
+    grayForRun(true);
+    setCommandEnabled(id::ResetCpu, true);
+    setCommandEnabled(id::StopExecution, true);
+    setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(run_->currentAddress())));
+    const ExecutionSettings& s = run_->execution;
+    if (s.screenUpdate && s.updateSeconds != 0) screenTimer_->start(s.updateSeconds * 1000);
+    ioTimer_->start(1);
+}
+
+void Frame::runEnded() {
+    screenTimer_->stop();
+    ioTimer_->stop();
+    grayForRun(false);
+    setStatusText(0, "Ready");
+    setCommandEnabled(id::StopExecution, false);
+}
+
+// Grays the run-time commands and toolbar buttons while a program runs and
+// restores exactly the ones that were enabled before.
+void Frame::grayForRun(bool running) {
+    if (running) {
+        menuStateMemory_.clear();
+        for (int command : runTimeGrayList()) {
+            QAction* a = menuAction(command);
+            if (!a) continue;
+            menuStateMemory_[command] = a->isEnabled();
+            a->setEnabled(false);
+        }
+        for (int command = id::DemoFirst; command <= id::ProjectLast; ++command)
+            if (QAction* a = menuAction(command)) {
+                if (!menuStateMemory_.count(command)) menuStateMemory_[command] = a->isEnabled();
+                a->setEnabled(false);
+            }
+        toolbarStateMemory_.clear();
+        for (auto& [command, action] : toolbarActions_) {
+            if (isViewButton(command)) continue;
+            toolbarStateMemory_[command] = action->isEnabled();
+            action->setEnabled(false);
+        }
+    } else {
+        for (auto& [command, enabled] : menuStateMemory_)
+            if (QAction* a = menuAction(command)) a->setEnabled(enabled);
+        for (auto& [command, enabled] : toolbarStateMemory_)
+            if (QAction* a = toolbarAction(command)) a->setEnabled(enabled);
+        menuStateMemory_.clear();
+        toolbarStateMemory_.clear();
+    }
+}
+
+void Frame::screenUpdateTick() {
+    {
+        auto guard = run_->pause();
+        run_->setCurrentAddress(machine_.chip.pc);
+    }
+    refreshViews();
+}
+
+void Frame::onRunEnded(quint64 generation, int reason) {
+    applyRunOutcome(run_->runEnded(generation, StopReason(reason)));
+}
+
+void Frame::onContinueStepOver(quint64 generation) {
+    applyRunOutcome(run_->continueStepOver(generation));
+}
+
+void Frame::refreshViews() {
+    auto guard = run_->pause();
+    for (QMdiSubWindow* window : mdi_->subWindowList())
+        if (auto* view = qobject_cast<View*>(window->widget())) view->refreshView();
+    setStatusText(1, QString::asprintf("RB%01X", unsigned(machine_.chip.bankBase() >> 3)));
+    setStatusText(3, QString::asprintf("M/C:%u", unsigned(machine_.chip.cycles)));
+}
+
+// --------------------------------------------------------------------- views
+
+ProgramView* Frame::programView() const {
+    auto it = views_.find(id::ProgramWindow);
+    if (it == views_.end() || !it->second) return nullptr;
+    return qobject_cast<ProgramView*>(it->second->widget());
+}
+
+View* Frame::openView(int command) {
+    auto it = views_.find(command);
+    if (it != views_.end() && it->second) {
+        QMdiSubWindow* window = it->second;
+        if (window->widget()->hasFocus()) {
+            if (QAction* button = toolbarAction(command)) button->setChecked(false);
+        } else {
+            mdi_->setActiveSubWindow(window);
+        }
+        return qobject_cast<View*>(window->widget());
+    }
+    View* view = nullptr;
+    switch (command) {
+    case id::ProgramWindow: view = new ProgramView(*this); break;
+    default: return nullptr;
+    }
+    QMdiSubWindow* window = mdi_->addSubWindow(view);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(view->windowTitle());
+    views_[command] = window;
+    connect(window, &QObject::destroyed, this, [this, command] {
+        views_.erase(command);
+        if (mdi_->subWindowList().isEmpty()) {
+            setMenuBarKind(MenuBarKind::Init);
+            if (QAction* a = toolbarAction(id::CloseAll)) a->setEnabled(false);
+        }
+    });
+    window->resize(620, 420);
+    window->show();
+    view->setFocus();
+    if (QAction* a = toolbarAction(id::CloseAll); a && !run_->running()) a->setEnabled(true);
+    view->refreshView();
+    return view;
+}
+
+void Frame::activeViewChanged(QMdiSubWindow* window) {
+    setMenuBarKind(window ? MenuBarKind::Main : MenuBarKind::Init);
+    if (!run_->running()) setStatusText(0, "Ready");
+}
+
+void Frame::closeAll() {
+    for (QMdiSubWindow* window : mdi_->subWindowList()) {
+        window->showNormal();
+        window->close();
+    }
+}
+
+void Frame::closeEvent(QCloseEvent* event) {
+    closeAll();
+    if (!mdi_->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    // The run must be over before the machine is written or freed.
+    if (run_->running()) applyRunOutcome(run_->stop());
+    event->accept();
+}
+
+bool Frame::eventFilter(QObject* watched, QEvent* event) {
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------ small commands
+
+void Frame::clearProgramMemory() {
+    {
+        auto guard = run_->pause();
+        std::fill(machine_.chip.code.begin(), machine_.chip.code.end(), uint8_t(0xFF));
+    }
+    if (ProgramView* view = programView()) view->reloadCode();
 }
 
 } // namespace quorvel::shell

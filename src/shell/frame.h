@@ -1,32 +1,138 @@
-// The application's main window. It owns the one simulated machine, runs the
-// device dialog at start-up and shows the selected device in its caption.
+// The application's main window: the three menu bars, the toolbar, the
+// four-part status bar and the MDI area with the views. It owns the one
+// simulated machine and the run controller, dispatches every command through
+// `dispatch`, grays the run-time commands while a program runs and refreshes
+// the views when a run stops, after steps and on the screen-update timer.
 #pragma once
 
 #include "core/machine.h"
+#include "core/run_controller.h"
+#include "tools/file_loader.h"
+#include "shell/command_table.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <map>
+#include <memory>
 
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QTimer;
+class QToolBar;
 
 namespace quorvel::shell {
 
 class Messages;
+class ProgramView;
+class View;
 
 class Frame : public QMainWindow {
     Q_OBJECT
 public:
     explicit Frame(Messages& messages, QWidget* parent = nullptr);
+    ~Frame() override;
 
     // Runs the device dialog, then applies the device, resets and allocates
     // the machine. Returns false when the user chose "&Exit".
     bool startUp();
 
-    const Machine& machine() const { return machine_; }
+    // The single entry of every command (menus, toolbar, accelerators,
+    // views).
+    void dispatch(int id);
+
+    Machine& machine() { return machine_; }
+    RunController& runControl() { return *run_; }
+    Messages& messages() { return messages_; }
+    void showMessage(const UserMessage& message);
+
+    // Refresh every open view and the status-bar register bank and cycle
+    // texts. Pauses a run while it reads the machine.
+    void refreshViews();
+    // Status bar part 0 to 3.
+    void setStatusText(int part, const QString& text);
+    QString statusText(int part) const;
+    void updateBreakpointStatus();
+
+    QAction* menuAction(int id) const;
+    QAction* toolbarAction(int id) const;
+    MenuBarKind menuBarKind() const { return menuBarKind_; }
+    ProgramView* programView() const;
+    QMdiArea* mdiArea() const { return mdi_; }
+
+    // Loads a file into program memory or external data memory in the
+    // timer-paced progress dialog, with every message of the loader, then
+    // refreshes the program and external memory views. Load Program resets
+    // the chip first.
+    void loadFile(const QString& path, LoadTarget target);
+
+    // The program-wide last entered address that pre-fills address prompts.
+    uint16_t lastAddress = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class QueuedRunEvents;
+
+    void buildActions();
+    QMenu* buildMenu(const char* title, std::span<const MenuEntry> entries);
+    void buildToolbar();
+    void buildStatusBar();
+    void setMenuBarKind(MenuBarKind kind);
+    void activeViewChanged(QMdiSubWindow* window);
+    void setCommandEnabled(int id, bool enabled);
+    void applyDeviceToCommands();
+    void markUnavailableCommands();
+
+    // Run control glue.
+    void applyRunOutcome(const RunOutcome& outcome);
+    void runStarted();
+    void runEnded();
+    void grayForRun(bool running);
+    void screenUpdateTick();
+    void onRunEnded(quint64 generation, int reason);
+    void onContinueStepOver(quint64 generation);
+
+    // Views.
+    View* openView(int command);
+    void closeAll();
+
+    // File and memory commands (frame_files.cpp); false when `id` is not one.
+    bool dispatchFileCommand(int id);
+
+    // Commands with dialogs.
+    void goTo();
+    void breakpointSetting();
+    void singleStepSetting();
+    void runSetting();
+    void calculateExecutionTime();
+    void clearProgramMemory();
+    void showHelp();
+    void showAbout();
+
     Messages& messages_;
     Machine machine_;
+    std::unique_ptr<QueuedRunEvents> runEvents_;
+    std::unique_ptr<RunController> run_;
     QMdiArea* mdi_;
+    QToolBar* toolbar_;
+    QLabel* status_[4];
+    QTimer* screenTimer_;
+    QTimer* ioTimer_;
+    std::map<int, QAction*> menuActions_;
+    std::map<int, QAction*> toolbarActions_;
+    std::map<const void*, QMenu*> popups_;
+    std::vector<QMenu*> topMenus_[3];
+    MenuBarKind menuBarKind_ = MenuBarKind::Init;
+    std::map<int, bool> menuStateMemory_;    // enabled before a run grayed it
+    std::map<int, bool> toolbarStateMemory_;
+    std::map<int, QPointer<QMdiSubWindow>> views_;
+    uint16_t demoMask_ = 0x7FFF;
+    bool started_ = false;
 };
 
 } // namespace quorvel::shell

@@ -1,5 +1,6 @@
 #include "shell/messages.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace quorvel::shell {
@@ -11,6 +12,28 @@ void MessageBoxes::show(QWidget* parent, const UserMessage& message) {
     QMessageBox box(icon, QString::fromStdString(message.title),
                     QString::fromStdString(message.text), QMessageBox::Ok, parent);
     box.exec();
+}
+
+QString MessageBoxes::openFileName(QWidget* parent, const QString& title,
+                                   const QStringList& filters) {
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(filters);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+QString MessageBoxes::saveFileName(QWidget* parent, const QString& title,
+                                   const QStringList& filters, const QString& defaultSuffix) {
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
 }
 
 } // namespace quorvel::shell

@@ -1,11 +1,14 @@
-// How the application shows a message box. The frame and the dialogs report
-// through this interface, so the GUI tests can record messages instead of
+// How the application talks to the user through modal boxes: message boxes
+// and the file dialogs. The frame and the dialogs go through this interface,
+// so the GUI tests can record messages and answer file prompts instead of
 // blocking on a modal box.
 #pragma once
 
 #include "core/user_message.h"
 
 #include <QString>
+#include <QStringList>
+#include <deque>
 #include <vector>
 
 class QWidget;
@@ -16,19 +19,49 @@ class Messages {
 public:
     virtual ~Messages() = default;
     virtual void show(QWidget* parent, const UserMessage& message) = 0;
+    // An existing file to open; empty when the user cancels. `filters` are
+    // Qt name filters ("Intel Hex Files *.Hex (*.HEX *.hex)").
+    virtual QString openFileName(QWidget* parent, const QString& title,
+                                 const QStringList& filters) = 0;
+    // A file to write; empty when the user cancels. Asks before replacing.
+    virtual QString saveFileName(QWidget* parent, const QString& title,
+                                 const QStringList& filters, const QString& defaultSuffix) = 0;
 };
 
-// Modal QMessageBox with the message's title, text and icon.
+// Modal QMessageBox and QFileDialog.
 class MessageBoxes final : public Messages {
 public:
     void show(QWidget* parent, const UserMessage& message) override;
+    QString openFileName(QWidget* parent, const QString& title,
+                         const QStringList& filters) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QStringList& filters,
+                         const QString& defaultSuffix) override;
 };
 
-// Keeps every message; used by tests.
+// Keeps every message and answers file prompts from a queue; used by tests.
 class RecordedMessages final : public Messages {
 public:
     void show(QWidget*, const UserMessage& message) override { shown.push_back(message); }
+    QString openFileName(QWidget*, const QString& title, const QStringList&) override {
+        prompts.push_back(title);
+        return next();
+    }
+    QString saveFileName(QWidget*, const QString& title, const QStringList&,
+                         const QString&) override {
+        prompts.push_back(title);
+        return next();
+    }
     std::vector<UserMessage> shown;
+    std::deque<QString> fileAnswers; // empty answer = Cancel
+    QStringList prompts;
+
+private:
+    QString next() {
+        if (fileAnswers.empty()) return {};
+        QString answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
 };
 
 } // namespace quorvel::shell

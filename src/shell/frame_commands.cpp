@@ -1,0 +1,104 @@
+// The frame's commands that open a dialog: Go To, the breakpoint, single-step
+// and execution settings, the execution-time measurement, help and About.
+#include "shell/frame.h"
+
+#include "shell/messages.h"
+#include "shell/program_view.h"
+#include "shell/run_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace quorvel::shell {
+
+void Frame::goTo() {
+    GoToDialog dialog(run_->lastGoToAddress, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    applyRunOutcome(run_->goTo(dialog.address()));
+}
+
+void Frame::breakpointSetting() {
+    BreakpointDialog dialog(run_->breakpoint, machine_.selection.kind, machine_.chip.hasXdata(),
+                            messages_, this);
+    if (dialog.exec() == QDialog::Accepted) run_->breakpoint = dialog.condition();
+    updateBreakpointStatus();
+    if (ProgramView* view = programView()) view->update();
+}
+
+void Frame::singleStepSetting() {
+    SingleStepDialog dialog(run_->numberOfSteps, messages_, this);
+    if (dialog.exec() == QDialog::Accepted) run_->numberOfSteps = dialog.steps();
+}
+
+void Frame::runSetting() {
+    ExecutionSettingDialog dialog(run_->execution, messages_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    run_->execution = dialog.settings();
+    QString tip = commandToolTip(id::Go);
+    if (auto given = goToolTip(run_->execution)) tip = QString::fromStdString(*given);
+    if (QAction* go = toolbarAction(id::Go)) go->setToolTip(tip);
+}
+
+void Frame::calculateExecutionTime() {
+    ExecutionTimeDialog dialog(*run_, messages_, this);
+    dialog.exec();
+    refreshViews();
+}
+
+void Frame::showHelp() {
+    // The help pages are installed beside the executable.
+    const QString path = QCoreApplication::applicationDirPath() + "/help/index.html";
+    if (!QFile::exists(path)) {
+        showMessage(errorMessage(
+            "ERROR", "Error: Help File Not Found or\nRequires Internet explorer with version 4.0"));
+        return;
+    }
+    for (QMdiSubWindow* window : mdiArea()->subWindowList())
+        if (window->objectName() == "HelpWindow") {
+            mdiArea()->setActiveSubWindow(window);
+            return;
+        }
+    auto* browser = new QTextBrowser;
+    browser->setObjectName("HelpBrowser");
+    browser->setSource(QUrl::fromLocalFile(path));
+    browser->setOpenExternalLinks(false);
+    QMdiSubWindow* window = mdiArea()->addSubWindow(browser);
+    window->setObjectName("HelpWindow");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle("Quorvel Simulator Help");
+    window->resize(640, 480);
+    window->show();
+}
+
+void Frame::showAbout() {
+    QDialog box(this);
+    box.setObjectName("IDM_APPABOUT");
+    box.setWindowTitle("About Quorvel Simulator");
+    auto* layout = new QVBoxLayout(&box);
+    auto* title = new QLabel("<b>Quorvel Simulator</b>");
+    title->setAlignment(Qt::AlignCenter);
+    auto* version = new QLabel("Version 1.0");
+    version->setObjectName("version");
+    version->setAlignment(Qt::AlignCenter);
+    auto* text = new QLabel("A simulator for the 8051 family of microcontrollers\n"
+                            "with the parts wired to their ports.");
+    text->setAlignment(Qt::AlignCenter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    layout->addWidget(title);
+    layout->addWidget(version);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    box.exec();
+}
+
+} // namespace quorvel::shell

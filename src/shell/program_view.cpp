@@ -1,0 +1,509 @@
+#include "shell/program_view.h"
+
+#include "shell/frame.h"
+#include "shell/messages.h"
+#include "shell/prompt_dialogs.h"
+#include "tools/disassembler.h"
+#include "tools/instruction_table.h"
+#include "tools/keyword_classes.h"
+#include "tools/line_assembler.h"
+#include "tools/program_entry.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace quorvel::shell {
+
+namespace {
+
+constexpr int kMenuEditInstruction = 40081, kMenuEnterProgram = 40100,
+              kMenuExecuteBreakpoint = 40029, kMenuExecute = 40101, kMenuSetAddress = 40076,
+              kMenuSetPc = 40073, kMenuSetBreakpoint = 40074, kMenuRemoveBreakpoint = 40075;
+
+const QColor kDarkRed(128, 0, 0), kGreen(0, 128, 0), kBrown(128, 64, 0);
+constexpr int kHeaderWidth = 104, kBlankWidth = 150, kScrollColumns = 52;
+constexpr int kBpColumn = 11, kCodeZone = 26;
+
+QColor keywordColour(std::string_view word) {
+    switch (classifyKeyword(word)) {
+    case KeywordClass::Mnemonic:
+    case KeywordClass::Register: return Qt::blue;
+    case KeywordClass::Sfr: return Qt::red;
+    case KeywordClass::Bit: return Qt::magenta;
+    case KeywordClass::Directive: return kBrown;
+    default: return Qt::black;
+    }
+}
+
+// The breakpoint mark: a red dot, filled on white rows, ringed on the
+// program counter's yellow row.
+void drawBreakpointMark(QPainter& p, const QRect& cell, bool onPcRow) {
+    int d = std::min(cell.width() * 2, cell.height()) - 6;
+    QRect dot(cell.left() + 1, cell.top() + (cell.height() - d) / 2, d, d);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::darkRed, 1));
+    p.setBrush(onPcRow ? QColor(Qt::red).lighter(130) : QColor(Qt::red));
+    p.drawEllipse(dot);
+    p.restore();
+}
+
+} // namespace
+
+ProgramView::ProgramView(Frame& frame) : frame_(frame) {
+    setObjectName("MdiProgramChild");
+    setWindowTitle("Program");
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    setFont(font);
+    QFontMetrics fm(font);
+    charWidth_ = std::max(1, fm.horizontalAdvance('M'));
+    lineHeight_ = fm.height() + fm.leading() + 8;
+
+    vbar_ = new QScrollBar(Qt::Vertical, this);
+    vbar_->setObjectName("vscroll");
+    hbar_ = new QScrollBar(Qt::Horizontal, this);
+    hbar_->setObjectName("hscroll");
+    connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: lineDown(); break;
+        case QAbstractSlider::SliderSingleStepSub: lineUp(); break;
+        case QAbstractSlider::SliderPageStepAdd: pageDown(); break;
+        case QAbstractSlider::SliderPageStepSub: pageUp(); break;
+        case QAbstractSlider::SliderMove: setTop(uint16_t(vbar_->sliderPosition())); break;
+        default: break;
+        }
+        // The actions set the position themselves.
+        QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
+    });
+    connect(hbar_, &QScrollBar::valueChanged, this, [this](int value) {
+        hscroll_ = value;
+        update();
+    });
+    codeLimit_ = frame_.machine().chip.codeLimit;
+    resize(620, 400);
+}
+
+int ProgramView::viewCommand() const { return id::ProgramWindow; }
+
+uint32_t ProgramView::highestAddress() const { return codeLimit_; }
+
+uint8_t ProgramView::codeByte(uint32_t address) const {
+    return address < window_.size() ? window_[address] : uint8_t(0xFF);
+}
+
+int ProgramView::instructionLength(uint32_t address) const {
+    return instructionOf(codeByte(address)).length;
+}
+
+uint32_t ProgramView::rowAddress(int entry) const {
+    return entry >= 0 && size_t(entry) < rowTable_.size() ? rowTable_[size_t(entry)] : top_;
+}
+
+// ------------------------------------------------------------------ refresh
+
+void ProgramView::reloadCode() {
+    {
+        auto guard = frame_.runControl().pause();
+        const ChipState& chip = frame_.machine().chip;
+        window_ = chip.code; // the whole program memory: painting never touches the machine
+        codeLimit_ = chip.codeLimit;
+        pc_ = frame_.runControl().currentAddress();
+    }
+    rebuildRowTable();
+    updateScrollBars();
+    update();
+}
+
+void ProgramView::refreshView() {
+    reloadCode();
+    // Follow the program counter: one line down when it is just below the
+    // last drawn row, a jump when it is elsewhere off the page.
+    bool shown = false;
+    for (int r = 0; r < rows_ - 1; ++r)
+        if (rowAddress(r) == pc_) shown = true;
+    if (!shown) {
+        if (rows_ > 1 && rowAddress(rows_ - 1) == pc_)
+            lineDown();
+        else
+            setTop(pc_);
+    }
+}
+
+void ProgramView::setTop(uint16_t address) {
+    top_ = address;
+    rebuildRowTable();
+    updateScrollBars();
+    update();
+}
+
+void ProgramView::rebuildRowTable() {
+    rowTable_.assign(size_t(rows_ + 1), top_);
+    uint32_t a = top_;
+    for (int r = 1; r <= rows_; ++r) {
+        if (a <= highestAddress()) a += uint32_t(instructionLength(a));
+        rowTable_[size_t(r)] = a;
+    }
+}
+
+void ProgramView::layoutRows() {
+    int barW = vbar_->sizeHint().width(), barH = hbar_->sizeHint().height();
+    vbar_->setGeometry(width() - barW, 0, barW, height() - barH);
+    hbar_->setGeometry(0, height() - barH, width() - barW, barH);
+    rows_ = std::max(1, (height() - barH) / lineHeight_);
+    columns_ = std::max(1, (width() - barW) / charWidth_);
+    rebuildRowTable();
+    updateScrollBars();
+}
+
+void ProgramView::updateScrollBars() {
+    vbar_->blockSignals(true);
+    vbar_->setRange(0, int(highestAddress()) + 1);
+    vbar_->setPageStep(rows_);
+    vbar_->setValue(top_);
+    vbar_->blockSignals(false);
+    hbar_->setRange(0, std::max(0, kScrollColumns - columns_));
+    hbar_->setPageStep(columns_);
+}
+
+void ProgramView::resizeEvent(QResizeEvent* event) {
+    View::resizeEvent(event);
+    layoutRows();
+}
+
+// ----------------------------------------------------------------- painting
+
+QString ProgramView::rowText(int row) const {
+    uint32_t a = rowAddress(row - 1);
+    if (row < 1 || a > highestAddress()) return QString(kBlankWidth, ' ');
+    auto line = disassemble(uint16_t(a), codeByte(a), codeByte(a + 1), codeByte(a + 2),
+                            ViewMode::Normal);
+    QString text = QString::fromStdString(line.text);
+    if (text.size() < columns_ + hscroll_) text = text.leftJustified(columns_ + hscroll_, ' ');
+    return text;
+}
+
+bool ProgramView::rowHasBreakpoint(uint32_t address) const {
+    const BreakpointCondition& bp = frame_.runControl().breakpoint;
+    if (bp.type != BreakpointType::Register) return false;
+    auto list = breakpointRegisters(frame_.machine().selection.kind);
+    return bp.registerIndex < list.size() &&
+           list[bp.registerIndex].kind == BreakpointRegister::Kind::Pc && bp.data == address;
+}
+
+void ProgramView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const int w = width() - vbar_->width();
+    p.setClipRect(0, 0, w, height() - hbar_->height());
+    p.fillRect(rect(), Qt::white);
+    QFontMetrics fm(font());
+    const int ascent = fm.ascent() + 4;
+    auto drawText = [&](int column, int row, const QString& text, const QColor& colour) {
+        p.setPen(colour);
+        p.drawText((column - hscroll_) * charWidth_, row * lineHeight_ + ascent, text);
+    };
+
+    // Header row.
+    p.fillRect(0, 0, w, lineHeight_, Qt::blue);
+    drawText(0, 0, QString::fromLatin1(kNormalViewHeader.data(), int(kNormalViewHeader.size()))
+                        .leftJustified(kHeaderWidth, ' '),
+             Qt::white);
+
+    const int lastRow = enteredRows_ >= 0 ? std::min(rows_ - 1, enteredRows_) : rows_ - 1;
+    for (int row = 1; row <= lastRow; ++row) {
+        uint32_t a = rowAddress(row - 1);
+        if (a > highestAddress()) continue; // blank row
+        QString text = rowText(row);
+        const bool isPc = a == pc_;
+        const bool bp = rowHasBreakpoint(a);
+        QRect band(0, row * lineHeight_, w, lineHeight_);
+        if (isPc) {
+            p.fillRect(band, Qt::yellow);
+            drawText(0, row, text, Qt::black);
+        } else {
+            drawText(0, row, text.left(6), kDarkRed);
+            drawText(6, row, text.mid(6, 20), kGreen);
+            // The mnemonic word by word; commas stay black.
+            int column = kCodeZone;
+            QString rest = text.mid(kCodeZone);
+            int i = 0;
+            while (i < rest.size()) {
+                int j = i;
+                while (j < rest.size() && rest[j] != ' ' && rest[j] != ',') ++j;
+                if (j > i) {
+                    QString word = rest.mid(i, j - i);
+                    drawText(column + i, row, word, keywordColour(word.toStdString()));
+                }
+                if (j < rest.size() && rest[j] == ',') drawText(column + j, row, ",", Qt::black);
+                i = j + 1;
+            }
+        }
+        if (bp) {
+            QRect cell((kBpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,
+                       lineHeight_);
+            drawBreakpointMark(p, cell, isPc);
+        }
+    }
+}
+
+// ------------------------------------------------------------------ scrolling
+
+void ProgramView::lineDown() {
+    if (top_ >= highestAddress() || rowAddress(1) > highestAddress()) return;
+    setTop(uint16_t(rowAddress(1)));
+}
+
+void ProgramView::pageDown() {
+    uint32_t next = rowAddress(rows_ - 1);
+    if (next > highestAddress()) return;
+    setTop(uint16_t(next));
+}
+
+void ProgramView::pageUp() {
+    if (top_ == 0) return;
+    const uint32_t oldTop = top_;
+    uint32_t start = oldTop >= uint32_t(3 * rows_) ? oldTop - uint32_t(3 * rows_) : 0;
+    uint32_t k = 0;
+    for (;;) {
+        uint32_t a = start + k;
+        for (int i = 0; i < rows_; ++i) a += uint32_t(instructionLength(a));
+        if (a <= oldTop && start + k < oldTop) {
+            k += uint32_t(instructionLength(start + k));
+            continue;
+        }
+        break;
+    }
+    setTop(uint16_t(start + k));
+}
+
+void ProgramView::lineUp() {
+    if (top_ == 0) return;
+    const uint32_t oldTop = top_;
+    pageUp();
+    uint32_t p = top_;
+    for (int i = 0; i < rows_ - 1 && p + uint32_t(instructionLength(p)) < oldTop; ++i)
+        p += uint32_t(instructionLength(p));
+    setTop(uint16_t(p));
+}
+
+void ProgramView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_PageUp: pageUp(); break;
+    case Qt::Key_PageDown: pageDown(); break;
+    case Qt::Key_Up: lineUp(); break;
+    case Qt::Key_Down: lineDown(); break;
+    default: View::keyPressEvent(event); return;
+    }
+}
+
+void ProgramView::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return;
+    // High-resolution wheels send fractions of a notch: accumulate them.
+    wheelRemainder_ += event->angleDelta().y();
+    const int lines = QApplication::wheelScrollLines();
+    while (std::abs(wheelRemainder_) >= 120) {
+        bool up = wheelRemainder_ > 0;
+        wheelRemainder_ += up ? -120 : 120;
+        if (lines > 0 && lines <= rows_) {
+            for (int i = 0; i < lines; ++i) up ? lineUp() : lineDown();
+        } else {
+            up ? pageUp() : pageDown();
+        }
+    }
+}
+
+// --------------------------------------------------------------- mouse
+
+int ProgramView::rowAt(int y) const { return y / lineHeight_; }
+int ProgramView::columnAt(int x) const { return x / charWidth_ + hscroll_; }
+
+void ProgramView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) return View::mouseReleaseEvent(event);
+    if (!hasFocus() || frame_.runControl().running()) return;
+    int row = rowAt(int(event->position().y()));
+    if (row <= 0 || row >= rows_) return;
+    openContextMenu(row, event->globalPosition().toPoint());
+}
+
+void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
+    clickedRow_ = row;
+    QMenu menu("Selection", this);
+    menu.setObjectName("PROGRAM");
+    const std::pair<int, const char*> items[] = {
+        {kMenuEditInstruction, "Edit Instruction"}, {kMenuEnterProgram, "Enter Program"},
+        {kMenuExecuteBreakpoint, "Execute (BreakPoint)"}, {kMenuExecute, "Execute"},
+        {kMenuSetAddress, "Set Address"}, {kMenuSetPc, "Set PC"},
+        {kMenuSetBreakpoint, "Set BreakPoint"}, {kMenuRemoveBreakpoint, "Remove BreakPoint"}};
+    for (auto [command, text] : items) {
+        QAction* action = menu.addAction(text);
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { runRowCommand(command); });
+    }
+    menu.exec(globalPos);
+}
+
+void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (frame_.runControl().running()) return;
+    int row = rowAt(int(event->position().y()));
+    int column = columnAt(int(event->position().x()));
+    if (row <= 0 || row >= rows_) return;
+    clickedRow_ = row;
+    if (column == 11 || column == 12)
+        toggleBreakpoint(row);
+    else if (column >= 2 && column <= 5)
+        runRowCommand(kMenuSetAddress);
+    else if (column > 26)
+        editInstruction(row);
+}
+
+void ProgramView::command(int id) {
+    if (id == id::EnterProgram) {
+        auto start = askAddress(this, frame_.lastAddress);
+        if (!start) return;
+        frame_.lastAddress = *start;
+        enterProgram(*start);
+    }
+}
+
+void ProgramView::runRowCommand(int id) {
+    const uint32_t a = rowAddress(clickedRow_ - 1);
+    if (a > highestAddress()) return;
+    RunController& rc = frame_.runControl();
+    switch (id) {
+    case kMenuEditInstruction: editInstruction(clickedRow_); break;
+    case kMenuEnterProgram: enterProgram(a); break;
+    case kMenuExecuteBreakpoint: frame_.dispatch(id::BreakpointExecution); break;
+    case kMenuExecute:
+        rc.setCurrentAddress(uint16_t(a));
+        frame_.dispatch(id::Go);
+        break;
+    case kMenuSetAddress: setAddressDialog(uint16_t(a)); break;
+    case kMenuSetPc: {
+        {
+            auto guard = rc.pause();
+            rc.setCurrentAddress(uint16_t(a));
+            frame_.machine().chip.pc = uint16_t(a);
+        }
+        frame_.refreshViews();
+        break;
+    }
+    case kMenuSetBreakpoint:
+    case kMenuRemoveBreakpoint: {
+        BreakpointCondition& bp = rc.breakpoint;
+        if (id == kMenuRemoveBreakpoint) {
+            bp = BreakpointCondition{};
+        } else {
+            auto list = breakpointRegisters(frame_.machine().selection.kind);
+            for (size_t i = 0; i < list.size(); ++i)
+                if (list[i].kind == BreakpointRegister::Kind::Pc)
+                    bp = {BreakpointType::Register, 0, uint16_t(a), uint8_t(i), 0};
+        }
+        frame_.updateBreakpointStatus();
+        update();
+        break;
+    }
+    default: break;
+    }
+}
+
+void ProgramView::toggleBreakpoint(int row) {
+    clickedRow_ = row;
+    runRowCommand(rowHasBreakpoint(rowAddress(row - 1)) ? kMenuRemoveBreakpoint
+                                                        : kMenuSetBreakpoint);
+}
+
+void ProgramView::setAddressDialog(uint16_t preset) {
+    auto address = askAddress(this, preset);
+    if (!address) return;
+    frame_.lastAddress = *address;
+    if (*address > highestAddress()) {
+        frame_.showMessage(errorMessage("Address Error", "Address Exceeds Maximum Range."));
+        return;
+    }
+    setTop(*address);
+}
+
+// ------------------------------------------------------------ editing
+
+void ProgramView::editInstruction(int row) {
+    const uint32_t a = rowAddress(row - 1);
+    if (a > highestAddress()) return;
+    const int length = instructionLength(a);
+    auto line = disassemble(uint16_t(a), codeByte(a), codeByte(a + 1), codeByte(a + 2),
+                            ViewMode::Normal);
+    QString text = QString::fromStdString(mnemonicPart(line.text));
+    for (;;) {
+        auto typed = askProgramLine(this, uint16_t(a), text);
+        if (!typed) return;
+        text = *typed;
+        AssembledInstruction result = assembleLine(text.toStdString(), uint16_t(a));
+        if (auto message = assembleError(result.result)) {
+            frame_.showMessage(*message);
+            continue;
+        }
+        if (result.result != AssembleResult::Success) return; // nothing typed
+        if (result.length > length) {
+            frame_.showMessage(errorMessage(
+                "Error", "1/2 byte instruction cannot be changed to 3 byte instruction"));
+            continue;
+        }
+        if (result.length < length)
+            frame_.showMessage({"Warning", "NOP instruction(s) is added",
+                                UserMessage::Icon::Warning});
+        {
+            auto guard = frame_.runControl().pause();
+            ChipState& chip = frame_.machine().chip;
+            for (int i = 0; i < length; ++i)
+                chip.writeCode(uint16_t(a + uint32_t(i)), i < result.length ? result.bytes[size_t(i)] : 0x00);
+        }
+        reloadCode();
+        return;
+    }
+}
+
+void ProgramView::enterProgram(uint32_t start) {
+    ProgramEntry entry{uint16_t(start)};
+    setTop(uint16_t(start));
+    enteredRows_ = 0;
+    update();
+    for (;;) {
+        const ChipState& chip = frame_.machine().chip;
+        if (auto message = entry.checkAddress(chip)) {
+            frame_.showMessage(*message);
+            break;
+        }
+        auto typed = askProgramLine(this, uint16_t(entry.address()),
+                                    QString::fromStdString(entry.offeredText(chip)));
+        if (!typed) break;
+        ProgramEntry::Outcome outcome;
+        {
+            auto guard = frame_.runControl().pause();
+            outcome = entry.submit(frame_.machine().chip, typed->toStdString());
+        }
+        if (outcome.kind == ProgramEntry::Outcome::Kind::Rejected) {
+            if (outcome.message) frame_.showMessage(*outcome.message);
+            continue;
+        }
+        if (outcome.kind == ProgramEntry::Outcome::Kind::Stored) {
+            reloadCode();
+            ++enteredRows_;
+            // Keep the entered rows on the page.
+            if (enteredRows_ >= rows_ - 1) {
+                lineDown();
+                enteredRows_ = rows_ - 2;
+            }
+            update();
+        }
+    }
+    enteredRows_ = -1;
+    reloadCode();
+}
+
+} // namespace quorvel::shell

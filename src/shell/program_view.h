@@ -1,0 +1,97 @@
+// The program window (MdiProgramChild): program memory as a disassembly
+// listing, one instruction per row under a header row, with the program
+// counter's row in yellow and the breakpoint mark. The user scrolls (keys,
+// wheel, scroll bars, page-up search backwards), jumps to an address, sets
+// the program counter or the breakpoint, starts runs from a row, and edits or
+// enters instructions in place.
+//
+// The view keeps its own copy of the bytes it shows (re-read under the run
+// controller's pause guard on refresh), so painting never touches the machine
+// while a program runs.
+#pragma once
+
+#include "shell/view.h"
+
+#include <cstdint>
+#include <vector>
+
+class QScrollBar;
+class QMenu;
+
+namespace quorvel::shell {
+
+class Frame;
+
+class ProgramView : public View {
+    Q_OBJECT
+public:
+    explicit ProgramView(Frame& frame);
+
+    void refreshView() override;
+    int viewCommand() const override;
+    void command(int id) override;
+
+    // Re-reads the code window from `top` and repaints (command 107).
+    void reloadCode();
+    // Puts `address` on the first row.
+    void setTop(uint16_t address);
+
+    uint16_t top() const { return top_; }
+    int rows() const { return rows_; }
+    // Address that follows the instruction on row r (entry 0 = top).
+    uint32_t rowAddress(int entry) const;
+    // The Normal View text of row r (1 to rows - 1), as painted.
+    QString rowText(int row) const;
+
+    // User actions on a row, as the context menu and double-clicks do them.
+    void editInstruction(int row);
+    void enterProgram(uint32_t start);
+    void setAddressDialog(uint16_t preset);
+    void toggleBreakpoint(int row);
+
+    // Scroll actions.
+    void lineDown();
+    void lineUp();
+    void pageDown();
+    void pageUp();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    uint8_t codeByte(uint32_t address) const;
+    uint32_t highestAddress() const;
+    int instructionLength(uint32_t address) const;
+    void layoutRows();
+    void rebuildRowTable();
+    void updateScrollBars();
+    int rowAt(int y) const;
+    int columnAt(int x) const;
+    bool rowHasBreakpoint(uint32_t address) const;
+    void openContextMenu(int row, const QPoint& globalPos);
+    void runRowCommand(int id);
+
+    Frame& frame_;
+    QScrollBar* vbar_;
+    QScrollBar* hbar_;
+    uint16_t top_ = 0;
+    int rows_ = 1;
+    int columns_ = 1;
+    int charWidth_ = 8;
+    int lineHeight_ = 20;
+    int hscroll_ = 0;
+    std::vector<uint8_t> window_;     // code bytes from top_
+    std::vector<uint32_t> rowTable_;  // entries 0..rows
+    uint16_t pc_ = 0;                 // current-instruction address at the last refresh
+    uint32_t codeLimit_ = 0;
+    int enteredRows_ = -1;            // rows drawn while entering; -1 when not entering
+    int clickedRow_ = 0;
+    int wheelRemainder_ = 0;
+};
+
+} // namespace quorvel::shell

@@ -1,0 +1,24 @@
+// Base of the frame's MDI views: each view redraws itself from the machine
+// when the frame refreshes all views (after a stop, a step, a screen update).
+#pragma once
+
+#include <QWidget>
+
+namespace quorvel::shell {
+
+class View : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    // Re-reads what the view shows from the machine and repaints.
+    // Called on the user-interface thread under the run controller's pause
+    // guard when a run is active.
+    virtual void refreshView() = 0;
+    // The command that opens this view (its toolbar button).
+    virtual int viewCommand() const = 0;
+    // A command the frame passes on to the active view; views that own
+    // commands (the editor, the program window's menu) override this.
+    virtual void command(int id) { (void)id; }
+};
+
+} // namespace quorvel::shell
