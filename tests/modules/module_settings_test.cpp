@@ -1,0 +1,260 @@
+// Cleaning and limits of the stored module settings, and the texts of the
+// port-line dialogs.
+#include "modules/module_settings.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+constexpr uint32_t kTwentyPin = 0xBF00FF00; // 15 lines
+constexpr uint32_t kBus = 0xFF00FF00;       // 16 lines
+constexpr uint32_t kAll = 0xFFFFFFFF;
+
+TEST(ModuleSettings, StoredWidthsMatchTheSettingsBlock) {
+    ModuleSettings s;
+    // LED: 45 lines, then 14 single bytes; LCD: 13 line bytes and the options
+    // byte; keyboard: type, three 4-byte masks, a 32-byte line table.
+    EXPECT_EQ(sizeof s.LedLines, 45u);
+    EXPECT_EQ(sizeof s.LedOptions + sizeof s.LedSelectLevel + sizeof s.LedDigitCount +
+                  sizeof s.LedSevenSegment + sizeof s.LedConnected + sizeof s.LedConnectedSpare +
+                  sizeof s.LedActiveHigh + sizeof s.LedActiveHighSpare,
+              14u);
+    EXPECT_EQ(sizeof s.LcdPins + sizeof s.LcdReserved, 13u);
+    EXPECT_EQ(sizeof s.KeypadType + sizeof s.KeyMomentary + sizeof s.KeyMomentaryLevel +
+                  sizeof s.KeyToggle + sizeof s.KeypadLines,
+              45u);
+    EXPECT_EQ(keyName(s, 0), "Key0");
+    EXPECT_EQ(keyName(s, 31), "Key31");
+}
+
+TEST(ModuleSettings, LedCleaningKeepsFixedLevelsAndClampsTheCount) {
+    ModuleSettings s;
+    s.LedLines[0] = 0x41;
+    s.LedLines[1] = 0x47; // another "GND" code
+    s.LedLines[2] = 0x40;
+    s.LedLines[3] = 0x2D;
+    s.LedDigitCount = 20;
+    s.LedOptions = kLedDecoderMask | kLedExternalMux; // decoder value 3
+    cleanLedSettings(s, kAll);
+    EXPECT_EQ(s.LedLines[0], kPinGnd);
+    EXPECT_EQ(s.LedLines[1], kPinGnd);
+    EXPECT_EQ(s.LedLines[2], kPinPlus5V);
+    EXPECT_EQ(s.LedLines[3], 0x25);
+    EXPECT_EQ(s.LedOptions & kLedDecoderMask, 0);
+    EXPECT_EQ(s.LedDigitCount, 4); // above 16 becomes 4 (and "2 to 4" allows 4)
+
+    // Switching a 16-digit multiplexed display to non-multiplexed lowers the
+    // count to what the lines allow.
+    s.LedOptions = 0;
+    s.LedDigitCount = 16;
+    cleanLedSettings(s, kAll);
+    EXPECT_EQ(s.LedDigitCount, 16);
+    s.LedOptions = kLedNonMultiplexed;
+    clampLedDigitCount(s, kTwentyPin);
+    EXPECT_EQ(s.LedDigitCount, 1);
+}
+
+TEST(ModuleSettings, MaximumDigitsByWiringAndLines) {
+    struct Case {
+        uint8_t options;
+        uint32_t mask;
+        int most;
+    };
+    const Case cases[] = {
+        {kLedNonMultiplexed, kAll, 4},
+        {kLedNonMultiplexed, kBus, 2},
+        {kLedNonMultiplexed, kTwentyPin, 1},
+        {kLedNonMultiplexed | kLedBcd, kAll, 8},
+        {kLedNonMultiplexed | kLedBcd, kTwentyPin, 3},
+        {kLedNonMultiplexed | kLedExternalMux, kAll, 4}, // decoder ignored
+        {0, kTwentyPin, 7},
+        {kLedBcd, kBus, 8},
+        {0, kAll, 16},
+        {kLedExternalMux, kTwentyPin, 4},
+        {kLedExternalMux | (1 << kLedDecoderShift), kTwentyPin, 8},
+        {kLedExternalMux | kLedBcd | (2 << kLedDecoderShift), kTwentyPin, 16},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ledMaxDigits(c.options, c.mask), c.most)
+            << "options " << int(c.options) << " mask " << std::hex << c.mask;
+}
+
+TEST(ModuleSettings, LedDialogEnablingAndCancel) {
+    ModuleSettings s;
+    LedDialogEnabling none = ledDialogEnabling(s);
+    EXPECT_FALSE(none.group);
+    EXPECT_FALSE(none.selectLevel);
+    s.LedSevenSegment = 1;
+    LedDialogEnabling internal = ledDialogEnabling(s);
+    EXPECT_TRUE(internal.multiplexerOptions);
+    EXPECT_TRUE(internal.selectLevel);
+    EXPECT_FALSE(internal.decoderList);
+    s.LedOptions = kLedExternalMux;
+    EXPECT_TRUE(ledDialogEnabling(s).decoderList);
+    EXPECT_FALSE(ledDialogEnabling(s).selectLevel);
+    s.LedOptions = kLedExternalMux | kLedNonMultiplexed;
+    EXPECT_FALSE(ledDialogEnabling(s).multiplexerOptions);
+    EXPECT_FALSE(ledDialogEnabling(s).decoderList);
+
+    // Cancel puts the options and grids back; select level and the
+    // seven-segment flag keep the choice; the count fits the old wiring.
+    ModuleSettings opened;
+    opened.LedOptions = kLedNonMultiplexed;
+    opened.LedConnected = {1, 2, 3, 4};
+    ModuleSettings live = opened;
+    live.LedOptions = 0;
+    live.LedDigitCount = 12;
+    live.LedSelectLevel = 1;
+    live.LedSevenSegment = 1;
+    cancelLedDialog(live, opened, kAll);
+    EXPECT_EQ(live.LedOptions, kLedNonMultiplexed);
+    EXPECT_EQ(live.LedSelectLevel, 1);
+    EXPECT_EQ(live.LedSevenSegment, 1);
+    EXPECT_EQ(live.LedDigitCount, 4);
+}
+
+TEST(ModuleSettings, LedPortLineDialogTexts) {
+    ModuleSettings s;
+    for (int i = 0; i < kLedLineCount; ++i) s.LedLines[size_t(i)] = PinRef(0x10 + i % 8);
+    s.LedLines[8] = kPinGnd;
+    s.LedDigitCount = 2;
+
+    auto lines = ledControlLines(s);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[7], "Segment dp");
+    EXPECT_EQ(lines[9], "Digit2 Select");
+    auto summary = ledSummaryLines(s);
+    EXPECT_EQ(summary[0], "Segement a     - P1.0");
+    EXPECT_EQ(summary[7], "Segement dp    - P1.7");
+    EXPECT_EQ(summary[8], "Digit 1 Select - GND");
+
+    s.LedOptions = kLedExternalMux | (1 << kLedDecoderShift);
+    lines = ledControlLines(s);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[10], "Multiplexer I/P C");
+    summary = ledSummaryLines(s);
+    EXPECT_EQ(summary[0], "Segement a        - P1.0");
+    EXPECT_EQ(summary[9], "Multiplexer I/P B - P1.1");
+
+    s.LedOptions = kLedBcd;
+    summary = ledSummaryLines(s);
+    ASSERT_EQ(summary.size(), 7u);
+    EXPECT_EQ(summary[4], "Dot Point     - P1.4");
+    EXPECT_EQ(summary[5], "Digit1 Select - P1.5");
+    s.LedOptions = kLedBcd | kLedExternalMux;
+    EXPECT_EQ(ledSummaryLines(s)[0], "BCD I/P A         - P1.0");
+
+    s.LedOptions = kLedNonMultiplexed;
+    lines = ledControlLines(s);
+    ASSERT_EQ(lines.size(), 16u);
+    EXPECT_EQ(lines[8], "Digit2 Seg a ");
+    EXPECT_EQ(ledSummaryLines(s)[15], "Digit2 Seg dp - P1.7");
+    EXPECT_EQ(ledSummaryLines(s)[0], "Digit1 Seg a  - P1.0");
+
+    s.LedOptions = kLedNonMultiplexed | kLedBcd;
+    lines = ledControlLines(s);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[9], "Digit2 dp");
+    EXPECT_EQ(ledSummaryLines(s)[5], "Digit2 A  - P1.5");
+    EXPECT_EQ(ledSummaryLines(s)[9], "Digit2 dp - P1.1");
+
+    // A count the table cannot hold lists only what fits.
+    s.LedOptions = kLedNonMultiplexed;
+    s.LedDigitCount = 16;
+    EXPECT_EQ(ledControlLines(s).size(), 40u);
+}
+
+TEST(ModuleSettings, LcdCleaningAndDialogTexts) {
+    ModuleSettings s;
+    s.LcdOptions = 0x63;
+    s.LcdPins = {0x35, 0x41, 0x3F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+    cleanLcdSettings(s);
+    EXPECT_EQ(s.LcdOptions, 0x03);
+    EXPECT_EQ(s.LcdPins[1], kPinGnd);
+    EXPECT_EQ(s.LcdPins[2], 0x37);
+    s.LcdOptions = 0x23;
+    cleanLcdSettings(s);
+    EXPECT_EQ(s.LcdOptions, 0x23); // bit 5 alone stays
+
+    auto lines = lcdControlLines(s.LcdOptions);
+    EXPECT_EQ(lines, (std::vector<std::string>{"RS ", "R/W", "E  ", "D4 ", "D5 ", "D6 ", "D7 "}));
+    EXPECT_EQ(lcdPinOfControlLine(s.LcdOptions, 3), kLcdD0 + 4);
+    EXPECT_EQ(lcdPinOfControlLine(s.LcdOptions, 7), -1);
+    auto summary = lcdSummaryLines(s);
+    EXPECT_EQ(summary[1], "R/W - GND");
+    EXPECT_EQ(summary[3], "D4  - P1.4");
+    EXPECT_EQ(lcdControlLines(0).size(), 11u);
+    EXPECT_EQ(lcdSummaryLines(ModuleSettings{})[10], "D7  - P0.0");
+}
+
+TEST(ModuleSettings, LinesOutsideTheDeviceBecomeP10) {
+    ModuleSettings s;
+    s.LedLines[0] = 0x05;  // P0.5
+    s.LedLines[1] = 0x25;  // P2.5
+    s.LedLines[2] = kPinGnd;
+    s.LedLines[3] = 0x33;
+    s.LcdPins[0] = 0x27;
+    s.LcdPins[1] = kPinPlus5V;
+    s.KeypadLines[0] = 0x01;
+    s.KeypadLines[1] = 0x44;
+    s.KeypadLines[2] = 0x14;
+    replaceUnavailableLines(s, kBus);
+    EXPECT_EQ(s.LedLines[0], 0x10);
+    EXPECT_EQ(s.LedLines[1], 0x10);
+    EXPECT_EQ(s.LedLines[2], kPinGnd);
+    EXPECT_EQ(s.LedLines[3], 0x33);
+    EXPECT_EQ(s.LcdPins[0], 0x10);
+    EXPECT_EQ(s.LcdPins[1], kPinPlus5V);
+    EXPECT_EQ(s.KeypadLines[0], 0x10);
+    EXPECT_EQ(s.KeypadLines[1], 0x10);
+    EXPECT_EQ(s.KeypadLines[2], 0x14);
+
+    EXPECT_EQ(portLineChoices(kTwentyPin, false).size(), 15u);
+    auto withFixed = portLineChoices(kBus, true);
+    ASSERT_EQ(withFixed.size(), 18u);
+    EXPECT_EQ(withFixed[0], 0x10);
+    EXPECT_EQ(withFixed[16], kPinPlus5V);
+    EXPECT_EQ(withFixed[17], kPinGnd);
+}
+
+TEST(ModuleSettings, KeyboardSettings) {
+    ModuleSettings s;
+    s.KeypadLines[4] = 0x9E; // cleaned to P1.6
+    s.KeypadLines[20] = 0xFF; // beyond the twelve lines in use: not touched
+    cleanKeyboardSettings(s);
+    EXPECT_EQ(s.KeypadLines[4], 0x16);
+    EXPECT_EQ(s.KeypadLines[20], 0xFF);
+
+    EXPECT_EQ(keypadControlLines(0).size(), 7u);
+    EXPECT_EQ(keypadControlLines(2).size(), 12u);
+    EXPECT_EQ(keypadControlLines(3).size(), 0u);
+    EXPECT_EQ(keypadControlLines(1)[0], "Row1   ");
+    EXPECT_EQ(keypadControlLines(1)[7], "Column4");
+    s.KeypadLines[0] = 0x10;
+    EXPECT_EQ(keypadSummaryLines(s)[0], "Row1    - P1.0");
+    EXPECT_EQ(keypadSummaryLines(s)[4], "Column1 - P1.6");
+    EXPECT_EQ(keyNameChoices(1).size(), 16u);
+    EXPECT_EQ(keyNameChoices(1)[15], "Key 15");
+
+    setKeyName(s, 3, "Enter");
+    setKeyName(s, 4, "A very long key name");
+    setKeyName(s, 40, "ignored");
+    EXPECT_EQ(keyName(s, 3), "Enter");
+    EXPECT_EQ(keyName(s, 4), "A very lon");
+    EXPECT_EQ(keyName(s, 40), "");
+
+    // Only masks and type rebuild the window; names and lines do not.
+    ModuleSettings after = s;
+    setKeyName(after, 0, "Zero");
+    after.KeypadLines[0] = 0x11;
+    EXPECT_FALSE(keyboardWindowNeedsRebuild(s, after));
+    after.KeyToggle[1] = 0x01;
+    EXPECT_TRUE(keyboardWindowNeedsRebuild(s, after));
+    after = s;
+    after.KeypadType = 2;
+    EXPECT_TRUE(keyboardWindowNeedsRebuild(s, after));
+}
+
+} // namespace
