@@ -42,7 +42,9 @@ protected:
         int steps = 0;
         while (saver.step(chip)) ++steps;
         EXPECT_TRUE(saver.finished());
-        if (saver.succeeded()) EXPECT_EQ(saver.progress(), saver.progressTotal());
+        if (saver.succeeded()) {
+            EXPECT_EQ(saver.progress(), saver.progressTotal());
+        }
         EXPECT_LE(steps, 4096);
         return saver.outcome();
     }
