@@ -24,6 +24,7 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
     {
         auto guard = thread_.pause();
         machine_.chip.pc = currentAddress();
+        resetModulesOnRunStart(machine_.modules); // the LED digits' memory
     }
     outcome.started = !running_;
     running_ = true;
@@ -139,6 +140,7 @@ RunOutcome RunController::stop() {
 RunOutcome RunController::resetCpu() {
     auto guard = thread_.pause();
     machine_.chip.reset();
+    resetModulesOnCpuReset(machine_.modules); // the LCD's nibble phase
     setCurrentAddress(machine_.chip.pc);
     RunOutcome outcome;
     outcome.refresh = true;
