@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kMaxPasses = 20;
 constexpr int kMaxIncludeDepth = 16;
+// Lines read in one pass, counting each included line every time it is read:
+// a file that includes itself several times would otherwise take very long.
+constexpr int kMaxLinesPerPass = 200'000;
 
 // The built-in definitions are the Mod51 file compiled in (see CMakeLists).
 constexpr std::string_view kBuiltinDefinitions =
@@ -157,6 +160,7 @@ private:
         ended_ = false;
         changed_ = false;
         genericIndex_ = 0;
+        linesRead_ = 0;
         place_ = LinePlace{std::filesystem::path(path).filename().string(), path, 0, 0};
         loadDefinitions(Definitions::Builtin);
 
@@ -186,11 +190,19 @@ private:
         return it->second;
     }
 
-    void processFile(const std::string& text) {
+    void processFile(std::string_view text) {
+        constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF"; // left by some editors
+        if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
         int number = 0;
         for (const std::string& line : splitLines(text)) {
             if (ended_) return;
             place_.line = ++number;
+            if (++linesRead_ > kMaxLinesPerPass) {
+                addMessage("more than " + std::to_string(kMaxLinesPerPass) +
+                               " lines to assemble (does a file include itself?)", false);
+                ended_ = true;
+                return;
+            }
             processLine(line);
         }
     }
@@ -201,8 +213,10 @@ private:
 
     void addMessage(std::string text, bool warning) {
         Message m{place_.file, place_.line, std::move(text), warning};
-        if (attachTo_ != kNoLine && attachTo_ < result_.listing.size())
+        if (attachTo_ != kNoLine && attachTo_ < result_.listing.size()) {
             result_.listing[attachTo_].messages.push_back(formatMessage(m));
+            m.inListing = true;
+        }
         (warning ? result_.warnings : result_.errors)++;
         result_.messages.push_back(std::move(m));
     }
@@ -230,6 +244,7 @@ private:
         context.symbols = &symbols_;
         context.pass = pass_;
         context.locationCounter = counters_[size_t(segment_)];
+        context.locationType = kSegments[size_t(segment_)].labelType;
         context_ = &context;
         try {
             if (active()) activeLine(text);
@@ -283,7 +298,7 @@ private:
         }
         if (rest[0].kind != TokenKind::Name)
             throw AsmError{"expected an instruction or directive, found " + rest[0].text};
-        if (rest[1].kind == TokenKind::Name) {
+        if (rest[1].kind == TokenKind::Name && !isMnemonic(rest[0].text)) {
             if (const DefinitionWord* d = definitionWord(rest[1].text)) {
                 if (!label.empty())
                     throw AsmError{"a label cannot stand before " + std::string(d->word)};
@@ -723,6 +738,7 @@ private:
     bool ended_ = false;
     bool changed_ = false;
     size_t genericIndex_ = 0;
+    int linesRead_ = 0;
     LinePlace place_;
     size_t attachTo_ = kNoLine;
     EvalContext* context_ = nullptr;

@@ -25,6 +25,7 @@ struct Message {
     int line = 0; // 0: about the whole file
     std::string text;
     bool warning = false;
+    bool inListing = false; // shown under a line of the listing
 };
 
 // "file(line): text", with "warning: " before warnings.

@@ -188,7 +188,7 @@ private:
         case TokenKind::Number: advance(); return {t.value, ValueType::Number, true};
         case TokenKind::Dollar:
             advance();
-            return {context_.locationCounter, ValueType::Number, true};
+            return {context_.locationCounter, context_.locationType, true};
         case TokenKind::String: {
             if (t.text.empty() || t.text.size() > 2)
                 throw AsmError{"a character constant holds one or two characters"};

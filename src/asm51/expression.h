@@ -20,6 +20,7 @@ struct EvalContext {
     SymbolTable* symbols = nullptr;
     int pass = 1;
     int64_t locationCounter = 0;
+    ValueType locationType = ValueType::Code; // "$" is an address of the current segment
     // Filled while evaluating:
     std::string undefinedName; // first symbol not defined in any pass
     std::string forwardName;   // first symbol not yet defined in this pass

@@ -73,14 +73,10 @@ std::string listingText(const AssemblyResult& result, std::string_view sourceNam
     // Messages that belong to no line (a definitions file, the whole run).
     bool first = true;
     for (const Message& m : result.messages) {
-        std::string text = formatMessage(m);
-        bool listed = false;
-        for (const ListingLine& line : result.listing)
-            for (const std::string& shown : line.messages) listed = listed || shown == text;
-        if (listed) continue;
+        if (m.inListing) continue;
         if (first) out += "\n";
         first = false;
-        out += "*** " + text + "\n";
+        out += "*** " + formatMessage(m) + "\n";
     }
 
     out += "\n\nSYMBOL TABLE\n\n";

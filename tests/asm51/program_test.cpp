@@ -46,7 +46,8 @@ TEST(Program, AssemblesTheNamedSourceBesideIt) {
 
 TEST(Program, SourceNamesAndExtensions) {
     TempFolder folder;
-    folder.write("other.a51", "        NOP\n        END\n");
+    // Written by a Windows editor: a UTF-8 mark and CR LF line ends.
+    folder.write("other.a51", "\xEF\xBB\xBF        NOP\r\n        END\r\n");
     folder.write("prog.src", "        RET\n        END\n");
     EXPECT_EQ(folder.asm51({"other"}).status, 0);          // .a51 is found too
     EXPECT_EQ(parseHex(folder.read("other.hex")).at(0), 0x00);
