@@ -70,7 +70,10 @@ constexpr std::array<std::string_view, 24> kIgnoredControls{
     "NODEBUG", "NODB",   "OBJECT",   "NOOBJECT", "PRINT",      "NOPRINT", "EJECT",    "DATE",
 };
 
+// The lines of a file, without the UTF-8 mark some editors put first.
 std::vector<std::string> splitLines(std::string_view text) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -137,6 +140,8 @@ public:
             last = result_;
         }
         result_ = std::move(last);
+        attachTo_ = kNoLine;
+        place_.line = 0;
         addMessage("addresses did not settle after " + std::to_string(kMaxPasses) + " passes",
                    false);
         return finish();
@@ -191,8 +196,6 @@ private:
     }
 
     void processFile(std::string_view text) {
-        constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF"; // left by some editors
-        if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
         int number = 0;
         for (const std::string& line : splitLines(text)) {
             if (ended_) return;
