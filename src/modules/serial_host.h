@@ -13,6 +13,10 @@
 // The ninth bit: in modes 2 and 3 the host sends its "TB8" choice; in modes
 // 0 and 1 it sends a valid stop bit (1), as a real line does.
 //
+// Lines: none of its own; the UART (core/serial_port.h) drives TXD and
+// receives without a pin. Timing: entirely the UART's. Not modelled: a host
+// baud rate or framing of its own, flow control.
+//
 // Threads: `pressSerialSend`, `cancelFileTransmission` and the view are for
 // the user-interface thread while the simulation is paused (`readTransferFile`
 // needs no pause); `serialHostByteReceived` and `serialHostByteTransmitted`

@@ -11,6 +11,9 @@
 // chip's SPDR, hands the chip's byte to the external side, logs both and
 // sets SPIF (the SPI unit does that).
 //
+// Lines and timing are the SPI unit's (core/spi_unit.h); the external side
+// has no pins of its own and does not model a bit-level slave.
+//
 // The window draws everything from `spiWindowView`; it re-reads the captions
 // when the program writes SPCR (ChipEvents::spcrWritten) and whenever the
 // views are refreshed.
