@@ -42,8 +42,20 @@ struct Bus {
     int scl() const { return pinIndex(settings.IicScl); }
     bool reading() const { return (iic.bus.addressByte & 1) && iic.bus.byteIndex > 0; }
 
-    void releaseSda() { chip.pins.releasePin(sda(), chip.portLatches()); }
-    void driveSda(bool high) { chip.pins.drivePin(sda(), high); }
+    void releaseSda() {
+        chip.pins.releasePin(sda(), chip.portLatches());
+        iic.bus.sdaDriven = false;
+    }
+    void driveSda(bool high) {
+        chip.pins.drivePin(sda(), high);
+        iic.bus.sdaDriven = true;
+    }
+    // The pull-ups: a line nobody holds reads the master's latch.
+    void releaseIdleLines() {
+        const uint32_t nc = chip.pins.ncMask;
+        if (!((nc >> scl()) & 1u)) chip.pins.releasePin(scl(), chip.portLatches());
+        if (!iic.bus.sdaDriven && !((nc >> sda()) & 1u)) releaseSda();
+    }
     void presentBit(int bit) { driveSda((bus().sendByte >> bit) & 1u); }
 
     void start();
@@ -141,9 +153,8 @@ void Bus::fall() {
 // EEPROM see the byte; a device that takes it acknowledges.
 void Bus::byteComplete() {
     IicBusState& b = bus();
-    const uint32_t latches = chip.portLatches();
-    chip.pins.releasePin(scl(), latches);
-    chip.pins.releasePin(sda(), latches);
+    chip.pins.releasePin(scl(), chip.portLatches());
+    releaseSda();
     if (b.byteIndex == 0) {
         b.addressByte = b.shiftRegister;
         b.selected = 0;
@@ -324,6 +335,7 @@ void runIicBus(IicState& iic, const IicSettings& settings, ChipState& chip, int 
     const IicEvent event = kEvents[now | unsigned(b.previousLevels) << 2];
     b.previousLevels = uint8_t(now);
     Bus bus{iic, settings, chip, cycleTimeUs};
+    bus.releaseIdleLines();
     switch (event) {
     case IicEvent::Start: bus.start(); break;
     case IicEvent::Stop: bus.stop(); break;

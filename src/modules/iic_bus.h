@@ -14,6 +14,8 @@
 //   next one, most significant bit first; after bit 0 the device releases SDA
 //   for the master's acknowledge and, if the master acknowledged, presents
 //   the next byte (sequential read); a master's no-acknowledge ends the read.
+// Lines no device holds are released whenever the master changes one (the
+// bus's pull-up resistors), so a master reads its own 1 back from the start.
 // Start (SDA falls while SCL is high) restarts the transfer at the address
 // byte; stop (SDA rises while SCL is high) ends it; clocks outside a transfer
 // are ignored.
@@ -55,6 +57,7 @@ struct IicBusState {
     bool stopSeen = false;        // ... until a stop
     uint8_t selected = 0;         // devices that acknowledged the address byte
     bool masterAck = false;       // the master acknowledged the last byte read
+    bool sdaDriven = false;       // a device holds SDA (acknowledge or read data)
 };
 
 // `IicBusState::selected` bits.

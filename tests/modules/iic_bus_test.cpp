@@ -186,6 +186,11 @@ TEST(IicEeprom, AddressPinsAndBlockBitsByType) {
 TEST(IicEeprom, UnaddressedDeviceLeavesSdaReleased) {
     Master m;
     m.eeprom(IicEepromType::AT24C02);
+    // The lines start on input "0"; the bus's pull-ups take over as soon as
+    // the master moves a line.
+    EXPECT_FALSE(m.sdaPin());
+    m.scl(false);
+    EXPECT_TRUE(m.sdaPin());
     m.start();
     ASSERT_TRUE(m.write(0xA0));
     // After the device's acknowledge the line is free again: the master's
