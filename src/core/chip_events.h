@@ -16,6 +16,14 @@ public:
     virtual void sconWritten() {}
     // A program wrote SPCR: the SPI window re-reads SPCR.
     virtual void spcrWritten() {}
+    // The UART finished sending a byte. `entry` is the transmit-log entry:
+    // bits 0-7 the byte; in modes 2 and 3 bit 9 set and bit 8 = TB8.
+    virtual void byteTransmitted(uint16_t entry) { (void)entry; }
+    // The UART finished receiving the byte a host handed it (see
+    // startSerialReception); `entry` is the receive-log entry (bit 8 = RB8 in
+    // modes 2 and 3). A host sending a stream may start the next reception
+    // from inside this call.
+    virtual void byteReceived(uint16_t entry) { (void)entry; }
 };
 
 } // namespace quorvel

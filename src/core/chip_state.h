@@ -82,6 +82,13 @@ struct ChipState {
                uint32_t(sfrs[0x30]) << 24;
     }
 
+    // What a bit read of every port line gives now, packed like the latches
+    // (P0 in bits 0-7): the latch for an "NC" line, the external level
+    // otherwise. Edge detection of the counter and interrupt inputs uses it.
+    uint32_t pinSideLevels() const {
+        return (pins.levels & ~pins.ncMask) | (portLatches() & pins.ncMask);
+    }
+
     // ---- access operations
     uint8_t readCode(uint16_t address) const {
         return address > codeLimit ? 0xFF : code[address];

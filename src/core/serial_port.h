@@ -1,0 +1,51 @@
+// The on-chip UART in its four modes (SCON bits 7-6), run once per
+// instruction after the instruction itself.
+//
+// Lines driven through their latches: TXD = P3.1 (modes 1-3: start bit 0,
+// data least significant bit first, ninth bit in modes 2/3, stop bit 1),
+// RXD = P3.0 (mode 0: the data bits). Receiving has no pin: the serial host
+// hands the chip a whole byte (startSerialReception) and the UART takes the
+// mode's time to "receive" it.
+//
+// Timing:
+// - mode 0: one bit per machine cycle, 8 cycles per byte;
+// - modes 1 and 3 transmit: 16 units per bit, counted down by 12 clock units
+//   per machine cycle and by one per baud tick (timer 1 or timer 2), so a bit
+//   lasts about 2 one-cycle instructions whatever the baud rate;
+// - modes 1 and 3 receive: 16 baud ticks per bit (timer 1 overflows, halved
+//   while SMOD = 0, or timer 2 in baud-rate mode), 10 or 11 bits per byte;
+// - mode 2: 64 clock units per bit (32 with SMOD), 11 bits per byte.
+// On every step of a transfer after its first one the step's time is taken
+// off the bit-time counter first and the bit moves on when the counter has
+// run out in that same step; so at one cycle per instruction a mode-1 bit
+// lasts two steps, and a mode-2 bit at SMOD = 1 lasts 32 clock units on
+// average.
+//
+// Not modelled: the mode-0 shift clock on TXD, framing errors, receiver
+// overrun (a new byte simply replaces the receive buffer).
+#pragma once
+
+#include "core/chip_state.h"
+
+namespace quorvel {
+
+// Whether the UART has anything to do this step.
+inline bool serialPortActive(const ChipState& chip) {
+    return (chip.periph.serial.txState | chip.periph.serial.rxRequest) != 0;
+}
+
+// Runs the transmitter and receiver for one instruction of `cycles` machine
+// cycles. Thread: whichever thread executes the step.
+void runSerialPort(ChipState& chip, int cycles);
+
+// The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is
+// the ninth data bit in modes 2 and 3 and the stop bit in mode 1. The UART
+// takes it in as soon as REN is set, with the mode's timing; when it has been
+// received, RI is set (unless SM2 forbids it), the byte becomes what SBUF
+// reads, it is appended to the receive log and ChipEvents::byteReceived is
+// called. A reception still in progress is replaced.
+// Thread: the simulation thread (e.g. from byteReceived), or any thread while
+// the simulation is paused.
+void startSerialReception(ChipState& chip, uint8_t data, uint8_t ninth);
+
+} // namespace quorvel

@@ -1,0 +1,110 @@
+// The executor has a quiet path (step() while no peripheral has work, and
+// runSteps() across many steps) besides the general one. Whatever the
+// program, all of them must leave the machine in the same state.
+#include "core_test_support.h"
+
+#include <cstring>
+#include <random>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+// Everything a step can change.
+void expectSameState(const Machine& a, const Machine& b, uint64_t stepIndex,
+                     bool withMemories = true) {
+    const ChipState& x = a.chip;
+    const ChipState& y = b.chip;
+    SCOPED_TRACE(::testing::Message() << "after step " << stepIndex << " at "
+                                      << x.side.instructionAddress);
+    ASSERT_EQ(x.pc, y.pc);
+    ASSERT_EQ(x.cycles, y.cycles);
+    ASSERT_EQ(x.side.instructionAddress, y.side.instructionAddress);
+    ASSERT_EQ(x.side.serialReceiveBuffer, y.side.serialReceiveBuffer);
+    ASSERT_EQ(x.side.spiReceiveBuffer, y.side.spiReceiveBuffer);
+    ASSERT_EQ(x.side.spiTransmitShadow, y.side.spiTransmitShadow);
+    ASSERT_TRUE(x.sfrs == y.sfrs) << "SFRs differ";
+    ASSERT_TRUE(x.iram == y.iram) << "internal RAM differs";
+    if (withMemories) {
+        ASSERT_TRUE(x.xdata == y.xdata) << "external data differs";
+        ASSERT_TRUE(x.code == y.code) << "program memory differs";
+        ASSERT_TRUE(x.eeprom == y.eeprom) << "EEPROM differs";
+    }
+    ASSERT_EQ(x.eepromReady, y.eepromReady);
+    ASSERT_EQ(x.pins.levels, y.pins.levels);
+    ASSERT_EQ(x.pins.pulseRequests, y.pins.pulseRequests);
+    const PeripheralState& p = x.periph;
+    const PeripheralState& q = y.periph;
+    ASSERT_EQ(p.timers.prevLevels, q.timers.prevLevels);
+    ASSERT_EQ(p.timers.clockOutToggle, q.timers.clockOutToggle);
+    ASSERT_EQ(int(p.irq.acceptance), int(q.irq.acceptance));
+    ASSERT_EQ(p.irq.urgency, q.irq.urgency);
+    ASSERT_EQ(p.irq.requests, q.irq.requests);
+    ASSERT_EQ(p.serial.txState, q.serial.txState);
+    ASSERT_EQ(p.serial.txBits, q.serial.txBits);
+    ASSERT_EQ(p.serial.txBitTime, q.serial.txBitTime);
+    ASSERT_EQ(p.serial.rxRequest, q.serial.rxRequest);
+    ASSERT_EQ(p.serial.txLog.size(), q.serial.txLog.size());
+    ASSERT_EQ(p.spi.state, q.spi.state);
+    ASSERT_EQ(p.spi.bitsLeft, q.spi.bitsLeft);
+    ASSERT_EQ(p.spi.remainder, q.spi.remainder);
+    ASSERT_EQ(p.eepromCountdown, q.eepromCountdown);
+    ASSERT_EQ(p.watchdogCountdown, q.watchdogCountdown);
+    ASSERT_EQ(p.watchdogEnabled, q.watchdogEnabled);
+}
+
+// A machine filled with random code and data: random programs reach every
+// opcode, SFR writes that wake peripherals, MOVX into the EEPROM, and so on.
+Machine randomMachine(uint32_t seed) {
+    Machine machine = makeMachine(DeviceKind::AT89S8252, 12000000, 0xFFFF, 0xFFFF);
+    machine.chip.allocate(0xFFFF, 0xFFFF, true);
+    std::mt19937 random(seed);
+    for (auto& byte : machine.chip.code) byte = uint8_t(random());
+    for (auto& byte : machine.chip.iram) byte = uint8_t(random());
+    // Some lines not connected, so port reads mix latches and levels.
+    for (int pin = 0; pin < 32; pin += 3) machine.chip.pins.setSetting(pin, kInputNC);
+    machine.chip.pins.applySettings(machine.chip.portLatches());
+    return machine;
+}
+
+} // namespace
+
+TEST(ExecutorPaths, QuietShortcutsMatchTheGeneralPath) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        Machine quick = randomMachine(seed);
+        Machine general = quick;
+        for (uint64_t i = 0; i < 3000; ++i) {
+            const bool outQuick = step(quick);
+            const bool outGeneral = stepWithoutShortcuts(general);
+            ASSERT_EQ(outQuick, outGeneral);
+            expectSameState(quick, general, i, i % 500 == 499);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
+    std::mt19937 random(7);
+    for (uint32_t seed = 100; seed < 130; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        Machine batched = randomMachine(seed);
+        Machine single = batched;
+        uint64_t done = 0;
+        for (int batch = 0; batch < 40; ++batch) {
+            const uint32_t count = 1 + random() % 200;
+            const RunResult result = runSteps(batched, count);
+            for (uint32_t i = 0; i < result.steps; ++i) {
+                const bool out = step(single);
+                ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
+            }
+            done += result.steps;
+            expectSameState(batched, single, done);
+            if (HasFatalFailure()) return;
+            if (!result.pcOutOfRange) {
+                ASSERT_EQ(result.steps, count);
+            }
+        }
+    }
+}
