@@ -189,3 +189,36 @@ TEST(InstructionForms, SameBytesAsAs31) {
     EXPECT_EQ(a.size(), size_t(address - 0x1000));
     EXPECT_EQ(a, b);
 }
+
+// The SFR and bit names both assemblers know, and the byte.bit forms of every
+// bit-addressable byte, give the same addresses.
+TEST(InstructionForms, SameNamesAsAs31) {
+    TempFolder folder;
+    if (folder.run("sh", {"-c", "command -v as31"}).status != 0)
+        GTEST_SKIP() << "as31 is not installed";
+    const char* sfrs[] = {"P0", "SP", "DPL", "DPH", "PCON", "TCON", "TMOD", "TL0", "TL1",
+                          "TH0", "TH1", "P1", "SCON", "SBUF", "P2", "IE", "P3", "IP", "PSW",
+                          "ACC", "B", "T2CON", "RCAP2L", "RCAP2H", "TL2", "TH2"};
+    const char* bits[] = {"IT0", "IE0", "IT1", "IE1", "TR0", "TF0", "TR1", "TF1", "RI",  "TI",
+                          "RB8", "TB8", "REN", "SM2", "SM1", "SM0", "EX0", "ET0", "EX1", "ET1",
+                          "ES",  "ET2", "EA",  "PX0", "PT0", "PX1", "PT1", "PS",  "PT2", "P",
+                          "OV",  "RS0", "RS1", "F0",  "AC",  "CY",  "TR2", "EXF2", "TF2",
+                          "EXEN2", "TCLK", "RCLK", "RXD", "TXD", "INT0", "INT1", "T0", "T1",
+                          "WR", "RD"};
+    std::string body;
+    for (const char* name : sfrs) body += std::string("        MOV ") + name + ",A\n";
+    for (const char* name : bits) body += std::string("        SETB ") + name + "\n";
+    for (const char* name : {"P0", "TCON", "P1", "SCON", "P2", "IE", "P3", "IP", "T2CON", "PSW",
+                             "ACC", "B", "20H", "2FH"})
+        for (int bit = 0; bit < 8; ++bit)
+            body += std::string("        CPL ") + name + "." + std::to_string(bit) + "\n";
+    folder.write("names.asm", "        ORG 0\n" + body + "        END\n");
+    folder.write("o31/names.asm", "        .org 0\n" + body);
+    RunResult ours = folder.asm51({"names"});
+    ASSERT_EQ(ours.status, 0) << ours.output;
+    RunResult theirs = folder.run("sh", {"-c", "cd o31 && as31 names.asm"});
+    ASSERT_EQ(theirs.status, 0) << theirs.output;
+    auto a = parseHex(folder.read("names.hex"));
+    EXPECT_EQ(a.size(), 2 * (std::size(sfrs) + std::size(bits) + 14 * 8));
+    EXPECT_EQ(a, parseHex(folder.read("o31/names.hex")));
+}
