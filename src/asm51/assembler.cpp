@@ -42,8 +42,8 @@ constexpr std::array<SegmentInfo, 5> kSegments{{
 
 struct DefinitionWord {
     std::string_view word;
-    ValueType type;     // the symbol's type; Number keeps the expression's type
-    int64_t low, high;  // accepted values
+    ValueType type;    // the symbol's type; Number keeps the expression's type
+    int64_t low, high; // accepted values
     bool redefinable;
 };
 constexpr std::array<DefinitionWord, 7> kDefinitionWords{{
@@ -65,9 +65,9 @@ const DefinitionWord* definitionWord(std::string_view word) {
 // Listing controls that change only the look of a printed listing; they are
 // accepted and have no effect here.
 constexpr std::array<std::string_view, 24> kIgnoredControls{
-    "LIST",   "NOLIST",  "PAGING",   "NOPAGING", "PAGELENGTH", "PL",     "PAGEWIDTH", "PW",
-    "TITLE",  "TT",      "SYMBOLS",  "SB",       "NOSYMBOLS",  "NOSB",   "DEBUG",     "DB",
-    "NODEBUG", "NODB",   "OBJECT",   "NOOBJECT", "PRINT",      "NOPRINT", "EJECT",    "DATE",
+    "LIST",    "NOLIST", "PAGING",  "NOPAGING", "PAGELENGTH", "PL",      "PAGEWIDTH", "PW",
+    "TITLE",   "TT",     "SYMBOLS", "SB",       "NOSYMBOLS",  "NOSB",    "DEBUG",     "DB",
+    "NODEBUG", "NODB",   "OBJECT",  "NOOBJECT", "PRINT",      "NOPRINT", "EJECT",     "DATE",
 };
 
 // The lines of a file, without the UTF-8 mark some editors put first.
@@ -202,7 +202,8 @@ private:
             place_.line = ++number;
             if (++linesRead_ > kMaxLinesPerPass) {
                 addMessage("more than " + std::to_string(kMaxLinesPerPass) +
-                               " lines to assemble (does a file include itself?)", false);
+                               " lines to assemble (does a file include itself?)",
+                           false);
                 ended_ = true;
                 return;
             }
@@ -250,8 +251,10 @@ private:
         context.locationType = kSegments[size_t(segment_)].labelType;
         context_ = &context;
         try {
-            if (active()) activeLine(text);
-            else inactiveLine(text);
+            if (active())
+                activeLine(text);
+            else
+                inactiveLine(text);
             if (!context.undefinedName.empty())
                 addMessage("undefined symbol " + context.undefinedName, false);
             else if (!context.unknownName.empty())
@@ -269,7 +272,8 @@ private:
         size_t i = text.find_first_not_of(" \t");
         if (i == std::string::npos) return;
         size_t j = i;
-        while (j < text.size() && (std::isalnum(uint8_t(text[j])) || text[j] == '_')) ++j;
+        while (j < text.size() && (std::isalnum(uint8_t(text[j])) || text[j] == '_'))
+            ++j;
         std::string word = upperCase(text.substr(i, j - i));
         if (word == "IF") {
             conditionals_.push_back({false, false, false, attachTo_, {place_.file, place_.line}});
@@ -348,8 +352,7 @@ private:
     void defineLabel(const std::string& name) {
         Value v{counter(), kSegments[size_t(segment_)].labelType, true};
         try {
-            reportDefine(symbols_.define(name, v, false, pass_, {place_.file, place_.line}),
-                         name);
+            reportDefine(symbols_.define(name, v, false, pass_, {place_.file, place_.line}), name);
         } catch (const AsmError& e) {
             addMessage(e.message, false);
         }
@@ -370,8 +373,7 @@ private:
         // NAME EQU R5 makes a register symbol.
         if ((d.word == "EQU" || d.word == "SET") && operands[0].kind == TokenKind::Name &&
             operands[1].kind == TokenKind::End && operands[0].text.size() == 2 &&
-            operands[0].text[0] == 'R' && operands[0].text[1] >= '0' &&
-            operands[0].text[1] <= '7')
+            operands[0].text[0] == 'R' && operands[0].text[1] >= '0' && operands[0].text[1] <= '7')
             return {operands[0].text[1] - '0', ValueType::Register, true};
         Value v = evaluateAll(operands);
         if (d.word == "BIT" && v.type != ValueType::Number && v.type != ValueType::Bit)
@@ -401,8 +403,7 @@ private:
         if (!c.forwardName.empty())
             throw AsmError{c.forwardName + " is used in " + std::string(what) +
                            " before it is defined"};
-        if (!v.known)
-            throw AsmError{"the value of " + std::string(what) + " is not known here"};
+        if (!v.known) throw AsmError{"the value of " + std::string(what) + " is not known here"};
         return v.value;
     }
 
@@ -478,7 +479,8 @@ private:
     void controls(std::string_view text) {
         size_t i = 0;
         auto skipSpace = [&] {
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+            while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+                ++i;
         };
         for (;;) {
             skipSpace();
@@ -488,7 +490,8 @@ private:
                 continue;
             }
             size_t start = i;
-            while (i < text.size() && std::isalnum(uint8_t(text[i]))) ++i;
+            while (i < text.size() && std::isalnum(uint8_t(text[i])))
+                ++i;
             std::string word = upperCase(text.substr(start, i - start));
             if (word.empty()) throw AsmError{"bad control line"};
             skipSpace();
@@ -600,8 +603,8 @@ private:
     void reserve(int64_t count) {
         if (count < 0) throw AsmError{"negative size " + formatHex(count)};
         if (counter() + count > segmentInfo().end)
-            throw AsmError{std::string(segmentInfo().directive) + " overflows: " +
-                           formatHex(counter() + count - 1) + " is past its end"};
+            throw AsmError{std::string(segmentInfo().directive) +
+                           " overflows: " + formatHex(counter() + count - 1) + " is past its end"};
         counter() += count;
     }
 
@@ -630,7 +633,8 @@ private:
             segment_ = SegmentKind(s);
             if (operands[0].kind == TokenKind::Name && operands[0].text == "AT")
                 setCounter(knownValue(operands.subspan(1), "AT"));
-            else noOperands(operands, word);
+            else
+                noOperands(operands, word);
             showAddress();
             return true;
         }
@@ -685,7 +689,8 @@ private:
         std::vector<uint8_t> bytes;
         for (const auto& item : items) {
             if (!words && item[0].kind == TokenKind::String && item[1].kind == TokenKind::End) {
-                for (char c : item[0].text) bytes.push_back(uint8_t(c));
+                for (char c : item[0].text)
+                    bytes.push_back(uint8_t(c));
                 continue;
             }
             Value v{0, ValueType::Number, false};
@@ -757,13 +762,17 @@ std::string formatMessage(const Message& message) {
     return text + message.text;
 }
 
-bool CodeImage::empty() const { return std::find(used.begin(), used.end(), true) == used.end(); }
+bool CodeImage::empty() const {
+    return std::find(used.begin(), used.end(), true) == used.end();
+}
 
 AssemblyResult assemble(const std::string& path, const AssemblyOptions& options) {
     Engine engine(options);
     return engine.run(path);
 }
 
-std::string_view builtinDefinitions() { return kBuiltinDefinitions; }
+std::string_view builtinDefinitions() {
+    return kBuiltinDefinitions;
+}
 
 } // namespace quorvel::asm51

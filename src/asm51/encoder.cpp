@@ -28,9 +28,18 @@ struct FixedName {
 };
 // Operands fixed by the opcode that are written as one word.
 constexpr std::array<FixedName, 12> kFixedNames{{
-    {"A", {K::A, 0}},   {"C", {K::C, 0}},   {"AB", {K::AB, 0}}, {"DPTR", {K::DPTR, 0}},
-    {"R0", {K::Rn, 0}}, {"R1", {K::Rn, 1}}, {"R2", {K::Rn, 2}}, {"R3", {K::Rn, 3}},
-    {"R4", {K::Rn, 4}}, {"R5", {K::Rn, 5}}, {"R6", {K::Rn, 6}}, {"R7", {K::Rn, 7}},
+    {"A", {K::A, 0}},
+    {"C", {K::C, 0}},
+    {"AB", {K::AB, 0}},
+    {"DPTR", {K::DPTR, 0}},
+    {"R0", {K::Rn, 0}},
+    {"R1", {K::Rn, 1}},
+    {"R2", {K::Rn, 2}},
+    {"R3", {K::Rn, 3}},
+    {"R4", {K::Rn, 4}},
+    {"R5", {K::Rn, 5}},
+    {"R6", {K::Rn, 6}},
+    {"R7", {K::Rn, 7}},
 }};
 
 std::optional<Operand> fixedName(std::string_view name) {
@@ -43,8 +52,10 @@ std::string tokenText(std::span<const Token> tokens) {
     std::string text;
     for (const Token& t : tokens) {
         if (t.kind == TokenKind::End) break;
-        if (t.kind == TokenKind::String) text += "'" + t.text + "'";
-        else text += t.text;
+        if (t.kind == TokenKind::String)
+            text += "'" + t.text + "'";
+        else
+            text += t.text;
     }
     return text;
 }
@@ -174,9 +185,10 @@ uint16_t checkedValue(const SourceOperand& op, K kind) {
     if (!v.known) return 0;
     using T = ValueType;
     auto typeError = [&](std::string_view wanted) {
-        return AsmError{op.text + " is " + (v.type == T::Bit ? "a bit address" : "a " +
-                        std::string(typeName(v.type)) + " address") + ", not " +
-                        std::string(wanted)};
+        return AsmError{op.text + " is " +
+                        (v.type == T::Bit ? "a bit address"
+                                          : "a " + std::string(typeName(v.type)) + " address") +
+                        ", not " + std::string(wanted)};
     };
     switch (kind) {
     case K::Data:
@@ -188,8 +200,7 @@ uint16_t checkedValue(const SourceOperand& op, K kind) {
             throw AsmError{"value " + formatHex(v.value) + " does not fit in 16 bits"};
         break;
     case K::Direct:
-        if (!accepts({T::Number, T::Data, T::IData}, v.type))
-            throw typeError("a data address");
+        if (!accepts({T::Number, T::Data, T::IData}, v.type)) throw typeError("a data address");
         if (v.value < 0 || v.value > 0xFF)
             throw AsmError{"data address " + formatHex(v.value) + " is not 00H to 0FFH"};
         break;
@@ -268,9 +279,12 @@ std::vector<uint8_t> encodeGeneric(bool call, const SourceOperand& target, int64
     const bool shortReach = !call && offset >= -128 && offset <= 127;
     if (target.value.known && !shortReach && !samePage) generic.size = 3;
     uint8_t opcode;
-    if (generic.size == 3) opcode = call ? 0x12 : 0x02;       // LCALL, LJMP
-    else if (shortReach || !target.value.known) opcode = call ? 0x11 : 0x80; // ACALL, SJMP
-    else opcode = call ? 0x11 : 0x01;                          // ACALL, AJMP
+    if (generic.size == 3)
+        opcode = call ? 0x12 : 0x02; // LCALL, LJMP
+    else if (shortReach || !target.value.known)
+        opcode = call ? 0x11 : 0x80; // ACALL, SJMP
+    else
+        opcode = call ? 0x11 : 0x01; // ACALL, AJMP
     Encoded e = encodeInstruction(opcode, std::array<uint16_t, 1>{value}, uint16_t(address));
     return {e.bytes.begin(), e.bytes.begin() + e.length};
 }
@@ -309,12 +323,15 @@ std::vector<uint8_t> encodeLine(std::string_view mnemonic, std::span<const Token
     }
     if (!countFits) {
         std::vector<int> counts;
-        for (uint8_t opcode : candidates) counts.push_back(instructionOf(opcode).operandCount);
+        for (uint8_t opcode : candidates)
+            counts.push_back(instructionOf(opcode).operandCount);
         std::sort(counts.begin(), counts.end());
         counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
         std::string wanted;
         for (size_t i = 0; i < counts.size(); ++i)
-            wanted += (i == 0 ? "" : i + 1 == counts.size() ? " or " : ", ") +
+            wanted += (i == 0                   ? ""
+                       : i + 1 == counts.size() ? " or "
+                                                : ", ") +
                       std::to_string(counts[i]);
         if (wanted == "0") throw AsmError{std::string(mnemonic) + " takes no operands"};
         throw AsmError{std::string(mnemonic) + " takes " + wanted + " operand" +

@@ -7,10 +7,22 @@ namespace quorvel::asm51 {
 namespace {
 
 enum class Op : uint8_t {
-    Or, Xor, And,
-    Eq, Ne, Lt, Le, Gt, Ge,
-    Add, Sub,
-    Mul, Div, Mod, Shl, Shr,
+    Or,
+    Xor,
+    And,
+    Eq,
+    Ne,
+    Lt,
+    Le,
+    Gt,
+    Ge,
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Mod,
+    Shl,
+    Shr,
 };
 
 struct OpWord {
@@ -18,11 +30,16 @@ struct OpWord {
     Op op;
 };
 constexpr std::array<OpWord, 6> kRelationWords{{
-    {"EQ", Op::Eq}, {"NE", Op::Ne}, {"LT", Op::Lt}, {"LE", Op::Le}, {"GT", Op::Gt}, {"GE", Op::Ge},
+    {"EQ", Op::Eq},
+    {"NE", Op::Ne},
+    {"LT", Op::Lt},
+    {"LE", Op::Le},
+    {"GT", Op::Gt},
+    {"GE", Op::Ge},
 }};
-constexpr std::array<std::string_view, 15> kOperatorWords{
-    "OR", "XOR", "AND", "NOT", "EQ", "NE", "LT", "LE", "GT", "GE", "MOD", "SHL", "SHR", "HIGH",
-    "LOW"};
+constexpr std::array<std::string_view, 15> kOperatorWords{"OR",  "XOR", "AND", "NOT",  "EQ",
+                                                          "NE",  "LT",  "LE",  "GT",   "GE",
+                                                          "MOD", "SHL", "SHR", "HIGH", "LOW"};
 
 constexpr int kMaxDepth = 64;
 constexpr int64_t kTrue = 0xFFFF;
@@ -130,12 +147,18 @@ private:
         Value left = unaryLevel();
         for (;;) {
             Op op;
-            if (peek().kind == TokenKind::Star) op = Op::Mul;
-            else if (peek().kind == TokenKind::Slash) op = Op::Div;
-            else if (peekWord("MOD")) op = Op::Mod;
-            else if (peekWord("SHL")) op = Op::Shl;
-            else if (peekWord("SHR")) op = Op::Shr;
-            else return left;
+            if (peek().kind == TokenKind::Star)
+                op = Op::Mul;
+            else if (peek().kind == TokenKind::Slash)
+                op = Op::Div;
+            else if (peekWord("MOD"))
+                op = Op::Mod;
+            else if (peekWord("SHL"))
+                op = Op::Shl;
+            else if (peekWord("SHR"))
+                op = Op::Shr;
+            else
+                return left;
             advance();
             left = combine(op, left, unaryLevel());
         }
@@ -193,7 +216,8 @@ private:
             if (t.text.empty() || t.text.size() > 2)
                 throw AsmError{"a character constant holds one or two characters"};
             int64_t v = 0;
-            for (char c : t.text) v = (v << 8) | uint8_t(c);
+            for (char c : t.text)
+                v = (v << 8) | uint8_t(c);
             advance();
             return {v, ValueType::Number, true};
         }
@@ -214,8 +238,7 @@ private:
     Value symbol() {
         const Token& t = peek();
         if (isOperatorWord(t.text)) throw AsmError{"missing operand before " + t.text};
-        if (isReservedWord(t.text))
-            throw AsmError{t.text + " cannot be used in an expression"};
+        if (isReservedWord(t.text)) throw AsmError{t.text + " cannot be used in an expression"};
         advance();
         Symbol* s = context_.symbols->find(t.text);
         if (!s || (!s->predefined && s->definedInPass == 0)) {

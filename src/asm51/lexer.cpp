@@ -9,10 +9,16 @@ namespace {
 bool isNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '?';
 }
-bool isNameChar(char c) { return isNameStart(c) || (c >= '0' && c <= '9'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isNameChar(char c) {
+    return isNameStart(c) || (c >= '0' && c <= '9');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 // Bit names of the timer 2 control register that contain a slash. They are
 // read as one name so that "SETB C/T2" means the bit, not a division.
@@ -62,7 +68,8 @@ std::string printable(char c) {
 
 std::string upperCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = upper(c);
+    for (char& c : out)
+        c = upper(c);
     return out;
 }
 
@@ -75,7 +82,8 @@ std::string formatHex(int64_t value, int minDigits) {
         text.insert(text.begin(), digits[v & 15]);
         v >>= 4;
     } while (v != 0);
-    while (int(text.size()) < minDigits) text.insert(text.begin(), '0');
+    while (int(text.size()) < minDigits)
+        text.insert(text.begin(), '0');
     if (text[0] > '9') text.insert(text.begin(), '0');
     return (negative ? "-" : "") + text + "H";
 }
@@ -127,12 +135,14 @@ std::vector<Token> tokenize(std::string_view line) {
                 }
             }
             if (!slashed)
-                while (i < line.size() && isNameChar(line[i])) ++i;
+                while (i < line.size() && isNameChar(line[i]))
+                    ++i;
             token.kind = TokenKind::Name;
             token.text = upperCase(line.substr(start, i - start));
         } else if (isDigit(c)) {
             size_t start = i;
-            while (i < line.size() && isNameChar(line[i])) ++i;
+            while (i < line.size() && isNameChar(line[i]))
+                ++i;
             token.kind = TokenKind::Number;
             token.text = std::string(line.substr(start, i - start));
             token.value = parseNumber(token.text);

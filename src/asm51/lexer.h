@@ -12,10 +12,10 @@
 namespace quorvel::asm51 {
 
 enum class TokenKind : uint8_t {
-    Name,     // text upper-cased
-    Number,   // value holds the number
-    String,   // text holds the characters between the quotes
-    Dollar,   // the location counter "$"
+    Name,   // text upper-cased
+    Number, // value holds the number
+    String, // text holds the characters between the quotes
+    Dollar, // the location counter "$"
     Plus,
     Minus,
     Star,
@@ -38,9 +38,9 @@ enum class TokenKind : uint8_t {
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text;   // Name: upper-cased; String: contents; otherwise the source text
-    int64_t value = 0;  // Number
-    size_t column = 0;  // position in the line, for messages
+    std::string text;  // Name: upper-cased; String: contents; otherwise the source text
+    int64_t value = 0; // Number
+    size_t column = 0; // position in the line, for messages
 };
 
 // Thrown for a malformed line; the text is the message without file and line.

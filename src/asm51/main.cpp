@@ -127,8 +127,10 @@ int main(int argc, char** argv) {
 
     std::optional<fs::path> source = findSource(name);
     fs::path base = fs::path(name);
-    if (source) base = fs::path(*source).replace_extension();
-    else if (fs::path(name).has_extension()) base.replace_extension();
+    if (source)
+        base = fs::path(*source).replace_extension();
+    else if (fs::path(name).has_extension())
+        base.replace_extension();
     const fs::path listing = fs::path(base) += ".lst";
     const fs::path hex = fs::path(base) += ".hex";
     if (!source) {
@@ -141,12 +143,14 @@ int main(int argc, char** argv) {
     AssemblyOptions options;
     options.readFile = readFile;
     options.definitionFiles.push_back("Mod51");
-    if (source->has_parent_path()) options.definitionFiles.push_back((source->parent_path() / "Mod51").string());
+    if (source->has_parent_path())
+        options.definitionFiles.push_back((source->parent_path() / "Mod51").string());
     fs::path folder = programFolder(argc > 0 ? argv[0] : nullptr);
     if (!folder.empty()) options.definitionFiles.push_back((folder / "Mod51").string());
 
     AssemblyResult result = assemble(source->string(), options);
-    for (const Message& m : result.messages) std::cout << formatMessage(m) << "\n";
+    for (const Message& m : result.messages)
+        std::cout << formatMessage(m) << "\n";
 
     int status = result.errors == 0 ? 0 : 1;
     std::string error;
@@ -164,7 +168,9 @@ int main(int argc, char** argv) {
         removeStaleHex(hex);
     }
     std::cout << source->filename().string() << ": " << countText(result.errors, result.warnings);
-    if (status == 0) std::cout << "; wrote " << hex.filename().string() << " and " << listing.filename().string();
+    if (status == 0)
+        std::cout << "; wrote " << hex.filename().string() << " and "
+                  << listing.filename().string();
     std::cout << "\n";
     return status;
 }

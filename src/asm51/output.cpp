@@ -14,7 +14,9 @@ std::string hex2(unsigned value) {
     static constexpr char digits[] = "0123456789ABCDEF";
     return {digits[(value >> 4) & 15], digits[value & 15]};
 }
-std::string hex4(unsigned value) { return hex2(value >> 8) + hex2(value); }
+std::string hex4(unsigned value) {
+    return hex2(value >> 8) + hex2(value);
+}
 
 std::string padRight(std::string text, size_t width) {
     if (text.size() < width) text.resize(width, ' ');
@@ -30,7 +32,8 @@ std::string plural(int n, std::string_view word) {
 }
 
 std::string symbolValueText(const Symbol& s) {
-    if (s.value.type == ValueType::Register) return std::string("R") += std::to_string(s.value.value);
+    if (s.value.type == ValueType::Register)
+        return std::string("R") += std::to_string(s.value.value);
     if (!s.value.known) return "?";
     return hex4(unsigned(s.value.value & 0xFFFF)) + "H";
 }
@@ -67,7 +70,8 @@ std::string listingText(const AssemblyResult& result, std::string_view sourceNam
             out += std::string(7, ' ') + " " + hex4(unsigned(line.number + i) & 0xFFFF) + "  " +
                    more + "\n";
         }
-        for (const std::string& message : line.messages) out += "*** " + message + "\n";
+        for (const std::string& message : line.messages)
+            out += "*** " + message + "\n";
     }
 
     // Messages that belong to no line (a definitions file, the whole run).
@@ -82,8 +86,8 @@ std::string listingText(const AssemblyResult& result, std::string_view sourceNam
     out += "\n\nSYMBOL TABLE\n\n";
     out += padRight("NAME", 24) + padRight("TYPE", 7) + padRight("VALUE", 8) + "DEFINED\n";
     for (const Symbol& s : result.symbols) {
-        std::string where = s.predefined ? "predefined"
-                                         : s.place.file + "(" + std::to_string(s.place.line) + ")";
+        std::string where =
+            s.predefined ? "predefined" : s.place.file + "(" + std::to_string(s.place.line) + ")";
         out += padRight(s.name, 23);
         out += ' ';
         out += padRight(std::string(typeName(s.value.type)), 7);

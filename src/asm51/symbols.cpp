@@ -10,20 +10,22 @@ namespace quorvel::asm51 {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kTypeNames{"NUMB", "CODE", "DATA", "IDATA",
-                                                     "XDATA", "BIT", "REG"};
+constexpr std::array<std::string_view, 7> kTypeNames{"NUMB",  "CODE", "DATA", "IDATA",
+                                                     "XDATA", "BIT",  "REG"};
 
 // Register names and the directives; mnemonics and operator words are asked
 // of their own tables.
 constexpr std::array<std::string_view, 37> kReserved{
-    "A",    "AB",    "C",     "DPTR",  "PC",    "R0",   "R1",   "R2",   "R3",   "R4",
-    "R5",   "R6",    "R7",    "EQU",   "SET",   "BIT",  "DATA", "IDATA", "XDATA", "CODE",
-    "DB",   "DW",    "DS",    "DBIT",  "ORG",   "END",  "USING", "CSEG", "DSEG", "BSEG",
-    "ISEG", "XSEG",  "AT",    "IF",    "ELSE",  "ENDIF", "CALL"};
+    "A",    "AB",   "C",  "DPTR", "PC",   "R0",    "R1",    "R2",    "R3",    "R4",
+    "R5",   "R6",   "R7", "EQU",  "SET",  "BIT",   "DATA",  "IDATA", "XDATA", "CODE",
+    "DB",   "DW",   "DS", "DBIT", "ORG",  "END",   "USING", "CSEG",  "DSEG",  "BSEG",
+    "ISEG", "XSEG", "AT", "IF",   "ELSE", "ENDIF", "CALL"};
 
 } // namespace
 
-std::string_view typeName(ValueType type) { return kTypeNames[size_t(type)]; }
+std::string_view typeName(ValueType type) {
+    return kTypeNames[size_t(type)];
+}
 
 bool isReservedWord(std::string_view upperName) {
     for (auto word : kReserved)
@@ -38,8 +40,8 @@ Symbol* SymbolTable::find(std::string_view name) {
     return &it->second;
 }
 
-SymbolTable::DefineResult SymbolTable::define(std::string_view name, Value value,
-                                              bool redefinable, int pass, SourcePlace place) {
+SymbolTable::DefineResult SymbolTable::define(std::string_view name, Value value, bool redefinable,
+                                              int pass, SourcePlace place) {
     if (isReservedWord(name)) return DefineResult::Reserved;
     auto it = symbols_.find(name);
     if (it == symbols_.end() || it->second.predefined) {

@@ -39,8 +39,8 @@ struct Symbol {
     bool redefinable = false; // SET
     bool predefined = false;  // built in or from Mod51
     bool used = false;
-    int definedInPass = 0;    // 0: not defined in any pass yet
-    Value firstValue;         // SET: the value of its first definition in the pass
+    int definedInPass = 0; // 0: not defined in any pass yet
+    Value firstValue;      // SET: the value of its first definition in the pass
     SourcePlace place;
 };
 

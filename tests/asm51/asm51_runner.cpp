@@ -30,7 +30,9 @@ int hexByte(const std::string& line, size_t at) {
 
 } // namespace
 
-fs::path asm51Program() { return fs::path(QUORVEL_BUILD_DIR) / "Assembler" / "asm51"; }
+fs::path asm51Program() {
+    return fs::path(QUORVEL_BUILD_DIR) / "Assembler" / "asm51";
+}
 
 TempFolder::TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "asm51-test-XXXXXX").string();
@@ -59,7 +61,9 @@ std::string TempFolder::read(const std::string& name) const {
     return text.str();
 }
 
-bool TempFolder::exists(const std::string& name) const { return fs::exists(path_ / name); }
+bool TempFolder::exists(const std::string& name) const {
+    return fs::exists(path_ / name);
+}
 
 RunResult TempFolder::run(const std::string& program, const std::vector<std::string>& args,
                           const std::optional<std::string>& input) const {
@@ -69,8 +73,10 @@ RunResult TempFolder::run(const std::string& program, const std::vector<std::str
     if (pid == 0) {
         dup2(out[1], 1);
         dup2(out[1], 2);
-        if (input) dup2(in[0], 0);
-        else close(0);
+        if (input)
+            dup2(in[0], 0);
+        else
+            close(0);
         close(out[0]);
         close(out[1]);
         close(in[0]);
@@ -78,7 +84,8 @@ RunResult TempFolder::run(const std::string& program, const std::vector<std::str
         if (chdir(path_.c_str()) != 0) _exit(126);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execvp(program.c_str(), argv.data());
         _exit(127);
@@ -93,7 +100,8 @@ RunResult TempFolder::run(const std::string& program, const std::vector<std::str
     RunResult result;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, size_t(n));
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, size_t(n));
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);

@@ -97,10 +97,13 @@ TEST(Errors, EveryClassGivesItsMessageAndNoHex) {
 TEST(Errors, MessagesOfIncludedFilesNameThoseFiles) {
     TempFolder folder;
     folder.write("inc/defs.inc", "OK   EQU 1\n     MOV A,#BAD\n");
-    folder.write("t.asm", "; main\n$INCLUDE(inc/defs.inc)\n        MOV A,#OK\n        SJMP NOWHERE\n        END\n");
+    folder.write(
+        "t.asm",
+        "; main\n$INCLUDE(inc/defs.inc)\n        MOV A,#OK\n        SJMP NOWHERE\n        END\n");
     RunResult r = folder.asm51({"t"});
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.output.find("inc/defs.inc(2): undefined symbol BAD"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("inc/defs.inc(2): undefined symbol BAD"), std::string::npos)
+        << r.output;
     EXPECT_NE(r.output.find("t.asm(4): undefined symbol NOWHERE"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("t.asm: 2 errors, 0 warnings"), std::string::npos) << r.output;
 }

@@ -68,8 +68,8 @@ TEST(InstructionForms, DisassemblerTextAssemblesBackToTheSameBytes) {
     struct Pattern {
         uint8_t b1, b2;
     };
-    const std::array<Pattern, 5> patterns{{
-        {0x30, 0x21}, {0x90, 0xF0}, {0xD5, 0x80}, {0xC9, 0x7F}, {0xC8, 0x8C}}};
+    const std::array<Pattern, 5> patterns{
+        {{0x30, 0x21}, {0x90, 0xF0}, {0xD5, 0x80}, {0xC9, 0x7F}, {0xC8, 0x8C}}};
     std::string source;
     struct Expected {
         uint16_t address;
@@ -168,7 +168,9 @@ TEST(InstructionForms, SameBytesAsAs31) {
             case OperandKind::Direct: text = hexNumber(0x30 + directs++, 2); break;
             case OperandKind::Bit: text = "21H"; break;
             case OperandKind::NotBit: text = "/21H"; break;
-            case OperandKind::Rel: text = hexNumber(uint16_t(next + (op & 1 ? 0x11 : -0x40)), 4); break;
+            case OperandKind::Rel:
+                text = hexNumber(uint16_t(next + (op & 1 ? 0x11 : -0x40)), 4);
+                break;
             case OperandKind::Addr11: text = hexNumber((next & 0xF800) | 0x345, 4); break;
             case OperandKind::Addr16: text = "0ABCDH"; break;
             default: text = operandText(o); break;
@@ -196,18 +198,20 @@ TEST(InstructionForms, SameNamesAsAs31) {
     TempFolder folder;
     if (folder.run("sh", {"-c", "command -v as31"}).status != 0)
         GTEST_SKIP() << "as31 is not installed";
-    const char* sfrs[] = {"P0", "SP", "DPL", "DPH", "PCON", "TCON", "TMOD", "TL0", "TL1",
-                          "TH0", "TH1", "P1", "SCON", "SBUF", "P2", "IE", "P3", "IP", "PSW",
-                          "ACC", "B", "T2CON", "RCAP2L", "RCAP2H", "TL2", "TH2"};
-    const char* bits[] = {"IT0", "IE0", "IT1", "IE1", "TR0", "TF0", "TR1", "TF1", "RI",  "TI",
-                          "RB8", "TB8", "REN", "SM2", "SM1", "SM0", "EX0", "ET0", "EX1", "ET1",
-                          "ES",  "ET2", "EA",  "PX0", "PT0", "PX1", "PT1", "PS",  "PT2", "P",
-                          "OV",  "RS0", "RS1", "F0",  "AC",  "CY",  "TR2", "EXF2", "TF2",
-                          "EXEN2", "TCLK", "RCLK", "RXD", "TXD", "INT0", "INT1", "T0", "T1",
-                          "WR", "RD"};
+    const char* sfrs[] = {"P0",  "SP",  "DPL", "DPH",   "PCON",   "TCON",   "TMOD", "TL0", "TL1",
+                          "TH0", "TH1", "P1",  "SCON",  "SBUF",   "P2",     "IE",   "P3",  "IP",
+                          "PSW", "ACC", "B",   "T2CON", "RCAP2L", "RCAP2H", "TL2",  "TH2"};
+    const char* bits[] = {"IT0",  "IE0",  "IT1", "IE1",   "TR0",  "TF0",  "TR1", "TF1", "RI",
+                          "TI",   "RB8",  "TB8", "REN",   "SM2",  "SM1",  "SM0", "EX0", "ET0",
+                          "EX1",  "ET1",  "ES",  "ET2",   "EA",   "PX0",  "PT0", "PX1", "PT1",
+                          "PS",   "PT2",  "P",   "OV",    "RS0",  "RS1",  "F0",  "AC",  "CY",
+                          "TR2",  "EXF2", "TF2", "EXEN2", "TCLK", "RCLK", "RXD", "TXD", "INT0",
+                          "INT1", "T0",   "T1",  "WR",    "RD"};
     std::string body;
-    for (const char* name : sfrs) body += std::string("        MOV ") + name + ",A\n";
-    for (const char* name : bits) body += std::string("        SETB ") + name + "\n";
+    for (const char* name : sfrs)
+        body += std::string("        MOV ") + name + ",A\n";
+    for (const char* name : bits)
+        body += std::string("        SETB ") + name + "\n";
     for (const char* name : {"P0", "TCON", "P1", "SCON", "P2", "IE", "P3", "IP", "T2CON", "PSW",
                              "ACC", "B", "20H", "2FH"})
         for (int bit = 0; bit < 8; ++bit)

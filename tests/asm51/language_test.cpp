@@ -104,9 +104,8 @@ A2:     DW 1234H, A1, 'xy'
         END
         this line is after END and is not read
 )");
-    EXPECT_EQ(bytesAt(image, 0x200, 18),
-              (Bytes{1, 'H', 'e', 'l', 'l', 'o', 2, -1, -1, -1, 0x12, 0x34, 0x02, 0x00, 'x', 'y',
-                     -1, -1}));
+    EXPECT_EQ(bytesAt(image, 0x200, 18), (Bytes{1, 'H', 'e', 'l', 'l', 'o', 2, -1, -1, -1, 0x12,
+                                                0x34, 0x02, 0x00, 'x', 'y', -1, -1}));
     EXPECT_EQ(bytesAt(image, 0x300, 18),
               (Bytes{16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, -1}));
     EXPECT_EQ(image.size(), 7u + 6u + 17u);
@@ -144,8 +143,8 @@ VAR3:   DS 1
         END
 )");
     EXPECT_EQ(bytesAt(image, 0x40, 20),
-              (Bytes{0xE5, 0x32, 0xD2, 0x11, 0xD2, 0x13, 0x75, 0x81, 0x7F, 0x90, 0x11, 0x00,
-                     0xF5, 0x33, 0xC0, 0x13, 0xD0, 0x07, -1, -1}));
+              (Bytes{0xE5, 0x32, 0xD2, 0x11, 0xD2, 0x13, 0x75, 0x81, 0x7F, 0x90,
+                     0x11, 0x00, 0xF5, 0x33, 0xC0, 0x13, 0xD0, 0x07, -1,   -1}));
 }
 
 TEST(ConditionalAssembly, NestedBranchesAndSkippedText) {
@@ -221,10 +220,10 @@ P2      EQU 0B0H            ; the program's own value wins
         MOV P2,#0
         END
 )");
-    EXPECT_EQ(bytesAt(image, 0, 28),
-              (Bytes{0x75, 0x96, 0x05, 0x75, 0xD5, 0x40, 0xF5, 0x84, 0xD2, 0xCF,
-                     0xD2, 0xC9, 0xC2, 0xC8, 0xC2, 0xC8, 0x85, 0xCD, 0xCB, 0x43,
-                     0xC9, 0x01, 0x75, 0xB0, 0x00, -1,   -1,   -1}));
+    EXPECT_EQ(
+        bytesAt(image, 0, 28),
+        (Bytes{0x75, 0x96, 0x05, 0x75, 0xD5, 0x40, 0xF5, 0x84, 0xD2, 0xCF, 0xD2, 0xC9, 0xC2, 0xC8,
+               0xC2, 0xC8, 0x85, 0xCD, 0xCB, 0x43, 0xC9, 0x01, 0x75, 0xB0, 0x00, -1,   -1,   -1}));
 }
 
 // Every name of the Mod51 file installed beside asm51, used once: with
@@ -268,7 +267,8 @@ TEST(PredefinedNames, Mod51FileAndBuiltInCopyAgree) {
 TEST(PredefinedNames, Mod51InTheSourceFolderAndNoMod) {
     TempFolder folder;
     folder.write("Mod51", "; my board\nLEDS DATA 0E8H\nBEEP BIT 0E8H.1\nMAGIC EQU 5AH\n");
-    auto image = assembleOk(folder, "$MOD51\n        MOV LEDS,#MAGIC\n        CLR BEEP\n        END\n");
+    auto image =
+        assembleOk(folder, "$MOD51\n        MOV LEDS,#MAGIC\n        CLR BEEP\n        END\n");
     EXPECT_EQ(bytesAt(image, 0, 6), (Bytes{0x75, 0xE8, 0x5A, 0xC2, 0xE9, -1}));
 
     folder.write("p1.asm", "$MOD51\n        MOV P1,#0\n        END\n");

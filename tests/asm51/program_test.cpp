@@ -49,9 +49,9 @@ TEST(Program, SourceNamesAndExtensions) {
     // Written by a Windows editor: a UTF-8 mark and CR LF line ends.
     folder.write("other.a51", "\xEF\xBB\xBF        NOP\r\n        END\r\n");
     folder.write("prog.src", "        RET\n        END\n");
-    EXPECT_EQ(folder.asm51({"other"}).status, 0);          // .a51 is found too
+    EXPECT_EQ(folder.asm51({"other"}).status, 0); // .a51 is found too
     EXPECT_EQ(parseHex(folder.read("other.hex")).at(0), 0x00);
-    EXPECT_EQ(folder.asm51({"prog.src"}).status, 0);       // an explicit extension
+    EXPECT_EQ(folder.asm51({"prog.src"}).status, 0); // an explicit extension
     EXPECT_EQ(parseHex(folder.read("prog.hex")).at(0), 0x22);
     EXPECT_TRUE(folder.exists("prog.lst"));
 
@@ -83,7 +83,8 @@ TEST(Program, ErrorsRemoveTheHexOfAnEarlierRunAndKeepTheListing) {
     folder.write("blink.asm", kBlink);
     ASSERT_EQ(folder.asm51({"blink"}).status, 0);
     ASSERT_TRUE(folder.exists("blink.hex"));
-    folder.write("blink.asm", std::string(kBlink).replace(std::string(kBlink).find("LOOP\n"), 4, "LOOP2"));
+    folder.write("blink.asm",
+                 std::string(kBlink).replace(std::string(kBlink).find("LOOP\n"), 4, "LOOP2"));
     RunResult r = folder.asm51({"blink"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.output, "blink.asm(7): undefined symbol LOOP2")) << r.output;
@@ -114,16 +115,16 @@ TEST(Program, WarningsAloneStillGiveTheHex) {
 TEST(Program, HexRecords) {
     TempFolder folder;
     std::string source = "        ORG 0FFE0H\n        DB ";
-    for (int i = 0; i < 16; ++i) source += std::to_string(i) + ",";
+    for (int i = 0; i < 16; ++i)
+        source += std::to_string(i) + ",";
     source += "16\n        ORG 10H\n        DB 1,2\n        ORG 13H\n        DB 3\n        END\n";
     folder.write("t.asm", source);
     ASSERT_EQ(folder.asm51({"t"}).status, 0);
-    EXPECT_EQ(folder.read("t.hex"),
-              ":020010000102EB\r\n"
-              ":0100130003E9\r\n"
-              ":10FFE000000102030405060708090A0B0C0D0E0F99\r\n"
-              ":01FFF0001000\r\n"
-              ":00000001FF\r\n")
+    EXPECT_EQ(folder.read("t.hex"), ":020010000102EB\r\n"
+                                    ":0100130003E9\r\n"
+                                    ":10FFE000000102030405060708090A0B0C0D0E0F99\r\n"
+                                    ":01FFF0001000\r\n"
+                                    ":00000001FF\r\n")
         << folder.read("t.hex");
     folder.write("empty.asm", "X EQU 1\n        END\n");
     ASSERT_EQ(folder.asm51({"empty"}).status, 0);
