@@ -1,0 +1,249 @@
+// The AT89S extras: the SPI unit (bit timing, MOSI/SCK, SPIF, WCOL, logs,
+// slave transfers), the on-chip EEPROM's write time and the watchdog.
+#include "core/eeprom_watchdog.h"
+#include "core/spi_unit.h"
+
+#include "core_test_support.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+using namespace quorvel::sfr::bits;
+
+namespace {
+
+constexpr uint8_t kWmcon = sfr::WMCON;
+
+// MOV SPDR,A then NOPs, on an AT89S8252.
+Machine spiMaster(uint8_t spcr, uint8_t data) {
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    std::fill(m.chip.code.begin(), m.chip.code.end(), 0x00);
+    loadCode(m, {0xF5, 0x86});
+    m.chip.sfr(sfr::SPCR) = spcr;
+    m.chip.sfr(sfr::ACC) = data;
+    return m;
+}
+
+int mosi(const Machine& m) { return (m.chip.sfr(sfr::P1) >> 5) & 1; }
+int sck(const Machine& m) { return (m.chip.sfr(sfr::P1) >> 7) & 1; }
+bool spif(const Machine& m) { return (m.chip.sfr(sfr::SPSR) & SPIF) != 0; }
+
+} // namespace
+
+TEST(SpiUnit, ThreeBitsPerCycleAtFourClocksPerBit) {
+    // SPR = 0: 4 clocks a bit. After the start the remainder is 4; a 1-cycle
+    // instruction (12 clocks) completes 3 bits and leaves 4 again.
+    Machine m = spiMaster(SPE | MSTR, 0x5A);
+    m.chip.periph.spi.slaveByte = 0xC3;
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.periph.spi.state, 2);
+    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 8);
+    EXPECT_EQ(m.chip.periph.spi.remainder, 4);
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 5);
+    EXPECT_EQ(m.chip.periph.spi.remainder, 4);
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 2);
+    EXPECT_FALSE(spif(m));
+    stepN(m, 1);
+    EXPECT_TRUE(spif(m));
+    EXPECT_EQ(m.chip.periph.spi.state, 0);
+    EXPECT_EQ(m.chip.periph.spi.txLog.at(0), 0x5A);
+    EXPECT_EQ(m.chip.periph.spi.rxLog.at(0), 0xC3);
+    // Reading SPDR returns the received byte and clears SPSR.
+    EXPECT_EQ(m.chip.readDirect(sfr::SPDR), 0xC3);
+    EXPECT_FALSE(spif(m));
+}
+
+TEST(SpiUnit, SixteenClocksPerBitAfterLongInstructions) {
+    // SPR = 1: 16 clocks a bit; a 4-cycle instruction pays 48 clocks:
+    // floor(32 / 16) + 1 = 3 bits, with the remainder back to 16.
+    Machine m = spiMaster(SPE | MSTR | 0x01, 0x00);
+    loadCode(m, {0xF5, 0x86, 0xA4, 0xA4});
+    stepN(m, 2);
+    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 5);
+    EXPECT_EQ(m.chip.periph.spi.remainder, 16);
+}
+
+TEST(SpiUnit, MosiShowsTheBitsInEitherOrderAndSckFollowsCpol) {
+    for (bool lsbFirst : {false, true}) {
+        SCOPED_TRACE(lsbFirst);
+        // SPR = 3: 128 clocks a bit, so each bit stays for several steps.
+        Machine m = spiMaster(uint8_t(SPE | MSTR | CPOL | 0x03 | (lsbFirst ? DORD : 0)), 0xB1);
+        stepN(m, 1);
+        std::vector<int> bits;
+        int lastLeft = 9;
+        for (int i = 0; i < 200 && m.chip.periph.spi.state != 0; ++i) {
+            stepN(m, 1);
+            EXPECT_EQ(sck(m), 1);
+            const int left = m.chip.periph.spi.bitsLeft;
+            if (left != lastLeft && left > 0) bits.push_back(mosi(m));
+            lastLeft = left;
+        }
+        // bits left 8 ... 1 show 1011 0001 from the top, or from the bottom
+        const std::vector<int> msb = {1, 0, 1, 1, 0, 0, 0, 1};
+        const std::vector<int> lsb = {1, 0, 0, 0, 1, 1, 0, 1};
+        EXPECT_EQ(bits, lsbFirst ? lsb : msb);
+        EXPECT_EQ(mosi(m), 0); // after the last bit
+        EXPECT_TRUE(spif(m));
+    }
+}
+
+TEST(SpiUnit, WriteDuringATransferOnlySetsWcol) {
+    Machine m = spiMaster(SPE | MSTR | 0x03, 0x11);
+    stepN(m, 2);
+    m.chip.writeDirect(sfr::SPDR, 0x22);
+    EXPECT_TRUE(m.chip.sfr(sfr::SPSR) & WCOL);
+    EXPECT_EQ(m.chip.side.spiTransmitShadow, 0x11);
+}
+
+TEST(SpiUnit, NothingWithoutSpeAndSlaveTransfersCompleteAtOnce) {
+    Machine off = spiMaster(MSTR, 0x11);
+    stepN(off, 50);
+    EXPECT_FALSE(spif(off));
+    EXPECT_EQ(off.chip.periph.spi.state, 1); // started, waits for SPE
+
+    Machine slave = spiMaster(SPE, 0x66); // MSTR clear: the write only loads
+    stepN(slave, 1);
+    EXPECT_EQ(slave.chip.periph.spi.state, 0);
+    requestSpiSlaveTransfer(slave.chip, 0x99);
+    stepN(slave, 1);
+    EXPECT_TRUE(spif(slave));
+    EXPECT_EQ(slave.chip.side.spiReceiveBuffer, 0x99);
+    EXPECT_EQ(slave.chip.periph.spi.txLog.at(0), 0x66);
+}
+
+TEST(OnChipEeprom, BusyFor2500MicrosecondsAt12MHz) {
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    std::fill(m.chip.code.begin(), m.chip.code.end(), 0x00);
+    loadCode(m, {0xF0}); // MOVX @DPTR,A
+    m.chip.sfr(kWmcon) = EEMEN | EEMWE;
+    m.chip.sfr(sfr::ACC) = 0x5A;
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.eeprom[0], 0x5A);
+    EXPECT_EQ(m.chip.readDirect(kWmcon), 0x00);
+    stepN(m, 2498);
+    EXPECT_EQ(m.chip.readDirect(kWmcon), 0x00); // 2500 cycles since the write began
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.readDirect(kWmcon), 0x02);
+}
+
+TEST(OnChipEeprom, BusyTimeFollowsTheClock) {
+    Machine m = makeMachine(DeviceKind::AT89S8252, 24000000);
+    m.chip.sfr(kWmcon) = EEMEN | EEMWE;
+    m.chip.writeXdata(0x0010, 0x77);
+    EXPECT_EQ(m.chip.periph.eepromCountdown, 5000);
+}
+
+TEST(Watchdog, ResetsAfterItsPeriodUnlessRestarted) {
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    // MOV WMCON,#03 (PS 0, WDTRST, WDTEN), then SJMP $ forever.
+    loadCode(m, {0x75, 0x96, 0x03, 0x80, 0xFE});
+    m.chip.iram[0x30] = 0x42;
+    stepN(m, 1);
+    EXPECT_EQ(m.chip.sfr(kWmcon), WDTEN); // WDTRST clears itself
+    EXPECT_EQ(m.chip.periph.watchdogCountdown, 16000 - 2);
+    stepN(m, 7998);
+    EXPECT_EQ(m.chip.pc, 0x0003);
+    stepN(m, 1); // 16000 cycles after the start
+    EXPECT_EQ(m.chip.pc, 0x0000);
+    EXPECT_EQ(m.chip.sfr(kWmcon), 0x00);
+    EXPECT_EQ(m.chip.sfr(sfr::SP), 0x07);
+    EXPECT_EQ(m.chip.iram[0x30], 0x42); // RAM survives
+
+    // Restarting with WDTRST keeps it alive.
+    Machine kept = makeMachine(DeviceKind::AT89S8252, 12000000);
+    loadCode(kept, {0x75, 0x96, 0x03, 0x00, 0x43, 0x96, 0x02, 0x80, 0xFA});
+    stepN(kept, 30000);
+    EXPECT_NE(kept.chip.pc, 0x0000);
+    EXPECT_EQ(kept.chip.sfr(kWmcon) & WDTEN, WDTEN);
+}
+
+TEST(Watchdog, EnablingLoadsAFullPeriod) {
+    // WDTEN alone, PS = 1 (32 ms): no reset after one instruction.
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    loadCode(m, {0x75, 0x96, 0x21, 0x80, 0xFE});
+    stepN(m, 2);
+    EXPECT_EQ(m.chip.pc, 0x0003);
+    EXPECT_EQ(m.chip.periph.watchdogCountdown, 32000 - 4);
+    EXPECT_EQ(watchdogPeriodCycles(m.chip), 32000);
+}
+
+// ---- assembler programs
+
+TEST(OnChipPrograms, EepromWriteAndPollTheReadyBit) {
+    const std::vector<uint8_t> code = assemble(R"(
+        .equ wmcon, 0x96
+        .org 0
+        mov  wmcon, #0x18     ; EEMEN, EEMWE
+        mov  dptr, #0x07ff
+        mov  a, #0xa5
+        movx @dptr, a
+        mov  r6, #0
+        mov  r7, #0
+poll:   inc  r7               ; 1 cycle
+        cjne r7, #0, same     ; 2 cycles
+        inc  r6
+same:   mov  a, wmcon         ; 1 cycle
+        jnb  acc.1, poll      ; 2 cycles
+        mov  wmcon, #0x08     ; EEMEN only
+        movx a, @dptr
+        mov  0x30, a
+done:   sjmp done
+)");
+    ASSERT_FALSE(code.empty());
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    loadCode(m, code);
+    runUntil(m, [](const Machine& x) { return x.chip.iram[0x30] == 0xA5; }, 5000);
+    EXPECT_EQ(m.chip.eeprom[0x07FF], 0xA5);
+    const int loops = m.chip.iram[0x06] * 256 + m.chip.iram[0x07];
+    // 6 cycles a loop (7 when R7 wraps): about 2500 / 6.
+    EXPECT_NEAR(loops, 2500 / 6, 3);
+}
+
+TEST(OnChipPrograms, WatchdogResetRestartsTheProgram) {
+    const std::vector<uint8_t> code = assemble(R"(
+        .equ wmcon, 0x96
+        .org 0
+        inc  0x30             ; boot count survives the reset
+        mov  wmcon, #0x03
+hang:   sjmp hang
+)");
+    ASSERT_FALSE(code.empty());
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    loadCode(m, code);
+    m.chip.iram[0x30] = 0;
+    runUntil(m, [](const Machine& x) { return x.chip.cycles >= 40000; }, 100000);
+    EXPECT_EQ(m.chip.iram[0x30], 3); // started at 0, reset near 16000 and 32000
+}
+
+TEST(OnChipPrograms, SpiMasterSendsAndCollectsBytes) {
+    const std::vector<uint8_t> code = assemble(R"(
+        .equ spcr, 0xd5
+        .equ spsr, 0xaa
+        .equ spdr, 0x86
+        .org 0
+        mov  spcr, #0x51      ; SPE, MSTR, fosc/16
+        mov  r0, #0x40
+        mov  r2, #3
+        mov  a, #0x31
+next:   mov  spdr, a
+wait:   mov  b, spsr
+        jnb  b.7, wait
+        mov  @r0, spdr        ; reading SPDR clears SPIF
+        inc  r0
+        inc  a
+        djnz r2, next
+done:   sjmp done
+)");
+    ASSERT_FALSE(code.empty());
+    Machine m = makeMachine(DeviceKind::AT89S8252, 12000000);
+    loadCode(m, code);
+    m.chip.periph.spi.slaveByte = 0xE7;
+    runUntil(m, [](const Machine& x) { return x.chip.iram[0x42] == 0xE7; }, 2000);
+    const SpiState& spi = m.chip.periph.spi;
+    ASSERT_EQ(spi.txLog.size(), 3);
+    EXPECT_EQ(spi.txLog.at(0), 0x31);
+    EXPECT_EQ(spi.txLog.at(2), 0x33);
+    EXPECT_EQ(m.chip.iram[0x40], 0xE7);
+    EXPECT_EQ(m.chip.iram[0x42], 0xE7);
+}
