@@ -26,7 +26,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 bench: build
-	$(BUILD_DIR)/bench/quorvel_bench
+	$(BUILD_DIR)/quorvel_bench
 
 # Sanitizer builds of the core tests.
 asan: bootstrap

@@ -1,0 +1,103 @@
+// Simulated instructions per second of the executor (items_per_second):
+//   TightLoop   - DJNZ/MOV/ADD/INC in a loop, no peripheral active;
+//   CrcSort     - SDCC-compiled C (CRC-16 and an insertion sort);
+//   CrcSortBusy - the same with a timer-0 interrupt every 100 machine cycles
+//                 and the UART transmitting from its interrupt.
+// Each runs as a free run does (runSteps in batches) and, suffixed
+// "/SingleSteps", as separate step() calls (breakpoint runs, stepping).
+#include "core/executor.h"
+#include "core/machine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace quorvel;
+
+namespace {
+
+constexpr int kStepsPerIteration = 10000;
+
+Machine makeMachine(const std::vector<uint8_t>& program) {
+    DeviceSelection selection;
+    selection.kind = DeviceKind::AT89C52;
+    selection.frequency = 11059200;
+    selection.cycleTimeUs = machineCycleTimeUs(selection.frequency);
+    Machine machine;
+    configureMachine(machine, selection);
+    for (size_t i = 0; i < program.size(); ++i) machine.chip.writeCode(uint16_t(i), program[i]);
+    return machine;
+}
+
+// state.range(0): 0 free run (batches of 1000 steps), 1 single steps.
+void runProgram(benchmark::State& state, Machine& machine) {
+    const bool singleSteps = state.range(0) != 0;
+    for (auto _ : state) {
+        if (singleSteps) {
+            for (int i = 0; i < kStepsPerIteration; ++i) {
+                if (step(machine)) {
+                    state.SkipWithError("program counter out of range");
+                    return;
+                }
+            }
+        } else {
+            for (int i = 0; i < kStepsPerIteration; i += 1000) {
+                if (runSteps(machine, 1000).pcOutOfRange) {
+                    state.SkipWithError("program counter out of range");
+                    return;
+                }
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kStepsPerIteration);
+    state.counters["cycles_per_instruction"] =
+        double(machine.chip.cycles) / (double(state.iterations()) * kStepsPerIteration);
+}
+
+void TightLoop(benchmark::State& state) {
+    const std::vector<uint8_t> program = {
+        0x7F, 0x00, // 0000 start: MOV R7,#0
+        0xEF,       // 0002 loop:  MOV A,R7
+        0x24, 0x03, // 0003        ADD A,#3
+        0x08,       // 0005        INC R0
+        0xF9,       // 0006        MOV R1,A
+        0x05, 0x30, // 0007        INC 30H
+        0xDF, 0xF7, // 0009        DJNZ R7,loop
+        0x80, 0xF3, // 000B        SJMP start
+    };
+    Machine machine = makeMachine(program);
+    runProgram(state, machine);
+}
+BENCHMARK(TightLoop)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+
+#ifdef QUORVEL_BENCH_FIRMWARE_DIR
+std::vector<uint8_t> readFirmware(const char* name) {
+    std::ifstream file(std::string(QUORVEL_BENCH_FIRMWARE_DIR) + "/" + name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+void runFirmware(benchmark::State& state, const char* name) {
+    const std::vector<uint8_t> program = readFirmware(name);
+    if (program.empty()) {
+        state.SkipWithError("firmware not built");
+        return;
+    }
+    Machine machine = makeMachine(program);
+    runProgram(state, machine);
+    state.counters["bytes_sent"] = double(machine.chip.periph.serial.txLog.size());
+}
+
+void CrcSort(benchmark::State& state) { runFirmware(state, "crc_sort_plain.bin"); }
+void CrcSortBusy(benchmark::State& state) { runFirmware(state, "crc_sort_peripherals.bin"); }
+BENCHMARK(CrcSort)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+BENCHMARK(CrcSortBusy)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+#endif
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,96 @@
+// C programs compiled with SDCC at test time (sources in
+// tests/data/firmware) run on a machine and are judged by what they print
+// over the UART: integer and floating-point arithmetic with printf, a timer
+// interrupt in its own register bank, the large memory model.
+#include "core_test_support.h"
+
+#include <fstream>
+#include <iterator>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+std::string firmwareSource(const std::string& name) {
+    std::ifstream file(std::string(QUORVEL_TEST_DATA) + "/firmware/" + name);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Compiles once per test program and machine kind used below.
+Machine firmwareMachine(const std::string& name, const std::string& flags = "") {
+    const std::string source = firmwareSource(name);
+    EXPECT_FALSE(source.empty()) << name;
+    const std::vector<uint8_t> image = compileC(source, flags);
+    Machine m = makeMachine(DeviceKind::AT89C52, 11059200);
+    loadCode(m, image);
+    return m;
+}
+
+// Free-runs (as run control does) until `text` has been printed or the
+// step budget is spent.
+std::string runUntilPrinted(Machine& m, EventRecorder& events, const std::string& text,
+                            uint64_t maxSteps) {
+    for (uint64_t done = 0; done < maxSteps; done += 1000) {
+        const RunResult result = runSteps(m, 1000);
+        EXPECT_FALSE(result.pcOutOfRange);
+        if (result.pcOutOfRange || events.transmitted.find(text) != std::string::npos) break;
+    }
+    return events.transmitted;
+}
+
+} // namespace
+
+TEST(Firmware, IntegerAndFloatArithmeticWithPrintf) {
+    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
+    Machine m = firmwareMachine("arithmetic.c");
+    EventRecorder events;
+    attach(m, events);
+    const std::string out = runUntilPrinted(m, events, "end\n", 5'000'000);
+    EXPECT_EQ(out, "i16 -1157 -29482 -16 -2\n"
+                   "u16 464 9285\n"
+                   "i32 370370367 -1250 539\n"
+                   "u8 144 28 1400\n"
+                   "f -1.625 -5.500 +3.606 +0.479\n"
+                   "hex BEEF 12345678 end\n");
+}
+
+TEST(Firmware, TimerInterruptInItsOwnRegisterBank) {
+    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
+    Machine m = firmwareMachine("timer_ticks.c");
+    EventRecorder events;
+    attach(m, events);
+    const std::string out = runUntilPrinted(m, events, "\n", 1'000'000);
+    EXPECT_EQ(out, "sum 2001000 ticks 50 bank 1\n");
+    // 50 ticks of 1000 cycles passed before the report.
+    EXPECT_GT(m.chip.cycles, 50'000u);
+}
+
+TEST(Firmware, LargeModelRecursionAndLibrary) {
+    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
+    Machine m = firmwareMachine("large_model.c", "--model-large --stack-auto");
+    EventRecorder events;
+    attach(m, events);
+    const std::string out = runUntilPrinted(m, events, "len 10\n", 5'000'000);
+    EXPECT_EQ(out, "-50 -3 0 8 17 17 40 99 \nfib12=144! len 10\n");
+}
+
+// Free running (runSteps) and single steps leave the same machine behind,
+// also with timers, the UART and interrupts all busy.
+TEST(Firmware, FreeRunMatchesSingleStepsWithPeripheralsBusy) {
+    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
+    Machine batched = firmwareMachine("timer_ticks.c");
+    Machine single = batched;
+    for (int round = 0; round < 60; ++round) {
+        const RunResult result = runSteps(batched, 997);
+        ASSERT_EQ(result.steps, 997u);
+        stepN(single, 997);
+        ASSERT_EQ(batched.chip.pc, single.chip.pc) << "round " << round;
+        ASSERT_EQ(batched.chip.cycles, single.chip.cycles);
+        ASSERT_TRUE(batched.chip.sfrs == single.chip.sfrs);
+        ASSERT_TRUE(batched.chip.iram == single.chip.iram);
+        ASSERT_EQ(batched.chip.periph.timers.prevLevels, single.chip.periph.timers.prevLevels);
+        ASSERT_EQ(batched.chip.periph.serial.txBitTime, single.chip.periph.serial.txBitTime);
+    }
+    EXPECT_EQ(batched.chip.periph.serial.txLog.size(), single.chip.periph.serial.txLog.size());
+}
