@@ -696,6 +696,9 @@ private:
             Value v{0, ValueType::Number, false};
             try {
                 v = evaluateAll(item);
+                if (v.type == ValueType::Register)
+                    throw AsmError{"a register is not a value for " +
+                                   std::string(words ? "DW" : "DB")};
                 if (words && v.known && (v.value < -32768 || v.value > 0xFFFF))
                     throw AsmError{"value " + formatHex(v.value) + " does not fit in 16 bits"};
                 if (!words && v.known && (v.value < -128 || v.value > 255))

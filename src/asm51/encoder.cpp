@@ -19,7 +19,7 @@ struct SourceOperand {
     Shape shape = Shape::Expression;
     Operand fixed{K::A, 0}; // Shape::Fixed
     Value value;            // the other shapes
-    std::string text;       // as written, for messages
+    std::string text;       // as written (after "#" or "/"), for messages
 };
 
 struct FixedName {
@@ -84,11 +84,13 @@ SourceOperand parseOperand(std::span<const Token> tokens, EvalContext& context) 
     if (first.kind == TokenKind::End) throw AsmError{"missing operand"};
     if (first.kind == TokenKind::Hash) {
         op.shape = SourceOperand::Shape::Immediate;
+        op.text = tokenText(tokens.subspan(1));
         op.value = evaluateAll(tokens.subspan(1), context);
         return op;
     }
     if (first.kind == TokenKind::Slash) {
         op.shape = SourceOperand::Shape::NotBit;
+        op.text = tokenText(tokens.subspan(1));
         op.value = evaluateAll(tokens.subspan(1), context);
         return op;
     }
@@ -182,8 +184,9 @@ bool accepts(std::initializer_list<ValueType> types, ValueType type) {
 // returns it as the 16 bits the table's encoder takes.
 uint16_t checkedValue(const SourceOperand& op, K kind) {
     const Value& v = op.value;
-    if (!v.known) return 0;
     using T = ValueType;
+    if (v.type == T::Register) throw AsmError{op.text + " is a register, not a value"};
+    if (!v.known) return 0;
     auto typeError = [&](std::string_view wanted) {
         return AsmError{op.text + " is " +
                         (v.type == T::Bit ? "a bit address"

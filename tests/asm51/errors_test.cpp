@@ -45,6 +45,7 @@ const ErrorCase kCases[] = {
     {"        SETB P1\n", 2, "P1 is a DATA address, not a bit address"},
     {"        XSEG\nXB:     DS 1\n        CSEG\n        LJMP XB\n", 5,
      "XB is a XDATA address, not a code address"},
+    {"CNT     EQU R7\n        MOV A,#CNT\n", 3, "CNT is a register, not a value"},
     {"        FOO A\n", 2, "unknown instruction or directive FOO"},
     {"LOOP    MOV A,#1\n", 2, "unknown instruction LOOP (a label ends with ':')"},
     {"        IF 1\n        NOP\n", 2, "IF without ENDIF"},
