@@ -70,7 +70,7 @@ struct DeviceSelection {
     ProgramMemoryMode programMode = ProgramMemoryMode::InternalOnly;
     uint8_t externalSizeChoice = 0; // index into kExternalProgramKB
     uint16_t codeLimit = 2047;
-    uint16_t xdataLimit = 2047;
+    uint16_t xdataLimit = 0; // no external data memory until configured
 
     const DeviceInfo& info() const { return deviceInfo(kind); }
 };

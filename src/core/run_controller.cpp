@@ -24,6 +24,7 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
     {
         auto guard = thread_.pause();
         machine_.chip.pc = currentAddress();
+        outcome.startAddress = machine_.chip.pc;
         resetModulesOnRunStart(machine_.modules); // the LED digits' memory
     }
     outcome.started = !running_;

@@ -46,6 +46,7 @@ struct RunOutcome {
     bool started = false;  // a run began: gray the run-time commands, start the timers
     bool ended = false;    // the run is over: restore the commands, stop the timers
     bool refresh = false;  // refresh every open view
+    uint16_t startAddress = 0; // where a started run began ("Executing from %04XH...")
     std::optional<UserMessage> message; // show after refreshing
 
     bool operator==(const RunOutcome&) const = default;

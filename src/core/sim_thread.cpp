@@ -11,7 +11,7 @@ bool isAcall(uint8_t opcode) { return (opcode & 0x1F) == 0x11; }
 
 SimThread::PauseGuard::PauseGuard(SimThread& thread) : thread_(thread) {
     thread_.pauseRequests_.fetch_add(1);
-    lock_ = std::unique_lock<std::mutex>(thread_.stepMutex_);
+    lock_ = std::unique_lock<std::recursive_mutex>(thread_.stepMutex_);
 }
 
 SimThread::PauseGuard::~PauseGuard() {
@@ -66,7 +66,7 @@ void SimThread::loop() {
             });
             if (quit_.load()) return;
         }
-        std::lock_guard<std::mutex> stepping(stepMutex_);
+        std::lock_guard<std::recursive_mutex> stepping(stepMutex_);
         runBatch();
     }
 }

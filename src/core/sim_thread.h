@@ -72,7 +72,7 @@ public:
 
     private:
         SimThread& thread_;
-        std::unique_lock<std::mutex> lock_;
+        std::unique_lock<std::recursive_mutex> lock_;
     };
 
     SimThread(Machine& machine, RunEvents& events);
@@ -108,7 +108,9 @@ private:
     RunParameters parameters_;   // guarded by stepMutex_
     uint8_t nesting_ = 0;        // finish-subroutine call depth; guarded by stepMutex_
 
-    std::mutex stepMutex_;       // held by the worker while it steps
+    // Held by the worker while it steps and by pause guards. Recursive, so a
+    // guard taken inside another on the user-interface thread nests.
+    std::recursive_mutex stepMutex_;
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     std::atomic<RunMode> mode_{RunMode::Stopped};

@@ -113,7 +113,14 @@ Frame::Frame(Messages& messages, QWidget* parent)
 }
 
 Frame::~Frame() {
-    // Stop the worker before the machine and the views go away.
+    // The views go first, while everything they use still exists, and without
+    // the activation notices a closing MDI area sends.
+    mdi_->disconnect(this);
+    for (QMdiSubWindow* window : mdi_->subWindowList()) {
+        window->disconnect(this);
+        delete window;
+    }
+    // Stop the worker before the machine goes away.
     if (run_->running()) run_->stop();
     run_->thread().stop();
 }
@@ -346,17 +353,17 @@ void Frame::dispatch(int id) {
 // ---------------------------------------------------------------- run glue
 
 void Frame::applyRunOutcome(const RunOutcome& outcome) {
-    if (outcome.started) runStarted();
+    if (outcome.started) runStarted(outcome.startAddress);
     if (outcome.ended) runEnded();
     if (outcome.refresh) refreshViews();
     if (outcome.message) showMessage(*outcome.message);
 }
 
-void Frame::runStarted() {
+void Frame::runStarted(uint16_t startAddress) {
     grayForRun(true);
     setCommandEnabled(id::ResetCpu, true);
     setCommandEnabled(id::StopExecution, true);
-    setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(run_->currentAddress())));
+    setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(startAddress)));
     const ExecutionSettings& s = run_->execution;
     if (s.screenUpdate && s.updateSeconds != 0) screenTimer_->start(s.updateSeconds * 1000);
     ioTimer_->start(1);

@@ -90,7 +90,7 @@ private:
 
     // Run control glue.
     void applyRunOutcome(const RunOutcome& outcome);
-    void runStarted();
+    void runStarted(uint16_t startAddress);
     void runEnded();
     void grayForRun(bool running);
     void screenUpdateTick();

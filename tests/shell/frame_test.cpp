@@ -1,0 +1,290 @@
+// Drives the application frame as a user would: start with a device, load a
+// HEX file through the Load Program command, step, step over a call, run to a
+// breakpoint set by double-click, stop a free run, edit instructions, and
+// check how menus gray and un-gray and what the status bar says. Message
+// boxes and file prompts are answered through the recording interface.
+#include "shell/frame.h"
+#include "shell/messages.h"
+#include "shell/program_view.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <fstream>
+#include <functional>
+
+using namespace quorvel;
+using namespace quorvel::shell;
+
+namespace {
+
+template <typename T> T* child(QWidget* parent, const char* name) {
+    T* widget = parent->findChild<T*>(name);
+    if (!widget) qFatal("no widget %s", name);
+    return widget;
+}
+
+// Answers modal dialogs as they open: `handler` gets each new modal dialog
+// and returns true when it dealt with it.
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(std::function<bool(QDialog*)> handler) : handler_(std::move(handler)) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            // Dialogs on the stack may reuse an address: mark the ones handled.
+            if (dialog && !dialog->property("answered").toBool() && handler_(dialog))
+                dialog->setProperty("answered", true);
+        });
+        timer_.start();
+    }
+
+private:
+    std::function<bool(QDialog*)> handler_;
+    QTimer timer_;
+};
+
+// Intel HEX text of `bytes` at `address`, records of 16 bytes.
+std::string hexFile(uint16_t address, const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char line[80];
+    for (size_t i = 0; i < bytes.size(); i += 16) {
+        size_t n = std::min<size_t>(16, bytes.size() - i);
+        uint16_t a = uint16_t(address + i);
+        unsigned sum = unsigned(n) + (a >> 8) + (a & 0xFF);
+        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(a));
+        out += line;
+        for (size_t j = 0; j < n; ++j) {
+            std::snprintf(line, sizeof line, "%02X", bytes[i + j]);
+            out += line;
+            sum += bytes[i + j];
+        }
+        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        out += line;
+    }
+    return out + ":00000001FF\r\n";
+}
+
+// 0000: MOV A,#05       0002: LCALL 0010     0005: INC A        0006: MOV 30H,A
+// 0008: SJMP 0008       0010: MOV R7,#09     0012: RET
+const std::vector<uint8_t> kProgram = {0x74, 0x05, 0x12, 0x00, 0x10, 0x04, 0xF5, 0x30,
+                                       0x80, 0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                       0x7F, 0x09, 0x22};
+
+} // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startUpShowsDeviceAndStatus();
+    void loadStepAndStepOver();
+    void breakpointByDoubleClickAndFreeRun();
+    void editInstructionRules();
+    void loadErrorsAreReported();
+
+private:
+    void startFrame(const char* device = "Atmel 89C52");
+    void loadProgram();
+
+    QTemporaryDir dir_;
+    std::unique_ptr<RecordedMessages> messages_;
+    std::unique_ptr<Frame> frame_;
+};
+
+void FrameTest::init() {
+    messages_ = std::make_unique<RecordedMessages>();
+    frame_ = std::make_unique<Frame>(*messages_);
+    frame_->show();
+}
+
+void FrameTest::cleanup() {
+    frame_.reset();
+    messages_.reset();
+}
+
+void FrameTest::startFrame(const char* device) {
+    QTimer::singleShot(0, [device] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto* combo = child<QComboBox>(dialog, "device");
+        combo->setCurrentIndex(combo->findText(device));
+        child<QPushButton>(dialog, "ok")->click();
+    });
+    QVERIFY(frame_->startUp());
+}
+
+void FrameTest::loadProgram() {
+    QString path = dir_.filePath("prog.hex");
+    std::ofstream(path.toStdString(), std::ios::binary) << hexFile(0, kProgram);
+    messages_->fileAnswers.push_back(path);
+    QString details;
+    ModalAnswerer answer([&](QDialog* d) {
+        if (d->objectName() != "IDM_FILELOADINGDETAILS") return false;
+        details = d->findChild<QPlainTextEdit*>("details")->toPlainText();
+        d->accept();
+        return true;
+    });
+    frame_->dispatch(id::LoadProgram);
+    QCOMPARE(messages_->prompts.last(), QString("Load Program File"));
+    QVERIFY(details.startsWith("0000H to 0012H"));
+}
+
+void FrameTest::startUpShowsDeviceAndStatus() {
+    startFrame();
+    QCOMPARE(frame_->windowTitle(), QString("Quorvel Simulator - Simulated Device: AT89C52"));
+    QCOMPARE(frame_->statusText(0), QString("Ready"));
+    QCOMPARE(frame_->statusText(1), QString("RB0"));
+    QCOMPARE(frame_->statusText(2), QString("No Breakpoint Set"));
+    QCOMPARE(frame_->statusText(3), QString("M/C:0"));
+    QCOMPARE(frame_->menuBarKind(), MenuBarKind::Init);
+    // Device-dependent and not-yet-available commands are grayed.
+    QVERIFY(!frame_->menuAction(id::SpiWindow)->isEnabled());
+    QVERIFY(!frame_->menuAction(id::LoadData)->isEnabled()); // no external data memory
+    QVERIFY(!frame_->menuAction(id::StopExecution)->isEnabled());
+    QVERIFY(frame_->menuAction(id::Go)->isEnabled());
+    QCOMPARE(frame_->menuAction(id::Go)->statusTip(), QString("Execute program from current PC value"));
+    QCOMPARE(frame_->toolbarAction(id::Go)->toolTip(), QString("Execute(PC)"));
+    QVERIFY(!frame_->toolbarAction(id::CloseAll)->isEnabled());
+}
+
+void FrameTest::loadStepAndStepOver() {
+    startFrame();
+    loadProgram();
+    frame_->dispatch(id::ProgramWindow);
+    ProgramView* view = frame_->programView();
+    QVERIFY(view);
+    QCOMPARE(frame_->menuBarKind(), MenuBarKind::Main);
+    QVERIFY(view->rowText(1).startsWith("  0000"));
+    QVERIFY2(view->rowText(1).contains("74 05       MOV    A,#05"), qPrintable(view->rowText(1)));
+
+    frame_->dispatch(id::SingleStep); // MOV A,#05
+    QCOMPARE(frame_->machine().chip.acc(), 5);
+    QCOMPARE(frame_->runControl().currentAddress(), 2);
+    QCOMPARE(frame_->statusText(3), QString("M/C:1"));
+
+    frame_->dispatch(id::StepOver); // LCALL runs on the simulation thread
+    QTRY_VERIFY(!frame_->runControl().running());
+    QCOMPARE(frame_->runControl().currentAddress(), 5);
+    QCOMPARE(frame_->machine().chip.reg(7), 9);
+    QCOMPARE(frame_->statusText(0), QString("Ready"));
+    QVERIFY(frame_->menuAction(id::Go)->isEnabled());
+}
+
+void FrameTest::breakpointByDoubleClickAndFreeRun() {
+    startFrame();
+    loadProgram();
+    frame_->dispatch(id::ProgramWindow);
+    ProgramView* view = frame_->programView();
+    // Row 4 holds 0006 (MOV 30H,A): double-click its BP column.
+    QCOMPARE(view->rowAddress(3), 6u);
+    QFontMetrics fm(view->font());
+    const int lineHeight = fm.height() + fm.leading() + 8;
+    const int charWidth = fm.horizontalAdvance('M');
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(11 * charWidth + 2, 4 * lineHeight + 3));
+    QCOMPARE(frame_->statusText(2), QString("Break if PC = 0006H"));
+
+    const bool loadWasEnabled = frame_->menuAction(id::LoadProgram)->isEnabled();
+    frame_->dispatch(id::BreakpointExecution);
+    QTRY_VERIFY(!frame_->runControl().running());
+    QCOMPARE(frame_->runControl().currentAddress(), 6);
+    QCOMPARE(frame_->machine().chip.acc(), 6);
+
+    // Double-clicking the same BP column removes the breakpoint.
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(11 * charWidth + 2, 4 * lineHeight + 3));
+    QCOMPARE(frame_->statusText(2), QString("No Breakpoint Set"));
+    QCOMPARE(frame_->runControl().currentAddress(), 6);
+    QCOMPARE(frame_->runControl().currentAddress(), 6);
+
+    // A free run grays the run-time commands and keeps the view buttons.
+    frame_->dispatch(id::Go);
+    QVERIFY(frame_->runControl().running());
+    QVERIFY2(frame_->statusText(0).startsWith("Executing from 0006H"), qPrintable(frame_->statusText(0)));
+    QVERIFY(!frame_->menuAction(id::LoadProgram)->isEnabled());
+    QVERIFY(!frame_->menuAction(id::SingleStep)->isEnabled());
+    QVERIFY(!frame_->menuAction(id::Exit)->isEnabled());
+    QVERIFY(frame_->menuAction(id::StopExecution)->isEnabled());
+    QVERIFY(frame_->toolbarAction(id::StopExecution)->isEnabled());
+    QVERIFY(frame_->toolbarAction(id::ProgramWindow)->isEnabled());
+    QVERIFY(!frame_->toolbarAction(id::Go)->isEnabled());
+
+    QElapsedTimer clock;
+    clock.start();
+    frame_->dispatch(id::StopExecution);
+    QVERIFY(clock.elapsed() < 500); // control comes back at once
+    QVERIFY(!frame_->runControl().running());
+    QCOMPARE(frame_->runControl().currentAddress(), 8); // the SJMP $ loop
+    QCOMPARE(frame_->menuAction(id::LoadProgram)->isEnabled(), loadWasEnabled);
+    QVERIFY(frame_->menuAction(id::SingleStep)->isEnabled());
+    QVERIFY(!frame_->menuAction(id::StopExecution)->isEnabled());
+    QVERIFY(!frame_->menuAction(id::SpiWindow)->isEnabled()); // stays grayed
+    QCOMPARE(frame_->statusText(0), QString("Ready"));
+}
+
+void FrameTest::editInstructionRules() {
+    startFrame();
+    loadProgram();
+    frame_->dispatch(id::ProgramWindow);
+    ProgramView* view = frame_->programView();
+    ChipState& chip = frame_->machine().chip;
+
+    // Row 1 (MOV A,#05, two bytes): a three-byte instruction is refused,
+    // then a one-byte one is stored with a NOP after it.
+    QStringList typed = {"LJMP 1234", "INC A"};
+    QStringList labels;
+    ModalAnswerer answer([&](QDialog* d) {
+        if (d->objectName() != "IDM_GETMNEMONIC" || typed.isEmpty()) return false;
+        labels << d->findChild<QLabel*>("addressLabel")->text();
+        auto* line = d->findChild<QLineEdit*>("line");
+        line->setText(typed.takeFirst());
+        d->findChild<QPushButton*>("store")->click();
+        return true;
+    });
+    view->editInstruction(1);
+    QCOMPARE(labels, QStringList({"0000:", "0000:"}));
+    QCOMPARE(messages_->shown.size(), size_t(2));
+    QCOMPARE(QString::fromStdString(messages_->shown[0].text),
+             QString("1/2 byte instruction cannot be changed to 3 byte instruction"));
+    QCOMPARE(QString::fromStdString(messages_->shown[1].text), QString("NOP instruction(s) is added"));
+    QCOMPARE(QString::fromStdString(messages_->shown[1].title), QString("Warning"));
+    QCOMPARE(chip.readCode(0), 0x04);
+    QCOMPARE(chip.readCode(1), 0x00);
+    QCOMPARE(chip.readCode(2), 0x12); // the LCALL after it is untouched
+}
+
+void FrameTest::loadErrorsAreReported() {
+    startFrame();
+    QString path = dir_.filePath("bad.hex");
+    std::ofstream(path.toStdString(), std::ios::binary) << "this is not hex\r\n";
+    messages_->fileAnswers.push_back(path);
+    frame_->dispatch(id::LoadProgram);
+    QVERIFY(messages_->shown.size() >= 2);
+    QCOMPARE(QString::fromStdString(messages_->shown[0].text), QString("Invalid HEX file"));
+    QCOMPARE(QString::fromStdString(messages_->shown.back().text), QString("File Loading Stopped"));
+
+    messages_->shown.clear();
+    messages_->fileAnswers.push_back(dir_.filePath("missing.hex"));
+    frame_->dispatch(id::LoadProgram);
+    QCOMPARE(messages_->shown.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(messages_->shown[0].text),
+             QString("Unable to open the selected file"));
+
+    // Cancel of the file dialog changes nothing.
+    messages_->shown.clear();
+    frame_->dispatch(id::LoadProgram);
+    QVERIFY(messages_->shown.empty());
+}
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"
