@@ -548,7 +548,7 @@ inline void afterInstruction(ChipState& c, int cycles) {
 
 // Stages 2 to 15 for any instruction in any state of the peripherals (the
 // instruction address is already recorded). Returns the cycles.
-[[gnu::noinline]] int generalStepStages(ChipState& c, uint16_t address) {
+inline int generalStepStages(ChipState& c, uint16_t address) {
     uint8_t op, b1, b2;
     if (uint32_t(address) + 2u <= c.codeLimit) {
         const uint8_t* bytes = c.code.data() + address;
@@ -574,9 +574,13 @@ inline void afterInstruction(ChipState& c, int cycles) {
     return cycles;
 }
 
-[[gnu::noinline]] bool generalStep(Machine& machine, uint16_t address) {
+inline bool generalStepBody(Machine& machine, uint16_t address) {
     const int cycles = generalStepStages(machine.chip, address);
     return finishStep(machine, cycles, address);
+}
+
+[[gnu::noinline]] bool generalStep(Machine& machine, uint16_t address) {
+    return generalStepBody(machine, address);
 }
 
 } // namespace
@@ -643,7 +647,7 @@ bool stepWithoutShortcuts(Machine& machine) {
                 const uint16_t address = c.pc;
                 c.side.instructionAddress = address;
                 ++result.steps;
-                if (generalStep(machine, address)) {
+                if (generalStepBody(machine, address)) {
                     result.pcOutOfRange = true;
                     return result;
                 }

@@ -41,19 +41,23 @@ void sampleExternalInterrupts(ChipState& chip);
 // Request bits of the six sources that are enabled in IE, in urgency order
 // (bit 0 = INT0, timer 0, INT1, timer 1, serial/SPI, bit 5 = timer 2). EXF2
 // counts here; as a high-priority request it counts only while DCEN = 0,
-// which resolveInterrupt applies.
+// which resolveInterrupt applies. Only the enabled sources are looked at.
 inline unsigned enabledRequests(const ChipState& chip) {
     using namespace sfr::bits;
     const uint8_t* s = chip.sfrs.data();
-    const unsigned external = chip.periph.irq.requests;
-    const uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
-    unsigned requests = (external & kRequestInt0) | ((external & kRequestInt1) << 1) |
-                        ((tcon >> 4) & 0x0Au); // TF0 -> bit 1, TF1 -> bit 3
-    if ((s[sfr::sfrIndex(sfr::SCON)] & (RI | TI)) ||
-        (s[sfr::sfrIndex(sfr::SPCR)] & s[sfr::sfrIndex(sfr::SPSR)] & 0x80)) // SPIE, SPIF
+    const unsigned enabled = s[sfr::sfrIndex(sfr::IE)] & 0x3Fu;
+    unsigned requests = 0;
+    if (enabled & 0x0Au) requests |= (s[sfr::sfrIndex(sfr::TCON)] >> 4) & 0x0Au; // TF0, TF1
+    if (enabled & 0x05u) {
+        const unsigned external = chip.periph.irq.requests;
+        requests |= (external & kRequestInt0) | ((external & kRequestInt1) << 1);
+    }
+    if ((enabled & 0x10u) &&
+        ((s[sfr::sfrIndex(sfr::SCON)] & (RI | TI)) ||
+         (s[sfr::sfrIndex(sfr::SPCR)] & s[sfr::sfrIndex(sfr::SPSR)] & 0x80))) // SPIE, SPIF
         requests |= 0x10u;
-    if (s[sfr::sfrIndex(sfr::T2CON)] & (TF2 | EXF2)) requests |= 0x20u;
-    return requests & s[sfr::sfrIndex(sfr::IE)] & 0x3Fu;
+    if ((enabled & 0x20u) && (s[sfr::sfrIndex(sfr::T2CON)] & (TF2 | EXF2))) requests |= 0x20u;
+    return requests & enabled;
 }
 
 // Picks the most urgent of the enabled requests and vectors it if the chip
@@ -63,7 +67,9 @@ void resolveInterrupt(ChipState& chip, unsigned enabled);
 
 // The interrupt check after an instruction (only with EA set).
 inline void checkInterrupts(ChipState& chip) {
-    if (!(chip.sfrs[sfr::sfrIndex(sfr::IE)] & sfr::bits::EA)) return;
+    using namespace sfr::bits;
+    const uint8_t* s = chip.sfrs.data();
+    if (!(s[sfr::sfrIndex(sfr::IE)] & EA)) return;
     const unsigned enabled = enabledRequests(chip);
     if (enabled) resolveInterrupt(chip, enabled);
 }

@@ -20,62 +20,6 @@ int counterCount(ChipState& chip, bool fallingEdge, uint8_t pulseBit) {
     return fallingEdge ? 1 : 0;
 }
 
-// One timer-1 overflow as the serial port's bit clock (serial modes 1 and 3
-// only). With SMOD = 0 every second tick counts, separately per direction.
-void timer1BaudTick(ChipState& chip) {
-    if (!(reg(chip, sfr::SCON) & SM1)) return;
-    const uint8_t t2con = reg(chip, sfr::T2CON);
-    const bool smod = (reg(chip, sfr::PCON) & SMOD) != 0;
-    SerialState& serial = chip.periph.serial;
-    if (!(t2con & TCLK)) {
-        bool tick = smod;
-        if (!smod) {
-            serial.txTickHalf ^= 1;
-            tick = serial.txTickHalf == 0;
-        }
-        // The counter only matters while a byte is shifting: a new transfer
-        // reloads it.
-        if (tick && serial.txState == 2) --serial.txBitTime;
-    }
-    if (!(t2con & RCLK)) {
-        bool tick = smod;
-        if (!smod) {
-            serial.rxTickHalf ^= 1;
-            tick = serial.rxTickHalf == 0;
-        }
-        if (tick && serial.rxRequest == 2) --serial.rxBitTime;
-    }
-}
-
-// Adds `count` to a timer in mode 0, 1 or 2 (timer 0 and timer 1 share the
-// arithmetic). Returns true on overflow.
-bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
-    switch (mode) {
-    case 0: {
-        unsigned v = unsigned(th) * 32u + (tl & 0x1Fu) + unsigned(count);
-        tl = uint8_t(v & 0x1Fu);
-        th = uint8_t(v >> 5);
-        return v >= 8192u;
-    }
-    case 1: {
-        unsigned v = (unsigned(th) << 8 | tl) + unsigned(count);
-        tl = uint8_t(v);
-        th = uint8_t(v >> 8);
-        return v >= 65536u;
-    }
-    case 2: {
-        unsigned v = unsigned(tl) + unsigned(count);
-        if (v >= 256u) {
-            tl = th; // counts beyond the overflow are dropped
-            return true;
-        }
-        tl = uint8_t(v);
-        return false;
-    }
-    default: return false;
-    }
-}
-
 void advanceTimer2(ChipState& chip, int cycles, uint8_t pinsP1, uint8_t fallP1) {
     uint8_t& t2con = reg(chip, sfr::T2CON);
     const uint8_t t2mod = reg(chip, sfr::T2MOD);
@@ -164,7 +108,7 @@ void advanceTimer2(ChipState& chip, int cycles, uint8_t pinsP1, uint8_t fallP1) 
 
 } // namespace
 
-void advanceTimers(ChipState& chip, int cycles) {
+void advanceTimersInFull(ChipState& chip, int cycles) {
     uint8_t& tcon = reg(chip, sfr::TCON);
     const uint8_t tmod = reg(chip, sfr::TMOD);
     const uint8_t t2con = reg(chip, sfr::T2CON);

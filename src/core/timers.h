@@ -33,8 +33,86 @@ inline bool timersActive(const ChipState& chip) {
            (t2con & (sfr::bits::TR2 | sfr::bits::EXEN2)) != 0;
 }
 
+// Adds `count` to a timer in mode 0, 1 or 2 (timers 0 and 1 share the
+// arithmetic). Returns true on overflow. Mode 0 is 13 bits (TL's upper three
+// bits become 0); mode 2 reloads TL from TH and drops the counts past the
+// overflow.
+inline bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
+    switch (mode) {
+    case 0: {
+        const unsigned v = unsigned(th) * 32u + (tl & 0x1Fu) + unsigned(count);
+        tl = uint8_t(v & 0x1Fu);
+        th = uint8_t(v >> 5);
+        return v >= 8192u;
+    }
+    case 1: {
+        const unsigned v = (unsigned(th) << 8 | tl) + unsigned(count);
+        tl = uint8_t(v);
+        th = uint8_t(v >> 8);
+        return v >= 65536u;
+    }
+    case 2: {
+        const unsigned v = unsigned(tl) + unsigned(count);
+        if (v >= 256u) {
+            tl = th;
+            return true;
+        }
+        tl = uint8_t(v);
+        return false;
+    }
+    default: return false;
+    }
+}
+
+// One timer-1 overflow as the serial port's bit clock (serial modes 1 and 3
+// only). With SMOD = 0 every second tick counts, separately per direction.
+// The bit-time counters only matter while a byte is shifting (a new transfer
+// reloads them), so they move only then.
+inline void timer1BaudTick(ChipState& chip) {
+    using namespace sfr::bits;
+    const uint8_t* s = chip.sfrs.data();
+    if (!(s[sfr::sfrIndex(sfr::SCON)] & SM1)) return;
+    const uint8_t t2con = s[sfr::sfrIndex(sfr::T2CON)];
+    const bool smod = (s[sfr::sfrIndex(sfr::PCON)] & SMOD) != 0;
+    SerialState& serial = chip.periph.serial;
+    if (!(t2con & TCLK)) {
+        if (!smod) serial.txTickHalf ^= 1;
+        if ((smod || serial.txTickHalf == 0) && serial.txState == 2) --serial.txBitTime;
+    }
+    if (!(t2con & RCLK)) {
+        if (!smod) serial.rxTickHalf ^= 1;
+        if ((smod || serial.rxTickHalf == 0) && serial.rxRequest == 2) --serial.rxBitTime;
+    }
+}
+
+// Every case: gates, counter inputs, timer 0 in mode 3, timer 2.
+void advanceTimersInFull(ChipState& chip, int cycles);
+
 // Advances timers 0, 1 and 2, in that order, by one instruction of `cycles`
-// machine cycles. Thread: whichever thread executes the step.
-void advanceTimers(ChipState& chip, int cycles);
+// machine cycles. The common case - timers 0 and 1 timing in modes 0-2, no
+// gate, timer 2 idle - is handled here; everything else out of line.
+// Thread: whichever thread executes the step.
+inline void advanceTimers(ChipState& chip, int cycles) {
+    using namespace sfr::bits;
+    uint8_t* s = chip.sfrs.data();
+    const uint8_t tmod = s[sfr::sfrIndex(sfr::TMOD)];
+    if ((tmod & 0xCC) || (tmod & 0x03) == 0x03 ||
+        (s[sfr::sfrIndex(sfr::T2CON)] & (TR2 | EXEN2))) {
+        advanceTimersInFull(chip, cycles);
+        return;
+    }
+    uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
+    if ((tcon & TR0) &&
+        countTimer(tmod & 0x03, s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
+        tcon |= TF0;
+    bool tick = false;
+    if ((tcon & TR1) && countTimer((tmod >> 4) & 0x03, s[sfr::sfrIndex(sfr::TL1)],
+                                   s[sfr::sfrIndex(sfr::TH1)], cycles)) {
+        tcon |= TF1;
+        tick = true;
+    }
+    s[sfr::sfrIndex(sfr::TCON)] = tcon;
+    if (tick) timer1BaudTick(chip);
+}
 
 } // namespace quorvel
