@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run test bench asan tsan clean
+.PHONY: all bootstrap configure build run test bench asan tsan fuzz ci clean
 
 all: build
 
@@ -30,14 +30,22 @@ bench: build
 
 # Sanitizer builds of the core tests.
 asan: bootstrap
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=address -DQUORVEL_GUI=OFF
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=address -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 tsan: bootstrap
-	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF
-	cmake --build build-tsan -j $(JOBS)
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS) --target core_tests
 	build-tsan/core_tests --gtest_filter='RunControl*:ExecutionTime*'
 
+# libFuzzer targets of every parser of outside input, briefly.
+fuzz: bootstrap
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-15} scripts/run-fuzzers.sh
+
+# What continuous integration runs: the test suite, then the sanitizer
+# builds and a short fuzzing pass.
+ci: test asan tsan fuzz
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

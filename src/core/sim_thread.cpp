@@ -6,6 +6,8 @@ namespace quorvel {
 
 namespace {
 constexpr uint8_t kRet = 0x22, kReti = 0x32, kLcall = 0x12;
+// Steps a free run executes between two looks at the pause and stop flags.
+constexpr uint32_t kFreeRunBatch = 1024;
 bool isAcall(uint8_t opcode) { return (opcode & 0x1F) == 0x11; }
 } // namespace
 
@@ -88,9 +90,11 @@ void SimThread::runBatch() {
         const RunMode mode = mode_.load(std::memory_order_relaxed);
         switch (mode) {
         case RunMode::FreeRun:
-            // The hot loop: nothing but the step and two flag loads.
+            // The hot loop: batches of back-to-back steps (a pause waits for
+            // at most one batch, a few microseconds), then the two flag loads.
             do {
-                if (step(m)) return finish(StopReason::PcOutOfRange, true);
+                if (runSteps(m, kFreeRunBatch).pcOutOfRange)
+                    return finish(StopReason::PcOutOfRange, true);
             } while (!pauseWanted() &&
                      mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
             break;
