@@ -1,0 +1,54 @@
+#include "settings/module_settings_file.h"
+
+#include "settings/module_block.h"
+#include "settings/settings_io.h"
+
+namespace quorvel {
+
+namespace {
+
+UserMessage storeFailed() { return errorMessage("ERROR", "Unable Store Peripheral Setting"); }
+UserMessage openFailed() { return errorMessage("ERROR", "Unable to Open Specified File."); }
+
+// The largest valid file: the block and 32 names.
+constexpr size_t kLargestFile = kModuleBlockSize + 32 * kStoredKeyNameSize;
+
+} // namespace
+
+std::vector<uint8_t> encodeModuleSettingsFile(const ModuleSettings& settings) {
+    ByteWriter out;
+    out.bytes(encodeModuleBlock(settings));
+    writeKeyNames(out, settings);
+    return out.take();
+}
+
+std::optional<ModuleSettings> parseModuleSettingsFile(std::span<const uint8_t> data,
+                                                      const ModuleSettings& current) {
+    if (data.size() < kModuleBlockSize) return std::nullopt;
+    const uint8_t keypadType = data[86]; // the block's keyboard type byte
+    if (data.size() != kModuleBlockSize + storedKeyNameCount(keypadType) * kStoredKeyNameSize)
+        return std::nullopt;
+    ModuleSettings settings = current;
+    decodeModuleBlock(data.first<kModuleBlockSize>(), settings);
+    ByteReader names(data.subspan(kModuleBlockSize));
+    if (!readKeyNames(names, settings)) return std::nullopt;
+    return settings;
+}
+
+Validation WriteModuleSettings(const std::filesystem::path& file, const ModuleSettings& settings) {
+    if (!writeFileAtomically(file, encodeModuleSettingsFile(settings))) return storeFailed();
+    return std::nullopt;
+}
+
+Validation ReadModuleSettings(const std::filesystem::path& file, ModuleSettings& settings,
+                              uint32_t availablePinMask) {
+    const auto data = readWholeFile(file, kLargestFile);
+    if (!data) return openFailed();
+    auto parsed = parseModuleSettingsFile(*data, settings);
+    if (!parsed) return openFailed();
+    replaceUnavailableLines(*parsed, availablePinMask);
+    settings = std::move(*parsed);
+    return std::nullopt;
+}
+
+} // namespace quorvel

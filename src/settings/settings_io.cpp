@@ -1,0 +1,98 @@
+#include "settings/settings_io.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvel {
+
+uint8_t ByteReader::u8() {
+    auto b = bytes(1);
+    return b.empty() ? 0 : b[0];
+}
+
+uint16_t ByteReader::u16() {
+    auto b = bytes(2);
+    return b.empty() ? 0 : uint16_t(b[0] << 8 | b[1]);
+}
+
+uint32_t ByteReader::u32() {
+    auto b = bytes(4);
+    return b.empty() ? 0 : uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+std::span<const uint8_t> ByteReader::bytes(size_t count) {
+    if (!has(count)) {
+        ok_ = false;
+        return {};
+    }
+    auto result = data_.subspan(position_, count);
+    position_ += count;
+    return result;
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, size_t maxSize) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<uint8_t> data;
+    char buffer[8192];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        const auto got = size_t(in.gcount());
+        if (data.size() + got > maxSize) return std::nullopt;
+        data.insert(data.end(), buffer, buffer + got);
+    }
+    if (in.bad()) return std::nullopt;
+    return data;
+}
+
+namespace {
+
+// Writes everything or fails; retries short writes and interrupted calls.
+bool writeAll(int fd, std::span<const uint8_t> data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> data) {
+    if (path.filename().empty()) return false;
+    // mkstemp wants a writable template ending in XXXXXX, in the target's folder
+    // so that the rename stays on one file system.
+    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return false;
+    const std::filesystem::path temporary = pattern;
+    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+    // mkstemp creates the file with mode 0600: a replaced file keeps its
+    // permissions, a new one gets the common 0644.
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ok = ::fchmod(fd, mode) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) {
+        std::error_code error;
+        std::filesystem::rename(temporary, path, error);
+        ok = !error;
+    }
+    if (!ok) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+    }
+    return ok;
+}
+
+} // namespace quorvel
