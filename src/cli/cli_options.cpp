@@ -1,0 +1,388 @@
+#include "cli/cli_options.h"
+
+#include "core/hex_field.h"
+#include "core/port_pins.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+
+namespace quorvel::cli {
+
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// A hex value as the address fields take it (1 to 4 digits), also written
+// with a "0x" prefix or an "H" suffix as 8051 programmers do.
+std::string_view withoutHexAffixes(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<uint16_t> parseHex(std::string_view text) {
+    return parseHexField(withoutHexAffixes(text));
+}
+
+std::optional<uint64_t> parseCount(std::string_view text) {
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int> parseKB(std::string_view text) {
+    if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) text.remove_suffix(1);
+    auto value = parseCount(text);
+    if (!value || *value > 64) return std::nullopt;
+    return int(*value);
+}
+
+// "P1.0" (any case) to a pin index.
+std::optional<int> parsePinName(std::string_view text) {
+    if (text.size() != 4 || (text[0] != 'P' && text[0] != 'p') || text[2] != '.') return std::nullopt;
+    if (text[1] < '0' || text[1] > '3' || text[3] < '0' || text[3] > '7') return std::nullopt;
+    return (text[1] - '0') * 8 + (text[3] - '0');
+}
+
+using Handler = std::string (*)(CliOptions&, std::string_view);
+
+std::string setDevice(CliOptions& o, std::string_view v) {
+    if (!parseDeviceName(v, o.device)) return "unknown device '" + std::string(v) + "'";
+    return {};
+}
+
+std::string setClock(CliOptions& o, std::string_view v) {
+    o.clock = std::string(v);
+    return {};
+}
+
+std::string setCodeMemory(CliOptions& o, std::string_view v) {
+    const std::string text = lower(v);
+    if (text == "internal") {
+        o.codeMemory = CodeMemory::Internal;
+        return {};
+    }
+    const size_t colon = text.find(':');
+    const std::string mode = text.substr(0, colon);
+    auto kb = colon == std::string::npos ? std::nullopt
+                                          : parseKB(std::string_view(text).substr(colon + 1));
+    if ((mode == "external" || mode == "both") && kb) {
+        o.codeMemory = mode == "external" ? CodeMemory::External : CodeMemory::Both;
+        o.codeKB = *kb;
+        return {};
+    }
+    return "--code-memory takes internal, external:KB or both:KB, not '" + std::string(v) + "'";
+}
+
+std::string setXdata(CliOptions& o, std::string_view v) {
+    auto kb = parseKB(v);
+    if (!kb || std::find(kExternalDataKB.begin(), kExternalDataKB.end(), *kb) == kExternalDataKB.end())
+        return "--xdata takes 0, 2, 4, 8, 16, 32 or 64, not '" + std::string(v) + "'";
+    o.xdataKB = *kb;
+    return {};
+}
+
+std::string hexInto(uint16_t& target, const char* option, std::string_view v) {
+    auto value = parseHex(v);
+    if (!value) return std::string(option) + " takes a hex address, not '" + std::string(v) + "'";
+    target = *value;
+    return {};
+}
+
+std::string setLoadAddress(CliOptions& o, std::string_view v) {
+    return hexInto(o.loadAddress, "--load-address", v);
+}
+std::string setDataAddress(CliOptions& o, std::string_view v) {
+    return hexInto(o.dataAddress, "--data-address", v);
+}
+std::string setStartAddress(CliOptions& o, std::string_view v) {
+    o.startAddress.emplace();
+    return hexInto(*o.startAddress, "--start-address", v);
+}
+std::string setUntilPc(CliOptions& o, std::string_view v) {
+    o.untilPc.emplace();
+    return hexInto(*o.untilPc, "--until-pc", v);
+}
+
+std::string setData(CliOptions& o, std::string_view v) {
+    o.dataFile = std::string(v);
+    return {};
+}
+std::string setModules(CliOptions& o, std::string_view v) {
+    o.modulesFile = std::string(v);
+    return {};
+}
+std::string setUartIn(CliOptions& o, std::string_view v) {
+    o.uartIn = std::string(v);
+    return {};
+}
+std::string setUartOut(CliOptions& o, std::string_view v) {
+    o.uartOut = std::string(v);
+    return {};
+}
+std::string setTrace(CliOptions& o, std::string_view v) {
+    o.trace = std::string(v);
+    return {};
+}
+
+std::string setPin(CliOptions& o, std::string_view v) {
+    const size_t eq = v.find('=');
+    const auto pin = parsePinName(v.substr(0, eq));
+    const std::string level = eq == std::string_view::npos ? "" : lower(v.substr(eq + 1));
+    static constexpr std::array<std::pair<std::string_view, uint8_t>, 3> kLevels{
+        {{"0", kInput0}, {"1", kInput1}, {"nc", kInputNC}}};
+    for (const auto& [name, setting] : kLevels) {
+        if (pin && level == name) {
+            o.pins.push_back({*pin, setting});
+            return {};
+        }
+    }
+    return "--pin takes Pp.b=0, Pp.b=1 or Pp.b=nc (p 0-3, b 0-7), not '" + std::string(v) + "'";
+}
+
+std::string countInto(std::optional<uint64_t>& target, const char* option, std::string_view v) {
+    target = parseCount(v);
+    if (!target || *target == 0) return std::string(option) + " takes a positive number, not '" + std::string(v) + "'";
+    return {};
+}
+std::string setMaxCycles(CliOptions& o, std::string_view v) {
+    return countInto(o.maxCycles, "--max-cycles", v);
+}
+std::string setMaxSteps(CliOptions& o, std::string_view v) {
+    return countInto(o.maxSteps, "--max-steps", v);
+}
+
+// reg:NAME=HEX, iram:AA=DD, xdata:AAAA=DD, flag:NAME=0|1, bit:BB=0|1
+std::string setBreak(CliOptions& o, std::string_view v) {
+    struct Kind {
+        std::string_view prefix;
+        BreakpointType type;
+        bool named; // the part before '=' is a name, not an address
+    };
+    static constexpr std::array<Kind, 5> kKinds{{
+        {"reg", BreakpointType::Register, true},
+        {"iram", BreakpointType::InternalMemory, false},
+        {"xdata", BreakpointType::ExternalMemory, false},
+        {"flag", BreakpointType::Flag, true},
+        {"bit", BreakpointType::MemoryBit, false},
+    }};
+    const size_t colon = v.find(':');
+    const size_t eq = v.find('=');
+    if (colon != std::string_view::npos && eq != std::string_view::npos && colon < eq) {
+        const std::string prefix = lower(v.substr(0, colon));
+        for (const Kind& kind : kKinds) {
+            if (prefix != kind.prefix) continue;
+            BreakOption b;
+            b.type = kind.type;
+            b.text = std::string(v);
+            // The dialog's fields take bare hex digits; the prefix and suffix
+            // the other options allow are taken off first.
+            const std::string_view target = v.substr(colon + 1, eq - colon - 1);
+            if (kind.named)
+                b.name = std::string(target);
+            else
+                b.address = std::string(withoutHexAffixes(target));
+            b.data = std::string(withoutHexAffixes(v.substr(eq + 1)));
+            o.breaks.push_back(std::move(b));
+            return {};
+        }
+    }
+    return "--break takes reg:NAME=HEX, iram:AA=DD, xdata:AAAA=DD, flag:CY|AC|F0|OV|P=0|1 or "
+           "bit:BB=0|1, not '" + std::string(v) + "'";
+}
+
+std::string setDump(CliOptions& o, std::string_view v) {
+    static constexpr std::array<DumpKind, 12> kAll{
+        DumpKind::Regs, DumpKind::Sfr,  DumpKind::Iram,      DumpKind::Xdata,
+        DumpKind::Code, DumpKind::Eeprom, DumpKind::Lcd,     DumpKind::Leds,
+        DumpKind::IicEeprom, DumpKind::Rtc, DumpKind::SpiEeprom, DumpKind::Uart};
+    const size_t colon = v.find(':');
+    const std::string name = lower(v.substr(0, colon));
+    for (DumpKind kind : kAll) {
+        if (name != dumpName(kind)) continue;
+        DumpOption d;
+        d.kind = kind;
+        const bool ranged = kind == DumpKind::Xdata || kind == DumpKind::Code;
+        if (colon == std::string_view::npos) {
+            d.whole = ranged;
+            o.dumps.push_back(d);
+            return {};
+        }
+        const std::string_view range = v.substr(colon + 1);
+        const size_t dash = range.find('-');
+        auto first = parseHex(range.substr(0, dash));
+        auto last = dash == std::string_view::npos ? first : parseHex(range.substr(dash + 1));
+        if (!ranged || !first || !last || *last < *first) break;
+        d.first = *first;
+        d.last = *last;
+        o.dumps.push_back(d);
+        return {};
+    }
+    return "--dump takes regs, sfr, iram, xdata:AAAA-BBBB, code:AAAA-BBBB, eeprom, lcd, leds, "
+           "iic-eeprom, rtc, spi-eeprom or uart, not '" + std::string(v) + "'";
+}
+
+std::string setSelfJump(CliOptions& o, std::string_view) {
+    o.haltOnSelfJump = true;
+    return {};
+}
+std::string setJson(CliOptions& o, std::string_view) {
+    o.json = true;
+    return {};
+}
+std::string setStats(CliOptions& o, std::string_view) {
+    o.stats = true;
+    return {};
+}
+std::string setHelp(CliOptions& o, std::string_view) {
+    o.help = true;
+    return {};
+}
+
+struct OptionRow {
+    std::string_view name;
+    bool takesValue;
+    Handler handler;
+};
+
+constexpr std::array<OptionRow, 24> kOptions{{
+    {"--device", true, setDevice},
+    {"--clock", true, setClock},
+    {"--code-memory", true, setCodeMemory},
+    {"--xdata", true, setXdata},
+    {"--load-address", true, setLoadAddress},
+    {"--data", true, setData},
+    {"--data-address", true, setDataAddress},
+    {"--modules", true, setModules},
+    {"--pin", true, setPin},
+    {"--uart-in", true, setUartIn},
+    {"--uart-out", true, setUartOut},
+    {"--max-cycles", true, setMaxCycles},
+    {"--max-steps", true, setMaxSteps},
+    {"--until-pc", true, setUntilPc},
+    {"--start-address", true, setStartAddress},
+    {"--break", true, setBreak},
+    {"--halt-on-self-jump", false, setSelfJump},
+    {"--dump", true, setDump},
+    {"--json", false, setJson},
+    {"--trace", true, setTrace},
+    {"--stats", false, setStats},
+    {"--help", false, setHelp},
+    {"-h", false, setHelp},
+    {"--version", false, setHelp},
+}};
+
+} // namespace
+
+std::string_view dumpName(DumpKind kind) {
+    static constexpr std::array<std::string_view, 12> kNames{
+        "regs", "sfr", "iram", "xdata", "code", "eeprom",
+        "lcd", "leds", "iic-eeprom", "rtc", "spi-eeprom", "uart"};
+    return kNames[size_t(kind)];
+}
+
+bool CliOptions::wants(DumpKind kind) const {
+    return std::any_of(dumps.begin(), dumps.end(), [kind](const DumpOption& d) { return d.kind == kind; });
+}
+
+ParseResult parseCommandLine(std::span<const std::string_view> args) {
+    ParseResult result;
+    CliOptions& o = result.options;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+            if (!o.program.empty()) {
+                result.error = "more than one PROGRAM given ('" + o.program + "', '" + std::string(arg) + "')";
+                return result;
+            }
+            o.program = std::string(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // --name=value or --name value
+        std::string_view name = arg;
+        std::optional<std::string_view> value;
+        if (const size_t eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        const auto row = std::find_if(kOptions.begin(), kOptions.end(),
+                                      [name](const OptionRow& r) { return r.name == name; });
+        if (row == kOptions.end()) {
+            result.error = "unknown option '" + std::string(name) + "'";
+            return result;
+        }
+        if (row->takesValue && !value) {
+            if (i + 1 >= args.size()) {
+                result.error = std::string(name) + " needs a value";
+                return result;
+            }
+            value = args[++i];
+        } else if (!row->takesValue && value) {
+            result.error = std::string(name) + " takes no value";
+            return result;
+        }
+        result.error = row->handler(o, value.value_or(std::string_view{}));
+        if (!result.error.empty()) return result;
+    }
+    if (!o.help && o.program.empty()) result.error = "no PROGRAM given";
+    return result;
+}
+
+std::string usageText() {
+    return R"(Usage: quorvel-cli [options] PROGRAM
+Runs an 8051 program (Intel HEX if the name ends in .hex, else binary) on the
+simulator's core without a window and reports what it did.
+
+Device and memory:
+  --device NAME        AT89C1051 AT89C2051 AT89C4051 AT89C51 AT89C52 AT89C55
+                       AT89S53 AT89S8252 8031 8032 (default AT89C52)
+  --clock HZ           operating frequency (default 12000000)
+  --code-memory M      internal | external:KB | both:KB
+  --xdata KB           external data memory: 0 2 4 8 16 32 64 (default 0)
+  --load-address HEX   where a binary PROGRAM is loaded (default 0)
+  --data FILE          load FILE into external data memory
+  --data-address HEX   where a binary --data FILE is loaded (default 0)
+  --start-address HEX  start executing here instead of at 0
+Outside world:
+  --modules FILE.MST   module settings (LCD, LEDs, keys, IIC, SPI wiring)
+  --pin P1.0=0|1|nc    input setting of a port line (repeatable)
+  --uart-in FILE|-     bytes the simulated host sends, one after the other
+  --uart-out FILE|-    every byte the chip transmits, as it is transmitted
+Stopping:
+  --max-cycles N       stop after N machine cycles (exit status 3)
+  --max-steps N        stop after N instructions (exit status 3)
+  --until-pc HEX       stop when the program counter reaches HEX
+  --break COND         stop when COND holds after an instruction (repeatable):
+                       reg:NAME=HEX iram:AA=DD xdata:AAAA=DD
+                       flag:CY|AC|F0|OV|P=0|1 bit:BB=0|1
+  --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
+                       transmitter is idle
+  Without any of these the run stops after 100000000 machine cycles.
+Reporting:
+  --dump WHAT          regs sfr iram xdata[:AAAA-BBBB] code[:AAAA-BBBB] eeprom
+                       lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)
+  --json               print the dumps and the stop reason as one JSON object
+  --trace FILE|-       one line per instruction
+  --stats              counts, simulated and host time on standard error
+
+Exit status: 0 stopped by a condition asked for, 3 cycle or step limit,
+4 PC Exceeds Maximum Program Memory, 1 load or configuration error,
+2 usage error.
+)";
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,101 @@
+// The command line of quorvel-cli: what a test script or CI job asks for,
+// parsed into one plain struct. Parsing checks only the form of each argument
+// (numbers, hex fields, names of dumps and conditions); whatever depends on
+// the device (frequency limit, memory sizes, register names, breakpoint
+// values) is checked when the machine is set up, by the same core functions
+// the GUI's dialogs use.
+#pragma once
+
+#include "core/breakpoint.h"
+#include "core/device.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli {
+
+// --code-memory: "internal", "external:KB" or "both:KB"; Default lets the
+// device decide (internal, or external 64K on the 8031/8032).
+enum class CodeMemory : uint8_t { Default, Internal, External, Both };
+
+// --pin P1.0=0|1|nc
+struct PinOption {
+    int index = 0;       // port * 8 + bit
+    uint8_t setting = 0; // PinInputSetting: 0, 1 or NC
+};
+
+// --break kind:...=value, kept as the breakpoint dialog's fields; resolved
+// against the device's register list when the machine is set up.
+struct BreakOption {
+    BreakpointType type = BreakpointType::None;
+    std::string name;    // register name (reg:) or flag name (flag:)
+    std::string address; // iram:, xdata:, bit:
+    std::string data;
+    std::string text;    // as given, for messages
+};
+
+enum class DumpKind : uint8_t {
+    Regs, Sfr, Iram, Xdata, Code, Eeprom, Lcd, Leds, IicEeprom, Rtc, SpiEeprom, Uart,
+};
+
+struct DumpOption {
+    DumpKind kind = DumpKind::Regs;
+    uint16_t first = 0; // xdata: and code: ranges, inclusive
+    uint16_t last = 0;
+    bool whole = false; // "xdata" or "code" without a range: the whole memory
+};
+
+// The name a dump has on the command line and in the JSON object.
+std::string_view dumpName(DumpKind kind);
+
+struct CliOptions {
+    std::string program;
+    DeviceKind device = DeviceKind::AT89C52;
+    std::string clock = "12000000"; // checked by the device dialog's rules
+    CodeMemory codeMemory = CodeMemory::Default;
+    int codeKB = 0;
+    int xdataKB = 0;
+    uint16_t loadAddress = 0;
+    std::string dataFile;
+    uint16_t dataAddress = 0;
+    std::string modulesFile;
+    std::vector<PinOption> pins;
+    std::string uartIn;  // file, "-" for standard input, empty for none
+    std::string uartOut; // file, "-" for standard output, empty for none
+    std::optional<uint64_t> maxCycles;
+    std::optional<uint64_t> maxSteps;
+    std::optional<uint16_t> untilPc;
+    std::optional<uint16_t> startAddress;
+    std::vector<BreakOption> breaks;
+    bool haltOnSelfJump = false;
+    std::vector<DumpOption> dumps;
+    bool json = false;
+    std::string trace; // file, "-" for standard output
+    bool stats = false;
+    bool help = false;
+
+    bool hasStopCondition() const {
+        return maxCycles || maxSteps || untilPc || !breaks.empty() || haltOnSelfJump;
+    }
+    bool wants(DumpKind kind) const;
+};
+
+// Applied when no stop condition at all is given.
+constexpr uint64_t kDefaultMaxCycles = 100000000;
+
+struct ParseResult {
+    CliOptions options;
+    std::string error; // not empty: a usage error (exit status 2)
+};
+
+// `args` excludes the program name.
+ParseResult parseCommandLine(std::span<const std::string_view> args);
+
+// The --help text.
+std::string usageText();
+
+} // namespace quorvel::cli

@@ -1,0 +1,333 @@
+#include "cli/cli_report.h"
+
+#include "modules/iic_settings.h"
+#include "modules/lcd_controller.h"
+#include "modules/led_display.h"
+#include "modules/spi_settings.h"
+#include "tools/symbol_names.h"
+
+#include <array>
+#include <cstdio>
+#include <span>
+#include <utility>
+
+namespace quorvel::cli {
+
+namespace {
+
+std::string hex(unsigned value, int digits) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+// ---- the things dumps show, gathered once for both formats
+
+struct Block {
+    uint16_t start = 0;
+    std::vector<uint8_t> bytes;
+};
+
+struct NamedValue {
+    std::string name;
+    unsigned value;
+    int digits;
+};
+
+std::vector<NamedValue> registers(const ChipState& chip) {
+    std::vector<NamedValue> out{
+        {"PC", chip.pc, 4},           {"A", chip.acc(), 2},
+        {"B", chip.sfr(sfr::B), 2},   {"PSW", chip.psw(), 2},
+        {"SP", chip.sfr(sfr::SP), 2}, {"DPTR", chip.dptr(), 4},
+    };
+    if (chip.dualDptr) out.push_back({"DPTR1", chip.dptr1(), 4});
+    for (int r = 0; r < 8; ++r) out.push_back({"R" + std::to_string(r), chip.iram[size_t(chip.bankBase() + r)], 2});
+    return out;
+}
+
+// Every SFR address that has a name, in address order.
+std::vector<NamedValue> namedSfrs(const ChipState& chip) {
+    std::vector<NamedValue> out;
+    for (unsigned address = 0x80; address <= 0xFF; ++address) {
+        const std::string name = directDisplayName(uint8_t(address));
+        if (name == hex(address, 2)) continue; // shown as its number: no name
+        out.push_back({name, chip.sfr(uint8_t(address)), 2});
+    }
+    return out;
+}
+
+Block block(std::span<const uint8_t> memory, uint16_t first, uint32_t count) {
+    Block b;
+    b.start = first;
+    const size_t end = std::min(memory.size(), size_t(first) + count);
+    if (first < end) b.bytes.assign(memory.begin() + first, memory.begin() + long(end));
+    return b;
+}
+
+std::vector<std::string> lcdRows(const Machine& m) {
+    const uint8_t options = m.modules.settings.LcdOptions;
+    std::vector<std::string> rows;
+    for (int row = 0; row < lcdGeometry(options).rows; ++row)
+        rows.push_back(lcdRowText(m.modules.lcd, options, row));
+    return rows;
+}
+
+LedEvaluation leds(const Machine& m) {
+    LedDigitMemory memory = m.modules.ledDigitMemory;
+    return evaluateLeds(m.modules.settings, m.chip.portLatches(), memory, true);
+}
+
+std::string digitsText(const LedEvaluation& e) {
+    std::string text;
+    for (int d = 0; d < e.digitCount; ++d) text += segmentText(e.digits[size_t(d)]);
+    return text;
+}
+
+const char* iicEepromName(const Machine& m) {
+    return iicEepromTypeInfo(iicEepromType(m.modules.settings.iic)).name;
+}
+
+Block iicEepromBlock(const Machine& m) {
+    const uint16_t size = iicEepromTypeInfo(iicEepromType(m.modules.settings.iic)).size;
+    return block(m.modules.iic.eeprom.EepromMemory, 0, size);
+}
+
+Block spiEepromBlock(const Machine& m) {
+    return block(m.modules.spiEeprom.memory, 0, uint32_t(spiEepromSize(spiEepromType(m.modules.settings.spi))));
+}
+
+Block memoryBlock(const Machine& m, const DumpOption& d) {
+    const ChipState& chip = m.chip;
+    const uint32_t count = uint32_t(d.last) - d.first + 1;
+    switch (d.kind) {
+    case DumpKind::Iram: return block(chip.iram, 0, uint32_t(m.profile.ramSize));
+    case DumpKind::Xdata: return block(chip.xdata, d.first, count);
+    case DumpKind::Code: return block(chip.code, d.first, count);
+    case DumpKind::Eeprom: return block(chip.eeprom, 0, uint32_t(chip.eeprom.size()));
+    case DumpKind::IicEeprom: return iicEepromBlock(m);
+    case DumpKind::Rtc: return block(m.modules.iic.rtc.RtcMemory, 0, kRtcMemorySize);
+    case DumpKind::SpiEeprom: return spiEepromBlock(m);
+    default: return {};
+    }
+}
+
+// ---- text
+
+void textWords(std::string& out, const std::vector<NamedValue>& values, size_t perLine) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        out += values[i].name + "=" + hex(values[i].value, values[i].digits);
+        out += (i + 1) % perLine == 0 || i + 1 == values.size() ? "\n" : " ";
+    }
+}
+
+void textBlock(std::string& out, const Block& b) {
+    for (size_t i = 0; i < b.bytes.size(); ++i) {
+        if (i % 16 == 0) out += hex(unsigned(b.start + i), 4) + ":";
+        out += " " + hex(b.bytes[i], 2);
+        if (i % 16 == 15 || i + 1 == b.bytes.size()) out += "\n";
+    }
+}
+
+// A C-style quoted text of bytes (\n, \r, \t, \\, \", \xHH).
+std::string quotedText(std::string_view bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        default:
+            if (c < 0x20 || c >= 0x7F)
+                out += "\\x" + hex(c, 2);
+            else
+                out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string textDump(const ReportInput& in, const DumpOption& d) {
+    const Machine& m = in.machine;
+    std::string out = "[" + std::string(dumpName(d.kind));
+    if (d.kind == DumpKind::Xdata || d.kind == DumpKind::Code)
+        out += ":" + hex(d.first, 4) + "-" + hex(d.last, 4);
+    else if (d.kind == DumpKind::IicEeprom)
+        out += std::string(" ") + iicEepromName(m);
+    else if (d.kind == DumpKind::SpiEeprom)
+        out += std::string(" ") + spiEepromTypeName(spiEepromType(m.modules.settings.spi));
+    out += "]\n";
+    switch (d.kind) {
+    case DumpKind::Regs: textWords(out, registers(m.chip), 64); break;
+    case DumpKind::Sfr: textWords(out, namedSfrs(m.chip), 8); break;
+    case DumpKind::Lcd:
+        for (const std::string& row : lcdRows(m)) out += row + "\n";
+        break;
+    case DumpKind::Leds: {
+        const LedEvaluation e = leds(m);
+        out += "points:";
+        for (int pin = 0; pin < 32; ++pin)
+            if ((e.pointConnected >> pin) & 1u)
+                out += " " + pinRefName(pinRefFromIndex(pin)) + "=" + char('0' + ((e.pointLit >> pin) & 1u));
+        out += "\ndigits: " + quotedText(digitsText(e)) + "\nsegments:";
+        for (int digit = 0; digit < e.digitCount; ++digit) out += " " + hex(e.digits[size_t(digit)], 2);
+        out += "\n";
+        break;
+    }
+    case DumpKind::Uart:
+        out += "transmitted: " + std::to_string(in.uartTransmitted.size()) + " bytes " +
+               quotedText(in.uartTransmitted) + "\n";
+        out += "received: " + std::to_string(in.uartReceived.size()) + " bytes " +
+               quotedText(std::string(in.uartReceived.begin(), in.uartReceived.end())) + "\n";
+        break;
+    default: textBlock(out, memoryBlock(m, d)); break;
+    }
+    return out;
+}
+
+// ---- JSON
+
+void jsonValues(std::string& out, const std::vector<NamedValue>& values) {
+    out += "{";
+    for (size_t i = 0; i < values.size(); ++i)
+        out += (i ? "," : "") + jsonString(values[i].name) + ":" + std::to_string(values[i].value);
+    out += "}";
+}
+
+void jsonBytes(std::string& out, std::span<const uint8_t> bytes) {
+    out += "[";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ",";
+        out += std::to_string(bytes[i]);
+    }
+    out += "]";
+}
+
+void jsonBlock(std::string& out, const Block& b, std::string_view extra = {}) {
+    out += "{" + std::string(extra) + "\"start\":" + std::to_string(b.start) + ",\"bytes\":";
+    jsonBytes(out, b.bytes);
+    out += "}";
+}
+
+std::string jsonDump(const ReportInput& in, const DumpOption& d) {
+    const Machine& m = in.machine;
+    std::string out;
+    switch (d.kind) {
+    case DumpKind::Regs: jsonValues(out, registers(m.chip)); break;
+    case DumpKind::Sfr: jsonValues(out, namedSfrs(m.chip)); break;
+    case DumpKind::Lcd: {
+        out += "[";
+        const auto rows = lcdRows(m);
+        for (size_t i = 0; i < rows.size(); ++i) out += (i ? "," : "") + jsonString(rows[i]);
+        out += "]";
+        break;
+    }
+    case DumpKind::Leds: {
+        const LedEvaluation e = leds(m);
+        out += "{\"points\":{";
+        bool first = true;
+        for (int pin = 0; pin < 32; ++pin) {
+            if (!((e.pointConnected >> pin) & 1u)) continue;
+            out += (first ? "" : ",") + jsonString(pinRefName(pinRefFromIndex(pin))) + ":" +
+                   (((e.pointLit >> pin) & 1u) ? "true" : "false");
+            first = false;
+        }
+        out += "},\"segments\":";
+        jsonBytes(out, std::span(e.digits.data(), size_t(e.digitCount)));
+        out += ",\"text\":" + jsonString(digitsText(e)) + "}";
+        break;
+    }
+    case DumpKind::Uart: {
+        const std::string& sent = in.uartTransmitted;
+        out += "{\"transmitted\":";
+        jsonBytes(out, std::span(reinterpret_cast<const uint8_t*>(sent.data()), sent.size()));
+        out += ",\"text\":" + jsonString(sent) + ",\"received\":";
+        jsonBytes(out, in.uartReceived);
+        out += "}";
+        break;
+    }
+    case DumpKind::IicEeprom:
+        jsonBlock(out, memoryBlock(m, d), "\"type\":" + jsonString(iicEepromName(m)) + ",");
+        break;
+    case DumpKind::SpiEeprom:
+        jsonBlock(out, memoryBlock(m, d),
+                  "\"type\":" + jsonString(spiEepromTypeName(spiEepromType(m.modules.settings.spi))) + ",");
+        break;
+    default: jsonBlock(out, memoryBlock(m, d)); break;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string segmentText(uint8_t pattern) {
+    static constexpr std::array<std::pair<uint8_t, char>, 22> kShapes{{
+        {0x00, ' '}, {0x3F, '0'}, {0x06, '1'}, {0x5B, '2'}, {0x4F, '3'}, {0x66, '4'},
+        {0x6D, '5'}, {0x7D, '6'}, {0x07, '7'}, {0x7F, '8'}, {0x6F, '9'}, {0x77, 'A'},
+        {0x7C, 'b'}, {0x39, 'C'}, {0x5E, 'd'}, {0x79, 'E'}, {0x71, 'F'}, {0x40, '-'},
+        {0x27, '7'}, {0x67, '9'}, {0x76, 'H'}, {0x38, 'L'},
+    }};
+    std::string text = "?";
+    for (const auto& [shape, c] : kShapes)
+        if ((pattern & 0x7F) == shape) text[0] = c;
+    if (pattern & 0x80) text += '.';
+    return text;
+}
+
+std::string jsonString(std::string_view bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            out += "\\u00" + hex(c, 2);
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string textReport(const ReportInput& in) {
+    std::string out;
+    for (const DumpOption& d : in.dumps) out += textDump(in, d);
+    return out;
+}
+
+std::string jsonReport(const ReportInput& in) {
+    const ChipState& chip = in.machine.chip;
+    std::string out = "{\"stop\":{\"reason\":" + jsonString(stopName(in.run.stop)) +
+                      ",\"exit_status\":" + std::to_string(exitStatus(in.run.stop)) +
+                      ",\"pc\":" + std::to_string(chip.pc);
+    if (!in.condition.empty()) out += ",\"condition\":" + jsonString(in.condition);
+    if (in.run.stop == StopKind::PcOutOfRange)
+        out += ",\"message\":" + jsonString("PC Exceeds Maximum Program Memory");
+    char time[40];
+    std::snprintf(time, sizeof time, "%.3f", double(in.run.cycles) * double(chip.cycleTimeUs));
+    out += "},\"instructions\":" + std::to_string(in.run.steps) +
+           ",\"cycles\":" + std::to_string(in.run.cycles) + ",\"simulated_us\":" + time;
+
+    // Ranged dumps may be asked for more than once: they are lists of blocks.
+    for (DumpKind kind : {DumpKind::Xdata, DumpKind::Code}) {
+        bool any = false;
+        for (const DumpOption& d : in.dumps) {
+            if (d.kind != kind) continue;
+            out += any ? "," : ",\"" + std::string(dumpName(kind)) + "\":[";
+            out += jsonDump(in, d);
+            any = true;
+        }
+        if (any) out += "]";
+    }
+    std::vector<DumpKind> done;
+    for (const DumpOption& d : in.dumps) {
+        if (d.kind == DumpKind::Xdata || d.kind == DumpKind::Code) continue;
+        if (std::find(done.begin(), done.end(), d.kind) != done.end()) continue;
+        done.push_back(d.kind);
+        out += ",\"" + std::string(dumpName(d.kind)) + "\":" + jsonDump(in, d);
+    }
+    return out + "}\n";
+}
+
+} // namespace quorvel::cli

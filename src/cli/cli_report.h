@@ -1,0 +1,39 @@
+// What quorvel-cli prints after a run: the dumps asked for, as text sections
+// or as one JSON object that also holds the stop reason and the counts.
+//
+// Text: each dump is a "[name]" line followed by its lines; memories as
+// "AAAA: DD DD ..." rows of 16 bytes; registers as NAME=HEX words.
+// JSON: numbers are plain numbers (addresses and bytes too); memories are
+// {"start": address, "bytes": [...]}; strings from the chip (UART text, LCD
+// rows) escape control characters and bytes from 0x80 as \u00XX.
+#pragma once
+
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "core/machine.h"
+
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+struct ReportInput {
+    const Machine& machine;
+    const std::vector<DumpOption>& dumps;
+    const RunReport& run;
+    const std::string& uartTransmitted;
+    const std::vector<uint8_t>& uartReceived;
+    std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
+};
+
+std::string textReport(const ReportInput& input);
+std::string jsonReport(const ReportInput& input);
+
+// The text a seven-segment pattern shows: a digit or hex letter ('?' for
+// other shapes, ' ' for a dark digit), followed by '.' when the point is lit.
+std::string segmentText(uint8_t pattern);
+
+// A JSON string literal of `bytes` (quotes included).
+std::string jsonString(std::string_view bytes);
+
+} // namespace quorvel::cli

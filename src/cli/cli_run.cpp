@@ -1,0 +1,172 @@
+#include "cli/cli_run.h"
+
+#include "core/executor.h"
+#include "modules/led_display.h"
+#include "tools/disassembler.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace quorvel::cli {
+
+namespace {
+
+struct StopRow {
+    StopKind kind;
+    std::string_view name;
+    int exitStatus;
+};
+
+constexpr std::array<StopRow, 6> kStops{{
+    {StopKind::SelfJump, "halt", 0},
+    {StopKind::Breakpoint, "breakpoint", 0},
+    {StopKind::UntilPc, "until-pc", 0},
+    {StopKind::CycleLimit, "max-cycles", 3},
+    {StopKind::StepLimit, "max-steps", 3},
+    {StopKind::PcOutOfRange, "pc-out-of-range", 4},
+}};
+
+// The executor's longest instruction (MUL, DIV).
+constexpr uint64_t kMaxCyclesPerStep = 4;
+// Batches stay short enough that the UART output is flushed regularly.
+constexpr uint64_t kMaxBatch = 1u << 20;
+
+// Counts the cycles of the steps since the last call; the chip's counter is
+// 32 bits and wraps on long runs, the totals here do not.
+struct CycleCounter {
+    uint32_t last;
+    uint64_t total = 0;
+    explicit CycleCounter(const ChipState& chip) : last(chip.cycles) {}
+    void update(const ChipState& chip) {
+        total += uint32_t(chip.cycles - last);
+        last = chip.cycles;
+    }
+};
+
+bool limitReached(const RunRequest& r, const RunReport& report, StopKind& kind) {
+    if (r.maxCycles && report.cycles >= *r.maxCycles) {
+        kind = StopKind::CycleLimit;
+        return true;
+    }
+    if (r.maxSteps && report.steps >= *r.maxSteps) {
+        kind = StopKind::StepLimit;
+        return true;
+    }
+    return false;
+}
+
+RunReport runBatches(Machine& machine, const RunRequest& r) {
+    RunReport report;
+    CycleCounter counter(machine.chip);
+    for (;;) {
+        uint64_t budget = kMaxBatch;
+        if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
+        // No batch may pass the cycle limit; the last few cycles go one step
+        // at a time.
+        if (r.maxCycles) budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - report.cycles) / kMaxCyclesPerStep));
+        const RunResult result = runSteps(machine, uint32_t(budget));
+        report.steps += result.steps;
+        counter.update(machine.chip);
+        report.cycles = counter.total;
+        if (result.pcOutOfRange) {
+            report.stop = StopKind::PcOutOfRange;
+            return report;
+        }
+        if (r.afterBatch) r.afterBatch();
+        if (limitReached(r, report, report.stop)) return report;
+    }
+}
+
+RunReport runStepwise(Machine& machine, const RunRequest& r) {
+    RunReport report;
+    ChipState& chip = machine.chip;
+    CycleCounter counter(chip);
+    uint32_t ledLatches = ~chip.portLatches();
+    std::string line;
+    for (;;) {
+        if (r.trace) line = traceHead(chip, counter.total);
+        const bool outOfRange = step(machine);
+        ++report.steps;
+        counter.update(chip);
+        report.cycles = counter.total;
+        if (r.trace) {
+            line += traceTail(chip);
+            line += '\n';
+            std::fputs(line.c_str(), r.trace);
+        }
+        if (outOfRange) {
+            report.stop = StopKind::PcOutOfRange;
+            return report;
+        }
+        if (r.trackLeds && chip.portLatches() != ledLatches) {
+            // What the LED window's repaint does: the selected digit's
+            // pattern is remembered for the others' turn.
+            ledLatches = chip.portLatches();
+            evaluateLeds(machine.modules.settings, ledLatches, machine.modules.ledDigitMemory, true);
+        }
+        for (size_t i = 0; i < r.breaks.size(); ++i) {
+            if (breakpointHolds(r.breaks[i], machine.selection.kind, chip)) {
+                report.stop = StopKind::Breakpoint;
+                report.breakIndex = int(i);
+                return report;
+            }
+        }
+        if (r.untilPc && chip.pc == *r.untilPc) {
+            report.stop = StopKind::UntilPc;
+            return report;
+        }
+        if (r.haltOnSelfJump && executedSelfJump(chip) && chip.periph.serial.txState == 0) {
+            report.stop = StopKind::SelfJump;
+            return report;
+        }
+        if (limitReached(r, report, report.stop)) return report;
+    }
+}
+
+} // namespace
+
+std::string_view stopName(StopKind kind) { return kStops[size_t(kind)].name; }
+int exitStatus(StopKind kind) { return kStops[size_t(kind)].exitStatus; }
+
+bool executedSelfJump(const ChipState& chip) {
+    const uint16_t at = chip.side.instructionAddress;
+    if (chip.pc != at) return false;
+    const uint8_t op = chip.readCode(at);
+    const uint8_t b1 = chip.readCode(uint16_t(at + 1));
+    const uint8_t b2 = chip.readCode(uint16_t(at + 2));
+    if (op == 0x80) return b1 == 0xFE;                            // SJMP $
+    if (op == 0x02) return uint16_t(b1 << 8 | b2) == at;          // LJMP $
+    if ((op & 0x1F) == 0x01)                                      // AJMP $
+        return uint16_t(((at + 2) & 0xF800) | (op >> 5) << 8 | b1) == at;
+    return false;
+}
+
+std::string traceHead(const ChipState& chip, uint64_t cyclesBefore) {
+    const uint16_t pc = chip.pc;
+    const DisassembledLine d = disassembleAt(chip, pc, ViewMode::Normal);
+    char text[96];
+    std::string bytes;
+    for (int i = 0; i < d.length; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", chip.readCode(uint16_t(pc + i)));
+        bytes += hex;
+    }
+    std::snprintf(text, sizeof text, "%10llu  %04X  %-8s  %-24s", (unsigned long long)cyclesBefore,
+                  pc, bytes.c_str(), mnemonicPart(d.text).c_str());
+    return text;
+}
+
+std::string traceTail(const ChipState& chip) {
+    char text[64];
+    std::snprintf(text, sizeof text, "A=%02X PSW=%02X SP=%02X DPTR=%04X", chip.acc(), chip.psw(),
+                  chip.sfr(sfr::SP), chip.dptr());
+    return text;
+}
+
+RunReport runMachine(Machine& machine, const RunRequest& request) {
+    return request.needsSteps() ? runStepwise(machine, request) : runBatches(machine, request);
+}
+
+} // namespace quorvel::cli

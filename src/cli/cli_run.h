@@ -1,0 +1,63 @@
+// Running the machine until a stop condition holds, on the calling thread.
+//
+// Two loops: when only a cycle or step limit is to be watched, the executor's
+// batch entry (runSteps) runs the instructions in large batches sized so that
+// no batch can overshoot the limit; when anything must be looked at after
+// every instruction (breakpoint conditions, a PC to reach, a jump to itself,
+// a trace, the LED digits of a multiplexed display), a step loop does it.
+#pragma once
+
+#include "core/breakpoint.h"
+#include "core/machine.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli {
+
+enum class StopKind : uint8_t { SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange };
+
+// "halt", "breakpoint", "until-pc", "max-cycles", "max-steps", "pc-out-of-range".
+std::string_view stopName(StopKind kind);
+// 0 for the conditions asked for, 3 for the limits, 4 for the program counter.
+int exitStatus(StopKind kind);
+
+struct RunRequest {
+    std::optional<uint64_t> maxCycles;
+    std::optional<uint64_t> maxSteps;
+    std::optional<uint16_t> untilPc;
+    std::vector<BreakpointCondition> breaks;
+    bool haltOnSelfJump = false;
+    std::FILE* trace = nullptr; // one line per instruction when set
+    bool trackLeds = false;     // keep the multiplexed digits' memory up to date
+    std::function<void()> afterBatch; // batch loop only: e.g. flush the UART output
+
+    bool needsSteps() const {
+        return untilPc || !breaks.empty() || haltOnSelfJump || trace || trackLeds;
+    }
+};
+
+struct RunReport {
+    StopKind stop = StopKind::CycleLimit;
+    int breakIndex = -1;   // which --break held
+    uint64_t steps = 0;    // instructions executed
+    uint64_t cycles = 0;   // machine cycles of those instructions (not wrapped)
+};
+
+RunReport runMachine(Machine& machine, const RunRequest& request);
+
+// Whether the instruction just executed at `chip.side.instructionAddress` was
+// an unconditional jump to its own address (SJMP $, AJMP or LJMP to itself)
+// that the program counter followed.
+bool executedSelfJump(const ChipState& chip);
+
+// One trace line for the instruction at the program counter, before it runs
+// (`cyclesBefore`), with the registers after it ran appended by `traceTail`.
+std::string traceHead(const ChipState& chip, uint64_t cyclesBefore);
+std::string traceTail(const ChipState& chip);
+
+} // namespace quorvel::cli

@@ -1,0 +1,275 @@
+#include "cli/cli_session.h"
+
+#include "modules/serial_host.h"
+#include "tools/file_loader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iterator>
+
+namespace quorvel::cli {
+
+void UartRecorder::byteTransmitted(uint16_t entry) {
+    const char byte = char(entry & 0xFF);
+    transmitted_.push_back(byte);
+    serialHostByteTransmitted(machine_.modules.serialHost, entry);
+    if (out_) {
+        std::fputc(static_cast<unsigned char>(byte), out_);
+        if (byte == '\n') std::fflush(out_);
+    }
+}
+
+void UartRecorder::byteReceived(uint16_t entry) {
+    received_.push_back(uint8_t(entry & 0xFF));
+    // The host hands over its next byte once the chip has this one.
+    serialHostByteReceived(machine_.modules.serialHost, machine_.chip);
+}
+
+namespace {
+
+using Message = std::optional<std::string>;
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
+template <size_t N>
+int indexOf(const std::array<int, N>& table, int value) {
+    const auto it = std::find(table.begin(), table.end(), value);
+    return it == table.end() ? -1 : int(it - table.begin());
+}
+
+// The program-memory and data-memory dialogs' choices from --code-memory and
+// --xdata, under the rules that the device fixes: the 20-pin parts have fixed
+// program memory and no external data memory, the 8031/8032 have no on-chip
+// program memory.
+Message chooseMemories(const CliOptions& o, DeviceSelection& selection) {
+    const DeviceInfo& info = deviceInfo(o.device);
+    const std::string device = info.captionName;
+    if (!info.memoryButtons) {
+        if (o.codeMemory != CodeMemory::Default && o.codeMemory != CodeMemory::Internal)
+            return "the " + device + " has fixed program memory: --code-memory can only be internal";
+        if (o.xdataKB != 0) return "the " + device + " has no external data memory";
+    }
+    CodeMemory mode = o.codeMemory;
+    int kb = o.codeKB;
+    if (info.externalOnly) {
+        if (mode == CodeMemory::Default) {
+            mode = CodeMemory::External;
+            kb = 64;
+        } else if (mode != CodeMemory::External) {
+            return "the " + device + " has no on-chip program memory: use --code-memory external:KB";
+        }
+    }
+    switch (mode) {
+    case CodeMemory::Default:
+    case CodeMemory::Internal: selection.programMode = ProgramMemoryMode::InternalOnly; break;
+    case CodeMemory::External: {
+        const int choice = indexOf(kExternalProgramKB, kb);
+        if (choice < 0) return "--code-memory external takes 2, 4, 8, 16, 32 or 64 KB";
+        selection.programMode = ProgramMemoryMode::ExternalOnly;
+        selection.externalSizeChoice = uint8_t(choice);
+        break;
+    }
+    case CodeMemory::Both: {
+        // The sixth choice fills the 64K address space; the dialog labels it
+        // with what it adds to the on-chip memory ("56K" on an AT89C52).
+        const int sixth = 64 - info.onChipKB;
+        int choice = (kb == sixth || kb == 64) ? 5 : indexOf(kExternalProgramKB, kb);
+        if (choice < 0 || choice > 5)
+            return "--code-memory both takes 2, 4, 8, 16, 32 or " + std::to_string(sixth) +
+                   " KB on the " + device;
+        selection.programMode = ProgramMemoryMode::Both;
+        selection.externalSizeChoice = uint8_t(choice);
+        break;
+    }
+    }
+    selection.xdataLimit = xdataLimitOfChoice(indexOf(kExternalDataKB, o.xdataKB));
+    return std::nullopt;
+}
+
+// The first error among a loader's messages ("File Loading Stopped" follows
+// the reason and is left out).
+std::string firstError(const std::vector<UserMessage>& messages) {
+    for (const UserMessage& m : messages)
+        if (m.icon == UserMessage::Icon::Error) return m.text;
+    return "File Loading Stopped";
+}
+
+Message loadFile(ChipState& chip, LoadTarget target, const std::string& path, uint16_t address) {
+    FileLoader loader(target);
+    if (auto failure = loader.open(path)) return path + ": " + failure->text;
+    if (loader.needsStartAddress()) loader.setStartAddress(address);
+    while (loader.step(chip)) {
+    }
+    const LoadOutcome& outcome = loader.outcome();
+    if (outcome.result != LoadResult::Loaded) return path + ": " + firstError(outcome.messages);
+    return std::nullopt;
+}
+
+Message setPins(const CliOptions& o, Machine& machine) {
+    const DeviceInfo& info = machine.selection.info();
+    for (const PinOption& pin : o.pins) {
+        // The 20-pin parts lack P0, P2 and P3.6.
+        if (!info.has40Pins() && !((info.pinMask >> pin.index) & 1u))
+            return pinRefName(pinRefFromIndex(pin.index)) + " is not a port line of the " +
+                   info.captionName;
+        machine.chip.pins.setSetting(pin.index, pin.setting);
+    }
+    machine.chip.pins.applySettings(machine.chip.portLatches());
+    return std::nullopt;
+}
+
+// Resolves a --break option to a condition with the breakpoint dialog's
+// rules (its list of registers and flags, its hex fields and messages).
+Message resolveBreak(const BreakOption& b, const Machine& machine, BreakpointCondition& condition) {
+    const DeviceKind kind = machine.selection.kind;
+    const std::string context = " (--break " + b.text + ")";
+    int listIndex = -1;
+    if (b.type == BreakpointType::Register) {
+        std::string name = upper(b.name);
+        if (name == "A") name = "ACC";
+        const auto list = breakpointRegisters(kind);
+        std::string known;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (name == list[i].shortName) listIndex = int(i);
+            known += std::string(" ") + list[i].shortName;
+        }
+        if (listIndex < 0)
+            return "unknown register '" + b.name + "' for the " +
+                   machine.selection.info().captionName + "; registers:" + known;
+    } else if (b.type == BreakpointType::Flag) {
+        std::string name = upper(b.name);
+        if (name == "C") name = "CY";
+        const auto flags = breakpointFlags();
+        for (size_t i = 0; i < flags.size(); ++i)
+            if ("FLAG " + name == flags[i].shortName) listIndex = int(i);
+        if (listIndex < 0) return "unknown flag '" + b.name + "'; flags: CY AC F0 OV P";
+    } else if (b.type == BreakpointType::ExternalMemory &&
+               !externalBreakpointAvailable(kind, machine.chip.hasXdata())) {
+        return "xdata breakpoints need external data memory (--xdata KB)" + context;
+    }
+    if (auto failure = acceptBreakpointDialog(b.type, listIndex, b.address, b.data, kind, condition))
+        return failure->text + context;
+    return std::nullopt;
+}
+
+Message resolveDump(DumpOption& d, const Machine& machine) {
+    const ChipState& chip = machine.chip;
+    const std::string device = machine.selection.info().captionName;
+    auto range = [&d](uint16_t limit, const char* space) -> Message {
+        if (d.whole) {
+            d.first = 0;
+            d.last = limit;
+        } else if (d.last > limit) {
+            return std::string("--dump ") + std::string(dumpName(d.kind)) + ":" + hex4(d.first) +
+                   "-" + hex4(d.last) + " lies beyond " + space + " (highest address " +
+                   hex4(limit) + ")";
+        }
+        return std::nullopt;
+    };
+    switch (d.kind) {
+    case DumpKind::Xdata:
+        if (!chip.hasXdata()) return "--dump xdata needs external data memory (--xdata KB)";
+        return range(chip.xdataLimit, "external data memory");
+    case DumpKind::Code: return range(chip.codeLimit, "program memory");
+    case DumpKind::Eeprom:
+        if (!chip.hasEeprom()) return "the " + device + " has no on-chip EEPROM";
+        return std::nullopt;
+    default: return std::nullopt;
+    }
+}
+
+Message readUartInput(const std::string& source, std::istream& standardInput,
+                      std::vector<uint8_t>& bytes) {
+    if (source == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>());
+        return std::nullopt;
+    }
+    TransferFile file = readTransferFile(source);
+    if (file.error) return source + ": " + file.error->text;
+    bytes = std::move(file.bytes);
+    return std::nullopt;
+}
+
+// The module settings file, read as the GUI's "Load Module Setting" reads it;
+// a line outside the device's available lines becomes P1.0.
+Message readModules(const std::string& path, Machine& machine);
+
+} // namespace
+
+std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
+                                        std::istream& standardInput) {
+    Machine& machine = session.machine;
+
+    DeviceSelection selection;
+    selection.kind = o.device;
+    if (Message failure = chooseMemories(o, selection)) return failure;
+    if (auto failure = acceptDeviceDialog(selection, o.clock, comboIndexOfDeviceKind(o.device)))
+        return failure->text + " (--clock " + o.clock + ")";
+    configureMachine(machine, selection);
+
+    if (!o.modulesFile.empty())
+        if (Message failure = readModules(o.modulesFile, machine)) return failure;
+    if (Message failure = setPins(o, machine)) return failure;
+
+    for (const BreakOption& b : o.breaks) {
+        BreakpointCondition condition;
+        if (Message failure = resolveBreak(b, machine, condition)) return failure;
+        session.breaks.push_back(condition);
+    }
+    session.dumps = o.dumps;
+    for (DumpOption& d : session.dumps)
+        if (Message failure = resolveDump(d, machine)) return failure;
+
+    const bool noSerialPort = machine.selection.kind == DeviceKind::AT89C1051;
+    if (noSerialPort && (!o.uartIn.empty() || !o.uartOut.empty()))
+        return "the AT89C1051 has no serial port";
+
+    // Load Program resets the chip first, as in the GUI.
+    machine.chip.reset();
+    resetModulesOnCpuReset(machine.modules);
+    if (Message failure = loadFile(machine.chip, LoadTarget::ProgramMemory, o.program, o.loadAddress))
+        return failure;
+    if (!o.dataFile.empty()) {
+        if (!machine.chip.hasXdata()) return "--data needs external data memory (--xdata KB)";
+        if (Message failure =
+                loadFile(machine.chip, LoadTarget::ExternalDataMemory, o.dataFile, o.dataAddress))
+            return failure;
+    }
+    if (!o.uartIn.empty())
+        if (Message failure = readUartInput(o.uartIn, standardInput, session.uartInput))
+            return failure;
+
+    const uint16_t start = o.startAddress.value_or(0);
+    if (start > machine.chip.codeLimit) return "PC Exceeds Maximum Program Memory";
+    machine.chip.pc = start;
+    machine.chip.side.instructionAddress = start;
+    return std::nullopt;
+}
+
+void startRun(Session& session) {
+    resetModulesOnRunStart(session.machine.modules);
+    if (!session.uartInput.empty())
+        startFileTransmission(session.machine.modules.serialHost, session.machine.chip,
+                              session.uartInput);
+}
+
+namespace {
+
+Message readModules(const std::string& path, Machine&) {
+    return path + ": module settings files cannot be read by this build yet";
+}
+
+} // namespace
+
+} // namespace quorvel::cli

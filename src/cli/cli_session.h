@@ -1,0 +1,62 @@
+// Setting up the machine quorvel-cli runs: the device selection through the
+// device dialogs' rules, module settings, port-line inputs, the program and
+// data files through the file loader, the breakpoint conditions through the
+// breakpoint dialog's rules, and the dump ranges. Nothing here writes a file.
+#pragma once
+
+#include "cli/cli_options.h"
+#include "core/chip_events.h"
+#include "core/machine.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+// What the UART did, and the serial host that feeds it. Attached to the
+// chip as its event receiver for the whole run.
+class UartRecorder : public ChipEvents {
+public:
+    explicit UartRecorder(Machine& machine) : machine_(machine) {}
+    // Every transmitted byte is also written here as it is transmitted
+    // (flushed at each line end and by `flush`). Not owned; may be null.
+    void setOutput(std::FILE* out) { out_ = out; }
+    void flush() {
+        if (out_) std::fflush(out_);
+    }
+
+    void byteTransmitted(uint16_t entry) override;
+    void byteReceived(uint16_t entry) override;
+
+    const std::string& transmitted() const { return transmitted_; }
+    const std::vector<uint8_t>& received() const { return received_; }
+
+private:
+    Machine& machine_;
+    std::FILE* out_ = nullptr;
+    std::string transmitted_;
+    std::vector<uint8_t> received_;
+};
+
+struct Session {
+    Machine machine;
+    std::vector<BreakpointCondition> breaks;
+    std::vector<DumpOption> dumps;    // ranges resolved against the memories
+    std::vector<uint8_t> uartInput;   // what the simulated host sends
+};
+
+// Builds the machine the options describe. On failure returns the message
+// for standard error (exit status 1); the session is then unusable.
+// `standardInput` is read when --uart-in is "-".
+std::optional<std::string> setUpSession(const CliOptions& options, Session& session,
+                                        std::istream& standardInput);
+
+// Start of the run: the LED digits' memory is cleared as at every run start,
+// and the host starts sending (its first byte is handed over at once).
+void startRun(Session& session);
+
+} // namespace quorvel::cli

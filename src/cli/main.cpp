@@ -1,0 +1,165 @@
+// quorvel-cli: runs an 8051 program on the simulator's core without a window
+// and reports what it did (see cli_options.cpp for the command line).
+#include "cli/cli_options.h"
+#include "cli/cli_report.h"
+#include "cli/cli_run.h"
+#include "cli/cli_session.h"
+#include "core/run_controller.h"
+#include "modules/module_settings.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::cli;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kExitUsage = 2;
+constexpr int kExitSetup = 1;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f && f != stdout) std::fclose(f);
+    }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void fail(const std::string& message) { std::fprintf(stderr, "quorvel-cli: %s\n", message.c_str()); }
+
+// Opens an output without touching its contents; `truncate` empties it once
+// every output could be opened, so a failing run start leaves files as they were.
+File openOutput(const std::string& path, std::string& error) {
+    if (path == "-") return File(stdout);
+    File file(std::fopen(path.c_str(), "ab"));
+    if (!file) error = path + ": " + std::strerror(errno);
+    return file;
+}
+
+bool truncate(std::FILE* file) {
+    if (file == stdout) return true;
+    return ::ftruncate(::fileno(file), 0) == 0;
+}
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void printStats(const RunReport& run, const ChipState& chip, Clock::duration startup,
+                Clock::duration host) {
+    const double simulated = double(run.cycles) * double(chip.cycleTimeUs) * 1e-6;
+    const double hostSeconds = seconds(host);
+    std::fprintf(stderr,
+                 "instructions:   %llu\n"
+                 "machine cycles: %llu\n"
+                 "simulated time: %.6f s\n"
+                 "host time:      %.6f s (start-up and loading %.3f ms)\n"
+                 "speed:          %.1f million instructions per second (%.1f x real time)\n",
+                 (unsigned long long)run.steps, (unsigned long long)run.cycles, simulated,
+                 hostSeconds, seconds(startup) * 1e3,
+                 hostSeconds > 0 ? double(run.steps) / hostSeconds / 1e6 : 0.0,
+                 hostSeconds > 0 ? simulated / hostSeconds : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Clock::time_point started = Clock::now();
+    std::ios::sync_with_stdio(false);
+
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    ParseResult parsed = parseCommandLine(args);
+    const CliOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        fail(parsed.error);
+        std::fputs("Try 'quorvel-cli --help' for the options.\n", stderr);
+        return kExitUsage;
+    }
+
+    auto session = std::make_unique<Session>();
+    if (auto failure = setUpSession(options, *session, std::cin)) {
+        fail(*failure);
+        return kExitSetup;
+    }
+    Machine& machine = session->machine;
+
+    // Outputs are opened (and emptied) only once everything else is ready.
+    std::string error;
+    File uartOut, trace;
+    if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    if (!options.trace.empty() && !(trace = openOutput(options.trace, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get()}) {
+        if (f && !truncate(f)) {
+            fail(std::string("cannot empty an output file: ") + std::strerror(errno));
+            return kExitSetup;
+        }
+    }
+    std::vector<char> traceBuffer;
+    if (trace && trace.get() != stdout) {
+        traceBuffer.resize(1u << 20);
+        std::setvbuf(trace.get(), traceBuffer.data(), _IOFBF, traceBuffer.size());
+    }
+
+    UartRecorder uart(machine);
+    uart.setOutput(uartOut.get());
+    machine.chip.events = &uart;
+
+    RunRequest request;
+    request.maxCycles = options.maxCycles;
+    request.maxSteps = options.maxSteps;
+    if (!options.hasStopCondition()) request.maxCycles = kDefaultMaxCycles;
+    request.untilPc = options.untilPc;
+    request.breaks = session->breaks;
+    request.haltOnSelfJump = options.haltOnSelfJump;
+    request.trace = trace.get();
+    const ModuleSettings& modules = machine.modules.settings;
+    request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
+                        !(modules.LedOptions & kLedNonMultiplexed);
+    request.afterBatch = [&uart] { uart.flush(); };
+
+    startRun(*session);
+    const Clock::time_point runStart = Clock::now();
+    const RunReport run = runMachine(machine, request);
+    const Clock::time_point runEnd = Clock::now();
+    uart.flush();
+    if (trace) std::fflush(trace.get());
+    machine.chip.events = nullptr;
+
+    const int status = exitStatus(run.stop);
+    if (run.stop == StopKind::PcOutOfRange) {
+        char where[48];
+        std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
+        fail(pcExceedsMessage().text + where);
+    } else if (run.stop == StopKind::CycleLimit) {
+        fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)");
+    } else if (run.stop == StopKind::StepLimit) {
+        fail("step limit reached (" + std::to_string(run.steps) + " instructions)");
+    }
+
+    ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
+    if (run.stop == StopKind::Breakpoint)
+        report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
+    const std::string text = options.json ? jsonReport(report) : textReport(report);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+
+    if (options.stats) printStats(run, machine.chip, runStart - started, runEnd - runStart);
+    return status;
+}
