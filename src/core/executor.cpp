@@ -511,7 +511,7 @@ inline void updateParity(ChipState& c) {
 // 16. External part models. 17. Program counter beyond program memory: put
 // back to the instruction's address and reported.
 inline bool finishStep(Machine& machine, int cycles, uint16_t address) {
-    runModuleHooks(machine, cycles);
+    runModuleHooksIfNeeded(machine, cycles);
     ChipState& c = machine.chip;
     if (c.pc > c.codeLimit) {
         c.pc = address;
@@ -693,7 +693,7 @@ bool stepWithoutShortcuts(Machine& machine) {
             const bool outOfRange = c.pc > c.codeLimit;
             const bool last = outOfRange || result.steps == maxSteps;
             if (last) rememberPinLevels(c);
-            runModuleHooks(machine, cycles);
+            runModuleHooksIfNeeded(machine, cycles);
             if (outOfRange) {
                 c.pc = address;
                 result.pcOutOfRange = true;

@@ -48,3 +48,57 @@ TEST(ModuleBounds, ArbitrarySettingsAndLatchesStayInBounds) {
         (void)keypadSummaryLines(s);
     }
 }
+
+// The executor skips the hooks when moduleHooksIdle says they would change
+// nothing: with random LCD wiring, latches, busy countdowns and the other
+// models switched on now and then, running the hooks in such a state must
+// leave the LCD and the pins as they were.
+TEST(ModuleBounds, IdleHooksChangeNothing) {
+    std::mt19937 random(11);
+    auto byte = [&] { return uint8_t(random()); };
+    Machine m;
+    DeviceSelection selection;
+    selection.kind = DeviceKind::AT89C52;
+    configureMachine(m, selection);
+    ModuleSettings& s = m.modules.settings;
+    int idleSeen = 0, busySeen = 0;
+    for (int round = 0; round < 100; ++round) {
+        for (PinRef& ref : s.LcdPins) ref = uint8_t(byte() % 0x44); // port lines, +5V, GND
+        s.iic.IicOptions = random() % 8 == 0 ? kIicEnableBus : 0;
+        s.spi.SpiOptions = random() % 8 == 0 ? kSpiEnableBus : 0;
+        m.modules.keypad.windowOpen = random() % 8 == 0;
+        for (int i = 0; i < 300; ++i) {
+            // Mostly unchanged latches, so that idle states are common.
+            if (random() % 4 == 0)
+                for (uint8_t port : {sfr::P0, sfr::P1, sfr::P2, sfr::P3})
+                    m.chip.sfr(port) = byte();
+            if (random() % 50 == 0) m.modules.lcd.busyCounter = int32_t(random() % 5) - 1;
+            const int cycles = 1 + int(random() % 4);
+            Machine before = m;
+            const bool idle = moduleHooksIdle(m);
+            runModuleHooks(m, cycles);
+            if (!idle) {
+                ++busySeen;
+                continue;
+            }
+            ++idleSeen;
+            const LcdController& a = before.modules.lcd;
+            const LcdController& b = m.modules.lcd;
+            ASSERT_EQ(a.displayMemory, b.displayMemory);
+            ASSERT_EQ(a.addressCounter, b.addressCounter);
+            ASSERT_EQ(a.cgAddress, b.cgAddress);
+            ASSERT_EQ(a.displayShift, b.displayShift);
+            ASSERT_EQ(a.LcdDisplayFlags, b.LcdDisplayFlags);
+            ASSERT_EQ(a.LcdFunctionFlags, b.LcdFunctionFlags);
+            ASSERT_EQ(a.busyCounter, b.busyCounter);
+            ASSERT_EQ(a.eWasHigh, b.eWasHigh);
+            ASSERT_EQ(a.instructionByte, b.instructionByte);
+            ASSERT_EQ(a.dataByte, b.dataByte);
+            ASSERT_EQ(a.changeCount, b.changeCount);
+            ASSERT_EQ(before.chip.pins.levels, m.chip.pins.levels);
+            ASSERT_EQ(before.chip.portLatches(), m.chip.portLatches());
+        }
+    }
+    EXPECT_GT(idleSeen, 1000);
+    EXPECT_GT(busySeen, 1000);
+}
