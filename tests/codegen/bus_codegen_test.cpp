@@ -1,0 +1,234 @@
+// IIC and SPI generation: sections per device type and bus width, the
+// summaries, "Use Same Setting as in Simulation", and the generated routines
+// writing and reading the simulated EEPROMs and clock.
+#include "codegen/bus_codegen.h"
+#include "codegen_test_support.h"
+
+#include "modules/iic_bus.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST(IicCodeGen, SectionsAndDeviceBytesPerType) {
+    IicCodeGenSettings s;
+    s.lines = {0x17, 0x16, 0};
+    s.eepromLevels = kEepromA2 | kEepromA0; // 1010 1011 for the types using both
+    const IicSettings module;
+    struct Case {
+        uint8_t type;
+        std::vector<int> sections;
+        uint8_t device;
+    };
+    s.routines = kIicGenEepromRead | kIicGenEepromWrite;
+    for (const Case& c : {Case{0, {3, 4, 11, 13, 12}, 0xAB}, Case{1, {3, 4, 11, 13, 12}, 0xAB},
+                         Case{2, {5, 6, 11, 13, 12}, 0xA9}, Case{3, {7, 8, 11, 13, 12}, 0xA9},
+                         Case{4, {9, 10, 11, 13, 12}, 0xA1}}) {
+        SCOPED_TRACE(int(c.type));
+        s.eepromType = c.type;
+        const GeneratedCode g = generateIicCode(s, module);
+        EXPECT_EQ(g.error, "");
+        EXPECT_EQ(g.sections, c.sections);
+        EXPECT_EQ(iicEepromDeviceByte(s), c.device);
+        char read[16], write[16];
+        std::snprintf(read, sizeof read, "#0%02XH", c.device);
+        std::snprintf(write, sizeof write, "#0%02XH", c.device & 0xFE);
+        EXPECT_TRUE(has(g.text, read)) << g.text;
+        EXPECT_TRUE(has(g.text, write));
+    }
+    // The clock alone: read brings the read primitives only, write the write ones.
+    s.routines = kIicGenRtcRead;
+    s.rtc = kIicGenRtcA0;
+    GeneratedCode g = generateIicCode(s, module);
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 11, 13}));
+    EXPECT_TRUE(has(g.text, "MOV     A,#0A3H"));
+    s.routines = kIicGenRtcWrite;
+    s.rtc = 0;
+    g = generateIicCode(s, module);
+    EXPECT_EQ(g.sections, (std::vector<int>{2, 11, 12}));
+    EXPECT_TRUE(has(g.text, "MOV     A,#0A0H"));
+    EXPECT_TRUE(has(g.text, "IIC_SDA         BIT     P1.7"));
+    EXPECT_TRUE(generateIicCode(IicCodeGenSettings{}, module).sections.empty());
+}
+
+TEST(IicCodeGen, SummaryAndSimulationSettings) {
+    IicSettings module;
+    module.IicSda = 0x31;
+    module.IicScl = 0x30;
+    module.RtcOptions = kRtcConnected | kRtcA0;
+    module.EepromOptions = kEepromConnected | kEepromA1;
+    module.EepromType = 2; // AT24C04
+    IicCodeGenSettings s;
+    s.lines = {0x17, 0x16, 0};
+    s.routines = 0x0F;
+    s.eepromType = 0;
+    EXPECT_EQ(iicSummary(s, module),
+              "IIC Bus Setting:\r\n\r\nControl Lines  PortLines\r\nSDA            P1.7\r\n"
+              "SCL            P1.6\r\n\r\nRTC Setting:\r\nDevice : PCF 8583\r\nA0 - 0\r\n\r\n"
+              "EEPROM Setting:\r\nDevice : AT24C01\r\nA0 - 0\r\nA1 - 0\r\nA2 - 0\r\n");
+    s.rtc = kIicGenSameAsSimulation;
+    EXPECT_EQ(iicSummary(s, module),
+              "IIC Bus Setting:\r\n\r\nControl Lines  PortLines\r\nSDA            P3.1\r\n"
+              "SCL            P3.0\r\n\r\nRTC Setting:\r\nDevice : PCF 8583\r\nA0 - 1\r\n\r\n"
+              "EEPROM Setting:\r\nDevice : AT24C04\r\nA1 - 1\r\nA2 - 0\r\n");
+    EXPECT_EQ(generateIicCode(s, module).sections, (std::vector<int>{1, 2, 5, 6, 11, 13, 12}));
+    // The port-line dialog edits a copy; the record takes the lines back.
+    IicSettings copy = iicPortLineCopy(s, module);
+    EXPECT_EQ(copy.IicSda, 0x17);
+    copy.IicSda = 0x25;
+    acceptIicPortLines(s, copy);
+    EXPECT_EQ(s.lines[0], 0x25);
+    EXPECT_EQ(module.IicSda, 0x31);
+}
+
+TEST(SpiCodeGen, SectionsAndThreeWireSharedLine) {
+    SpiCodeGenSettings s;
+    s.lines = {0x10, 0x11, 0x12};
+    s.cs = 0x13;
+    s.bus = kSpiGenFourWire;
+    const SpiSettings module;
+    const std::array<std::pair<uint8_t, std::vector<int>>, 3> cases{
+        {{kSpiGenRead, {1, 2, 4, 5}}, {kSpiGenWrite, {1, 3, 5}}, {3, {1, 2, 3, 4, 5}}}};
+    for (const auto& [routines, sections] : cases) {
+        s.routines = routines;
+        EXPECT_EQ(generateSpiCode(s, module).sections, sections);
+    }
+    GeneratedCode g = generateSpiCode(s, module);
+    EXPECT_TRUE(has(g.text, "SPI_SO          BIT     P1.1"));
+    EXPECT_TRUE(has(g.text, "SPI_SI          BIT     P1.2"));
+    s.bus = 0; // 3 wire: the shared line goes into both slots
+    g = generateSpiCode(s, module);
+    EXPECT_TRUE(has(g.text, "SPI_SO          BIT     P1.1"));
+    EXPECT_TRUE(has(g.text, "SPI_SI          BIT     P1.1"));
+    EXPECT_EQ(spiSummary(s, module),
+              "SPI BUS Width: 3Wire\r\nDevice       : AT25C010\r\n\r\nControl Lines  PortLines\r\n"
+              "SCK            P1.0\r\nSO&SI          P1.1\r\nCS             P1.3\r\n");
+    SpiSettings live;
+    live.SpiOptions = kSpiEnableBus | kSpiFourWire;
+    live.SpiLines = {0x34, 0x35, 0x37};
+    live.SpiEepromCs = 0x33;
+    live.SpiEepromOptions = kSpiEepromConnected | (2 << kSpiEepromTypeShift);
+    s.bus = kSpiGenSameAsSimulation;
+    EXPECT_EQ(spiSummary(s, live),
+              "SPI BUS Width: 4Wire\r\nDevice       : AT25C040\r\n\r\nControl Lines  PortLines\r\n"
+              "SCK            P3.4\r\nSO             P3.5\r\nSI             P3.7\r\n"
+              "CS             P3.3\r\n");
+    EXPECT_TRUE(generateSpiCode(SpiCodeGenSettings{}, module).sections.empty());
+}
+
+// The generated IIC routines on a machine with an AT24C16 and the clock:
+// bytes written land in the EEPROM's memory and the clock's registers, and
+// read back into internal RAM.
+TEST(BusCodeGenRun, IicEepromAndClockHoldTheBytesWritten) {
+    for (const uint8_t type : {uint8_t(1), uint8_t(4)}) {
+        SCOPED_TRACE(int(type));
+        Machine m = codegentest::makeMachine(DeviceKind::AT89C52, 12000000);
+        IicSettings& iic = m.modules.settings.iic;
+        // The AT24C16 answers every device address the clock could have, so
+        // the clock is left off the bus with it.
+        const uint8_t rtc = type == 4 ? 0 : kRtcConnected | kRtcA0;
+        iic = {kIicEnableBus, rtc, 0, kEepromConnected | kEepromA1, type, 0x16, 0x17};
+        IicCodeGenSettings s;
+        s.routines = 0x0F;
+        s.rtc = kIicGenSameAsSimulation;
+        const GeneratedCode g = generateIicCode(s, iic);
+        ASSERT_EQ(g.error, "");
+        const std::string main = R"(
+        ORG     0
+        MOV     SP,#60H
+        MOV     DPTR,#00F3H
+        MOV     A,#5AH
+        LCALL   EEPROM_WRITE
+        MOV     20H,C
+        MOV     DPTR,#0105H
+        MOV     A,#0C3H
+        LCALL   EEPROM_WRITE
+        MOV     DPTR,#00F3H
+        LCALL   EEPROM_READ
+        MOV     40H,A
+        MOV     DPTR,#0105H
+        LCALL   EEPROM_READ
+        MOV     41H,A
+        MOV     50H,#45H              ; 45 seconds, 59 minutes
+        MOV     51H,#59H
+        MOV     R0,#50H
+        MOV     R1,#2
+        MOV     R6,#2
+        LCALL   RTC_WRITE
+        MOV     R0,#42H
+        MOV     R1,#2
+        MOV     R6,#2
+        LCALL   RTC_READ
+DONE:   SJMP    DONE
+)";
+        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        ASSERT_TRUE(p.ok) << p.messages;
+        std::string why;
+        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000, why)) << why;
+        const auto& memory = m.modules.iic.eeprom.EepromMemory;
+        EXPECT_EQ(memory[0xF3], 0x5A);
+        // The AT24C02 has 256 bytes: address 105H wraps to 05H; the AT24C16
+        // keeps it in its second block.
+        EXPECT_EQ(memory[type == 4 ? 0x105 : 0x05], 0xC3);
+        EXPECT_EQ(m.chip.iram[0x40], 0x5A);
+        EXPECT_EQ(m.chip.iram[0x41], 0xC3);
+        if (!rtc) continue;
+        EXPECT_EQ(m.modules.iic.rtc.RtcMemory[2], 0x45);
+        EXPECT_EQ(m.modules.iic.rtc.RtcMemory[3], 0x59);
+        EXPECT_EQ(m.chip.iram[0x42], 0x45);
+        EXPECT_EQ(m.chip.iram[0x43], 0x59);
+    }
+}
+
+TEST(BusCodeGenRun, SpiEepromHoldsTheBytesWritten) {
+    for (const bool four : {true, false}) {
+        SCOPED_TRACE(four ? "4 wire" : "3 wire");
+        Machine m = codegentest::makeMachine(DeviceKind::AT89C52, 12000000);
+        SpiSettings& spi = m.modules.settings.spi;
+        spi.SpiOptions = uint8_t(kSpiEnableBus | (four ? kSpiFourWire : 0));
+        spi.SpiLines = {0x14, 0x15, 0x16};
+        spi.SpiEepromCs = 0x13;
+        spi.SpiEepromOptions = kSpiEepromConnected | (2 << kSpiEepromTypeShift); // AT25C040
+        SpiCodeGenSettings s;
+        s.routines = kSpiGenRead | kSpiGenWrite;
+        s.bus = kSpiGenSameAsSimulation;
+        const GeneratedCode g = generateSpiCode(s, spi);
+        ASSERT_EQ(g.error, "");
+        const std::string main = R"(
+        ORG     0
+        MOV     SP,#60H
+        SETB    SPI_CS
+        MOV     DPTR,#01FEH
+        MOV     A,#0A5H
+        LCALL   EEPROM_WRITE
+        MOV     DPTR,#01FFH
+        MOV     A,#3CH
+        LCALL   EEPROM_WRITE
+        MOV     DPTR,#01FEH
+        LCALL   EEPROM_READ
+        MOV     40H,A
+        MOV     DPTR,#01FEH
+        MOV     R0,#41H
+        MOV     R6,#2
+        LCALL   EEPROM_READ_BLOCK
+DONE:   SJMP    DONE
+)";
+        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        ASSERT_TRUE(p.ok) << p.messages;
+        std::string why;
+        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000, why)) << why;
+        EXPECT_EQ(m.modules.spiEeprom.memory[0x1FE], 0xA5);
+        EXPECT_EQ(m.modules.spiEeprom.memory[0x1FF], 0x3C);
+        EXPECT_EQ(m.chip.iram[0x40], 0xA5);
+        EXPECT_EQ(m.chip.iram[0x41], 0xA5);
+        EXPECT_EQ(m.chip.iram[0x42], 0x3C);
+    }
+}

@@ -1,0 +1,66 @@
+#include "codegen_test_support.h"
+
+#include "asm51/assembler.h"
+#include "core/executor.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+using namespace quorvel;
+
+namespace codegentest {
+
+Program assembleInto(Machine& machine, const std::string& source) {
+    asm51::AssemblyOptions options;
+    options.readFile = [&](const std::string& path) -> std::optional<std::string> {
+        if (path == "main.asm") return source;
+        return std::nullopt;
+    };
+    const asm51::AssemblyResult result = asm51::assemble("main.asm", options);
+    Program program;
+    for (const asm51::Message& m : result.messages) program.messages += asm51::formatMessage(m) + "\n";
+    program.ok = result.errors == 0 && result.warnings == 0;
+    for (const asm51::Symbol& s : result.symbols) {
+        if (s.predefined) continue;
+        std::string name = s.name;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return char(std::toupper(c)); });
+        program.labels[name] = uint16_t(s.value.value);
+    }
+    const size_t size = std::min(machine.chip.code.size(), result.image.bytes.size());
+    for (size_t i = 0; i < size; ++i)
+        if (result.image.used[i]) machine.chip.code[i] = result.image.bytes[i];
+    return program;
+}
+
+Machine makeMachine(DeviceKind kind, uint32_t frequencyHz) {
+    Machine machine;
+    DeviceSelection selection;
+    selection.kind = kind;
+    selection.frequency = frequencyHz;
+    selection.cycleTimeUs = machineCycleTimeUs(frequencyHz);
+    selection.codeLimit = 0xFFFF;
+    selection.programMode = ProgramMemoryMode::InternalOnly;
+    configureMachine(machine, selection);
+    for (int i = 0; i < 32; ++i) machine.chip.pins.setSetting(i, kInputNC);
+    machine.chip.pins.applySettings(machine.chip.portLatches());
+    return machine;
+}
+
+bool runTo(Machine& machine, uint16_t address, long budget, std::string& why) {
+    for (long i = 0; i < budget; ++i) {
+        if (machine.chip.pc == address) return true;
+        if (step(machine)) {
+            why = "the program left program memory";
+            return false;
+        }
+    }
+    std::ostringstream text;
+    text << "did not reach " << std::hex << address << " within " << std::dec << budget
+         << " instructions; PC " << std::hex << machine.chip.pc;
+    why = text.str();
+    return false;
+}
+
+} // namespace codegentest

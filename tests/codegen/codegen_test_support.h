@@ -1,0 +1,32 @@
+// Shared by the code-generation tests: the generated text joined with a
+// small main routine, assembled in memory by asm51's own engine, loaded into
+// a `Machine` whose port lines float (every line reads its latch until a
+// part drives it), and run to a label.
+#pragma once
+
+#include "core/machine.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace codegentest {
+
+struct Program {
+    bool ok = false;
+    std::string messages;                   // every message of the assembly
+    std::map<std::string, uint16_t> labels; // user symbols by upper-case name
+};
+
+// Assembles `source` (CR LF or LF lines) and copies the image into the
+// machine's program memory.
+Program assembleInto(quorvel::Machine& machine, const std::string& source);
+
+// A machine with `kind` at `frequencyHz`, every port line "NC".
+quorvel::Machine makeMachine(quorvel::DeviceKind kind, uint32_t frequencyHz);
+
+// Steps until the program counter is `address`; false (with the reason in
+// `why`) when the budget runs out or the program leaves program memory.
+bool runTo(quorvel::Machine& machine, uint16_t address, long budget, std::string& why);
+
+} // namespace codegentest
