@@ -73,6 +73,7 @@ struct DeviceSelection {
     uint16_t xdataLimit = 0; // no external data memory until configured
 
     const DeviceInfo& info() const { return deviceInfo(kind); }
+    bool operator==(const DeviceSelection&) const = default;
 };
 
 // Code limit from mode, device and size choice, in 16 bits ("Internal Only"

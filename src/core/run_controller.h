@@ -30,6 +30,8 @@ struct ExecutionSettings {
     uint8_t updateSeconds = 1; // 1 to 99
     bool fromGivenAddress = false;
     uint16_t startAddress = 0;
+
+    bool operator==(const ExecutionSettings&) const = default;
 };
 
 // Values the views compare against to draw changed bytes in red.

@@ -35,6 +35,7 @@ struct MemorySetting {
 
     bool overlapOn() const { return overlap == 2; }
     bool restoreAtStartup() const { return startupAction == 2; }
+    bool operator==(const MemorySetting&) const = default;
 };
 
 // Which controls are enabled, in the order Program, External, Internal for

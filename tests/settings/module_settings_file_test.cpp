@@ -1,0 +1,185 @@
+// The 131-byte module block (offsets of every field) and module-settings
+// files: sizes by keypad type, round trips, and files that must change nothing.
+#include "settings/module_block.h"
+#include "settings/module_settings_file.h"
+#include "settings_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+// Every byte of the block distinct from its neighbours: byte i holds i + 1.
+std::array<uint8_t, kModuleBlockSize> countingBlock() {
+    std::array<uint8_t, kModuleBlockSize> block{};
+    std::iota(block.begin(), block.end(), uint8_t(1));
+    return block;
+}
+
+TEST(ModuleBlock, EveryFieldSitsAtItsOffset) {
+    ModuleSettings s;
+    decodeModuleBlock(countingBlock(), s);
+    // Hand-checked against the layout: value = offset + 1.
+    EXPECT_EQ(s.LedLines[0], 1);
+    EXPECT_EQ(s.LedLines[44], 45);
+    EXPECT_EQ(s.LedOptions, 46);
+    EXPECT_EQ(s.LedSelectLevel, 47);
+    EXPECT_EQ(s.LedDigitCount, 48);
+    EXPECT_EQ(s.LedSevenSegment, 49);
+    EXPECT_EQ(s.LedConnected, (std::array<uint8_t, 4>{50, 51, 52, 53}));
+    EXPECT_EQ(s.LedConnectedSpare, 54);
+    EXPECT_EQ(s.LedActiveHigh, (std::array<uint8_t, 4>{55, 56, 57, 58}));
+    EXPECT_EQ(s.LedActiveHighSpare, 59);
+    EXPECT_EQ(s.LcdPins[kLcdRs], 60);
+    EXPECT_EQ(s.LcdPins[kLcdRw], 61);
+    EXPECT_EQ(s.LcdPins[kLcdE], 62);
+    EXPECT_EQ(s.LcdPins[kLcdD0 + 7], 70);
+    EXPECT_EQ(s.LcdReserved, (std::array<uint8_t, 2>{71, 72}));
+    EXPECT_EQ(s.LcdOptions, 73);
+    EXPECT_EQ(s.iic.IicOptions, 74);
+    EXPECT_EQ(s.iic.RtcOptions, 75);
+    EXPECT_EQ(s.iic.RtcInterrupt, 76);
+    EXPECT_EQ(s.iic.EepromOptions, 77);
+    EXPECT_EQ(s.iic.EepromType, 78);
+    EXPECT_EQ(s.iic.IicScl, 79);
+    EXPECT_EQ(s.iic.IicSda, 80);
+    EXPECT_EQ(s.spi.SpiOptions, 81);
+    EXPECT_EQ(s.spi.SpiLines, (std::array<uint8_t, 3>{82, 83, 84}));
+    EXPECT_EQ(s.spi.SpiEepromOptions, 85);
+    EXPECT_EQ(s.spi.SpiEepromCs, 86);
+    EXPECT_EQ(s.KeypadType, 87);
+    EXPECT_EQ(s.KeyMomentary, (std::array<uint8_t, 4>{88, 89, 90, 91}));
+    EXPECT_EQ(s.KeyMomentaryLevel, (std::array<uint8_t, 4>{92, 93, 94, 95}));
+    EXPECT_EQ(s.KeyToggle, (std::array<uint8_t, 4>{96, 97, 98, 99}));
+    EXPECT_EQ(s.KeypadLines[0], 100);
+    EXPECT_EQ(s.KeypadLines[31], 131);
+    // And back: every byte of the block comes from a field.
+    EXPECT_EQ(encodeModuleBlock(s), countingBlock());
+}
+
+TEST(ModuleBlock, DecodingLeavesKeyNamesAndSerialHostAlone) {
+    ModuleSettings s;
+    setKeyName(s, 5, "Enter");
+    s.serialHost = {kSerialFromFile, "/data/send.bin"};
+    decodeModuleBlock(countingBlock(), s);
+    EXPECT_EQ(keyName(s, 5), "Enter");
+    EXPECT_EQ(s.serialHost.TransferFileName, "/data/send.bin");
+    EXPECT_EQ(s.serialHost.SerialTransferMode, kSerialFromFile);
+}
+
+TEST(ModuleSettingsFile, SizeFollowsTheKeypadType) {
+    const std::pair<uint8_t, size_t> cases[] = {{0, 12}, {1, 16}, {2, 32}, {3, 0}, {0xFE, 32}};
+    for (auto [type, names] : cases) {
+        ModuleSettings s;
+        s.KeypadType = type;
+        setKeyName(s, 0, "Start");
+        const auto bytes = encodeModuleSettingsFile(s);
+        ASSERT_EQ(bytes.size(), 131 + names * 10) << "type " << int(type);
+        EXPECT_EQ(bytes[86], type);
+        if (names > 0) {
+            // Names are zero-padded to 10 bytes.
+            EXPECT_EQ(std::string(bytes.begin() + 131, bytes.begin() + 141), std::string("Start\0\0\0\0\0", 10));
+            EXPECT_EQ(std::string(bytes.end() - 10, bytes.end() - 10 + 5),
+                      "Key" + std::to_string(names - 1));
+        }
+    }
+}
+
+TEST(ModuleSettingsFile, RoundTripThroughAFile) {
+    ScratchDir dir;
+    ModuleSettings written;
+    decodeModuleBlock(countingBlock(), written);
+    written.KeypadType = 2; // 32 names
+    for (int k = 0; k < 32; ++k) setKeyName(written, k, "Name" + std::to_string(k * 7));
+    setKeyName(written, 3, "TenLetters"); // exactly 10: no terminator in the file
+    ASSERT_FALSE(WriteModuleSettings(dir.path / "a.MST", written));
+
+    ModuleSettings read;
+    read.serialHost = {1, "keep.bin"};
+    ASSERT_FALSE(ReadModuleSettings(dir.path / "a.MST", read, 0xFFFFFFFF));
+    ModuleSettings expected = written;
+    replaceUnavailableLines(expected, 0xFFFFFFFF);
+    expected.serialHost = {1, "keep.bin"}; // not in the file
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(keyName(read, 3), "TenLetters");
+    EXPECT_EQ(dir.entries(), 1); // no temporary file left behind
+}
+
+TEST(ModuleSettingsFile, NamesTheFileDoesNotHoldStay) {
+    ModuleSettings current;
+    setKeyName(current, 20, "Kept");
+    ModuleSettings other;
+    other.KeypadType = 0; // 12 names
+    setKeyName(other, 2, "Two");
+    auto parsed = parseModuleSettingsFile(encodeModuleSettingsFile(other), current);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(keyName(*parsed, 2), "Two");
+    EXPECT_EQ(keyName(*parsed, 20), "Kept");
+}
+
+TEST(ModuleSettingsFile, LinesTheDeviceLacksBecomeP10AfterLoading) {
+    ScratchDir dir;
+    ModuleSettings s;
+    s.LcdPins[kLcdE] = 0x05;   // P0.5: not on a 20-pin device
+    s.LcdPins[kLcdRs] = 0x41;  // GND stays
+    s.iic.IicSda = 0x36;       // P3.6: never offered
+    s.KeypadLines[0] = 0x13;
+    ASSERT_FALSE(WriteModuleSettings(dir.path / "b.MST", s));
+    ModuleSettings read;
+    ASSERT_FALSE(ReadModuleSettings(dir.path / "b.MST", read, 0xBF00FF00));
+    EXPECT_EQ(read.LcdPins[kLcdE], 0x10);
+    EXPECT_EQ(read.LcdPins[kLcdRs], 0x41);
+    EXPECT_EQ(read.iic.IicSda, 0x10);
+    EXPECT_EQ(read.KeypadLines[0], 0x13);
+}
+
+TEST(ModuleSettingsFile, BadFilesChangeNothing) {
+    ScratchDir dir;
+    ModuleSettings good;
+    good.KeypadType = 1; // 16 names: 291 bytes
+    const auto bytes = encodeModuleSettingsFile(good);
+    auto cut = [&](size_t n) { return std::vector<uint8_t>(bytes.begin(), bytes.begin() + ptrdiff_t(n)); };
+    auto longer = bytes;
+    longer.push_back(0);
+    auto otherType = bytes;
+    otherType[86] = 2; // asks for 32 names
+
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"empty", {}},
+        {"inside the block", cut(100)},
+        {"block only", cut(131)},
+        {"inside the names", cut(131 + 15 * 10 + 3)},
+        {"one byte long", longer},
+        {"type asks for more names", otherType},
+    };
+    const UserMessage expected = errorMessage("ERROR", "Unable to Open Specified File.");
+    for (const auto& [what, data] : cases) {
+        writeBytes(dir.path / "bad.MST", data);
+        ModuleSettings live;
+        live.LedDigitCount = 7;
+        setKeyName(live, 0, "Live");
+        const ModuleSettings before = live;
+        EXPECT_EQ(ReadModuleSettings(dir.path / "bad.MST", live, 0xFFFFFFFF), expected) << what;
+        EXPECT_EQ(live, before) << what;
+    }
+    ModuleSettings live;
+    EXPECT_EQ(ReadModuleSettings(dir.path / "missing.MST", live, 0xFFFFFFFF), expected);
+}
+
+TEST(ModuleSettingsFile, AFailedWriteKeepsTheOldFile) {
+    ScratchDir dir;
+    ModuleSettings s;
+    EXPECT_EQ(WriteModuleSettings(dir.path / "no-such-folder" / "x.MST", s),
+              errorMessage("ERROR", "Unable Store Peripheral Setting"));
+    // A folder in the way of the target: the rename fails, nothing is lost.
+    fs::create_directories(dir.path / "taken.MST" / "inside");
+    EXPECT_TRUE(WriteModuleSettings(dir.path / "taken.MST", s));
+    EXPECT_TRUE(fs::is_directory(dir.path / "taken.MST" / "inside"));
+    EXPECT_EQ(dir.entries(), 1);
+}
+
+} // namespace
