@@ -6,11 +6,19 @@
 #   scripts/run-fuzzers.sh            # about 20 seconds per target
 #   FUZZ_SECONDS=120 scripts/run-fuzzers.sh
 #   FUZZ_BUILD_DIR=/tmp/fz scripts/run-fuzzers.sh
+#   FUZZ_RUNS=20000 scripts/run-fuzzers.sh   # a fixed number of inputs from a
+#                                            # fixed seed: the same pass every time
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${FUZZ_SECONDS:-20}"
+runs="${FUZZ_RUNS:-}"
+if [ -n "$runs" ]; then
+    limit=(-runs="$runs" -seed=1)
+else
+    limit=(-max_total_time="$seconds")
+fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DQUORVEL_FUZZ=ON -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -27,8 +35,8 @@ for source in "$root"/fuzz/fuzz_*.cpp; do
     if [ -d "$root/fuzz/corpus/$name" ]; then
         cp -n "$root/fuzz/corpus/$name"/* "$corpus"/ 2>/dev/null || true
     fi
-    echo "== $name: ${seconds}s"
-    if ! "$build/$name" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    echo "== $name: ${limit[*]}"
+    if ! "$build/$name" "$corpus" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
             -artifact_prefix="$artifacts/$name-" -print_final_stats=1 2>"$build/$name.log"; then
         echo "!! $name failed; see $build/$name.log and $artifacts" >&2
         tail -n 40 "$build/$name.log" >&2

@@ -7,7 +7,10 @@
 
 #include "core/machine.h"
 #include "core/run_controller.h"
+#include "tools/block_operations.h"
 #include "tools/file_loader.h"
+#include "tools/memory_saver.h"
+#include "tools/memory_setting.h"
 #include "shell/command_table.h"
 
 #include <QMainWindow>
@@ -69,6 +72,10 @@ public:
 
     // The program-wide last entered address that pre-fills address prompts.
     uint16_t lastAddress = 0;
+    // Values the memory dialogs keep between uses.
+    SaveSettings saveSettings;
+    BlockDialogStore blockValues;
+    MemorySetting memorySetting;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +110,9 @@ private:
 
     // File and memory commands (frame_files.cpp); false when `id` is not one.
     bool dispatchFileCommand(int id);
+    void saveMemory();
+    void blockOperation(BlockCommand command);
+    void memorySettingDialog();
 
     // Commands with dialogs.
     void goTo();

@@ -2,6 +2,7 @@
 #include "shell/frame.h"
 
 #include "shell/load_dialogs.h"
+#include "shell/memory_dialogs.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
 #include "shell/prompt_dialogs.h"
@@ -32,6 +33,14 @@ bool Frame::dispatchFileCommand(int id) {
         if (!path.isEmpty()) loadFile(path, LoadTarget::ExternalDataMemory);
         return true;
     }
+    case id::SaveMemory: saveMemory(); return true;
+    case id::ExternalFill: blockOperation(BlockCommand::FillExternal); return true;
+    case id::ExternalCopy: blockOperation(BlockCommand::CopyExternal); return true;
+    case id::InternalFill: blockOperation(BlockCommand::FillInternal); return true;
+    case id::InternalCopy: blockOperation(BlockCommand::CopyInternal); return true;
+    case id::ProgramFill: blockOperation(BlockCommand::FillProgram); return true;
+    case id::ProgramCopy: blockOperation(BlockCommand::MoveProgram); return true;
+    case id::MemorySetting: memorySettingDialog(); return true;
     case id::EnterProgram: {
         auto start = askAddress(this, lastAddress);
         if (!start) return true;
@@ -70,6 +79,81 @@ void Frame::loadFile(const QString& path, LoadTarget target) {
     const LoadOutcome& outcome = loader.outcome();
     for (const UserMessage& message : outcome.messages) showMessage(message);
     if (outcome.showDetails) showLoadingDetails(this, outcome);
+    if (ProgramView* view = programView()) view->reloadCode();
+}
+
+void Frame::saveMemory() {
+    SaveMemoryDialog dialog(saveSettings, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    saveSettings = dialog.settings();
+    {
+        auto guard = run_->pause();
+        if (auto message = checkSaveRange(saveSettings, machine_.chip)) {
+            showMessage(*message);
+            return;
+        }
+    }
+    const bool hex = saveSettings.format == SaveFormat::IntelHex;
+    QStringList filters = hex ? QStringList{"Hex Files *.Hex (*.hex *.HEX *.Hex)", "All Files *.* (*)"}
+                              : QStringList{"Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
+    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "Hex" : "Bin");
+    if (path.isEmpty()) return;
+
+    MemorySaver saver;
+    for (;;) {
+        auto error = saver.begin(path.toStdString(), saveSettings);
+        if (!error) break;
+        if (!error->retry) {
+            showMessage(error->message);
+            return;
+        }
+        // "Disk is Write Protected": Retry tries again, Cancel stops.
+        if (!messages_.askRetry(this, error->message)) return;
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    SaveProgressDialog progress(saver, *run_, this);
+    progress.exec();
+    QApplication::restoreOverrideCursor();
+    if (saver.finished()) showMessage(saver.outcome());
+}
+
+void Frame::blockOperation(BlockCommand command) {
+    BlockDialog dialog(command, blockValues.open(command), messages_, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    const bool internal = command == BlockCommand::FillInternal || command == BlockCommand::CopyInternal;
+    if (!accepted) {
+        if (command == BlockCommand::CopyInternal) refreshViews();
+        return;
+    }
+    const bool copy = command == BlockCommand::CopyExternal || command == BlockCommand::CopyInternal ||
+                      command == BlockCommand::MoveProgram;
+    const MemorySpace space = internal ? MemorySpace::InternalData
+                              : (command == BlockCommand::FillProgram || command == BlockCommand::MoveProgram)
+                                  ? MemorySpace::Program
+                                  : MemorySpace::ExternalData;
+    BlockResult result;
+    {
+        if (!internal) QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto guard = run_->pause();
+        result = copy ? copyMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values())
+                      : fillMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values());
+        if (!internal) QApplication::restoreOverrideCursor();
+    }
+    blockValues.accepted(command, dialog.values(), result.done);
+    showMessage(result.message);
+    if (result.refreshViews || command == BlockCommand::CopyInternal) {
+        if (internal) run_->takeSnapshots();
+        refreshViews();
+    }
+}
+
+void Frame::memorySettingDialog() {
+    MemorySettingDialog dialog(memorySetting, machine_.selection, messages_, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        memorySetting = dialog.setting();
+        auto guard = run_->pause();
+        applyOverlap(machine_.chip, memorySetting);
+    }
     if (ProgramView* view = programView()) view->reloadCode();
 }
 

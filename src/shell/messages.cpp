@@ -14,6 +14,13 @@ void MessageBoxes::show(QWidget* parent, const UserMessage& message) {
     box.exec();
 }
 
+bool MessageBoxes::askRetry(QWidget* parent, const UserMessage& message) {
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(message.title),
+                    QString::fromStdString(message.text), QMessageBox::Retry | QMessageBox::Cancel,
+                    parent);
+    return box.exec() == QMessageBox::Retry;
+}
+
 QString MessageBoxes::openFileName(QWidget* parent, const QString& title,
                                    const QStringList& filters) {
     QFileDialog dialog(parent, title);

@@ -19,6 +19,8 @@ class Messages {
 public:
     virtual ~Messages() = default;
     virtual void show(QWidget* parent, const UserMessage& message) = 0;
+    // A message with Retry and Cancel; true for Retry.
+    virtual bool askRetry(QWidget* parent, const UserMessage& message) = 0;
     // An existing file to open; empty when the user cancels. `filters` are
     // Qt name filters ("Intel Hex Files *.Hex (*.HEX *.hex)").
     virtual QString openFileName(QWidget* parent, const QString& title,
@@ -32,6 +34,7 @@ public:
 class MessageBoxes final : public Messages {
 public:
     void show(QWidget* parent, const UserMessage& message) override;
+    bool askRetry(QWidget* parent, const UserMessage& message) override;
     QString openFileName(QWidget* parent, const QString& title,
                          const QStringList& filters) override;
     QString saveFileName(QWidget* parent, const QString& title, const QStringList& filters,
@@ -42,6 +45,10 @@ public:
 class RecordedMessages final : public Messages {
 public:
     void show(QWidget*, const UserMessage& message) override { shown.push_back(message); }
+    bool askRetry(QWidget*, const UserMessage& message) override {
+        shown.push_back(message);
+        return false; // Cancel
+    }
     QString openFileName(QWidget*, const QString& title, const QStringList&) override {
         prompts.push_back(title);
         return next();

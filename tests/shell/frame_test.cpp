@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -93,6 +94,7 @@ private slots:
     void breakpointByDoubleClickAndFreeRun();
     void editInstructionRules();
     void loadErrorsAreReported();
+    void fillCopySaveAndReload();
 
 private:
     void startFrame(const char* device = "Atmel 89C52");
@@ -284,6 +286,84 @@ void FrameTest::loadErrorsAreReported() {
     messages_->shown.clear();
     frame_->dispatch(id::LoadProgram);
     QVERIFY(messages_->shown.empty());
+}
+
+void FrameTest::fillCopySaveAndReload() {
+    startFrame();
+    ChipState& chip = frame_->machine().chip;
+    // Program Memory Fill 0100-010F with 5A, then Move 0100-010F to 0108.
+    auto fill = [&](const char* resource, const char* start, const char* end, const char* third) {
+        return std::make_unique<ModalAnswerer>([=](QDialog* d) {
+            if (d->objectName() != resource) return false;
+            d->findChild<QLineEdit*>("start")->setText(start);
+            d->findChild<QLineEdit*>("end")->setText(end);
+            QLineEdit* last = d->findChild<QLineEdit*>("fill");
+            if (!last) last = d->findChild<QLineEdit*>("destination");
+            last->setText(third);
+            d->findChild<QPushButton*>("ok")->click();
+            return true;
+        });
+    };
+    {
+        auto a = fill("IDM_PROGRAMMEMORYFILL", "0100", "010F", "5A");
+        frame_->dispatch(id::ProgramFill);
+    }
+    QCOMPARE(QString::fromStdString(messages_->shown.back().text),
+             QString("Fill Operation Completed Succesfully."));
+    QCOMPARE(chip.readCode(0x0100), 0x5A);
+    QCOMPARE(chip.readCode(0x010F), 0x5A);
+    QCOMPARE(chip.readCode(0x0110), 0xFF);
+    chip.writeCode(0x0100, 0x01);
+    {
+        auto a = fill("IDM_PROGRAMMEMORYMOVE", "0100", "010F", "0108");
+        frame_->dispatch(id::ProgramCopy);
+    }
+    QCOMPARE(QString::fromStdString(messages_->shown.back().text),
+             QString("Memory Move Completed Successfully"));
+    QCOMPARE(chip.readCode(0x0108), 0x01); // overlap-safe: the first byte moved intact
+    QCOMPARE(chip.readCode(0x0117), 0x5A);
+    // Internal fill up to the top of the AT89C52 RAM (FFH) is accepted.
+    {
+        auto a = fill("IDM_INTERNALMEMORYFILL", "30", "FF", "00");
+        frame_->dispatch(id::InternalFill);
+    }
+    QCOMPARE(QString::fromStdString(messages_->shown.back().text), QString("Fill Operation Completed Succesfully."));
+
+    // Save 0100-0117 as HEX, clear program memory, load the file back.
+    QString path = dir_.filePath("saved.hex");
+    messages_->fileAnswers.push_back(path);
+    {
+        ModalAnswerer answer([](QDialog* d) {
+            if (d->objectName() != "IDM_SAVEMEMORY") return false;
+            d->findChild<QLineEdit*>("start")->setText("0100");
+            d->findChild<QLineEdit*>("end")->setText("0117");
+            d->findChild<QPushButton*>("save")->click();
+            return true;
+        });
+        frame_->dispatch(id::SaveMemory);
+    }
+    QCOMPARE(QString::fromStdString(messages_->shown.back().text),
+             QString("Operation Completed Succesfully."));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QByteArray text = saved.readAll();
+    QVERIFY(text.startsWith(":10010000"));
+    QVERIFY(text.endsWith(":00000001FF\n"));
+
+    frame_->dispatch(id::ProgramClear);
+    QCOMPARE(chip.readCode(0x0108), 0xFF);
+    messages_->fileAnswers.push_back(path);
+    {
+        ModalAnswerer answer([](QDialog* d) {
+            if (d->objectName() != "IDM_FILELOADINGDETAILS") return false;
+            d->accept();
+            return true;
+        });
+        frame_->dispatch(id::LoadProgram);
+    }
+    QCOMPARE(chip.readCode(0x0108), 0x01);
+    QCOMPARE(chip.readCode(0x0117), 0x5A);
+    QCOMPARE(chip.readCode(0x0118), 0xFF);
 }
 
 QTEST_MAIN(FrameTest)
