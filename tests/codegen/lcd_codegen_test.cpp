@@ -1,0 +1,229 @@
+// LCD generation: the section sequence for the routine, bus and wiring
+// choices, the instruction and delay constants, the summary, and the
+// generated driver showing text and numbers on the simulated LCD.
+#include "codegen/lcd_codegen.h"
+#include "codegen_test_support.h"
+
+#include "modules/lcd_controller.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// RS, R/W, E on P3.5-P3.7; data lines as given (D0 first).
+LcdCodeGenSettings record(uint8_t flags, uint16_t routines, std::array<PinRef, 8> data) {
+    LcdCodeGenSettings s;
+    s.flags = flags;
+    s.routines = routines;
+    s.lines = {0x35, 0x36, 0x37};
+    for (int k = 0; k < 8; ++k) s.lines[size_t(3 + k)] = data[size_t(k)];
+    return s;
+}
+
+constexpr std::array<PinRef, 8> kP1InOrder{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+
+// Sections after the first (control lines) and the data-line section.
+std::vector<int> tail(const GeneratedCode& g) { return {g.sections.begin() + 2, g.sections.end()}; }
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST(LcdCodeGen, DataLineFormsAndWriteRoutines) {
+    const ModuleSettings module;
+    // 8 bits on P1.0-P1.7 in order: the port form and the port write.
+    GeneratedCode g = generateLcdCode(record(0, kLcdGenClear, kP1InOrder), module, 1.0);
+    EXPECT_EQ(g.error, "");
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 10, 12, 23, 29, 13}));
+    EXPECT_TRUE(has(g.text, "LCD_PORT        DATA    P1"));
+    EXPECT_TRUE(has(g.text, "LCD_RS          BIT     P3.5"));
+    // The same lines out of order: eight line names and the bitwise write.
+    g = generateLcdCode(record(0, kLcdGenClear, {0x11, 0x10, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}),
+                        module, 1.0);
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 2, 10, 12, 23, 28, 13}));
+    EXPECT_TRUE(has(g.text, "LCD_D0          BIT     P1.1"));
+    // 4 bits: P2.4-P2.7 high nibble, P2.0-P2.3 low nibble, mixed irregular.
+    const uint16_t read = kLcdGenReadDdram;
+    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27}), module, 1.0);
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 18, 16, 24, 32, 13, 38, 37}));
+    EXPECT_TRUE(has(g.text, "LCD_PORT        DATA    P2"));
+    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x20, 0x21, 0x22, 0x23}), module, 1.0);
+    EXPECT_EQ(tail(g), (std::vector<int>{18, 16, 24, 31, 13, 38, 36}));
+    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x13}), module, 1.0);
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 3, 18, 16, 24, 30, 13, 38, 35}));
+    // A 4-bit bus crossing a nibble is irregular.
+    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x22, 0x23, 0x24, 0x25}), module, 1.0);
+    EXPECT_EQ(g.sections[1], 3);
+    // 8-bit read: the data output and the read; the data output only once
+    // when a display routine wants it too.
+    g = generateLcdCode(record(0, read | kLcdGenCharacter, kP1InOrder), module, 1.0);
+    EXPECT_EQ(tail(g), (std::vector<int>{6, 18, 16, 23, 29, 13, 26, 34}));
+}
+
+TEST(LcdCodeGen, RoutineSelectionRules) {
+    const ModuleSettings module;
+    // "4 Digits Display" alone: conversion, 2-digit and 4-digit routines.
+    GeneratedCode g = generateLcdCode(record(0, kLcdGenFourDigits, kP1InOrder), module, 1.0);
+    EXPECT_EQ(tail(g), (std::vector<int>{7, 8, 9, 18, 23, 29, 13, 26}));
+    // Initialisation by clear/home options; the long delay follows them.
+    const std::array<std::pair<uint8_t, std::vector<int>>, 4> inits{{
+        {0x74, {19, 23, 29, 13}},
+        {0x75, {20, 10, 12, 23, 29, 13}},
+        {0x76, {22, 11, 12, 23, 29, 13}},
+        {0x77, {21, 10, 11, 12, 23, 29, 13}},
+    }};
+    for (const auto& [options, sections] : inits) {
+        LcdCodeGenSettings s = record(0, kLcdGenInit, kP1InOrder);
+        s.LcdInitOptions = options;
+        EXPECT_EQ(tail(generateLcdCode(s, module, 1.0)), sections) << int(options);
+    }
+    // The 4 x 20 display has its own cursor positioning; everything at once.
+    g = generateLcdCode(record(3, kLcdGenAllRoutines, kP1InOrder), module, 1.0);
+    EXPECT_EQ(tail(g), (std::vector<int>{21, 5, 6, 7, 8, 9, 10, 11, 12, 17, 14, 15, 16, 23, 29, 13,
+                                         26, 34}));
+    EXPECT_EQ(g.error, "");
+    EXPECT_TRUE(generateLcdCode(record(0, 0, kP1InOrder), module, 1.0).sections.empty());
+
+    uint16_t mask = lcdRoutineClicked(0, kLcdGenFourDigits, true);
+    EXPECT_EQ(mask, kLcdGenFourDigits | kLcdGenTwoDigits);
+    EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenTwoDigits, false), mask);
+    EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenFourDigits, false), kLcdGenTwoDigits);
+    EXPECT_FALSE(lcdGenerateEnabled(0x400));
+}
+
+TEST(LcdCodeGen, InstructionAndDelayConstants) {
+    EXPECT_EQ(lcdFunctionSet(false, 0), 0x30);
+    EXPECT_EQ(lcdFunctionSet(true, 2), 0x28);
+    EXPECT_EQ(lcdDisplayControl(kLcdInitDefault), 0x0F);
+    EXPECT_EQ(lcdDisplayControl(kLcdInitDisplayOn), 0x0C);
+    EXPECT_EQ(lcdEntryMode(kLcdInitDefault), 0x06);
+    EXPECT_EQ(lcdEntryMode(kLcdInitShift), 0x05);
+    EXPECT_EQ(lcdShortDelayConstant(1.0), 0x11);
+    LcdCodeGenSettings s = record(kLcdGenFourBit | 1, kLcdGenInit, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27});
+    const std::string text = generateLcdCode(s, ModuleSettings{}, 1.0).text;
+    EXPECT_TRUE(has(text, "MOV     A,#028H")) << text;
+    EXPECT_TRUE(has(text, "MOV     A,#00FH"));
+    EXPECT_TRUE(has(text, "MOV     A,#006H"));
+    EXPECT_TRUE(has(text, "MOV     R6,#004H"));
+    EXPECT_TRUE(has(text, "MOV     R7,#018H"));
+    EXPECT_TRUE(has(text, "MOV     R7,#011H"));
+}
+
+TEST(LcdCodeGen, SummaryAndSimulationSettings) {
+    ModuleSettings module;
+    module.LcdOptions = kLcdFourBit | 3;
+    module.LcdPins = {0x20, 0x21, 0x22, kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x14, 0x15, 0x16, 0x17};
+    LcdCodeGenSettings s = record(1, kLcdGenMessage, kP1InOrder);
+    EXPECT_EQ(lcdCodeGenSummary(s, module),
+              "LCD       : 2 Lines X 16 Characters\r\nInterface : 8 Bits\r\n\r\n"
+              "Control Lines     Port Lines\r\n"
+              "RS                P3.5\r\nR/W               P3.6\r\nE                 P3.7\r\n"
+              "D0                P1.0\r\nD1                P1.1\r\nD2                P1.2\r\n"
+              "D3                P1.3\r\nD4                P1.4\r\nD5                P1.5\r\n"
+              "D6                P1.6\r\nD7                P1.7\r\n");
+    s.flags |= kLcdGenSameAsSimulation;
+    EXPECT_EQ(lcdCodeGenSummary(s, module),
+              "LCD       : 4 Lines X 20 Characters\r\nInterface : 4 Bits\r\n\r\n"
+              "Control Lines     Port Lines\r\n"
+              "RS                P2.0\r\nR/W               P2.1\r\nE                 P2.2\r\n"
+              "D4                P1.4\r\nD5                P1.5\r\nD6                P1.6\r\n"
+              "D7                P1.7\r\n");
+    const GeneratedCode g = generateLcdCode(s, module, 1.0);
+    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 5, 17, 24, 32, 13, 27}));
+    EXPECT_EQ(s.lines[0], 0x35); // the record keeps its own lines
+    // The port-line dialog edits a copy carrying the record's lines and type.
+    s.flags = 2;
+    ModuleSettings copy = lcdPortLineCopy(s, module);
+    EXPECT_EQ(copy.LcdPins[0], 0x35);
+    EXPECT_EQ(lcdSize(copy.LcdOptions), 2);
+    copy.LcdPins[0] = 0x30;
+    acceptLcdPortLines(s, copy);
+    EXPECT_EQ(s.lines[0], 0x30);
+    EXPECT_EQ(module.LcdPins[0], 0x20);
+}
+
+// The generated driver on the simulated LCD, for both bus widths, regular
+// and irregular lines, several LCD types and clocks.
+TEST(LcdCodeGenRun, TheLcdShowsTheMessageAndTheNumbers) {
+    struct Case {
+        const char* name;
+        uint8_t flags;
+        std::array<PinRef, 8> data;
+        uint32_t clock;
+        uint8_t init;
+    };
+    const std::vector<Case> cases{
+        {"8-bit port, 2 lines", 1, kP1InOrder, 12000000, kLcdInitDefault},
+        {"8-bit lines, 1 line", 0, {0x17, 0x16, 0x15, 0x14, 0x13, 0x12, 0x11, 0x10}, 24000000, 0x75},
+        {"4-bit high nibble, 4 x 20", kLcdGenFourBit | 3, {kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x24, 0x25, 0x26, 0x27},
+         12000000, 0x76},
+        {"4-bit low nibble, 4 x 16", kLcdGenFourBit | 2, {kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x10, 0x11, 0x12, 0x13},
+         11059200, 0x74},
+        {"4-bit lines, 2 lines", kLcdGenFourBit | 1, {kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x27, 0x10, 0x23, 0x15},
+         6000000, kLcdInitDefault},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m = codegentest::makeMachine(DeviceKind::AT89C52, c.clock);
+        ModuleSettings& module = m.modules.settings;
+        module.LcdOptions = c.flags & (kLcdSizeMask | kLcdFourBit);
+        LcdCodeGenSettings s = record(c.flags, kLcdGenAllRoutines, c.data);
+        s.LcdInitOptions = c.init;
+        std::copy(s.lines.begin(), s.lines.begin() + kLcdPinCount, module.LcdPins.begin());
+        // The module follows its own settings: generate from them.
+        s.flags = kLcdGenSameAsSimulation;
+        const GeneratedCode g = generateLcdCode(s, module, m.selection.cycleTimeUs);
+        ASSERT_EQ(g.error, "");
+        const bool oneLine = (c.flags & 3) == 0;
+        std::string main = R"(
+        ORG     0
+        MOV     SP,#60H
+        LCALL   INITIALIZE_LCD
+        LCALL   CLEAR_DISPLAY
+        MOV     A,#21H                  ; line 1, character 1
+        MOV     DPTR,#TEXT
+        LCALL   DISPLAY_STRING
+        MOV     A,#2CH                  ; line 1, character 12
+        MOV     R0,#'!'
+        LCALL   DISPLAY_CHARACTER
+)";
+        if (!oneLine)
+            main += R"(
+        MOV     A,#43H                  ; line 2, character 3
+        MOV     R0,#42H
+        LCALL   DISPLAY_2DIGITS
+        MOV     A,#48H                  ; line 2, character 8
+        MOV     R1,#19H
+        MOV     R0,#0A7H
+        LCALL   DISPLAY_4DIGITS
+)";
+        main += R"(
+        MOV     A,#22H                  ; read back line 1, character 2
+        LCALL   READ_DDRAM
+        MOV     40H,A
+        LCALL   DISPLAY_OFF
+        LCALL   DISPLAY_ON
+        LCALL   CURSOR_OFF
+DONE:   SJMP    DONE
+TEXT:   DB      'Hello, LCD',0
+)";
+        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        ASSERT_TRUE(p.ok) << p.messages;
+        std::string why;
+        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 400000, why)) << why;
+        const uint8_t options = module.LcdOptions;
+        EXPECT_EQ(lcdRowText(m.modules.lcd, options, 0).substr(0, 12), "Hello, LCD !");
+        if (!oneLine) {
+            EXPECT_EQ(lcdRowText(m.modules.lcd, options, 1).substr(0, 12), "  42   19A7 ");
+        }
+        EXPECT_EQ(m.chip.iram[0x40], 'e');
+        // Display on, cursor off after the last calls.
+        EXPECT_EQ(m.modules.lcd.LcdDisplayFlags & (kLcdDisplayOn | kLcdCursor | kLcdBlink), kLcdDisplayOn);
+        EXPECT_EQ(bool(m.modules.lcd.LcdFunctionFlags & kLcdTwoLines), !oneLine);
+        EXPECT_EQ(bool(m.modules.lcd.LcdFunctionFlags & kLcdEightBit), !(c.flags & kLcdGenFourBit));
+    }
+}
