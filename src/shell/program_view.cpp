@@ -201,6 +201,9 @@ bool ProgramView::rowHasBreakpoint(uint32_t address) const {
 void ProgramView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int w = width() - vbar_->width();
+    // The corner between the two scroll bars.
+    p.fillRect(QRect(w, height() - hbar_->height(), vbar_->width(), hbar_->height()),
+               palette().window());
     p.setClipRect(0, 0, w, height() - hbar_->height());
     p.fillRect(rect(), Qt::white);
     QFontMetrics fm(font());
@@ -224,26 +227,25 @@ void ProgramView::paintEvent(QPaintEvent*) {
         const bool isPc = a == pc_;
         const bool bp = rowHasBreakpoint(a);
         QRect band(0, row * lineHeight_, w, lineHeight_);
-        if (isPc) {
-            p.fillRect(band, Qt::yellow);
-            drawText(0, row, text, Qt::black);
-        } else {
-            drawText(0, row, text.left(6), kDarkRed);
-            drawText(6, row, text.mid(6, 20), kGreen);
-            // The mnemonic word by word; commas stay black.
-            int column = kCodeZone;
-            QString rest = text.mid(kCodeZone);
-            int i = 0;
-            while (i < rest.size()) {
-                int j = i;
-                while (j < rest.size() && rest[j] != ' ' && rest[j] != ',') ++j;
-                if (j > i) {
-                    QString word = rest.mid(i, j - i);
-                    drawText(column + i, row, word, keywordColour(word.toStdString()));
-                }
-                if (j < rest.size() && rest[j] == ',') drawText(column + j, row, ",", Qt::black);
-                i = j + 1;
+        if (isPc) p.fillRect(band, Qt::yellow);
+        // Zones: address, BP column and code bytes, then the mnemonic word by
+        // word. Every piece is placed at its column, so the columns line up
+        // whatever the font's fractional advance.
+        const auto colour = [isPc](const QColor& c) { return isPc ? QColor(Qt::black) : c; };
+        drawText(0, row, text.left(6), colour(kDarkRed));
+        drawText(6, row, text.mid(6, 20), colour(kGreen));
+        int column = kCodeZone;
+        QString rest = text.mid(kCodeZone);
+        int i = 0;
+        while (i < rest.size()) {
+            int j = i;
+            while (j < rest.size() && rest[j] != ' ' && rest[j] != ',') ++j;
+            if (j > i) {
+                QString word = rest.mid(i, j - i);
+                drawText(column + i, row, word, colour(keywordColour(word.toStdString())));
             }
+            if (j < rest.size() && rest[j] == ',') drawText(column + j, row, ",", Qt::black);
+            i = j + 1;
         }
         if (bp) {
             QRect cell((kBpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,

@@ -182,6 +182,15 @@ void FrameTest::loadStepAndStepOver() {
     QCOMPARE(frame_->machine().chip.reg(7), 9);
     QCOMPARE(frame_->statusText(0), QString("Ready"));
     QVERIFY(frame_->menuAction(id::Go)->isEnabled());
+
+    // The picture of the frame for the documentation, on request.
+    const QByteArray shot = qgetenv("QUORVEL_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        frame_->resize(1000, 640);
+        frame_->mdiArea()->activeSubWindow()->setGeometry(0, 0, 760, 430);
+        QTest::qWait(50);
+        QVERIFY(frame_->grab().save(QString::fromLocal8Bit(shot)));
+    }
 }
 
 void FrameTest::breakpointByDoubleClickAndFreeRun() {
