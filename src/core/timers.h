@@ -38,20 +38,8 @@ inline bool timersActive(const ChipState& chip) {
 // bits become 0); mode 2 reloads TL from TH and drops the counts past the
 // overflow.
 inline bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
-    switch (mode) {
-    case 0: {
-        const unsigned v = unsigned(th) * 32u + (tl & 0x1Fu) + unsigned(count);
-        tl = uint8_t(v & 0x1Fu);
-        th = uint8_t(v >> 5);
-        return v >= 8192u;
-    }
-    case 1: {
-        const unsigned v = (unsigned(th) << 8 | tl) + unsigned(count);
-        tl = uint8_t(v);
-        th = uint8_t(v >> 8);
-        return v >= 65536u;
-    }
-    case 2: {
+    // Mode 2 and 1 first: the modes programs use most.
+    if (mode == 2) {
         const unsigned v = unsigned(tl) + unsigned(count);
         if (v >= 256u) {
             tl = th;
@@ -60,8 +48,19 @@ inline bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
         tl = uint8_t(v);
         return false;
     }
-    default: return false;
+    if (mode == 1) {
+        const unsigned v = (unsigned(th) << 8 | tl) + unsigned(count);
+        tl = uint8_t(v);
+        th = uint8_t(v >> 8);
+        return v >= 65536u;
     }
+    if (mode == 0) {
+        const unsigned v = unsigned(th) * 32u + (tl & 0x1Fu) + unsigned(count);
+        tl = uint8_t(v & 0x1Fu);
+        th = uint8_t(v >> 5);
+        return v >= 8192u;
+    }
+    return false;
 }
 
 // One timer-1 overflow as the serial port's bit clock (serial modes 1 and 3
@@ -89,30 +88,33 @@ inline void timer1BaudTick(ChipState& chip) {
 void advanceTimersInFull(ChipState& chip, int cycles);
 
 // Advances timers 0, 1 and 2, in that order, by one instruction of `cycles`
-// machine cycles. The common case - timers 0 and 1 timing in modes 0-2, no
-// gate, timer 2 idle - is handled here; everything else out of line.
+// machine cycles, if any of them can change (see timersActive). The common
+// case - timers 0 and 1 timing in modes 0-2, no gate, timer 2 idle - is
+// handled here, each running timer with one add and compare; everything else
+// out of line.
 // Thread: whichever thread executes the step.
 inline void advanceTimers(ChipState& chip, int cycles) {
     using namespace sfr::bits;
     uint8_t* s = chip.sfrs.data();
     const uint8_t tmod = s[sfr::sfrIndex(sfr::TMOD)];
-    if ((tmod & 0xCC) || (tmod & 0x03) == 0x03 ||
-        (s[sfr::sfrIndex(sfr::T2CON)] & (TR2 | EXEN2))) {
+    const uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
+    if ((tmod & 0x03) == 0x03 || (s[sfr::sfrIndex(sfr::T2CON)] & (TR2 | EXEN2))) {
         advanceTimersInFull(chip, cycles);
         return;
     }
-    uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
+    if (!(tcon & (TR0 | TR1))) return; // nothing runs
+    if (tmod & 0xCC) {                 // a gate or a counter input
+        advanceTimersInFull(chip, cycles);
+        return;
+    }
     if ((tcon & TR0) &&
         countTimer(tmod & 0x03, s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
-        tcon |= TF0;
-    bool tick = false;
+        s[sfr::sfrIndex(sfr::TCON)] |= TF0;
     if ((tcon & TR1) && countTimer((tmod >> 4) & 0x03, s[sfr::sfrIndex(sfr::TL1)],
                                    s[sfr::sfrIndex(sfr::TH1)], cycles)) {
-        tcon |= TF1;
-        tick = true;
+        s[sfr::sfrIndex(sfr::TCON)] |= TF1;
+        timer1BaudTick(chip);
     }
-    s[sfr::sfrIndex(sfr::TCON)] = tcon;
-    if (tick) timer1BaudTick(chip);
 }
 
 } // namespace quorvel

@@ -32,6 +32,37 @@ inline bool moduleHooksIdle(const Machine& machine) {
     return eHigh == lcd.eWasHigh;
 }
 
+// moduleHooksIdle for a stretch of steps in which only the executor changes
+// the machine (a batch of runSteps): the settings and the keypad window stay
+// as they are, and the LCD's state changes only in its hook, so all that is
+// left to look at per step is the E line's latch.
+struct ModuleHookWatch {
+    const uint8_t* eLatch; // the port latch holding E (any latch for a fixed level)
+    uint8_t eMask;         // E's bit in it, 0 for a fixed level
+    uint8_t eFixedHigh;    // 1 when E is tied to +5V
+    bool quiet;            // moduleHooksIdle apart from E: nothing else to do
+    bool eSeen;            // the LCD's eWasHigh
+
+    explicit ModuleHookWatch(const Machine& machine) {
+        const PinRef e = machine.modules.settings.LcdPins[size_t(kLcdE)];
+        const bool portLine = e < kPinPlus5V;
+        eLatch = &machine.chip.sfrs[portLine ? e & 0x30u : 0u];
+        eMask = portLine ? uint8_t(1u << (e & 7u)) : 0;
+        eFixedHigh = e == kPinPlus5V;
+        refresh(machine);
+    }
+    // After the hooks ran.
+    void refresh(const Machine& machine) {
+        const ModuleState& modules = machine.modules;
+        quiet = !(modules.settings.iic.IicOptions & kIicEnableBus) &&
+                !(modules.settings.spi.SpiOptions & kSpiEnableBus) &&
+                !modules.keypad.windowOpen && modules.lcd.busyCounter < 1 &&
+                !(modules.lcd.LcdDisplayFlags & kLcdBusy);
+        eSeen = modules.lcd.eWasHigh;
+    }
+    bool idle() const { return quiet && (((*eLatch & eMask) | eFixedHigh) != 0) == eSeen; }
+};
+
 // The hooks, skipped when they would change nothing.
 inline void runModuleHooksIfNeeded(Machine& machine, int cycles) {
     if (!moduleHooksIdle(machine)) runModuleHooks(machine, cycles);

@@ -67,16 +67,24 @@ TEST(ModuleBounds, IdleHooksChangeNothing) {
         s.iic.IicOptions = random() % 8 == 0 ? kIicEnableBus : 0;
         s.spi.SpiOptions = random() % 8 == 0 ? kSpiEnableBus : 0;
         m.modules.keypad.windowOpen = random() % 8 == 0;
+        // The per-batch form of the same check, kept up to date as runSteps
+        // keeps it.
+        ModuleHookWatch watch(m);
         for (int i = 0; i < 300; ++i) {
             // Mostly unchanged latches, so that idle states are common.
             if (random() % 4 == 0)
                 for (uint8_t port : {sfr::P0, sfr::P1, sfr::P2, sfr::P3})
                     m.chip.sfr(port) = byte();
-            if (random() % 50 == 0) m.modules.lcd.busyCounter = int32_t(random() % 5) - 1;
+            if (random() % 50 == 0) {
+                m.modules.lcd.busyCounter = int32_t(random() % 5) - 1;
+                watch.refresh(m);
+            }
             const int cycles = 1 + int(random() % 4);
             Machine before = m;
             const bool idle = moduleHooksIdle(m);
+            ASSERT_EQ(watch.idle(), idle);
             runModuleHooks(m, cycles);
+            watch.refresh(m);
             if (!idle) {
                 ++busySeen;
                 continue;
