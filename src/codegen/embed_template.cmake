@@ -7,7 +7,7 @@
 #
 #   @[   DAH  start of a section
 #   @]   D9H  end of a section
-#   @P   85H  port-line slot (full "@Px.x", port only "@Px", two hex digits "@Pxx")
+#   @P   85H  port-line slot: full "@Px.x", port only or two hex digits "@Px"
 #   @C   84H  constant slot ("@Cxx" two hexadecimal digits, "@Cxxxx" four)
 #
 # Line ends become CR LF. Any other "@" stays as it is.
