@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -109,6 +110,10 @@ Frame::Frame(Messages& messages, QWidget* parent)
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
     ioTimer_ = new QTimer(this);
     ioTimer_->setTimerType(Qt::PreciseTimer);
+    // Timer 3: the IIC real-time clock counts once a second.
+    rtcTimer_ = new QTimer(this);
+    connect(rtcTimer_, &QTimer::timeout, this, &Frame::rtcSecond);
+    rtcTimer_->start(1000);
     resize(1100, 760);
 }
 
@@ -417,6 +422,21 @@ void Frame::screenUpdateTick() {
     refreshViews();
 }
 
+void Frame::rtcSecond() {
+    const QDateTime now = QDateTime::currentDateTime();
+    LocalTime time;
+    time.year = now.date().year();
+    time.month = now.date().month();
+    time.day = now.date().day();
+    time.weekday = now.date().dayOfWeek() % 7; // Sunday is 0
+    time.hour = now.time().hour();
+    time.minute = now.time().minute();
+    time.second = now.time().second();
+    time.millisecond = now.time().msec();
+    auto guard = run_->pause();
+    rtcTick(machine_.modules.iic.rtc, machine_.modules.settings.iic, time);
+}
+
 void Frame::onRunEnded(quint64 generation, int reason) {
     applyRunOutcome(run_->runEnded(generation, StopReason(reason)));
 }
@@ -489,6 +509,7 @@ void Frame::closeAll() {
 }
 
 void Frame::closeEvent(QCloseEvent* event) {
+    rtcTimer_->stop();
     closeAll();
     if (!mdi_->subWindowList().isEmpty()) {
         event->ignore();

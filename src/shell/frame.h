@@ -101,6 +101,7 @@ private:
     void runEnded();
     void grayForRun(bool running);
     void screenUpdateTick();
+    void rtcSecond();
     void onRunEnded(quint64 generation, int reason);
     void onContinueStepOver(quint64 generation);
 
@@ -133,6 +134,7 @@ private:
     QLabel* status_[4];
     QTimer* screenTimer_;
     QTimer* ioTimer_;
+    QTimer* rtcTimer_;
     std::map<int, QAction*> menuActions_;
     std::map<int, QAction*> toolbarActions_;
     std::map<const void*, QMenu*> popups_;
