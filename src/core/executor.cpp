@@ -73,9 +73,10 @@ inline bool quietWrite(uint8_t address) {
 
 // Carries out instructions on the chip. The Fast variant is the quiet path:
 // it refuses (returns false before changing anything) the instructions that
-// need a call out of line - MOVX and writes of SPDR, SCON or SPCR - and
-// notes in `touched` whether the instruction wrote something that can give
-// the peripherals work (kWatched bytes and bits, IE/IP operands, RETI).
+// need a call out of line - MOVX and writes of SPDR, SCON or SPCR. Both note
+// in `touched` whether the instruction wrote something that can give the
+// peripherals work (kWatched bytes and bits, IE/IP operands, RETI, and in
+// the general variant MOVX, which can start the EEPROM write timer).
 template <bool Fast> struct Executor {
     ChipState& c;
     unsigned touched = 0;
@@ -112,6 +113,7 @@ template <bool Fast> struct Executor {
             else
                 c.sfrs[address - 0x80u] = value;
         } else {
+            touched |= kWatched[address];
             c.writeDirect(address, value);
         }
     }
@@ -121,11 +123,11 @@ template <bool Fast> struct Executor {
         return c.readStored(address);
     }
     void writeRmw(uint8_t address, uint8_t value) {
-        if constexpr (Fast) touched |= kWatched[address];
+        touched |= kWatched[address];
         c.writeStored(address, value);
     }
     void writeBit(uint8_t bit, unsigned value) {
-        if constexpr (Fast) touched |= kWatched[ChipState::bitByteAddress(bit)];
+        touched |= kWatched[ChipState::bitByteAddress(bit)];
         c.writeBit(bit, value);
     }
 
@@ -221,7 +223,8 @@ template <bool Fast> struct Executor {
     case (base): case (base) + 1: case (base) + 2: case (base) + 3: case (base) + 4:               \
     case (base) + 5: case (base) + 6: case (base) + 7
 #define OUT_OF_LINE()                                                                              \
-    if constexpr (Fast) return false
+    if constexpr (Fast) return false;                                                              \
+    else touched = 1
 #define OUT_OF_LINE_WRITE(address)                                                                 \
     if constexpr (Fast)                                                                            \
         if (!quietWrite(address)) return false
@@ -502,10 +505,23 @@ inline void rememberPinLevels(ChipState& c) {
     c.periph.timers.prevLevels = levels;
 }
 
+constexpr std::array<uint8_t, 256> makeParityTable() {
+    std::array<uint8_t, 256> table{};
+    for (unsigned value = 0; value < 256; ++value) {
+        unsigned ones = 0;
+        for (unsigned bit = value; bit; bit >>= 1) ones += bit & 1u;
+        table[value] = uint8_t(ones & 1u);
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 256> kParity = makeParityTable();
+static_assert(kParity[0x00] == 0 && kParity[0x01] == 1 && kParity[0x03] == 0 &&
+              kParity[0x80] == 1 && kParity[0xFF] == 0 && kParity[0xFE] == 1);
+
 // 6. Parity of A, overwriting whatever the program wrote to P.
 inline void updateParity(ChipState& c) {
     uint8_t& psw = c.sfrs[kPsw];
-    psw = uint8_t((psw & ~P) | __builtin_parity(c.sfrs[kAcc]));
+    psw = uint8_t((psw & ~P) | kParity[c.sfrs[kAcc]]);
 }
 
 // 16. External part models. 17. Program counter beyond program memory: put
@@ -520,13 +536,32 @@ inline bool finishStep(Machine& machine, int cycles, uint16_t address) {
     return false;
 }
 
+// Stages that seldom have work, for a stretch of general steps: whether the
+// external inputs need sampling, and whether the EEPROM write timer, the SPI
+// unit or the watchdog may run. Each can become needed only through an
+// instruction that wrote a watched register or did a MOVX (`touched`), or
+// through one of those stages themselves (a watchdog reset); so they are
+// looked at again after such an instruction, and after every step while a
+// rare stage is on. A gate that is open still lets the stage make its own
+// check; the default opens every gate.
+struct StageGates {
+    bool external = true;
+    bool rare = true;
+    void refresh(const ChipState& c) {
+        external = externalSamplingNeeded(c);
+        rare = eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
+    }
+};
+
 // Stages 7 to 15 in their order.
-inline void afterInstruction(ChipState& c, int cycles) {
+inline void afterInstruction(ChipState& c, int cycles, const StageGates& gates = {}) {
     // 7-10. Serial port, interrupts, EEPROM write time, SPI unit.
     if (serialPortActive(c)) runSerialPort(c, cycles);
     checkInterrupts(c);
-    if (eepromTimerActive(c)) runEepromTimer(c, cycles);
-    if (spiUnitEnabled(c)) runSpiUnit(c, cycles);
+    if (gates.rare) {
+        if (eepromTimerActive(c)) runEepromTimer(c, cycles);
+        if (spiUnitEnabled(c)) runSpiUnit(c, cycles);
+    }
     // 11. Machine-cycle counter.
     c.cycles += uint32_t(cycles);
     // 12-13. Acceptance settles after one instruction; requests end.
@@ -536,7 +571,7 @@ inline void afterInstruction(ChipState& c, int cycles) {
     // 14. Pin levels for edge detection.
     rememberPinLevels(c);
     // 15. Watchdog.
-    if (watchdogActive(c)) runWatchdog(c, cycles);
+    if (gates.rare && watchdogActive(c)) runWatchdog(c, cycles);
 }
 
 // Stages 7 to 17.
@@ -547,8 +582,10 @@ inline void afterInstruction(ChipState& c, int cycles) {
 }
 
 // Stages 2 to 15 for any instruction in any state of the peripherals (the
-// instruction address is already recorded). Returns the cycles.
-inline int generalStepStages(ChipState& c, uint16_t address) {
+// instruction address is already recorded), with the stages behind closed
+// gates skipped. Returns the cycles; `touched` as the executor's.
+inline int generalStepStages(ChipState& c, uint16_t address, const StageGates& gates = {},
+                             unsigned* touched = nullptr) {
     uint8_t op, b1, b2;
     if (uint32_t(address) + 2u <= c.codeLimit) {
         const uint8_t* bytes = c.code.data() + address;
@@ -563,14 +600,20 @@ inline int generalStepStages(ChipState& c, uint16_t address) {
     const int cycles = kCycles[op];
     // 3. External interrupt inputs. 4. Timers, which see the state before
     // the instruction.
-    if (externalSamplingNeeded(c)) sampleExternalInterrupts(c);
-    if (timersActive(c)) advanceTimers(c, cycles);
+    if (gates.external && externalSamplingNeeded(c)) sampleExternalInterrupts(c);
+    advanceTimers(c, cycles);
     // 5. The instruction.
     uint16_t pc = address;
-    Executor<false>{c}.run(pc, op, b1, b2);
+    Executor<false> executor{c};
+    executor.run(pc, op, b1, b2);
+    if (touched) *touched = executor.touched;
     c.pc = pc;
     updateParity(c);
-    afterInstruction(c, cycles);
+    // An instruction that touched a watched register may have started a
+    // rare stage for this very step.
+    StageGates after = gates;
+    after.rare = after.rare || executor.touched;
+    afterInstruction(c, cycles, after);
     return cycles;
 }
 
@@ -643,11 +686,23 @@ bool stepWithoutShortcuts(Machine& machine) {
             const uint32_t end = maxSteps - result.steps < kAwakeSteps
                                      ? maxSteps
                                      : result.steps + kAwakeSteps;
+            StageGates gates;
+            gates.refresh(c);
+            ModuleHookWatch hooks(machine);
             while (result.steps < end) {
                 const uint16_t address = c.pc;
                 c.side.instructionAddress = address;
                 ++result.steps;
-                if (generalStepBody(machine, address)) {
+                unsigned touched = 0;
+                const int cycles = generalStepStages(c, address, gates, &touched);
+                if (touched || gates.rare) gates.refresh(c);
+                // 16-17 as finishStep, the hooks checked as in the quiet run.
+                if (!hooks.idle()) {
+                    runModuleHooks(machine, cycles);
+                    hooks.refresh(machine);
+                }
+                if (c.pc > c.codeLimit) {
+                    c.pc = address;
                     result.pcOutOfRange = true;
                     return result;
                 }
@@ -655,12 +710,16 @@ bool stepWithoutShortcuts(Machine& machine) {
             continue;
         }
         // Quiet: run until an instruction touches something watched, needs
-        // the general path, or the batch ends.
+        // the general path, or the batch ends. The code memory and its limit
+        // stay put during a run.
+        const uint8_t* const code = c.code.data();
+        const uint32_t codeLimit = c.codeLimit;
+        ModuleHookWatch hooks(machine);
         for (;;) {
             const uint16_t address = c.pc;
             c.side.instructionAddress = address;
-            if (uint32_t(address) + 2u > c.codeLimit) break;
-            const uint8_t* bytes = c.code.data() + address;
+            if (uint32_t(address) + 2u > codeLimit) break;
+            const uint8_t* bytes = code + address;
             const uint8_t op = bytes[0];
             uint16_t pc = address;
             Executor<true> executor{c};
@@ -690,16 +749,21 @@ bool stepWithoutShortcuts(Machine& machine) {
             c.cycles += uint32_t(cycles);
             // The part models cannot move the program counter, so whether
             // this is the last step is known before they run.
-            const bool outOfRange = c.pc > c.codeLimit;
-            const bool last = outOfRange || result.steps == maxSteps;
-            if (last) rememberPinLevels(c);
-            runModuleHooksIfNeeded(machine, cycles);
-            if (outOfRange) {
-                c.pc = address;
-                result.pcOutOfRange = true;
-                return result;
+            const bool outOfRange = pc > codeLimit;
+            if (outOfRange || result.steps == maxSteps) {
+                rememberPinLevels(c);
+                runModuleHooksIfNeeded(machine, cycles);
+                if (outOfRange) {
+                    c.pc = address;
+                    result.pcOutOfRange = true;
+                    return result;
+                }
+                break;
             }
-            if (last) break;
+            if (!hooks.idle()) {
+                runModuleHooks(machine, cycles);
+                hooks.refresh(machine);
+            }
         }
         if (result.pcOutOfRange) return result;
     }
