@@ -538,27 +538,31 @@ inline bool finishStep(Machine& machine, int cycles, uint16_t address) {
 
 // Stages that seldom have work, for a stretch of general steps: whether the
 // external inputs need sampling, and whether the EEPROM write timer, the SPI
-// unit or the watchdog may run. Each can become needed only through an
-// instruction that wrote a watched register or did a MOVX (`touched`), or
-// through one of those stages themselves (a watchdog reset); so they are
-// looked at again after such an instruction, and after every step while a
-// rare stage is on. A gate that is open still lets the stage make its own
-// check; the default opens every gate.
+// unit or the watchdog may run; and whether the timers are in their simple
+// case (timersSimple). Each can change only through an instruction that
+// wrote a watched register or did a MOVX (`touched`), or through one of the
+// rare stages themselves (a watchdog reset); so they are looked at again
+// after such an instruction, and after every step while a rare stage is on.
+// A gate that is open still lets the stage make its own check; the default
+// opens every gate and takes the timers' general entry.
 struct StageGates {
     bool external = true;
     bool rare = true;
+    bool simpleTimers = false;
     void refresh(const ChipState& c) {
         external = externalSamplingNeeded(c);
         rare = eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
+        simpleTimers = timersSimple(c);
     }
 };
 
 // Stages 7 to 15 in their order.
-inline void afterInstruction(ChipState& c, int cycles, const StageGates& gates = {}) {
+// `rare`: the EEPROM write timer, SPI unit and watchdog may have work.
+inline void afterInstruction(ChipState& c, int cycles, bool rare = true) {
     // 7-10. Serial port, interrupts, EEPROM write time, SPI unit.
     if (serialPortActive(c)) runSerialPort(c, cycles);
     checkInterrupts(c);
-    if (gates.rare) {
+    if (rare) {
         if (eepromTimerActive(c)) runEepromTimer(c, cycles);
         if (spiUnitEnabled(c)) runSpiUnit(c, cycles);
     }
@@ -571,7 +575,7 @@ inline void afterInstruction(ChipState& c, int cycles, const StageGates& gates =
     // 14. Pin levels for edge detection.
     rememberPinLevels(c);
     // 15. Watchdog.
-    if (gates.rare && watchdogActive(c)) runWatchdog(c, cycles);
+    if (rare && watchdogActive(c)) runWatchdog(c, cycles);
 }
 
 // Stages 7 to 17.
@@ -601,7 +605,10 @@ inline int generalStepStages(ChipState& c, uint16_t address, const StageGates& g
     // 3. External interrupt inputs. 4. Timers, which see the state before
     // the instruction.
     if (gates.external && externalSamplingNeeded(c)) sampleExternalInterrupts(c);
-    advanceTimers(c, cycles);
+    if (gates.simpleTimers)
+        advanceSimpleTimers(c, cycles);
+    else
+        advanceTimers(c, cycles);
     // 5. The instruction.
     uint16_t pc = address;
     Executor<false> executor{c};
@@ -611,9 +618,7 @@ inline int generalStepStages(ChipState& c, uint16_t address, const StageGates& g
     updateParity(c);
     // An instruction that touched a watched register may have started a
     // rare stage for this very step.
-    StageGates after = gates;
-    after.rare = after.rare || executor.touched;
-    afterInstruction(c, cycles, after);
+    afterInstruction(c, cycles, gates.rare || executor.touched);
     return cycles;
 }
 
@@ -689,6 +694,7 @@ bool stepWithoutShortcuts(Machine& machine) {
             StageGates gates;
             gates.refresh(c);
             ModuleHookWatch hooks(machine);
+            const uint32_t codeLimit = c.codeLimit;
             while (result.steps < end) {
                 const uint16_t address = c.pc;
                 c.side.instructionAddress = address;
@@ -701,7 +707,7 @@ bool stepWithoutShortcuts(Machine& machine) {
                     runModuleHooks(machine, cycles);
                     hooks.refresh(machine);
                 }
-                if (c.pc > c.codeLimit) {
+                if (c.pc > codeLimit) {
                     c.pc = address;
                     result.pcOutOfRange = true;
                     return result;

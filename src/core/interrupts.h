@@ -71,7 +71,20 @@ inline void checkInterrupts(ChipState& chip) {
     const uint8_t* s = chip.sfrs.data();
     if (!(s[sfr::sfrIndex(sfr::IE)] & EA)) return;
     const unsigned enabled = enabledRequests(chip);
-    if (enabled) resolveInterrupt(chip, enabled);
+    if (!enabled) return;
+    // Outside the accepting state only a request more urgent than the one in
+    // service is vectored. The most urgent candidate cannot be more urgent
+    // than the first enabled request with its IP bit set (urgency 1-6), or
+    // without one the first enabled request (7-12); when even that is not
+    // more urgent, resolveInterrupt would do nothing.
+    const InterruptState& irq = chip.periph.irq;
+    if (irq.acceptance != Acceptance::Accepting) {
+        const unsigned high = enabled & s[sfr::sfrIndex(sfr::IP)];
+        const unsigned best = high ? unsigned(__builtin_ctz(high)) + 1
+                                   : unsigned(__builtin_ctz(enabled)) + 7;
+        if (irq.urgency <= best) return;
+    }
+    resolveInterrupt(chip, enabled);
 }
 
 // Vectors the candidate of urgency `urgency` (1-12): pushes the program

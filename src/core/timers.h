@@ -87,6 +87,34 @@ inline void timer1BaudTick(ChipState& chip) {
 // Every case: gates, counter inputs, timer 0 in mode 3, timer 2.
 void advanceTimersInFull(ChipState& chip, int cycles);
 
+// Whether only the common case can apply: timers 0 and 1 timing (no gate,
+// no counter input), timer 0 not in mode 3, timer 2 stopped and not watching
+// T2EX. Depends on TMOD and T2CON only.
+inline bool timersSimple(const ChipState& chip) {
+    using namespace sfr::bits;
+    const uint8_t tmod = chip.sfrs[sfr::sfrIndex(sfr::TMOD)];
+    return !(tmod & 0xCC) && (tmod & 0x03) != 0x03 &&
+           !(chip.sfrs[sfr::sfrIndex(sfr::T2CON)] & (TR2 | EXEN2));
+}
+
+// advanceTimers while timersSimple holds: each running timer adds and
+// compares.
+inline void advanceSimpleTimers(ChipState& chip, int cycles) {
+    using namespace sfr::bits;
+    uint8_t* s = chip.sfrs.data();
+    const uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
+    if (!(tcon & (TR0 | TR1))) return;
+    const uint8_t tmod = s[sfr::sfrIndex(sfr::TMOD)];
+    if ((tcon & TR0) &&
+        countTimer(tmod & 0x03, s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
+        s[sfr::sfrIndex(sfr::TCON)] |= TF0;
+    if ((tcon & TR1) && countTimer((tmod >> 4) & 0x03, s[sfr::sfrIndex(sfr::TL1)],
+                                   s[sfr::sfrIndex(sfr::TH1)], cycles)) {
+        s[sfr::sfrIndex(sfr::TCON)] |= TF1;
+        timer1BaudTick(chip);
+    }
+}
+
 // Advances timers 0, 1 and 2, in that order, by one instruction of `cycles`
 // machine cycles, if any of them can change (see timersActive). The common
 // case - timers 0 and 1 timing in modes 0-2, no gate, timer 2 idle - is
@@ -107,14 +135,7 @@ inline void advanceTimers(ChipState& chip, int cycles) {
         advanceTimersInFull(chip, cycles);
         return;
     }
-    if ((tcon & TR0) &&
-        countTimer(tmod & 0x03, s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
-        s[sfr::sfrIndex(sfr::TCON)] |= TF0;
-    if ((tcon & TR1) && countTimer((tmod >> 4) & 0x03, s[sfr::sfrIndex(sfr::TL1)],
-                                   s[sfr::sfrIndex(sfr::TH1)], cycles)) {
-        s[sfr::sfrIndex(sfr::TCON)] |= TF1;
-        timer1BaudTick(chip);
-    }
+    advanceSimpleTimers(chip, cycles);
 }
 
 } // namespace quorvel
