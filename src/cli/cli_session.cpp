@@ -1,6 +1,7 @@
 #include "cli/cli_session.h"
 
 #include "modules/serial_host.h"
+#include "settings/module_settings_file.h"
 #include "tools/file_loader.h"
 
 #include <algorithm>
@@ -152,7 +153,7 @@ Message resolveBreak(const BreakOption& b, const Machine& machine, BreakpointCon
         if (name == "C") name = "CY";
         const auto flags = breakpointFlags();
         for (size_t i = 0; i < flags.size(); ++i)
-            if ("FLAG " + name == flags[i].shortName) listIndex = int(i);
+            if ("FLAG " + name == upper(flags[i].shortName)) listIndex = int(i);
         if (listIndex < 0) return "unknown flag '" + b.name + "'; flags: CY AC F0 OV P";
     } else if (b.type == BreakpointType::ExternalMemory &&
                !externalBreakpointAvailable(kind, machine.chip.hasXdata())) {
@@ -266,8 +267,10 @@ void startRun(Session& session) {
 
 namespace {
 
-Message readModules(const std::string& path, Machine&) {
-    return path + ": module settings files cannot be read by this build yet";
+Message readModules(const std::string& path, Machine& machine) {
+    if (auto failure = ReadModuleSettings(path, machine.modules.settings, machine.profile.availablePinMask))
+        return path + ": " + failure->text;
+    return std::nullopt;
 }
 
 } // namespace

@@ -1,0 +1,132 @@
+// Bad arguments and bad files: the message on standard error, the exit
+// status, and no output file touched when the run never started.
+#include "cli_process.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel::clitest;
+
+namespace {
+
+struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message; // part of standard error
+};
+
+struct CliErrors : testing::Test {
+    TempDir dir;
+    void SetUp() override {
+        // SJMP $ at 0: a valid program for the runs that must get going.
+        writeFile(dir / "park.hex", ":0200000080FE80\n:00000001FF\n");
+        writeFile(dir / "bad.hex", ":0200000080FE80\n:02000000XX0000\n:00000001FF\n");
+        writeFile(dir / "nolast.hex", ":0200000080FE80\n");
+        writeFile(dir / "empty.bin", "");
+    }
+    void check(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            std::string line;
+            for (const std::string& a : c.args) line += a + " ";
+            const Outcome r = runCli(dir, c.args);
+            EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << line << "\n" << r.err;
+            EXPECT_TRUE(r.out.empty()) << line;
+        }
+    }
+};
+
+TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
+    check({
+        {{}, 2, "no PROGRAM given"},
+        {{"--frobnicate", "park.hex"}, 2, "unknown option '--frobnicate'"},
+        {{"park.hex", "--device"}, 2, "--device needs a value"},
+        {{"--device", "Z80", "park.hex"}, 2, "unknown device 'Z80'"},
+        {{"--xdata", "3", "park.hex"}, 2, "--xdata takes 0, 2, 4, 8, 16, 32 or 64"},
+        {{"--code-memory", "external", "park.hex"}, 2, "--code-memory takes internal"},
+        {{"--pin", "P4.0=1", "park.hex"}, 2, "--pin takes"},
+        {{"--pin", "P1.0=2", "park.hex"}, 2, "--pin takes"},
+        {{"--max-cycles", "0", "park.hex"}, 2, "--max-cycles takes a positive number"},
+        {{"--max-steps", "12k", "park.hex"}, 2, "--max-steps takes a positive number"},
+        {{"--until-pc", "10000", "park.hex"}, 2, "--until-pc takes a hex address"},
+        {{"--break", "acc=1", "park.hex"}, 2, "--break takes"},
+        {{"--dump", "xdata:0100-00FF", "park.hex"}, 2, "--dump takes"},
+        {{"--dump", "lcd:0-1", "park.hex"}, 2, "--dump takes"},
+        {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
+        {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
+    });
+}
+
+TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
+    check({
+        {{"--clock", "30000000", "park.hex"}, 1, "Exceeds Maximum Operating Frequency"},
+        {{"--clock", "12MHz", "park.hex"}, 1, "Illegal Operating Frequency"},
+        {{"--clock", "", "park.hex"}, 1, "Enter Operating Frequency"},
+        {{"--device", "AT89C2051", "--code-memory", "external:8", "park.hex"}, 1, "fixed program memory"},
+        {{"--device", "89c2051", "--xdata", "2", "park.hex"}, 1, "has no external data memory"},
+        {{"--device", "8031", "--code-memory", "internal", "park.hex"}, 1, "no on-chip program memory"},
+        {{"--code-memory", "both:48", "park.hex"}, 1, "both takes 2, 4, 8, 16, 32 or 56 KB"},
+        {{"--device", "AT89C2051", "--pin", "P0.1=1", "park.hex"}, 1, "P0.1 is not a port line of the AT89C2051"},
+        {{"--break", "reg:DPTR0=1", "park.hex"}, 1, "unknown register 'DPTR0'"},
+        {{"--break", "reg:ACC=100", "park.hex"}, 1, "Illegal Data."},
+        {{"--break", "iram:100=1", "park.hex"}, 1, "Illegal Address."},
+        {{"--break", "bit:80=1", "park.hex"}, 1, "Illegal Address."},
+        {{"--break", "flag:ZZ=1", "park.hex"}, 1, "unknown flag 'ZZ'"},
+        {{"--break", "flag:CY=2", "park.hex"}, 1, "Illegal Data."},
+        {{"--break", "xdata:0010=01", "park.hex"}, 1, "need external data memory"},
+        {{"--dump", "xdata", "park.hex"}, 1, "needs external data memory"},
+        {{"--xdata", "2", "--dump", "xdata:0000-0800", "park.hex"}, 1, "lies beyond external data memory"},
+        {{"--dump", "code:1F00-2000", "park.hex"}, 1, "lies beyond program memory (highest address 1FFF)"},
+        {{"--dump", "eeprom", "park.hex"}, 1, "the AT89C52 has no on-chip EEPROM"},
+        {{"missing.hex"}, 1, "missing.hex: Unable to open the selected file"},
+        {{"bad.hex"}, 1, "bad.hex: Invalid HEX file"},
+        {{"nolast.hex"}, 1, "Illegal File End."},
+        {{"--data", "park.hex", "park.hex"}, 1, "--data needs external data memory"},
+        {{"--modules", "missing.mst", "park.hex"}, 1, "missing.mst: Unable to Open Specified File."},
+        {{"--modules", "park.hex", "park.hex"}, 1, "park.hex: Unable to Open Specified File."},
+        {{"--uart-in", "missing.bin", "park.hex"}, 1, "missing.bin: Unable to open the selected file"},
+        {{"--uart-in", "empty.bin", "park.hex"}, 1, "The selected file is empty"},
+        {{"--device", "AT89C1051", "--uart-out", "-", "park.hex"}, 1, "has no serial port"},
+        {{"--start-address", "2000", "park.hex"}, 1, "PC Exceeds Maximum Program Memory"},
+    });
+}
+
+TEST_F(CliErrors, BinaryBeyondProgramMemoryIsALoadError) {
+    writeFile(dir / "four.bin", std::string("\x80\xFE\x00\x00", 4));
+    const Outcome r = runCli(dir, {"--device", "AT89C2051", "--load-address", "7FE", "four.bin"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Address Exceeds the Program Memory Capacity."), std::string::npos) << r.err;
+}
+
+TEST_F(CliErrors, LeavingProgramMemoryExitsWithStatus4) {
+    // AT89C2051 (2K): LJMP 0800H.
+    writeFile(dir / "away.hex", ":03000000020800F3\n:00000001FF\n");
+    const Outcome r = runCli(dir, {"--device", "AT89C2051", "--json", "away.hex"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("PC Exceeds Maximum Program Memory"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(R"("reason":"pc-out-of-range","exit_status":4,"pc":0,)"), std::string::npos) << r.out;
+}
+
+TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
+    writeFile(dir / "keep.txt", "precious");
+    const Outcome bad = runCli(dir, {"--uart-out", "keep.txt", "--trace", "keep.txt", "bad.hex"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(readFile(dir / "keep.txt"), "precious");
+    // An output that cannot be opened leaves the other one alone too.
+    const Outcome unwritable =
+        runCli(dir, {"--uart-out", "keep.txt", "--trace", "no/such/dir/trace.txt", "park.hex"});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("no/such/dir/trace.txt"), std::string::npos);
+    EXPECT_EQ(readFile(dir / "keep.txt"), "precious");
+    // A run that starts replaces the file.
+    const Outcome good = runCli(dir, {"--uart-out", "keep.txt", "--halt-on-self-jump", "park.hex"});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(readFile(dir / "keep.txt"), "");
+}
+
+TEST_F(CliErrors, HelpIsNotAnError) {
+    const Outcome r = runCli(dir, {"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: quorvel-cli [options] PROGRAM"), std::string::npos);
+}
+
+} // namespace

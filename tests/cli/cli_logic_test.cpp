@@ -1,0 +1,135 @@
+// The pure pieces of quorvel-cli: option parsing into its struct, the
+// self-jump rule, the seven-segment text and JSON string escaping.
+#include "cli/cli_options.h"
+#include "cli/cli_report.h"
+#include "cli/cli_run.h"
+#include "core/machine.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+using namespace quorvel::cli;
+
+namespace {
+
+ParseResult parse(std::initializer_list<std::string_view> args) {
+    std::vector<std::string_view> list(args);
+    return parseCommandLine(list);
+}
+
+TEST(CliOptions, ValuesLandInTheirFields) {
+    const ParseResult r = parse({"--device=at89s8252", "--clock", "11059200", "--code-memory", "both:16K",
+                                 "--xdata", "64", "--load-address", "0x100", "--data", "d.bin",
+                                 "--data-address", "200H", "--pin", "P3.2=nc", "--pin", "p1.7=1",
+                                 "--max-cycles", "5000", "--until-pc", "1234", "--break", "reg:dptr1=0x1234",
+                                 "--break", "bit:7F=1", "--dump", "xdata:0010-001F", "--dump", "code",
+                                 "--halt-on-self-jump", "--json", "--stats", "prog.HEX"});
+    ASSERT_EQ(r.error, "");
+    const CliOptions& o = r.options;
+    EXPECT_EQ(o.program, "prog.HEX");
+    EXPECT_EQ(o.device, DeviceKind::AT89S8252);
+    EXPECT_EQ(o.clock, "11059200");
+    EXPECT_EQ(o.codeMemory, CodeMemory::Both);
+    EXPECT_EQ(o.codeKB, 16);
+    EXPECT_EQ(o.xdataKB, 64);
+    EXPECT_EQ(o.loadAddress, 0x100);
+    EXPECT_EQ(o.dataAddress, 0x200);
+    ASSERT_EQ(o.pins.size(), 2u);
+    EXPECT_EQ(o.pins[0].index, 26);
+    EXPECT_EQ(o.pins[0].setting, kInputNC);
+    EXPECT_EQ(o.pins[1].index, 15);
+    EXPECT_EQ(o.pins[1].setting, kInput1);
+    EXPECT_EQ(o.maxCycles, 5000u);
+    EXPECT_FALSE(o.maxSteps);
+    EXPECT_EQ(o.untilPc, 0x1234);
+    ASSERT_EQ(o.breaks.size(), 2u);
+    EXPECT_EQ(o.breaks[0].type, BreakpointType::Register);
+    EXPECT_EQ(o.breaks[0].name, "dptr1");
+    EXPECT_EQ(o.breaks[0].data, "1234");
+    EXPECT_EQ(o.breaks[1].type, BreakpointType::MemoryBit);
+    EXPECT_EQ(o.breaks[1].address, "7F");
+    ASSERT_EQ(o.dumps.size(), 2u);
+    EXPECT_EQ(o.dumps[0].kind, DumpKind::Xdata);
+    EXPECT_EQ(o.dumps[0].first, 0x10);
+    EXPECT_EQ(o.dumps[0].last, 0x1F);
+    EXPECT_FALSE(o.dumps[0].whole);
+    EXPECT_TRUE(o.dumps[1].whole);
+    EXPECT_TRUE(o.haltOnSelfJump && o.json && o.stats);
+    EXPECT_TRUE(o.hasStopCondition());
+}
+
+TEST(CliOptions, DefaultsAndTheDefaultLimit) {
+    const ParseResult r = parse({"p.bin"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.device, DeviceKind::AT89C52);
+    EXPECT_EQ(r.options.clock, "12000000");
+    EXPECT_EQ(r.options.codeMemory, CodeMemory::Default);
+    EXPECT_EQ(r.options.xdataKB, 0);
+    EXPECT_FALSE(r.options.hasStopCondition());
+    // Anything after "--" is the program, even if it looks like an option.
+    EXPECT_EQ(parse({"--", "--odd-name"}).options.program, "--odd-name");
+}
+
+TEST(CliOptions, EveryDeviceNameOfTheCatalogueIsAccepted) {
+    const std::pair<const char*, DeviceKind> names[] = {
+        {"AT89C1051", DeviceKind::AT89C1051}, {"AT89C2051", DeviceKind::AT89C2051},
+        {"AT89C4051", DeviceKind::AT89C4051}, {"AT89C51", DeviceKind::AT89C51},
+        {"at89c52", DeviceKind::AT89C52},     {"AT89C55", DeviceKind::AT89C55},
+        {"AT89S53", DeviceKind::AT89S53},     {"At89s8252", DeviceKind::AT89S8252},
+        {"8031", DeviceKind::I8031},          {"8032", DeviceKind::I8032},
+    };
+    for (const auto& [name, kind] : names) {
+        const ParseResult r = parse({"--device", name, "p.hex"});
+        EXPECT_EQ(r.error, "") << name;
+        EXPECT_EQ(r.options.device, kind) << name;
+    }
+}
+
+TEST(CliRun, SelfJumpsAreTheThreeUnconditionalJumpsToThemselves) {
+    Machine m;
+    DeviceSelection selection;
+    selection.kind = DeviceKind::AT89C52;
+    configureMachine(m, selection);
+    struct Case {
+        uint16_t at;
+        std::vector<uint8_t> bytes;
+        bool self;
+    };
+    const Case cases[] = {
+        {0x0100, {0x80, 0xFE}, true},        // SJMP $
+        {0x0100, {0x80, 0xFD}, false},       // SJMP $-1
+        {0x0100, {0x02, 0x01, 0x00}, true},  // LJMP 0100H
+        {0x0100, {0x02, 0x01, 0x01}, false},
+        {0x0123, {0x21, 0x23}, true},        // AJMP 0123H (page bits 001)
+        {0x0123, {0x01, 0x23}, false},       // AJMP 0023H
+        {0x0100, {0x70, 0xFE}, false},       // JNZ $: conditional
+    };
+    for (const Case& c : cases) {
+        for (size_t i = 0; i < c.bytes.size(); ++i) m.chip.writeCode(uint16_t(c.at + i), c.bytes[i]);
+        m.chip.side.instructionAddress = c.at;
+        m.chip.pc = c.at;
+        EXPECT_EQ(executedSelfJump(m.chip), c.self) << std::hex << int(c.bytes[0]) << " " << int(c.bytes[1]);
+        m.chip.pc = uint16_t(c.at + 5); // an interrupt took the program elsewhere
+        EXPECT_FALSE(executedSelfJump(m.chip));
+    }
+}
+
+TEST(CliReport, SegmentPatternsReadAsCharacters) {
+    EXPECT_EQ(segmentText(0x3F), "0");
+    EXPECT_EQ(segmentText(0x6F), "9");
+    EXPECT_EQ(segmentText(0x67), "9");
+    EXPECT_EQ(segmentText(0x77), "A");
+    EXPECT_EQ(segmentText(0x71), "F");
+    EXPECT_EQ(segmentText(0x86), "1.");
+    EXPECT_EQ(segmentText(0x00), " ");
+    EXPECT_EQ(segmentText(0x80), " .");
+    EXPECT_EQ(segmentText(0x49), "?");
+}
+
+TEST(CliReport, JsonStringsEscapeWhatJsonForbids) {
+    EXPECT_EQ(jsonString("a\"b\\c"), R"("a\"b\\c")");
+    EXPECT_EQ(jsonString(std::string("\n\x01\x7F\xC3", 4)), R"("\u000A\u0001\u007F\u00C3")");
+    EXPECT_EQ(jsonString("plain"), R"("plain")");
+}
+
+} // namespace
