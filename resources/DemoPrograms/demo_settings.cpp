@@ -1,0 +1,119 @@
+#include "demo_settings.h"
+
+#include <iterator>
+
+namespace quorvel::demos {
+
+namespace {
+
+constexpr PinRef P1(int bit) { return PinRef(0x10 | bit); }
+constexpr PinRef P3(int bit) { return PinRef(0x30 | bit); }
+
+// Nothing connected: no point LEDs, no seven-segment display, every LED and
+// LCD line tied to GND (a fixed level stays when the file is read on any
+// device, so no part watches a line the program uses), no keypad, the IIC
+// and SPI buses off.
+ModuleSettings nothingConnected() {
+    ModuleSettings s;
+    s.LedLines.fill(kPinGnd);
+    s.LedDigitCount = 1;
+    s.LcdPins.fill(kPinGnd);
+    s.KeypadType = kKeypadNone;
+    s.KeypadLines.fill(P1(0));
+    s.iic.IicScl = P1(0);
+    s.iic.IicSda = P1(0);
+    s.iic.RtcInterrupt = P1(0);
+    s.spi.SpiLines.fill(P1(0));
+    s.spi.SpiEepromCs = P1(0);
+    return s;
+}
+
+// Point LEDs on the lines of `port1Bits` (P1), each lit at level 0.
+void pointLedsOnP1(ModuleSettings& s, uint8_t port1Bits) {
+    s.LedConnected[1] = port1Bits;
+    s.LedActiveHigh[1] = 0;
+}
+
+// Demo 1: one point LED on P1.0.
+ModuleSettings demo1() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0x01);
+    return s;
+}
+
+// Demo 2: two multiplexed common-anode digits, segments a-dp on P1.0-P1.7,
+// digit selects P3.4 (tens) and P3.5 (units), active low.
+ModuleSettings demo2() {
+    ModuleSettings s = nothingConnected();
+    s.LedOptions = 0; // multiplexed, 7-segment input, internal selects, common anode
+    s.LedSevenSegment = 1;
+    s.LedDigitCount = 2;
+    s.LedSelectLevel = 0;
+    for (int k = 0; k < 8; ++k) s.LedLines[size_t(k)] = P1(k);
+    s.LedLines[8] = P3(4);
+    s.LedLines[9] = P3(5);
+    return s;
+}
+
+// Demo 3: 4 x 20 LCD, 8-bit bus on P1, RS P3.7, E P3.5, R/W tied to GND.
+ModuleSettings demo3() {
+    ModuleSettings s = nothingConnected();
+    s.LcdOptions = 3 | kLcdBackLight; // "4Lines X 20Characters", 8 bits
+    s.LcdPins[kLcdRs] = P3(7);
+    s.LcdPins[kLcdRw] = kPinGnd;
+    s.LcdPins[kLcdE] = P3(5);
+    for (int k = 0; k < 8; ++k) s.LcdPins[size_t(kLcdD0 + k)] = P1(k);
+    return s;
+}
+
+// Demo 4: push button on P3.2 (level 0 while held), toggle switch on P3.3,
+// LEDs on P1.0-P1.2.
+ModuleSettings demo4() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0x07);
+    s.KeyMomentary[3] = 0x04;
+    s.KeyMomentaryLevel[3] = 0x00;
+    s.KeyToggle[3] = 0x08;
+    return s;
+}
+
+// Demo 5: a 4 x 3 keypad, rows P3.0-P3.3, columns P3.4, P3.5 and P3.7,
+// keys named as on a telephone; one common-anode digit, segments a-dp on
+// P1.0-P1.7 (non-multiplexed).
+ModuleSettings demo5() {
+    ModuleSettings s = nothingConnected();
+    s.LedOptions = kLedNonMultiplexed; // 7-segment input, common anode
+    s.LedSevenSegment = 1;
+    s.LedDigitCount = 1;
+    for (int k = 0; k < 8; ++k) s.LedLines[size_t(k)] = P1(k);
+    s.KeypadType = 0; // "4 X 3"
+    const PinRef lines[] = {P3(0), P3(1), P3(2), P3(3), P3(4), P3(5), P3(7)};
+    for (size_t i = 0; i < std::size(lines); ++i) s.KeypadLines[i] = lines[i];
+    const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "0", "#"};
+    for (int k = 0; k < 12; ++k) setKeyName(s, k, names[k]);
+    return s;
+}
+
+// Demo 7: the serial port only (the serial host needs no settings here).
+ModuleSettings demo7() { return nothingConnected(); }
+
+// Demos 9 and 10: eight LEDs on P1 show a count.
+ModuleSettings eightLeds() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0xFF);
+    return s;
+}
+
+// Demo 11: internal memory only.
+ModuleSettings demo11() { return nothingConnected(); }
+
+} // namespace
+
+std::vector<DemoSettings> demoSettings() {
+    return {
+        {"Demo1", demo1()}, {"Demo2", demo2()},  {"Demo3", demo3()},   {"Demo4", demo4()},
+        {"Demo5", demo5()}, {"Demo7", demo7()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
+    };
+}
+
+} // namespace quorvel::demos

@@ -1,0 +1,261 @@
+// Each demonstration loaded as the Demo menu loads it, on every device whose
+// menu offers it, run for a stretch of simulated time at 12 MHz with the
+// inputs it expects, and judged by what its parts show.
+#include "demo_support.h"
+
+#include "core/executor.h"
+#include "modules/keys.h"
+#include "modules/lcd_controller.h"
+#include "modules/serial_host.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace quorvel;
+using namespace demotest;
+
+namespace {
+
+constexpr int kP1 = 8;  // pin index of P1.0
+constexpr int kP3 = 24; // pin index of P3.0
+
+// The digit a common-anode or common-cathode pattern shows (segments a-g
+// lit as in `kBcdSegments`), or -1.
+int digitOf(SegmentPattern pattern) {
+    for (int d = 0; d < 10; ++d)
+        if ((pattern & 0x7F) == kBcdSegments[size_t(d)]) return d;
+    return -1;
+}
+
+TEST(Demo1, PointLedFlashesWithAHalfSecondPeriod) {
+    for (DeviceKind kind : devicesOffering(1)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo1")) continue;
+        LedDigitMemory memory{};
+        EXPECT_EQ(leds(machine, memory).pointConnected, 1u << kP1) << "one LED, on P1.0";
+
+        std::vector<uint32_t> changes;
+        bool lit = litOnP1(machine) & 1;
+        ASSERT_TRUE(runCycles(machine, 1300000, [&] {
+            const bool now = litOnP1(machine) & 1;
+            if (now != lit) changes.push_back(machine.chip.cycles);
+            lit = now;
+        }));
+        // Lit at once, then a change every 250 ms: six changes in 1.3 s.
+        ASSERT_EQ(changes.size(), 6u);
+        EXPECT_LT(changes[0], 10u);
+        for (size_t i = 1; i < changes.size(); ++i) {
+            const double ms = (changes[i] - changes[i - 1]) * machine.chip.cycleTimeUs / 1000.0;
+            EXPECT_NEAR(ms, 250.0, 2.5);
+        }
+        EXPECT_FALSE(lit) << "the sixth change darkens it";
+    }
+}
+
+TEST(Demo2, TwoDigitsCountUpEveryHalfSecond) {
+    for (DeviceKind kind : devicesOffering(2)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo2")) continue;
+        LedDigitMemory memory{};
+        std::vector<int> shown;
+        std::vector<uint32_t> when;
+        uint32_t next = 0;
+        ASSERT_TRUE(runCycles(machine, 2600000, [&] {
+            const LedEvaluation e = leds(machine, memory); // as the window paints
+            if (machine.chip.cycles < next) return;
+            next = machine.chip.cycles + 5000;
+            ASSERT_EQ(e.digitCount, 2);
+            const int tens = digitOf(e.digits[0]), units = digitOf(e.digits[1]);
+            if (tens < 0 || units < 0) return; // a select changing this instant
+            const int value = tens * 10 + units;
+            if (shown.empty() || shown.back() != value) {
+                shown.push_back(value);
+                when.push_back(machine.chip.cycles);
+            }
+        }));
+        EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+        for (size_t i = 2; i < when.size(); ++i)
+            EXPECT_NEAR((when[i] - when[i - 1]) / 1000.0, 504.0, 10.0) << "ms per count";
+    }
+}
+
+TEST(Demo3, FourLineMessageOnTheLcd) {
+    const std::vector<std::string> expected{"  Quorvel Simulator ", " 8051 Family Demo 3 ",
+                                            "4 Lines X 20 Chars  ", "LCD Module Message  "};
+    for (DeviceKind kind : devicesOffering(3)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo3")) continue;
+        const uint8_t options = machine.modules.settings.LcdOptions;
+        ASSERT_EQ(lcdGeometry(options).rows, 4);
+        ASSERT_EQ(lcdGeometry(options).columns, 20);
+        ASSERT_TRUE(runCycles(machine, 120000));
+        for (int row = 0; row < 4; ++row)
+            EXPECT_EQ(lcdRowText(machine.modules.lcd, options, row), expected[size_t(row)])
+                << "row " << row;
+        EXPECT_TRUE(machine.modules.lcd.LcdDisplayFlags & kLcdDisplayOn);
+        EXPECT_FALSE(machine.modules.lcd.LcdDisplayFlags & kLcdCursor);
+    }
+}
+
+TEST(Demo4, SwitchesShowOnTheLeds) {
+    for (DeviceKind kind : devicesOffering(4)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo4")) continue;
+        const ModuleSettings& settings = machine.modules.settings;
+        const uint32_t available = machine.profile.availablePinMask;
+        ASSERT_EQ(momentaryKeyLines(settings, available), (std::vector<int>{kP3 + 2}));
+        ASSERT_EQ(toggleKeyLines(settings, available), (std::vector<int>{kP3 + 3}));
+        // The keyboard window's 10 ms tick, with the push button held or not.
+        auto run = [&](bool held) {
+            for (int tick = 0; tick < 3; ++tick) {
+                momentaryKeysTick(settings, machine.chip.pins, available, held ? 1u << (kP3 + 2) : 0);
+                ASSERT_TRUE(runCycles(machine, 10000));
+            }
+        };
+        run(false);
+        EXPECT_EQ(litOnP1(machine), 0x00) << "button up, switch at 0";
+        run(true);
+        EXPECT_EQ(litOnP1(machine), 0x05) << "LED 1 while held; LED 3 changed at the press";
+        run(true);
+        EXPECT_EQ(litOnP1(machine), 0x05) << "a held button is one press";
+        run(false);
+        EXPECT_EQ(litOnP1(machine), 0x04) << "LED 1 off again, LED 3 stays";
+
+        EXPECT_TRUE(clickToggleKey(machine.chip.pins, kP3 + 3));
+        run(false);
+        EXPECT_EQ(litOnP1(machine), 0x06) << "switch at 1 lights LED 2";
+        run(true);
+        run(false);
+        EXPECT_EQ(litOnP1(machine), 0x02) << "second press: LED 3 off";
+        EXPECT_FALSE(clickToggleKey(machine.chip.pins, kP3 + 3));
+        run(false);
+        EXPECT_EQ(litOnP1(machine), 0x00);
+    }
+}
+
+TEST(Demo5, KeyPressedShowsOnTheDigit) {
+    for (DeviceKind kind : devicesOffering(5)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo5")) continue;
+        const ModuleSettings& settings = machine.modules.settings;
+        ASSERT_EQ(keypadType(settings), 0) << "4 X 3";
+        EXPECT_EQ(keyName(settings, 9), "*");
+        machine.modules.keypad.windowOpen = true;
+        // The keyboard window's 10 ms ticks with `key` held (or none).
+        auto hold = [&](int key) {
+            for (int tick = 0; tick < 3; ++tick) {
+                keypadTick(machine.modules.keypad, settings, machine.chip.pins,
+                           machine.chip.portLatches(), key);
+                ASSERT_TRUE(runCycles(machine, 10000));
+            }
+            if (key == kNoKeyHeld) keypadRelease(machine.modules.keypad);
+        };
+        LedDigitMemory memory{};
+        hold(kNoKeyHeld);
+        ASSERT_EQ(leds(machine, memory).digitCount, 1);
+        EXPECT_EQ(leds(machine, memory).digits[0], 0) << "dark before the first key";
+        // Key k is row k / 3, column k % 3: "1" ... "9", "*", "0", "#".
+        const int shows[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, -1, 0, -1};
+        for (int key : {4, 0, 8, 10, 2, 6}) {
+            hold(key);
+            EXPECT_EQ(digitOf(leds(machine, memory).digits[0]), shows[key]) << "key " << key;
+            hold(kNoKeyHeld);
+            EXPECT_EQ(digitOf(leds(machine, memory).digits[0]), shows[key]) << "kept after release";
+        }
+        hold(9);
+        EXPECT_EQ(leds(machine, memory).digits[0], 0x40) << "* shows a minus sign";
+        hold(11);
+        EXPECT_EQ(leds(machine, memory).digits[0], 0x76) << "# shows H";
+    }
+}
+
+std::string transmitted(const Machine& machine) {
+    std::string text;
+    const SerialLog& log = machine.chip.periph.serial.txLog;
+    for (int i = 0; i < log.size(); ++i) text += char(log.at(i) & 0xFF);
+    return text;
+}
+
+TEST(Demo7, GreetingThenEcho) {
+    const std::string greeting = "Quorvel Simulator Serial Port Demo\r\n"
+                                 "Send a character and it comes back.\r\n";
+    for (DeviceKind kind : devicesOffering(7)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo7")) continue;
+        // 73 characters of 10 bits at 2404 baud: about 0.3 s.
+        ASSERT_TRUE(runCycles(machine, 350000));
+        EXPECT_EQ(transmitted(machine), greeting);
+
+        for (const char* byte : {"41", "7a"}) {
+            EXPECT_FALSE(pressSerialSend(machine.modules.serialHost, machine.modules.settings.serialHost,
+                                         machine.chip, byte));
+            ASSERT_TRUE(runCycles(machine, 10000));
+        }
+        EXPECT_EQ(transmitted(machine), greeting + "Az");
+    }
+}
+
+// The count shown on the eight LEDs of P1 after pulses of both kinds: the
+// I/O window's pulse button and a pin switched 1 -> 0.
+void countPulses(const char* name, int entry, uint8_t pulseRequest, int pin) {
+    for (DeviceKind kind : devicesOffering(entry)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, name)) continue;
+        PinState& pins = machine.chip.pins;
+        pins.setSetting(pin, kInput1);
+        pins.applySettings(machine.chip.portLatches());
+        ASSERT_TRUE(runCycles(machine, 1000));
+        EXPECT_EQ(litOnP1(machine), 0);
+        for (int i = 0; i < 3; ++i) {
+            pins.setSetting(pin, kInputPulse);
+            pins.pulseRequests |= pulseRequest;
+            ASSERT_TRUE(runCycles(machine, 200));
+        }
+        EXPECT_EQ(litOnP1(machine), 3);
+        for (int i = 0; i < 4; ++i) {
+            pins.setLevel(pin, true);
+            ASSERT_TRUE(runCycles(machine, 100));
+            pins.setLevel(pin, false);
+            ASSERT_TRUE(runCycles(machine, 100));
+        }
+        ASSERT_TRUE(runCycles(machine, 2000));
+        EXPECT_EQ(litOnP1(machine), 7) << "a low level counts once";
+        for (int i = 0; i < 250; ++i) {
+            pins.setLevel(pin, true);
+            ASSERT_TRUE(runCycles(machine, 20));
+            pins.setLevel(pin, false);
+            ASSERT_TRUE(runCycles(machine, 20));
+        }
+        ASSERT_TRUE(runCycles(machine, 100));
+        EXPECT_EQ(litOnP1(machine), uint8_t(257)) << "the count wraps at 256";
+    }
+}
+
+TEST(Demo9, Int0PulsesCountedOnTheLeds) { countPulses("Demo9", 9, kPulseInt0, kP3 + 2); }
+
+TEST(Demo10, Timer0CountsEventsOnT0) { countPulses("Demo10", 10, kPulseT0, kP3 + 4); }
+
+TEST(Demo11, FillsInternalRam20To2F) {
+    for (DeviceKind kind : devicesOffering(11)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo11")) continue;
+        machine.chip.iram.fill(0xAA);
+        ASSERT_TRUE(runCycles(machine, 200));
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(machine.chip.iram[size_t(0x20 + i)], i);
+        EXPECT_EQ(machine.chip.iram[0x1F], 0xAA) << "nothing below the block";
+        EXPECT_EQ(machine.chip.iram[0x30], 0xAA) << "nothing above the block";
+        EXPECT_FALSE(machine.chip.hasXdata());
+    }
+}
+
+} // namespace

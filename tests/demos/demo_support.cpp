@@ -1,0 +1,98 @@
+#include "demo_support.h"
+
+#include "core/executor.h"
+#include "settings/module_settings_file.h"
+#include "tools/file_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace quorvel;
+
+namespace demotest {
+
+namespace {
+
+// Which entries each device's Demo menu offers: bit k-1 for Demo k, bits
+// 12-14 for the projects.
+uint16_t demoMaskOf(DeviceKind kind) {
+    switch (kind) {
+    case DeviceKind::AT89C2051:
+    case DeviceKind::AT89C4051:
+    case DeviceKind::I8031:
+    case DeviceKind::I8032: return 0x0F5F;
+    case DeviceKind::AT89C51:
+    case DeviceKind::AT89C52:
+    case DeviceKind::AT89C55: return 0x7F7F;
+    case DeviceKind::AT89C1051: return 0x0F1F;
+    case DeviceKind::AT89S8252:
+    case DeviceKind::AT89S53: return 0x7FFF;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<DeviceKind> devicesOffering(int entry) {
+    std::vector<DeviceKind> kinds;
+    for (int k = 0; k < kDeviceCount; ++k) {
+        const auto kind = DeviceKind(k);
+        if (demoMaskOf(kind) & (1u << (entry - 1))) kinds.push_back(kind);
+    }
+    return kinds;
+}
+
+bool loadDemo(Machine& machine, DeviceKind kind, const std::string& name) {
+    const std::filesystem::path folder = std::filesystem::path(QUORVEL_BUILD_DIR) / "DemoPrograms";
+    DeviceSelection selection;
+    selection.kind = kind;
+    selection.frequency = 12000000;
+    selection.cycleTimeUs = machineCycleTimeUs(selection.frequency);
+    // The 8031 and 8032 run from external program memory (64 KB).
+    selection.programMode = deviceInfo(kind).externalOnly ? ProgramMemoryMode::ExternalOnly
+                                                          : ProgramMemoryMode::InternalOnly;
+    selection.externalSizeChoice = 5;
+    selection.codeLimit = computeCodeLimit(kind, selection.programMode, 5);
+    configureMachine(machine, selection);
+
+    if (const auto failure = ReadModuleSettings(folder / (name + ".MST"), machine.modules.settings,
+                                                machine.profile.availablePinMask)) {
+        ADD_FAILURE() << name << ".MST: " << failure->text;
+        return false;
+    }
+    FileLoader loader(LoadTarget::ProgramMemory);
+    if (const auto failure = loader.open(folder / (name + ".HEX"))) {
+        ADD_FAILURE() << name << ".HEX: " << failure->text;
+        return false;
+    }
+    while (loader.step(machine.chip)) {
+    }
+    if (loader.outcome().result != LoadResult::Loaded) {
+        ADD_FAILURE() << name << ".HEX does not load on " << deviceName(kind);
+        return false;
+    }
+    return true;
+}
+
+bool runCycles(Machine& machine, uint32_t cycles, const std::function<void()>& each) {
+    const uint32_t start = machine.chip.cycles;
+    while (machine.chip.cycles - start < cycles) {
+        if (step(machine)) return false;
+        if (each) each();
+    }
+    return true;
+}
+
+LedEvaluation leds(Machine& machine, LedDigitMemory& memory) {
+    return evaluateLeds(machine.modules.settings, machine.chip.portLatches(), memory, true);
+}
+
+uint8_t litOnP1(Machine& machine) {
+    LedDigitMemory memory{};
+    return uint8_t(leds(machine, memory).pointLit >> 8);
+}
+
+const char* deviceName(DeviceKind kind) { return deviceInfo(kind).comboText; }
+
+} // namespace demotest
