@@ -85,8 +85,17 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
     CycleCounter counter(chip);
     uint32_t ledLatches = ~chip.portLatches();
     std::string line;
+    // Program memory does not change during a run: each address is
+    // disassembled once.
+    std::vector<std::string> disassembly(r.trace ? size_t(chip.codeLimit) + 1 : 0);
     for (;;) {
-        if (r.trace) line = traceHead(chip, counter.total);
+        if (r.trace) {
+            std::string& text = disassembly[chip.pc];
+            if (text.empty()) text = traceInstruction(chip);
+            char cycles[24];
+            std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)counter.total);
+            line = cycles + text;
+        }
         const bool outOfRange = step(machine);
         ++report.steps;
         counter.update(chip);
@@ -143,7 +152,7 @@ bool executedSelfJump(const ChipState& chip) {
     return false;
 }
 
-std::string traceHead(const ChipState& chip, uint64_t cyclesBefore) {
+std::string traceInstruction(const ChipState& chip) {
     const uint16_t pc = chip.pc;
     const DisassembledLine d = disassembleAt(chip, pc, ViewMode::Normal);
     char text[96];
@@ -153,8 +162,7 @@ std::string traceHead(const ChipState& chip, uint64_t cyclesBefore) {
         std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", chip.readCode(uint16_t(pc + i)));
         bytes += hex;
     }
-    std::snprintf(text, sizeof text, "%10llu  %04X  %-8s  %-24s", (unsigned long long)cyclesBefore,
-                  pc, bytes.c_str(), mnemonicPart(d.text).c_str());
+    std::snprintf(text, sizeof text, "%04X  %-8s  %-24s", pc, bytes.c_str(), mnemonicPart(d.text).c_str());
     return text;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -55,9 +56,10 @@ RunReport runMachine(Machine& machine, const RunRequest& request);
 // that the program counter followed.
 bool executedSelfJump(const ChipState& chip);
 
-// One trace line for the instruction at the program counter, before it runs
-// (`cyclesBefore`), with the registers after it ran appended by `traceTail`.
-std::string traceHead(const ChipState& chip, uint64_t cyclesBefore);
+// A trace line: the cycle counter before the instruction, then
+// `traceInstruction` (address, bytes, disassembly of the instruction at the
+// program counter), then `traceTail` (the registers after it ran).
+std::string traceInstruction(const ChipState& chip);
 std::string traceTail(const ChipState& chip);
 
 } // namespace quorvel::cli
