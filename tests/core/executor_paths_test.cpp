@@ -121,3 +121,45 @@ TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
         }
     }
 }
+
+// While a timer runs, runSteps takes its awake path, which skips the EEPROM
+// write timer, the SPI unit and the watchdog until an instruction may have
+// started one of them; the stage must then run in that very step. Each
+// program starts timer 0 and then switches one of them on.
+TEST(ExecutorPaths, RunStepsStartsRareStagesInTheStepThatEnablesThem) {
+    const std::vector<uint8_t> start = {
+        0x75, 0x89, 0x02, // MOV TMOD,#02H
+        0xD2, 0x8C,       // SETB TR0
+        0x00, 0x00,       // NOP, NOP
+    };
+    const std::vector<std::vector<uint8_t>> rest = {
+        {0x75, 0x96, 0x01},                   // MOV WMCON,#01H: watchdog on
+        {0x75, 0xD5, 0x50, 0x75, 0x86, 0x5A}, // MOV SPCR,#50H; MOV SPDR,#5AH
+        {0x75, 0x96, 0x18,                    // MOV WMCON,#18H: EEPROM writable
+         0x90, 0x00, 0x10,                    // MOV DPTR,#0010H
+         0x74, 0xA5,                          // MOV A,#0A5H
+         0xF0},                               // MOVX @DPTR,A: write time starts
+    };
+    for (size_t n = 0; n < rest.size(); ++n) {
+        SCOPED_TRACE(::testing::Message() << "program " << n);
+        std::vector<uint8_t> program = start;
+        for (uint8_t byte : rest[n]) program.push_back(byte);
+        for (uint8_t byte : {0x00, 0x00, 0x80, 0xFE}) program.push_back(byte); // NOP, NOP, SJMP $
+        for (uint32_t batch : {1u, 2u, 3u, 5u, 40u}) {
+            SCOPED_TRACE(::testing::Message() << "batches of " << batch);
+            Machine batched = makeMachine(DeviceKind::AT89S8252, 12000000, 0xFFFF, 0xFFFF);
+            batched.chip.allocate(0xFFFF, 0xFFFF, true);
+            loadCode(batched, program);
+            Machine single = batched;
+            uint64_t done = 0;
+            while (done < 40) {
+                const RunResult result = runSteps(batched, batch);
+                ASSERT_FALSE(result.pcOutOfRange);
+                for (uint32_t i = 0; i < result.steps; ++i) ASSERT_FALSE(step(single));
+                done += result.steps;
+                expectSameState(batched, single, done);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+}
