@@ -299,4 +299,15 @@ acked:  ret
     EXPECT_NE(text.out.find("0010: 5A C3 FF"), std::string::npos) << text.out;
 }
 
+TEST_F(CliProgram, PointLedsShowThePortLatches) {
+    // LEDs on P1.0-P1.3, lit at level 0.
+    ModuleSettings settings;
+    settings.LedConnected = {0x00, 0x0F, 0x00, 0x00};
+    ASSERT_FALSE(WriteModuleSettings(dir / "leds.mst", settings));
+    assembleOrFail("leds", "        mov p1, #0xFA\npark:   sjmp park\n");
+    Outcome r = runCli(dir, {"--modules", "leds.mst", "--halt-on-self-jump", "--dump", "leds", "leds.hex"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "[leds]\npoints: P1.0=1 P1.1=0 P1.2=1 P1.3=0\ndigits: \"\"\nsegments:\n");
+}
+
 } // namespace
