@@ -124,8 +124,10 @@ TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
 
 // While a timer runs, runSteps takes its awake path, which skips the EEPROM
 // write timer, the SPI unit and the watchdog until an instruction may have
-// started one of them; the stage must then run in that very step. Each
-// program starts timer 0 and then switches one of them on.
+// started one of them; the stage must then run in that very step. It also
+// keeps the timers on their simple entry until TMOD or T2CON changes. Each
+// program starts timer 0 and then switches one of them on, or timer 0 to
+// mode 3.
 TEST(ExecutorPaths, RunStepsStartsRareStagesInTheStepThatEnablesThem) {
     const std::vector<uint8_t> start = {
         0x75, 0x89, 0x02, // MOV TMOD,#02H
@@ -139,6 +141,7 @@ TEST(ExecutorPaths, RunStepsStartsRareStagesInTheStepThatEnablesThem) {
          0x90, 0x00, 0x10,                    // MOV DPTR,#0010H
          0x74, 0xA5,                          // MOV A,#0A5H
          0xF0},                               // MOVX @DPTR,A: write time starts
+        {0x75, 0x89, 0x03},                   // MOV TMOD,#03H: timer 0 in mode 3
     };
     for (size_t n = 0; n < rest.size(); ++n) {
         SCOPED_TRACE(::testing::Message() << "program " << n);
