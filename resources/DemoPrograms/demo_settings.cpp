@@ -94,6 +94,33 @@ ModuleSettings demo5() {
     return s;
 }
 
+// Demo 6: a PCF8583 clock on the IIC bus (SCL P1.6, SDA P1.7, A0 at 0,
+// showing the computer's time) and six multiplexed common-anode digits,
+// segments on P2, selects P1.0-P1.5 active low.
+ModuleSettings demo6() {
+    ModuleSettings s = nothingConnected();
+    s.LedOptions = 0; // multiplexed, 7-segment input, internal selects, common anode
+    s.LedSevenSegment = 1;
+    s.LedDigitCount = 6;
+    s.LedSelectLevel = 0;
+    for (int k = 0; k < 8; ++k) s.LedLines[size_t(k)] = PinRef(0x20 | k);
+    for (int d = 0; d < 6; ++d) s.LedLines[size_t(8 + d)] = P1(d);
+    s.iic.IicOptions = kIicEnableBus;
+    s.iic.RtcOptions = kRtcConnected | kRtcSystemTime;
+    s.iic.IicScl = P1(6);
+    s.iic.IicSda = P1(7);
+    return s;
+}
+
+// Demo 8: the on-chip SPI unit (its own lines); eight LEDs on P2 show the
+// byte received.
+ModuleSettings demo8() {
+    ModuleSettings s = nothingConnected();
+    s.LedConnected[2] = 0xFF;
+    s.LedActiveHigh[2] = 0;
+    return s;
+}
+
 // Demo 7: the serial port only (the serial host needs no settings here).
 ModuleSettings demo7() { return nothingConnected(); }
 
@@ -112,7 +139,7 @@ ModuleSettings demo11() { return nothingConnected(); }
 std::vector<DemoSettings> demoSettings() {
     return {
         {"Demo1", demo1()}, {"Demo2", demo2()},  {"Demo3", demo3()},   {"Demo4", demo4()},
-        {"Demo5", demo5()}, {"Demo7", demo7()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
+        {"Demo5", demo5()}, {"Demo6", demo6()}, {"Demo7", demo7()}, {"Demo8", demo8()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
     };
 }
 

@@ -4,9 +4,11 @@
 #include "demo_support.h"
 
 #include "core/executor.h"
+#include "modules/iic_bus.h"
 #include "modules/keys.h"
 #include "modules/lcd_controller.h"
 #include "modules/serial_host.h"
+#include "modules/spi_window.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +178,38 @@ TEST(Demo5, KeyPressedShowsOnTheDigit) {
     }
 }
 
+// The six digits as "HH.MM.SS" (dots as lit), '?' for a pattern that is no digit.
+std::string clockText(const LedEvaluation& e) {
+    std::string text;
+    for (int d = 0; d < e.digitCount; ++d) {
+        const int digit = digitOf(e.digits[size_t(d)]);
+        text += digit < 0 ? '?' : char('0' + digit);
+        if (e.digits[size_t(d)] & 0x80) text += '.';
+    }
+    return text;
+}
+
+TEST(Demo6, ClockTimeOnSixDigits) {
+    for (DeviceKind kind : devicesOffering(6)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo6")) continue;
+        IicState& iic = machine.modules.iic;
+        const IicSettings& settings = machine.modules.settings.iic;
+        LocalTime now;
+        now.hour = 12, now.minute = 34, now.second = 56;
+        ASSERT_TRUE(rtcTick(iic.rtc, settings, now)) << "the clock takes the computer's time";
+        LedDigitMemory memory{};
+        ASSERT_TRUE(runCycles(machine, 30000, [&] { leds(machine, memory); }));
+        EXPECT_EQ(clockText(leds(machine, memory)), "12.34.56");
+
+        now.hour = 9, now.minute = 5, now.second = 7;
+        ASSERT_TRUE(rtcTick(iic.rtc, settings, now));
+        ASSERT_TRUE(runCycles(machine, 30000, [&] { leds(machine, memory); }));
+        EXPECT_EQ(clockText(leds(machine, memory)), "09.05.07");
+    }
+}
+
 std::string transmitted(const Machine& machine) {
     std::string text;
     const SerialLog& log = machine.chip.periph.serial.txLog;
@@ -200,6 +234,33 @@ TEST(Demo7, GreetingThenEcho) {
             ASSERT_TRUE(runCycles(machine, 10000));
         }
         EXPECT_EQ(transmitted(machine), greeting + "Az");
+    }
+}
+
+TEST(Demo8, SpiMasterSendsTextThenACount) {
+    const std::string text = "Quorvel SPI Demo";
+    for (DeviceKind kind : devicesOffering(8)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Demo8")) continue;
+        ChipState& chip = machine.chip;
+        ASSERT_FALSE(pressSpiWindowButton(chip, "a5").message) << "the slave's byte";
+        ASSERT_TRUE(runCycles(machine, 20000));
+        const SpiLog& sent = chip.periph.spi.txLog;
+        ASSERT_GE(sent.size(), int(text.size()) + 1);
+        std::string head;
+        for (size_t i = 0; i < text.size(); ++i) head += char(sent.at(int(i)));
+        EXPECT_EQ(head, text);
+        EXPECT_EQ(sent.at(int(text.size())), 0x00) << "the count starts at 00H";
+        EXPECT_EQ(uint8_t(~chip.sfr(0xA0)), 0xA5) << "P2 shows the byte received";
+        LedDigitMemory memory{};
+        EXPECT_EQ(leds(machine, memory).pointLit >> 16 & 0xFF, 0xA5u);
+
+        ASSERT_FALSE(pressSpiWindowButton(chip, "3c").message);
+        ASSERT_TRUE(runCycles(machine, 300000)); // three more counts, 100 ms apart
+        ASSERT_EQ(sent.size(), int(text.size()) + 4);
+        for (int n = 1; n < 4; ++n) EXPECT_EQ(sent.at(int(text.size()) + n), n);
+        EXPECT_EQ(leds(machine, memory).pointLit >> 16 & 0xFF, 0x3Cu);
     }
 }
 
