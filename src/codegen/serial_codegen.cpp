@@ -41,6 +41,10 @@ bool serialTimer2Offered(DeviceKind kind) {
     }
 }
 
+void applySerialDevice(SerialCodeGenSettings& s, DeviceKind kind) {
+    if (!serialTimer2Offered(kind)) s.options &= uint8_t(~kSerialGenTimer2);
+}
+
 void computeBaudTable(SerialCodeGenSettings& s, uint32_t frequencyHz) {
     const bool timer2 = s.options & kSerialGenTimer2;
     const bool smod = s.options & kSerialGenSmod;

@@ -41,6 +41,9 @@ constexpr int serialGenMode(uint8_t options) {
 // Whether the device has timer 2 to offer as baud-rate generator.
 bool serialTimer2Offered(DeviceKind kind);
 
+// On a device without timer 2 the generator choice is forced to timer 1.
+void applySerialDevice(SerialCodeGenSettings& settings, DeviceKind kind);
+
 // Recomputes the reload table and the availability for the clock, the mode's
 // generator and SMOD, and moves an unavailable selection up to the next
 // available rate (none above it: no rate; the next recomputation then starts

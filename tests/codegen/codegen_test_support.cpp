@@ -34,6 +34,22 @@ Program assembleInto(Machine& machine, const std::string& source) {
     return program;
 }
 
+namespace {
+std::string squeezed(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\t';
+        if (blank && !out.empty() && out.back() == ' ') continue;
+        out += blank ? ' ' : c;
+    }
+    return out;
+}
+} // namespace
+
+bool contains(const std::string& text, const std::string& part) {
+    return squeezed(text).find(squeezed(part)) != std::string::npos;
+}
+
 Machine makeMachine(DeviceKind kind, uint32_t frequencyHz) {
     Machine machine;
     DeviceSelection selection;

@@ -22,6 +22,10 @@ struct Program {
 // machine's program memory.
 Program assembleInto(quorvel::Machine& machine, const std::string& source);
 
+// Whether `text` holds `part`, each run of blanks and tabs taken as one
+// space on both sides (the templates align their columns with tabs).
+bool contains(const std::string& text, const std::string& part);
+
 // A machine with `kind` at `frequencyHz`, every port line "NC".
 quorvel::Machine makeMachine(quorvel::DeviceKind kind, uint32_t frequencyHz);
 

@@ -22,9 +22,6 @@ constexpr std::array<PinRef, 4> kRowsLow{0x10, 0x11, 0x12, 0x13};
 constexpr std::array<PinRef, 4> kRowsHigh{0x24, 0x25, 0x26, 0x27};
 constexpr std::array<PinRef, 4> kRowsMixed{0x10, 0x31, 0x12, 0x13};
 
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 } // namespace
 
@@ -55,11 +52,11 @@ TEST(KeyboardCodeGen, SectionsForEveryTypeAndWiring) {
     KeyboardCodeGenSettings s = record(0, kRowsLow, {0x14, 0x15, 0x16});
     s.keyBuffer = 0xA8;
     std::string text = generateKeyboardCode(s, module, 1.0).text;
-    EXPECT_TRUE(has(text, "KEY_BUFFER      DATA    0A8H")) << text;
-    EXPECT_TRUE(has(text, "MOV     R6,#014H")); // 4992 = 1380H
-    EXPECT_TRUE(has(text, "MOV     R7,#080H"));
+    EXPECT_TRUE(codegentest::contains(text, "KEY_BUFFER      DATA    0A8H")) << text;
+    EXPECT_TRUE(codegentest::contains(text, "MOV     R6,#014H")); // 4992 = 1380H
+    EXPECT_TRUE(codegentest::contains(text, "MOV     R7,#080H"));
     s.keyBuffer = 0x08;
-    EXPECT_TRUE(has(generateKeyboardCode(s, module, 1.0).text, "KEY_BUFFER      DATA    008H"));
+    EXPECT_TRUE(codegentest::contains(generateKeyboardCode(s, module, 1.0).text, "KEY_BUFFER      DATA    008H"));
     s.type &= uint8_t(~kKeyGenRead);
     EXPECT_TRUE(generateKeyboardCode(s, module, 1.0).sections.empty());
 }

@@ -27,9 +27,6 @@ constexpr std::array<PinRef, 8> kP1InOrder{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0
 // Sections after the first (control lines) and the data-line section.
 std::vector<int> tail(const GeneratedCode& g) { return {g.sections.begin() + 2, g.sections.end()}; }
 
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 } // namespace
 
@@ -39,18 +36,18 @@ TEST(LcdCodeGen, DataLineFormsAndWriteRoutines) {
     GeneratedCode g = generateLcdCode(record(0, kLcdGenClear, kP1InOrder), module, 1.0);
     EXPECT_EQ(g.error, "");
     EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 10, 12, 23, 29, 13}));
-    EXPECT_TRUE(has(g.text, "LCD_PORT        DATA    P1"));
-    EXPECT_TRUE(has(g.text, "LCD_RS          BIT     P3.5"));
+    EXPECT_TRUE(codegentest::contains(g.text, "LCD_PORT        DATA    P1"));
+    EXPECT_TRUE(codegentest::contains(g.text, "LCD_RS          BIT     P3.5"));
     // The same lines out of order: eight line names and the bitwise write.
     g = generateLcdCode(record(0, kLcdGenClear, {0x11, 0x10, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}),
                         module, 1.0);
     EXPECT_EQ(g.sections, (std::vector<int>{1, 2, 10, 12, 23, 28, 13}));
-    EXPECT_TRUE(has(g.text, "LCD_D0          BIT     P1.1"));
+    EXPECT_TRUE(codegentest::contains(g.text, "LCD_D0          BIT     P1.1"));
     // 4 bits: P2.4-P2.7 high nibble, P2.0-P2.3 low nibble, mixed irregular.
     const uint16_t read = kLcdGenReadDdram;
     g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27}), module, 1.0);
     EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 18, 16, 24, 32, 13, 38, 37}));
-    EXPECT_TRUE(has(g.text, "LCD_PORT        DATA    P2"));
+    EXPECT_TRUE(codegentest::contains(g.text, "LCD_PORT        DATA    P2"));
     g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x20, 0x21, 0x22, 0x23}), module, 1.0);
     EXPECT_EQ(tail(g), (std::vector<int>{18, 16, 24, 31, 13, 38, 36}));
     g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x13}), module, 1.0);
@@ -105,12 +102,12 @@ TEST(LcdCodeGen, InstructionAndDelayConstants) {
     EXPECT_EQ(lcdShortDelayConstant(1.0), 0x11);
     LcdCodeGenSettings s = record(kLcdGenFourBit | 1, kLcdGenInit, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27});
     const std::string text = generateLcdCode(s, ModuleSettings{}, 1.0).text;
-    EXPECT_TRUE(has(text, "MOV     A,#028H")) << text;
-    EXPECT_TRUE(has(text, "MOV     A,#00FH"));
-    EXPECT_TRUE(has(text, "MOV     A,#006H"));
-    EXPECT_TRUE(has(text, "MOV     R6,#004H"));
-    EXPECT_TRUE(has(text, "MOV     R7,#018H"));
-    EXPECT_TRUE(has(text, "MOV     R7,#011H"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     A,#028H")) << text;
+    EXPECT_TRUE(codegentest::contains(text, "MOV     A,#00FH"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     A,#006H"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     R6,#004H"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     R7,#018H"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     R7,#011H"));
 }
 
 TEST(LcdCodeGen, SummaryAndSimulationSettings) {

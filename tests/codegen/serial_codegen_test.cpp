@@ -92,15 +92,15 @@ TEST(SerialCodeGen, SectionForEveryModeAndGenerator) {
         EXPECT_EQ(g.code.error, "");
         EXPECT_EQ(g.code.sections, c.sections);
         if (c.init) {
-            EXPECT_NE(g.code.text.find(c.init), std::string::npos) << g.code.text;
+            EXPECT_TRUE(codegentest::contains(g.code.text, c.init)) << g.code.text;
         }
     }
     // The reload constants of timer 1 and timer 2.
     std::string text = generateSerialCode(withOptions(all | mode(1), 11059200, 6)).code.text;
-    EXPECT_NE(text.find("MOV     TH1,#0FDH"), std::string::npos);
+    EXPECT_TRUE(codegentest::contains(text, "MOV     TH1,#0FDH"));
     text = generateSerialCode(withOptions(all | mode(1) | kSerialGenTimer2, 11059200, 6)).code.text;
-    EXPECT_NE(text.find("MOV     RCAP2H,#0FFH"), std::string::npos);
-    EXPECT_NE(text.find("MOV     RCAP2L,#0DCH"), std::string::npos);
+    EXPECT_TRUE(codegentest::contains(text, "MOV     RCAP2H,#0FFH"));
+    EXPECT_TRUE(codegentest::contains(text, "MOV     RCAP2L,#0DCH"));
 
     // Timer-set modes without a reachable rate give a message, not code.
     const SerialGeneration none = generateSerialCode(withOptions(all | mode(1), 11059200, 8));
@@ -131,6 +131,10 @@ TEST(SerialCodeGen, DialogRulesAndDescriptions) {
     EXPECT_FALSE(serialDialogEnabling(s, DeviceKind::AT89C51).timer2);
     s.options |= kSerialGenTimer2;
     EXPECT_FALSE(serialDialogEnabling(s, DeviceKind::AT89C52).smod); // SMOD belongs to timer 1
+    applySerialDevice(s, DeviceKind::I8032);
+    EXPECT_TRUE(s.options & kSerialGenTimer2);
+    applySerialDevice(s, DeviceKind::AT89C1051);
+    EXPECT_FALSE(s.options & kSerialGenTimer2);
 }
 
 // The routines echo what the host sends; the byte time the receiver needs
