@@ -138,6 +138,11 @@ FilledSection fillSection(std::string section, const std::vector<SlotFill>& fill
             result.error = "fill " + std::to_string(index) + " has no slot";
             break;
         }
+        if ((fill.kind == SlotFill::Kind::PortLine || fill.kind == SlotFill::Kind::Port) &&
+            fill.value >= kPinPlus5V) {
+            result.error = "fill " + std::to_string(index) + " is a fixed level, not a port line";
+            break;
+        }
         const size_t width = slotWidth(fill.kind);
         if (at + width > section.size()) {
             result.error = "slot of fill " + std::to_string(index) + " is cut short";

@@ -70,8 +70,9 @@ struct FilledSection {
     std::string error; // empty when every slot was filled and every fill found its slot
 };
 // Fills the slots of one cut section in order. A fill without a slot, a slot
-// too short for its value or a slot left unfilled is an error; the text is
-// then returned as far as it was filled.
+// too short for its value, a line tied to "+5V" or "GND" (the routines need a
+// port line to drive) or a slot left unfilled is an error; the text is then
+// returned as far as it was filled.
 FilledSection fillSection(std::string section, const std::vector<SlotFill>& fills);
 
 // What a generator hands back: the sections in the order they are inserted

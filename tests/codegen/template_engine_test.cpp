@@ -66,7 +66,7 @@ TEST(TemplateEngine, FillsFullPortAndConstantSlotsInOrder) {
     f = fillSection(bytes("MOV R0,#0%xH"), {SlotFill::hexPair(0xA0)});
     EXPECT_EQ(f.text, "MOV R0,#0A0H");
     // Only bits 5-4 and 2-0 of a port line count.
-    f = fillSection(bytes("%x.x"), {SlotFill::portLine(0xFF)});
+    f = fillSection(bytes("%x.x"), {SlotFill::portLine(0x3F)});
     EXPECT_EQ(f.text, "P3.7");
 }
 
@@ -77,6 +77,10 @@ TEST(TemplateEngine, MismatchedFillsAreReportedNotWrittenPastTheText) {
     const FilledSection cut = fillSection(bytes("x%x"), {SlotFill::portLine(0x15)});
     EXPECT_EQ(cut.error, "slot of fill 1 is cut short");
     EXPECT_EQ(cut.text, bytes("x%x"));
+
+    // A line tied to a fixed level cannot be named as a port line.
+    EXPECT_EQ(fillSection(bytes("%x.x"), {SlotFill::portLine(kPinGnd)}).error,
+              "fill 1 is a fixed level, not a port line");
 
     GeneratedCode out;
     appendSection(out, bytes("x[a]"), 7);
