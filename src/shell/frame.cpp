@@ -8,6 +8,7 @@
 #include "shell/toolbar_icons.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QLabel>
@@ -22,6 +23,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace quorvel::shell {
 
@@ -87,7 +90,7 @@ uint16_t demoMaskOf(DeviceKind kind) {
 
 } // namespace
 
-Frame::Frame(Messages& messages, QWidget* parent)
+Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidget* parent)
     : QMainWindow(parent), messages_(messages),
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
       run_(std::make_unique<RunController>(machine_, *runEvents_)) {
@@ -115,6 +118,12 @@ Frame::Frame(Messages& messages, QWidget* parent)
     connect(rtcTimer_, &QTimer::timeout, this, &Frame::rtcSecond);
     rtcTimer_->start(1000);
     resize(1100, 760);
+
+    configFile_ = std::move(configFile);
+    resourceDir_ = resourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : resourceDir;
+    config_ = defaultAppConfig(resourceDir_.toStdString());
+    // The device part of the configuration pre-fills the device dialog.
+    if (!configFile_.isEmpty()) machine_.selection = ReadDeviceConfig(configFile_.toStdString());
 }
 
 Frame::~Frame() {
@@ -142,6 +151,7 @@ bool Frame::startUp() {
     run_->setCurrentAddress(0);
     run_->takeSnapshots();
     setWindowTitle(QString::fromStdString(machine_.profile.caption));
+    readConfiguration();
     applyDeviceToCommands();
     updateBreakpointStatus();
     refreshViews();
@@ -517,7 +527,42 @@ void Frame::closeEvent(QCloseEvent* event) {
     }
     // The run must be over before the machine is written or freed.
     if (run_->running()) applyRunOutcome(run_->stop());
+    writeConfiguration();
     event->accept();
+}
+
+// The rest of simulator.dat, once the device is set up and the memories
+// exist: run and breakpoint settings, module wiring, memory images.
+void Frame::readConfiguration() {
+    configLoaded_ = true;
+    if (configFile_.isEmpty()) return;
+    AppConfigRead read = ReadAppConfig(configFile_.toStdString(), config_);
+    if (!read.problem.empty())
+        std::fprintf(stderr, "quorvel: %s: %s\n", qPrintable(configFile_), read.problem.c_str());
+    config_ = read.config;
+    RunSettings run = runSettingsOf(*run_, memorySetting);
+    {
+        auto guard = run_->pause();
+        applyAppConfig(config_, machine_, run);
+    }
+    applyRunSettings(run, *run_, memorySetting);
+    lastAddress = config_.programViewStart;
+}
+
+// Written at shutdown, unless the device dialog was never confirmed (the file
+// then keeps what it had). A failure leaves the old file and says so on
+// standard error: there is no window left to show it in.
+void Frame::writeConfiguration() {
+    if (!configLoaded_ || configFile_.isEmpty()) return;
+    configLoaded_ = false;
+    const RunSettings run = runSettingsOf(*run_, memorySetting);
+    {
+        auto guard = run_->pause();
+        captureAppConfig(config_, machine_, run);
+    }
+    std::filesystem::create_directories(std::filesystem::path(configFile_.toStdString()).parent_path());
+    if (!WriteAppConfig(configFile_.toStdString(), config_))
+        std::fprintf(stderr, "quorvel: could not write %s\n", qPrintable(configFile_));
 }
 
 bool Frame::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 
 #include "core/machine.h"
 #include "core/run_controller.h"
+#include "settings/app_config.h"
 #include "tools/block_operations.h"
 #include "tools/file_loader.h"
 #include "tools/memory_saver.h"
@@ -34,7 +35,10 @@ class View;
 class Frame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Frame(Messages& messages, QWidget* parent = nullptr);
+    // `configFile` is simulator.dat (empty: none is read or written);
+    // `resourceDir` holds Assembler/, DemoPrograms/ and help/.
+    explicit Frame(Messages& messages, QString configFile = {}, QString resourceDir = {},
+                   QWidget* parent = nullptr);
     ~Frame() override;
 
     // Runs the device dialog, then applies the device, resets and allocates
@@ -123,6 +127,8 @@ private:
     void calculateExecutionTime();
     void clearProgramMemory();
     void showHelp();
+    void readConfiguration();
+    void writeConfiguration();
     void showAbout();
 
     Messages& messages_;
@@ -143,6 +149,10 @@ private:
     std::map<int, bool> menuStateMemory_;    // enabled before a run grayed it
     std::map<int, bool> toolbarStateMemory_;
     std::map<int, QPointer<QMdiSubWindow>> views_;
+    QString configFile_;
+    QString resourceDir_;
+    AppConfig config_;           // what simulator.dat holds besides the machine
+    bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;
     bool started_ = false;
 };

@@ -55,7 +55,7 @@ void Frame::calculateExecutionTime() {
 
 void Frame::showHelp() {
     // The help pages are installed beside the executable.
-    const QString path = QCoreApplication::applicationDirPath() + "/help/index.html";
+    const QString path = resourceDir_ + "/help/index.html";
     if (!QFile::exists(path)) {
         showMessage(errorMessage(
             "ERROR", "Error: Help File Not Found or\nRequires Internet explorer with version 4.0"));

@@ -95,6 +95,7 @@ private slots:
     void editInstructionRules();
     void loadErrorsAreReported();
     void fillCopySaveAndReload();
+    void configurationSurvivesARestart();
 
 private:
     void startFrame(const char* device = "Atmel 89C52");
@@ -373,6 +374,56 @@ void FrameTest::fillCopySaveAndReload() {
     QCOMPARE(chip.readCode(0x0108), 0x01);
     QCOMPARE(chip.readCode(0x0117), 0x5A);
     QCOMPARE(chip.readCode(0x0118), 0xFF);
+}
+
+void FrameTest::configurationSurvivesARestart() {
+    const QString config = dir_.filePath("cfg/simulator.dat");
+    {
+        Frame first(*messages_, config, dir_.path());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* combo = child<QComboBox>(dialog, "device");
+            combo->setCurrentIndex(combo->findText("Atmel 89S8252"));
+            auto* frequency = child<QLineEdit>(dialog, "frequency");
+            frequency->setText("11059200");
+            child<QPushButton>(dialog, "ok")->click();
+        });
+        QVERIFY(first.startUp());
+        first.runControl().numberOfSteps = 7;
+        first.runControl().breakpoint = {BreakpointType::InternalMemory, 0x30, 0x05, 0, 0};
+        first.close();
+    }
+    QVERIFY(QFile::exists(config));
+    {
+        Frame second(*messages_, config, dir_.path());
+        QString offered;
+        QTimer::singleShot(0, [&offered] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            offered = child<QComboBox>(dialog, "device")->currentText() + " " +
+                      child<QLineEdit>(dialog, "frequency")->text();
+            child<QPushButton>(dialog, "ok")->click();
+        });
+        QVERIFY(second.startUp());
+        QCOMPARE(offered, QString("Atmel 89S8252 11059200"));
+        QCOMPARE(second.runControl().numberOfSteps, uint16_t(7));
+        QCOMPARE(second.statusText(2), QString("Break if Int Mem (30H) = 05H"));
+    }
+    // A cancelled device dialog leaves the file as it was.
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    {
+        Frame third(*messages_, config, dir_.path());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            child<QPushButton>(dialog, "exit")->click();
+        });
+        QVERIFY(!third.startUp());
+        third.close();
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 QTEST_MAIN(FrameTest)
