@@ -223,8 +223,8 @@ LED_REFRESH:
 @]
 ;Routine 22: LED_REFRESH, all digits off (one port)
 @[
-	ANL	SEL_PORT,#LED_SEL_CLEAR	; every digit off
-	ORL	SEL_PORT,#LED_SEL_OFF
+	ORL	SEL_PORT,#LED_SEL_OFF	; every digit off, no other
+	ANL	SEL_PORT,#LED_SEL_CLEAR OR LED_SEL_OFF	; line changed
 @]
 ;Routine 23: LED_REFRESH, all digits off (separate lines)
 @[
@@ -258,8 +258,9 @@ LED_REFRESH_NEXT:
 	MOV	A,LED_SCAN
 	MOV	DPTR,#LED_SEL_TABLE
 	MOVC	A,@A+DPTR
-	ANL	SEL_PORT,#LED_SEL_CLEAR
-	ORL	SEL_PORT,A
+	ORL	SEL_PORT,A		; from all off to this digit alone
+	ORL	A,#LED_SEL_CLEAR
+	ANL	SEL_PORT,A
 @]
 ;Routine 28: LED_REFRESH, select the digit (separate lines)
 @[
