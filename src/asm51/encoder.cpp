@@ -185,7 +185,12 @@ bool accepts(std::initializer_list<ValueType> types, ValueType type) {
 uint16_t checkedValue(const SourceOperand& op, K kind) {
     const Value& v = op.value;
     using T = ValueType;
-    if (v.type == T::Register) throw AsmError{op.text + " is a register, not a value"};
+    if (v.type == T::Register) {
+        // Name the symbol, not the "#" that asked for its value.
+        std::string_view name = op.text;
+        if (!name.empty() && name.front() == '#') name.remove_prefix(1);
+        throw AsmError{std::string(name) + " is a register, not a value"};
+    }
     if (!v.known) return 0;
     auto typeError = [&](std::string_view wanted) {
         return AsmError{op.text + " is " +

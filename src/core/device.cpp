@@ -13,18 +13,18 @@ namespace {
 using K = DeviceKind;
 
 // clang-format off
-//                 kind          combo text          caption      KB  RAM  EEPROM DPTR1  buttons extOnly  max Hz      pin mask
+//                 kind          combo text          caption      KB  RAM  EEPROM DPTR1  buttons extOnly  max Hz      pin mask    demos
 const DeviceInfo kDevices[kDeviceCount] = {
-    {K::AT89C2051, "Atmel 89C2051",   "AT89C2051",  2, 128, false, false, false, false, 24000000, 0xBF00FF00},
-    {K::AT89C4051, "Atmel 89C4051",   "AT89C4051",  4, 128, false, false, false, false, 24000000, 0xBF00FF00},
-    {K::AT89C51,   "Atmel 89C51",     "AT89C51",    4, 128, false, false, true,  false, 24000000, 0xFFFFFFFF},
-    {K::AT89C52,   "Atmel 89C52",     "AT89C52",    8, 256, false, false, true,  false, 24000000, 0xFFFFFFFF},
-    {K::AT89C55,   "Atmel 89C55",     "AT89C55",   20, 256, false, false, true,  false, 33000000, 0xFFFFFFFF},
-    {K::AT89S53,   "Atmel 89S53",     "AT89S53",    8, 256, false, true,  true,  false, 24000000, 0xFFFFFFFF},
-    {K::AT89S8252, "Atmel 89S8252",   "AT89S8252",  8, 256, true,  true,  true,  false, 24000000, 0xFFFFFFFF},
-    {K::I8031,     "General 8031/51", "8031",       0, 128, false, false, true,  true,  24000000, 0xFF00FF00},
-    {K::I8032,     "General 8032/52", "8032",       0, 256, false, false, true,  true,  24000000, 0xFF00FF00},
-    {K::AT89C1051, "Atmel 89C1051",   "AT89C1051",  1,  64, false, false, false, false, 24000000, 0xBF00FF00},
+    {K::AT89C2051, "Atmel 89C2051",   "AT89C2051",  2, 128, false, false, false, false, 24000000, 0xBF00FF00, 0x0F5F},
+    {K::AT89C4051, "Atmel 89C4051",   "AT89C4051",  4, 128, false, false, false, false, 24000000, 0xBF00FF00, 0x0F5F},
+    {K::AT89C51,   "Atmel 89C51",     "AT89C51",    4, 128, false, false, true,  false, 24000000, 0xFFFFFFFF, 0x7F7F},
+    {K::AT89C52,   "Atmel 89C52",     "AT89C52",    8, 256, false, false, true,  false, 24000000, 0xFFFFFFFF, 0x7F7F},
+    {K::AT89C55,   "Atmel 89C55",     "AT89C55",   20, 256, false, false, true,  false, 33000000, 0xFFFFFFFF, 0x7F7F},
+    {K::AT89S53,   "Atmel 89S53",     "AT89S53",    8, 256, false, true,  true,  false, 24000000, 0xFFFFFFFF, 0x7FFF},
+    {K::AT89S8252, "Atmel 89S8252",   "AT89S8252",  8, 256, true,  true,  true,  false, 24000000, 0xFFFFFFFF, 0x7FFF},
+    {K::I8031,     "General 8031/51", "8031",       0, 128, false, false, true,  true,  24000000, 0xFF00FF00, 0x0F5F},
+    {K::I8032,     "General 8032/52", "8032",       0, 256, false, false, true,  true,  24000000, 0xFF00FF00, 0x0F5F},
+    {K::AT89C1051, "Atmel 89C1051",   "AT89C1051",  1,  64, false, false, false, false, 24000000, 0xBF00FF00, 0x0F1F},
 };
 // clang-format on
 

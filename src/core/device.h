@@ -41,6 +41,7 @@ struct DeviceInfo {
     bool externalOnly;       // no on-chip program memory (8031/8032)
     uint32_t maxFrequency;   // Hz
     uint32_t pinMask;        // lines offered to modules, before the bus takes P0/P2
+    uint16_t demoMask;       // Demo menu entries offered: bit k-1 Demo k, bits 12-14 projects
     bool has40Pins() const { return pinMask != 0xBF00FF00u; }
 };
 

@@ -74,20 +74,6 @@ bool isViewButton(int command) {
            command == id::SfrBitWindow || command == id::MemoryBitWindow;
 }
 
-uint16_t demoMaskOf(DeviceKind kind) {
-    switch (kind) {
-    case DeviceKind::AT89C2051:
-    case DeviceKind::AT89C4051:
-    case DeviceKind::I8031:
-    case DeviceKind::I8032: return 0x0F5F;
-    case DeviceKind::AT89C51:
-    case DeviceKind::AT89C52:
-    case DeviceKind::AT89C55: return 0x7F7F;
-    case DeviceKind::AT89C1051: return 0x0F1F;
-    default: return 0x7FFF;
-    }
-}
-
 } // namespace
 
 Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidget* parent)
@@ -162,7 +148,7 @@ bool Frame::startUp() {
 
 void Frame::applyDeviceToCommands() {
     for (int command : machine_.profile.disabledCommands) setCommandEnabled(command, false);
-    demoMask_ = demoMaskOf(machine_.selection.kind);
+    demoMask_ = machine_.selection.info().demoMask;
 }
 
 void Frame::markUnavailableCommands() {

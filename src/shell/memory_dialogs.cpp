@@ -2,6 +2,7 @@
 
 #include "core/hex_field.h"
 #include "core/run_controller.h"
+#include "shell/dialog_parts.h"
 #include "shell/hex_edit.h"
 #include "shell/messages.h"
 
@@ -21,19 +22,7 @@ namespace quorvel::shell {
 
 namespace {
 
-QPushButton* button(const char* text, const char* name) {
-    auto* b = new QPushButton(text);
-    b->setObjectName(name);
-    return b;
-}
 
-QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
 
 HexEdit* hexField(int digits, unsigned value, const char* name) {
     auto* edit = new HexEdit(digits);
@@ -87,9 +76,9 @@ SaveMemoryDialog::SaveMemoryDialog(const SaveSettings& settings, QWidget* parent
     auto* groups = new QHBoxLayout;
     groups->addWidget(format);
     groups->addWidget(memory);
-    auto* save = button("&Save", "save");
+    auto* save = namedButton("&Save", "save");
     save->setDefault(true);
-    auto* cancel = button("&Cancel", "cancel");
+    auto* cancel = namedButton("&Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(groups);
@@ -109,7 +98,7 @@ SaveProgressDialog::SaveProgressDialog(MemorySaver& saver, RunController& run, Q
     bar_->setObjectName("progress");
     bar_->setRange(0, int(saver.progressTotal()));
     auto* label = new QLabel(QString::fromStdString(saver.label()));
-    auto* cancel = button("Cancel", "cancel");
+    auto* cancel = namedButton("Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(bar_);
     layout->addWidget(label);
@@ -176,9 +165,9 @@ BlockDialog::BlockDialog(BlockCommand command, const BlockValues& values, Messag
     grid->addWidget(end, 1, 1);
     grid->addWidget(new QLabel(form.copy ? "&Destination Address" : "Fill Data"), 2, 0);
     grid->addWidget(third, 2, 1);
-    auto* ok = button(form.okText, "ok");
+    auto* ok = namedButton(form.okText, "ok");
     ok->setDefault(true);
-    auto* cancel = button("&Cancel", "cancel");
+    auto* cancel = namedButton("&Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttonRow(ok, cancel));
@@ -256,9 +245,9 @@ MemorySettingDialog::MemorySettingDialog(const MemorySetting& setting,
     });
     updateControls();
 
-    auto* ok = button("OK", "ok");
+    auto* ok = namedButton("OK", "ok");
     ok->setDefault(true);
-    auto* cancel = button("Cancel", "cancel");
+    auto* cancel = namedButton("Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(overlap);
     layout->addWidget(startup);

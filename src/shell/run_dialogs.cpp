@@ -1,6 +1,7 @@
 #include "shell/run_dialogs.h"
 
 #include "core/hex_field.h"
+#include "shell/dialog_parts.h"
 #include "shell/hex_edit.h"
 #include "shell/messages.h"
 
@@ -22,19 +23,7 @@ namespace {
 
 QString hex4(unsigned v) { return QString::asprintf("%04X", v); }
 
-QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
 
-QPushButton* button(const char* text, const char* name) {
-    auto* b = new QPushButton(text);
-    b->setObjectName(name);
-    return b;
-}
 
 } // namespace
 
@@ -47,9 +36,9 @@ GoToDialog::GoToDialog(uint16_t address, QWidget* parent) : QDialog(parent), add
     edit_->setObjectName("address");
     edit_->setText(hex4(address));
     edit_->selectAll();
-    auto* execute = button("&Execute", "execute");
+    auto* execute = namedButton("&Execute", "execute");
     execute->setDefault(true);
-    auto* cancel = button("&Cancel", "cancel");
+    auto* cancel = namedButton("&Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Enter the Program Starting Address:-"));
     layout->addWidget(edit_);
@@ -100,9 +89,9 @@ BreakpointDialog::BreakpointDialog(const BreakpointCondition& condition, DeviceK
     fields->addWidget(new QLabel("Data:"), 2, 0);
     fields->addWidget(data_, 2, 1);
 
-    auto* ok = button("&OK", "ok");
+    auto* ok = namedButton("&OK", "ok");
     ok->setDefault(true);
-    auto* cancel = button("&Cancel", "cancel");
+    auto* cancel = namedButton("&Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(group);
@@ -216,9 +205,9 @@ SingleStepDialog::SingleStepDialog(uint16_t steps, Messages& messages, QWidget* 
     edit->setObjectName("steps");
     edit->setMaxLength(2);
     edit->selectAll();
-    auto* ok = button("OK", "ok");
+    auto* ok = namedButton("OK", "ok");
     ok->setDefault(true);
-    auto* cancel = button("Cancel", "cancel");
+    auto* cancel = namedButton("Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Number of Steps:"));
@@ -277,9 +266,9 @@ ExecutionSettingDialog::ExecutionSettingDialog(const ExecutionSettings& settings
     connect(fromAddress, &QRadioButton::toggled, address, &QWidget::setEnabled);
     connect(enable, &QCheckBox::toggled, seconds, &QWidget::setEnabled);
 
-    auto* ok = button("OK", "ok");
+    auto* ok = namedButton("OK", "ok");
     ok->setDefault(true);
-    auto* cancel = button("Cancel", "cancel");
+    auto* cancel = namedButton("Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(options);
     layout->addWidget(update);
@@ -320,9 +309,9 @@ ExecutionTimeDialog::ExecutionTimeDialog(RunController& controller, Messages& me
     progress_ = new QLabel;
     progress_->setObjectName("progressText");
     progress_->setMinimumWidth(260);
-    calculate_ = button("&Calculate", "calculate");
+    calculate_ = namedButton("&Calculate", "calculate");
     calculate_->setDefault(true);
-    auto* cancel = button("&Cancel", "cancel");
+    auto* cancel = namedButton("&Cancel", "cancel");
     timer_ = new QTimer(this);
 
     auto* grid = new QGridLayout;

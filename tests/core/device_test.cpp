@@ -235,3 +235,14 @@ TEST(Overlap, ValidationMessages) {
               "No External Program Memory in Given Address.");
     EXPECT_FALSE(validateOverlap("1000", "1FFF", s, r));
 }
+
+TEST(DeviceCatalogue, DemoMenuEntriesPerDevice) {
+    // Demos 1-5 and 9-11 everywhere; Demo 7 (serial) wherever there is a
+    // UART; Demo 6 (IIC clock) and the projects on the AT89C51/52/55 and the
+    // AT89S devices; Demo 8 (SPI) on the AT89S devices only.
+    EXPECT_EQ(deviceInfo(K::AT89C1051).demoMask, 0x0F1F);
+    EXPECT_EQ(deviceInfo(K::AT89C2051).demoMask, 0x0F5F);
+    EXPECT_EQ(deviceInfo(K::I8032).demoMask, 0x0F5F);
+    EXPECT_EQ(deviceInfo(K::AT89C55).demoMask, 0x7F7F);
+    EXPECT_EQ(deviceInfo(K::AT89S53).demoMask, 0x7FFF);
+}

@@ -231,6 +231,11 @@ void FrameTest::breakpointByDoubleClickAndFreeRun() {
     QVERIFY(frame_->toolbarAction(id::ProgramWindow)->isEnabled());
     QVERIFY(!frame_->toolbarAction(id::Go)->isEnabled());
 
+    // Let the run get going, looking at the machine only under the pause guard.
+    QTRY_VERIFY([this] {
+        auto guard = frame_->runControl().pause();
+        return frame_->machine().chip.pc == 8;
+    }());
     QElapsedTimer clock;
     clock.start();
     frame_->dispatch(id::StopExecution);
