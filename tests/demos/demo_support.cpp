@@ -12,33 +12,12 @@ using namespace quorvel;
 
 namespace demotest {
 
-namespace {
-
-// Which entries each device's Demo menu offers: bit k-1 for Demo k, bits
-// 12-14 for the projects.
-uint16_t demoMaskOf(DeviceKind kind) {
-    switch (kind) {
-    case DeviceKind::AT89C2051:
-    case DeviceKind::AT89C4051:
-    case DeviceKind::I8031:
-    case DeviceKind::I8032: return 0x0F5F;
-    case DeviceKind::AT89C51:
-    case DeviceKind::AT89C52:
-    case DeviceKind::AT89C55: return 0x7F7F;
-    case DeviceKind::AT89C1051: return 0x0F1F;
-    case DeviceKind::AT89S8252:
-    case DeviceKind::AT89S53: return 0x7FFF;
-    }
-    return 0;
-}
-
-} // namespace
-
+// The devices whose Demo menu offers entry `entry` (1-11 demos, 12-14 projects).
 std::vector<DeviceKind> devicesOffering(int entry) {
     std::vector<DeviceKind> kinds;
     for (int k = 0; k < kDeviceCount; ++k) {
         const auto kind = DeviceKind(k);
-        if (demoMaskOf(kind) & (1u << (entry - 1))) kinds.push_back(kind);
+        if (deviceInfo(kind).demoMask & (1u << (entry - 1))) kinds.push_back(kind);
     }
     return kinds;
 }
