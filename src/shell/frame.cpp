@@ -551,10 +551,6 @@ void Frame::writeConfiguration() {
         std::fprintf(stderr, "quorvel: could not write %s\n", qPrintable(configFile_));
 }
 
-bool Frame::eventFilter(QObject* watched, QEvent* event) {
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ------------------------------------------------------------ small commands
 
 void Frame::clearProgramMemory() {
