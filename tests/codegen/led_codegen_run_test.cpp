@@ -154,3 +154,79 @@ DONE:   SJMP    DONE
 )",
                  0);
 }
+
+TEST(LedCodeGenRun, NonMultiplexedSegmentsShowTheNumber) {
+    // Digits 1-3 from the number, digit 3 then overwritten by one digit,
+    // digit 4 from the message; position 5 lies outside the display.
+    const std::string main = R"(
+        ORG     0
+        LJMP    START
+        ORG     0100H
+START:  MOV     SP,#60H
+        MOV     R0,#1
+        MOV     R2,#12H
+        MOV     R3,#0A4H
+        LCALL   DISPLAY_4DIGITS
+        MOV     R0,#3
+        MOV     A,#0FH
+        LCALL   DISPLAY_1DIGIT
+        MOV     R0,#4
+        MOV     DPTR,#TEXT
+        MOV     R2,#2
+        LCALL   DISPLAY_MESSAGE
+DONE:   SJMP    DONE
+TEXT:   DB      76H,80H
+)";
+    const std::vector<uint8_t> shown{kHexShapes[1], kHexShapes[2], kHexShapes[0xF], 0x76};
+    // Common anode: digit 1 on P1 in order, digit 2 on P2 out of order,
+    // digits 3 and 4 on lines of P0 and P3.
+    runOnDisplay({"anode, ports and separate lines", kLedNonMultiplexed, 0, 4,
+                  range(0x10, 8) +
+                      std::vector<PinRef>{0x27, 0x20, 0x26, 0x21, 0x25, 0x22, 0x24, 0x23} +
+                      range(0x30, 4) + range(0x00, 4) + range(0x04, 4) + range(0x34, 4),
+                  shown},
+                 main, 0);
+    // Common cathode: digit 1 on separate lines, digit 2 on P3, digit 3 on
+    // P0 out of order, digit 4 on the rest of P1 and P2.
+    runOnDisplay({"cathode, ports and separate lines", uint8_t(kLedNonMultiplexed | kLedCommonCathode),
+                  0, 4,
+                  std::vector<PinRef>{0x10, 0x21, 0x12, 0x23, 0x14, 0x25, 0x16, 0x27} + range(0x30, 8) +
+                      std::vector<PinRef>{0x03, 0x02, 0x01, 0x00, 0x07, 0x06, 0x05, 0x04} +
+                      std::vector<PinRef>{0x20, 0x11, 0x22, 0x13, 0x24, 0x15, 0x26, 0x17},
+                  shown},
+                 main, 0);
+}
+
+TEST(LedCodeGenRun, NonMultiplexedBcdShowsTheNumber) {
+    // Position 6 lies outside the display.
+    const std::string main = R"(
+        ORG     0
+        LJMP    START
+        ORG     0100H
+START:  MOV     SP,#60H
+        MOV     R0,#1
+        MOV     R2,#19H
+        MOV     R3,#5EH
+        LCALL   DISPLAY_4DIGITS
+        MOV     R0,#5
+        MOV     A,#7
+        LCALL   DISPLAY_1DIGIT
+        MOV     R0,#6
+        MOV     A,#3
+        LCALL   DISPLAY_1DIGIT
+DONE:   SJMP    DONE
+)";
+    const std::vector<uint8_t> shown{kBcdSegments[1], kBcdSegments[9], kBcdSegments[5],
+                                     kBcdSegments[0xE], kBcdSegments[7]};
+    // Digits sharing ports: 1 on P1.0-P1.4, 2 across P1 and P2, 3 on P2 out
+    // of order, 4 across P2 and P0, 5 on P3 out of order.
+    const std::vector<PinRef> lines =
+        range(0x10, 5) + std::vector<PinRef>{0x15, 0x16, 0x17, 0x20, 0x21} +
+        std::vector<PinRef>{0x26, 0x22, 0x25, 0x23, 0x24} +
+        std::vector<PinRef>{0x27, 0x00, 0x01, 0x02, 0x03} +
+        std::vector<PinRef>{0x37, 0x36, 0x35, 0x34, 0x33};
+    runOnDisplay({"BCD, anode", uint8_t(kLedNonMultiplexed | kLedBcd), 0, 5, lines, shown}, main, 0);
+    runOnDisplay({"BCD, cathode", uint8_t(kLedNonMultiplexed | kLedBcd | kLedCommonCathode), 0, 5,
+                  lines, shown},
+                 main, 0);
+}
