@@ -23,14 +23,6 @@ namespace {
 constexpr int kP1 = 8;  // pin index of P1.0
 constexpr int kP3 = 24; // pin index of P3.0
 
-// The digit a common-anode or common-cathode pattern shows (segments a-g
-// lit as in `kBcdSegments`), or -1.
-int digitOf(SegmentPattern pattern) {
-    for (int d = 0; d < 10; ++d)
-        if ((pattern & 0x7F) == kBcdSegments[size_t(d)]) return d;
-    return -1;
-}
-
 TEST(Demo1, PointLedFlashesWithAHalfSecondPeriod) {
     for (DeviceKind kind : devicesOffering(1)) {
         SCOPED_TRACE(deviceName(kind));

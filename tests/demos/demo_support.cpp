@@ -12,12 +12,15 @@ using namespace quorvel;
 
 namespace demotest {
 
-// The devices whose Demo menu offers entry `entry` (1-11 demos, 12-14 projects).
+// The devices whose Demo menu offers entry `entry` (1-11 demos, 12-14
+// projects). Demo k is bit k-1 of the mask; the three projects come and go
+// together with bits 12-14 (bit 11 belongs to no entry).
 std::vector<DeviceKind> devicesOffering(int entry) {
+    const uint32_t bits = entry <= 11 ? 1u << (entry - 1) : 0x7000u;
     std::vector<DeviceKind> kinds;
     for (int k = 0; k < kDeviceCount; ++k) {
         const auto kind = DeviceKind(k);
-        if (deviceInfo(kind).demoMask & (1u << (entry - 1))) kinds.push_back(kind);
+        if (deviceInfo(kind).demoMask & bits) kinds.push_back(kind);
     }
     return kinds;
 }
@@ -70,6 +73,12 @@ LedEvaluation leds(Machine& machine, LedDigitMemory& memory) {
 uint8_t litOnP1(Machine& machine) {
     LedDigitMemory memory{};
     return uint8_t(leds(machine, memory).pointLit >> 8);
+}
+
+int digitOf(SegmentPattern pattern) {
+    for (int d = 0; d < 10; ++d)
+        if ((pattern & 0x7F) == kBcdSegments[size_t(d)]) return d;
+    return -1;
 }
 
 const char* deviceName(DeviceKind kind) { return deviceInfo(kind).comboText; }

@@ -31,6 +31,9 @@ bool runCycles(quorvel::Machine& machine, uint32_t cycles,
 quorvel::LedEvaluation leds(quorvel::Machine& machine, quorvel::LedDigitMemory& memory);
 // The point LEDs lit on P1, as a byte (bit n = P1.n).
 uint8_t litOnP1(quorvel::Machine& machine);
+// The digit a seven-segment pattern shows (segments a-g lit as in
+// `kBcdSegments`, the dot point ignored), or -1.
+int digitOf(quorvel::SegmentPattern pattern);
 
 const char* deviceName(quorvel::DeviceKind kind);
 
