@@ -6,7 +6,9 @@ namespace quorvel::demos {
 
 namespace {
 
+constexpr PinRef P0(int bit) { return PinRef(0x00 | bit); }
 constexpr PinRef P1(int bit) { return PinRef(0x10 | bit); }
+constexpr PinRef P2(int bit) { return PinRef(0x20 | bit); }
 constexpr PinRef P3(int bit) { return PinRef(0x30 | bit); }
 
 // Nothing connected: no point LEDs, no seven-segment display, every LED and
@@ -134,12 +136,58 @@ ModuleSettings eightLeds() {
 // Demo 11: internal memory only.
 ModuleSettings demo11() { return nothingConnected(); }
 
+// A 2 x 16 LCD on an 8-bit bus on P2, RS P3.7, E P3.5, R/W tied to GND.
+void lcd2x16OnP2(ModuleSettings& s) {
+    s.LcdOptions = 1 | kLcdBackLight; // "2Lines X 16Characters", 8 bits
+    s.LcdPins[kLcdRs] = P3(7);
+    s.LcdPins[kLcdRw] = kPinGnd;
+    s.LcdPins[kLcdE] = P3(5);
+    for (int k = 0; k < 8; ++k) s.LcdPins[size_t(kLcdD0 + k)] = P2(k);
+}
+
+// Project 1: eight channel LEDs on P1; three multiplexed common-anode
+// digits (channel, seconds tens, seconds units), segments a-dp on P2,
+// selects P0.0-P0.2 active low.
+ModuleSettings project1() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0xFF);
+    s.LedOptions = 0; // multiplexed, 7-segment input, internal selects, common anode
+    s.LedSevenSegment = 1;
+    s.LedDigitCount = 3;
+    s.LedSelectLevel = 0;
+    for (int k = 0; k < 8; ++k) s.LedLines[size_t(k)] = P2(k);
+    for (int d = 0; d < 3; ++d) s.LedLines[size_t(8 + d)] = P0(d);
+    return s;
+}
+
+// Project 2: eight channel LEDs on P1 and the status on a 2 x 16 LCD.
+ModuleSettings project2() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0xFF);
+    lcd2x16OnP2(s);
+    return s;
+}
+
+// Project 3: a 4 x 3 keypad, rows P1.0-P1.3, columns P1.4-P1.6, keys named
+// as on a telephone; the timer output's LED on P1.7; a 2 x 16 LCD.
+ModuleSettings project3() {
+    ModuleSettings s = nothingConnected();
+    pointLedsOnP1(s, 0x80);
+    lcd2x16OnP2(s);
+    s.KeypadType = 0; // "4 X 3"
+    for (int k = 0; k < 7; ++k) s.KeypadLines[size_t(k)] = P1(k);
+    const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "0", "#"};
+    for (int k = 0; k < 12; ++k) setKeyName(s, k, names[k]);
+    return s;
+}
+
 } // namespace
 
 std::vector<DemoSettings> demoSettings() {
     return {
         {"Demo1", demo1()}, {"Demo2", demo2()},  {"Demo3", demo3()},   {"Demo4", demo4()},
         {"Demo5", demo5()}, {"Demo6", demo6()}, {"Demo7", demo7()}, {"Demo8", demo8()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
+        {"Project1", project1()}, {"Project2", project2()}, {"Project3", project3()},
     };
 }
 

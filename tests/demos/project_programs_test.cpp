@@ -1,0 +1,314 @@
+// The three projects of the Demo menu, loaded as the menu loads them on
+// every device offering them and run at 12 MHz: the two sequencers are
+// watched over a whole cycle of their eight channels, the programmable timer
+// is driven through its keypad.
+#include "demo_support.h"
+
+#include "core/executor.h"
+#include "modules/keys.h"
+#include "modules/lcd_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace quorvel;
+using namespace demotest;
+
+namespace {
+
+constexpr uint32_t kSecond = 1000000; // machine cycles at 12 MHz
+constexpr uint32_t kMs = 1000;
+
+TEST(Projects, OfferedOnTheFortyPinDevicesOnly) {
+    const std::vector<DeviceKind> expected{DeviceKind::AT89C51, DeviceKind::AT89C52,
+                                           DeviceKind::AT89C55, DeviceKind::AT89S53,
+                                           DeviceKind::AT89S8252};
+    for (int entry = 12; entry <= 14; ++entry) {
+        std::vector<DeviceKind> offered = devicesOffering(entry);
+        std::sort(offered.begin(), offered.end());
+        std::vector<DeviceKind> sorted = expected;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(offered, sorted) << "entry " << entry;
+    }
+}
+
+// ---------------------------------------------------------------- sequencers
+
+// The channel times of the table DURATIONS in Project1.asm and Project2.asm,
+// in seconds, channels 1 to 8.
+const std::vector<int> kDurations{2, 3, 1, 4, 2, 10, 1, 3};
+
+// What the sequencer should show `elapsed` cycles after channel 1 first came
+// on: the channel (1-8) and the seconds it has left.
+struct SequencerState {
+    int channel;
+    int secondsLeft;
+};
+SequencerState expectedAt(uint32_t elapsed) {
+    uint32_t second = elapsed / kSecond;
+    for (;;) {
+        for (size_t c = 0; c < kDurations.size(); ++c) {
+            if (second < uint32_t(kDurations[c])) return {int(c) + 1, kDurations[c] - int(second)};
+            second -= uint32_t(kDurations[c]);
+        }
+    }
+}
+
+struct ChannelChange {
+    uint32_t cycle;
+    uint8_t lit; // point LEDs lit on P1
+};
+
+// Runs a sequencer for one whole cycle of its channels and a second and a
+// half of the next (channel 1 again, for less than its time), recording every change of the channel LEDs; `sample` is called
+// in the middle of every second after channel 1 came on, with what the
+// display should show then.
+std::vector<ChannelChange> runSequencer(Machine& machine,
+                                        const std::function<void()>& eachInstruction,
+                                        const std::function<void(SequencerState)>& sample) {
+    std::vector<ChannelChange> changes;
+    uint8_t lit = litOnP1(machine);
+    uint32_t nextSample = 0;
+    uint32_t total = 0;
+    for (int d : kDurations) total += uint32_t(d) * kSecond;
+    const bool ran = runCycles(machine, total + kSecond + kSecond / 2, [&] {
+        if (eachInstruction) eachInstruction();
+        const uint8_t now = litOnP1(machine);
+        if (now != lit) {
+            changes.push_back({machine.chip.cycles, now});
+            if (changes.size() == 1) nextSample = machine.chip.cycles + kSecond / 2;
+            lit = now;
+        }
+        if (!changes.empty() && machine.chip.cycles >= nextSample) {
+            sample(expectedAt(machine.chip.cycles - changes.front().cycle));
+            nextSample += kSecond;
+        }
+    });
+    EXPECT_TRUE(ran) << "the program left program memory";
+    return changes;
+}
+
+// One channel at a time, 1 to 8 and then 1 again, each lit for its time
+// from the table (within a millisecond, the refresh tick).
+void expectSequence(const std::vector<ChannelChange>& changes, double cycleTimeUs) {
+    ASSERT_EQ(changes.size(), kDurations.size() + 1) << "eight channels, then channel 1 again";
+    EXPECT_LT(changes.front().cycle, 100 * kMs) << "channel 1 comes on at start-up";
+    for (size_t i = 0; i < changes.size(); ++i) {
+        const size_t channel = i % kDurations.size();
+        EXPECT_EQ(changes[i].lit, 1u << channel) << "change " << i;
+        if (i == 0) continue;
+        const double ms = (changes[i].cycle - changes[i - 1].cycle) * cycleTimeUs / 1000.0;
+        EXPECT_NEAR(ms, kDurations[i - 1] * 1000.0, 1.0) << "channel " << i;
+    }
+}
+
+// "c.ss" as the three digits show it, '?' for a pattern that is no digit.
+std::string digitsText(const LedEvaluation& e) {
+    std::string text;
+    for (int d = 0; d < e.digitCount; ++d) {
+        const int digit = digitOf(e.digits[size_t(d)]);
+        text += digit < 0 ? '?' : char('0' + digit);
+        if (e.digits[size_t(d)] & 0x80) text += '.';
+    }
+    return text;
+}
+
+std::string twoDigits(int value) {
+    return std::string(1, char('0' + value / 10)) + char('0' + value % 10);
+}
+
+TEST(Project1, ChannelsInSequenceWithNumberAndSecondsOnTheDigits) {
+    for (DeviceKind kind : devicesOffering(12)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Project1")) continue;
+        LedDigitMemory memory{};
+        const LedEvaluation before = leds(machine, memory);
+        EXPECT_EQ(before.pointConnected, 0xFFu << 8) << "a LED on each line of P1";
+        ASSERT_EQ(before.digitCount, 3);
+
+        int samples = 0;
+        const auto changes = runSequencer(
+            machine, [&] { leds(machine, memory); }, // as the window paints
+            [&](SequencerState expected) {
+                ++samples;
+                const std::string want = std::to_string(expected.channel) + "." +
+                                         twoDigits(expected.secondsLeft);
+                EXPECT_EQ(digitsText(leds(machine, memory)), want)
+                    << "at " << machine.chip.cycles / 1000 << " ms";
+            });
+        expectSequence(changes, machine.chip.cycleTimeUs);
+        EXPECT_GE(samples, 27);
+    }
+}
+
+TEST(Project2, ChannelsInSequenceWithTheStatusOnTheLcd) {
+    for (DeviceKind kind : devicesOffering(13)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Project2")) continue;
+        const uint8_t options = machine.modules.settings.LcdOptions;
+        ASSERT_EQ(lcdGeometry(options).rows, 2);
+        ASSERT_EQ(lcdGeometry(options).columns, 16);
+        LedDigitMemory memory{};
+        EXPECT_EQ(leds(machine, memory).pointConnected, 0xFFu << 8);
+        EXPECT_EQ(leds(machine, memory).digitCount, 0);
+
+        int samples = 0;
+        const auto changes = runSequencer(machine, {}, [&](SequencerState expected) {
+            ++samples;
+            const LcdController& lcd = machine.modules.lcd;
+            EXPECT_EQ(lcdRowText(lcd, options, 0),
+                      "Channel " + std::to_string(expected.channel) + " ON    ")
+                << "at " << machine.chip.cycles / 1000 << " ms";
+            EXPECT_EQ(lcdRowText(lcd, options, 1),
+                      "Time left " + twoDigits(expected.secondsLeft) + " s  ");
+        });
+        expectSequence(changes, machine.chip.cycleTimeUs);
+        EXPECT_GE(samples, 27);
+        EXPECT_TRUE(machine.modules.lcd.LcdDisplayFlags & kLcdDisplayOn);
+        EXPECT_FALSE(machine.modules.lcd.LcdDisplayFlags & kLcdCursor);
+    }
+}
+
+// ---------------------------------------------------------------- timer
+
+// Project 3 with the keyboard window open: key presses on the keypad, the
+// timer output on P1.7 (on while its LED is lit) and the LCD.
+class TimerBench {
+public:
+    explicit TimerBench(Machine& machine) : machine_(machine) {
+        machine_.modules.keypad.windowOpen = true;
+    }
+
+    // Holds `key` ("0"-"9", "*", "#") for 30 ms and releases it for 30 ms,
+    // with the window's 10 ms keypad ticks.
+    void press(char key) {
+        const std::string names = "123456789*0#";
+        const int number = int(names.find(key));
+        ASSERT_GE(number, 0);
+        ticks(number, 3);
+        ticks(kNoKeyHeld, 3);
+        keypadRelease(machine_.modules.keypad);
+    }
+    void type(const std::string& keys) {
+        for (char key : keys) press(key);
+    }
+    // Runs with no key held.
+    void wait(uint32_t ms) { ticks(kNoKeyHeld, int(ms / 10)); }
+
+    bool outputOn() { return litOnP1(machine_) & 0x80; }
+    std::string line(int row) {
+        return lcdRowText(machine_.modules.lcd, machine_.modules.settings.LcdOptions, row);
+    }
+    // When the output last came on and went off (machine cycles).
+    uint32_t onAt = 0, offAt = 0;
+    bool ran = true;
+
+private:
+    void ticks(int key, int count) {
+        for (int t = 0; t < count; ++t) {
+            keypadTick(machine_.modules.keypad, machine_.modules.settings, machine_.chip.pins,
+                       machine_.chip.portLatches(), key);
+            ran = ran && runCycles(machine_, 10 * kMs, [&] {
+                const bool on = outputOn();
+                if (on != was_) (on ? onAt : offAt) = machine_.chip.cycles;
+                was_ = on;
+            });
+        }
+    }
+
+    Machine& machine_;
+    bool was_ = false;
+};
+
+TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
+    for (DeviceKind kind : devicesOffering(14)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Project3")) continue;
+        ASSERT_EQ(keypadType(machine.modules.settings), 0) << "4 X 3";
+        EXPECT_EQ(keyName(machine.modules.settings, 11), "#");
+        LedDigitMemory memory{};
+        EXPECT_EQ(leds(machine, memory).pointConnected, 0x80u << 8) << "one LED, on P1.7";
+        TimerBench bench(machine);
+
+        bench.wait(100);
+        EXPECT_EQ(bench.line(0), "Set Time: 000 s ");
+        EXPECT_EQ(bench.line(1), "#:Start *:Clear ");
+        EXPECT_FALSE(bench.outputOn());
+
+        bench.type("12");
+        EXPECT_EQ(bench.line(0), "Set Time: 012 s ");
+        EXPECT_FALSE(bench.outputOn()) << "nothing runs before #";
+
+        bench.press('#');
+        ASSERT_TRUE(bench.outputOn());
+        EXPECT_EQ(bench.line(0), "Output ON       ");
+        // Mid-second readings of the countdown: 12 s left in the first second.
+        bench.wait(440);
+        for (int left = 12; left >= 1; --left) {
+            EXPECT_EQ(bench.line(1), "Time Left 0" + twoDigits(left) + " s ") << left;
+            EXPECT_TRUE(bench.outputOn()) << left;
+            bench.wait(1000);
+        }
+        EXPECT_FALSE(bench.outputOn());
+        EXPECT_EQ(bench.line(0), "Time Over       ");
+        EXPECT_EQ(bench.line(1), "Output OFF      ");
+        const double ms = (bench.offAt - bench.onAt) * machine.chip.cycleTimeUs / 1000.0;
+        EXPECT_NEAR(ms, 12000.0, 1.0) << "the output is on for the time keyed";
+
+        bench.wait(2000);
+        EXPECT_EQ(bench.line(0), "Time Over       ") << "the message stays";
+        EXPECT_TRUE(bench.ran);
+    }
+}
+
+TEST(Project3, EditingStoppingAndRunningAgain) {
+    for (DeviceKind kind : devicesOffering(14)) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (!loadDemo(machine, kind, "Project3")) continue;
+        TimerBench bench(machine);
+        bench.wait(100);
+
+        bench.type("1234");
+        EXPECT_EQ(bench.line(0), "Set Time: 234 s ") << "the oldest digit drops out";
+        bench.press('*');
+        EXPECT_EQ(bench.line(0), "Set Time: 000 s ");
+        bench.press('#');
+        EXPECT_FALSE(bench.outputOn()) << "a time of 000 does not start";
+        EXPECT_EQ(bench.line(1), "#:Start *:Clear ");
+
+        bench.type("5#");
+        ASSERT_TRUE(bench.outputOn());
+        EXPECT_EQ(bench.line(1), "Time Left 005 s ");
+        bench.type("9#");
+        EXPECT_EQ(bench.line(1), "Time Left 005 s ") << "digits and # do nothing while running";
+        bench.wait(2000);
+        EXPECT_EQ(bench.line(1), "Time Left 003 s ");
+        bench.press('*');
+        EXPECT_FALSE(bench.outputOn()) << "* stops the timer early";
+        EXPECT_EQ(bench.line(0), "Timer Stopped   ");
+        EXPECT_EQ(bench.line(1), "Output OFF      ");
+
+        bench.press('#');
+        ASSERT_TRUE(bench.outputOn()) << "# runs the last time again";
+        EXPECT_EQ(bench.line(1), "Time Left 005 s ");
+        bench.wait(5000);
+        EXPECT_FALSE(bench.outputOn());
+        EXPECT_EQ(bench.line(0), "Time Over       ");
+        EXPECT_NEAR((bench.offAt - bench.onAt) * machine.chip.cycleTimeUs / 1000.0, 5000.0, 1.0);
+
+        bench.press('3');
+        EXPECT_EQ(bench.line(0), "Set Time: 003 s ") << "a digit after the end begins a new time";
+        EXPECT_EQ(bench.line(1), "#:Start *:Clear ");
+        EXPECT_TRUE(bench.ran);
+    }
+}
+
+} // namespace
