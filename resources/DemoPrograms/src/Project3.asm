@@ -57,7 +57,7 @@
 ;
 ; Debouncing: a key counts when two scans 10 ms apart find the same key
 ; and it differs from the key accepted before; a held key therefore acts
-; once, and so does the release.
+; once, and acts again only after it was released.
 
 $MOD51
 
