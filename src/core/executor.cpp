@@ -39,15 +39,45 @@ constexpr std::array<uint8_t, 256> makeCycleTable() {
 }
 constexpr std::array<uint8_t, 256> kCycles = makeCycleTable();
 
-// SFR bytes whose change can give the peripherals work: a timer started or
-// its mode changed, an external input watched, interrupts enabled, the UART
-// started through SBUF, the watchdog touched, IE/IP as operands. (SPCR and
-// SPDR writes leave the quiet path anyway.)
+// What writing an SFR byte calls for, as bits of the executor's `touched`:
+// - kWakes: the peripherals may have work now (a timer started or its mode
+//   changed, an external input watched, interrupts enabled, the UART started
+//   through SBUF, the watchdog touched, the SPI unit): the quiet path ends;
+// - kRegates: the stages a busy stretch leaves away may have work now;
+// - kRaisesRequest: an interrupt may be requested or let through (a program
+//   setting TF0, TI, RI, SPIF or EXF2 itself, or changing IE, IP or DCEN).
+// - kPortWrite: a port latch may have changed (the LCD's E line among them),
+//   so the part models' idle check is due.
+// RETI and IE/IP operands also wake and call for an interrupt check.
+constexpr unsigned kWakes = 1;
+constexpr unsigned kRaisesRequest = 2;
+constexpr unsigned kRegates = 4;
+constexpr unsigned kPortWrite = 8;
+constexpr unsigned kTouchedAll = kWakes | kRaisesRequest | kRegates | kPortWrite;
 constexpr std::array<uint8_t, 256> makeWatchedTable() {
     std::array<uint8_t, 256> table{};
-    for (uint8_t address : {sfr::TCON, sfr::TMOD, sfr::WMCON, sfr::SBUF, sfr::IE, sfr::IP,
-                            sfr::T2CON, sfr::SPCR, sfr::SPDR})
-        table[address] = 1;
+    const struct {
+        uint8_t address;
+        unsigned calls;
+    } rows[] = {
+        {sfr::TCON, kTouchedAll},
+        {sfr::TMOD, kWakes | kRegates},
+        {sfr::IE, kTouchedAll},
+        {sfr::IP, kWakes | kRaisesRequest},
+        {sfr::SBUF, kWakes},
+        {sfr::SCON, kRaisesRequest},
+        {sfr::T2CON, kTouchedAll},
+        {sfr::T2MOD, kRaisesRequest},
+        {sfr::WMCON, kWakes | kRegates},
+        {sfr::SPCR, kTouchedAll},
+        {sfr::SPSR, kRaisesRequest},
+        {sfr::SPDR, kWakes | kRegates},
+        {sfr::P0, kPortWrite},
+        {sfr::P1, kPortWrite},
+        {sfr::P2, kPortWrite},
+        {sfr::P3, kPortWrite},
+    };
+    for (const auto& row : rows) table[row.address] = uint8_t(row.calls);
     return table;
 }
 constexpr std::array<uint8_t, 256> kWatched = makeWatchedTable();
@@ -94,7 +124,7 @@ template <bool Fast> struct Executor {
     void markIeIp(uint8_t address) {
         if ((address | 0x10) == 0xB8) {
             c.periph.irq.acceptance = Acceptance::IeIpWritten;
-            touched = 1;
+            touched |= kWakes | kRaisesRequest;
         }
     }
     uint8_t readDir(uint8_t address) {
@@ -224,7 +254,7 @@ template <bool Fast> struct Executor {
     case (base) + 5: case (base) + 6: case (base) + 7
 #define OUT_OF_LINE()                                                                              \
     if constexpr (Fast) return false;                                                              \
-    else touched = 1
+    else touched |= kTouchedAll
 #define OUT_OF_LINE_WRITE(address)                                                                 \
     if constexpr (Fast)                                                                            \
         if (!quietWrite(address)) return false
@@ -264,7 +294,7 @@ inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, uint8_t b1, uint8_t b2
         const uint8_t high = pop();
         pc = uint16_t(high << 8 | pop());
         c.periph.irq.acceptance = Acceptance::AfterReti;
-        touched = 1;
+        touched |= kWakes | kRaisesRequest;
         break;
     }
     case 0x80: pc = relative(uint16_t(pc + 2), b1); break; // SJMP
@@ -672,6 +702,132 @@ bool stepWithoutShortcuts(Machine& machine) {
     return finishStep(machine, cycles, address);
 }
 
+// Whether a stretch of steps may run as busyStretch: the timers in their
+// simple case, no external input watched, no rare stage, the part models
+// idle apart from the LCD's E line.
+inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& hooks) {
+    return gates.simpleTimers && !gates.external && !gates.rare && hooks.quiet;
+}
+
+// Steps while timers, the UART and interrupts are at work but nothing rarer
+// is (see busyStretchApplies), up to step `end`: the same stages as
+// generalStepStages with what the state rules out left away, exactly:
+// - an instruction the quiet decoder refuses runs on the general one (both
+//   start from the same state, the refusal changing nothing);
+// - the interrupt check runs only in a step where something could have
+//   raised or unblocked a request: a timer overflow with its interrupt
+//   enabled, a UART bit boundary, the acceptance state settling, or an
+//   instruction that touched a watched register (which takes all of stages
+//   7-15 and looks at the gates again);
+// - the pin levels for edge detection are needed by nobody while the gates
+//   stay shut, so they are remembered once, when the stretch ends.
+// Returns true when the last step left program memory (the program counter
+// is then put back, as step does).
+bool busyStretch(Machine& machine, RunResult& result, uint32_t end, StageGates& gates,
+                 ModuleHookWatch& hooks) {
+    ChipState& c = machine.chip;
+    const uint8_t* const code = c.code.data();
+    const uint32_t codeLimit = c.codeLimit;
+    InterruptState& irq = c.periph.irq;
+    // Timer overflows that raise an enabled request (TF0/TF1 positions).
+    auto timerRequests = [&c] {
+        const uint8_t ie = c.sfrs[sfr::sfrIndex(sfr::IE)];
+        return (ie & EA) ? unsigned((ie & ET0) << 4 | (ie & ET1) << 4) : 0u;
+    };
+    unsigned enabledOverflows = timerRequests();
+    bool checkIrq = true; // whatever was pending when the stretch began
+    // The part models' idle check is due at the first step, after a port
+    // write or a UART bit on TXD/RXD.
+    bool hooksDue = true;
+    bool outOfRange = false;
+    while (result.steps < end) {
+        const uint16_t address = c.pc;
+        c.side.instructionAddress = address;
+        if (uint32_t(address) + 2u > codeLimit) {
+            // The instruction's bytes run past the end: the general step.
+            ++result.steps;
+            outOfRange = generalStep(machine, address);
+            break;
+        }
+        ++result.steps;
+        const uint8_t* bytes = code + address;
+        const uint8_t op = bytes[0];
+        const int cycles = kCycles[op];
+        // 4. Timers.
+        if (advanceSimpleTimers(c, cycles) & enabledOverflows) checkIrq = true;
+        // 5. The instruction. 6. Parity.
+        uint16_t pc = address;
+        unsigned touched;
+        {
+            Executor<true> quick{c};
+            if (quick.run(pc, op, bytes[1], bytes[2])) {
+                touched = quick.touched;
+            } else {
+                Executor<false> general{c};
+                general.run(pc, op, bytes[1], bytes[2]);
+                touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
+            }
+        }
+        c.pc = pc;
+        updateParity(c);
+        if (touched & kRaisesRequest) checkIrq = true;
+        if (touched & kRegates) {
+            // 7-15 in full; then the gates again.
+            afterInstruction(c, cycles);
+            gates.refresh(c);
+            enabledOverflows = timerRequests();
+            checkIrq = true; // the acceptance state may settle at the next step
+            if (!hooks.idle()) {
+                runModuleHooks(machine, cycles);
+                hooks.refresh(machine);
+            }
+            if (c.pc > codeLimit) {
+                c.pc = address;
+                outOfRange = true;
+                break;
+            }
+            if (!busyStretchApplies(gates, hooks)) break;
+            continue;
+        }
+        // 7. Serial port. 8. Interrupts.
+        if (serialPortActive(c) && runSerialPortMostlyInline(c, cycles)) {
+            checkIrq = true;
+            hooksDue = true;
+        }
+        if (checkIrq) {
+            checkIrq = false;
+            checkInterrupts(c);
+        }
+        // 11. Machine-cycle counter. 12-13. Acceptance settles; requests end.
+        c.cycles += uint32_t(cycles);
+        if (irq.acceptance >= Acceptance::IeIpWritten) {
+            irq.acceptance = Acceptance::Accepting;
+            checkIrq = true;
+        }
+        irq.requests = 0;
+        // 16. Part models. 17. Program counter beyond program memory.
+        if ((hooksDue || (touched & kPortWrite)) && !hooks.idle()) {
+            runModuleHooks(machine, cycles);
+            hooks.refresh(machine);
+            if (!hooks.quiet) {
+                if (c.pc > codeLimit) {
+                    c.pc = address;
+                    outOfRange = true;
+                }
+                break;
+            }
+        }
+        hooksDue = false;
+        if (c.pc > codeLimit) {
+            c.pc = address;
+            outOfRange = true;
+            break;
+        }
+    }
+    rememberPinLevels(c);
+    return outOfRange;
+}
+
 // Free running: the same steps back to back. While the chip is quiet (see
 // step) and the instructions touch nothing that could wake a peripheral, the
 // quiet checks need not be repeated; the pin levels for edge detection are
@@ -680,6 +836,8 @@ bool stepWithoutShortcuts(Machine& machine) {
 [[gnu::flatten]] RunResult runSteps(Machine& machine, uint32_t maxSteps) {
     // Steps taken on the general path before the quiet checks are repeated.
     constexpr uint32_t kAwakeSteps = 32;
+    // Steps of a busy stretch before the quiet checks are repeated.
+    constexpr uint32_t kBusySteps = 256;
     ChipState& c = machine.chip;
     RunResult result;
     while (result.steps < maxSteps) {
@@ -694,6 +852,16 @@ bool stepWithoutShortcuts(Machine& machine) {
             StageGates gates;
             gates.refresh(c);
             ModuleHookWatch hooks(machine);
+            if (busyStretchApplies(gates, hooks)) {
+                const uint32_t busyEnd = maxSteps - result.steps < kBusySteps
+                                             ? maxSteps
+                                             : result.steps + kBusySteps;
+                if (busyStretch(machine, result, busyEnd, gates, hooks)) {
+                    result.pcOutOfRange = true;
+                    return result;
+                }
+                continue;
+            }
             const uint32_t codeLimit = c.codeLimit;
             while (result.steps < end) {
                 const uint16_t address = c.pc;
@@ -721,6 +889,9 @@ bool stepWithoutShortcuts(Machine& machine) {
         const uint8_t* const code = c.code.data();
         const uint32_t codeLimit = c.codeLimit;
         ModuleHookWatch hooks(machine);
+        // As in busyStretch: the idle check at the first step, after port
+        // writes, and at every step while the part models have work.
+        bool hooksDue = true;
         for (;;) {
             const uint16_t address = c.pc;
             c.side.instructionAddress = address;
@@ -741,7 +912,7 @@ bool stepWithoutShortcuts(Machine& machine) {
             updateParity(c);
             const int cycles = kCycles[op];
             ++result.steps;
-            if (executor.touched) {
+            if (executor.touched & kWakes) {
                 // Possibly awake now: the exact stages 7-15.
                 if (afterInstructionNeeded(c)) {
                     afterInstruction(c, cycles);
@@ -766,9 +937,12 @@ bool stepWithoutShortcuts(Machine& machine) {
                 }
                 break;
             }
-            if (!hooks.idle()) {
-                runModuleHooks(machine, cycles);
-                hooks.refresh(machine);
+            if (hooksDue || (executor.touched & kPortWrite)) {
+                if (!hooks.idle()) {
+                    runModuleHooks(machine, cycles);
+                    hooks.refresh(machine);
+                }
+                hooksDue = !hooks.quiet;
             }
         }
         if (result.pcOutOfRange) return result;

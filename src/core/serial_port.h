@@ -38,6 +38,30 @@ inline bool serialPortActive(const ChipState& chip) {
 // cycles. Thread: whichever thread executes the step.
 void runSerialPort(ChipState& chip, int cycles);
 
+// runSerialPort with the common case of modes 1 and 3 inline: a byte
+// shifting out with no bit boundary reached in this step, or nothing due at
+// all, only moves the bit time. Returns true when the full stage ran (a bit
+// moved on, a transfer started or ended: TXD, TI or RI may have changed).
+inline bool runSerialPortMostlyInline(ChipState& chip, int cycles) {
+    using namespace sfr::bits;
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    SerialState& serial = chip.periph.serial;
+    if ((scon & SM1) && serial.txState != 1) { // modes 1 and 3
+        const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
+                           (serial.rxRequest == 1 || serial.rxBitTime < 1);
+        if (!rxDue) {
+            if (serial.txState == 0) return false;
+            const int32_t left = serial.txBitTime - 12 * cycles;
+            if (left > 0) {
+                serial.txBitTime = left;
+                return false;
+            }
+        }
+    }
+    runSerialPort(chip, cycles);
+    return true;
+}
+
 // The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is
 // the ninth data bit in modes 2 and 3 and the stop bit in mode 1. The UART
 // takes it in as soon as REN is set, with the mode's timing; when it has been
