@@ -702,6 +702,13 @@ bool stepWithoutShortcuts(Machine& machine) {
     return finishStep(machine, cycles, address);
 }
 
+// Stage 5 on the general decoder, out of line: the busy stretch needs it
+// only for the instructions the quiet one refuses.
+[[gnu::noinline]] void generalInstruction(ChipState& c, uint16_t& pc, uint8_t op, uint8_t b1,
+                                          uint8_t b2) {
+    Executor<false>{c}.run(pc, op, b1, b2);
+}
+
 // Whether a stretch of steps may run as busyStretch: the timers in their
 // simple case, no external input watched, no rare stage, the part models
 // idle apart from the LCD's E line.
@@ -763,8 +770,7 @@ bool busyStretch(Machine& machine, RunResult& result, uint32_t end, StageGates& 
             if (quick.run(pc, op, bytes[1], bytes[2])) {
                 touched = quick.touched;
             } else {
-                Executor<false> general{c};
-                general.run(pc, op, bytes[1], bytes[2]);
+                generalInstruction(c, pc, op, bytes[1], bytes[2]);
                 touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
             }
         }
@@ -790,9 +796,10 @@ bool busyStretch(Machine& machine, RunResult& result, uint32_t end, StageGates& 
             continue;
         }
         // 7. Serial port. 8. Interrupts.
-        if (serialPortActive(c) && runSerialPortMostlyInline(c, cycles)) {
-            checkIrq = true;
-            hooksDue = true;
+        if (serialPortActive(c)) {
+            const unsigned changed = runSerialPortMostlyInline(c, cycles);
+            if (changed & kSerialFlags) checkIrq = true;
+            if (changed & kSerialLine) hooksDue = true;
         }
         if (checkIrq) {
             checkIrq = false;

@@ -38,28 +38,47 @@ inline bool serialPortActive(const ChipState& chip) {
 // cycles. Thread: whichever thread executes the step.
 void runSerialPort(ChipState& chip, int cycles);
 
-// runSerialPort with the common case of modes 1 and 3 inline: a byte
-// shifting out with no bit boundary reached in this step, or nothing due at
-// all, only moves the bit time. Returns true when the full stage ran (a bit
-// moved on, a transfer started or ended: TXD, TI or RI may have changed).
-inline bool runSerialPortMostlyInline(ChipState& chip, int cycles) {
+// What a serial-port step may have changed (runSerialPortMostlyInline).
+enum SerialChange : unsigned {
+    kSerialLine = 1,  // the TXD or RXD latch
+    kSerialFlags = 2, // TI or RI (and everything else: the full stage ran)
+};
+
+// runSerialPort with the common cases of modes 1 and 3 inline: a byte
+// shifting out that reaches no bit boundary in this step only moves the bit
+// time, and one that reaches the boundary of a data bit puts the next bit on
+// TXD. Returns the SerialChange bits.
+inline unsigned runSerialPortMostlyInline(ChipState& chip, int cycles) {
     using namespace sfr::bits;
-    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    uint8_t* s = chip.sfrs.data();
+    const uint8_t scon = s[sfr::sfrIndex(sfr::SCON)];
     SerialState& serial = chip.periph.serial;
     if ((scon & SM1) && serial.txState != 1) { // modes 1 and 3
         const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
                            (serial.rxRequest == 1 || serial.rxBitTime < 1);
         if (!rxDue) {
-            if (serial.txState == 0) return false;
+            if (serial.txState == 0) return 0;
             const int32_t left = serial.txBitTime - 12 * cycles;
             if (left > 0) {
                 serial.txBitTime = left;
-                return false;
+                return 0;
+            }
+            // Bit counter n shows data bit (frame bits - 1 - n): 9 - n in
+            // mode 1, 10 - n in mode 3.
+            const int32_t counter = serial.txBits - 1;
+            const int32_t firstData = (scon & SM0) ? 10 : 9;
+            if (counter > firstData - 8) {
+                serial.txBits = counter;
+                serial.txBitTime = 16;
+                const unsigned bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+                uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
+                p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
+                return kSerialLine;
             }
         }
     }
     runSerialPort(chip, cycles);
-    return true;
+    return kSerialLine | kSerialFlags;
 }
 
 // The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is

@@ -160,7 +160,7 @@ void advanceTimersInFull(ChipState& chip, int cycles) {
         if (count && countTimer(mode1, reg(chip, sfr::TL1), reg(chip, sfr::TH1), count) &&
             !timer0Mode3) {
             tcon |= TF1;
-            timer1BaudTicks(chip, 1);
+            timer1BaudTick(chip);
         }
     }
 

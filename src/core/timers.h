@@ -63,33 +63,24 @@ inline bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
     return false;
 }
 
-// `ticks` (0 or 1) timer-1 overflows as the serial port's bit clock (serial
-// modes 1 and 3 only). With SMOD = 0 every second tick counts, separately per
-// direction. The bit-time counters only matter while a byte is shifting (a
-// new transfer reloads them), so they move only then. Without branches on
-// `ticks`, for the reason given at countTimer.
-inline void timer1BaudTicks(ChipState& chip, unsigned ticks) {
+// One timer-1 overflow as the serial port's bit clock (serial modes 1 and 3
+// only). With SMOD = 0 every second tick counts, separately per direction.
+// The bit-time counters only matter while a byte is shifting (a new transfer
+// reloads them), so they move only then.
+inline void timer1BaudTick(ChipState& chip) {
     using namespace sfr::bits;
-    // Everything read first: byte stores may alias any byte, and reloads
-    // between them would cost more than the arithmetic.
     const uint8_t* s = chip.sfrs.data();
-    const unsigned scon = s[sfr::sfrIndex(sfr::SCON)];
-    if (!(scon & SM1)) return;
-    const unsigned t2con = s[sfr::sfrIndex(sfr::T2CON)];
-    const unsigned smod = (s[sfr::sfrIndex(sfr::PCON)] & SMOD) != 0;
+    if (!(s[sfr::sfrIndex(sfr::SCON)] & SM1)) return;
+    const uint8_t t2con = s[sfr::sfrIndex(sfr::T2CON)];
+    const bool smod = (s[sfr::sfrIndex(sfr::PCON)] & SMOD) != 0;
     SerialState& serial = chip.periph.serial;
-    const unsigned toggle = ticks & (smod ^ 1u);
-    const unsigned txHalf = serial.txTickHalf ^ toggle;
-    const unsigned rxHalf = serial.rxTickHalf ^ toggle;
-    const unsigned txShifting = serial.txState == 2;
-    const unsigned rxShifting = serial.rxRequest == 2;
     if (!(t2con & TCLK)) {
-        serial.txTickHalf = uint8_t(txHalf);
-        serial.txBitTime -= int32_t(ticks & (smod | unsigned(txHalf == 0)) & txShifting);
+        if (!smod) serial.txTickHalf ^= 1;
+        if ((smod || serial.txTickHalf == 0) && serial.txState == 2) --serial.txBitTime;
     }
     if (!(t2con & RCLK)) {
-        serial.rxTickHalf = uint8_t(rxHalf);
-        serial.rxBitTime -= int32_t(ticks & (smod | unsigned(rxHalf == 0)) & rxShifting);
+        if (!smod) serial.rxTickHalf ^= 1;
+        if ((smod || serial.rxTickHalf == 0) && serial.rxRequest == 2) --serial.rxBitTime;
     }
 }
 
@@ -115,23 +106,15 @@ inline unsigned advanceSimpleTimers(ChipState& chip, int cycles) {
     if (!(tcon & (TR0 | TR1))) return 0;
     const uint8_t tmod = s[sfr::sfrIndex(sfr::TMOD)];
     unsigned overflows = 0;
-    if (tcon & TR0) {
-        uint8_t tl = s[sfr::sfrIndex(sfr::TL0)], th = s[sfr::sfrIndex(sfr::TH0)];
-        overflows = unsigned(countTimer(tmod & 0x03, tl, th, cycles)) * TF0;
-        s[sfr::sfrIndex(sfr::TL0)] = tl;
-        s[sfr::sfrIndex(sfr::TH0)] = th;
+    if ((tcon & TR0) &&
+        countTimer(tmod & 0x03, s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
+        overflows = TF0;
+    if ((tcon & TR1) && countTimer((tmod >> 4) & 0x03, s[sfr::sfrIndex(sfr::TL1)],
+                                   s[sfr::sfrIndex(sfr::TH1)], cycles)) {
+        overflows |= TF1;
+        timer1BaudTick(chip);
     }
-    if (tcon & TR1) {
-        uint8_t tl = s[sfr::sfrIndex(sfr::TL1)], th = s[sfr::sfrIndex(sfr::TH1)];
-        const unsigned overflow1 = countTimer((tmod >> 4) & 0x03, tl, th, cycles);
-        s[sfr::sfrIndex(sfr::TL1)] = tl;
-        s[sfr::sfrIndex(sfr::TH1)] = th;
-        if (overflow1) {
-            overflows |= TF1;
-            timer1BaudTicks(chip, 1);
-        }
-    }
-    s[sfr::sfrIndex(sfr::TCON)] = uint8_t(tcon | overflows);
+    if (overflows) s[sfr::sfrIndex(sfr::TCON)] = uint8_t(tcon | overflows);
     return overflows;
 }
 
