@@ -166,3 +166,148 @@ TEST(ExecutorPaths, RunStepsStartsRareStagesInTheStepThatEnablesThem) {
         }
     }
 }
+
+namespace {
+
+// A program that keeps timers, the UART and interrupts busy together, the
+// way interrupt-driven firmware does: timer 0 in mode 1 reloaded by its
+// handler, timer 1 as baud-rate generator, the UART sending from its
+// handler, the main loop reading the timer, setting TI itself (a request
+// no timer or UART event raised), changing IP so the serial handler nests
+// into the timer handler, toggling IE, and writing the port that carries
+// the LCD's E line.
+const char* const kBusyProgram = R"(
+        .org 0
+        ljmp main
+        .org 0x0b
+        ljmp t0isr
+        .org 0x23
+        ljmp sisr
+        .org 0x40
+main:   mov  sp, #0x60
+        mov  tmod, #0x21
+        mov  th1, #0xfd
+        mov  tl1, #0xfd
+        mov  th0, #0xff
+        mov  tl0, #0x80
+        mov  scon, #SCONVAL
+        setb tr0
+        setb tr1
+        mov  ie, #0x92
+        mov  sbuf, #0x41
+loop:   mov  a, tl0
+        mov  p1, a
+        add  a, th0
+        mov  r2, a
+        mov  b, #3
+        div  ab
+        mov  a, r2
+        anl  a, #0x0f
+        jnz  noti
+        setb ti
+noti:   djnz r3, loop
+        xrl  ip, #0x10
+        clr  es
+        nop
+        setb es
+        cpl  p1.5
+        mov  tl1, #0xfe
+        sjmp loop
+t0isr:  push acc
+        push psw
+        mov  th0, #0xff
+        mov  a, tl0
+        add  a, #0x80
+        mov  tl0, a
+        inc  0x30
+        mov  r7, #4
+t0spin: djnz r7, t0spin
+        pop  psw
+        pop  acc
+        reti
+sisr:   jnb  ti, srx
+        clr  ti
+        inc  0x31
+        mov  sbuf, 0x31
+srx:    clr  ri
+        reti
+)";
+
+std::string busySource(const char* sconValue) {
+    std::string source = kBusyProgram;
+    source.replace(source.find("SCONVAL"), 7, sconValue);
+    return source;
+}
+
+} // namespace
+
+// The busy stretch leaves away the interrupt check and the part models'
+// check when nothing could have changed them; free running must still equal
+// single steps, whatever the batch boundaries, in serial modes 1 and 3.
+TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
+    if (!haveAs31()) GTEST_SKIP() << "as31 not found";
+    for (const char* scon : {"0x50", "0xd8"}) {
+        SCOPED_TRACE(::testing::Message() << "SCON " << scon);
+        const std::vector<uint8_t> code = assemble(busySource(scon));
+        ASSERT_FALSE(code.empty());
+        Machine batched = makeMachine(DeviceKind::AT89C52);
+        loadCode(batched, code);
+        // The LCD's E on P1.5, which the program toggles and writes.
+        batched.modules.settings.LcdPins[size_t(kLcdE)] = PinRef(0x15);
+        EventRecorder batchedEvents, singleEvents;
+        Machine single = batched;
+        batched.chip.events = &batchedEvents;
+        single.chip.events = &singleEvents;
+        std::mt19937 random(11);
+        uint64_t done = 0;
+        while (done < 60000) {
+            const uint32_t count = 1 + random() % 700;
+            const RunResult result = runSteps(batched, count);
+            ASSERT_FALSE(result.pcOutOfRange);
+            ASSERT_EQ(result.steps, count);
+            stepN(single, count);
+            done += count;
+            expectSameState(batched, single, done, false);
+            if (HasFatalFailure()) return;
+        }
+        // The program did what it is for: both handlers ran many times and
+        // the UART kept sending.
+        EXPECT_GT(batched.chip.iram[0x30], 0);
+        EXPECT_GT(batchedEvents.transmitted.size(), 100u);
+        EXPECT_EQ(batchedEvents.transmittedLog, singleEvents.transmittedLog);
+    }
+}
+
+// Random code started with the timers, the UART and interrupts running, so
+// that many steps run in the busy stretch before the code wanders off.
+TEST(ExecutorPaths, RunStepsMatchesSingleStepsFromABusyStart) {
+    std::mt19937 random(5);
+    for (uint32_t seed = 200; seed < 260; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        Machine batched = randomMachine(seed);
+        ChipState& c = batched.chip;
+        c.writeDirect(sfr::TMOD, uint8_t(0x20 | (seed % 3)));
+        c.writeDirect(sfr::TH1, 0xFD);
+        c.writeDirect(sfr::SCON, (seed & 1) ? 0x50 : 0xD0);
+        c.writeDirect(sfr::TCON, 0x50); // TR0, TR1
+        c.writeDirect(sfr::IE, uint8_t(0x80 | (random() & 0x1A)));
+        c.writeDirect(sfr::IP, uint8_t(random() & 0x1A));
+        c.writeDirect(sfr::SBUF, uint8_t(random()));
+        c.sfrs[sfr::sfrIndex(sfr::SP)] = 0x70;
+        c.pc = uint16_t(random());
+        Machine single = batched;
+        uint64_t done = 0;
+        for (int batch = 0; batch < 30; ++batch) {
+            const uint32_t count = 1 + random() % 300;
+            const RunResult result = runSteps(batched, count);
+            for (uint32_t i = 0; i < result.steps; ++i) {
+                const bool out = step(single);
+                ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
+            }
+            done += result.steps;
+            expectSameState(batched, single, done, false);
+            if (HasFatalFailure()) return;
+            if (result.pcOutOfRange) break;
+        }
+    }
+}
