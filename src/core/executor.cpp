@@ -723,9 +723,13 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
 //   start from the same state, the refusal changing nothing);
 // - the interrupt check runs only in a step where something could have
 //   raised or unblocked a request: a timer overflow with its interrupt
-//   enabled, a UART bit boundary, the acceptance state settling, or an
-//   instruction that touched a watched register (which takes all of stages
-//   7-15 and looks at the gates again);
+//   enabled, TI or RI set by the UART, the acceptance state settling, or an
+//   instruction that wrote an interrupt-related register, RETI or an IE/IP
+//   operand (kRaisesRequest);
+// - an instruction that may have woken a stage the stretch leaves away
+//   (kRegates) takes all of stages 7-15, and the gates are looked at again;
+// - the part models' idle check runs only after a port write or a UART bit
+//   on TXD, the only ways the LCD's E line can change here;
 // - the pin levels for edge detection are needed by nobody while the gates
 //   stay shut, so they are remembered once, when the stretch ends.
 // Returns true when the last step left program memory (the program counter
