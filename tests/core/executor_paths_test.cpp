@@ -311,3 +311,37 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsFromABusyStart) {
         }
     }
 }
+
+// In the quiet run the part models are looked at only after a port write:
+// a program that clocks the LCD by hand between long silent loops must
+// reach it at the same steps as single steps do.
+TEST(ExecutorPaths, QuietRunSeesEveryPortWriteThatClocksTheLcd) {
+    const std::vector<uint8_t> program = {
+        0x74, 0x38,       // 0000        MOV A,#38H
+        0xF5, 0xA0,       // 0002 loop:  MOV P2,A      data lines
+        0xD2, 0xB5,       // 0004        SETB P3.5     E high
+        0xC2, 0xB5,       // 0006        CLR P3.5      E low: the LCD takes the byte
+        0x04,             // 0008        INC A
+        0x7F, 0x00,       // 0009        MOV R7,#0
+        0xDF, 0xFE,       // 000B wait:  DJNZ R7,wait
+        0x80, 0xF3,       // 000D        SJMP loop
+    };
+    Machine batched = makeMachine(DeviceKind::AT89C52);
+    loadCode(batched, program);
+    auto& pins = batched.modules.settings.LcdPins;
+    pins[size_t(kLcdRs)] = PinRef(0x37);
+    pins[size_t(kLcdRw)] = kPinGnd;
+    pins[size_t(kLcdE)] = PinRef(0x35);
+    for (int bit = 0; bit < 8; ++bit) pins[size_t(kLcdD0 + bit)] = PinRef(0x20 | bit);
+    Machine single = batched;
+    uint64_t done = 0;
+    for (uint32_t count : {1u, 7u, 600u, 1000u, 3u, 1024u, 2000u, 513u}) {
+        const RunResult result = runSteps(batched, count);
+        ASSERT_EQ(result.steps, count);
+        stepN(single, count);
+        done += count;
+        expectSameState(batched, single, done, false);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(batched.modules.lcd.changeCount, 3u);
+}
