@@ -245,7 +245,8 @@ template <bool Fast> struct Executor {
         return uint16_t(c.sfrs[sfr::sfrIndex(sfr::P2)] << 8 | regs()[i]);
     }
 
-    bool run(uint16_t& pc, uint8_t op, uint8_t b1, uint8_t b2);
+    // `operands`: the two bytes after the opcode.
+    bool run(uint16_t& pc, uint8_t op, const uint8_t* operands);
 };
 
 #define CASE2(base) case (base): case (base) + 1
@@ -263,7 +264,10 @@ template <bool Fast> struct Executor {
 // leaves as the next program counter. Returns false only in the Fast variant,
 // for an instruction it leaves to the general one.
 template <bool Fast>
-inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, uint8_t b1, uint8_t b2) {
+inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, const uint8_t* operands) {
+    // Read where a case needs them, so that no case pays for the others.
+#define b1 operands[0]
+#define b2 operands[1]
     uint8_t& a = acc();
     switch (op) {
     // ---- jumps and calls
@@ -495,6 +499,8 @@ inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, uint8_t b1, uint8_t b2
     return true;
 }
 
+#undef b1
+#undef b2
 #undef CASE2
 #undef CASE8
 #undef OUT_OF_LINE
@@ -642,7 +648,8 @@ inline int generalStepStages(ChipState& c, uint16_t address, const StageGates& g
     // 5. The instruction.
     uint16_t pc = address;
     Executor<false> executor{c};
-    executor.run(pc, op, b1, b2);
+    const uint8_t operands[2] = {b1, b2};
+    executor.run(pc, op, operands);
     if (touched) *touched = executor.touched;
     c.pc = pc;
     updateParity(c);
@@ -690,7 +697,7 @@ bool stepWithoutShortcuts(Machine& machine) {
     const uint8_t* bytes = c.code.data() + address;
     const uint8_t op = bytes[0];
     uint16_t pc = address;
-    if (!Executor<true>{c}.run(pc, op, bytes[1], bytes[2])) return generalStep(machine, address);
+    if (!Executor<true>{c}.run(pc, op, bytes + 1)) return generalStep(machine, address);
     c.pc = pc;
     updateParity(c);
 
@@ -704,10 +711,26 @@ bool stepWithoutShortcuts(Machine& machine) {
 
 // Stage 5 on the general decoder, out of line: the busy stretch needs it
 // only for the instructions the quiet one refuses.
-[[gnu::noinline]] void generalInstruction(ChipState& c, uint16_t& pc, uint8_t op, uint8_t b1,
-                                          uint8_t b2) {
-    Executor<false>{c}.run(pc, op, b1, b2);
+[[gnu::noinline]] void generalInstruction(ChipState& c, uint16_t& pc, uint8_t op,
+                                          const uint8_t* operands) {
+    Executor<false>{c}.run(pc, op, operands);
 }
+
+// The stretches below keep the program counter, the step count and the
+// machine-cycle counter in locals (stores of chip bytes would otherwise make
+// the compiler reload them after every instruction) and write them back to
+// the chip before anything out of line may look at them, and when they end.
+struct LoopState {
+    uint16_t pc;
+    uint16_t address; // of the instruction executing or last executed
+    uint32_t steps;
+    uint32_t cycles;
+    void writeBack(ChipState& c) const {
+        c.pc = pc;
+        c.side.instructionAddress = address;
+        c.cycles = cycles;
+    }
+};
 
 // Whether a stretch of steps may run as busyStretch: the timers in their
 // simple case, no external input watched, no rare stage, the part models
@@ -723,9 +746,10 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
 //   start from the same state, the refusal changing nothing);
 // - the interrupt check runs only in a step where something could have
 //   raised or unblocked a request: a timer overflow with its interrupt
-//   enabled, TI or RI set by the UART, the acceptance state settling, or an
-//   instruction that wrote an interrupt-related register, RETI or an IE/IP
-//   operand (kRaisesRequest);
+//   enabled, TI or RI changed by the UART, the acceptance state settling, or
+//   an instruction that wrote an interrupt-related register, RETI or an
+//   IE/IP operand (kRaisesRequest);
+// - the acceptance state can only settle after such an instruction;
 // - an instruction that may have woken a stage the stretch leaves away
 //   (kRegates) takes all of stages 7-15, and the gates are looked at again;
 // - the part models' idle check runs only after a port write or a UART bit
@@ -734,117 +758,250 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
 //   stay shut, so they are remembered once, when the stretch ends.
 // Returns true when the last step left program memory (the program counter
 // is then put back, as step does).
-bool busyStretch(Machine& machine, RunResult& result, uint32_t end, StageGates& gates,
-                 ModuleHookWatch& hooks) {
+[[gnu::noinline, gnu::flatten]] bool busyStretch(Machine& machine, RunResult& result,
+                                                 uint32_t end, StageGates& gates,
+                                                 ModuleHookWatch& hooks) {
     ChipState& c = machine.chip;
     const uint8_t* const code = c.code.data();
     const uint32_t codeLimit = c.codeLimit;
     InterruptState& irq = c.periph.irq;
+    const uint8_t& scon = c.sfrs[sfr::sfrIndex(sfr::SCON)];
+    // What is due after the instruction, beyond the common work: the bits
+    // of `touched` that call for it (kRaisesRequest: the interrupt check and
+    // the acceptance state settling; kPortWrite: the part models' idle
+    // check) and these.
+    constexpr unsigned kCheck = 0x10;     // the interrupt check alone
+    constexpr unsigned kHooksDue = 0x20;  // the idle check alone
+    constexpr unsigned kSerialFull = 0x40; // the serial port out of line
+    constexpr unsigned kDue = kRaisesRequest | kPortWrite | kCheck | kHooksDue | kSerialFull;
     // Timer overflows that raise an enabled request (TF0/TF1 positions).
     auto timerRequests = [&c] {
         const uint8_t ie = c.sfrs[sfr::sfrIndex(sfr::IE)];
         return (ie & EA) ? unsigned((ie & ET0) << 4 | (ie & ET1) << 4) : 0u;
     };
     unsigned enabledOverflows = timerRequests();
-    bool checkIrq = true; // whatever was pending when the stretch began
-    // The part models' idle check is due at the first step, after a port
-    // write or a UART bit on TXD/RXD.
-    bool hooksDue = true;
+    // A UART bit on TXD matters to the part models only when TXD is the
+    // LCD's E line.
+    const unsigned txdHooks =
+        (hooks.eLatch == &c.sfrs[sfr::sfrIndex(sfr::P3)] && (hooks.eMask & 0x02)) ? kHooksDue : 0;
+    LoopState at{c.pc, c.pc, result.steps, c.cycles};
+    // At the first step: whatever was pending when the stretch began.
+    unsigned due = kRaisesRequest | kHooksDue;
     bool outOfRange = false;
-    while (result.steps < end) {
-        const uint16_t address = c.pc;
-        c.side.instructionAddress = address;
-        if (uint32_t(address) + 2u > codeLimit) {
+    while (at.steps < end) {
+        at.address = at.pc;
+        ++at.steps;
+        if (uint32_t(at.address) + 2u > codeLimit) [[unlikely]] {
             // The instruction's bytes run past the end: the general step.
-            ++result.steps;
-            outOfRange = generalStep(machine, address);
-            break;
+            at.writeBack(c);
+            outOfRange = generalStep(machine, at.address);
+            result.steps = at.steps;
+            rememberPinLevels(c);
+            return outOfRange;
         }
-        ++result.steps;
-        const uint8_t* bytes = code + address;
+        const uint8_t* bytes = code + at.address;
         const uint8_t op = bytes[0];
         const int cycles = kCycles[op];
         // 4. Timers.
-        if (advanceSimpleTimers(c, cycles) & enabledOverflows) checkIrq = true;
+        if (advanceSimpleTimers(c, cycles) & enabledOverflows) due |= kCheck;
         // 5. The instruction. 6. Parity.
-        uint16_t pc = address;
         unsigned touched;
         {
             Executor<true> quick{c};
-            if (quick.run(pc, op, bytes[1], bytes[2])) {
+            if (quick.run(at.pc, op, bytes + 1)) [[likely]] {
                 touched = quick.touched;
             } else {
-                generalInstruction(c, pc, op, bytes[1], bytes[2]);
+                at.writeBack(c);
+                generalInstruction(c, at.pc, op, bytes + 1);
                 touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
             }
         }
-        c.pc = pc;
         updateParity(c);
-        if (touched & kRaisesRequest) checkIrq = true;
-        if (touched & kRegates) {
+        if (touched & kRegates) [[unlikely]] {
             // 7-15 in full; then the gates again.
+            at.writeBack(c);
             afterInstruction(c, cycles);
             gates.refresh(c);
             enabledOverflows = timerRequests();
-            checkIrq = true; // the acceptance state may settle at the next step
+            due = kRaisesRequest; // the acceptance state may settle at the next step
             if (!hooks.idle()) {
                 runModuleHooks(machine, cycles);
                 hooks.refresh(machine);
             }
-            if (c.pc > codeLimit) {
-                c.pc = address;
+            at.pc = c.pc;
+            at.cycles = c.cycles;
+            if (at.pc > codeLimit) {
+                at.pc = at.address;
                 outOfRange = true;
                 break;
             }
             if (!busyStretchApplies(gates, hooks)) break;
             continue;
         }
-        // 7. Serial port. 8. Interrupts.
+        due |= touched & (kRaisesRequest | kPortWrite);
+        // 7. Serial port (the common cases inline).
         if (serialPortActive(c)) {
-            const unsigned changed = runSerialPortMostlyInline(c, cycles);
-            if (changed & kSerialFlags) checkIrq = true;
-            if (changed & kSerialLine) hooksDue = true;
+            const unsigned changed = serialStepInline(c, cycles);
+            if (changed & kSerialLine) due |= txdHooks;
+            if (changed & kSerialOutOfLine) due |= kSerialFull;
         }
-        if (checkIrq) {
-            checkIrq = false;
-            checkInterrupts(c);
-        }
-        // 11. Machine-cycle counter. 12-13. Acceptance settles; requests end.
-        c.cycles += uint32_t(cycles);
-        if (irq.acceptance >= Acceptance::IeIpWritten) {
-            irq.acceptance = Acceptance::Accepting;
-            checkIrq = true;
-        }
-        irq.requests = 0;
-        // 16. Part models. 17. Program counter beyond program memory.
-        if ((hooksDue || (touched & kPortWrite)) && !hooks.idle()) {
-            runModuleHooks(machine, cycles);
-            hooks.refresh(machine);
-            if (!hooks.quiet) {
-                if (c.pc > codeLimit) {
-                    c.pc = address;
-                    outOfRange = true;
-                }
-                break;
+        if (due & kDue) [[unlikely]] {
+            if (due & kSerialFull) {
+                const unsigned flags = scon & (RI | TI);
+                at.writeBack(c);
+                runSerialPort(c, cycles);
+                if ((scon & (RI | TI)) != flags) due |= kCheck;
+                due |= kHooksDue; // TXD, or RXD in mode 0
             }
+            // 8. Interrupts.
+            if (due & (kRaisesRequest | kCheck)) {
+                c.pc = at.pc;
+                checkInterrupts(c);
+                at.pc = c.pc;
+            }
+            // 12. The acceptance state settles, and then calls for a check.
+            unsigned next = 0;
+            if ((due & kRaisesRequest) && irq.acceptance >= Acceptance::IeIpWritten) {
+                irq.acceptance = Acceptance::Accepting;
+                next = kCheck;
+            }
+            // 16. Part models (after the machine-cycle counter, stage 11).
+            if ((due & (kPortWrite | kHooksDue)) && !hooks.idle()) {
+                at.cycles += uint32_t(cycles);
+                at.writeBack(c);
+                at.cycles -= uint32_t(cycles);
+                runModuleHooks(machine, cycles);
+                hooks.refresh(machine);
+                if (!hooks.quiet) {
+                    at.cycles += uint32_t(cycles);
+                    irq.requests = 0;
+                    if (at.pc > codeLimit) {
+                        at.pc = at.address;
+                        outOfRange = true;
+                    }
+                    break;
+                }
+            }
+            due = next;
         }
-        hooksDue = false;
-        if (c.pc > codeLimit) {
-            c.pc = address;
+        // 11. Machine-cycle counter. 13. Requests end.
+        at.cycles += uint32_t(cycles);
+        irq.requests = 0;
+        // 17. Program counter beyond program memory.
+        if (at.pc > codeLimit) [[unlikely]] {
+            at.pc = at.address;
             outOfRange = true;
             break;
         }
     }
+    at.writeBack(c);
+    result.steps = at.steps;
     rememberPinLevels(c);
     return outOfRange;
 }
 
-// Free running: the same steps back to back. While the chip is quiet (see
-// step) and the instructions touch nothing that could wake a peripheral, the
-// quiet checks need not be repeated; the pin levels for edge detection are
-// needed only once something watches edges, so they are remembered when the
-// chip stops being quiet and after the batch's last step.
-[[gnu::flatten]] RunResult runSteps(Machine& machine, uint32_t maxSteps) {
+// Complete steps on the general path with the stages behind closed gates
+// skipped, up to step `end`. Returns true when a step left program memory.
+[[gnu::noinline, gnu::flatten]] bool awakeStretch(Machine& machine, RunResult& result,
+                                                  uint32_t end, StageGates& gates,
+                                                  ModuleHookWatch& hooks) {
+    ChipState& c = machine.chip;
+    const uint32_t codeLimit = c.codeLimit;
+    while (result.steps < end) {
+        const uint16_t address = c.pc;
+        c.side.instructionAddress = address;
+        ++result.steps;
+        unsigned touched = 0;
+        const int cycles = generalStepStages(c, address, gates, &touched);
+        if (touched || gates.rare) gates.refresh(c);
+        // 16-17 as finishStep, the hooks checked as in the quiet run.
+        if (!hooks.idle()) {
+            runModuleHooks(machine, cycles);
+            hooks.refresh(machine);
+        }
+        if (c.pc > codeLimit) {
+            c.pc = address;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Steps while the chip is quiet (see step), until an instruction touches
+// something that could wake a peripheral (that step is completed in full),
+// needs the general path, or the batch ends. The pin levels for edge
+// detection are needed only once something watches edges, so they are
+// remembered when the chip stops being quiet and after the batch's last step.
+// Returns true when a step left program memory.
+[[gnu::noinline, gnu::flatten]] bool quietStretch(Machine& machine, RunResult& result,
+                                                  uint32_t maxSteps) {
+    ChipState& c = machine.chip;
+    // The code memory and its limit stay put during a run.
+    const uint8_t* const code = c.code.data();
+    const uint32_t codeLimit = c.codeLimit;
+    ModuleHookWatch hooks(machine);
+    // As in busyStretch: the idle check at the first step, after port
+    // writes, and at every step while the part models have work.
+    bool hooksDue = true;
+    LoopState at{c.pc, c.side.instructionAddress, result.steps, c.cycles};
+    bool outOfRange = false;
+    for (;;) {
+        const uint16_t address = at.pc;
+        if (uint32_t(address) + 2u > codeLimit) break; // for the general path
+        at.address = address;
+        const uint8_t* bytes = code + address;
+        const uint8_t op = bytes[0];
+        Executor<true> executor{c};
+        ++at.steps;
+        if (!executor.run(at.pc, op, bytes + 1)) {
+            at.writeBack(c);
+            outOfRange = generalStep(machine, address);
+            result.steps = at.steps;
+            return outOfRange;
+        }
+        updateParity(c);
+        const int cycles = kCycles[op];
+        if (executor.touched & kWakes) {
+            // Possibly awake now: the exact stages 7-15.
+            at.writeBack(c);
+            if (afterInstructionNeeded(c)) {
+                afterInstruction(c, cycles);
+            } else {
+                c.cycles += uint32_t(cycles);
+                rememberPinLevels(c);
+            }
+            result.steps = at.steps;
+            return finishStep(machine, cycles, address);
+        }
+        at.cycles += uint32_t(cycles);
+        // The part models cannot move the program counter, so whether this
+        // is the last step is known before they run.
+        if (at.pc > codeLimit || at.steps == maxSteps) {
+            outOfRange = at.pc > codeLimit;
+            at.writeBack(c);
+            rememberPinLevels(c);
+            runModuleHooksIfNeeded(machine, cycles);
+            if (outOfRange) c.pc = address;
+            result.steps = at.steps;
+            return outOfRange;
+        }
+        if (hooksDue || (executor.touched & kPortWrite)) {
+            if (!hooks.idle()) {
+                at.writeBack(c);
+                runModuleHooks(machine, cycles);
+                hooks.refresh(machine);
+            }
+            hooksDue = !hooks.quiet;
+        }
+    }
+    at.writeBack(c);
+    result.steps = at.steps;
+    return false;
+}
+
+// Free running: the same steps back to back, in stretches of the kind the
+// chip's state allows (which kind runs a step changes only its speed).
+RunResult runSteps(Machine& machine, uint32_t maxSteps) {
     // Steps taken on the general path before the quiet checks are repeated.
     constexpr uint32_t kAwakeSteps = 32;
     // Steps of a busy stretch before the quiet checks are repeated.
@@ -852,111 +1009,25 @@ bool busyStretch(Machine& machine, RunResult& result, uint32_t end, StageGates& 
     ChipState& c = machine.chip;
     RunResult result;
     while (result.steps < maxSteps) {
-        const uint16_t first = c.pc;
-        if (uint32_t(first) + 2u > c.codeLimit || beforeInstructionNeeded(c) ||
+        if (uint32_t(c.pc) + 2u > c.codeLimit || beforeInstructionNeeded(c) ||
             afterInstructionNeeded(c)) {
-            // Something is awake: complete steps for a while, then look
-            // again (which path runs a step changes only its speed).
-            const uint32_t end = maxSteps - result.steps < kAwakeSteps
-                                     ? maxSteps
-                                     : result.steps + kAwakeSteps;
+            // Something is awake: a busy stretch or general steps for a
+            // while, then look again.
             StageGates gates;
             gates.refresh(c);
             ModuleHookWatch hooks(machine);
+            const uint32_t left = maxSteps - result.steps;
             if (busyStretchApplies(gates, hooks)) {
-                const uint32_t busyEnd = maxSteps - result.steps < kBusySteps
-                                             ? maxSteps
-                                             : result.steps + kBusySteps;
-                if (busyStretch(machine, result, busyEnd, gates, hooks)) {
-                    result.pcOutOfRange = true;
-                    return result;
-                }
-                continue;
+                const uint32_t end = left < kBusySteps ? maxSteps : result.steps + kBusySteps;
+                result.pcOutOfRange = busyStretch(machine, result, end, gates, hooks);
+            } else {
+                const uint32_t end = left < kAwakeSteps ? maxSteps : result.steps + kAwakeSteps;
+                result.pcOutOfRange = awakeStretch(machine, result, end, gates, hooks);
             }
-            const uint32_t codeLimit = c.codeLimit;
-            while (result.steps < end) {
-                const uint16_t address = c.pc;
-                c.side.instructionAddress = address;
-                ++result.steps;
-                unsigned touched = 0;
-                const int cycles = generalStepStages(c, address, gates, &touched);
-                if (touched || gates.rare) gates.refresh(c);
-                // 16-17 as finishStep, the hooks checked as in the quiet run.
-                if (!hooks.idle()) {
-                    runModuleHooks(machine, cycles);
-                    hooks.refresh(machine);
-                }
-                if (c.pc > codeLimit) {
-                    c.pc = address;
-                    result.pcOutOfRange = true;
-                    return result;
-                }
-            }
-            continue;
+        } else {
+            result.pcOutOfRange = quietStretch(machine, result, maxSteps);
         }
-        // Quiet: run until an instruction touches something watched, needs
-        // the general path, or the batch ends. The code memory and its limit
-        // stay put during a run.
-        const uint8_t* const code = c.code.data();
-        const uint32_t codeLimit = c.codeLimit;
-        ModuleHookWatch hooks(machine);
-        // As in busyStretch: the idle check at the first step, after port
-        // writes, and at every step while the part models have work.
-        bool hooksDue = true;
-        for (;;) {
-            const uint16_t address = c.pc;
-            c.side.instructionAddress = address;
-            if (uint32_t(address) + 2u > codeLimit) break;
-            const uint8_t* bytes = code + address;
-            const uint8_t op = bytes[0];
-            uint16_t pc = address;
-            Executor<true> executor{c};
-            if (!executor.run(pc, op, bytes[1], bytes[2])) {
-                ++result.steps;
-                if (generalStep(machine, address)) {
-                    result.pcOutOfRange = true;
-                    return result;
-                }
-                break;
-            }
-            c.pc = pc;
-            updateParity(c);
-            const int cycles = kCycles[op];
-            ++result.steps;
-            if (executor.touched & kWakes) {
-                // Possibly awake now: the exact stages 7-15.
-                if (afterInstructionNeeded(c)) {
-                    afterInstruction(c, cycles);
-                } else {
-                    c.cycles += uint32_t(cycles);
-                    rememberPinLevels(c);
-                }
-                if (finishStep(machine, cycles, address)) result.pcOutOfRange = true;
-                break;
-            }
-            c.cycles += uint32_t(cycles);
-            // The part models cannot move the program counter, so whether
-            // this is the last step is known before they run.
-            const bool outOfRange = pc > codeLimit;
-            if (outOfRange || result.steps == maxSteps) {
-                rememberPinLevels(c);
-                runModuleHooksIfNeeded(machine, cycles);
-                if (outOfRange) {
-                    c.pc = address;
-                    result.pcOutOfRange = true;
-                    return result;
-                }
-                break;
-            }
-            if (hooksDue || (executor.touched & kPortWrite)) {
-                if (!hooks.idle()) {
-                    runModuleHooks(machine, cycles);
-                    hooks.refresh(machine);
-                }
-                hooksDue = !hooks.quiet;
-            }
-        }
-        if (result.pcOutOfRange) return result;
+        if (result.pcOutOfRange) break;
     }
     return result;
 }

@@ -38,47 +38,43 @@ inline bool serialPortActive(const ChipState& chip) {
 // cycles. Thread: whichever thread executes the step.
 void runSerialPort(ChipState& chip, int cycles);
 
-// What a serial-port step may have changed (runSerialPortMostlyInline).
+// What the inline part of a serial-port step did (serialStepInline).
 enum SerialChange : unsigned {
-    kSerialLine = 1,  // the TXD or RXD latch
-    kSerialFlags = 2, // TI or RI (and everything else: the full stage ran)
+    kSerialLine = 1,     // the TXD latch may have changed
+    kSerialOutOfLine = 2 // nothing done: runSerialPort must run the step
 };
 
-// runSerialPort with the common cases of modes 1 and 3 inline: a byte
+// The common cases of a serial-port step in modes 1 and 3, inline: a byte
 // shifting out that reaches no bit boundary in this step only moves the bit
 // time, and one that reaches the boundary of a data bit puts the next bit on
-// TXD. Returns the SerialChange bits.
-inline unsigned runSerialPortMostlyInline(ChipState& chip, int cycles) {
+// TXD. Every other case is left to runSerialPort (kSerialOutOfLine), before
+// anything has changed.
+inline unsigned serialStepInline(ChipState& chip, int cycles) {
     using namespace sfr::bits;
     uint8_t* s = chip.sfrs.data();
     const uint8_t scon = s[sfr::sfrIndex(sfr::SCON)];
     SerialState& serial = chip.periph.serial;
-    if ((scon & SM1) && serial.txState != 1) { // modes 1 and 3
-        const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
-                           (serial.rxRequest == 1 || serial.rxBitTime < 1);
-        if (!rxDue) {
-            if (serial.txState == 0) return 0;
-            const int32_t left = serial.txBitTime - 12 * cycles;
-            if (left > 0) {
-                serial.txBitTime = left;
-                return 0;
-            }
-            // Bit counter n shows data bit (frame bits - 1 - n): 9 - n in
-            // mode 1, 10 - n in mode 3.
-            const int32_t counter = serial.txBits - 1;
-            const int32_t firstData = (scon & SM0) ? 10 : 9;
-            if (counter > firstData - 8) {
-                serial.txBits = counter;
-                serial.txBitTime = 16;
-                const unsigned bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
-                uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
-                p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
-                return kSerialLine;
-            }
-        }
+    if (!(scon & SM1) || serial.txState == 1) return kSerialOutOfLine; // modes 0 and 2, a start
+    const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
+                       (serial.rxRequest == 1 || serial.rxBitTime < 1);
+    if (rxDue) return kSerialOutOfLine;
+    if (serial.txState == 0) return 0;
+    const int32_t left = serial.txBitTime - 12 * cycles;
+    if (left > 0) {
+        serial.txBitTime = left;
+        return 0;
     }
-    runSerialPort(chip, cycles);
-    return kSerialLine | kSerialFlags;
+    // Bit counter n shows data bit (frame bits - 1 - n): 9 - n in mode 1,
+    // 10 - n in mode 3.
+    const int32_t counter = serial.txBits - 1;
+    const int32_t firstData = (scon & SM0) ? 10 : 9;
+    if (counter <= firstData - 8) return kSerialOutOfLine; // ninth, stop bit or the end
+    serial.txBits = counter;
+    serial.txBitTime = 16;
+    const unsigned bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+    uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
+    p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
+    return kSerialLine;
 }
 
 // The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is
