@@ -47,13 +47,15 @@ constexpr std::array<uint8_t, 256> kCycles = makeCycleTable();
 // - kRaisesRequest: an interrupt may be requested or let through (a program
 //   setting TF0, TI, RI, SPIF or EXF2 itself, or changing IE, IP or DCEN).
 // - kPortWrite: a port latch may have changed (the LCD's E line among them),
-//   so the part models' idle check is due.
+//   so the part models' idle check is due;
+// - kSerialPlan: the UART's mode or state may have changed.
 // RETI and IE/IP operands also wake and call for an interrupt check.
 constexpr unsigned kWakes = 1;
 constexpr unsigned kRaisesRequest = 2;
 constexpr unsigned kRegates = 4;
 constexpr unsigned kPortWrite = 8;
-constexpr unsigned kTouchedAll = kWakes | kRaisesRequest | kRegates | kPortWrite;
+constexpr unsigned kSerialPlan = 16;
+constexpr unsigned kTouchedAll = kWakes | kRaisesRequest | kRegates | kPortWrite | kSerialPlan;
 constexpr std::array<uint8_t, 256> makeWatchedTable() {
     std::array<uint8_t, 256> table{};
     const struct {
@@ -64,8 +66,8 @@ constexpr std::array<uint8_t, 256> makeWatchedTable() {
         {sfr::TMOD, kWakes | kRegates},
         {sfr::IE, kTouchedAll},
         {sfr::IP, kWakes | kRaisesRequest},
-        {sfr::SBUF, kWakes},
-        {sfr::SCON, kRaisesRequest},
+        {sfr::SBUF, kWakes | kSerialPlan},
+        {sfr::SCON, kRaisesRequest | kSerialPlan},
         {sfr::T2CON, kTouchedAll},
         {sfr::T2MOD, kRaisesRequest},
         {sfr::WMCON, kWakes | kRegates},
@@ -770,10 +772,11 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
     // of `touched` that call for it (kRaisesRequest: the interrupt check and
     // the acceptance state settling; kPortWrite: the part models' idle
     // check) and these.
-    constexpr unsigned kCheck = 0x10;     // the interrupt check alone
-    constexpr unsigned kHooksDue = 0x20;  // the idle check alone
-    constexpr unsigned kSerialFull = 0x40; // the serial port out of line
-    constexpr unsigned kDue = kRaisesRequest | kPortWrite | kCheck | kHooksDue | kSerialFull;
+    constexpr unsigned kCheck = 0x20;      // the interrupt check alone
+    constexpr unsigned kHooksDue = 0x40;   // the idle check alone
+    constexpr unsigned kSerialFull = 0x80; // the serial port out of line
+    constexpr unsigned kDue =
+        kRaisesRequest | kPortWrite | kCheck | kHooksDue | kSerialFull;
     // Timer overflows that raise an enabled request (TF0/TF1 positions).
     auto timerRequests = [&c] {
         const uint8_t ie = c.sfrs[sfr::sfrIndex(sfr::IE)];
@@ -784,6 +787,9 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
     // LCD's E line.
     const unsigned txdHooks =
         (hooks.eLatch == &c.sfrs[sfr::sfrIndex(sfr::P3)] && (hooks.eMask & 0x02)) ? kHooksDue : 0;
+    // While a byte shifts out with nothing else for the UART to do, its step
+    // is one subtraction (see transmitOnlyFirstData); 0 otherwise.
+    int32_t txFirstData = transmitOnlyFirstData(c);
     LoopState at{c.pc, c.pc, result.steps, c.cycles};
     // At the first step: whatever was pending when the stretch began.
     unsigned due = kRaisesRequest | kHooksDue;
@@ -824,6 +830,7 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
             gates.refresh(c);
             enabledOverflows = timerRequests();
             due = kRaisesRequest; // the acceptance state may settle at the next step
+            txFirstData = transmitOnlyFirstData(c);
             if (!hooks.idle()) {
                 runModuleHooks(machine, cycles);
                 hooks.refresh(machine);
@@ -839,9 +846,11 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
             continue;
         }
         due |= touched & (kRaisesRequest | kPortWrite);
+        if (touched & kSerialPlan) txFirstData = transmitOnlyFirstData(c);
         // 7. Serial port (the common cases inline).
-        if (serialPortActive(c)) {
-            const unsigned changed = serialStepInline(c, cycles);
+        if (txFirstData != 0 || serialPortActive(c)) {
+            const unsigned changed = txFirstData != 0 ? transmitStepInline(c, cycles, txFirstData)
+                                                      : serialStepInline(c, cycles);
             if (changed & kSerialLine) due |= txdHooks;
             if (changed & kSerialOutOfLine) due |= kSerialFull;
         }
@@ -852,6 +861,7 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
                 runSerialPort(c, cycles);
                 if ((scon & (RI | TI)) != flags) due |= kCheck;
                 due |= kHooksDue; // TXD, or RXD in mode 0
+                txFirstData = transmitOnlyFirstData(c);
             }
             // 8. Interrupts.
             if (due & (kRaisesRequest | kCheck)) {

@@ -44,37 +44,55 @@ enum SerialChange : unsigned {
     kSerialOutOfLine = 2 // nothing done: runSerialPort must run the step
 };
 
-// The common cases of a serial-port step in modes 1 and 3, inline: a byte
-// shifting out that reaches no bit boundary in this step only moves the bit
-// time, and one that reaches the boundary of a data bit puts the next bit on
-// TXD. Every other case is left to runSerialPort (kSerialOutOfLine), before
-// anything has changed.
-inline unsigned serialStepInline(ChipState& chip, int cycles) {
+// The counter value of data bit 0 while a byte shifts out in mode 1 or 3 and
+// no reception is due (the common case of a busy UART), else 0. Bit counter
+// n shows data bit (frame bits - 1 - n): 9 - n in mode 1, 10 - n in mode 3.
+// Stays valid until SCON, SBUF or the reception request changes, or the
+// frame leaves its data bits (transmitStepInline then says so).
+inline int32_t transmitOnlyFirstData(const ChipState& chip) {
     using namespace sfr::bits;
-    uint8_t* s = chip.sfrs.data();
-    const uint8_t scon = s[sfr::sfrIndex(sfr::SCON)];
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    const SerialState& serial = chip.periph.serial;
+    if (!(scon & SM1) || serial.txState != 2 || ((scon & REN) && serial.rxRequest != 0)) return 0;
+    return (scon & SM0) ? 10 : 9;
+}
+
+// A serial-port step in the transmitOnlyFirstData state, inline: a byte
+// that reaches no bit boundary in this step only moves the bit time, and
+// one that reaches the boundary of a data bit puts the next bit on TXD.
+// Every other case is left to runSerialPort (kSerialOutOfLine), before
+// anything has changed.
+inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstData) {
     SerialState& serial = chip.periph.serial;
-    if (!(scon & SM1) || serial.txState == 1) return kSerialOutOfLine; // modes 0 and 2, a start
-    const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
-                       (serial.rxRequest == 1 || serial.rxBitTime < 1);
-    if (rxDue) return kSerialOutOfLine;
-    if (serial.txState == 0) return 0;
     const int32_t left = serial.txBitTime - 12 * cycles;
     if (left > 0) {
         serial.txBitTime = left;
         return 0;
     }
-    // Bit counter n shows data bit (frame bits - 1 - n): 9 - n in mode 1,
-    // 10 - n in mode 3.
     const int32_t counter = serial.txBits - 1;
-    const int32_t firstData = (scon & SM0) ? 10 : 9;
     if (counter <= firstData - 8) return kSerialOutOfLine; // ninth, stop bit or the end
     serial.txBits = counter;
     serial.txBitTime = 16;
+    uint8_t* s = chip.sfrs.data();
     const unsigned bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
     uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
     p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
     return kSerialLine;
+}
+
+// The common cases of a serial-port step, inline: those of
+// transmitStepInline, and a port with nothing to do in this step. Every
+// other case is left to runSerialPort (kSerialOutOfLine).
+inline unsigned serialStepInline(ChipState& chip, int cycles) {
+    using namespace sfr::bits;
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    const SerialState& serial = chip.periph.serial;
+    if (!(scon & SM1) || serial.txState == 1) return kSerialOutOfLine; // modes 0 and 2, a start
+    const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
+                       (serial.rxRequest == 1 || serial.rxBitTime < 1);
+    if (rxDue) return kSerialOutOfLine;
+    if (serial.txState == 0) return 0;
+    return transmitStepInline(chip, cycles, (scon & SM0) ? 10 : 9);
 }
 
 // The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is
