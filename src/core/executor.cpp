@@ -158,8 +158,11 @@ template <bool Fast> struct Executor {
         touched |= kWatched[address];
         c.writeStored(address, value);
     }
+    // Clearing a bit cannot raise or unblock an interrupt request (JBC TI,
+    // CLR RI in a handler), so it calls for no interrupt check.
     void writeBit(uint8_t bit, unsigned value) {
-        touched |= kWatched[ChipState::bitByteAddress(bit)];
+        const unsigned calls = kWatched[ChipState::bitByteAddress(bit)];
+        touched |= (value & 1u) ? calls : calls & ~kRaisesRequest;
         c.writeBit(bit, value);
     }
 
@@ -760,6 +763,7 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
 //   stay shut, so they are remembered once, when the stretch ends.
 // Returns true when the last step left program memory (the program counter
 // is then put back, as step does).
+template <class Timers>
 [[gnu::noinline, gnu::flatten]] bool busyStretch(Machine& machine, RunResult& result,
                                                  uint32_t end, StageGates& gates,
                                                  ModuleHookWatch& hooks) {
@@ -809,7 +813,7 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
         const uint8_t op = bytes[0];
         const int cycles = kCycles[op];
         // 4. Timers.
-        if (advanceSimpleTimers(c, cycles) & enabledOverflows) due |= kCheck;
+        if (Timers::advance(c, cycles) & enabledOverflows) due |= kCheck;
         // 5. The instruction. 6. Parity.
         unsigned touched;
         {
@@ -842,7 +846,7 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
                 outOfRange = true;
                 break;
             }
-            if (!busyStretchApplies(gates, hooks)) break;
+            if (!busyStretchApplies(gates, hooks) || !Timers::holds(c)) break;
             continue;
         }
         due |= touched & (kRaisesRequest | kPortWrite);
@@ -908,6 +912,33 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
     result.steps = at.steps;
     rememberPinLevels(c);
     return outOfRange;
+}
+
+// The timers of a busy stretch: timers 0 and 1 as they run when it starts
+// (the stretch ends when that changes), or any simple arrangement.
+template <TimerRun T0, TimerRun T1> struct PlannedTimers {
+    static unsigned advance(ChipState& c, int cycles) { return advancePlannedTimers<T0, T1>(c, cycles); }
+    static bool holds(const ChipState& c) { return timerRun(c, 0) == T0 && timerRun(c, 1) == T1; }
+};
+struct AnySimpleTimers {
+    static unsigned advance(ChipState& c, int cycles) { return advanceSimpleTimers(c, cycles); }
+    static bool holds(const ChipState&) { return true; }
+};
+
+// busyStretch with the timer arrangements programs use most compiled on
+// their own: timer 1 as the UART's baud-rate generator (mode 2) or stopped,
+// timer 0 in mode 1 or 2 or stopped.
+bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, StageGates& gates,
+                          ModuleHookWatch& hooks) {
+    using enum TimerRun;
+    const ChipState& c = machine.chip;
+    const TimerRun t0 = timerRun(c, 0);
+    const TimerRun t1 = timerRun(c, 1);
+    if (t1 == Mode2) {
+        if (t0 == Mode2)
+            return busyStretch<PlannedTimers<Mode2, Mode2>>(machine, result, end, gates, hooks);
+    }
+    return busyStretch<AnySimpleTimers>(machine, result, end, gates, hooks);
 }
 
 // Complete steps on the general path with the stages behind closed gates
@@ -1029,7 +1060,7 @@ RunResult runSteps(Machine& machine, uint32_t maxSteps) {
             const uint32_t left = maxSteps - result.steps;
             if (busyStretchApplies(gates, hooks)) {
                 const uint32_t end = left < kBusySteps ? maxSteps : result.steps + kBusySteps;
-                result.pcOutOfRange = busyStretch(machine, result, end, gates, hooks);
+                result.pcOutOfRange = busyStretchForTimers(machine, result, end, gates, hooks);
             } else {
                 const uint32_t end = left < kAwakeSteps ? maxSteps : result.steps + kAwakeSteps;
                 result.pcOutOfRange = awakeStretch(machine, result, end, gates, hooks);

@@ -118,6 +118,38 @@ inline unsigned advanceSimpleTimers(ChipState& chip, int cycles) {
     return overflows;
 }
 
+// How timer 0 or 1 counts while timersSimple holds: in its TMOD mode (0-2),
+// or not at all. Changes only with TCON's run bits or TMOD.
+enum class TimerRun : uint8_t { Mode0, Mode1, Mode2, Stopped };
+
+inline TimerRun timerRun(const ChipState& chip, unsigned timer) {
+    const uint8_t tcon = chip.sfrs[sfr::sfrIndex(sfr::TCON)];
+    const uint8_t tmod = chip.sfrs[sfr::sfrIndex(sfr::TMOD)];
+    if (!(tcon & (timer == 0 ? sfr::bits::TR0 : sfr::bits::TR1))) return TimerRun::Stopped;
+    return TimerRun((tmod >> (4 * timer)) & 0x03);
+}
+
+// advanceSimpleTimers for timers known to count as T0 and T1, which leaves
+// only the counting itself.
+template <TimerRun T0, TimerRun T1> inline unsigned advancePlannedTimers(ChipState& chip, int cycles) {
+    using namespace sfr::bits;
+    uint8_t* s = chip.sfrs.data();
+    unsigned overflows = 0;
+    if constexpr (T0 != TimerRun::Stopped) {
+        if (countTimer(uint8_t(T0), s[sfr::sfrIndex(sfr::TL0)], s[sfr::sfrIndex(sfr::TH0)], cycles))
+            overflows = TF0;
+    }
+    if constexpr (T1 != TimerRun::Stopped) {
+        if (countTimer(uint8_t(T1), s[sfr::sfrIndex(sfr::TL1)], s[sfr::sfrIndex(sfr::TH1)],
+                       cycles)) {
+            overflows |= TF1;
+            timer1BaudTick(chip);
+        }
+    }
+    if (overflows) s[sfr::sfrIndex(sfr::TCON)] |= uint8_t(overflows);
+    return overflows;
+}
+
 // Advances timers 0, 1 and 2, in that order, by one instruction of `cycles`
 // machine cycles, if any of them can change (see timersActive). The common
 // case - timers 0 and 1 timing in modes 0-2, no gate, timer 2 idle - is
