@@ -935,8 +935,21 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
     const TimerRun t0 = timerRun(c, 0);
     const TimerRun t1 = timerRun(c, 1);
     if (t1 == Mode2) {
-        if (t0 == Mode2)
-            return busyStretch<PlannedTimers<Mode2, Mode2>>(machine, result, end, gates, hooks);
+        switch (t0) {
+        case Mode1: return busyStretch<PlannedTimers<Mode1, Mode2>>(machine, result, end, gates, hooks);
+        case Mode2: return busyStretch<PlannedTimers<Mode2, Mode2>>(machine, result, end, gates, hooks);
+        case Stopped:
+            return busyStretch<PlannedTimers<Stopped, Mode2>>(machine, result, end, gates, hooks);
+        default: break;
+        }
+    } else if (t1 == Stopped) {
+        switch (t0) {
+        case Mode1:
+            return busyStretch<PlannedTimers<Mode1, Stopped>>(machine, result, end, gates, hooks);
+        case Mode2:
+            return busyStretch<PlannedTimers<Mode2, Stopped>>(machine, result, end, gates, hooks);
+        default: break;
+        }
     }
     return busyStretch<AnySimpleTimers>(machine, result, end, gates, hooks);
 }

@@ -185,14 +185,14 @@ const char* const kBusyProgram = R"(
         ljmp sisr
         .org 0x40
 main:   mov  sp, #0x60
-        mov  tmod, #0x21
+        mov  tmod, #TMODVAL
         mov  th1, #0xfd
         mov  tl1, #0xfd
         mov  th0, #0xff
         mov  tl0, #0x80
         mov  scon, #SCONVAL
         setb tr0
-        setb tr1
+        TR1OP tr1
         mov  ie, #0x92
         mov  sbuf, #0x41
 loop:   mov  a, tl0
@@ -233,22 +233,38 @@ srx:    clr  ri
         reti
 )";
 
-std::string busySource(const char* sconValue) {
+struct BusySetup {
+    const char* scon;
+    const char* tmod;
+    const char* tr1; // "setb" or "clr"
+};
+
+std::string busySource(const BusySetup& setup) {
     std::string source = kBusyProgram;
-    source.replace(source.find("SCONVAL"), 7, sconValue);
+    source.replace(source.find("SCONVAL"), 7, setup.scon);
+    source.replace(source.find("TMODVAL"), 7, setup.tmod);
+    source.replace(source.find("TR1OP"), 5, setup.tr1);
     return source;
 }
 
 } // namespace
 
 // The busy stretch leaves away the interrupt check and the part models'
-// check when nothing could have changed them; free running must still equal
-// single steps, whatever the batch boundaries, in serial modes 1 and 3.
+// check when nothing could have changed them, and runs the common timer
+// arrangements on code of their own; free running must still equal single
+// steps, whatever the batch boundaries, in serial modes 1 and 3 and with
+// timer 0 in each mode, timer 1 running or stopped.
 TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
     if (!haveAs31()) GTEST_SKIP() << "as31 not found";
-    for (const char* scon : {"0x50", "0xd8"}) {
-        SCOPED_TRACE(::testing::Message() << "SCON " << scon);
-        const std::vector<uint8_t> code = assemble(busySource(scon));
+    const BusySetup setups[] = {
+        {"0x50", "0x21", "setb"}, {"0xd8", "0x21", "setb"}, {"0x50", "0x22", "setb"},
+        {"0x50", "0x20", "setb"}, {"0x50", "0x21", "clr"},  {"0xd8", "0x22", "clr"},
+        {"0x50", "0x20", "clr"},
+    };
+    for (const BusySetup& setup : setups) {
+        SCOPED_TRACE(::testing::Message()
+                     << "SCON " << setup.scon << " TMOD " << setup.tmod << " " << setup.tr1);
+        const std::vector<uint8_t> code = assemble(busySource(setup));
         ASSERT_FALSE(code.empty());
         Machine batched = makeMachine(DeviceKind::AT89C52);
         loadCode(batched, code);
