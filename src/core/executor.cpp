@@ -101,6 +101,27 @@ inline bool quietWrite(uint8_t address) {
     return address != sfr::SPDR && address != sfr::SCON && address != sfr::SPCR;
 }
 
+constexpr std::array<uint8_t, 256> makeParityTable() {
+    std::array<uint8_t, 256> table{};
+    for (unsigned value = 0; value < 256; ++value) {
+        unsigned ones = 0;
+        for (unsigned bit = value; bit; bit >>= 1) ones += bit & 1u;
+        table[value] = uint8_t(ones & 1u);
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 256> kParity = makeParityTable();
+static_assert(kParity[0x00] == 0 && kParity[0x01] == 1 && kParity[0x03] == 0 &&
+              kParity[0x80] == 1 && kParity[0xFF] == 0 && kParity[0xFE] == 1);
+
+// 6. Parity of A, overwriting whatever the program wrote to P. The free
+// run's loops leave P behind A and bring it up to date where an instruction
+// reads PSW or P, and when they hand the chip to anything else.
+inline void updateParity(ChipState& c) {
+    uint8_t& psw = c.sfrs[kPsw];
+    psw = uint8_t((psw & ~P) | kParity[c.sfrs[kAcc]]);
+}
+
 // ------------------------------------------------------------ instructions
 
 // Carries out instructions on the chip. The Fast variant is the quiet path:
@@ -131,6 +152,7 @@ template <bool Fast> struct Executor {
     }
     uint8_t readDir(uint8_t address) {
         markIeIp(address);
+        if (address == sfr::PSW) updateParity(c);
         return c.readDirect(address);
     }
     void writeDir(uint8_t address, uint8_t value) {
@@ -152,7 +174,17 @@ template <bool Fast> struct Executor {
     // Read-modify-write instructions work on the stored byte (the port latch).
     uint8_t readRmw(uint8_t address) {
         markIeIp(address);
+        if (address == sfr::PSW) updateParity(c);
         return c.readStored(address);
+    }
+    // Pin-side and latch bit reads (P is bit D0H).
+    bool readBit(uint8_t bit) {
+        if (bit == 0xD0) updateParity(c);
+        return c.readBit(bit);
+    }
+    bool readLatchBit(uint8_t bit) {
+        if (bit == 0xD0) updateParity(c);
+        return c.readLatchBit(bit);
     }
     void writeRmw(uint8_t address, uint8_t value) {
         touched |= kWatched[address];
@@ -311,11 +343,11 @@ inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, const uint8_t* operand
     case 0x50: pc += 2; if (!(psw() & CY)) pc = relative(pc, b1); break; // JNC
     case 0x60: pc += 2; if (a == 0) pc = relative(pc, b1); break;        // JZ
     case 0x70: pc += 2; if (a != 0) pc = relative(pc, b1); break;        // JNZ
-    case 0x20: pc += 3; if (c.readBit(b1)) pc = relative(pc, b2); break;  // JB
-    case 0x30: pc += 3; if (!c.readBit(b1)) pc = relative(pc, b2); break; // JNB
+    case 0x20: pc += 3; if (readBit(b1)) pc = relative(pc, b2); break;  // JB
+    case 0x30: pc += 3; if (!readBit(b1)) pc = relative(pc, b2); break; // JNB
     case 0x10: { // JBC: the latch bit, cleared either way
         pc += 3;
-        const bool set = c.readLatchBit(b1);
+        const bool set = readLatchBit(b1);
         writeBit(b1, 0);
         if (set) pc = relative(pc, b2);
         break;
@@ -490,13 +522,13 @@ inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, const uint8_t* operand
     case 0xB3: pc += 1; psw() ^= CY; break;
     case 0xC2: pc += 2; writeBit(b1, 0); break;
     case 0xD2: pc += 2; writeBit(b1, 1); break;
-    case 0xB2: pc += 2; writeBit(b1, !c.readLatchBit(b1)); break; // CPL bit: from the latch
-    case 0xA2: pc += 2; setCarry(c.readBit(b1)); break;
+    case 0xB2: pc += 2; writeBit(b1, !readLatchBit(b1)); break; // CPL bit: from the latch
+    case 0xA2: pc += 2; setCarry(readBit(b1)); break;
     case 0x92: pc += 2; writeBit(b1, carry()); break;
-    case 0x82: pc += 2; if (!c.readBit(b1)) setCarry(false); break; // ANL C,bit
-    case 0xB0: pc += 2; if (c.readBit(b1)) setCarry(false); break;  // ANL C,/bit
-    case 0x72: pc += 2; if (c.readBit(b1)) setCarry(true); break;   // ORL C,bit
-    case 0xA0: pc += 2; if (!c.readBit(b1)) setCarry(true); break;  // ORL C,/bit
+    case 0x82: pc += 2; if (!readBit(b1)) setCarry(false); break; // ANL C,bit
+    case 0xB0: pc += 2; if (readBit(b1)) setCarry(false); break;  // ANL C,/bit
+    case 0x72: pc += 2; if (readBit(b1)) setCarry(true); break;   // ORL C,bit
+    case 0xA0: pc += 2; if (!readBit(b1)) setCarry(true); break;  // ORL C,/bit
 
     // ---- the undefined opcode: time passes, the program counter stays
     case 0xA5: break;
@@ -544,25 +576,6 @@ inline void rememberPinLevels(ChipState& c) {
     uint32_t levels = c.pins.levels;
     if (nc) levels = (levels & ~nc) | (c.portLatches() & nc);
     c.periph.timers.prevLevels = levels;
-}
-
-constexpr std::array<uint8_t, 256> makeParityTable() {
-    std::array<uint8_t, 256> table{};
-    for (unsigned value = 0; value < 256; ++value) {
-        unsigned ones = 0;
-        for (unsigned bit = value; bit; bit >>= 1) ones += bit & 1u;
-        table[value] = uint8_t(ones & 1u);
-    }
-    return table;
-}
-constexpr std::array<uint8_t, 256> kParity = makeParityTable();
-static_assert(kParity[0x00] == 0 && kParity[0x01] == 1 && kParity[0x03] == 0 &&
-              kParity[0x80] == 1 && kParity[0xFF] == 0 && kParity[0xFE] == 1);
-
-// 6. Parity of A, overwriting whatever the program wrote to P.
-inline void updateParity(ChipState& c) {
-    uint8_t& psw = c.sfrs[kPsw];
-    psw = uint8_t((psw & ~P) | kParity[c.sfrs[kAcc]]);
 }
 
 // 16. External part models. 17. Program counter beyond program memory: put
@@ -731,6 +744,7 @@ struct LoopState {
     uint32_t steps;
     uint32_t cycles;
     void writeBack(ChipState& c) const {
+        updateParity(c);
         c.pc = pc;
         c.side.instructionAddress = address;
         c.cycles = cycles;
@@ -826,7 +840,6 @@ template <class Timers>
                 touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
             }
         }
-        updateParity(c);
         if (touched & kRegates) [[unlikely]] {
             // 7-15 in full; then the gates again.
             at.writeBack(c);
@@ -1013,7 +1026,6 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
             result.steps = at.steps;
             return outOfRange;
         }
-        updateParity(c);
         const int cycles = kCycles[op];
         if (executor.touched & kWakes) {
             // Possibly awake now: the exact stages 7-15.
