@@ -813,16 +813,24 @@ template <class Timers>
     unsigned due = kRaisesRequest | kHooksDue;
     bool outOfRange = false;
     while (at.steps < end) {
-        at.address = at.pc;
-        ++at.steps;
-        if (uint32_t(at.address) + 2u > codeLimit) [[unlikely]] {
+        if (uint32_t(at.pc) + 2u > codeLimit) [[unlikely]] {
+            // 17 of the step before: the program counter left program memory.
+            if (at.pc > codeLimit) {
+                at.pc = at.address;
+                outOfRange = true;
+                break;
+            }
             // The instruction's bytes run past the end: the general step.
+            at.address = at.pc;
+            ++at.steps;
             at.writeBack(c);
             outOfRange = generalStep(machine, at.address);
             result.steps = at.steps;
             rememberPinLevels(c);
             return outOfRange;
         }
+        at.address = at.pc;
+        ++at.steps;
         const uint8_t* bytes = code + at.address;
         const uint8_t op = bytes[0];
         const int cycles = kCycles[op];
@@ -854,11 +862,6 @@ template <class Timers>
             }
             at.pc = c.pc;
             at.cycles = c.cycles;
-            if (at.pc > codeLimit) {
-                at.pc = at.address;
-                outOfRange = true;
-                break;
-            }
             if (!busyStretchApplies(gates, hooks) || !Timers::holds(c)) break;
             continue;
         }
@@ -902,10 +905,6 @@ template <class Timers>
                 if (!hooks.quiet) {
                     at.cycles += uint32_t(cycles);
                     irq.requests = 0;
-                    if (at.pc > codeLimit) {
-                        at.pc = at.address;
-                        outOfRange = true;
-                    }
                     break;
                 }
             }
@@ -914,12 +913,12 @@ template <class Timers>
         // 11. Machine-cycle counter. 13. Requests end.
         at.cycles += uint32_t(cycles);
         irq.requests = 0;
-        // 17. Program counter beyond program memory.
-        if (at.pc > codeLimit) [[unlikely]] {
-            at.pc = at.address;
-            outOfRange = true;
-            break;
-        }
+        // 17. Program counter beyond program memory: looked at before the
+        // next step, or below after the last.
+    }
+    if (at.pc > codeLimit) {
+        at.pc = at.address;
+        outOfRange = true;
     }
     at.writeBack(c);
     result.steps = at.steps;

@@ -425,3 +425,60 @@ was:    mov  a, r7
         }
     }
 }
+
+// A free run stops at the step that leaves program memory - by a jump or by
+// running off its end - with the same steps, state and program counter as
+// single steps, whether that step is the batch's last or not, and whether
+// the chip is quiet or busy (timer 0 running, its interrupt enabled).
+TEST(ExecutorPaths, RunStepsStopsWhereSingleStepsLeaveProgramMemory) {
+    if (!haveAs31()) GTEST_SKIP() << "as31 not found";
+    for (const char* busy : {"nop", "setb tr0"}) {
+        for (const char* leave : {"ljmp 0x1234", "ljmp 0x0ffa"}) {
+            SCOPED_TRACE(::testing::Message() << busy << ", " << leave);
+            const std::vector<uint8_t> code = assemble(std::string(R"(
+        .org 0
+        ljmp main
+        .org 0x0b
+        reti
+        .org 0x40
+main:   mov  tmod, #0x02
+        mov  ie, #0x82
+        )") + busy + R"(
+        mov  r7, #40
+loop:   djnz r7, loop
+        )" + leave + R"(
+        .org 0x0ffa
+        nop
+        nop
+        nop
+        nop
+        nop
+        nop
+)");
+            ASSERT_FALSE(code.empty());
+            Machine reference = makeMachine(DeviceKind::AT89C51, 12000000, 0x0FFF);
+            ASSERT_EQ(reference.chip.codeLimit, 0x0FFF);
+            loadCode(reference, code);
+            // Where single steps stop.
+            Machine single = reference;
+            uint32_t total = 0;
+            do ++total;
+            while (!step(single) && total < 1000);
+            ASSERT_LT(total, 1000u);
+            for (uint32_t batch : {1u, 7u, total - 1, total, total + 5, 1000u}) {
+                SCOPED_TRACE(::testing::Message() << "batches of " << batch);
+                Machine batched = reference;
+                uint32_t done = 0;
+                RunResult result;
+                do {
+                    result = runSteps(batched, batch);
+                    done += result.steps;
+                } while (!result.pcOutOfRange && done < total);
+                EXPECT_TRUE(result.pcOutOfRange);
+                EXPECT_EQ(done, total);
+                expectSameState(batched, single, done);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+}
