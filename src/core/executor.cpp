@@ -1013,20 +1013,30 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
     bool outOfRange = false;
     for (;;) {
         const uint16_t address = at.pc;
-        if (uint32_t(address) + 2u > codeLimit) break; // for the general path
+        if (uint32_t(address) + 2u > codeLimit) [[unlikely]] {
+            // 17 of the step before: the program counter left program
+            // memory. Otherwise the instruction's bytes run past the end,
+            // for the general path.
+            if (address > codeLimit) {
+                at.pc = at.address;
+                outOfRange = true;
+            }
+            break;
+        }
+        if (at.steps == maxSteps) break;
         at.address = address;
         const uint8_t* bytes = code + address;
         const uint8_t op = bytes[0];
         Executor<true> executor{c};
         ++at.steps;
-        if (!executor.run(at.pc, op, bytes + 1)) {
+        if (!executor.run(at.pc, op, bytes + 1)) [[unlikely]] {
             at.writeBack(c);
             outOfRange = generalStep(machine, address);
             result.steps = at.steps;
             return outOfRange;
         }
         const int cycles = kCycles[op];
-        if (executor.touched & kWakes) {
+        if (executor.touched & kWakes) [[unlikely]] {
             // Possibly awake now: the exact stages 7-15.
             at.writeBack(c);
             if (afterInstructionNeeded(c)) {
@@ -1039,17 +1049,6 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
             return finishStep(machine, cycles, address);
         }
         at.cycles += uint32_t(cycles);
-        // The part models cannot move the program counter, so whether this
-        // is the last step is known before they run.
-        if (at.pc > codeLimit || at.steps == maxSteps) {
-            outOfRange = at.pc > codeLimit;
-            at.writeBack(c);
-            rememberPinLevels(c);
-            runModuleHooksIfNeeded(machine, cycles);
-            if (outOfRange) c.pc = address;
-            result.steps = at.steps;
-            return outOfRange;
-        }
         if (hooksDue || (executor.touched & kPortWrite)) {
             if (!hooks.idle()) {
                 at.writeBack(c);
@@ -1060,8 +1059,9 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
         }
     }
     at.writeBack(c);
+    rememberPinLevels(c);
     result.steps = at.steps;
-    return false;
+    return outOfRange;
 }
 
 // Free running: the same steps back to back, in stretches of the kind the
