@@ -869,8 +869,13 @@ template <class Timers>
         if (touched & kSerialPlan) txFirstData = transmitOnlyFirstData(c);
         // 7. Serial port (the common cases inline).
         if (txFirstData != 0 || serialPortActive(c)) {
-            const unsigned changed = txFirstData != 0 ? transmitStepInline(c, cycles, txFirstData)
-                                                      : serialStepInline(c, cycles);
+            unsigned changed;
+            if (txFirstData != 0) {
+                changed = transmitStepInline(c, cycles, txFirstData);
+            } else {
+                changed = serialStepInline(c, cycles);
+                txFirstData = transmitOnlyFirstData(c); // a byte may have started
+            }
             if (changed & kSerialLine) due |= txdHooks;
             if (changed & kSerialOutOfLine) due |= kSerialFull;
         }

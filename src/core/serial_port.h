@@ -59,10 +59,11 @@ inline int32_t transmitOnlyFirstData(const ChipState& chip) {
 
 // A serial-port step in the transmitOnlyFirstData state, inline: a byte
 // that reaches no bit boundary in this step only moves the bit time, and
-// one that reaches the boundary of a data bit puts the next bit on TXD.
-// Every other case is left to runSerialPort (kSerialOutOfLine), before
-// anything has changed.
+// one that reaches a boundary puts its next bit on TXD (data, ninth bit,
+// stop bit). The end of the frame (TI, the log, the notice) is left to
+// runSerialPort (kSerialOutOfLine), before anything has changed.
 inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstData) {
+    using namespace sfr::bits;
     SerialState& serial = chip.periph.serial;
     const int32_t left = serial.txBitTime - 12 * cycles;
     if (left > 0) {
@@ -70,29 +71,48 @@ inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstDat
         return 0;
     }
     const int32_t counter = serial.txBits - 1;
-    if (counter <= firstData - 8) return kSerialOutOfLine; // ninth, stop bit or the end
+    if (counter < 1) return kSerialOutOfLine;
     serial.txBits = counter;
     serial.txBitTime = 16;
     uint8_t* s = chip.sfrs.data();
-    const unsigned bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+    unsigned bit;
+    if (counter == 1)
+        bit = 1; // stop bit
+    else if (counter > firstData - 8)
+        bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+    else
+        bit = (s[sfr::sfrIndex(sfr::SCON)] & TB8) ? 1u : 0u; // ninth bit (mode 3)
     uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
     p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
     return kSerialLine;
 }
 
-// The common cases of a serial-port step, inline: those of
-// transmitStepInline, and a port with nothing to do in this step. Every
-// other case is left to runSerialPort (kSerialOutOfLine).
+// The common cases of a serial-port step in modes 1 and 3, inline: those of
+// transmitStepInline, a byte starting (the start bit on TXD), and a port
+// with nothing to do in this step. Every other case - modes 0 and 2, a
+// reception due - is left to runSerialPort (kSerialOutOfLine).
 inline unsigned serialStepInline(ChipState& chip, int cycles) {
     using namespace sfr::bits;
-    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
-    const SerialState& serial = chip.periph.serial;
-    if (!(scon & SM1) || serial.txState == 1) return kSerialOutOfLine; // modes 0 and 2, a start
+    uint8_t* s = chip.sfrs.data();
+    const uint8_t scon = s[sfr::sfrIndex(sfr::SCON)];
+    SerialState& serial = chip.periph.serial;
+    if (!(scon & SM1)) return kSerialOutOfLine;
     const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
                        (serial.rxRequest == 1 || serial.rxBitTime < 1);
     if (rxDue) return kSerialOutOfLine;
-    if (serial.txState == 0) return 0;
-    return transmitStepInline(chip, cycles, (scon & SM0) ? 10 : 9);
+    const int32_t firstData = (scon & SM0) ? 10 : 9;
+    switch (serial.txState) {
+    case 0: return 0;
+    case 1: {
+        serial.txState = 2;
+        serial.txBits = firstData + 1; // the frame's bits
+        serial.txBitTime = 16;
+        uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
+        p3 = uint8_t(p3 & ~0x02u); // the start bit on TXD
+        return kSerialLine;
+    }
+    default: return transmitStepInline(chip, cycles, firstData);
+    }
 }
 
 // The serial host hands the chip a byte, as if it arrived on RXD: `ninth` is

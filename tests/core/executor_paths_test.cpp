@@ -252,14 +252,15 @@ std::string busySource(const BusySetup& setup) {
 // The busy stretch leaves away the interrupt check and the part models'
 // check when nothing could have changed them, and runs the common timer
 // arrangements on code of their own; free running must still equal single
-// steps, whatever the batch boundaries, in serial modes 1 and 3 and with
-// timer 0 in each mode, timer 1 running or stopped.
+// steps, whatever the batch boundaries, in serial modes 1 and 3 (the ninth
+// bit set and clear) and with timer 0 in each mode, timer 1 running or
+// stopped.
 TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
     if (!haveAs31()) GTEST_SKIP() << "as31 not found";
     const BusySetup setups[] = {
         {"0x50", "0x21", "setb"}, {"0xd8", "0x21", "setb"}, {"0x50", "0x22", "setb"},
         {"0x50", "0x20", "setb"}, {"0x50", "0x21", "clr"},  {"0xd8", "0x22", "clr"},
-        {"0x50", "0x20", "clr"},
+        {"0x50", "0x20", "clr"},  {"0xd0", "0x21", "setb"},
     };
     for (const BusySetup& setup : setups) {
         SCOPED_TRACE(::testing::Message()
