@@ -734,14 +734,13 @@ bool stepWithoutShortcuts(Machine& machine) {
     Executor<false>{c}.run(pc, op, operands);
 }
 
-// The stretches below keep the program counter, the step count and the
-// machine-cycle counter in locals (stores of chip bytes would otherwise make
+// The stretches below keep the program counter, the instruction address and
+// the machine-cycle counter in locals (stores of chip bytes would otherwise make
 // the compiler reload them after every instruction) and write them back to
 // the chip before anything out of line may look at them, and when they end.
 struct LoopState {
     uint16_t pc;
     uint16_t address; // of the instruction executing or last executed
-    uint32_t steps;
     uint32_t cycles;
     void writeBack(ChipState& c) const {
         updateParity(c);
@@ -808,11 +807,12 @@ template <class Timers>
     // While a byte shifts out with nothing else for the UART to do, its step
     // is one subtraction (see transmitOnlyFirstData); 0 otherwise.
     int32_t txFirstData = transmitOnlyFirstData(c);
-    LoopState at{c.pc, c.pc, result.steps, c.cycles};
+    LoopState at{c.pc, c.pc, c.cycles};
+    uint32_t left = end - result.steps; // steps left in the stretch
     // At the first step: whatever was pending when the stretch began.
     unsigned due = kRaisesRequest | kHooksDue;
     bool outOfRange = false;
-    while (at.steps < end) {
+    while (left != 0) {
         if (uint32_t(at.pc) + 2u > codeLimit) [[unlikely]] {
             // 17 of the step before: the program counter left program memory.
             if (at.pc > codeLimit) {
@@ -822,15 +822,15 @@ template <class Timers>
             }
             // The instruction's bytes run past the end: the general step.
             at.address = at.pc;
-            ++at.steps;
+            --left;
             at.writeBack(c);
             outOfRange = generalStep(machine, at.address);
-            result.steps = at.steps;
+            result.steps = end - left;
             rememberPinLevels(c);
             return outOfRange;
         }
         at.address = at.pc;
-        ++at.steps;
+        --left;
         const uint8_t* bytes = code + at.address;
         const uint8_t op = bytes[0];
         const int cycles = kCycles[op];
@@ -848,25 +848,27 @@ template <class Timers>
                 touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
             }
         }
-        if (touched & kRegates) [[unlikely]] {
-            // 7-15 in full; then the gates again.
-            at.writeBack(c);
-            afterInstruction(c, cycles);
-            gates.refresh(c);
-            enabledOverflows = timerRequests();
-            due = kRaisesRequest; // the acceptance state may settle at the next step
-            txFirstData = transmitOnlyFirstData(c);
-            if (!hooks.idle()) {
-                runModuleHooks(machine, cycles);
-                hooks.refresh(machine);
+        if (touched != 0) [[unlikely]] {
+            if (touched & kRegates) {
+                // 7-15 in full; then the gates again.
+                at.writeBack(c);
+                afterInstruction(c, cycles);
+                gates.refresh(c);
+                enabledOverflows = timerRequests();
+                due = kRaisesRequest; // the acceptance state may settle at the next step
+                txFirstData = transmitOnlyFirstData(c);
+                if (!hooks.idle()) {
+                    runModuleHooks(machine, cycles);
+                    hooks.refresh(machine);
+                }
+                at.pc = c.pc;
+                at.cycles = c.cycles;
+                if (!busyStretchApplies(gates, hooks) || !Timers::holds(c)) break;
+                continue;
             }
-            at.pc = c.pc;
-            at.cycles = c.cycles;
-            if (!busyStretchApplies(gates, hooks) || !Timers::holds(c)) break;
-            continue;
+            due |= touched & (kRaisesRequest | kPortWrite);
+            if (touched & kSerialPlan) txFirstData = transmitOnlyFirstData(c);
         }
-        due |= touched & (kRaisesRequest | kPortWrite);
-        if (touched & kSerialPlan) txFirstData = transmitOnlyFirstData(c);
         // 7. Serial port (the common cases inline).
         if (txFirstData != 0 || serialPortActive(c)) {
             unsigned changed;
@@ -926,7 +928,7 @@ template <class Timers>
         outOfRange = true;
     }
     at.writeBack(c);
-    result.steps = at.steps;
+    result.steps = end - left;
     rememberPinLevels(c);
     return outOfRange;
 }
@@ -1014,7 +1016,8 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
     // As in busyStretch: the idle check at the first step, after port
     // writes, and at every step while the part models have work.
     bool hooksDue = true;
-    LoopState at{c.pc, c.side.instructionAddress, result.steps, c.cycles};
+    LoopState at{c.pc, c.side.instructionAddress, c.cycles};
+    uint32_t steps = result.steps;
     bool outOfRange = false;
     for (;;) {
         const uint16_t address = at.pc;
@@ -1028,16 +1031,16 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
             }
             break;
         }
-        if (at.steps == maxSteps) break;
+        if (steps == maxSteps) break;
         at.address = address;
         const uint8_t* bytes = code + address;
         const uint8_t op = bytes[0];
         Executor<true> executor{c};
-        ++at.steps;
+        ++steps;
         if (!executor.run(at.pc, op, bytes + 1)) [[unlikely]] {
             at.writeBack(c);
             outOfRange = generalStep(machine, address);
-            result.steps = at.steps;
+            result.steps = steps;
             return outOfRange;
         }
         const int cycles = kCycles[op];
@@ -1050,7 +1053,7 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
                 c.cycles += uint32_t(cycles);
                 rememberPinLevels(c);
             }
-            result.steps = at.steps;
+            result.steps = steps;
             return finishStep(machine, cycles, address);
         }
         at.cycles += uint32_t(cycles);
@@ -1065,7 +1068,7 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
     }
     at.writeBack(c);
     rememberPinLevels(c);
-    result.steps = at.steps;
+    result.steps = steps;
     return outOfRange;
 }
 
