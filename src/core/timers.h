@@ -131,7 +131,8 @@ inline TimerRun timerRun(const ChipState& chip, unsigned timer) {
 
 // advanceSimpleTimers for timers known to count as T0 and T1, which leaves
 // only the counting itself.
-template <TimerRun T0, TimerRun T1> inline unsigned advancePlannedTimers(ChipState& chip, int cycles) {
+template <TimerRun T0, TimerRun T1>
+inline unsigned advancePlannedTimers(ChipState& chip, int cycles) {
     using namespace sfr::bits;
     uint8_t* s = chip.sfrs.data();
     unsigned overflows = 0;
