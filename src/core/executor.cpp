@@ -47,9 +47,9 @@ bool stepWithoutShortcuts(Machine& machine) {
     // 2. Fetch. 5. The instruction. 6. Parity.
     const uint8_t* bytes = c.code.data() + address;
     const uint8_t op = bytes[0];
-    uint16_t pc = address;
-    if (!Executor<true>{c}.run(pc, op, bytes + 1)) return generalStep(machine, address);
-    c.pc = pc;
+    const uint32_t next = Executor<true>{c}.run(address, op, bytes + 1);
+    if (next == kRefused) return generalStep(machine, address);
+    c.pc = uint16_t(next);
     updateParity(c);
 
     // 7-15, of which only 11 and 14 have work in the quiet case.

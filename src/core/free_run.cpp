@@ -13,9 +13,9 @@ using namespace detail;
 
 // Stage 5 on the general decoder, out of line: the busy stretch needs it
 // only for the instructions the quiet one refuses.
-[[gnu::noinline]] void generalInstruction(ChipState& c, uint16_t& pc, uint8_t op,
-                                          const uint8_t* operands) {
-    Executor<false>{c}.run(pc, op, operands);
+[[gnu::noinline]] uint16_t generalInstruction(ChipState& c, uint16_t pc, uint8_t op,
+                                              const uint8_t* operands) {
+    return uint16_t(Executor<false>{c}.run(pc, op, operands));
 }
 
 // The stretches below keep the program counter, the instruction address and
@@ -122,11 +122,13 @@ template <class Timers>
         unsigned touched;
         {
             Executor<true> quick{c};
-            if (quick.run(at.pc, op, bytes + 1)) [[likely]] {
+            const uint32_t next = quick.run(at.address, op, bytes + 1);
+            if (next != kRefused) [[likely]] {
+                at.pc = uint16_t(next);
                 touched = quick.touched;
             } else {
                 at.writeBack(c);
-                generalInstruction(c, at.pc, op, bytes + 1);
+                at.pc = generalInstruction(c, at.address, op, bytes + 1);
                 touched = kTouchedAll; // SCON, SPCR, SPDR or external memory
             }
         }
@@ -322,12 +324,14 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
         const uint8_t op = bytes[0];
         Executor<true> executor{c};
         ++steps;
-        if (!executor.run(at.pc, op, bytes + 1)) [[unlikely]] {
+        const uint32_t next = executor.run(address, op, bytes + 1);
+        if (next == kRefused) [[unlikely]] {
             at.writeBack(c);
             outOfRange = generalStep(machine, address);
             result.steps = steps;
             return outOfRange;
         }
+        at.pc = uint16_t(next);
         const int cycles = kCycles[op];
         if (executor.touched & kWakes) [[unlikely]] {
             // Possibly awake now: the exact stages 7-15.

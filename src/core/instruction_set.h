@@ -278,25 +278,29 @@ template <bool Fast> struct Executor {
     }
 
     // `operands`: the two bytes after the opcode.
-    bool run(uint16_t& pc, uint8_t op, const uint8_t* operands);
+    uint32_t run(uint16_t pc, uint8_t op, const uint8_t* operands);
 };
+
+// What Executor<true>::run returns for an instruction it refuses.
+inline constexpr uint32_t kRefused = 0x10000;
 
 #define CASE2(base) case (base): case (base) + 1
 #define CASE8(base)                                                                                \
     case (base): case (base) + 1: case (base) + 2: case (base) + 3: case (base) + 4:               \
     case (base) + 5: case (base) + 6: case (base) + 7
 #define OUT_OF_LINE()                                                                              \
-    if constexpr (Fast) return false;                                                              \
+    if constexpr (Fast) return kRefused;                                                           \
     else touched |= kTouchedAll
 #define OUT_OF_LINE_WRITE(address)                                                                 \
     if constexpr (Fast)                                                                            \
-        if (!quietWrite(address)) return false
+        if (!quietWrite(address)) return kRefused
 
-// Executes the instruction. `pc` arrives as the instruction's address and
-// leaves as the next program counter. Returns false only in the Fast variant,
-// for an instruction it leaves to the general one.
+// Executes the instruction at `pc` and returns the next program counter, or
+// in the Fast variant kRefused, before changing anything, for an
+// instruction it leaves to the general one. (A value rather than a reference
+// keeps the program counter in a register in the loops.)
 template <bool Fast>
-inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, const uint8_t* operands) {
+inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* operands) {
     // Read where a case needs them, so that no case pays for the others.
 #define b1 operands[0]
 #define b2 operands[1]
@@ -528,7 +532,7 @@ inline bool Executor<Fast>::run(uint16_t& pc, uint8_t op, const uint8_t* operand
     // ---- the undefined opcode: time passes, the program counter stays
     case 0xA5: break;
     }
-    return true;
+    return pc;
 }
 
 #undef b1

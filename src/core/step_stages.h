@@ -129,12 +129,10 @@ inline int generalStepStages(ChipState& c, uint16_t address, const StageGates& g
     else
         advanceTimers(c, cycles);
     // 5. The instruction.
-    uint16_t pc = address;
     Executor<false> executor{c};
     const uint8_t operands[2] = {b1, b2};
-    executor.run(pc, op, operands);
+    c.pc = uint16_t(executor.run(address, op, operands));
     if (touched) *touched = executor.touched;
-    c.pc = pc;
     updateParity(c);
     // An instruction that touched a watched register may have started a
     // rare stage for this very step.
