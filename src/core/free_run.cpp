@@ -18,19 +18,18 @@ using namespace detail;
     return uint16_t(Executor<false>{c}.run(pc, op, operands));
 }
 
-// The stretches below keep the program counter, the instruction address and
-// the machine-cycle counter in locals (stores of chip bytes would otherwise make
-// the compiler reload them after every instruction) and write them back to
-// the chip before anything out of line may look at them, and when they end.
+// The stretches below keep the program counter and the instruction address
+// in locals (stores of chip bytes would otherwise make the compiler reload
+// them after every instruction), and leave the parity flag behind A; they
+// write them back to the chip before anything out of line may look at them,
+// and when they end.
 struct LoopState {
     uint16_t pc;
     uint16_t address; // of the instruction executing or last executed
-    uint32_t cycles;
     void writeBack(ChipState& c) const {
         updateParity(c);
         c.pc = pc;
         c.side.instructionAddress = address;
-        c.cycles = cycles;
     }
 };
 
@@ -89,7 +88,7 @@ template <class Timers>
     // While a byte shifts out with nothing else for the UART to do, its step
     // is one subtraction (see transmitOnlyFirstData); 0 otherwise.
     int32_t txFirstData = transmitOnlyFirstData(c);
-    LoopState at{c.pc, c.pc, c.cycles};
+    LoopState at{c.pc, c.pc};
     uint32_t left = end - result.steps; // steps left in the stretch
     // At the first step: whatever was pending when the stretch began.
     unsigned due = kRaisesRequest | kHooksDue;
@@ -146,7 +145,6 @@ template <class Timers>
                     hooks.refresh(machine);
                 }
                 at.pc = c.pc;
-                at.cycles = c.cycles;
                 if (!busyStretchApplies(gates, hooks) || !Timers::holds(c)) break;
                 continue;
             }
@@ -186,24 +184,22 @@ template <class Timers>
                 irq.acceptance = Acceptance::Accepting;
                 next = kCheck;
             }
-            // 16. Part models (after the machine-cycle counter, stage 11).
+            // 11. Machine-cycle counter. 13. Requests end.
+            c.cycles += uint32_t(cycles);
+            irq.requests = 0;
+            // 16. Part models.
             if ((due & (kPortWrite | kHooksDue)) && !hooks.idle()) {
-                at.cycles += uint32_t(cycles);
                 at.writeBack(c);
-                at.cycles -= uint32_t(cycles);
                 runModuleHooks(machine, cycles);
                 hooks.refresh(machine);
-                if (!hooks.quiet) {
-                    at.cycles += uint32_t(cycles);
-                    irq.requests = 0;
-                    break;
-                }
+                if (!hooks.quiet) break;
             }
             due = next;
+        } else {
+            // 11. Machine-cycle counter. 13. Requests end.
+            c.cycles += uint32_t(cycles);
+            irq.requests = 0;
         }
-        // 11. Machine-cycle counter. 13. Requests end.
-        at.cycles += uint32_t(cycles);
-        irq.requests = 0;
         // 17. Program counter beyond program memory: looked at before the
         // next step, or below after the last.
     }
@@ -303,7 +299,7 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
     // As in busyStretch: the idle check at the first step, after port
     // writes, and at every step while the part models have work.
     bool hooksDue = true;
-    LoopState at{c.pc, c.side.instructionAddress, c.cycles};
+    LoopState at{c.pc, c.side.instructionAddress};
     uint32_t steps = result.steps;
     bool outOfRange = false;
     for (;;) {
@@ -345,7 +341,7 @@ bool busyStretchForTimers(Machine& machine, RunResult& result, uint32_t end, Sta
             result.steps = steps;
             return finishStep(machine, cycles, address);
         }
-        at.cycles += uint32_t(cycles);
+        c.cycles += uint32_t(cycles);
         if (hooksDue || (executor.touched & kPortWrite)) {
             if (!hooks.idle()) {
                 at.writeBack(c);
