@@ -85,9 +85,9 @@ template <class Timers>
     // LCD's E line.
     const unsigned txdHooks =
         (hooks.eLatch == &c.sfrs[sfr::sfrIndex(sfr::P3)] && (hooks.eMask & 0x02)) ? kHooksDue : 0;
-    // While a byte shifts out with nothing else for the UART to do, its step
-    // is one subtraction (see transmitOnlyFirstData); 0 otherwise.
-    int32_t txFirstData = transmitOnlyFirstData(c);
+    // While the UART is idle its step is nothing, while a byte shifts out
+    // with nothing else to do one subtraction (see uartPlan).
+    int32_t uart = uartPlan(c);
     LoopState at{c.pc, c.pc};
     uint32_t left = end - result.steps; // steps left in the stretch
     // At the first step: whatever was pending when the stretch began.
@@ -139,7 +139,7 @@ template <class Timers>
                 gates.refresh(c);
                 enabledOverflows = timerRequests();
                 due = kRaisesRequest; // the acceptance state may settle at the next step
-                txFirstData = transmitOnlyFirstData(c);
+                uart = uartPlan(c);
                 if (!hooks.idle()) {
                     runModuleHooks(machine, cycles);
                     hooks.refresh(machine);
@@ -149,16 +149,16 @@ template <class Timers>
                 continue;
             }
             due |= touched & (kRaisesRequest | kPortWrite);
-            if (touched & kSerialPlan) txFirstData = transmitOnlyFirstData(c);
+            if (touched & kSerialPlan) uart = uartPlan(c);
         }
         // 7. Serial port (the common cases inline).
-        if (txFirstData != 0 || serialPortActive(c)) {
+        if (uart != kUartIdle) {
             unsigned changed;
-            if (txFirstData != 0) {
-                changed = transmitStepInline(c, cycles, txFirstData);
+            if (uart > 0) {
+                changed = transmitStepInline(c, cycles, uart);
             } else {
                 changed = serialStepInline(c, cycles);
-                txFirstData = transmitOnlyFirstData(c); // a byte may have started
+                uart = uartPlan(c); // a byte may have started or ended
             }
             if (changed & kSerialLine) due |= txdHooks;
             if (changed & kSerialOutOfLine) due |= kSerialFull;
@@ -170,7 +170,7 @@ template <class Timers>
                 runSerialPort(c, cycles);
                 if ((scon & (RI | TI)) != flags) due |= kCheck;
                 due |= kHooksDue; // TXD, or RXD in mode 0
-                txFirstData = transmitOnlyFirstData(c);
+                uart = uartPlan(c);
             }
             // 8. Interrupts.
             if (due & (kRaisesRequest | kCheck)) {

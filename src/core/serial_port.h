@@ -44,20 +44,28 @@ enum SerialChange : unsigned {
     kSerialOutOfLine = 2 // nothing done: runSerialPort must run the step
 };
 
-// The counter value of data bit 0 while a byte shifts out in mode 1 or 3 and
-// no reception is due (the common case of a busy UART), else 0. Bit counter
-// n shows data bit (frame bits - 1 - n): 9 - n in mode 1, 10 - n in mode 3.
-// Stays valid until SCON, SBUF or the reception request changes, or the
-// frame leaves its data bits (transmitStepInline then says so).
-inline int32_t transmitOnlyFirstData(const ChipState& chip) {
+// What a stretch of steps has to do for the UART, until SCON, SBUF or the
+// reception request changes, or a step left to runSerialPort ends the state:
+// - kUartIdle: nothing (no byte shifting, none requested);
+// - while a byte shifts out in mode 1 or 3 and no reception is due (the
+//   common case of a busy UART), the counter value of its data bit 0 for
+//   transmitStepInline: bit counter n shows data bit (frame bits - 1 - n),
+//   9 - n in mode 1, 10 - n in mode 3;
+// - kUartAny otherwise (serialStepInline).
+inline constexpr int32_t kUartIdle = 0;
+inline constexpr int32_t kUartAny = -1;
+
+inline int32_t uartPlan(const ChipState& chip) {
     using namespace sfr::bits;
     const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
     const SerialState& serial = chip.periph.serial;
-    if (!(scon & SM1) || serial.txState != 2 || ((scon & REN) && serial.rxRequest != 0)) return 0;
+    if ((serial.txState | serial.rxRequest) == 0) return kUartIdle;
+    if (!(scon & SM1) || serial.txState != 2 || ((scon & REN) && serial.rxRequest != 0))
+        return kUartAny;
     return (scon & SM0) ? 10 : 9;
 }
 
-// A serial-port step in the transmitOnlyFirstData state, inline: a byte
+// A serial-port step in uartPlan's transmitting state, inline: a byte
 // that reaches no bit boundary in this step only moves the bit time, and
 // one that reaches a boundary puts its next bit on TXD (data, ninth bit,
 // stop bit). The end of the frame (TI, the log, the notice) is left to

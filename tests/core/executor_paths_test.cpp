@@ -3,6 +3,8 @@
 // program, all of them must leave the machine in the same state.
 #include "core_test_support.h"
 
+#include "core/serial_port.h"
+
 #include <cstring>
 #include <random>
 
@@ -172,7 +174,7 @@ namespace {
 // A program that keeps timers, the UART and interrupts busy together, the
 // way interrupt-driven firmware does: timer 0 in mode 1 reloaded by its
 // handler, timer 1 as baud-rate generator, the UART sending from its
-// handler, the main loop reading the timer, setting TI itself (a request
+// handler (and receiving what the test's host streams in), the main loop reading the timer, setting TI itself (a request
 // no timer or UART event raised), changing IP so the serial handler nests
 // into the timer handler, toggling IE, and writing the port that carries
 // the LCD's E line.
@@ -275,6 +277,16 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
         Machine single = batched;
         batched.chip.events = &batchedEvents;
         single.chip.events = &singleEvents;
+        // A host streams bytes in, the next one from the notice of the last.
+        int batchedSent = 0, singleSent = 0;
+        batchedEvents.onReceived = [&](uint16_t) {
+            startSerialReception(batched.chip, uint8_t(++batchedSent), 1);
+        };
+        singleEvents.onReceived = [&](uint16_t) {
+            startSerialReception(single.chip, uint8_t(++singleSent), 1);
+        };
+        startSerialReception(batched.chip, 0x55, 1);
+        startSerialReception(single.chip, 0x55, 1);
         std::mt19937 random(11);
         uint64_t done = 0;
         while (done < 60000) {
@@ -292,6 +304,11 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
         EXPECT_GT(batched.chip.iram[0x30], 0);
         EXPECT_GT(batchedEvents.transmitted.size(), 100u);
         EXPECT_EQ(batchedEvents.transmittedLog, singleEvents.transmittedLog);
+        EXPECT_EQ(batchedEvents.receivedLog, singleEvents.receivedLog);
+        // Without timer 1 there are no baud ticks to receive by.
+        if (std::string(setup.tr1) == "setb") {
+            EXPECT_GT(batchedEvents.receivedLog.size(), 10u);
+        }
     }
 }
 
