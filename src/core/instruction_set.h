@@ -145,20 +145,25 @@ template <bool Fast> struct Executor {
             touched |= kWakes | kRaisesRequest;
         }
     }
+    // Direct addresses below 80H are plain internal RAM: nothing to mark,
+    // watch or bring up to date, so they go first.
     uint8_t readDir(uint8_t address) {
+        if (address < 0x80) return c.iram[address];
         markIeIp(address);
         if (address == sfr::PSW) updateParity(c);
         return c.readDirect(address);
     }
     void writeDir(uint8_t address, uint8_t value) {
+        if (address < 0x80) {
+            c.iram[address] = value;
+            return;
+        }
         markIeIp(address);
         if constexpr (Fast) {
             // The caller has checked quietWrite(address).
             touched |= kWatched[address];
             if (address == sfr::SBUF)
                 c.writeDirect(address, value);
-            else if (address < 0x80)
-                c.iram[address] = value;
             else
                 c.sfrs[address - 0x80u] = value;
         } else {
@@ -168,9 +173,10 @@ template <bool Fast> struct Executor {
     }
     // Read-modify-write instructions work on the stored byte (the port latch).
     uint8_t readRmw(uint8_t address) {
+        if (address < 0x80) return c.iram[address];
         markIeIp(address);
         if (address == sfr::PSW) updateParity(c);
-        return c.readStored(address);
+        return c.sfrs[address - 0x80u];
     }
     // Pin-side and latch bit reads (P is bit D0H).
     bool readBit(uint8_t bit) {
@@ -182,8 +188,12 @@ template <bool Fast> struct Executor {
         return c.readLatchBit(bit);
     }
     void writeRmw(uint8_t address, uint8_t value) {
+        if (address < 0x80) {
+            c.iram[address] = value;
+            return;
+        }
         touched |= kWatched[address];
-        c.writeStored(address, value);
+        c.sfrs[address - 0x80u] = value;
     }
     // Clearing a bit cannot raise or unblock an interrupt request (JBC TI,
     // CLR RI in a handler), so it calls for no interrupt check.
