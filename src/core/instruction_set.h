@@ -93,7 +93,8 @@ inline uint16_t relative(uint16_t next, uint8_t displacement) {
 // SPDR, SCON and SPCR writes reach out of line (the SPI unit, the windows'
 // notices); every other direct write is plain storage or starts the UART.
 inline bool quietWrite(uint8_t address) {
-    return address != sfr::SPDR && address != sfr::SCON && address != sfr::SPCR;
+    return address < 0x80 ||
+           (address != sfr::SPDR && address != sfr::SCON && address != sfr::SPCR);
 }
 
 constexpr std::array<uint8_t, 256> makeParityTable() {
