@@ -53,6 +53,10 @@ inline bool busyStretchApplies(const StageGates& gates, const ModuleHookWatch& h
 // - the acceptance state can only settle after such an instruction;
 // - an instruction that may have woken a stage the stretch leaves away
 //   (kRegates) takes all of stages 7-15, and the gates are looked at again;
+// - the timers count as `Timers` has them (see busyStretchForTimers), and
+//   the stretch ends when an instruction changes how they run;
+// - the UART's step is what uartPlan says it needs, planned again whenever
+//   SBUF or SCON is written or a step of it ran out of line;
 // - the part models' idle check runs only after a port write or a UART bit
 //   on TXD, the only ways the LCD's E line can change here;
 // - the pin levels for edge detection are needed by nobody while the gates
