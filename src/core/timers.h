@@ -40,12 +40,12 @@ inline bool timersActive(const ChipState& chip) {
 inline bool countTimer(uint8_t mode, uint8_t& tl, uint8_t& th, int count) {
     // Mode 2 and 1 first: the modes programs use most.
     if (mode == 2) {
-        const unsigned v = unsigned(tl) + unsigned(count);
-        if (v >= 256u) {
+        uint8_t v;
+        if (__builtin_add_overflow(tl, uint8_t(count), &v)) {
             tl = th;
             return true;
         }
-        tl = uint8_t(v);
+        tl = v;
         return false;
     }
     if (mode == 1) {
