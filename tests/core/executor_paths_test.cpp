@@ -6,6 +6,7 @@
 #include "core/serial_port.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <random>
 
 using namespace quorvel;
@@ -64,6 +65,21 @@ void expectSameState(const Machine& a, const Machine& b, uint64_t stepIndex,
     ASSERT_EQ(l.addressCounter, m.addressCounter);
     ASSERT_EQ(l.changeCount, m.changeCount);
     ASSERT_TRUE(l.displayMemory == m.displayMemory) << "LCD memory differs";
+}
+
+// Runs `batched` free in batches of the given sizes and `single` step by
+// step alongside, comparing the two after every batch.
+void expectFreeRunMatchesSingleSteps(Machine& batched, Machine& single,
+                                     std::initializer_list<uint32_t> batches) {
+    uint64_t done = 0;
+    for (uint32_t count : batches) {
+        const RunResult result = runSteps(batched, count);
+        ASSERT_EQ(result.steps, count);
+        stepN(single, count);
+        done += count;
+        expectSameState(batched, single, done, false);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
 }
 
 // A machine filled with random code and data: random programs reach every
@@ -368,15 +384,8 @@ TEST(ExecutorPaths, QuietRunSeesEveryPortWriteThatClocksTheLcd) {
     pins[size_t(kLcdE)] = PinRef(0x35);
     for (int bit = 0; bit < 8; ++bit) pins[size_t(kLcdD0 + bit)] = PinRef(0x20 | bit);
     Machine single = batched;
-    uint64_t done = 0;
-    for (uint32_t count : {1u, 7u, 600u, 1000u, 3u, 1024u, 2000u, 513u}) {
-        const RunResult result = runSteps(batched, count);
-        ASSERT_EQ(result.steps, count);
-        stepN(single, count);
-        done += count;
-        expectSameState(batched, single, done, false);
-        if (HasFatalFailure()) return;
-    }
+    expectFreeRunMatchesSingleSteps(batched, single, {1, 7, 600, 1000, 3, 1024, 2000, 513});
+    if (HasFatalFailure()) return;
     EXPECT_GT(batched.modules.lcd.changeCount, 3u);
 }
 
@@ -432,15 +441,8 @@ was:    mov  a, r7
         Machine batched = makeMachine(DeviceKind::AT89C52);
         loadCode(batched, code);
         Machine single = batched;
-        uint64_t done = 0;
-        for (uint32_t count : {1u, 3u, 50u, 97u, 400u, 1000u, 2u, 2000u}) {
-            const RunResult result = runSteps(batched, count);
-            ASSERT_EQ(result.steps, count);
-            stepN(single, count);
-            done += count;
-            expectSameState(batched, single, done, false);
-            if (HasFatalFailure()) return;
-        }
+        expectFreeRunMatchesSingleSteps(batched, single, {1, 3, 50, 97, 400, 1000, 2, 2000});
+        if (HasFatalFailure()) return;
     }
 }
 
