@@ -96,6 +96,9 @@ template <class Timers>
     uint32_t left = end - result.steps; // steps left in the stretch
     // At the first step: whatever was pending when the stretch began.
     unsigned due = kRaisesRequest | kHooksDue;
+    // 13. The external requests end with every step; only the sampling of
+    // the external inputs raises them, and it has no work in this stretch.
+    irq.requests = 0;
     bool outOfRange = false;
     while (left != 0) {
         if (uint32_t(at.pc) + 2u > codeLimit) [[unlikely]] {
@@ -188,9 +191,8 @@ template <class Timers>
                 irq.acceptance = Acceptance::Accepting;
                 next = kCheck;
             }
-            // 11. Machine-cycle counter. 13. Requests end.
+            // 11. Machine-cycle counter.
             c.cycles += uint32_t(cycles);
-            irq.requests = 0;
             // 16. Part models.
             if ((due & (kPortWrite | kHooksDue)) && !hooks.idle()) {
                 at.writeBack(c);
@@ -200,9 +202,8 @@ template <class Timers>
             }
             due = next;
         } else {
-            // 11. Machine-cycle counter. 13. Requests end.
+            // 11. Machine-cycle counter.
             c.cycles += uint32_t(cycles);
-            irq.requests = 0;
         }
         // 17. Program counter beyond program memory: looked at before the
         // next step, or below after the last.
