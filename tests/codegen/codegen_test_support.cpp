@@ -79,4 +79,15 @@ bool runTo(Machine& machine, uint16_t address, long budget, std::string& why) {
     return false;
 }
 
+std::vector<PinRef> range(PinRef first, int count) {
+    std::vector<PinRef> v;
+    for (int i = 0; i < count; ++i) v.push_back(PinRef(first + i));
+    return v;
+}
+
+std::vector<PinRef> operator+(std::vector<PinRef> a, const std::vector<PinRef>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 } // namespace codegentest

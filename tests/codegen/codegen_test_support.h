@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace codegentest {
 
@@ -32,5 +33,11 @@ quorvel::Machine makeMachine(quorvel::DeviceKind kind, uint32_t frequencyHz);
 // Steps until the program counter is `address`; false (with the reason in
 // `why`) when the budget runs out or the program leaves program memory.
 bool runTo(quorvel::Machine& machine, uint16_t address, long budget, std::string& why);
+
+// `count` port lines from `first` on (PinRef values), and two lists of lines
+// one after the other: the wirings the tests set up.
+std::vector<quorvel::PinRef> range(quorvel::PinRef first, int count);
+std::vector<quorvel::PinRef> operator+(std::vector<quorvel::PinRef> a,
+                                       const std::vector<quorvel::PinRef>& b);
 
 } // namespace codegentest

@@ -7,22 +7,13 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel;
+using codegentest::range;
+using codegentest::operator+;
 
 namespace {
 
 constexpr std::array<uint8_t, 16> kHexShapes{0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07,
                                              0x7F, 0x6F, 0x77, 0x7C, 0x39, 0x5E, 0x79, 0x71};
-
-std::vector<PinRef> range(PinRef first, int count) {
-    std::vector<PinRef> v;
-    for (int i = 0; i < count; ++i) v.push_back(PinRef(first + i));
-    return v;
-}
-
-std::vector<PinRef> operator+(std::vector<PinRef> a, const std::vector<PinRef>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 } // namespace
 

@@ -1,6 +1,6 @@
 // Seven-segment driver generation: the sections of every wiring, the
-// constants, summary, checks and memory area, and the generated routines
-// running on the simulated display.
+// constants, summary, checks and memory area. (The generated routines run on
+// the simulated display in led_codegen_run_test.cpp.)
 #include "codegen/led_codegen.h"
 #include "codegen_test_support.h"
 #include "core/executor.h"
@@ -9,11 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel;
+using codegentest::range;
+using codegentest::operator+;
 
 namespace {
-
-constexpr std::array<uint8_t, 16> kHexShapes{0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07,
-                                             0x7F, 0x6F, 0x77, 0x7C, 0x39, 0x5E, 0x79, 0x71};
 
 LedCodeGenSettings record(uint8_t configuration, int digits, std::vector<PinRef> lines) {
     LedCodeGenSettings s;
@@ -22,17 +21,6 @@ LedCodeGenSettings record(uint8_t configuration, int digits, std::vector<PinRef>
     s.routines = kLedGenInit | kLedGenOneDigit | kLedGenTwoDigits | kLedGenFourDigits | kLedGenMessage;
     for (size_t i = 0; i < lines.size(); ++i) s.lines[i] = lines[i];
     return s;
-}
-
-std::vector<PinRef> range(PinRef first, int count) {
-    std::vector<PinRef> v;
-    for (int i = 0; i < count; ++i) v.push_back(PinRef(first + i));
-    return v;
-}
-
-std::vector<PinRef> operator+(std::vector<PinRef> a, const std::vector<PinRef>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 } // namespace

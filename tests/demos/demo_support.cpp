@@ -81,6 +81,16 @@ int digitOf(SegmentPattern pattern) {
     return -1;
 }
 
+std::string digitsText(const LedEvaluation& e) {
+    std::string text;
+    for (int d = 0; d < e.digitCount; ++d) {
+        const int digit = digitOf(e.digits[size_t(d)]);
+        text += digit < 0 ? '?' : char('0' + digit);
+        if (e.digits[size_t(d)] & 0x80) text += '.';
+    }
+    return text;
+}
+
 const char* deviceName(DeviceKind kind) { return deviceInfo(kind).comboText; }
 
 } // namespace demotest

@@ -34,6 +34,9 @@ uint8_t litOnP1(quorvel::Machine& machine);
 // The digit a seven-segment pattern shows (segments a-g lit as in
 // `kBcdSegments`, the dot point ignored), or -1.
 int digitOf(quorvel::SegmentPattern pattern);
+// The digits as text ("12.34.56"): each digit, '?' for a pattern that is no
+// digit, and '.' after one whose dot point is lit.
+std::string digitsText(const quorvel::LedEvaluation& e);
 
 const char* deviceName(quorvel::DeviceKind kind);
 

@@ -106,17 +106,6 @@ void expectSequence(const std::vector<ChannelChange>& changes, double cycleTimeU
     }
 }
 
-// "c.ss" as the three digits show it, '?' for a pattern that is no digit.
-std::string digitsText(const LedEvaluation& e) {
-    std::string text;
-    for (int d = 0; d < e.digitCount; ++d) {
-        const int digit = digitOf(e.digits[size_t(d)]);
-        text += digit < 0 ? '?' : char('0' + digit);
-        if (e.digits[size_t(d)] & 0x80) text += '.';
-    }
-    return text;
-}
-
 std::string twoDigits(int value) {
     return std::string(1, char('0' + value / 10)) + char('0' + value % 10);
 }
