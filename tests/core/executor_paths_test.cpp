@@ -82,6 +82,28 @@ void expectFreeRunMatchesSingleSteps(Machine& batched, Machine& single,
     }
 }
 
+// Runs `batched` free in `batches` batches of random sizes from 1 to
+// `largest` and `single` step by step alongside, comparing the two after
+// every batch, until a step leaves program memory (then `left` is set).
+void expectRandomBatchesMatchSingleSteps(Machine& batched, Machine& single, std::mt19937& random,
+                                         int batches, uint32_t largest, bool withMemories,
+                                         bool* left = nullptr) {
+    uint64_t done = 0;
+    for (int batch = 0; batch < batches; ++batch) {
+        const uint32_t count = 1 + random() % largest;
+        const RunResult result = runSteps(batched, count);
+        for (uint32_t i = 0; i < result.steps; ++i) {
+            const bool out = step(single);
+            ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
+        }
+        done += result.steps;
+        expectSameState(batched, single, done, withMemories);
+        if (left) *left = result.pcOutOfRange;
+        if (::testing::Test::HasFatalFailure() || result.pcOutOfRange) return;
+        ASSERT_EQ(result.steps, count);
+    }
+}
+
 // A machine filled with random code and data: random programs reach every
 // opcode, SFR writes that wake peripherals, MOVX into the EEPROM, and so on.
 Machine randomMachine(uint32_t seed) {
@@ -122,21 +144,8 @@ TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         Machine batched = randomMachine(seed);
         Machine single = batched;
-        uint64_t done = 0;
-        for (int batch = 0; batch < 40; ++batch) {
-            const uint32_t count = 1 + random() % 200;
-            const RunResult result = runSteps(batched, count);
-            for (uint32_t i = 0; i < result.steps; ++i) {
-                const bool out = step(single);
-                ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
-            }
-            done += result.steps;
-            expectSameState(batched, single, done);
-            if (HasFatalFailure()) return;
-            if (!result.pcOutOfRange) {
-                ASSERT_EQ(result.steps, count);
-            }
-        }
+        expectRandomBatchesMatchSingleSteps(batched, single, random, 40, 200, true);
+        if (HasFatalFailure()) return;
     }
 }
 
@@ -272,7 +281,8 @@ std::string busySource(const BusySetup& setup) {
 // arrangements on code of their own; free running must still equal single
 // steps, whatever the batch boundaries, in serial modes 1 and 3 (the ninth
 // bit set and clear) and with timer 0 in each mode, timer 1 running or
-// stopped.
+// stopped; with the UART only sending (idle between bytes) and with a host
+// streaming bytes in as well.
 TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
     if (!haveAs31()) GTEST_SKIP() << "as31 not found";
     const BusySetup setups[] = {
@@ -280,50 +290,48 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
         {"0x50", "0x20", "setb"}, {"0x50", "0x21", "clr"},  {"0xd8", "0x22", "clr"},
         {"0x50", "0x20", "clr"},  {"0xd0", "0x21", "setb"},
     };
-    for (const BusySetup& setup : setups) {
-        SCOPED_TRACE(::testing::Message()
-                     << "SCON " << setup.scon << " TMOD " << setup.tmod << " " << setup.tr1);
-        const std::vector<uint8_t> code = assemble(busySource(setup));
-        ASSERT_FALSE(code.empty());
-        Machine batched = makeMachine(DeviceKind::AT89C52);
-        loadCode(batched, code);
-        // The LCD's E on P1.5, which the program toggles and writes.
-        batched.modules.settings.LcdPins[size_t(kLcdE)] = PinRef(0x15);
-        EventRecorder batchedEvents, singleEvents;
-        Machine single = batched;
-        batched.chip.events = &batchedEvents;
-        single.chip.events = &singleEvents;
-        // A host streams bytes in, the next one from the notice of the last.
-        int batchedSent = 0, singleSent = 0;
-        batchedEvents.onReceived = [&](uint16_t) {
-            startSerialReception(batched.chip, uint8_t(++batchedSent), 1);
-        };
-        singleEvents.onReceived = [&](uint16_t) {
-            startSerialReception(single.chip, uint8_t(++singleSent), 1);
-        };
-        startSerialReception(batched.chip, 0x55, 1);
-        startSerialReception(single.chip, 0x55, 1);
-        std::mt19937 random(11);
-        uint64_t done = 0;
-        while (done < 60000) {
-            const uint32_t count = 1 + random() % 700;
-            const RunResult result = runSteps(batched, count);
-            ASSERT_FALSE(result.pcOutOfRange);
-            ASSERT_EQ(result.steps, count);
-            stepN(single, count);
-            done += count;
-            expectSameState(batched, single, done, false);
+    for (bool hostSends : {false, true}) {
+        for (const BusySetup& setup : setups) {
+            SCOPED_TRACE(::testing::Message()
+                         << "SCON " << setup.scon << " TMOD " << setup.tmod << " " << setup.tr1
+                         << (hostSends ? ", host sends" : ""));
+            const std::vector<uint8_t> code = assemble(busySource(setup));
+            ASSERT_FALSE(code.empty());
+            Machine batched = makeMachine(DeviceKind::AT89C52);
+            loadCode(batched, code);
+            // The LCD's E on P1.5, which the program toggles and writes.
+            batched.modules.settings.LcdPins[size_t(kLcdE)] = PinRef(0x15);
+            EventRecorder batchedEvents, singleEvents;
+            Machine single = batched;
+            batched.chip.events = &batchedEvents;
+            single.chip.events = &singleEvents;
+            // A host streams bytes in, the next one from the notice of the last.
+            int batchedSent = 0, singleSent = 0;
+            batchedEvents.onReceived = [&](uint16_t) {
+                startSerialReception(batched.chip, uint8_t(++batchedSent), 1);
+            };
+            singleEvents.onReceived = [&](uint16_t) {
+                startSerialReception(single.chip, uint8_t(++singleSent), 1);
+            };
+            if (hostSends) {
+                startSerialReception(batched.chip, 0x55, 1);
+                startSerialReception(single.chip, 0x55, 1);
+            }
+            std::mt19937 random(11);
+            bool left = false;
+            expectRandomBatchesMatchSingleSteps(batched, single, random, 170, 700, false, &left);
             if (HasFatalFailure()) return;
-        }
-        // The program did what it is for: both handlers ran many times and
-        // the UART kept sending.
-        EXPECT_GT(batched.chip.iram[0x30], 0);
-        EXPECT_GT(batchedEvents.transmitted.size(), 100u);
-        EXPECT_EQ(batchedEvents.transmittedLog, singleEvents.transmittedLog);
-        EXPECT_EQ(batchedEvents.receivedLog, singleEvents.receivedLog);
-        // Without timer 1 there are no baud ticks to receive by.
-        if (std::string(setup.tr1) == "setb") {
-            EXPECT_GT(batchedEvents.receivedLog.size(), 10u);
+            ASSERT_FALSE(left);
+            // The program did what it is for: both handlers ran many times and
+            // the UART kept sending.
+            EXPECT_GT(batched.chip.iram[0x30], 0);
+            EXPECT_GT(batchedEvents.transmitted.size(), 100u);
+            EXPECT_EQ(batchedEvents.transmittedLog, singleEvents.transmittedLog);
+            EXPECT_EQ(batchedEvents.receivedLog, singleEvents.receivedLog);
+            // Without timer 1 there are no baud ticks to receive by.
+            if (hostSends && std::string(setup.tr1) == "setb") {
+                EXPECT_GT(batchedEvents.receivedLog.size(), 10u);
+            }
         }
     }
 }
@@ -346,19 +354,8 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsFromABusyStart) {
         c.sfrs[sfr::sfrIndex(sfr::SP)] = 0x70;
         c.pc = uint16_t(random());
         Machine single = batched;
-        uint64_t done = 0;
-        for (int batch = 0; batch < 30; ++batch) {
-            const uint32_t count = 1 + random() % 300;
-            const RunResult result = runSteps(batched, count);
-            for (uint32_t i = 0; i < result.steps; ++i) {
-                const bool out = step(single);
-                ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
-            }
-            done += result.steps;
-            expectSameState(batched, single, done, false);
-            if (HasFatalFailure()) return;
-            if (result.pcOutOfRange) break;
-        }
+        expectRandomBatchesMatchSingleSteps(batched, single, random, 30, 300, false);
+        if (HasFatalFailure()) return;
     }
 }
 
