@@ -7,7 +7,6 @@ namespace {
 using namespace sfr::bits;
 
 constexpr uint8_t kRxdBit = 0x01; // P3.0
-constexpr uint8_t kTxdBit = 0x02; // P3.1
 
 void setP3Latch(ChipState& chip, uint8_t mask, bool high) {
     uint8_t& p3 = chip.sfrs[sfr::sfrIndex(sfr::P3)];
@@ -50,17 +49,8 @@ void byteReceived(ChipState& chip, unsigned mode) {
 // Drives TXD for the bit counter of an asynchronous frame: `frameBits` is 10
 // (mode 1) or 11 (modes 2, 3). Returns true when the frame is complete.
 bool driveTxd(ChipState& chip, int counter, int frameBits) {
-    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
-    const uint8_t data = chip.sfrs[sfr::sfrIndex(sfr::SBUF)];
-    const int firstData = frameBits - 1; // counter of data bit 0
     if (counter < 1) return true;
-    if (counter == 1) {
-        setP3Latch(chip, kTxdBit, true); // stop bit
-    } else if (counter > firstData - 8) {
-        setP3Latch(chip, kTxdBit, (data >> (firstData - counter)) & 1u);
-    } else {
-        setP3Latch(chip, kTxdBit, (scon & TB8) != 0); // ninth bit (counter 2)
-    }
+    setTxd(chip, txdLevel(chip, counter, frameBits - 1));
     return false;
 }
 
@@ -107,10 +97,7 @@ void runBaudMode(ChipState& chip, int cycles, unsigned mode, int frameBits) {
         }
     }
     if (serial.txState == 1) {
-        serial.txState = 2;
-        serial.txBits = frameBits;
-        serial.txBitTime = 16;
-        setP3Latch(chip, kTxdBit, false); // start bit
+        startBaudFrame(chip, frameBits);
     } else if (serial.txState == 2) {
         serial.txBitTime -= 12 * cycles;
         if (serial.txBitTime <= 0) {
@@ -143,7 +130,7 @@ void runMode2(ChipState& chip, int cycles) {
         serial.txState = 2;
         serial.txBits = 11;
         serial.txBitTime = bitTime - clocks;
-        if (serial.txBitTime > 0) setP3Latch(chip, kTxdBit, false); // start bit
+        if (serial.txBitTime > 0) setTxd(chip, 0); // start bit
     } else if (serial.txState == 2) {
         serial.txBitTime -= clocks;
         if (serial.txBitTime < 0) {

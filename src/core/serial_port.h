@@ -44,6 +44,34 @@ enum SerialChange : unsigned {
     kSerialOutOfLine = 2 // nothing done: runSerialPort must run the step
 };
 
+// TXD is P3.1, driven through its latch.
+inline void setTxd(ChipState& chip, unsigned level) {
+    uint8_t& p3 = chip.sfrs[sfr::sfrIndex(sfr::P3)];
+    p3 = uint8_t((p3 & ~0x02u) | (level & 1u) << 1);
+}
+
+// The level TXD shows at bit counter `counter` (1 or more) of an
+// asynchronous frame whose data bit 0 shows at counter `firstData` (9 in
+// mode 1, 10 in modes 2 and 3): the data bits least significant first, then
+// TB8 in modes 2 and 3, the stop bit at counter 1.
+inline unsigned txdLevel(const ChipState& chip, int32_t counter, int32_t firstData) {
+    using namespace sfr::bits;
+    if (counter == 1) return 1; // stop bit
+    const uint8_t* s = chip.sfrs.data();
+    if (counter > firstData - 8) return (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+    return (s[sfr::sfrIndex(sfr::SCON)] & TB8) ? 1u : 0u; // ninth bit
+}
+
+// Modes 1 and 3: the byte written to SBUF starts shifting out, start bit
+// first; `frameBits` is 10 or 11.
+inline void startBaudFrame(ChipState& chip, int32_t frameBits) {
+    SerialState& serial = chip.periph.serial;
+    serial.txState = 2;
+    serial.txBits = frameBits;
+    serial.txBitTime = 16;
+    setTxd(chip, 0);
+}
+
 // What a stretch of steps has to do for the UART, until SCON, SBUF or the
 // reception request changes, or a step left to runSerialPort ends the state:
 // - kUartIdle: nothing (no byte shifting, none requested);
@@ -71,7 +99,6 @@ inline int32_t uartPlan(const ChipState& chip) {
 // stop bit). The end of the frame (TI, the log, the notice) is left to
 // runSerialPort (kSerialOutOfLine), before anything has changed.
 inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstData) {
-    using namespace sfr::bits;
     SerialState& serial = chip.periph.serial;
     const int32_t left = serial.txBitTime - 12 * cycles;
     if (left > 0) {
@@ -82,16 +109,7 @@ inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstDat
     if (counter < 1) return kSerialOutOfLine;
     serial.txBits = counter;
     serial.txBitTime = 16;
-    uint8_t* s = chip.sfrs.data();
-    unsigned bit;
-    if (counter == 1)
-        bit = 1; // stop bit
-    else if (counter > firstData - 8)
-        bit = (s[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
-    else
-        bit = (s[sfr::sfrIndex(sfr::SCON)] & TB8) ? 1u : 0u; // ninth bit (mode 3)
-    uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
-    p3 = uint8_t((p3 & ~0x02u) | bit << 1); // TXD = P3.1
+    setTxd(chip, txdLevel(chip, counter, firstData));
     return kSerialLine;
 }
 
@@ -101,8 +119,7 @@ inline unsigned transmitStepInline(ChipState& chip, int cycles, int32_t firstDat
 // reception due - is left to runSerialPort (kSerialOutOfLine).
 inline unsigned serialStepInline(ChipState& chip, int cycles) {
     using namespace sfr::bits;
-    uint8_t* s = chip.sfrs.data();
-    const uint8_t scon = s[sfr::sfrIndex(sfr::SCON)];
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
     SerialState& serial = chip.periph.serial;
     if (!(scon & SM1)) return kSerialOutOfLine;
     const bool rxDue = (scon & REN) && serial.rxRequest != 0 &&
@@ -111,14 +128,7 @@ inline unsigned serialStepInline(ChipState& chip, int cycles) {
     const int32_t firstData = (scon & SM0) ? 10 : 9;
     switch (serial.txState) {
     case 0: return 0;
-    case 1: {
-        serial.txState = 2;
-        serial.txBits = firstData + 1; // the frame's bits
-        serial.txBitTime = 16;
-        uint8_t& p3 = s[sfr::sfrIndex(sfr::P3)];
-        p3 = uint8_t(p3 & ~0x02u); // the start bit on TXD
-        return kSerialLine;
-    }
+    case 1: startBaudFrame(chip, firstData + 1); return kSerialLine;
     default: return transmitStepInline(chip, cycles, firstData);
     }
 }
