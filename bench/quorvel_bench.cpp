@@ -5,8 +5,8 @@
 //                 and the UART transmitting from its interrupt.
 // Each runs as a free run does (runSteps in batches) and, suffixed
 // "/SingleSteps", as separate step() calls (breakpoint runs, stepping).
-#include "core/executor.h"
-#include "core/machine.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // Checks: no crash or sanitizer report; whatever was read writes a file that
 // reads back whole and writes the same bytes again; applying it to a machine
 // keeps every memory at its size.
-#include "core/machine.h"
+#include "machine/machine.h"
 #include "settings/app_config.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // the memory layout, the target and the format; the rest is the file.
 // Checks: no crash or sanitizer report, the load ends within one step per
 // line (or block) plus one, and it never ends without an outcome.
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/file_loader.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "cli/cli_options.h"
 
-#include "core/hex_field.h"
-#include "core/port_pins.h"
+#include "common/hex_field.h"
+#include "chip/port_pins.h"
 
 #include <algorithm>
 #include <array>

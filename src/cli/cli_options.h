@@ -6,8 +6,8 @@
 // the GUI's dialogs use.
 #pragma once
 
-#include "core/breakpoint.h"
-#include "core/device.h"
+#include "machine/breakpoint.h"
+#include "chip/device.h"
 
 #include <cstdint>
 #include <optional>

@@ -10,7 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
-#include "core/machine.h"
+#include "machine/machine.h"
 
 #include <string>
 #include <vector>

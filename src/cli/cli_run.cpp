@@ -1,6 +1,6 @@
 #include "cli/cli_run.h"
 
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/led_display.h"
 #include "tools/disassembler.h"
 

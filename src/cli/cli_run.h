@@ -7,8 +7,8 @@
 // a trace, the LED digits of a multiplexed display), a step loop does it.
 #pragma once
 
-#include "core/breakpoint.h"
-#include "core/machine.h"
+#include "machine/breakpoint.h"
+#include "machine/machine.h"
 
 #include <cstdint>
 #include <cstdio>

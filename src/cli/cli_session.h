@@ -5,8 +5,8 @@
 #pragma once
 
 #include "cli/cli_options.h"
-#include "core/chip_events.h"
-#include "core/machine.h"
+#include "chip/chip_events.h"
+#include "machine/machine.h"
 
 #include <cstdint>
 #include <cstdio>

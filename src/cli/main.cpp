@@ -4,7 +4,7 @@
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
-#include "core/run_controller.h"
+#include "machine/run_controller.h"
 #include "modules/module_settings.h"
 
 #include <cerrno>

@@ -25,7 +25,7 @@
 // ("@[", "@]", "@P", "@C" for the marker bytes) and are compiled in.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 
 #include <cstdint>
 #include <optional>

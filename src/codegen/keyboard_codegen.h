@@ -3,7 +3,7 @@
 #pragma once
 
 #include "codegen/code_template.h"
-#include "core/user_message.h"
+#include "common/user_message.h"
 #include "modules/module_settings.h"
 
 #include <array>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "codegen/code_template.h"
-#include "core/device.h"
+#include "chip/device.h"
 
 #include <array>
 #include <cstdint>

@@ -36,7 +36,7 @@
 // output, leap years (February always has 28 days).
 #pragma once
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "modules/iic_settings.h"
 
 #include <array>

@@ -7,7 +7,7 @@
 // selectable, and what Cancel restores.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 
 #include <array>
 #include <cstdint>

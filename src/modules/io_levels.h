@@ -18,8 +18,8 @@
 // pause guard; these are the plain core operations.
 #pragma once
 
-#include "core/chip_state.h"
-#include "core/device.h"
+#include "chip/chip_state.h"
+#include "chip/device.h"
 
 #include <cstdint>
 #include <string>

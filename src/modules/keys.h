@@ -19,7 +19,7 @@
 // the pause guard during a run); `keypadHook` on the simulation thread.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 #include "modules/module_settings.h"
 
 #include <cstdint>

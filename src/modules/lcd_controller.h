@@ -21,7 +21,7 @@
 // state when it paints.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 #include "modules/module_settings.h"
 
 #include <array>

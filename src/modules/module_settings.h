@@ -13,7 +13,7 @@
 // active.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 #include "modules/iic_settings.h"
 #include "modules/serial_host_settings.h"
 #include "modules/spi_settings.h"

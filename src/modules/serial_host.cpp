@@ -1,6 +1,6 @@
 #include "modules/serial_host.h"
 
-#include "core/serial_port.h"
+#include "chip/serial_port.h"
 
 #include <cstdio>
 #include <fstream>

@@ -23,8 +23,8 @@
 // are called from ChipEvents on the thread that runs the step.
 #pragma once
 
-#include "core/chip_state.h"
-#include "core/user_message.h"
+#include "chip/chip_state.h"
+#include "common/user_message.h"
 #include "modules/serial_host_settings.h"
 #include "modules/transfer_lists.h"
 

@@ -27,7 +27,7 @@
 // Not modelled: the HOLD and WP pins, the status register's bits 4-7.
 #pragma once
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "modules/spi_settings.h"
 
 #include <array>

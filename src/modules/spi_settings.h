@@ -7,7 +7,7 @@
 // and "Summary:" texts for 3- and 4-wire buses, and what Cancel restores.
 #pragma once
 
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "modules/spi_window.h"
 
-#include "core/spi_unit.h"
+#include "chip/spi_unit.h"
 #include "modules/transfer_lists.h"
 
 #include <cstdio>

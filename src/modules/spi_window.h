@@ -19,8 +19,8 @@
 // views are refreshed.
 #pragma once
 
-#include "core/chip_state.h"
-#include "core/user_message.h"
+#include "chip/chip_state.h"
+#include "common/user_message.h"
 
 #include <string>
 #include <string_view>

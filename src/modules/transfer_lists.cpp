@@ -1,6 +1,6 @@
 #include "modules/transfer_lists.h"
 
-#include "core/hex_field.h"
+#include "common/hex_field.h"
 
 #include <array>
 #include <cerrno>

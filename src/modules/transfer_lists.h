@@ -15,8 +15,8 @@
 // completely written and flushed.
 #pragma once
 
-#include "core/chip_state.h"
-#include "core/user_message.h"
+#include "chip/chip_state.h"
+#include "common/user_message.h"
 
 #include <array>
 #include <filesystem>

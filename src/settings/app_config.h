@@ -14,10 +14,10 @@
 // `WriteAppConfig`. Where the file lives is the caller's business.
 #pragma once
 
-#include "core/breakpoint.h"
-#include "core/device.h"
-#include "core/machine.h"
-#include "core/run_controller.h"
+#include "machine/breakpoint.h"
+#include "chip/device.h"
+#include "machine/machine.h"
+#include "machine/run_controller.h"
 #include "modules/module_settings.h"
 #include "tools/memory_setting.h"
 

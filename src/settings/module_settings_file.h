@@ -9,7 +9,7 @@
 // hold stay as they were.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 #include "modules/module_settings.h"
 
 #include <cstdint>

@@ -9,8 +9,8 @@
 // read message.
 #pragma once
 
-#include "core/user_message.h"
-#include "core/view_mode.h"
+#include "common/user_message.h"
+#include "common/view_mode.h"
 
 #include <array>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // caller takes `selection()` after the dialog was accepted.
 #pragma once
 
-#include "core/device.h"
+#include "chip/device.h"
 
 #include <QDialog>
 

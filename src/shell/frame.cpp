@@ -1,6 +1,6 @@
 #include "shell/frame.h"
 
-#include "core/commands.h"
+#include "common/commands.h"
 #include "shell/device_dialogs.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"

@@ -5,8 +5,8 @@
 // the views when a run stops, after steps and on the screen-update timer.
 #pragma once
 
-#include "core/machine.h"
-#include "core/run_controller.h"
+#include "machine/machine.h"
+#include "machine/run_controller.h"
 #include "settings/app_config.h"
 #include "tools/block_operations.h"
 #include "tools/file_loader.h"

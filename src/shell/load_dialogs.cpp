@@ -1,6 +1,6 @@
 #include "shell/load_dialogs.h"
 
-#include "core/run_controller.h"
+#include "machine/run_controller.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // blocking on a modal box.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <QString>
 #include <QStringList>

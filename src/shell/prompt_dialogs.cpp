@@ -1,6 +1,6 @@
 #include "shell/prompt_dialogs.h"
 
-#include "core/hex_field.h"
+#include "common/hex_field.h"
 #include "shell/hex_edit.h"
 
 #include <QDialog>

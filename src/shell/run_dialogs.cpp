@@ -1,6 +1,6 @@
 #include "shell/run_dialogs.h"
 
-#include "core/hex_field.h"
+#include "common/hex_field.h"
 #include "shell/dialog_parts.h"
 #include "shell/hex_edit.h"
 #include "shell/messages.h"

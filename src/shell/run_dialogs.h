@@ -4,9 +4,9 @@
 // the core's message; the caller reads the result after acceptance.
 #pragma once
 
-#include "core/breakpoint.h"
-#include "core/execution_time.h"
-#include "core/run_controller.h"
+#include "machine/breakpoint.h"
+#include "machine/execution_time.h"
+#include "machine/run_controller.h"
 
 #include <QDialog>
 

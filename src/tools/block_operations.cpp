@@ -1,7 +1,7 @@
 #include "tools/block_operations.h"
 
-#include "core/chip_state.h"
-#include "core/hex_field.h"
+#include "chip/chip_state.h"
+#include "common/hex_field.h"
 
 #include <array>
 

@@ -11,7 +11,7 @@
 // check has passed; range arithmetic is 32-bit, so nothing wraps round.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <cstdint>
 #include <string_view>

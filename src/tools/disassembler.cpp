@@ -1,6 +1,6 @@
 #include "tools/disassembler.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/instruction_table.h"
 #include "tools/symbol_names.h"
 

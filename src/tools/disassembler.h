@@ -8,7 +8,7 @@
 // unwrapped (up to 0x10002 at the top of memory) so loops over memory end.
 #pragma once
 
-#include "core/view_mode.h"
+#include "common/view_mode.h"
 
 #include <cstdint>
 #include <string>

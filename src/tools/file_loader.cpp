@@ -1,6 +1,6 @@
 #include "tools/file_loader.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 
 #include <algorithm>
 #include <cctype>

@@ -20,7 +20,7 @@
 // caller's part, as are the refresh of the views afterwards.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -7,7 +7,7 @@
 // codes 1 to 10. An empty or blank line gives `Empty`, which changes nothing.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <array>
 #include <cstdint>

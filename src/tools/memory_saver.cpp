@@ -1,7 +1,7 @@
 #include "tools/memory_saver.h"
 
-#include "core/chip_state.h"
-#include "core/hex_field.h"
+#include "chip/chip_state.h"
+#include "common/hex_field.h"
 #include "tools/file_loader.h"
 
 #include <array>

@@ -10,7 +10,7 @@
 // reported as success.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <cstdint>
 #include <filesystem>

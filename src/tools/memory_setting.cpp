@@ -1,7 +1,7 @@
 #include "tools/memory_setting.h"
 
-#include "core/chip_state.h"
-#include "core/overlap.h"
+#include "chip/chip_state.h"
+#include "chip/overlap.h"
 
 namespace quorvel {
 

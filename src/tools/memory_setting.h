@@ -4,8 +4,8 @@
 // `MemorySetting`; Cancel simply drops the copy.
 #pragma once
 
-#include "core/device.h"
-#include "core/user_message.h"
+#include "chip/device.h"
+#include "common/user_message.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "tools/program_entry.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/disassembler.h"
 #include "tools/line_assembler.h"
 

@@ -13,7 +13,7 @@
 // across the top of memory into the reset vector.
 #pragma once
 
-#include "core/user_message.h"
+#include "common/user_message.h"
 
 #include <cstdint>
 #include <string>

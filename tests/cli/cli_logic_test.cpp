@@ -3,7 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
-#include "core/machine.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

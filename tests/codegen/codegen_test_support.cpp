@@ -1,7 +1,7 @@
 #include "codegen_test_support.h"
 
 #include "asm51/assembler.h"
-#include "core/executor.h"
+#include "machine/executor.h"
 
 #include <algorithm>
 #include <cctype>

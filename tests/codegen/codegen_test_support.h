@@ -4,7 +4,7 @@
 // part drives it), and run to a label.
 #pragma once
 
-#include "core/machine.h"
+#include "machine/machine.h"
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,7 @@
 // The generated seven-segment drivers on the simulated display.
 #include "codegen/led_codegen.h"
 #include "codegen_test_support.h"
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/led_display.h"
 
 #include <gtest/gtest.h>

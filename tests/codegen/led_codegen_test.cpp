@@ -3,7 +3,7 @@
 // the simulated display in led_codegen_run_test.cpp.)
 #include "codegen/led_codegen.h"
 #include "codegen_test_support.h"
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/led_display.h"
 
 #include <gtest/gtest.h>

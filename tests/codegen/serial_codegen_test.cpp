@@ -4,7 +4,7 @@
 #include "codegen/serial_codegen.h"
 #include "codegen_test_support.h"
 
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/serial_host.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Breakpoint conditions: evaluation for every kind and device list, the
 // status-bar texts and the dialog's validation.
-#include "core/breakpoint.h"
-#include "core/chip_state.h"
+#include "machine/breakpoint.h"
+#include "chip/chip_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Access paths of the chip state: code/direct/stored/bit/external reads and
 // writes with their SFR side effects, port reads against input settings, the
 // EEPROM and overlap paths, and Reset CPU.
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // folder), a recorder of the chip's events, and run helpers.
 #pragma once
 
-#include "core/executor.h"
-#include "core/machine.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Device catalogue, code-limit arithmetic, the device dialogs' validation and
 // applying a device (fixed limits, pin mask, caption, disabled commands).
-#include "core/commands.h"
-#include "core/device.h"
-#include "core/machine.h"
-#include "core/overlap.h"
+#include "common/commands.h"
+#include "chip/device.h"
+#include "machine/machine.h"
+#include "chip/overlap.h"
 
 #include <gtest/gtest.h>
 

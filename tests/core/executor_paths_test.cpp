@@ -3,7 +3,7 @@
 // program, all of them must leave the machine in the same state.
 #include "core_test_support.h"
 
-#include "core/serial_port.h"
+#include "chip/serial_port.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 // The interrupt system: external-pin sampling, the twelve candidates in
 // urgency order, the acceptance state and its one-instruction delays.
-#include "core/interrupts.h"
+#include "chip/interrupts.h"
 
 #include "core_test_support.h"
 

@@ -1,7 +1,7 @@
 // The AT89S extras: the SPI unit (bit timing, MOSI/SCK, SPIF, WCOL, logs,
 // slave transfers), the on-chip EEPROM's write time and the watchdog.
-#include "core/eeprom_watchdog.h"
-#include "core/spi_unit.h"
+#include "chip/eeprom_watchdog.h"
+#include "chip/spi_unit.h"
 
 #include "core_test_support.h"
 

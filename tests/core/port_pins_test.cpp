@@ -1,5 +1,5 @@
 // Pin naming and cleaning, input settings, drive/release and pulse requests.
-#include "core/port_pins.h"
+#include "chip/port_pins.h"
 
 #include <gtest/gtest.h>
 

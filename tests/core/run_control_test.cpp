@@ -1,8 +1,8 @@
 // Run control: every run mode's stop condition, single steps and step-over,
 // finish subroutine, execution-time measurement and a pause/stop stress test
 // (run under ThreadSanitizer by `make tsan`).
-#include "core/execution_time.h"
-#include "core/run_controller.h"
+#include "machine/execution_time.h"
+#include "machine/run_controller.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The UART in modes 0-3: line levels bit by bit, when TI and RI rise, the
 // ninth bit and SM2, the logs and the host's notices; then assembler
 // programs that use it the way firmware does.
-#include "core/serial_port.h"
+#include "chip/serial_port.h"
 
 #include "core_test_support.h"
 

@@ -1,7 +1,7 @@
 // Timers 0, 1 and 2: every mode, gate, counter inputs from pin edges and
 // pulse requests, timer 0 mode 3 taking over TF1, baud ticks, timer 2
 // capture, auto-reload, up/down counting and clock-out.
-#include "core/timers.h"
+#include "chip/timers.h"
 
 #include "core_test_support.h"
 

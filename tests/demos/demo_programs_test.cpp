@@ -3,7 +3,7 @@
 // inputs it expects, and judged by what its parts show.
 #include "demo_support.h"
 
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/iic_bus.h"
 #include "modules/keys.h"
 #include "modules/lcd_controller.h"

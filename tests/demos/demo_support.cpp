@@ -1,6 +1,6 @@
 #include "demo_support.h"
 
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "settings/module_settings_file.h"
 #include "tools/file_loader.h"
 

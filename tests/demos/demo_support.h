@@ -4,7 +4,7 @@
 // devices whose Demo menu offers each entry.
 #pragma once
 
-#include "core/machine.h"
+#include "machine/machine.h"
 #include "modules/led_display.h"
 
 #include <cstdint>

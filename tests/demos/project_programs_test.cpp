@@ -4,7 +4,7 @@
 // is driven through its keypad.
 #include "demo_support.h"
 
-#include "core/executor.h"
+#include "machine/executor.h"
 #include "modules/keys.h"
 #include "modules/lcd_controller.h"
 

@@ -3,8 +3,8 @@
 // PCF8583 clock and the SPI bus to an AT25C040, and echo the serial host's
 // bytes; the tests check the device memories, what the programs read back
 // and the transfer lists.
-#include "core/executor.h"
-#include "core/machine.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
 #include "modules/serial_host.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The I/O window's logic: layouts and input choices per device, input
 // changes, pulse buttons, latch texts, and the analog comparator.
-#include "core/machine.h"
+#include "machine/machine.h"
 #include "modules/io_levels.h"
 
 #include <gtest/gtest.h>

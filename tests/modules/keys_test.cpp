@@ -1,9 +1,9 @@
 // Momentary and toggle keys, and the matrix keypad scanned by a program:
 // the program drives a row (or column) low through the latches and reads the
 // other side through the pins.
-#include "core/machine.h"
+#include "machine/machine.h"
 #include "modules/keys.h"
-#include "modules/module_hooks.h"
+#include "machine/module_hooks.h"
 
 #include <gtest/gtest.h>
 

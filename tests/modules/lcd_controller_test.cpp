@@ -1,8 +1,8 @@
 // The LCD controller driven line by line as firmware drives it: the program
 // writes the port latches, and the module hooks run after each "instruction".
-#include "core/machine.h"
+#include "machine/machine.h"
 #include "modules/lcd_controller.h"
-#include "modules/module_hooks.h"
+#include "machine/module_hooks.h"
 
 #include <gtest/gtest.h>
 

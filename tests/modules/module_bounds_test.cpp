@@ -1,8 +1,8 @@
 // Whatever a settings file or a dialog left in the module settings, the
 // models stay inside their buffers (run under the address sanitizer build to
 // catch any stray index).
-#include "core/machine.h"
-#include "modules/module_hooks.h"
+#include "machine/machine.h"
+#include "machine/module_hooks.h"
 
 #include <gtest/gtest.h>
 

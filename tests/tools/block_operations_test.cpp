@@ -3,7 +3,7 @@
 // the values the dialogs keep, and the Memory Setting dialog's rules.
 #include "tools/block_operations.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/disassembler.h"
 #include "tools/memory_setting.h"
 

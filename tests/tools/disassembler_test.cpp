@@ -2,7 +2,7 @@
 // operand forms, names, targets, filling, upper case and the next address.
 #include "tools/disassembler.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/symbol_names.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // files produced by SDCC.
 #include "tools/file_loader.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 
 #include <gtest/gtest.h>
 

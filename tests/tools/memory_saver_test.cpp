@@ -3,7 +3,7 @@
 // round trips through the loader.
 #include "tools/memory_saver.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 #include "tools/file_loader.h"
 
 #include <gtest/gtest.h>

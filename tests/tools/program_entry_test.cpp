@@ -2,7 +2,7 @@
 // end of program memory and never wraps into low memory.
 #include "tools/program_entry.h"
 
-#include "core/chip_state.h"
+#include "chip/chip_state.h"
 
 #include <gtest/gtest.h>
 

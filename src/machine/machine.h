@@ -1,0 +1,25 @@
+// The whole simulated machine as one copyable value: the device selection and
+// what it implies, the chip (storage, pins, on-chip peripherals) and the
+// external parts wired to it. The
+// application owns exactly one; tests build as many as they like.
+#pragma once
+
+#include "chip/chip_state.h"
+#include "chip/device.h"
+#include "modules/module_state.h"
+
+namespace quorvel {
+
+struct Machine {
+    DeviceSelection selection;
+    DeviceProfile profile;
+    ChipState chip;
+    ModuleState modules;
+};
+
+// Start-up order after the device dialog: apply the device, reset the chip,
+// allocate the memories for the selection's limits, then put every port line
+// on input "0" and apply the pin settings.
+void configureMachine(Machine& machine, const DeviceSelection& selection);
+
+} // namespace quorvel

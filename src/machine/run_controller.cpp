@@ -1,0 +1,232 @@
+#include "machine/run_controller.h"
+
+#include "machine/executor.h"
+#include "common/hex_field.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quorvel {
+
+namespace {
+bool isCall(uint8_t opcode) { return opcode == 0x12 || (opcode & 0x1F) == 0x11; }
+} // namespace
+
+UserMessage pcExceedsMessage() {
+    return errorMessage("Error", "PC Exceeds Maximum Program Memory");
+}
+
+RunController::RunController(Machine& machine, RunEvents& events)
+    : machine_(machine), thread_(machine, events) {}
+
+RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters) {
+    RunOutcome outcome;
+    {
+        auto guard = thread_.pause();
+        machine_.chip.pc = currentAddress();
+        outcome.startAddress = machine_.chip.pc;
+        resetModulesOnRunStart(machine_.modules); // the LED digits' memory
+    }
+    outcome.started = !running_;
+    running_ = true;
+    thread_.start(mode, parameters);
+    return outcome;
+}
+
+RunOutcome RunController::go() {
+    machine_.chip.pc = currentAddress();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    return startRun(RunMode::FreeRun, {});
+}
+
+RunOutcome RunController::goTo(uint16_t address) {
+    lastGoToAddress = address;
+    setCurrentAddress(address);
+    return go();
+}
+
+RunOutcome RunController::breakpointRun() {
+    machine_.chip.pc = currentAddress();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    if (!breakpoint.isSet()) return {.message = errorMessage("Error", "Breakpoint not yet set")};
+    RunParameters parameters;
+    parameters.breakpoint = breakpoint;
+    return startRun(RunMode::BreakpointRun, parameters);
+}
+
+RunOutcome RunController::finishSubroutine() {
+    machine_.chip.pc = currentAddress();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    return startRun(RunMode::FinishSubroutine, {});
+}
+
+RunOutcome RunController::singleStep() {
+    if (numberOfSteps == 0) numberOfSteps = 1;
+    machine_.chip.pc = currentAddress();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    takeSnapshots();
+    RunOutcome outcome;
+    outcome.refresh = true;
+    {
+        auto guard = thread_.pause();
+        for (unsigned i = 0; i < numberOfSteps; ++i) {
+            if (step(machine_)) {
+                outcome.message = pcExceedsMessage();
+                break;
+            }
+        }
+        setCurrentAddress(machine_.chip.pc);
+    }
+    return outcome;
+}
+
+RunOutcome RunController::stepOver() {
+    uint16_t count = numberOfSteps == 0 ? 1 : numberOfSteps;
+    machine_.chip.pc = currentAddress();
+    takeSnapshots();
+    return stepOverLoop(count);
+}
+
+// Steps on this thread until `count` steps are done; a call is handed to the
+// simulation thread as a run to its return address, which comes back through
+// `continueStepOver` while steps remain.
+RunOutcome RunController::stepOverLoop(uint16_t count) {
+    RunOutcome outcome;
+    std::optional<RunParameters> call;
+    {
+        auto guard = thread_.pause();
+        ChipState& chip = machine_.chip;
+        while (count > 0) {
+            if (pcBeyondLimit()) {
+                outcome.message = pcExceedsMessage();
+                break;
+            }
+            const uint8_t opcode = chip.readCode(chip.pc);
+            if (isCall(opcode)) {
+                RunParameters parameters;
+                parameters.targetAddress = uint16_t(chip.pc + (opcode == 0x12 ? 3 : 2));
+                parameters.stepOverCount = count;
+                call = parameters;
+                break;
+            }
+            if (step(machine_)) {
+                outcome.message = pcExceedsMessage();
+                break;
+            }
+            --count;
+        }
+        setCurrentAddress(chip.pc);
+    }
+    if (call) return startRun(RunMode::RunToAddress, *call);
+
+    outcome.refresh = true;
+    if (running_) outcome.ended = stop().ended;
+    return outcome;
+}
+
+RunOutcome RunController::stop() {
+    if (!running_) return {};
+    thread_.stop();
+    running_ = false;
+    {
+        auto guard = thread_.pause();
+        setCurrentAddress(machine_.chip.pc);
+    }
+    RunOutcome outcome;
+    outcome.ended = true;
+    outcome.refresh = true;
+    return outcome;
+}
+
+RunOutcome RunController::resetCpu() {
+    auto guard = thread_.pause();
+    machine_.chip.reset();
+    resetModulesOnCpuReset(machine_.modules); // the LCD's nibble phase
+    setCurrentAddress(machine_.chip.pc);
+    RunOutcome outcome;
+    outcome.refresh = true;
+    return outcome;
+}
+
+RunOutcome RunController::runEnded(uint64_t generation, StopReason reason) {
+    if (!running_ || generation != thread_.generation()) return {};
+    RunOutcome outcome = stop();
+    if (reason == StopReason::PcOutOfRange) outcome.message = pcExceedsMessage();
+    return outcome;
+}
+
+RunOutcome RunController::continueStepOver(uint64_t generation) {
+    if (!running_ || generation != thread_.generation()) return {};
+    uint16_t count;
+    {
+        auto guard = thread_.pause();
+        count = thread_.stepOverCount();
+    }
+    return stepOverLoop(count);
+}
+
+void RunController::setShownExternalRange(uint16_t start, uint32_t count) {
+    shownXdataStart_ = start;
+    shownXdataCount_ = count;
+}
+
+void RunController::takeSnapshots() {
+    auto guard = thread_.pause();
+    const ChipState& chip = machine_.chip;
+    snapshot_.sfrs = chip.sfrs;
+    snapshot_.side = chip.side;
+    snapshot_.iram.assign(chip.iram.begin(), chip.iram.begin() + machine_.profile.ramSize);
+    snapshot_.xdataStart = shownXdataStart_;
+    snapshot_.xdata.resize(shownXdataCount_);
+    for (uint32_t i = 0; i < shownXdataCount_; ++i) {
+        uint32_t address = uint32_t(shownXdataStart_) + i;
+        snapshot_.xdata[i] = address <= chip.xdataLimit && chip.hasXdata() ? chip.xdata[address] : 0xFF;
+    }
+}
+
+Validation acceptNumberOfSteps(std::string_view text, uint16_t& steps) {
+    auto fail = [] { return errorMessage("Error", "Enter a value for 'Number of steps'"); };
+    if (text.empty() || text.size() > 2) return fail();
+    unsigned value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return fail();
+        value = value * 10 + unsigned(c - '0');
+    }
+    steps = uint16_t(value);
+    return std::nullopt;
+}
+
+Validation acceptExecutionSettings(bool fromGivenAddress, std::string_view addressText,
+                                   bool screenUpdate, std::string_view secondsText,
+                                   ExecutionSettings& settings) {
+    ExecutionSettings result = settings;
+    result.screenUpdate = screenUpdate;
+    if (screenUpdate) {
+        unsigned seconds = 0;
+        bool digits = !secondsText.empty() && secondsText.size() <= 2;
+        for (char c : secondsText) {
+            if (c == ' ') continue;
+            if (c < '0' || c > '9') digits = false;
+            else seconds = seconds * 10 + unsigned(c - '0');
+        }
+        if (!digits || seconds == 0) return errorMessage("Error", "Illegal Time Between Updates");
+        result.updateSeconds = uint8_t(seconds);
+    }
+    result.fromGivenAddress = fromGivenAddress;
+    if (fromGivenAddress) {
+        auto address = parseHexField(addressText);
+        if (!address) return errorMessage("Error", "Illegal Address");
+        result.startAddress = *address;
+    }
+    settings = result;
+    return std::nullopt;
+}
+
+std::optional<std::string> goToolTip(const ExecutionSettings& settings) {
+    if (!settings.fromGivenAddress) return std::nullopt;
+    char text[24];
+    std::snprintf(text, sizeof text, "Execute(%04XH)", unsigned(settings.startAddress));
+    return text;
+}
+
+} // namespace quorvel

@@ -1,0 +1,128 @@
+// Run control as the user sees it: Go, GoTo, breakpoint execution, finish
+// subroutine, single steps and step-over, stop and Reset CPU, with the
+// settings they use (number of steps, breakpoint condition, screen update,
+// start address) and the change-highlighting snapshots the views compare
+// against. The GUI and the command-line runner drive the same object.
+//
+// Threads: every member is called on the user-interface thread. Runs execute
+// on the owned `SimThread`; their end arrives through `RunEvents` on the
+// simulation thread, and the receiver hands it back with `runEnded` /
+// `continueStepOver` on the user-interface thread.
+#pragma once
+
+#include "machine/breakpoint.h"
+#include "machine/machine.h"
+#include "machine/sim_thread.h"
+#include "common/user_message.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+// "Execution Setting" dialog values.
+struct ExecutionSettings {
+    bool screenUpdate = false;
+    uint8_t updateSeconds = 1; // 1 to 99
+    bool fromGivenAddress = false;
+    uint16_t startAddress = 0;
+
+    bool operator==(const ExecutionSettings&) const = default;
+};
+
+// Values the views compare against to draw changed bytes in red.
+struct ChangeSnapshot {
+    std::array<uint8_t, 128> sfrs{};
+    SfrSideState side;
+    std::vector<uint8_t> iram;   // up to the device's RAM size
+    uint16_t xdataStart = 0;
+    std::vector<uint8_t> xdata;  // the bytes the external-data window shows
+};
+
+// What the frame must do after a command.
+struct RunOutcome {
+    bool started = false;  // a run began: gray the run-time commands, start the timers
+    bool ended = false;    // the run is over: restore the commands, stop the timers
+    bool refresh = false;  // refresh every open view
+    uint16_t startAddress = 0; // where a started run began ("Executing from %04XH...")
+    std::optional<UserMessage> message; // show after refreshing
+
+    bool operator==(const RunOutcome&) const = default;
+};
+
+UserMessage pcExceedsMessage();
+
+class RunController {
+public:
+    RunController(Machine& machine, RunEvents& events);
+
+    SimThread& thread() { return thread_; }
+    Machine& machine() { return machine_; }
+    // The running flag: set from start run to stop run.
+    bool running() const { return running_; }
+
+    // Where the next run or step starts.
+    uint16_t currentAddress() const { return machine_.chip.side.instructionAddress; }
+    void setCurrentAddress(uint16_t address) { machine_.chip.side.instructionAddress = address; }
+
+    RunOutcome go();
+    RunOutcome goTo(uint16_t address);
+    RunOutcome breakpointRun();
+    RunOutcome finishSubroutine();
+    RunOutcome singleStep();
+    RunOutcome stepOver();
+    RunOutcome stop();
+    RunOutcome resetCpu();
+    // Notices from the simulation thread, handed over to this thread.
+    RunOutcome runEnded(uint64_t generation, StopReason reason);
+    RunOutcome continueStepOver(uint64_t generation);
+
+    // Pauses the run (if any) for a change of machine state.
+    [[nodiscard]] SimThread::PauseGuard pause() { return thread_.pause(); }
+
+    // Snapshots of SFRs, internal RAM and the shown external-data range.
+    void takeSnapshots();
+    const ChangeSnapshot& snapshot() const { return snapshot_; }
+    void setShownExternalRange(uint16_t start, uint32_t count);
+
+    // Settings.
+    uint16_t numberOfSteps = 1;
+    BreakpointCondition breakpoint;
+    ExecutionSettings execution;
+    uint16_t lastGoToAddress = 0;
+    uint16_t measureStart = 0; // execution-time addresses, remembered between uses
+    uint16_t measureEnd = 0;
+
+private:
+    RunOutcome startRun(RunMode mode, const RunParameters& parameters);
+    RunOutcome stepOverLoop(uint16_t count);
+    bool pcBeyondLimit() const { return machine_.chip.pc > machine_.chip.codeLimit; }
+
+    Machine& machine_;
+    SimThread thread_;
+    bool running_ = false;
+    ChangeSnapshot snapshot_;
+    uint16_t shownXdataStart_ = 0;
+    uint32_t shownXdataCount_ = 0;
+};
+
+// ---- dialog validation
+
+// "SingleStep Setting": "Number of Steps:" (at most 2 digits).
+Validation acceptNumberOfSteps(std::string_view text, uint16_t& steps);
+
+// "Execution Setting". The seconds are checked only while updates are
+// enabled; the address only when "Execute from Given Address" is chosen.
+Validation acceptExecutionSettings(bool fromGivenAddress, std::string_view addressText,
+                                   bool screenUpdate, std::string_view secondsText,
+                                   ExecutionSettings& settings);
+
+// The "&Go" tooltip when a start address is given, e.g. "Execute(1200H)";
+// nothing when the default tooltip applies.
+std::optional<std::string> goToolTip(const ExecutionSettings& settings);
+
+} // namespace quorvel

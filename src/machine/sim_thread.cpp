@@ -1,0 +1,146 @@
+#include "machine/sim_thread.h"
+
+#include "machine/executor.h"
+
+namespace quorvel {
+
+namespace {
+constexpr uint8_t kRet = 0x22, kReti = 0x32, kLcall = 0x12;
+// Steps a free run executes between two looks at the pause and stop flags.
+constexpr uint32_t kFreeRunBatch = 1024;
+bool isAcall(uint8_t opcode) { return (opcode & 0x1F) == 0x11; }
+} // namespace
+
+SimThread::PauseGuard::PauseGuard(SimThread& thread) : thread_(thread) {
+    thread_.pauseRequests_.fetch_add(1);
+    lock_ = std::unique_lock<std::recursive_mutex>(thread_.stepMutex_);
+}
+
+SimThread::PauseGuard::~PauseGuard() {
+    lock_.unlock();
+    thread_.pauseRequests_.fetch_sub(1);
+    std::lock_guard<std::mutex> wake(thread_.wakeMutex_);
+    thread_.wake_.notify_all();
+}
+
+SimThread::SimThread(Machine& machine, RunEvents& events)
+    : machine_(machine), events_(events), thread_([this] { loop(); }) {}
+
+SimThread::~SimThread() {
+    {
+        std::lock_guard<std::mutex> wake(wakeMutex_);
+        quit_.store(true);
+        mode_.store(RunMode::Stopped);
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+uint64_t SimThread::start(RunMode mode, const RunParameters& parameters) {
+    uint64_t generation;
+    {
+        PauseGuard guard(*this);
+        parameters_ = parameters;
+        if (mode == RunMode::FinishSubroutine) nesting_ = 0;
+        lastStop_.store(StopReason::None);
+        generation = generation_.fetch_add(1) + 1;
+        mode_.store(mode);
+    }
+    // The guard's end wakes the worker.
+    return generation;
+}
+
+void SimThread::stop() {
+    PauseGuard guard(*this);
+    if (mode_.load() != RunMode::Stopped) {
+        lastStop_.store(StopReason::User);
+        mode_.store(RunMode::Stopped);
+    }
+}
+
+void SimThread::loop() {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> wake(wakeMutex_);
+            wake_.wait(wake, [this] {
+                return quit_.load() ||
+                       (mode_.load() != RunMode::Stopped && pauseRequests_.load() == 0);
+            });
+            if (quit_.load()) return;
+        }
+        std::lock_guard<std::recursive_mutex> stepping(stepMutex_);
+        runBatch();
+    }
+}
+
+void SimThread::finish(StopReason reason, bool notify) {
+    lastStop_.store(reason);
+    mode_.store(RunMode::Stopped);
+    if (notify) events_.runEnded(generation_.load(), reason);
+}
+
+// Runs steps until a pause is requested or the run ends. Called with
+// stepMutex_ held.
+void SimThread::runBatch() {
+    Machine& m = machine_;
+    ChipState& chip = m.chip;
+    auto pauseWanted = [this] { return pauseRequests_.load(std::memory_order_relaxed) != 0; };
+
+    while (!pauseWanted()) {
+        const RunMode mode = mode_.load(std::memory_order_relaxed);
+        switch (mode) {
+        case RunMode::FreeRun:
+            // The hot loop: batches of back-to-back steps (a pause waits for
+            // at most one batch, a few microseconds), then the two flag loads.
+            do {
+                if (runSteps(m, kFreeRunBatch).pcOutOfRange)
+                    return finish(StopReason::PcOutOfRange, true);
+            } while (!pauseWanted() &&
+                     mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
+            break;
+
+        case RunMode::BreakpointRun:
+            if (step(m)) return finish(StopReason::PcOutOfRange, true);
+            if (breakpointHolds(parameters_.breakpoint, m.selection.kind, chip))
+                return finish(StopReason::Condition, true);
+            break;
+
+        case RunMode::RunToAddress:
+            if (chip.pc != parameters_.targetAddress) {
+                if (step(m)) return finish(StopReason::PcOutOfRange, true);
+                break;
+            }
+            if (parameters_.stepOverCount < 2) {
+                parameters_.stepOverCount = 0;
+                return finish(StopReason::Condition, true);
+            }
+            --parameters_.stepOverCount;
+            lastStop_.store(StopReason::Condition);
+            mode_.store(RunMode::Stopped);
+            events_.stepOverContinues(generation_.load());
+            return;
+
+        case RunMode::UntilEndAddress:
+            if (step(m)) return finish(StopReason::PcOutOfRange, false);
+            if (chip.pc == parameters_.targetAddress) return finish(StopReason::Condition, false);
+            break;
+
+        case RunMode::FinishSubroutine: {
+            const uint8_t opcode = chip.readCode(chip.pc);
+            if (opcode == kRet || opcode == kReti) {
+                if (step(m)) return finish(StopReason::PcOutOfRange, true);
+                if (nesting_ == 0) return finish(StopReason::Condition, true);
+                --nesting_;
+                break;
+            }
+            if (opcode == kLcall || isAcall(opcode)) ++nesting_;
+            if (step(m)) return finish(StopReason::PcOutOfRange, true);
+            break;
+        }
+
+        default: return;
+        }
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,124 @@
+// The simulation thread: executes instructions back to back in one of the run
+// modes until the mode's stop condition holds, the user stops it or the
+// program counter leaves program memory.
+//
+// Hand-off with the user-interface thread. The worker holds `stepMutex_`
+// while it executes a batch of steps and checks, between two steps, whether a
+// pause was requested or the run was stopped. The user-interface thread
+// pauses a run with a `PauseGuard`: it raises the pause request, then takes
+// the same mutex, so it gets the machine between two instructions, never in
+// the middle of one, and the worker carries on from where it was when the
+// guard ends. A pause never changes the run mode, so a stop the worker
+// reached on its own is never undone by a pause in flight.
+//
+// Every run carries a generation number. The worker reports the end of a run
+// through `RunEvents` (on the simulation thread, never blocking); the
+// receiver passes the generation back, and a notice from an earlier run is
+// recognised as stale.
+#pragma once
+
+#include "machine/breakpoint.h"
+#include "machine/machine.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace quorvel {
+
+enum class RunMode : uint8_t {
+    RunToAddress = 1,       // step-over of a call: run until PC reaches the target
+    FreeRun = 2,            // "&Go"
+    BreakpointRun = 3,      // stop when the breakpoint condition holds after a step
+    UntilEndAddress = 128,  // execution-time measurement: no notification
+    FinishSubroutine = 129, // run until the RET/RETI that leaves the current routine
+    Stopped = 255,
+};
+
+enum class StopReason : uint8_t {
+    None,
+    Condition,     // the run mode's own stop condition held
+    PcOutOfRange,  // "PC Exceeds Maximum Program Memory"
+    User,          // stopped from the user interface
+};
+
+class RunEvents {
+public:
+    virtual ~RunEvents() = default;
+    // Simulation thread. A run ended by itself (not by `stop`). Must not block.
+    virtual void runEnded(uint64_t generation, StopReason reason) = 0;
+    // Simulation thread. A step-over reached the call's return address and
+    // more steps are to be done: the receiver continues the step-over.
+    virtual void stepOverContinues(uint64_t generation) = 0;
+};
+
+// What a run needs besides its mode.
+struct RunParameters {
+    uint16_t targetAddress = 0;   // mode 1 and mode 128
+    uint16_t stepOverCount = 0;   // mode 1: step-overs still to do, this one included
+    BreakpointCondition breakpoint;
+};
+
+class SimThread {
+public:
+    class PauseGuard {
+    public:
+        explicit PauseGuard(SimThread& thread);
+        ~PauseGuard();
+        PauseGuard(const PauseGuard&) = delete;
+        PauseGuard& operator=(const PauseGuard&) = delete;
+
+    private:
+        SimThread& thread_;
+        std::unique_lock<std::recursive_mutex> lock_;
+    };
+
+    SimThread(Machine& machine, RunEvents& events);
+    ~SimThread();
+    SimThread(const SimThread&) = delete;
+    SimThread& operator=(const SimThread&) = delete;
+
+    // User-interface thread. Starts (or redirects) a run; returns its
+    // generation. The machine's PC must already be where the run begins.
+    uint64_t start(RunMode mode, const RunParameters& parameters);
+    // User-interface thread. Ends the run; when it returns no step is in
+    // progress and the worker is idle.
+    void stop();
+    // User-interface thread. Waits for the step in progress, then holds the
+    // worker until the guard is destroyed. Cheap when no run is active.
+    [[nodiscard]] PauseGuard pause() { return PauseGuard(*this); }
+
+    RunMode mode() const { return mode_.load(); }
+    bool active() const { return mode_.load() != RunMode::Stopped; }
+    uint64_t generation() const { return generation_.load(); }
+    // Why the last run ended; valid once `active()` is false.
+    StopReason lastStopReason() const { return lastStop_.load(); }
+    // Step-overs still to do (mode 1). Read under a pause or while idle.
+    uint16_t stepOverCount() const { return parameters_.stepOverCount; }
+
+private:
+    void loop();
+    void runBatch();
+    void finish(StopReason reason, bool notify);
+
+    Machine& machine_;
+    RunEvents& events_;
+    RunParameters parameters_;   // guarded by stepMutex_
+    uint8_t nesting_ = 0;        // finish-subroutine call depth; guarded by stepMutex_
+
+    // Held by the worker while it steps and by pause guards. Recursive, so a
+    // guard taken inside another on the user-interface thread nests.
+    std::recursive_mutex stepMutex_;
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    std::atomic<RunMode> mode_{RunMode::Stopped};
+    std::atomic<int> pauseRequests_{0};
+    std::atomic<bool> quit_{false};
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<StopReason> lastStop_{StopReason::None};
+    std::thread thread_;
+};
+
+} // namespace quorvel
