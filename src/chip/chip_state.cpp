@@ -46,13 +46,13 @@ void ChipState::writeXdata(uint16_t address, uint8_t value) {
 }
 
 void ChipState::writeSpdr(uint8_t value) {
-    if (periph.spi.state != 0) {
+    if (periph.spi.state != SpiTransfer::Idle) {
         sfr(sfr::SPSR) |= sfr::bits::WCOL;
         return;
     }
     sfr(sfr::SPDR) = value;
     side.spiTransmitShadow = value;
-    if (sfr(sfr::SPCR) & sfr::bits::MSTR) periph.spi.state = 1;
+    if (sfr(sfr::SPCR) & sfr::bits::MSTR) periph.spi.state = SpiTransfer::Started;
 }
 
 void ChipState::reset() {
@@ -66,7 +66,7 @@ void ChipState::reset() {
     sfr(sfr::P3) = 0xFF;
     sfr(sfr::PSW) = 0x01;
     // A reset also ends any interrupt in service, as on the real chip.
-    periph.irq.acceptance = Acceptance::Accepting;
+    periph.irq = InterruptState{};
 }
 
 } // namespace quorvel

@@ -82,12 +82,10 @@ struct ChipState {
                uint32_t(sfrs[0x30]) << 24;
     }
 
-    // What a bit read of every port line gives now, packed like the latches
-    // (P0 in bits 0-7): the latch for an "NC" line, the external level
-    // otherwise. Edge detection of the counter and interrupt inputs uses it.
-    uint32_t pinSideLevels() const {
-        return (pins.levels & ~pins.ncMask) | (portLatches() & pins.ncMask);
-    }
+    // The level of every port line now, packed like the latches (P0 in bits
+    // 0-7): the latch ANDed with the outside level, the latch alone on a line
+    // nothing drives. Port reads and the external inputs see it.
+    uint32_t pinSideLevels() const { return pins.lineLevels(portLatches()); }
 
     // ---- access operations
     uint8_t readCode(uint16_t address) const {
@@ -126,7 +124,7 @@ struct ChipState {
             break;
         case sfr::SBUF:
             sfr(sfr::SBUF) = value;
-            periph.serial.txState = 1;
+            periph.serial.txState = Transmit::Waiting;
             periph.serial.txBits = 8;
             break;
         case sfr::SPCR:
@@ -176,8 +174,9 @@ struct ChipState {
     uint8_t readXdata(uint16_t address) const;
     void writeXdata(uint16_t address, uint8_t value);
 
-    // Reset CPU: PC 0, SFRs and side state 0, SP 7, ports 0xFF, PSW 1.
-    // Memories, the cycle counter, pins and peripheral state machines stay.
+    // Reset CPU: PC 0, SFRs and side state 0, SP 7, ports 0xFF, PSW 1, no
+    // interrupt in service. Memories, the cycle counter, pins and the
+    // peripherals' state machines stay.
     void reset();
 
     // Port bits are 0x80-0x87, 0x90-0x97, 0xA0-0xA7, 0xB0-0xB7.

@@ -1,9 +1,10 @@
-// The 8051 instruction set as the executor carries it out: the cycle table,
-// what an SFR write calls for, the parity flag and the decoder itself, for
-// the executor's step and free-run loops only.
+// The 8051 instruction set as the execution loop carries it out: the cycle
+// table, what an SFR access calls for, the parity flag and the decoder.
 #pragma once
 
 #include "chip/chip_state.h"
+#include "chip/interrupts.h"
+#include "chip/timers.h"
 
 #include <array>
 
@@ -34,50 +35,50 @@ constexpr std::array<uint8_t, 256> makeCycleTable() {
 }
 inline constexpr std::array<uint8_t, 256> kCycles = makeCycleTable();
 
-// What writing an SFR byte calls for, as bits of the executor's `touched`:
-// - kWakes: the peripherals may have work now (a timer started or its mode
-//   changed, an external input watched, interrupts enabled, the UART started
-//   through SBUF, the watchdog touched, the SPI unit): the quiet path ends;
-// - kRegates: the stages a busy stretch leaves away may have work now;
-// - kRaisesRequest: an interrupt may be requested or let through (a program
-//   setting TF0, TI, RI, SPIF or EXF2 itself, or changing IE, IP or DCEN).
-// - kPortWrite: a port latch may have changed (the LCD's E line among them),
-//   so the part models' idle check is due;
-// - kSerialPlan: the UART's mode or state may have changed.
-// RETI and IE/IP operands also wake and call for an interrupt check.
-constexpr unsigned kWakes = 1;
-constexpr unsigned kRaisesRequest = 2;
-constexpr unsigned kRegates = 4;
+// What accessing an SFR calls for, by address:
+// - kSyncTimers: the timers (and the serial port they clock) must have
+//   counted up to now before the access, since the byte is one they change
+//   or one that changes how they count (port lines among them: gates,
+//   counter inputs, T2EX, TXD, the clock-out on P1.0);
+// - kEvents (writes): the time of the next timer or serial event, the
+//   interrupt requests or the peripherals that run step by step may have
+//   changed;
+// - kHoldInterrupts (writes of IE and IP): one more instruction runs before
+//   an interrupt is accepted;
+// - kPortWrite (writes): a port latch changed, so the external inputs and
+//   the part models look at the lines again;
+// - kInputModes (writes): how the inputs are looked at may have changed
+//   (edge or level, gates, counter inputs, T2EX), or IE0/IE1 were written.
+constexpr unsigned kSyncTimers = 1;
+constexpr unsigned kEvents = 2;
+constexpr unsigned kHoldInterrupts = 4;
 constexpr unsigned kPortWrite = 8;
-constexpr unsigned kSerialPlan = 16;
-constexpr unsigned kTouchedAll = kWakes | kRaisesRequest | kRegates | kPortWrite | kSerialPlan;
-constexpr std::array<uint8_t, 256> makeWatchedTable() {
+constexpr unsigned kInputModes = 16;
+constexpr std::array<uint8_t, 256> makeAccessTable() {
     std::array<uint8_t, 256> table{};
+    constexpr unsigned kTimed = kSyncTimers | kEvents;
     const struct {
         uint8_t address;
         unsigned calls;
     } rows[] = {
-        {sfr::TCON, kTouchedAll},
-        {sfr::TMOD, kWakes | kRegates},
-        {sfr::IE, kTouchedAll},
-        {sfr::IP, kWakes | kRaisesRequest},
-        {sfr::SBUF, kWakes | kSerialPlan},
-        {sfr::SCON, kRaisesRequest | kSerialPlan},
-        {sfr::T2CON, kTouchedAll},
-        {sfr::T2MOD, kRaisesRequest},
-        {sfr::WMCON, kWakes | kRegates},
-        {sfr::SPCR, kTouchedAll},
-        {sfr::SPSR, kRaisesRequest},
-        {sfr::SPDR, kWakes | kRegates},
-        {sfr::P0, kPortWrite},
-        {sfr::P1, kPortWrite},
-        {sfr::P2, kPortWrite},
-        {sfr::P3, kPortWrite},
+        {sfr::TCON, kTimed | kInputModes}, {sfr::TMOD, kTimed | kInputModes},   {sfr::TL0, kTimed},
+        {sfr::TL1, kTimed},    {sfr::TH0, kTimed},    {sfr::TH1, kTimed},
+        {sfr::PCON, kTimed},   {sfr::SCON, kTimed},   {sfr::SBUF, kTimed},
+        {sfr::T2CON, kTimed | kInputModes}, {sfr::T2MOD, kTimed | kInputModes},  {sfr::RCAP2L, kTimed},
+        {sfr::RCAP2H, kTimed}, {sfr::TL2, kTimed},    {sfr::TH2, kTimed},
+        {sfr::IE, kTimed | kHoldInterrupts},          {sfr::IP, kTimed | kHoldInterrupts},
+        {sfr::WMCON, kEvents}, {sfr::SPCR, kEvents},  {sfr::SPSR, kEvents},
+        {sfr::SPDR, kEvents},  {sfr::P0, kPortWrite}, {sfr::P1, kSyncTimers | kPortWrite},
+        {sfr::P2, kPortWrite}, {sfr::P3, kSyncTimers | kPortWrite},
     };
     for (const auto& row : rows) table[row.address] = uint8_t(row.calls);
     return table;
 }
-constexpr std::array<uint8_t, 256> kWatched = makeWatchedTable();
+constexpr std::array<uint8_t, 256> kAccess = makeAccessTable();
+
+// What an instruction's `touched` reports beyond kAccess's write bits: a
+// MOVX write (the on-chip EEPROM's write timer may start).
+constexpr unsigned kTouchedOutOfLine = kEvents;
 
 constexpr unsigned kAcc = sfr::sfrIndex(sfr::ACC);
 constexpr unsigned kPsw = sfr::sfrIndex(sfr::PSW);
@@ -88,13 +89,6 @@ constexpr unsigned kDph = sfr::sfrIndex(sfr::DPH);
 
 inline uint16_t relative(uint16_t next, uint8_t displacement) {
     return uint16_t(next + int8_t(displacement));
-}
-
-// SPDR, SCON and SPCR writes reach out of line (the SPI unit, the windows'
-// notices); every other direct write is plain storage or starts the UART.
-inline bool quietWrite(uint8_t address) {
-    return address < 0x80 ||
-           (address != sfr::SPDR && address != sfr::SCON && address != sfr::SPCR);
 }
 
 constexpr std::array<uint8_t, 256> makeParityTable() {
@@ -110,9 +104,9 @@ constexpr std::array<uint8_t, 256> kParity = makeParityTable();
 static_assert(kParity[0x00] == 0 && kParity[0x01] == 1 && kParity[0x03] == 0 &&
               kParity[0x80] == 1 && kParity[0xFF] == 0 && kParity[0xFE] == 1);
 
-// 6. Parity of A, overwriting whatever the program wrote to P. The free
-// run's loops leave P behind A and bring it up to date where an instruction
-// reads PSW or P, and when they hand the chip to anything else.
+// Parity of A, overwriting whatever the program wrote to P. The execution
+// loop leaves P behind A and brings it up to date where an instruction reads
+// PSW or P, and whenever it hands the chip to anything else.
 inline void updateParity(ChipState& c) {
     uint8_t& psw = c.sfrs[kPsw];
     psw = uint8_t((psw & ~P) | kParity[c.sfrs[kAcc]]);
@@ -120,13 +114,9 @@ inline void updateParity(ChipState& c) {
 
 // ------------------------------------------------------------ instructions
 
-// Carries out instructions on the chip. The Fast variant is the quiet path:
-// it refuses (returns false before changing anything) the instructions that
-// need a call out of line - MOVX and writes of SPDR, SCON or SPCR. Both note
-// in `touched` whether the instruction wrote something that can give the
-// peripherals work (kWatched bytes and bits, IE/IP operands, RETI, and in
-// the general variant MOVX, which can start the EEPROM write timer).
-template <bool Fast> struct Executor {
+// Carries out one instruction on the chip. `touched` collects what its SFR
+// writes call for (kAccess), RETI's hold on interrupts, and MOVX.
+struct Executor {
     ChipState& c;
     unsigned touched = 0;
 
@@ -138,20 +128,17 @@ template <bool Fast> struct Executor {
     unsigned carry() { return c.sfrs[kPsw] >> 7; }
     void setCarry(bool value) { psw() = value ? uint8_t(psw() | CY) : uint8_t(psw() & ~CY); }
 
-    // A byte instruction with IE or IP as direct operand makes the next
-    // instruction run before an interrupt can be accepted.
-    void markIeIp(uint8_t address) {
-        if ((address | 0x10) == 0xB8) {
-            c.periph.irq.acceptance = Acceptance::IeIpWritten;
-            touched |= kWakes | kRaisesRequest;
-        }
+    // Before an SFR is read or written: the timers count up to now, and P
+    // follows A.
+    void beforeSfrAccess(uint8_t address) {
+        if (kAccess[address] & kSyncTimers) syncTimers(c);
+        if (address == sfr::PSW) updateParity(c);
     }
-    // Direct addresses below 80H are plain internal RAM: nothing to mark,
-    // watch or bring up to date, so they go first.
+    // Direct addresses below 80H are plain internal RAM: nothing to bring up
+    // to date or report, so they go first.
     uint8_t readDir(uint8_t address) {
         if (address < 0x80) return c.iram[address];
-        markIeIp(address);
-        if (address == sfr::PSW) updateParity(c);
+        beforeSfrAccess(address);
         return c.readDirect(address);
     }
     void writeDir(uint8_t address, uint8_t value) {
@@ -159,48 +146,39 @@ template <bool Fast> struct Executor {
             c.iram[address] = value;
             return;
         }
-        markIeIp(address);
-        if constexpr (Fast) {
-            // The caller has checked quietWrite(address).
-            touched |= kWatched[address];
-            if (address == sfr::SBUF)
-                c.writeDirect(address, value);
-            else
-                c.sfrs[address - 0x80u] = value;
-        } else {
-            touched |= kWatched[address];
-            c.writeDirect(address, value);
-        }
+        beforeSfrAccess(address);
+        touched |= kAccess[address];
+        c.writeDirect(address, value);
     }
     // Read-modify-write instructions work on the stored byte (the port latch).
     uint8_t readRmw(uint8_t address) {
         if (address < 0x80) return c.iram[address];
-        markIeIp(address);
-        if (address == sfr::PSW) updateParity(c);
+        beforeSfrAccess(address);
         return c.sfrs[address - 0x80u];
-    }
-    // Pin-side and latch bit reads (P is bit D0H).
-    bool readBit(uint8_t bit) {
-        if (bit == 0xD0) updateParity(c);
-        return c.readBit(bit);
-    }
-    bool readLatchBit(uint8_t bit) {
-        if (bit == 0xD0) updateParity(c);
-        return c.readLatchBit(bit);
     }
     void writeRmw(uint8_t address, uint8_t value) {
         if (address < 0x80) {
             c.iram[address] = value;
             return;
         }
-        touched |= kWatched[address];
+        touched |= kAccess[address];
         c.sfrs[address - 0x80u] = value;
     }
-    // Clearing a bit cannot raise or unblock an interrupt request (JBC TI,
-    // CLR RI in a handler), so it calls for no interrupt check.
+    // Pin-side and latch bit reads.
+    bool readBit(uint8_t bit) {
+        if (bit >= 0x80) beforeSfrAccess(ChipState::bitByteAddress(bit));
+        return c.readBit(bit);
+    }
+    bool readLatchBit(uint8_t bit) {
+        if (bit >= 0x80) beforeSfrAccess(ChipState::bitByteAddress(bit));
+        return c.readLatchBit(bit);
+    }
     void writeBit(uint8_t bit, unsigned value) {
-        const unsigned calls = kWatched[ChipState::bitByteAddress(bit)];
-        touched |= (value & 1u) ? calls : calls & ~kRaisesRequest;
+        if (bit >= 0x80) {
+            const uint8_t address = ChipState::bitByteAddress(bit);
+            beforeSfrAccess(address);
+            touched |= kAccess[address];
+        }
         c.writeBit(bit, value);
     }
 
@@ -238,13 +216,22 @@ template <bool Fast> struct Executor {
         acc() = uint8_t(diff);
     }
 
-    // DA A: CY is set by a decimal carry and never cleared.
+    // DA A: the low digit is adjusted first; a carry out of that (CY set
+    // then), an earlier carry or a high digit above 9 adjusts the high one.
+    // CY is set by any carry out and never cleared.
     void decimalAdjust() {
         unsigned t = acc();
-        const uint8_t flags = psw();
-        if ((flags & AC) || (t & 0x0Fu) > 9) t += 6;
-        if ((flags & CY) || (t & 0xF0u) > 0x90u) t += 0x60;
-        if (t > 0xFF) psw() |= CY;
+        bool carry = (psw() & CY) != 0;
+        if ((psw() & AC) || (t & 0x0Fu) > 9) {
+            t += 6;
+            carry = carry || t > 0xFF;
+            t &= 0xFF;
+        }
+        if (carry || (t & 0xF0u) > 0x90u) {
+            t += 0x60;
+            carry = carry || t > 0xFF;
+        }
+        if (carry) psw() |= CY;
         acc() = uint8_t(t);
     }
 
@@ -289,29 +276,18 @@ template <bool Fast> struct Executor {
     }
 
     // `operands`: the two bytes after the opcode.
-    uint32_t run(uint16_t pc, uint8_t op, const uint8_t* operands);
+    uint16_t run(uint16_t pc, uint8_t op, const uint8_t* operands);
 };
-
-// What Executor<true>::run returns for an instruction it refuses.
-inline constexpr uint32_t kRefused = 0x10000;
 
 #define CASE2(base) case (base): case (base) + 1
 #define CASE8(base)                                                                                \
     case (base): case (base) + 1: case (base) + 2: case (base) + 3: case (base) + 4:               \
     case (base) + 5: case (base) + 6: case (base) + 7
-#define OUT_OF_LINE()                                                                              \
-    if constexpr (Fast) return kRefused;                                                           \
-    else touched |= kTouchedAll
-#define OUT_OF_LINE_WRITE(address)                                                                 \
-    if constexpr (Fast)                                                                            \
-        if (!quietWrite(address)) return kRefused
 
-// Executes the instruction at `pc` and returns the next program counter, or
-// in the Fast variant kRefused, before changing anything, for an
-// instruction it leaves to the general one. (A value rather than a reference
-// keeps the program counter in a register in the loops.)
-template <bool Fast>
-inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* operands) {
+// Executes the instruction at `pc` and returns the next program counter. (A
+// value rather than a reference keeps the program counter in a register in
+// the loop.)
+inline uint16_t Executor::run(uint16_t pc, uint8_t op, const uint8_t* operands) {
     // Read where a case needs them, so that no case pays for the others.
 #define b1 operands[0]
 #define b2 operands[1]
@@ -344,8 +320,8 @@ inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* oper
     case 0x32: { // RETI
         const uint8_t high = pop();
         pc = uint16_t(high << 8 | pop());
-        c.periph.irq.acceptance = Acceptance::AfterReti;
-        touched |= kWakes | kRaisesRequest;
+        endInterruptLevel(c.periph.irq);
+        touched |= kEvents | kHoldInterrupts;
         break;
     }
     case 0x80: pc = relative(uint16_t(pc + 2), b1); break; // SJMP
@@ -461,12 +437,11 @@ inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* oper
     case 0xE5: pc += 2; a = readDir(b1); break;
     CASE2(0xE6): pc += 1; a = indirect(op & 1); break;
     CASE8(0xE8): pc += 1; a = reg(op & 7); break;
-    case 0xF5: OUT_OF_LINE_WRITE(b1); pc += 2; writeDir(b1, a); break;
-    case 0x75: OUT_OF_LINE_WRITE(b1); pc += 3; writeDir(b1, b2); break;
-    CASE8(0x88): OUT_OF_LINE_WRITE(b1); pc += 2; writeDir(b1, reg(op & 7)); break;
-    CASE2(0x86): OUT_OF_LINE_WRITE(b1); pc += 2; writeDir(b1, indirect(op & 1)); break;
+    case 0xF5: pc += 2; writeDir(b1, a); break;
+    case 0x75: pc += 3; writeDir(b1, b2); break;
+    CASE8(0x88): pc += 2; writeDir(b1, reg(op & 7)); break;
+    CASE2(0x86): pc += 2; writeDir(b1, indirect(op & 1)); break;
     case 0x85: { // MOV direct,direct: byte 2 is the source, read first
-        OUT_OF_LINE_WRITE(b2);
         pc += 3;
         const uint8_t value = readDir(b1);
         writeDir(b2, value);
@@ -491,10 +466,10 @@ inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* oper
     case 0x90: pc += 3; c.sfrs[kDph] = b1; c.sfrs[kDpl] = b2; break;
     case 0x93: pc += 1; a = c.readCode(uint16_t(c.dptr() + a)); break;
     case 0x83: pc += 1; a = c.readCode(uint16_t(pc + a)); break;
-    case 0xE0: OUT_OF_LINE(); pc += 1; a = c.readXdata(movxDptr()); break;
-    CASE2(0xE2): OUT_OF_LINE(); pc += 1; a = c.readXdata(movxRi(op & 1)); break;
-    case 0xF0: OUT_OF_LINE(); pc += 1; c.writeXdata(movxDptr(), a); break;
-    CASE2(0xF2): OUT_OF_LINE(); pc += 1; c.writeXdata(movxRi(op & 1), a); break;
+    case 0xE0: pc += 1; a = c.readXdata(movxDptr()); break;
+    CASE2(0xE2): pc += 1; a = c.readXdata(movxRi(op & 1)); break;
+    case 0xF0: touched |= kTouchedOutOfLine; pc += 1; c.writeXdata(movxDptr(), a); break;
+    CASE2(0xF2): touched |= kTouchedOutOfLine; pc += 1; c.writeXdata(movxRi(op & 1), a); break;
     case 0xC0: { // PUSH: SP first, then the direct read (PUSH SP pushes the new SP)
         pc += 2;
         const uint8_t sp = ++c.sfrs[kSp];
@@ -503,7 +478,7 @@ inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* oper
     }
     case 0xD0: { // POP: read, SP - 1, then store (POP SP loads the popped byte)
         pc += 2;
-        markIeIp(b1);
+        if (b1 >= 0x80) beforeSfrAccess(b1);
         const uint8_t value = pop();
         writeRmw(b1, value);
         break;
@@ -550,7 +525,5 @@ inline uint32_t Executor<Fast>::run(uint16_t pc, uint8_t op, const uint8_t* oper
 #undef b2
 #undef CASE2
 #undef CASE8
-#undef OUT_OF_LINE
-#undef OUT_OF_LINE_WRITE
 
 } // namespace quorvel::detail

@@ -1,123 +1,111 @@
 #include "chip/interrupts.h"
 
+#include "chip/timers.h"
+
 namespace quorvel {
 
 namespace {
 
 using namespace sfr::bits;
 
-constexpr int kPinInt0 = 26; // P3.2
-constexpr int kPinInt1 = 27; // P3.3
+enum Source : unsigned { kInt0, kTimer0, kInt1, kTimer1, kSerial, kTimer2, kSources };
 
-bool usesLatch(const PinState& pins, int index) {
-    const uint8_t setting = pins.setting[index];
-    return setting == kInputNC || setting == kInputPulse;
+constexpr uint16_t kVectors[kSources] = {0x0003, 0x000B, 0x0013, 0x001B, 0x0023, 0x002B};
+
+// Falling edges the I/O window's pulse buttons stand for.
+constexpr struct {
+    uint8_t request;
+    int line;
+} kPulseLines[] = {
+    {kPulseT0, pin::T0},     {kPulseT1, pin::T1},     {kPulseT2, pin::T2},
+    {kPulseInt0, pin::INT0}, {kPulseInt1, pin::INT1}, {kPulseT2ex, pin::T2EX},
+};
+
+// IE0/IE1 from their line: edge-triggered, set by a falling edge;
+// level-triggered, the inverted line (a pulse holds it for one instruction).
+bool externalInput(uint8_t& tcon, uint8_t edgeMode, uint8_t flag, int line, uint32_t levels,
+                   uint32_t falling, bool pulsed) {
+    if (tcon & edgeMode) {
+        if ((falling >> line) & 1u) tcon |= flag;
+        return false;
+    }
+    const bool low = !((levels >> line) & 1u) || pulsed;
+    tcon = low ? uint8_t(tcon | flag) : uint8_t(tcon & ~flag);
+    return pulsed;
 }
-
-struct Vector {
-    uint16_t address;
-    uint8_t tconClear; // flags cleared in TCON when vectored
-};
-
-// By source (urgency 1-6 and 7-12 share a source).
-constexpr Vector kVectors[6] = {
-    {0x0003, IE0}, {0x000B, TF0}, {0x0013, IE1}, {0x001B, TF1}, {0x0023, 0}, {0x002B, 0},
-};
 
 } // namespace
 
-void sampleExternalInterrupts(ChipState& chip) {
-    uint8_t& tcon = chip.sfrs[sfr::sfrIndex(sfr::TCON)];
-    InterruptState& irq = chip.periph.irq;
-    const PinState& pins = chip.pins;
-    const uint32_t levels = chip.pinSideLevels();
-    const TimerEdgeState& edges = chip.periph.timers;
-    const uint8_t fallP3 = uint8_t(edges.prevP3() & ~(levels >> 24));
-    const uint8_t fallP1 = uint8_t(edges.prevP1() & ~(levels >> 8));
-    const uint8_t latchP3 = chip.sfrs[sfr::sfrIndex(sfr::P3)];
-
-    // INT0: an edge sets IE0 and the request; in level mode the request is
-    // raised while the line is low (the latch stands for an "NC" or "Pulse"
-    // line).
-    if (tcon & IT0) {
-        if (fallP3 & 0x04) {
-            irq.requests |= kRequestInt0;
-            tcon |= IE0;
-        }
-    } else {
-        const bool low = usesLatch(pins, kPinInt0) ? !(latchP3 & 0x04) : !pins.level(kPinInt0);
-        if (low) irq.requests |= kRequestInt0;
-    }
-
-    // INT1 likewise, but an "NC" or "Pulse" line in level mode needs both
-    // its level and its latch low.
-    if (tcon & IT1) {
-        if (fallP3 & 0x08) {
-            irq.requests |= kRequestInt1;
-            tcon |= IE1;
-        }
-    } else {
-        bool low = !pins.level(kPinInt1);
-        if (usesLatch(pins, kPinInt1)) low = low && !(latchP3 & 0x08);
-        if (low) irq.requests |= kRequestInt1;
-    }
-
-    uint8_t& t2con = chip.sfrs[sfr::sfrIndex(sfr::T2CON)];
-    if ((t2con & EXEN2) && (fallP1 & 0x02)) {
-        irq.requests |= kRequestT2ex;
-        t2con |= EXF2;
-    }
-
-    // Pulse buttons of the I/O window: a one-instruction request, like an
-    // edge (which also shows in IE0/IE1 in edge mode).
+bool sampleInputs(ChipState& chip) {
+    const uint32_t levels = chip.pins.lineLevels(chip.portLatches());
+    TimerState& timers = chip.periph.timers;
+    uint32_t falling = timers.prevLevels & ~levels;
+    timers.prevLevels = levels;
     uint8_t& pulses = chip.pins.pulseRequests;
-    if (pulses & kPulseInt0) {
-        irq.requests |= kRequestInt0;
-        if (tcon & IT0) tcon |= IE0;
-    }
-    if (pulses & kPulseInt1) {
-        irq.requests |= kRequestInt1;
-        if (tcon & IT1) tcon |= IE1;
-    }
-    if (pulses & kPulseT2ex) {
-        irq.requests |= kRequestT2ex;
-        if (t2con & EXEN2) t2con |= EXF2;
-    }
-    pulses = uint8_t(pulses & ~(kPulseInt0 | kPulseInt1 | kPulseT2ex));
+    for (const auto& p : kPulseLines)
+        if (pulses & p.request) falling |= pin::bit(p.line);
+    uint8_t& tcon = chip.sfrs[sfr::sfrIndex(sfr::TCON)];
+    bool again = externalInput(tcon, IT0, IE0, pin::INT0, levels, falling, pulses & kPulseInt0);
+    again |= externalInput(tcon, IT1, IE1, pin::INT1, levels, falling, pulses & kPulseInt1);
+    pulses = 0;
+    constexpr uint32_t kTimerLines =
+        pin::bit(pin::T0) | pin::bit(pin::T1) | pin::bit(pin::T2) | pin::bit(pin::T2EX);
+    if (falling & kTimerLines) timerInputEdges(chip, falling & kTimerLines);
+    return again;
 }
 
-void resolveInterrupt(ChipState& chip, unsigned enabled) {
-    const uint8_t ip = chip.sfrs[sfr::sfrIndex(sfr::IP)];
-    unsigned high = enabled & ip;
-    // EXF2 alone is a high-priority request only while DCEN = 0.
-    const uint8_t t2con = chip.sfrs[sfr::sfrIndex(sfr::T2CON)];
-    if ((high & 0x20u) && !(t2con & TF2) && (chip.sfrs[sfr::sfrIndex(sfr::T2MOD)] & DCEN))
-        high &= ~0x20u;
-    const unsigned low = enabled & ~unsigned(ip);
-    unsigned urgency;
-    if (high)
-        urgency = unsigned(__builtin_ctz(high)) + 1;
-    else if (low)
-        urgency = unsigned(__builtin_ctz(low)) + 7;
-    else
-        return;
-    const InterruptState& irq = chip.periph.irq;
-    if (irq.acceptance == Acceptance::Accepting || irq.urgency > urgency)
-        vectorInterrupt(chip, urgency);
+unsigned interruptRequests(const ChipState& chip) {
+    const uint8_t* s = chip.sfrs.data();
+    const uint8_t tcon = s[sfr::sfrIndex(sfr::TCON)];
+    const uint8_t t2con = s[sfr::sfrIndex(sfr::T2CON)];
+    unsigned flags = 0;
+    if (tcon & IE0) flags |= 1u << kInt0;
+    if (tcon & TF0) flags |= 1u << kTimer0;
+    if (tcon & IE1) flags |= 1u << kInt1;
+    if (tcon & TF1) flags |= 1u << kTimer1;
+    if ((s[sfr::sfrIndex(sfr::SCON)] & (RI | TI)) ||
+        ((s[sfr::sfrIndex(sfr::SPCR)] & SPIE) && (s[sfr::sfrIndex(sfr::SPSR)] & SPIF)))
+        flags |= 1u << kSerial;
+    if ((t2con & TF2) || ((t2con & EXF2) && !(s[sfr::sfrIndex(sfr::T2MOD)] & DCEN)))
+        flags |= 1u << kTimer2;
+    // IE bits 0-5 enable the sources in the same order.
+    return flags & s[sfr::sfrIndex(sfr::IE)] & 0x3Fu;
 }
 
-void vectorInterrupt(ChipState& chip, unsigned urgency) {
-    const unsigned source = (urgency - 1) % 6;
-    uint8_t& sp = chip.sfrs[sfr::sfrIndex(sfr::SP)];
+bool acceptInterrupt(ChipState& chip) {
+    uint8_t* s = chip.sfrs.data();
+    if (!(s[sfr::sfrIndex(sfr::IE)] & EA)) return false;
+    const unsigned requests = interruptRequests(chip);
+    if (!requests) return false;
+    InterruptState& irq = chip.periph.irq;
+    // IP bits 0-5 give the sources' priority in the same order.
+    const unsigned high = requests & s[sfr::sfrIndex(sfr::IP)];
+    const unsigned low = requests & ~unsigned(s[sfr::sfrIndex(sfr::IP)]);
+    unsigned source;
+    uint8_t level;
+    if (high && !(irq.inService & kInServiceHigh)) {
+        source = unsigned(__builtin_ctz(high));
+        level = kInServiceHigh;
+    } else if (low && !irq.inService) {
+        source = unsigned(__builtin_ctz(low));
+        level = kInServiceLow;
+    } else {
+        return false;
+    }
+    uint8_t& sp = s[sfr::sfrIndex(sfr::SP)];
     chip.iram[++sp] = uint8_t(chip.pc);
     chip.iram[++sp] = uint8_t(chip.pc >> 8);
-    chip.pc = kVectors[source].address;
-    InterruptState& irq = chip.periph.irq;
-    irq.acceptance = Acceptance::InService;
-    irq.urgency = uint8_t(urgency);
-    chip.sfrs[sfr::sfrIndex(sfr::TCON)] &= uint8_t(~kVectors[source].tconClear);
-    if (source == 0) irq.requests &= uint8_t(~kRequestInt0);
-    if (source == 2) irq.requests &= uint8_t(~kRequestInt1);
+    chip.pc = kVectors[source];
+    irq.inService |= level;
+    uint8_t& tcon = s[sfr::sfrIndex(sfr::TCON)];
+    switch (source) {
+    case kInt0: if (tcon & IT0) tcon &= uint8_t(~IE0); break;
+    case kTimer0: tcon &= uint8_t(~TF0); break;
+    case kInt1: if (tcon & IT1) tcon &= uint8_t(~IE1); break;
+    case kTimer1: tcon &= uint8_t(~TF1); break;
+    default: break;
+    }
+    return true;
 }
 
 } // namespace quorvel

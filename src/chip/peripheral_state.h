@@ -1,10 +1,12 @@
 // State of the on-chip peripherals that lives beside the SFR bytes: the
 // serial port and SPI state machines with their transfer logs, the interrupt
-// acceptance state, the EEPROM write timer, the watchdog and the edge-detection
-// memory of the timers. Plain copyable data; the logic that advances it runs
-// once per instruction (timers.cpp, serial_port.cpp, interrupts.cpp, ...).
+// levels in service, the EEPROM write timer, the watchdog and what the
+// timers and the external inputs last saw. Plain copyable data; the logic
+// that advances it is in timers.cpp, serial_port.cpp, interrupts.cpp, ...
 //
-// None of this is cleared by Reset CPU: a transmission in progress still
+// Between two calls of the execution loop everything here and in the SFRs
+// is up to date (the loop brings the timers up to date before it returns).
+// Reset CPU clears the interrupt levels; a transmission in progress still
 // completes, the logs stay, the countdowns keep running.
 #pragma once
 
@@ -40,29 +42,53 @@ template <typename T, int N> struct TransferLog {
 using SerialLog = TransferLog<uint16_t, 256>;
 using SpiLog = TransferLog<uint8_t, 256>;
 
+enum class Transmit : uint8_t {
+    Idle,
+    Waiting,  // SBUF written: the frame starts at the next bit boundary
+    Shifting, // the frame's bits are going out on TXD
+};
+
+enum class Reception : uint8_t {
+    None,
+    Pending,   // a host handed the chip a byte; taken in once REN is set
+    Receiving, // its bits are arriving
+};
+
 struct SerialState {
-    // txState and rxRequest side by side: the executor tests both at once.
-    uint8_t txState = 0;    // 0 idle, 1 started (SBUF written), 2 shifting
-    uint8_t rxRequest = 0;  // 0 none, 1 new (raised by the host), 2 shifting
-    int32_t txBits = 0;     // transmit bit counter
-    int32_t txBitTime = 0;  // transmit bit-time counter (baud ticks or clock units)
-    int32_t rxBits = 0;     // receive bit counter / mode-0 countdown
-    int32_t rxBitTime = 0;  // receive bit-time counter
-    uint8_t rxData = 0;     // byte the host is sending
-    uint8_t rxNinth = 0;    // its ninth / stop bit
+    Transmit txState = Transmit::Idle;
+    Reception rxState = Reception::None;
+    // Modes 1 and 3: baud ticks within the current bit of the transmitter's
+    // divide-by-16 counter (0-15; it runs whether or not a byte is going
+    // out), and the frame bits still to show on TXD. Modes 0 and 2: the bit
+    // counter and the bit time left in oscillator clocks.
+    int32_t txBits = 0;
+    int32_t txBitTime = 0;
+    uint8_t txPhase = 0;
+    // Timer 1 overflows counted towards the next baud tick while SMOD = 0
+    // (the divide-by-two before both directions).
+    uint8_t baudHalf = 0;
+    // Modes 1 and 3: baud ticks until the byte being received is in. Mode 0:
+    // machine cycles left; mode 2: the bit counter and bit time as for
+    // transmission.
+    int32_t rxTicks = 0;
+    int32_t rxBits = 0;
+    int32_t rxBitTime = 0;
+    uint8_t rxData = 0;  // byte the host is sending
+    uint8_t rxNinth = 0; // its ninth / stop bit
     uint8_t lastTransmitted = 0;
-    // Divide-by-two toggles of the timer-1 baud tick (used while SMOD = 0),
-    // one per direction.
-    uint8_t txTickHalf = 0;
-    uint8_t rxTickHalf = 0;
     SerialLog txLog;
     SerialLog rxLog;
 };
 
+enum class SpiTransfer : uint8_t {
+    Idle,
+    Started,  // SPDR written as master: shifting begins with the next step
+    Shifting,
+    External, // clocked by an external master (slave mode): completes in the next step
+};
+
 struct SpiState {
-    // 0 idle, 1 started (SPDR written as master), 2 shifting, 3 a transfer
-    // clocked by an external master (slave mode) completes in the next step.
-    uint8_t state = 0;
+    SpiTransfer state = SpiTransfer::Idle;
     int32_t bitsLeft = 0;
     int32_t remainder = 0; // bit-time remainder in oscillator clocks
     uint8_t slaveByte = 0xFF; // byte the external slave returns
@@ -70,32 +96,23 @@ struct SpiState {
     SpiLog rxLog;
 };
 
-// IE/IP-written and after-RETI become accepting at the end of the step.
-enum class Acceptance : uint8_t { Accepting, InService, IeIpWritten, AfterReti };
-
-enum ExternalRequest : uint8_t {
-    kRequestInt0 = 0x01,
-    kRequestInt1 = 0x02,
-    kRequestT2ex = 0x04,
+// Interrupt levels in service (InterruptState::inService bits).
+enum InServiceLevel : uint8_t {
+    kInServiceLow = 0x01,
+    kInServiceHigh = 0x02,
 };
 
 struct InterruptState {
-    // Interrupts are accepted from the start, so programs that enable them
-    // with bit instructions (SETB EA, as every C compiler does) get them.
-    Acceptance acceptance = Acceptance::Accepting;
-    uint8_t urgency = 0; // urgency of the interrupt last vectored, 1-12
-    // External requests of the current step (ExternalRequest bits); cleared
-    // at its end whether accepted or not.
-    uint8_t requests = 0;
+    uint8_t inService = 0; // InServiceLevel bits; RETI ends the higher one set
 };
 
-struct TimerEdgeState {
-    // Every port line as a bit read saw it at the end of the previous step
-    // (P0 in bits 0-7 ... P3 in bits 24-31); falling edges of T0, T1, T2,
-    // INT0, INT1 and T2EX are found against it. Starts all high.
+struct TimerState {
+    // The machine-cycle counter value up to which the timers have counted.
+    uint32_t countedTo = 0;
+    // Every port line as the external inputs saw it last (P0 in bits 0-7 ...
+    // P3 in bits 24-31); falling edges of T0, T1, T2, INT0, INT1 and T2EX are
+    // found against it. Starts all high.
     uint32_t prevLevels = 0xFFFFFFFFu;
-    uint8_t prevP1() const { return uint8_t(prevLevels >> 8); }
-    uint8_t prevP3() const { return uint8_t(prevLevels >> 24); }
     uint8_t clockOutToggle = 0; // timer 2 clock-out: P1.0 toggles every second overflow
 };
 
@@ -103,7 +120,7 @@ struct PeripheralState {
     SerialState serial;
     SpiState spi;
     InterruptState irq;
-    TimerEdgeState timers;
+    TimerState timers;
     // Machine cycles left of an on-chip EEPROM write; 32 bits, since 2500 us
     // is 2500 cycles at 12 MHz and more at higher clocks.
     int32_t eepromCountdown = 0;

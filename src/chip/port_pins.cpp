@@ -27,15 +27,17 @@ PinRef cleanFixedLevelPinRef(PinRef ref) {
 void PinState::setSetting(int index, uint8_t value) {
     setting[index] = value;
     uint32_t bit = 1u << index;
-    ncMask = (value == kInputNC) ? (ncMask | bit) : (ncMask & ~bit);
+    const bool driven = value == kInput0 || value == kInput1;
+    ncMask = driven ? (ncMask & ~bit) : (ncMask | bit);
 }
 
 void PinState::applySettings(uint32_t latches) {
+    (void)latches;
     for (int i = 0; i < 32; ++i) {
         uint32_t bit = 1u << i;
         switch (setting[i]) {
-        case kInput1: levels |= bit; break;
-        case kInputNC: levels = (levels & ~bit) | (latches & bit); break;
+        case kInput1:
+        case kInputNC: levels |= bit; break;
         default: levels &= ~bit; break;
         }
     }

@@ -2,9 +2,12 @@
 //
 // Every port line has an output latch (the P0-P3 SFR byte, owned by the chip
 // state) and an external level kept here. Each line also has an input
-// setting: "0" or "1" (driven low or high from outside), "NC" (not connected:
-// the pin reads back its own latch) or "Pulse"/"Analog". Modules drive lines
-// through `drivePin`/`releasePin`; the I/O window sets input settings.
+// setting: "0" or "1" (driven low or high from outside), "NC" (not connected,
+// the setting every line starts with) or "Pulse"/"Analog". The level of a
+// line is its latch ANDed with what drives it from outside: a line that
+// nothing drives ("NC", and the pulse and analog inputs between their
+// events) reads its own latch, as the chip's pull-ups make it. Modules drive
+// lines through `drivePin`/`releasePin`; the I/O window sets input settings.
 //
 // Pins are indexed port * 8 + bit (P1.0 = 8, P3.2 = 26). Port bytes are packed
 // into one 32-bit word, port 0 in bits 0-7, so a byte read combines latch and
@@ -39,6 +42,22 @@ PinRef cleanPinRef(PinRef ref);
 // above. (The plain rule would turn GND, 0x41, into P0.1.)
 PinRef cleanFixedLevelPinRef(PinRef ref);
 
+// Port lines with a second function (pin indexes).
+namespace pin {
+constexpr int T2 = 8;    // P1.0: timer 2 counter input and clock-out
+constexpr int T2EX = 9;  // P1.1: timer 2 capture/reload trigger
+constexpr int MOSI = 13; // P1.5
+constexpr int MISO = 14; // P1.6
+constexpr int SCK = 15;  // P1.7
+constexpr int RXD = 24;  // P3.0
+constexpr int TXD = 25;  // P3.1
+constexpr int INT0 = 26; // P3.2
+constexpr int INT1 = 27; // P3.3
+constexpr int T0 = 28;   // P3.4
+constexpr int T1 = 29;   // P3.5
+constexpr uint32_t bit(int index) { return 1u << index; }
+} // namespace pin
+
 enum PinInputSetting : uint8_t {
     kInput0 = 0,
     kInput1 = 1,
@@ -57,34 +76,33 @@ enum PulseRequest : uint8_t {
     kPulseT2ex = 0x20,
 };
 
+constexpr uint32_t kAllLines = 0xFFFFFFFFu;
+
 struct PinState {
-    std::array<uint8_t, 32> setting{}; // PinInputSetting per pin index
-    uint32_t levels = 0;               // PinLevels, port n in bits 8n..8n+7
-    uint32_t ncMask = 0;               // bit n set while setting[n] is "NC"
-    uint8_t pulseRequests = 0;         // PulseRequest bits
+    PinState() { setting.fill(kInputNC); }
+
+    std::array<uint8_t, 32> setting; // PinInputSetting per pin index
+    uint32_t levels = kAllLines;     // what drives each line from outside, port n in bits 8n..8n+7
+    uint32_t ncMask = kAllLines;     // bit n set while nothing drives line n (see setSetting)
+    uint8_t pulseRequests = 0;       // PulseRequest bits
 
     uint8_t portLevels(int port) const { return uint8_t(levels >> (port * 8)); }
     bool level(int index) const { return (levels >> index) & 1u; }
 
-    // Sets one pin's input setting and keeps the "NC" mask in step. Does not
-    // touch the level; use `applySettings` or the drive/release calls for that.
+    // Sets one pin's input setting and keeps the mask of undriven lines in
+    // step ("NC", "Pulse" and "Analog" drive nothing). Does not touch the
+    // level; use `applySettings` or the drive/release calls for that.
     void setSetting(int index, uint8_t value);
 
-    // Bit read of a port line: the latch bit for an "NC" pin, else the level.
-    bool readBit(int index, uint32_t latches) const {
-        uint32_t source = ((ncMask >> index) & 1u) ? latches : levels;
-        return (source >> index) & 1u;
+    // Every line's level: its latch ANDed with the outside level, the latch
+    // alone where nothing drives it.
+    uint32_t lineLevels(uint32_t latches) const { return latches & (levels | ncMask); }
+    bool readBit(int index, uint32_t latches) const { return (lineLevels(latches) >> index) & 1u; }
+    uint8_t readPort(int port, uint32_t latches) const {
+        return uint8_t(lineLevels(latches) >> (port * 8));
     }
 
-    // Byte read of a port: every "NC" line of all four ports first takes its
-    // latch bit as its level; then the port's level byte is the result.
-    uint8_t readPort(int port, uint32_t latches) {
-        levels = (levels & ~ncMask) | (latches & ncMask);
-        return uint8_t(levels >> (port * 8));
-    }
-
-    // For every pin: "0" and "Pulse" clear the level, "1" sets it, "NC" copies
-    // the latch bit.
+    // For every pin: "0" and "Pulse" clear the level, "1" and "NC" set it.
     void applySettings(uint32_t latches);
 
     // A module drives the line: the level follows, and the input setting
@@ -102,6 +120,14 @@ struct PinState {
         levels = (levels & ~bit) | (latches & bit);
         setting[index] = kInputNC;
         ncMask |= bit;
+    }
+
+    // A part connects the line to a level without changing its input setting
+    // (a matrix keypad joining a row to a column): the line is driven from
+    // now on, until its setting is set again.
+    void holdLevel(int index, bool high) {
+        setLevel(index, high);
+        ncMask &= ~(1u << index);
     }
 
     // Sets the external level without changing the input setting (sliders,

@@ -1,17 +1,19 @@
 #include "chip/serial_port.h"
 
+#include "chip/timers.h"
+
 namespace quorvel {
 
 namespace {
 
 using namespace sfr::bits;
 
-constexpr uint8_t kRxdBit = 0x01; // P3.0
+constexpr int32_t kTicksPerBit = 16;
+constexpr uint8_t kRxdLatchBit = 0x01; // P3.0 within P3
 
-void setP3Latch(ChipState& chip, uint8_t mask, bool high) {
-    uint8_t& p3 = chip.sfrs[sfr::sfrIndex(sfr::P3)];
-    p3 = high ? uint8_t(p3 | mask) : uint8_t(p3 & ~mask);
-}
+unsigned serialMode(const ChipState& chip) { return chip.sfrs[sfr::sfrIndex(sfr::SCON)] >> 6; }
+// Bits of an asynchronous frame: start, 8 data, (ninth,) stop.
+int32_t frameBits(unsigned mode) { return mode == 1 ? 10 : 11; }
 
 uint16_t logEntry(uint8_t data, unsigned mode, bool ninth) {
     if (mode < 2) return data;
@@ -23,7 +25,7 @@ void byteTransmitted(ChipState& chip, unsigned mode) {
     SerialState& serial = chip.periph.serial;
     const uint8_t data = chip.sfrs[sfr::sfrIndex(sfr::SBUF)];
     scon |= TI;
-    serial.txState = 0;
+    serial.txState = Transmit::Idle;
     serial.lastTransmitted = data;
     const uint16_t entry = logEntry(data, mode, (scon & TB8) != 0);
     serial.txLog.append(entry);
@@ -38,7 +40,7 @@ void byteReceived(ChipState& chip, unsigned mode) {
     const bool ninth = (serial.rxNinth & 1) != 0;
     if (mode == 0 || !(scon & SM2) || ninth) scon |= RI;
     if (mode >= 2) scon = ninth ? uint8_t(scon | RB8) : uint8_t(scon & ~RB8);
-    serial.rxRequest = 0;
+    serial.rxState = Reception::None;
     chip.side.serialReceiveBuffer = serial.rxData;
     const uint16_t entry = logEntry(serial.rxData, mode, ninth);
     serial.rxLog.append(entry);
@@ -46,27 +48,57 @@ void byteReceived(ChipState& chip, unsigned mode) {
     if (chip.events) chip.events->byteReceived(entry);
 }
 
-// Drives TXD for the bit counter of an asynchronous frame: `frameBits` is 10
-// (mode 1) or 11 (modes 2, 3). Returns true when the frame is complete.
-bool driveTxd(ChipState& chip, int counter, int frameBits) {
-    if (counter < 1) return true;
-    setTxd(chip, txdLevel(chip, counter, frameBits - 1));
-    return false;
+// The level TXD shows at bit counter `counter` (1 or more) of an
+// asynchronous frame of `bits` bits: the start bit at counter `bits`, the
+// data bits least significant first, then TB8 in the 11-bit frame, the stop
+// bit at counter 1.
+unsigned txdLevel(const ChipState& chip, int32_t counter, int32_t bits) {
+    if (counter >= bits) return 0; // start bit
+    if (counter == 1) return 1;    // stop bit
+    const int32_t firstData = bits - 1;
+    if (counter > firstData - 8)
+        return (chip.sfrs[sfr::sfrIndex(sfr::SBUF)] >> (firstData - counter)) & 1u;
+    return (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & TB8) ? 1u : 0u; // ninth bit
+}
+
+// Modes 1 and 3: a rollover of the transmitter's divide-by-16 counter. A
+// byte waiting starts with its start bit; a byte going out shows its next
+// bit, and with the stop bit TI is set.
+void transmitBitBoundary(ChipState& chip, unsigned mode) {
+    SerialState& serial = chip.periph.serial;
+    if (serial.txState == Transmit::Waiting) {
+        serial.txState = Transmit::Shifting;
+        serial.txBits = frameBits(mode);
+    } else {
+        --serial.txBits;
+    }
+    setTxd(chip, txdLevel(chip, serial.txBits, frameBits(mode)));
+    if (serial.txBits <= 1) byteTransmitted(chip, mode);
+}
+
+// Machine cycles until `ticks` more baud ticks of the direction whose
+// timer-2 selection bit (TCLK or RCLK) is `timer2Bit`.
+uint32_t cyclesToTicks(const ChipState& chip, uint32_t ticks, uint8_t timer2Bit) {
+    if (chip.sfrs[sfr::sfrIndex(sfr::T2CON)] & timer2Bit) return cyclesToOverflows(chip, 2, ticks);
+    uint32_t overflows = ticks;
+    if (!(chip.sfrs[sfr::sfrIndex(sfr::PCON)] & SMOD))
+        overflows = 2 * ticks - chip.periph.serial.baudHalf;
+    return cyclesToOverflows(chip, 1, overflows);
 }
 
 void runMode0(ChipState& chip, int cycles) {
     SerialState& serial = chip.periph.serial;
     const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
     if (scon & SM2) return;
-    if ((scon & REN) && serial.rxRequest) {
+    if ((scon & REN) && serial.rxState != Reception::None) {
         if (serial.rxBits <= cycles)
             byteReceived(chip, 0);
         else
             serial.rxBits -= cycles;
     }
-    if (serial.txState == 0) return;
-    if (serial.txState == 1) {
-        serial.txState = 2;
+    if (serial.txState == Transmit::Idle) return;
+    if (serial.txState == Transmit::Waiting) {
+        serial.txState = Transmit::Shifting;
         serial.txBits -= cycles - 1;
     } else {
         serial.txBits -= cycles;
@@ -78,33 +110,9 @@ void runMode0(ChipState& chip, int cycles) {
     }
     // Counter 8 shows bit 0, counter 1 shows bit 7.
     const uint8_t data = chip.sfrs[sfr::sfrIndex(sfr::SBUF)];
-    setP3Latch(chip, kRxdBit, (data >> (8 - serial.txBits)) & 1u);
-}
-
-// Modes 1 and 3: 16 units per bit; `frameBits` 10 or 11.
-void runBaudMode(ChipState& chip, int cycles, unsigned mode, int frameBits) {
-    SerialState& serial = chip.periph.serial;
-    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
-    if ((scon & REN) && serial.rxRequest) {
-        if (serial.rxRequest == 1) {
-            serial.rxRequest = 2;
-            serial.rxBits = frameBits;
-            serial.rxBitTime = 16;
-        } else if (serial.rxBitTime < 1) {
-            // Only baud ticks move the receiver's bit time.
-            serial.rxBitTime = 16;
-            if (--serial.rxBits < 1) byteReceived(chip, mode);
-        }
-    }
-    if (serial.txState == 1) {
-        startBaudFrame(chip, frameBits);
-    } else if (serial.txState == 2) {
-        serial.txBitTime -= 12 * cycles;
-        if (serial.txBitTime <= 0) {
-            serial.txBitTime = 16;
-            if (driveTxd(chip, --serial.txBits, frameBits)) byteTransmitted(chip, mode);
-        }
-    }
+    uint8_t& p3 = chip.sfrs[sfr::sfrIndex(sfr::P3)];
+    p3 = ((data >> (8 - serial.txBits)) & 1u) ? uint8_t(p3 | kRxdLatchBit)
+                                               : uint8_t(p3 & ~kRxdLatchBit);
 }
 
 // Mode 2: 64 clock units per bit, 32 with SMOD; 11 bits per frame.
@@ -113,9 +121,9 @@ void runMode2(ChipState& chip, int cycles) {
     const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
     const int bitTime = (chip.sfrs[sfr::sfrIndex(sfr::PCON)] & SMOD) ? 32 : 64;
     const int clocks = 12 * cycles;
-    if ((scon & REN) && serial.rxRequest) {
-        if (serial.rxRequest == 1) {
-            serial.rxRequest = 2;
+    if ((scon & REN) && serial.rxState != Reception::None) {
+        if (serial.rxState == Reception::Pending) {
+            serial.rxState = Reception::Receiving;
             serial.rxBits = 11;
             serial.rxBitTime = bitTime - clocks;
         } else {
@@ -126,29 +134,89 @@ void runMode2(ChipState& chip, int cycles) {
             }
         }
     }
-    if (serial.txState == 1) {
-        serial.txState = 2;
+    if (serial.txState == Transmit::Waiting) {
+        serial.txState = Transmit::Shifting;
         serial.txBits = 11;
         serial.txBitTime = bitTime - clocks;
         if (serial.txBitTime > 0) setTxd(chip, 0); // start bit
-    } else if (serial.txState == 2) {
+    } else if (serial.txState == Transmit::Shifting) {
         serial.txBitTime -= clocks;
         if (serial.txBitTime < 0) {
             serial.txBitTime += bitTime;
-            if (driveTxd(chip, --serial.txBits, 11)) byteTransmitted(chip, 2);
+            if (--serial.txBits < 1)
+                byteTransmitted(chip, 2);
+            else
+                setTxd(chip, txdLevel(chip, serial.txBits, 11));
         }
     }
 }
 
 } // namespace
 
-void runSerialPort(ChipState& chip, int cycles) {
-    const unsigned mode = chip.sfrs[sfr::sfrIndex(sfr::SCON)] >> 6;
+void serialBaudTicks(ChipState& chip, uint32_t txTicks, uint32_t rxTicks) {
+    SerialState& serial = chip.periph.serial;
+    const unsigned mode = serialMode(chip);
+    if (txTicks) {
+        uint32_t toBoundary = uint32_t(kTicksPerBit - serial.txPhase);
+        while (serial.txState != Transmit::Idle && txTicks >= toBoundary) {
+            txTicks -= toBoundary;
+            serial.txPhase = 0;
+            toBoundary = kTicksPerBit;
+            transmitBitBoundary(chip, mode);
+        }
+        serial.txPhase = uint8_t((serial.txPhase + txTicks) % kTicksPerBit);
+    }
+    if (rxTicks && serial.rxState == Reception::Receiving &&
+        (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) {
+        if (uint32_t(serial.rxTicks) <= rxTicks)
+            byteReceived(chip, mode);
+        else
+            serial.rxTicks -= int32_t(rxTicks);
+    }
+}
+
+uint32_t serialEventDelay(const ChipState& chip) {
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    if (!(scon & SM1)) return kNever;
+    const SerialState& serial = chip.periph.serial;
+    uint32_t delay = kNever;
+    if (serial.txState != Transmit::Idle)
+        delay = cyclesToTicks(chip, uint32_t(kTicksPerBit - serial.txPhase), TCLK);
+    if (serial.rxState == Reception::Receiving && (scon & REN)) {
+        const uint32_t rx = cyclesToTicks(chip, uint32_t(serial.rxTicks), RCLK);
+        if (rx < delay) delay = rx;
+    }
+    return delay;
+}
+
+bool serialStepsNeeded(const ChipState& chip) {
+    const SerialState& serial = chip.periph.serial;
+    const uint8_t scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
+    const bool oscillatorTimed = !(scon & SM1); // modes 0 and 2
+    if (oscillatorTimed && serial.txState != Transmit::Idle) return true;
+    if (!(scon & REN)) return false;
+    return serial.rxState == Reception::Pending ||
+           (oscillatorTimed && serial.rxState == Reception::Receiving);
+}
+
+void runSerialStep(ChipState& chip, int cycles) {
+    const unsigned mode = serialMode(chip);
+    SerialState& serial = chip.periph.serial;
     switch (mode) {
-    case 0: runMode0(chip, cycles); break;
-    case 1: runBaudMode(chip, cycles, 1, 10); break;
+    case 0:
+        if (serial.rxState == Reception::Pending) serial.rxState = Reception::Receiving;
+        runMode0(chip, cycles);
+        break;
     case 2: runMode2(chip, cycles); break;
-    default: runBaudMode(chip, cycles, 3, 11); break;
+    default:
+        // Modes 1 and 3: a byte from the host starts arriving; the baud
+        // ticks do the rest.
+        if (serial.rxState == Reception::Pending &&
+            (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) {
+            serial.rxState = Reception::Receiving;
+            serial.rxTicks = kTicksPerBit * frameBits(mode);
+        }
+        break;
     }
 }
 
@@ -157,7 +225,7 @@ void startSerialReception(ChipState& chip, uint8_t data, uint8_t ninth) {
     serial.rxData = data;
     serial.rxNinth = uint8_t(ninth & 1u);
     serial.rxBits = 8; // mode 0 takes 8 machine cycles
-    serial.rxRequest = 1;
+    serial.rxState = Reception::Pending;
 }
 
 } // namespace quorvel

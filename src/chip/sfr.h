@@ -52,6 +52,11 @@ constexpr uint8_t CY = 0x80, AC = 0x40, F0 = 0x20, RS1 = 0x10, RS0 = 0x08, OV = 
 // TCON
 constexpr uint8_t TF1 = 0x80, TR1 = 0x40, TF0 = 0x20, TR0 = 0x10, IE1 = 0x08, IT1 = 0x04,
                   IE0 = 0x02, IT0 = 0x01;
+// TMOD: timer 1 in the high nibble, timer 0 in the low one
+constexpr uint8_t GATE1 = 0x80, CT1 = 0x40, T1M1 = 0x20, T1M0 = 0x10, GATE0 = 0x08, CT0 = 0x04,
+                  T0M1 = 0x02, T0M0 = 0x01;
+constexpr unsigned kTimer1Shift = 4; // timer 1's field of TMOD
+constexpr uint8_t kTimerModeMask = 0x03, kTimerCounter = 0x04, kTimerGate = 0x08;
 // SCON
 constexpr uint8_t SM0 = 0x80, SM1 = 0x40, SM2 = 0x20, REN = 0x10, TB8 = 0x08, RB8 = 0x04,
                   TI = 0x02, RI = 0x01;
@@ -71,6 +76,8 @@ constexpr uint8_t SPIE = 0x80, SPE = 0x40, DORD = 0x20, MSTR = 0x10, CPOL = 0x08
 constexpr uint8_t SPIF = 0x80, WCOL = 0x40;
 // PCON
 constexpr uint8_t SMOD = 0x80;
+// SPCR: SPR1-SPR0, the SPI clock rate
+constexpr uint8_t SPR_MASK = 0x03;
 } // namespace bits
 
 } // namespace quorvel::sfr

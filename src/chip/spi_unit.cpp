@@ -6,8 +6,8 @@ namespace {
 
 using namespace sfr::bits;
 
-constexpr uint8_t kMosiBit = 0x20; // P1.5
-constexpr uint8_t kSckBit = 0x80;  // P1.7
+constexpr uint8_t kMosiBit = 1u << (pin::MOSI % 8);
+constexpr uint8_t kSckBit = 1u << (pin::SCK % 8);
 constexpr int kClocksPerBit[4] = {4, 16, 64, 128};
 
 void completeTransfer(ChipState& chip) {
@@ -16,7 +16,7 @@ void completeTransfer(ChipState& chip) {
     spi.rxLog.append(spi.slaveByte);
     spi.txLog.append(chip.side.spiTransmitShadow);
     chip.sfrs[sfr::sfrIndex(sfr::SPSR)] |= SPIF;
-    spi.state = 0;
+    spi.state = SpiTransfer::Idle;
 }
 
 } // namespace
@@ -26,13 +26,13 @@ void runSpiUnit(ChipState& chip, int cycles) {
     const uint8_t spcr = chip.sfrs[sfr::sfrIndex(sfr::SPCR)];
     uint8_t& p1 = chip.sfrs[sfr::sfrIndex(sfr::P1)];
 
-    if (spi.state == 1) {
-        const int bitTime = kClocksPerBit[spcr & 0x03];
-        spi.state = 2;
+    if (spi.state == SpiTransfer::Started) {
+        const int bitTime = kClocksPerBit[spcr & SPR_MASK];
+        spi.state = SpiTransfer::Shifting;
         spi.bitsLeft = 8;
         spi.remainder = bitTime;
-    } else if (spi.state == 2) {
-        const int bitTime = kClocksPerBit[spcr & 0x03];
+    } else if (spi.state == SpiTransfer::Shifting) {
+        const int bitTime = kClocksPerBit[spcr & SPR_MASK];
         spi.remainder -= 12 * cycles;
         if (spi.remainder < 0) {
             // As many bits as the clocks pay for; what is left over (between
@@ -50,7 +50,7 @@ void runSpiUnit(ChipState& chip, int cycles) {
             mosi = (chip.side.spiTransmitShadow >> bit) & 1u;
         }
         p1 = mosi ? uint8_t(p1 | kMosiBit) : uint8_t(p1 & ~kMosiBit);
-    } else if (spi.state == 3) {
+    } else if (spi.state == SpiTransfer::External) {
         completeTransfer(chip);
     }
     p1 = (spcr & CPOL) ? uint8_t(p1 | kSckBit) : uint8_t(p1 & ~kSckBit);
@@ -58,7 +58,7 @@ void runSpiUnit(ChipState& chip, int cycles) {
 
 void requestSpiSlaveTransfer(ChipState& chip, uint8_t externalByte) {
     chip.periph.spi.slaveByte = externalByte;
-    chip.periph.spi.state = 3;
+    chip.periph.spi.state = SpiTransfer::External;
 }
 
 } // namespace quorvel

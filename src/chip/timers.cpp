@@ -1,5 +1,9 @@
 #include "chip/timers.h"
 
+#include "chip/serial_port.h"
+
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -7,165 +11,306 @@ namespace {
 using namespace sfr::bits;
 
 uint8_t& reg(ChipState& chip, uint8_t address) { return chip.sfrs[sfr::sfrIndex(address)]; }
+uint8_t reg(const ChipState& chip, uint8_t address) { return chip.sfrs[sfr::sfrIndex(address)]; }
 
-// Counter mode counts 1 for a falling edge on the input since the previous
-// instruction or for a pulse request (which is used up); never more, whatever
-// the instruction's length.
-int counterCount(ChipState& chip, bool fallingEdge, uint8_t pulseBit) {
-    uint8_t& pulses = chip.pins.pulseRequests;
-    if (pulses & pulseBit) {
-        pulses = uint8_t(pulses & ~pulseBit);
-        return 1;
-    }
-    return fallingEdge ? 1 : 0;
+constexpr uint32_t kBits13 = 8192, kBits16 = 65536, kBits8 = 256;
+// Timer 2 in baud-rate mode counts at fosc/2: six counts a machine cycle.
+constexpr uint32_t kBaudCountsPerCycle = 6;
+
+uint32_t clampDelay(uint64_t cycles) { return cycles >= kNever ? kNever : uint32_t(cycles); }
+
+// Whether a GATE lets the timer run: GATE clear, or its INTx line high.
+bool gateOpen(const ChipState& chip, uint8_t tmodField, int intLine) {
+    if (!(tmodField & kTimerGate)) return true;
+    return (chip.pins.lineLevels(chip.portLatches()) >> intLine) & 1u;
 }
 
-void advanceTimer2(ChipState& chip, int cycles, uint8_t pinsP1, uint8_t fallP1) {
+// How each timer runs now (what TCON, TMOD, T2CON and the gates say).
+struct TimerRuns {
+    bool timer0 = false;   // TL0 (all of timer 0 unless split) counts
+    bool timer0Counts = false; // ... machine cycles (else input edges)
+    bool th0 = false;      // TH0 of a split timer 0 counts machine cycles
+    bool timer1 = false;
+    bool timer1Counts = false;
+    bool timer2 = false;
+    bool timer2Counts = false;
+    bool split = false;    // timer 0 in mode 3
+    bool baud2 = false;    // timer 2 in baud-rate mode
+
+    explicit TimerRuns(const ChipState& chip) {
+        const uint8_t tcon = reg(chip, sfr::TCON);
+        const uint8_t tmod = reg(chip, sfr::TMOD);
+        const uint8_t t2con = reg(chip, sfr::T2CON);
+        const uint8_t field0 = tmod & 0x0F, field1 = uint8_t(tmod >> kTimer1Shift);
+        split = timerMode(tmod, 0) == TimerMode::Split;
+        timer0 = (tcon & TR0) && gateOpen(chip, field0, pin::INT0);
+        timer0Counts = timer0 && !(field0 & kTimerCounter);
+        th0 = split && (tcon & TR1);
+        // While timer 0 is split, TR1 belongs to TH0 and timer 1 runs unless
+        // it is in mode 3 itself.
+        timer1 = ((tcon & TR1) || split) && timerMode(tmod, 1) != TimerMode::Split &&
+                 gateOpen(chip, field1, pin::INT1);
+        timer1Counts = timer1 && !(field1 & kTimerCounter);
+        timer2 = (t2con & TR2) != 0;
+        timer2Counts = timer2 && !(t2con & CT2);
+        baud2 = (t2con & (RCLK | TCLK)) != 0;
+    }
+};
+
+uint16_t timer2Value(const ChipState& chip) {
+    return uint16_t(reg(chip, sfr::TH2) << 8 | reg(chip, sfr::TL2));
+}
+uint16_t timer2Reload(const ChipState& chip) {
+    return uint16_t(reg(chip, sfr::RCAP2H) << 8 | reg(chip, sfr::RCAP2L));
+}
+void setTimer2(ChipState& chip, uint32_t value) {
+    reg(chip, sfr::TL2) = uint8_t(value);
+    reg(chip, sfr::TH2) = uint8_t(value >> 8);
+}
+
+// Counts up from `value` with reload `reload` after each overflow.
+uint32_t countReloading(uint32_t& value, uint32_t reload, uint32_t modulus, uint64_t count) {
+    const uint64_t sum = value + count;
+    if (sum < modulus) {
+        value = uint32_t(sum);
+        return 0;
+    }
+    const uint64_t past = sum - modulus;
+    const uint64_t period = modulus - reload;
+    value = uint32_t(reload + past % period);
+    return uint32_t(std::min<uint64_t>(1 + past / period, kNever));
+}
+
+// Adds `count` to timer 2 in its current mode; returns the overflows (or
+// underflows), which have set TF2 or EXF2 or moved the clock-out.
+uint32_t countTimer2(ChipState& chip, uint64_t count) {
     uint8_t& t2con = reg(chip, sfr::T2CON);
     const uint8_t t2mod = reg(chip, sfr::T2MOD);
-    uint8_t& tl2 = reg(chip, sfr::TL2);
-    uint8_t& th2 = reg(chip, sfr::TH2);
-    uint8_t& rcapL = reg(chip, sfr::RCAP2L);
-    uint8_t& rcapH = reg(chip, sfr::RCAP2H);
-    InterruptState& irq = chip.periph.irq;
-
-    // T2EX falling edge (P1.1), or a request the I/O window raised.
-    if (fallP1 & 0x02) irq.requests |= kRequestT2ex;
-    if ((irq.requests & kRequestT2ex) && (t2con & EXEN2)) {
-        t2con |= EXF2;
-        if (t2con & CPRL2) {
-            rcapL = tl2;
-            rcapH = th2;
-        } else if (!(t2mod & DCEN)) {
-            tl2 = rcapL;
-            th2 = rcapH;
-        }
-    }
-    if (!(t2con & TR2)) return;
-
-    int count = cycles;
-    if (t2con & CT2) count = counterCount(chip, (fallP1 & 0x01) != 0, kPulseT2);
-    if (count == 0) return;
-
-    // 32-bit arithmetic: 6 x 4 cycles added to 0xFFF0 must be seen to pass 0xFFFF.
-    int32_t value = int32_t(th2) << 8 | tl2;
-    const int32_t reload = int32_t(rcapH) << 8 | rcapL;
-    bool overflow = false;
+    uint32_t value = timer2Value(chip);
+    uint32_t overflows;
+    bool flag = true; // the overflows set TF2
     if (t2con & (RCLK | TCLK)) {
-        value += (t2con & CT2) ? 1 : 6 * cycles;
-        if (value > 0xFFFF) {
-            value = reload;
-            overflow = true;
-            SerialState& serial = chip.periph.serial;
-            if ((t2con & TCLK) && serial.txState == 2) --serial.txBitTime;
-            if ((t2con & RCLK) && serial.rxRequest == 2) --serial.rxBitTime;
-        }
+        overflows = countReloading(value, timer2Reload(chip), kBits16, count);
+        flag = false;
     } else if (t2con & CPRL2) {
-        value += count;
-        if (value > 0xFFFF) {
-            value &= 0xFFFF;
-            t2con |= TF2;
-            overflow = true;
-        }
-        if ((t2con & EXF2) && (irq.requests & kRequestT2ex)) {
-            rcapL = uint8_t(value);
-            rcapH = uint8_t(value >> 8);
-        }
-    } else if (!(t2mod & DCEN) || (pinsP1 & 0x02)) {
+        const uint64_t sum = value + count;
+        value = uint32_t(sum % kBits16);
+        overflows = uint32_t(std::min<uint64_t>(sum / kBits16, kNever));
+    } else if (!(t2mod & DCEN) ||
+               ((chip.pins.lineLevels(chip.portLatches()) >> pin::T2EX) & 1u)) {
         // Auto-reload counting up (always, or with DCEN while T2EX reads 1).
-        value += count;
-        if (value > 0xFFFF) {
-            value = reload;
-            t2con |= TF2;
-            if (t2mod & DCEN) t2con ^= EXF2;
-            overflow = true;
-        }
+        overflows = countReloading(value, timer2Reload(chip), kBits16, count);
+        if ((t2mod & DCEN) && (overflows & 1u)) t2con ^= EXF2;
     } else {
         // DCEN = 1 and T2EX reads 0: counting down, wrapping below 0000.
-        value -= count;
-        if (value < 0) {
-            value = 0xFFFF;
-            t2con = uint8_t((t2con | TF2) ^ EXF2);
-            overflow = true;
-        }
+        overflows = count > value ? uint32_t(std::min<uint64_t>(1 + (count - value - 1) / kBits16, kNever)) : 0;
+        value = uint32_t((value + kBits16 - count % kBits16) % kBits16);
+        if (overflows & 1u) t2con ^= EXF2;
     }
-    tl2 = uint8_t(value);
-    th2 = uint8_t(value >> 8);
-
-    // Clock-out on P1.0: the overflow does not raise TF2, and the latch
-    // toggles on every second overflow.
-    if (overflow && !(t2con & CT2) && (t2mod & T2OE)) {
-        t2con &= uint8_t(~TF2);
+    setTimer2(chip, value);
+    if (!overflows) return 0;
+    // Clock-out on P1.0: the overflows do not raise TF2, and the latch
+    // toggles on every second one.
+    if (!(t2con & CT2) && (t2mod & T2OE)) {
         uint8_t& toggle = chip.periph.timers.clockOutToggle;
-        if (toggle) {
-            reg(chip, sfr::P1) ^= 0x01;
-            toggle = 0;
-        } else {
-            toggle = 1;
-        }
+        const uint32_t steps = toggle + overflows;
+        toggle = uint8_t(steps & 1u);
+        if ((steps >> 1) & 1u) reg(chip, sfr::P1) ^= uint8_t(pin::bit(pin::T2));
+        return overflows;
     }
+    if (flag) t2con |= TF2;
+    return overflows;
+}
+
+// Timer 1 overflows and timer 2 overflows in baud-rate mode, as the serial
+// port's ticks for each direction.
+void baudTicks(ChipState& chip, uint32_t timer1Overflows, uint32_t timer2Overflows) {
+    const uint8_t scon = reg(chip, sfr::SCON);
+    if (!(scon & SM1)) return;
+    const uint8_t t2con = reg(chip, sfr::T2CON);
+    uint32_t timer1Ticks = timer1Overflows;
+    if (timer1Overflows && !(reg(chip, sfr::PCON) & SMOD)) {
+        uint8_t& half = chip.periph.serial.baudHalf;
+        const uint32_t total = half + timer1Overflows;
+        half = uint8_t(total & 1u);
+        timer1Ticks = total >> 1;
+    }
+    const uint32_t tx = (t2con & TCLK) ? timer2Overflows : timer1Ticks;
+    const uint32_t rx = (t2con & RCLK) ? timer2Overflows : timer1Ticks;
+    if (tx | rx) serialBaudTicks(chip, tx, rx);
 }
 
 } // namespace
 
-void advanceTimersInFull(ChipState& chip, int cycles) {
+uint32_t countTimer(TimerMode mode, uint8_t& tl, uint8_t& th, uint64_t count) {
+    switch (mode) {
+    case TimerMode::AutoReload: {
+        uint32_t value = tl;
+        const uint32_t overflows = countReloading(value, th, kBits8, count);
+        tl = uint8_t(value);
+        return overflows;
+    }
+    case TimerMode::Bits16: {
+        const uint64_t sum = (uint64_t(th) << 8 | tl) + count;
+        tl = uint8_t(sum);
+        th = uint8_t(sum >> 8);
+        return uint32_t(std::min<uint64_t>(sum / kBits16, kNever));
+    }
+    case TimerMode::Bits13: {
+        const uint64_t sum = uint64_t(th) * 32u + (tl & 0x1Fu) + count;
+        tl = uint8_t(sum & 0x1Fu);
+        th = uint8_t(sum >> 5);
+        return uint32_t(std::min<uint64_t>(sum / kBits13, kNever));
+    }
+    case TimerMode::Split: break;
+    }
+    return 0;
+}
+
+uint32_t countsToOverflow(TimerMode mode, uint8_t tl, uint8_t th) {
+    switch (mode) {
+    case TimerMode::AutoReload: return kBits8 - tl;
+    case TimerMode::Bits16: return kBits16 - (uint32_t(th) << 8 | tl);
+    case TimerMode::Bits13: return kBits13 - (uint32_t(th) * 32u + (tl & 0x1Fu));
+    case TimerMode::Split: return kBits8 - tl;
+    }
+    return kNever;
+}
+
+uint32_t overflowPeriod(TimerMode mode, uint8_t th) {
+    switch (mode) {
+    case TimerMode::AutoReload: return kBits8 - th;
+    case TimerMode::Bits16: return kBits16;
+    case TimerMode::Bits13: return kBits13;
+    case TimerMode::Split: return kBits8;
+    }
+    return kNever;
+}
+
+void countTimers(ChipState& chip, uint32_t to) {
+    TimerState& state = chip.periph.timers;
+    const uint32_t cycles = to - state.countedTo;
+    state.countedTo = to;
+    if (cycles == 0) return;
+    const TimerRuns runs(chip);
     uint8_t& tcon = reg(chip, sfr::TCON);
     const uint8_t tmod = reg(chip, sfr::TMOD);
+    if (runs.timer0Counts) {
+        uint8_t& tl0 = reg(chip, sfr::TL0);
+        uint32_t overflows;
+        if (runs.split) {
+            const uint32_t sum = tl0 + cycles;
+            tl0 = uint8_t(sum);
+            overflows = sum >> 8;
+        } else {
+            overflows = countTimer(timerMode(tmod, 0), tl0, reg(chip, sfr::TH0), cycles);
+        }
+        if (overflows) tcon |= TF0;
+    }
+    if (runs.th0) {
+        uint8_t& th0 = reg(chip, sfr::TH0);
+        const uint32_t sum = th0 + cycles;
+        th0 = uint8_t(sum);
+        if (sum >> 8) tcon |= TF1;
+    }
+    uint32_t timer1Overflows = 0, timer2Overflows = 0;
+    if (runs.timer1Counts) {
+        timer1Overflows =
+            countTimer(timerMode(tmod, 1), reg(chip, sfr::TL1), reg(chip, sfr::TH1), cycles);
+        if (timer1Overflows && !runs.split) tcon |= TF1;
+    }
+    if (runs.timer2Counts)
+        timer2Overflows = countTimer2(chip, uint64_t(cycles) * (runs.baud2 ? kBaudCountsPerCycle : 1));
+    if (timer1Overflows | timer2Overflows) baudTicks(chip, timer1Overflows, runs.baud2 ? timer2Overflows : 0);
+}
+
+void timerInputEdges(ChipState& chip, uint32_t falling) {
+    const TimerRuns runs(chip);
+    uint8_t& tcon = reg(chip, sfr::TCON);
+    const uint8_t tmod = reg(chip, sfr::TMOD);
+    if (runs.timer0 && !runs.timer0Counts && (falling & pin::bit(pin::T0))) {
+        uint8_t& tl0 = reg(chip, sfr::TL0);
+        bool overflow;
+        if (runs.split) {
+            overflow = ++tl0 == 0;
+        } else {
+            overflow = countTimer(timerMode(tmod, 0), tl0, reg(chip, sfr::TH0), 1) != 0;
+        }
+        if (overflow) tcon |= TF0;
+    }
+    if (runs.timer1 && !runs.timer1Counts && (falling & pin::bit(pin::T1)) &&
+        countTimer(timerMode(tmod, 1), reg(chip, sfr::TL1), reg(chip, sfr::TH1), 1)) {
+        if (!runs.split) tcon |= TF1;
+        baudTicks(chip, 1, 0);
+    }
+    uint8_t& t2con = reg(chip, sfr::T2CON);
+    if ((falling & pin::bit(pin::T2EX)) && (t2con & EXEN2)) {
+        t2con |= EXF2;
+        if (t2con & CPRL2) {
+            reg(chip, sfr::RCAP2L) = reg(chip, sfr::TL2);
+            reg(chip, sfr::RCAP2H) = reg(chip, sfr::TH2);
+        } else if (!(reg(chip, sfr::T2MOD) & DCEN)) {
+            setTimer2(chip, timer2Reload(chip));
+        }
+    }
+    if (runs.timer2 && !runs.timer2Counts && (falling & pin::bit(pin::T2))) {
+        const uint32_t overflows = countTimer2(chip, 1);
+        if (overflows && runs.baud2) baudTicks(chip, 0, overflows);
+    }
+}
+
+uint32_t cyclesToOverflows(const ChipState& chip, unsigned timer, uint32_t n) {
+    const TimerRuns runs(chip);
+    if (timer == 1) {
+        if (!runs.timer1Counts) return kNever;
+        const TimerMode mode = timerMode(reg(chip, sfr::TMOD), 1);
+        const uint8_t th1 = reg(chip, sfr::TH1);
+        return clampDelay(countsToOverflow(mode, reg(chip, sfr::TL1), th1) +
+                          uint64_t(n - 1) * overflowPeriod(mode, th1));
+    }
+    if (!runs.timer2Counts || !runs.baud2) return kNever;
+    const uint64_t counts = uint64_t(kBits16 - timer2Value(chip)) +
+                            uint64_t(n - 1) * (kBits16 - timer2Reload(chip));
+    return clampDelay((counts + kBaudCountsPerCycle - 1) / kBaudCountsPerCycle);
+}
+
+uint32_t timerEventDelay(const ChipState& chip) {
+    const uint8_t ie = reg(chip, sfr::IE);
+    const uint8_t tcon = reg(chip, sfr::TCON);
+    const uint8_t tmod = reg(chip, sfr::TMOD);
     const uint8_t t2con = reg(chip, sfr::T2CON);
-    const bool timer0Mode3 = (tmod & 0x03) == 0x03;
-
-    // Pin levels and edges only when a gate, a counter input or timer 2
-    // looks at them.
-    uint8_t pinsP3 = 0xFF, pinsP1 = 0xFF, fallP3 = 0, fallP1 = 0;
-    if ((tmod & 0xCC) || (t2con & (TR2 | EXEN2))) {
-        const uint32_t levels = chip.pinSideLevels();
-        const TimerEdgeState& edges = chip.periph.timers;
-        pinsP3 = uint8_t(levels >> 24);
-        pinsP1 = uint8_t(levels >> 8);
-        fallP3 = uint8_t(edges.prevP3() & ~pinsP3);
-        fallP1 = uint8_t(edges.prevP1() & ~pinsP1);
+    const bool interrupts = (ie & EA) != 0;
+    const TimerRuns runs(chip);
+    uint32_t delay = kNever;
+    if (interrupts && (ie & ET0) && !(tcon & TF0) && runs.timer0Counts)
+        delay = std::min(delay, countsToOverflow(timerMode(tmod, 0), reg(chip, sfr::TL0),
+                                                 reg(chip, sfr::TH0)));
+    if (interrupts && (ie & ET1) && !(tcon & TF1)) {
+        if (runs.th0) delay = std::min(delay, kBits8 - reg(chip, sfr::TH0));
+        if (runs.timer1Counts && !runs.split)
+            delay = std::min(delay, countsToOverflow(timerMode(tmod, 1), reg(chip, sfr::TL1),
+                                                     reg(chip, sfr::TH1)));
     }
-
-    // ---- timer 0
-    uint8_t& tl0 = reg(chip, sfr::TL0);
-    uint8_t& th0 = reg(chip, sfr::TH0);
-    if (timer0Mode3 && (tcon & TR1)) {
-        // TH0 is an 8-bit timer controlled by TR1 that overflows into TF1.
-        unsigned v = unsigned(th0) + unsigned(cycles);
-        th0 = uint8_t(v);
-        if (v > 255u) tcon |= TF1;
-    }
-    if ((tcon & TR0) && (!(tmod & 0x08) || (pinsP3 & 0x04))) {
-        int count = cycles;
-        if (tmod & 0x04) count = counterCount(chip, (fallP3 & 0x10) != 0, kPulseT0);
-        if (count) {
-            bool overflow;
-            if (timer0Mode3) {
-                unsigned v = unsigned(tl0) + unsigned(count);
-                tl0 = uint8_t(v);
-                overflow = v >= 256u;
-            } else {
-                overflow = countTimer(tmod & 0x03, tl0, th0, count);
-            }
-            if (overflow) tcon |= TF0;
+    if (runs.timer2Counts) {
+        const bool clockOut = (reg(chip, sfr::T2MOD) & T2OE) != 0;
+        const bool flagDue = interrupts && (ie & ET2) && !(t2con & TF2) && !runs.baud2;
+        if (clockOut || flagDue) {
+            const uint32_t step = runs.baud2 ? kBaudCountsPerCycle : 1;
+            const uint16_t value = timer2Value(chip);
+            const bool down = (reg(chip, sfr::T2MOD) & DCEN) && !(t2con & (CPRL2 | RCLK | TCLK)) &&
+                              !((chip.pins.lineLevels(chip.portLatches()) >> pin::T2EX) & 1u);
+            const uint32_t counts = down ? uint32_t(value) + 1 : kBits16 - value;
+            delay = std::min(delay, (counts + step - 1) / step);
         }
     }
+    return delay;
+}
 
-    // ---- timer 1 (runs without TR1 while timer 0 is in mode 3, but then
-    // its overflows neither set TF1 nor clock the serial port)
-    const uint8_t mode1 = (tmod >> 4) & 0x03;
-    if (((tcon & TR1) || timer0Mode3) && (!(tmod & 0x80) || (pinsP3 & 0x08)) && mode1 != 3) {
-        int count = cycles;
-        if (tmod & 0x40) count = counterCount(chip, (fallP3 & 0x20) != 0, kPulseT1);
-        if (count && countTimer(mode1, reg(chip, sfr::TL1), reg(chip, sfr::TH1), count) &&
-            !timer0Mode3) {
-            tcon |= TF1;
-            timer1BaudTick(chip);
-        }
-    }
-
-    // ---- timer 2
-    if (t2con & (TR2 | EXEN2)) advanceTimer2(chip, cycles, pinsP1, fallP1);
+bool timersWatchLines(const ChipState& chip) {
+    const uint8_t tmod = reg(chip, sfr::TMOD);
+    const uint8_t t2con = reg(chip, sfr::T2CON);
+    return (tmod & (GATE1 | CT1 | GATE0 | CT0)) || (t2con & (CT2 | EXEN2)) ||
+           ((reg(chip, sfr::T2MOD) & DCEN) && (t2con & TR2));
 }
 
 } // namespace quorvel

@@ -247,6 +247,10 @@ std::string setHelp(CliOptions& o, std::string_view) {
     o.help = true;
     return {};
 }
+std::string setVersion(CliOptions& o, std::string_view) {
+    o.version = true;
+    return {};
+}
 
 struct OptionRow {
     std::string_view name;
@@ -278,7 +282,7 @@ constexpr std::array<OptionRow, 24> kOptions{{
     {"--stats", false, setStats},
     {"--help", false, setHelp},
     {"-h", false, setHelp},
-    {"--version", false, setHelp},
+    {"--version", false, setVersion},
 }};
 
 } // namespace
@@ -338,7 +342,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         result.error = row->handler(o, value.value_or(std::string_view{}));
         if (!result.error.empty()) return result;
     }
-    if (!o.help && o.program.empty()) result.error = "no PROGRAM given";
+    if (!o.help && !o.version && o.program.empty()) result.error = "no PROGRAM given";
     return result;
 }
 
@@ -378,11 +382,16 @@ Reporting:
   --json               print the dumps and the stop reason as one JSON object
   --trace FILE|-       one line per instruction
   --stats              counts, simulated and host time on standard error
+Other:
+  --help, -h           print this text and exit
+  --version            print the version and exit
 
 Exit status: 0 stopped by a condition asked for, 3 cycle or step limit,
 4 PC Exceeds Maximum Program Memory, 1 load or configuration error,
 2 usage error.
 )";
 }
+
+std::string versionText() { return "quorvel-cli " QUORVEL_VERSION "\n"; }
 
 } // namespace quorvel::cli

@@ -77,6 +77,7 @@ struct CliOptions {
     std::string trace; // file, "-" for standard output
     bool stats = false;
     bool help = false;
+    bool version = false;
 
     bool hasStopCondition() const {
         return maxCycles || maxSteps || untilPc || !breaks.empty() || haltOnSelfJump;
@@ -97,5 +98,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args);
 
 // The --help text.
 std::string usageText();
+// The --version text: the program's name and the project's version.
+std::string versionText();
 
 } // namespace quorvel::cli

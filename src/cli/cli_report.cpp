@@ -1,5 +1,6 @@
 #include "cli/cli_report.h"
 
+#include "common/hex_text.h"
 #include "modules/iic_settings.h"
 #include "modules/lcd_controller.h"
 #include "modules/led_display.h"
@@ -14,12 +15,6 @@
 namespace quorvel::cli {
 
 namespace {
-
-std::string hex(unsigned value, int digits) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
 
 // ---- the things dumps show, gathered once for both formats
 
@@ -50,7 +45,7 @@ std::vector<NamedValue> namedSfrs(const ChipState& chip) {
     std::vector<NamedValue> out;
     for (unsigned address = 0x80; address <= 0xFF; ++address) {
         const std::string name = directDisplayName(uint8_t(address));
-        if (name == hex(address, 2)) continue; // shown as its number: no name
+        if (name == hexText(address, 2)) continue; // shown as its number: no name
         out.push_back({name, chip.sfr(uint8_t(address)), 2});
     }
     return out;
@@ -115,15 +110,15 @@ Block memoryBlock(const Machine& m, const DumpOption& d) {
 
 void textWords(std::string& out, const std::vector<NamedValue>& values, size_t perLine) {
     for (size_t i = 0; i < values.size(); ++i) {
-        out += values[i].name + "=" + hex(values[i].value, values[i].digits);
+        out += values[i].name + "=" + hexText(values[i].value, values[i].digits);
         out += (i + 1) % perLine == 0 || i + 1 == values.size() ? "\n" : " ";
     }
 }
 
 void textBlock(std::string& out, const Block& b) {
     for (size_t i = 0; i < b.bytes.size(); ++i) {
-        if (i % 16 == 0) out += hex(unsigned(b.start + i), 4) + ":";
-        out += " " + hex(b.bytes[i], 2);
+        if (i % 16 == 0) out += hexText(unsigned(b.start + i), 4) + ":";
+        out += " " + hexText(b.bytes[i], 2);
         if (i % 16 == 15 || i + 1 == b.bytes.size()) out += "\n";
     }
 }
@@ -140,7 +135,7 @@ std::string quotedText(std::string_view bytes) {
         case '"': out += "\\\""; break;
         default:
             if (c < 0x20 || c >= 0x7F)
-                out += "\\x" + hex(c, 2);
+                out += "\\x" + hexText(c, 2);
             else
                 out += char(c);
         }
@@ -152,7 +147,7 @@ std::string textDump(const ReportInput& in, const DumpOption& d) {
     const Machine& m = in.machine;
     std::string out = "[" + std::string(dumpName(d.kind));
     if (d.kind == DumpKind::Xdata || d.kind == DumpKind::Code)
-        out += ":" + hex(d.first, 4) + "-" + hex(d.last, 4);
+        out += ":" + hexText(d.first, 4) + "-" + hexText(d.last, 4);
     else if (d.kind == DumpKind::IicEeprom)
         out += std::string(" ") + iicEepromName(m);
     else if (d.kind == DumpKind::SpiEeprom)
@@ -171,7 +166,7 @@ std::string textDump(const ReportInput& in, const DumpOption& d) {
             if ((e.pointConnected >> pin) & 1u)
                 out += " " + pinRefName(pinRefFromIndex(pin)) + "=" + char('0' + ((e.pointLit >> pin) & 1u));
         out += "\ndigits: " + quotedText(digitsText(e)) + "\nsegments:";
-        for (int digit = 0; digit < e.digitCount; ++digit) out += " " + hex(e.digits[size_t(digit)], 2);
+        for (int digit = 0; digit < e.digitCount; ++digit) out += " " + hexText(e.digits[size_t(digit)], 2);
         out += "\n";
         break;
     }
@@ -282,7 +277,7 @@ std::string jsonString(std::string_view bytes) {
             out += '\\';
             out += char(c);
         } else if (c < 0x20 || c >= 0x7F) {
-            out += "\\u00" + hex(c, 2);
+            out += "\\u00" + hexText(c, 2);
         } else {
             out += char(c);
         }

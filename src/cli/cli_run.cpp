@@ -60,21 +60,32 @@ bool limitReached(const RunRequest& r, const RunReport& report, StopKind& kind) 
 RunReport runBatches(Machine& machine, const RunRequest& r) {
     RunReport report;
     CycleCounter counter(machine.chip);
+    StopConditions stops;
+    stops.untilPc = r.untilPc;
+    stops.selfJump = r.haltOnSelfJump;
+    stops.breakpoints = r.breaks;
+    stops.kind = machine.selection.kind;
     for (;;) {
         uint64_t budget = kMaxBatch;
         if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
         // No batch may pass the cycle limit; the last few cycles go one step
         // at a time.
         if (r.maxCycles) budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - report.cycles) / kMaxCyclesPerStep));
-        const RunResult result = runSteps(machine, uint32_t(budget));
+        const RunResult result = runSteps(machine, uint32_t(budget), stops);
         report.steps += result.steps;
         counter.update(machine.chip);
         report.cycles = counter.total;
-        if (result.pcOutOfRange) {
-            report.stop = StopKind::PcOutOfRange;
+        if (r.afterBatch) r.afterBatch();
+        switch (result.cause) {
+        case StopCause::Steps: break;
+        case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
+        case StopCause::UntilPc: report.stop = StopKind::UntilPc; return report;
+        case StopCause::SelfJump: report.stop = StopKind::SelfJump; return report;
+        case StopCause::Breakpoint:
+            report.stop = StopKind::Breakpoint;
+            report.breakIndex = result.breakIndex;
             return report;
         }
-        if (r.afterBatch) r.afterBatch();
         if (limitReached(r, report, report.stop)) return report;
     }
 }
@@ -126,7 +137,8 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             report.stop = StopKind::UntilPc;
             return report;
         }
-        if (r.haltOnSelfJump && executedSelfJump(chip) && chip.periph.serial.txState == 0) {
+        if (r.haltOnSelfJump && executedSelfJump(chip) &&
+            chip.periph.serial.txState == Transmit::Idle) {
             report.stop = StopKind::SelfJump;
             return report;
         }

@@ -1,10 +1,10 @@
 // Running the machine until a stop condition holds, on the calling thread.
 //
-// Two loops: when only a cycle or step limit is to be watched, the executor's
-// batch entry (runSteps) runs the instructions in large batches sized so that
-// no batch can overshoot the limit; when anything must be looked at after
-// every instruction (breakpoint conditions, a PC to reach, a jump to itself,
-// a trace, the LED digits of a multiplexed display), a step loop does it.
+// Two loops: the execution loop runs the instructions in large batches sized
+// so that no batch can overshoot a cycle or step limit, and stops by itself
+// at breakpoint conditions, a PC to reach or a jump to itself; when the
+// runner must look at every instruction itself (a trace, the LED digits of a
+// multiplexed display), a step loop does it.
 #pragma once
 
 #include "machine/breakpoint.h"
@@ -37,9 +37,7 @@ struct RunRequest {
     bool trackLeds = false;     // keep the multiplexed digits' memory up to date
     std::function<void()> afterBatch; // batch loop only: e.g. flush the UART output
 
-    bool needsSteps() const {
-        return untilPc || !breaks.empty() || haltOnSelfJump || trace || trackLeds;
-    }
+    bool needsSteps() const { return trace || trackLeds; }
 };
 
 struct RunReport {

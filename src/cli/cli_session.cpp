@@ -1,12 +1,12 @@
 #include "cli/cli_session.h"
 
+#include "common/hex_text.h"
 #include "modules/serial_host.h"
 #include "settings/module_settings_file.h"
 #include "tools/file_loader.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <iterator>
 
 namespace quorvel::cli {
@@ -35,12 +35,6 @@ std::string upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
     return out;
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
 }
 
 template <size_t N>
@@ -172,9 +166,9 @@ Message resolveDump(DumpOption& d, const Machine& machine) {
             d.first = 0;
             d.last = limit;
         } else if (d.last > limit) {
-            return std::string("--dump ") + std::string(dumpName(d.kind)) + ":" + hex4(d.first) +
-                   "-" + hex4(d.last) + " lies beyond " + space + " (highest address " +
-                   hex4(limit) + ")";
+            return std::string("--dump ") + std::string(dumpName(d.kind)) + ":" + hexText(d.first, 4) +
+                   "-" + hexText(d.last, 4) + " lies beyond " + space + " (highest address " +
+                   hexText(limit, 4) + ")";
         }
         return std::nullopt;
     };

@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
     if (!parsed.error.empty()) {
         fail(parsed.error);
         std::fputs("Try 'quorvel-cli --help' for the options.\n", stderr);

@@ -1,8 +1,9 @@
 #include "codegen/code_template.h"
 
+#include "common/hex_text.h"
+
 #include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace quorvel {
 
@@ -40,8 +41,6 @@ const std::array<TemplateEntry, 6> kTemplates{{
     {"SPI_EEPROM_DEMO", templates::SPI_EEPROM_DEMO, &templates::SPI_EEPROM_DEMO_size},
     {"SERIALPORT_DEMO", templates::SERIALPORT_DEMO, &templates::SERIALPORT_DEMO_size},
 }};
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 // Where the text of section `number` starts and ends (end = the D9H).
 bool sectionBounds(std::string_view text, int number, size_t& begin, size_t& end) {
@@ -83,17 +82,13 @@ void writeFill(std::string& text, size_t at, const SlotFill& fill) {
         text[at + 1] = char('0' + ((v >> 4) & 3));
         break;
     case SlotFill::Kind::HexPair:
-        text[at] = kHex[(v >> 4) & 15];
-        text[at + 1] = kHex[v & 15];
+        text.replace(at, 2, hexText(v & 0xFF, 2));
         break;
     case SlotFill::Kind::Constant:
-        text[at] = '0';
-        text[at + 1] = kHex[(v >> 4) & 15];
-        text[at + 2] = kHex[v & 15];
+        text.replace(at, 3, "0" + hexText(v & 0xFF, 2));
         break;
     case SlotFill::Kind::Constant4:
-        text[at] = '0';
-        for (int i = 0; i < 4; ++i) text[at + 1 + size_t(i)] = kHex[(v >> (12 - 4 * i)) & 15];
+        text.replace(at, 5, "0" + hexText(v & 0xFFFF, 4));
         break;
     }
 }

@@ -1,59 +1,74 @@
-// The instruction executor: one complete machine step of the simulated chip.
+// The execution loop: the simulated chip running instructions back to back.
 //
-// A step fetches the instruction at the program counter, samples the
-// external interrupt inputs, advances the timers by the instruction's machine
-// cycles (they see the state before the instruction), executes it, updates
-// the parity flag, runs the serial port, the interrupt check, the EEPROM
-// write timer and the SPI unit, adds the cycles to the machine-cycle counter,
-// settles the interrupt-acceptance state, clears the external requests,
-// remembers the P1/P3 pin levels for edge detection, runs the watchdog and
-// finally the external part models' hooks. It decodes all 256 opcodes
-// itself (0xA5 does nothing and leaves the program counter where it is) and
-// carries its own cycle table.
+// One loop runs every instruction, whether the user single-steps or the
+// program runs free: a single step is the loop run once. Per instruction it
+// fetches, adds the instruction's machine cycles to the machine-cycle
+// counter, handles the peripheral events due by the end of the instruction,
+// executes it, and - only when something asks for it - checks interrupts and
+// runs what works step by step. Peripheral time is scheduled: the timers are
+// brought up to the counter when a program looks at them or an event of
+// theirs is due (a timer overflow with its interrupt enabled, a serial bit
+// boundary), not instruction by instruction. The stop conditions of breakpoint
+// runs and of the command-line runner are checked in the same loop.
 //
-// The step allocates nothing, takes no lock and makes no virtual call except
+// The loop allocates nothing, takes no lock and makes no virtual call except
 // the rare ChipEvents notices (a byte sent or received, SCON/SPCR written).
 // Busy flags, run modes and threads belong to run control, which calls it.
 #pragma once
 
+#include "machine/breakpoint.h"
+
 #include <cstdint>
+#include <optional>
+#include <span>
 
 namespace quorvel {
 
 struct Machine;
 
-// Machine cycles of each opcode as the executor counts them: 4 for MUL and
-// DIV, 2 for the 92 two-cycle opcodes, 1 for every other (0xA5 included).
+// Machine cycles of each opcode: 4 for MUL and DIV, 2 for the 92 two-cycle
+// opcodes, 1 for every other (0xA5 included).
 int instructionCycles(uint8_t opcode);
 
-// Executes one instruction with everything that follows it. Returns true when
-// the program counter left program memory (above the code limit) after the
-// instruction; the program counter is then put back to the instruction's own
-// address, its other effects stay, and the caller stops the run with "PC
-// Exceeds Maximum Program Memory". chip.side.instructionAddress holds the
-// address of the instruction executed.
-// Thread: the simulation thread, or the user-interface thread while no run is
-// active.
-bool step(Machine& machine);
+// What ends a run before its step budget.
+struct StopConditions {
+    // After an instruction that leaves the program counter here.
+    std::optional<uint16_t> untilPc;
+    // After a jump to itself (SJMP $, AJMP $, LJMP $), once nothing is going
+    // out of the UART.
+    bool selfJump = false;
+    // After an instruction following which one of these holds (checked in
+    // order); `kind` selects the device's register list.
+    std::span<const BreakpointCondition> breakpoints;
+    DeviceKind kind = DeviceKind::AT89C51;
 
-// The same step without the shortcuts step() takes while the chip is quiet
-// (every stage checked, every instruction on the general decoder). For
-// comparisons in tests; same result, only slower.
-bool stepWithoutShortcuts(Machine& machine);
+    bool any() const { return untilPc || selfJump || !breakpoints.empty(); }
+};
+
+enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint };
 
 struct RunResult {
     uint32_t steps = 0;        // steps executed
-    bool pcOutOfRange = false; // the last one left program memory (as step)
+    bool pcOutOfRange = false; // the last one left program memory
+    StopCause cause = StopCause::Steps;
+    int breakIndex = -1;       // the breakpoint that held
 };
 
-// Free running: up to `maxSteps` steps back to back, exactly as that many
-// calls of step() would run them, stopping early after a step that left
-// program memory. Faster than separate steps while no peripheral is active,
-// because the quiet checks are repeated only after an instruction that wrote
-// a register that could wake one. Nothing but the executing thread may touch
-// the machine during the call; run control calls it in small batches so that
-// a pause waits at most one batch.
-// Thread: as step.
-RunResult runSteps(Machine& machine, uint32_t maxSteps);
+// Runs up to `maxSteps` instructions, stopping early after one that left
+// program memory (the program counter is then put back to that
+// instruction's address; its other effects stay, and the caller stops with
+// "PC Exceeds Maximum Program Memory") or after one that met a stop
+// condition. chip.side.instructionAddress holds the address of the last
+// instruction executed. Between two calls the whole machine is up to date
+// and may be read or changed. Nothing but the calling thread may touch the
+// machine during the call; run control calls it in batches so that a pause
+// waits at most one batch.
+// Thread: the simulation thread, or the user-interface thread while no run
+// is active.
+RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& stops = {});
+
+// One instruction with everything that follows it. Returns true when the
+// program counter left program memory (as runSteps).
+inline bool step(Machine& machine) { return runSteps(machine, 1).pcOutOfRange; }
 
 } // namespace quorvel

@@ -19,7 +19,7 @@ struct Machine {
 
 // Start-up order after the device dialog: apply the device, reset the chip,
 // allocate the memories for the selection's limits, then put every port line
-// on input "0" and apply the pin settings.
+// unconnected ("NC": it reads its own latch) and apply the pin settings.
 void configureMachine(Machine& machine, const DeviceSelection& selection);
 
 } // namespace quorvel

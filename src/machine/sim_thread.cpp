@@ -99,15 +99,20 @@ void SimThread::runBatch() {
                      mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
             break;
 
-        case RunMode::BreakpointRun:
-            if (step(m)) return finish(StopReason::PcOutOfRange, true);
-            if (breakpointHolds(parameters_.breakpoint, m.selection.kind, chip))
-                return finish(StopReason::Condition, true);
+        case RunMode::BreakpointRun: {
+            StopConditions stops;
+            stops.breakpoints = {&parameters_.breakpoint, 1};
+            stops.kind = m.selection.kind;
+            const RunResult result = runSteps(m, kFreeRunBatch, stops);
+            if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+            if (result.cause == StopCause::Breakpoint) return finish(StopReason::Condition, true);
             break;
+        }
 
         case RunMode::RunToAddress:
             if (chip.pc != parameters_.targetAddress) {
-                if (step(m)) return finish(StopReason::PcOutOfRange, true);
+                if (runSteps(m, kFreeRunBatch, untilTarget()).pcOutOfRange)
+                    return finish(StopReason::PcOutOfRange, true);
                 break;
             }
             if (parameters_.stepOverCount < 2) {
@@ -120,10 +125,12 @@ void SimThread::runBatch() {
             events_.stepOverContinues(generation_.load());
             return;
 
-        case RunMode::UntilEndAddress:
-            if (step(m)) return finish(StopReason::PcOutOfRange, false);
-            if (chip.pc == parameters_.targetAddress) return finish(StopReason::Condition, false);
+        case RunMode::UntilEndAddress: {
+            const RunResult result = runSteps(m, kFreeRunBatch, untilTarget());
+            if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, false);
+            if (result.cause == StopCause::UntilPc) return finish(StopReason::Condition, false);
             break;
+        }
 
         case RunMode::FinishSubroutine: {
             const uint8_t opcode = chip.readCode(chip.pc);

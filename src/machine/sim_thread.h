@@ -18,6 +18,7 @@
 #pragma once
 
 #include "machine/breakpoint.h"
+#include "machine/executor.h"
 #include "machine/machine.h"
 
 #include <atomic>
@@ -101,6 +102,11 @@ public:
 private:
     void loop();
     void runBatch();
+    StopConditions untilTarget() const {
+        StopConditions stops;
+        stops.untilPc = parameters_.targetAddress;
+        return stops;
+    }
     void finish(StopReason reason, bool notify);
 
     Machine& machine_;

@@ -13,7 +13,7 @@ bool latchOf(PinRef ref, uint32_t latches) {
 
 // Writes the level of a keypad line; lines that are not port lines are skipped.
 void setLine(PinState& pins, PinRef ref, bool high) {
-    if (isPortLine(ref)) pins.setLevel(pinIndex(ref), high);
+    if (isPortLine(ref)) pins.holdLevel(pinIndex(ref), high);
 }
 
 std::vector<int> linesOf(uint32_t mask) {

@@ -23,11 +23,14 @@ void startBusy(LcdController& lcd, int us, float cycleTimeUs) {
     lcd.busyCounter = lcdBusyCycles(us, cycleTimeUs);
 }
 
+// The data lines the module has: D4-D7 on a 4-bit wiring, else D0-D7.
+int firstDataLine(const ModuleSettings& s) { return lcdFourBit(s.LcdOptions) ? 4 : 0; }
+
 // The program writes to the LCD. Returns true when `byte` is complete.
 bool busWrite(LcdController& lcd, const ModuleSettings& s, uint32_t latches, uint8_t& byte) {
     if (lcd.LcdFunctionFlags & kLcdEightBit) {
-        byte = 0;
-        for (int n = 0; n < 8; ++n)
+        byte = 0; // lines not wired read as 0
+        for (int n = firstDataLine(s); n < 8; ++n)
             if (lineLevel(s, kLcdD0 + n, latches)) byte |= uint8_t(1u << n);
         return true;
     }
@@ -46,7 +49,7 @@ bool busWrite(LcdController& lcd, const ModuleSettings& s, uint32_t latches, uin
 // The program reads from the LCD. Returns true when the transfer is complete.
 bool busDrive(LcdController& lcd, const ModuleSettings& s, PinState& pins, uint8_t byte) {
     if (lcd.LcdFunctionFlags & kLcdEightBit) {
-        for (int n = 0; n < 8; ++n) driveLine(s, pins, kLcdD0 + n, (byte >> n) & 1u);
+        for (int n = firstDataLine(s); n < 8; ++n) driveLine(s, pins, kLcdD0 + n, (byte >> n) & 1u);
         return true;
     }
     const bool lowNibble = lcd.LcdFunctionFlags & kLcdNibblePhase;
@@ -95,6 +98,8 @@ void cursorOrDisplayShift(LcdController& lcd, uint8_t command) {
 
 void decodeInstruction(LcdController& lcd, float cycleTimeUs) {
     uint8_t command = lcd.instructionByte;
+    const bool first = lcd.awaitingFirstInstruction;
+    lcd.awaitingFirstInstruction = false;
     if (command & 0x80) { // set display data address
         lcd.LcdFunctionFlags &= ~kLcdCgSelected;
         lcd.addressCounter = command & 0x7F;
@@ -104,19 +109,24 @@ void decodeInstruction(LcdController& lcd, float cycleTimeUs) {
         lcd.cgAddress = command & 0x3F;
         startBusy(lcd, kLcdCommandUs, cycleTimeUs);
     } else if (command & 0x20) { // function set
-        // The high nibble of a 4-bit driver's first function set arrives
-        // while the interface is still 8-bit: switch to 4-bit and let the
-        // next nibble complete the same command. That half command does not
-        // make the controller busy, so the low nibble may follow at once as
-        // it does for every later command; the completed byte does.
-        const bool halfCommand = (lcd.LcdFunctionFlags & kLcdEightBit) && !(command & 0x10);
-        if (halfCommand) {
-            lcd.LcdFunctionFlags |= kLcdNibblePhase;
+        const bool switchesToFourBit = (lcd.LcdFunctionFlags & kLcdEightBit) && !(command & 0x10);
+        if (switchesToFourBit && first) {
+            // The allowance for drivers that send their first function set
+            // as two nibbles at once: this is its high nibble, the next one
+            // completes the same command, which is then decoded again and
+            // sets N and F. The half command does not make the controller
+            // busy, so the low nibble may follow at once.
             command &= 0xF0;
             lcd.instructionByte = command;
+            lcd.LcdFunctionFlags =
+                uint8_t((lcd.LcdFunctionFlags & ~0x1C) | (command & 0x1C) | kLcdNibblePhase);
+        } else {
+            // As the controller: from 8-bit mode a 4-bit function set is a
+            // whole instruction, and the next nibble starts a new one.
+            lcd.LcdFunctionFlags = uint8_t((lcd.LcdFunctionFlags & ~0x1C) | (command & 0x1C));
+            if (switchesToFourBit) lcd.LcdFunctionFlags &= ~kLcdNibblePhase;
+            startBusy(lcd, kLcdCommandUs, cycleTimeUs);
         }
-        lcd.LcdFunctionFlags = uint8_t((lcd.LcdFunctionFlags & ~0x1C) | (command & 0x1C));
-        if (!halfCommand) startBusy(lcd, kLcdCommandUs, cycleTimeUs);
     } else if (command & 0x10) {
         cursorOrDisplayShift(lcd, command);
         startBusy(lcd, kLcdCommandUs, cycleTimeUs);
@@ -201,11 +211,15 @@ void lcdStep(LcdController& lcd, const ModuleSettings& s, PinState& pins, uint32
     }
 }
 
-void lcdResetCpu(LcdController& lcd) { lcd.LcdFunctionFlags &= ~kLcdNibblePhase; }
+void lcdResetCpu(LcdController& lcd) {
+    lcd.LcdFunctionFlags &= ~kLcdNibblePhase;
+    lcd.awaitingFirstInstruction = true;
+}
 
 void lcdResetFlags(LcdController& lcd) {
     lcd.LcdDisplayFlags = kLcdIncrement;
     lcd.LcdFunctionFlags = kLcdEightBit;
+    lcd.awaitingFirstInstruction = true;
 }
 
 // ---- window

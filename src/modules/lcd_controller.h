@@ -12,6 +12,17 @@
 // (clear display and return home 1640 us), turned into machine cycles with the
 // selected clock; writes while busy are lost, the busy flag reads 1.
 //
+// Start-up: the controller comes out of reset with an 8-bit interface, where
+// every E falling edge is a whole instruction (on a 4-bit wiring D0-D3 are
+// not connected and read as 0). A function set with DL = 0 received in 8-bit
+// mode switches to 4 bits and the next nibble is the high nibble of a new
+// instruction, so the usual start-up (three lone 3H nibbles, a lone 2H, then
+// every instruction as two nibbles) and drivers that begin with 02H as two
+// nibbles work as on the real part. Drivers that send their first function
+// set as two nibbles straight away (2H then 8H) are kept working: when that
+// function set is the first instruction since the controller's reset, the
+// next nibble completes it as its low nibble.
+//
 // Not modelled: the character-generator memory (user-defined characters are
 // dropped, reads from it give nothing), the S bit of entry mode (writes never
 // shift the display), the font bit beyond storing it, power-on reset timing.
@@ -61,6 +72,10 @@ struct LcdController {
     bool eWasHigh = false;
     uint8_t instructionByte = 0; // being assembled
     uint8_t dataByte = 0;        // being assembled
+    // No instruction has been taken since the last reset (power-on, the
+    // settings' OK, Reset CPU): a 4-bit function set arriving now as the
+    // first instruction in 8-bit mode waits for its low nibble.
+    bool awaitingFirstInstruction = true;
     // Counts decoded instructions and stored characters, so a window repaints
     // when it differs from the value it last drew.
     uint32_t changeCount = 0;
@@ -71,10 +86,14 @@ void lcdStep(LcdController& lcd, const ModuleSettings& settings, PinState& pins,
              uint32_t latches, int cycles, float cycleTimeUs);
 
 // Reset CPU: the nibble phase is cleared so that a 4-bit transfer starts with
-// the high nibble again. Nothing else changes.
+// the high nibble again. The controller itself is not reset (it keeps its
+// interface width and everything else), but the program starts over, so its
+// first instruction again gets the first-function-set allowance.
 void lcdResetCpu(LcdController& lcd);
-// OK of "LCD Module Setting" while the window is open: display and function
-// flags back to their initial values; memory and address counter are kept.
+// OK of "LCD Module Setting" while the window is open: the controller's reset.
+// Display and function flags back to their initial values (8-bit interface),
+// the allowance for the first instruction renewed; memory and address
+// counter are kept.
 void lcdResetFlags(LcdController& lcd);
 
 // Machine cycles for a busy period of `us` microseconds (truncated).

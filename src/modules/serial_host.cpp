@@ -1,20 +1,14 @@
 #include "modules/serial_host.h"
 
 #include "chip/serial_port.h"
+#include "common/hex_text.h"
 
-#include <cstdio>
 #include <fstream>
 #include <system_error>
 
 namespace quorvel {
 
 namespace {
-
-std::string hexByte(uint8_t value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
-}
 
 // Modes 2 and 3 carry the host's ninth bit; modes 0 and 1 a valid stop bit.
 uint8_t ninthBitToSend(const SerialHostState& host, const ChipState& chip) {
@@ -117,8 +111,8 @@ SerialWindowView serialWindowView(const SerialHostState& host, const SerialHostS
     SerialWindowView view;
     view.controllerTransmitList = serialListText(chip.periph.serial.txLog);
     view.controllerReceiveList = serialListText(chip.periph.serial.rxLog);
-    view.hostTransmit = hexByte(host.transmitByte);
-    view.hostReceive = hexByte(host.receiveByte);
+    view.hostTransmit = hexText(host.transmitByte, 2);
+    view.hostReceive = hexText(host.receiveByte, 2);
     view.hostFieldEnabled = !serialFromFile(settings);
     view.ninthBitEnabled = serialNinthBitEnabled(chip.sfr(sfr::SCON));
     view.ninthBit = host.ninthBit & 1;

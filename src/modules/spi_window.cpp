@@ -1,19 +1,13 @@
 #include "modules/spi_window.h"
 
 #include "chip/spi_unit.h"
+#include "common/hex_text.h"
 #include "modules/transfer_lists.h"
 
-#include <cstdio>
 
 namespace quorvel {
 
 namespace {
-
-std::string hexByte(uint8_t value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
-}
 
 bool chipIsMaster(const ChipState& chip) {
     return chip.sfr(sfr::SPCR) & sfr::bits::MSTR;
@@ -32,8 +26,8 @@ SpiWindowView spiWindowView(const ChipState& chip) {
                        master ? "Set" : "Send",
                        spiListText(spi.txLog),
                        spiListText(spi.rxLog),
-                       hexByte(spi.slaveByte),
-                       hexByte(spi.txLog.size() ? spi.txLog.at(spi.txLog.size() - 1) : 0)};
+                       hexText(spi.slaveByte, 2),
+                       hexText(spi.txLog.size() ? spi.txLog.at(spi.txLog.size() - 1) : 0, 2)};
     return view;
 }
 

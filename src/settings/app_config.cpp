@@ -273,8 +273,12 @@ void applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run) {
     ModuleSettings& modules = machine.modules.settings;
     modules = config.modules;
     replaceUnavailableLines(modules, machine.profile.availablePinMask);
-    // A restart always begins with every line on input "0".
-    for (int i = 0; i < 32; ++i) chip.pins.setSetting(i, kInput0);
+    // The stored input sources; a line with an unknown value is left
+    // unconnected, as every line starts.
+    for (int i = 0; i < 32; ++i) {
+        const uint8_t source = config.inputSources[size_t(i)];
+        if (source <= kInputPulse) chip.pins.setSetting(i, source);
+    }
     chip.pins.applySettings(chip.portLatches());
 
     // Memories.

@@ -2,6 +2,7 @@
 
 #include "chip/chip_state.h"
 #include "common/hex_field.h"
+#include "common/hex_text.h"
 #include "tools/file_loader.h"
 
 #include <array>
@@ -18,13 +19,6 @@ namespace quorvel {
 namespace {
 
 constexpr uint32_t kBlock = 16;
-constexpr char kDigits[] = "0123456789ABCDEF";
-
-void appendHex(std::string& out, uint8_t value) {
-    out += kDigits[value >> 4];
-    out += kDigits[value & 15];
-}
-
 UserMessage unableToWrite() { return errorMessage("ERROR", "Unable to Write the file"); }
 
 } // namespace
@@ -51,15 +45,15 @@ Validation checkSaveRange(const SaveSettings& settings, const ChipState& chip) {
 std::string hexDataRecord(uint16_t address, std::span<const uint8_t> data) {
     std::string record = ":";
     unsigned sum = unsigned(data.size()) + (address >> 8) + (address & 0xFF);
-    appendHex(record, uint8_t(data.size()));
-    appendHex(record, uint8_t(address >> 8));
-    appendHex(record, uint8_t(address));
-    appendHex(record, 0x00);
+    record += hexText(uint8_t(data.size()), 2);
+    record += hexText(uint8_t(address >> 8), 2);
+    record += hexText(uint8_t(address), 2);
+    record += hexText(0x00, 2);
     for (uint8_t b : data) {
-        appendHex(record, b);
+        record += hexText(b, 2);
         sum += b;
     }
-    appendHex(record, uint8_t(-sum));
+    record += hexText(uint8_t(-sum), 2);
     return record + "\r\n";
 }
 

@@ -1,0 +1,271 @@
+// The execution loop (see executor.h).
+#include "chip/eeprom_watchdog.h"
+#include "chip/instruction_set.h"
+#include "chip/interrupts.h"
+#include "chip/serial_port.h"
+#include "chip/spi_unit.h"
+#include "chip/timers.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
+#include "machine/module_hooks.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+using namespace detail;
+
+int instructionCycles(uint8_t opcode) { return kCycles[opcode]; }
+
+namespace {
+
+// Lines whose changes the timers and the interrupt inputs see.
+constexpr uint32_t kInputLines = pin::bit(pin::T2) | pin::bit(pin::T2EX) | pin::bit(pin::INT0) |
+                                 pin::bit(pin::INT1) | pin::bit(pin::T0) | pin::bit(pin::T1);
+
+// Events are planned at most this far ahead, so that comparing one with the
+// machine-cycle counter by a signed difference stays right across its wrap.
+constexpr uint32_t kFarthestEvent = 1u << 30;
+
+// What the loop does after an instruction besides going on, as bits of
+// `after`; each stays set until its work is done.
+enum AfterWork : unsigned {
+    kCheckInterrupts = 1, // an interrupt may be accepted after this instruction
+    kStepUnits = 2,       // units that run step by step are at work (see stepUnitsAtWork)
+    kHooksEveryStep = 4,  // the part models have work in every step
+    kLookAtHooks = 8,     // the part models may have work now (a line changed)
+};
+
+// The EEPROM write timer, the SPI unit, the watchdog and the serial port in
+// its modes 0 and 2 keep their time step by step while they are at work.
+bool stepUnitsAtWork(const ChipState& c) {
+    return serialStepsNeeded(c) || eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
+}
+
+bool jumpsToItself(uint8_t op) {
+    constexpr uint8_t kSjmp = 0x80, kLjmp = 0x02, kAjmpLow = 0x01, kAjmpMask = 0x1F;
+    return op == kSjmp || op == kLjmp || (op & kAjmpMask) == kAjmpLow;
+}
+
+// Everything the loop looks after besides the instruction itself. The loop
+// keeps nextEvent and after in locals and hands them over around the calls.
+struct Schedule {
+    Machine& m;
+    ChipState& c;
+    ModuleHookWatch hooks;
+    uint32_t nextEvent; // machine-cycle counter value from which service() is due
+    unsigned after = kCheckInterrupts | kLookAtHooks;
+    bool sampleDue = true; // the input lines are to be looked at before the next instruction
+
+    // Everything is up to date between two calls; the user may have changed
+    // anything, so the first instruction looks at it all.
+    explicit Schedule(Machine& machine) : m(machine), c(machine.chip), hooks(machine) {
+        c.periph.timers.countedTo = c.cycles;
+        nextEvent = c.cycles;
+        if (!hooks.quiet) after |= kHooksEveryStep;
+        refreshStepUnits();
+    }
+
+    void refreshStepUnits() {
+        after = stepUnitsAtWork(c) ? after | kStepUnits : after & ~kStepUnits;
+    }
+    bool inputLinesChanged() const {
+        return ((c.pinSideLevels() ^ c.periph.timers.prevLevels) & kInputLines) != 0;
+    }
+    void sampleBeforeNextInstruction() {
+        sampleDue = true;
+        nextEvent = c.cycles;
+    }
+
+    // The events due by the end of the instruction of `cycles` cycles that
+    // has just been fetched, before it runs: changed input lines, timer
+    // overflows and the serial bits they clock. Then the next event.
+    [[gnu::noinline]] void service(int cycles) {
+        const uint32_t now = c.cycles;
+        if (sampleDue) {
+            // The lines changed when the instruction began.
+            countTimers(c, now - uint32_t(cycles));
+            sampleDue = sampleInputs(c);
+        }
+        const uint32_t latches = c.portLatches();
+        countTimers(c, now);
+        if (c.portLatches() != latches) {
+            after |= kLookAtHooks;
+            if (inputLinesChanged()) sampleDue = true;
+        }
+        after |= kCheckInterrupts;
+        const uint32_t delay = sampleDue ? 0
+                                         : std::min({timerEventDelay(c), serialEventDelay(c),
+                                                     kFarthestEvent});
+        nextEvent = now + delay;
+    }
+
+    // After an instruction that touched something (`touched`, as Executor's)
+    // or while work is due (`after`). Vectoring an interrupt moves the
+    // program counter and adds its cycles to the counter.
+    [[gnu::noinline]] void afterInstruction(unsigned touched, int cycles) {
+        int stepCycles = cycles;
+        if (touched & kEvents) {
+            // The schedule, the requests or the step-by-step units may have
+            // changed: plan again before the next instruction.
+            after |= kCheckInterrupts;
+            refreshStepUnits();
+            nextEvent = c.cycles;
+        }
+        // How the inputs are looked at changed (IE0/IE1 follow a
+        // level-triggered line even when the program writes them).
+        if (touched & kInputModes) sampleDue = true;
+        if (touched & kPortWrite) {
+            after |= kLookAtHooks;
+            if (inputLinesChanged()) sampleBeforeNextInstruction();
+        }
+        if ((after & kCheckInterrupts) && !(touched & kHoldInterrupts)) {
+            after &= ~kCheckInterrupts;
+            if (acceptInterrupt(c)) {
+                c.cycles += kVectoringCycles;
+                stepCycles += kVectoringCycles;
+                // A request of higher priority may follow after the
+                // handler's first instruction.
+                after |= kCheckInterrupts;
+            }
+        }
+        if (after & kStepUnits) runStepUnits(stepCycles);
+        if (after & (kHooksEveryStep | kLookAtHooks)) runHooks(stepCycles);
+    }
+
+    void runStepUnits(int cycles) {
+        const Reception reception = c.periph.serial.rxState;
+        if (serialStepsNeeded(c)) runSerialStep(c, cycles);
+        if (eepromTimerActive(c)) runEepromTimer(c, cycles);
+        if (spiUnitEnabled(c)) runSpiUnit(c, cycles);
+        if (watchdogActive(c) && runWatchdog(c, cycles)) {
+            // The CPU was reset: everything is to be looked at again.
+            sampleBeforeNextInstruction();
+        }
+        // A byte from the host started arriving: its end is an event.
+        if (c.periph.serial.rxState != reception) nextEvent = c.cycles;
+        after |= kCheckInterrupts | kLookAtHooks;
+        refreshStepUnits();
+    }
+
+    void runHooks(int cycles) {
+        after &= ~kLookAtHooks;
+        if (hooks.idle()) return;
+        // A part may drive a line a gate or counter input watches.
+        if (timersWatchLines(c)) syncTimers(c);
+        runModuleHooks(m, cycles);
+        hooks.refresh(m);
+        after = hooks.quiet ? after & ~kHooksEveryStep : after | kHooksEveryStep;
+        if (inputLinesChanged()) sampleBeforeNextInstruction();
+    }
+
+    // When the loop returns: the registers the timers change, P, are up to
+    // date.
+    void finish() {
+        updateParity(c);
+        syncTimers(c);
+    }
+};
+
+template <bool Watch>
+[[gnu::flatten]] RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
+    ChipState& c = machine.chip;
+    Schedule schedule(machine);
+    // The code memory and its limit stay put during a run.
+    const uint8_t* const code = c.code.data();
+    const uint32_t codeLimit = c.codeLimit;
+    uint32_t nextEvent = schedule.nextEvent;
+    unsigned after = schedule.after;
+    uint32_t now = c.cycles;
+    uint16_t pc = c.pc;
+    uint16_t address = c.side.instructionAddress;
+    uint32_t steps = 0;
+    RunResult result;
+    while (steps != maxSteps) {
+        const uint8_t* bytes = code + pc;
+        uint8_t nearEnd[3];
+        if (uint32_t(pc) + 2u > codeLimit) [[unlikely]] {
+            // The previous instruction left program memory; or this one's
+            // bytes run past its end.
+            if (pc > codeLimit && steps != 0) break;
+            for (int i = 0; i < 3; ++i) nearEnd[i] = c.readCode(uint16_t(pc + i));
+            bytes = nearEnd;
+        }
+        address = pc;
+        const uint8_t op = bytes[0];
+        const int cycles = kCycles[op];
+        now += uint32_t(cycles);
+        c.cycles = now;
+        ++steps;
+        // The peripheral events due by the end of the instruction, which
+        // sees their effects (an overflow's flag, a bit on TXD).
+        if (int32_t(now - nextEvent) >= 0) [[unlikely]] {
+            schedule.nextEvent = nextEvent;
+            schedule.after = after;
+            schedule.service(cycles);
+            nextEvent = schedule.nextEvent;
+            after = schedule.after;
+        }
+        // The instruction.
+        Executor executor{c};
+        pc = executor.run(address, op, bytes + 1);
+        // Interrupts, the step-by-step units and the part models, when
+        // there is something for them.
+        const unsigned touched = executor.touched & ~kSyncTimers;
+        if ((touched | after) != 0) [[unlikely]] {
+            c.pc = pc;
+            schedule.nextEvent = nextEvent;
+            schedule.after = after;
+            schedule.afterInstruction(touched, cycles);
+            nextEvent = schedule.nextEvent;
+            after = schedule.after;
+            pc = c.pc;
+            now = c.cycles;
+        }
+        if constexpr (Watch) {
+            if (stops.untilPc && pc == *stops.untilPc) {
+                result.cause = StopCause::UntilPc;
+                break;
+            }
+            if (stops.selfJump && pc == address && jumpsToItself(op) &&
+                c.periph.serial.txState == Transmit::Idle) {
+                result.cause = StopCause::SelfJump;
+                break;
+            }
+            if (!stops.breakpoints.empty()) {
+                c.pc = pc;
+                schedule.finish();
+                const auto held = std::find_if(
+                    stops.breakpoints.begin(), stops.breakpoints.end(),
+                    [&](const BreakpointCondition& b) { return breakpointHolds(b, stops.kind, c); });
+                if (held != stops.breakpoints.end()) {
+                    result.cause = StopCause::Breakpoint;
+                    result.breakIndex = int(held - stops.breakpoints.begin());
+                    break;
+                }
+            }
+        }
+    }
+    // Program counter beyond program memory: put back to the instruction's
+    // address and reported.
+    if (pc > codeLimit) {
+        pc = address;
+        result.pcOutOfRange = true;
+        result.cause = StopCause::PcOutOfRange;
+        result.breakIndex = -1;
+    }
+    c.pc = pc;
+    c.side.instructionAddress = address;
+    schedule.finish();
+    result.steps = steps;
+    return result;
+}
+
+} // namespace
+
+RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
+    return stops.any() ? runLoop<true>(machine, maxSteps, stops)
+                       : runLoop<false>(machine, maxSteps, stops);
+}
+
+} // namespace quorvel
