@@ -39,8 +39,8 @@ bool externalInput(uint8_t& tcon, uint8_t edgeMode, uint8_t flag, int line, uint
 bool sampleInputs(ChipState& chip) {
     const uint32_t levels = chip.pins.lineLevels(chip.portLatches());
     TimerState& timers = chip.periph.timers;
-    uint32_t falling = timers.prevLevels & ~levels;
-    timers.prevLevels = levels;
+    uint32_t falling = timers.prevLevels & ~levels & kWatchedInputLines;
+    timers.prevLevels = levels & kWatchedInputLines;
     uint8_t& pulses = chip.pins.pulseRequests;
     for (const auto& p : kPulseLines)
         if (pulses & p.request) falling |= pin::bit(p.line);
@@ -48,9 +48,7 @@ bool sampleInputs(ChipState& chip) {
     bool again = externalInput(tcon, IT0, IE0, pin::INT0, levels, falling, pulses & kPulseInt0);
     again |= externalInput(tcon, IT1, IE1, pin::INT1, levels, falling, pulses & kPulseInt1);
     pulses = 0;
-    constexpr uint32_t kTimerLines =
-        pin::bit(pin::T0) | pin::bit(pin::T1) | pin::bit(pin::T2) | pin::bit(pin::T2EX);
-    if (falling & kTimerLines) timerInputEdges(chip, falling & kTimerLines);
+    if (falling) timerInputEdges(chip, falling);
     return again;
 }
 

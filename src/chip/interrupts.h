@@ -25,6 +25,12 @@
 
 namespace quorvel {
 
+// The lines the timers and the external interrupt inputs watch: T2, T2EX,
+// INT0, INT1, T0, T1.
+inline constexpr uint32_t kWatchedInputLines = pin::bit(pin::T2) | pin::bit(pin::T2EX) |
+                                               pin::bit(pin::INT0) | pin::bit(pin::INT1) |
+                                               pin::bit(pin::T0) | pin::bit(pin::T1);
+
 // Machine cycles of the hardware call to a vector.
 inline constexpr int kVectoringCycles = 2;
 

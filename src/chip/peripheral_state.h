@@ -109,10 +109,10 @@ struct InterruptState {
 struct TimerState {
     // The machine-cycle counter value up to which the timers have counted.
     uint32_t countedTo = 0;
-    // Every port line as the external inputs saw it last (P0 in bits 0-7 ...
-    // P3 in bits 24-31); falling edges of T0, T1, T2, INT0, INT1 and T2EX are
-    // found against it. Starts all high.
-    uint32_t prevLevels = 0xFFFFFFFFu;
+    // The lines of T0, T1, T2, INT0, INT1 and T2EX as the inputs saw them
+    // last, in their port-line bits (P0 in bits 0-7 ... P3 in bits 24-31);
+    // falling edges are found against it. Starts high.
+    uint32_t prevLevels = 0x3C000300u;
     uint8_t clockOutToggle = 0; // timer 2 clock-out: P1.0 toggles every second overflow
 };
 

@@ -120,20 +120,6 @@ SpiCodeGenSettings spiSettingsInUse(const SpiCodeGenSettings& record, const SpiS
     return s;
 }
 
-SpiSettings spiPortLineCopy(const SpiCodeGenSettings& record, const SpiSettings& module) {
-    SpiSettings copy = module;
-    copy.SpiOptions = uint8_t((copy.SpiOptions & ~kSpiFourWire) |
-                              (record.bus & kSpiGenFourWire ? kSpiFourWire : 0));
-    copy.SpiLines = record.lines;
-    copy.SpiEepromCs = record.cs;
-    return copy;
-}
-
-void acceptSpiPortLines(SpiCodeGenSettings& record, const SpiSettings& edited) {
-    record.lines = edited.SpiLines;
-    record.cs = edited.SpiEepromCs;
-}
-
 std::string spiSummary(const SpiCodeGenSettings& record, const SpiSettings& module) {
     const SpiCodeGenSettings s = spiSettingsInUse(record, module);
     const bool four = s.bus & kSpiGenFourWire;

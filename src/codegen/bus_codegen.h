@@ -71,8 +71,6 @@ struct SpiCodeGenSettings {
 };
 
 SpiCodeGenSettings spiSettingsInUse(const SpiCodeGenSettings& record, const SpiSettings& module);
-SpiSettings spiPortLineCopy(const SpiCodeGenSettings& record, const SpiSettings& module);
-void acceptSpiPortLines(SpiCodeGenSettings& record, const SpiSettings& edited);
 
 std::string spiSummary(const SpiCodeGenSettings& record, const SpiSettings& module);
 GeneratedCode generateSpiCode(const SpiCodeGenSettings& record, const SpiSettings& module);

@@ -49,17 +49,6 @@ KeypadWiring keypadWiringInUse(const KeyboardCodeGenSettings& record, const Modu
     return w;
 }
 
-ModuleSettings keypadPortLineCopy(const KeyboardCodeGenSettings& record, const ModuleSettings& module) {
-    ModuleSettings copy = module;
-    for (size_t i = 0; i < record.lines.size(); ++i) copy.KeypadLines[i] = record.lines[i];
-    copy.KeypadType = uint8_t((module.KeypadType & ~3) | (record.type & kKeyGenTypeMask));
-    return copy;
-}
-
-void acceptKeypadPortLines(KeyboardCodeGenSettings& record, const ModuleSettings& edited) {
-    for (size_t i = 0; i < record.lines.size(); ++i) record.lines[i] = edited.KeypadLines[i];
-}
-
 std::string keyboardCodeGenSummary(const KeyboardCodeGenSettings& record, const ModuleSettings& module) {
     const KeypadWiring w = keypadWiringInUse(record, module);
     if (w.type > 2) return "No Keyboard";

@@ -30,9 +30,6 @@ struct KeypadWiring {
 };
 KeypadWiring keypadWiringInUse(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
 
-ModuleSettings keypadPortLineCopy(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
-void acceptKeypadPortLines(KeyboardCodeGenSettings& record, const ModuleSettings& edited);
-
 std::string keyboardCodeGenSummary(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
 
 // "Generate  Code" reads the address field first: one or two hexadecimal

@@ -96,20 +96,6 @@ LedDisplayInUse ledDisplayInUse(const LedCodeGenSettings& record, const ModuleSe
     return d;
 }
 
-ModuleSettings ledPortLineCopy(const LedCodeGenSettings& record, const ModuleSettings& module) {
-    ModuleSettings copy = module;
-    copy.LedOptions = record.configuration;
-    copy.LedSelectLevel = record.options & kLedGenSelectLevel;
-    copy.LedDigitCount = record.digits;
-    copy.LedLines = record.lines;
-    return copy;
-}
-
-void acceptLedPortLines(LedCodeGenSettings& record, const ModuleSettings& edited) {
-    record.lines = edited.LedLines;
-    record.digits = uint8_t(std::clamp<int>(edited.LedDigitCount, 1, kLedMaxDigits));
-}
-
 uint8_t ledRoutineClicked(uint8_t routines, LedRoutine box, bool checked) {
     if (checked) {
         routines |= box;

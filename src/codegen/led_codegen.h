@@ -53,11 +53,6 @@ struct LedDisplayInUse {
 };
 LedDisplayInUse ledDisplayInUse(const LedCodeGenSettings& record, const ModuleSettings& module);
 
-// The port-line dialog edits a copy of the module settings carrying the
-// record's configuration, level, count and lines; OK takes lines and count back.
-ModuleSettings ledPortLineCopy(const LedCodeGenSettings& record, const ModuleSettings& module);
-void acceptLedPortLines(LedCodeGenSettings& record, const ModuleSettings& edited);
-
 // A routine box was clicked: a larger digit routine brings the smaller ones,
 // which then stay while it is set.
 uint8_t ledRoutineClicked(uint8_t routines, LedRoutine box, bool checked);

@@ -19,10 +19,6 @@ int instructionCycles(uint8_t opcode) { return kCycles[opcode]; }
 
 namespace {
 
-// Lines whose changes the timers and the interrupt inputs see.
-constexpr uint32_t kInputLines = pin::bit(pin::T2) | pin::bit(pin::T2EX) | pin::bit(pin::INT0) |
-                                 pin::bit(pin::INT1) | pin::bit(pin::T0) | pin::bit(pin::T1);
-
 // Events are planned at most this far ahead, so that comparing one with the
 // machine-cycle counter by a signed difference stays right across its wrap.
 constexpr uint32_t kFarthestEvent = 1u << 30;
@@ -70,7 +66,7 @@ struct Schedule {
         after = stepUnitsAtWork(c) ? after | kStepUnits : after & ~kStepUnits;
     }
     bool inputLinesChanged() const {
-        return ((c.pinSideLevels() ^ c.periph.timers.prevLevels) & kInputLines) != 0;
+        return ((c.pinSideLevels() ^ c.periph.timers.prevLevels) & kWatchedInputLines) != 0;
     }
     void sampleBeforeNextInstruction() {
         sampleDue = true;
@@ -93,7 +89,10 @@ struct Schedule {
             after |= kLookAtHooks;
             if (inputLinesChanged()) sampleDue = true;
         }
+        // A flag may have been raised; a host may have handed over its next
+        // byte from the notice of the last.
         after |= kCheckInterrupts;
+        refreshStepUnits();
         const uint32_t delay = sampleDue ? 0
                                          : std::min({timerEventDelay(c), serialEventDelay(c),
                                                      kFarthestEvent});
@@ -134,6 +133,9 @@ struct Schedule {
     }
 
     void runStepUnits(int cycles) {
+        // The timers count up to here first: a reception starting now, or a
+        // watchdog reset, changes what their later counts do.
+        syncTimers(c);
         const Reception reception = c.periph.serial.rxState;
         if (serialStepsNeeded(c)) runSerialStep(c, cycles);
         if (eepromTimerActive(c)) runEepromTimer(c, cycles);

@@ -373,10 +373,4 @@ bool editIicEeprom(IicEepromState& eeprom, const IicSettings& settings, int addr
     return true;
 }
 
-bool editRtc(RtcState& rtc, int address, uint8_t value) {
-    if (address < 0 || address >= kRtcMemorySize) return false;
-    rtc.RtcMemory[size_t(address)] = value;
-    return true;
-}
-
 } // namespace quorvel

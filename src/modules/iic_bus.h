@@ -130,13 +130,11 @@ struct LocalTime {
 // locations 1 to 6).
 bool rtcTick(RtcState& rtc, const IicSettings& settings, const LocalTime& now);
 
-// In-place edits from the device windows (user-interface thread, under the
-// pause guard). An EEPROM edit obeys "Write Protection" like a bus write but
-// starts no write cycle; returns false when the byte is refused or outside
-// the device. Clock edits are always taken inside its 256 bytes.
+// An in-place edit from the EEPROM window (user-interface thread, under the
+// pause guard). It obeys "Write Protection" like a bus write but starts no
+// write cycle; returns false when the byte is refused or outside the device.
 bool editIicEeprom(IicEepromState& eeprom, const IicSettings& settings, int address,
                    uint8_t value);
-bool editRtc(RtcState& rtc, int address, uint8_t value);
 
 // Whether the EEPROM may store a byte at `address` under the settings' write
 // protection (the bus and the window use the same rule).

@@ -39,27 +39,8 @@ void replaceUnavailableIicLines(IicSettings& s, uint32_t availableMask) {
         if (!((availableMask >> pinIndex(*ref)) & 1u)) *ref = 0x10;
 }
 
-std::vector<std::string> iicControlLines() { return {"SCL ", "SDA "}; }
-
 std::vector<std::string> iicSummaryLines(const IicSettings& s) {
     return {"SCL - " + pinRefName(s.IicScl), "SDA - " + pinRefName(s.IicSda)};
-}
-
-void assignIicLine(IicSettings& s, int controlLine, PinRef line) {
-    if (controlLine == 0) s.IicScl = line;
-    if (controlLine == 1) s.IicSda = line;
-}
-
-void cancelIicBusDialog(IicSettings& live, const IicSettings& opened) {
-    live.IicOptions = opened.IicOptions;
-    live.IicScl = opened.IicScl;
-    live.IicSda = opened.IicSda;
-}
-
-std::vector<std::string> iicEepromTypeChoices() {
-    std::vector<std::string> names;
-    for (const IicEepromTypeInfo& info : kTypes) names.push_back(info.name);
-    return names;
 }
 
 IicAddressPinEnabling iicAddressPinEnabling(int type) {

@@ -75,20 +75,12 @@ void cleanIicSettings(IicSettings& s);
 // `AvailablePinMask` becomes P1.0.
 void replaceUnavailableIicLines(IicSettings& s, uint32_t availableMask);
 
-// "IIC Bus Setting": "Control Line:" entries and the "Summary:" lines
-// ("SCL - P1.0", "SDA - P1.1"; the dialog ends each with a line break).
-std::vector<std::string> iicControlLines();
+// "IIC Bus Setting": the "Summary:" lines ("SCL - P1.0", "SDA - P1.1"; the
+// dialog ends each with a line break).
 std::vector<std::string> iicSummaryLines(const IicSettings& s);
-// Assigns a chosen "Port Line:" entry to control line 0 (SCL) or 1 (SDA).
-void assignIicLine(IicSettings& s, int controlLine, PinRef line);
-// Cancel of "IIC Bus Setting": `IicOptions`, `IicScl` and `IicSda` return to
-// what they were when it opened.
-void cancelIicBusDialog(IicSettings& live, const IicSettings& opened);
 
-// "IIC EEPROM Setting": the "Select Device:" entries, and whether the A2, A1,
-// A0 pin groups are selectable for a type (pins the type uses for block bits
-// are disabled).
-std::vector<std::string> iicEepromTypeChoices();
+// "IIC EEPROM Setting": whether the A2, A1, A0 pin groups are selectable for
+// a type (pins the type uses for block bits are disabled).
 struct IicAddressPinEnabling {
     bool a2, a1, a0;
 };

@@ -109,9 +109,6 @@ constexpr uint32_t portMaskWord(const std::array<uint8_t, 4>& bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
            uint32_t(bytes[3]) << 24;
 }
-constexpr std::array<uint8_t, 4> portMaskBytes(uint32_t word) {
-    return {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)};
-}
 
 // Every line of `mask` in pin-index order, as offered by the "Port Line:"
 // lists; with `withFixedLevels`, then "+5V" and "GND".

@@ -48,13 +48,4 @@ void cancelSpiBusDialog(SpiSettings& live, const SpiSettings& opened) {
     live.SpiLines = opened.SpiLines;
 }
 
-void cancelSpiEepromDialog(SpiSettings& live, const SpiSettings& opened) {
-    live.SpiEepromOptions = opened.SpiEepromOptions;
-    live.SpiEepromCs = opened.SpiEepromCs;
-}
-
-std::vector<std::string> spiEepromTypeChoices() {
-    return {kTypeNames.begin(), kTypeNames.end()};
-}
-
 } // namespace quorvel

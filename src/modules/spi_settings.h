@@ -72,8 +72,5 @@ std::vector<std::string> spiSummaryLines(const SpiSettings& s);
 // what they were when it opened (the third line too, which a 4-wire bus
 // changes as well).
 void cancelSpiBusDialog(SpiSettings& live, const SpiSettings& opened);
-// Cancel of "SPI EEPROM Setting": the EEPROM options and the chip select.
-void cancelSpiEepromDialog(SpiSettings& live, const SpiSettings& opened);
-std::vector<std::string> spiEepromTypeChoices();
 
 } // namespace quorvel

@@ -71,8 +71,6 @@ static_assert(tableIsContiguous(), "module block table must cover 131 bytes with
 
 } // namespace
 
-std::span<const ModuleBlockField> moduleBlockFields() { return kFields; }
-
 std::array<uint8_t, kModuleBlockSize> encodeModuleBlock(const ModuleSettings& settings) {
     std::array<uint8_t, kModuleBlockSize> block{};
     ModuleSettings copy = settings; // the accessors hand out writable spans

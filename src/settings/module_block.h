@@ -27,8 +27,6 @@ struct ModuleBlockField {
     std::span<uint8_t> (*bytes)(ModuleSettings&);
 };
 
-std::span<const ModuleBlockField> moduleBlockFields();
-
 std::array<uint8_t, kModuleBlockSize> encodeModuleBlock(const ModuleSettings& settings);
 // Overwrites every block field of `settings`; the key names and the serial
 // host settings stay.

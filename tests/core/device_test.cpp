@@ -194,16 +194,17 @@ TEST(ConfigureMachine, AllocatesResetsAndClearsInputs) {
     s.codeLimit = 0xFFFF;
     s.xdataLimit = 0xFFFF;
     Machine m;
-    m.chip.pins.setSetting(9, kInputNC);
+    m.chip.pins.setSetting(9, kInput0);
     configureMachine(m, s);
     EXPECT_EQ(m.chip.code.size(), 65536u);
     EXPECT_EQ(m.chip.xdata.size(), 65536u);
     EXPECT_EQ(m.chip.eeprom.size(), 2048u);
     EXPECT_TRUE(m.chip.dualDptr);
     EXPECT_EQ(m.chip.sfr(sfr::SP), 7);
-    EXPECT_EQ(m.chip.pins.setting[9], kInput0);
-    EXPECT_EQ(m.chip.pins.ncMask, 0u);
-    EXPECT_EQ(m.chip.pins.levels, 0u);
+    // Nothing is wired: every line reads its latch, and P1 reads FFH.
+    EXPECT_EQ(m.chip.pins.setting[9], kInputNC);
+    EXPECT_EQ(m.chip.pins.ncMask, 0xFFFFFFFFu);
+    EXPECT_EQ(m.chip.readDirect(sfr::P1), 0xFF);
 }
 
 TEST(Overlap, ValidationMessages) {

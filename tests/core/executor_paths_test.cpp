@@ -1,6 +1,7 @@
-// The executor has a quiet path (step() while no peripheral has work, and
-// runSteps() across many steps) besides the general one. Whatever the
-// program, all of them must leave the machine in the same state.
+// The execution loop plans peripheral events ahead and brings the timers up
+// to date only when they are looked at; a single step looks at everything.
+// Whatever the program, free running must leave the machine in the same
+// state as single steps.
 #include "core_test_support.h"
 
 #include "chip/serial_port.h"
@@ -41,13 +42,14 @@ void expectSameState(const Machine& a, const Machine& b, uint64_t stepIndex,
     const PeripheralState& q = y.periph;
     ASSERT_EQ(p.timers.prevLevels, q.timers.prevLevels);
     ASSERT_EQ(p.timers.clockOutToggle, q.timers.clockOutToggle);
-    ASSERT_EQ(int(p.irq.acceptance), int(q.irq.acceptance));
-    ASSERT_EQ(p.irq.urgency, q.irq.urgency);
-    ASSERT_EQ(p.irq.requests, q.irq.requests);
+    ASSERT_EQ(p.irq.inService, q.irq.inService);
     ASSERT_EQ(p.serial.txState, q.serial.txState);
     ASSERT_EQ(p.serial.txBits, q.serial.txBits);
     ASSERT_EQ(p.serial.txBitTime, q.serial.txBitTime);
-    ASSERT_EQ(p.serial.rxRequest, q.serial.rxRequest);
+    ASSERT_EQ(p.serial.txPhase, q.serial.txPhase);
+    ASSERT_EQ(p.serial.baudHalf, q.serial.baudHalf);
+    ASSERT_EQ(p.serial.rxState, q.serial.rxState);
+    ASSERT_EQ(p.serial.rxTicks, q.serial.rxTicks);
     ASSERT_EQ(p.serial.txLog.size(), q.serial.txLog.size());
     ASSERT_EQ(p.spi.state, q.spi.state);
     ASSERT_EQ(p.spi.bitsLeft, q.spi.bitsLeft);
@@ -112,8 +114,8 @@ Machine randomMachine(uint32_t seed) {
     std::mt19937 random(seed);
     for (auto& byte : machine.chip.code) byte = uint8_t(random());
     for (auto& byte : machine.chip.iram) byte = uint8_t(random());
-    // Some lines not connected, so port reads mix latches and levels.
-    for (int pin = 0; pin < 32; pin += 3) machine.chip.pins.setSetting(pin, kInputNC);
+    // Some lines driven low or high, so port reads mix latches and levels.
+    for (int pin = 0; pin < 32; pin += 3) machine.chip.pins.setSetting(pin, pin % 2 ? kInput1 : kInput0);
     machine.chip.pins.applySettings(machine.chip.portLatches());
     // The LCD on random port lines, so that the program's port writes clock it.
     for (PinRef& ref : machine.modules.settings.LcdPins)
@@ -122,21 +124,6 @@ Machine randomMachine(uint32_t seed) {
 }
 
 } // namespace
-
-TEST(ExecutorPaths, QuietShortcutsMatchTheGeneralPath) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        SCOPED_TRACE(::testing::Message() << "seed " << seed);
-        Machine quick = randomMachine(seed);
-        Machine general = quick;
-        for (uint64_t i = 0; i < 3000; ++i) {
-            const bool outQuick = step(quick);
-            const bool outGeneral = stepWithoutShortcuts(general);
-            ASSERT_EQ(outQuick, outGeneral);
-            expectSameState(quick, general, i, i % 500 == 499);
-            if (HasFatalFailure()) return;
-        }
-    }
-}
 
 TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
     std::mt19937 random(7);
@@ -284,7 +271,6 @@ std::string busySource(const BusySetup& setup) {
 // stopped; with the UART only sending (idle between bytes) and with a host
 // streaming bytes in as well.
 TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
-    if (!haveAs31()) GTEST_SKIP() << "as31 not found";
     const BusySetup setups[] = {
         {"0x50", "0x21", "setb"}, {"0xd8", "0x21", "setb"}, {"0x50", "0x22", "setb"},
         {"0x50", "0x20", "setb"}, {"0x50", "0x21", "clr"},  {"0xd8", "0x22", "clr"},
@@ -325,7 +311,13 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
             // The program did what it is for: both handlers ran many times and
             // the UART kept sending.
             EXPECT_GT(batched.chip.iram[0x30], 0);
-            EXPECT_GT(batchedEvents.transmitted.size(), 100u);
+            // Bytes leave at the baud rate, and not at all without timer 1.
+            // (Timer 0 reloading every cycle in mode 2 keeps its handler
+            // running, which starves the serial one polled after it.)
+            if (std::string(setup.tr1) == "clr")
+                EXPECT_TRUE(batchedEvents.transmitted.empty());
+            else if (std::string(setup.tmod) != "0x22")
+                EXPECT_GT(batchedEvents.transmitted.size(), 20u);
             EXPECT_EQ(batchedEvents.transmittedLog, singleEvents.transmittedLog);
             EXPECT_EQ(batchedEvents.receivedLog, singleEvents.receivedLog);
             // Without timer 1 there are no baud ticks to receive by.
@@ -392,7 +384,6 @@ TEST(ExecutorPaths, QuietRunSeesEveryPortWriteThatClocksTheLcd) {
 // parity of the A it follows, as single steps do; with timer 0 running the
 // same holds in the busy stretch.
 TEST(ExecutorPaths, RunStepsReadsTheParityFlagAsSingleStepsDo) {
-    if (!haveAs31()) GTEST_SKIP() << "as31 not found";
     for (const char* timer : {"clr", "setb"}) {
         SCOPED_TRACE(::testing::Message() << timer << " tr0");
         const std::vector<uint8_t> code = assemble(std::string(R"(
@@ -448,7 +439,6 @@ was:    mov  a, r7
 // single steps, whether that step is the batch's last or not, and whether
 // the chip is quiet or busy (timer 0 running, its interrupt enabled).
 TEST(ExecutorPaths, RunStepsStopsWhereSingleStepsLeaveProgramMemory) {
-    if (!haveAs31()) GTEST_SKIP() << "as31 not found";
     for (const char* busy : {"nop", "setb tr0"}) {
         for (const char* leave : {"ljmp 0x1234", "ljmp 0x0ffa"}) {
             SCOPED_TRACE(::testing::Message() << busy << ", " << leave);

@@ -35,7 +35,7 @@ TEST(SpiUnit, ThreeBitsPerCycleAtFourClocksPerBit) {
     Machine m = spiMaster(SPE | MSTR, 0x5A);
     m.chip.periph.spi.slaveByte = 0xC3;
     stepN(m, 1);
-    EXPECT_EQ(m.chip.periph.spi.state, 2);
+    EXPECT_EQ(m.chip.periph.spi.state, SpiTransfer::Shifting);
     EXPECT_EQ(m.chip.periph.spi.bitsLeft, 8);
     EXPECT_EQ(m.chip.periph.spi.remainder, 4);
     stepN(m, 1);
@@ -46,7 +46,7 @@ TEST(SpiUnit, ThreeBitsPerCycleAtFourClocksPerBit) {
     EXPECT_FALSE(spif(m));
     stepN(m, 1);
     EXPECT_TRUE(spif(m));
-    EXPECT_EQ(m.chip.periph.spi.state, 0);
+    EXPECT_EQ(m.chip.periph.spi.state, SpiTransfer::Idle);
     EXPECT_EQ(m.chip.periph.spi.txLog.at(0), 0x5A);
     EXPECT_EQ(m.chip.periph.spi.rxLog.at(0), 0xC3);
     // Reading SPDR returns the received byte and clears SPSR.
@@ -72,7 +72,7 @@ TEST(SpiUnit, MosiShowsTheBitsInEitherOrderAndSckFollowsCpol) {
         stepN(m, 1);
         std::vector<int> bits;
         int lastLeft = 9;
-        for (int i = 0; i < 200 && m.chip.periph.spi.state != 0; ++i) {
+        for (int i = 0; i < 200 && m.chip.periph.spi.state != SpiTransfer::Idle; ++i) {
             stepN(m, 1);
             EXPECT_EQ(sck(m), 1);
             const int left = m.chip.periph.spi.bitsLeft;
@@ -100,11 +100,11 @@ TEST(SpiUnit, NothingWithoutSpeAndSlaveTransfersCompleteAtOnce) {
     Machine off = spiMaster(MSTR, 0x11);
     stepN(off, 50);
     EXPECT_FALSE(spif(off));
-    EXPECT_EQ(off.chip.periph.spi.state, 1); // started, waits for SPE
+    EXPECT_EQ(off.chip.periph.spi.state, SpiTransfer::Started); // started, waits for SPE
 
     Machine slave = spiMaster(SPE, 0x66); // MSTR clear: the write only loads
     stepN(slave, 1);
-    EXPECT_EQ(slave.chip.periph.spi.state, 0);
+    EXPECT_EQ(slave.chip.periph.spi.state, SpiTransfer::Idle);
     requestSpiSlaveTransfer(slave.chip, 0x99);
     stepN(slave, 1);
     EXPECT_TRUE(spif(slave));

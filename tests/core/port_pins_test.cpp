@@ -30,42 +30,39 @@ TEST(PinRef, Cleaning) {
     EXPECT_EQ(cleanFixedLevelPinRef(0x2D), 0x25);
 }
 
-TEST(PinState, ApplySettingsDriveAndRelease) {
-    PinState pins;
-    const uint32_t latches = 0x00F00000; // P2 latch 0xF0
-    pins.setSetting(8, kInput1);
-    pins.setSetting(9, kInputPulse);
-    pins.setSetting(20, kInputNC); // P2.4: latch 1
-    pins.setSetting(16, kInputNC); // P2.0: latch 0
-    pins.levels = 0xFFFFFFFF;
-    pins.applySettings(latches);
-    EXPECT_TRUE(pins.level(8));
-    EXPECT_FALSE(pins.level(9));
-    EXPECT_TRUE(pins.level(20));
-    EXPECT_FALSE(pins.level(16));
-    EXPECT_FALSE(pins.level(0));
-    EXPECT_EQ(pins.ncMask, (1u << 20) | (1u << 16));
-
-    pins.drivePin(20, false);
-    EXPECT_FALSE(pins.level(20));
-    EXPECT_EQ(pins.setting[20], kInput0);
-    EXPECT_EQ(pins.ncMask, 1u << 16);
-    EXPECT_FALSE(pins.readBit(20, latches)); // driven, not the latch
-
-    pins.releasePin(20, latches);
-    EXPECT_TRUE(pins.level(20));
-    EXPECT_EQ(pins.setting[20], kInputNC);
-    EXPECT_TRUE(pins.readBit(20, latches));
+// A line reads its latch ANDed with what drives it from outside; a line that
+// nothing drives reads its latch, as the chip's pull-ups make it.
+TEST(PinState, LineLevelIsLatchAndOutside) {
+    struct Row {
+        uint8_t setting;
+        bool latch, outside, reads;
+    } rows[] = {
+        {kInputNC, true, false, true},     {kInputNC, false, true, false},
+        {kInputPulse, true, false, true},  {kInput1, true, true, true},
+        {kInput1, false, true, false},     {kInput0, true, false, false},
+    };
+    for (const Row& row : rows) {
+        PinState pins;
+        EXPECT_EQ(pins.setting[12], kInputNC) << "every line starts unconnected";
+        pins.setSetting(12, row.setting);
+        pins.setLevel(12, row.outside);
+        const uint32_t latches = row.latch ? 0xFFFFFFFFu : ~(1u << 12);
+        EXPECT_EQ(pins.readBit(12, latches), row.reads) << int(row.setting) << row.latch << row.outside;
+        EXPECT_EQ((pins.readPort(1, latches) >> 4) & 1u, unsigned(row.reads));
+    }
 }
 
-TEST(PinState, ByteReadRefreshesEveryNcLine) {
+TEST(PinState, DriveReleaseAndHold) {
     PinState pins;
-    for (int i = 8; i < 16; ++i) pins.setSetting(i, kInput1);
-    pins.setSetting(11, kInputNC);
-    uint32_t latches = 0xFFFFF7FF; // P1 latch 0xF7
-    pins.applySettings(latches);
-    EXPECT_EQ(pins.readPort(1, latches), 0xF7);
-    latches = 0xFFFFFFFF;
-    EXPECT_EQ(pins.readPort(1, latches), 0xFF);
-    EXPECT_EQ(pins.portLevels(0), 0x00); // P0 on "0"
+    const uint32_t latches = 0xFFFFFFFFu;
+    pins.drivePin(20, false);
+    EXPECT_EQ(pins.setting[20], kInput0);
+    EXPECT_FALSE(pins.readBit(20, latches));
+    pins.releasePin(20, latches);
+    EXPECT_EQ(pins.setting[20], kInputNC);
+    EXPECT_TRUE(pins.readBit(20, latches));
+    // A keypad joins a row to a column: the line follows while its setting stays.
+    pins.holdLevel(21, false);
+    EXPECT_EQ(pins.setting[21], kInputNC);
+    EXPECT_FALSE(pins.readBit(21, latches));
 }
