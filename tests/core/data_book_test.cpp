@@ -1,0 +1,298 @@
+// The chip as the MCS-51 data book has it, checked with small programs:
+// decimal adjust, serial frames paced by the baud clock, auto-reload that
+// keeps the counts past an overflow, interrupt priority levels and requests
+// from the flags, vectoring time, and pins that read their latch ANDed with
+// what drives them (so a program sees its own pin writes).
+#include "core_test_support.h"
+
+#include "chip/serial_port.h"
+#include "chip/timers.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+Machine programMachine(const std::string& source, uint32_t frequency = 12000000) {
+    Machine m = makeMachine(DeviceKind::AT89C52, frequency);
+    const std::vector<uint8_t> code = assemble(source);
+    EXPECT_FALSE(code.empty());
+    loadCode(m, code);
+    return m;
+}
+
+// Runs until the program sits on a jump to itself, as the CLI's halt does.
+void runToHalt(Machine& m, uint32_t maxSteps = 2'000'000) {
+    StopConditions stops;
+    stops.selfJump = true;
+    const RunResult result = runSteps(m, maxSteps, stops);
+    ASSERT_EQ(result.cause, StopCause::SelfJump) << "steps " << result.steps;
+}
+
+// The bytes an interrupt test's handlers logged at 40H onwards (R1 points
+// past the last).
+std::vector<uint8_t> logged(const Machine& m) {
+    return {m.chip.iram.begin() + 0x40, m.chip.iram.begin() + m.chip.iram[0x01]};
+}
+
+} // namespace
+
+// ADDC then DA A on every pair of valid BCD bytes, with and without a carry
+// in, gives the decimal sum's low two digits and its carry.
+TEST(DataBook, DecimalAdjustAfterEveryBcdAddition) {
+    Machine m = makeMachine();
+    for (unsigned x = 0; x < 100; ++x) {
+        for (unsigned y = 0; y < 100; ++y) {
+            for (unsigned carryIn = 0; carryIn < 2; ++carryIn) {
+                const uint8_t bx = uint8_t(x / 10 << 4 | x % 10);
+                const uint8_t by = uint8_t(y / 10 << 4 | y % 10);
+                loadCode(m, {0x34, by, 0xD4}); // ADDC A,#by; DA A
+                m.chip.pc = 0;
+                m.chip.sfr(sfr::ACC) = bx;
+                m.chip.sfr(sfr::PSW) = carryIn ? sfr::bits::CY : 0;
+                runSteps(m, 2);
+                const unsigned sum = x + y + carryIn;
+                const uint8_t expected = uint8_t((sum % 100) / 10 << 4 | sum % 10);
+                ASSERT_EQ(m.chip.acc(), expected) << std::hex << unsigned(bx) << "+" << unsigned(by);
+                ASSERT_EQ((m.chip.psw() & sfr::bits::CY) != 0, sum >= 100);
+            }
+        }
+    }
+}
+
+// At 11.0592 MHz with SMOD = 1 and TH1 = FDH (19200 baud) a mode-1 frame
+// takes 10 bit times of 48 machine cycles; bytes sent back to back, each
+// written as soon as TI is set, leave 480 cycles apart. TI comes with the
+// stop bit, 9 bit times after the start bit, which waits for the next bit
+// boundary after the SBUF write.
+TEST(DataBook, SerialBytesLeaveAtTheBaudRate) {
+    const char* const sender = R"(
+        mov  tmod, #0x20
+        mov  th1, #0xfd
+        mov  tl1, #0xfd
+        orl  pcon, #0x80
+        mov  scon, #0x50
+        TR1OP tr1
+        mov  r7, #100
+next:   mov  sbuf, r7
+wait:   jnb  ti, wait
+        clr  ti
+        djnz r7, next
+done:   sjmp done
+)";
+    std::string source = sender;
+    source.replace(source.find("TR1OP"), 5, "setb");
+    Machine m = programMachine(source, 11059200);
+    EventRecorder events;
+    attach(m, events);
+    runToHalt(m);
+    ASSERT_EQ(events.transmittedAt.size(), 100u);
+    for (size_t i = 1; i < events.transmittedAt.size(); ++i)
+        ASSERT_NEAR(double(events.transmittedAt[i] - events.transmittedAt[i - 1]), 480.0, 4.0) << i;
+    // The first TI: 9 bit times after a start bit that began within one bit
+    // time of the write (the set-up before it takes 12 cycles).
+    EXPECT_GT(events.transmittedAt[0], 12u + 9 * 48);
+    EXPECT_LE(events.transmittedAt[0], 12u + 10 * 48 + 2);
+
+    // With no baud clock running nothing leaves and TI stays clear.
+    source = sender;
+    source.replace(source.find("TR1OP"), 5, "clr ");
+    Machine stopped = programMachine(source, 11059200);
+    EventRecorder none;
+    attach(stopped, none);
+    runSteps(stopped, 200'000);
+    EXPECT_TRUE(none.transmitted.empty());
+    EXPECT_FALSE(stopped.chip.sfr(sfr::SCON) & sfr::bits::TI);
+}
+
+// Reception at the same rate takes the same time: a host sending 100 bytes
+// back to back, each as soon as the last is in, takes 100 frames.
+TEST(DataBook, SerialBytesArriveAtTheBaudRate) {
+    Machine m = programMachine(R"(
+        mov  tmod, #0x20
+        mov  th1, #0xfd
+        mov  tl1, #0xfd
+        orl  pcon, #0x80
+        mov  scon, #0x50
+        setb tr1
+loop:   jnb  ri, loop
+        clr  ri
+        inc  0x30
+        sjmp loop
+)", 11059200);
+    EventRecorder events;
+    attach(m, events);
+    std::vector<uint32_t> arrivedAt;
+    events.onReceived = [&](uint16_t) {
+        arrivedAt.push_back(m.chip.cycles);
+        if (arrivedAt.size() < 100) startSerialReception(m.chip, uint8_t(arrivedAt.size()), 1);
+    };
+    startSerialReception(m.chip, 0, 1);
+    runSteps(m, 60'000);
+    ASSERT_EQ(arrivedAt.size(), 100u);
+    EXPECT_EQ(m.chip.iram[0x30], 100);
+    EXPECT_NEAR(double(arrivedAt[99] - arrivedAt[0]), 99 * 480.0, 48.0);
+}
+
+// Timer 1 in mode 2 with TH1 = FEH overflows every 2 machine cycles also
+// under instructions of 4 (MUL AB): as the UART's baud clock at SMOD = 1 it
+// makes 32-cycle bits, 320-cycle frames.
+TEST(DataBook, AutoReloadKeepsTheCountsPastAnOverflow) {
+    uint8_t tl = 0xFE, th = 0xFE;
+    EXPECT_EQ(countTimer(TimerMode::AutoReload, tl, th, 4), 2u);
+    EXPECT_EQ(tl, 0xFE);
+    tl = 0xFF;
+    th = 0xFD; // period 3: one overflow after 1 count, the next after 4
+    EXPECT_EQ(countTimer(TimerMode::AutoReload, tl, th, 5), 2u);
+    EXPECT_EQ(tl, 0xFE);
+
+    Machine m = programMachine(R"(
+        mov  tmod, #0x20
+        mov  th1, #0xfe
+        mov  tl1, #0xfe
+        orl  pcon, #0x80
+        mov  scon, #0x50
+        setb tr1
+        mov  r7, #20
+next:   mov  sbuf, r7
+wait:   mul  ab
+        jnb  ti, wait
+        clr  ti
+        djnz r7, next
+done:   sjmp done
+)");
+    EventRecorder events;
+    attach(m, events);
+    runToHalt(m);
+    ASSERT_EQ(events.transmittedAt.size(), 20u);
+    // Polling with 6-cycle rounds, each byte is seen within 6 cycles of TI.
+    for (size_t i = 1; i < 20; ++i)
+        ASSERT_NEAR(double(events.transmittedAt[i] - events.transmittedAt[i - 1]), 320.0, 6.0) << i;
+}
+
+// The handlers log their entries at 40H: a low-priority handler (timer 0)
+// is not interrupted by another low-priority request (INT0, set by software
+// and polled first) but is by a high one (timer 1); the INT0 request,
+// still set, is served once the timer-0 handler has returned.
+TEST(DataBook, PriorityLevelsNestAsTheChipDoes) {
+    Machine m = programMachine(R"(
+        .org 0
+        ljmp main
+        .org 0x03
+        mov  @r1, #4
+        inc  r1
+        reti
+        .org 0x0b
+        ljmp t0isr
+        .org 0x1b
+        mov  @r1, #5
+        inc  r1
+        reti
+        .org 0x40
+main:   mov  sp, #0x60
+        mov  r1, #0x40
+        setb it0
+        mov  ip, #0x08
+        mov  ie, #0x8b
+        setb tf0
+        nop
+        nop
+        nop
+        nop
+done:   sjmp done
+t0isr:  mov  @r1, #1
+        inc  r1
+        setb ie0
+        nop
+        nop
+        mov  @r1, #2
+        inc  r1
+        setb tf1
+        nop
+        nop
+        mov  @r1, #3
+        inc  r1
+        reti
+)");
+    runSteps(m, 200);
+    EXPECT_EQ(logged(m), (std::vector<uint8_t>{1, 2, 5, 3, 4}));
+    EXPECT_EQ(m.chip.periph.irq.inService, 0);
+}
+
+// Requests are the flags: IE0 set by software, or latched by an edge the
+// program itself makes on INT0 while EA = 0, is served once interrupts are
+// enabled; a level-triggered INT0 the program holds low interrupts until it
+// lets the line go. Vectoring takes two machine cycles.
+TEST(DataBook, ExternalRequestsFromTheFlagAndTheProgramsOwnPin) {
+    const char* const program = R"(
+        .org 0
+        ljmp main
+        .org 0x03
+        mov  @r1, #7
+        inc  r1
+        setb p3.2
+        reti
+        .org 0x40
+main:   mov  sp, #0x60
+        mov  r1, #0x40
+        SETUP
+        mov  ie, #0x81
+        nop
+        nop
+done:   sjmp done
+)";
+    const struct {
+        const char* setup;
+        const char* what;
+    } cases[] = {
+        {"setb it0\n setb ie0", "IE0 set by software"},
+        {"setb it0\n clr p3.2\n setb p3.2", "an edge while EA = 0"},
+        {"clr p3.2", "the line held low, level-triggered"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string source = program;
+        source.replace(source.find("SETUP"), 5, c.setup);
+        Machine m = programMachine(source);
+        runSteps(m, 100);
+        EXPECT_EQ(logged(m), std::vector<uint8_t>{7});
+    }
+
+    // MOV IE,#81H with IE0 set: one more instruction, then the vector,
+    // two cycles after that instruction's own.
+    Machine m = programMachine(R"(
+        setb it0
+        setb ie0
+        mov  ie, #0x81
+        nop
+        nop
+)");
+    runSteps(m, 3);
+    const uint32_t before = m.chip.cycles;
+    runSteps(m, 1); // the NOP, then the vector
+    EXPECT_EQ(m.chip.pc, 0x0003);
+    EXPECT_EQ(m.chip.cycles - before, 1u + 2u);
+}
+
+// Nothing wired: every line reads its latch, FFH after reset. A program
+// clocking its own T0 line counts with counter 0.
+TEST(DataBook, PinsReadTheirLatchAndCountersSeeTheProgramsWrites) {
+    Machine m = programMachine(R"(
+        mov  a, p1
+        mov  r0, a
+        mov  tmod, #0x05
+        setb tr0
+        mov  r7, #10
+pulse:  clr  p3.4
+        setb p3.4
+        djnz r7, pulse
+        mov  p1, #0x0f
+        mov  a, p1
+        mov  r2, a
+done:   sjmp done
+)");
+    runToHalt(m);
+    EXPECT_EQ(m.chip.iram[0], 0xFF); // R0: P1 after reset
+    EXPECT_EQ(m.chip.sfr(sfr::TL0), 10);
+    EXPECT_EQ(m.chip.iram[2], 0x0F); // R2: P1 reads its latch
+}
