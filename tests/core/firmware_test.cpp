@@ -1,7 +1,8 @@
 // C programs compiled with SDCC at test time (sources in
 // tests/data/firmware) run on a machine and are judged by what they print
 // over the UART: integer and floating-point arithmetic with printf, a timer
-// interrupt in its own register bank, the large memory model.
+// interrupt in its own register bank, the large memory model, decimal
+// arithmetic and serial timing as the real chip gives them.
 #include "core_test_support.h"
 
 #include <fstream>
@@ -42,7 +43,6 @@ std::string runUntilPrinted(Machine& m, EventRecorder& events, const std::string
 } // namespace
 
 TEST(Firmware, IntegerAndFloatArithmeticWithPrintf) {
-    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
     Machine m = firmwareMachine("arithmetic.c");
     EventRecorder events;
     attach(m, events);
@@ -56,7 +56,6 @@ TEST(Firmware, IntegerAndFloatArithmeticWithPrintf) {
 }
 
 TEST(Firmware, TimerInterruptInItsOwnRegisterBank) {
-    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
     Machine m = firmwareMachine("timer_ticks.c");
     EventRecorder events;
     attach(m, events);
@@ -67,7 +66,6 @@ TEST(Firmware, TimerInterruptInItsOwnRegisterBank) {
 }
 
 TEST(Firmware, LargeModelRecursionAndLibrary) {
-    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
     Machine m = firmwareMachine("large_model.c", "--model-large --stack-auto");
     EventRecorder events;
     attach(m, events);
@@ -75,10 +73,24 @@ TEST(Firmware, LargeModelRecursionAndLibrary) {
     EXPECT_EQ(out, "-50 -3 0 8 17 17 40 99 \nfib12=144! len 10\n");
 }
 
+// Ten bytes back to back at 9600 baud take ten frames of 960 machine
+// cycles on the chip (the data book's mode-1 timing).
+TEST(Firmware, BcdArithmeticAndSerialTimingAsTheChipPrints) {
+    Machine m = firmwareMachine("bcd_timing.c");
+    EventRecorder events;
+    attach(m, events);
+    StopConditions halt;
+    halt.selfJump = true;
+    EXPECT_EQ(runSteps(m, 2'000'000, halt).cause, StopCause::SelfJump);
+    const std::string& printed = events.transmitted;
+    EXPECT_EQ(printed.substr(0, printed.find("UUUUUUUUUU")),
+              "99+64=163 61+99=160 45+55=100 09+01=010 50+49=099 38+27=065 ");
+    EXPECT_NE(printed.find("UUUUUUUUUU\nframes 10\n"), std::string::npos) << printed;
+}
+
 // Free running (runSteps) and single steps leave the same machine behind,
 // also with timers, the UART and interrupts all busy.
 TEST(Firmware, FreeRunMatchesSingleStepsWithPeripheralsBusy) {
-    if (!haveSdcc()) GTEST_SKIP() << "sdcc not found";
     Machine batched = firmwareMachine("timer_ticks.c");
     Machine single = batched;
     for (int round = 0; round < 60; ++round) {
