@@ -114,6 +114,24 @@ inline void updateParity(ChipState& c) {
 
 // ------------------------------------------------------------ instructions
 
+// Before an SFR is read or written: the timers count up to now, and P
+// follows A. Out of line, with the SFR accesses below: the instructions
+// that need them are the less common ones.
+[[gnu::noinline]] inline void prepareSfr(ChipState& c, uint8_t address) {
+    if (kAccess[address] & kSyncTimers) syncTimers(c);
+    if (address == sfr::PSW) updateParity(c);
+}
+[[gnu::noinline]] inline uint8_t readSfr(ChipState& c, uint8_t address) {
+    prepareSfr(c, address);
+    return c.readDirect(address);
+}
+// Returns what the write calls for (kAccess).
+[[gnu::noinline]] inline unsigned writeSfr(ChipState& c, uint8_t address, uint8_t value) {
+    prepareSfr(c, address);
+    c.writeDirect(address, value);
+    return kAccess[address];
+}
+
 // Carries out one instruction on the chip. `touched` collects what its SFR
 // writes call for (kAccess), RETI's hold on interrupts, and MOVX.
 struct Executor {
@@ -128,32 +146,23 @@ struct Executor {
     unsigned carry() { return c.sfrs[kPsw] >> 7; }
     void setCarry(bool value) { psw() = value ? uint8_t(psw() | CY) : uint8_t(psw() & ~CY); }
 
-    // Before an SFR is read or written: the timers count up to now, and P
-    // follows A.
-    void beforeSfrAccess(uint8_t address) {
-        if (kAccess[address] & kSyncTimers) syncTimers(c);
-        if (address == sfr::PSW) updateParity(c);
-    }
     // Direct addresses below 80H are plain internal RAM: nothing to bring up
-    // to date or report, so they go first.
+    // to date or report, so they go first; the SFRs go out of line.
     uint8_t readDir(uint8_t address) {
         if (address < 0x80) return c.iram[address];
-        beforeSfrAccess(address);
-        return c.readDirect(address);
+        return readSfr(c, address);
     }
     void writeDir(uint8_t address, uint8_t value) {
         if (address < 0x80) {
             c.iram[address] = value;
             return;
         }
-        beforeSfrAccess(address);
-        touched |= kAccess[address];
-        c.writeDirect(address, value);
+        touched |= writeSfr(c, address, value);
     }
     // Read-modify-write instructions work on the stored byte (the port latch).
     uint8_t readRmw(uint8_t address) {
         if (address < 0x80) return c.iram[address];
-        beforeSfrAccess(address);
+        prepareSfr(c, address);
         return c.sfrs[address - 0x80u];
     }
     void writeRmw(uint8_t address, uint8_t value) {
@@ -166,17 +175,17 @@ struct Executor {
     }
     // Pin-side and latch bit reads.
     bool readBit(uint8_t bit) {
-        if (bit >= 0x80) beforeSfrAccess(ChipState::bitByteAddress(bit));
+        if (bit >= 0x80) prepareSfr(c, ChipState::bitByteAddress(bit));
         return c.readBit(bit);
     }
     bool readLatchBit(uint8_t bit) {
-        if (bit >= 0x80) beforeSfrAccess(ChipState::bitByteAddress(bit));
+        if (bit >= 0x80) prepareSfr(c, ChipState::bitByteAddress(bit));
         return c.readLatchBit(bit);
     }
     void writeBit(uint8_t bit, unsigned value) {
         if (bit >= 0x80) {
             const uint8_t address = ChipState::bitByteAddress(bit);
-            beforeSfrAccess(address);
+            prepareSfr(c, address);
             touched |= kAccess[address];
         }
         c.writeBit(bit, value);
@@ -287,7 +296,7 @@ struct Executor {
 // Executes the instruction at `pc` and returns the next program counter. (A
 // value rather than a reference keeps the program counter in a register in
 // the loop.)
-inline uint16_t Executor::run(uint16_t pc, uint8_t op, const uint8_t* operands) {
+[[gnu::always_inline]] inline uint16_t Executor::run(uint16_t pc, uint8_t op, const uint8_t* operands) {
     // Read where a case needs them, so that no case pays for the others.
 #define b1 operands[0]
 #define b2 operands[1]
@@ -478,7 +487,7 @@ inline uint16_t Executor::run(uint16_t pc, uint8_t op, const uint8_t* operands) 
     }
     case 0xD0: { // POP: read, SP - 1, then store (POP SP loads the popped byte)
         pc += 2;
-        if (b1 >= 0x80) beforeSfrAccess(b1);
+        if (b1 >= 0x80) prepareSfr(c, b1);
         const uint8_t value = pop();
         writeRmw(b1, value);
         break;

@@ -44,7 +44,7 @@ bool jumpsToItself(uint8_t op) {
 }
 
 // Everything the loop looks after besides the instruction itself. The loop
-// keeps nextEvent and after in locals and hands them over around the calls.
+// keeps nextEvent in a local and hands it over around the calls.
 struct Schedule {
     Machine& m;
     ChipState& c;
@@ -76,7 +76,19 @@ struct Schedule {
     // The events due by the end of the instruction of `cycles` cycles that
     // has just been fetched, before it runs: changed input lines, timer
     // overflows and the serial bits they clock. Then the next event.
-    [[gnu::noinline]] void service(int cycles) {
+    // Each returns the new nextEvent.
+    [[gnu::noinline]] uint32_t service(uint32_t next, int cycles) {
+        nextEvent = next;
+        serviceEvents(cycles);
+        return nextEvent;
+    }
+    [[gnu::noinline]] uint32_t afterInstruction(uint32_t next, unsigned touched, int cycles) {
+        nextEvent = next;
+        afterInstructionWork(touched, cycles);
+        return nextEvent;
+    }
+
+    void serviceEvents(int cycles) {
         const uint32_t now = c.cycles;
         if (sampleDue) {
             // The lines changed when the instruction began.
@@ -102,7 +114,7 @@ struct Schedule {
     // After an instruction that touched something (`touched`, as Executor's)
     // or while work is due (`after`). Vectoring an interrupt moves the
     // program counter and adds its cycles to the counter.
-    [[gnu::noinline]] void afterInstruction(unsigned touched, int cycles) {
+    void afterInstructionWork(unsigned touched, int cycles) {
         int stepCycles = cycles;
         if (touched & kEvents) {
             // The schedule, the requests or the step-by-step units may have
@@ -170,19 +182,24 @@ struct Schedule {
 };
 
 template <bool Watch>
-[[gnu::flatten]] RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
+RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     Schedule schedule(machine);
     // The code memory and its limit stay put during a run.
     const uint8_t* const code = c.code.data();
     const uint32_t codeLimit = c.codeLimit;
     uint32_t nextEvent = schedule.nextEvent;
-    unsigned after = schedule.after;
     uint32_t now = c.cycles;
     uint16_t pc = c.pc;
     uint16_t address = c.side.instructionAddress;
     uint32_t steps = 0;
     RunResult result;
+    // The stop conditions in locals, which the loop keeps in registers; a
+    // program counter to stop at is out of reach (above FFFFH) when none
+    // is asked for.
+    const uint32_t untilPc = Watch && stops.untilPc ? *stops.untilPc : 0x10000u;
+    const bool watchSelfJump = Watch && stops.selfJump;
+    const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     while (steps != maxSteps) {
         const uint8_t* bytes = code + pc;
         uint8_t nearEnd[3];
@@ -201,40 +218,32 @@ template <bool Watch>
         ++steps;
         // The peripheral events due by the end of the instruction, which
         // sees their effects (an overflow's flag, a bit on TXD).
-        if (int32_t(now - nextEvent) >= 0) [[unlikely]] {
-            schedule.nextEvent = nextEvent;
-            schedule.after = after;
-            schedule.service(cycles);
-            nextEvent = schedule.nextEvent;
-            after = schedule.after;
-        }
+        if (int32_t(now - nextEvent) >= 0) [[unlikely]]
+            nextEvent = schedule.service(nextEvent, cycles);
         // The instruction.
         Executor executor{c};
         pc = executor.run(address, op, bytes + 1);
         // Interrupts, the step-by-step units and the part models, when
         // there is something for them.
         const unsigned touched = executor.touched & ~kSyncTimers;
-        if ((touched | after) != 0) [[unlikely]] {
+        if ((touched | schedule.after) != 0) [[unlikely]] {
             c.pc = pc;
-            schedule.nextEvent = nextEvent;
-            schedule.after = after;
-            schedule.afterInstruction(touched, cycles);
-            nextEvent = schedule.nextEvent;
-            after = schedule.after;
+            nextEvent = schedule.afterInstruction(nextEvent, touched, cycles);
             pc = c.pc;
             now = c.cycles;
         }
         if constexpr (Watch) {
-            if (stops.untilPc && pc == *stops.untilPc) {
+            if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
                 break;
             }
-            if (stops.selfJump && pc == address && jumpsToItself(op) &&
-                c.periph.serial.txState == Transmit::Idle) {
-                result.cause = StopCause::SelfJump;
-                break;
+            if (pc == address && watchSelfJump) [[unlikely]] {
+                if (jumpsToItself(op) && c.periph.serial.txState == Transmit::Idle) {
+                    result.cause = StopCause::SelfJump;
+                    break;
+                }
             }
-            if (!stops.breakpoints.empty()) {
+            if (watchBreakpoints) [[unlikely]] {
                 c.pc = pc;
                 schedule.finish();
                 const auto held = std::find_if(
