@@ -1,7 +1,7 @@
 // Every class of error: the message names the file, the line and what is
-// wrong, the listing shows it under the line, the exit status is not 0 and no
-// HEX file is left, not even one from an earlier run.
-#include "asm51_runner.h"
+// wrong, the listing shows it under the line and counts it, the exit status
+// is 1 and no HEX file is left, not even one from an earlier run.
+#include "asm51_support.h"
 
 #include <gtest/gtest.h>
 
@@ -73,16 +73,17 @@ const ErrorCase kCases[] = {
 } // namespace
 
 TEST(Errors, EveryClassGivesItsMessageAndNoHex) {
-    TempFolder folder;
+    TempDir folder;
     for (const ErrorCase& c : kCases) {
         SCOPED_TRACE(c.source);
         folder.write("t.hex", ":0100000000FF\n:00000001FF\n"); // from an earlier run
         folder.write("t.asm", std::string("        ORG 0\n") + c.source + "        END\n");
-        RunResult r = folder.asm51({"t"});
+        const ProcessResult r = asm51(folder, {"t"});
         std::string expected = "t.asm(" + std::to_string(c.line) + "): " + c.message;
-        EXPECT_NE(r.status, 0);
-        EXPECT_NE(r.output.find(expected), std::string::npos) << r.output;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output().find(expected), std::string::npos) << r.output();
         EXPECT_FALSE(folder.exists("t.hex"));
+        EXPECT_EQ(folder.entries(), 2) << "only t.asm and t.lst, nothing under a temporary name";
         // In the listing the message stands under its line.
         std::string listing = folder.read("t.lst");
         size_t at = listing.find("*** " + expected);
@@ -91,28 +92,33 @@ TEST(Errors, EveryClassGivesItsMessageAndNoHex) {
         EXPECT_EQ(listing.substr(lineStart + 1, 5),
                   std::string(5 - std::to_string(c.line).size(), ' ') + std::to_string(c.line))
             << listing;
-        EXPECT_NE(listing.find("error"), std::string::npos);
+        // The count at the end agrees with the messages shown.
+        int errors = 0;
+        for (size_t i = listing.find("\n*** "); i != std::string::npos; i = listing.find("\n*** ", i + 1))
+            ++errors;
+        const std::string count = std::to_string(errors) + (errors == 1 ? " error" : " errors");
+        EXPECT_NE(listing.find("\n" + count + ", 0 warnings\n"), std::string::npos) << listing;
     }
 }
 
 TEST(Errors, MessagesOfIncludedFilesNameThoseFiles) {
-    TempFolder folder;
+    TempDir folder;
     folder.write("inc/defs.inc", "OK   EQU 1\n     MOV A,#BAD\n");
     folder.write(
         "t.asm",
         "; main\n$INCLUDE(inc/defs.inc)\n        MOV A,#OK\n        SJMP NOWHERE\n        END\n");
-    RunResult r = folder.asm51({"t"});
+    const ProcessResult r = asm51(folder, {"t"});
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.output.find("inc/defs.inc(2): undefined symbol BAD"), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("t.asm(4): undefined symbol NOWHERE"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("t.asm: 2 errors, 0 warnings"), std::string::npos) << r.output;
+    EXPECT_NE(r.output().find("inc/defs.inc(2): undefined symbol BAD"), std::string::npos)
+        << r.output();
+    EXPECT_NE(r.output().find("t.asm(4): undefined symbol NOWHERE"), std::string::npos) << r.output();
+    EXPECT_NE(r.output().find("t.asm: 2 errors, 0 warnings"), std::string::npos) << r.output();
 }
 
 // Lines after an error keep their addresses: one bad line does not shift or
 // hide the errors that follow it.
 TEST(Errors, AllErrorsOfAFileAreReportedInOneRun) {
-    TempFolder folder;
+    TempDir folder;
     folder.write("t.asm", R"(        ORG 0
         MOV A,#300
 L1:     SJMP L1
@@ -120,11 +126,11 @@ L1:     SJMP L1
         SETB 30H.0
         END
 )");
-    RunResult r = folder.asm51({"t"});
-    EXPECT_NE(r.output.find("t.asm(2): "), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("t.asm(4): undefined symbol UNDEF"), std::string::npos);
-    EXPECT_NE(r.output.find("t.asm(5): "), std::string::npos);
-    EXPECT_NE(r.output.find("3 errors"), std::string::npos);
+    const ProcessResult r = asm51(folder, {"t"});
+    EXPECT_NE(r.output().find("t.asm(2): "), std::string::npos) << r.output();
+    EXPECT_NE(r.output().find("t.asm(4): undefined symbol UNDEF"), std::string::npos);
+    EXPECT_NE(r.output().find("t.asm(5): "), std::string::npos);
+    EXPECT_NE(r.output().find("3 errors"), std::string::npos);
     // L1 is at 0002: the refused MOV still took its two bytes.
     EXPECT_NE(folder.read("t.lst").find("L1                      CODE   0002H"), std::string::npos)
         << folder.read("t.lst");

@@ -1,6 +1,6 @@
 // Every instruction form: bytes -> disassembler text -> asm51 -> the same
 // bytes; the same forms against Debian's as31; the generic CALL and JMP.
-#include "asm51_runner.h"
+#include "asm51_support.h"
 
 #include "tools/disassembler.h"
 #include "tools/instruction_table.h"
@@ -53,11 +53,13 @@ std::string disassemblyToSource(uint16_t address, uint8_t op, uint8_t b1, uint8_
     return out;
 }
 
-std::map<uint16_t, uint8_t> assembleOk(const TempFolder& folder, const std::string& source) {
-    folder.write("t.asm", source);
-    RunResult r = folder.asm51({"t"});
-    EXPECT_EQ(r.status, 0) << r.output;
-    return parseHex(folder.read("t.hex"));
+// `body` assembled at `origin` by asm51 and by as31 (in o31/): both images.
+std::pair<Image, Image> withBothAssemblers(const TempDir& folder, const std::string& body,
+                                           uint16_t origin) {
+    Image ours = assembleOk(folder, "        ORG " + hexNumber(origin, 4) + "\n" + body + "        END\n");
+    std::filesystem::create_directories(folder / "o31");
+    EXPECT_TRUE(quorvel::support::as31Hex(folder / "o31", "t", "        .org " + std::to_string(origin) + "\n" + body));
+    return {ours, parseHex(folder.read("o31/t.hex"))};
 }
 
 } // namespace
@@ -92,7 +94,7 @@ TEST(InstructionForms, DisassemblerTextAssemblesBackToTheSameBytes) {
         }
     }
     source += "        END\n";
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, source);
     for (const Expected& e : expected)
         EXPECT_EQ(bytesAt(image, e.address, int(e.bytes.size())), e.bytes) << e.line;
@@ -100,7 +102,7 @@ TEST(InstructionForms, DisassemblerTextAssemblesBackToTheSameBytes) {
 }
 
 TEST(InstructionForms, GenericCallAndJumpPickTheShortestForm) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
         ORG 0
         JMP NEAR        ; 0000 SJMP: within -128..127
@@ -121,16 +123,16 @@ BACK    EQU 0
         END
 )");
     EXPECT_EQ(bytesAt(image, 0x0000, 16),
-              (std::vector<int>{0x80, 0x0C, 0x11, 0x0F, 0xE1, 0x00, 0x02, 0x10, 0x00, 0x12, 0x10,
+              (Bytes{0x80, 0x0C, 0x11, 0x0F, 0xE1, 0x00, 0x02, 0x10, 0x00, 0x12, 0x10,
                                 0x00, 0x80, 0xF2, 0x00, 0x22}));
-    EXPECT_EQ(bytesAt(image, 0x1000, 1), (std::vector<int>{0x73}));
-    EXPECT_EQ(bytesAt(image, 0x07FE, 2), (std::vector<int>{0x11, 0x23}));
+    EXPECT_EQ(bytesAt(image, 0x1000, 1), (Bytes{0x73}));
+    EXPECT_EQ(bytesAt(image, 0x07FE, 2), (Bytes{0x11, 0x23}));
 }
 
 // A jump that grows from two to three bytes pushes later code, which can put
 // another jump's target out of reach; the passes go on until nothing moves.
 TEST(InstructionForms, GenericJumpsSettleWhenOneGrowthCausesAnother) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
         ORG 7F0H
         JMP T           ; T is 127 bytes ahead while the next JMP is short
@@ -141,16 +143,13 @@ T:      NOP             ; in the next page, so the first JMP becomes LJMP too
 FAR:    NOP
         END
 )");
-    EXPECT_EQ(bytesAt(image, 0x07F0, 6), (std::vector<int>{0x02, 0x08, 0x73, 0x02, 0x20, 0x00}));
-    EXPECT_EQ(bytesAt(image, 0x0873, 1), (std::vector<int>{0x00}));
+    EXPECT_EQ(bytesAt(image, 0x07F0, 6), (Bytes{0x02, 0x08, 0x73, 0x02, 0x20, 0x00}));
+    EXPECT_EQ(bytesAt(image, 0x0873, 1), (Bytes{0x00}));
 }
 
 // The same file of every instruction form, assembled by asm51 and by
 // Debian's as31, gives identical bytes.
 TEST(InstructionForms, SameBytesAsAs31) {
-    TempFolder folder;
-    if (folder.run("sh", {"-c", "command -v as31"}).status != 0)
-        GTEST_SKIP() << "as31 is not installed";
     std::string body;
     uint16_t address = 0x1000;
     for (int op = 0; op < 256; ++op) {
@@ -180,24 +179,15 @@ TEST(InstructionForms, SameBytesAsAs31) {
         body += "        " + line + "\n";
         address = next;
     }
-    folder.write("forms.asm", "        ORG 1000H\n" + body + "        END\n");
-    folder.write("o31/forms.asm", "        .org 0x1000\n" + body);
-    RunResult ours = folder.asm51({"forms"});
-    ASSERT_EQ(ours.status, 0) << ours.output;
-    RunResult theirs = folder.run("sh", {"-c", "cd o31 && as31 forms.asm"});
-    ASSERT_EQ(theirs.status, 0) << theirs.output;
-    auto a = parseHex(folder.read("forms.hex"));
-    auto b = parseHex(folder.read("o31/forms.hex"));
-    EXPECT_EQ(a.size(), size_t(address - 0x1000));
-    EXPECT_EQ(a, b);
+    TempDir folder;
+    const auto [ours, theirs] = withBothAssemblers(folder, body, 0x1000);
+    EXPECT_EQ(ours.size(), size_t(address - 0x1000));
+    EXPECT_EQ(ours, theirs);
 }
 
 // The SFR and bit names both assemblers know, and the byte.bit forms of every
 // bit-addressable byte, give the same addresses.
 TEST(InstructionForms, SameNamesAsAs31) {
-    TempFolder folder;
-    if (folder.run("sh", {"-c", "command -v as31"}).status != 0)
-        GTEST_SKIP() << "as31 is not installed";
     const char* sfrs[] = {"P0",  "SP",  "DPL", "DPH",   "PCON",   "TCON",   "TMOD", "TL0", "TL1",
                           "TH0", "TH1", "P1",  "SCON",  "SBUF",   "P2",     "IE",   "P3",  "IP",
                           "PSW", "ACC", "B",   "T2CON", "RCAP2L", "RCAP2H", "TL2",  "TH2"};
@@ -216,13 +206,8 @@ TEST(InstructionForms, SameNamesAsAs31) {
                              "ACC", "B", "20H", "2FH"})
         for (int bit = 0; bit < 8; ++bit)
             body += std::string("        CPL ") + name + "." + std::to_string(bit) + "\n";
-    folder.write("names.asm", "        ORG 0\n" + body + "        END\n");
-    folder.write("o31/names.asm", "        .org 0\n" + body);
-    RunResult ours = folder.asm51({"names"});
-    ASSERT_EQ(ours.status, 0) << ours.output;
-    RunResult theirs = folder.run("sh", {"-c", "cd o31 && as31 names.asm"});
-    ASSERT_EQ(theirs.status, 0) << theirs.output;
-    auto a = parseHex(folder.read("names.hex"));
-    EXPECT_EQ(a.size(), 2 * (std::size(sfrs) + std::size(bits) + 14 * 8));
-    EXPECT_EQ(a, parseHex(folder.read("o31/names.hex")));
+    TempDir folder;
+    const auto [ours, theirs] = withBothAssemblers(folder, body, 0);
+    EXPECT_EQ(ours.size(), 2 * (std::size(sfrs) + std::size(bits) + 14 * 8));
+    EXPECT_EQ(ours, theirs);
 }

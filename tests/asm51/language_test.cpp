@@ -1,7 +1,7 @@
 // The assembler language as users write it: numbers and expressions, symbol
 // definitions, data directives, segments, conditional assembly, includes and
 // the predefined SFR and bit names.
-#include "asm51_runner.h"
+#include "asm51_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,24 +9,10 @@
 #include <sstream>
 
 using namespace asm51test;
-
-namespace {
-
-using Bytes = std::vector<int>;
-
-std::map<uint16_t, uint8_t> assembleOk(const TempFolder& folder, const std::string& source,
-                                       const std::string& name = "t") {
-    folder.write(name + ".asm", source);
-    RunResult r = folder.asm51({name});
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find(": 0 errors"), std::string::npos) << r.output;
-    return parseHex(folder.read(name + ".hex"));
-}
-
-} // namespace
+using quorvel::support::asm51Program;
 
 TEST(Expressions, NumbersCharactersAndOperators) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
         ORG 0
         DW 0FFH, 1010B, 17O, 17Q, 12, 12D, 'A', 'AB'          ; 0000
@@ -57,7 +43,7 @@ here:   db 0Ah, 'a', "b", ''''                                  ; 0056
 }
 
 TEST(Directives, SymbolDefinitionsAndTheirUse) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
 CNT     EQU 10
 CNT2    EQU CNT*2
@@ -93,7 +79,7 @@ COUNTER EQU R5
 }
 
 TEST(Directives, DataReservationOrgAndEnd) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
         ORG 200H
 A1:     DB 1, 'Hello', 2
@@ -112,7 +98,7 @@ A2:     DW 1234H, A1, 'xy'
 }
 
 TEST(Directives, SegmentsKeepTheirOwnCountersAndLabelTypes) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
         DSEG AT 30H
 VAR1:   DS 2
@@ -148,7 +134,7 @@ VAR3:   DS 1
 }
 
 TEST(ConditionalAssembly, NestedBranchesAndSkippedText) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
 DEBUG   EQU 1
         ORG 0
@@ -182,7 +168,7 @@ DEBUG   EQU 1
 }
 
 TEST(Includes, NestedFilesRelativeToTheIncludingFile) {
-    TempFolder folder;
+    TempDir folder;
     folder.write("defs.inc", "COUNT EQU 3\n");
     folder.write("lib/util.inc", "$INCLUDE(inner.inc)\nUTIL: MOV A,#COUNT\n      RET\n");
     folder.write("lib/inner.inc", "INNER EQU 42H\n");
@@ -204,7 +190,7 @@ $include (lib/util.inc)
 // The SFR and bit names of the 8051, 8052 and AT89S53/AT89S8252 are there
 // without $MOD51; a program may define its own instead.
 TEST(PredefinedNames, BuiltInNamesOfTheWholeFamily) {
-    TempFolder folder;
+    TempDir folder;
     auto image = assembleOk(folder, R"(
 P2      EQU 0B0H            ; the program's own value wins
         ORG 0
@@ -255,7 +241,7 @@ TEST(PredefinedNames, Mod51FileAndBuiltInCopyAgree) {
         }
     }
     EXPECT_GT(names, 100);
-    TempFolder folder;
+    TempDir folder;
     auto fromFile = assembleOk(folder, "$MOD51\n" + body + "        END\n", "withmod");
     auto builtIn = assembleOk(folder, body + "        END\n", "without");
     EXPECT_EQ(bytesAt(fromFile, 0, int(expected.size())), expected);
@@ -265,20 +251,20 @@ TEST(PredefinedNames, Mod51FileAndBuiltInCopyAgree) {
 // $MOD51 prefers a Mod51 in the source folder (where users extend it);
 // $NOMOD leaves only the program's own names.
 TEST(PredefinedNames, Mod51InTheSourceFolderAndNoMod) {
-    TempFolder folder;
+    TempDir folder;
     folder.write("Mod51", "; my board\nLEDS DATA 0E8H\nBEEP BIT 0E8H.1\nMAGIC EQU 5AH\n");
     auto image =
         assembleOk(folder, "$MOD51\n        MOV LEDS,#MAGIC\n        CLR BEEP\n        END\n");
     EXPECT_EQ(bytesAt(image, 0, 6), (Bytes{0x75, 0xE8, 0x5A, 0xC2, 0xE9, -1}));
 
     folder.write("p1.asm", "$MOD51\n        MOV P1,#0\n        END\n");
-    RunResult r = folder.asm51({"p1"});
+    ProcessResult r = asm51(folder, {"p1"});
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.output.find("p1.asm(2): undefined symbol P1"), std::string::npos) << r.output;
+    EXPECT_NE(r.output().find("p1.asm(2): undefined symbol P1"), std::string::npos) << r.output();
 
     folder.write("nomod.asm", "$NOMOD51\n        MOV P1,#0\n        END\n");
-    r = folder.asm51({"nomod"});
-    EXPECT_NE(r.output.find("nomod.asm(2): undefined symbol P1"), std::string::npos) << r.output;
+    r = asm51(folder, {"nomod"});
+    EXPECT_NE(r.output().find("nomod.asm(2): undefined symbol P1"), std::string::npos) << r.output();
 
     image = assembleOk(folder, "$NOMOD\nP1 DATA 91H\n        MOV P1,#0\n        END\n");
     EXPECT_EQ(bytesAt(image, 0, 3), (Bytes{0x75, 0x91, 0x00}));
