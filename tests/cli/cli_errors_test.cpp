@@ -1,12 +1,16 @@
 // Bad arguments and bad files: the message on standard error, the exit
 // status, and no output file touched when the run never started.
-#include "cli_process.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-using namespace quorvel::clitest;
+using namespace quorvel::support;
 
 namespace {
+
+ProcessResult runCli(const TempDir& dir, const std::vector<std::string>& args) {
+    return runProcess(dir.path, cliProgram(), args);
+}
 
 struct Case {
     std::vector<std::string> args;
@@ -18,16 +22,16 @@ struct CliErrors : testing::Test {
     TempDir dir;
     void SetUp() override {
         // SJMP $ at 0: a valid program for the runs that must get going.
-        writeFile(dir / "park.hex", ":0200000080FE80\n:00000001FF\n");
-        writeFile(dir / "bad.hex", ":0200000080FE80\n:02000000XX0000\n:00000001FF\n");
-        writeFile(dir / "nolast.hex", ":0200000080FE80\n");
-        writeFile(dir / "empty.bin", "");
+        dir.write("park.hex", ":0200000080FE80\n:00000001FF\n");
+        dir.write("bad.hex", ":0200000080FE80\n:02000000XX0000\n:00000001FF\n");
+        dir.write("nolast.hex", ":0200000080FE80\n");
+        dir.write("empty.bin", "");
     }
     void check(const std::vector<Case>& cases) {
         for (const Case& c : cases) {
             std::string line;
             for (const std::string& a : c.args) line += a + " ";
-            const Outcome r = runCli(dir, c.args);
+            const ProcessResult r = runCli(dir, c.args);
             EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
             EXPECT_NE(r.err.find(c.message), std::string::npos) << line << "\n" << r.err;
             EXPECT_TRUE(r.out.empty()) << line;
@@ -91,42 +95,52 @@ TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
 }
 
 TEST_F(CliErrors, BinaryBeyondProgramMemoryIsALoadError) {
-    writeFile(dir / "four.bin", std::string("\x80\xFE\x00\x00", 4));
-    const Outcome r = runCli(dir, {"--device", "AT89C2051", "--load-address", "7FE", "four.bin"});
+    dir.write("four.bin", std::string("\x80\xFE\x00\x00", 4));
+    const ProcessResult r = runCli(dir, {"--device", "AT89C2051", "--load-address", "7FE", "four.bin"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Address Exceeds the Program Memory Capacity."), std::string::npos) << r.err;
 }
 
 TEST_F(CliErrors, LeavingProgramMemoryExitsWithStatus4) {
     // AT89C2051 (2K): LJMP 0800H.
-    writeFile(dir / "away.hex", ":03000000020800F3\n:00000001FF\n");
-    const Outcome r = runCli(dir, {"--device", "AT89C2051", "--json", "away.hex"});
+    dir.write("away.hex", ":03000000020800F3\n:00000001FF\n");
+    const ProcessResult r = runCli(dir, {"--device", "AT89C2051", "--json", "away.hex"});
     EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("PC Exceeds Maximum Program Memory"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find(R"("reason":"pc-out-of-range","exit_status":4,"pc":0,)"), std::string::npos) << r.out;
 }
 
 TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
-    writeFile(dir / "keep.txt", "precious");
-    const Outcome bad = runCli(dir, {"--uart-out", "keep.txt", "--trace", "keep.txt", "bad.hex"});
+    dir.write("keep.txt", "precious");
+    const ProcessResult bad = runCli(dir, {"--uart-out", "keep.txt", "--trace", "keep.txt", "bad.hex"});
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(readFile(dir / "keep.txt"), "precious");
+    EXPECT_EQ(dir.read("keep.txt"), "precious");
     // An output that cannot be opened leaves the other one alone too.
-    const Outcome unwritable =
+    const ProcessResult unwritable =
         runCli(dir, {"--uart-out", "keep.txt", "--trace", "no/such/dir/trace.txt", "park.hex"});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("no/such/dir/trace.txt"), std::string::npos);
-    EXPECT_EQ(readFile(dir / "keep.txt"), "precious");
+    EXPECT_EQ(dir.read("keep.txt"), "precious");
     // A run that starts replaces the file.
-    const Outcome good = runCli(dir, {"--uart-out", "keep.txt", "--halt-on-self-jump", "park.hex"});
+    const ProcessResult good = runCli(dir, {"--uart-out", "keep.txt", "--halt-on-self-jump", "park.hex"});
     EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(readFile(dir / "keep.txt"), "");
+    EXPECT_EQ(dir.read("keep.txt"), "");
 }
 
-TEST_F(CliErrors, HelpIsNotAnError) {
-    const Outcome r = runCli(dir, {"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Usage: quorvel-cli [options] PROGRAM"), std::string::npos);
+TEST_F(CliErrors, HelpAndVersionAreNotErrors) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--help"}, "Usage: quorvel-cli [options] PROGRAM"},
+        {{"-h", "park.hex"}, "  --version            print the version and exit\n"},
+    };
+    for (const auto& [args, text] : cases) {
+        const ProcessResult r = runCli(dir, args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    const ProcessResult version = runCli(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quorvel-cli " QUORVEL_VERSION "\n");
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
-#include "machine/machine.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +68,9 @@ TEST(CliOptions, DefaultsAndTheDefaultLimit) {
     EXPECT_FALSE(r.options.hasStopCondition());
     // Anything after "--" is the program, even if it looks like an option.
     EXPECT_EQ(parse({"--", "--odd-name"}).options.program, "--odd-name");
+    // --help and --version need no program.
+    EXPECT_EQ(parse({"--version"}).error, "");
+    EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
 TEST(CliOptions, EveryDeviceNameOfTheCatalogueIsAccepted) {
@@ -86,10 +89,7 @@ TEST(CliOptions, EveryDeviceNameOfTheCatalogueIsAccepted) {
 }
 
 TEST(CliRun, SelfJumpsAreTheThreeUnconditionalJumpsToThemselves) {
-    Machine m;
-    DeviceSelection selection;
-    selection.kind = DeviceKind::AT89C52;
-    configureMachine(m, selection);
+    Machine m = support::makeMachine();
     struct Case {
         uint16_t at;
         std::vector<uint8_t> bytes;
