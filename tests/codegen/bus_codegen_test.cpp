@@ -10,11 +10,6 @@
 
 using namespace quorvel;
 
-namespace {
-
-
-} // namespace
-
 TEST(IicCodeGen, SectionsAndDeviceBytesPerType) {
     IicCodeGenSettings s;
     s.lines = {0x17, 0x16, 0};
@@ -166,10 +161,9 @@ TEST(BusCodeGenRun, IicEepromAndClockHoldTheBytesWritten) {
         LCALL   RTC_READ
 DONE:   SJMP    DONE
 )";
-        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        const codegentest::Program p = codegentest::assembleInto(m, main, g.text);
         ASSERT_TRUE(p.ok) << p.messages;
-        std::string why;
-        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000, why)) << why;
+        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000));
         const auto& memory = m.modules.iic.eeprom.EepromMemory;
         EXPECT_EQ(memory[0xF3], 0x5A);
         // The AT24C02 has 256 bytes: address 105H wraps to 05H; the AT24C16
@@ -218,10 +212,9 @@ TEST(BusCodeGenRun, SpiEepromHoldsTheBytesWritten) {
         LCALL   EEPROM_READ_BLOCK
 DONE:   SJMP    DONE
 )";
-        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        const codegentest::Program p = codegentest::assembleInto(m, main, g.text);
         ASSERT_TRUE(p.ok) << p.messages;
-        std::string why;
-        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000, why)) << why;
+        ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000));
         EXPECT_EQ(m.modules.spiEeprom.memory[0x1FE], 0xA5);
         EXPECT_EQ(m.modules.spiEeprom.memory[0x1FF], 0x3C);
         EXPECT_EQ(m.chip.iram[0x40], 0xA5);

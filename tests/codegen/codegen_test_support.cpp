@@ -1,15 +1,17 @@
 #include "codegen_test_support.h"
 
 #include "asm51/assembler.h"
-#include "machine/executor.h"
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 using namespace quorvel;
 
 namespace codegentest {
+
+Program assembleInto(Machine& machine, const std::string& main, const std::string& generated) {
+    return assembleInto(machine, main + generated + "\r\n        END\r\n");
+}
 
 Program assembleInto(Machine& machine, const std::string& source) {
     asm51::AssemblyOptions options;
@@ -51,32 +53,16 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 Machine makeMachine(DeviceKind kind, uint32_t frequencyHz) {
-    Machine machine;
-    DeviceSelection selection;
-    selection.kind = kind;
-    selection.frequency = frequencyHz;
-    selection.cycleTimeUs = machineCycleTimeUs(frequencyHz);
-    selection.codeLimit = 0xFFFF;
-    selection.programMode = ProgramMemoryMode::InternalOnly;
-    configureMachine(machine, selection);
+    Machine machine = quorvel::support::makeMachine(kind, frequencyHz);
     for (int i = 0; i < 32; ++i) machine.chip.pins.setSetting(i, kInputNC);
     machine.chip.pins.applySettings(machine.chip.portLatches());
     return machine;
 }
 
 bool runTo(Machine& machine, uint16_t address, long budget, std::string& why) {
-    for (long i = 0; i < budget; ++i) {
-        if (machine.chip.pc == address) return true;
-        if (step(machine)) {
-            why = "the program left program memory";
-            return false;
-        }
-    }
-    std::ostringstream text;
-    text << "did not reach " << std::hex << address << " within " << std::dec << budget
-         << " instructions; PC " << std::hex << machine.chip.pc;
-    why = text.str();
-    return false;
+    const testing::AssertionResult reached = quorvel::support::runTo(machine, address, budget);
+    why = reached.message();
+    return bool(reached);
 }
 
 std::vector<PinRef> range(PinRef first, int count) {

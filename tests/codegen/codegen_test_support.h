@@ -1,10 +1,10 @@
 // Shared by the code-generation tests: the generated text joined with a
-// small main routine, assembled in memory by asm51's own engine, loaded into
-// a `Machine` whose port lines float (every line reads its latch until a
-// part drives it), and run to a label.
+// small main routine, assembled in memory by asm51's own engine and loaded
+// into a `Machine` whose port lines float (every line reads its latch until a
+// part drives it).
 #pragma once
 
-#include "machine/machine.h"
+#include "test_support.h"
 
 #include <cstdint>
 #include <map>
@@ -13,6 +13,8 @@
 
 namespace codegentest {
 
+using quorvel::support::runTo;
+
 struct Program {
     bool ok = false;
     std::string messages;                   // every message of the assembly
@@ -20,8 +22,11 @@ struct Program {
 };
 
 // Assembles `source` (CR LF or LF lines) and copies the image into the
-// machine's program memory.
+// machine's program memory; the second form assembles `main` followed by the
+// `generated` routines and an END.
 Program assembleInto(quorvel::Machine& machine, const std::string& source);
+Program assembleInto(quorvel::Machine& machine, const std::string& main,
+                     const std::string& generated);
 
 // Whether `text` holds `part`, each run of blanks and tabs taken as one
 // space on both sides (the templates align their columns with tabs).
@@ -30,8 +35,8 @@ bool contains(const std::string& text, const std::string& part);
 // A machine with `kind` at `frequencyHz`, every port line "NC".
 quorvel::Machine makeMachine(quorvel::DeviceKind kind, uint32_t frequencyHz);
 
-// Steps until the program counter is `address`; false (with the reason in
-// `why`) when the budget runs out or the program leaves program memory.
+// runTo(machine, address, budget) fails the test with the reason; this form
+// hands the reason back in `why` instead.
 bool runTo(quorvel::Machine& machine, uint16_t address, long budget, std::string& why);
 
 // `count` port lines from `first` on (PinRef values), and two lists of lines

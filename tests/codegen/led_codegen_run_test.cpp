@@ -47,10 +47,9 @@ void runOnDisplay(const RunCase& c, const std::string& main, uint8_t timerOption
     s.routines = kLedGenInit | kLedGenFourDigits | kLedGenTwoDigits | kLedGenOneDigit | kLedGenMessage;
     const GeneratedCode g = generateLedCode(s, ms, cycleTimeUs(12000000));
     ASSERT_EQ(g.error, "");
-    const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+    const codegentest::Program p = codegentest::assembleInto(m, main, g.text);
     ASSERT_TRUE(p.ok) << p.messages;
-    std::string why;
-    ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 20000, why)) << why;
+    ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 20000));
     LedDigitMemory memory{};
     LedEvaluation ev;
     for (int i = 0; i < 20000; ++i) { // about 20 ms of the idle loop
