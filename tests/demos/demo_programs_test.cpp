@@ -24,10 +24,7 @@ constexpr int kP1 = 8;  // pin index of P1.0
 constexpr int kP3 = 24; // pin index of P3.0
 
 TEST(Demo1, PointLedFlashesWithAHalfSecondPeriod) {
-    for (DeviceKind kind : devicesOffering(1)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo1")) continue;
+    forEachDevice(1, "Demo1", [&](Machine& machine) {
         LedDigitMemory memory{};
         EXPECT_EQ(leds(machine, memory).pointConnected, 1u << kP1) << "one LED, on P1.0";
 
@@ -46,14 +43,11 @@ TEST(Demo1, PointLedFlashesWithAHalfSecondPeriod) {
             EXPECT_NEAR(ms, 250.0, 2.5);
         }
         EXPECT_FALSE(lit) << "the sixth change darkens it";
-    }
+    });
 }
 
 TEST(Demo2, TwoDigitsCountUpEveryHalfSecond) {
-    for (DeviceKind kind : devicesOffering(2)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo2")) continue;
+    forEachDevice(2, "Demo2", [&](Machine& machine) {
         LedDigitMemory memory{};
         std::vector<int> shown;
         std::vector<uint32_t> when;
@@ -74,16 +68,13 @@ TEST(Demo2, TwoDigitsCountUpEveryHalfSecond) {
         EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 3, 4, 5}));
         for (size_t i = 2; i < when.size(); ++i)
             EXPECT_NEAR((when[i] - when[i - 1]) / 1000.0, 504.0, 10.0) << "ms per count";
-    }
+    });
 }
 
 TEST(Demo3, FourLineMessageOnTheLcd) {
     const std::vector<std::string> expected{"  Quorvel Simulator ", " 8051 Family Demo 3 ",
                                             "4 Lines X 20 Chars  ", "LCD Module Message  "};
-    for (DeviceKind kind : devicesOffering(3)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo3")) continue;
+    forEachDevice(3, "Demo3", [&](Machine& machine) {
         const uint8_t options = machine.modules.settings.LcdOptions;
         ASSERT_EQ(lcdGeometry(options).rows, 4);
         ASSERT_EQ(lcdGeometry(options).columns, 20);
@@ -93,14 +84,11 @@ TEST(Demo3, FourLineMessageOnTheLcd) {
                 << "row " << row;
         EXPECT_TRUE(machine.modules.lcd.LcdDisplayFlags & kLcdDisplayOn);
         EXPECT_FALSE(machine.modules.lcd.LcdDisplayFlags & kLcdCursor);
-    }
+    });
 }
 
 TEST(Demo4, SwitchesShowOnTheLeds) {
-    for (DeviceKind kind : devicesOffering(4)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo4")) continue;
+    forEachDevice(4, "Demo4", [&](Machine& machine) {
         const ModuleSettings& settings = machine.modules.settings;
         const uint32_t available = machine.profile.availablePinMask;
         ASSERT_EQ(momentaryKeyLines(settings, available), (std::vector<int>{kP3 + 2}));
@@ -130,14 +118,11 @@ TEST(Demo4, SwitchesShowOnTheLeds) {
         EXPECT_FALSE(clickToggleKey(machine.chip.pins, kP3 + 3));
         run(false);
         EXPECT_EQ(litOnP1(machine), 0x00);
-    }
+    });
 }
 
 TEST(Demo5, KeyPressedShowsOnTheDigit) {
-    for (DeviceKind kind : devicesOffering(5)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo5")) continue;
+    forEachDevice(5, "Demo5", [&](Machine& machine) {
         const ModuleSettings& settings = machine.modules.settings;
         ASSERT_EQ(keypadType(settings), 0) << "4 X 3";
         EXPECT_EQ(keyName(settings, 9), "*");
@@ -167,14 +152,11 @@ TEST(Demo5, KeyPressedShowsOnTheDigit) {
         EXPECT_EQ(leds(machine, memory).digits[0], 0x40) << "* shows a minus sign";
         hold(11);
         EXPECT_EQ(leds(machine, memory).digits[0], 0x76) << "# shows H";
-    }
+    });
 }
 
 TEST(Demo6, ClockTimeOnSixDigits) {
-    for (DeviceKind kind : devicesOffering(6)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo6")) continue;
+    forEachDevice(6, "Demo6", [&](Machine& machine) {
         IicState& iic = machine.modules.iic;
         const IicSettings& settings = machine.modules.settings.iic;
         LocalTime now;
@@ -188,7 +170,7 @@ TEST(Demo6, ClockTimeOnSixDigits) {
         ASSERT_TRUE(rtcTick(iic.rtc, settings, now));
         ASSERT_TRUE(runCycles(machine, 30000, [&] { leds(machine, memory); }));
         EXPECT_EQ(digitsText(leds(machine, memory)), "09.05.07");
-    }
+    });
 }
 
 std::string transmitted(const Machine& machine) {
@@ -201,10 +183,7 @@ std::string transmitted(const Machine& machine) {
 TEST(Demo7, GreetingThenEcho) {
     const std::string greeting = "Quorvel Simulator Serial Port Demo\r\n"
                                  "Send a character and it comes back.\r\n";
-    for (DeviceKind kind : devicesOffering(7)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo7")) continue;
+    forEachDevice(7, "Demo7", [&](Machine& machine) {
         // 73 characters of 10 bits at 2404 baud: about 0.3 s.
         ASSERT_TRUE(runCycles(machine, 350000));
         EXPECT_EQ(transmitted(machine), greeting);
@@ -215,15 +194,12 @@ TEST(Demo7, GreetingThenEcho) {
             ASSERT_TRUE(runCycles(machine, 10000));
         }
         EXPECT_EQ(transmitted(machine), greeting + "Az");
-    }
+    });
 }
 
 TEST(Demo8, SpiMasterSendsTextThenACount) {
     const std::string text = "Quorvel SPI Demo";
-    for (DeviceKind kind : devicesOffering(8)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo8")) continue;
+    forEachDevice(8, "Demo8", [&](Machine& machine) {
         ChipState& chip = machine.chip;
         ASSERT_FALSE(pressSpiWindowButton(chip, "a5").message) << "the slave's byte";
         ASSERT_TRUE(runCycles(machine, 20000));
@@ -242,16 +218,13 @@ TEST(Demo8, SpiMasterSendsTextThenACount) {
         ASSERT_EQ(sent.size(), int(text.size()) + 4);
         for (int n = 1; n < 4; ++n) EXPECT_EQ(sent.at(int(text.size()) + n), n);
         EXPECT_EQ(leds(machine, memory).pointLit >> 16 & 0xFF, 0x3Cu);
-    }
+    });
 }
 
 // The count shown on the eight LEDs of P1 after pulses of both kinds: the
 // I/O window's pulse button and a pin switched 1 -> 0.
 void countPulses(const char* name, int entry, uint8_t pulseRequest, int pin) {
-    for (DeviceKind kind : devicesOffering(entry)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, name)) continue;
+    forEachDevice(entry, name, [&](Machine& machine) {
         PinState& pins = machine.chip.pins;
         pins.setSetting(pin, kInput1);
         pins.applySettings(machine.chip.portLatches());
@@ -279,7 +252,7 @@ void countPulses(const char* name, int entry, uint8_t pulseRequest, int pin) {
         }
         ASSERT_TRUE(runCycles(machine, 100));
         EXPECT_EQ(litOnP1(machine), uint8_t(257)) << "the count wraps at 256";
-    }
+    });
 }
 
 TEST(Demo9, Int0PulsesCountedOnTheLeds) { countPulses("Demo9", 9, kPulseInt0, kP3 + 2); }
@@ -287,17 +260,14 @@ TEST(Demo9, Int0PulsesCountedOnTheLeds) { countPulses("Demo9", 9, kPulseInt0, kP
 TEST(Demo10, Timer0CountsEventsOnT0) { countPulses("Demo10", 10, kPulseT0, kP3 + 4); }
 
 TEST(Demo11, FillsInternalRam20To2F) {
-    for (DeviceKind kind : devicesOffering(11)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Demo11")) continue;
+    forEachDevice(11, "Demo11", [&](Machine& machine) {
         machine.chip.iram.fill(0xAA);
         ASSERT_TRUE(runCycles(machine, 200));
         for (int i = 0; i < 16; ++i) EXPECT_EQ(machine.chip.iram[size_t(0x20 + i)], i);
         EXPECT_EQ(machine.chip.iram[0x1F], 0xAA) << "nothing below the block";
         EXPECT_EQ(machine.chip.iram[0x30], 0xAA) << "nothing above the block";
         EXPECT_FALSE(machine.chip.hasXdata());
-    }
+    });
 }
 
 } // namespace

@@ -57,6 +57,16 @@ bool loadDemo(Machine& machine, DeviceKind kind, const std::string& name) {
     return true;
 }
 
+void forEachDevice(int entry, const std::string& name, const std::function<void(Machine&)>& check) {
+    const std::vector<DeviceKind> kinds = devicesOffering(entry);
+    EXPECT_FALSE(kinds.empty()) << "no device offers " << name;
+    for (DeviceKind kind : kinds) {
+        SCOPED_TRACE(deviceName(kind));
+        Machine machine;
+        if (loadDemo(machine, kind, name)) check(machine);
+    }
+}
+
 bool runCycles(Machine& machine, uint32_t cycles, const std::function<void()>& each) {
     const uint32_t start = machine.chip.cycles;
     while (machine.chip.cycles - start < cycles) {

@@ -21,6 +21,11 @@ std::vector<quorvel::DeviceKind> devicesOffering(int entry);
 // current test (and returns false) when a file is missing or does not load.
 bool loadDemo(quorvel::Machine& machine, quorvel::DeviceKind kind, const std::string& name);
 
+// Runs `check` on a machine of every device offering Demo menu entry `entry`
+// with `name` loaded (each under a trace naming the device).
+void forEachDevice(int entry, const std::string& name,
+                   const std::function<void(quorvel::Machine&)>& check);
+
 // Runs whole instructions until at least `cycles` machine cycles have passed;
 // `each` (when given) is called after every instruction. False when the
 // program left program memory.

@@ -111,10 +111,7 @@ std::string twoDigits(int value) {
 }
 
 TEST(Project1, ChannelsInSequenceWithNumberAndSecondsOnTheDigits) {
-    for (DeviceKind kind : devicesOffering(12)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Project1")) continue;
+    forEachDevice(12, "Project1", [&](Machine& machine) {
         LedDigitMemory memory{};
         const LedEvaluation before = leds(machine, memory);
         EXPECT_EQ(before.pointConnected, 0xFFu << 8) << "a LED on each line of P1";
@@ -132,14 +129,11 @@ TEST(Project1, ChannelsInSequenceWithNumberAndSecondsOnTheDigits) {
             });
         expectSequence(changes, machine.chip.cycleTimeUs);
         EXPECT_GE(samples, 27);
-    }
+    });
 }
 
 TEST(Project2, ChannelsInSequenceWithTheStatusOnTheLcd) {
-    for (DeviceKind kind : devicesOffering(13)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Project2")) continue;
+    forEachDevice(13, "Project2", [&](Machine& machine) {
         const uint8_t options = machine.modules.settings.LcdOptions;
         ASSERT_EQ(lcdGeometry(options).rows, 2);
         ASSERT_EQ(lcdGeometry(options).columns, 16);
@@ -161,7 +155,7 @@ TEST(Project2, ChannelsInSequenceWithTheStatusOnTheLcd) {
         EXPECT_GE(samples, 27);
         EXPECT_TRUE(machine.modules.lcd.LcdDisplayFlags & kLcdDisplayOn);
         EXPECT_FALSE(machine.modules.lcd.LcdDisplayFlags & kLcdCursor);
-    }
+    });
 }
 
 // ---------------------------------------------------------------- timer
@@ -216,10 +210,7 @@ private:
 };
 
 TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
-    for (DeviceKind kind : devicesOffering(14)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Project3")) continue;
+    forEachDevice(14, "Project3", [&](Machine& machine) {
         ASSERT_EQ(keypadType(machine.modules.settings), 0) << "4 X 3";
         EXPECT_EQ(keyName(machine.modules.settings, 11), "#");
         LedDigitMemory memory{};
@@ -254,14 +245,11 @@ TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
         bench.wait(2000);
         EXPECT_EQ(bench.line(0), "Time Over       ") << "the message stays";
         EXPECT_TRUE(bench.ran);
-    }
+    });
 }
 
 TEST(Project3, EditingStoppingAndRunningAgain) {
-    for (DeviceKind kind : devicesOffering(14)) {
-        SCOPED_TRACE(deviceName(kind));
-        Machine machine;
-        if (!loadDemo(machine, kind, "Project3")) continue;
+    forEachDevice(14, "Project3", [&](Machine& machine) {
         TimerBench bench(machine);
         bench.wait(100);
 
@@ -297,7 +285,7 @@ TEST(Project3, EditingStoppingAndRunningAgain) {
         EXPECT_EQ(bench.line(0), "Set Time: 003 s ") << "a digit after the end begins a new time";
         EXPECT_EQ(bench.line(1), "#:Start *:Clear ");
         EXPECT_TRUE(bench.ran);
-    }
+    });
 }
 
 } // namespace
