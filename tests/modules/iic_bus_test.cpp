@@ -136,6 +136,16 @@ TEST(IicEeprom, SequentialReadWrapsAtTheEndOfTheDevice) {
     EXPECT_LT(m.iic.eeprom.EepromPointer, 128);
 }
 
+TEST(IicEeprom, WritesAndReadsRunOnFromOneBlockIntoTheNext) {
+    // An AT24C04 addressed in block 0: the bytes after 0FFH go on in block 1.
+    Master m;
+    m.eeprom(IicEepromType::AT24C04);
+    ASSERT_TRUE(m.writeBytes(0xA0, 0xFE, {1, 2, 3, 4}));
+    EXPECT_EQ(m.iic.eeprom.EepromMemory[0x100], 3);
+    m.waitWriteCycle();
+    EXPECT_EQ(m.readBytes(0xA0, 0xFE, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
 TEST(IicEeprom, WriteCycleStartsAtStopAndSilencesTheDeviceFor10ms) {
     Master m;
     m.cycleTimeUs = 0.5f; // 24 MHz: 10 ms are 20000 machine cycles

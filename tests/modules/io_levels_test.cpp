@@ -1,7 +1,7 @@
 // The I/O window's logic: layouts and input choices per device, input
 // changes, pulse buttons, latch texts, and the analog comparator.
-#include "machine/machine.h"
 #include "modules/io_levels.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,6 @@ DeviceSelection selectionFor(DeviceKind kind, uint16_t xdataLimit = 0) {
     selection.kind = kind;
     selection.xdataLimit = xdataLimit;
     return selection;
-}
-
-Machine machineFor(DeviceKind kind) {
-    Machine m;
-    configureMachine(m, selectionFor(kind));
-    return m;
 }
 
 TEST(IoLevels, LayoutsAndChoices) {
@@ -45,7 +39,7 @@ TEST(IoLevels, LayoutsAndChoices) {
 }
 
 TEST(IoLevels, ChangingAnInputSetting) {
-    Machine m = machineFor(K::AT89C52);
+    Machine m = support::makeMachine(K::AT89C52);
     PinState& pins = m.chip.pins;
     const DeviceSelection& sel = m.selection;
     ComparatorState comparator;
@@ -64,7 +58,7 @@ TEST(IoLevels, ChangingAnInputSetting) {
 }
 
 TEST(IoLevels, PulseButtonsNeedTheirPinOnPulse) {
-    Machine m = machineFor(K::AT89C52);
+    Machine m = support::makeMachine(K::AT89C52);
     ComparatorState comparator;
     EXPECT_FALSE(pulseButtonEnabled(m.chip.pins, PulseButton::T0));
     EXPECT_FALSE(pressPulseButton(m.chip, PulseButton::T0));
@@ -105,7 +99,7 @@ TEST(IoLevels, LatchTextsAreRewrittenOnlyWhenChanged) {
 
 class Comparator : public ::testing::Test {
 protected:
-    Machine m = machineFor(K::AT89C2051);
+    Machine m = support::makeMachine(K::AT89C2051);
     ComparatorState comparator;
     PinState& pins = m.chip.pins;
     void choose(int pin, uint8_t setting) {

@@ -1,9 +1,9 @@
 // Momentary and toggle keys, and the matrix keypad scanned by a program:
 // the program drives a row (or column) low through the latches and reads the
 // other side through the pins.
-#include "machine/machine.h"
-#include "modules/keys.h"
 #include "machine/module_hooks.h"
+#include "modules/keys.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,8 @@ using namespace quorvel;
 
 namespace {
 
-Machine machineFor(DeviceKind kind) {
-    DeviceSelection selection;
-    selection.kind = kind;
-    selection.cycleTimeUs = 1.0f;
-    Machine m;
-    configureMachine(m, selection);
-    return m;
-}
-
 TEST(Keys, MomentaryKeysFollowTheirButtons) {
-    Machine m = machineFor(DeviceKind::AT89C2051);
+    Machine m = support::makeMachine(DeviceKind::AT89C2051);
     ModuleSettings& s = m.modules.settings;
     s.KeyMomentary = {0x01, 0x01, 0x00, 0x04};      // P0.0 (not on this device), P1.0, P3.2
     s.KeyMomentaryLevel = {0x00, 0x00, 0x00, 0x04}; // P3.2 gives 1 while pressed
@@ -77,7 +68,7 @@ TEST(Keys, KeyNumbering) {
 // program sees the levels the keypad writes.
 class KeypadScan : public ::testing::Test {
 protected:
-    Machine m = machineFor(DeviceKind::AT89C52);
+    Machine m = support::makeMachine(DeviceKind::AT89C52);
     void SetUp() override {
         ModuleSettings& s = m.modules.settings;
         s.KeypadType = 0;

@@ -1,8 +1,8 @@
 // Whatever a settings file or a dialog left in the module settings, the
 // models stay inside their buffers (run under the address sanitizer build to
 // catch any stray index).
-#include "machine/machine.h"
 #include "machine/module_hooks.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,7 @@ using namespace quorvel;
 TEST(ModuleBounds, ArbitrarySettingsAndLatchesStayInBounds) {
     std::mt19937 random(7);
     auto byte = [&] { return uint8_t(random()); };
-    Machine m;
-    DeviceSelection selection;
-    selection.kind = DeviceKind::AT89C52;
-    configureMachine(m, selection);
+    Machine m = support::makeMachine();
 
     for (int round = 0; round < 200; ++round) {
         ModuleSettings& s = m.modules.settings;
@@ -56,10 +53,7 @@ TEST(ModuleBounds, ArbitrarySettingsAndLatchesStayInBounds) {
 TEST(ModuleBounds, IdleHooksChangeNothing) {
     std::mt19937 random(11);
     auto byte = [&] { return uint8_t(random()); };
-    Machine m;
-    DeviceSelection selection;
-    selection.kind = DeviceKind::AT89C52;
-    configureMachine(m, selection);
+    Machine m = support::makeMachine();
     ModuleSettings& s = m.modules.settings;
     int idleSeen = 0, busySeen = 0;
     for (int round = 0; round < 100; ++round) {

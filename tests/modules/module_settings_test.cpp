@@ -1,5 +1,6 @@
-// Cleaning and limits of the stored module settings, and the texts of the
-// port-line dialogs.
+// Cleaning and limits of the stored module settings, the start-up
+// replacement of lines the device lacks, and the texts and rules of the
+// port-line, IIC and SPI dialogs.
 #include "modules/module_settings.h"
 
 #include <gtest/gtest.h>
@@ -11,23 +12,6 @@ namespace {
 constexpr uint32_t kTwentyPin = 0xBF00FF00; // 15 lines
 constexpr uint32_t kBus = 0xFF00FF00;       // 16 lines
 constexpr uint32_t kAll = 0xFFFFFFFF;
-
-TEST(ModuleSettings, StoredWidthsMatchTheSettingsBlock) {
-    ModuleSettings s;
-    // LED: 45 lines, then 14 single bytes; LCD: 13 line bytes and the options
-    // byte; keyboard: type, three 4-byte masks, a 32-byte line table.
-    EXPECT_EQ(sizeof s.LedLines, 45u);
-    EXPECT_EQ(sizeof s.LedOptions + sizeof s.LedSelectLevel + sizeof s.LedDigitCount +
-                  sizeof s.LedSevenSegment + sizeof s.LedConnected + sizeof s.LedConnectedSpare +
-                  sizeof s.LedActiveHigh + sizeof s.LedActiveHighSpare,
-              14u);
-    EXPECT_EQ(sizeof s.LcdPins + sizeof s.LcdReserved, 13u);
-    EXPECT_EQ(sizeof s.KeypadType + sizeof s.KeyMomentary + sizeof s.KeyMomentaryLevel +
-                  sizeof s.KeyToggle + sizeof s.KeypadLines,
-              45u);
-    EXPECT_EQ(keyName(s, 0), "Key0");
-    EXPECT_EQ(keyName(s, 31), "Key31");
-}
 
 TEST(ModuleSettings, LedCleaningKeepsFixedLevelsAndClampsTheCount) {
     ModuleSettings s;
@@ -200,7 +184,11 @@ TEST(ModuleSettings, LinesOutsideTheDeviceBecomeP10) {
     s.KeypadLines[0] = 0x01;
     s.KeypadLines[1] = 0x44;
     s.KeypadLines[2] = 0x14;
-    replaceUnavailableLines(s, kBus);
+    s.iic.IicScl = 0x05;
+    s.iic.IicSda = 0x17;
+    s.spi.SpiLines = {0x20, 0x11, 0x36};
+    s.spi.SpiEepromCs = 0x36; // P3.6: never offered on the 20-pin devices
+    replaceUnavailableLines(s, kTwentyPin);
     EXPECT_EQ(s.LedLines[0], 0x10);
     EXPECT_EQ(s.LedLines[1], 0x10);
     EXPECT_EQ(s.LedLines[2], kPinGnd);
@@ -210,6 +198,10 @@ TEST(ModuleSettings, LinesOutsideTheDeviceBecomeP10) {
     EXPECT_EQ(s.KeypadLines[0], 0x10);
     EXPECT_EQ(s.KeypadLines[1], 0x10);
     EXPECT_EQ(s.KeypadLines[2], 0x14);
+    EXPECT_EQ(s.iic.IicScl, 0x10);
+    EXPECT_EQ(s.iic.IicSda, 0x17);
+    EXPECT_EQ(s.spi.SpiLines, (std::array<PinRef, 3>{0x10, 0x11, 0x10}));
+    EXPECT_EQ(s.spi.SpiEepromCs, 0x10);
 
     EXPECT_EQ(portLineChoices(kTwentyPin, false).size(), 15u);
     auto withFixed = portLineChoices(kBus, true);
@@ -255,6 +247,44 @@ TEST(ModuleSettings, KeyboardSettings) {
     after = s;
     after.KeypadType = 2;
     EXPECT_TRUE(keyboardWindowNeedsRebuild(s, after));
+}
+
+// The IIC and SPI dialogs: summaries, enabling, cleaning and Cancel.
+TEST(BusSettings, IicDialogTexts) {
+    IicSettings s;
+    s.IicScl = 0x16;
+    s.IicSda = 0x37;
+    EXPECT_EQ(iicSummaryLines(s), (std::vector<std::string>{"SCL - P1.6", "SDA - P3.7"}));
+    s.EepromType = 9; // stored garbage reads as AT24C01 and is cleaned to it
+    EXPECT_EQ(iicEepromWindowTitle(s), "2 Wire Serial EEPROM - AT24C01");
+    s.IicScl = 0x9E;
+    cleanIicSettings(s);
+    EXPECT_EQ(s.EepromType, 0);
+    EXPECT_EQ(s.IicScl, 0x16);
+    // Address pins the type needs for block bits are disabled.
+    const IicAddressPinEnabling c04 = iicAddressPinEnabling(int(IicEepromType::AT24C04));
+    EXPECT_TRUE(c04.a2 && c04.a1 && !c04.a0);
+    const IicAddressPinEnabling c16 = iicAddressPinEnabling(int(IicEepromType::AT24C16));
+    EXPECT_FALSE(c16.a2 || c16.a1 || c16.a0);
+}
+
+TEST(BusSettings, SpiDialogTextsAndCancel) {
+    SpiSettings opened;
+    opened.SpiLines = {0x10, 0x11, 0x12};
+    SpiSettings s = opened;
+    EXPECT_EQ(spiSummaryLines(s), (std::vector<std::string>{"SCK    - P1.0", "SO&SI - P1.1"}));
+    s.SpiOptions = kSpiEnableBus | kSpiFourWire;
+    s.SpiLines = {0x30, 0x31, 0x32};
+    s.SpiEepromOptions = kSpiEepromTypeMask; // type 3
+    EXPECT_EQ(spiControlLines(s), (std::vector<std::string>{"SCK", "SO ", "SI "}));
+    EXPECT_EQ(spiSummaryLines(s),
+              (std::vector<std::string>{"SCK - P3.0", "SO   - P3.1", "SI     - P3.2"}));
+    EXPECT_EQ(spiEepromWindowTitle(s), "SPI EEPROM - AT25C010");
+    cancelSpiBusDialog(s, opened);
+    EXPECT_EQ(s.SpiOptions, opened.SpiOptions);
+    EXPECT_EQ(s.SpiLines, opened.SpiLines); // the third line too
+    cleanSpiSettings(s);
+    EXPECT_EQ(s.SpiEepromOptions & kSpiEepromTypeMask, 0);
 }
 
 } // namespace

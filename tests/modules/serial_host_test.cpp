@@ -4,49 +4,14 @@
 #include "modules/device_memory_view.h"
 #include "modules/serial_host.h"
 #include "modules/spi_window.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 using namespace quorvel;
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() /
-               ("quorvel-serial-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path, ignored);
-    }
-    int entries() const {
-        return int(std::distance(fs::directory_iterator(path), fs::directory_iterator()));
-    }
-};
-
-} // namespace
+using namespace quorvel::support;
 
 TEST(TransferLists, LineFormats) {
     SerialLog serial;
