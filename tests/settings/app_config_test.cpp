@@ -3,12 +3,12 @@
 // sizes changed), the missing file, and cut or corrupt files.
 #include "settings/app_config.h"
 #include "settings/module_block.h"
-#include "settings_test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
-using namespace quorvel::test;
+using namespace quorvel::support;
 
 namespace {
 
@@ -142,18 +142,8 @@ TEST(AppConfig, BodyLayoutAndImageSizesByDevice) {
     }
 }
 
-TEST(AppConfig, KeyNameCountFollowsTheKeypadType) {
-    const std::pair<uint8_t, size_t> cases[] = {{0, 12}, {1, 16}, {2, 32}, {3, 0}};
-    for (auto [type, names] : cases) {
-        AppConfig c;
-        c.modules.KeypadType = type;
-        const size_t base = 42 + 131 + 35 + 2048 + 128 + 3;
-        EXPECT_EQ(serializeAppConfig(c).size(), base + names * 10) << int(type);
-    }
-}
-
 TEST(AppConfig, RoundTripRestoresTheMachine) {
-    ScratchDir dir;
+    TempDir dir;
     Machine before = machineFor(K::AT89S8252, 8191);
     pattern(before, 1);
     before.modules.settings.iic.EepromType = 3;
@@ -269,7 +259,7 @@ TEST(AppConfig, ImagesOfAnotherSizeAreNotRestored) {
 }
 
 TEST(AppConfig, MissingFileGivesTheDefaults) {
-    ScratchDir dir;
+    TempDir dir;
     const DeviceSelection device = ReadDeviceConfig(dir.path / "simulator.dat");
     EXPECT_EQ(device.kind, K::AT89C2051);
     EXPECT_EQ(device.frequency, 12000000u);
@@ -444,7 +434,7 @@ TEST(AppConfig, ApplyDropsWhatTheDeviceCannotHave) {
 }
 
 TEST(AppConfig, AFailedWriteKeepsTheOldFileAndSaysSoOnStderr) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path / "simulator.dat";
     AppConfig first;
     first.run.numberOfSteps = 3;

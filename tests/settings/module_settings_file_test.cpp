@@ -2,14 +2,14 @@
 // files: sizes by keypad type, round trips, and files that must change nothing.
 #include "settings/module_block.h"
 #include "settings/module_settings_file.h"
-#include "settings_test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
 
 using namespace quorvel;
-using namespace quorvel::test;
+using namespace quorvel::support;
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST(ModuleSettingsFile, SizeFollowsTheKeypadType) {
 }
 
 TEST(ModuleSettingsFile, RoundTripThroughAFile) {
-    ScratchDir dir;
+    TempDir dir;
     ModuleSettings written;
     decodeModuleBlock(countingBlock(), written);
     written.KeypadType = 2; // 32 names
@@ -122,7 +122,7 @@ TEST(ModuleSettingsFile, NamesTheFileDoesNotHoldStay) {
 }
 
 TEST(ModuleSettingsFile, LinesTheDeviceLacksBecomeP10AfterLoading) {
-    ScratchDir dir;
+    TempDir dir;
     ModuleSettings s;
     s.LcdPins[kLcdE] = 0x05;   // P0.5: not on a 20-pin device
     s.LcdPins[kLcdRs] = 0x41;  // GND stays
@@ -138,7 +138,7 @@ TEST(ModuleSettingsFile, LinesTheDeviceLacksBecomeP10AfterLoading) {
 }
 
 TEST(ModuleSettingsFile, BadFilesChangeNothing) {
-    ScratchDir dir;
+    TempDir dir;
     ModuleSettings good;
     good.KeypadType = 1; // 16 names: 291 bytes
     const auto bytes = encodeModuleSettingsFile(good);
@@ -171,7 +171,7 @@ TEST(ModuleSettingsFile, BadFilesChangeNothing) {
 }
 
 TEST(ModuleSettingsFile, AFailedWriteKeepsTheOldFile) {
-    ScratchDir dir;
+    TempDir dir;
     ModuleSettings s;
     EXPECT_EQ(WriteModuleSettings(dir.path / "no-such-folder" / "x.MST", s),
               errorMessage("ERROR", "Unable Store Peripheral Setting"));

@@ -1,12 +1,12 @@
 // Screen-settings files: the 854-character layout, round trips, and files
 // that must change nothing.
 #include "settings/screen_settings_file.h"
-#include "settings_test_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
-using namespace quorvel::test;
+using namespace quorvel::support;
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(ScreenSettingsFile, LayoutOfTheText) {
 }
 
 TEST(ScreenSettingsFile, RoundTripKeepsClearViewAndNegativeCoordinates) {
-    ScratchDir dir;
+    TempDir dir;
     ASSERT_FALSE(WriteScreenSettings(dir.path / "s.SST", sample()));
     EXPECT_EQ(fs::file_size(dir.path / "s.SST"), 854u);
     ScreenSettings read;
@@ -49,7 +49,7 @@ TEST(ScreenSettingsFile, RoundTripKeepsClearViewAndNegativeCoordinates) {
 }
 
 TEST(ScreenSettingsFile, BadFilesChangeNothing) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string good = formatScreenSettings(sample());
     auto with = [&](size_t at, const std::string& text) {
         std::string s = good;
