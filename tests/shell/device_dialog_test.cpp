@@ -3,6 +3,7 @@
 #include "shell/device_dialogs.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
+#include "shell_test_support.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,30 +13,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
 
 using namespace quorvel;
 using namespace quorvel::shell;
-
-namespace {
-
-template <typename T> T* child(QWidget* parent, const char* name) {
-    T* widget = parent->findChild<T*>(name);
-    if (!widget) qFatal("no widget %s", name);
-    return widget;
-}
-
-// Runs `action` on the next modal dialog that opens.
-void onNextModal(std::function<void(QDialog*)> action) {
-    QTimer::singleShot(0, [action] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog) qFatal("no modal dialog");
-        action(dialog);
-    });
-}
-
-} // namespace
+using namespace shelltest;
 
 class DeviceDialogTest : public QObject {
     Q_OBJECT

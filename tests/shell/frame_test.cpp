@@ -6,6 +6,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
+#include "shell_test_support.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,61 +27,15 @@
 
 using namespace quorvel;
 using namespace quorvel::shell;
+using namespace shelltest;
 
 namespace {
 
-template <typename T> T* child(QWidget* parent, const char* name) {
-    T* widget = parent->findChild<T*>(name);
-    if (!widget) qFatal("no widget %s", name);
-    return widget;
-}
-
-// Answers modal dialogs as they open: `handler` gets each new modal dialog
-// and returns true when it dealt with it.
-class ModalAnswerer : public QObject {
-public:
-    explicit ModalAnswerer(std::function<bool(QDialog*)> handler) : handler_(std::move(handler)) {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            // Dialogs on the stack may reuse an address: mark the ones handled.
-            if (dialog && !dialog->property("answered").toBool() && handler_(dialog))
-                dialog->setProperty("answered", true);
-        });
-        timer_.start();
-    }
-
-private:
-    std::function<bool(QDialog*)> handler_;
-    QTimer timer_;
-};
-
-// Intel HEX text of `bytes` at `address`, records of 16 bytes.
-std::string hexFile(uint16_t address, const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char line[80];
-    for (size_t i = 0; i < bytes.size(); i += 16) {
-        size_t n = std::min<size_t>(16, bytes.size() - i);
-        uint16_t a = uint16_t(address + i);
-        unsigned sum = unsigned(n) + (a >> 8) + (a & 0xFF);
-        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(a));
-        out += line;
-        for (size_t j = 0; j < n; ++j) {
-            std::snprintf(line, sizeof line, "%02X", bytes[i + j]);
-            out += line;
-            sum += bytes[i + j];
-        }
-        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        out += line;
-    }
-    return out + ":00000001FF\r\n";
-}
-
 // 0000: MOV A,#05       0002: LCALL 0010     0005: INC A        0006: MOV 30H,A
 // 0008: SJMP 0008       0010: MOV R7,#09     0012: RET
-const std::vector<uint8_t> kProgram = {0x74, 0x05, 0x12, 0x00, 0x10, 0x04, 0xF5, 0x30,
-                                       0x80, 0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                       0x7F, 0x09, 0x22};
+constexpr const char* kProgramHex = ":10000000740512001004F53080FE000000000000AE\r\n"
+                                    ":030010007F092243\r\n"
+                                    ":00000001FF\r\n";
 
 } // namespace
 
@@ -118,9 +73,7 @@ void FrameTest::cleanup() {
 }
 
 void FrameTest::startFrame(const char* device) {
-    QTimer::singleShot(0, [device] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
+    onNextModal([device](QDialog* dialog) {
         auto* combo = child<QComboBox>(dialog, "device");
         combo->setCurrentIndex(combo->findText(device));
         child<QPushButton>(dialog, "ok")->click();
@@ -130,7 +83,7 @@ void FrameTest::startFrame(const char* device) {
 
 void FrameTest::loadProgram() {
     QString path = dir_.filePath("prog.hex");
-    std::ofstream(path.toStdString(), std::ios::binary) << hexFile(0, kProgram);
+    std::ofstream(path.toStdString(), std::ios::binary) << kProgramHex;
     messages_->fileAnswers.push_back(path);
     QString details;
     ModalAnswerer answer([&](QDialog* d) {
@@ -216,7 +169,6 @@ void FrameTest::breakpointByDoubleClickAndFreeRun() {
     // Double-clicking the same BP column removes the breakpoint.
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(11 * charWidth + 2, 4 * lineHeight + 3));
     QCOMPARE(frame_->statusText(2), QString("No Breakpoint Set"));
-    QCOMPARE(frame_->runControl().currentAddress(), 6);
     QCOMPARE(frame_->runControl().currentAddress(), 6);
 
     // A free run grays the run-time commands and keeps the view buttons.
@@ -385,8 +337,7 @@ void FrameTest::configurationSurvivesARestart() {
     const QString config = dir_.filePath("cfg/simulator.dat");
     {
         Frame first(*messages_, config, dir_.path());
-        QTimer::singleShot(0, [] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        onNextModal([](QDialog* dialog) {
             auto* combo = child<QComboBox>(dialog, "device");
             combo->setCurrentIndex(combo->findText("Atmel 89S8252"));
             auto* frequency = child<QLineEdit>(dialog, "frequency");
@@ -402,8 +353,7 @@ void FrameTest::configurationSurvivesARestart() {
     {
         Frame second(*messages_, config, dir_.path());
         QString offered;
-        QTimer::singleShot(0, [&offered] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        onNextModal([&offered](QDialog* dialog) {
             offered = child<QComboBox>(dialog, "device")->currentText() + " " +
                       child<QLineEdit>(dialog, "frequency")->text();
             child<QPushButton>(dialog, "ok")->click();
@@ -420,8 +370,7 @@ void FrameTest::configurationSurvivesARestart() {
     file.close();
     {
         Frame third(*messages_, config, dir_.path());
-        QTimer::singleShot(0, [] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        onNextModal([](QDialog* dialog) {
             child<QPushButton>(dialog, "exit")->click();
         });
         QVERIFY(!third.startUp());
