@@ -5,12 +5,12 @@
 
 #include "chip/chip_state.h"
 #include "tools/file_loader.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fstream>
-#include <iterator>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -23,17 +23,10 @@ namespace {
 class MemorySaverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("quorvel-save-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         chip.allocate(0x0FFF, 0x07FF, false);
         for (size_t i = 0; i < chip.code.size(); ++i) chip.code[i] = uint8_t(i * 7 + 3);
         for (size_t i = 0; i < chip.xdata.size(); ++i) chip.xdata[i] = uint8_t(0xFF - i);
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     // Runs a whole save and returns the outcome message.
     UserMessage save(const fs::path& path, SaveSettings settings) {
         MemorySaver saver;
@@ -49,15 +42,11 @@ protected:
         return saver.outcome();
     }
 
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    size_t filesInDir() const {
-        return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-    }
+    static std::string read(const fs::path& path) { return support::readFile(path); }
+    size_t filesInDir() const { return size_t(tmp.entries()); }
 
-    fs::path dir;
+    support::TempDir tmp;
+    const fs::path dir = tmp.path;
     ChipState chip;
     const UserMessage done{"Save Memory", "Operation Completed Succesfully.", UserMessage::Icon::Information};
 };
