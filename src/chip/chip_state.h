@@ -76,6 +76,7 @@ struct ChipState {
     // Current register bank base (PSW bits 4-3).
     uint8_t bankBase() const { return sfrs[0x50] & 0x18; }
     uint8_t& reg(int n) { return iram[bankBase() + n]; }
+    uint8_t* registerBank() { return iram.data() + bankBase(); }
     // The four port latches packed as the pin model's 32-bit word.
     uint32_t portLatches() const {
         return uint32_t(sfrs[0x00]) | uint32_t(sfrs[0x10]) << 8 | uint32_t(sfrs[0x20]) << 16 |

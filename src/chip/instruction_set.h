@@ -54,6 +54,8 @@ constexpr unsigned kEvents = 2;
 constexpr unsigned kHoldInterrupts = 4;
 constexpr unsigned kPortWrite = 8;
 constexpr unsigned kInputModes = 16;
+// - kBankSwitch (writes of PSW): the register bank may have changed.
+constexpr unsigned kBankSwitch = 32;
 constexpr std::array<uint8_t, 256> makeAccessTable() {
     std::array<uint8_t, 256> table{};
     constexpr unsigned kTimed = kSyncTimers | kEvents;
@@ -70,6 +72,7 @@ constexpr std::array<uint8_t, 256> makeAccessTable() {
         {sfr::WMCON, kEvents}, {sfr::SPCR, kEvents},  {sfr::SPSR, kEvents},
         {sfr::SPDR, kEvents},  {sfr::P0, kPortWrite}, {sfr::P1, kSyncTimers | kPortWrite},
         {sfr::P2, kPortWrite}, {sfr::P3, kSyncTimers | kPortWrite},
+        {sfr::PSW, kBankSwitch},
     };
     for (const auto& row : rows) table[row.address] = uint8_t(row.calls);
     return table;
@@ -132,15 +135,18 @@ inline void updateParity(ChipState& c) {
     return kAccess[address];
 }
 
-// Carries out one instruction on the chip. `touched` collects what its SFR
-// writes call for (kAccess), RETI's hold on interrupts, and MOVX.
+// Carries out one instruction on the chip. `bank` is the register bank PSW
+// selects (the loop keeps it, and takes it anew after a write of PSW).
+// `touched` collects what its SFR writes call for (kAccess), RETI's hold on
+// interrupts, and MOVX.
 struct Executor {
     ChipState& c;
+    uint8_t* bank;
     unsigned touched = 0;
 
     uint8_t& acc() { return c.sfrs[kAcc]; }
     uint8_t& psw() { return c.sfrs[kPsw]; }
-    uint8_t* regs() { return &c.iram[c.sfrs[kPsw] & 0x18]; }
+    uint8_t* regs() { return bank; }
     uint8_t& reg(unsigned n) { return regs()[n]; }
     uint8_t& indirect(unsigned i) { return c.iram[regs()[i]]; }
     unsigned carry() { return c.sfrs[kPsw] >> 7; }

@@ -190,8 +190,9 @@ uint32_t overflowPeriod(TimerMode mode, uint8_t th) {
 void countTimers(ChipState& chip, uint32_t to) {
     TimerState& state = chip.periph.timers;
     const uint32_t cycles = to - state.countedTo;
+    // Never backwards (the counter compared across its wrap).
+    if (int32_t(cycles) <= 0) return;
     state.countedTo = to;
-    if (cycles == 0) return;
     const TimerRuns runs(chip);
     uint8_t& tcon = reg(chip, sfr::TCON);
     const uint8_t tmod = reg(chip, sfr::TMOD);

@@ -10,6 +10,7 @@
 #include "machine/module_hooks.h"
 
 #include <algorithm>
+#include <array>
 
 namespace quorvel {
 
@@ -38,10 +39,16 @@ bool stepUnitsAtWork(const ChipState& c) {
     return serialStepsNeeded(c) || eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
 }
 
-bool jumpsToItself(uint8_t op) {
+// The unconditional jumps (SJMP, LJMP, the eight AJMPs): one of them that
+// leaves the program counter where it was jumped to itself.
+constexpr std::array<bool, 256> makeJumpTable() {
     constexpr uint8_t kSjmp = 0x80, kLjmp = 0x02, kAjmpLow = 0x01, kAjmpMask = 0x1F;
-    return op == kSjmp || op == kLjmp || (op & kAjmpMask) == kAjmpLow;
+    std::array<bool, 256> table{};
+    for (unsigned op = 0; op < 256; ++op)
+        table[op] = op == kSjmp || op == kLjmp || (op & kAjmpMask) == kAjmpLow;
+    return table;
 }
+constexpr std::array<bool, 256> kUnconditionalJump = makeJumpTable();
 
 // Everything the loop looks after besides the instruction itself. The loop
 // keeps nextEvent in a local and hands it over around the calls.
@@ -192,6 +199,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     uint32_t now = c.cycles;
     uint16_t pc = c.pc;
     uint16_t address = c.side.instructionAddress;
+    uint8_t* bank = c.registerBank();
     uint32_t steps = 0;
     RunResult result;
     // The stop conditions in locals, which the loop keeps in registers; a
@@ -221,7 +229,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         if (int32_t(now - nextEvent) >= 0) [[unlikely]]
             nextEvent = schedule.service(nextEvent, cycles);
         // The instruction.
-        Executor executor{c};
+        Executor executor{c, bank};
         pc = executor.run(address, op, bytes + 1);
         // Interrupts, the step-by-step units and the part models, when
         // there is something for them.
@@ -231,6 +239,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
             nextEvent = schedule.afterInstruction(nextEvent, touched, cycles);
             pc = c.pc;
             now = c.cycles;
+            bank = c.registerBank(); // PSW written, or the CPU reset
         }
         if constexpr (Watch) {
             if (pc == untilPc) [[unlikely]] {
@@ -238,7 +247,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
                 break;
             }
             if (pc == address && watchSelfJump) [[unlikely]] {
-                if (jumpsToItself(op) && c.periph.serial.txState == Transmit::Idle) {
+                if (kUnconditionalJump[op] && c.periph.serial.txState == Transmit::Idle) {
                     result.cause = StopCause::SelfJump;
                     break;
                 }
