@@ -86,7 +86,6 @@ struct PinState {
     uint32_t ncMask = kAllLines;     // bit n set while nothing drives line n (see setSetting)
     uint8_t pulseRequests = 0;       // PulseRequest bits
 
-    uint8_t portLevels(int port) const { return uint8_t(levels >> (port * 8)); }
     bool level(int index) const { return (levels >> index) & 1u; }
 
     // Sets one pin's input setting and keeps the mask of undriven lines in

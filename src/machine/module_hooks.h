@@ -1,5 +1,5 @@
 // The per-instruction hooks of the external part models, called by the
-// executor after the on-chip peripherals, in this fixed order: the LCD
+// execution loop after the on-chip peripherals, in this fixed order: the LCD
 // (always); the IIC bus when enabled (EEPROM write-cycle countdown first);
 // the SPI EEPROM when enabled; the keypad while its window is open.
 // The LED displays have no hook: their window reads the port latches.
@@ -32,8 +32,8 @@ inline bool moduleHooksIdle(const Machine& machine) {
     return eHigh == lcd.eWasHigh;
 }
 
-// moduleHooksIdle for a stretch of steps in which only the executor changes
-// the machine (a batch of runSteps): the settings and the keypad window stay
+// moduleHooksIdle for a run of the execution loop, in which only the
+// instructions change the machine: the settings and the keypad window stay
 // as they are, and the LCD's state changes only in its hook, so all that is
 // left to look at per step is the E line's latch.
 struct ModuleHookWatch {
@@ -62,10 +62,5 @@ struct ModuleHookWatch {
     }
     bool idle() const { return quiet && (((*eLatch & eMask) | eFixedHigh) != 0) == eSeen; }
 };
-
-// The hooks, skipped when they would change nothing.
-inline void runModuleHooksIfNeeded(Machine& machine, int cycles) {
-    if (!moduleHooksIdle(machine)) runModuleHooks(machine, cycles);
-}
 
 } // namespace quorvel
