@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 using namespace quorvel;
 
 namespace {
@@ -136,55 +140,148 @@ TEST_F(LcdBus, ReadsBackDataAndMovesTheCounter) {
     EXPECT_EQ(m.chip.pins.setting[8 + 0], kInput0);
 }
 
-TEST_F(LcdBus, FourBitDriverSendsEveryCommandAsTwoNibbles) {
-    m.modules.settings.LcdOptions = kLcdFourBit;
-    auto nibbles = [&](uint8_t control, uint8_t byte) {
-        cycle(control, uint8_t(byte & 0xF0));
-        cycle(control, uint8_t(byte << 4));
-        waitUs(50);
+// 4-bit drivers on a 4-bit wiring (D4-D7 = P1.4-P1.7). The low half of P1
+// is held high, as if it served something else: the LCD's D0-D3 are not
+// connected and must read as 0 while the interface is still 8 bits wide.
+class LcdFourBit : public LcdBus {
+protected:
+    void SetUp() override {
+        LcdBus::SetUp();
+        m.modules.settings.LcdOptions = kLcdFourBit | 1; // 2 x 16
+    }
+    struct Transfer {
+        bool pair;     // an instruction as two nibbles back to back, else one nibble
+        uint8_t value; // the instruction, or the nibble in bits 0-3
     };
-    nibbles(0, 0x28); // first half switches to 4 bits, second completes 0x28
-    EXPECT_EQ(lcd().LcdFunctionFlags & (kLcdEightBit | kLcdTwoLines | kLcdNibblePhase),
-              kLcdTwoLines);
-    nibbles(0, 0x0C);
-    nibbles(0, 0x06);
-    nibbles(0, 0x01);
-    waitUs(1700);
-    for (char c : std::string("Hi!")) nibbles(RS, uint8_t(c));
-    EXPECT_EQ(row(0, 1), "Hi!             ");
+    static Transfer lone(uint8_t nibble) { return {false, nibble}; }
+    static Transfer pair(uint8_t byte) { return {true, byte}; }
 
+    int nibbleGap = 0; // machine cycles between the two nibbles of a pair
+
+    void nibble(uint8_t control, uint8_t n) { cycle(control, uint8_t(n << 4 | 0x0F)); }
+    void send(uint8_t control, Transfer t, int waitCycles = 50) {
+        if (t.pair) {
+            nibble(control, t.value >> 4);
+            waitUs(nibbleGap);
+            nibble(control, t.value & 0x0F);
+        } else {
+            nibble(control, t.value);
+        }
+        waitUs(waitCycles);
+    }
+    void send(const std::vector<Transfer>& transfers) {
+        for (Transfer t : transfers) send(0, t);
+    }
+    // The rest of a driver's start-up and a short text, all in two nibbles.
+    void finishAndWrite(const char* text) {
+        send({pair(0x0C), pair(0x06)});
+        send(0, pair(0x01), 1700);
+        for (const char* c = text; *c; ++c) send(RS, pair(uint8_t(*c)));
+    }
+    uint8_t interfaceFlags() {
+        return lcd().LcdFunctionFlags & (kLcdEightBit | kLcdTwoLines | kLcdNibblePhase);
+    }
+};
+
+// Each start-up from the controller's reset, followed by the same commands
+// and text: the text shows, in 4 bits and two lines, with no nibble left over;
+// whether a driver sends the two nibbles back to back or waits between them.
+TEST_F(LcdFourBit, StartUpsAfterTheControllersReset) {
+    const std::vector<std::pair<const char*, std::vector<Transfer>>> startUps{
+        {"three lone 3H, a lone 2H, then 28H",
+         {lone(0x3), lone(0x3), lone(0x3), lone(0x2), pair(0x28)}},
+        {"28H as two nibbles at once", {pair(0x28)}},
+        {"02H first, then 28H", {pair(0x02), pair(0x28)}},
+        {"three lone 3H, 02H, then 28H", {lone(0x3), lone(0x3), lone(0x3), pair(0x02), pair(0x28)}},
+    };
+    for (int gap : {0, 50})
+        for (const auto& [name, transfers] : startUps) {
+            SCOPED_TRACE(std::string(name) + ", gap " + std::to_string(gap));
+            nibbleGap = gap;
+            m.modules.lcd = LcdController{}; // power-on
+            send(transfers);
+            finishAndWrite("Hi!");
+            EXPECT_EQ(row(0, 1), "Hi!             ");
+            EXPECT_EQ(interfaceFlags(), kLcdTwoLines);
+            EXPECT_EQ(lcd().LcdDisplayFlags & 0x1F, kLcdIncrement | kLcdDisplayOn);
+        }
+}
+
+// A lone 2H that is not the first instruction switches to 4 bits by itself;
+// the datasheet start-up works again on a controller left in 4-bit mode.
+TEST_F(LcdFourBit, TheSwitchTo4BitsIsAWholeInstruction) {
+    send({lone(0x3), lone(0x2)});
+    EXPECT_EQ(interfaceFlags(), 0);
+    send(0, lone(0x8)); // the high nibble of a new instruction: 80H...
+    EXPECT_EQ(interfaceFlags(), kLcdNibblePhase);
+    send(0, lone(0x5)); // ...85H sets the address
+    EXPECT_EQ(lcd().addressCounter, 0x05);
+
+    send({lone(0x3), lone(0x3), lone(0x3), lone(0x2), pair(0x28)});
+    finishAndWrite("Again");
+    EXPECT_EQ(row(0, 1), "Again           ");
+    EXPECT_EQ(interfaceFlags(), kLcdTwoLines);
+}
+
+// After a driver ran in 8-bit mode, a driver whose first function set comes
+// as two nibbles works again once the controller is reset (settings OK) or
+// the program restarts (Reset CPU). Without either, the controller takes the
+// 2H as a whole instruction and the 8H is lost while it is busy: one line.
+TEST_F(LcdFourBit, ResetsRenewTheFirstFunctionSetAllowance) {
+    const std::vector<std::pair<const char*, std::function<void()>>> resets{
+        {"settings OK", [&] { lcdResetFlags(lcd()); }},
+        {"Reset CPU", [&] { resetModulesOnCpuReset(m.modules); }},
+        {"none", [] {}},
+    };
+    for (const auto& [name, reset] : resets) {
+        SCOPED_TRACE(name);
+        m.modules.lcd = LcdController{};
+        send({lone(0x3), lone(0x3)}); // 30H, 30H: still 8 bits
+        reset();
+        send(0, pair(0x28));
+        finishAndWrite("Hi!");
+        EXPECT_EQ(row(0, 1), "Hi!             ");
+        EXPECT_EQ(interfaceFlags(), std::string(name) == "none" ? 0 : kLcdTwoLines);
+    }
+}
+
+TEST_F(LcdFourBit, ReadsAndResetCpuInTheMiddleOfAByte) {
+    send(0, pair(0x28));
+    finishAndWrite("Hi!");
     // Busy flag and address in two nibbles: busy right after a write.
-    cycle(RS, 'x' & 0xF0);
-    cycle(RS, uint8_t('x' << 4));
+    send(RS, pair('x'), 0);
     uint8_t high = read(0) & 0xF0;
     uint8_t low = read(0) >> 4;
     EXPECT_EQ(high | low, 0x84);
     waitUs(50);
     EXPECT_EQ(read(0) & 0xF0, 0x00);
     EXPECT_EQ(read(0) >> 4, 0x04);
-
     // Data read in two nibbles; the counter moves after the second.
-    nibbles(0, 0x81);
+    send(0, pair(0x81));
     uint8_t dataHigh = read(RS) & 0xF0;
     EXPECT_EQ(lcd().addressCounter, 0x01);
     uint8_t dataLow = read(RS) >> 4;
     EXPECT_EQ(dataHigh | dataLow, 'i');
     EXPECT_EQ(lcd().addressCounter, 0x02);
+
+    send(0, lone(0x8)); // the high nibble of 8xH, then the CPU is reset
+    resetModulesOnCpuReset(m.modules);
+    send(0, pair(0xC3)); // taken whole: the first nibble is the high one
+    EXPECT_EQ(lcd().addressCounter, 0x43);
+    EXPECT_EQ(interfaceFlags(), kLcdTwoLines);
 }
 
-TEST_F(LcdBus, ResetCpuRestartsTheNibblePhase) {
-    m.modules.settings.LcdOptions = kLcdFourBit;
-    cycle(0, 0x20);
-    cycle(0, 0x80); // 0x28
-    waitUs(50);
-    cycle(0, 0x80); // a high nibble of 0x80..., then the CPU is reset
-    EXPECT_TRUE(lcd().LcdFunctionFlags & kLcdNibblePhase);
-    resetModulesOnCpuReset(m.modules);
-    cycle(0, 0xC0); // taken as the high nibble again
-    cycle(0, 0x30);
-    waitUs(50);
-    EXPECT_EQ(lcd().addressCounter, 0x43);
-    EXPECT_TRUE(lcd().LcdFunctionFlags & kLcdTwoLines);
+// In 8-bit mode the unconnected D0-D3 read as 0 and are never driven.
+TEST_F(LcdFourBit, UnconnectedLowLinesIn8BitMode) {
+    send(0, lone(0x0)); // 00H, not 0FH (display, cursor, blink on)
+    send(0, lone(0x3)); // 30H, not 3FH (two lines, large font)
+    EXPECT_EQ(lcd().LcdDisplayFlags, kLcdIncrement);
+    EXPECT_EQ(lcd().LcdFunctionFlags, kLcdEightBit);
+    send(RS, lone(0x2)); // a character 20H moves the counter to 1
+    m.chip.pins.setSetting(8 + 0, kInputNC);
+    EXPECT_EQ(read(0) & 0xF0, 0x00); // the address 01H on D4-D7 and nothing on D0
+    EXPECT_EQ(m.chip.pins.setting[8 + 0], kInputNC);
+    EXPECT_EQ(lcd().displayMemory[0], 0x20);
 }
 
 TEST_F(LcdBus, CounterMovementAcrossLines) {
