@@ -378,8 +378,8 @@ LCD_WAIT_LOOP:
 @[
 ;------------------------------------------------------------------------
 ; LCD_COMMAND: writes the instruction in A (4-bit bus, high nibble first).
-; LCD_RESET_BUS: three 8-bit function sets, one nibble each; the 4-bit
-; function set of INITIALIZE_LCD then switches to the 4-bit bus.
+; LCD_RESET_BUS: three lone 3H nibbles (8-bit function sets) put the LCD
+; into 8-bit mode from any state; a lone 2H nibble then selects 4 bits.
 ;------------------------------------------------------------------------
 LCD_COMMAND:
 	CLR	LCD_RS
@@ -400,7 +400,9 @@ LCD_RESET_NEXT:
 	LCALL	LCD_PUT
 	LCALL	LCD_WAIT_5MS
 	DJNZ	R6,LCD_RESET_NEXT
-	RET
+	MOV	A,#20H			; function set, 4 bits (one nibble)
+	LCALL	LCD_PUT
+	LJMP	LCD_SHORT_DELAY
 
 LCD_WAIT_5MS:
 	PUSH	06H			; R6 of bank 0
