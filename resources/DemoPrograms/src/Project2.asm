@@ -159,6 +159,13 @@ T0_DONE:
 LCD_INIT:
         CLR     E
         ACALL   DELAY20MS
+        MOV     A,#30H          ; function set, 8-bit bus: three times, as the
+        ACALL   COMMAND         ;   data sheet starts a module whatever state
+        ACALL   DELAY20MS       ;   it is in (the first needs over 4.1 ms,
+        MOV     A,#30H          ;   the others over 100 us)
+        ACALL   COMMAND
+        MOV     A,#30H
+        ACALL   COMMAND
         MOV     A,#38H          ; function set: 8-bit bus, 2 display lines, 5x7 font
         ACALL   COMMAND
         MOV     A,#0CH          ; display on, cursor off, no blinking
