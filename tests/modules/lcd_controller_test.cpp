@@ -391,8 +391,6 @@ TEST_F(LcdBus, VisibleRowsForEachDisplaySize) {
     EXPECT_EQ(row(2, 3), "e                   ");
     EXPECT_EQ(row(3, 3), "f                   ");
     EXPECT_EQ(row(0, 3), "a               c   ");
-    EXPECT_STREQ(lcdGeometry(3).title, "LCD - 4 Lines X 20 Characters");
-    EXPECT_EQ(lcdGeometry(3).width, 520);
 
     // Codes below 0x20 and 0x80-0x9F draw as blanks; from 0xA0 on, 0x20 lower.
     command(0x80);
