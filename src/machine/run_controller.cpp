@@ -141,7 +141,7 @@ RunOutcome RunController::stop() {
 RunOutcome RunController::resetCpu() {
     auto guard = thread_.pause();
     machine_.chip.reset();
-    resetModulesOnCpuReset(machine_.modules); // the LCD's nibble phase
+    resetModulesOnCpuReset(machine_.modules); // the LCD's transfer state
     setCurrentAddress(machine_.chip.pc);
     RunOutcome outcome;
     outcome.refresh = true;

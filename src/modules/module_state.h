@@ -27,7 +27,8 @@ struct ModuleState {
 };
 
 // Reset CPU: what the parts do when the chip is reset (the LCD's 4-bit
-// transfer starts again with the high nibble; everything else stays).
+// transfer starts again with the high nibble, and it takes a first function
+// set as it does after its own reset; everything else stays).
 void resetModulesOnCpuReset(ModuleState& modules);
 // Start of a run: the multiplexed display's per-digit memory is cleared.
 void resetModulesOnRunStart(ModuleState& modules);
