@@ -97,12 +97,12 @@ TEST(SerialHost, ManualSendHandsTheByteToTheUart) {
     SerialHostState host;
     SerialHostSettings settings;
     EXPECT_EQ(pressSerialSend(host, settings, chip, "G1"), errorMessage("ERROR", "Illegal Data"));
-    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
 
     chip.sfr(sfr::SCON) = 0x50; // mode 1: a valid stop bit goes with the byte
     host.ninthBit = 0;
     EXPECT_FALSE(pressSerialSend(host, settings, chip, "41").has_value());
-    EXPECT_EQ(chip.periph.serial.rxRequest, 1);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::Pending);
     EXPECT_EQ(chip.periph.serial.rxData, 0x41);
     EXPECT_EQ(chip.periph.serial.rxNinth, 1);
     EXPECT_EQ(host.transmitByte, 0x41);
@@ -132,10 +132,10 @@ TEST(SerialHost, FileIsPacedByTheChipsReceptions) {
     EXPECT_EQ(view.totalBytes, "3");
     EXPECT_EQ(view.bytesTransmitted, "1");
 
-    chip.periph.serial.rxRequest = 0; // the UART has taken the byte in
+    chip.periph.serial.rxState = Reception::None; // the UART has taken the byte in
     serialHostByteReceived(host, chip);
     EXPECT_EQ(chip.periph.serial.rxData, 'b');
-    EXPECT_EQ(chip.periph.serial.rxRequest, 1);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::Pending);
     serialHostByteReceived(host, chip);
     EXPECT_EQ(chip.periph.serial.rxData, 'c');
     view = serialWindowView(host, settings, chip);
@@ -143,9 +143,9 @@ TEST(SerialHost, FileIsPacedByTheChipsReceptions) {
     EXPECT_STREQ(view.sendButton, "Send");
     EXPECT_EQ(view.bytesTransmitted, "3");
     // The last byte's reception sends nothing more.
-    chip.periph.serial.rxRequest = 0;
+    chip.periph.serial.rxState = Reception::None;
     serialHostByteReceived(host, chip);
-    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
 }
 
 TEST(SerialHost, CancelAndUnreadableFiles) {
@@ -159,9 +159,9 @@ TEST(SerialHost, CancelAndUnreadableFiles) {
     serialHostByteReceived(host, chip);
     pressSerialSend(host, settings, chip, ""); // "Cancel"
     EXPECT_STREQ(serialWindowView(host, settings, chip).fileStatus, "Transmision Cancelled");
-    chip.periph.serial.rxRequest = 0;
+    chip.periph.serial.rxState = Reception::None;
     serialHostByteReceived(host, chip);
-    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
     EXPECT_EQ(host.bytesSent, 2u);
 
     settings.TransferFileName = (dir.path / "missing.dat").string();
@@ -174,7 +174,7 @@ TEST(SerialHost, CancelAndUnreadableFiles) {
     EXPECT_EQ(pressSerialSend(host, settings, chip, ""),
               errorMessage("ERROR", "The selected file is empty"));
     EXPECT_FALSE(host.transmitting);
-    EXPECT_EQ(chip.periph.serial.rxRequest, 0);
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
 }
 
 TEST(SerialHost, WindowShowsBothEnds) {
@@ -208,7 +208,7 @@ TEST(SpiWindow, CaptionsFollowMstrAndButtonsActAccordingly) {
     EXPECT_FALSE(set.message.has_value());
     EXPECT_TRUE(set.disableButton);
     EXPECT_EQ(chip.periph.spi.slaveByte, 0x5A);
-    EXPECT_EQ(chip.periph.spi.state, 0); // the chip starts master transfers itself
+    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::Idle); // the chip starts master transfers itself
 
     chip.sfr(sfr::SPCR) = sfr::bits::SPE;
     view = spiWindowView(chip);
@@ -218,11 +218,11 @@ TEST(SpiWindow, CaptionsFollowMstrAndButtonsActAccordingly) {
     const SpiButtonResult send = pressSpiWindowButton(chip, "C3");
     EXPECT_FALSE(send.disableButton);
     EXPECT_EQ(chip.periph.spi.slaveByte, 0xC3);
-    EXPECT_EQ(chip.periph.spi.state, 3); // one transfer from outside, next step
+    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::External); // one transfer from outside, next step
 
     ChipState off; // SPE clear: nothing to clock
     pressSpiWindowButton(off, "C3");
-    EXPECT_EQ(off.periph.spi.state, 0);
+    EXPECT_EQ(off.periph.spi.state, SpiTransfer::Idle);
 }
 
 TEST(SpiWindow, ListsAndTheExternalSide) {
