@@ -27,8 +27,7 @@ PinRef cleanFixedLevelPinRef(PinRef ref) {
 void PinState::setSetting(int index, uint8_t value) {
     setting[index] = value;
     uint32_t bit = 1u << index;
-    const bool driven = value == kInput0 || value == kInput1;
-    ncMask = driven ? (ncMask & ~bit) : (ncMask | bit);
+    ncMask = (value == kInputNC) ? (ncMask | bit) : (ncMask & ~bit);
 }
 
 void PinState::applySettings(uint32_t latches) {
@@ -36,9 +35,8 @@ void PinState::applySettings(uint32_t latches) {
     for (int i = 0; i < 32; ++i) {
         uint32_t bit = 1u << i;
         switch (setting[i]) {
-        case kInput1:
-        case kInputNC: levels |= bit; break;
-        default: levels &= ~bit; break;
+        case kInput0: levels &= ~bit; break;
+        default: levels |= bit; break;
         }
     }
 }

@@ -3,10 +3,11 @@
 // Every port line has an output latch (the P0-P3 SFR byte, owned by the chip
 // state) and an external level kept here. Each line also has an input
 // setting: "0" or "1" (driven low or high from outside), "NC" (not connected,
-// the setting every line starts with) or "Pulse"/"Analog". The level of a
-// line is its latch ANDed with what drives it from outside: a line that
-// nothing drives ("NC", and the pulse and analog inputs between their
-// events) reads its own latch, as the chip's pull-ups make it. Modules drive
+// the setting every line starts with), "Pulse" (a pulse source that idles
+// high; its button gives one falling edge) or "Analog" (a comparator input
+// whose level follows its voltage). The level of a line is its latch ANDed
+// with what drives it from outside; a line nothing drives ("NC") reads its
+// own latch, as the chip's pull-ups make it. Modules drive
 // lines through `drivePin`/`releasePin`; the I/O window sets input settings.
 //
 // Pins are indexed port * 8 + bit (P1.0 = 8, P3.2 = 26). Port bytes are packed
@@ -83,14 +84,13 @@ struct PinState {
 
     std::array<uint8_t, 32> setting; // PinInputSetting per pin index
     uint32_t levels = kAllLines;     // what drives each line from outside, port n in bits 8n..8n+7
-    uint32_t ncMask = kAllLines;     // bit n set while nothing drives line n (see setSetting)
+    uint32_t ncMask = kAllLines;     // bit n set while line n is unconnected
     uint8_t pulseRequests = 0;       // PulseRequest bits
 
     bool level(int index) const { return (levels >> index) & 1u; }
 
-    // Sets one pin's input setting and keeps the mask of undriven lines in
-    // step ("NC", "Pulse" and "Analog" drive nothing). Does not touch the
-    // level; use `applySettings` or the drive/release calls for that.
+    // Sets one pin's input setting and keeps the "NC" mask in step. Does not
+    // touch the level; use `applySettings` or the drive/release calls for that.
     void setSetting(int index, uint8_t value);
 
     // Every line's level: its latch ANDed with the outside level, the latch
@@ -101,7 +101,8 @@ struct PinState {
         return uint8_t(lineLevels(latches) >> (port * 8));
     }
 
-    // For every pin: "0" and "Pulse" clear the level, "1" and "NC" set it.
+    // For every pin: "0" clears the level, the others set it (a pulse source
+    // idles high; an analog input's level is set from its voltage after).
     void applySettings(uint32_t latches);
 
     // A module drives the line: the level follows, and the input setting

@@ -115,10 +115,9 @@ bool setPinInput(PinState& pins, const ComparatorState& comparator,
     const std::vector<std::string> choices = ioInputChoices(selection, index);
     if (setting >= choices.size()) return false;
     pins.setSetting(index, setting);
-    if (setting == kInput1)
-        pins.setLevel(index, true);
-    else if (setting != kInputNC)
-        pins.setLevel(index, false);
+    // "1", a pulse source (idle high) and "NC" high; "0" low; an analog
+    // input follows its voltage below.
+    pins.setLevel(index, setting != kInput0);
     if (isComparatorDevice(selection.kind) && (index == kPinP10 || index == kPinP11))
         evaluateComparator(pins, comparator);
     return true;
@@ -127,7 +126,7 @@ bool setPinInput(PinState& pins, const ComparatorState& comparator,
 void ioWindowOpened(PinState& pins, const ComparatorState& comparator, DeviceKind kind) {
     for (int i = 0; i < 32; ++i) {
         const uint8_t setting = pins.setting[size_t(i)];
-        if (setting != kInputNC) pins.setLevel(i, setting == kInput1);
+        if (setting == kInput0 || setting == kInput1) pins.setLevel(i, setting == kInput1);
     }
     if (isComparatorDevice(kind)) evaluateComparator(pins, comparator);
 }

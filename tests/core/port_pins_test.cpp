@@ -38,7 +38,7 @@ TEST(PinState, LineLevelIsLatchAndOutside) {
         bool latch, outside, reads;
     } rows[] = {
         {kInputNC, true, false, true},     {kInputNC, false, true, false},
-        {kInputPulse, true, false, true},  {kInput1, true, true, true},
+        {kInputPulse, true, false, false}, {kInput1, true, true, true},
         {kInput1, false, true, false},     {kInput0, true, false, false},
     };
     for (const Row& row : rows) {

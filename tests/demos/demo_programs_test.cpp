@@ -108,6 +108,10 @@ TEST(Demo4, SwitchesShowOnTheLeds) {
             }
         };
         run(false);
+        EXPECT_EQ(litOnP1(machine), 0x02) << "the switch's line unconnected reads 1";
+        machine.chip.pins.setSetting(kP3 + 3, kInput0);
+        machine.chip.pins.setLevel(kP3 + 3, false);
+        run(false);
         EXPECT_EQ(litOnP1(machine), 0x00) << "button up, switch at 0";
         run(true);
         EXPECT_EQ(litOnP1(machine), 0x05) << "LED 1 while held; LED 3 changed at the press";

@@ -148,7 +148,7 @@ TEST(AppConfig, RoundTripRestoresTheMachine) {
     pattern(before, 1);
     before.modules.settings.iic.EepromType = 3;
     before.modules.settings.spi.SpiLines = {0x10, 0x11, 0x12};
-    before.chip.pins.setSetting(9, kInputNC);
+    before.chip.pins.setSetting(9, kInput1);
     RunSettings run;
     run.numberOfSteps = 12;
     run.breakpoint = {BreakpointType::Register, 0, 0x55, 17, 0}; // DP1 entry: 18 registers here
@@ -156,7 +156,7 @@ TEST(AppConfig, RoundTripRestoresTheMachine) {
     run.memory = {0, 0, 0, 2, startup::RestoreProgram | startup::RestoreExternal | startup::RestoreInternal};
     AppConfig saved = savedFrom(before, run);
     saved.programViewStart = 0x1F00;
-    EXPECT_EQ(saved.inputSources[9], kInputNC);
+    EXPECT_EQ(saved.inputSources[9], kInput1);
     ASSERT_TRUE(WriteAppConfig(dir.path / "simulator.dat", saved));
 
     Machine after = machineFor(K::AT89S8252, 8191);
@@ -179,9 +179,10 @@ TEST(AppConfig, RoundTripRestoresTheMachine) {
     EXPECT_EQ(read.config.modules, saved.modules);
     EXPECT_EQ(read.config.programViewStart, 0x1F00);
     EXPECT_EQ(read.config.assemblerPath, "/opt/asm51");
-    // Stored input sources are read back but every line starts on "0".
-    EXPECT_EQ(read.config.inputSources[9], kInputNC);
-    EXPECT_EQ(after.chip.pins.setting[9], kInput0);
+    // The stored input sources are applied; the others stay unconnected.
+    EXPECT_EQ(read.config.inputSources[9], kInput1);
+    EXPECT_EQ(after.chip.pins.setting[9], kInput1);
+    EXPECT_EQ(after.chip.pins.setting[10], kInputNC);
 }
 
 TEST(AppConfig, ChangedDeviceStartsWithClearedMemoriesAndReadsWhatFollows) {
