@@ -1,10 +1,12 @@
-// Shared helpers of the CPU-core tests: machines for a device, programs
-// assembled with as31 or compiled with SDCC at test time (in a temporary
-// folder), a recorder of the chip's events, and run helpers.
+// Helpers of the CPU-core tests on top of the suites' shared support:
+// machines with external data memory, programs assembled with as31 or
+// compiled with SDCC at test time, a recorder of the chip's events, and run
+// helpers.
 #pragma once
 
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,7 @@ namespace quorvel::test {
 Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t frequency = 12000000,
                     uint16_t codeLimit = 0xFFFF, uint16_t xdataLimit = 0xFFFF);
 
-void loadCode(Machine& machine, const std::vector<uint8_t>& bytes, uint16_t at = 0);
+using support::loadCode;
 
 // Assembles 8051 source with as31 into a binary image starting at address 0
 // (gaps filled with 0xFF). Fails the test (and returns nothing) when as31 is
@@ -30,10 +32,6 @@ std::vector<uint8_t> assemble(const std::string& source);
 // Compiles C source with SDCC (small model) and turns the result into a
 // binary image with makebin. Fails the test when SDCC is missing or fails.
 std::vector<uint8_t> compileC(const std::string& source, const std::string& extraFlags = "");
-
-// Whether the external tools were found when the tests were configured.
-bool haveAs31();
-bool haveSdcc();
 
 // Records what the chip reports.
 struct EventRecorder : ChipEvents {

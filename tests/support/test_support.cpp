@@ -156,9 +156,12 @@ std::vector<uint8_t> as31Image(const std::string& source) {
 }
 
 testing::AssertionResult compileC(const fs::path& dir, const std::string& name,
-                                  const std::string& source) {
+                                  const std::string& source, const std::vector<std::string>& flags) {
     writeFile(dir / (name + ".c"), source);
-    if (auto ok = ran(runProcess(dir, kSdcc, {"-mmcs51", name + ".c"}), "sdcc"); !ok) return ok;
+    std::vector<std::string> args = {"-mmcs51"};
+    args.insert(args.end(), flags.begin(), flags.end());
+    args.push_back(name + ".c");
+    if (auto ok = ran(runProcess(dir, kSdcc, args), "sdcc"); !ok) return ok;
     const ProcessResult packed = runProcess(dir, kPackihx, {name + ".ihx"});
     if (auto ok = ran(packed, "packihx"); !ok) return ok;
     writeFile(dir / (name + ".hex"), packed.out);

@@ -85,11 +85,12 @@ testing::AssertionResult as31Hex(const fs::path& dir, const std::string& name,
 // Assembles `source` with as31 in a folder of its own into a binary image
 // from address 0. Fails the current test (and returns nothing) on an error.
 std::vector<uint8_t> as31Image(const std::string& source);
-// Writes C `source` to dir/name.c and compiles it with SDCC (small model):
-// dir/name.ihx, packed by packihx into dir/name.hex and turned by makebin
-// into the image dir/name.bin.
+// Writes C `source` to dir/name.c and compiles it with SDCC (small model
+// unless `flags` say otherwise): dir/name.ihx, packed by packihx into
+// dir/name.hex and turned by makebin into the image dir/name.bin.
 testing::AssertionResult compileC(const fs::path& dir, const std::string& name,
-                                  const std::string& source);
+                                  const std::string& source,
+                                  const std::vector<std::string>& flags = {});
 
 // ---- machines
 
