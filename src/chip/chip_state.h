@@ -48,7 +48,7 @@ struct ChipState {
     uint16_t overlapStart = 0;
     uint16_t overlapEnd = 0;
     uint32_t cycles = 0;                // machine-cycle counter
-    uint8_t eepromReady = 2;            // 2 ready, 0 busy (WMCON bit 1 on reads)
+    uint8_t eepromReady = sfr::bits::RDY; // RDY while ready, 0 while a write is going on
 
     // ---- device properties the access paths depend on
     bool dualDptr = false;
@@ -105,7 +105,7 @@ struct ChipState {
         case sfr::P2: return pins.readPort(2, portLatches());
         case sfr::P3: return pins.readPort(3, portLatches());
         case sfr::SPDR: return readSpdr();
-        case sfr::WMCON: return uint8_t((sfr(sfr::WMCON) | eepromReady) & 0x02);
+        case sfr::WMCON: return uint8_t((sfr(sfr::WMCON) | eepromReady) & sfr::bits::RDY);
         case sfr::SBUF: return side.serialReceiveBuffer;
         default: return sfrs[address - 0x80u];
         }

@@ -7,7 +7,7 @@ using namespace sfr::bits;
 void runEepromTimer(ChipState& chip, int cycles) {
     int32_t& countdown = chip.periph.eepromCountdown;
     if (countdown < 1) {
-        chip.eepromReady = 2;
+        chip.eepromReady = RDY;
         countdown = 0;
     } else {
         countdown -= cycles;

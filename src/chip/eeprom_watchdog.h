@@ -17,7 +17,7 @@
 namespace quorvel {
 
 inline bool eepromTimerActive(const ChipState& chip) {
-    return chip.periph.eepromCountdown != 0 || chip.eepromReady != 2;
+    return chip.periph.eepromCountdown != 0 || chip.eepromReady != sfr::bits::RDY;
 }
 
 // Counts the EEPROM write time down; ready again once it has run out.

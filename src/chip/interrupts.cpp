@@ -67,7 +67,8 @@ unsigned interruptRequests(const ChipState& chip) {
     if ((t2con & TF2) || ((t2con & EXF2) && !(s[sfr::sfrIndex(sfr::T2MOD)] & DCEN)))
         flags |= 1u << kTimer2;
     // IE bits 0-5 enable the sources in the same order.
-    return flags & s[sfr::sfrIndex(sfr::IE)] & 0x3Fu;
+    constexpr unsigned kSourceBits = (1u << kSources) - 1;
+    return flags & s[sfr::sfrIndex(sfr::IE)] & kSourceBits;
 }
 
 bool acceptInterrupt(ChipState& chip) {

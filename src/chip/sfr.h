@@ -70,6 +70,7 @@ constexpr uint8_t TF2 = 0x80, EXF2 = 0x40, RCLK = 0x20, TCLK = 0x10, EXEN2 = 0x0
 constexpr uint8_t T2OE = 0x02, DCEN = 0x01;
 // WMCON
 constexpr uint8_t EEMWE = 0x10, EEMEN = 0x08, DPS = 0x04, WDTRST = 0x02, WDTEN = 0x01;
+constexpr uint8_t RDY = 0x02; // bit 1 as reads show it: the EEPROM is ready
 // SPCR
 constexpr uint8_t SPIE = 0x80, SPE = 0x40, DORD = 0x20, MSTR = 0x10, CPOL = 0x08, CPHA = 0x04;
 // SPSR

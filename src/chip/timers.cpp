@@ -14,6 +14,8 @@ uint8_t& reg(ChipState& chip, uint8_t address) { return chip.sfrs[sfr::sfrIndex(
 uint8_t reg(const ChipState& chip, uint8_t address) { return chip.sfrs[sfr::sfrIndex(address)]; }
 
 constexpr uint32_t kBits13 = 8192, kBits16 = 65536, kBits8 = 256;
+// Mode 0: TH counts the overflows of TL's low five bits.
+constexpr unsigned kPrescaler = 32, kPrescalerMask = 0x1F;
 // Timer 2 in baud-rate mode counts at fosc/2: six counts a machine cycle.
 constexpr uint32_t kBaudCountsPerCycle = 6;
 
@@ -41,7 +43,8 @@ struct TimerRuns {
         const uint8_t tcon = reg(chip, sfr::TCON);
         const uint8_t tmod = reg(chip, sfr::TMOD);
         const uint8_t t2con = reg(chip, sfr::T2CON);
-        const uint8_t field0 = tmod & 0x0F, field1 = uint8_t(tmod >> kTimer1Shift);
+        const uint8_t field0 = tmod & ((1u << kTimer1Shift) - 1);
+        const uint8_t field1 = uint8_t(tmod >> kTimer1Shift);
         split = timerMode(tmod, 0) == TimerMode::Split;
         timer0 = (tcon & TR0) && gateOpen(chip, field0, pin::INT0);
         timer0Counts = timer0 && !(field0 & kTimerCounter);
@@ -157,9 +160,9 @@ uint32_t countTimer(TimerMode mode, uint8_t& tl, uint8_t& th, uint64_t count) {
         return uint32_t(std::min<uint64_t>(sum / kBits16, kNever));
     }
     case TimerMode::Bits13: {
-        const uint64_t sum = uint64_t(th) * 32u + (tl & 0x1Fu) + count;
-        tl = uint8_t(sum & 0x1Fu);
-        th = uint8_t(sum >> 5);
+        const uint64_t sum = uint64_t(th) * kPrescaler + (tl & kPrescalerMask) + count;
+        tl = uint8_t(sum & kPrescalerMask);
+        th = uint8_t(sum / kPrescaler);
         return uint32_t(std::min<uint64_t>(sum / kBits13, kNever));
     }
     case TimerMode::Split: break;
@@ -171,7 +174,7 @@ uint32_t countsToOverflow(TimerMode mode, uint8_t tl, uint8_t th) {
     switch (mode) {
     case TimerMode::AutoReload: return kBits8 - tl;
     case TimerMode::Bits16: return kBits16 - (uint32_t(th) << 8 | tl);
-    case TimerMode::Bits13: return kBits13 - (uint32_t(th) * 32u + (tl & 0x1Fu));
+    case TimerMode::Bits13: return kBits13 - (uint32_t(th) * kPrescaler + (tl & kPrescalerMask));
     case TimerMode::Split: return kBits8 - tl;
     }
     return kNever;
