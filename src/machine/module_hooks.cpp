@@ -9,21 +9,21 @@ void runModuleHooks(Machine& machine, int cycles) {
     PinState& pins = machine.chip.pins;
     const uint32_t latches = machine.chip.portLatches();
 
-    // 1. The LCD, always.
+    // The LCD, always.
     lcdStep(modules.lcd, modules.settings, pins, latches, cycles, machine.selection.cycleTimeUs);
 
-    // 2. IIC bus (when enabled): the EEPROM write-cycle countdown, then the
-    //    bus model.
+    // The IIC bus (when enabled): the EEPROM write-cycle countdown, then the
+    // bus model.
     if (modules.settings.iic.IicOptions & kIicEnableBus)
         runIicBus(modules.iic, modules.settings.iic, machine.chip, cycles,
                   machine.selection.cycleTimeUs);
 
-    // 3. SPI EEPROM (when enabled).
+    // The SPI EEPROM (when enabled).
     if (modules.settings.spi.SpiOptions & kSpiEnableBus)
         runSpiEeprom(modules.spiEeprom, modules.settings.spi, machine.chip, cycles,
                      machine.selection.cycleTimeUs);
 
-    // 4. The keypad, while the keyboard window is open.
+    // The keypad, while the keyboard window is open.
     if (modules.keypad.windowOpen) keypadHook(modules.keypad, modules.settings, pins, latches);
 }
 
