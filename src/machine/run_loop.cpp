@@ -80,10 +80,8 @@ struct Schedule {
         nextEvent = c.cycles;
     }
 
-    // The events due by the end of the instruction of `cycles` cycles that
-    // has just been fetched, before it runs: changed input lines, timer
-    // overflows and the serial bits they clock. Then the next event.
-    // Each returns the new nextEvent.
+    // The loop's two calls; each takes the loop's nextEvent and returns the
+    // new one.
     [[gnu::noinline]] uint32_t service(uint32_t next, int cycles) {
         nextEvent = next;
         serviceEvents(cycles);
@@ -95,6 +93,9 @@ struct Schedule {
         return nextEvent;
     }
 
+    // The events due by the end of the instruction of `cycles` cycles that
+    // has just been fetched, before it runs: changed input lines, timer
+    // overflows and the serial bits they clock. Then the next event.
     void serviceEvents(int cycles) {
         const uint32_t now = c.cycles;
         if (sampleDue) {
@@ -132,7 +133,7 @@ struct Schedule {
         }
         // How the inputs are looked at changed (IE0/IE1 follow a
         // level-triggered line even when the program writes them).
-        if (touched & kInputModes) sampleDue = true;
+        if (touched & kInputModes) sampleBeforeNextInstruction();
         if (touched & kPortWrite) {
             after |= kLookAtHooks;
             if (inputLinesChanged()) sampleBeforeNextInstruction();
