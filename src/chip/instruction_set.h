@@ -90,10 +90,6 @@ constexpr unsigned kSp = sfr::sfrIndex(sfr::SP);
 constexpr unsigned kDpl = sfr::sfrIndex(sfr::DPL);
 constexpr unsigned kDph = sfr::sfrIndex(sfr::DPH);
 
-inline uint16_t relative(uint16_t next, uint8_t displacement) {
-    return uint16_t(next + int8_t(displacement));
-}
-
 constexpr std::array<uint8_t, 256> makeParityTable() {
     std::array<uint8_t, 256> table{};
     for (unsigned value = 0; value < 256; ++value) {
@@ -142,7 +138,24 @@ inline void updateParity(ChipState& c) {
 struct Executor {
     ChipState& c;
     uint8_t* bank;
+    // The displacement of the relative jump last taken (kept by the loop).
+    // A jump taken with the same one again - every turn of a tight loop -
+    // adds the kept value, so the next program counter need not wait for
+    // the operand byte to come from program memory.
+    int& lastDisplacement;
     unsigned touched = 0;
+
+    uint16_t jump(uint16_t next, uint8_t displacement) {
+        int d = int8_t(displacement);
+        int kept = lastDisplacement;
+        // Hides from the compiler that the two are equal below, which would
+        // let it add the loaded value after all.
+        asm("" : "+r"(kept));
+        if (d == kept) [[likely]]
+            return uint16_t(next + kept);
+        lastDisplacement = d;
+        return uint16_t(next + d);
+    }
 
     uint8_t& acc() { return c.sfrs[kAcc]; }
     uint8_t& psw() { return c.sfrs[kPsw]; }
@@ -273,7 +286,7 @@ struct Executor {
     // CJNE: CY := first < second; jump if they differ.
     void compareJump(uint16_t& pc, uint8_t first, uint8_t second, uint8_t displacement) {
         setCarry(first < second);
-        if (first != second) pc = relative(pc, displacement);
+        if (first != second) pc = jump(pc, displacement);
     }
 
     void exchange(uint8_t& cell) {
@@ -339,18 +352,18 @@ struct Executor {
         touched |= kEvents | kHoldInterrupts;
         break;
     }
-    case 0x80: pc = relative(uint16_t(pc + 2), b1); break; // SJMP
-    case 0x40: pc += 2; if (psw() & CY) pc = relative(pc, b1); break;   // JC
-    case 0x50: pc += 2; if (!(psw() & CY)) pc = relative(pc, b1); break; // JNC
-    case 0x60: pc += 2; if (a == 0) pc = relative(pc, b1); break;        // JZ
-    case 0x70: pc += 2; if (a != 0) pc = relative(pc, b1); break;        // JNZ
-    case 0x20: pc += 3; if (readBit(b1)) pc = relative(pc, b2); break;  // JB
-    case 0x30: pc += 3; if (!readBit(b1)) pc = relative(pc, b2); break; // JNB
+    case 0x80: pc = jump(uint16_t(pc + 2), b1); break; // SJMP
+    case 0x40: pc += 2; if (psw() & CY) pc = jump(pc, b1); break;   // JC
+    case 0x50: pc += 2; if (!(psw() & CY)) pc = jump(pc, b1); break; // JNC
+    case 0x60: pc += 2; if (a == 0) pc = jump(pc, b1); break;        // JZ
+    case 0x70: pc += 2; if (a != 0) pc = jump(pc, b1); break;        // JNZ
+    case 0x20: pc += 3; if (readBit(b1)) pc = jump(pc, b2); break;  // JB
+    case 0x30: pc += 3; if (!readBit(b1)) pc = jump(pc, b2); break; // JNB
     case 0x10: { // JBC: the latch bit, cleared either way
         pc += 3;
         const bool set = readLatchBit(b1);
         writeBit(b1, 0);
-        if (set) pc = relative(pc, b2);
+        if (set) pc = jump(pc, b2);
         break;
     }
     case 0x73: pc = uint16_t(c.dptr() + a); break; // JMP @A+DPTR
@@ -362,12 +375,12 @@ struct Executor {
         pc += 3;
         const uint8_t value = uint8_t(readRmw(b1) - 1);
         writeRmw(b1, value);
-        if (value) pc = relative(pc, b2);
+        if (value) pc = jump(pc, b2);
         break;
     }
     CASE8(0xD8): // DJNZ Rn
         pc += 2;
-        if (--reg(op & 7)) pc = relative(pc, b1);
+        if (--reg(op & 7)) pc = jump(pc, b1);
         break;
 
     // ---- increment and decrement

@@ -201,6 +201,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     uint16_t pc = c.pc;
     uint16_t address = c.side.instructionAddress;
     uint8_t* bank = c.registerBank();
+    int lastDisplacement = 0;
     uint32_t steps = 0;
     RunResult result;
     // The stop conditions in locals, which the loop keeps in registers; a
@@ -230,7 +231,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         if (int32_t(now - nextEvent) >= 0) [[unlikely]]
             nextEvent = schedule.service(nextEvent, cycles);
         // The instruction.
-        Executor executor{c, bank};
+        Executor executor{c, bank, lastDisplacement};
         pc = executor.run(address, op, bytes + 1);
         // Interrupts, the step-by-step units and the part models, when
         // there is something for them.
