@@ -136,13 +136,12 @@ TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
     }
 }
 
-// While a timer runs, runSteps takes its awake path, which skips the EEPROM
-// write timer, the SPI unit and the watchdog until an instruction may have
-// started one of them; the stage must then run in that very step. It also
-// keeps the timers on their simple entry until TMOD or T2CON changes. Each
+// The EEPROM write timer, the SPI unit and the watchdog run step by step
+// only once an instruction has started one of them, and they must run in
+// that very step; a change of TMOD or T2CON plans the timers anew. Each
 // program starts timer 0 and then switches one of them on, or timer 0 to
 // mode 3.
-TEST(ExecutorPaths, RunStepsStartsRareStagesInTheStepThatEnablesThem) {
+TEST(ExecutorPaths, RunStepsStartsStepUnitsInTheStepThatEnablesThem) {
     const std::vector<uint8_t> start = {
         0x75, 0x89, 0x02, // MOV TMOD,#02H
         0xD2, 0x8C,       // SETB TR0
@@ -360,10 +359,10 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsFromABusyStart) {
     }
 }
 
-// In the quiet run the part models are looked at only after a port write:
-// a program that clocks the LCD by hand between long silent loops must
-// reach it at the same steps as single steps do.
-TEST(ExecutorPaths, QuietRunSeesEveryPortWriteThatClocksTheLcd) {
+// Free running looks at the part models only after a port write: a program
+// that clocks the LCD by hand between long silent loops must reach it at the
+// same steps as single steps do.
+TEST(ExecutorPaths, FreeRunSeesEveryPortWriteThatClocksTheLcd) {
     const std::vector<uint8_t> program = {
         0x74, 0x38,       // 0000        MOV A,#38H
         0xF5, 0xA0,       // 0002 loop:  MOV P2,A      data lines
