@@ -4,9 +4,10 @@
 //
 // Run in the source folder. Assembles name.asm (or name.a51, or the file as
 // named when it has an extension) and leaves name.lst and, when there are no
-// errors, name.hex beside it. Without an argument the name is read from
-// standard input. Messages go to standard output; the exit status is 0 only
-// when there are no errors.
+// errors, name.hex beside it (a HEX file of an earlier run is removed when
+// there are errors). A source named like one of these outputs is refused.
+// Without an argument the name is read from standard input. Messages go to
+// standard output; the exit status is 0 only when there are no errors.
 #include "asm51/assembler.h"
 #include "asm51/output.h"
 
@@ -136,8 +137,16 @@ int main(int argc, char** argv) {
     if (!source) {
         std::cout << "asm51: cannot open "
                   << (fs::path(name).has_extension() ? name : name + ".asm") << "\n";
-        removeStaleHex(hex);
         return 1;
+    }
+    // The source is never an output: a source named like the listing or the
+    // HEX file would be written over (or removed as a stale HEX).
+    for (const fs::path& output : {listing, hex}) {
+        std::error_code ec;
+        if (fs::equivalent(*source, output, ec)) {
+            std::cout << "asm51: cannot write " << output.string() << ": it is the source file\n";
+            return 2;
+        }
     }
 
     AssemblyOptions options;

@@ -108,3 +108,23 @@ TEST(Program, HexRecords) {
     ASSERT_EQ(asm51(folder, {"empty"}).status, 0);
     EXPECT_EQ(folder.read("empty.hex"), ":00000001FF\r\n");
 }
+
+// The source is never an output: a source named like the run's HEX or
+// listing is refused before anything is written, and a run removes no file
+// it did not make (a mistyped name leaves an earlier HEX alone).
+TEST(Program, TheSourceIsNeverAnOutput) {
+    TempDir folder;
+    const std::string text = "        NOP\n        END\n";
+    for (const char* name : {"x.hex", "x.lst"}) {
+        SCOPED_TRACE(name);
+        folder.write(name, text);
+        const ProcessResult r = asm51(folder, {name});
+        EXPECT_EQ(r.status, 2) << r.output();
+        EXPECT_TRUE(contains(r.output(), "is the source")) << r.output();
+        EXPECT_EQ(folder.read(name), text);
+    }
+
+    folder.write("kept.hex", ":00000001FF\n");
+    EXPECT_NE(asm51(folder, {"kept.lst"}).status, 0); // no kept.lst: cannot open
+    EXPECT_EQ(folder.read("kept.hex"), ":00000001FF\n");
+}
