@@ -10,10 +10,15 @@
 // standard output; the exit status is 0 only when there are no errors.
 #include "asm51/assembler.h"
 #include "asm51/output.h"
+#include "common/save_target.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -71,36 +76,60 @@ fs::path programFolder(const char* argv0) {
     return given.has_parent_path() ? given.parent_path() : fs::path();
 }
 
-// Writes the whole text to a temporary file beside `path`, then renames it,
-// so a failed write never leaves a half-written file under the real name.
+// Writes the whole text to a new temporary file beside `path` (through a
+// symbolic link, beside the file it points to), flushes it to the disk, then
+// renames it over the target, so a failed write never leaves a half-written
+// file under the real name. A target that is not a regular file (a folder,
+// a device, a FIFO) is refused, never replaced.
 bool writeWhole(const fs::path& path, const std::string& text, std::string& error) {
-    fs::path temporary = path;
-    temporary += ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) out.write(text.data(), std::streamsize(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temporary, ec);
-            error = "cannot write " + path.string();
-            return false;
-        }
+    fs::path target;
+    if (quorvel::resolveSaveTarget(path, target) != quorvel::SaveTarget::Ok) {
+        error = "cannot write " + path.string() + ": not a regular file";
+        return false;
     }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        error = "cannot write " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    const fs::path temporary = pattern;
+    bool ok = true;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += size_t(n);
+    }
+    int saved = ok ? 0 : errno;
+    // mkstemp makes the file private: the output gets the usual 0644.
+    if (ok && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) {
+        ok = false;
+        saved = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        std::error_code ec;
         fs::remove(temporary, ec);
-        error = "cannot write " + path.string() + ": " + ec.message();
+        error = "cannot write " + path.string() + (saved ? std::string(": ") + std::strerror(saved) : "");
         return false;
     }
     return true;
 }
 
-// Removes a HEX file of an earlier run, so it cannot be loaded by mistake.
+// Removes a HEX file of an earlier run, so it cannot be loaded by mistake:
+// only a regular file (never a link, device or FIFO that has the name).
 void removeStaleHex(const fs::path& hex) {
     std::error_code ec;
-    if (fs::exists(hex, ec) && !fs::remove(hex, ec))
+    if (fs::symlink_status(hex, ec).type() == fs::file_type::regular && !fs::remove(hex, ec))
         std::cout << "asm51: cannot remove the old " << hex.string() << "\n";
 }
 

@@ -1,5 +1,7 @@
 #include "settings/settings_io.h"
 
+#include "common/save_target.h"
+
 #include <cstdio>
 #include <fstream>
 #include <system_error>
@@ -68,7 +70,9 @@ bool writeAll(int fd, std::span<const uint8_t> data) {
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> data) {
+bool writeFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> data) {
+    std::filesystem::path path;
+    if (resolveSaveTarget(target, path) != SaveTarget::Ok) return false;
     if (path.filename().empty()) return false;
     // mkstemp wants a writable template ending in XXXXXX, in the target's folder
     // so that the rename stays on one file system.

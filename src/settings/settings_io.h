@@ -67,8 +67,10 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& p
                                                   size_t maxSize = 1u << 20);
 
 // Writes `data` to a temporary file in the target's folder, flushes it and
-// renames it over `path`. On any failure the temporary file is removed and
-// the previous file at `path` is left as it was. Returns false on failure.
+// renames it over `path` (through a symbolic link, over the file it points
+// to). On any failure the temporary file is removed and the previous file at
+// `path` is left as it was; a target that is not a regular file (a folder,
+// a device, a FIFO) is refused. Returns false on failure.
 bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> data);
 
 } // namespace quorvel

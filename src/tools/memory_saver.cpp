@@ -3,6 +3,7 @@
 #include "chip/chip_state.h"
 #include "common/hex_field.h"
 #include "common/hex_text.h"
+#include "common/save_target.h"
 #include "tools/file_loader.h"
 
 #include <array>
@@ -70,15 +71,12 @@ std::optional<MemorySaver::OpenError> MemorySaver::begin(const std::filesystem::
     outcome_ = {};
     label_ = "Saving to: " + shortenPathForLabel(target.string());
 
-    // Saving through a symbolic link replaces the file it points to.
+    // Saving through a symbolic link replaces the file it points to; a
+    // folder, a device or FIFO, or a file the user may not write is not
+    // replaced.
     std::error_code ec;
-    target_ = target;
-    if (fs::is_symlink(target, ec)) {
-        fs::path real = fs::canonical(target, ec);
-        if (!ec) target_ = real;
-    }
-    // A folder, or a file the user may not write, is not replaced.
-    if (fs::is_directory(target_, ec) || (fs::exists(target_, ec) && ::access(target_.c_str(), W_OK) != 0))
+    if (resolveSaveTarget(target, target_) != SaveTarget::Ok ||
+        (fs::exists(target_, ec) && ::access(target_.c_str(), W_OK) != 0))
         return OpenError{unableToWrite(), false};
 
     const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
