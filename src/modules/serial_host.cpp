@@ -41,10 +41,13 @@ const char* const kSerialBrowseTitle = "Browse";
 TransferFile readTransferFile(const std::filesystem::path& path) {
     TransferFile file;
     std::error_code error;
+    // Only a regular file is opened: opening a FIFO would wait for a writer
+    // for ever.
     const bool regular = std::filesystem::is_regular_file(path, error);
     const auto size = regular ? std::filesystem::file_size(path, error) : 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!regular || error || !in) {
+    std::ifstream in;
+    if (regular && !error) in.open(path, std::ios::binary);
+    if (!regular || error || !in.is_open()) {
         file.error = errorMessage("ERROR", "Unable to open the selected file");
         return file;
     }

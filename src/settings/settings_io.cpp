@@ -38,6 +38,10 @@ std::span<const uint8_t> ByteReader::bytes(size_t count) {
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, size_t maxSize) {
+    // Only a regular file: opening a FIFO would wait for a writer for ever,
+    // and a device may never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::vector<uint8_t> data;

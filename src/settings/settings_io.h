@@ -60,7 +60,8 @@ private:
     std::vector<uint8_t> data_;
 };
 
-// The whole file, or nothing when it cannot be opened or read. Files larger
+// The whole file, or nothing when it cannot be opened or read or is not a
+// regular file (a FIFO or device is never opened). Files larger
 // than `maxSize` are not read (nothing is returned): no settings file comes
 // near it, and a reader must not be made to allocate without bound.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path,
