@@ -7,12 +7,17 @@
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -45,9 +50,40 @@ File openOutput(const std::string& path, std::string& error) {
     return file;
 }
 
+// Only a regular file is emptied: a pipe, FIFO or device (/dev/null,
+// /dev/stderr) is written as it is.
 bool truncate(std::FILE* file) {
-    if (file == stdout) return true;
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return true;
     return ::ftruncate(::fileno(file), 0) == 0;
+}
+
+// An output that is one of the run's input files would be emptied before it
+// is read.
+std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::string& output) {
+    if (output.empty() || output == "-") return std::nullopt;
+    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn}) {
+        std::error_code ec;
+        if (!input->empty() && *input != "-" && std::filesystem::equivalent(*input, output, ec))
+            return output + ": an output cannot be one of the run's input files";
+    }
+    return std::nullopt;
+}
+
+// Flushes (and closes) an output; a write or close error is said and makes
+// the run fail.
+bool finishOutput(File& file, const std::string& name) {
+    if (!file) return true;
+    bool ok = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    int error = ok ? 0 : errno;
+    if (file.get() != stdout) {
+        if (std::fclose(file.release()) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+    }
+    if (!ok) fail(name + ": cannot write: " + std::strerror(error ? error : EIO));
+    return ok;
 }
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -99,6 +135,15 @@ int main(int argc, char** argv) {
     Machine& machine = session->machine;
 
     // Outputs are opened (and emptied) only once everything else is ready.
+    for (const std::string* output : {&options.uartOut, &options.trace}) {
+        if (auto refused = outputIsAnInput(options, *output)) {
+            fail(*refused);
+            return kExitSetup;
+        }
+    }
+    // Past a file-size limit a write fails with an error to report rather
+    // than ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::string error;
     File uartOut, trace;
     if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
@@ -143,10 +188,11 @@ int main(int argc, char** argv) {
     const RunReport run = runMachine(machine, request);
     const Clock::time_point runEnd = Clock::now();
     uart.flush();
-    if (trace) std::fflush(trace.get());
     machine.chip.events = nullptr;
+    const bool uartWritten = finishOutput(uartOut, options.uartOut);
+    const bool traceWritten = finishOutput(trace, options.trace);
 
-    const int status = exitStatus(run.stop);
+    const int status = uartWritten && traceWritten ? exitStatus(run.stop) : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);

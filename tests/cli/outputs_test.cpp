@@ -1,0 +1,34 @@
+// The runner's outputs (--trace, --uart-out): a write that fails - here past
+// a file-size limit - ends in a message and exit status 1, never a good
+// status; any writable target works, /dev/null among them; an output that
+// is one of the run's inputs is refused before anything is touched.
+#include "test_support.h"
+
+using namespace quorvel::support;
+
+TEST(CliOutputs, WriteFailuresTargetsAndInputsNamedAsOutputs) {
+    TempDir dir;
+    // LOOP: MOV A,#1; SJMP LOOP
+    dir.write("spin.hex", ":04000000740180FC0B\n:00000001FF\n");
+    const std::string cli = cliProgram().string();
+    const struct {
+        const char* what;
+        std::string command;
+        int status;
+        const char* message; // on standard error (every text contains "")
+    } cases[] = {
+        {"trace past a 512-byte limit", "ulimit -f 1; exec " + cli + " --trace t.txt --max-steps 100000 spin.hex", 1,
+         "t.txt: cannot write"},
+        {"trace to /dev/null", "exec " + cli + " --trace /dev/null --max-steps 1000 spin.hex", 3, ""},
+        {"trace to standard error", "exec " + cli + " --trace /dev/stderr --max-steps 5 spin.hex", 3, "SJMP"},
+        {"the program named as the trace", "exec " + cli + " --trace spin.hex --max-steps 10 spin.hex", 1,
+         "cannot be one of the run's input files"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProcessResult r = runProcess(dir.path, "sh", {"-c", c.command});
+        EXPECT_EQ(r.status, c.status) << r.output();
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(dir.read("spin.hex"), ":04000000740180FC0B\n:00000001FF\n");
+}
