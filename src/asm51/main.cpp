@@ -45,8 +45,17 @@ bool isFile(const fs::path& path) {
     return fs::is_regular_file(path, ec);
 }
 
+// Sources and included files are read whole; none comes near this.
+constexpr uintmax_t kLargestSource = 16u << 20;
+
+bool tooLarge(const fs::path& path) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    return ec || size > kLargestSource;
+}
+
 std::optional<std::string> readFile(const std::string& path) {
-    if (!isFile(path)) return std::nullopt;
+    if (!isFile(path) || tooLarge(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::ostringstream text;
@@ -166,6 +175,11 @@ int main(int argc, char** argv) {
     if (!source) {
         std::cout << "asm51: cannot open "
                   << (fs::path(name).has_extension() ? name : name + ".asm") << "\n";
+        return 1;
+    }
+    if (tooLarge(*source)) {
+        std::cout << "asm51: " << source->string() << ": larger than "
+                  << (kLargestSource >> 20) << " MiB, not assembled\n";
         return 1;
     }
     // The source is never an output: a source named like the listing or the

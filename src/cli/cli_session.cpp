@@ -187,7 +187,16 @@ Message resolveDump(DumpOption& d, const Machine& machine) {
 Message readUartInput(const std::string& source, std::istream& standardInput,
                       std::vector<uint8_t>& bytes) {
     if (source == "-") {
-        bytes.assign(std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>());
+        // Standard input has the cap a file has.
+        bytes.clear();
+        char buffer[65536];
+        while (standardInput.read(buffer, sizeof buffer) || standardInput.gcount() > 0) {
+            const size_t got = size_t(standardInput.gcount());
+            if (bytes.size() + got > kMaxTransferFileSize)
+                return "standard input: more than " + std::to_string(kMaxTransferFileSize >> 20) +
+                       " MiB for the serial port";
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        }
         return std::nullopt;
     }
     TransferFile file = readTransferFile(source);

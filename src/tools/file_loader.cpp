@@ -77,6 +77,11 @@ Validation FileLoader::open(const std::filesystem::path& path) {
     std::ifstream in;
     if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
     if (!in.is_open()) return error("Unable to open the selected file");
+    // Far more than any image of 64 KiB takes, even as HEX text with
+    // comments: a larger file is refused before it is read.
+    constexpr uintmax_t kLargestFile = 16u << 20;
+    if (std::filesystem::file_size(path, ec) > kLargestFile || ec)
+        return error("The selected file is too large");
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return error("Unable to open the selected file");
     openBytes(std::move(bytes), loadFormatOf(path), path.string());

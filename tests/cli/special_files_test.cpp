@@ -73,3 +73,33 @@ TEST(SpecialFiles, EveryReaderRefusesAFifoAtOnce) {
     }));
     EXPECT_TRUE(refusedInTime([&] { return readTransferFile(fifo).error.has_value(); }));
 }
+
+// Inputs far larger than anything they can hold are refused by size before
+// they are read, under a memory limit that reading them whole would break:
+// a 3 GiB program (binary or HEX) or assembler source, and serial input on
+// standard input past the 16 MiB a serial file may have.
+TEST(SpecialFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
+    TempDir dir;
+    for (const char* name : {"huge.bin", "huge.hex", "huge.asm"}) {
+        dir.write(name, "");
+        fs::resize_file(dir / name, uintmax_t(3) << 30); // sparse: no disk space taken
+    }
+    dir.write("spin.hex", ":04000000740180FC0B\n:00000001FF\n");
+    const std::string cli = cliProgram().string();
+    const std::string limit = "ulimit -v 1000000; exec ";
+    const struct {
+        std::string command;
+        const char* message;
+    } cases[] = {
+        {limit + cli + " huge.bin", "too large"},
+        {limit + cli + " huge.hex", "too large"},
+        {limit + asm51Program().string() + " huge.asm", "not assembled"},
+        {"head -c 17000000 /dev/zero | " + cli + " --uart-in - spin.hex", "more than 16 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const ProcessResult r = runProcess(dir.path, "sh", {"-c", c.command});
+        EXPECT_EQ(r.status, 1) << r.output();
+        EXPECT_NE(r.output().find(c.message), std::string::npos) << r.output();
+    }
+}
