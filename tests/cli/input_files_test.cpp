@@ -37,7 +37,7 @@ bool refusedInTime(const std::function<bool()>& read) {
 
 } // namespace
 
-TEST(SpecialFiles, EveryReaderRefusesAFifoAtOnce) {
+TEST(InputFiles, EveryReaderRefusesAFifoAtOnce) {
     TempDir dir;
     const fs::path fifo = dir / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -78,7 +78,7 @@ TEST(SpecialFiles, EveryReaderRefusesAFifoAtOnce) {
 // they are read, under a memory limit that reading them whole would break:
 // a 3 GiB program (binary or HEX) or assembler source, and serial input on
 // standard input past the 16 MiB a serial file may have.
-TEST(SpecialFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
+TEST(InputFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
     TempDir dir;
     for (const char* name : {"huge.bin", "huge.hex", "huge.asm"}) {
         dir.write(name, "");
