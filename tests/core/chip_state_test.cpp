@@ -173,23 +173,6 @@ TEST(ChipState, PortReadsFollowTheInputSettings) {
     chip.writeStored(sfr::P1, chip.readStored(sfr::P1) | 0x00);
     EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
     EXPECT_TRUE(chip.readLatchBit(0x90));
-
-    // P1.3 on "NC" reads back the latch, by byte and by bit.
-    chip.pins.setSetting(8, kInput1);
-    chip.pins.setSetting(11, kInputNC);
-    chip.pins.applySettings(chip.portLatches());
-    chip.writeDirect(sfr::P1, 0xF7);
-    EXPECT_EQ(chip.readDirect(sfr::P1), 0xF7);
-    EXPECT_FALSE(chip.readBit(0x93));
-    chip.writeDirect(sfr::P1, 0xFF);
-    EXPECT_EQ(chip.readDirect(sfr::P1), 0xFF);
-    EXPECT_TRUE(chip.readBit(0x93));
-
-    // A pin on "0" reads 0 whatever its latch holds.
-    chip.pins.setSetting(12, kInput0);
-    chip.pins.applySettings(chip.portLatches());
-    EXPECT_FALSE(chip.readBit(0x94));
-    EXPECT_EQ(chip.readDirect(sfr::P1) & 0x10, 0);
 }
 
 TEST(ChipState, IndirectAccessNeverReachesTheSfrs) {

@@ -2,7 +2,8 @@
 // tests/data/firmware) run on a machine and are judged by what they print
 // over the UART: integer and floating-point arithmetic with printf, a timer
 // interrupt in its own register bank, the large memory model, decimal
-// arithmetic and serial timing as the real chip gives them.
+// arithmetic and serial timing as the real chip gives them. (Free runs
+// against single steps: executor_paths_test.cpp.)
 #include "core_test_support.h"
 
 #include <fstream>
@@ -86,23 +87,4 @@ TEST(Firmware, BcdArithmeticAndSerialTimingAsTheChipPrints) {
     EXPECT_EQ(printed.substr(0, printed.find("UUUUUUUUUU")),
               "99+64=163 61+99=160 45+55=100 09+01=010 50+49=099 38+27=065 ");
     EXPECT_NE(printed.find("UUUUUUUUUU\nframes 10\n"), std::string::npos) << printed;
-}
-
-// Free running (runSteps) and single steps leave the same machine behind,
-// also with timers, the UART and interrupts all busy.
-TEST(Firmware, FreeRunMatchesSingleStepsWithPeripheralsBusy) {
-    Machine batched = firmwareMachine("timer_ticks.c");
-    Machine single = batched;
-    for (int round = 0; round < 60; ++round) {
-        const RunResult result = runSteps(batched, 997);
-        ASSERT_EQ(result.steps, 997u);
-        stepN(single, 997);
-        ASSERT_EQ(batched.chip.pc, single.chip.pc) << "round " << round;
-        ASSERT_EQ(batched.chip.cycles, single.chip.cycles);
-        ASSERT_TRUE(batched.chip.sfrs == single.chip.sfrs);
-        ASSERT_TRUE(batched.chip.iram == single.chip.iram);
-        ASSERT_EQ(batched.chip.periph.timers.prevLevels, single.chip.periph.timers.prevLevels);
-        ASSERT_EQ(batched.chip.periph.serial.txBitTime, single.chip.periph.serial.txBitTime);
-    }
-    EXPECT_EQ(batched.chip.periph.serial.txLog.size(), single.chip.periph.serial.txLog.size());
 }
