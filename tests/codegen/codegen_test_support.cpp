@@ -52,6 +52,14 @@ bool contains(const std::string& text, const std::string& part) {
     return squeezed(text).find(squeezed(part)) != std::string::npos;
 }
 
+testing::AssertionResult containsAll(const std::string& text,
+                                     std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts)
+        if (!contains(text, part))
+            return testing::AssertionFailure() << "missing \"" << part << "\" in:\n" << text;
+    return testing::AssertionSuccess();
+}
+
 Machine makeMachine(DeviceKind kind, uint32_t frequencyHz) {
     Machine machine = quorvel::support::makeMachine(kind, frequencyHz);
     for (int i = 0; i < 32; ++i) machine.chip.pins.setSetting(i, kInputNC);

@@ -7,6 +7,7 @@
 #include "test_support.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ Program assembleInto(quorvel::Machine& machine, const std::string& main,
 // Whether `text` holds `part`, each run of blanks and tabs taken as one
 // space on both sides (the templates align their columns with tabs).
 bool contains(const std::string& text, const std::string& part);
+// Whether `text` holds every one of `parts` (as `contains` matches them);
+// a failure names the first part missing and shows the text.
+testing::AssertionResult containsAll(const std::string& text,
+                                     std::initializer_list<std::string> parts);
 
 // A machine with `kind` at `frequencyHz`, every port line "NC".
 quorvel::Machine makeMachine(quorvel::DeviceKind kind, uint32_t frequencyHz);

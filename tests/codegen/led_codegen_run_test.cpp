@@ -65,26 +65,27 @@ void runOnDisplay(const RunCase& c, const std::string& main, uint8_t timerOption
         EXPECT_EQ(ev.digits[size_t(d)], c.expected[size_t(d)]) << "digit " << d + 1;
 }
 
-const std::string kMainNumber = R"(
-        ORG     0
-        LJMP    START
-        ORG     0100H
-START:  MOV     SP,#60H
-        LCALL   LED_INIT
-        MOV     R0,#1
-        MOV     R2,#12H
-        MOV     R3,#0A4H
-        LCALL   DISPLAY_4DIGITS
-        MOV     R0,#5
-        MOV     A,#0FH
-        LCALL   DISPLAY_1DIGIT
-        MOV     R0,#6
-        MOV     DPTR,#TEXT
-        MOV     R2,#2
-        LCALL   DISPLAY_MESSAGE
-DONE:   SJMP    DONE
-TEXT:   DB      76H,80H
-)";
+// A main routine: set-up (with LED_INIT where the wiring has one), `calls`,
+// then an idle loop; TEXT holds a two-character message.
+std::string program(const std::string& calls, bool init = true) {
+    return std::string("        ORG 0\n        LJMP START\n        ORG 0100H\nSTART:  MOV SP,#60H\n") +
+           (init ? "        LCALL LED_INIT\n" : "") + calls + "DONE:   SJMP DONE\nTEXT:   DB 76H,80H\n";
+}
+std::string at(int position, const std::string& setup, const char* routine) {
+    return "        MOV R0,#" + std::to_string(position) + "\n" + setup + "        LCALL " + routine + "\n";
+}
+std::string four(int position, const char* high, const char* low) {
+    return at(position, std::string("        MOV R2,#") + high + "\n        MOV R3,#" + low + "\n",
+              "DISPLAY_4DIGITS");
+}
+std::string one(int position, const char* value) {
+    return at(position, std::string("        MOV A,#") + value + "\n", "DISPLAY_1DIGIT");
+}
+std::string message(int position) {
+    return at(position, "        MOV DPTR,#TEXT\n        MOV R2,#2\n", "DISPLAY_MESSAGE");
+}
+
+const std::string kMainNumber = program(four(1, "12H", "0A4H") + one(5, "0FH") + message(6));
 
 } // namespace
 
@@ -103,21 +104,7 @@ TEST(LedCodeGenRun, InternalMultiplexedSegmentsShowTheNumber) {
 }
 
 TEST(LedCodeGenRun, DecoderAndBcdShowTheNumber) {
-    const std::string main = R"(
-        ORG     0
-        LJMP    START
-        ORG     0100H
-START:  MOV     SP,#60H
-        LCALL   LED_INIT
-        MOV     R0,#2
-        MOV     R2,#19H
-        MOV     R3,#5EH
-        LCALL   DISPLAY_4DIGITS
-        MOV     R0,#7
-        MOV     A,#7
-        LCALL   DISPLAY_1DIGIT
-DONE:   SJMP    DONE
-)";
+    const std::string main = program(four(2, "19H", "5EH") + one(7, "7"));
     // BCD lines scattered, a 3-to-8 decoder on P2, timer 2.
     runOnDisplay({"BCD through 3 to 8", uint8_t(kLedExternalMux | kLedBcd | 0x20), 0, 8,
                   std::vector<PinRef>{0x10, 0x31, 0x12, 0x13, 0x17} + range(0x24, 3),
@@ -128,45 +115,14 @@ DONE:   SJMP    DONE
     runOnDisplay({"segments through 2 to 4", uint8_t(kLedExternalMux | kLedCommonCathode), 0, 4,
                   std::vector<PinRef>{0x13, 0x12, 0x11, 0x10, 0x17, 0x16, 0x15, 0x14} + range(0x30, 2),
                   {0, kHexShapes[1], kHexShapes[9], kHexShapes[5]}, false},
-                 R"(
-        ORG     0
-        LJMP    START
-        ORG     0100H
-START:  MOV     SP,#60H
-        LCALL   LED_INIT
-        MOV     R0,#2
-        MOV     A,#19H
-        LCALL   DISPLAY_2DIGITS
-        MOV     R0,#4
-        MOV     A,#5
-        LCALL   DISPLAY_1DIGIT
-DONE:   SJMP    DONE
-)",
+                 program(at(2, "        MOV A,#19H\n", "DISPLAY_2DIGITS") + one(4, "5")),
                  0);
 }
 
 TEST(LedCodeGenRun, NonMultiplexedSegmentsShowTheNumber) {
     // Digits 1-3 from the number, digit 3 then overwritten by one digit,
     // digit 4 from the message; position 5 lies outside the display.
-    const std::string main = R"(
-        ORG     0
-        LJMP    START
-        ORG     0100H
-START:  MOV     SP,#60H
-        MOV     R0,#1
-        MOV     R2,#12H
-        MOV     R3,#0A4H
-        LCALL   DISPLAY_4DIGITS
-        MOV     R0,#3
-        MOV     A,#0FH
-        LCALL   DISPLAY_1DIGIT
-        MOV     R0,#4
-        MOV     DPTR,#TEXT
-        MOV     R2,#2
-        LCALL   DISPLAY_MESSAGE
-DONE:   SJMP    DONE
-TEXT:   DB      76H,80H
-)";
+    const std::string main = program(four(1, "12H", "0A4H") + one(3, "0FH") + message(4), false);
     const std::vector<uint8_t> shown{kHexShapes[1], kHexShapes[2], kHexShapes[0xF], 0x76};
     // Common anode: digit 1 on P1 in order, digit 2 on P2 out of order,
     // digits 3 and 4 on lines of P0 and P3.
@@ -189,23 +145,7 @@ TEXT:   DB      76H,80H
 
 TEST(LedCodeGenRun, NonMultiplexedBcdShowsTheNumber) {
     // Position 6 lies outside the display.
-    const std::string main = R"(
-        ORG     0
-        LJMP    START
-        ORG     0100H
-START:  MOV     SP,#60H
-        MOV     R0,#1
-        MOV     R2,#19H
-        MOV     R3,#5EH
-        LCALL   DISPLAY_4DIGITS
-        MOV     R0,#5
-        MOV     A,#7
-        LCALL   DISPLAY_1DIGIT
-        MOV     R0,#6
-        MOV     A,#3
-        LCALL   DISPLAY_1DIGIT
-DONE:   SJMP    DONE
-)";
+    const std::string main = program(four(1, "19H", "5EH") + one(5, "7") + one(6, "3"), false);
     const std::vector<uint8_t> shown{kBcdSegments[1], kBcdSegments[9], kBcdSegments[5],
                                      kBcdSegments[0xE], kBcdSegments[7]};
     // Digits sharing ports: 1 on P1.0-P1.4, 2 across P1 and P2, 3 on P2 out

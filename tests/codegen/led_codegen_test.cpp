@@ -72,20 +72,13 @@ TEST(LedCodeGen, ConstantsAndMasks) {
     LedCodeGenSettings s = record(0x00, 3, range(0x10, 8) + std::vector<PinRef>{0x21, 0x23, 0x26});
     s.bufferStart = 0x48;
     std::string text = generateLedCode(s, module, cycleTimeUs(12000000)).text;
-    EXPECT_TRUE(codegentest::contains(text, "LED_PERIOD EQU 003E8H")) << text;
-    EXPECT_TRUE(codegentest::contains(text, "LED_SCAN DATA 048H"));
-    EXPECT_TRUE(codegentest::contains(text, "LED_BUFFER DATA 049H"));
-    EXPECT_TRUE(codegentest::contains(text, "LED_DIGITS EQU 003H"));
     // Level 0: all off = the three select bits, a digit's value clears only its own.
-    EXPECT_TRUE(codegentest::contains(text, "LED_SEL_CLEAR EQU 0B5H"));
-    EXPECT_TRUE(codegentest::contains(text, "LED_SEL_OFF EQU 04AH"));
-    EXPECT_TRUE(codegentest::contains(text, "DB 048H\r\n"));
-    EXPECT_TRUE(codegentest::contains(text, "DB 00AH\r\n"));
+    EXPECT_TRUE(codegentest::containsAll(
+        text, {"LED_PERIOD EQU 003E8H", "LED_SCAN DATA 048H", "LED_BUFFER DATA 049H", "LED_DIGITS EQU 003H",
+               "LED_SEL_CLEAR EQU 0B5H", "LED_SEL_OFF EQU 04AH", "DB 048H\r\n", "DB 00AH\r\n"}));
     s.options |= kLedGenSelectLevel;
     text = generateLedCode(s, module, cycleTimeUs(24000000)).text;
-    EXPECT_TRUE(codegentest::contains(text, "LED_PERIOD EQU 007D0H"));
-    EXPECT_TRUE(codegentest::contains(text, "LED_SEL_OFF EQU 000H"));
-    EXPECT_TRUE(codegentest::contains(text, "DB 040H\r\n"));
+    EXPECT_TRUE(codegentest::containsAll(text, {"LED_PERIOD EQU 007D0H", "LED_SEL_OFF EQU 000H", "DB 040H\r\n"}));
 }
 
 TEST(LedCodeGen, SummaryFollowsTheSettingsInUse) {
