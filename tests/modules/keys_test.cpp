@@ -53,13 +53,12 @@ TEST(Keys, ToggleKeysFlipSettingAndLevel) {
 }
 
 TEST(Keys, KeyNumbering) {
-    EXPECT_EQ(keypadKeyPosition(0, 5).row, 1); // "Key5" of 4 x 3: row 2, column 3
-    EXPECT_EQ(keypadKeyPosition(0, 5).column, 2);
-    EXPECT_EQ(keypadKeyPosition(1, 5).column, 1);
-    EXPECT_EQ(keypadKeyPosition(2, 31).row, 3);
-    EXPECT_EQ(keypadKeyPosition(2, 31).column, 7);
-    EXPECT_EQ(keypadKeyPosition(0, 12).row, -1);
-    EXPECT_EQ(keypadKeyPosition(3, 0).row, -1);
+    // {type, key, row, column}: "Key5" of 4 x 3 is row 2, column 3; -1 for no such key.
+    for (const auto& [type, key, row, column] :
+         {std::array{0, 5, 1, 2}, {1, 5, 1, 1}, {2, 31, 3, 7}, {0, 12, -1, -1}, {3, 0, -1, -1}}) {
+        EXPECT_EQ(keypadKeyPosition(type, key).row, row) << type << " " << key;
+        if (row >= 0) EXPECT_EQ(keypadKeyPosition(type, key).column, column) << type << " " << key;
+    }
     EXPECT_EQ(keypadGroupTitle(1), "Matrix Keypad 4 X 4");
     EXPECT_EQ(keypadGroupTitle(3), "");
 }

@@ -175,33 +175,24 @@ TEST(ModuleSettings, LcdCleaningAndDialogTexts) {
 
 TEST(ModuleSettings, LinesOutsideTheDeviceBecomeP10) {
     ModuleSettings s;
-    s.LedLines[0] = 0x05;  // P0.5
-    s.LedLines[1] = 0x25;  // P2.5
-    s.LedLines[2] = kPinGnd;
-    s.LedLines[3] = 0x33;
-    s.LcdPins[0] = 0x27;
-    s.LcdPins[1] = kPinPlus5V;
-    s.KeypadLines[0] = 0x01;
-    s.KeypadLines[1] = 0x44;
-    s.KeypadLines[2] = 0x14;
-    s.iic.IicScl = 0x05;
-    s.iic.IicSda = 0x17;
-    s.spi.SpiLines = {0x20, 0x11, 0x36};
-    s.spi.SpiEepromCs = 0x36; // P3.6: never offered on the 20-pin devices
+    struct Line {
+        const char* name;
+        PinRef& ref;
+        PinRef stored, after;
+    };
+    const Line lines[] = {
+        {"LED 0, P0.5", s.LedLines[0], 0x05, 0x10},  {"LED 1, P2.5", s.LedLines[1], 0x25, 0x10},
+        {"LED 2", s.LedLines[2], kPinGnd, kPinGnd},  {"LED 3", s.LedLines[3], 0x33, 0x33},
+        {"LCD 0", s.LcdPins[0], 0x27, 0x10},         {"LCD 1", s.LcdPins[1], kPinPlus5V, kPinPlus5V},
+        {"keypad 0", s.KeypadLines[0], 0x01, 0x10},  {"keypad 1", s.KeypadLines[1], 0x44, 0x10},
+        {"keypad 2", s.KeypadLines[2], 0x14, 0x14},  {"SCL", s.iic.IicScl, 0x05, 0x10},
+        {"SDA", s.iic.IicSda, 0x17, 0x17},           {"SPI 0", s.spi.SpiLines[0], 0x20, 0x10},
+        {"SPI 1", s.spi.SpiLines[1], 0x11, 0x11},    {"SPI 2", s.spi.SpiLines[2], 0x36, 0x10},
+        {"SPI CS, P3.6: never offered on the 20-pin devices", s.spi.SpiEepromCs, 0x36, 0x10},
+    };
+    for (const Line& l : lines) l.ref = l.stored;
     replaceUnavailableLines(s, kTwentyPin);
-    EXPECT_EQ(s.LedLines[0], 0x10);
-    EXPECT_EQ(s.LedLines[1], 0x10);
-    EXPECT_EQ(s.LedLines[2], kPinGnd);
-    EXPECT_EQ(s.LedLines[3], 0x33);
-    EXPECT_EQ(s.LcdPins[0], 0x10);
-    EXPECT_EQ(s.LcdPins[1], kPinPlus5V);
-    EXPECT_EQ(s.KeypadLines[0], 0x10);
-    EXPECT_EQ(s.KeypadLines[1], 0x10);
-    EXPECT_EQ(s.KeypadLines[2], 0x14);
-    EXPECT_EQ(s.iic.IicScl, 0x10);
-    EXPECT_EQ(s.iic.IicSda, 0x17);
-    EXPECT_EQ(s.spi.SpiLines, (std::array<PinRef, 3>{0x10, 0x11, 0x10}));
-    EXPECT_EQ(s.spi.SpiEepromCs, 0x10);
+    for (const Line& l : lines) EXPECT_EQ(l.ref, l.after) << l.name;
 
     EXPECT_EQ(portLineChoices(kTwentyPin, false).size(), 15u);
     auto withFixed = portLineChoices(kBus, true);
