@@ -185,52 +185,46 @@ TEST(AppConfig, RoundTripRestoresTheMachine) {
     EXPECT_EQ(after.chip.pins.setting[10], kInputNC);
 }
 
-TEST(AppConfig, ChangedDeviceStartsWithClearedMemoriesAndReadsWhatFollows) {
-    Machine old = machineFor(K::AT89C52, 4095);
-    pattern(old, 3);
-    RunSettings run;
-    run.memory = {0, 0, 0, 2, 0x70}; // restore everything
-    const auto bytes = serializeAppConfig(savedFrom(old, run));
-
-    Machine now = machineFor(K::AT89S8252, 2047);
-    pattern(now, 4);
-    AppConfigRead read = parseAppConfig(bytes, AppConfig{});
-    ASSERT_EQ(read.missingFrom, AppConfigSection::Done);
-    RunSettings applied;
-    applyAppConfig(read.config, now, applied);
-    EXPECT_TRUE(allFF(now.chip.code));
-    EXPECT_TRUE(allFF(now.chip.xdata));
-    EXPECT_TRUE(allFF(now.chip.iram));
-    EXPECT_TRUE(allFF(now.chip.eeprom));
-    EXPECT_EQ(now.selection.kind, K::AT89S8252); // reading does not change the device
-    EXPECT_EQ(keyName(now.modules.settings, 15), "Last");
-    EXPECT_EQ(now.modules.settings.serialHost.TransferFileName, "transfer.bin");
-}
-
-TEST(AppConfig, RestoreAndClearFollowTheSelection) {
-    Machine old = machineFor(K::AT89C52, 2047);
-    pattern(old, 5);
+// Each case saves from one machine and applies to another: restore and
+// clear follow the selection, and a changed device or changed image sizes
+// start with cleared memories. What follows the images is read either way.
+TEST(AppConfig, RestoreAndClearFollowTheSelectionAndTheStoredSizes) {
+    using M = ProgramMemoryMode;
+    struct Machines {
+        K kind;
+        uint16_t xdata;
+        M mode = M::InternalOnly;
+        int sizeChoice = 0;
+    };
+    const Machines c52{K::AT89C52, 2047};
     struct Case {
         const char* what;
+        Machines from, to;
         MemorySetting memory;
         int program, external, internal; // 0 untouched, 1 restored, 2 filled with FFH
     };
     const Case cases[] = {
-        {"restore internal only", {0, 0, 0, 2, startup::RestoreInternal}, 0, 0, 1},
-        {"restore program and external", {0, 0, 0, 2, 0x30}, 1, 1, 0},
-        {"clear program and internal", {0, 0, 0, 0, startup::ClearProgram | startup::ClearInternal}, 2, 0, 2},
-        {"clear with restore bits set", {0, 0, 0, 0, 0x70}, 0, 0, 0},
+        {"restore internal only", c52, c52, {0, 0, 0, 2, startup::RestoreInternal}, 0, 0, 1},
+        {"restore program and external", c52, c52, {0, 0, 0, 2, 0x30}, 1, 1, 0},
+        {"clear program and internal", c52, c52, {0, 0, 0, 0, startup::ClearProgram | startup::ClearInternal}, 2, 0, 2},
+        {"clear with restore bits set", c52, c52, {0, 0, 0, 0, 0x70}, 0, 0, 0},
+        {"device changed", {K::AT89C52, 4095}, {K::AT89S8252, 2047}, {0, 0, 0, 2, 0x70}, 2, 2, 2},
+        // Program memory grew and external memory went away: the walk uses the stored sizes.
+        {"sizes changed", {K::AT89C52, 2047, M::Both, 0}, {K::AT89C52, 0, M::Both, 1}, {0, 0, 0, 2, 0x70}, 2, 0, 1},
     };
     for (const Case& t : cases) {
         SCOPED_TRACE(t.what);
+        Machine old = machineFor(t.from.kind, t.from.xdata, t.from.mode, t.from.sizeChoice);
+        pattern(old, 5);
         RunSettings run;
         run.memory = t.memory;
-        AppConfig config = parseAppConfig(serializeAppConfig(savedFrom(old, run)), AppConfig{}).config;
-        Machine now = machineFor(K::AT89C52, 2047);
+        AppConfigRead read = parseAppConfig(serializeAppConfig(savedFrom(old, run)), AppConfig{});
+        ASSERT_EQ(read.missingFrom, AppConfigSection::Done);
+        Machine now = machineFor(t.to.kind, t.to.xdata, t.to.mode, t.to.sizeChoice);
         pattern(now, 6);
         const Machine untouched = now;
         RunSettings applied;
-        applyAppConfig(config, now, applied);
+        applyAppConfig(read.config, now, applied);
         auto check = [](int expected, const auto& got, const auto& restored, const auto& kept) {
             if (expected == 0) { EXPECT_EQ(got, kept); }
             if (expected == 1) { EXPECT_EQ(got, restored); }
@@ -239,24 +233,11 @@ TEST(AppConfig, RestoreAndClearFollowTheSelection) {
         check(t.program, now.chip.code, old.chip.code, untouched.chip.code);
         check(t.external, now.chip.xdata, old.chip.xdata, untouched.chip.xdata);
         check(t.internal, now.chip.iram, old.chip.iram, untouched.chip.iram);
+        if (t.from.kind != t.to.kind) { EXPECT_TRUE(allFF(now.chip.eeprom)); }
+        EXPECT_EQ(now.selection.kind, t.to.kind); // reading does not change the device
+        EXPECT_EQ(keyName(now.modules.settings, 15), "Last");
+        EXPECT_EQ(now.modules.settings.serialHost.TransferFileName, "transfer.bin");
     }
-}
-
-TEST(AppConfig, ImagesOfAnotherSizeAreNotRestored) {
-    // Same device, but program memory grew and external memory went away
-    // since the file was written: the walk uses the stored sizes.
-    Machine old = machineFor(K::AT89C52, 2047, ProgramMemoryMode::Both, 0);
-    pattern(old, 8);
-    RunSettings run;
-    run.memory = {0, 0, 0, 2, 0x70};
-    AppConfig config = parseAppConfig(serializeAppConfig(savedFrom(old, run)), AppConfig{}).config;
-    Machine now = machineFor(K::AT89C52, 0, ProgramMemoryMode::Both, 1);
-    RunSettings applied;
-    applyAppConfig(config, now, applied);
-    EXPECT_TRUE(allFF(now.chip.code));
-    EXPECT_EQ(now.chip.iram, old.chip.iram);
-    EXPECT_EQ(keyName(now.modules.settings, 15), "Last");
-    EXPECT_EQ(now.modules.settings.serialHost.TransferFileName, "transfer.bin");
 }
 
 TEST(AppConfig, MissingFileGivesTheDefaults) {
@@ -405,33 +386,28 @@ TEST(AppConfig, TextsLongerThanALengthByteAreStoredEmpty) {
     EXPECT_EQ(read.config.modules.serialHost.TransferFileName, "");
 }
 
-TEST(AppConfig, ViewStartsBeyondTheirMemoryStartAtZero) {
+// Applying fits the configuration to the device: view starts beyond their
+// memory start at zero, and breakpoints and lines it cannot have are dropped.
+TEST(AppConfig, ApplyDropsWhatTheDeviceCannotHave) {
     Machine m = machineFor(K::AT89C2051); // 2K program, 128 bytes RAM, no external memory
     AppConfig c;
     c.programViewStart = 0x0800;
     c.externalViewStart = 0x0010;
     c.internalViewStart = 0x80;
+    c.run.breakpoint = {BreakpointType::ExternalMemory, 0x10, 1, 0, 0};
+    c.modules.LcdPins[kLcdE] = 0x25; // P2.5: not on a 20-pin device
     RunSettings run;
     applyAppConfig(c, m, run);
     EXPECT_EQ(c.programViewStart, 0);
     EXPECT_EQ(c.externalViewStart, 0);
     EXPECT_EQ(c.internalViewStart, 0);
+    EXPECT_FALSE(run.breakpoint.isSet());
+    EXPECT_EQ(m.modules.settings.LcdPins[kLcdE], 0x10);
     c.programViewStart = 0x07FF;
     c.internalViewStart = 0x7F;
     applyAppConfig(c, m, run);
     EXPECT_EQ(c.programViewStart, 0x07FF);
     EXPECT_EQ(c.internalViewStart, 0x7F);
-}
-
-TEST(AppConfig, ApplyDropsWhatTheDeviceCannotHave) {
-    Machine m = machineFor(K::AT89C2051);
-    AppConfig c;
-    c.run.breakpoint = {BreakpointType::ExternalMemory, 0x10, 1, 0, 0};
-    c.modules.LcdPins[kLcdE] = 0x25; // P2.5: not on a 20-pin device
-    RunSettings run;
-    applyAppConfig(c, m, run);
-    EXPECT_FALSE(run.breakpoint.isSet());
-    EXPECT_EQ(m.modules.settings.LcdPins[kLcdE], 0x10);
 }
 
 TEST(AppConfig, AFailedWriteKeepsTheOldFileAndSaysSoOnStderr) {
