@@ -82,7 +82,13 @@ struct Master {
         sda(true);
         return value;
     }
-    // Complete transfers.
+    // Complete transfers; `poll` sends only the address byte.
+    bool poll(uint8_t device) {
+        start();
+        const bool ack = write(device);
+        stop();
+        return ack;
+    }
     bool writeBytes(uint8_t device, uint8_t word, const std::vector<uint8_t>& data) {
         start();
         bool ok = write(device) && write(word);
@@ -152,13 +158,9 @@ TEST(IicEeprom, WriteCycleStartsAtStopAndSilencesTheDeviceFor10ms) {
     m.eeprom(IicEepromType::AT24C02);
     ASSERT_TRUE(m.writeBytes(0xA0, 0x10, {0x01}));
     EXPECT_DOUBLE_EQ(m.iic.eeprom.writeCountdown, 20000.0);
-    m.start();
-    EXPECT_FALSE(m.write(0xA0)); // acknowledge polling: busy
-    m.stop();
+    EXPECT_FALSE(m.poll(0xA0)); // acknowledge polling: busy
     m.idle(20000);
-    m.start();
-    EXPECT_TRUE(m.write(0xA0));
-    m.stop();
+    EXPECT_TRUE(m.poll(0xA0));
     // A transfer that only sets the pointer starts no cycle.
     EXPECT_LE(m.iic.eeprom.writeCountdown, 0.0);
 }
@@ -208,13 +210,9 @@ TEST(IicEeprom, UnaddressedDeviceLeavesSdaReleased) {
     m.sda(true);
     EXPECT_TRUE(m.sdaPin());
     m.stop();
-    m.start();
-    EXPECT_FALSE(m.write(0xA8));
-    m.stop();
+    EXPECT_FALSE(m.poll(0xA8));
     m.settings.EepromOptions = 0; // disconnected
-    m.start();
-    EXPECT_FALSE(m.write(0xA0));
-    m.stop();
+    EXPECT_FALSE(m.poll(0xA0));
 }
 
 TEST(IicEeprom, StartInTheMiddleOfAByteRestartsAtTheAddress) {

@@ -55,6 +55,11 @@ struct Master {
         return in;
     }
     uint8_t status() { return command({0x05}, 1)[1]; }
+    // WREN, then `out` as an instruction of its own.
+    void enabled(const std::vector<uint8_t>& out) {
+        command({0x06});
+        command(out);
+    }
     void waitWriteCycle() {
         for (int i = 0; i < 10001; ++i) run();
     }
@@ -75,8 +80,7 @@ TEST(SpiEeprom, PageWriteWrapsWithinItsEightBytes) {
     EXPECT_EQ(page, (std::vector<uint8_t>{0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xFF}));
     // The write cycle: RDSR reads 0xFF, writes are ignored.
     EXPECT_EQ(m.status(), 0xFF);
-    m.command({0x06});
-    m.command({0x02, 0x20, 0x55});
+    m.enabled({0x02, 0x20, 0x55});
     EXPECT_EQ(m.eeprom.memory[0x20], 0xFF);
     m.waitWriteCycle();
     EXPECT_EQ(m.status(), 0x00); // the write-enable latch ends with the cycle
@@ -91,8 +95,7 @@ TEST(SpiEeprom, WriteNeedsWriteEnable) {
     m.command({0x04}); // WRDI
     m.command({0x02, 0x10, 0x11});
     EXPECT_EQ(m.eeprom.memory[0x10], 0xFF);
-    m.command({0x06});
-    m.command({0x02, 0x90, 0x22}); // AT25C010: seven address bits
+    m.enabled({0x02, 0x90, 0x22}); // AT25C010: seven address bits
     EXPECT_EQ(m.eeprom.memory[0x10], 0x22);
 }
 
@@ -134,8 +137,7 @@ TEST(SpiEeprom, ChipSelectFramesInstructions) {
 
 TEST(SpiEeprom, ThreeWireBusSharesOneDataLine) {
     Master m(0, false);
-    m.command({0x06});
-    m.command({0x02, 0x05, 0x3C});
+    m.enabled({0x02, 0x05, 0x3C});
     m.waitWriteCycle();
     EXPECT_EQ(m.command({0x03, 0x05}, 1)[2], 0x3C);
 }
@@ -143,10 +145,8 @@ TEST(SpiEeprom, ThreeWireBusSharesOneDataLine) {
 TEST(SpiEeprom, WriteProtectionBlocksEverythingAndStartsNoCycle) {
     Master m(2);
     m.settings.SpiEepromOptions |= kSpiEepromWriteProtect;
-    m.command({0x06});
-    m.command({0x02, 0x00, 0x12, 0x34});
-    m.command({0x06});
-    m.command({0x01, 0x0C}); // WRSR
+    m.enabled({0x02, 0x00, 0x12, 0x34});
+    m.enabled({0x01, 0x0C}); // WRSR
     EXPECT_EQ(m.eeprom.memory[0], 0xFF);
     EXPECT_EQ(m.eeprom.memory[1], 0xFF);
     EXPECT_EQ(m.status(), kSpiStatusWriteEnable); // no cycle, no block bits
@@ -176,37 +176,30 @@ TEST(SpiEeprom, BlockProtectionBySizeAndStatusWrite) {
     Master m(2);
     m.command({0x01, 0xFF});
     EXPECT_EQ(m.status(), 0x00);
-    m.command({0x06});
-    m.command({0x01, 0xFF});
+    m.enabled({0x01, 0xFF});
     EXPECT_EQ(m.status(), 0xFF);
     m.waitWriteCycle();
     EXPECT_EQ(m.status(), kSpiStatusBlockProtect); // BP 3: nothing writable
-    m.command({0x06});
-    m.command({0x02, 0x00, 0x01});
+    m.enabled({0x02, 0x00, 0x01});
     EXPECT_EQ(m.eeprom.memory[0x000], 0xFF);
-    m.command({0x06});
-    m.command({0x01, 0x08}); // BP 2: the upper half is protected
+    m.enabled({0x01, 0x08}); // BP 2: the upper half is protected
     m.waitWriteCycle();
-    m.command({0x06});
-    m.command({0x02, 0xFF, 0x01});
+    m.enabled({0x02, 0xFF, 0x01});
     m.waitWriteCycle();
-    m.command({0x06});
-    m.command({0x0A, 0x00, 0x02});
+    m.enabled({0x0A, 0x00, 0x02});
     EXPECT_EQ(m.eeprom.memory[0x0FF], 0x01);
     EXPECT_EQ(m.eeprom.memory[0x100], 0xFF);
 }
 
 TEST(SpiEeprom, OnlyStatusReadsAnswerDuringTheWriteCycle) {
     Master m(1);
-    m.command({0x06});
-    m.command({0x02, 0x00, 0x01});
+    m.enabled({0x02, 0x00, 0x01});
     m.command({0x06}); // ignored during the cycle
     m.eeprom.writeCountdown = 1;
     m.run(); // the cycle ends and clears the write-enable latch
     EXPECT_EQ(m.status(), 0x00);
     // A continuous RDSR follows the status as the cycle ends.
-    m.command({0x06});
-    m.command({0x02, 0x01, 0x02});
+    m.enabled({0x02, 0x01, 0x02});
     m.eeprom.writeCountdown = 40; // a few bytes' worth of instructions
     const std::vector<uint8_t> polled = m.command({0x05}, 3);
     EXPECT_EQ(polled[1], 0xFF);
