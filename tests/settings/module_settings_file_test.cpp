@@ -24,39 +24,24 @@ TEST(ModuleBlock, EveryFieldSitsAtItsOffset) {
     ModuleSettings s;
     decodeModuleBlock(countingBlock(), s);
     // Hand-checked against the layout: value = offset + 1.
-    EXPECT_EQ(s.LedLines[0], 1);
-    EXPECT_EQ(s.LedLines[44], 45);
-    EXPECT_EQ(s.LedOptions, 46);
-    EXPECT_EQ(s.LedSelectLevel, 47);
-    EXPECT_EQ(s.LedDigitCount, 48);
-    EXPECT_EQ(s.LedSevenSegment, 49);
+    using A = std::vector<uint8_t>;
+    EXPECT_EQ((A{s.LedLines[0], s.LedLines[44], s.LedOptions, s.LedSelectLevel, s.LedDigitCount,
+                 s.LedSevenSegment}),
+              (A{1, 45, 46, 47, 48, 49}));
     EXPECT_EQ(s.LedConnected, (std::array<uint8_t, 4>{50, 51, 52, 53}));
-    EXPECT_EQ(s.LedConnectedSpare, 54);
     EXPECT_EQ(s.LedActiveHigh, (std::array<uint8_t, 4>{55, 56, 57, 58}));
-    EXPECT_EQ(s.LedActiveHighSpare, 59);
-    EXPECT_EQ(s.LcdPins[kLcdRs], 60);
-    EXPECT_EQ(s.LcdPins[kLcdRw], 61);
-    EXPECT_EQ(s.LcdPins[kLcdE], 62);
-    EXPECT_EQ(s.LcdPins[kLcdD0 + 7], 70);
-    EXPECT_EQ(s.LcdReserved, (std::array<uint8_t, 2>{71, 72}));
-    EXPECT_EQ(s.LcdOptions, 73);
-    EXPECT_EQ(s.iic.IicOptions, 74);
-    EXPECT_EQ(s.iic.RtcOptions, 75);
-    EXPECT_EQ(s.iic.RtcInterrupt, 76);
-    EXPECT_EQ(s.iic.EepromOptions, 77);
-    EXPECT_EQ(s.iic.EepromType, 78);
-    EXPECT_EQ(s.iic.IicScl, 79);
-    EXPECT_EQ(s.iic.IicSda, 80);
-    EXPECT_EQ(s.spi.SpiOptions, 81);
+    EXPECT_EQ((A{s.LedConnectedSpare, s.LedActiveHighSpare, s.LcdPins[kLcdRs], s.LcdPins[kLcdRw],
+                 s.LcdPins[kLcdE], s.LcdPins[kLcdD0 + 7], s.LcdReserved[0], s.LcdReserved[1], s.LcdOptions}),
+              (A{54, 59, 60, 61, 62, 70, 71, 72, 73}));
+    EXPECT_EQ((A{s.iic.IicOptions, s.iic.RtcOptions, s.iic.RtcInterrupt, s.iic.EepromOptions,
+                 s.iic.EepromType, s.iic.IicScl, s.iic.IicSda, s.spi.SpiOptions}),
+              (A{74, 75, 76, 77, 78, 79, 80, 81}));
     EXPECT_EQ(s.spi.SpiLines, (std::array<uint8_t, 3>{82, 83, 84}));
-    EXPECT_EQ(s.spi.SpiEepromOptions, 85);
-    EXPECT_EQ(s.spi.SpiEepromCs, 86);
-    EXPECT_EQ(s.KeypadType, 87);
+    EXPECT_EQ((A{s.spi.SpiEepromOptions, s.spi.SpiEepromCs, s.KeypadType, s.KeypadLines[0], s.KeypadLines[31]}),
+              (A{85, 86, 87, 100, 131}));
     EXPECT_EQ(s.KeyMomentary, (std::array<uint8_t, 4>{88, 89, 90, 91}));
     EXPECT_EQ(s.KeyMomentaryLevel, (std::array<uint8_t, 4>{92, 93, 94, 95}));
     EXPECT_EQ(s.KeyToggle, (std::array<uint8_t, 4>{96, 97, 98, 99}));
-    EXPECT_EQ(s.KeypadLines[0], 100);
-    EXPECT_EQ(s.KeypadLines[31], 131);
     // And back: every byte of the block comes from a field.
     EXPECT_EQ(encodeModuleBlock(s), countingBlock());
 }

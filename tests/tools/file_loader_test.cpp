@@ -38,13 +38,10 @@ const UserMessage kStopped = err("File Loading Stopped");
 } // namespace
 
 TEST(FileLoader, FileTypeFromTheLastSuffixOfTheName) {
-    EXPECT_EQ(loadFormatOf("prog.hex"), LoadFormat::IntelHex);
-    EXPECT_EQ(loadFormatOf("/home/u/proj.v2/PROG.Hex"), LoadFormat::IntelHex);
-    EXPECT_EQ(loadFormatOf("/home/u/.local/prog.hex"), LoadFormat::IntelHex);
-    EXPECT_EQ(loadFormatOf("prog.hex.bin"), LoadFormat::Binary);
-    EXPECT_EQ(loadFormatOf("/tmp/dir.hex/prog"), LoadFormat::Binary);
-    EXPECT_EQ(loadFormatOf("prog"), LoadFormat::Binary);
-    EXPECT_EQ(loadFormatOf("prog.hx"), LoadFormat::Binary);
+    for (const char* hex : {"prog.hex", "/home/u/proj.v2/PROG.Hex", "/home/u/.local/prog.hex"})
+        EXPECT_EQ(loadFormatOf(hex), LoadFormat::IntelHex) << hex;
+    for (const char* binary : {"prog.hex.bin", "/tmp/dir.hex/prog", "prog", "prog.hx"})
+        EXPECT_EQ(loadFormatOf(binary), LoadFormat::Binary) << binary;
 }
 
 TEST(FileLoader, LabelShortensLongPaths) {
