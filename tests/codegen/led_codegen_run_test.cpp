@@ -15,13 +15,9 @@ namespace {
 constexpr std::array<uint8_t, 16> kHexShapes{0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07,
                                              0x7F, 0x6F, 0x77, 0x7C, 0x39, 0x5E, 0x79, 0x71};
 
-} // namespace
-
-// The generated driver on the simulated display: a main routine shows a
-// four-digit number (and a message where the wiring has segments); the
-// display window's evaluation, taken after every instruction during the free
-// run, then shows those digits.
-namespace {
+// A main routine shows a four-digit number (and a message where the wiring
+// has segments); the display window's evaluation, taken after every
+// instruction during the free run, then shows those digits.
 
 struct RunCase {
     const char* name;

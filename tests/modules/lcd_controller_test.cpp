@@ -322,23 +322,16 @@ TEST_F(LcdBus, CounterMovementAcrossLines) {
 
 TEST_F(LcdBus, CursorAndDisplayShiftCommands) {
     initialise8BitTwoLines();
-    // Two lines: left from 0x00 -> 0x67, from 0x40 -> 0x27; right from 0x27 -> 0x40.
-    command(0x10);
-    EXPECT_EQ(lcd().addressCounter, 0x67);
-    command(0x14);
-    EXPECT_EQ(lcd().addressCounter, 0x00);
-    command(0xC0);
-    command(0x10);
-    EXPECT_EQ(lcd().addressCounter, 0x27);
-    command(0x14);
-    EXPECT_EQ(lcd().addressCounter, 0x40);
-    // One line: left from 0 -> 0x4F, right from 0x4F -> 0.
-    command(0x30);
-    command(0x80);
-    command(0x10);
-    EXPECT_EQ(lcd().addressCounter, 0x4F);
-    command(0x14);
-    EXPECT_EQ(lcd().addressCounter, 0x00);
+    // {command, counter after it}. Two lines: left from 0x00 -> 0x67, from
+    // 0x40 -> 0x27; right from 0x27 -> 0x40. One line (30H): left from 0 ->
+    // 0x4F, right from 0x4F -> 0.
+    const std::pair<uint8_t, int> moves[] = {{0x10, 0x67}, {0x14, 0x00}, {0xC0, 0x40}, {0x10, 0x27},
+                                             {0x14, 0x40}, {0x30, 0x40}, {0x80, 0x00}, {0x10, 0x4F},
+                                             {0x14, 0x00}};
+    for (const auto& [instruction, counter] : moves) {
+        command(instruction);
+        EXPECT_EQ(lcd().addressCounter, counter) << "after " << std::hex << int(instruction);
+    }
 
     // Display shift on two lines.
     command(0x38);
