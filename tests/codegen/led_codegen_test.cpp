@@ -120,20 +120,16 @@ TEST(LedCodeGen, DigitCountIsBoundedByTheWiring) {
     // Sixteen digits left over from a multiplexed display: a non-multiplexed
     // seven-segment table holds five, BCD nine, a 2-to-4 decoder four.
     LedCodeGenSettings s = record(kLedNonMultiplexed, 16, range(0x00, 32) + range(0x00, 8));
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 5);
     const GeneratedCode g = generateLedCode(s, module, 1.0);
     EXPECT_EQ(std::count(g.sections.begin(), g.sections.end(), 42), 5);
-    s.configuration = kLedNonMultiplexed | kLedBcd;
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 9);
-    s.configuration = kLedExternalMux;
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 4);
-    s.configuration = kLedExternalMux | kLedDecoderMask; // stored decoder 3 reads as "2 to 4"
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 4);
-    s.configuration = 0;
-    s.digits = 0;
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 1);
-    s.digits = 200;
-    EXPECT_EQ(ledDisplayInUse(s, module).digits, 16);
+    // {configuration, stored digits, digits in use}; a stored decoder 3 reads as "2 to 4".
+    for (const auto& [configuration, stored, used] :
+         {std::array{int(kLedNonMultiplexed), 16, 5}, {kLedNonMultiplexed | kLedBcd, 16, 9},
+          {kLedExternalMux, 16, 4}, {kLedExternalMux | kLedDecoderMask, 16, 4}, {0, 0, 1}, {0, 200, 16}}) {
+        s.configuration = uint8_t(configuration);
+        s.digits = uint8_t(stored);
+        EXPECT_EQ(ledDisplayInUse(s, module).digits, used) << configuration << " " << stored;
+    }
 }
 
 TEST(LedCodeGen, DialogChecksAndRoutineRules) {

@@ -362,17 +362,16 @@ TEST(IicClockTick, BcdCarriesWithinTheDay) {
 TEST(IicClockTick, TwelveHourFormatTogglesPmAndAdvancesAtMidnight) {
     Clock clock;
     clock.rtc.RtcMemory[rtc::Hours] = rtc::Format12h;
-    clock.set(0x11, 0x59, 0x59, 0x10, 0x03, 1, 0); // 11:59:59 AM
-    clock.tick();
-    EXPECT_EQ(clock.at(rtc::Hours), rtc::Format12h | rtc::Pm | 0x00); // noon, shown as 0
-    EXPECT_EQ(clock.at(rtc::YearDate), 0x10);
-    clock.set(0x09, 0x59, 0x59, 0x10, 0x03, 1, 0); // 9:59:59 PM
-    clock.tick();
-    EXPECT_EQ(clock.at(rtc::Hours), rtc::Format12h | rtc::Pm | 0x10);
-    clock.set(0x11, 0x59, 0x59, 0x10, 0x03, 1, 0); // 11:59:59 PM
-    clock.tick();
-    EXPECT_EQ(clock.at(rtc::Hours), rtc::Format12h | 0x00);
-    EXPECT_EQ(clock.at(rtc::YearDate), 0x11);
+    // {hour at :59:59 (the PM bit carries over), hour register after, date after}:
+    // 11 AM -> noon (shown as 0 PM), 9 PM -> 10 PM, 11 PM -> midnight of the next day.
+    for (const auto& [hour, after, date] : {std::array{0x11, rtc::Format12h | rtc::Pm, 0x10},
+                                            {0x09, rtc::Format12h | rtc::Pm | 0x10, 0x10},
+                                            {0x11, int(rtc::Format12h), 0x11}}) {
+        clock.set(uint8_t(hour), 0x59, 0x59, 0x10, 0x03, 1, 0);
+        clock.tick();
+        EXPECT_EQ(clock.at(rtc::Hours), after) << std::hex << hour;
+        EXPECT_EQ(clock.at(rtc::YearDate), date) << std::hex << hour;
+    }
     EXPECT_EQ(clock.at(rtc::WeekdayMonth), 2 << 5 | 0x03);
 }
 
