@@ -55,11 +55,8 @@ SaveSettings hexRange(uint16_t start, uint16_t end) { return {start, end, SaveFo
 
 } // namespace
 
+// Whole files are checked below; here only the top address.
 TEST(HexRecord, FormatAndChecksum) {
-    const std::array<uint8_t, 16> zeros{};
-    EXPECT_EQ(hexDataRecord(0x0000, zeros), ":10000000" + std::string(32, '0') + "F0\r\n");
-    const uint8_t bytes[] = {0x02, 0x00, 0x06};
-    EXPECT_EQ(hexDataRecord(0x0000, bytes), ":03000000020006F5\r\n");
     const uint8_t one[] = {0xAB};
     EXPECT_EQ(hexDataRecord(0xFFFF, one), ":01FFFF00AB56\r\n");
 }
