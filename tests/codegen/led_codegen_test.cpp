@@ -135,7 +135,6 @@ TEST(LedCodeGen, DigitCountIsBoundedByTheWiring) {
 TEST(LedCodeGen, DialogChecksAndRoutineRules) {
     LedCodeGenSettings s;
     EXPECT_EQ(s.clockHz, 24000000u);
-    EXPECT_EQ(s.digits, 2);
     EXPECT_EQ(s.bufferStart, 0x30);
     Validation v = acceptLedClock(s, "");
     ASSERT_TRUE(v.has_value());
