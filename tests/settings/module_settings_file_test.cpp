@@ -46,16 +46,6 @@ TEST(ModuleBlock, EveryFieldSitsAtItsOffset) {
     EXPECT_EQ(encodeModuleBlock(s), countingBlock());
 }
 
-TEST(ModuleBlock, DecodingLeavesKeyNamesAndSerialHostAlone) {
-    ModuleSettings s;
-    setKeyName(s, 5, "Enter");
-    s.serialHost = {kSerialFromFile, "/data/send.bin"};
-    decodeModuleBlock(countingBlock(), s);
-    EXPECT_EQ(keyName(s, 5), "Enter");
-    EXPECT_EQ(s.serialHost.TransferFileName, "/data/send.bin");
-    EXPECT_EQ(s.serialHost.SerialTransferMode, kSerialFromFile);
-}
-
 TEST(ModuleSettingsFile, SizeFollowsTheKeypadType) {
     const std::pair<uint8_t, size_t> cases[] = {{0, 12}, {1, 16}, {2, 32}, {3, 0}, {0xFE, 32}};
     for (auto [type, names] : cases) {
@@ -94,16 +84,22 @@ TEST(ModuleSettingsFile, RoundTripThroughAFile) {
     EXPECT_EQ(dir.entries(), 1); // no temporary file left behind
 }
 
-TEST(ModuleSettingsFile, NamesTheFileDoesNotHoldStay) {
+// Key names beyond the file's count and the serial settings are not in the
+// file: reading keeps them.
+TEST(ModuleSettingsFile, WhatTheFileDoesNotHoldStays) {
     ModuleSettings current;
     setKeyName(current, 20, "Kept");
+    current.serialHost = {kSerialFromFile, "/data/send.bin"};
     ModuleSettings other;
+    decodeModuleBlock(countingBlock(), other);
     other.KeypadType = 0; // 12 names
     setKeyName(other, 2, "Two");
     auto parsed = parseModuleSettingsFile(encodeModuleSettingsFile(other), current);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(keyName(*parsed, 2), "Two");
     EXPECT_EQ(keyName(*parsed, 20), "Kept");
+    EXPECT_EQ(parsed->serialHost, current.serialHost);
+    EXPECT_EQ(parsed->LedDigitCount, 48);
 }
 
 TEST(ModuleSettingsFile, LinesTheDeviceLacksBecomeP10AfterLoading) {
