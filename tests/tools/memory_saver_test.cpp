@@ -173,19 +173,10 @@ TEST_F(MemorySaverTest, WriteFailuresAreReportedAndKeepTheOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_EQ(result, errorMessage("ERROR", "Unable to Write the file"));
+    const UserMessage unable = errorMessage("ERROR", "Unable to Write the file");
+    EXPECT_EQ(result, unable);
     EXPECT_EQ(read(existing), "old contents");
     EXPECT_EQ(filesInDir(), 1u);
-
-    // A successful save replaces the file and keeps its permissions.
-    EXPECT_EQ(save(existing, {0x0000, 0x000F, SaveFormat::Binary, SaveMemory::Program}), done);
-    EXPECT_EQ(read(existing).size(), 16u);
-    EXPECT_EQ(fs::status(existing).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-
-TEST_F(MemorySaverTest, TargetsThatCannotBeWritten) {
-    const UserMessage unable = errorMessage("ERROR", "Unable to Write the file");
     EXPECT_EQ(save(dir / "no-such-folder" / "x.hex", hexRange(0, 15)), unable);
     if (::geteuid() != 0) { // root may write anything
         const fs::path locked = dir / "locked.hex";
@@ -193,7 +184,14 @@ TEST_F(MemorySaverTest, TargetsThatCannotBeWritten) {
         fs::permissions(locked, fs::perms::owner_read);
         EXPECT_EQ(save(locked, hexRange(0, 15)), unable);
         EXPECT_EQ(read(locked), "locked");
+        fs::remove(locked);
     }
+
+    // A successful save replaces the file and keeps its permissions.
+    EXPECT_EQ(save(existing, {0x0000, 0x000F, SaveFormat::Binary, SaveMemory::Program}), done);
+    EXPECT_EQ(read(existing).size(), 16u);
+    EXPECT_EQ(fs::status(existing).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // An unaligned range of whole and part records reads back through the loader.
