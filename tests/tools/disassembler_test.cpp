@@ -41,6 +41,10 @@ TEST(Disassembler, PrefixesOfBothLayoutsByLength) {
     EXPECT_EQ(clear(0, 0x04).find("INC"), kClearMnemonicColumn);
     EXPECT_EQ(kNormalViewHeader.find("Mnemonics"), kNormalMnemonicColumn);
     EXPECT_EQ(kClearViewHeader.find("Mnemonics"), kClearMnemonicColumn);
+    // What instruction entry offers: the text from that column on.
+    EXPECT_EQ(mnemonicPart(normal(0x0100, 0x80, 0xFE)), "SJMP   0100");
+    EXPECT_EQ(mnemonicPart(normal(0, 0x00)), "NOP");
+    EXPECT_EQ(mnemonicPart("short"), "");
 }
 
 TEST(Disassembler, OperandFormsAndTargets) {
@@ -99,10 +103,4 @@ TEST(Disassembler, NextAddressIsNotWrappedAndReadsFfBeyondMemory) {
     // Program memory just allocated is FF: MOV R7,A on every row.
     EXPECT_EQ(disassembleAt(small, 0x0100, ViewMode::Normal).text,
               line("  0100         FF          MOV    R7,A"));
-}
-
-TEST(Disassembler, MnemonicPartForInstructionEntry) {
-    EXPECT_EQ(mnemonicPart(normal(0x0100, 0x80, 0xFE)), "SJMP   0100");
-    EXPECT_EQ(mnemonicPart(normal(0, 0x00)), "NOP");
-    EXPECT_EQ(mnemonicPart("short"), "");
 }
