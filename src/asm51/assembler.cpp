@@ -137,7 +137,7 @@ public:
             runPass(pass, path);
             result_.passes = pass;
             if (!changed_) return finish();
-            last = result_;
+            last = std::move(result_);
         }
         result_ = std::move(last);
         attachTo_ = kNoLine;
@@ -415,22 +415,45 @@ private:
     // definitions file found ($MOD51; the built-in copy when there is none),
     // or by nothing ($NOMOD). AR0-AR7 are always there.
     void loadDefinitions(Definitions which) {
+        // A pass that starts with the built-in names already in the table
+        // (the usual case) only forgets which of them were used.
+        if (which == Definitions::Builtin && builtinLoaded_) {
+            symbols_.forgetPredefinedUse();
+            using_(0);
+            return;
+        }
+        builtinLoaded_ = false;
         symbols_.clearPredefined();
-        if (which != Definitions::None) {
-            std::string name = "Mod51 (built in)";
-            std::string text(kBuiltinDefinitions);
-            if (which == Definitions::File) {
-                for (const std::string& path : options_.definitionFiles) {
-                    if (auto content = readCached(path)) {
-                        name = std::filesystem::path(path).filename().string();
-                        text = std::move(*content);
-                        break;
-                    }
+        bool fromFile = false;
+        if (which == Definitions::File) {
+            for (const std::string& path : options_.definitionFiles) {
+                if (auto content = readCached(path)) {
+                    readDefinitions(std::filesystem::path(path).filename().string(), *content);
+                    fromFile = true;
+                    break;
                 }
             }
-            readDefinitions(name, text);
+        }
+        if (which != Definitions::None && !fromFile) {
+            for (const auto& [name, value] : builtinSymbols()) symbols_.predefine(name, value);
+            builtinLoaded_ = true;
         }
         using_(0);
+    }
+
+    // The built-in names are plain numbers that refer to no other symbol, so
+    // they are read once and only entered again at the start of each pass.
+    static const std::vector<std::pair<std::string, Value>>& builtinSymbols() {
+        static const std::vector<std::pair<std::string, Value>> symbols = [] {
+            const AssemblyOptions none;
+            Engine reader(none);
+            reader.readDefinitions("Mod51 (built in)", std::string(kBuiltinDefinitions));
+            std::vector<std::pair<std::string, Value>> read;
+            for (const auto& [name, symbol] : reader.symbols_.all())
+                read.emplace_back(name, symbol.value);
+            return read;
+        }();
+        return symbols;
     }
 
     void readDefinitions(const std::string& name, const std::string& text) {
@@ -614,12 +637,10 @@ private:
         for (uint8_t b : bytes) {
             int64_t address = counter();
             if (address > 0xFFFF) throw AsmError{"code runs past 0FFFFH"};
-            if (result_.image.used[size_t(address)] && !overlapReported) {
+            if (!result_.image.put(uint16_t(address), b) && !overlapReported) {
                 addMessage("code overlaps earlier code at " + formatHex(address, 4), false);
                 overlapReported = true;
             }
-            result_.image.used[size_t(address)] = true;
-            result_.image.bytes[size_t(address)] = b;
             ++counter();
         }
     }
@@ -739,6 +760,7 @@ private:
     SymbolTable symbols_;
     std::map<std::string, std::optional<std::string>> files_;
     std::vector<GenericJump> generics_;
+    bool builtinLoaded_ = false; // the predefined names are the built-in ones
 
     // State of one pass.
     int pass_ = 0;
@@ -763,6 +785,17 @@ std::string formatMessage(const Message& message) {
     text += ": ";
     if (message.warning) text += "warning: ";
     return text + message.text;
+}
+
+bool CodeImage::put(uint16_t address, uint8_t byte) {
+    if (address >= bytes.size()) {
+        bytes.resize(size_t(address) + 1, 0xFF);
+        used.resize(size_t(address) + 1, false);
+    }
+    const bool wasFree = !used[address];
+    used[address] = true;
+    bytes[address] = byte;
+    return wasFree;
 }
 
 bool CodeImage::empty() const {

@@ -41,9 +41,14 @@ struct ListingLine {
     std::vector<std::string> messages;
 };
 
+// The code a program produced. The vectors reach up to the highest address
+// written (unwritten bytes inside are 0FFH and not used), so a small program
+// keeps a small image.
 struct CodeImage {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(0x10000, 0xFF);
-    std::vector<bool> used = std::vector<bool>(0x10000, false);
+    std::vector<uint8_t> bytes;
+    std::vector<bool> used;
+    // Writes one byte; false when the address held code already.
+    bool put(uint16_t address, uint8_t byte);
     bool empty() const;
 };
 

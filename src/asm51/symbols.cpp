@@ -86,6 +86,11 @@ void SymbolTable::predefine(std::string_view name, Value value) {
     symbols_[std::string(name)] = std::move(s);
 }
 
+void SymbolTable::forgetPredefinedUse() {
+    for (auto& [name, symbol] : symbols_)
+        if (symbol.predefined) symbol.used = false;
+}
+
 void SymbolTable::clearPredefined() {
     std::erase_if(symbols_, [](const auto& entry) { return entry.second.predefined; });
 }

@@ -63,6 +63,8 @@ public:
     void predefine(std::string_view name, Value value);
     // Drops every predefined symbol that the user has not redefined.
     void clearPredefined();
+    // Marks every predefined symbol unused again.
+    void forgetPredefinedUse();
 
 private:
     std::map<std::string, Symbol, std::less<>> symbols_;
