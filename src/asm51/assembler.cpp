@@ -415,14 +415,6 @@ private:
     // definitions file found ($MOD51; the built-in copy when there is none),
     // or by nothing ($NOMOD). AR0-AR7 are always there.
     void loadDefinitions(Definitions which) {
-        // A pass that starts with the built-in names already in the table
-        // (the usual case) only forgets which of them were used.
-        if (which == Definitions::Builtin && builtinLoaded_) {
-            symbols_.forgetPredefinedUse();
-            using_(0);
-            return;
-        }
-        builtinLoaded_ = false;
         symbols_.clearPredefined();
         bool fromFile = false;
         if (which == Definitions::File) {
@@ -434,26 +426,20 @@ private:
                 }
             }
         }
-        if (which != Definitions::None && !fromFile) {
-            for (const auto& [name, value] : builtinSymbols()) symbols_.predefine(name, value);
-            builtinLoaded_ = true;
-        }
+        if (which != Definitions::None && !fromFile) symbols_.setBase(&builtinTable());
         using_(0);
     }
 
     // The built-in names are plain numbers that refer to no other symbol, so
-    // they are read once and only entered again at the start of each pass.
-    static const std::vector<std::pair<std::string, Value>>& builtinSymbols() {
-        static const std::vector<std::pair<std::string, Value>> symbols = [] {
+    // they are read once into a table every assembly shares.
+    static const SymbolTable& builtinTable() {
+        static const SymbolTable table = [] {
             const AssemblyOptions none;
             Engine reader(none);
             reader.readDefinitions("Mod51 (built in)", std::string(kBuiltinDefinitions));
-            std::vector<std::pair<std::string, Value>> read;
-            for (const auto& [name, symbol] : reader.symbols_.all())
-                read.emplace_back(name, symbol.value);
-            return read;
+            return reader.symbols_;
         }();
-        return symbols;
+        return table;
     }
 
     void readDefinitions(const std::string& name, const std::string& text) {
@@ -760,7 +746,6 @@ private:
     SymbolTable symbols_;
     std::map<std::string, std::optional<std::string>> files_;
     std::vector<GenericJump> generics_;
-    bool builtinLoaded_ = false; // the predefined names are the built-in ones
 
     // State of one pass.
     int pass_ = 0;

@@ -35,7 +35,12 @@ bool isReservedWord(std::string_view upperName) {
 
 Symbol* SymbolTable::find(std::string_view name) {
     auto it = symbols_.find(name);
-    if (it == symbols_.end()) return nullptr;
+    if (it == symbols_.end()) {
+        if (!base_) return nullptr;
+        auto shared = base_->symbols_.find(name);
+        if (shared == base_->symbols_.end()) return nullptr;
+        it = symbols_.emplace(shared->first, shared->second).first;
+    }
     it->second.used = true;
     return &it->second;
 }
@@ -86,13 +91,9 @@ void SymbolTable::predefine(std::string_view name, Value value) {
     symbols_[std::string(name)] = std::move(s);
 }
 
-void SymbolTable::forgetPredefinedUse() {
-    for (auto& [name, symbol] : symbols_)
-        if (symbol.predefined) symbol.used = false;
-}
-
 void SymbolTable::clearPredefined() {
     std::erase_if(symbols_, [](const auto& entry) { return entry.second.predefined; });
+    base_ = nullptr;
 }
 
 } // namespace quorvel::asm51

@@ -46,8 +46,9 @@ struct Symbol {
 
 class SymbolTable {
 public:
-    // The symbol if it exists; marks it used.
+    // The symbol if it exists here or in the shared table; marks it used.
     Symbol* find(std::string_view name);
+    // The symbols of this table: the shared table's only once used.
     const std::map<std::string, Symbol, std::less<>>& all() const { return symbols_; }
 
     enum class DefineResult { Ok, Duplicate, Reserved, ChangedKind, Changed };
@@ -61,13 +62,17 @@ public:
     // Adds a predefined symbol; replaces an earlier predefined one of the
     // same name and never overrides the user's own definition.
     void predefine(std::string_view name, Value value);
-    // Drops every predefined symbol that the user has not redefined.
+    // Drops every predefined symbol that the user has not redefined, and the
+    // shared table beneath.
     void clearPredefined();
-    // Marks every predefined symbol unused again.
-    void forgetPredefinedUse();
+    // Puts a shared table of predefined symbols beneath this one. Its names
+    // count as predefined here; a name is copied up when it is first used,
+    // so the shared table never changes and costs nothing until then.
+    void setBase(const SymbolTable* base) { base_ = base; }
 
 private:
     std::map<std::string, Symbol, std::less<>> symbols_;
+    const SymbolTable* base_ = nullptr;
 };
 
 // Registers, operators, mnemonics and directives, which cannot name a symbol.

@@ -1,6 +1,7 @@
 #include "tools/instruction_table.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 
 namespace quorvel {
@@ -443,11 +444,16 @@ std::optional<uint8_t> findOpcode(std::string_view mnemonic, std::span<const Ope
 }
 
 std::vector<uint8_t> opcodesOf(std::string_view mnemonic) {
-    std::vector<uint8_t> result;
-    for (int op = 0; op < 256; ++op)
-        if (!instructionOf(uint8_t(op)).reserved && instructionOf(uint8_t(op)).mnemonic == mnemonic)
-            result.push_back(uint8_t(op));
-    return result;
+    // Gathered once: the assemblers ask for every instruction line.
+    static const auto byMnemonic = [] {
+        std::map<std::string_view, std::vector<uint8_t>, std::less<>> index;
+        for (int op = 0; op < 256; ++op)
+            if (!instructionOf(uint8_t(op)).reserved)
+                index[instructionOf(uint8_t(op)).mnemonic].push_back(uint8_t(op));
+        return index;
+    }();
+    const auto found = byMnemonic.find(mnemonic);
+    return found == byMnemonic.end() ? std::vector<uint8_t>{} : found->second;
 }
 
 std::span<const std::string_view> mnemonicNames() { return kMnemonics; }
