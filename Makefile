@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run test bench asan tsan fuzz ci clean
+.PHONY: all bootstrap configure build run test bench asan tsan fuzz fuzz-long ci clean
 
 all: build
 
@@ -44,6 +44,11 @@ tsan: bootstrap
 # inputs from a fixed seed, so every run checks the same cases.
 fuzz: bootstrap
 	FUZZ_RUNS=$${FUZZ_RUNS:-20000} scripts/run-fuzzers.sh
+
+# Ten million inputs for every target, two targets at a time: hours, not
+# part of continuous integration.
+fuzz-long: bootstrap
+	FUZZ_RUNS=$${FUZZ_RUNS:-10000000} FUZZ_JOBS=$${FUZZ_JOBS:-2} scripts/run-fuzzers.sh
 
 # What continuous integration runs: the test suite, then the sanitizer
 # builds and a short fuzzing pass.

@@ -22,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (again.missingFrom != AppConfigSection::Done || again.trailingBytes != 0) std::abort();
     if (serializeAppConfig(again.config) != written) std::abort();
 
-    Machine machine;
+    // One machine for every input: configuring it again sets its memories
+    // anew, and fresh 64K memories per input would cost more than the rest.
+    static Machine machine;
     DeviceSelection selection;
     selection.kind = (size > 0 && (data[0] & 1)) ? DeviceKind::AT89S8252 : DeviceKind::AT89C2051;
     selection.xdataLimit = 0x07FF;

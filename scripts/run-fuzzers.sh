@@ -8,6 +8,8 @@
 #   FUZZ_BUILD_DIR=/tmp/fz scripts/run-fuzzers.sh
 #   FUZZ_RUNS=20000 scripts/run-fuzzers.sh   # a fixed number of inputs from a
 #                                            # fixed seed: the same pass every time
+#   FUZZ_TARGETS="fuzz_asm51 fuzz_cli_args" scripts/run-fuzzers.sh   # only these
+#   FUZZ_JOBS=2 scripts/run-fuzzers.sh       # targets side by side
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,23 +28,48 @@ cmake --build "$build" -j2 --target fuzzers
 
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
-status=0
-for source in "$root"/fuzz/fuzz_*.cpp; do
-    name="$(basename "$source" .cpp)"
-    # Work on a copy of the seeds so the committed corpus stays as it is.
-    corpus="$build/fuzz-corpus/$name"
+
+# Runs one target on a copy of its seeds (the committed corpus stays as it
+# is); prints its figures, or its log's tail when it fails.
+run_target() {
+    local name="$1"
+    local corpus="$build/fuzz-corpus/$name"
     mkdir -p "$corpus"
     if [ -d "$root/fuzz/corpus/$name" ]; then
         cp -n "$root/fuzz/corpus/$name"/* "$corpus"/ 2>/dev/null || true
     fi
-    echo "== $name: ${limit[*]}"
-    if ! "$build/$name" "$corpus" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$artifacts/$name-" -print_final_stats=1 2>"$build/$name.log"; then
+    local dict=()
+    if [ -f "$root/fuzz/$name.dict" ]; then
+        dict=(-dict="$root/fuzz/$name.dict")
+    fi
+    local started=$SECONDS
+    if ! "$build/$name" "$corpus" "${limit[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix="$artifacts/$name-" -print_final_stats=1 >"$build/$name.log" 2>&1; then
         echo "!! $name failed; see $build/$name.log and $artifacts" >&2
         tail -n 40 "$build/$name.log" >&2
-        status=1
-    else
-        grep -E '^stat::number_of_executed_units|^Done' "$build/$name.log" || true
+        return 1
     fi
+    echo "== $name: ${limit[*]}: $(grep -E '^stat::number_of_executed_units' "$build/$name.log" |
+        awk '{print $2}') inputs in $((SECONDS - started)) s, no finding"
+}
+
+targets="${FUZZ_TARGETS:-}"
+if [ -z "$targets" ]; then
+    for source in "$root"/fuzz/fuzz_*.cpp; do targets+=" $(basename "$source" .cpp)"; done
+fi
+jobs="${FUZZ_JOBS:-1}"
+status=0
+running=0
+for name in $targets; do
+    run_target "$name" &
+    running=$((running + 1))
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
 done
 exit $status
