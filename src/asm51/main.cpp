@@ -96,14 +96,13 @@ bool writeWhole(const fs::path& path, const std::string& text, std::string& erro
         error = "cannot write " + path.string() + ": not a regular file";
         return false;
     }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        error = "cannot write " + path.string() + ": " + std::strerror(errno);
+    const quorvel::SaveTemporary created = quorvel::createSaveTemporary(target);
+    if (created.fd < 0) {
+        error = "cannot write " + path.string() + ": " + std::strerror(created.error);
         return false;
     }
-    const fs::path temporary = pattern;
+    const int fd = created.fd;
+    const fs::path& temporary = created.path;
     bool ok = true;
     for (size_t done = 0; ok && done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -112,8 +111,7 @@ bool writeWhole(const fs::path& path, const std::string& text, std::string& erro
         if (ok) done += size_t(n);
     }
     int saved = ok ? 0 : errno;
-    // mkstemp makes the file private: the output gets the usual 0644.
-    if (ok && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) {
+    if (ok && ::fsync(fd) != 0) {
         ok = false;
         saved = errno;
     }

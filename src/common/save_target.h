@@ -8,6 +8,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace quorvel {
@@ -30,5 +31,21 @@ inline SaveTarget resolveSaveTarget(const std::filesystem::path& target,
     if (ec || status.type() == fs::file_type::not_found) return SaveTarget::Ok;
     return status.type() == fs::file_type::regular ? SaveTarget::Ok : SaveTarget::NotRegularFile;
 }
+
+// A temporary file for a save of `real` (a resolved target), opened for
+// writing. Its name, ".<name>.<process>-<random>.tmp" beside the target,
+// keeps the rename on one file system and says which process made it.
+struct SaveTemporary {
+    int fd = -1;                 // -1 when it could not be created
+    std::filesystem::path path;  // empty then
+    int error = 0;               // errno of the failure (EROFS: read-only medium)
+};
+
+// Creates the temporary exclusively (a file or link planted under the name
+// is never followed) with the usual 0666 less the umask; a save that
+// replaces a file gives it the old file's mode itself. Temporaries of the
+// same target left by saves whose process has gone (killed halfway) are
+// removed first, so they do not pile up beside the user's files.
+SaveTemporary createSaveTemporary(const std::filesystem::path& real);
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 #include "modules/transfer_lists.h"
 
 #include "common/hex_field.h"
+#include "common/save_target.h"
 
 #include <array>
 #include <cerrno>
@@ -126,25 +127,19 @@ TransferListSnapshot snapshotTransferList(const ChipState& chip, TransferList li
     return snapshot;
 }
 
-SaveResult saveTextFile(const std::filesystem::path& path, const std::string& text) {
-    if (path.empty() || !path.has_filename()) return failure(ENOENT);
-    const std::filesystem::path folder =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+SaveResult saveTextFile(const std::filesystem::path& target, const std::string& text) {
+    if (target.empty() || !target.has_filename()) return failure(ENOENT);
+    std::filesystem::path path;
+    if (resolveSaveTarget(target, path) != SaveTarget::Ok) return failure(EISDIR);
     // A new file gets the usual permissions (0666 less the umask); a replaced
     // one keeps its own.
     struct stat existing {};
     const bool replacing = ::stat(path.c_str(), &existing) == 0;
-    if (replacing && !S_ISREG(existing.st_mode)) return failure(EISDIR);
 
-    std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder / ("." + path.filename().string() + ".tmp-" +
-                              std::to_string(::getpid()) + "-" + std::to_string(attempt));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return failure(errno);
-    }
-    if (fd < 0) return failure(EEXIST);
+    const SaveTemporary created = createSaveTemporary(path);
+    if (created.fd < 0) return failure(created.error);
+    const int fd = created.fd;
+    const std::filesystem::path& temporary = created.path;
 
     bool ok = writeAll(fd, text);
     int error = ok ? 0 : errno;

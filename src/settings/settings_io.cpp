@@ -78,18 +78,14 @@ bool writeFileAtomically(const std::filesystem::path& target, std::span<const ui
     std::filesystem::path path;
     if (resolveSaveTarget(target, path) != SaveTarget::Ok) return false;
     if (path.filename().empty()) return false;
-    // mkstemp wants a writable template ending in XXXXXX, in the target's folder
-    // so that the rename stays on one file system.
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
-    const std::filesystem::path temporary = pattern;
+    const SaveTemporary created = createSaveTemporary(path);
+    if (created.fd < 0) return false;
+    const int fd = created.fd;
+    const std::filesystem::path& temporary = created.path;
     bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-    // mkstemp creates the file with mode 0600: a replaced file keeps its
-    // permissions, a new one gets the common 0644.
+    // A replaced file keeps its permissions.
     struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ok = ::fchmod(fd, mode) == 0 && ok;
+    if (::stat(path.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
     if (ok) {
         std::error_code error;

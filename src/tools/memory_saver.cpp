@@ -9,7 +9,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,28 +73,21 @@ std::optional<MemorySaver::OpenError> MemorySaver::begin(const std::filesystem::
     // Saving through a symbolic link replaces the file it points to; a
     // folder, a device or FIFO, or a file the user may not write is not
     // replaced.
+    // A read-only medium is said the same way whether the file exists yet or
+    // not, with Retry (the user may make it writable and try again).
+    const auto writeProtected = [] {
+        return OpenError{{"ERROR", "Disk is Write Protected", UserMessage::Icon::Warning}, true};
+    };
     std::error_code ec;
-    if (resolveSaveTarget(target, target_) != SaveTarget::Ok ||
-        (fs::exists(target_, ec) && ::access(target_.c_str(), W_OK) != 0))
-        return OpenError{unableToWrite(), false};
+    if (resolveSaveTarget(target, target_) != SaveTarget::Ok) return OpenError{unableToWrite(), false};
+    if (fs::exists(target_, ec) && ::access(target_.c_str(), W_OK) != 0)
+        return errno == EROFS ? writeProtected() : OpenError{unableToWrite(), false};
 
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    std::random_device random;
-    int error = 0;
-    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(random()));
-        temp_ = folder / ("." + target_.filename().string() + suffix);
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        error = fd_ < 0 ? errno : 0;
-        if (fd_ < 0 && error != EEXIST) break;
-    }
-    if (fd_ < 0) {
-        temp_.clear();
-        if (error == EROFS)
-            return OpenError{{"ERROR", "Disk is Write Protected", UserMessage::Icon::Warning}, true};
-        return OpenError{unableToWrite(), false};
-    }
+    const SaveTemporary created = createSaveTemporary(target_);
+    if (created.fd < 0)
+        return created.error == EROFS ? writeProtected() : OpenError{unableToWrite(), false};
+    fd_ = created.fd;
+    temp_ = created.path;
     // The new file keeps the permissions of the one it replaces.
     struct stat old;
     if (::stat(target_.c_str(), &old) == 0) ::fchmod(fd_, old.st_mode & 07777);
