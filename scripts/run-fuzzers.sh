@@ -26,6 +26,11 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DQUORVEL_FUZZ=ON -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target fuzzers
 
+# AddressSanitizer holds freed memory back (its quarantine) to catch late
+# uses; 32 MB is many times what one input allocates, and the default 256 MB
+# makes every allocation touch fresh pages, which halves the input rate.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=32}"
+
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
 

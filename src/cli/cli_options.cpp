@@ -387,8 +387,8 @@ Other:
   --version            print the version and exit
 
 Exit status: 0 stopped by a condition asked for, 3 cycle or step limit,
-4 PC Exceeds Maximum Program Memory, 1 load or configuration error,
-2 usage error.
+4 PC Exceeds Maximum Program Memory, 1 load or configuration error or an
+output that could not be written (the run ends there), 2 usage error.
 )";
 }
 

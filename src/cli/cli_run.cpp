@@ -19,13 +19,14 @@ struct StopRow {
     int exitStatus;
 };
 
-constexpr std::array<StopRow, 6> kStops{{
+constexpr std::array<StopRow, 7> kStops{{
     {StopKind::SelfJump, "halt", 0},
     {StopKind::Breakpoint, "breakpoint", 0},
     {StopKind::UntilPc, "until-pc", 0},
     {StopKind::CycleLimit, "max-cycles", 3},
     {StopKind::StepLimit, "max-steps", 3},
     {StopKind::PcOutOfRange, "pc-out-of-range", 4},
+    {StopKind::OutputError, "output-error", 1},
 }};
 
 // The executor's longest instruction (MUL, DIV).
@@ -76,6 +77,10 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         counter.update(machine.chip);
         report.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
+        if (r.outputFailed && r.outputFailed()) {
+            report.stop = StopKind::OutputError;
+            return report;
+        }
         switch (result.cause) {
         case StopCause::Steps: break;
         case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
@@ -115,6 +120,10 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             line += traceTail(chip);
             line += '\n';
             std::fputs(line.c_str(), r.trace);
+        }
+        if (r.outputFailed && r.outputFailed()) {
+            report.stop = StopKind::OutputError;
+            return report;
         }
         if (outOfRange) {
             report.stop = StopKind::PcOutOfRange;

@@ -20,11 +20,15 @@
 
 namespace quorvel::cli {
 
-enum class StopKind : uint8_t { SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange };
+enum class StopKind : uint8_t {
+    SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange, OutputError,
+};
 
-// "halt", "breakpoint", "until-pc", "max-cycles", "max-steps", "pc-out-of-range".
+// "halt", "breakpoint", "until-pc", "max-cycles", "max-steps", "pc-out-of-range",
+// "output-error".
 std::string_view stopName(StopKind kind);
-// 0 for the conditions asked for, 3 for the limits, 4 for the program counter.
+// 0 for the conditions asked for, 3 for the limits, 4 for the program
+// counter, 1 for an output that could not be written.
 int exitStatus(StopKind kind);
 
 struct RunRequest {
@@ -36,6 +40,9 @@ struct RunRequest {
     std::FILE* trace = nullptr; // one line per instruction when set
     bool trackLeds = false;     // keep the multiplexed digits' memory up to date
     std::function<void()> afterBatch; // batch loop only: e.g. flush the UART output
+    // True once an output (trace, UART) could not be written: the run ends
+    // there, after the batch or the traced instruction that found it.
+    std::function<bool()> outputFailed;
 
     bool needsSteps() const { return trace || trackLeds; }
 };

@@ -182,6 +182,9 @@ int main(int argc, char** argv) {
     request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
                         !(modules.LedOptions & kLedNonMultiplexed);
     request.afterBatch = [&uart] { uart.flush(); };
+    request.outputFailed = [&uartOut, &trace] {
+        return (uartOut && std::ferror(uartOut.get())) || (trace && std::ferror(trace.get()));
+    };
 
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
