@@ -100,7 +100,10 @@ std::string firstError(const std::vector<UserMessage>& messages) {
     return "File Loading Stopped";
 }
 
-Message loadFile(ChipState& chip, LoadTarget target, const std::string& path, uint16_t address) {
+// A HEX file with wrong checksums still loads, as in the GUI; its count goes
+// to `warnings` as the GUI's loading details show it.
+Message loadFile(ChipState& chip, LoadTarget target, const std::string& path, uint16_t address,
+                 std::vector<std::string>& warnings) {
     FileLoader loader(target);
     if (auto failure = loader.open(path)) return path + ": " + failure->text;
     if (loader.needsStartAddress()) loader.setStartAddress(address);
@@ -108,6 +111,7 @@ Message loadFile(ChipState& chip, LoadTarget target, const std::string& path, ui
     }
     const LoadOutcome& outcome = loader.outcome();
     if (outcome.result != LoadResult::Loaded) return path + ": " + firstError(outcome.messages);
+    if (outcome.badChecksums) warnings.push_back(path + ": " + outcome.checksumText());
     return std::nullopt;
 }
 
@@ -242,12 +246,14 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     // Load Program resets the chip first, as in the GUI.
     machine.chip.reset();
     resetModulesOnCpuReset(machine.modules);
-    if (Message failure = loadFile(machine.chip, LoadTarget::ProgramMemory, o.program, o.loadAddress))
+    if (Message failure = loadFile(machine.chip, LoadTarget::ProgramMemory, o.program, o.loadAddress,
+                                     session.warnings))
         return failure;
     if (!o.dataFile.empty()) {
         if (!machine.chip.hasXdata()) return "--data needs external data memory (--xdata KB)";
         if (Message failure =
-                loadFile(machine.chip, LoadTarget::ExternalDataMemory, o.dataFile, o.dataAddress))
+                loadFile(machine.chip, LoadTarget::ExternalDataMemory, o.dataFile, o.dataAddress,
+                         session.warnings))
             return failure;
     }
     if (!o.uartIn.empty())

@@ -47,6 +47,7 @@ struct Session {
     std::vector<BreakpointCondition> breaks;
     std::vector<DumpOption> dumps;    // ranges resolved against the memories
     std::vector<uint8_t> uartInput;   // what the simulated host sends
+    std::vector<std::string> warnings; // said on standard error; the run goes on
 };
 
 // Builds the machine the options describe. On failure returns the message

@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
         return kExitSetup;
     }
     Machine& machine = session->machine;
+    for (const std::string& warning : session->warnings) fail("warning: " + warning);
 
     // Outputs are opened (and emptied) only once everything else is ready.
     for (const std::string* output : {&options.uartOut, &options.trace}) {

@@ -66,10 +66,15 @@ std::string shortenPathForLabel(std::string_view path) {
     return std::string(path.substr(0, head)) + ".." + std::string(path.substr(tail));
 }
 
+std::string LoadOutcome::checksumText() const {
+    if (badChecksums == 0) return {};
+    return std::to_string(badChecksums) +
+           (badChecksums == 1 ? " record with a wrong checksum" : " records with a wrong checksum");
+}
+
 std::string LoadOutcome::detailsText() const {
     if (badChecksums == 0) return summary;
-    return summary + "\r\n" + std::to_string(badChecksums) +
-           (badChecksums == 1 ? " record with a wrong checksum" : " records with a wrong checksum");
+    return summary + "\r\n" + checksumText();
 }
 
 Validation FileLoader::open(const std::filesystem::path& path) {

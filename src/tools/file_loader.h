@@ -57,6 +57,8 @@ struct LoadOutcome {
     // a range that another follows, 10 after the last).
     std::string summary;
     unsigned badChecksums = 0; // records whose checksum is wrong or missing
+    // "N records with a wrong checksum"; empty when every checksum was right.
+    std::string checksumText() const;
     // What the details box shows: the summary, then the checksum count when
     // some records had a wrong checksum.
     std::string detailsText() const;

@@ -101,6 +101,15 @@ TEST_F(CliErrors, BinaryBeyondProgramMemoryIsALoadError) {
     EXPECT_NE(r.err.find("Address Exceeds the Program Memory Capacity."), std::string::npos) << r.err;
 }
 
+TEST_F(CliErrors, WrongHexChecksumsLoadAndAreCounted) {
+    // SJMP $ twice over, each record's checksum off by one.
+    dir.write("sums.hex", ":0200000080FE81\n:0200020080FE7F\n:00000001FF\n");
+    const ProcessResult r = runCli(dir, {"--halt-on-self-jump", "sums.hex"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: sums.hex: 2 records with a wrong checksum"), std::string::npos)
+        << r.err;
+}
+
 TEST_F(CliErrors, LeavingProgramMemoryExitsWithStatus4) {
     // AT89C2051 (2K): LJMP 0800H.
     dir.write("away.hex", ":03000000020800F3\n:00000001FF\n");
