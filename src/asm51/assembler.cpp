@@ -16,9 +16,6 @@ namespace {
 
 constexpr int kMaxPasses = 20;
 constexpr int kMaxIncludeDepth = 16;
-// Lines read in one pass, counting each included line every time it is read:
-// a file that includes itself several times would otherwise take very long.
-constexpr int kMaxLinesPerPass = 200'000;
 
 // The built-in definitions are the Mod51 file compiled in (see CMakeLists).
 constexpr std::string_view kBuiltinDefinitions =
@@ -200,8 +197,8 @@ private:
         for (const std::string& line : splitLines(text)) {
             if (ended_) return;
             place_.line = ++number;
-            if (++linesRead_ > kMaxLinesPerPass) {
-                addMessage("more than " + std::to_string(kMaxLinesPerPass) +
+            if (++linesRead_ > options_.maxLinesPerPass) {
+                addMessage("more than " + std::to_string(options_.maxLinesPerPass) +
                                " lines to assemble (does a file include itself?)",
                            false);
                 ended_ = true;

@@ -68,6 +68,10 @@ struct AssemblyOptions {
     // Where the definitions file is looked for when the source asks for it
     // ($MOD51, $MOD52), in order; the built-in copy is used when none is found.
     std::vector<std::string> definitionFiles;
+    // Lines read in one pass, counting each included line every time it is
+    // read; past it the pass ends with a message. A file that includes
+    // itself several times would otherwise take very long.
+    int maxLinesPerPass = 200'000;
 };
 
 // Assembles the file `path` (as the reader understands it; messages name it
