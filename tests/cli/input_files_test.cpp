@@ -37,41 +37,49 @@ bool refusedInTime(const std::function<bool()>& read) {
 
 } // namespace
 
-TEST(InputFiles, EveryReaderRefusesAFifoAtOnce) {
+TEST(InputFiles, EveryReaderRefusesSpecialFilesAtOnce) {
     TempDir dir;
-    const fs::path fifo = dir / "pipe";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     dir.write("prog.hex", ":0100000000FF\n:00000001FF\n");
+    // Named as sources so that asm51 takes them as they are.
+    ASSERT_EQ(::mkfifo((dir / "pipe.asm").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir / "zero.asm"); // a device that never ends
+    fs::create_directory(dir / "folder.asm");
 
-    // The runner, under `timeout`: exit status 1 with a message, not 124.
-    const std::vector<std::vector<std::string>> runs = {
-        {"pipe"},
-        {"--xdata", "2", "--data", "pipe", "prog.hex"},
-        {"--modules", "pipe", "prog.hex"},
-        {"--uart-in", "pipe", "prog.hex"},
-    };
-    for (const auto& args : runs) {
-        SCOPED_TRACE(args[args.size() > 1 ? args.size() - 2 : 0]);
-        std::vector<std::string> line = {std::to_string(kSeconds), cliProgram().string()};
-        line.insert(line.end(), args.begin(), args.end());
-        const ProcessResult r = runProcess(dir.path, "timeout", line);
-        EXPECT_EQ(r.status, 1) << r.output();
-        EXPECT_FALSE(r.err.empty());
+    for (const char* name : {"pipe.asm", "zero.asm", "folder.asm"}) {
+        SCOPED_TRACE(name);
+        const fs::path special = dir / name;
+        // The runner and the assembler, under `timeout`: exit status 1 with
+        // a message, not 124.
+        const std::vector<std::vector<std::string>> runs = {
+            {cliProgram().string(), name},
+            {cliProgram().string(), "--xdata", "2", "--data", name, "prog.hex"},
+            {cliProgram().string(), "--modules", name, "prog.hex"},
+            {cliProgram().string(), "--uart-in", name, "prog.hex"},
+            {asm51Program().string(), name},
+        };
+        for (const auto& args : runs) {
+            SCOPED_TRACE(args[args.size() > 2 ? args.size() - 3 : 0]);
+            std::vector<std::string> line = {std::to_string(kSeconds)};
+            line.insert(line.end(), args.begin(), args.end());
+            const ProcessResult r = runProcess(dir.path, "timeout", line);
+            EXPECT_EQ(r.status, 1) << r.output();
+            EXPECT_FALSE(r.output().empty());
+        }
+
+        // The application's readers.
+        EXPECT_TRUE(refusedInTime([&] {
+            return !ReadAppConfig(special, defaultAppConfig(dir.path)).found;
+        }));
+        EXPECT_TRUE(refusedInTime([&] {
+            ModuleSettings settings;
+            return ReadModuleSettings(special, settings, 0xFFFFFFFFu).has_value();
+        }));
+        EXPECT_TRUE(refusedInTime([&] {
+            ScreenSettings settings;
+            return ReadScreenSettings(special, settings).has_value();
+        }));
+        EXPECT_TRUE(refusedInTime([&] { return readTransferFile(special).error.has_value(); }));
     }
-
-    // The application's readers.
-    EXPECT_TRUE(refusedInTime([&] {
-        return !ReadAppConfig(fifo, defaultAppConfig(dir.path)).found;
-    }));
-    EXPECT_TRUE(refusedInTime([&] {
-        ModuleSettings settings;
-        return ReadModuleSettings(fifo, settings, 0xFFFFFFFFu).has_value();
-    }));
-    EXPECT_TRUE(refusedInTime([&] {
-        ScreenSettings settings;
-        return ReadScreenSettings(fifo, settings).has_value();
-    }));
-    EXPECT_TRUE(refusedInTime([&] { return readTransferFile(fifo).error.has_value(); }));
 }
 
 // Inputs far larger than anything they can hold are refused by size before
