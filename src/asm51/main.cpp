@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -147,7 +148,7 @@ int usage(int status) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     std::string name;
     if (argc > 2) return usage(2);
     if (argc == 2) {
@@ -223,4 +224,14 @@ int main(int argc, char** argv) {
                   << listing.filename().string();
     std::cout << "\n";
     return status;
+}
+
+// Memory running out (a memory limit) is said, not an abort.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cout << "asm51: out of memory" << std::endl;
+        return 1;
+    }
 }

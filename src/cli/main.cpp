@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -104,9 +105,7 @@ void printStats(const RunReport& run, const ChipState& chip, Clock::duration sta
                  hostSeconds > 0 ? simulated / hostSeconds : 0.0);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const Clock::time_point started = Clock::now();
     std::ios::sync_with_stdio(false);
 
@@ -216,4 +215,17 @@ int main(int argc, char** argv) {
 
     if (options.stats) printStats(run, machine.chip, runStart - started, runEnd - runStart);
     return status;
+}
+
+} // namespace
+
+// Memory running out (a memory limit, huge serial input) is said, not an
+// abort.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        fail("out of memory");
+        return kExitSetup;
+    }
 }

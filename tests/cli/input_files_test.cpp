@@ -85,7 +85,8 @@ TEST(InputFiles, EveryReaderRefusesSpecialFilesAtOnce) {
 // Inputs far larger than anything they can hold are refused by size before
 // they are read, under a memory limit that reading them whole would break:
 // a 3 GiB program (binary or HEX) or assembler source, and serial input on
-// standard input past the 16 MiB a serial file may have.
+// standard input past the 16 MiB a serial file may have. Memory that runs
+// out below those sizes ends in a message and exit status 1.
 TEST(InputFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
     TempDir dir;
     for (const char* name : {"huge.bin", "huge.hex", "huge.asm"}) {
@@ -93,6 +94,9 @@ TEST(InputFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
         fs::resize_file(dir / name, uintmax_t(3) << 30); // sparse: no disk space taken
     }
     dir.write("spin.hex", ":04000000740180FC0B\n:00000001FF\n");
+    std::string line = "        NOP ; " + std::string(90, 'x') + "\n", source;
+    for (int i = 0; i < 150000; ++i) source += line; // 15 MB, under the source limit
+    dir.write("long.asm", source + "        END\n");
     const std::string cli = cliProgram().string();
     const std::string limit = "ulimit -v 1000000; exec ";
     const struct {
@@ -103,6 +107,10 @@ TEST(InputFiles, OversizedInputsAreRefusedBeforeTheyAreRead) {
         {limit + cli + " huge.hex", "too large"},
         {limit + asm51Program().string() + " huge.asm", "not assembled"},
         {"head -c 17000000 /dev/zero | " + cli + " --uart-in - spin.hex", "more than 16 MiB"},
+        // Within the size limits, but past a memory limit: said, not aborted.
+        {"head -c 16000000 /dev/zero | (ulimit -v 20000; exec " + cli + " --uart-in - spin.hex)",
+         "out of memory"},
+        {"ulimit -v 60000; exec " + asm51Program().string() + " long.asm", "out of memory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
