@@ -4,6 +4,7 @@
 #include "shell/device_dialogs.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
+#include "shell/views/view_table.h"
 #include "shell/run_dialogs.h"
 #include "shell/toolbar_icons.h"
 
@@ -313,7 +314,6 @@ void Frame::updateBreakpointStatus() {
 void Frame::dispatch(int id) {
     switch (id) {
     case id::Exit: close(); break;
-    case id::ProgramWindow: openView(id); break;
     case id::CloseAll: closeAll(); break;
     case id::Cascade: mdi_->cascadeSubWindows(); break;
     case id::TileHorizontally:
@@ -342,7 +342,9 @@ void Frame::dispatch(int id) {
     case id::SingleStepSetting: singleStepSetting(); break;
     case id::ProgramClear: clearProgramMemory(); break;
     default:
-        if (!dispatchFileCommand(id)) {
+        if (isViewCommand(id)) {
+            openView(id);
+        } else if (!dispatchFileCommand(id)) {
             // Commands of the active view (editor, program window menu).
             if (auto* window = mdi_->activeSubWindow())
                 if (auto* view = qobject_cast<View*>(window->widget())) view->command(id);
@@ -451,10 +453,18 @@ void Frame::refreshViews() {
 
 // --------------------------------------------------------------------- views
 
-ProgramView* Frame::programView() const {
-    auto it = views_.find(id::ProgramWindow);
+ProgramView* Frame::programView() const { return qobject_cast<ProgramView*>(view(id::ProgramWindow)); }
+
+View* Frame::view(int command) const {
+    auto it = views_.find(command);
     if (it == views_.end() || !it->second) return nullptr;
-    return qobject_cast<ProgramView*>(it->second->widget());
+    return qobject_cast<View*>(it->second->widget());
+}
+
+bool Frame::isViewCommand(int command) const {
+    const auto views = viewTable();
+    return std::any_of(views.begin(), views.end(),
+                       [command](const ViewEntry& entry) { return entry.command == command; });
 }
 
 View* Frame::openView(int command) {
@@ -468,12 +478,17 @@ View* Frame::openView(int command) {
         }
         return qobject_cast<View*>(window->widget());
     }
-    View* view = nullptr;
-    switch (command) {
-    case id::ProgramWindow: view = new ProgramView(*this); break;
-    default: return nullptr;
-    }
-    QMdiSubWindow* window = mdi_->addSubWindow(view);
+    const auto views = viewTable();
+    const auto entry = std::find_if(views.begin(), views.end(),
+                                    [command](const ViewEntry& e) { return e.command == command; });
+    if (entry == views.end()) return nullptr;
+    View* view = entry->create(*this);
+    // In Clear View a view with a Clear View form is a captionless tile at
+    // its fixed place.
+    const QRect tile = viewMode_ == ViewMode::Clear ? view->clearViewGeometry(mdi_->viewport()->size())
+                                                     : QRect();
+    QMdiSubWindow* window =
+        mdi_->addSubWindow(view, tile.isEmpty() ? Qt::WindowFlags() : Qt::FramelessWindowHint);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(view->windowTitle());
     views_[command] = window;
@@ -484,7 +499,11 @@ View* Frame::openView(int command) {
             if (QAction* a = toolbarAction(id::CloseAll)) a->setEnabled(false);
         }
     });
-    window->resize(620, 420);
+    if (tile.isEmpty()) {
+        window->resize(620, 420);
+    } else {
+        window->setGeometry(tile);
+    }
     window->show();
     view->setFocus();
     if (QAction* a = toolbarAction(id::CloseAll); a && !run_->running()) a->setEnabled(true);

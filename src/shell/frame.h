@@ -7,6 +7,7 @@
 
 #include "machine/machine.h"
 #include "machine/run_controller.h"
+#include "common/view_mode.h"
 #include "settings/app_config.h"
 #include "tools/block_operations.h"
 #include "tools/file_loader.h"
@@ -66,6 +67,10 @@ public:
     QAction* toolbarAction(int id) const;
     MenuBarKind menuBarKind() const { return menuBarKind_; }
     ProgramView* programView() const;
+    // The open view of a command, or null.
+    View* view(int command) const;
+    // Normal View or Clear View: the views lay themselves out by it.
+    ViewMode viewMode() const { return viewMode_; }
     QMdiArea* mdiArea() const { return mdi_; }
 
     // Loads a file into program memory or external data memory in the
@@ -110,6 +115,7 @@ private:
 
     // Views.
     View* openView(int command);
+    bool isViewCommand(int command) const;
     void closeAll();
 
     // File and memory commands (frame_files.cpp); false when `id` is not one.
@@ -153,6 +159,10 @@ private:
     AppConfig config_;           // what simulator.dat holds besides the machine
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;
+    ViewMode viewMode_ = ViewMode::Normal;
+    // In Clear View: the memory bit status view (not the SFR one) was the
+    // later of the two to open.
+    bool clearViewBitWindow_ = false;
     bool started_ = false;
 };
 

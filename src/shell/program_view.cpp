@@ -3,6 +3,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
+#include "shell/views/view_table.h"
 #include "tools/disassembler.h"
 #include "tools/instruction_table.h"
 #include "tools/keyword_classes.h"
@@ -92,6 +93,8 @@ ProgramView::ProgramView(Frame& frame) : frame_(frame) {
 }
 
 int ProgramView::viewCommand() const { return id::ProgramWindow; }
+
+View* createProgramView(Frame& frame) { return new ProgramView(frame); }
 
 uint32_t ProgramView::highestAddress() const { return codeLimit_; }
 

@@ -2,6 +2,7 @@
 // when the frame refreshes all views (after a stop, a step, a screen update).
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 
 namespace quorvel::shell {
@@ -19,6 +20,13 @@ public:
     // A command the frame passes on to the active view; views that own
     // commands (the editor, the program window's menu) override this.
     virtual void command(int id) { (void)id; }
+    // Where the view lies in the Clear View arrangement, inside an MDI area
+    // of `client` size; an empty rectangle for a view without a Clear View
+    // form (it keeps an ordinary window there).
+    virtual QRect clearViewGeometry(const QSize& client) const {
+        (void)client;
+        return {};
+    }
 };
 
 } // namespace quorvel::shell

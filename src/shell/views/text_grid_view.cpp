@@ -1,0 +1,54 @@
+#include "shell/views/text_grid_view.h"
+
+#include "shell/frame.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+
+#include <cmath>
+
+namespace quorvel::shell {
+
+TextGridView::TextGridView(Frame& frame) : frame_(frame) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    setFont(font);
+    QFontMetrics metrics(font);
+    charWidth_ = std::max(1, metrics.horizontalAdvance('M'));
+    lineHeight_ = metrics.height() + metrics.leading() + 8;
+}
+
+bool TextGridView::clearView() const { return frame_.viewMode() == ViewMode::Clear; }
+
+void TextGridView::drawCells(QPainter& painter, double column, int row, const QString& text,
+                             const QColor& colour, int xScroll) const {
+    painter.setPen(colour);
+    const QRect cell(int(std::lround(column * charWidth_)) - xScroll, row * lineHeight_,
+                     int(text.size()) * charWidth_, lineHeight_);
+    painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void TextGridView::drawTitle(QPainter& painter, const QString& title) const {
+    const QRect line(0, 0, width(), lineHeight_);
+    painter.fillRect(line, hasFocus() ? kTitleFocused : kTitleUnfocused);
+    painter.setPen(Qt::white);
+    painter.drawText(line.adjusted(charWidth_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+}
+
+QPoint TextGridView::cellAt(const QPoint& pixel, double firstColumn, int xScroll) const {
+    const double x = pixel.x() + xScroll - firstColumn * charWidth_;
+    return {int(std::floor(x / charWidth_)), pixel.y() / lineHeight_};
+}
+
+void TextGridView::focusInEvent(QFocusEvent* event) {
+    View::focusInEvent(event);
+    update();
+}
+
+void TextGridView::focusOutEvent(QFocusEvent* event) {
+    View::focusOutEvent(event);
+    update();
+}
+
+} // namespace quorvel::shell
