@@ -87,6 +87,9 @@ public:
     // Snapshots of SFRs, internal RAM and the shown external-data range.
     void takeSnapshots();
     const ChangeSnapshot& snapshot() const { return snapshot_; }
+    // For an edit in a view: the edited value goes into the snapshot too, so
+    // it is not drawn as changed (user-interface thread).
+    ChangeSnapshot& snapshot() { return snapshot_; }
     void setShownExternalRange(uint16_t start, uint32_t count);
 
     // Settings.
