@@ -59,7 +59,7 @@ const int kUnavailable[] = {
     id::LoadScreenSetting, id::SaveScreenSetting, id::SaveScreenSettingAs, id::LedSetting,
     id::LcdSetting, id::KeyboardSetting, id::IicSetting, id::SpiSetting, id::LoadModuleSetting,
     id::SaveModuleSetting, id::Undo, id::Cut, id::Copy, id::Paste, id::Delete, id::SelectAll,
-    id::Find, id::FindNext, id::Replace, id::ClearView, id::NormalView, id::RegisterWindow,
+    id::Find, id::FindNext, id::Replace, id::RegisterWindow,
     id::InternalMemoryWindow, id::EepromWindow, id::ExternalMemoryWindow, id::SfrBitWindow,
     id::MemoryBitWindow, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
     id::LcdWindow, id::KeyboardWindow, id::RtcWindow, id::IicEepromWindow, id::SpiEepromWindow,
@@ -150,6 +150,12 @@ bool Frame::startUp() {
 void Frame::applyDeviceToCommands() {
     for (int command : machine_.profile.disabledCommands) setCommandEnabled(command, false);
     demoMask_ = machine_.selection.info().demoMask;
+}
+
+bool Frame::unavailableCommand(int command) const {
+    const auto& disabled = machine_.profile.disabledCommands;
+    return std::find(std::begin(kUnavailable), std::end(kUnavailable), command) != std::end(kUnavailable) ||
+           std::find(disabled.begin(), disabled.end(), command) != disabled.end();
 }
 
 void Frame::markUnavailableCommands() {
@@ -250,6 +256,13 @@ void Frame::buildToolbar() {
         toolbar_->addAction(action);
         toolbarActions_[slot.id] = action;
     }
+    // The Clear View button's other face, put in its slot while Clear View
+    // is on.
+    auto* normalView = new QAction(toolbarIcon(27), commandToolTip(id::NormalView), this);
+    normalView->setObjectName(QString("button%1").arg(id::NormalView));
+    normalView->setData(id::NormalView);
+    connect(normalView, &QAction::triggered, this, [this] { dispatch(id::NormalView); });
+    toolbarActions_[id::NormalView] = normalView;
     for (int command : initiallyDisabledButtons())
         if (QAction* a = toolbarAction(command)) a->setEnabled(false);
     if (QAction* stop = toolbarAction(id::StopExecution)) stop->setEnabled(false);
@@ -315,6 +328,8 @@ void Frame::dispatch(int id) {
     switch (id) {
     case id::Exit: close(); break;
     case id::CloseAll: closeAll(); break;
+    case id::ClearView:
+    case id::NormalView: toggleViewMode(); break;
     case id::Cascade: mdi_->cascadeSubWindows(); break;
     case id::TileHorizontally:
     case id::TileVertically: mdi_->tileSubWindows(); break;
@@ -483,6 +498,8 @@ View* Frame::openView(int command) {
                                     [command](const ViewEntry& e) { return e.command == command; });
     if (entry == views.end()) return nullptr;
     View* view = entry->create(*this);
+    if (viewMode_ == ViewMode::Clear && (command == id::SfrBitWindow || command == id::MemoryBitWindow))
+        clearViewBitWindow_ = command == id::MemoryBitWindow;
     // In Clear View a view with a Clear View form is a captionless tile at
     // its fixed place.
     const QRect tile = viewMode_ == ViewMode::Clear ? view->clearViewGeometry(mdi_->viewport()->size())
@@ -519,7 +536,10 @@ void Frame::activeViewChanged(QMdiSubWindow* window) {
 void Frame::closeAll() {
     for (QMdiSubWindow* window : mdi_->subWindowList()) {
         window->showNormal();
-        window->close();
+        // A closed window is deleted later: forget it now, so that a view of
+        // the same kind can open at once.
+        if (window->close())
+            std::erase_if(views_, [window](const auto& entry) { return entry.second == window; });
     }
 }
 

@@ -102,6 +102,8 @@ private:
     void setCommandEnabled(int id, bool enabled);
     void applyDeviceToCommands();
     void markUnavailableCommands();
+    // Not in this build, or not on the selected device.
+    bool unavailableCommand(int command) const;
 
     // Run control glue.
     void applyRunOutcome(const RunOutcome& outcome);
@@ -116,6 +118,20 @@ private:
     // Views.
     View* openView(int command);
     bool isViewCommand(int command) const;
+
+    // The Clear View switch and the window layout Normal View returns to
+    // (frame_layout.cpp).
+    struct WindowPlace {
+        enum State : uint8_t { Closed, Normal, Maximised, Minimised } state = Closed;
+        QRect geometry;
+    };
+    void toggleViewMode();
+    void enterClearView();
+    void leaveClearView();
+    void captureLayout();
+    void restoreLayout();
+    void swapViewModeCommand(int from, int to);
+    void enableAvailable(int command, bool enabled);
     void closeAll();
 
     // File and memory commands (frame_files.cpp); false when `id` is not one.
@@ -160,6 +176,8 @@ private:
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;
     ViewMode viewMode_ = ViewMode::Normal;
+    WindowPlace framePlace_;
+    std::map<int, WindowPlace> viewPlaces_; // by view command
     // In Clear View: the memory bit status view (not the SFR one) was the
     // later of the two to open.
     bool clearViewBitWindow_ = false;

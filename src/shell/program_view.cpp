@@ -28,8 +28,21 @@ constexpr int kMenuEditInstruction = 40081, kMenuEnterProgram = 40100,
               kMenuSetPc = 40073, kMenuSetBreakpoint = 40074, kMenuRemoveBreakpoint = 40075;
 
 const QColor kDarkRed(128, 0, 0), kGreen(0, 128, 0), kBrown(128, 64, 0);
+const QColor kTitleFocused(0, 0, 128), kTitleUnfocused(128, 128, 128);
 constexpr int kHeaderWidth = 104, kBlankWidth = 150, kScrollColumns = 52;
-constexpr int kBpColumn = 11, kCodeZone = 26;
+constexpr std::string_view kClearViewHeader = " Addr  BP  Opcodes   Mnemonics            ";
+
+// Where the parts of a row lie in each layout (character columns): the
+// address (dark red, double-click: Set Address), the breakpoint mark (its
+// column and the next toggle it), the code bytes (green) and the mnemonic
+// (coloured by keyword, double-click: Edit Instruction).
+struct RowLayout {
+    int addressFirst, addressLast;
+    int bpColumn;
+    int codeZone; // first column of the mnemonic
+};
+constexpr RowLayout kNormalRows{2, 5, 11, 26};
+constexpr RowLayout kClearRows{1, 4, 7, 21};
 
 QColor keywordColour(std::string_view word) {
     switch (classifyKeyword(word)) {
@@ -57,7 +70,8 @@ void drawBreakpointMark(QPainter& p, const QRect& cell, bool onPcRow) {
 
 } // namespace
 
-ProgramView::ProgramView(Frame& frame) : frame_(frame) {
+ProgramView::ProgramView(Frame& frame)
+    : frame_(frame), clear_(frame.viewMode() == ViewMode::Clear) {
     setObjectName("MdiProgramChild");
     setWindowTitle("Program");
     setFocusPolicy(Qt::StrongFocus);
@@ -93,6 +107,8 @@ ProgramView::ProgramView(Frame& frame) : frame_(frame) {
 }
 
 int ProgramView::viewCommand() const { return id::ProgramWindow; }
+
+QRect ProgramView::clearViewGeometry(const QSize&) const { return QRect(0, 0, 353, 300); }
 
 View* createProgramView(Frame& frame) { return new ProgramView(frame); }
 
@@ -157,7 +173,9 @@ void ProgramView::rebuildRowTable() {
 }
 
 void ProgramView::layoutRows() {
-    int barW = vbar_->sizeHint().width(), barH = hbar_->sizeHint().height();
+    // The Clear View tile has no horizontal scrolling.
+    hbar_->setVisible(!clear_);
+    int barW = vbar_->sizeHint().width(), barH = clear_ ? 0 : hbar_->sizeHint().height();
     vbar_->setGeometry(width() - barW, 0, barW, height() - barH);
     hbar_->setGeometry(0, height() - barH, width() - barW, barH);
     rows_ = std::max(1, (height() - barH) / lineHeight_);
@@ -176,6 +194,19 @@ void ProgramView::updateScrollBars() {
     hbar_->setPageStep(columns_);
 }
 
+void ProgramView::focusInEvent(QFocusEvent* event) {
+    View::focusInEvent(event);
+    // The Clear View tile re-reads the code when it becomes active; its
+    // title shows the focus.
+    if (clear_) reloadCode();
+    update();
+}
+
+void ProgramView::focusOutEvent(QFocusEvent* event) {
+    View::focusOutEvent(event);
+    update();
+}
+
 void ProgramView::resizeEvent(QResizeEvent* event) {
     View::resizeEvent(event);
     layoutRows();
@@ -187,7 +218,7 @@ QString ProgramView::rowText(int row) const {
     uint32_t a = rowAddress(row - 1);
     if (row < 1 || a > highestAddress()) return QString(kBlankWidth, ' ');
     auto line = disassemble(uint16_t(a), codeByte(a), codeByte(a + 1), codeByte(a + 2),
-                            ViewMode::Normal);
+                            clear_ ? ViewMode::Clear : ViewMode::Normal);
     QString text = QString::fromStdString(line.text);
     if (text.size() < columns_ + hscroll_) text = text.leftJustified(columns_ + hscroll_, ' ');
     return text;
@@ -216,11 +247,14 @@ void ProgramView::paintEvent(QPaintEvent*) {
         p.drawText((column - hscroll_) * charWidth_, row * lineHeight_ + ascent, text);
     };
 
-    // Header row.
-    p.fillRect(0, 0, w, lineHeight_, Qt::blue);
-    drawText(0, 0, QString::fromLatin1(kNormalViewHeader.data(), int(kNormalViewHeader.size()))
-                        .leftJustified(kHeaderWidth, ' '),
+    // Header row: blue in Normal View; in Clear View the tile's title,
+    // navy while it has the focus and grey otherwise.
+    const std::string_view header = clear_ ? kClearViewHeader : kNormalViewHeader;
+    p.fillRect(0, 0, w, lineHeight_,
+               !clear_ ? QColor(Qt::blue) : hasFocus() ? kTitleFocused : kTitleUnfocused);
+    drawText(0, 0, QString::fromLatin1(header.data(), int(header.size())).leftJustified(kHeaderWidth, ' '),
              Qt::white);
+    const RowLayout& layout = clear_ ? kClearRows : kNormalRows;
 
     const int lastRow = enteredRows_ >= 0 ? std::min(rows_ - 1, enteredRows_) : rows_ - 1;
     for (int row = 1; row <= lastRow; ++row) {
@@ -236,9 +270,9 @@ void ProgramView::paintEvent(QPaintEvent*) {
         // whatever the font's fractional advance.
         const auto colour = [isPc](const QColor& c) { return isPc ? QColor(Qt::black) : c; };
         drawText(0, row, text.left(6), colour(kDarkRed));
-        drawText(6, row, text.mid(6, 20), colour(kGreen));
-        int column = kCodeZone;
-        QString rest = text.mid(kCodeZone);
+        drawText(6, row, text.mid(6, layout.codeZone - 6), colour(kGreen));
+        int column = layout.codeZone;
+        QString rest = text.mid(layout.codeZone);
         int i = 0;
         while (i < rest.size()) {
             int j = i;
@@ -251,7 +285,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
             i = j + 1;
         }
         if (bp) {
-            QRect cell((kBpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,
+            QRect cell((layout.bpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,
                        lineHeight_);
             drawBreakpointMark(p, cell, isPc);
         }
@@ -360,11 +394,12 @@ void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
     int column = columnAt(int(event->position().x()));
     if (row <= 0 || row >= rows_) return;
     clickedRow_ = row;
-    if (column == 11 || column == 12)
+    const RowLayout& layout = clear_ ? kClearRows : kNormalRows;
+    if (column == layout.bpColumn || column == layout.bpColumn + 1)
         toggleBreakpoint(row);
-    else if (column >= 2 && column <= 5)
+    else if (column >= layout.addressFirst && column <= layout.addressLast)
         runRowCommand(kMenuSetAddress);
-    else if (column > 26)
+    else if (column > layout.codeZone)
         editInstruction(row);
 }
 

@@ -30,6 +30,7 @@ public:
     void refreshView() override;
     int viewCommand() const override;
     void command(int id) override;
+    QRect clearViewGeometry(const QSize& client) const override;
 
     // Re-reads the code window from `top` and repaints (command 107).
     void reloadCode();
@@ -62,6 +63,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     uint8_t codeByte(uint32_t address) const;
@@ -77,6 +80,7 @@ private:
     void runRowCommand(int id);
 
     Frame& frame_;
+    const bool clear_; // laid out as the Clear View tile
     QScrollBar* vbar_;
     QScrollBar* hbar_;
     uint16_t top_ = 0;
