@@ -47,7 +47,8 @@ struct ChipState {
     bool overlapEnabled = false;
     uint16_t overlapStart = 0;
     uint16_t overlapEnd = 0;
-    uint32_t cycles = 0;                // machine-cycle counter
+    uint32_t cycles = 0;                // machine-cycle counter (the schedule's clock)
+    uint32_t cyclesHigh = 0;            // times the counter wrapped past 2^32
     uint8_t eepromReady = sfr::bits::RDY; // RDY while ready, 0 while a write is going on
 
     // ---- device properties the access paths depend on
@@ -68,6 +69,13 @@ struct ChipState {
 
     // ---- plain SFR storage
     uint8_t& sfr(uint8_t address) { return sfrs[address - 0x80u]; }
+    // The machine cycles counted in 64 bits: about 4.3e9 cycles (71 minutes
+    // at 12 MHz) do not wrap it.
+    uint64_t cycleCount() const { return uint64_t(cyclesHigh) << 32 | cycles; }
+    void setCycleCount(uint64_t count) {
+        cycles = uint32_t(count);
+        cyclesHigh = uint32_t(count >> 32);
+    }
     uint8_t sfr(uint8_t address) const { return sfrs[address - 0x80u]; }
     uint8_t acc() const { return sfrs[0x60]; }
     uint8_t psw() const { return sfrs[0x50]; }

@@ -12,11 +12,11 @@ ExecutionTimeMeasurement::ExecutionTimeMeasurement(RunController& controller)
     ChipState& chip = controller_.machine().chip;
     savedStart_ = controller_.measureStart;
     savedEnd_ = controller_.measureEnd;
-    savedCycles_ = chip.cycles;
+    savedCycles_ = chip.cycleCount();
     savedIram_ = chip.iram;
     savedSfrs_ = chip.sfrs;
     savedSide_ = chip.side;
-    chip.cycles = 0;
+    chip.setCycleCount(0);
 }
 
 ExecutionTimeMeasurement::~ExecutionTimeMeasurement() {
@@ -40,7 +40,7 @@ Validation ExecutionTimeMeasurement::calculate(std::string_view startText,
     controller_.measureEnd = *end;
     {
         auto guard = controller_.pause();
-        chip.cycles = 0;
+        chip.setCycleCount(0);
         chip.pc = *start;
     }
     RunParameters parameters;
@@ -93,7 +93,7 @@ void ExecutionTimeMeasurement::restore() {
     restored_ = true;
     auto guard = controller_.pause();
     ChipState& chip = controller_.machine().chip;
-    chip.cycles = savedCycles_;
+    chip.setCycleCount(savedCycles_);
     chip.iram = savedIram_;
     chip.sfrs = savedSfrs_;
     chip.side = savedSide_;

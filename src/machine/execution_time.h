@@ -49,7 +49,7 @@ private:
     int progress_ = 1; // 1 to 35
     bool restored_ = false;
     uint16_t savedStart_, savedEnd_;
-    uint32_t savedCycles_;
+    uint64_t savedCycles_;
     std::array<uint8_t, 256> savedIram_;
     std::array<uint8_t, 128> savedSfrs_;
     SfrSideState savedSide_;

@@ -198,6 +198,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const uint32_t codeLimit = c.codeLimit;
     uint32_t nextEvent = schedule.nextEvent;
     uint32_t now = c.cycles;
+    const uint32_t startCycles = now;
     uint16_t pc = c.pc;
     uint16_t address = c.side.instructionAddress;
     uint8_t* bank = c.registerBank();
@@ -279,6 +280,9 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     c.pc = pc;
     c.side.instructionAddress = address;
     schedule.finish();
+    // One call runs far fewer than 2^32 cycles: a counter below where it
+    // started has wrapped once.
+    if (c.cycles < startCycles) ++c.cyclesHigh;
     result.steps = steps;
     return result;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 namespace quorvel::shell {
@@ -10,6 +11,13 @@ inline QPushButton* namedButton(const char* text, const char* objectName) {
     auto* b = new QPushButton(text);
     b->setObjectName(objectName);
     return b;
+}
+
+// A field's label; its "&" letter (Alt+letter) moves the focus to the field.
+inline QLabel* fieldLabel(const char* text, QWidget* field) {
+    auto* label = new QLabel(text);
+    label->setBuddy(field);
+    return label;
 }
 
 // The buttons right-aligned in one row.

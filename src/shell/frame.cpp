@@ -90,6 +90,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     setCentralWidget(mdi_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &Frame::activeViewChanged);
 
+    setWindowIcon(applicationIcon());
     buildActions();
     buildToolbar();
     buildStatusBar();
@@ -132,6 +133,8 @@ bool Frame::startUp() {
     DeviceDialog dialog(machine_.selection, messages_, this);
     if (dialog.exec() != QDialog::Accepted) return false;
 
+    // The simulator works in the whole screen from the start.
+    showMaximized();
     setStatusText(0, "Initializing...  Please Wait.");
     QApplication::processEvents();
     configureMachine(machine_, dialog.selection());
@@ -166,11 +169,11 @@ void Frame::markUnavailableCommands() {
 
 void Frame::buildActions() {
     for (const CommandInfo& info : commandTable()) {
-        auto* action = new QAction(QString::fromLatin1(info.menuText).section('\t', 0, 0), this);
+        // The text after the tab is the key the menu shows on the right; the
+        // keys themselves work through the accelerator table below.
+        auto* action = new QAction(QString::fromLatin1(info.menuText), this);
         action->setObjectName(QString("command%1").arg(info.id));
         action->setData(info.id);
-        QString shortcut = QString::fromLatin1(info.menuText).section('\t', 1);
-        if (!shortcut.isEmpty()) action->setShortcutVisibleInContextMenu(true);
         action->setStatusTip(commandHelpLine(info.id));
         connect(action, &QAction::triggered, this, [this, id = info.id] { dispatch(id); });
         connect(action, &QAction::hovered, this, [this, id = info.id] {
@@ -203,6 +206,11 @@ QMenu* Frame::buildMenu(const char* title, std::span<const MenuEntry> entries) {
     if (it != popups_.end()) return it->second;
     auto* menu = new QMenu(QString::fromLatin1(title), this);
     popups_[entries.data()] = menu;
+    // The help line of a hovered item goes when the menu closes, also when
+    // its command opens a dialog.
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        if (!run_->running()) setStatusText(0, "Ready");
+    });
     for (const MenuEntry& entry : entries) {
         switch (entry.kind) {
         case MenuEntry::Kind::Command:
@@ -345,7 +353,7 @@ void Frame::dispatch(int id) {
     case id::CalculateTime: calculateExecutionTime(); break;
     case id::InitializeCycles: {
         auto guard = run_->pause();
-        machine_.chip.cycles = 0;
+        machine_.chip.setCycleCount(0);
         setStatusText(3, "M/C:0");
         break;
     }
@@ -463,7 +471,7 @@ void Frame::refreshViews() {
     for (QMdiSubWindow* window : mdi_->subWindowList())
         if (auto* view = qobject_cast<View*>(window->widget())) view->refreshView();
     setStatusText(1, QString::asprintf("RB%01X", unsigned(machine_.chip.bankBase() >> 3)));
-    setStatusText(3, QString::asprintf("M/C:%u", unsigned(machine_.chip.cycles)));
+    setStatusText(3, QString("M/C:%1").arg(machine_.chip.cycleCount()));
 }
 
 // --------------------------------------------------------------------- views
@@ -506,6 +514,7 @@ View* Frame::openView(int command) {
                                                      : QRect();
     QMdiSubWindow* window =
         mdi_->addSubWindow(view, tile.isEmpty() ? Qt::WindowFlags() : Qt::FramelessWindowHint);
+    window->setWindowIcon(applicationIcon());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(view->windowTitle());
     views_[command] = window;
@@ -516,16 +525,25 @@ View* Frame::openView(int command) {
             if (QAction* a = toolbarAction(id::CloseAll)) a->setEnabled(false);
         }
     });
+    window->show();
     if (tile.isEmpty()) {
-        window->resize(620, 420);
+        fitIntoMdiArea(window, QSize(620, 420));
     } else {
         window->setGeometry(tile);
     }
-    window->show();
     view->setFocus();
     if (QAction* a = toolbarAction(id::CloseAll); a && !run_->running()) a->setEnabled(true);
     view->refreshView();
     return view;
+}
+
+void Frame::fitIntoMdiArea(QMdiSubWindow* window, QSize preferred) {
+    const QRect area(QPoint(0, 0), mdi_->viewport()->size());
+    QRect place(window->pos(), preferred.boundedTo(area.size()));
+    if (place.right() > area.right()) place.moveRight(area.right());
+    if (place.bottom() > area.bottom()) place.moveBottom(area.bottom());
+    place.moveTopLeft(QPoint(std::max(0, place.left()), std::max(0, place.top())));
+    window->setGeometry(place);
 }
 
 void Frame::activeViewChanged(QMdiSubWindow* window) {

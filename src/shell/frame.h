@@ -118,6 +118,9 @@ private:
     // Views.
     View* openView(int command);
     bool isViewCommand(int command) const;
+    // Gives a shown window its preferred size where the MDI area allows it,
+    // wholly inside the area.
+    void fitIntoMdiArea(QMdiSubWindow* window, QSize preferred);
 
     // The Clear View switch and the window layout Normal View returns to
     // (frame_layout.cpp).

@@ -5,6 +5,7 @@
 #include "shell/messages.h"
 #include "shell/program_view.h"
 #include "shell/run_dialogs.h"
+#include "shell/toolbar_icons.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -74,14 +75,16 @@ void Frame::showHelp() {
     window->setObjectName("HelpWindow");
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle("Quorvel Simulator Help");
-    window->resize(640, 480);
+    window->setWindowIcon(applicationIcon());
     window->show();
+    fitIntoMdiArea(window, QSize(640, 480));
 }
 
 void Frame::showAbout() {
     QDialog box(this);
     box.setObjectName("IDM_APPABOUT");
     box.setWindowTitle("About Quorvel Simulator");
+    box.setWindowIcon(applicationIcon());
     auto* layout = new QVBoxLayout(&box);
     auto* title = new QLabel("<b>Quorvel Simulator</b>");
     title->setAlignment(Qt::AlignCenter);

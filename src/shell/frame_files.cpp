@@ -64,12 +64,13 @@ void Frame::loadFile(const QString& path, LoadTarget target) {
         QApplication::restoreOverrideCursor();
         auto start = askAddress(this, lastAddress);
         QApplication::setOverrideCursor(Qt::BusyCursor);
-        if (start) {
-            lastAddress = *start;
-            loader.setStartAddress(*start);
-        } else {
-            loader.cancel();
+        if (!start) {
+            // The user chose not to load: nothing to report.
+            QApplication::restoreOverrideCursor();
+            return;
         }
+        lastAddress = *start;
+        loader.setStartAddress(*start);
     }
     if (!loader.finished()) {
         LoadProgressDialog progress(loader, *run_, this);

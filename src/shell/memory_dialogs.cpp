@@ -69,9 +69,9 @@ SaveMemoryDialog::SaveMemoryDialog(const SaveSettings& settings, QWidget* parent
     });
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel("S&tarting Address"), 0, 0);
+    grid->addWidget(fieldLabel("S&tarting Address", start), 0, 0);
     grid->addWidget(start, 0, 1);
-    grid->addWidget(new QLabel("&Ending Address"), 1, 0);
+    grid->addWidget(fieldLabel("&Ending Address", end), 1, 0);
     grid->addWidget(end, 1, 1);
     auto* groups = new QHBoxLayout;
     groups->addWidget(format);
@@ -159,11 +159,11 @@ BlockDialog::BlockDialog(BlockCommand command, const BlockValues& values, Messag
     HexEdit* third = form.copy ? hexField(digits, values.destination, "destination")
                                : hexField(2, values.fill, "fill");
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(form.copy ? "&Starting Address" : "Starting Address"), 0, 0);
+    grid->addWidget(fieldLabel(form.copy ? "&Starting Address" : "Starting Address", start), 0, 0);
     grid->addWidget(start, 0, 1);
-    grid->addWidget(new QLabel(form.copy ? "&Ending Address" : "Ending Address"), 1, 0);
+    grid->addWidget(fieldLabel(form.copy ? "&Ending Address" : "Ending Address", end), 1, 0);
     grid->addWidget(end, 1, 1);
-    grid->addWidget(new QLabel(form.copy ? "&Destination Address" : "Fill Data"), 2, 0);
+    grid->addWidget(fieldLabel(form.copy ? "&Destination Address" : "Fill Data", third), 2, 0);
     grid->addWidget(third, 2, 1);
     auto* ok = namedButton(form.okText, "ok");
     ok->setDefault(true);

@@ -152,8 +152,17 @@ void ProgramView::refreshView() {
         if (rows_ > 1 && rowAddress(rows_ - 1) == pc_)
             lineDown();
         else
-            setTop(pc_);
+            showPage(pc_);
     }
+}
+
+void ProgramView::showPage(uint32_t address) {
+    // Near the end of program memory (or past it, after "PC Exceeds Maximum
+    // Program Memory") the page starts earlier, so that it ends with the
+    // last instruction instead of blank rows.
+    setTop(uint16_t(std::min<uint32_t>(address, highestAddress())));
+    for (int guard = 0; guard < rows_ && top_ > 0 && rowAddress(rows_ - 2) > highestAddress(); ++guard)
+        lineUp();
 }
 
 void ProgramView::setTop(uint16_t address) {
@@ -363,9 +372,19 @@ void ProgramView::wheelEvent(QWheelEvent* event) {
 int ProgramView::rowAt(int y) const { return y / lineHeight_; }
 int ProgramView::columnAt(int x) const { return x / charWidth_ + hscroll_; }
 
+void ProgramView::mousePressEvent(QMouseEvent* event) {
+    // A click of either button gives the view the focus, so that the first
+    // right-click after a dialog opens the menu too, while the frame is
+    // still becoming the active window again.
+    setFocus(Qt::MouseFocusReason);
+    activateWindow();
+    View::mousePressEvent(event);
+}
+
 void ProgramView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::RightButton) return View::mouseReleaseEvent(event);
-    if (!hasFocus() || frame_.runControl().running()) return;
+    const bool focused = hasFocus() || window()->focusWidget() == this;
+    if (!focused || frame_.runControl().running()) return;
     int row = rowAt(int(event->position().y()));
     if (row <= 0 || row >= rows_) return;
     openContextMenu(row, event->globalPosition().toPoint());

@@ -61,6 +61,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -71,6 +72,7 @@ private:
     uint32_t highestAddress() const;
     int instructionLength(uint32_t address) const;
     void layoutRows();
+    void showPage(uint32_t address);
     void rebuildRowTable();
     void updateScrollBars();
     int rowAt(int y) const;

@@ -66,4 +66,37 @@ QIcon toolbarIcon(int image) {
     return QIcon(pixmap);
 }
 
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double unit = size / 16.0;
+        // Pins down both long sides, then the dark body with its notch and
+        // a green "51".
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xc0, 0xc0, 0xc0));
+        for (int pin = 0; pin < 5; ++pin) {
+            const double y = (2.5 + pin * 2.5) * unit;
+            p.drawRect(QRectF(1 * unit, y, 2 * unit, 1.2 * unit));
+            p.drawRect(QRectF(13 * unit, y, 2 * unit, 1.2 * unit));
+        }
+        p.setBrush(QColor(0x20, 0x20, 0x28));
+        p.drawRoundedRect(QRectF(3 * unit, 1 * unit, 10 * unit, 14 * unit), unit, unit);
+        p.setBrush(QColor(0x60, 0x60, 0x68));
+        p.drawEllipse(QPointF(8 * unit, 1.5 * unit), 1.5 * unit, 1.2 * unit);
+        QFont font = p.font();
+        font.setPixelSize(std::max(6, int(5 * unit)));
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(QColor(0x40, 0xe0, 0x60));
+        p.drawText(QRectF(3 * unit, 3 * unit, 10 * unit, 11 * unit), Qt::AlignCenter, "51");
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace quorvel::shell

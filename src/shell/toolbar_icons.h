@@ -1,4 +1,5 @@
-// The toolbar's 30 button images (17 x 15 pixels), drawn by code.
+// The toolbar's 30 button images (17 x 15 pixels) and the program's icon,
+// drawn by code.
 #pragma once
 
 #include <QIcon>
@@ -6,5 +7,8 @@
 namespace quorvel::shell {
 
 QIcon toolbarIcon(int image);
+// The program's own icon (an 8051 chip in a 40-pin package), for the frame,
+// its views and its dialogs.
+QIcon applicationIcon();
 
 } // namespace quorvel::shell
