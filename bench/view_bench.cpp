@@ -1,0 +1,102 @@
+// How much the open views cost a running program. The busy firmware (SDCC C
+// with a timer-0 interrupt every 100 machine cycles and the UART sending)
+// runs free on the simulation thread, with the screen updated every second,
+// first with no view open and then with the register, SFR bit status,
+// internal and external data memory windows open. Prints machine cycles per
+// second of both runs and their ratio.
+//
+//   QT_QPA_PLATFORM=offscreen build/quorvel_view_bench [seconds per run]
+#include "shell/command_table.h"
+#include "shell/frame.h"
+#include "shell/messages.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::shell;
+
+namespace {
+
+// Answers the device dialog: AT89C52 with 64K of external data memory.
+void answerDeviceDialog() {
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        auto* combo = dialog->findChild<QComboBox*>("device");
+        combo->setCurrentIndex(combo->findText("Atmel 89C52"));
+        QTimer::singleShot(0, [dialog] {
+            auto* data = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            data->findChild<QRadioButton*>("size6")->setChecked(true);
+            data->accept();
+            QTimer::singleShot(0, [dialog] { dialog->findChild<QPushButton*>("ok")->click(); });
+        });
+        dialog->findChild<QPushButton*>("dataMemory")->click();
+    });
+}
+
+// Runs the program freely for `seconds` and returns machine cycles per second.
+double runFor(Frame& frame, double seconds) {
+    uint64_t before = 0;
+    {
+        auto guard = frame.runControl().pause();
+        before = frame.machine().chip.cycleCount();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    frame.dispatch(id::Go);
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    frame.dispatch(id::StopExecution);
+    const double elapsed = double(clock.nsecsElapsed()) * 1e-9;
+    auto guard = frame.runControl().pause();
+    return double(frame.machine().chip.cycleCount() - before) / elapsed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    std::ifstream file(QUORVEL_BENCH_FIRMWARE_DIR "/crc_sort_peripherals.bin", std::ios::binary);
+    const std::vector<uint8_t> program(std::istreambuf_iterator<char>(file), {});
+    if (program.empty()) {
+        std::fprintf(stderr, "quorvel_view_bench: the firmware is not built\n");
+        return 1;
+    }
+
+    RecordedMessages messages;
+    Frame frame(messages);
+    frame.show();
+    answerDeviceDialog();
+    if (!frame.startUp()) return 1;
+    {
+        auto guard = frame.runControl().pause();
+        for (size_t i = 0; i < program.size(); ++i)
+            frame.machine().chip.writeCode(uint16_t(i), program[i]);
+    }
+    frame.runControl().execution.screenUpdate = true;
+    frame.runControl().execution.updateSeconds = 1;
+
+    const double bare = runFor(frame, seconds);
+    for (int view : {id::RegisterWindow, id::SfrBitWindow, id::InternalMemoryWindow,
+                     id::ExternalMemoryWindow})
+        frame.dispatch(view);
+    const double withViews = runFor(frame, seconds);
+    std::printf("no view open:       %.1f million machine cycles per second\n", bare / 1e6);
+    std::printf("four views open:    %.1f million machine cycles per second\n", withViews / 1e6);
+    std::printf("ratio:              %.1f %%\n", 100.0 * withViews / bare);
+    return 0;
+}
