@@ -1,25 +1,53 @@
-// Placeholder while the view is written: an empty window.
+// The on-chip EEPROM window (MdiEEPROMChild): the 2 KB EEPROM store of the
+// AT89S8252, read and written directly (not through MOVX and its enable
+// bits). The go-to dialog accepts any address; bytes beyond 07FF read FF and
+// take no typing.
 #include "shell/command_table.h"
-#include "shell/views/text_grid_view.h"
+#include "shell/frame.h"
+#include "shell/views/memory_view.h"
 #include "shell/views/view_table.h"
-
-#include <QPainter>
 
 namespace quorvel::shell {
 
 namespace {
 
-class EepromView : public TextGridView {
+// Row layouts: bytes a row, address column, hex column and stride, character
+// column (-1: no such area), width.
+const MemoryViewKind kEeprom{
+    .objectName = "MdiEEPROMChild",
+    .title = "On-Chip EEPROM",
+    .clearTitle = "                   On-Chip EEPROM                       ",
+    .command = id::EepromWindow,
+    .addressDigits = 4,
+    .live = false,
+    .addressDialog = true,
+    .clampPreset = false,
+    .menuTitle = "Settings",
+    .tileAtLeft = false,
+    .normal = {16, 1, 9, 4, 74, 92},
+    .clearHex = {16, 0, 5, 3, -1, 53},
+    .clearAscii = {32, 1, -1, 0, 9, 41},
+};
+
+class EepromView : public MemoryView {
 public:
-    explicit EepromView(Frame& frame) : TextGridView(frame) {
-        setObjectName("MdiEEPROMChild");
-        setWindowTitle("On-Chip EEPROM");
-    }
-    void refreshView() override { update(); }
-    int viewCommand() const override { return id::EepromWindow; }
+    explicit EepromView(Frame& frame) : MemoryView(frame, kEeprom) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
+    uint32_t highestAddress() const override { return 0x07FF; }
+
+    uint8_t readByte(uint32_t address) const override {
+        const auto& eeprom = frame().machine().chip.eeprom;
+        return address < eeprom.size() ? eeprom[address] : uint8_t(0xFF);
+    }
+
+    bool writeByte(uint32_t address, uint8_t& value) override {
+        auto& eeprom = frame().machine().chip.eeprom;
+        if (address >= eeprom.size()) return false;
+        eeprom[address] = value;
+        value = eeprom[address];
+        return true;
+    }
 };
 
 } // namespace

@@ -1,25 +1,68 @@
-// Placeholder while the view is written: an empty window.
+// The external data memory window (MdiExternalMemoryChild): external data
+// memory as the program's MOVX instructions see it, with the overlap window
+// into program memory and, while EEMEN is set, the on-chip EEPROM. It tells
+// the run controller which bytes it shows, so that single steps snapshot
+// exactly those.
 #include "shell/command_table.h"
-#include "shell/views/text_grid_view.h"
+#include "shell/frame.h"
+#include "shell/program_view.h"
+#include "shell/views/memory_view.h"
 #include "shell/views/view_table.h"
 
-#include <QPainter>
+#include <algorithm>
 
 namespace quorvel::shell {
 
 namespace {
 
-class ExternalMemoryView : public TextGridView {
+// Row layouts: bytes a row, address column, hex column and stride, character
+// column (-1: no such area), width.
+const MemoryViewKind kExternal{
+    .objectName = "MdiExternalMemoryChild",
+    .title = "External Data Memory",
+    .clearTitle = "                External Data Memory                 ",
+    .command = id::ExternalMemoryWindow,
+    .addressDigits = 4,
+    .live = false,
+    .addressDialog = true,
+    .clampPreset = true,
+    .menuTitle = "Settings",
+    .tileAtLeft = false,
+    .normal = {16, 1, 9, 4, 74, 92},
+    .clearHex = {16, 0, 5, 3, -1, 53},
+    .clearAscii = {32, 1, -1, 0, 9, 41},
+};
+
+class ExternalMemoryView : public MemoryView {
 public:
-    explicit ExternalMemoryView(Frame& frame) : TextGridView(frame) {
-        setObjectName("MdiExternalMemoryChild");
-        setWindowTitle("External Data Memory");
-    }
-    void refreshView() override { update(); }
-    int viewCommand() const override { return id::ExternalMemoryWindow; }
+    explicit ExternalMemoryView(Frame& frame) : MemoryView(frame, kExternal) {}
+    ~ExternalMemoryView() override { frame().runControl().setShownExternalRange(0, 0); }
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
+    uint32_t highestAddress() const override { return frame().machine().chip.xdataLimit; }
+
+    uint8_t readByte(uint32_t address) const override {
+        return frame().machine().chip.readXdata(uint16_t(address));
+    }
+
+    bool writeByte(uint32_t address, uint8_t& value) override {
+        ChipState& chip = frame().machine().chip;
+        chip.writeXdata(uint16_t(address), value);
+        value = chip.readXdata(uint16_t(address));
+        ChangeSnapshot& snapshot = frame().runControl().snapshot();
+        if (address >= snapshot.xdataStart && address - snapshot.xdataStart < snapshot.xdata.size())
+            snapshot.xdata[address - snapshot.xdataStart] = value;
+        // The byte may be program memory too.
+        if (chip.overlapEnabled)
+            if (ProgramView* program = frame().programView()) program->reloadCode();
+        return true;
+    }
+
+    void shownRangeChanged() override {
+        const uint32_t count = std::min<uint32_t>(uint32_t(rows()) * layout().bytesPerRow,
+                                                  0x10000 - top());
+        frame().runControl().setShownExternalRange(uint16_t(top()), count);
+    }
 };
 
 } // namespace
