@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -39,7 +40,7 @@ void answerDeviceDialog() {
         QTimer::singleShot(0, [dialog] {
             auto* data = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             data->findChild<QRadioButton*>("size6")->setChecked(true);
-            data->accept();
+            data->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
             QTimer::singleShot(0, [dialog] { dialog->findChild<QPushButton*>("ok")->click(); });
         });
         dialog->findChild<QPushButton*>("dataMemory")->click();
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     Frame frame(messages);
     frame.show();
     answerDeviceDialog();
-    if (!frame.startUp()) return 1;
+    if (!frame.startUp() || !frame.machine().chip.hasXdata()) return 1;
     {
         auto guard = frame.runControl().pause();
         for (size_t i = 0; i < program.size(); ++i)

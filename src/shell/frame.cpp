@@ -59,9 +59,7 @@ const int kUnavailable[] = {
     id::LoadScreenSetting, id::SaveScreenSetting, id::SaveScreenSettingAs, id::LedSetting,
     id::LcdSetting, id::KeyboardSetting, id::IicSetting, id::SpiSetting, id::LoadModuleSetting,
     id::SaveModuleSetting, id::Undo, id::Cut, id::Copy, id::Paste, id::Delete, id::SelectAll,
-    id::Find, id::FindNext, id::Replace, id::RegisterWindow,
-    id::InternalMemoryWindow, id::EepromWindow, id::ExternalMemoryWindow, id::SfrBitWindow,
-    id::MemoryBitWindow, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
+    id::Find, id::FindNext, id::Replace, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
     id::LcdWindow, id::KeyboardWindow, id::RtcWindow, id::IicEepromWindow, id::SpiEepromWindow,
     id::RunAssembler, id::RunAssemblerButton, id::GenSerial, id::GenLed, id::GenLcd,
     id::GenKeyboard, id::GenSpiEeprom, id::GenIic,
@@ -118,7 +116,9 @@ Frame::~Frame() {
     // The views go first, while everything they use still exists, and without
     // the activation notices a closing MDI area sends.
     mdi_->disconnect(this);
-    for (QMdiSubWindow* window : mdi_->subWindowList()) {
+    // Closed windows wait for their deletion outside the list of sub-windows:
+    // they go too.
+    for (QMdiSubWindow* window : mdi_->findChildren<QMdiSubWindow*>()) {
         window->disconnect(this);
         delete window;
     }

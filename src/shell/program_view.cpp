@@ -3,6 +3,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
+#include "shell/views/text_grid_view.h"
 #include "shell/views/view_table.h"
 #include "tools/disassembler.h"
 #include "tools/instruction_table.h"
@@ -76,7 +77,7 @@ ProgramView::ProgramView(Frame& frame)
     setWindowTitle("Program");
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = textViewFont();
     setFont(font);
     QFontMetrics fm(font);
     charWidth_ = std::max(1, fm.horizontalAdvance('M'));

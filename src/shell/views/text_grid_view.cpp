@@ -9,10 +9,24 @@
 
 namespace quorvel::shell {
 
+QFont textViewFont() {
+    // The system's fixed-pitch font, made small enough that a line (font
+    // height, leading and 8 pixels) stays within 21 pixels: fourteen lines
+    // then fill the 300-pixel Clear View tiles, as the register grid needs.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFontMetrics metrics(font);
+    int pixels = metrics.height();
+    while (pixels > 9 && metrics.height() + metrics.leading() + 8 > 21) {
+        font.setPixelSize(--pixels);
+        metrics = QFontMetrics(font);
+    }
+    return font;
+}
+
 TextGridView::TextGridView(Frame& frame) : frame_(frame) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = textViewFont();
     setFont(font);
     QFontMetrics metrics(font);
     charWidth_ = std::max(1, metrics.horizontalAdvance('M'));

@@ -7,12 +7,16 @@
 #include "shell/view.h"
 
 #include <QColor>
+#include <QFont>
 
 class QPainter;
 
 namespace quorvel::shell {
 
 class Frame;
+
+// The fixed-pitch font of the text views (program, registers, bits, memories).
+QFont textViewFont();
 
 class TextGridView : public View {
     Q_OBJECT
