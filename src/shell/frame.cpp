@@ -297,6 +297,9 @@ void Frame::resizeEvent(QResizeEvent* event) {
     status_[1]->setFixedWidth(std::max(10, p1 - p0));
     status_[2]->setFixedWidth(std::max(10, p2 - p1));
     status_[3]->setMinimumWidth(std::max(10, w - p2 - 24));
+    // The Clear View tiles reach the edges of the MDI area: they follow it
+    // once it has its new size.
+    if (viewMode_ == ViewMode::Clear) QTimer::singleShot(0, this, &Frame::placeClearViewTiles);
 }
 
 void Frame::setStatusText(int part, const QString& text) {
@@ -519,7 +522,9 @@ View* Frame::openView(int command) {
     window->setWindowTitle(view->windowTitle());
     views_[command] = window;
     connect(window, &QObject::destroyed, this, [this, command] {
-        views_.erase(command);
+        // A window closed by Close All is deleted later, maybe after a new
+        // view of its kind opened: only its own (now empty) entry goes.
+        if (auto it = views_.find(command); it != views_.end() && !it->second) views_.erase(it);
         if (mdi_->subWindowList().isEmpty()) {
             setMenuBarKind(MenuBarKind::Init);
             if (QAction* a = toolbarAction(id::CloseAll)) a->setEnabled(false);

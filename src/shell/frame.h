@@ -129,6 +129,7 @@ private:
         QRect geometry;
     };
     void toggleViewMode();
+    void placeClearViewTiles();
     void enterClearView();
     void leaveClearView();
     void captureLayout();

@@ -40,6 +40,9 @@ void Frame::toggleViewMode() {
 void Frame::enterClearView() {
     viewMode_ = ViewMode::Clear;
     captureLayout();
+    // The tiles fill the MDI area exactly: no scroll bars come and go.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     showMaximized();
     closeAll();
     openView(id::RegisterWindow);
@@ -68,8 +71,20 @@ void Frame::enterClearView() {
     }
 }
 
+void Frame::placeClearViewTiles() {
+    if (viewMode_ != ViewMode::Clear) return;
+    const QSize client = mdi_->viewport()->size();
+    for (const auto& [command, window] : views_) {
+        if (!window) continue;
+        const QRect tile = qobject_cast<View*>(window->widget())->clearViewGeometry(client);
+        if (!tile.isEmpty()) window->setGeometry(tile);
+    }
+}
+
 void Frame::leaveClearView() {
     viewMode_ = ViewMode::Normal;
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     closeAll();
     restoreLayout();
     swapViewModeCommand(id::NormalView, id::ClearView);

@@ -1,7 +1,9 @@
 // The Clear View switch as a user works it: the fixed tiles on a device with
 // and without external data memory, the menu item and toolbar button that
 // change face, the commands grayed meanwhile, and Normal View bringing back
-// the windows where they were.
+// the windows where they were. With QUORVEL_SCREENSHOT_DIR set, the pictures
+// of both layouts after a few steps of a demonstration program are saved
+// there (views_normal.png, views_clear.png).
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
@@ -30,6 +32,7 @@ private slots:
     void cleanup();
     void tilesWithoutExternalMemoryAndTheWayBack();
     void withExternalMemoryTheLaterBitWindowStays();
+    void bothLayoutsAfterStepsOfADemoProgram();
 
 private:
     // Starts with `device`; `dataSize` picks the external data memory size
@@ -159,6 +162,42 @@ void ClearViewTest::withExternalMemoryTheLaterBitWindowStays() {
     frame_->dispatch(id::ClearView);
     QVERIFY(window(id::MemoryBitWindow));
     QVERIFY(!window(id::SfrBitWindow));
+}
+
+void ClearViewTest::bothLayoutsAfterStepsOfADemoProgram() {
+    startFrame("Atmel 89C52", 1);
+    ModalAnswerer details([](QDialog* dialog) {
+        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
+        dialog->accept();
+        return true;
+    });
+    messages_->fileAnswers.push_back(QUORVEL_DEMO_DIR "/Demo1.HEX");
+    frame_->dispatch(id::LoadProgram);
+    frame_->showNormal();
+    frame_->setGeometry(0, 0, 1000, 680);
+    for (int command : {id::ProgramWindow, id::RegisterWindow, id::SfrBitWindow,
+                        id::InternalMemoryWindow, id::ExternalMemoryWindow})
+        frame_->dispatch(command);
+    frame_->mdiArea()->tileSubWindows();
+    for (int i = 0; i < 4; ++i) frame_->dispatch(id::SingleStep);
+    // START: MOV SP,#40H / SETB LED / FLASH: CPL LED / ACALL DELAY250, which
+    // pushed its return address.
+    QCOMPARE(frame_->machine().chip.sfr(0x81), uint8_t(0x42));
+    QVERIFY(frame_->runControl().currentAddress() > 0x0007);
+    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    QCoreApplication::processEvents();
+    if (!shots.isEmpty()) QVERIFY(frame_->grab().save(shots + "/views_normal.png"));
+
+    frame_->dispatch(id::ClearView);
+    QTest::qWait(20);
+    // The lower tiles reach the bottom of the MDI area.
+    const QSize client = frame_->mdiArea()->viewport()->size();
+    QCOMPARE(window(id::InternalMemoryWindow)->geometry().bottom(), client.height() - 1);
+    for (int command : {id::ProgramWindow, id::RegisterWindow, id::SfrBitWindow,
+                        id::InternalMemoryWindow, id::ExternalMemoryWindow})
+        QVERIFY(window(command));
+    QCOMPARE(frame_->mdiArea()->subWindowList().size(), 5);
+    if (!shots.isEmpty()) QVERIFY(frame_->grab().save(shots + "/views_clear.png"));
 }
 
 QTEST_MAIN(ClearViewTest)
