@@ -1,13 +1,23 @@
-// Shared by the shell's Qt Test programs: named child widgets, and answers
-// to the modal dialogs a command opens.
+// Shared by the shell's Qt Test programs: named child widgets, answers to
+// the modal dialogs a command opens, a started frame, and the ink in a
+// character cell of a painted view.
 #pragma once
 
+#include "shell/frame.h"
+#include "shell/messages.h"
+
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 
 namespace shelltest {
 
@@ -30,7 +40,7 @@ inline void onNextModal(std::function<void(QDialog*)> action) {
 // Answers modal dialogs as they open while it lives: `handler` gets each new
 // modal dialog and returns true when it dealt with it.
 class ModalAnswerer : public QObject {
-public:
+  public:
     explicit ModalAnswerer(std::function<bool(QDialog*)> handler) : handler_(std::move(handler)) {
         timer_.setInterval(5);
         connect(&timer_, &QTimer::timeout, this, [this] {
@@ -42,9 +52,72 @@ public:
         timer_.start();
     }
 
-private:
+  private:
     std::function<bool(QDialog*)> handler_;
     QTimer timer_;
 };
+
+// A shown 1000x700 frame on recorded messages, started on `device` with
+// external data memory size button `dataSize` (0 none, 1 = 2K ... 6 = 64K).
+// A start-up that fails ends the test program.
+struct StartedFrame {
+    quorvel::shell::RecordedMessages messages;
+    quorvel::shell::Frame frame{messages};
+
+    explicit StartedFrame(const char* device = "Atmel 89C52", int dataSize = 0) {
+        frame.resize(1000, 700);
+        frame.show();
+        ModalAnswerer answer([&](QDialog* dialog) {
+            if (dialog->objectName() == "IDM_SELECTDEVICEMEMORY1") {
+                child<QRadioButton>(dialog, QString("size%1").arg(dataSize).toLatin1())
+                    ->setChecked(true);
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+                return true;
+            }
+            if (dialog->objectName() != "IDM_SELECTDEVICE") return false;
+            auto* combo = child<QComboBox>(dialog, "device");
+            combo->setCurrentIndex(combo->findText(device));
+            // The data memory dialog opens from a timer of its own, so that this
+            // answerer (whose timer does not fire inside its own handler) sees it.
+            QTimer::singleShot(0, dialog, [dialog, dataSize] {
+                if (dataSize) child<QPushButton>(dialog, "dataMemory")->click();
+                child<QPushButton>(dialog, "ok")->click();
+            });
+            return true;
+        });
+        if (!frame.startUp() || chip().hasXdata() != (dataSize != 0))
+            qFatal("no start on %s with data memory size %d", device, dataSize);
+    }
+    quorvel::ChipState& chip() { return frame.machine().chip; }
+
+    // Opens the window of `command`, sized `size` when given, focused.
+    template <typename V> V* open(int command, QSize size = {}) {
+        frame.dispatch(command);
+        auto* view = qobject_cast<V*>(frame.view(command));
+        if (!view) qFatal("window %d did not open", command);
+        if (size.isValid()) view->parentWidget()->resize(size);
+        view->setFocus();
+        QCoreApplication::processEvents();
+        return view;
+    }
+
+    void writeCode(uint16_t address, std::initializer_list<uint8_t> bytes) {
+        for (uint8_t byte : bytes)
+            chip().writeCode(address++, byte);
+    }
+};
+
+// Pixels of `image` in the character cell (`cell` big) centred on `centre`
+// that are red, or with `black` set, black.
+inline int inkCount(const QImage& image, QPoint centre, QSize cell, bool black = false) {
+    int n = 0;
+    for (int y = centre.y() - cell.height() / 2; y < centre.y() + cell.height() / 2; ++y)
+        for (int x = centre.x() - cell.width() / 2; x <= centre.x() + cell.width() / 2; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += black ? c.red() < 60 && c.green() < 60 && c.blue() < 60
+                       : c.red() > 180 && c.green() < 90 && c.blue() < 90;
+        }
+    return n;
+}
 
 } // namespace shelltest
