@@ -190,7 +190,9 @@ TEST(IicEeprom, AddressPinsAndBlockBitsByType) {
         Master m;
         m.eeprom(c.type, c.pins);
         EXPECT_EQ(m.writeBytes(c.device, c.word, {0x42}), c.answers);
-        if (c.answers) EXPECT_EQ(m.iic.eeprom.EepromMemory[size_t(c.address)], 0x42);
+        if (c.answers) {
+            EXPECT_EQ(m.iic.eeprom.EepromMemory[size_t(c.address)], 0x42);
+        }
         else EXPECT_LE(m.iic.eeprom.writeCountdown, 0.0);
     }
 }

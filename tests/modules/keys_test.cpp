@@ -57,7 +57,9 @@ TEST(Keys, KeyNumbering) {
     for (const auto& [type, key, row, column] :
          {std::array{0, 5, 1, 2}, {1, 5, 1, 1}, {2, 31, 3, 7}, {0, 12, -1, -1}, {3, 0, -1, -1}}) {
         EXPECT_EQ(keypadKeyPosition(type, key).row, row) << type << " " << key;
-        if (row >= 0) EXPECT_EQ(keypadKeyPosition(type, key).column, column) << type << " " << key;
+        if (row >= 0) {
+            EXPECT_EQ(keypadKeyPosition(type, key).column, column) << type << " " << key;
+        }
     }
     EXPECT_EQ(keypadGroupTitle(1), "Matrix Keypad 4 X 4");
     EXPECT_EQ(keypadGroupTitle(3), "");
