@@ -157,7 +157,7 @@ ImageSizes storedImageSizes(const AppConfig& config) {
 void writeImage(ByteWriter& out, const std::vector<uint8_t>& image, size_t size) {
     const size_t kept = std::min(size, image.size());
     out.bytes(std::span(image.data(), kept));
-    for (size_t i = kept; i < size; ++i) out.u8(0xFF);
+    out.fill(0xFF, size - kept);
 }
 
 } // namespace

@@ -52,6 +52,7 @@ public:
     }
     void bytes(std::span<const uint8_t> values) { data_.insert(data_.end(), values.begin(), values.end()); }
     void bytes(const std::string& text) { data_.insert(data_.end(), text.begin(), text.end()); }
+    void fill(uint8_t value, size_t count) { data_.insert(data_.end(), count, value); }
 
     const std::vector<uint8_t>& data() const { return data_; }
     std::vector<uint8_t> take() { return std::move(data_); }
