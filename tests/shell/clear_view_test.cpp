@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QToolBar>
 #include <QtTest>
 
