@@ -3,6 +3,8 @@
 #include "common/commands.h"
 #include "shell/device_dialogs.h"
 #include "shell/messages.h"
+#include "shell/modules/chip_notices.h"
+#include "shell/modules/module_commands.h"
 #include "shell/program_view.h"
 #include "shell/views/view_table.h"
 #include "shell/run_dialogs.h"
@@ -51,6 +53,17 @@ private:
 
 namespace {
 
+// The module timer's period. The LED window samples the digit lines of a
+// multiplexed display at each tick, so the tick is short against the time a
+// program keeps one digit selected.
+constexpr int kModuleTimerMs = 1;
+
+const ModuleCommand* findModuleCommand(int command) {
+    for (const ModuleCommand& entry : moduleCommandTable())
+        if (entry.command == command) return &entry;
+    return nullptr;
+}
+
 // Commands whose windows or files are not part of this build yet: they stay
 // in the menus, grayed.
 const int kUnavailable[] = {
@@ -80,6 +93,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
       run_(std::make_unique<RunController>(machine_, *runEvents_)) {
     setObjectName("MdiFrame");
+    chipNotices_ = new ChipNotices(machine_, this);
+    machine_.chip.events = chipNotices_;
     setWindowTitle(kAppTitle);
     mdi_ = new QMdiArea;
     mdi_->setObjectName("MdiClient");
@@ -97,8 +112,10 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
 
     screenTimer_ = new QTimer(this);
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
-    ioTimer_ = new QTimer(this);
-    ioTimer_->setTimerType(Qt::PreciseTimer);
+    // Timer 2: the part windows follow the running program.
+    moduleTimer_ = new QTimer(this);
+    moduleTimer_->setTimerType(Qt::PreciseTimer);
+    connect(moduleTimer_, &QTimer::timeout, this, &Frame::moduleTick);
     // Timer 3: the IIC real-time clock counts once a second.
     rtcTimer_ = new QTimer(this);
     connect(rtcTimer_, &QTimer::timeout, this, &Frame::rtcSecond);
@@ -155,14 +172,25 @@ void Frame::applyDeviceToCommands() {
     demoMask_ = machine_.selection.info().demoMask;
 }
 
+// A command of the list above is available once a view or a module command
+// carries it out.
+bool Frame::builtCommand(int command) const {
+    const auto modules = moduleCommandTable();
+    return isViewCommand(command) ||
+           std::any_of(modules.begin(), modules.end(),
+                       [command](const ModuleCommand& entry) { return entry.command == command; });
+}
+
 bool Frame::unavailableCommand(int command) const {
     const auto& disabled = machine_.profile.disabledCommands;
-    return std::find(std::begin(kUnavailable), std::end(kUnavailable), command) != std::end(kUnavailable) ||
+    return (std::find(std::begin(kUnavailable), std::end(kUnavailable), command) != std::end(kUnavailable) &&
+            !builtCommand(command)) ||
            std::find(disabled.begin(), disabled.end(), command) != disabled.end();
 }
 
 void Frame::markUnavailableCommands() {
-    for (int command : kUnavailable) setCommandEnabled(command, false);
+    for (int command : kUnavailable)
+        if (!builtCommand(command)) setCommandEnabled(command, false);
 }
 
 // ------------------------------------------------------------ menus, toolbar
@@ -370,6 +398,8 @@ void Frame::dispatch(int id) {
     default:
         if (isViewCommand(id)) {
             openView(id);
+        } else if (const ModuleCommand* module = findModuleCommand(id)) {
+            module->run(*this);
         } else if (!dispatchFileCommand(id)) {
             // Commands of the active view (editor, program window menu).
             if (auto* window = mdi_->activeSubWindow())
@@ -395,12 +425,12 @@ void Frame::runStarted(uint16_t startAddress) {
     setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(startAddress)));
     const ExecutionSettings& s = run_->execution;
     if (s.screenUpdate && s.updateSeconds != 0) screenTimer_->start(s.updateSeconds * 1000);
-    ioTimer_->start(1);
+    moduleTimer_->start(kModuleTimerMs);
 }
 
 void Frame::runEnded() {
     screenTimer_->stop();
-    ioTimer_->stop();
+    moduleTimer_->stop();
     grayForRun(false);
     setStatusText(0, "Ready");
     setCommandEnabled(id::StopExecution, false);
@@ -444,6 +474,15 @@ void Frame::screenUpdateTick() {
         run_->setCurrentAddress(machine_.chip.pc);
     }
     refreshViews();
+}
+
+void Frame::moduleTick() {
+    std::vector<View*> open;
+    for (QMdiSubWindow* window : mdi_->subWindowList())
+        if (auto* view = qobject_cast<View*>(window->widget())) open.push_back(view);
+    if (open.empty()) return;
+    auto guard = run_->pause();
+    for (View* view : open) view->moduleTick();
 }
 
 void Frame::rtcSecond() {

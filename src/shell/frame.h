@@ -29,6 +29,7 @@ class QToolBar;
 
 namespace quorvel::shell {
 
+class ChipNotices;
 class Messages;
 class ProgramView;
 class View;
@@ -53,6 +54,8 @@ public:
     Machine& machine() { return machine_; }
     RunController& runControl() { return *run_; }
     Messages& messages() { return messages_; }
+    // The chip's SCON and SPCR notices, queued to this thread.
+    ChipNotices& chipNotices() { return *chipNotices_; }
     void showMessage(const UserMessage& message);
 
     // Refresh every open view and the status-bar register bank and cycle
@@ -104,6 +107,7 @@ private:
     void markUnavailableCommands();
     // Not in this build, or not on the selected device.
     bool unavailableCommand(int command) const;
+    bool builtCommand(int command) const;
 
     // Run control glue.
     void applyRunOutcome(const RunOutcome& outcome);
@@ -111,6 +115,7 @@ private:
     void runEnded();
     void grayForRun(bool running);
     void screenUpdateTick();
+    void moduleTick();
     void rtcSecond();
     void onRunEnded(quint64 generation, int reason);
     void onContinueStepOver(quint64 generation);
@@ -159,12 +164,13 @@ private:
     Messages& messages_;
     Machine machine_;
     std::unique_ptr<QueuedRunEvents> runEvents_;
+    ChipNotices* chipNotices_;
     std::unique_ptr<RunController> run_;
     QMdiArea* mdi_;
     QToolBar* toolbar_;
     QLabel* status_[4];
     QTimer* screenTimer_;
-    QTimer* ioTimer_;
+    QTimer* moduleTimer_;
     QTimer* rtcTimer_;
     std::map<int, QAction*> menuActions_;
     std::map<int, QAction*> toolbarActions_;

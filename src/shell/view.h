@@ -17,6 +17,10 @@ public:
     virtual void refreshView() = 0;
     // The command that opens this view (its toolbar button).
     virtual int viewCommand() const = 0;
+    // Every tick of the frame's module timer while a program runs, with the
+    // simulation paused: the part windows (LCD, LEDs, I/O levels, serial
+    // lines) take what changed and repaint it. Must be cheap.
+    virtual void moduleTick() {}
     // A command the frame passes on to the active view; views that own
     // commands (the editor, the program window's menu) override this.
     virtual void command(int id) { (void)id; }

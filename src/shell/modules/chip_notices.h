@@ -1,0 +1,37 @@
+// What the simulated chip reports to the desktop: the serial host takes the
+// bytes the UART sends and receives (on the thread that runs the step; pure
+// core calls), and the program's writes of SCON and SPCR reach the serial and
+// SPI windows as queued signals on the user-interface thread, so the
+// simulation never waits for a window.
+#pragma once
+
+#include "chip/chip_events.h"
+
+#include <QObject>
+
+namespace quorvel {
+struct Machine;
+}
+
+namespace quorvel::shell {
+
+class ChipNotices : public QObject, public ChipEvents {
+    Q_OBJECT
+public:
+    explicit ChipNotices(Machine& machine, QObject* parent = nullptr);
+
+    void sconWritten() override;
+    void spcrWritten() override;
+    void byteTransmitted(uint16_t entry) override;
+    void byteReceived(uint16_t entry) override;
+
+signals:
+    // Queued to the user-interface thread.
+    void sconChanged();
+    void spcrChanged();
+
+private:
+    Machine& machine_;
+};
+
+} // namespace quorvel::shell
