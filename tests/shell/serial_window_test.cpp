@@ -236,6 +236,8 @@ void SerialWindowTest::clearViewTile() {
     frame.mdiArea()->setActiveSubWindow(tile);
     QImage image = window->grab().toImage();
     QCOMPARE(image.pixelColor(image.width() - 3, 3), QColor(0, 0, 128));
+    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) QVERIFY(tile->grab().save(shots + "/serial_window_clear.png"));
     frame.dispatch(id::RegisterWindow);
     image = window->grab().toImage();
     QCOMPARE(image.pixelColor(image.width() - 3, 3), QColor(128, 128, 128));

@@ -34,10 +34,11 @@ IoWindow::IoWindow(Frame& frame)
     content->setObjectName("ioContent");
     auto* rows = new QVBoxLayout(content);
     rows->setContentsMargins(4, 0, 4, 4);
+    rows->setSpacing(4);
     for (int port : ioPorts(layout_)) rows->addWidget(portGroup(port));
     auto* bottom = new QHBoxLayout;
-    if (layout_ == IoLayout::TwentyPin) bottom->addWidget(comparatorGroup());
-    bottom->addWidget(pulseGroup());
+    if (layout_ == IoLayout::TwentyPin) bottom->addWidget(comparatorGroup(), 0, Qt::AlignTop);
+    bottom->addWidget(pulseGroup(), 0, Qt::AlignTop);
     bottom->addStretch();
     rows->addLayout(bottom);
     rows->addStretch();
@@ -66,10 +67,12 @@ QWidget* IoWindow::portGroup(int port) {
     group->setObjectName(QString("port%1").arg(port));
     auto* inputs = new QGroupBox("Input Levels");
     auto* inputGrid = new QGridLayout(inputs);
+    inputGrid->setContentsMargins(6, 2, 6, 4);
     inputGrid->setHorizontalSpacing(4);
     inputGrid->setVerticalSpacing(1);
     auto* latches = new QGroupBox("Output Latch Levels");
     auto* latchGrid = new QGridLayout(latches);
+    latchGrid->setContentsMargins(6, 2, 6, 4);
     latchGrid->setHorizontalSpacing(4);
     // Bit 7 on the left, bit 0 on the right.
     for (int bit = 7; bit >= 0; --bit) {
@@ -96,6 +99,7 @@ QWidget* IoWindow::portGroup(int port) {
         latches_[size_t(index)] = latch;
     }
     auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(6, 2, 6, 4);
     layout->setSpacing(2);
     layout->addWidget(inputs);
     layout->addWidget(latches);
