@@ -67,17 +67,24 @@ TransferFile readTransferFile(const std::filesystem::path& path) {
     return file;
 }
 
+Validation checkSerialHostSettings(const SerialHostSettings& settings) {
+    if (serialFromFile(settings) && settings.TransferFileName.empty())
+        return errorMessage("ERROR", "No file selected for transmission");
+    return std::nullopt;
+}
+
 Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
                            ChipState& chip, std::string_view fieldText) {
+    // The button reads "Cancel" while a file is being sent, in either mode.
+    if (host.transmitting) {
+        cancelFileTransmission(host);
+        return std::nullopt;
+    }
     if (!serialFromFile(settings)) {
         const std::optional<uint8_t> value = parseByteField(fieldText);
         if (!value) return illegalDataMessage();
         host.transmitByte = *value;
         startSerialReception(chip, *value, ninthBitToSend(host, chip));
-        return std::nullopt;
-    }
-    if (host.transmitting) {
-        cancelFileTransmission(host);
         return std::nullopt;
     }
     TransferFile file = readTransferFile(std::filesystem::path(settings.TransferFileName));

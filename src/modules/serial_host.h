@@ -65,11 +65,15 @@ struct TransferFile {
 };
 TransferFile readTransferFile(const std::filesystem::path& path);
 
-// "Send". Manual mode: `fieldText` must be one or two hex digits (else
+// OK of "Serialport Transfer Mode Setting": "From File" needs a file name
+// ("No file selected for transmission" titled "ERROR").
+Validation checkSerialHostSettings(const SerialHostSettings& settings);
+
+// "Send". While a file is being sent the button is "Cancel" and stops the
+// transmission, whatever the mode has been changed to since. Manual mode: `fieldText` must be one or two hex digits (else
 // "Illegal Data" titled "ERROR" and nothing is sent); the byte becomes the
-// host transmit byte and is handed to the chip. File mode: while a file is
-// being sent this is "Cancel"; otherwise the transfer file is read and its
-// transmission starts (or the read's message is returned and nothing starts).
+// host transmit byte and is handed to the chip. File mode: the transfer
+// file is read and its transmission starts (or the read's message is returned and nothing starts).
 Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
                            ChipState& chip, std::string_view fieldText);
 

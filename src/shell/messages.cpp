@@ -33,12 +33,14 @@ QString MessageBoxes::openFileName(QWidget* parent, const QString& title,
 }
 
 QString MessageBoxes::saveFileName(QWidget* parent, const QString& title,
-                                   const QStringList& filters, const QString& defaultSuffix) {
+                                   const QStringList& filters, const QString& defaultSuffix,
+                                   const QString& startFile) {
     QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
     if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
+    if (!startFile.isEmpty()) dialog.selectFile(startFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }

@@ -26,8 +26,10 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& title,
                                  const QStringList& filters) = 0;
     // A file to write; empty when the user cancels. Asks before replacing.
+    // The dialog starts from `startFile` when one is given.
     virtual QString saveFileName(QWidget* parent, const QString& title,
-                                 const QStringList& filters, const QString& defaultSuffix) = 0;
+                                 const QStringList& filters, const QString& defaultSuffix,
+                                 const QString& startFile = {}) = 0;
 };
 
 // Modal QMessageBox and QFileDialog.
@@ -38,7 +40,7 @@ public:
     QString openFileName(QWidget* parent, const QString& title,
                          const QStringList& filters) override;
     QString saveFileName(QWidget* parent, const QString& title, const QStringList& filters,
-                         const QString& defaultSuffix) override;
+                         const QString& defaultSuffix, const QString& startFile = {}) override;
 };
 
 // Keeps every message and answers file prompts from a queue; used by tests.
@@ -53,14 +55,16 @@ public:
         prompts.push_back(title);
         return next();
     }
-    QString saveFileName(QWidget*, const QString& title, const QStringList&,
-                         const QString&) override {
+    QString saveFileName(QWidget*, const QString& title, const QStringList&, const QString&,
+                         const QString& startFile = {}) override {
         prompts.push_back(title);
+        startFiles.push_back(startFile);
         return next();
     }
     std::vector<UserMessage> shown;
     std::deque<QString> fileAnswers; // empty answer = Cancel
     QStringList prompts;
+    QStringList startFiles; // where each save prompt started
 
 private:
     QString next() {

@@ -177,6 +177,30 @@ TEST(SerialHost, CancelAndUnreadableFiles) {
     EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
 }
 
+// The mode switched to "Manual Byte" while a file is going out: the button
+// still reads "Cancel" and cancels, it does not send the typed byte.
+TEST(SerialHost, CancelWinsOverAModeChangedMeanwhile) {
+    TempDir dir;
+    writeFile(dir.path / "long.dat", "0123456789");
+    ChipState chip;
+    SerialHostState host;
+    SerialHostSettings settings{kSerialFromFile, (dir.path / "long.dat").string()};
+    ASSERT_FALSE(pressSerialSend(host, settings, chip, ""));
+    settings.SerialTransferMode = 0;
+    EXPECT_STREQ(serialWindowView(host, settings, chip).sendButton, "Cancel");
+    chip.periph.serial.rxState = Reception::None;
+    EXPECT_FALSE(pressSerialSend(host, settings, chip, "41"));
+    EXPECT_EQ(chip.periph.serial.rxState, Reception::None) << "nothing sent";
+    EXPECT_STREQ(serialWindowView(host, settings, chip).fileStatus, "Transmision Cancelled");
+    EXPECT_FALSE(pressSerialSend(host, settings, chip, "41"));
+    EXPECT_EQ(chip.periph.serial.rxData, 0x41) << "the next press sends";
+
+    EXPECT_EQ(checkSerialHostSettings({kSerialFromFile, ""}),
+              errorMessage("ERROR", "No file selected for transmission"));
+    EXPECT_FALSE(checkSerialHostSettings({0, ""}));
+    EXPECT_FALSE(checkSerialHostSettings(settings));
+}
+
 TEST(SerialHost, WindowShowsBothEnds) {
     ChipState chip;
     SerialHostState host;

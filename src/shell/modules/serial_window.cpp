@@ -1,0 +1,254 @@
+#include "shell/modules/serial_window.h"
+
+#include "chip/sfr.h"
+#include "shell/command_table.h"
+#include "shell/frame.h"
+#include "shell/modules/chip_notices.h"
+#include "shell/modules/serial_mode_dialog.h"
+#include "shell/views/text_grid_view.h"
+#include "shell/views/view_table.h"
+
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace quorvel::shell {
+
+namespace {
+
+QPlainTextEdit* transferList(const char* name) {
+    auto* list = new QPlainTextEdit;
+    list->setObjectName(name);
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setFont(textViewFont());
+    list->setMinimumSize(112, 60);
+    return list;
+}
+
+// Replaces a list's text when it changed and shows its end.
+void showList(QPlainTextEdit* list, const std::string& text) {
+    // The lists separate their lines with "\r\n", as the saved files do.
+    QString lines = QString::fromLatin1(text.data(), qsizetype(text.size()));
+    lines.remove(QLatin1Char('\r'));
+    if (list->toPlainText() != lines) list->setPlainText(lines);
+    list->moveCursor(QTextCursor::End);
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+}
+
+QLabel* named(QLabel* label, const char* name) {
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
+SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearViewTitle, 10) {
+    setObjectName("MdiSerialportChild");
+    setWindowTitle(QString::fromLatin1(kSerialWindowTitle));
+
+    auto* controller = new QGroupBox("Simulated Controller");
+    controller->setObjectName("controller");
+    chipTransmit_ = transferList("controllerTransmit");
+    chipReceive_ = transferList("controllerReceive");
+    auto* lists = new QVBoxLayout(controller);
+    lists->setSpacing(2);
+    lists->addWidget(new QLabel("SBUF(Tr):"));
+    lists->addWidget(chipTransmit_, 1);
+    lists->addWidget(new QLabel("SBUF(Rr):"));
+    lists->addWidget(chipReceive_, 1);
+
+    auto* host = new QGroupBox("Simulated Host");
+    host->setObjectName("host");
+    hostTransmit_ = new QLineEdit;
+    hostTransmit_->setObjectName("hostTransmit");
+    hostTransmit_->setMaxLength(2);
+    hostTransmit_->setFixedWidth(36);
+    send_ = new QPushButton("Send");
+    send_->setObjectName("send");
+    hostReceive_ = new QLineEdit;
+    hostReceive_->setObjectName("hostReceive");
+    hostReceive_->setReadOnly(true);
+    hostReceive_->setFixedWidth(36);
+    ninth_[0] = new QRadioButton("0");
+    ninth_[0]->setObjectName("tb8Zero");
+    ninth_[1] = new QRadioButton("1");
+    ninth_[1]->setObjectName("tb8One");
+    setting_ = new QPushButton("Setting");
+    setting_->setObjectName("setting");
+    fileStatus_ = named(new QLabel, "fileStatus");
+    totalBytes_ = named(new QLabel, "totalBytes");
+    bytesTransmitted_ = named(new QLabel, "bytesTransmitted");
+
+    auto* hostRows = new QGridLayout(host);
+    hostRows->setVerticalSpacing(4);
+    hostRows->addWidget(new QLabel("SBUF(Tr):"), 0, 0);
+    hostRows->addWidget(hostTransmit_, 0, 1);
+    hostRows->addWidget(send_, 0, 2);
+    hostRows->addWidget(new QLabel("SBUF(Rr):"), 1, 0);
+    hostRows->addWidget(hostReceive_, 1, 1);
+    auto* ninthRow = new QHBoxLayout;
+    ninthRow->addWidget(new QLabel("TB8"));
+    ninthRow->addWidget(ninth_[0]);
+    ninthRow->addWidget(ninth_[1]);
+    ninthRow->addStretch();
+    hostRows->addLayout(ninthRow, 2, 0, 1, 2);
+    hostRows->addWidget(setting_, 2, 2);
+    auto* file = new QGroupBox("File Transmission");
+    auto* fileRows = new QGridLayout(file);
+    fileRows->addWidget(fileStatus_, 0, 0, 1, 2);
+    fileRows->addWidget(new QLabel("Total Bytes      :"), 1, 0);
+    fileRows->addWidget(totalBytes_, 1, 1);
+    fileRows->addWidget(new QLabel("Bytes Transmitted:"), 2, 0);
+    fileRows->addWidget(bytesTransmitted_, 2, 1);
+    fileRows->setColumnStretch(1, 1);
+    hostRows->addWidget(file, 3, 0, 1, 3);
+    hostRows->setRowStretch(4, 1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, topMargin(kTopMargin), 6, 6);
+    layout->addWidget(controller, 1);
+    layout->addWidget(host);
+
+    connect(send_, &QPushButton::clicked, this, &SerialWindow::send);
+    connect(hostTransmit_, &QLineEdit::returnPressed, this, &SerialWindow::send);
+    for (uint8_t bit : {0, 1})
+        connect(ninth_[bit], &QRadioButton::clicked, this, [this, bit] { chooseNinthBit(bit); });
+    connect(setting_, &QPushButton::clicked, this, &SerialWindow::openSetting);
+    connect(&frame.chipNotices(), &ChipNotices::sconChanged, this, &SerialWindow::sconChanged);
+}
+
+int SerialWindow::viewCommand() const { return id::SerialWindow; }
+
+QRect SerialWindow::clearViewGeometry(const QSize&) const { return QRect(0, 0, 353, 300); }
+
+void SerialWindow::refreshView() {
+    auto guard = frame_.runControl().pause();
+    showState();
+}
+
+void SerialWindow::moduleTick() {
+    // The frame's tick holds the simulation paused.
+    if (shownOnce_ && signature() == shown_) return;
+    showState();
+}
+
+SerialWindow::Signature SerialWindow::signature() const {
+    const Machine& machine = frame_.machine();
+    const SerialState& serial = machine.chip.periph.serial;
+    const SerialHostState& host = machine.modules.serialHost;
+    Signature s;
+    s.txHead = serial.txLog.head;
+    s.txCount = serial.txLog.count;
+    s.rxHead = serial.rxLog.head;
+    s.rxCount = serial.rxLog.count;
+    s.transmitByte = host.transmitByte;
+    s.receiveByte = host.receiveByte;
+    s.ninthBit = host.ninthBit;
+    s.scon7 = machine.chip.sfr(sfr::SCON) & sfr::bits::SM0;
+    s.mode = machine.modules.settings.serialHost.SerialTransferMode;
+    s.bytesSent = host.bytesSent;
+    s.transmitting = host.transmitting;
+    s.status = host.fileStatus;
+    return s;
+}
+
+void SerialWindow::showState() {
+    const Machine& machine = frame_.machine();
+    const SerialWindowView view =
+        serialWindowView(machine.modules.serialHost, machine.modules.settings.serialHost, machine.chip);
+    shown_ = signature();
+    shownOnce_ = true;
+
+    showList(chipTransmit_, view.controllerTransmitList);
+    showList(chipReceive_, view.controllerReceiveList);
+    // The host's byte is rewritten only when it changed, so a refresh does
+    // not take away what the user is typing.
+    const QString hostByte = QString::fromStdString(view.hostTransmit);
+    if (hostByte != shownHostTransmit_) {
+        hostTransmit_->setText(hostByte);
+        shownHostTransmit_ = hostByte;
+    }
+    hostTransmit_->setEnabled(view.hostFieldEnabled);
+    hostReceive_->setText(QString::fromStdString(view.hostReceive));
+    for (int bit : {0, 1}) {
+        ninth_[bit]->setEnabled(view.ninthBitEnabled);
+        ninth_[bit]->setChecked(view.ninthBit == bit);
+    }
+    send_->setText(QString::fromLatin1(view.sendButton));
+    fileStatus_->setText(QString::fromLatin1(view.fileStatus));
+    totalBytes_->setText(QString::fromStdString(view.totalBytes));
+    bytesTransmitted_->setText(QString::fromStdString(view.bytesTransmitted));
+}
+
+void SerialWindow::send() {
+    Machine& machine = frame_.machine();
+    SerialHostState& host = machine.modules.serialHost;
+    const SerialHostSettings& settings = machine.modules.settings.serialHost;
+    Validation message;
+    bool done = true;
+    {
+        auto guard = frame_.runControl().pause();
+        // A manual byte, or "Cancel" of a file being sent.
+        if (!serialFromFile(settings) || host.transmitting)
+            message = pressSerialSend(host, settings, machine.chip, hostTransmit_->text().toStdString());
+        else
+            done = false;
+    }
+    if (!done) {
+        // A new file transmission: the file is read with the simulation
+        // running (only this thread starts transmissions).
+        TransferFile file = readTransferFile(std::filesystem::path(
+            QFile::encodeName(QString::fromStdString(settings.TransferFileName)).toStdString()));
+        if (file.error) {
+            message = file.error;
+        } else {
+            auto guard = frame_.runControl().pause();
+            startFileTransmission(host, machine.chip, std::move(file.bytes));
+        }
+    }
+    if (message) {
+        frame_.showMessage(*message);
+        hostTransmit_->setFocus();
+        hostTransmit_->selectAll();
+    }
+    auto guard = frame_.runControl().pause();
+    showState();
+}
+
+void SerialWindow::chooseNinthBit(uint8_t bit) {
+    auto guard = frame_.runControl().pause();
+    frame_.machine().modules.serialHost.ninthBit = bit;
+    showState();
+}
+
+void SerialWindow::openSetting() {
+    SerialHostSettings current;
+    {
+        auto guard = frame_.runControl().pause();
+        current = frame_.machine().modules.settings.serialHost;
+    }
+    SerialModeDialog dialog(frame_.messages(), current, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    auto guard = frame_.runControl().pause();
+    frame_.machine().modules.settings.serialHost = dialog.settings();
+    showState();
+}
+
+void SerialWindow::sconChanged() {
+    auto guard = frame_.runControl().pause();
+    const bool enabled = serialNinthBitEnabled(frame_.machine().chip.sfr(sfr::SCON));
+    for (QRadioButton* radio : ninth_) radio->setEnabled(enabled);
+}
+
+View* createSerialWindow(Frame& frame) { return new SerialWindow(frame); }
+
+} // namespace quorvel::shell

@@ -1,0 +1,212 @@
+// The "Input/Output Levels" window as a user works it: the three layouts by
+// device with their drop-down entries, pulse buttons that wake up with
+// "Pulse" and count in a running Demo9, latch texts, the analog comparator
+// of the 20-pin devices and the Clear View tile. With QUORVEL_SCREENSHOT_DIR
+// set, io_window.png is saved there.
+#include "shell/frame.h"
+#include "shell/messages.h"
+#include "shell/modules/io_window.h"
+#include "shell_test_support.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSlider>
+#include <QtTest>
+
+using namespace quorvel;
+using namespace quorvel::shell;
+using namespace shelltest;
+
+namespace {
+
+// The user picks `text` in a pin's drop-down list.
+void choose(IoWindow* window, const char* pin, const char* text) {
+    auto* combo = child<QComboBox>(window, (QString("input") + pin).toLatin1());
+    const int index = combo->findText(text);
+    if (index < 0) qFatal("%s offers no %s", pin, text);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+QStringList entries(IoWindow* window, const char* pin) {
+    auto* combo = window->findChild<QComboBox*>(QString("input") + pin);
+    QStringList list;
+    if (combo)
+        for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
+    return list;
+}
+
+QString text(IoWindow* window, const char* name) { return child<QLabel>(window, name)->text(); }
+
+} // namespace
+
+class IoWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutsAndEntriesByDevice();
+    void pulsesCountedByDemo9();
+    void t2exNeedsExen2();
+    void comparator();
+    void clearViewTile();
+};
+
+void IoWindowTest::layoutsAndEntriesByDevice() {
+    const struct {
+        const char* device;
+        int dataSize;
+        QStringList ports;
+        QStringList p10; // entries of P1.0
+        bool comparator;
+        int pulseButtons;
+    } cases[] = {
+        {"Atmel 89C2051", 0, {"port1", "port3"}, {"0", "1", "NC", "Analog"}, true, 4},
+        // The 89C1051's comparator is usable too.
+        {"Atmel 89C1051", 0, {"port1", "port3"}, {"0", "1", "NC", "Analog"}, true, 4},
+        {"Atmel 89C52", 0, {"port0", "port1", "port2", "port3"}, {"0", "1", "NC", "Pulse"}, false, 6},
+        {"Atmel 89C51", 0, {"port0", "port1", "port2", "port3"}, {"0", "1", "NC"}, false, 6},
+        {"Atmel 89C51", 1, {"port1", "port3"}, {"0", "1", "NC"}, false, 6},
+        {"General 8032/52", 0, {"port1", "port3"}, {"0", "1", "NC", "Pulse"}, false, 6},
+    };
+    for (const auto& c : cases) {
+        const QString what = QString("%1 data %2").arg(c.device).arg(c.dataSize);
+        StartedFrame started(c.device, c.dataSize);
+        auto* window = started.open<IoWindow>(id::IoWindow);
+        QCOMPARE(window->objectName(), QString("MdiIOChild"));
+        QCOMPARE(window->windowTitle(), QString("Input/Output Levels"));
+        QStringList ports;
+        for (int port = 0; port < 4; ++port)
+            if (window->findChild<QGroupBox*>(QString("port%1").arg(port))) ports << QString("port%1").arg(port);
+        QVERIFY2(ports == c.ports, qPrintable(what));
+        QVERIFY2(entries(window, "P1.0") == c.p10, qPrintable(what));
+        QVERIFY2(entries(window, "P3.2") == QStringList({"0", "1", "NC", "Pulse"}), qPrintable(what));
+        QVERIFY2(entries(window, "P1.7") == QStringList({"0", "1", "NC"}), qPrintable(what));
+        // P3.6 is the comparator's output: no choice, no latch text.
+        QCOMPARE(window->findChild<QComboBox*>("inputP3.6") == nullptr, c.comparator);
+        QCOMPARE(window->findChild<QLabel*>("latchP3.6") == nullptr, c.comparator);
+        QCOMPARE(window->findChild<QSlider*>("sliderP10") != nullptr, c.comparator);
+        int pulses = 0;
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (!button->objectName().startsWith("pulse")) continue;
+            ++pulses;
+            QVERIFY2(!button->isEnabled(), qPrintable(what + button->text()));
+        }
+        QCOMPARE(pulses, c.pulseButtons);
+        QCOMPARE(text(window, "latchP1.7"), QString("P1.7 = 1"));
+    }
+}
+
+void IoWindowTest::pulsesCountedByDemo9() {
+    StartedFrame started("Atmel 89C2051");
+    Frame& frame = started.frame;
+    ModalAnswerer details([](QDialog* dialog) {
+        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
+        dialog->accept();
+        return true;
+    });
+    started.messages.fileAnswers.push_back(QUORVEL_DEMO_DIR "/Demo9.HEX");
+    frame.dispatch(id::LoadProgram);
+    auto* window = started.open<IoWindow>(id::IoWindow);
+    auto* int0 = child<QPushButton>(window, "pulseINT0");
+    QVERIFY(!int0->isEnabled());
+    choose(window, "P3.2", "Pulse");
+    QVERIFY(int0->isEnabled());
+    QVERIFY(!child<QPushButton>(window, "pulseINT1")->isEnabled());
+    QCOMPARE(frame.machine().chip.pins.setting[26], uint8_t(kInputPulse));
+
+    frame.dispatch(id::Go);
+    QVERIFY(frame.runControl().running());
+    // The program lights P1 with the inverted count.
+    QTRY_COMPARE(text(window, "latchP1.0"), QString("P1.0 = 1"));
+    for (int i = 0; i < 3; ++i) {
+        int0->click();
+        QTest::qWait(20);
+    }
+    QTRY_COMPARE(text(window, "latchP1.1"), QString("P1.1 = 0"));
+    QCOMPARE(text(window, "latchP1.0"), QString("P1.0 = 0"));
+    QCOMPARE(text(window, "latchP1.2"), QString("P1.2 = 1"));
+    frame.dispatch(id::StopExecution);
+    QCOMPARE(frame.machine().chip.iram[0x30], uint8_t(3));
+
+    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        window->parentWidget()->resize(640, 560);
+        QCoreApplication::processEvents();
+        QVERIFY(window->parentWidget()->grab().save(shots + "/io_window.png"));
+    }
+}
+
+void IoWindowTest::t2exNeedsExen2() {
+    StartedFrame started("Atmel 89C52");
+    auto* window = started.open<IoWindow>(id::IoWindow);
+    auto* t2ex = child<QPushButton>(window, "pulseT2EX");
+    QVERIFY(!t2ex->isEnabled());
+    choose(window, "P1.1", "Pulse");
+    QVERIFY(t2ex->isEnabled());
+    QVERIFY(!child<QPushButton>(window, "pulseT2")->isEnabled());
+    t2ex->click();
+    QCOMPARE(started.chip().pins.pulseRequests, uint8_t(0));
+    started.chip().sfr(0xC8) = 0x08; // T2CON: EXEN2
+    t2ex->click();
+    QCOMPARE(started.chip().pins.pulseRequests, uint8_t(kPulseT2ex));
+}
+
+void IoWindowTest::comparator() {
+    StartedFrame started("Atmel 89C2051");
+    auto* window = started.open<IoWindow>(id::IoWindow);
+    PinState& pins = started.chip().pins;
+    auto* plus = child<QSlider>(window, "sliderP10");
+    auto* minus = child<QSlider>(window, "sliderP11");
+    QVERIFY(!plus->isEnabled() && !minus->isEnabled());
+    choose(window, "P1.0", "Analog");
+    choose(window, "P1.1", "Analog");
+    QVERIFY(plus->isEnabled() && minus->isEnabled());
+    // Slider positions (tenths of a volt), P1.0 and P3.6 levels, the texts.
+    const struct {
+        int plus, minus;
+        bool p10, p36;
+    } cases[] = {
+        {25, 25, true, false}, {26, 25, true, true}, {9, 0, false, true}, {10, 0, true, true},
+        {0, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        plus->setValue(c.plus);
+        minus->setValue(c.minus);
+        const QString what = QString("%1/%2").arg(c.plus).arg(c.minus);
+        QVERIFY2(pins.level(8) == c.p10, qPrintable(what));
+        QVERIFY2(pins.level(30) == c.p36, qPrintable(what));
+        QCOMPARE(text(window, "comparatorOutput"),
+                 QString("Input Level at P3.6 = %1").arg(c.p36 ? 1 : 0));
+        QCOMPARE(text(window, "voltageP10"), QString("Voltage = %1.%2 V").arg(c.plus / 10).arg(c.plus % 10));
+    }
+    // An input held at "1" is 5 V whatever its slider says.
+    minus->setValue(30);
+    plus->setValue(20);
+    QCOMPARE(text(window, "comparatorOutput"), QString("Input Level at P3.6 = 0"));
+    choose(window, "P1.0", "1");
+    QVERIFY(!plus->isEnabled());
+    QCOMPARE(text(window, "comparatorOutput"), QString("Input Level at P3.6 = 1"));
+}
+
+void IoWindowTest::clearViewTile() {
+    StartedFrame started("Atmel 89C52");
+    Frame& frame = started.frame;
+    auto* normal = started.open<IoWindow>(id::IoWindow);
+    const int normalTop = child<QWidget>(normal, "ioScroll")->y();
+    frame.dispatch(id::ClearView);
+    auto* window = started.open<IoWindow>(id::IoWindow);
+    auto* tile = qobject_cast<QMdiSubWindow*>(window->parentWidget());
+    const QSize client = frame.mdiArea()->viewport()->size();
+    QCOMPARE(tile->geometry(), QRect(353, 0, client.width() - 353, client.height()));
+    QVERIFY(tile->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(child<QWidget>(window, "ioScroll")->y(), normalTop + 15);
+    frame.mdiArea()->setActiveSubWindow(tile);
+    QCOMPARE(window->grab().toImage().pixelColor(window->width() - 3, 3), QColor(0, 0, 128));
+    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) QVERIFY(frame.grab().save(shots + "/io_window_clear.png"));
+}
+
+QTEST_MAIN(IoWindowTest)
+#include "io_window_test.moc"
