@@ -24,5 +24,9 @@ View* createMemoryBitView(Frame& frame);
 View* createExternalMemoryView(Frame& frame);
 View* createInternalMemoryView(Frame& frame);
 View* createEepromView(Frame& frame);
+View* createIicEepromWindow(Frame& frame);
+View* createRtcWindow(Frame& frame);
+View* createSpiEepromWindow(Frame& frame);
+View* createSpiWindow(Frame& frame);
 
 } // namespace quorvel::shell
