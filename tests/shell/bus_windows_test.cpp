@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QtTest>
@@ -88,6 +89,7 @@ private slots:
     void spiExternalMasterSendsAndCaptionsFollowSpcr();
     void busDialogsCancelRestoresAndOkRetitles();
     void clockWindowTakesTheTimeAtEachTick();
+    void spiWindowClearViewTile();
 };
 
 void BusWindowsTest::iicEepromByteTypedIsReadByTheProgram() {
@@ -296,6 +298,21 @@ void BusWindowsTest::clockWindowTakesTheTimeAtEachTick() {
     for (int address : {rtc::Seconds, rtc::WeekdayMonth}) QVERIFY(!view->changedByProgram(address));
     QVERIFY(view->changedByProgram(7));
     QVERIFY(view->rowText(0).startsWith("  00    00  00  17  00  00  00  23  99"));
+}
+
+void BusWindowsTest::spiWindowClearViewTile() {
+    StartedFrame s("Atmel 89S8252");
+    s.frame.dispatch(id::ClearView);
+    View* view = s.open<View>(id::SpiWindow);
+    const QSize client = s.frame.mdiArea()->viewport()->size();
+    auto* tile = qobject_cast<QMdiSubWindow*>(view->parentWidget());
+    QCOMPARE(tile->geometry(), QRect(0, 300, 353, client.height() - 300));
+    QVERIFY(tile->windowFlags() & Qt::FramelessWindowHint);
+    // The painted title above the controls, which sit 10 pixels lower.
+    QCoreApplication::processEvents();
+    const QColor title = view->grab().toImage().pixelColor(2, 2);
+    QVERIFY(title == QColor(0, 0, 128) || title == QColor(128, 128, 128));
+    QVERIFY(child<QGroupBox>(view, "chipSide")->y() >= 10 + view->fontMetrics().height());
 }
 
 QTEST_MAIN(BusWindowsTest)
