@@ -496,8 +496,12 @@ void Frame::rtcSecond() {
     time.minute = now.time().minute();
     time.second = now.time().second();
     time.millisecond = now.time().msec();
-    auto guard = run_->pause();
-    rtcTick(machine_.modules.iic.rtc, machine_.modules.settings.iic, time);
+    bool ticked;
+    {
+        auto guard = run_->pause();
+        ticked = rtcTick(machine_.modules.iic.rtc, machine_.modules.settings.iic, time);
+    }
+    if (ticked) emit rtcTicked();
 }
 
 void Frame::onRunEnded(quint64 generation, int reason) {

@@ -89,6 +89,11 @@ public:
     BlockDialogStore blockValues;
     MemorySetting memorySetting;
 
+signals:
+    // The real-time clock counted a second (or took the system time): the
+    // clock window shows the new time.
+    void rtcTicked();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -1,19 +1,20 @@
 #include "shell/modules/module_commands.h"
 
 #include "shell/command_table.h"
+#include "shell/modules/bus_setting_dialogs.h"
 #include "shell/modules/transfer_list_commands.h"
-
-#include <array>
 
 namespace quorvel::shell {
 
 std::span<const ModuleCommand> moduleCommandTable() {
-    static constexpr std::array<ModuleCommand, 4> kCommands{{
+    static constexpr ModuleCommand kCommands[] = {
         {id::SaveSerialReceiver, saveSerialReceiver},
         {id::SaveSerialTransmitter, saveSerialTransmitter},
         {id::SaveSpiReceiver, saveSpiReceiver},
         {id::SaveSpiTransmitter, saveSpiTransmitter},
-    }};
+        {id::IicSetting, runIicSettingDialog},
+        {id::SpiSetting, runSpiSettingDialog},
+    };
     return kCommands;
 }
 

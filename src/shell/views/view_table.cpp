@@ -2,12 +2,10 @@
 
 #include "shell/command_table.h"
 
-#include <array>
-
 namespace quorvel::shell {
 
 std::span<const ViewEntry> viewTable() {
-    static constexpr std::array<ViewEntry, 9> kViews{{
+    static constexpr ViewEntry kViews[] = {
         {id::RegisterWindow, createRegisterView},
         {id::ProgramWindow, createProgramView},
         {id::ExternalMemoryWindow, createExternalMemoryView},
@@ -17,7 +15,11 @@ std::span<const ViewEntry> viewTable() {
         {id::EepromWindow, createEepromView},
         {id::SerialWindow, createSerialWindow},
         {id::IoWindow, createIoWindow},
-    }};
+        {id::IicEepromWindow, createIicEepromWindow},
+        {id::RtcWindow, createRtcWindow},
+        {id::SpiEepromWindow, createSpiEepromWindow},
+        {id::SpiWindow, createSpiWindow},
+    };
     return kViews;
 }
 

@@ -26,5 +26,9 @@ View* createInternalMemoryView(Frame& frame);
 View* createEepromView(Frame& frame);
 View* createSerialWindow(Frame& frame);
 View* createIoWindow(Frame& frame);
+View* createIicEepromWindow(Frame& frame);
+View* createRtcWindow(Frame& frame);
+View* createSpiEepromWindow(Frame& frame);
+View* createSpiWindow(Frame& frame);
 
 } // namespace quorvel::shell

@@ -1,0 +1,316 @@
+#include "shell/modules/device_dump_view.h"
+
+#include "shell/frame.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel::shell {
+
+DeviceDumpView::DeviceDumpView(Frame& frame, const char* objectName, int command)
+    : TextGridView(frame), frame_(frame), command_(command) {
+    setObjectName(objectName);
+    vbar_ = new QScrollBar(Qt::Vertical, this);
+    vbar_->setObjectName("vscroll");
+    hbar_ = new QScrollBar(Qt::Horizontal, this);
+    hbar_->setObjectName("hscroll");
+    connect(vbar_, &QScrollBar::valueChanged, this, [this](int row) { setTop(row); });
+    connect(hbar_, &QScrollBar::valueChanged, this, [this](int column) {
+        hpos_ = column;
+        update();
+    });
+    blink_.setInterval(std::max(100, QApplication::cursorFlashTime() / 2));
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        caretOn_ = !caretOn_;
+        update(caretRect());
+    });
+    resize(kRowWidth * charWidth() + vbar_->sizeHint().width(), 17 * lineHeight());
+}
+
+DeviceDumpView::~DeviceDumpView() {
+    if (!frame_.runControl().running()) frame_.setStatusText(0, "Ready");
+}
+
+void DeviceDumpView::reopenDevice() {
+    {
+        auto guard = frame_.runControl().pause();
+        const std::span<uint8_t> memory = deviceMemory();
+        openDeviceView(dump_, memory, deviceSize());
+        device_ = dump_.shown;
+        setWindowTitle(QString::fromStdString(deviceTitle()));
+    }
+    top_ = 0;
+    layoutBars();
+    caretMoved();
+}
+
+void DeviceDumpView::refreshView() {
+    {
+        auto guard = frame_.runControl().pause();
+        const std::span<uint8_t> memory = deviceMemory();
+        device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
+    }
+    update();
+}
+
+void DeviceDumpView::takeFromDevice(int first, int last) {
+    {
+        auto guard = frame_.runControl().pause();
+        const std::span<uint8_t> memory = deviceMemory();
+        refreshShown(dump_, memory, first, last);
+        device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
+    }
+    update();
+}
+
+bool DeviceDumpView::changedByProgram(int address) const {
+    return quorvel::changedByProgram(dump_, device_, address);
+}
+
+QString DeviceDumpView::rowText(int row) const {
+    const int size = int(dump_.shown.size());
+    if (row < 0 || row * kDumpRowBytes >= size) return {};
+    std::string text = dumpRowAddress(row * kDumpRowBytes, size);
+    std::string characters;
+    for (int i = 0; i < kDumpRowBytes && row * kDumpRowBytes + i < size; ++i) {
+        const uint8_t byte = device_[size_t(row * kDumpRowBytes + i)];
+        text += dumpByteText(byte);
+        characters += dumpCharacter(byte);
+    }
+    return QString::fromLatin1(text + characters);
+}
+
+// ------------------------------------------------------------------ layout
+
+int DeviceDumpView::visibleRows() const {
+    return std::max(1, (height() - (hbar_->isVisible() ? hbar_->height() : 0)) / lineHeight());
+}
+
+int DeviceDumpView::visibleColumns() const {
+    return std::max(1, (width() - vbar_->width()) / charWidth());
+}
+
+void DeviceDumpView::layoutBars() {
+    const int barW = vbar_->sizeHint().width();
+    const int barH = hbar_->sizeHint().height();
+    const bool needH = width() - barW < kRowWidth * charWidth();
+    hbar_->setVisible(needH);
+    vbar_->setGeometry(width() - barW, 0, barW, height() - (needH ? barH : 0));
+    if (needH) hbar_->setGeometry(0, height() - barH, width() - barW, barH);
+
+    const QSignalBlocker blockV(vbar_);
+    vbar_->setRange(0, std::max(0, rowCount() - visibleRows()));
+    vbar_->setPageStep(visibleRows());
+    top_ = std::clamp(top_, 0, vbar_->maximum());
+    vbar_->setValue(top_);
+    const QSignalBlocker blockH(hbar_);
+    hbar_->setRange(0, std::max(0, kRowWidth - visibleColumns()));
+    hbar_->setPageStep(visibleColumns());
+    hpos_ = needH ? std::clamp(hpos_, 0, hbar_->maximum()) : 0;
+    hbar_->setValue(hpos_);
+    update();
+}
+
+void DeviceDumpView::resizeEvent(QResizeEvent* event) {
+    TextGridView::resizeEvent(event);
+    layoutBars();
+}
+
+void DeviceDumpView::setTop(int row) {
+    row = std::clamp(row, 0, std::max(0, rowCount() - visibleRows()));
+    if (row == top_) return;
+    top_ = row;
+    const QSignalBlocker block(vbar_);
+    vbar_->setValue(top_);
+    update();
+}
+
+void DeviceDumpView::wheelEvent(QWheelEvent* event) {
+    // High-resolution wheels send fractions of a notch: accumulate them.
+    wheelRemainder_ += event->angleDelta().y();
+    const int lines = std::max(1, QApplication::wheelScrollLines());
+    while (std::abs(wheelRemainder_) >= 120) {
+        const bool up = wheelRemainder_ > 0;
+        wheelRemainder_ += up ? -120 : 120;
+        setTop(top_ + (up ? -lines : lines));
+    }
+}
+
+// ------------------------------------------------------------------- caret
+
+int DeviceDumpView::caretColumn() const {
+    const int byte = dump_.caret % kDumpRowBytes;
+    if (dump_.characterArea) return kCharColumn + byte;
+    return kHexColumn + kHexStride * byte + (dump_.lowNibble ? 1 : 0);
+}
+
+QRect DeviceDumpView::caretRect() const {
+    const int height = std::max(2, lineHeight() - 7);
+    const int row = dump_.caret / kDumpRowBytes - top_;
+    return {(caretColumn() - hpos_) * charWidth(), row * lineHeight() + (lineHeight() - height) / 2,
+            charWidth(), height};
+}
+
+void DeviceDumpView::caretMoved() {
+    // Scroll so that the caret's row and column are in view.
+    const int row = dump_.caret / kDumpRowBytes;
+    if (row < top_) setTop(row);
+    else if (row >= top_ + visibleRows()) setTop(row - visibleRows() + 1);
+    if (hbar_->isVisible()) {
+        const int column = caretColumn();
+        if (column < hpos_) hbar_->setValue(column);
+        else if (column >= hpos_ + visibleColumns()) hbar_->setValue(column - visibleColumns() + 1);
+    }
+    // The status bar shows the caret of the active window only.
+    if (hasFocus() || (parentWidget() && static_cast<QWidget*>(frame_.mdiArea()->activeSubWindow()) == parentWidget()))
+        frame_.setStatusText(0, QString::fromStdString(editingAddressText(dump_.caret)));
+    caretOn_ = true;
+    if (blink_.isActive()) blink_.start(); // a moved caret shows at once
+    update();
+}
+
+void DeviceDumpView::moveTo(int address, bool characterArea, bool lowNibble) {
+    moveCaret(dump_, address, characterArea, lowNibble);
+    caretMoved();
+}
+
+void DeviceDumpView::moveRight() {
+    if (!dump_.characterArea && !dump_.lowNibble) moveTo(dump_.caret, false, true);
+    else moveTo(dump_.caret + 1, dump_.characterArea, false);
+}
+
+void DeviceDumpView::moveLeft() {
+    if (!dump_.characterArea && dump_.lowNibble) moveTo(dump_.caret, false, false);
+    else if (dump_.caret > 0) moveTo(dump_.caret - 1, dump_.characterArea, !dump_.characterArea);
+}
+
+void DeviceDumpView::placeCaret(int visibleRow, int column) {
+    const int row = top_ + visibleRow;
+    if (visibleRow < 0 || row >= rowCount()) return;
+    const int hexOffset = column - kHexColumn;
+    if (hexOffset >= 0 && hexOffset < kHexStride * kDumpRowBytes && hexOffset % kHexStride <= 1)
+        moveTo(row * kDumpRowBytes + hexOffset / kHexStride, false, hexOffset % kHexStride == 1);
+    else if (column >= kCharColumn && column < kCharColumn + kDumpRowBytes)
+        moveTo(row * kDumpRowBytes + column - kCharColumn, true, false);
+}
+
+// ------------------------------------------------------------------ typing
+
+void DeviceDumpView::typeCharacter(QChar ch) {
+    // Control keys (Enter, Backspace, Escape) and characters beyond Latin-1
+    // edit nothing.
+    if (ch.unicode() < 0x20 || ch.unicode() > 0xFF) return;
+    {
+        auto guard = frame_.runControl().pause();
+        const std::span<uint8_t> memory = deviceMemory();
+        if (dump_.caret >= int(dump_.shown.size())) return;
+        const auto value = dumpKeyEdit(dump_, memory[size_t(dump_.caret)], char(ch.unicode()));
+        if (!value || !storeEdit(dump_.caret, *value)) return;
+        acceptEdit(dump_, *value);
+        device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
+    }
+    caretMoved();
+}
+
+void DeviceDumpView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return TextGridView::keyPressEvent(event);
+    const int rowStart = dump_.caret - dump_.caret % kDumpRowBytes;
+    const bool chars = dump_.characterArea;
+    switch (event->key()) {
+    case Qt::Key_Right: return moveRight();
+    case Qt::Key_Left: return moveLeft();
+    case Qt::Key_Up:
+        if (dump_.caret >= kDumpRowBytes) moveTo(dump_.caret - kDumpRowBytes, chars, dump_.lowNibble);
+        return;
+    case Qt::Key_Down:
+        if (dump_.caret + kDumpRowBytes < int(dump_.shown.size()))
+            moveTo(dump_.caret + kDumpRowBytes, chars, dump_.lowNibble);
+        return;
+    case Qt::Key_PageUp:
+        return moveTo(std::max(dump_.caret % kDumpRowBytes, dump_.caret - visibleRows() * kDumpRowBytes),
+                      chars, dump_.lowNibble);
+    case Qt::Key_PageDown: {
+        const int target = dump_.caret + visibleRows() * kDumpRowBytes;
+        const int last = int(dump_.shown.size()) - kDumpRowBytes + dump_.caret % kDumpRowBytes;
+        return moveTo(std::min(target, last), chars, dump_.lowNibble);
+    }
+    case Qt::Key_Home: return moveTo(rowStart, chars, false);
+    case Qt::Key_End: return moveTo(rowStart + kDumpRowBytes - 1, chars, !chars);
+    case Qt::Key_Tab: // between the hex and the character columns
+    case Qt::Key_Backtab: return moveTo(dump_.caret, !chars, false);
+    default: break;
+    }
+    const QString text = event->text();
+    if (text.size() == 1) typeCharacter(text[0]);
+    else TextGridView::keyPressEvent(event);
+}
+
+// Tab moves between the two areas, not the focus.
+bool DeviceDumpView::focusNextPrevChild(bool) { return false; }
+
+void DeviceDumpView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return TextGridView::mousePressEvent(event);
+    const QPoint cell = cellAt(event->position().toPoint(), 0, hpos_ * charWidth());
+    placeCaret(cell.y(), cell.x());
+}
+
+void DeviceDumpView::focusInEvent(QFocusEvent* event) {
+    TextGridView::focusInEvent(event);
+    blink_.start();
+    caretMoved();
+}
+
+void DeviceDumpView::focusOutEvent(QFocusEvent* event) {
+    TextGridView::focusOutEvent(event);
+    blink_.stop();
+    caretOn_ = false;
+    update();
+}
+
+// ---------------------------------------------------------------- painting
+
+void DeviceDumpView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (hbar_->isVisible()) // the corner between the scroll bars
+        painter.fillRect(QRect(vbar_->x(), hbar_->y(), vbar_->width(), hbar_->height()),
+                         palette().window());
+    painter.setClipRect(0, 0, width() - vbar_->width(),
+                        hbar_->isVisible() ? hbar_->y() : height());
+
+    const int size = int(dump_.shown.size());
+    const int xScroll = hpos_ * charWidth();
+    const int last = std::min(rowCount(), top_ + visibleRows() + 1);
+    for (int row = top_; row < last; ++row) {
+        const int line = row - top_;
+        drawCells(painter, 0, line, QString::fromLatin1(dumpRowAddress(row * kDumpRowBytes, size)),
+                  kUnchanged, xScroll);
+        for (int i = 0; i < kDumpRowBytes; ++i) {
+            const int address = row * kDumpRowBytes + i;
+            if (address >= size) break;
+            const uint8_t byte = device_[size_t(address)];
+            const QColor& colour = changedByProgram(address) ? kChanged : kUnchanged;
+            drawCells(painter, kHexColumn + kHexStride * i, line,
+                      QString::fromLatin1(dumpByteText(byte).substr(0, 2)), colour, xScroll);
+            drawCells(painter, kCharColumn + i, line, QString(QLatin1Char(dumpCharacter(byte))),
+                      colour, xScroll);
+        }
+    }
+
+    if (hasFocus() && caretOn_) {
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.fillRect(caretRect(), Qt::white);
+    }
+}
+
+} // namespace quorvel::shell

@@ -1,0 +1,203 @@
+// The "Serial Peripheral Interface" window (MdiSPIChild): the outside
+// partner of the chip's SPI unit. The chip's side lists the bytes the chip
+// sent ("SPDR(Tr):") and received ("SPDR(Rr):"); the external side holds the
+// byte it returns or sends ("SPDR(Tr):", a two-digit hex field with "Set" or
+// "Send") and the last byte it received. Captions follow MSTR: the window
+// re-reads them when the program writes SPCR and when the views refresh.
+//
+// In the Clear View arrangement the window is a captionless tile with its
+// title painted on the first row (white on navy while it has the focus, on
+// grey otherwise) and its controls 10 pixels lower.
+#include "modules/spi_window.h"
+#include "shell/command_table.h"
+#include "shell/frame.h"
+#include "shell/modules/chip_notices.h"
+#include "shell/views/text_grid_view.h"
+#include "shell/views/view_table.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+namespace quorvel::shell {
+
+namespace {
+
+QListWidget* transferList(const char* objectName) {
+    auto* list = new QListWidget;
+    list->setObjectName(objectName);
+    list->setFont(textViewFont());
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setFocusPolicy(Qt::NoFocus);
+    return list;
+}
+
+// Shows the entries of a "\r\n"-separated list text, scrolled to the end.
+void showList(QListWidget* list, const std::string& text) {
+    const QStringList entries =
+        text.empty() ? QStringList() : QString::fromLatin1(text).split("\r\n");
+    bool same = list->count() == entries.size();
+    for (int i = 0; same && i < entries.size(); ++i) same = list->item(i)->text() == entries[i];
+    if (same) return;
+    list->clear();
+    list->addItems(entries);
+    list->scrollToBottom();
+}
+
+class SpiInterfaceWindow : public View {
+public:
+    explicit SpiInterfaceWindow(Frame& frame) : frame_(frame), clear_(frame.viewMode() == ViewMode::Clear) {
+        setObjectName("MdiSPIChild");
+        setWindowTitle(kSpiWindowTitle);
+
+        chipSide_ = new QGroupBox;
+        chipSide_->setObjectName("chipSide");
+        chipTransmit_ = transferList("chipTransmit");
+        chipReceive_ = transferList("chipReceive");
+        auto* chipGrid = new QGridLayout(chipSide_);
+        chipGrid->addWidget(new QLabel("SPDR(Tr):"), 0, 0);
+        chipGrid->addWidget(new QLabel("SPDR(Rr):"), 0, 1);
+        chipGrid->addWidget(chipTransmit_, 1, 0);
+        chipGrid->addWidget(chipReceive_, 1, 1);
+
+        externalSide_ = new QGroupBox;
+        externalSide_->setObjectName("externalSide");
+        externalTransmit_ = new QLineEdit;
+        externalTransmit_->setObjectName("externalTransmit");
+        externalTransmit_->setMaxLength(2);
+        externalTransmit_->setMaximumWidth(5 * fontMetrics().horizontalAdvance('W'));
+        button_ = new QPushButton;
+        button_->setObjectName("setSend");
+        externalReceive_ = new QLabel;
+        externalReceive_->setObjectName("externalReceive");
+        auto* externalGrid = new QGridLayout(externalSide_);
+        externalGrid->addWidget(new QLabel("SPDR(Tr):"), 0, 0);
+        externalGrid->addWidget(externalTransmit_, 0, 1);
+        externalGrid->addWidget(button_, 1, 1);
+        externalGrid->addWidget(new QLabel("SPDR(Rr):"), 2, 0);
+        externalGrid->addWidget(externalReceive_, 2, 1);
+        externalGrid->setRowStretch(3, 1);
+
+        auto* layout = new QHBoxLayout(this);
+        layout->addWidget(chipSide_, 3);
+        layout->addWidget(externalSide_, 2);
+        if (clear_) {
+            QMargins margins = layout->contentsMargins();
+            margins.setTop(std::max(margins.top(), titleHeight()) + 10);
+            layout->setContentsMargins(margins);
+        }
+
+        connect(externalTransmit_, &QLineEdit::textEdited, this, [this] { button_->setEnabled(true); });
+        connect(externalTransmit_, &QLineEdit::returnPressed, button_, &QPushButton::click);
+        connect(button_, &QPushButton::clicked, this, [this] { pressButton(); });
+        connect(&frame.chipNotices(), &ChipNotices::spcrChanged, this, [this] { spcrWritten(); });
+        connect(qApp, &QApplication::focusChanged, this, [this] {
+            if (clear_) update(titleRect());
+        });
+        titleTimer_.setSingleShot(true);
+        titleTimer_.setInterval(10);
+        connect(&titleTimer_, &QTimer::timeout, this, [this] { update(titleRect()); });
+
+        {
+            auto guard = frame_.runControl().pause();
+            externalTransmit_->setText(QString::fromStdString(spiWindowView(frame_.machine().chip).externalTransmit));
+        }
+        resize(520, 300);
+    }
+
+    void refreshView() override {
+        SpiWindowView shown{};
+        {
+            auto guard = frame_.runControl().pause();
+            shown = spiWindowView(frame_.machine().chip);
+        }
+        showCaptions(shown);
+        showList(chipTransmit_, shown.chipTransmitList);
+        showList(chipReceive_, shown.chipReceiveList);
+        externalReceive_->setText(QString::fromStdString(shown.externalReceive));
+    }
+
+    int viewCommand() const override { return id::SpiWindow; }
+
+    QRect clearViewGeometry(const QSize& client) const override {
+        return {0, 300, 353, std::max(0, client.height() - 300)};
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        View::paintEvent(event);
+        if (!clear_) return;
+        QPainter painter(this);
+        const bool focused = isAncestorOf(QApplication::focusWidget()) || hasFocus();
+        const QRect title = titleRect();
+        painter.fillRect(title, focused ? TextGridView::kTitleFocused : TextGridView::kTitleUnfocused);
+        painter.setPen(Qt::white);
+        painter.setFont(textViewFont());
+        painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(kSpiWindowClearViewTitle));
+    }
+
+private:
+    int titleHeight() const { return QFontMetrics(textViewFont()).height() + 4; }
+    QRect titleRect() const { return {0, 0, width(), titleHeight()}; }
+
+    void showCaptions(const SpiWindowView& shown) {
+        const bool wasSend = button_->text() == "Send";
+        chipSide_->setTitle(shown.chipCaption);
+        externalSide_->setTitle(shown.externalCaption);
+        button_->setText(shown.buttonText);
+        // An external master may send again at once; a slave's "Set" waits
+        // for the field to be edited.
+        if (!wasSend && button_->text() == "Send") button_->setEnabled(true);
+    }
+
+    // The program wrote SPCR: the captions follow MSTR.
+    void spcrWritten() {
+        SpiWindowView shown{};
+        {
+            auto guard = frame_.runControl().pause();
+            shown = spiWindowView(frame_.machine().chip);
+        }
+        showCaptions(shown);
+        if (clear_) titleTimer_.start();
+    }
+
+    void pressButton() {
+        SpiButtonResult result;
+        {
+            auto guard = frame_.runControl().pause();
+            result = pressSpiWindowButton(frame_.machine().chip, externalTransmit_->text().toStdString());
+        }
+        if (result.message) {
+            frame_.showMessage(*result.message);
+            externalTransmit_->setFocus();
+            return;
+        }
+        externalTransmit_->setText(externalTransmit_->text().toUpper().rightJustified(2, '0'));
+        if (result.disableButton) button_->setEnabled(false);
+        refreshView();
+    }
+
+    Frame& frame_;
+    bool clear_;
+    QGroupBox* chipSide_;
+    QGroupBox* externalSide_;
+    QListWidget* chipTransmit_;
+    QListWidget* chipReceive_;
+    QLineEdit* externalTransmit_;
+    QPushButton* button_;
+    QLabel* externalReceive_;
+    QTimer titleTimer_;
+};
+
+} // namespace
+
+View* createSpiWindow(Frame& frame) { return new SpiInterfaceWindow(frame); }
+
+} // namespace quorvel::shell
