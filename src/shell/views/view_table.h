@@ -24,5 +24,7 @@ View* createMemoryBitView(Frame& frame);
 View* createExternalMemoryView(Frame& frame);
 View* createInternalMemoryView(Frame& frame);
 View* createEepromView(Frame& frame);
+View* createLedView(Frame& frame);
+View* createKeyboardView(Frame& frame);
 
 } // namespace quorvel::shell
