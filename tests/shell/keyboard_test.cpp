@@ -143,6 +143,7 @@ void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
     for (bool keep : {false, true}) {
         onNextModal([&, keep](QDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Keyboard Module Setting"));
+            if (!keep) QVERIFY(saveScreenshot(dialog, "keyboard_setting.png"));
             auto* lines = child<QPushButton>(dialog, "keypadLines");
             auto* names = child<QPushButton>(dialog, "keyNames");
             QVERIFY(lines->isEnabled() && names->isEnabled());

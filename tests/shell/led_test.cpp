@@ -161,6 +161,7 @@ void LedTest::settingDialogEnablingAndCancel() {
     const ModuleSettings before = s;
     onNextModal([&](QDialog* dialog) {
         QCOMPARE(dialog->windowTitle(), QString("LED Module Setting"));
+        QVERIFY(saveScreenshot(dialog, "led_setting.png"));
         auto* external = child<QCheckBox>(dialog, "externalMux");
         auto* decoder = child<QComboBox>(dialog, "decoder");
         auto* level = child<QRadioButton>(dialog, "selectLevel1");
