@@ -2,6 +2,9 @@
 
 #include "shell/command_table.h"
 #include "shell/modules/bus_setting_dialogs.h"
+#include "shell/modules/keyboard_dialogs.h"
+#include "shell/modules/lcd_setting_dialog.h"
+#include "shell/modules/led_dialogs.h"
 #include "shell/modules/transfer_list_commands.h"
 
 namespace quorvel::shell {
@@ -12,6 +15,9 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::SaveSerialTransmitter, saveSerialTransmitter},
         {id::SaveSpiReceiver, saveSpiReceiver},
         {id::SaveSpiTransmitter, saveSpiTransmitter},
+        {id::LedSetting, ledSettingCommand},
+        {id::LcdSetting, runLcdSettingDialog},
+        {id::KeyboardSetting, keyboardSettingCommand},
         {id::IicSetting, runIicSettingDialog},
         {id::SpiSetting, runSpiSettingDialog},
     };

@@ -13,12 +13,15 @@ std::span<const ViewEntry> viewTable() {
         {id::SfrBitWindow, createSfrBitView},
         {id::MemoryBitWindow, createMemoryBitView},
         {id::EepromWindow, createEepromView},
-        {id::SerialWindow, createSerialWindow},
         {id::IoWindow, createIoWindow},
-        {id::IicEepromWindow, createIicEepromWindow},
-        {id::RtcWindow, createRtcWindow},
-        {id::SpiEepromWindow, createSpiEepromWindow},
+        {id::SerialWindow, createSerialWindow},
         {id::SpiWindow, createSpiWindow},
+        {id::LedWindow, createLedView},
+        {id::LcdWindow, createLcdWindow},
+        {id::KeyboardWindow, createKeyboardView},
+        {id::RtcWindow, createRtcWindow},
+        {id::IicEepromWindow, createIicEepromWindow},
+        {id::SpiEepromWindow, createSpiEepromWindow},
     };
     return kViews;
 }

@@ -30,5 +30,8 @@ View* createIicEepromWindow(Frame& frame);
 View* createRtcWindow(Frame& frame);
 View* createSpiEepromWindow(Frame& frame);
 View* createSpiWindow(Frame& frame);
+View* createLedView(Frame& frame);
+View* createKeyboardView(Frame& frame);
+View* createLcdWindow(Frame& frame);
 
 } // namespace quorvel::shell

@@ -1,0 +1,220 @@
+// The keyboard window and its settings dialogs: momentary and toggle keys
+// driving a running demonstration, the keypad scanned by a running program,
+// the settings dialog's enabling, Cancel and the rebuild of an open window.
+#include "module_demo_support.h"
+#include "shell/modules/keyboard_window.h"
+#include "shell/modules/led_window.h"
+#include "shell_test_support.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace quorvel;
+using namespace quorvel::shell;
+using namespace shelltest;
+
+namespace {
+
+bool latch(StartedFrame& started, int pin) {
+    auto guard = started.frame.runControl().pause();
+    return (started.chip().portLatches() >> pin) & 1u;
+}
+
+void hold(QAbstractButton* button) { QTest::mousePress(button, Qt::LeftButton); }
+void letGo(QAbstractButton* button) { QTest::mouseRelease(button, Qt::LeftButton); }
+
+constexpr int P1_0 = 8, P1_1 = 9, P1_2 = 10, P3_2 = 26, P3_3 = 27;
+
+} // namespace
+
+class KeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void momentaryAndToggleKeysDriveTheProgram();
+    void keypadKeyShowsOnTheDisplay();
+    void windowBuildsWhatTheSettingsHold();
+    void settingDialogEnablingCancelAndRebuild();
+    void keyNamesTakeEffectOnlyOnOk();
+};
+
+void KeyboardTest::momentaryAndToggleKeysDriveTheProgram() {
+    StartedFrame started("Atmel 89C52");
+    loadDemo(started, "Demo4");
+    auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
+    QCOMPARE(keys->objectName(), QString("MdiKeyboardChild"));
+    QCOMPARE(keys->windowTitle(), QString("Matrix Keyboard and Keys"));
+    auto* button = keys->momentaryButton(P3_2);
+    auto* toggle = keys->toggleButton(P3_3);
+    QVERIFY(button && toggle && !keys->keypadButton(0));
+    QCOMPARE(button->text(), QString("P3.2"));
+    QCOMPARE(toggle->text(), QString("P3.3 = 1"));
+    started.frame.dispatch(id::Go);
+
+    // LED 1 (P1.0, lit at 0) follows the button while it is held; LED 3
+    // changes state at each press.
+    QTRY_VERIFY(latch(started, P1_0));
+    const bool led3 = latch(started, P1_2);
+    hold(button);
+    QTRY_VERIFY(!latch(started, P1_0));
+    QTRY_COMPARE(latch(started, P1_2), !led3);
+    letGo(button);
+    QTRY_VERIFY(latch(started, P1_0));
+    QCOMPARE(latch(started, P1_2), !led3);
+
+    // The toggle switch: its first click takes the line from "NC" to "1"
+    // with the level inverted, so it reads 0 and LED 2 is dark; the next
+    // click makes it read 1 and LED 2 lights.
+    toggle->click();
+    QCOMPARE(toggle->text(), QString("P3.3 = 0"));
+    QTRY_VERIFY(latch(started, P1_1));
+    toggle->click();
+    QCOMPARE(toggle->text(), QString("P3.3 = 1"));
+    QTRY_VERIFY(!latch(started, P1_1));
+    started.frame.dispatch(id::StopExecution);
+    QTRY_VERIFY(!started.frame.runControl().running());
+}
+
+void KeyboardTest::keypadKeyShowsOnTheDisplay() {
+    StartedFrame started("Atmel 89C52");
+    loadDemo(started, "Demo5");
+    auto* leds = started.open<LedView>(id::LedWindow);
+    auto* keys = started.open<KeyboardView>(id::KeyboardWindow, QSize(260, 260));
+    QVERIFY(started.frame.machine().modules.keypad.windowOpen);
+    QCOMPARE(keys->keypadButton(4)->text(), QString("5"));
+    QVERIFY(!keys->keypadButton(12));
+    started.frame.dispatch(id::Go);
+    QTRY_VERIFY(started.frame.runControl().running());
+    // The digit stays dark until a key is pressed.
+    QCOMPARE(leds->picture().shown.digits[0], SegmentPattern(0));
+
+    const struct {
+        int key;
+        SegmentPattern shows;
+    } presses[] = {{4, 0x6D}, {10, 0x3F}, {9, 0x40}, {0, 0x06}};
+    for (const auto& press : presses) {
+        hold(keys->keypadButton(press.key));
+        QTRY_COMPARE(leds->picture().shown.digits[0], press.shows);
+        if (press.key == 9) QVERIFY(saveScreenshot(keys->parentWidget(), "keyboard_window.png"));
+        letGo(keys->keypadButton(press.key));
+        QTRY_COMPARE(int(started.frame.machine().modules.keypad.KeypadPressed), 0);
+    }
+    started.frame.dispatch(id::StopExecution);
+    QTRY_VERIFY(!started.frame.runControl().running());
+    // Closing the window turns the keypad hook off.
+    keys->parentWidget()->close();
+    QTRY_VERIFY(!started.frame.machine().modules.keypad.windowOpen);
+}
+
+void KeyboardTest::windowBuildsWhatTheSettingsHold() {
+    StartedFrame started("Atmel 89C2051");
+    ModuleSettings& s = started.frame.machine().modules.settings;
+    s.KeyMomentary = {0xFF, 0xFF, 0, 0x41}; // P0 is not on this device
+    s.KeyToggle = {0, 0, 0, 0x40};          // P3.6 neither
+    s.KeypadType = kKeypadNone;
+    auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
+    QVERIFY(!keys->momentaryButton(0));
+    QVERIFY(!keys->toggleButton(30));
+    QVERIFY(!keys->keypadButton(0));
+    // Eight to a row, 80 pixels apart, rows 45 apart.
+    QCOMPARE(keys->momentaryButton(8)->size(), QSize(70, 35));
+    QCOMPARE(keys->momentaryButton(15)->pos() - keys->momentaryButton(8)->pos(), QPoint(560, 0));
+    QCOMPARE(keys->momentaryButton(24)->pos() - keys->momentaryButton(8)->pos(), QPoint(0, 45));
+    QVERIFY(!keys->momentaryButton(30));
+    auto* group = qobject_cast<QGroupBox*>(keys->momentaryButton(8)->parentWidget());
+    QCOMPARE(group->title(), QString("Keys - Momemtary Type"));
+    // A momentary key whose level is unchecked reads 1 while released.
+    QTRY_COMPARE(started.chip().pins.setting[8], uint8_t(kInput1));
+    QVERIFY(started.chip().pins.level(8));
+    hold(keys->momentaryButton(8));
+    QTRY_VERIFY(!started.chip().pins.level(8));
+    letGo(keys->momentaryButton(8));
+}
+
+void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
+    StartedFrame started("Atmel 89C52");
+    loadDemo(started, "Demo5");
+    ModuleSettings& s = started.frame.machine().modules.settings;
+    const ModuleSettings before = s;
+    auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
+    QVERIFY(keys->keypadButton(11) && !keys->momentaryButton(16));
+
+    for (bool keep : {false, true}) {
+        onNextModal([&, keep](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Keyboard Module Setting"));
+            if (!keep) QVERIFY(saveScreenshot(dialog, "keyboard_setting.png"));
+            auto* lines = child<QPushButton>(dialog, "keypadLines");
+            auto* names = child<QPushButton>(dialog, "keyNames");
+            QVERIFY(lines->isEnabled() && names->isEnabled());
+            child<QRadioButton>(dialog, "keypadType3")->click();
+            QCOMPARE(keypadType(s), int(kKeypadNone)); // at once
+            QVERIFY(!lines->isEnabled() && !names->isEnabled());
+            child<QRadioButton>(dialog, "keypadType1")->click();
+            QVERIFY(lines->isEnabled());
+            child<QCheckBox>(child<QGroupBox>(dialog, "momentaryLines"), "P2.0")->click();
+            QCOMPARE(s.KeyMomentary, before.KeyMomentary); // grids on OK only
+            // A row line changed in the port-line dialog.
+            onNextModal([&](QDialog* portLines) {
+                QCOMPARE(portLines->windowTitle(), QString("Matrix Keypad - Port Line Selection"));
+                auto* control = child<QComboBox>(portLines, "controlLine");
+                QCOMPARE(control->count(), 8); // 4 X 4
+                QCOMPARE(control->itemText(7), QString("Column4"));
+                auto* port = child<QComboBox>(portLines, "portLine");
+                port->setCurrentIndex(0);
+                emit port->activated(0);
+                QCOMPARE(s.KeypadLines[0], PinRef(0x00));
+                child<QPushButton>(portLines, "ok")->click();
+            });
+            lines->click();
+            if (keep) child<QPushButton>(dialog, "ok")->click();
+            else dialog->reject();
+        });
+        started.frame.dispatch(id::KeyboardSetting);
+        keys = qobject_cast<KeyboardView*>(started.frame.view(id::KeyboardWindow));
+        QVERIFY(keys);
+        if (!keep) {
+            // Cancel restores the type, the masks and the lines; the window stays.
+            QCOMPARE(s.KeypadType, before.KeypadType);
+            QCOMPARE(s.KeypadLines, before.KeypadLines);
+            QCOMPARE(s.KeyMomentary, before.KeyMomentary);
+            QVERIFY(keys->keypadButton(11) && !keys->keypadButton(12) && !keys->momentaryButton(16));
+        }
+    }
+    // OK with another type and a new key rebuilds the open window.
+    QCOMPARE(keypadType(s), 1);
+    QCOMPARE(s.KeyMomentary[2], uint8_t(0x01));
+    QVERIFY(keys->keypadButton(15) && keys->momentaryButton(16));
+    QCOMPARE(qobject_cast<QGroupBox*>(keys->keypadButton(0)->parentWidget())->title(),
+             QString("Matrix Keypad 4 X 4"));
+}
+
+void KeyboardTest::keyNamesTakeEffectOnlyOnOk() {
+    StartedFrame started("Atmel 89C52");
+    loadDemo(started, "Demo5");
+    ModuleSettings& s = started.frame.machine().modules.settings;
+    for (bool keep : {false, true}) {
+        onNextModal([&, keep](QDialog* dialog) {
+            onNextModal([&, keep](QDialog* names) {
+                auto* key = child<QComboBox>(names, "key");
+                QCOMPARE(key->count(), 12);
+                QCOMPARE(key->itemText(11), QString("Key 11"));
+                key->setCurrentIndex(11);
+                auto* name = child<QLineEdit>(names, "keyName");
+                QCOMPARE(name->text(), QString("#"));
+                name->selectAll();
+                QTest::keyClicks(name, "Enter key 11"); // cut to 10 characters
+                QCOMPARE(keyName(s, 11), std::string_view("Enter key "));
+                if (keep) child<QPushButton>(names, "ok")->click();
+                else names->reject();
+            });
+            child<QPushButton>(dialog, "keyNames")->click();
+            child<QPushButton>(dialog, "ok")->click();
+        });
+        started.frame.dispatch(id::KeyboardSetting);
+        QCOMPARE(keyName(s, 11), std::string_view(keep ? "Enter key " : "#"));
+    }
+}
+
+QTEST_MAIN(KeyboardTest)
+#include "keyboard_test.moc"
