@@ -7,7 +7,7 @@
 namespace quorvel::shell {
 
 std::span<const ViewEntry> viewTable() {
-    static constexpr std::array<ViewEntry, 7> kViews{{
+    static constexpr std::array<ViewEntry, 8> kViews{{
         {id::RegisterWindow, createRegisterView},
         {id::ProgramWindow, createProgramView},
         {id::ExternalMemoryWindow, createExternalMemoryView},
@@ -15,6 +15,7 @@ std::span<const ViewEntry> viewTable() {
         {id::SfrBitWindow, createSfrBitView},
         {id::MemoryBitWindow, createMemoryBitView},
         {id::EepromWindow, createEepromView},
+        {id::LcdWindow, createLcdWindow},
     }};
     return kViews;
 }

@@ -24,5 +24,6 @@ View* createMemoryBitView(Frame& frame);
 View* createExternalMemoryView(Frame& frame);
 View* createInternalMemoryView(Frame& frame);
 View* createEepromView(Frame& frame);
+View* createLcdWindow(Frame& frame);
 
 } // namespace quorvel::shell
