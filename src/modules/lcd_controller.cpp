@@ -289,8 +289,10 @@ std::string lcdRowText(const LcdController& lcd, uint8_t options, int row) {
     std::string text;
     if (row < 0 || row >= g.rows) return text;
     const bool on = lcd.LcdDisplayFlags & kLcdDisplayOn;
-    for (int c = 0; c < g.columns; ++c)
-        text.push_back(on ? char(lcdGlyphCode(lcdCellCode(lcd, options, row, c))) : ' ');
+    for (int c = 0; c < g.columns; ++c) {
+        const uint8_t glyph = on ? lcdGlyphCode(lcdCellCode(lcd, options, row, c)) : uint8_t(' ');
+        text.push_back(lcdUserCharacter(glyph) ? ' ' : char(glyph));
+    }
     return text;
 }
 

@@ -141,7 +141,8 @@ uint8_t lcdUserCharacterRow(const LcdController& lcd, uint8_t code, int row);
 // characters stay 0-7). Cells are 25 x 37 pixels.
 uint8_t lcdGlyphCode(uint8_t code);
 // One row as text: the glyph codes of its cells, all blanks while the display
-// is off.
+// is off. Text has no glyphs for the user-defined characters: they appear
+// as blanks here (the window draws them, see `lcdPicture`).
 std::string lcdRowText(const LcdController& lcd, uint8_t lcdOptions, int row);
 // The cell whose unshifted address equals the address counter, if that cell
 // is on the display; the window draws the cursor there while the cursor bit
