@@ -59,6 +59,11 @@ bool busDrive(LcdController& lcd, const ModuleSettings& s, PinState& pins, uint8
     return lowNibble;
 }
 
+// Character-generator address after a data transfer: six bits, wrapping.
+uint8_t nextCgAddress(uint8_t address, bool increment) {
+    return uint8_t((increment ? address + 1 : address - 1) & (kLcdCgMemorySize - 1));
+}
+
 // Address counter after a data transfer, for one and two lines alike.
 uint8_t nextAddress(uint8_t address, bool increment) {
     if (increment) {
@@ -194,20 +199,29 @@ void lcdStep(LcdController& lcd, const ModuleSettings& s, PinState& pins, uint32
         uint8_t address = cgSelected ? lcd.cgAddress : lcd.addressCounter;
         busDrive(lcd, s, pins, uint8_t((lcd.LcdDisplayFlags & kLcdBusy) | (address & 0x7F)));
     } else if (ready && !read) {
-        if (busWrite(lcd, s, latches, lcd.dataByte) && !cgSelected) {
+        if (!busWrite(lcd, s, latches, lcd.dataByte)) return;
+        const bool increment = lcd.LcdDisplayFlags & kLcdIncrement;
+        if (cgSelected) {
+            lcd.cgMemory[lcd.cgAddress] = lcd.dataByte;
+            lcd.cgAddress = nextCgAddress(lcd.cgAddress, increment);
+        } else {
             lcd.displayMemory[size_t(lcdStorageIndex(lcd.addressCounter, twoLines(lcd)))] =
                 lcd.dataByte;
-            lcd.addressCounter =
-                nextAddress(lcd.addressCounter, lcd.LcdDisplayFlags & kLcdIncrement);
-            startBusy(lcd, kLcdCommandUs, cycleTimeUs);
-            ++lcd.changeCount;
+            lcd.addressCounter = nextAddress(lcd.addressCounter, increment);
         }
-    } else if (ready && !cgSelected) {
-        uint8_t byte =
-            lcd.displayMemory[size_t(lcdStorageIndex(lcd.addressCounter, twoLines(lcd)))];
-        if (busDrive(lcd, s, pins, byte))
-            lcd.addressCounter =
-                nextAddress(lcd.addressCounter, lcd.LcdDisplayFlags & kLcdIncrement);
+        startBusy(lcd, kLcdCommandUs, cycleTimeUs);
+        ++lcd.changeCount;
+    } else if (ready) {
+        const bool increment = lcd.LcdDisplayFlags & kLcdIncrement;
+        if (cgSelected) {
+            if (busDrive(lcd, s, pins, lcd.cgMemory[lcd.cgAddress]))
+                lcd.cgAddress = nextCgAddress(lcd.cgAddress, increment);
+        } else {
+            uint8_t byte =
+                lcd.displayMemory[size_t(lcdStorageIndex(lcd.addressCounter, twoLines(lcd)))];
+            if (busDrive(lcd, s, pins, byte))
+                lcd.addressCounter = nextAddress(lcd.addressCounter, increment);
+        }
     }
 }
 
@@ -255,9 +269,19 @@ uint8_t lcdCellCode(const LcdController& lcd, uint8_t options, int row, int colu
     return lcd.displayMemory[size_t(lcdStorageIndex(address, twoLines(lcd)))];
 }
 
-uint8_t lcdGlyphCode(uint8_t code) {
+uint8_t lcdShownCode(uint8_t code) {
+    if (code < 0x10) return code & 0x07;
     if (code < 0x20 || (code >= 0x80 && code < 0xA0)) return 0x20;
-    return code >= 0xA0 ? uint8_t(code - 0x20) : code;
+    return code;
+}
+
+uint8_t lcdUserCharacterRow(const LcdController& lcd, uint8_t code, int row) {
+    return lcd.cgMemory[size_t((code & 0x07) * 8 + (row & 0x07))] & 0x1F;
+}
+
+uint8_t lcdGlyphCode(uint8_t code) {
+    const uint8_t shown = lcdShownCode(code);
+    return shown >= 0xA0 ? uint8_t(shown - 0x20) : shown;
 }
 
 std::string lcdRowText(const LcdController& lcd, uint8_t options, int row) {
@@ -265,8 +289,10 @@ std::string lcdRowText(const LcdController& lcd, uint8_t options, int row) {
     std::string text;
     if (row < 0 || row >= g.rows) return text;
     const bool on = lcd.LcdDisplayFlags & kLcdDisplayOn;
-    for (int c = 0; c < g.columns; ++c)
-        text.push_back(on ? char(lcdGlyphCode(lcdCellCode(lcd, options, row, c))) : ' ');
+    for (int c = 0; c < g.columns; ++c) {
+        const uint8_t glyph = on ? lcdGlyphCode(lcdCellCode(lcd, options, row, c)) : uint8_t(' ');
+        text.push_back(lcdUserCharacter(glyph) ? ' ' : char(glyph));
+    }
     return text;
 }
 
@@ -281,6 +307,25 @@ bool lcdCursorCell(const LcdController& lcd, uint8_t options, int& row, int& col
         }
     }
     return false;
+}
+
+LcdPicture lcdPicture(const LcdController& lcd, uint8_t options) {
+    LcdPicture p;
+    const LcdGeometry& g = lcdGeometry(options);
+    p.options = options;
+    p.displayOn = lcd.LcdDisplayFlags & kLcdDisplayOn;
+    p.cursor = lcd.LcdDisplayFlags & kLcdCursor;
+    p.blink = lcd.LcdDisplayFlags & kLcdBlink;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 20; ++c)
+            p.cells[size_t(r)][size_t(c)] =
+                p.displayOn && r < g.rows && c < g.columns
+                    ? lcdShownCode(lcdCellCode(lcd, options, r, c))
+                    : uint8_t(0x20);
+    if (!lcdCursorCell(lcd, options, p.cursorRow, p.cursorColumn))
+        p.cursorRow = p.cursorColumn = -1;
+    p.cgMemory = lcd.cgMemory;
+    return p;
 }
 
 } // namespace quorvel

@@ -23,9 +23,15 @@
 // function set is the first instruction since the controller's reset, the
 // next nibble completes it as its low nibble.
 //
-// Not modelled: the character-generator memory (user-defined characters are
-// dropped, reads from it give nothing), the S bit of entry mode (writes never
-// shift the display), the font bit beyond storing it, power-on reset timing.
+// User-defined characters: after "set character-generator address" data
+// writes go to the 64-byte character-generator memory at its 6-bit address,
+// which then moves by I/D and wraps; data reads return what was written and
+// move it the same way. Codes 00H-07H (and their aliases 08H-0FH) show these
+// eight 5 x 8 characters: row r of character c is byte c * 8 + r, bits 4..0
+// from left to right.
+//
+// Not modelled: 5 x 10 dot characters (the font bit is only stored), the S
+// bit of entry mode (writes never shift the display), power-on reset timing.
 // The display memory is 128 bytes so that every 7-bit address is a valid index.
 //
 // Threads: `lcdStep` runs on the simulation thread; the window reads the
@@ -57,12 +63,15 @@ constexpr uint8_t kLcdTwoLines = 0x08;    // N of function set
 constexpr uint8_t kLcdEightBit = 0x10;    // DL of function set
 
 constexpr int kLcdMemorySize = 128;
+constexpr int kLcdCgMemorySize = 64; // eight characters of eight rows
 constexpr int kLcdClearUs = 1640; // clear display, return home
 constexpr int kLcdCommandUs = 40; // every other command, data write
 
 struct LcdController {
     // Character codes. Starts with a space at 0 and code 0 elsewhere.
     std::array<uint8_t, kLcdMemorySize> displayMemory{0x20};
+    // User-defined characters, eight rows each; code 0 at 0-7 and so on.
+    std::array<uint8_t, kLcdCgMemorySize> cgMemory{};
     uint8_t addressCounter = 0; // display data address
     uint8_t cgAddress = 0;      // 6 bits
     uint8_t displayShift = 0;
@@ -118,16 +127,41 @@ const LcdGeometry& lcdGeometry(uint8_t lcdOptions);
 uint8_t lcdShiftedAddress(const LcdController& lcd, uint8_t address);
 // The character code stored for a cell of the display (shift applied).
 uint8_t lcdCellCode(const LcdController& lcd, uint8_t lcdOptions, int row, int column);
-// The glyph drawn for a code: codes below 0x20 and 0x80-0x9F as 0x20, codes
-// from 0xA0 reduced by 0x20. The glyph of code g sits in the glyph image at
-// x = ((g >> 4) - 2) * 25, y = (g & 0x0F) * 37; cells are 25 x 37 pixels.
+// The character a code shows: 00H-0FH the user-defined character code & 7
+// (0-7), 10H-1FH and 80H-9FH a blank (20H), every other code itself.
+uint8_t lcdShownCode(uint8_t code);
+// Whether a shown code is a user-defined character (drawn from the
+// character-generator memory).
+constexpr bool lcdUserCharacter(uint8_t shownCode) { return shownCode < 8; }
+// Row `row` (0-7) of user-defined character `code` (its low three bits):
+// five dots in bits 4..0, bit 4 leftmost.
+uint8_t lcdUserCharacterRow(const LcdController& lcd, uint8_t code, int row);
+// The glyph index of a code in a glyph sheet laid out in columns of 16 from
+// 20H: the shown code, reduced by 0x20 from 0xA0 on (user-defined
+// characters stay 0-7). Cells are 25 x 37 pixels.
 uint8_t lcdGlyphCode(uint8_t code);
 // One row as text: the glyph codes of its cells, all blanks while the display
-// is off.
+// is off. Text has no glyphs for the user-defined characters: they appear
+// as blanks here (the window draws them, see `lcdPicture`).
 std::string lcdRowText(const LcdController& lcd, uint8_t lcdOptions, int row);
 // The cell whose unshifted address equals the address counter, if that cell
 // is on the display; the window draws the cursor there while the cursor bit
 // is set.
 bool lcdCursorCell(const LcdController& lcd, uint8_t lcdOptions, int& row, int& column);
+
+// Everything the window draws, taken at once while the simulation is paused
+// so the window paints from its own copy. Cells hold shown codes
+// (`lcdShownCode`); all blanks while the display is off.
+struct LcdPicture {
+    uint8_t options = 0; // `LcdOptions`: size and back light
+    bool displayOn = false;
+    bool cursor = false; // cursor bit of display on/off control
+    bool blink = false;
+    int cursorRow = -1, cursorColumn = -1; // -1: the cursor cell is not shown
+    std::array<std::array<uint8_t, 20>, 4> cells{};
+    std::array<uint8_t, kLcdCgMemorySize> cgMemory{};
+    bool operator==(const LcdPicture&) const = default;
+};
+LcdPicture lcdPicture(const LcdController& lcd, uint8_t lcdOptions);
 
 } // namespace quorvel

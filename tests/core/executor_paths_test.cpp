@@ -67,6 +67,7 @@ void expectSameState(const Machine& a, const Machine& b, uint64_t stepIndex,
     ASSERT_EQ(l.addressCounter, m.addressCounter);
     ASSERT_EQ(l.changeCount, m.changeCount);
     ASSERT_TRUE(l.displayMemory == m.displayMemory) << "LCD memory differs";
+    ASSERT_TRUE(l.cgMemory == m.cgMemory) << "LCD character-generator memory differs";
 }
 
 // Runs `batched` free in batches of the given sizes and `single` step by

@@ -356,16 +356,48 @@ TEST_F(LcdBus, CursorAndDisplayShiftCommands) {
     EXPECT_EQ(lcd().displayShift, 0);
 }
 
-TEST_F(LcdBus, CharacterGeneratorAccessDoesNotTouchTheDisplay) {
+// User-defined characters: data after "set character-generator address"
+// fills the 64-byte memory, the address moves by I/D and wraps in six bits,
+// reads give back what was written, and the display address is untouched.
+TEST_F(LcdBus, UserDefinedCharacters) {
     initialise8BitTwoLines();
     command(0x85);
-    command(0x40 | 0x12);
-    data(0x1F);
+    command(0x40 | 0x3E); // last two rows of character 7
+    const uint8_t pattern[] = {0x1F, 0x11, 0x0A, 0x04, 0xE0}; // bits 5-7 kept as RAM
+    for (uint8_t byte : pattern) data(byte);
+    EXPECT_EQ(lcd().cgMemory[0x3E], 0x1F);
+    EXPECT_EQ(lcd().cgMemory[0x3F], 0x11);
+    EXPECT_EQ(lcd().cgMemory[0x00], 0x0A); // wrapped to character 0
+    EXPECT_EQ(lcd().cgMemory[0x02], 0xE0);
+    EXPECT_EQ(read(0), 0x03); // the read reports the character-generator address
     EXPECT_EQ(lcd().addressCounter, 0x05);
     EXPECT_EQ(lcd().displayMemory[5], 0x20);
-    EXPECT_EQ(read(0), 0x12); // the read reports the character-generator address
+
+    command(0x40 | 0x01);
+    EXPECT_EQ(read(RS), 0x04);
+    waitUs(5);
+    EXPECT_EQ(read(RS), 0xE0);
+    EXPECT_EQ(lcd().cgAddress, 0x03);
+    command(0x04);        // decrement
+    command(0x40 | 0x00); // down from 0 wraps to 3FH
+    data(0x15);
+    EXPECT_EQ(lcd().cgMemory[0x00], 0x15);
+    EXPECT_EQ(lcd().cgAddress, 0x3F);
+    EXPECT_EQ(read(RS), 0x11); // and reads move the same way
+    EXPECT_EQ(lcd().cgAddress, 0x3E);
+
+    command(0x06);
     command(0x85);             // selecting display memory again
     EXPECT_EQ(read(0), 0x05);
+    data(0x08);                // alias of character 0
+    data(0x07);
+    const LcdPicture picture = lcdPicture(lcd(), 1);
+    EXPECT_EQ(picture.cells[0][5], 0x00);
+    EXPECT_EQ(picture.cells[0][6], 0x07);
+    EXPECT_EQ(row(0, 1).substr(5, 2), "  "); // no text for them
+    EXPECT_EQ(lcdUserCharacterRow(lcd(), 0x08, 0), 0x15);
+    EXPECT_EQ(lcdUserCharacterRow(lcd(), 0x07, 7), 0x11);
+    EXPECT_EQ(lcdUserCharacterRow(lcd(), 0x00, 2), 0x00); // bits 5-7 are not dots
 }
 
 TEST_F(LcdBus, VisibleRowsForEachDisplaySize) {
@@ -385,12 +417,21 @@ TEST_F(LcdBus, VisibleRowsForEachDisplaySize) {
     EXPECT_EQ(row(3, 3), "f                   ");
     EXPECT_EQ(row(0, 3), "a               c   ");
 
-    // Codes below 0x20 and 0x80-0x9F draw as blanks; from 0xA0 on, 0x20 lower.
+    // Codes 10H-1FH and 80H-9FH draw as blanks, 00H-0FH as user-defined
+    // characters 0-7; glyph indices from 0xA0 on are 0x20 lower.
     command(0x80);
-    data(0x05);
-    data(0x90);
-    data(0xE4);
-    EXPECT_EQ(row(0, 1).substr(0, 3), std::string("  \xC4"));
+    const uint8_t codes[] = {0x15, 0x90, 0xE4, 0x0D, 0x7E};
+    for (uint8_t code : codes) data(code);
+    EXPECT_EQ(row(0, 1).substr(0, 5), std::string("  \xC4 \x7E"));
+    const LcdPicture picture = lcdPicture(lcd(), 1);
+    const uint8_t shown[] = {0x20, 0x20, 0xE4, 0x05, 0x7E};
+    for (int c = 0; c < 5; ++c) EXPECT_EQ(picture.cells[0][size_t(c)], shown[c]) << c;
+    EXPECT_EQ(picture.cells[1][0], 'b');
+    EXPECT_EQ(picture.cells[2][0], 0x20); // rows beyond the display size stay blank
+    EXPECT_EQ(picture.cursorRow, 0);
+    EXPECT_EQ(picture.cursorColumn, 5);
+    command(0x08);
+    EXPECT_EQ(lcdPicture(lcd(), 1).cells[0][2], 0x20); // display off: all blank
     // The cursor sits at the unshifted address of the counter, if shown.
     int r = -1, c = -1;
     command(0x80 | 0x53);

@@ -87,7 +87,7 @@ TEST(ModuleBounds, IdleHooksChangeNothing) {
             ++idleSeen;
             const auto lcd = [](const Machine& x) {
                 const LcdController& l = x.modules.lcd;
-                return std::tie(l.displayMemory, l.addressCounter, l.cgAddress, l.displayShift,
+                return std::tie(l.displayMemory, l.cgMemory, l.addressCounter, l.cgAddress, l.displayShift,
                                 l.LcdDisplayFlags, l.LcdFunctionFlags, l.busyCounter, l.eWasHigh,
                                 l.instructionByte, l.dataByte, l.changeCount);
             };
