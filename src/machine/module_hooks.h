@@ -12,15 +12,21 @@ namespace quorvel {
 // Simulation thread (or the user-interface thread while no run is active).
 void runModuleHooks(Machine& machine, int cycles);
 
-// Whether runModuleHooks would change nothing after this step: the IIC bus,
-// the SPI EEPROM and the keypad are off, and the LCD is not busy (counter
+// Whether runModuleHooks would change nothing after this step: the IIC bus
+// and the SPI EEPROM are off, no keypad key is held in an open keyboard
+// window, and the LCD is not busy (counter
 // run out, busy flag already clear) and sees E at the level it last saw (so
 // no falling edge and nothing to remember). The hooks themselves decide from
 // the same state, so skipping them then changes nothing.
+// The keypad hook acts only while a key of an open keyboard window is held.
+inline bool keypadKeyHeld(const KeypadState& keypad) {
+    return keypad.windowOpen && keypad.KeypadPressed;
+}
+
 inline bool moduleHooksIdle(const Machine& machine) {
     const ModuleState& modules = machine.modules;
     if ((modules.settings.iic.IicOptions & kIicEnableBus) ||
-        (modules.settings.spi.SpiOptions & kSpiEnableBus) || modules.keypad.windowOpen)
+        (modules.settings.spi.SpiOptions & kSpiEnableBus) || keypadKeyHeld(modules.keypad))
         return false;
     const LcdController& lcd = modules.lcd;
     if (lcd.busyCounter >= 1 || (lcd.LcdDisplayFlags & kLcdBusy)) return false;
@@ -33,8 +39,8 @@ inline bool moduleHooksIdle(const Machine& machine) {
 }
 
 // moduleHooksIdle for a run of the execution loop, in which only the
-// instructions change the machine: the settings and the keypad window stay
-// as they are, and the LCD's state changes only in its hook, so all that is
+// instructions change the machine: the settings and the keypad stay as they
+// are (a window changes them only while the run is paused, between batches), and the LCD's state changes only in its hook, so all that is
 // left to look at per step is the E line's latch.
 struct ModuleHookWatch {
     const uint8_t* eLatch; // the port latch holding E (any latch for a fixed level)
@@ -56,7 +62,7 @@ struct ModuleHookWatch {
         const ModuleState& modules = machine.modules;
         quiet = !(modules.settings.iic.IicOptions & kIicEnableBus) &&
                 !(modules.settings.spi.SpiOptions & kSpiEnableBus) &&
-                !modules.keypad.windowOpen && modules.lcd.busyCounter < 1 &&
+                !keypadKeyHeld(modules.keypad) && modules.lcd.busyCounter < 1 &&
                 !(modules.lcd.LcdDisplayFlags & kLcdBusy);
         eSeen = modules.lcd.eWasHigh;
     }

@@ -61,7 +61,9 @@ TEST(ModuleBounds, IdleHooksChangeNothing) {
         for (PinRef& ref : s.LcdPins) ref = uint8_t(byte() % 0x44); // port lines, +5V, GND
         s.iic.IicOptions = random() % 8 == 0 ? kIicEnableBus : 0;
         s.spi.SpiOptions = random() % 8 == 0 ? kSpiEnableBus : 0;
-        m.modules.keypad.windowOpen = random() % 8 == 0;
+        m.modules.keypad.windowOpen = random() % 4 == 0;
+        m.modules.keypad.KeypadPressed = random() % 2;
+        for (PinRef& ref : s.KeypadLines) ref = uint8_t(byte() & 0x37);
         // The per-batch form of the same check, kept up to date as runSteps
         // keeps it.
         ModuleHookWatch watch(m);

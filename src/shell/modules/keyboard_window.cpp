@@ -61,6 +61,7 @@ KeyboardView::KeyboardView(Frame& frame) : frame_(frame) {
         keypadRelease(modules.keypad);
         modules.keypad.windowOpen = true;
     }
+    attached_ = true;
     build();
     timer_ = new QTimer(this);
     timer_->setTimerType(Qt::PreciseTimer);
@@ -68,7 +69,16 @@ KeyboardView::KeyboardView(Frame& frame) : frame_(frame) {
     timer_->start(kTickMs);
 }
 
-KeyboardView::~KeyboardView() {
+KeyboardView::~KeyboardView() { detach(); }
+
+void KeyboardView::closeEvent(QCloseEvent* event) {
+    detach();
+    View::closeEvent(event);
+}
+
+void KeyboardView::detach() {
+    if (!attached_) return;
+    attached_ = false;
     timer_->stop();
     auto guard = frame_.runControl().pause();
     KeypadState& keypad = frame_.machine().modules.keypad;

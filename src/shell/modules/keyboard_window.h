@@ -52,7 +52,14 @@ public:
     KeyButton* toggleButton(int pin) const;
     KeyButton* keypadButton(int key) const;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // Lets go of the keypad hook once; a closed window is deleted later,
+    // maybe after a new keyboard window took the hook.
+    void detach();
+    bool attached_ = false;
     struct Key {
         KeyButton* button;
         int number; // pin index, or key number on the keypad
