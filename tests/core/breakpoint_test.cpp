@@ -15,20 +15,13 @@ ChipState chip() {
     c.reset();
     return c;
 }
-std::string text(const Validation& v) { return v ? v->text : std::string(); }
 } // namespace
 
+// The dual-DPTR devices list three more registers (DPTR1 and its halves).
 TEST(Breakpoint, RegisterListsPerDevice) {
-    auto plain = breakpointRegisters(DeviceKind::AT89C52);
-    auto dual = breakpointRegisters(DeviceKind::AT89S8252);
-    ASSERT_EQ(plain.size(), 15u);
-    ASSERT_EQ(dual.size(), 18u);
-    EXPECT_STREQ(plain[4].shortName, "DPTR");
-    EXPECT_STREQ(dual[7].name, "Data Pointer1(DPTR1)");
-    EXPECT_STREQ(plain[13].shortName, "PC");
-    EXPECT_STREQ(dual[17].shortName, "SP");
-    EXPECT_EQ(breakpointRegisters(DeviceKind::AT89S53).size(), 18u);
-    EXPECT_EQ(breakpointRegisters(DeviceKind::I8031).size(), 15u);
+    for (auto [kind, size] : {std::pair{DeviceKind::AT89C52, 15u}, {DeviceKind::I8031, 15u},
+                              {DeviceKind::AT89S8252, 18u}, {DeviceKind::AT89S53, 18u}})
+        EXPECT_EQ(breakpointRegisters(kind).size(), size) << int(kind);
 }
 
 TEST(Breakpoint, EvaluatesEveryKind) {
@@ -64,18 +57,18 @@ TEST(Breakpoint, EvaluatesEveryKind) {
 
 TEST(Breakpoint, StatusTexts) {
     const auto k = DeviceKind::AT89C52;
-    EXPECT_EQ(breakpointStatusText({}, k), "No Breakpoint Set");
-    EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x1234, 4, 0}, k), "Break if DPTR = 1234H");
-    EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x5, 0, 0}, k), "Break if ACC = 05H");
+    const std::pair<BreakpointCondition, const char*> rows[] = {
+        {{}, "No Breakpoint Set"},
+        {{BT::Register, 0, 0x1234, 4, 0}, "Break if DPTR = 1234H"},
+        {{BT::Register, 0, 0x5, 0, 0}, "Break if ACC = 05H"},
+        {{BT::InternalMemory, 0x30, 5, 0, 0}, "Break if Int Mem (30H) = 05H"},
+        {{BT::ExternalMemory, 0x1F00, 0xAA, 0, 0}, "Break if Ext Mem (1F00H) = AAH"},
+        {{BT::Flag, 0, 1, 0, 1}, "Break if Flag CY = 1"},
+        {{BT::MemoryBit, 0x20, 1, 0, 0}, "Break if  Mem Bit 20H = 1"},
+    };
+    for (const auto& [condition, text] : rows) EXPECT_EQ(breakpointStatusText(condition, k), text);
     EXPECT_EQ(breakpointStatusText({BT::Register, 0, 0x5, 2, 0}, DeviceKind::AT89S53),
               "Break if DP0H = 05H");
-    EXPECT_EQ(breakpointStatusText({BT::InternalMemory, 0x30, 5, 0, 0}, k),
-              "Break if Int Mem (30H) = 05H");
-    EXPECT_EQ(breakpointStatusText({BT::ExternalMemory, 0x1F00, 0xAA, 0, 0}, k),
-              "Break if Ext Mem (1F00H) = AAH");
-    EXPECT_EQ(breakpointStatusText({BT::Flag, 0, 1, 0, 1}, k), "Break if Flag CY = 1");
-    EXPECT_EQ(breakpointStatusText({BT::MemoryBit, 0x20, 1, 0, 0}, k),
-              "Break if  Mem Bit 20H = 1");
 
     BreakpointCondition ext{BT::ExternalMemory, 0x10, 1, 0, 0};
     dropUnavailableBreakpoint(ext, true);
@@ -86,24 +79,32 @@ TEST(Breakpoint, StatusTexts) {
 
 TEST(Breakpoint, DialogValidation) {
     const auto k = DeviceKind::AT89C52;
+    const struct {
+        BT type;
+        int selection;
+        const char *address, *data, *message;
+    } refused[] = {
+        {BT::Register, -1, "", "12", "No Register was Selected"},
+        {BT::Register, 0, "", "123", "Illegal Data."}, // ACC takes 8 bits
+        {BT::Register, 0, "", "G1", "Illegal Data."},
+        {BT::InternalMemory, -1, "ZZ", "1", "Illegal Address."},
+        {BT::InternalMemory, -1, "30", "", "Illegal Data."},
+        {BT::Flag, -1, "", "1", "No Flag was Selected"},
+        {BT::Flag, 1, "", "2", "Illegal Data."},
+        {BT::MemoryBit, -1, "80", "1", "Illegal Address."},
+    };
     BreakpointCondition c;
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, -1, "", "12", k, c)),
-              "No Register was Selected");
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, 0, "", "123", k, c)), "Illegal Data.");
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::Register, 0, "", "G1", k, c)), "Illegal Data.");
+    for (const auto& r : refused) {
+        const Validation v = acceptBreakpointDialog(r.type, r.selection, r.address, r.data, k, c);
+        ASSERT_TRUE(v) << r.message;
+        EXPECT_EQ(v->text, r.message);
+        EXPECT_EQ(v->title, "ERROR");
+    }
+    EXPECT_EQ(c, BreakpointCondition{}); // nothing refused was kept
     EXPECT_FALSE(acceptBreakpointDialog(BT::Register, 4, "", "1234", k, c)); // DPTR takes 16 bits
     EXPECT_EQ(c.data, 0x1234);
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::InternalMemory, -1, "ZZ", "1", k, c)),
-              "Illegal Address.");
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::InternalMemory, -1, "30", "", k, c)),
-              "Illegal Data.");
     EXPECT_FALSE(acceptBreakpointDialog(BT::ExternalMemory, -1, "1f00", "aa", k, c));
     EXPECT_EQ(c.address, 0x1F00);
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::Flag, -1, "", "1", k, c)), "No Flag was Selected");
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::Flag, 1, "", "2", k, c)), "Illegal Data.");
-    EXPECT_EQ(text(acceptBreakpointDialog(BT::MemoryBit, -1, "80", "1", k, c)),
-              "Illegal Address.");
-    EXPECT_EQ(acceptBreakpointDialog(BT::MemoryBit, -1, "80", "1", k, c)->title, "ERROR");
     EXPECT_FALSE(acceptBreakpointDialog(BT::MemoryBit, -1, "7F", "0", k, c));
     EXPECT_EQ(c, (BreakpointCondition{BT::MemoryBit, 0x7F, 0, 0, 0}));
 

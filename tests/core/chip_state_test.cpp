@@ -1,19 +1,12 @@
 // Access paths of the chip state: code/direct/stored/bit/external reads and
 // writes with their SFR side effects, port reads against input settings, the
 // EEPROM and overlap paths, and Reset CPU.
-#include "chip/chip_state.h"
-
-#include <gtest/gtest.h>
+#include "core_test_support.h"
 
 using namespace quorvel;
+using namespace quorvel::test;
 
 namespace {
-
-struct RecordingEvents : ChipEvents {
-    int scon = 0, spcr = 0;
-    void sconWritten() override { ++scon; }
-    void spcrWritten() override { ++spcr; }
-};
 
 ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0, bool eeprom = false) {
     ChipState chip;
@@ -54,10 +47,7 @@ TEST(ChipState, ResetSetsTheDocumentedValuesAndKeepsMemory) {
     chip.reset();
     EXPECT_EQ(chip.pc, 0);
     EXPECT_EQ(chip.sfr(sfr::SP), 0x07);
-    EXPECT_EQ(chip.sfr(sfr::P0), 0xFF);
-    EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
-    EXPECT_EQ(chip.sfr(sfr::P2), 0xFF);
-    EXPECT_EQ(chip.sfr(sfr::P3), 0xFF);
+    for (uint8_t port : {sfr::P0, sfr::P1, sfr::P2, sfr::P3}) EXPECT_EQ(chip.sfr(port), 0xFF);
     EXPECT_EQ(chip.sfr(sfr::PSW), 0x01);
     EXPECT_EQ(chip.sfr(sfr::TMOD), 0x00);
     EXPECT_EQ(chip.sfr(sfr::ACC), 0x00);
@@ -71,7 +61,7 @@ TEST(ChipState, ResetSetsTheDocumentedValuesAndKeepsMemory) {
 
 TEST(ChipState, DirectReadsAndWritesCarryTheSfrSideEffects) {
     ChipState chip = makeChip();
-    RecordingEvents events;
+    EventRecorder events;
     chip.events = &events;
 
     // SBUF: the write starts a transmission; a read returns the receive buffer.
@@ -86,14 +76,14 @@ TEST(ChipState, DirectReadsAndWritesCarryTheSfrSideEffects) {
     chip.writeDirect(sfr::SCON, 0x50);
     chip.writeDirect(sfr::SPCR, 0x50);
     chip.writeBit(sfr::SCON + 1, true);
-    EXPECT_EQ(events.scon, 1);
-    EXPECT_EQ(events.spcr, 1);
+    EXPECT_EQ(events.sconWrites, 1);
+    EXPECT_EQ(events.spcrWrites, 1);
     EXPECT_EQ(chip.sfr(sfr::SCON), 0x52);
 
     // Read-modify-write paths bypass every side effect.
     chip.writeStored(sfr::SBUF, 0x10);
     chip.writeStored(sfr::SCON, 0x00);
-    EXPECT_EQ(events.scon, 1);
+    EXPECT_EQ(events.sconWrites, 1);
     EXPECT_EQ(chip.readStored(sfr::SBUF), 0x10);
 
     // Addresses below 0x80 are RAM; an unnamed SFR address is plain storage.
@@ -140,24 +130,24 @@ TEST(ChipState, WmconReadsOnlyTheReadyBit) {
     EXPECT_EQ(chip.readDirect(sfr::WMCON), 0x02);
 }
 
+// Bit addresses 00-7F are RAM 20-2F; from 80 on, bit n of the SFR at the
+// multiple of 8 below it (F9 is bit 1 of F8, nothing at F9).
 TEST(ChipState, BitAddressesMapToRamAndSfrBytes) {
+    const struct {
+        uint8_t bit, byteAddress, mask;
+    } rows[] = {{0x07, 0x20, 0x80}, {0x7F, 0x2F, 0x80}, {0xE7, sfr::ACC, 0x80},
+                {0xD7, sfr::PSW, sfr::bits::CY}, {0xF1, sfr::B, 0x02}, {0xF9, 0xF8, 0x02}};
+    for (const auto& r : rows) {
+        ChipState chip = makeChip();
+        chip.sfr(sfr::PSW) = 0;
+        chip.writeBit(r.bit, true);
+        EXPECT_EQ(chip.readStored(r.byteAddress), r.mask) << std::hex << int(r.bit);
+        EXPECT_TRUE(chip.readBit(r.bit));
+        chip.writeBit(r.bit, 2); // the value modulo 2
+        EXPECT_EQ(chip.readStored(r.byteAddress), 0) << std::hex << int(r.bit);
+    }
     ChipState chip = makeChip();
-    chip.writeBit(0x07, true);
-    EXPECT_EQ(chip.iram[0x20], 0x80);
-    chip.writeBit(0x7F, true);
-    EXPECT_EQ(chip.iram[0x2F], 0x80);
-    chip.writeBit(0xE7, true);
-    EXPECT_EQ(chip.acc(), 0x80);
-    chip.writeBit(0xD7, true);
-    EXPECT_TRUE(chip.psw() & sfr::bits::CY);
-    EXPECT_TRUE(chip.readBit(0xD7));
-    chip.writeBit(0xE7, 2); // value modulo 2
-    EXPECT_EQ(chip.acc(), 0x00);
-    chip.writeBit(0xF1, true);
-    EXPECT_EQ(chip.sfr(sfr::B), 0x02);
-    // 0xF9 is bit 1 of the byte at 0xF8, not of anything at 0xF9.
     chip.writeBit(0xF9, true);
-    EXPECT_EQ(chip.sfr(0xF8), 0x02);
     EXPECT_EQ(chip.sfr(0xF9), 0x00);
 }
 
@@ -173,20 +163,6 @@ TEST(ChipState, PortReadsFollowTheInputSettings) {
     chip.writeStored(sfr::P1, chip.readStored(sfr::P1) | 0x00);
     EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
     EXPECT_TRUE(chip.readLatchBit(0x90));
-}
-
-TEST(ChipState, IndirectAccessNeverReachesTheSfrs) {
-    ChipState chip = makeChip();
-    chip.iram[0x90] = 0;
-    // MOV R0,#90h; MOV @R0,#5 writes RAM 0x90, not P1.
-    chip.reg(0) = 0x90;
-    chip.iram[chip.reg(0)] = 5;
-    EXPECT_EQ(chip.iram[0x90], 5);
-    EXPECT_EQ(chip.sfr(sfr::P1), 0xFF);
-    // Register banks follow RS1:RS0.
-    chip.sfr(sfr::PSW) = 0x18;
-    chip.reg(7) = 0x42;
-    EXPECT_EQ(chip.iram[0x1F], 0x42);
 }
 
 TEST(ChipState, ExternalDataPaths) {

@@ -1,10 +1,9 @@
 // Run control: every run mode's stop condition, single steps and step-over,
 // finish subroutine, execution-time measurement and a pause/stop stress test
 // (run under ThreadSanitizer by `make tsan`).
+#include "core_test_support.h"
 #include "machine/execution_time.h"
 #include "machine/run_controller.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -13,6 +12,7 @@
 
 using namespace quorvel;
 using namespace std::chrono_literals;
+using test::loadCode;
 
 namespace {
 
@@ -59,20 +59,9 @@ private:
     std::vector<Notice> queue_;
 };
 
-Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t hz = 12000000) {
-    DeviceSelection s;
-    s.kind = kind;
-    s.frequency = hz;
-    s.cycleTimeUs = machineCycleTimeUs(hz);
-    s.codeLimit = computeCodeLimit(kind, ProgramMemoryMode::InternalOnly, 0);
-    s.xdataLimit = 0;
-    Machine m;
-    configureMachine(m, s);
-    return m;
-}
-
-void load(Machine& m, uint16_t at, std::initializer_list<uint8_t> bytes) {
-    for (uint8_t b : bytes) m.chip.writeCode(at++, b);
+// On-chip program memory only (4K on the AT89C51), no external data memory.
+Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52) {
+    return test::makeMachine(kind, 12000000, computeCodeLimit(kind, ProgramMemoryMode::InternalOnly, 0), 0);
 }
 
 // Hands a notice back to the controller as the GUI's queued slot would.
@@ -86,7 +75,7 @@ RunOutcome deliver(RunController& rc, const Notices::Notice& n) {
 TEST(RunControl, BreakpointStopsAfterTheInstructionThatMakesItTrue) {
     Machine m = makeMachine();
     // 0000: NOP; NOP; MOV 30H,#05; NOP; SJMP $-1
-    load(m, 0, {0x00, 0x00, 0x75, 0x30, 0x05, 0x00, 0x80, 0xFE});
+    loadCode(m, {0x00, 0x00, 0x75, 0x30, 0x05, 0x00, 0x80, 0xFE}, 0);
     Notices notices;
     RunController rc(m, notices);
     ASSERT_FALSE(acceptBreakpointDialog(BreakpointType::InternalMemory, -1, "30", "05",
@@ -121,7 +110,7 @@ TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
 
 TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
     Machine m = makeMachine(DeviceKind::AT89C51);
-    load(m, 0, {0x80, 0xFE}); // SJMP $
+    loadCode(m, {0x80, 0xFE}, 0); // SJMP $
     Notices notices;
     RunController rc(m, notices);
     EXPECT_TRUE(rc.go().started);
@@ -140,7 +129,7 @@ TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
     EXPECT_TRUE(notices.empty()); // a user stop sends no notice
 
     // LJMP 3000H on a 4K device: stops at the LJMP with the message.
-    load(m, 0x10, {0x02, 0x30, 0x00});
+    loadCode(m, {0x02, 0x30, 0x00}, 0x10);
     rc.setCurrentAddress(0x10);
     rc.go();
     RunOutcome ended = deliver(rc, notices.next());
@@ -151,7 +140,7 @@ TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
 
 TEST(RunControl, StaleNoticesAreIgnored) {
     Machine m = makeMachine();
-    load(m, 0, {0x00, 0x80, 0xFE});
+    loadCode(m, {0x00, 0x80, 0xFE}, 0);
     Notices notices;
     RunController rc(m, notices);
     rc.go();
@@ -167,9 +156,9 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
     Machine m = makeMachine();
     // 0000: LCALL 0010; SJMP $
     // 0010: NOP; ACALL 0020; NOP; RET        0020: NOP; RET
-    load(m, 0x00, {0x12, 0x00, 0x10, 0x80, 0xFE});
-    load(m, 0x10, {0x00, 0x11, 0x20, 0x00, 0x22});
-    load(m, 0x20, {0x00, 0x22});
+    loadCode(m, {0x12, 0x00, 0x10, 0x80, 0xFE}, 0x00);
+    loadCode(m, {0x00, 0x11, 0x20, 0x00, 0x22}, 0x10);
+    loadCode(m, {0x00, 0x22}, 0x20);
     Notices notices;
     RunController rc(m, notices);
     rc.singleStep(); // into the routine
@@ -190,8 +179,8 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
 TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     Machine m = makeMachine();
     // 0000: LCALL 0010; NOP; NOP; NOP      0010: MOV A,#7; RET
-    load(m, 0x00, {0x12, 0x00, 0x10, 0x00, 0x00, 0x00});
-    load(m, 0x10, {0x74, 0x07, 0x22});
+    loadCode(m, {0x12, 0x00, 0x10, 0x00, 0x00, 0x00}, 0x00);
+    loadCode(m, {0x74, 0x07, 0x22}, 0x10);
     Notices notices;
     RunController rc(m, notices);
     rc.numberOfSteps = 3;
@@ -208,7 +197,7 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     EXPECT_EQ(m.chip.acc(), 7);
 
     // Two calls in a row with a count of 2: both run on the thread.
-    load(m, 0x20, {0x12, 0x00, 0x10, 0x12, 0x00, 0x10, 0x00});
+    loadCode(m, {0x12, 0x00, 0x10, 0x12, 0x00, 0x10, 0x00}, 0x20);
     rc.setCurrentAddress(0x20);
     rc.numberOfSteps = 2;
     rc.stepOver();
@@ -221,7 +210,7 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
 
 TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
     Machine m = makeMachine(DeviceKind::AT89C51);
-    load(m, 0, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00});
+    loadCode(m, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00}, 0);
     Notices notices;
     RunController rc(m, notices);
     rc.numberOfSteps = 10;
@@ -239,12 +228,7 @@ TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
 }
 
 TEST(RunControl, SnapshotsCoverTheShownRanges) {
-    DeviceSelection s;
-    s.kind = DeviceKind::AT89C51;
-    s.codeLimit = 4095;
-    s.xdataLimit = 0x07FF;
-    Machine m;
-    configureMachine(m, s);
+    Machine m = test::makeMachine(DeviceKind::AT89C51, 12000000, 4095, 0x07FF);
     m.chip.xdata[0x7F0] = 0x42;
     Notices notices;
     RunController rc(m, notices);
@@ -259,7 +243,7 @@ TEST(RunControl, SnapshotsCoverTheShownRanges) {
 TEST(RunControl, PauseStopAndRestartUnderLoad) {
     Machine m = makeMachine();
     // A loop that keeps changing RAM and A: INC 30H; INC A; SJMP back.
-    load(m, 0, {0x05, 0x30, 0x04, 0x80, 0xFB});
+    loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0);
     Notices notices;
     RunController rc(m, notices);
     uint32_t steps = 0;
@@ -287,7 +271,7 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
 TEST(RunControl, BreakpointHitWhilePausingStillStops) {
     Machine m = makeMachine();
     // Count R7 up; break when it reaches 0x80.
-    load(m, 0, {0x0F, 0x80, 0xFD}); // INC R7; SJMP $-1
+    loadCode(m, {0x0F, 0x80, 0xFD}, 0); // INC R7; SJMP $-1
     Notices notices;
     RunController rc(m, notices);
     rc.breakpoint = {BreakpointType::Register, 0, 0x80, 12, 0}; // R7
@@ -329,7 +313,7 @@ TEST(ExecutionTime, ValidationMessages) {
 TEST(ExecutionTime, MeasuresAndRestoresTheMachine) {
     Machine m = makeMachine();
     // 0000: MOV A,#1; NOP; MOV 50H,#0; ...
-    load(m, 0, {0x74, 0x01, 0x00, 0x75, 0x50, 0x00});
+    loadCode(m, {0x74, 0x01, 0x00, 0x75, 0x50, 0x00}, 0);
     m.chip.iram[0x50] = 0x99;
     m.chip.cycles = 777;
     Notices notices;
@@ -357,7 +341,7 @@ TEST(ExecutionTime, MeasuresAndRestoresTheMachine) {
 
 TEST(ExecutionTime, CancelRestoresStateAndAddresses) {
     Machine m = makeMachine();
-    load(m, 0, {0x05, 0x30, 0x04, 0x80, 0xFB}); // endless loop changing RAM and A
+    loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0); // endless loop changing RAM and A
     m.chip.iram[0x30] = 0x11;
     Notices notices;
     RunController rc(m, notices);
@@ -378,29 +362,33 @@ TEST(ExecutionTime, CancelRestoresStateAndAddresses) {
     EXPECT_EQ(rc.measureEnd, 0x20);
 }
 
-TEST(ExecutionTime, LeavingProgramMemoryGivesNoResult) {
-    Machine m = makeMachine(DeviceKind::AT89C51);
-    load(m, 0, {0x00, 0x02, 0x30, 0x00}); // NOP; LJMP 3000H
-    Notices notices;
-    RunController rc(m, notices);
-    ExecutionTimeMeasurement t(rc);
-    ASSERT_FALSE(t.calculate("0", "FFF"));
-    auto tick = runToEnd(t);
-    ASSERT_TRUE(tick.message);
-    EXPECT_EQ(tick.message->text, "PC Exceeds Maximum Program Memory");
-    EXPECT_EQ(t.state(), ExecutionTimeMeasurement::State::Failed);
-    EXPECT_TRUE(notices.empty());
-}
-
-TEST(ExecutionTime, StartEqualToEndRunsAtLeastOneInstruction) {
-    Machine m = makeMachine();
-    load(m, 0, {0x00, 0x80, 0xFD}); // NOP; SJMP 0000
-    Notices notices;
-    RunController rc(m, notices);
-    ExecutionTimeMeasurement t(rc);
-    ASSERT_FALSE(t.calculate("0", "0"));
-    auto tick = runToEnd(t);
-    ASSERT_TRUE(tick.message);
-    EXPECT_EQ(tick.message->text,
-              "Number of Machine Cycles : 3\nExecution Time                   : 3.00 uSec");
+// A run that leaves program memory gives no result; a start equal to the
+// end runs at least one instruction (around the loop back to it).
+TEST(ExecutionTime, OutcomesOfARun) {
+    const struct {
+        std::vector<uint8_t> code;
+        const char* end;
+        const char* text;
+        ExecutionTimeMeasurement::State state;
+    } cases[] = {
+        {{0x00, 0x02, 0x30, 0x00}, "FFF", "PC Exceeds Maximum Program Memory", // NOP; LJMP 3000H
+         ExecutionTimeMeasurement::State::Failed},
+        {{0x00, 0x80, 0xFD}, "0", // NOP; SJMP 0000
+         "Number of Machine Cycles : 3\nExecution Time                   : 3.00 uSec",
+         ExecutionTimeMeasurement::State::Succeeded},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Machine m = makeMachine(DeviceKind::AT89C51);
+        loadCode(m, c.code);
+        Notices notices;
+        RunController rc(m, notices);
+        ExecutionTimeMeasurement t(rc);
+        ASSERT_FALSE(t.calculate("0", c.end));
+        auto tick = runToEnd(t);
+        ASSERT_TRUE(tick.message);
+        EXPECT_EQ(tick.message->text, c.text);
+        EXPECT_EQ(t.state(), c.state);
+        EXPECT_TRUE(notices.empty());
+    }
 }

@@ -3,6 +3,7 @@
 #include "machine/machine.h"
 #include "modules/lcd_controller.h"
 #include "machine/module_hooks.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,8 @@ protected:
     void SetUp() override { configure(12000000); }
 
     void configure(uint32_t frequency) {
-        DeviceSelection selection;
-        selection.kind = DeviceKind::AT89C52;
-        selection.frequency = frequency;
-        selection.cycleTimeUs = machineCycleTimeUs(frequency);
-        configureMachine(m, selection);
-        ModuleSettings& s = m.modules.settings;
-        s.LcdPins = {0x35, 0x36, 0x37, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
-        m.modules.lcd = LcdController{};
+        m = support::makeMachine(DeviceKind::AT89C52, frequency);
+        m.modules.settings.LcdPins = {0x35, 0x36, 0x37, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
         p3(0); // control lines low, as a driver starts
     }
 
