@@ -10,10 +10,7 @@ using namespace quorvel;
 namespace codegentest {
 
 Program assembleInto(Machine& machine, const std::string& main, const std::string& generated) {
-    return assembleInto(machine, main + generated + "\r\n        END\r\n");
-}
-
-Program assembleInto(Machine& machine, const std::string& source) {
+    const std::string source = main + generated + "\r\n        END\r\n";
     asm51::AssemblyOptions options;
     options.readFile = [&](const std::string& path) -> std::optional<std::string> {
         if (path == "main.asm") return source;
@@ -26,8 +23,7 @@ Program assembleInto(Machine& machine, const std::string& source) {
     for (const asm51::Symbol& s : result.symbols) {
         if (s.predefined) continue;
         std::string name = s.name;
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return char(std::toupper(c)); });
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::toupper(c)); });
         program.labels[name] = uint16_t(s.value.value);
     }
     const size_t size = std::min(machine.chip.code.size(), result.image.bytes.size());
@@ -36,26 +32,19 @@ Program assembleInto(Machine& machine, const std::string& source) {
     return program;
 }
 
-namespace {
-std::string squeezed(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const bool blank = c == ' ' || c == '\t';
-        if (blank && !out.empty() && out.back() == ' ') continue;
-        out += blank ? ' ' : c;
-    }
-    return out;
-}
-} // namespace
-
-bool contains(const std::string& text, const std::string& part) {
-    return squeezed(text).find(squeezed(part)) != std::string::npos;
-}
-
-testing::AssertionResult containsAll(const std::string& text,
-                                     std::initializer_list<std::string> parts) {
+testing::AssertionResult containsAll(const std::string& text, std::initializer_list<std::string> parts) {
+    const auto squeezed = [](const std::string& in) {
+        std::string out;
+        for (const char c : in) {
+            const bool blank = c == ' ' || c == '\t';
+            if (blank && !out.empty() && out.back() == ' ') continue;
+            out += blank ? ' ' : c;
+        }
+        return out;
+    };
+    const std::string haystack = squeezed(text);
     for (const std::string& part : parts)
-        if (!contains(text, part))
+        if (haystack.find(squeezed(part)) == std::string::npos)
             return testing::AssertionFailure() << "missing \"" << part << "\" in:\n" << text;
     return testing::AssertionSuccess();
 }
@@ -65,12 +54,6 @@ Machine makeMachine(DeviceKind kind, uint32_t frequencyHz) {
     for (int i = 0; i < 32; ++i) machine.chip.pins.setSetting(i, kInputNC);
     machine.chip.pins.applySettings(machine.chip.portLatches());
     return machine;
-}
-
-bool runTo(Machine& machine, uint16_t address, long budget, std::string& why) {
-    const testing::AssertionResult reached = quorvel::support::runTo(machine, address, budget);
-    why = reached.message();
-    return bool(reached);
 }
 
 std::vector<PinRef> range(PinRef first, int count) {

@@ -24,6 +24,7 @@ constexpr std::array<PinRef, 4> kRowsMixed{0x10, 0x31, 0x12, 0x13};
 
 } // namespace
 
+// (The regular 4 X 3 wiring of the run below is not listed again.)
 TEST(KeyboardCodeGen, SectionsForEveryTypeAndWiring) {
     const ModuleSettings module;
     struct Case {
@@ -33,7 +34,6 @@ TEST(KeyboardCodeGen, SectionsForEveryTypeAndWiring) {
         std::vector<int> sections;
     };
     const std::vector<Case> cases{
-        {0, kRowsLow, {0x14, 0x15, 0x16}, {2, 6, 7, 8, 13, 16, 11, 18}},
         {0, kRowsHigh, {0x10, 0x11, 0x12}, {2, 6, 7, 8, 14, 17, 10, 18}},
         {0, kRowsMixed, {0x14, 0x16, 0x15}, {1, 3, 7, 8, 12, 15, 9, 18}},
         {1, kRowsLow, {0x24, 0x25, 0x26, 0x27}, {2, 6, 7, 19, 21, 24, 11, 18}},
@@ -54,7 +54,7 @@ TEST(KeyboardCodeGen, SectionsForEveryTypeAndWiring) {
     // 4992 = 1380H
     EXPECT_TRUE(codegentest::containsAll(text, {"KEY_BUFFER DATA 0A8H", "MOV R6,#014H", "MOV R7,#080H"}));
     s.keyBuffer = 0x08;
-    EXPECT_TRUE(codegentest::contains(generateKeyboardCode(s, module, 1.0).text, "KEY_BUFFER      DATA    008H"));
+    EXPECT_TRUE(codegentest::containsAll(generateKeyboardCode(s, module, 1.0).text, {"KEY_BUFFER DATA 008H"}));
     s.type &= uint8_t(~kKeyGenRead);
     EXPECT_TRUE(generateKeyboardCode(s, module, 1.0).sections.empty());
 }
@@ -71,12 +71,8 @@ TEST(KeyboardCodeGen, SummaryAddressAndSimulationSettings) {
     EXPECT_EQ(keyboardCodeGenSummary(s, module), "No Keyboard");
     EXPECT_TRUE(generateKeyboardCode(s, module, 1.0).sections.empty());
 
-    for (const char* bad : {"", "G1", "123", "3 "}) {
-        const Validation v = acceptKeyBufferAddress(s, bad);
-        ASSERT_TRUE(v.has_value()) << bad;
-        EXPECT_EQ(v->title, "ERROR");
-        EXPECT_EQ(v->text, "Illegal Internal Memory Address");
-    }
+    for (const char* bad : {"", "G1", "123", "3 "})
+        EXPECT_EQ(acceptKeyBufferAddress(s, bad), errorMessage("ERROR", "Illegal Internal Memory Address")) << bad;
     EXPECT_EQ(s.keyBuffer, 0x30);
     EXPECT_FALSE(acceptKeyBufferAddress(s, "7f").has_value());
     EXPECT_EQ(s.keyBuffer, 0x7F);

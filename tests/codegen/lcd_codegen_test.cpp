@@ -1,6 +1,6 @@
-// LCD generation: the section sequence for the routine, bus and wiring
-// choices, the instruction and delay constants, the summary, and the
-// generated driver showing text and numbers on the simulated LCD.
+// LCD generation: section choices the run does not reach, the summary, and
+// the generated driver showing text and numbers on the simulated LCD for
+// both bus widths, regular and irregular lines, several types and clocks.
 #include "codegen/lcd_codegen.h"
 #include "codegen_test_support.h"
 
@@ -28,61 +28,29 @@ constexpr std::array<PinRef, 8> kP1InOrder{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0
 // Sections after the first (control lines) and the data-line section.
 std::vector<int> tail(const GeneratedCode& g) { return {g.sections.begin() + 2, g.sections.end()}; }
 
-
 } // namespace
 
-TEST(LcdCodeGen, DataLineFormsAndWriteRoutines) {
+TEST(LcdCodeGen, SectionSelectionRules) {
     const ModuleSettings module;
-    // 8 bits on P1.0-P1.7 in order: the port form and the port write.
-    GeneratedCode g = generateLcdCode(record(0, kLcdGenClear, kP1InOrder), module, 1.0);
-    EXPECT_EQ(g.error, "");
-    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 10, 12, 23, 29, 13}));
-    EXPECT_TRUE(codegentest::containsAll(g.text, {"LCD_PORT DATA P1", "LCD_RS BIT P3.5"}));
-    // The same lines out of order: eight line names and the bitwise write.
-    g = generateLcdCode(record(0, kLcdGenClear, {0x11, 0x10, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}),
-                        module, 1.0);
-    EXPECT_EQ(g.sections, (std::vector<int>{1, 2, 10, 12, 23, 28, 13}));
-    EXPECT_TRUE(codegentest::contains(g.text, "LCD_D0          BIT     P1.1"));
-    // 4 bits: P2.4-P2.7 high nibble, P2.0-P2.3 low nibble, mixed irregular.
     const uint16_t read = kLcdGenReadDdram;
-    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27}), module, 1.0);
-    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 18, 16, 24, 32, 13, 38, 37}));
-    EXPECT_TRUE(codegentest::contains(g.text, "LCD_PORT        DATA    P2"));
-    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x20, 0x21, 0x22, 0x23}), module, 1.0);
-    EXPECT_EQ(tail(g), (std::vector<int>{18, 16, 24, 31, 13, 38, 36}));
-    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x13}), module, 1.0);
-    EXPECT_EQ(g.sections, (std::vector<int>{1, 3, 18, 16, 24, 30, 13, 38, 35}));
     // A 4-bit bus crossing a nibble is irregular.
-    g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x22, 0x23, 0x24, 0x25}), module, 1.0);
+    GeneratedCode g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x22, 0x23, 0x24, 0x25}), module, 1.0);
     EXPECT_EQ(g.sections[1], 3);
-    // 8-bit read: the data output and the read; the data output only once
-    // when a display routine wants it too.
+    // 8-bit read: the data output only once when a display routine wants it too.
     g = generateLcdCode(record(0, read | kLcdGenCharacter, kP1InOrder), module, 1.0);
     EXPECT_EQ(tail(g), (std::vector<int>{6, 18, 16, 23, 29, 13, 26, 34}));
-}
-
-TEST(LcdCodeGen, RoutineSelectionRules) {
-    const ModuleSettings module;
     // "4 Digits Display" alone: conversion, 2-digit and 4-digit routines.
-    GeneratedCode g = generateLcdCode(record(0, kLcdGenFourDigits, kP1InOrder), module, 1.0);
+    g = generateLcdCode(record(0, kLcdGenFourDigits, kP1InOrder), module, 1.0);
     EXPECT_EQ(tail(g), (std::vector<int>{7, 8, 9, 18, 23, 29, 13, 26}));
     // Initialisation by clear/home options; the long delay follows them.
-    const std::array<std::pair<uint8_t, std::vector<int>>, 4> inits{{
-        {0x74, {19, 23, 29, 13}},
-        {0x75, {20, 10, 12, 23, 29, 13}},
-        {0x76, {22, 11, 12, 23, 29, 13}},
-        {0x77, {21, 10, 11, 12, 23, 29, 13}},
-    }};
-    for (const auto& [options, sections] : inits) {
+    for (const auto& [options, sections] : {std::pair<uint8_t, std::vector<int>>{0x74, {19, 23, 29, 13}},
+                                            {0x75, {20, 10, 12, 23, 29, 13}},
+                                            {0x76, {22, 11, 12, 23, 29, 13}},
+                                            {0x77, {21, 10, 11, 12, 23, 29, 13}}}) {
         LcdCodeGenSettings s = record(0, kLcdGenInit, kP1InOrder);
         s.LcdInitOptions = options;
         EXPECT_EQ(tail(generateLcdCode(s, module, 1.0)), sections) << int(options);
     }
-    // The 4 x 20 display has its own cursor positioning; everything at once.
-    g = generateLcdCode(record(3, kLcdGenAllRoutines, kP1InOrder), module, 1.0);
-    EXPECT_EQ(tail(g), (std::vector<int>{21, 5, 6, 7, 8, 9, 10, 11, 12, 17, 14, 15, 16, 23, 29, 13,
-                                         26, 34}));
-    EXPECT_EQ(g.error, "");
     EXPECT_TRUE(generateLcdCode(record(0, 0, kP1InOrder), module, 1.0).sections.empty());
 
     uint16_t mask = lcdRoutineClicked(0, kLcdGenFourDigits, true);
@@ -90,20 +58,9 @@ TEST(LcdCodeGen, RoutineSelectionRules) {
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenTwoDigits, false), mask);
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenFourDigits, false), kLcdGenTwoDigits);
     EXPECT_FALSE(lcdGenerateEnabled(0x400));
-}
-
-TEST(LcdCodeGen, InstructionAndDelayConstants) {
-    EXPECT_EQ(lcdFunctionSet(false, 0), 0x30);
-    EXPECT_EQ(lcdFunctionSet(true, 2), 0x28);
-    EXPECT_EQ(lcdDisplayControl(kLcdInitDefault), 0x0F);
+    // Initialisation options the run leaves at their defaults.
     EXPECT_EQ(lcdDisplayControl(kLcdInitDisplayOn), 0x0C);
-    EXPECT_EQ(lcdEntryMode(kLcdInitDefault), 0x06);
     EXPECT_EQ(lcdEntryMode(kLcdInitShift), 0x05);
-    EXPECT_EQ(lcdShortDelayConstant(1.0), 0x11);
-    LcdCodeGenSettings s = record(kLcdGenFourBit | 1, kLcdGenInit, {0, 0, 0, 0, 0x24, 0x25, 0x26, 0x27});
-    const std::string text = generateLcdCode(s, ModuleSettings{}, 1.0).text;
-    EXPECT_TRUE(codegentest::containsAll(text, {"MOV A,#028H", "MOV A,#00FH", "MOV A,#006H",
-                                                "MOV R6,#004H", "MOV R7,#018H", "MOV R7,#011H"}));
 }
 
 TEST(LcdCodeGen, SummaryAndSimulationSettings) {
@@ -111,13 +68,8 @@ TEST(LcdCodeGen, SummaryAndSimulationSettings) {
     module.LcdOptions = kLcdFourBit | 3;
     module.LcdPins = {0x20, 0x21, 0x22, kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x14, 0x15, 0x16, 0x17};
     LcdCodeGenSettings s = record(1, kLcdGenMessage, kP1InOrder);
-    EXPECT_EQ(lcdCodeGenSummary(s, module),
-              "LCD       : 2 Lines X 16 Characters\r\nInterface : 8 Bits\r\n\r\n"
-              "Control Lines     Port Lines\r\n"
-              "RS                P3.5\r\nR/W               P3.6\r\nE                 P3.7\r\n"
-              "D0                P1.0\r\nD1                P1.1\r\nD2                P1.2\r\n"
-              "D3                P1.3\r\nD4                P1.4\r\nD5                P1.5\r\n"
-              "D6                P1.6\r\nD7                P1.7\r\n");
+    EXPECT_TRUE(codegentest::containsAll(lcdCodeGenSummary(s, module),
+                                         {"LCD : 2 Lines X 16 Characters\r\nInterface : 8 Bits", "D0 P1.0"}));
     s.flags |= kLcdGenSameAsSimulation;
     EXPECT_EQ(lcdCodeGenSummary(s, module),
               "LCD       : 4 Lines X 20 Characters\r\nInterface : 4 Bits\r\n\r\n"
@@ -125,8 +77,7 @@ TEST(LcdCodeGen, SummaryAndSimulationSettings) {
               "RS                P2.0\r\nR/W               P2.1\r\nE                 P2.2\r\n"
               "D4                P1.4\r\nD5                P1.5\r\nD6                P1.6\r\n"
               "D7                P1.7\r\n");
-    const GeneratedCode g = generateLcdCode(s, module, 1.0);
-    EXPECT_EQ(g.sections, (std::vector<int>{1, 4, 5, 17, 24, 32, 13, 27}));
+    EXPECT_EQ(generateLcdCode(s, module, 1.0).sections, (std::vector<int>{1, 4, 5, 17, 24, 32, 13, 27}));
     EXPECT_EQ(s.lines[0], 0x35); // the record keeps its own lines
     // The port-line dialog edits a copy carrying the record's lines and type.
     s.flags = 2;
@@ -139,8 +90,6 @@ TEST(LcdCodeGen, SummaryAndSimulationSettings) {
     EXPECT_EQ(module.LcdPins[0], 0x20);
 }
 
-// The generated driver on the simulated LCD, for both bus widths, regular
-// and irregular lines, several LCD types and clocks.
 TEST(LcdCodeGenRun, TheLcdShowsTheMessageAndTheNumbers) {
     struct Case {
         const char* name;
@@ -204,7 +153,7 @@ TEST(LcdCodeGenRun, TheLcdShowsTheMessageAndTheNumbers) {
 DONE:   SJMP    DONE
 TEXT:   DB      'Hello, LCD',0
 )";
-        const codegentest::Program p = codegentest::assembleInto(m, main + g.text + "\r\n        END\r\n");
+        const codegentest::Program p = codegentest::assembleInto(m, main, g.text);
         ASSERT_TRUE(p.ok) << p.messages;
         // The second run starts over after Reset CPU, on an LCD left as the
         // first run set it up (a 4-bit one stays 4-bit).
@@ -216,8 +165,7 @@ TEXT:   DB      'Hello, LCD',0
                 m.chip.iram[0x40] = 0;
                 m.modules.lcd.displayMemory.fill('#'); // to be cleared and written again
             }
-            std::string why;
-            ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 400000, why)) << why;
+            ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 400000));
             const uint8_t options = module.LcdOptions;
             EXPECT_EQ(lcdRowText(m.modules.lcd, options, 0).substr(0, 12), "Hello, LCD !");
             if (!oneLine) {

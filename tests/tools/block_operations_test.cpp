@@ -45,9 +45,7 @@ TEST(BlockOperations, DialogFieldsInOrder) {
               errorMessage("ERROR", "Illegal Destination Address."));
 
     EXPECT_FALSE(acceptFillFields(S::Program, "01a0", "ffff", "5a", v));
-    EXPECT_EQ(v.start, 0x01A0);
-    EXPECT_EQ(v.end, 0xFFFF);
-    EXPECT_EQ(v.fill, 0x5A);
+    EXPECT_EQ((std::array{v.start, v.end, uint16_t(v.fill)}), (std::array<uint16_t, 3>{0x01A0, 0xFFFF, 0x5A}));
     EXPECT_FALSE(acceptCopyFields(S::InternalData, "30", "7F", "8", v));
     EXPECT_EQ(v.destination, 0x08);
 }
@@ -58,6 +56,10 @@ TEST(BlockOperations, FillAndCopyExternalMemory) {
     EXPECT_TRUE(fill.done);
     EXPECT_EQ(fill.message, kFilled);
     EXPECT_TRUE(fill.refreshViews);
+    chip.code[0x10] = 0x00;
+    chip.code[0xFFF] = 0x12;
+    clearProgramMemory(chip);
+    EXPECT_EQ(chip.code, std::vector<uint8_t>(0x1000, 0xFF));
     BlockResult copy = copyMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0x0180));
     EXPECT_EQ(copy.message, kCopied);
     for (int a = 0x0100; a <= 0x027F; ++a) ASSERT_EQ(chip.xdata[a], 0x55) << a;
@@ -127,14 +129,6 @@ TEST(BlockOperations, RangeChecksComeBeforeAnyChange) {
     EXPECT_EQ(full.code[0], 0x12);
 }
 
-TEST(BlockOperations, ClearProgramMemory) {
-    ChipState chip = makeChip(0x07FF);
-    chip.code[0x10] = 0x00;
-    chip.code[0x7FF] = 0x12;
-    clearProgramMemory(chip);
-    EXPECT_EQ(chip.code, std::vector<uint8_t>(0x800, 0xFF));
-}
-
 TEST(BlockOperations, DialogsKeepTheirValues) {
     BlockDialogStore store;
     const BlockValues a = range(0x0100, 0x01FF, 0, 0x55);
@@ -156,79 +150,60 @@ TEST(BlockOperations, DialogsKeepTheirValues) {
     store.accepted(BlockCommand::MoveProgram, range(1, 2, 3), true);
     EXPECT_EQ(store.open(BlockCommand::MoveProgram).destination, 0x0003);
 
-    store.accepted(BlockCommand::FillInternal, range(0x30, 0x40, 0, 1), true);
-    store.accepted(BlockCommand::CopyInternal, range(0x50, 0x60, 0x70), true);
-    EXPECT_EQ(store.open(BlockCommand::FillInternal).end, 0x40);
-    EXPECT_EQ(store.open(BlockCommand::CopyInternal).destination, 0x70);
 }
 
 TEST(MemorySetting, ControlsFollowTheChoices) {
+    using Boxes = std::array<bool, 3>;
     MemorySetting s;
     s.overlap = 2;
-    prepareMemorySetting(s, false);
+    prepareMemorySetting(s, false); // no external data memory: no overlap
     EXPECT_EQ(s.overlap, 0);
     MemorySettingControls c = memorySettingControls(s, false);
-    EXPECT_FALSE(c.overlapRadios);
-    EXPECT_FALSE(c.addressFields);
-    EXPECT_EQ(c.clearBoxes, (std::array<bool, 3>{true, true, true}));
-    EXPECT_EQ(c.restoreBoxes, (std::array<bool, 3>{false, false, false}));
-
+    EXPECT_FALSE(c.overlapRadios || c.addressFields);
+    EXPECT_EQ(c.clearBoxes, (Boxes{true, true, true}));
+    EXPECT_EQ(c.restoreBoxes, (Boxes{false, false, false}));
     s.startupAction = 2;
     c = memorySettingControls(s, false);
-    EXPECT_EQ(c.clearBoxes, (std::array<bool, 3>{false, false, false}));
-    EXPECT_EQ(c.restoreBoxes, (std::array<bool, 3>{true, false, true})); // no external data memory
-
+    EXPECT_EQ(c.clearBoxes, (Boxes{false, false, false}));
+    EXPECT_EQ(c.restoreBoxes, (Boxes{true, false, true}));
     s.overlap = 2;
     prepareMemorySetting(s, true);
     c = memorySettingControls(s, true);
-    EXPECT_TRUE(c.overlapRadios);
-    EXPECT_TRUE(c.addressFields);
-    EXPECT_EQ(c.restoreBoxes, (std::array<bool, 3>{true, true, true}));
+    EXPECT_TRUE(c.overlapRadios && c.addressFields);
+    EXPECT_EQ(c.restoreBoxes, (Boxes{true, true, true}));
     s.overlap = 0;
     EXPECT_FALSE(memorySettingControls(s, true).addressFields);
 }
 
-TEST(MemorySetting, OkChecksTheOverlapAndReadsTheBoxes) {
+TEST(MemorySetting, OkChecksTheOverlapAndTheStartupPlanReadsTheBoxes) {
     DeviceSelection sel;
     sel.kind = DeviceKind::I8031;
     sel.programMode = ProgramMemoryMode::ExternalOnly;
     sel.codeLimit = 0x7FFF;
     sel.xdataLimit = 0x7FFF;
-
     MemorySetting s;
     s.overlap = 2;
-    EXPECT_EQ(acceptMemorySetting(s, "x", "10", 0, sel), errorMessage("Address Error", "Illegal Overlap Starting Address."));
-    EXPECT_EQ(acceptMemorySetting(s, "20", "10", 0, sel), errorMessage("Address Error", "Illegal Address."));
-    EXPECT_EQ(acceptMemorySetting(s, "100", "8000", 0, sel),
-              errorMessage("Address Error", "No External Data Memory in Given Address."));
+    for (const auto& [start, end, text] : {std::tuple{"x", "10", "Illegal Overlap Starting Address."},
+                                           {"20", "10", "Illegal Address."},
+                                           {"100", "8000", "No External Data Memory in Given Address."}})
+        EXPECT_EQ(acceptMemorySetting(s, start, end, 0, sel), errorMessage("Address Error", text)) << start;
     EXPECT_EQ(s.startupSelection, 0);
-    EXPECT_FALSE(acceptMemorySetting(s, "1000", "1fff", startup::ClearProgram | startup::RestoreInternal, sel));
-    EXPECT_EQ(s.overlapStart, 0x1000);
-    EXPECT_EQ(s.overlapEnd, 0x1FFF);
-    EXPECT_EQ(s.startupSelection, startup::ClearProgram | startup::RestoreInternal);
-
-    // With overlap off the address fields are not read.
-    MemorySetting off;
+    const int boxes = startup::ClearProgram | startup::ClearInternal | startup::RestoreExternal;
+    EXPECT_FALSE(acceptMemorySetting(s, "1000", "1fff", boxes, sel));
+    EXPECT_EQ(std::pair(s.overlapStart, s.overlapEnd), std::pair(uint16_t(0x1000), uint16_t(0x1FFF)));
+    EXPECT_EQ(s.startupSelection, boxes);
+    MemorySetting off; // with overlap off the address fields are not read
     EXPECT_FALSE(acceptMemorySetting(off, "junk", "", 0, sel));
 
     ChipState chip = makeChip(0x7FFF, 0x7FFF);
     applyOverlap(chip, s);
-    EXPECT_TRUE(chip.overlapEnabled);
     chip.writeXdata(0x1000, 0x42);
     EXPECT_EQ(chip.code[0x1000], 0x42);
-}
 
-TEST(MemorySetting, StartupPlanFromActionAndSelection) {
     using A = StartupMemoryAction;
-    MemorySetting s;
-    s.startupSelection = startup::ClearProgram | startup::ClearInternal | startup::RestoreExternal;
-    StartupPlan clear = startupPlan(s);
-    EXPECT_EQ(clear.program, A::Clear);
-    EXPECT_EQ(clear.external, A::None);
-    EXPECT_EQ(clear.internal, A::Clear);
+    const StartupPlan clear = startupPlan(s);
+    EXPECT_EQ((std::array{clear.program, clear.external, clear.internal}), (std::array{A::Clear, A::None, A::Clear}));
     s.startupAction = 2;
-    StartupPlan restore = startupPlan(s);
-    EXPECT_EQ(restore.program, A::None);
-    EXPECT_EQ(restore.external, A::Restore);
-    EXPECT_EQ(restore.internal, A::None);
+    const StartupPlan restore = startupPlan(s);
+    EXPECT_EQ((std::array{restore.program, restore.external, restore.internal}), (std::array{A::None, A::Restore, A::None}));
 }

@@ -43,7 +43,6 @@ protected:
     }
 
     static std::string read(const fs::path& path) { return support::readFile(path); }
-    size_t filesInDir() const { return size_t(tmp.entries()); }
 
     support::TempDir tmp;
     const fs::path dir = tmp.path;
@@ -76,7 +75,7 @@ TEST_F(MemorySaverTest, HexFilesByteForByte) {
     const fs::path single = dir / "single.hex";
     EXPECT_EQ(save(single, hexRange(0x0005, 0x0005)), done);
     EXPECT_EQ(read(single), ":0100050005F5\r\n:00000001FF\n");
-    EXPECT_EQ(filesInDir(), 3u); // no temporary files left behind
+    EXPECT_EQ(tmp.entries(), 3); // no temporary files left behind
 }
 
 TEST_F(MemorySaverTest, BinaryImagesAndDataMemory) {
@@ -103,9 +102,8 @@ TEST_F(MemorySaverTest, FieldsAndRangeChecks) {
     EXPECT_TRUE(acceptSaveFields("1f", "FFFF", s));
     EXPECT_EQ(s.start, 0x1F);
     EXPECT_EQ(s.end, 0xFFFF);
-    EXPECT_FALSE(acceptSaveFields("", "10", s));
-    EXPECT_FALSE(acceptSaveFields("10", "1G", s));
-    EXPECT_FALSE(acceptSaveFields("12345", "10", s));
+    for (const auto& [start, end] : {std::pair{"", "10"}, {"10", "1G"}, {"12345", "10"}})
+        EXPECT_FALSE(acceptSaveFields(start, end, s)) << start << " " << end;
     EXPECT_EQ(s.start, 0x1F); // unchanged by a refused entry
 
     const Validation greater = errorMessage("Address Error", "Starting Address is Greater than Ending Address!");
@@ -113,16 +111,13 @@ TEST_F(MemorySaverTest, FieldsAndRangeChecks) {
     EXPECT_EQ(checkSaveRange(hexRange(0x0010, 0x000F), chip), greater);
     EXPECT_EQ(checkSaveRange(hexRange(0x0000, 0x0FFF), chip), std::nullopt);
     EXPECT_EQ(checkSaveRange(hexRange(0x0000, 0x1000), chip), outOfRange);
-    // Data memory is checked against its own size.
-    ChipState big;
-    big.allocate(0x0FFF, 0xFFFF, false);
-    EXPECT_EQ(checkSaveRange({0, 0x7FFF, SaveFormat::IntelHex, SaveMemory::ExternalData}, big), std::nullopt);
-    ChipState small;
-    small.allocate(0xFFFF, 0x07FF, false);
-    EXPECT_EQ(checkSaveRange({0, 0x0FFF, SaveFormat::IntelHex, SaveMemory::ExternalData}, small), outOfRange);
-    ChipState none;
-    none.allocate(0x0FFF, 0, false);
-    EXPECT_EQ(checkSaveRange({0, 0, SaveFormat::Binary, SaveMemory::ExternalData}, none), outOfRange);
+    // Data memory is checked against its own size: {code, data, end, result}.
+    for (const auto& [codeLimit, dataLimit, end, result] :
+         {std::tuple{0x0FFF, 0xFFFF, 0x7FFF, Validation{}}, {0xFFFF, 0x07FF, 0x0FFF, outOfRange}, {0x0FFF, 0, 0, outOfRange}}) {
+        ChipState other;
+        other.allocate(uint16_t(codeLimit), uint16_t(dataLimit), false);
+        EXPECT_EQ(checkSaveRange({0, uint16_t(end), SaveFormat::IntelHex, SaveMemory::ExternalData}, other), result) << dataLimit;
+    }
 }
 
 TEST_F(MemorySaverTest, CancelKeepsTheOldFileAndLeavesNoNewOne) {
@@ -154,7 +149,7 @@ TEST_F(MemorySaverTest, CancelKeepsTheOldFileAndLeavesNoNewOne) {
         abandoned.step(chip);
     }
     EXPECT_FALSE(fs::exists(dir / "new.hex"));
-    EXPECT_EQ(filesInDir(), 1u);
+    EXPECT_EQ(tmp.entries(), 1);
 }
 
 TEST_F(MemorySaverTest, WriteFailuresAreReportedAndKeepTheOldFile) {
@@ -176,7 +171,7 @@ TEST_F(MemorySaverTest, WriteFailuresAreReportedAndKeepTheOldFile) {
     const UserMessage unable = errorMessage("ERROR", "Unable to Write the file");
     EXPECT_EQ(result, unable);
     EXPECT_EQ(read(existing), "old contents");
-    EXPECT_EQ(filesInDir(), 1u);
+    EXPECT_EQ(tmp.entries(), 1);
     EXPECT_EQ(save(dir / "no-such-folder" / "x.hex", hexRange(0, 15)), unable);
     if (::geteuid() != 0) { // root may write anything
         const fs::path locked = dir / "locked.hex";
