@@ -152,10 +152,10 @@ void ClearViewTest::bothLayoutsAfterStepsOfADemoProgram() {
     if (!shots.isEmpty()) QVERIFY(frame.grab().save(shots + "/views_normal.png"));
 
     frame.dispatch(id::ClearView);
-    QTest::qWait(20);
-    // The lower tiles reach the bottom of the MDI area.
-    const QSize client = frame.mdiArea()->viewport()->size();
-    QCOMPARE(window(frame, id::InternalMemoryWindow)->geometry().bottom(), client.height() - 1);
+    // The lower tiles reach the bottom of the MDI area (once they have
+    // followed the frame's new size).
+    QTRY_COMPARE(window(frame, id::InternalMemoryWindow)->geometry().bottom(),
+                 frame.mdiArea()->viewport()->height() - 1);
     for (int command : {id::ProgramWindow, id::RegisterWindow, id::SfrBitWindow,
                         id::InternalMemoryWindow, id::ExternalMemoryWindow})
         QVERIFY(window(frame, command));
