@@ -705,7 +705,7 @@ private:
                                    std::string(words ? "DW" : "DB")};
                 if (words && v.known && (v.value < -32768 || v.value > 0xFFFF))
                     throw AsmError{"value " + formatHex(v.value) + " does not fit in 16 bits"};
-                if (!words && v.known && (v.value < -128 || v.value > 255))
+                if (!words && v.known && (v.value < kByteLow || v.value > kByteHigh))
                     throw AsmError{"value " + formatHex(v.value) + " does not fit in a byte"};
             } catch (const AsmError& e) {
                 if (!error) error = e;
@@ -735,7 +735,7 @@ private:
             reserve(e.length);
             throw;
         }
-        if (generic->size != before) changed_ = true;
+        if (before != 0 && generic->size != before) changed_ = true;
         emit(bytes);
     }
 

@@ -5,9 +5,10 @@
 // in memory (tests, fuzzing) and the program decides what to write.
 //
 // Passes: the first pass sees forward references as unknown; each further
-// pass uses the values of the pass before. Generic CALL/JMP sizes only grow,
-// so the addresses settle; the first pass in which no symbol changes is the
-// final one, and only its messages count.
+// pass uses the values of the pass before. The first pass also fixes the size
+// of every generic CALL/JMP (long when its target lies ahead), so the later
+// passes lay out the same addresses; the first pass in which no symbol
+// changes is the final one, and only its messages count.
 #pragma once
 
 #include "asm51/symbols.h"

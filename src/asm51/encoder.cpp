@@ -199,8 +199,8 @@ uint16_t checkedValue(const SourceOperand& op, K kind) {
                         ", not " + std::string(wanted)};
     };
     switch (kind) {
-    case K::Data:
-        if (v.value < -128 || v.value > 255)
+    case K::Data: // a negative byte is stored as its low byte: #-1 is 0FFH
+        if (v.value < kByteLow || v.value > kByteHigh)
             throw AsmError{"value " + formatHex(v.value) + " does not fit in a byte"};
         break;
     case K::Data16:
@@ -271,13 +271,19 @@ std::vector<uint8_t> encodeValues(uint8_t opcode, const std::vector<SourceOperan
     return {e.bytes.begin(), e.bytes.begin() + e.length};
 }
 
-// SJMP/AJMP/LJMP for JMP, ACALL/LCALL for CALL.
+// SJMP/AJMP/LJMP for JMP, ACALL/LCALL for CALL. The first pass fixes the
+// size: a target it does not know yet (defined further on) takes the long
+// form; a known one the shortest form that reaches it. Should a later pass
+// find a short form out of reach (only when an earlier line changed size, as
+// one naming a register symbol defined further on does), the line grows to
+// the long form rather than assemble a wrong jump.
 std::vector<uint8_t> encodeGeneric(bool call, const SourceOperand& target, int64_t address,
                                    GenericJump& generic) {
     uint16_t value = 0;
     try {
         value = checkedValue(target, K::Addr16);
     } catch (AsmError& e) {
+        if (generic.size == 0) generic.size = target.value.known ? 2 : 3;
         e.length = generic.size;
         throw;
     }
@@ -285,7 +291,11 @@ std::vector<uint8_t> encodeGeneric(bool call, const SourceOperand& target, int64
     const bool samePage = (value & 0xF800) == (next & 0xF800);
     const int offset = relativeOffset(uint16_t(address), 2, value);
     const bool shortReach = !call && offset >= -128 && offset <= 127;
-    if (target.value.known && !shortReach && !samePage) generic.size = 3;
+    const bool shortFits = target.value.known && (shortReach || samePage);
+    if (generic.size == 0)
+        generic.size = shortFits ? 2 : 3;
+    else if (target.value.known && !shortFits)
+        generic.size = 3;
     uint8_t opcode;
     if (generic.size == 3)
         opcode = call ? 0x12 : 0x02; // LCALL, LJMP

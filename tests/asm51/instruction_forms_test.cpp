@@ -31,50 +31,43 @@ std::pair<Image, Image> withBothAssemblers(const TempDir& folder, const std::str
 
 } // namespace
 
-TEST(InstructionForms, GenericCallAndJumpPickTheShortestForm) {
-    TempDir folder;
-    auto image = assembleOk(folder, R"(
-        ORG 0
-        JMP NEAR        ; 0000 SJMP: within -128..127
-        CALL SUB        ; 0002 ACALL: same 2 KB page
-        JMP INPAGE      ; 0004 AJMP: too far for SJMP, same page
-        JMP FAR         ; 0006 LJMP: another page
-        CALL FAR        ; 0009 LCALL
-        JMP BACK        ; 000C SJMP backwards
-NEAR:   NOP             ; 000E
-SUB:    RET             ; 000F
-        ORG 700H
-INPAGE: NOP
-        ORG 1000H
-FAR:    JMP @A+DPTR     ; the one JMP form of the instruction table
-BACK    EQU 0
-        ORG 7FEH
-        CALL 823H       ; page of the next instruction (0800), not of 07FE
-        END
-)");
-    EXPECT_EQ(bytesAt(image, 0x0000, 16),
-              (Bytes{0x80, 0x0C, 0x11, 0x0F, 0xE1, 0x00, 0x02, 0x10, 0x00, 0x12, 0x10,
-                                0x00, 0x80, 0xF2, 0x00, 0x22}));
-    EXPECT_EQ(bytesAt(image, 0x1000, 1), (Bytes{0x73}));
-    EXPECT_EQ(bytesAt(image, 0x07FE, 2), (Bytes{0x11, 0x23}));
-}
+// A generic CALL or JMP whose target is already defined takes the shortest
+// form that reaches it; one whose target comes later takes LCALL/LJMP, even
+// when the target turns out near, so all passes agree on every address.
+struct GenericCase {
+    const char* source; // after "        ORG 0"
+    uint16_t at;
+    Bytes bytes;
+};
 
-// A jump that grows from two to three bytes pushes later code, which can put
-// another jump's target out of reach; the passes go on until nothing moves.
-TEST(InstructionForms, GenericJumpsSettleWhenOneGrowthCausesAnother) {
+const GenericCase kGenericCases[] = {
+    // Ahead: always the long form.
+    {"        JMP L\nL:      NOP\n", 0, {0x02, 0x00, 0x03, 0x00}},
+    {"        CALL S\nS:      RET\n", 0, {0x12, 0x00, 0x03, 0x22}},
+    {"        JMP T\nT       EQU 5\n", 0, {0x02, 0x00, 0x05}},
+    // Behind or known: SJMP, AJMP, LJMP; ACALL, LCALL.
+    {"        JMP $\n", 0, {0x80, 0xFE}},
+    {"L:      NOP\n        JMP L\n", 0, {0x00, 0x80, 0xFD}},
+    {"L:      NOP\n        ORG 700H\n        JMP L\n", 0x700, {0x01, 0x00}},
+    {"L:      NOP\n        ORG 800H\n        JMP L\n", 0x800, {0x02, 0x00, 0x00}},
+    {"S:      RET\n        ORG 7F0H\n        CALL S\n", 0x7F0, {0x11, 0x00}},
+    {"S:      RET\n        ORG 800H\n        CALL S\n", 0x800, {0x12, 0x00, 0x00}},
+    {"        ORG 7FEH\n        CALL 823H\n", 0x7FE, {0x11, 0x23}}, // page of the next instruction
+    {"        JMP @A+DPTR\n", 0, {0x73}},
+    // Both kinds mixed: the forward jump's three bytes move the backward ones.
+    {"        JMP FWD\nBACK:   NOP\n        JMP BACK\n        NOP\nFWD:    CALL BACK\n", 0,
+     {0x02, 0x00, 0x07, 0x00, 0x80, 0xFD, 0x00, 0x11, 0x03}},
+};
+
+TEST(InstructionForms, GenericCallAndJumpLongAheadShortestBehind) {
     TempDir folder;
-    auto image = assembleOk(folder, R"(
-        ORG 7F0H
-        JMP T           ; T is 127 bytes ahead while the next JMP is short
-        JMP FAR         ; must be LJMP, which pushes T out of SJMP reach
-        DS 125
-T:      NOP             ; in the next page, so the first JMP becomes LJMP too
-        ORG 2000H
-FAR:    NOP
-        END
-)");
-    EXPECT_EQ(bytesAt(image, 0x07F0, 6), (Bytes{0x02, 0x08, 0x73, 0x02, 0x20, 0x00}));
-    EXPECT_EQ(bytesAt(image, 0x0873, 1), (Bytes{0x00}));
+    for (const GenericCase& c : kGenericCases) {
+        SCOPED_TRACE(c.source);
+        auto image = assembleOk(folder, std::string("        ORG 0\n") + c.source + "        END\n");
+        const int size = int(c.bytes.size());
+        EXPECT_EQ(bytesAt(image, c.at, size), c.bytes);
+        EXPECT_EQ(bytesAt(image, uint16_t(c.at + size), 1), Bytes{-1}) << "no longer than that";
+    }
 }
 
 // The same file of every instruction form, assembled by asm51 and by

@@ -42,6 +42,25 @@ here:   db 0Ah, 'a', "b", ''''                                  ; 0056
     EXPECT_EQ(bytesAt(image, 0x0056, 6), (Bytes{0x0A, 0x61, 0x62, 0x27, 0x74, 0x56}));
 }
 
+// A byte operand takes -256 to 255 and keeps the low byte, in every 8-bit
+// immediate field and in DB; the range edges are refused in errors_test.
+TEST(Expressions, NegativeBytesKeepTheirLowByte) {
+    TempDir folder;
+    auto image = assembleOk(folder, R"(
+        ORG 0
+        MOV TH0,#-250   ; 0000
+        MOV A,#-256     ; 0003
+        ADD A,#255      ; 0005
+        CJNE A,#-1,$    ; 0007
+        MOV 30H,#-128   ; 000A
+        DB -1, -256, 255, -129 ; 000D
+        END
+)");
+    EXPECT_EQ(bytesAt(image, 0, 18),
+              (Bytes{0x75, 0x8C, 0x06, 0x74, 0x00, 0x24, 0xFF, 0xB4, 0xFF, 0xFD, 0x75, 0x30, 0x80,
+                     0xFF, 0x00, 0xFF, 0x7F, -1}));
+}
+
 TEST(Directives, SymbolDefinitionsAndTheirUse) {
     TempDir folder;
     auto image = assembleOk(folder, R"(
