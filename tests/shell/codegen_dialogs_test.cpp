@@ -177,6 +177,7 @@ TEXT:   DB      'Generated',0
             tick(d, "sameSetting");
             QVERIFY(codegentest::containsAll(summaryOf(d), {"TYPE : 4X3 Matrix", "Row1 P1.0", "Column3 P1.6"}));
             QVERIFY(!child<QRadioButton>(d, "type0")->isEnabled());
+            QVERIFY(child<QRadioButton>(d, "type0")->isChecked()); // the simulation's keypad
             child<QLineEdit>(d, "address")->setText("G1");
             tick(d, "generate");
             QVERIFY(d->isVisible());

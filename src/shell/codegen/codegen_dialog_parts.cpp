@@ -36,7 +36,7 @@ QPlainTextEdit* summaryBox() {
     QFont font("Monospace");
     font.setStyleHint(QFont::TypeWriter);
     box->setFont(font);
-    box->setMinimumSize(260, 180);
+    box->setMinimumSize(300, 180);
     return box;
 }
 

@@ -76,7 +76,10 @@ KeyboardCodeGenDialog::KeyboardCodeGenDialog(Frame& frame, KeyboardCodeGenSettin
 
 void KeyboardCodeGenDialog::update() {
     const bool own = !(record_.type & kKeyGenSameAsSimulation);
-    types_[size_t(std::min(record_.type & kKeyGenTypeMask, 2))]->setChecked(true);
+    // The keypad in use: the simulation's with "Use Same Setting as in
+    // Simulation" (the record's type when the simulation has none).
+    const int shown = keypadWiringInUse(record_, frame_.machine().modules.settings).type;
+    types_[size_t(std::min(shown < 3 ? shown : record_.type & kKeyGenTypeMask, 2))]->setChecked(true);
     for (QRadioButton* r : types_) r->setEnabled(own);
     portLines_->setEnabled(own);
     read_->setChecked(record_.type & kKeyGenRead);

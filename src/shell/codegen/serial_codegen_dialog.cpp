@@ -62,6 +62,7 @@ SerialCodeGenDialog::SerialCodeGenDialog(Frame& frame, const SerialCodeGenSettin
     }
     description_ = new QLabel;
     description_->setObjectName("description");
+    description_->setWordWrap(true);
 
     auto* options = new QHBoxLayout;
     options->addWidget(generator.box);
