@@ -120,6 +120,39 @@ SpiCodeGenSettings spiSettingsInUse(const SpiCodeGenSettings& record, const SpiS
     return s;
 }
 
+namespace {
+
+SpiSettings spiBusOf(const SpiCodeGenSettings& record) {
+    SpiSettings bus;
+    bus.SpiOptions = record.bus & kSpiGenFourWire ? kSpiFourWire : 0;
+    bus.SpiLines = record.lines;
+    return bus;
+}
+
+int spiBusLineCount(const SpiCodeGenSettings& record) { return record.bus & kSpiGenFourWire ? 3 : 2; }
+
+} // namespace
+
+std::vector<std::string> spiCodeGenControlLines(const SpiCodeGenSettings& record) {
+    std::vector<std::string> lines = spiControlLines(spiBusOf(record));
+    lines.push_back("CS ");
+    return lines;
+}
+
+PinRef spiCodeGenLine(const SpiCodeGenSettings& record, int entry) {
+    return entry < spiBusLineCount(record) ? record.lines[size_t(entry)] : record.cs;
+}
+
+void setSpiCodeGenLine(SpiCodeGenSettings& record, int entry, PinRef line) {
+    (entry < spiBusLineCount(record) ? record.lines[size_t(entry)] : record.cs) = line;
+}
+
+std::vector<std::string> spiCodeGenSummaryLines(const SpiCodeGenSettings& record) {
+    std::vector<std::string> lines = spiSummaryLines(spiBusOf(record));
+    lines.push_back("CS  - " + pinRefName(record.cs));
+    return lines;
+}
+
 std::string spiSummary(const SpiCodeGenSettings& record, const SpiSettings& module) {
     const SpiCodeGenSettings s = spiSettingsInUse(record, module);
     const bool four = s.bus & kSpiGenFourWire;

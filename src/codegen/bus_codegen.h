@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
@@ -71,6 +72,14 @@ struct SpiCodeGenSettings {
 };
 
 SpiCodeGenSettings spiSettingsInUse(const SpiCodeGenSettings& record, const SpiSettings& module);
+
+// The port-line selection: the bus lines of the module's dialog ("SCK",
+// "SO ", "SI " or "SCK", "SO&SI") and then the chip-enable line "CS ", on
+// the record's own copy; entry i is `lines[i]` and the last entry `cs`.
+std::vector<std::string> spiCodeGenControlLines(const SpiCodeGenSettings& record);
+PinRef spiCodeGenLine(const SpiCodeGenSettings& record, int entry);
+void setSpiCodeGenLine(SpiCodeGenSettings& record, int entry, PinRef line);
+std::vector<std::string> spiCodeGenSummaryLines(const SpiCodeGenSettings& record);
 
 std::string spiSummary(const SpiCodeGenSettings& record, const SpiSettings& module);
 GeneratedCode generateSpiCode(const SpiCodeGenSettings& record, const SpiSettings& module);

@@ -1,5 +1,6 @@
 #include "codegen/keyboard_codegen.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quorvel {
@@ -47,6 +48,18 @@ KeypadWiring keypadWiringInUse(const KeyboardCodeGenSettings& record, const Modu
         w.lines = record.lines;
     }
     return w;
+}
+
+ModuleSettings keyboardPortLineCopy(const KeyboardCodeGenSettings& record, const ModuleSettings& module) {
+    ModuleSettings copy = module;
+    copy.KeypadType = uint8_t((module.KeypadType & ~3) | (record.type & kKeyGenTypeMask));
+    std::copy(record.lines.begin(), record.lines.end(), copy.KeypadLines.begin());
+    return copy;
+}
+
+void acceptKeyboardPortLines(KeyboardCodeGenSettings& record, const ModuleSettings& edited) {
+    std::copy(edited.KeypadLines.begin(), edited.KeypadLines.begin() + long(record.lines.size()),
+              record.lines.begin());
 }
 
 std::string keyboardCodeGenSummary(const KeyboardCodeGenSettings& record, const ModuleSettings& module) {

@@ -30,6 +30,12 @@ struct KeypadWiring {
 };
 KeypadWiring keypadWiringInUse(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
 
+// The port-line dialog edits a copy of the module settings carrying the
+// record's lines and keypad type; OK takes the lines back. The module
+// settings themselves are never changed.
+ModuleSettings keyboardPortLineCopy(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
+void acceptKeyboardPortLines(KeyboardCodeGenSettings& record, const ModuleSettings& edited);
+
 std::string keyboardCodeGenSummary(const KeyboardCodeGenSettings& record, const ModuleSettings& module);
 
 // "Generate  Code" reads the address field first: one or two hexadecimal

@@ -96,6 +96,44 @@ LedDisplayInUse ledDisplayInUse(const LedCodeGenSettings& record, const ModuleSe
     return d;
 }
 
+ModuleSettings ledPortLineCopy(const LedCodeGenSettings& record, const ModuleSettings& module) {
+    ModuleSettings copy = module;
+    copy.LedOptions = record.configuration;
+    copy.LedSelectLevel = record.options & kLedGenSelectLevel;
+    copy.LedSevenSegment = 1;
+    copy.LedDigitCount = record.digits;
+    copy.LedLines = record.lines;
+    return copy;
+}
+
+void acceptLedPortLines(LedCodeGenSettings& record, const ModuleSettings& edited) {
+    record.lines = edited.LedLines;
+    record.digits = edited.LedDigitCount;
+}
+
+LedCodeGenEnabling ledCodeGenEnabling(const LedCodeGenSettings& record, const ModuleSettings& module) {
+    const LedDisplayInUse d = ledDisplayInUse(record, module);
+    const bool own = !(record.options & kLedGenSameAsSimulation);
+    const bool mux = multiplexed(d.configuration);
+    const bool external = mux && (d.configuration & kLedExternalMux);
+    LedCodeGenEnabling e{};
+    e.displayControls = own;
+    e.anodeCathode = own && !bcd(d.configuration);
+    e.externalMux = own && mux;
+    e.decoderList = own && external;
+    e.selectLevel = own && mux && !external;
+    e.init = mux;
+    e.message = !bcd(d.configuration);
+    e.setting = mux && (record.routines & kLedGenInit);
+    e.generate = d.present && (record.routines & 0x1F);
+    return e;
+}
+
+double ledCodeGenCycleUs(const LedCodeGenSettings& record, double simulatorCycleUs) {
+    if (record.options & kLedGenSameAsSimulation) return simulatorCycleUs;
+    return cycleTimeUs(record.clockHz ? record.clockHz : 12000000);
+}
+
 uint8_t ledRoutineClicked(uint8_t routines, LedRoutine box, bool checked) {
     if (checked) {
         routines |= box;

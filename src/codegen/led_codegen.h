@@ -53,6 +53,32 @@ struct LedDisplayInUse {
 };
 LedDisplayInUse ledDisplayInUse(const LedCodeGenSettings& record, const ModuleSettings& module);
 
+// The port-line dialog ("LED Module - Port Line Selection" with "No. of
+// Digits:") edits a copy of the module settings carrying the record's
+// wiring, select level, digit count and lines; OK takes the lines and the
+// digit count back. The module settings themselves are never changed.
+ModuleSettings ledPortLineCopy(const LedCodeGenSettings& record, const ModuleSettings& module);
+void acceptLedPortLines(LedCodeGenSettings& record, const ModuleSettings& edited);
+
+// Which controls of "Code Generation - Seven Segment Display Routines" are
+// enabled, for the display in use and the routines ticked.
+struct LedCodeGenEnabling {
+    bool displayControls; // wiring radios, port lines, clock: off with "Use Same Setting"
+    bool anodeCathode;
+    bool externalMux;
+    bool decoderList;
+    bool selectLevel;
+    bool init;     // "Initialization"
+    bool message;  // "Message Display"
+    bool setting;  // "Setting"
+    bool generate; // "Generate  Code"
+};
+LedCodeGenEnabling ledCodeGenEnabling(const LedCodeGenSettings& record, const ModuleSettings& module);
+
+// The machine-cycle time the routines are timed for: the simulator's with
+// "Use Same Setting as in Simulation", else the dialog's clock.
+double ledCodeGenCycleUs(const LedCodeGenSettings& record, double simulatorCycleUs);
+
 // A routine box was clicked: a larger digit routine brings the smaller ones,
 // which then stay while it is set.
 uint8_t ledRoutineClicked(uint8_t routines, LedRoutine box, bool checked);

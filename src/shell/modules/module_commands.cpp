@@ -1,5 +1,10 @@
 #include "shell/modules/module_commands.h"
 
+#include "shell/codegen/bus_codegen_dialogs.h"
+#include "shell/codegen/keyboard_codegen_dialog.h"
+#include "shell/codegen/lcd_codegen_dialog.h"
+#include "shell/codegen/led_codegen_dialog.h"
+#include "shell/codegen/serial_codegen_dialog.h"
 #include "shell/command_table.h"
 #include "shell/modules/bus_setting_dialogs.h"
 #include "shell/modules/keyboard_dialogs.h"
@@ -20,6 +25,13 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::KeyboardSetting, keyboardSettingCommand},
         {id::IicSetting, runIicSettingDialog},
         {id::SpiSetting, runSpiSettingDialog},
+        // Code generation: each dialog inserts its driver at the editor's caret.
+        {id::GenSerial, generateSerialCodeCommand},
+        {id::GenLed, generateLedCodeCommand},
+        {id::GenLcd, generateLcdCodeCommand},
+        {id::GenKeyboard, generateKeyboardCodeCommand},
+        {id::GenSpiEeprom, generateSpiCodeCommand},
+        {id::GenIic, generateIicCodeCommand},
     };
     return kCommands;
 }

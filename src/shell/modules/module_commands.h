@@ -1,6 +1,7 @@
 // The part-module commands that are not views: the settings dialogs of the
-// "External Modules Setting" menu and the four "Save Buffer" commands. The
-// frame runs them through this table; each lives beside its window.
+// "External Modules Setting" menu, the four "Save Buffer" commands and the
+// six code-generation dialogs. The frame runs them through this table; each
+// lives beside its window (the code-generation ones in shell/codegen).
 #pragma once
 
 #include <span>

@@ -1,0 +1,48 @@
+// Pieces the code-generation dialogs share: named check boxes and radio
+// pairs, the read-only "Summary:" box and the "Generate  Code" / "Cancel"
+// row.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cstdint>
+#include <string>
+
+class QBoxLayout;
+
+namespace quorvel::shell {
+
+QCheckBox* namedCheckBox(const char* text, const char* objectName);
+QRadioButton* namedRadio(const char* text, const char* objectName);
+
+// Two radio buttons in a titled group: `second` stands for a set bit.
+struct RadioPair {
+    QGroupBox* box;
+    QRadioButton* first;
+    QRadioButton* second;
+    void set(bool secondChecked) const { (secondChecked ? second : first)->setChecked(true); }
+};
+RadioPair radioPair(const char* title, const char* firstText, const char* firstName, const char* secondText,
+                    const char* secondName);
+
+// The read-only "Summary:" box (object name "summary").
+QPlainTextEdit* summaryBox();
+void showSummary(QPlainTextEdit* box, const std::string& text);
+
+// "Generate  Code" (object name "generate", the default button) and
+// "Cancel" added at the bottom of `layout`.
+struct GenerateRow {
+    QPushButton* generate;
+    QPushButton* cancel;
+};
+GenerateRow addGenerateRow(QBoxLayout* layout);
+
+inline void setBit(uint8_t& byte, uint8_t bit, bool on) {
+    byte = on ? uint8_t(byte | bit) : uint8_t(byte & ~bit);
+}
+
+} // namespace quorvel::shell
