@@ -1,6 +1,7 @@
 #include "shell/modules/module_commands.h"
 
 #include "shell/command_table.h"
+#include "shell/editor/editor_view.h"
 #include "shell/modules/bus_setting_dialogs.h"
 #include "shell/modules/keyboard_dialogs.h"
 #include "shell/modules/lcd_setting_dialog.h"
@@ -20,6 +21,7 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::KeyboardSetting, keyboardSettingCommand},
         {id::IicSetting, runIicSettingDialog},
         {id::SpiSetting, runSpiSettingDialog},
+        {id::LoadTextFile, loadTextFileCommand},
     };
     return kCommands;
 }
