@@ -191,6 +191,37 @@ private slots:
         }
     }
 
+    // The dialog keeps an empty path from being stored; "R&un" stores the
+    // path and the options and runs.
+    void runAssemblerDialog() {
+        StartedFrame started;
+        Frame& frame = started.frame;
+        frame.appConfig().assemblerOptions = 0x3F;
+        const QString source = QDir(folder_).filePath("dialog.asm");
+        QVERIFY(writeFile(source, "        MOV  A,#7\n        END\n"));
+        QVERIFY(openEditor(frame, source));
+        bool stayedOpen = false;
+        onNextModal([&](QDialog* dialog) {
+            QCOMPARE(dialog->objectName(), QString("IDM_RUNASSEMBLER"));
+            child<QLineEdit>(dialog, "path")->clear();
+            child<QPushButton>(dialog, "run")->click();
+            stayedOpen = dialog->isVisible();
+            child<QLineEdit>(dialog, "path")->setText(QUORVEL_ASM51);
+            child<QCheckBox>(dialog, "option4")->setChecked(false); // no HEX load
+            child<QPushButton>(dialog, "run")->click();
+        });
+        frame.dispatch(id::RunAssembler);
+        QVERIFY(stayedOpen);
+        QCOMPARE(started.messages.shown.at(0).text,
+                 std::string("Enter the Assembler filename and press Run button"));
+        QCOMPARE(frame.appConfig().assemblerPath, std::string(QUORVEL_ASM51));
+        QCOMPARE(frame.appConfig().assemblerOptions, uint8_t(0x2F));
+        QTRY_VERIFY(outputView(frame));
+        QTRY_VERIFY(findEditor(frame, QDir(folder_).filePath("dialog.lst")));
+        QCOMPARE(started.chip().readCode(0), uint8_t(0xFF));
+        QVERIFY(QFile::exists(QDir(folder_).filePath("dialog.hex")));
+    }
+
     void savePromptsOnClose() {
         // Answer, whether the window closed, what the file holds.
         const struct {
