@@ -2,6 +2,7 @@
 
 #include "common/commands.h"
 #include "shell/device_dialogs.h"
+#include "shell/editor/editor_view.h"
 #include "shell/messages.h"
 #include "shell/modules/chip_notices.h"
 #include "shell/modules/module_commands.h"
@@ -109,6 +110,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     buildStatusBar();
     setMenuBarKind(MenuBarKind::Init);
     markUnavailableCommands();
+    syncEditorCommands(*this);
 
     screenTimer_ = new QTimer(this);
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
@@ -173,10 +175,10 @@ void Frame::applyDeviceToCommands() {
 }
 
 // A command of the list above is available once a view or a module command
-// carries it out.
+// carries it out, or the editor windows take it.
 bool Frame::builtCommand(int command) const {
     const auto modules = moduleCommandTable();
-    return isViewCommand(command) ||
+    return isViewCommand(command) || isEditorCommand(command) ||
            std::any_of(modules.begin(), modules.end(),
                        [command](const ModuleCommand& entry) { return entry.command == command; });
 }
@@ -432,6 +434,8 @@ void Frame::runEnded() {
     screenTimer_->stop();
     moduleTimer_->stop();
     grayForRun(false);
+    // The active window may have changed during the run.
+    syncEditorCommands(*this);
     setStatusText(0, "Ready");
     setCommandEnabled(id::StopExecution, false);
 }
@@ -560,14 +564,29 @@ View* Frame::openView(int command) {
                                                      : QRect();
     QMdiSubWindow* window =
         mdi_->addSubWindow(view, tile.isEmpty() ? Qt::WindowFlags() : Qt::FramelessWindowHint);
-    window->setWindowIcon(applicationIcon());
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowTitle(view->windowTitle());
     views_[command] = window;
     connect(window, &QObject::destroyed, this, [this, command] {
         // A window closed by Close All is deleted later, maybe after a new
         // view of its kind opened: only its own (now empty) entry goes.
         if (auto it = views_.find(command); it != views_.end() && !it->second) views_.erase(it);
+    });
+    showViewWindow(window, view, QSize(620, 420), tile);
+    return view;
+}
+
+QMdiSubWindow* Frame::addViewWindow(View* view, QSize preferred) {
+    QMdiSubWindow* window = mdi_->addSubWindow(view);
+    showViewWindow(window, view, preferred, QRect());
+    return window;
+}
+
+void Frame::showViewWindow(QMdiSubWindow* window, View* view, QSize preferred, QRect tile) {
+    window->setWindowIcon(applicationIcon());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(view->windowTitle());
+    // The window title follows the view's (the editor marks unsaved text).
+    connect(view, &QWidget::windowTitleChanged, window, &QWidget::setWindowTitle);
+    connect(window, &QObject::destroyed, this, [this] {
         if (mdi_->subWindowList().isEmpty()) {
             setMenuBarKind(MenuBarKind::Init);
             if (QAction* a = toolbarAction(id::CloseAll)) a->setEnabled(false);
@@ -575,14 +594,13 @@ View* Frame::openView(int command) {
     });
     window->show();
     if (tile.isEmpty()) {
-        fitIntoMdiArea(window, QSize(620, 420));
+        fitIntoMdiArea(window, preferred);
     } else {
         window->setGeometry(tile);
     }
     view->setFocus();
     if (QAction* a = toolbarAction(id::CloseAll); a && !run_->running()) a->setEnabled(true);
     view->refreshView();
-    return view;
 }
 
 void Frame::fitIntoMdiArea(QMdiSubWindow* window, QSize preferred) {
@@ -595,7 +613,9 @@ void Frame::fitIntoMdiArea(QMdiSubWindow* window, QSize preferred) {
 }
 
 void Frame::activeViewChanged(QMdiSubWindow* window) {
-    setMenuBarKind(window ? MenuBarKind::Main : MenuBarKind::Init);
+    auto* view = window ? qobject_cast<View*>(window->widget()) : nullptr;
+    setMenuBarKind(view ? view->menuBarKind() : window ? MenuBarKind::Main : MenuBarKind::Init);
+    syncEditorCommands(*this);
     if (!run_->running()) setStatusText(0, "Ready");
 }
 

@@ -66,6 +66,8 @@ public:
     QString statusText(int part) const;
     void updateBreakpointStatus();
 
+    // Enables or grays a command's menu item and toolbar button.
+    void setCommandEnabled(int id, bool enabled);
     QAction* menuAction(int id) const;
     QAction* toolbarAction(int id) const;
     MenuBarKind menuBarKind() const { return menuBarKind_; }
@@ -75,6 +77,15 @@ public:
     // Normal View or Clear View: the views lay themselves out by it.
     ViewMode viewMode() const { return viewMode_; }
     QMdiArea* mdiArea() const { return mdi_; }
+    // Shows a view that is not opened by a command of the view table (the
+    // editor windows, the assembler output) in a window of the MDI area,
+    // active, sized `preferred` where the area allows it.
+    QMdiSubWindow* addViewWindow(View* view, QSize preferred);
+    // What simulator.dat keeps besides the machine (the assembler path and
+    // options among it).
+    AppConfig& appConfig() { return config_; }
+    // The folder of Assembler/, DemoPrograms/ and help/.
+    const QString& resourceDir() const { return resourceDir_; }
 
     // Loads a file into program memory or external data memory in the
     // timer-paced progress dialog, with every message of the loader, then
@@ -107,7 +118,6 @@ private:
     void buildStatusBar();
     void setMenuBarKind(MenuBarKind kind);
     void activeViewChanged(QMdiSubWindow* window);
-    void setCommandEnabled(int id, bool enabled);
     void applyDeviceToCommands();
     void markUnavailableCommands();
     // Not in this build, or not on the selected device.
@@ -131,6 +141,9 @@ private:
     // Gives a shown window its preferred size where the MDI area allows it,
     // wholly inside the area.
     void fitIntoMdiArea(QMdiSubWindow* window, QSize preferred);
+    // Shows a new view window: at its Clear View tile when `tile` is not
+    // empty, else at its preferred size.
+    void showViewWindow(QMdiSubWindow* window, View* view, QSize preferred, QRect tile);
 
     // The Clear View switch and the window layout Normal View returns to
     // (frame_layout.cpp).

@@ -1,6 +1,7 @@
 #include "shell/messages.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace quorvel::shell {
@@ -21,15 +22,34 @@ bool MessageBoxes::askRetry(QWidget* parent, const UserMessage& message) {
     return box.exec() == QMessageBox::Retry;
 }
 
+Messages::Answer MessageBoxes::askYesNoCancel(QWidget* parent, const UserMessage& message) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(message.title),
+                    QString::fromStdString(message.text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
 QString MessageBoxes::openFileName(QWidget* parent, const QString& title,
-                                   const QStringList& filters) {
-    QFileDialog dialog(parent, title);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(filters);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+                                   const QStringList& filters, bool allowNew) {
+    for (;;) {
+        QFileDialog dialog(parent, title);
+        dialog.setFileMode(allowNew ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setNameFilters(filters);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        const QString path = dialog.selectedFiles().first();
+        if (!allowNew || QFileInfo::exists(path)) return path;
+        QMessageBox ask(QMessageBox::Question, title,
+                        QString("%1\nThis file does not exist.\nCreate the file?")
+                            .arg(QFileInfo(path).fileName()),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        if (ask.exec() == QMessageBox::Yes) return path;
+    }
 }
 
 QString MessageBoxes::saveFileName(QWidget* parent, const QString& title,

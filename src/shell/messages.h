@@ -21,10 +21,15 @@ public:
     virtual void show(QWidget* parent, const UserMessage& message) = 0;
     // A message with Retry and Cancel; true for Retry.
     virtual bool askRetry(QWidget* parent, const UserMessage& message) = 0;
+    // A question with Yes, No and Cancel.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(QWidget* parent, const UserMessage& message) = 0;
     // An existing file to open; empty when the user cancels. `filters` are
     // Qt name filters ("Intel Hex Files *.Hex (*.HEX *.hex)").
+    // With `allowNew` the name of a file that does not exist is taken too,
+    // after the user agreed to create it.
     virtual QString openFileName(QWidget* parent, const QString& title,
-                                 const QStringList& filters) = 0;
+                                 const QStringList& filters, bool allowNew = false) = 0;
     // A file to write; empty when the user cancels. Asks before replacing.
     // The dialog starts from `startFile` when one is given.
     virtual QString saveFileName(QWidget* parent, const QString& title,
@@ -37,8 +42,9 @@ class MessageBoxes final : public Messages {
 public:
     void show(QWidget* parent, const UserMessage& message) override;
     bool askRetry(QWidget* parent, const UserMessage& message) override;
-    QString openFileName(QWidget* parent, const QString& title,
-                         const QStringList& filters) override;
+    Answer askYesNoCancel(QWidget* parent, const UserMessage& message) override;
+    QString openFileName(QWidget* parent, const QString& title, const QStringList& filters,
+                         bool allowNew = false) override;
     QString saveFileName(QWidget* parent, const QString& title, const QStringList& filters,
                          const QString& defaultSuffix, const QString& startFile = {}) override;
 };
@@ -51,7 +57,14 @@ public:
         shown.push_back(message);
         return false; // Cancel
     }
-    QString openFileName(QWidget*, const QString& title, const QStringList&) override {
+    Answer askYesNoCancel(QWidget*, const UserMessage& message) override {
+        shown.push_back(message);
+        if (answers.empty()) return Answer::Cancel;
+        Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString openFileName(QWidget*, const QString& title, const QStringList&, bool = false) override {
         prompts.push_back(title);
         return next();
     }
@@ -63,6 +76,7 @@ public:
     }
     std::vector<UserMessage> shown;
     std::deque<QString> fileAnswers; // empty answer = Cancel
+    std::deque<Answer> answers;      // to Yes/No/Cancel questions; none left = Cancel
     QStringList prompts;
     QStringList startFiles; // where each save prompt started
 

@@ -2,6 +2,8 @@
 // when the frame refreshes all views (after a stop, a step, a screen update).
 #pragma once
 
+#include "shell/command_table.h"
+
 #include <QRect>
 #include <QWidget>
 
@@ -31,6 +33,8 @@ public:
         (void)client;
         return {};
     }
+    // The menu bar in force while this view is active.
+    virtual MenuBarKind menuBarKind() const { return MenuBarKind::Main; }
 };
 
 } // namespace quorvel::shell

@@ -12,6 +12,7 @@
 #include "modules/serial_host.h"
 #include "shell/codegen/codegen_records.h"
 #include "shell/codegen/generated_code_sink.h"
+#include "shell/editor/editor_view.h"
 #include "shell_test_support.h"
 
 #include <QCheckBox>
@@ -360,13 +361,24 @@ GOT:    INC     A
         QVERIFY2(p.ok, p.messages.c_str());
     }
 
-    // Without an editor to take it, the code is not lost silently.
-    void noEditor() {
+    // The code goes in at the caret of the active editor; without an editor
+    // to take it, it is not lost silently.
+    void intoTheEditor() {
         setGeneratedCodeHook({});
         const size_t messages = s_->messages.shown.size();
         insertGeneratedCode(s_->frame, QString("NOP\n"));
         QCOMPARE(s_->messages.shown.size(), messages + 1);
         QCOMPARE(s_->messages.shown.back().icon, UserMessage::Icon::Warning);
+
+        EditorView* editor = openEditor(s_->frame, QString());
+        QVERIFY(editor && activeEditor(s_->frame) == editor);
+        editor->insertAtCaret("START:  SJMP START\n");
+        editor->goToLine(1);
+        insertGeneratedCode(s_->frame, QString("        NOP\n"));
+        QCOMPARE(s_->messages.shown.size(), messages + 1);
+        QCOMPARE(editor->textEdit()->toPlainText(), QString("        NOP\nSTART:  SJMP START\n"));
+        editor->textEdit()->document()->setModified(false);
+        s_->frame.dispatch(id::CloseAll);
         setGeneratedCodeHook([this](const QString& text) { inserted_.push_back(text); });
     }
 };

@@ -1,5 +1,6 @@
 #include "shell/codegen/generated_code_sink.h"
 
+#include "shell/editor/editor_view.h"
 #include "shell/frame.h"
 
 namespace quorvel::shell {
@@ -18,6 +19,10 @@ void setGeneratedCodeHook(std::function<void(const QString&)> h) { hook() = std:
 void insertGeneratedCode(Frame& frame, const QString& text) {
     if (hook()) {
         hook()(text);
+        return;
+    }
+    if (EditorView* editor = activeEditor(frame)) {
+        editor->insertAtCaret(text);
         return;
     }
     // The code-generation commands belong to the editor's menu; with no

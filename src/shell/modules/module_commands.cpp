@@ -6,6 +6,7 @@
 #include "shell/codegen/led_codegen_dialog.h"
 #include "shell/codegen/serial_codegen_dialog.h"
 #include "shell/command_table.h"
+#include "shell/editor/editor_view.h"
 #include "shell/modules/bus_setting_dialogs.h"
 #include "shell/modules/keyboard_dialogs.h"
 #include "shell/modules/lcd_setting_dialog.h"
@@ -25,6 +26,7 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::KeyboardSetting, keyboardSettingCommand},
         {id::IicSetting, runIicSettingDialog},
         {id::SpiSetting, runSpiSettingDialog},
+        {id::LoadTextFile, loadTextFileCommand},
         // Code generation: each dialog inserts its driver at the editor's caret.
         {id::GenSerial, generateSerialCodeCommand},
         {id::GenLed, generateLedCodeCommand},
