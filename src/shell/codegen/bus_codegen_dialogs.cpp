@@ -23,24 +23,14 @@ namespace {
 struct CodeGenDialogFrame {
     QVBoxLayout* left;
     QPlainTextEdit* summary;
-    GenerateRow buttons;
+    QPushButton* generate;
 };
 
 CodeGenDialogFrame buildDialogFrame(QDialog& dialog, const char* objectName, const char* title) {
     dialog.setObjectName(objectName);
     dialog.setWindowTitle(title);
-    CodeGenDialogFrame f{new QVBoxLayout, summaryBox(), {}};
-    auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel("Summary:"));
-    right->addWidget(f.summary);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(f.left);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(columns);
-    f.buttons = addGenerateRow(layout);
-    QObject::connect(f.buttons.generate, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(f.buttons.cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    CodeGenDialogFrame f{new QVBoxLayout, summaryBox(), nullptr};
+    f.generate = layOutWithSummary(dialog, {f.left}, f.summary);
     return f;
 }
 
@@ -123,7 +113,7 @@ void generateIicCodeCommand(Frame& frame) {
             levels[i].radios.box->setEnabled(own && used[i]);
         }
         portLines->setEnabled(own);
-        f.buttons.generate->setEnabled(record.routines & 0x0F);
+        f.generate->setEnabled(record.routines & 0x0F);
         showSummary(f.summary, iicSummary(record, module));
     };
     auto routine = [&](QCheckBox* box, uint8_t bit) {
@@ -209,7 +199,7 @@ void generateSpiCodeCommand(Frame& frame) {
             type->setCurrentIndex(shown.eepromType > 2 ? 0 : shown.eepromType);
         }
         for (QWidget* w : std::initializer_list<QWidget*>{wires.box, type, portLines}) w->setEnabled(own);
-        f.buttons.generate->setEnabled(record.routines & (kSpiGenRead | kSpiGenWrite));
+        f.generate->setEnabled(record.routines & (kSpiGenRead | kSpiGenWrite));
         showSummary(f.summary, spiSummary(record, module));
     };
     QObject::connect(read, &QCheckBox::clicked, &dialog, [&](bool on) {

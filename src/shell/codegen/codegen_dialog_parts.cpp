@@ -2,7 +2,9 @@
 
 #include "shell/dialog_parts.h"
 
+#include <QDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSignalBlocker>
 
 namespace quorvel::shell {
@@ -46,11 +48,27 @@ void showSummary(QPlainTextEdit* box, const std::string& text) {
     if (box->toPlainText() != shown) box->setPlainText(shown);
 }
 
-GenerateRow addGenerateRow(QBoxLayout* layout) {
-    GenerateRow row{namedButton("Generate  Code", "generate"), namedButton("Cancel", "cancel")};
-    row.generate->setDefault(true);
-    layout->addLayout(buttonRow(row.generate, row.cancel));
-    return row;
+QPushButton* addGenerateRow(QDialog& dialog, QBoxLayout* layout) {
+    auto* generate = namedButton("Generate  Code", "generate");
+    auto* cancel = namedButton("Cancel", "cancel");
+    generate->setDefault(true);
+    layout->addLayout(buttonRow(generate, cancel));
+    QObject::connect(generate, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    return generate;
+}
+
+QPushButton* layOutWithSummary(QDialog& dialog, std::initializer_list<QLayout*> columns,
+                               QPlainTextEdit* summary) {
+    auto* row = new QHBoxLayout;
+    for (QLayout* column : columns) row->addLayout(column);
+    auto* right = new QVBoxLayout;
+    right->addWidget(new QLabel("Summary:"));
+    right->addWidget(summary);
+    row->addLayout(right);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(row);
+    return addGenerateRow(dialog, layout);
 }
 
 } // namespace quorvel::shell

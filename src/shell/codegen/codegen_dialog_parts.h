@@ -10,9 +10,12 @@
 #include <QRadioButton>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 class QBoxLayout;
+class QDialog;
+class QLayout;
 
 namespace quorvel::shell {
 
@@ -33,13 +36,14 @@ RadioPair radioPair(const char* title, const char* firstText, const char* firstN
 QPlainTextEdit* summaryBox();
 void showSummary(QPlainTextEdit* box, const std::string& text);
 
-// "Generate  Code" (object name "generate", the default button) and
-// "Cancel" added at the bottom of `layout`.
-struct GenerateRow {
-    QPushButton* generate;
-    QPushButton* cancel;
-};
-GenerateRow addGenerateRow(QBoxLayout* layout);
+// "Generate  Code" (object name "generate", the default button, accepts
+// the dialog) and "Cancel" (rejects it) added at the bottom of `layout`;
+// returns "Generate  Code".
+QPushButton* addGenerateRow(QDialog& dialog, QBoxLayout* layout);
+// The layout most generators share: `columns` side by side, "Summary:" with
+// `summary` on the right, the generate row below. Returns "Generate  Code".
+QPushButton* layOutWithSummary(QDialog& dialog, std::initializer_list<QLayout*> columns,
+                               QPlainTextEdit* summary);
 
 inline void setBit(uint8_t& byte, uint8_t bit, bool on) {
     byte = on ? uint8_t(byte | bit) : uint8_t(byte & ~bit);

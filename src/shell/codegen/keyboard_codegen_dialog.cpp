@@ -46,16 +46,7 @@ KeyboardCodeGenDialog::KeyboardCodeGenDialog(Frame& frame, KeyboardCodeGenSettin
     left->addWidget(same_);
     left->addWidget(portLines_);
     left->addStretch();
-    auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel("Summary:"));
-    right->addWidget(summary_);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
-    const GenerateRow buttons = addGenerateRow(layout);
-    generate_ = buttons.generate;
+    generate_ = layOutWithSummary(*this, {left}, summary_);
 
     connect(read_, &QCheckBox::clicked, this, [this](bool on) {
         setBit(record_.type, kKeyGenRead, on);
@@ -69,8 +60,6 @@ KeyboardCodeGenDialog::KeyboardCodeGenDialog(Frame& frame, KeyboardCodeGenSettin
         keyboardCodeGenPortLines(frame_, this, record_);
         update();
     });
-    connect(generate_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
     update();
 }
 

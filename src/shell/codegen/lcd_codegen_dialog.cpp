@@ -66,16 +66,7 @@ LcdCodeGenDialog::LcdCodeGenDialog(Frame& frame, LcdCodeGenSettings& record, QWi
     left->addWidget(same_);
     left->addWidget(portLines_);
     left->addStretch();
-    auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel("Summary:"));
-    right->addWidget(summary_);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
-    const GenerateRow buttons = addGenerateRow(layout);
-    generate_ = buttons.generate;
+    generate_ = layOutWithSummary(*this, {left}, summary_);
 
     connect(selectAll, &QPushButton::clicked, this, [this] {
         record_.routines = 0xFFFF;
@@ -100,8 +91,6 @@ LcdCodeGenDialog::LcdCodeGenDialog(Frame& frame, LcdCodeGenSettings& record, QWi
         lcdCodeGenPortLines(frame_, this, record_);
         update();
     });
-    connect(generate_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
     update();
 }
 

@@ -125,19 +125,7 @@ LedCodeGenDialog::LedCodeGenDialog(Frame& frame, LedCodeGenSettings& record, QWi
     left->addWidget(same_);
     left->addWidget(portLines_);
     left->addStretch();
-    auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel("Summary:"));
-    right->addWidget(summary_);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(display);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
-    const GenerateRow buttons = addGenerateRow(layout);
-    generate_ = buttons.generate;
-    connect(generate_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
+    generate_ = layOutWithSummary(*this, {left, display}, summary_);
     update();
 }
 

@@ -74,8 +74,7 @@ SerialCodeGenDialog::SerialCodeGenDialog(Frame& frame, const SerialCodeGenSettin
     layout->addLayout(options);
     layout->addWidget(baudBox);
     layout->addWidget(description_);
-    const GenerateRow buttons = addGenerateRow(layout);
-    generate_ = buttons.generate;
+    generate_ = addGenerateRow(*this, layout);
 
     connect(init_, &QCheckBox::clicked, this, [this](bool on) { change(kSerialGenInit, on, false); });
     connect(receive_, &QCheckBox::clicked, this, [this](bool on) { change(kSerialGenReceive, on, false); });
@@ -86,8 +85,6 @@ SerialCodeGenDialog::SerialCodeGenDialog(Frame& frame, const SerialCodeGenSettin
     // SMOD doubles the timer 1 rates, so the table follows it too.
     connect(smod0_, &QRadioButton::clicked, this, [this] { change(kSerialGenSmod, false, true); });
     connect(smod1_, &QRadioButton::clicked, this, [this] { change(kSerialGenSmod, true, true); });
-    connect(generate_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
     update();
 }
 
