@@ -70,12 +70,6 @@ std::vector<std::string> iicReadProgram() {
     return p;
 }
 
-void saveShot(QWidget* window, const char* name) {
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    QCoreApplication::processEvents();
-    if (!shots.isEmpty()) QVERIFY(window->grab().save(shots + "/" + name));
-}
-
 QPoint cellCentre(const DeviceDumpView* view, int column, int row) {
     return {column * view->charWidth() + view->charWidth() / 2, row * view->lineHeight() + view->lineHeight() / 2};
 }
@@ -140,7 +134,7 @@ void BusWindowsTest::iicEepromByteTypedIsReadByTheProgram() {
     const QSize cell(view->charWidth(), view->lineHeight() - 8);
     QVERIFY(inkCount(image, cellCentre(view, DeviceDumpView::kHexColumn + 3 * 4, 1), cell) > 3);
     QCOMPARE(inkCount(image, cellCentre(view, DeviceDumpView::kHexColumn + 2 * 4, 1), cell), 0);
-    saveShot(view->parentWidget(), "iic_eeprom_window.png");
+    QVERIFY(saveScreenshot(view->parentWidget(), "iic_eeprom_window.png"));
 }
 
 void BusWindowsTest::spiExternalMasterSendsAndCaptionsFollowSpcr() {
@@ -188,7 +182,7 @@ void BusWindowsTest::spiExternalMasterSendsAndCaptionsFollowSpcr() {
     QCOMPARE(received->item(0)->text(), QString("3C (<)"));
     QCOMPARE(child<QLabel>(view, "externalReceive")->text(), QString("41"));
     QCOMPARE(field->text(), QString("3C"));
-    saveShot(view->parentWidget(), "spi_window.png");
+    QVERIFY(saveScreenshot(view->parentWidget(), "spi_window.png"));
 
     // As an external slave, "Set" waits for the field to be edited again.
     {

@@ -129,13 +129,7 @@ void ClearViewTest::withExternalMemoryTheLaterBitWindowStays() {
 void ClearViewTest::bothLayoutsAfterStepsOfADemoProgram() {
     StartedFrame started("Atmel 89C52", 1);
     Frame& frame = started.frame;
-    ModalAnswerer details([](QDialog* dialog) {
-        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
-        dialog->accept();
-        return true;
-    });
-    started.messages.fileAnswers.push_back(QUORVEL_DEMO_DIR "/Demo1.HEX");
-    frame.dispatch(id::LoadProgram);
+    started.loadDemo("Demo1", false);
     frame.showNormal();
     frame.setGeometry(0, 0, 1000, 680);
     for (int command : {id::ProgramWindow, id::RegisterWindow, id::SfrBitWindow,

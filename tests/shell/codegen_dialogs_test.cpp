@@ -29,12 +29,6 @@ namespace {
 
 QPushButton* button(QWidget* dialog, const char* name) { return child<QPushButton>(dialog, name); }
 
-void saveShot(QWidget* window, const char* name) {
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    QCoreApplication::processEvents();
-    if (!shots.isEmpty()) QVERIFY(window->grab().save(shots + "/codegen_" + name + ".png"));
-}
-
 // In the port-line dialog that opens next, gives control line i the port
 // line named pins[i], then OK (or Cancel).
 void assignLinesOnNextModal(std::vector<QString> pins, bool ok = true) {
@@ -130,7 +124,7 @@ private slots:
                 button(o, "cancel")->click();
             });
             tick(d, "setting");
-            saveShot(d, "lcd");
+            QVERIFY(saveScreenshot(d, "codegen_lcd.png"));
             tick(d, "generate");
         });
         QCOMPARE(module, before);
@@ -185,7 +179,7 @@ TEXT:   DB      'Generated',0
             QCOMPARE(s_->messages.shown.size(), messages + 1);
             QCOMPARE(s_->messages.shown.back(), errorMessage("ERROR", "Illegal Internal Memory Address"));
             child<QLineEdit>(d, "address")->setText("48");
-            saveShot(d, "keyboard");
+            QVERIFY(saveScreenshot(d, "codegen_keyboard.png"));
             tick(d, "generate");
         });
         QCOMPARE(module, before);
@@ -227,7 +221,7 @@ TEXT:   DB      'Generated',0
             QCOMPARE(s_->messages.shown.size(), messages + 1);
             QCOMPARE(s_->messages.shown.back().text, std::string("No Baudrate Selected"));
             tick(d, "baud2400");
-            saveShot(d, "serial");
+            QVERIFY(saveScreenshot(d, "codegen_serial.png"));
             tick(d, "generate");
         });
         QVERIFY(codegentest::containsAll(text, {"INITIALIZE_SERIALPORT:", "RECEIVE_BYTE:", "TRANSMIT_BYTE:"}));
@@ -310,7 +304,7 @@ GOT:    INC     A
             QCOMPARE(s_->messages.shown.back(), errorMessage("ERROR", "Illegal Clock Frequency"));
             QCOMPARE(s_->messages.shown.size(), messages + 2);
             child<QLineEdit>(d, "clock")->setText("12000000");
-            saveShot(d, "led");
+            QVERIFY(saveScreenshot(d, "codegen_led.png"));
             tick(d, "generate");
         });
         QCOMPARE(s_->frame.machine().modules.settings, before);
@@ -334,7 +328,7 @@ GOT:    INC     A
             tick(d, "portLineSelection");
             QVERIFY(codegentest::containsAll(summaryOf(d), {"SDA P1.7", "SCL P1.6", "A0 - 1", "Device : AT24C04",
                                                             "A2 - 1"}));
-            saveShot(d, "iic");
+            QVERIFY(saveScreenshot(d, "codegen_iic.png"));
             tick(d, "generate");
         });
         QVERIFY(codegentest::containsAll(iic, {"0A3H", "0A9H"})); // RTC A0 = 1; EEPROM A2 = 1
@@ -353,7 +347,7 @@ GOT:    INC     A
             tick(d, "sameSetting"); // the module's 3-wire bus on P2
             QVERIFY(codegentest::containsAll(summaryOf(d), {"SPI BUS Width: 3Wire", "SO&SI P2.1", "CS P2.3"}));
             QVERIFY(!child<QRadioButton>(d, "fourWire")->isEnabled());
-            saveShot(d, "spi");
+            QVERIFY(saveScreenshot(d, "codegen_spi.png"));
             tick(d, "generate");
         });
         QVERIFY(codegentest::containsAll(spi, {"P2.0", "P2.3"}));

@@ -101,13 +101,7 @@ void IoWindowTest::layoutsAndEntriesByDevice() {
 void IoWindowTest::pulsesCountedByDemo9() {
     StartedFrame started("Atmel 89C2051");
     Frame& frame = started.frame;
-    ModalAnswerer details([](QDialog* dialog) {
-        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
-        dialog->accept();
-        return true;
-    });
-    started.messages.fileAnswers.push_back(QUORVEL_DEMO_DIR "/Demo9.HEX");
-    frame.dispatch(id::LoadProgram);
+    started.loadDemo("Demo9", false);
     auto* window = started.open<IoWindow>(id::IoWindow);
     auto* int0 = child<QPushButton>(window, "pulseINT0");
     QVERIFY(!int0->isEnabled());
@@ -143,12 +137,8 @@ void IoWindowTest::pulsesCountedByDemo9() {
     frame.dispatch(id::StopExecution);
     QCOMPARE(frame.machine().chip.iram[0x30], uint8_t(3));
 
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        window->parentWidget()->resize(640, 560);
-        QCoreApplication::processEvents();
-        QVERIFY(window->parentWidget()->grab().save(shots + "/io_window.png"));
-    }
+    window->parentWidget()->resize(640, 560);
+    QVERIFY(saveScreenshot(window->parentWidget(), "io_window.png"));
 }
 
 void IoWindowTest::t2exNeedsExen2() {
@@ -217,8 +207,7 @@ void IoWindowTest::clearViewTile() {
     QCOMPARE(child<QWidget>(window, "ioScroll")->y(), normalTop + 15);
     frame.mdiArea()->setActiveSubWindow(tile);
     QCOMPARE(window->grab().toImage().pixelColor(window->width() - 3, 3), QColor(0, 0, 128));
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) QVERIFY(frame.grab().save(shots + "/io_window_clear.png"));
+    QVERIFY(saveScreenshot(&frame, "io_window_clear.png"));
 }
 
 QTEST_MAIN(IoWindowTest)

@@ -1,7 +1,6 @@
 // The keyboard window and its settings dialogs: momentary and toggle keys
 // driving a running demonstration, the keypad scanned by a running program,
 // the settings dialog's enabling, Cancel and the rebuild of an open window.
-#include "module_demo_support.h"
 #include "shell/modules/keyboard_window.h"
 #include "shell/modules/led_window.h"
 #include "shell_test_support.h"
@@ -41,7 +40,7 @@ private slots:
 
 void KeyboardTest::momentaryAndToggleKeysDriveTheProgram() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo4");
+    started.loadDemo("Demo4");
     auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
     QCOMPARE(keys->objectName(), QString("MdiKeyboardChild"));
     QCOMPARE(keys->windowTitle(), QString("Matrix Keyboard and Keys"));
@@ -78,7 +77,7 @@ void KeyboardTest::momentaryAndToggleKeysDriveTheProgram() {
 
 void KeyboardTest::keypadKeyShowsOnTheDisplay() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo5");
+    started.loadDemo("Demo5");
     // A window closed by Close All is deleted later, after the new one has
     // taken the keypad: the keypad stays connected.
     started.open<KeyboardView>(id::KeyboardWindow);
@@ -139,7 +138,7 @@ void KeyboardTest::windowBuildsWhatTheSettingsHold() {
 
 void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo5");
+    started.loadDemo("Demo5");
     ModuleSettings& s = started.frame.machine().modules.settings;
     const ModuleSettings before = s;
     auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
@@ -196,7 +195,7 @@ void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
 
 void KeyboardTest::keyNamesTakeEffectOnlyOnOk() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo5");
+    started.loadDemo("Demo5");
     ModuleSettings& s = started.frame.machine().modules.settings;
     for (bool keep : {false, true}) {
         onNextModal([&, keep](QDialog* dialog) {

@@ -171,20 +171,7 @@ void LcdTest::fourBitWiringAndAUserDefinedCharacter() {
 // dialog: the four rows of its message, read from the window.
 void LcdTest::demonstrationOnABackLitDisplay() {
     StartedFrame s;
-    {
-        auto guard = s.frame.runControl().pause();
-        const Validation read = ReadModuleSettings(QUORVEL_DEMO_DIR "/Demo3.MST",
-                                                   s.frame.machine().modules.settings,
-                                                   s.frame.machine().profile.availablePinMask);
-        QVERIFY(!read);
-    }
-    ModalAnswerer details([](QDialog* dialog) {
-        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
-        dialog->accept();
-        return true;
-    });
-    s.messages.fileAnswers.push_back(QUORVEL_DEMO_DIR "/Demo3.HEX");
-    s.frame.dispatch(id::LoadProgram);
+    s.loadDemo("Demo3");
     auto* window = s.open<LcdWindow>(id::LcdWindow);
     QCOMPARE(window->parentWidget()->windowTitle(), QString("LCD - 4 Lines X 20 Characters"));
     settingDialog(s.frame, [](QDialog* dialog) {
@@ -202,8 +189,7 @@ void LcdTest::demonstrationOnABackLitDisplay() {
     const QImage shown = window->grab().toImage();
     QCOMPARE(shown.pixelColor(2, 2), lcdColours(true).background);
     QCOMPARE(litDots(shown, 0, 2, true), lcdRomGlyph('Q'));
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) QVERIFY(window->parentWidget()->grab().save(shots + "/lcd_window.png"));
+    QVERIFY(saveScreenshot(window->parentWidget(), "lcd_window.png"));
     s.frame.dispatch(id::StopExecution);
 }
 

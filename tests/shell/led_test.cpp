@@ -1,7 +1,6 @@
 // The LED window and its settings dialogs: the layout of LEDs and digits,
 // the digits of a running multiplexed demonstration, the point LEDs, the
 // enabling rules, at-once changes, OK and Cancel.
-#include "module_demo_support.h"
 #include "shell/modules/led_painter.h"
 #include "shell/modules/led_window.h"
 #include "shell_test_support.h"
@@ -111,7 +110,7 @@ void LedTest::paintedDigitLightsOnlyItsSegments() {
 
 void LedTest::runningDemoShowsBothDigits() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo2");
+    started.loadDemo("Demo2");
     // Point LEDs on the two digit selects (active low) as well.
     started.frame.machine().modules.settings.LedConnected[3] = 0x30;
     auto* view = started.open<LedView>(id::LedWindow, QSize(320, 230));
@@ -156,7 +155,7 @@ void LedTest::pointLedsFollowTheirLatches() {
 
 void LedTest::settingDialogEnablingAndCancel() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo2");
+    started.loadDemo("Demo2");
     ModuleSettings& s = started.frame.machine().modules.settings;
     const ModuleSettings before = s;
     onNextModal([&](QDialog* dialog) {
@@ -219,7 +218,7 @@ void LedTest::settingDialogOkTakesTheGrids() {
 
 void LedTest::portLineDialogDigitsLinesAndCancel() {
     StartedFrame started("Atmel 89C52");
-    loadDemo(started, "Demo2");
+    started.loadDemo("Demo2");
     ModuleSettings& s = started.frame.machine().modules.settings;
     const ModuleSettings before = s;
     bool checked = false;

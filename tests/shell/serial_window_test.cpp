@@ -28,16 +28,6 @@ namespace {
 
 const char* const kGreetingEnd = "0D(.)\n0A(.)"; // the greeting's last line break
 
-void loadDemo(StartedFrame& started, const char* hex) {
-    ModalAnswerer details([](QDialog* dialog) {
-        if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
-        dialog->accept();
-        return true;
-    });
-    started.messages.fileAnswers.push_back(QString(QUORVEL_DEMO_DIR "/") + hex);
-    started.frame.dispatch(id::LoadProgram);
-}
-
 QString lastLine(QPlainTextEdit* list) { return list->toPlainText().section('\n', -1); }
 
 QString readAll(const QString& path) {
@@ -75,7 +65,7 @@ private slots:
 void SerialWindowTest::echoOfATypedByteAndAFile() {
     StartedFrame started("Atmel 89C52");
     Frame& frame = started.frame;
-    loadDemo(started, "Demo7.HEX");
+    started.loadDemo("Demo7", false);
     auto* window = started.open<SerialWindow>(id::SerialWindow);
     QCOMPARE(window->objectName(), QString("MdiSerialportChild"));
     QCOMPARE(window->windowTitle(), QString("Serial Port"));
@@ -131,12 +121,8 @@ void SerialWindowTest::echoOfATypedByteAndAFile() {
     QCOMPARE(started.messages.shown.back(), errorMessage("ERROR", "Unable to open the selected file"));
     QCOMPARE(window->sendButton()->text(), QString("Send"));
 
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        window->parentWidget()->resize(420, 440);
-        QCoreApplication::processEvents();
-        QVERIFY(window->parentWidget()->grab().save(shots + "/serial_window.png"));
-    }
+    window->parentWidget()->resize(420, 440);
+    QVERIFY(saveScreenshot(window->parentWidget(), "serial_window.png"));
     frame.dispatch(id::StopExecution);
     QVERIFY(!frame.runControl().running());
 }
@@ -236,8 +222,7 @@ void SerialWindowTest::clearViewTile() {
     frame.mdiArea()->setActiveSubWindow(tile);
     QImage image = window->grab().toImage();
     QCOMPARE(image.pixelColor(image.width() - 3, 3), QColor(0, 0, 128));
-    const QString shots = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) QVERIFY(tile->grab().save(shots + "/serial_window_clear.png"));
+    QVERIFY(saveScreenshot(tile, "serial_window_clear.png"));
     frame.dispatch(id::RegisterWindow);
     image = window->grab().toImage();
     QCOMPARE(image.pixelColor(image.width() - 3, 3), QColor(128, 128, 128));

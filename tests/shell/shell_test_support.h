@@ -3,6 +3,8 @@
 // character cell of a painted view.
 #pragma once
 
+#include "settings/module_settings_file.h"
+#include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
 
@@ -101,6 +103,28 @@ struct StartedFrame {
         return view;
     }
 
+    // File > Load Program on `path`, accepting the loading details box.
+    void loadProgram(const QString& path) {
+        ModalAnswerer details([](QDialog* dialog) {
+            if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
+            dialog->accept();
+            return true;
+        });
+        messages.fileAnswers.push_back(path);
+        frame.dispatch(quorvel::shell::id::LoadProgram);
+    }
+    // DemoN.HEX (and DemoN.MST with `withModules`) from the built
+    // demonstration folder; a load that fails ends the test program.
+    void loadDemo(const char* name, bool withModules = true) {
+        const QString base = QString(QUORVEL_DEMO_DIR) + "/" + name;
+        loadProgram(base + ".HEX");
+        quorvel::Machine& m = frame.machine();
+        if (m.chip.readCode(0) == 0xFF && m.chip.readCode(1) == 0xFF) qFatal("%s.HEX did not load", name);
+        if (withModules && quorvel::ReadModuleSettings((base + ".MST").toStdString(), m.modules.settings,
+                                                       m.profile.availablePinMask))
+            qFatal("%s.MST did not load", name);
+    }
+
     void writeCode(uint16_t address, std::initializer_list<uint8_t> bytes) {
         for (uint8_t byte : bytes)
             chip().writeCode(address++, byte);
@@ -109,6 +133,14 @@ struct StartedFrame {
 
 // Pixels of `image` in the character cell (`cell` big) centred on `centre`
 // that are red, or with `black` set, black.
+// Saves a picture of `widget` as `file` in QUORVEL_SCREENSHOT_DIR when that
+// is set; true when nothing was asked or the picture was saved.
+inline bool saveScreenshot(QWidget* widget, const QString& file) {
+    const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    QCoreApplication::processEvents();
+    return dir.isEmpty() || widget->grab().save(dir + "/" + file);
+}
+
 inline int inkCount(const QImage& image, QPoint centre, QSize cell, bool black = false) {
     int n = 0;
     for (int y = centre.y() - cell.height() / 2; y < centre.y() + cell.height() / 2; ++y)
