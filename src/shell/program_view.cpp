@@ -1,5 +1,6 @@
 #include "shell/program_view.h"
 
+#include "shell/clear_view_title.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
@@ -29,7 +30,6 @@ constexpr int kMenuEditInstruction = 40081, kMenuEnterProgram = 40100,
               kMenuSetPc = 40073, kMenuSetBreakpoint = 40074, kMenuRemoveBreakpoint = 40075;
 
 const QColor kDarkRed(128, 0, 0), kGreen(0, 128, 0), kBrown(128, 64, 0);
-const QColor kTitleFocused(0, 0, 128), kTitleUnfocused(128, 128, 128);
 constexpr int kHeaderWidth = 104, kBlankWidth = 150, kScrollColumns = 52;
 constexpr std::string_view kClearViewHeader = " Addr  BP  Opcodes   Mnemonics            ";
 
@@ -261,7 +261,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
     // navy while it has the focus and grey otherwise.
     const std::string_view header = clear_ ? kClearViewHeader : kNormalViewHeader;
     p.fillRect(0, 0, w, lineHeight_,
-               !clear_ ? QColor(Qt::blue) : hasFocus() ? kTitleFocused : kTitleUnfocused);
+               !clear_ ? QColor(Qt::blue) : hasFocus() ? kClearTitleFocused : kClearTitleUnfocused);
     drawText(0, 0, QString::fromLatin1(header.data(), int(header.size())).leftJustified(kHeaderWidth, ' '),
              Qt::white);
     const RowLayout& layout = clear_ ? kClearRows : kNormalRows;

@@ -1,7 +1,7 @@
 #include "shell/modules/part_window.h"
 
 #include "shell/frame.h"
-#include "shell/modules/clear_view_title.h"
+#include "shell/clear_view_title.h"
 #include "shell/views/text_grid_view.h"
 
 #include <QMdiArea>

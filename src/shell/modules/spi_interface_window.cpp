@@ -9,6 +9,7 @@
 // title painted on the first row (white on navy while it has the focus, on
 // grey otherwise) and its controls 10 pixels lower.
 #include "modules/spi_window.h"
+#include "shell/clear_view_title.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/modules/chip_notices.h"
@@ -136,11 +137,8 @@ protected:
         if (!clear_) return;
         QPainter painter(this);
         const bool focused = isAncestorOf(QApplication::focusWidget()) || hasFocus();
-        const QRect title = titleRect();
-        painter.fillRect(title, focused ? TextGridView::kTitleFocused : TextGridView::kTitleUnfocused);
-        painter.setPen(Qt::white);
         painter.setFont(textViewFont());
-        painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(kSpiWindowClearViewTitle));
+        paintClearViewTitle(painter, titleRect(), QString::fromLatin1(kSpiWindowClearViewTitle), focused, 0);
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "shell/views/text_grid_view.h"
 
+#include "shell/clear_view_title.h"
+
 #include "shell/frame.h"
 
 #include <QFontDatabase>
@@ -44,10 +46,7 @@ void TextGridView::drawCells(QPainter& painter, double column, int row, const QS
 }
 
 void TextGridView::drawTitle(QPainter& painter, const QString& title) const {
-    const QRect line(0, 0, width(), lineHeight_);
-    painter.fillRect(line, hasFocus() ? kTitleFocused : kTitleUnfocused);
-    painter.setPen(Qt::white);
-    painter.drawText(line.adjusted(charWidth_ / 2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+    paintClearViewTitle(painter, QRect(0, 0, width(), lineHeight_), title, hasFocus(), charWidth_ / 2);
 }
 
 QPoint TextGridView::cellAt(const QPoint& pixel, double firstColumn, int xScroll) const {

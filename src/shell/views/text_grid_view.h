@@ -34,9 +34,6 @@ public:
     static inline const QColor kChanged{255, 0, 0};
     static inline const QColor kUnchanged{0, 0, 0};
     static inline const QColor kLabel{0, 0, 255};
-    // Clear View title: white on navy while focused, on grey otherwise.
-    static inline const QColor kTitleFocused{0, 0, 128};
-    static inline const QColor kTitleUnfocused{128, 128, 128};
 
 protected:
     // Draws `text` from character column `column` (may be fractional: the
