@@ -311,7 +311,7 @@ private slots:
     void keywordColours() {
         StartedFrame started;
         EditorView* editor = openEditor(started.frame, QString());
-        editor->insertAtCaret("loop: mov P1.0,c ; MOV again\nMOVE P1.8,ACC\n  ORG 0\n");
+        editor->insertAtCaret("loop: mov P1.0,c ; MOV again\nMOVE P1.8,ACC\n  ORG 0\nMOVX @DPTR,A\nINC DPTR\n");
         QCoreApplication::processEvents();
         QTextDocument* document = editor->textEdit()->document();
         const QColor blue(0, 0, 255), red(255, 0, 0), magenta(255, 0, 255), brown(139, 69, 19),
@@ -321,7 +321,7 @@ private slots:
             QColor colour;
         } cells[] = {{0, 0, black},  {0, 6, blue},  {0, 10, magenta}, {0, 13, magenta}, {0, 15, blue},
                      {0, 14, black}, {0, 17, green}, {0, 21, green},  {1, 0, black},    {1, 5, black},
-                     {1, 10, red},   {2, 2, brown}};
+                     {1, 10, red},   {2, 2, brown},  {3, 5, blue},    {4, 4, black}};
         for (const auto& cell : cells)
             QCOMPARE(colourAt(document->findBlockByNumber(cell.line), cell.column), cell.colour);
         // Removing the ";" brings the keyword colours back.
