@@ -182,6 +182,13 @@ Machine makeMachine(DeviceKind kind, uint32_t frequency, uint16_t codeLimit, uin
     return machine;
 }
 
+ChipState makeChip(uint16_t codeLimit, uint16_t xdataLimit, bool eeprom) {
+    ChipState chip;
+    chip.allocate(codeLimit, xdataLimit, eeprom);
+    chip.reset();
+    return chip;
+}
+
 void loadCode(Machine& machine, const std::vector<uint8_t>& bytes, uint16_t at) {
     for (size_t i = 0; i < bytes.size(); ++i) machine.chip.writeCode(uint16_t(at + i), bytes[i]);
 }

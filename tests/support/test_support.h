@@ -9,7 +9,8 @@
 //   Tools      kAs31, kSdcc, kPackihx, kMakebin: the external tools found
 //              when the build was configured (they are required there);
 //              as31Hex, as31Image and compileC run them.
-//   Machines   makeMachine (a configured Machine), loadCode, runTo.
+//   Machines   makeMachine (a configured Machine), makeChip (a bare chip),
+//              loadCode, runTo.
 //
 // Helpers that return testing::AssertionResult carry the tool's or the
 // machine's own account of a failure: ASSERT_TRUE(as31Hex(...)) prints it.
@@ -99,6 +100,10 @@ testing::AssertionResult compileC(const fs::path& dir, const std::string& name,
 // with `xdataLimit` + 1 bytes of external data memory (none for 0).
 Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t frequency = 12000000,
                     uint16_t codeLimit = 0xFFFF, uint16_t xdataLimit = 0);
+
+// A chip alone, after reset, with `codeLimit` + 1 bytes of program memory and
+// `xdataLimit` + 1 bytes of external data memory (none for 0).
+ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0, bool eeprom = false);
 
 void loadCode(Machine& machine, const std::vector<uint8_t>& bytes, uint16_t at = 0);
 
