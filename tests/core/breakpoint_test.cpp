@@ -1,21 +1,12 @@
 // Breakpoint conditions: evaluation for every kind and device list, the
 // status-bar texts and the dialog's validation.
 #include "machine/breakpoint.h"
-#include "chip/chip_state.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace quorvel;
 using BT = BreakpointType;
-
-namespace {
-ChipState chip() {
-    ChipState c;
-    c.allocate(0x1FFF, 0x07FF, false);
-    c.reset();
-    return c;
-}
-} // namespace
 
 // The dual-DPTR devices list three more registers (DPTR1 and its halves).
 TEST(Breakpoint, RegisterListsPerDevice) {
@@ -25,7 +16,7 @@ TEST(Breakpoint, RegisterListsPerDevice) {
 }
 
 TEST(Breakpoint, EvaluatesEveryKind) {
-    ChipState c = chip();
+    ChipState c = support::makeChip(0x1FFF, 0x07FF);
     const auto k52 = DeviceKind::AT89C52, k8252 = DeviceKind::AT89S8252;
     c.sfr(sfr::DPH) = 0x12;
     c.sfr(sfr::DPL) = 0x34;

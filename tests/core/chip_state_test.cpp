@@ -6,17 +6,6 @@
 using namespace quorvel;
 using namespace quorvel::test;
 
-namespace {
-
-ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0, bool eeprom = false) {
-    ChipState chip;
-    chip.allocate(codeLimit, xdataLimit, eeprom);
-    chip.reset();
-    return chip;
-}
-
-} // namespace
-
 TEST(ChipState, CodeSpaceIsBoundedByTheCodeLimit) {
     ChipState chip = makeChip(0x0FFF);
     chip.writeCode(0x0FFF, 0x12);

@@ -19,19 +19,15 @@ namespace quorvel::test {
 
 // A configured machine; 64K program memory and 64K external data memory
 // unless the device fixes its memories (the 20-pin parts).
-Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t frequency = 12000000,
-                    uint16_t codeLimit = 0xFFFF, uint16_t xdataLimit = 0xFFFF);
+inline Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52, uint32_t frequency = 12000000,
+                           uint16_t codeLimit = 0xFFFF, uint16_t xdataLimit = 0xFFFF) {
+    return support::makeMachine(kind, frequency, codeLimit, xdataLimit);
+}
 
 using support::loadCode;
-
-// Assembles 8051 source with as31 into a binary image starting at address 0
-// (gaps filled with 0xFF). Fails the test (and returns nothing) when as31 is
-// missing or reports an error.
-std::vector<uint8_t> assemble(const std::string& source);
-
-// Compiles C source with SDCC (small model) and turns the result into a
-// binary image with makebin. Fails the test when SDCC is missing or fails.
-std::vector<uint8_t> compileC(const std::string& source, const std::string& extraFlags = "");
+using support::makeChip;
+// 8051 source assembled with as31 into an image from address 0.
+inline std::vector<uint8_t> assemble(const std::string& source) { return support::as31Image(source); }
 
 // Records what the chip reports.
 struct EventRecorder : ChipEvents {

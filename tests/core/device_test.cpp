@@ -24,14 +24,18 @@ std::string messageOf(const Validation& v) { return v ? v->text : std::string();
 TEST(DeviceCatalogue, ComboOrderAndNames) {
     EXPECT_EQ(deviceKindOfComboIndex(0), K::AT89C1051);
     EXPECT_EQ(deviceKindOfComboIndex(9), K::I8032);
-    for (int i = 0; i < kDeviceCount; ++i)
-        EXPECT_EQ(comboIndexOfDeviceKind(deviceKindOfComboIndex(i)), i);
-    const std::pair<const char*, K> names[] = {
-        {"at89c52", K::AT89C52}, {"8032", K::I8032}, {"AT89S8252", K::AT89S8252}};
-    for (const auto& [name, kind] : names) {
+    // Every device by its caption name; names as users type them.
+    const std::pair<std::string, K> typed[] = {{"at89c52", K::AT89C52}, {"89c2051", K::AT89C2051},
+                                               {"At89s8252", K::AT89S8252}};
+    for (int i = 0; i < kDeviceCount; ++i) {
+        const K kind = deviceKindOfComboIndex(i);
+        EXPECT_EQ(comboIndexOfDeviceKind(kind), i);
         DeviceKind parsed{};
-        EXPECT_TRUE(parseDeviceName(name, parsed)) << name;
-        EXPECT_EQ(parsed, kind) << name;
+        EXPECT_TRUE(parseDeviceName(deviceInfo(kind).captionName, parsed) && parsed == kind) << i;
+    }
+    for (const auto& [name, kind] : typed) {
+        DeviceKind parsed{};
+        EXPECT_TRUE(parseDeviceName(name, parsed) && parsed == kind) << name;
     }
     DeviceKind unknown{};
     EXPECT_FALSE(parseDeviceName("AT89C99", unknown));

@@ -7,7 +7,7 @@
 #include "chip/serial_port.h"
 
 #include <cstring>
-#include <initializer_list>
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -45,41 +45,30 @@ void expectSameState(const Machine& a, const Machine& b, uint64_t stepIndex,
         << "LCD differs";
 }
 
-// Runs `batched` free in batches of the given sizes and `single` step by
-// step alongside, comparing the two after every batch.
-void expectFreeRunMatchesSingleSteps(Machine& batched, Machine& single,
-                                     std::initializer_list<uint32_t> batches) {
-    uint64_t done = 0;
-    for (uint32_t count : batches) {
-        const RunResult result = runSteps(batched, count);
-        ASSERT_EQ(result.steps, count);
-        stepN(single, count);
-        done += count;
-        expectSameState(batched, single, done, false);
-        if (::testing::Test::HasFatalFailure()) return;
-    }
-}
-
-// Runs `batched` free in `batches` batches of random sizes from 1 to
-// `largest` and `single` step by step alongside, comparing the two after
-// every batch, until a step leaves program memory (then `left` is set).
-void expectRandomBatchesMatchSingleSteps(Machine& batched, Machine& single, std::mt19937& random,
-                                         int batches, uint32_t largest, bool withMemories,
-                                         bool* left = nullptr) {
+// Runs `batched` free in `batches` batches of `size(i)` steps and `single`
+// step by step alongside, comparing the two after every batch, until a step
+// leaves program memory (returned) or a check fails.
+bool expectBatchesMatchSingleSteps(Machine& batched, Machine& single, int batches,
+                                   const std::function<uint32_t(int)>& size, bool withMemories) {
     uint64_t done = 0;
     for (int batch = 0; batch < batches; ++batch) {
-        const uint32_t count = 1 + random() % largest;
+        const uint32_t count = size(batch);
         const RunResult result = runSteps(batched, count);
-        for (uint32_t i = 0; i < result.steps; ++i) {
-            const bool out = step(single);
-            ASSERT_EQ(out, result.pcOutOfRange && i + 1 == result.steps);
-        }
+        for (uint32_t i = 0; i < result.steps; ++i)
+            EXPECT_EQ(step(single), result.pcOutOfRange && i + 1 == result.steps);
         done += result.steps;
         expectSameState(batched, single, done, withMemories);
-        if (left) *left = result.pcOutOfRange;
-        if (::testing::Test::HasFatalFailure() || result.pcOutOfRange) return;
-        ASSERT_EQ(result.steps, count);
+        if (::testing::Test::HasFailure() || result.pcOutOfRange) return result.pcOutOfRange;
+        EXPECT_EQ(result.steps, count);
     }
+    return false;
+}
+
+// The same, in the batches `sizes` lists.
+void expectBatchesMatchSingleSteps(Machine& batched, Machine& single,
+                                   const std::vector<uint32_t>& sizes) {
+    EXPECT_FALSE(expectBatchesMatchSingleSteps(batched, single, int(sizes.size()),
+                                               [&](int i) { return sizes[size_t(i)]; }, false));
 }
 
 // A machine filled with random code and data: random programs reach every
@@ -126,9 +115,10 @@ TEST(ExecutorPaths, RunStepsMatchesSingleSteps) {
             c.pc = uint16_t(random());
         }
         Machine single = batched;
-        expectRandomBatchesMatchSingleSteps(batched, single, random, busy ? 30 : 40,
-                                            busy ? 300 : 200, !busy);
-        if (HasFatalFailure()) return;
+        const uint32_t largest = busy ? 300 : 200;
+        expectBatchesMatchSingleSteps(batched, single, busy ? 30 : 40,
+                                      [&](int) { return 1 + uint32_t(random() % largest); }, !busy);
+        if (HasFailure()) return;
         if (wraps) {
             EXPECT_GT(c.cycleCount(), uint64_t(1) << 32);
         }
@@ -166,15 +156,9 @@ TEST(ExecutorPaths, RunStepsStartsStepUnitsInTheStepThatEnablesThem) {
             batched.chip.allocate(0xFFFF, 0xFFFF, true);
             loadCode(batched, program);
             Machine single = batched;
-            uint64_t done = 0;
-            while (done < 40) {
-                const RunResult result = runSteps(batched, batch);
-                ASSERT_FALSE(result.pcOutOfRange);
-                for (uint32_t i = 0; i < result.steps; ++i) ASSERT_FALSE(step(single));
-                done += result.steps;
-                expectSameState(batched, single, done);
-                if (HasFatalFailure()) return;
-            }
+            EXPECT_FALSE(expectBatchesMatchSingleSteps(batched, single, int(39 / batch + 1),
+                                                       [&](int) { return batch; }, true));
+            if (HasFailure()) return;
         }
     }
 }
@@ -311,10 +295,9 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
                 startSerialReception(single.chip, 0x55, 1);
             }
             std::mt19937 random(11);
-            bool left = false;
-            expectRandomBatchesMatchSingleSteps(batched, single, random, 170, 700, false, &left);
-            if (HasFatalFailure()) return;
-            ASSERT_FALSE(left);
+            ASSERT_FALSE(expectBatchesMatchSingleSteps(batched, single, 170,
+                                                       [&](int) { return 1 + uint32_t(random() % 700); }, false));
+            if (HasFailure()) return;
             // The program did what it is for: both handlers ran many times and
             // the UART kept sending.
             EXPECT_GT(batched.chip.iram[0x30], 0);
@@ -358,8 +341,7 @@ TEST(ExecutorPaths, FreeRunSeesEveryPortWriteThatClocksTheLcd) {
     pins[size_t(kLcdE)] = PinRef(0x35);
     for (int bit = 0; bit < 8; ++bit) pins[size_t(kLcdD0 + bit)] = PinRef(0x20 | bit);
     Machine single = batched;
-    expectFreeRunMatchesSingleSteps(batched, single, {1, 7, 600, 1000, 3, 1024, 2000, 513});
-    if (HasFatalFailure()) return;
+    expectBatchesMatchSingleSteps(batched, single, {1, 7, 600, 1000, 3, 1024, 2000, 513});
     EXPECT_GT(batched.modules.lcd.changeCount, 3u);
 }
 
@@ -414,8 +396,7 @@ was:    mov  a, r7
         Machine batched = makeMachine(DeviceKind::AT89C52);
         loadCode(batched, code);
         Machine single = batched;
-        expectFreeRunMatchesSingleSteps(batched, single, {1, 3, 50, 97, 400, 1000, 2, 2000});
-        if (HasFatalFailure()) return;
+        expectBatchesMatchSingleSteps(batched, single, {1, 3, 50, 97, 400, 1000, 2, 2000});
     }
 }
 

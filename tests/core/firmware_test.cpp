@@ -6,26 +6,20 @@
 // against single steps: executor_paths_test.cpp.)
 #include "core_test_support.h"
 
-#include <fstream>
-#include <iterator>
-
 using namespace quorvel;
 using namespace quorvel::test;
 
 namespace {
 
-std::string firmwareSource(const std::string& name) {
-    std::ifstream file(std::string(QUORVEL_TEST_DATA) + "/firmware/" + name);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-// Compiles once per test program and machine kind used below.
-Machine firmwareMachine(const std::string& name, const std::string& flags = "") {
-    const std::string source = firmwareSource(name);
+// Compiles the program (SDCC, small model unless `flags` say otherwise) onto
+// an AT89C52 at 11.0592 MHz.
+Machine firmwareMachine(const std::string& name, const std::vector<std::string>& flags = {}) {
+    const std::string source = support::readFile(std::string(QUORVEL_TEST_DATA) + "/firmware/" + name);
     EXPECT_FALSE(source.empty()) << name;
-    const std::vector<uint8_t> image = compileC(source, flags);
+    support::TempDir dir;
+    EXPECT_TRUE(support::compileC(dir.path, "program", source, flags));
     Machine m = makeMachine(DeviceKind::AT89C52, 11059200);
-    loadCode(m, image);
+    loadCode(m, support::readBytes(dir / "program.bin"));
     return m;
 }
 
@@ -67,7 +61,7 @@ TEST(Firmware, TimerInterruptInItsOwnRegisterBank) {
 }
 
 TEST(Firmware, LargeModelRecursionAndLibrary) {
-    Machine m = firmwareMachine("large_model.c", "--model-large --stack-auto");
+    Machine m = firmwareMachine("large_model.c", {"--model-large", "--stack-auto"});
     EventRecorder events;
     attach(m, events);
     const std::string out = runUntilPrinted(m, events, "len 10\n", 5'000'000);

@@ -5,29 +5,21 @@
 
 using namespace quorvel;
 
-TEST(PinRef, NamesAndIndices) {
-    EXPECT_EQ(pinRefName(0x25), "P2.5");
-    EXPECT_EQ(pinRefName(0x10), "P1.0");
-    EXPECT_EQ(pinRefName(kPinPlus5V), "+5V");
-    EXPECT_EQ(pinRefName(kPinGnd), "GND");
-    EXPECT_EQ(pinRefName(0x7F), "GND");
-    EXPECT_EQ(pinIndex(0x10), 8);
+TEST(PinRef, NamesIndicesAndCleaning) {
+    const std::pair<PinRef, const char*> names[] = {
+        {0x25, "P2.5"}, {0x10, "P1.0"}, {kPinPlus5V, "+5V"}, {kPinGnd, "GND"}, {0x7F, "GND"}};
+    for (auto [ref, name] : names) EXPECT_EQ(pinRefName(ref), name) << int(ref);
     EXPECT_EQ(pinIndex(0x32), 26);
-    EXPECT_EQ(pinIndex(0x36), 30);
     for (int i = 0; i < 32; ++i) EXPECT_EQ(pinIndex(pinRefFromIndex(i)), i);
-}
-
-TEST(PinRef, Cleaning) {
-    EXPECT_EQ(cleanPinRef(0x2D), 0x25);
-    EXPECT_EQ(cleanPinRef(0xB7), 0x37);
-    EXPECT_EQ(cleanPinRef(0x52), 0x02); // above 0x40 keeps only the bit
-    EXPECT_EQ(cleanPinRef(0x40), 0x40);
-    // Fields with fixed levels keep "+5V" and "GND".
-    EXPECT_EQ(cleanFixedLevelPinRef(0x41), kPinGnd);
-    EXPECT_EQ(cleanFixedLevelPinRef(0x47), kPinGnd);
-    EXPECT_EQ(cleanFixedLevelPinRef(0xFF), kPinGnd);
-    EXPECT_EQ(cleanFixedLevelPinRef(0x40), kPinPlus5V);
-    EXPECT_EQ(cleanFixedLevelPinRef(0x2D), 0x25);
+    // {stored, cleaned, cleaned where fixed levels are allowed}: above 0x40
+    // only the bit is kept, or "+5V"/"GND" for fields with fixed levels.
+    const std::array<uint8_t, 3> cleaning[] = {
+        {0x2D, 0x25, 0x25}, {0xB7, 0x37, kPinGnd}, {0x52, 0x02, kPinGnd},
+        {0x40, 0x40, kPinPlus5V}, {0x41, 0x01, kPinGnd}, {0xFF, 0x07, kPinGnd}};
+    for (const auto& [stored, plain, fixed] : cleaning) {
+        EXPECT_EQ(cleanPinRef(stored), plain) << int(stored);
+        EXPECT_EQ(cleanFixedLevelPinRef(stored), fixed) << int(stored);
+    }
 }
 
 // A line reads its latch ANDed with what drives it from outside; a line that
