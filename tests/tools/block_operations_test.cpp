@@ -5,6 +5,7 @@
 
 #include "chip/chip_state.h"
 #include "tools/memory_setting.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@ using S = MemorySpace;
 namespace {
 
 ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0x07FF) {
-    ChipState chip;
-    chip.allocate(codeLimit, xdataLimit, false);
-    return chip;
+    return support::makeChip(codeLimit, xdataLimit);
 }
 
 BlockValues range(uint16_t start, uint16_t end, uint16_t destination = 0, uint8_t fill = 0) {

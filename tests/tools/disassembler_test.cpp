@@ -2,7 +2,7 @@
 // operand forms, names, targets, filling, upper case and the next address.
 #include "tools/disassembler.h"
 
-#include "chip/chip_state.h"
+#include "test_support.h"
 #include "tools/symbol_names.h"
 
 #include <gtest/gtest.h>
@@ -80,15 +80,13 @@ TEST(Disassembler, NamesOfDirectAddressesAndBits) {
 }
 
 TEST(Disassembler, NextAddressIsNotWrappedAndReadsFfBeyondMemory) {
-    ChipState chip;
-    chip.allocate(0xFFFF, 0, false);
+    ChipState chip = support::makeChip(0xFFFF, 0);
     chip.code[0xFFFF] = 0x02; // LJMP with both operand bytes beyond memory
     DisassembledLine top = disassembleAt(chip, 0xFFFF, ViewMode::Normal);
     EXPECT_EQ(top.next, 0x10002u);
     EXPECT_EQ(top.text, line("  FFFF         02 FF FF    LJMP   FFFF"));
 
-    ChipState small;
-    small.allocate(0x07FF, 0, false);
+    ChipState small = support::makeChip(0x07FF, 0);
     small.code[0x07FF] = 0x74;
     DisassembledLine end = disassembleAt(small, 0x07FF, ViewMode::Clear);
     EXPECT_EQ(end.next, 0x0801u);

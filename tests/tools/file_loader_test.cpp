@@ -9,15 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel;
+using support::makeChip;
 namespace fs = std::filesystem;
 
 namespace {
-
-ChipState makeChip(uint16_t codeLimit = 0x0FFF, uint16_t xdataLimit = 0) {
-    ChipState chip;
-    chip.allocate(codeLimit, xdataLimit, false);
-    return chip;
-}
 
 std::vector<uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
 

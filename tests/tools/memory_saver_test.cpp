@@ -62,20 +62,20 @@ TEST(HexRecord, FormatAndChecksum) {
 
 TEST_F(MemorySaverTest, HexFilesByteForByte) {
     for (int i = 0; i < 32; ++i) chip.code[i] = uint8_t(i);
-    const fs::path two = dir / "two.hex";
-    EXPECT_EQ(save(two, hexRange(0x0000, 0x001F)), done);
-    EXPECT_EQ(read(two), ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
-                         ":10001000101112131415161718191A1B1C1D1E1F68\r\n"
-                         ":00000001FF\n");
-
-    const fs::path seventeen = dir / "seventeen.hex";
-    EXPECT_EQ(save(seventeen, hexRange(0x0000, 0x0010)), done);
-    EXPECT_EQ(read(seventeen), ":11000000000102030405060708090A0B0C0D0E0F1067\r\n:00000001FF\n");
-
-    const fs::path single = dir / "single.hex";
-    EXPECT_EQ(save(single, hexRange(0x0005, 0x0005)), done);
-    EXPECT_EQ(read(single), ":0100050005F5\r\n:00000001FF\n");
-    EXPECT_EQ(tmp.entries(), 3); // no temporary files left behind
+    const struct {
+        uint16_t start, end;
+        const char* text;
+    } cases[] = {
+        {0x0000, 0x001F, ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+                         ":10001000101112131415161718191A1B1C1D1E1F68\r\n:00000001FF\n"},
+        {0x0000, 0x0010, ":11000000000102030405060708090A0B0C0D0E0F1067\r\n:00000001FF\n"},
+        {0x0005, 0x0005, ":0100050005F5\r\n:00000001FF\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(save(dir / "x.hex", hexRange(c.start, c.end)), done);
+        EXPECT_EQ(read(dir / "x.hex"), c.text);
+    }
+    EXPECT_EQ(tmp.entries(), 1); // no temporary files left behind
 }
 
 TEST_F(MemorySaverTest, BinaryImagesAndDataMemory) {

@@ -2,7 +2,7 @@
 // end of program memory and never wraps into low memory.
 #include "tools/program_entry.h"
 
-#include "chip/chip_state.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,7 @@ using namespace quorvel;
 using Kind = ProgramEntry::Outcome::Kind;
 
 TEST(ProgramEntry, StoresInstructionsOneAfterAnother) {
-    ChipState chip;
-    chip.allocate(0x07FF, 0, false);
+    ChipState chip = support::makeChip(0x07FF, 0);
     ProgramEntry entry(0x0100);
     EXPECT_EQ(entry.label(), "0100:");
     EXPECT_EQ(entry.offeredText(chip), "MOV    R7,A"); // fresh memory reads FF
@@ -46,8 +45,7 @@ TEST(ProgramEntry, StoresInstructionsOneAfterAnother) {
 }
 
 TEST(ProgramEntry, StopsAtTheEndOfProgramMemory) {
-    ChipState chip;
-    chip.allocate(0x07FF, 0x07FF, false);
+    ChipState chip = support::makeChip(0x07FF, 0x07FF);
     chip.overlapEnabled = true;
     ProgramEntry entry(0x07FE);
     // Three bytes do not fit in the last two: refused whole.
@@ -62,8 +60,7 @@ TEST(ProgramEntry, StopsAtTheEndOfProgramMemory) {
     EXPECT_EQ(entry.checkAddress(chip), errorMessage("Error", "Address Exceeds Maximum Capacity"));
 
     // With 64K nothing wraps round to the reset vector.
-    ChipState full;
-    full.allocate(0xFFFF, 0, false);
+    ChipState full = support::makeChip(0xFFFF, 0);
     full.code[0] = 0x12;
     ProgramEntry top(0xFFFF);
     EXPECT_EQ(top.submit(full, "MOV A,#1").kind, Kind::Rejected);
