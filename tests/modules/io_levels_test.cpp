@@ -24,8 +24,6 @@ TEST(IoLevels, LayoutsAndChoices) {
     EXPECT_EQ(ioLayout(selectionFor(K::I8031)), IoLayout::Bus);
     EXPECT_EQ(ioPorts(IoLayout::Bus), (std::vector<int>{1, 3}));
     EXPECT_EQ(ioPorts(IoLayout::FortyPin), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(ioPulseButtons(IoLayout::TwentyPin).size(), 4u);
-    EXPECT_EQ(ioPulseButtons(IoLayout::Bus).size(), 6u);
 
     using V = std::vector<std::string>;
     EXPECT_EQ(ioInputChoices(selectionFor(K::I8031), 26), (V{"0", "1", "NC", "Pulse"}));
