@@ -326,18 +326,6 @@ TEST(AppConfig, CutFilesKeepTheSectionsReadWhole) {
     EXPECT_EQ(serializeAppConfig(read.config), bytes);
 }
 
-TEST(AppConfig, LengthBytesThatPointPastTheEnd) {
-    AppConfig c;
-    auto bytes = serializeAppConfig(c); // no path, no serial file name, 12 names
-    auto pathTooLong = bytes;
-    pathTooLong[20] = 255;
-    EXPECT_EQ(parseAppConfig(std::span(pathTooLong).first(42 + 100), c).missingFrom,
-              AppConfigSection::AssemblerPath);
-    auto nameTooLong = bytes;
-    nameTooLong[42 + 131 + 35 + 2048 + 128 + 2] = 200; // serial file name length
-    EXPECT_EQ(parseAppConfig(nameTooLong, c).missingFrom, AppConfigSection::SerialView);
-}
-
 TEST(AppConfig, OutOfRangeFieldsAreCorrected) {
     struct Case {
         const char* what;
@@ -371,7 +359,9 @@ TEST(AppConfig, OutOfRangeFieldsAreCorrected) {
     }
 }
 
-TEST(AppConfig, TextsLongerThanALengthByteAreStoredEmpty) {
+// Texts too long for their length byte are stored empty; length bytes that
+// point past the end cut the file there.
+TEST(AppConfig, LengthBytes) {
     AppConfig c;
     c.assemblerPath = std::string(256, 'p');
     c.modules.serialHost.TransferFileName = std::string(300, 'f');
@@ -384,6 +374,14 @@ TEST(AppConfig, TextsLongerThanALengthByteAreStoredEmpty) {
     EXPECT_EQ(read.missingFrom, AppConfigSection::Done);
     EXPECT_EQ(read.config.assemblerPath, "default");
     EXPECT_EQ(read.config.modules.serialHost.TransferFileName, "");
+
+    auto pathTooLong = bytes;
+    pathTooLong[20] = 255;
+    EXPECT_EQ(parseAppConfig(std::span(pathTooLong).first(42 + 100), c).missingFrom,
+              AppConfigSection::AssemblerPath);
+    auto nameTooLong = bytes;
+    nameTooLong[42 + 131 + 35 + 2048 + 128 + 2] = 200; // serial file name length
+    EXPECT_EQ(parseAppConfig(nameTooLong, c).missingFrom, AppConfigSection::SerialView);
 }
 
 // Applying fits the configuration to the device: view starts beyond their
