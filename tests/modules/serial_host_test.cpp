@@ -102,13 +102,21 @@ TEST(SerialHost, ManualSendHandsTheByteToTheUart) {
     EXPECT_FALSE(serialNinthBitEnabled(0x50));
 }
 
-TEST(SerialHost, FileIsPacedByTheChipsReceptions) {
+namespace {
+
+// A host set to send the ten bytes of long.dat to a bare chip.
+struct SerialHostFile : testing::Test {
     TempDir dir;
-    writeFile(dir.path / "send.dat", "abc");
     ChipState chip;
     SerialHostState host;
-    SerialHostSettings settings{kSerialFromFile, (dir.path / "send.dat").string()};
+    SerialHostSettings settings{kSerialFromFile, (dir.path / "long.dat").string()};
+    void SetUp() override { writeFile(dir.path / "long.dat", "0123456789"); }
+};
 
+} // namespace
+
+TEST_F(SerialHostFile, FileIsPacedByTheChipsReceptions) {
+    writeFile(dir.path / "long.dat", "abc");
     ASSERT_FALSE(pressSerialSend(host, settings, chip, "zz").has_value()); // field not used
     EXPECT_EQ(chip.periph.serial.rxData, 'a');
     SerialWindowView view = serialWindowView(host, settings, chip);
@@ -134,13 +142,8 @@ TEST(SerialHost, FileIsPacedByTheChipsReceptions) {
     EXPECT_EQ(chip.periph.serial.rxState, Reception::None);
 }
 
-TEST(SerialHost, CancelAndUnreadableFiles) {
-    TempDir dir;
-    writeFile(dir.path / "long.dat", "0123456789");
+TEST_F(SerialHostFile, CancelAndUnreadableFiles) {
     writeFile(dir.path / "empty.dat", "");
-    ChipState chip;
-    SerialHostState host;
-    SerialHostSettings settings{kSerialFromFile, (dir.path / "long.dat").string()};
     pressSerialSend(host, settings, chip, "");
     serialHostByteReceived(host, chip);
     pressSerialSend(host, settings, chip, ""); // "Cancel"
@@ -165,12 +168,7 @@ TEST(SerialHost, CancelAndUnreadableFiles) {
 
 // The mode switched to "Manual Byte" while a file is going out: the button
 // still reads "Cancel" and cancels, it does not send the typed byte.
-TEST(SerialHost, CancelWinsOverAModeChangedMeanwhile) {
-    TempDir dir;
-    writeFile(dir.path / "long.dat", "0123456789");
-    ChipState chip;
-    SerialHostState host;
-    SerialHostSettings settings{kSerialFromFile, (dir.path / "long.dat").string()};
+TEST_F(SerialHostFile, CancelWinsOverAModeChangedMeanwhile) {
     ASSERT_FALSE(pressSerialSend(host, settings, chip, ""));
     settings.SerialTransferMode = 0;
     EXPECT_STREQ(serialWindowView(host, settings, chip).sendButton, "Cancel");
