@@ -372,9 +372,9 @@ void Frame::dispatch(int id) {
     case id::ClearView:
     case id::NormalView: toggleViewMode(); break;
     case id::Cascade: mdi_->cascadeSubWindows(); break;
-    case id::TileHorizontally:
-    case id::TileVertically: mdi_->tileSubWindows(); break;
-    case id::ArrangeIcons: break; // minimised views line up by themselves
+    case id::TileHorizontally: tileViews(Qt::Vertical); break;
+    case id::TileVertically: tileViews(Qt::Horizontal); break;
+    case id::ArrangeIcons: arrangeMinimisedViews(); break;
     case id::HelpTopics: showHelp(); break;
     case id::About: showAbout(); break;
 

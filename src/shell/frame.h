@@ -158,6 +158,9 @@ private:
     void captureLayout();
     void restoreLayout();
     void swapViewModeCommand(int from, int to);
+    // The Window menu's arrangements (window_arrangement.cpp).
+    void tileViews(Qt::Orientation stacking);
+    void arrangeMinimisedViews();
     void enableAvailable(int command, bool enabled);
     void closeAll();
 

@@ -46,6 +46,7 @@ private slots:
     void menusShowTheirKeys();
     void startsMaximisedWithOurIcons();
     void helpAndViewsOpenInsideTheFrame();
+    void windowMenuTilesAndLinesUpMinimisedWindows();
     void statusSaysReadyWhenAMenuCloses();
     void firstRightClickAfterADialogOpensTheMenu();
     void listingAtTheTopOfProgramMemoryFillsThePage();
@@ -135,6 +136,46 @@ void FrameDetailsTest::helpAndViewsOpenInsideTheFrame() {
     QCOMPARE(frame_->mdiArea()->subWindowList().size(), 2);
     for (QMdiSubWindow* window : frame_->mdiArea()->subWindowList())
         QVERIFY2(area.contains(window->geometry()), qPrintable(window->windowTitle()));
+}
+
+// Tile Horizontally stacks the windows across the whole width, Tile
+// Vertically puts them side by side over the whole height, both above the
+// row of minimised windows; Arrange Icons lines the minimised ones up along
+// the bottom.
+void FrameDetailsTest::windowMenuTilesAndLinesUpMinimisedWindows() {
+    startFrame();
+    frame_->showNormal();
+    frame_->resize(900, 600);
+    QCoreApplication::processEvents();
+    for (int view : {id::ProgramWindow, id::RegisterWindow, id::InternalMemoryWindow, id::SfrBitWindow})
+        frame_->dispatch(view);
+    QMdiArea* mdi = frame_->mdiArea();
+    QMdiSubWindow* minimised = mdi->subWindowList().back();
+    minimised->showMinimized();
+    minimised->move(200, 40);
+    QCoreApplication::processEvents();
+    const QSize area = mdi->viewport()->size();
+    const int free = area.height() - minimised->height();
+    QList<QMdiSubWindow*> shown = mdi->subWindowList();
+    shown.removeOne(minimised);
+
+    frame_->dispatch(id::TileHorizontally);
+    for (int i = 0; i < shown.size(); ++i) {
+        const QRect g = shown[i]->geometry();
+        QCOMPARE(g.left(), 0);
+        QCOMPARE(g.width(), area.width());
+        QCOMPARE(g.top(), free * i / 3);
+        QVERIFY(g.bottom() < free);
+    }
+    frame_->dispatch(id::TileVertically);
+    for (int i = 0; i < shown.size(); ++i) {
+        const QRect g = shown[i]->geometry();
+        QCOMPARE(g.top(), 0);
+        QCOMPARE(g.height(), free);
+        QCOMPARE(g.left(), area.width() * i / 3);
+    }
+    frame_->dispatch(id::ArrangeIcons);
+    QCOMPARE(minimised->geometry().topLeft(), QPoint(0, area.height() - minimised->height()));
 }
 
 void FrameDetailsTest::statusSaysReadyWhenAMenuCloses() {
