@@ -23,7 +23,7 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
         options.error = parser.errorText();
         return options;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet("help-all")) {
         options.help = true;
         options.helpText = parser.helpText();
         return options;
