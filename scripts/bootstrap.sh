@@ -9,7 +9,17 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   sdcc as31
+  breeze-icon-theme
 )
+
+# Qt's SVG image and icon plugins (the icon theme is SVG): their own package
+# from Debian 13 on, part of the SVG library before.
+svg_plugins=qt6-svg-plugins
+if ! dpkg-query -W -f='${Status}' qt6-svg-plugins 2>/dev/null | grep -q "install ok installed" &&
+   ! apt-cache show qt6-svg-plugins >/dev/null 2>&1; then
+  svg_plugins=libqt6svg6
+fi
+packages+=("$svg_plugins")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 // standard output; the exit status is 0 only when there are no errors.
 #include "asm51/assembler.h"
 #include "asm51/output.h"
+#include "common/install_layout.h"
 #include "common/save_target.h"
 
 #include <fcntl.h>
@@ -197,7 +198,10 @@ static int run(int argc, char** argv) {
     if (source->has_parent_path())
         options.definitionFiles.push_back((source->parent_path() / "Mod51").string());
     fs::path folder = programFolder(argc > 0 ? argv[0] : nullptr);
-    if (!folder.empty()) options.definitionFiles.push_back((folder / "Mod51").string());
+    if (!folder.empty()) {
+        options.definitionFiles.push_back(quorvel::mod51Beside(folder).string());
+        options.definitionFiles.push_back(quorvel::installedMod51(folder).string());
+    }
 
     AssemblyResult result = assemble(source->string(), options);
     for (const Message& m : result.messages)

@@ -1,12 +1,14 @@
 #include "shell/frame.h"
 
 #include "common/commands.h"
+#include "common/install_layout.h"
 #include "shell/device_dialogs.h"
 #include "shell/editor/editor_view.h"
 #include "shell/messages.h"
 #include "shell/modules/chip_notices.h"
 #include "shell/modules/module_commands.h"
 #include "shell/program_view.h"
+#include "shell/recent_programs.h"
 #include "shell/views/view_table.h"
 #include "shell/run_dialogs.h"
 #include "shell/toolbar_icons.h"
@@ -15,6 +17,8 @@
 #include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -105,6 +109,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     connect(mdi_, &QMdiArea::subWindowActivated, this, &Frame::activeViewChanged);
 
     setWindowIcon(applicationIcon());
+    useIconTheme();
     buildActions();
     buildToolbar();
     buildStatusBar();
@@ -125,8 +130,19 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     resize(1100, 760);
 
     configFile_ = std::move(configFile);
-    resourceDir_ = resourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : resourceDir;
+    const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+    resourceDir_ = resourceDir.isEmpty() ? QString::fromStdString(resourceDirOf(programDir).string())
+                                         : resourceDir;
     config_ = defaultAppConfig(resourceDir_.toStdString());
+    config_.assemblerPath = bundledAssemblerOf(resourceDir_.toStdString(), programDir).string();
+    // The recent programs: in the user's settings beside simulator.dat, and
+    // in the File menu above Exit.
+    recent_ = new RecentPrograms(
+        configFile_.isEmpty() ? QString() : QFileInfo(configFile_).dir().filePath("quorvel.ini"), this);
+    recent_->attach(popups_.at(shell::menuBar(MenuBarKind::Init).front().children.data()),
+                    menuAction(id::Exit), menuAction(id::LoadProgram),
+                    [this](const QString& path) { openRecentProgram(path); });
+    setAcceptDrops(true);
     // The device part of the configuration pre-fills the device dialog.
     if (!configFile_.isEmpty()) machine_.selection = ReadDeviceConfig(configFile_.toStdString());
 }
@@ -205,6 +221,7 @@ void Frame::buildActions() {
         action->setObjectName(QString("command%1").arg(info.id));
         action->setData(info.id);
         action->setStatusTip(commandHelpLine(info.id));
+        action->setIcon(commandIcon(info.id));
         connect(action, &QAction::triggered, this, [this, id = info.id] { dispatch(id); });
         connect(action, &QAction::hovered, this, [this, id = info.id] {
             if (!run_->running()) setStatusText(0, commandHelpLine(id));
@@ -281,7 +298,7 @@ void Frame::buildToolbar() {
     toolbar_ = addToolBar("Toolbar");
     toolbar_->setObjectName("toolbar");
     toolbar_->setMovable(false);
-    toolbar_->setIconSize(QSize(17, 15));
+    toolbar_->setIconSize(QSize(22, 22));
     for (const ToolbarSlot& slot : toolbarSlots()) {
         if (slot.id == 0) {
             toolbar_->addSeparator();

@@ -32,6 +32,7 @@ namespace quorvel::shell {
 class ChipNotices;
 class Messages;
 class ProgramView;
+class RecentPrograms;
 class View;
 
 class Frame : public QMainWindow {
@@ -90,8 +91,16 @@ public:
     // Loads a file into program memory or external data memory in the
     // timer-paced progress dialog, with every message of the loader, then
     // refreshes the program and external memory views. Load Program resets
-    // the chip first.
-    void loadFile(const QString& path, LoadTarget target);
+    // the chip first. True when the file loaded (wholly or up to the end of
+    // memory).
+    bool loadFile(const QString& path, LoadTarget target);
+    // Loads a program as Load Program does after its dialog (stops a run,
+    // resets the chip) and lists it among the recent programs when it
+    // loaded. Used for the program named on the command line, a dropped
+    // file and the recent entries of the File menu.
+    bool loadProgram(const QString& path);
+    // The File menu's recent programs.
+    RecentPrograms& recentPrograms() { return *recent_; }
 
     // The program-wide last entered address that pre-fills address prompts.
     uint16_t lastAddress = 0;
@@ -107,6 +116,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A HEX or BIN file dropped on the frame loads as a program.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -166,6 +178,8 @@ private:
 
     // File and memory commands (frame_files.cpp); false when `id` is not one.
     bool dispatchFileCommand(int id);
+    // A recent entry chosen: loads it, or says it is gone and drops it.
+    void openRecentProgram(const QString& path);
     void saveMemory();
     void blockOperation(BlockCommand command);
     void memorySettingDialog();
@@ -203,6 +217,7 @@ private:
     std::map<int, QPointer<QMdiSubWindow>> views_;
     QString configFile_;
     QString resourceDir_;
+    RecentPrograms* recent_ = nullptr;
     AppConfig config_;           // what simulator.dat holds besides the machine
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;

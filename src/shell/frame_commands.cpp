@@ -55,7 +55,8 @@ void Frame::calculateExecutionTime() {
 }
 
 void Frame::showHelp() {
-    // The help pages are installed beside the executable.
+    // The help pages sit in the resource folder (beside the executable in a
+    // build tree, share/quorvel when installed).
     const QString path = resourceDir_ + "/help/index.html";
     if (!QFile::exists(path)) {
         showMessage(errorMessage(

@@ -6,8 +6,13 @@
 #include "shell/messages.h"
 #include "shell/program_view.h"
 #include "shell/prompt_dialogs.h"
+#include "shell/recent_programs.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -16,16 +21,24 @@ namespace quorvel::shell {
 namespace {
 const QStringList kLoadFilters = {"Intel Hex Files *.Hex (*.HEX *.hex *.Hex)",
                                   "Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
+
+// The one program file of a drop: a local file named *.hex or *.bin in any
+// case; empty for anything else (several files, folders, links to the web).
+QString droppedProgram(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile()) return {};
+    const QFileInfo file(url.toLocalFile());
+    const QString suffix = file.suffix().toLower();
+    return file.isFile() && (suffix == "hex" || suffix == "bin") ? file.absoluteFilePath() : QString();
 }
+} // namespace
 
 bool Frame::dispatchFileCommand(int id) {
     switch (id) {
     case id::LoadProgram: {
         QString path = messages_.openFileName(this, "Load Program File", kLoadFilters);
-        if (path.isEmpty()) return true;
-        if (run_->running()) applyRunOutcome(run_->stop());
-        applyRunOutcome(run_->resetCpu());
-        loadFile(path, LoadTarget::ProgramMemory);
+        if (!path.isEmpty()) loadProgram(path);
         return true;
     }
     case id::LoadData: {
@@ -53,11 +66,49 @@ bool Frame::dispatchFileCommand(int id) {
     }
 }
 
-void Frame::loadFile(const QString& path, LoadTarget target) {
+bool Frame::loadProgram(const QString& path) {
+    if (run_->running()) applyRunOutcome(run_->stop());
+    applyRunOutcome(run_->resetCpu());
+    const bool loaded = loadFile(path, LoadTarget::ProgramMemory);
+    if (loaded) recent_->add(path);
+    return loaded;
+}
+
+void Frame::openRecentProgram(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        recent_->remove(path);
+        showMessage(errorMessage("Error", "The program file " + path.toStdString() +
+                                                     " no longer exists.\nIt has been removed from "
+                                                     "the list of recent programs."));
+        return;
+    }
+    // The entries are grayed with Load Program while a program runs.
+    if (QAction* load = menuAction(id::LoadProgram); load && !load->isEnabled()) return;
+    loadProgram(path);
+}
+
+void Frame::dragEnterEvent(QDragEnterEvent* event) {
+    // Like Load Program: not while a program runs.
+    QAction* load = menuAction(id::LoadProgram);
+    if (load && load->isEnabled() && !droppedProgram(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Frame::dropEvent(QDropEvent* event) {
+    const QString path = droppedProgram(event->mimeData());
+    QAction* load = menuAction(id::LoadProgram);
+    if (path.isEmpty() || !load || !load->isEnabled()) return;
+    event->acceptProposedAction();
+    // After the drag has ended: the load may ask for an address and shows
+    // its progress in modal dialogs.
+    QMetaObject::invokeMethod(this, [this, path] { loadProgram(path); }, Qt::QueuedConnection);
+}
+
+bool Frame::loadFile(const QString& path, LoadTarget target) {
     FileLoader loader(target);
     if (auto message = loader.open(path.toStdString())) {
         showMessage(*message);
-        return;
+        return false;
     }
     QApplication::setOverrideCursor(Qt::BusyCursor);
     if (loader.needsStartAddress()) {
@@ -67,7 +118,7 @@ void Frame::loadFile(const QString& path, LoadTarget target) {
         if (!start) {
             // The user chose not to load: nothing to report.
             QApplication::restoreOverrideCursor();
-            return;
+            return false;
         }
         lastAddress = *start;
         loader.setStartAddress(*start);
@@ -81,6 +132,7 @@ void Frame::loadFile(const QString& path, LoadTarget target) {
     for (const UserMessage& message : outcome.messages) showMessage(message);
     if (outcome.showDetails) showLoadingDetails(this, outcome);
     if (ProgramView* view = programView()) view->reloadCode();
+    return outcome.result != LoadResult::Stopped;
 }
 
 void Frame::saveMemory() {
