@@ -181,14 +181,45 @@ ModuleSettings project3() {
     return s;
 }
 
+// The program window at the top left, beside it the parts the program
+// drives, all inside an MDI area of 1000 x 560 pixels.
+constexpr DemoWindow kProgram{Program, 0, 0, 560, 360};
+
 } // namespace
 
 std::vector<DemoSettings> demoSettings() {
     return {
-        {"Demo1", demo1()}, {"Demo2", demo2()},  {"Demo3", demo3()},   {"Demo4", demo4()},
-        {"Demo5", demo5()}, {"Demo6", demo6()}, {"Demo7", demo7()}, {"Demo8", demo8()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
-        {"Project1", project1()}, {"Project2", project2()}, {"Project3", project3()},
+        {"Demo1", demo1(), {kProgram, {Leds, 570, 0, 300, 150}, {Registers, 570, 160, 420, 400}}},
+        {"Demo2", demo2(), {kProgram, {Leds, 570, 0, 330, 200}, {Registers, 570, 210, 420, 350}}},
+        {"Demo3", demo3(), {kProgram, {Lcd, 0, 370, 500, 150}, {Registers, 570, 0, 420, 360}}},
+        {"Demo4", demo4(), {kProgram, {Keyboard, 570, 0, 420, 250}, {Leds, 570, 260, 300, 150}}},
+        {"Demo5", demo5(), {kProgram, {Keyboard, 570, 0, 300, 300}, {Leds, 570, 310, 200, 200}}},
+        {"Demo6", demo6(), {kProgram, {Leds, 0, 370, 560, 190}, {IicRtc, 570, 0, 420, 330}}},
+        {"Demo7", demo7(), {kProgram, {SerialPort, 570, 0, 420, 420}}},
+        {"Demo8", demo8(), {kProgram, {SpiInterface, 570, 0, 420, 330}, {Leds, 570, 340, 300, 150}}},
+        {"Demo9", eightLeds(), {kProgram, {IoLevels, 570, 0, 420, 420}, {Leds, 0, 370, 400, 150}}},
+        {"Demo10", eightLeds(), {kProgram, {IoLevels, 570, 0, 420, 420}, {Leds, 0, 370, 400, 150}}},
+        {"Demo11", demo11(), {kProgram, {Registers, 570, 0, 420, 360}, {InternalMemory, 0, 370, 640, 190}}},
+        {"Project1", project1(), {kProgram, {Leds, 570, 0, 420, 200}, {Registers, 570, 210, 420, 350}}},
+        {"Project2", project2(), {kProgram, {Leds, 570, 0, 300, 150}, {Lcd, 570, 160, 420, 120}}},
+        {"Project3", project3(),
+         {kProgram, {Keyboard, 570, 0, 300, 300}, {Leds, 570, 310, 200, 150}, {Lcd, 0, 370, 420, 120}}},
     };
+}
+
+ScreenSettings demoScreen(const DemoSettings& demo) {
+    ScreenSettings screen; // Normal View; the frame's record stays 0: left as it is
+    for (const DemoWindow& w : demo.windows) {
+        WindowPlacement& place = screen.layout[size_t(w.view)];
+        place.handle = 50000u + uint32_t(w.view); // any value but 0 means open
+        place.state = 1;
+        place.x = w.x;
+        place.y = w.y;
+        place.width = w.width;
+        place.height = w.height;
+        place.style = 0x56CF0000; // an MDI child window's
+    }
+    return screen;
 }
 
 } // namespace quorvel::demos
