@@ -181,29 +181,31 @@ ModuleSettings project3() {
     return s;
 }
 
-// The program window at the top left, beside it the parts the program
-// drives, all inside an MDI area of 1000 x 560 pixels.
-constexpr DemoWindow kProgram{Program, 0, 0, 560, 360};
+// The program window at the top left and the registers below it; the parts
+// the program drives beside them. The small arrangements fit an MDI area of
+// 790 x 560 pixels, the wide windows (serial port, I/O levels) one of 1020.
+constexpr DemoWindow kProgram{Program, 0, 0, 420, 330};
+constexpr DemoWindow kRegisters{Registers, 0, 335, 420, 225};
 
 } // namespace
 
 std::vector<DemoSettings> demoSettings() {
     return {
-        {"Demo1", demo1(), {kProgram, {Leds, 570, 0, 300, 150}, {Registers, 570, 160, 420, 400}}},
-        {"Demo2", demo2(), {kProgram, {Leds, 570, 0, 330, 200}, {Registers, 570, 210, 420, 350}}},
-        {"Demo3", demo3(), {kProgram, {Lcd, 0, 370, 500, 150}, {Registers, 570, 0, 420, 360}}},
-        {"Demo4", demo4(), {kProgram, {Keyboard, 570, 0, 420, 250}, {Leds, 570, 260, 300, 150}}},
-        {"Demo5", demo5(), {kProgram, {Keyboard, 570, 0, 300, 300}, {Leds, 570, 310, 200, 200}}},
-        {"Demo6", demo6(), {kProgram, {Leds, 0, 370, 560, 190}, {IicRtc, 570, 0, 420, 330}}},
-        {"Demo7", demo7(), {kProgram, {SerialPort, 570, 0, 420, 420}}},
-        {"Demo8", demo8(), {kProgram, {SpiInterface, 570, 0, 420, 330}, {Leds, 570, 340, 300, 150}}},
-        {"Demo9", eightLeds(), {kProgram, {IoLevels, 570, 0, 420, 420}, {Leds, 0, 370, 400, 150}}},
-        {"Demo10", eightLeds(), {kProgram, {IoLevels, 570, 0, 420, 420}, {Leds, 0, 370, 400, 150}}},
-        {"Demo11", demo11(), {kProgram, {Registers, 570, 0, 420, 360}, {InternalMemory, 0, 370, 640, 190}}},
-        {"Project1", project1(), {kProgram, {Leds, 570, 0, 420, 200}, {Registers, 570, 210, 420, 350}}},
-        {"Project2", project2(), {kProgram, {Leds, 570, 0, 300, 150}, {Lcd, 570, 160, 420, 120}}},
+        {"Demo1", demo1(), {kProgram, kRegisters, {Leds, 425, 0, 260, 140}}},
+        {"Demo2", demo2(), {kProgram, kRegisters, {Leds, 425, 0, 260, 170}}},
+        {"Demo3", demo3(), {kProgram, {Lcd, 0, 335, 528, 196}}},
+        {"Demo4", demo4(), {kProgram, kRegisters, {Keyboard, 425, 0, 365, 230}, {Leds, 425, 235, 260, 140}}},
+        {"Demo5", demo5(), {kProgram, kRegisters, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 160}}},
+        {"Demo6", demo6(), {kProgram, {IicRtc, 425, 0, 440, 330}, {Leds, 0, 335, 420, 170}}},
+        {"Demo7", demo7(), {kProgram, {SerialPort, 425, 0, 520, 480}}},
+        {"Demo8", demo8(), {kProgram, {Leds, 425, 0, 500, 150}, {SpiInterface, 0, 335, 760, 225}}},
+        {"Demo9", eightLeds(), {kProgram, {IoLevels, 425, 0, 520, 400}, {Leds, 0, 335, 420, 140}}},
+        {"Demo10", eightLeds(), {kProgram, {IoLevels, 425, 0, 520, 400}, {Leds, 0, 335, 420, 140}}},
+        {"Demo11", demo11(), {kProgram, {Registers, 425, 0, 420, 330}, {InternalMemory, 0, 335, 640, 225}}},
+        {"Project1", project1(), {kProgram, kRegisters, {Leds, 425, 0, 365, 200}}},
+        {"Project2", project2(), {kProgram, kRegisters, {Leds, 425, 0, 365, 150}, {Lcd, 425, 155, 428, 122}}},
         {"Project3", project3(),
-         {kProgram, {Keyboard, 570, 0, 300, 300}, {Leds, 570, 310, 200, 150}, {Lcd, 0, 370, 420, 120}}},
+         {kProgram, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 140}, {Lcd, 0, 335, 428, 122}}},
     };
 }
 

@@ -33,11 +33,21 @@ QString demoName(int command) {
 
 QString demoDirectory(const Frame& frame) { return QDir(frame.resourceDir()).filePath("DemoPrograms"); }
 
+// Demo Programs 6 and 8 and the projects drive their displays through P0 or
+// P2. With external memory those ports are the address and data bus, and
+// the parts could not be wired: the entries are offered only while the ports
+// are free.
+bool needsPortsZeroAndTwo(int command) {
+    return command == id::DemoFirst + 5 || command == id::DemoFirst + 7 || command >= id::ProjectFirst;
+}
+
 void applyDemoMask(Frame& frame, uint16_t mask) {
-    for (int k = 1; k <= kDemoPrograms; ++k)
-        frame.setCommandEnabled(id::DemoFirst + k - 1, mask & (1u << (k - 1)));
-    for (int command = id::ProjectFirst; command <= id::ProjectLast; ++command)
-        frame.setCommandEnabled(command, mask & 0x7000);
+    const bool busPortsFree = (frame.machine().profile.availablePinMask & 0x00FF00FFu) != 0;
+    const auto offer = [&](int command, bool offered) {
+        frame.setCommandEnabled(command, offered && (busPortsFree || !needsPortsZeroAndTwo(command)));
+    };
+    for (int k = 1; k <= kDemoPrograms; ++k) offer(id::DemoFirst + k - 1, mask & (1u << (k - 1)));
+    for (int command = id::ProjectFirst; command <= id::ProjectLast; ++command) offer(command, mask & 0x7000);
 }
 
 void suspendExternalMemory(Frame& frame) {

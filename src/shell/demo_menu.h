@@ -20,7 +20,8 @@ QString demoName(int command);
 QString demoDirectory(const Frame& frame);
 
 // Enables the entries `mask` offers and grays the others: Demo k by bit k-1,
-// the three projects together by any of bits 12 to 14.
+// the three projects together by any of bits 12 to 14. Entries whose parts
+// sit on P0 or P2 stay gray while external memory takes those ports.
 void applyDemoMask(Frame& frame, uint16_t mask);
 
 // Loads a demonstration: screen updates on once a second, every window
