@@ -217,6 +217,7 @@ void SettingsFilesTest::moduleSettingsSavedAndLoadedBack() {
     QVERIFY(s.messages.shown.empty());
     QCOMPARE(live, saved);
     QCOMPARE(lcd->parentWidget()->windowTitle(), lcdTitle);
+    QVERIFY(keys->keypadButton(15));
     QCOMPARE(keys->keypadButton(15)->text(), QString("Enter"));
 }
 
