@@ -181,14 +181,47 @@ ModuleSettings project3() {
     return s;
 }
 
+// The program window at the top left and the registers below it; the parts
+// the program drives beside them. The small arrangements fit an MDI area of
+// 790 x 560 pixels, the wide windows (serial port, I/O levels) one of 1020.
+constexpr DemoWindow kProgram{Program, 0, 0, 420, 330};
+constexpr DemoWindow kRegisters{Registers, 0, 335, 420, 225};
+
 } // namespace
 
 std::vector<DemoSettings> demoSettings() {
     return {
-        {"Demo1", demo1()}, {"Demo2", demo2()},  {"Demo3", demo3()},   {"Demo4", demo4()},
-        {"Demo5", demo5()}, {"Demo6", demo6()}, {"Demo7", demo7()}, {"Demo8", demo8()}, {"Demo9", eightLeds()}, {"Demo10", eightLeds()}, {"Demo11", demo11()},
-        {"Project1", project1()}, {"Project2", project2()}, {"Project3", project3()},
+        {"Demo1", demo1(), {kProgram, kRegisters, {Leds, 425, 0, 260, 140}}},
+        {"Demo2", demo2(), {kProgram, kRegisters, {Leds, 425, 0, 260, 170}}},
+        {"Demo3", demo3(), {kProgram, {Lcd, 0, 335, 528, 196}}},
+        {"Demo4", demo4(), {kProgram, kRegisters, {Keyboard, 425, 0, 365, 230}, {Leds, 425, 235, 260, 140}}},
+        {"Demo5", demo5(), {kProgram, kRegisters, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 160}}},
+        {"Demo6", demo6(), {kProgram, {IicRtc, 425, 0, 440, 330}, {Leds, 0, 335, 420, 170}}},
+        {"Demo7", demo7(), {kProgram, {SerialPort, 425, 0, 520, 480}}},
+        {"Demo8", demo8(), {kProgram, {Leds, 425, 0, 500, 150}, {SpiInterface, 0, 335, 760, 225}}},
+        {"Demo9", eightLeds(), {kProgram, {IoLevels, 425, 0, 520, 400}, {Leds, 0, 335, 420, 140}}},
+        {"Demo10", eightLeds(), {kProgram, {IoLevels, 425, 0, 520, 400}, {Leds, 0, 335, 420, 140}}},
+        {"Demo11", demo11(), {kProgram, {Registers, 425, 0, 420, 330}, {InternalMemory, 0, 335, 640, 225}}},
+        {"Project1", project1(), {kProgram, kRegisters, {Leds, 425, 0, 365, 200}}},
+        {"Project2", project2(), {kProgram, kRegisters, {Leds, 425, 0, 365, 150}, {Lcd, 425, 155, 428, 122}}},
+        {"Project3", project3(),
+         {kProgram, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 140}, {Lcd, 0, 335, 428, 122}}},
     };
+}
+
+ScreenSettings demoScreen(const DemoSettings& demo) {
+    ScreenSettings screen; // Normal View; the frame's record stays 0: left as it is
+    for (const DemoWindow& w : demo.windows) {
+        WindowPlacement& place = screen.layout[size_t(w.view)];
+        place.handle = 50000u + uint32_t(w.view); // any value but 0 means open
+        place.state = 1;
+        place.x = w.x;
+        place.y = w.y;
+        place.width = w.width;
+        place.height = w.height;
+        place.style = 0x56CF0000; // an MDI child window's
+    }
+    return screen;
 }
 
 } // namespace quorvel::demos

@@ -80,9 +80,7 @@ const int kUnavailable[] = {
     id::Find, id::FindNext, id::Replace, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
     id::LcdWindow, id::KeyboardWindow, id::RtcWindow, id::IicEepromWindow, id::SpiEepromWindow,
     id::RunAssembler, id::RunAssemblerButton, id::GenSerial, id::GenLed, id::GenLcd,
-    id::GenKeyboard, id::GenSpiEeprom, id::GenIic,
-    40163, 40164, 40165, 40166, 40167, 40168, 40169, 40170, 40171, 40172, 40173, 40175, 40176,
-    40177};
+    id::GenKeyboard, id::GenSpiEeprom, id::GenIic};
 
 // Toolbar buttons that open views stay usable while a program runs.
 bool isViewButton(int command) {
@@ -188,6 +186,7 @@ bool Frame::startUp() {
 void Frame::applyDeviceToCommands() {
     for (int command : machine_.profile.disabledCommands) setCommandEnabled(command, false);
     demoMask_ = machine_.selection.info().demoMask;
+    applyDemoMask(*this, demoMask_);
 }
 
 // A command of the list above is available once a view or a module command
@@ -417,6 +416,8 @@ void Frame::dispatch(int id) {
     default:
         if (isViewCommand(id)) {
             openView(id);
+        } else if (isDemoCommand(id)) {
+            loadDemonstration(*this, id);
         } else if (const ModuleCommand* module = findModuleCommand(id)) {
             module->run(*this);
         } else if (!dispatchFileCommand(id)) {
@@ -588,6 +589,7 @@ View* Frame::openView(int command) {
         if (auto it = views_.find(command); it != views_.end() && !it->second) views_.erase(it);
     });
     showViewWindow(window, view, QSize(620, 420), tile);
+    trackViewStart(view);
     return view;
 }
 
@@ -675,6 +677,9 @@ void Frame::readConfiguration() {
     }
     applyRunSettings(run, *run_, memorySetting);
     lastAddress = config_.programViewStart;
+    // The register view's PC, where the next run starts.
+    if (config_.registerViewPc > machine_.chip.codeLimit) config_.registerViewPc = 0;
+    run_->setCurrentAddress(config_.registerViewPc);
 }
 
 // Written at shutdown, unless the device dialog was never confirmed (the file
@@ -683,9 +688,13 @@ void Frame::readConfiguration() {
 void Frame::writeConfiguration() {
     if (!configLoaded_ || configFile_.isEmpty()) return;
     configLoaded_ = false;
+    // Demo Program 11's removal of the external data memory is not kept.
+    restoreExternalMemory(*this);
     const RunSettings run = runSettingsOf(*run_, memorySetting);
+    keepViewStarts();
     {
         auto guard = run_->pause();
+        config_.registerViewPc = run_->currentAddress();
         captureAppConfig(config_, machine_, run);
     }
     std::filesystem::create_directories(std::filesystem::path(configFile_.toStdString()).parent_path());

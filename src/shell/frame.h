@@ -9,11 +9,13 @@
 #include "machine/run_controller.h"
 #include "common/view_mode.h"
 #include "settings/app_config.h"
+#include "settings/screen_settings_file.h"
 #include "tools/block_operations.h"
 #include "tools/file_loader.h"
 #include "tools/memory_saver.h"
 #include "tools/memory_setting.h"
 #include "shell/command_table.h"
+#include "shell/demo_menu.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -87,6 +89,35 @@ public:
     AppConfig& appConfig() { return config_; }
     // The folder of Assembler/, DemoPrograms/ and help/.
     const QString& resourceDir() const { return resourceDir_; }
+    void setResourceDir(const QString& dir) { resourceDir_ = dir; }
+
+    // Screen settings (frame_screen_settings.cpp). The layout Normal View
+    // restores, with the view mode and the Clear View bit-window choice.
+    ScreenSettings storedScreenSettings() const;
+    // Replaces the layout Normal View restores (and the bit-window choice);
+    // nothing on screen changes.
+    void setStoredScreenSettings(const ScreenSettings& settings);
+    // Takes the frame and the open views where they are now as the layout
+    // Normal View restores, and returns it.
+    ScreenSettings captureScreenSettings();
+    // A file's layout: stored as above, then the frame ends in the file's view
+    // mode. A Normal View file opens, closes and places the views as stored;
+    // a Clear View file builds the Clear View arrangement (and the windows
+    // open before it become the layout Normal View returns to).
+    void applyScreenSettings(const ScreenSettings& settings);
+    // The current screen-settings file, and whether Save Screen Setting may
+    // write to it without asking.
+    QString screenSettingsPath;
+    bool screenSettingsPathConfirmed = false;
+    // The external data memory Demo Program 11 put away (demo_menu.h).
+    SuspendedExternalMemory suspendedXdata;
+
+    // The program, external and internal data memory views open at the
+    // address they showed when they were last closed (kept in simulator.dat):
+    // a new view is put there and its window remembers its start on closing.
+    void trackViewStart(View* view);
+    // The open views' starts, as simulator.dat keeps them.
+    void keepViewStarts();
 
     // Loads a file into program memory or external data memory in the
     // timer-paced progress dialog, with every message of the loader, then

@@ -105,6 +105,9 @@ void Frame::dropEvent(QDropEvent* event) {
 }
 
 bool Frame::loadFile(const QString& path, LoadTarget target) {
+    // Another program brings back the external data memory a demonstration
+    // put away.
+    if (target == LoadTarget::ProgramMemory) restoreExternalMemory(*this);
     FileLoader loader(target);
     if (auto message = loader.open(path.toStdString())) {
         showMessage(*message);

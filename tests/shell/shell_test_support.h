@@ -60,13 +60,15 @@ class ModalAnswerer : public QObject {
 };
 
 // A shown 1000x700 frame on recorded messages, started on `device` with
-// external data memory size button `dataSize` (0 none, 1 = 2K ... 6 = 64K).
+// external data memory size button `dataSize` (0 none, 1 = 2K ... 6 = 64K),
+// reading and writing `configFile` as simulator.dat when one is given.
 // A start-up that fails ends the test program.
 struct StartedFrame {
     quorvel::shell::RecordedMessages messages;
-    quorvel::shell::Frame frame{messages};
+    quorvel::shell::Frame frame;
 
-    explicit StartedFrame(const char* device = "Atmel 89C52", int dataSize = 0) {
+    explicit StartedFrame(const char* device = "Atmel 89C52", int dataSize = 0, const QString& configFile = {})
+        : frame(messages, configFile) {
         frame.resize(1000, 700);
         frame.show();
         ModalAnswerer answer([&](QDialog* dialog) {

@@ -12,6 +12,7 @@
 #include "shell/modules/lcd_setting_dialog.h"
 #include "shell/modules/led_dialogs.h"
 #include "shell/modules/transfer_list_commands.h"
+#include "shell/settings_commands.h"
 
 namespace quorvel::shell {
 
@@ -27,6 +28,12 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::IicSetting, runIicSettingDialog},
         {id::SpiSetting, runSpiSettingDialog},
         {id::LoadTextFile, loadTextFileCommand},
+        // The settings files of the File menu.
+        {id::LoadScreenSetting, loadScreenSettingCommand},
+        {id::SaveScreenSetting, saveScreenSettingCommand},
+        {id::SaveScreenSettingAs, saveScreenSettingAsCommand},
+        {id::LoadModuleSetting, loadModuleSettingCommand},
+        {id::SaveModuleSetting, saveModuleSettingCommand},
         // Code generation: each dialog inserts its driver at the editor's caret.
         {id::GenSerial, generateSerialCodeCommand},
         {id::GenLed, generateLedCodeCommand},
