@@ -195,7 +195,7 @@ std::vector<DemoSettings> demoSettings() {
         {"Demo2", demo2(), {kProgram, kRegisters, {Leds, 425, 0, 260, 170}}},
         {"Demo3", demo3(), {kProgram, {Lcd, 0, 335, 528, 196}}},
         {"Demo4", demo4(), {kProgram, kRegisters, {Keyboard, 425, 0, 365, 230}, {Leds, 425, 235, 260, 140}}},
-        {"Demo5", demo5(), {kProgram, kRegisters, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 160}}},
+        {"Demo5", demo5(), {kProgram, kRegisters, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 260, 160}}},
         {"Demo6", demo6(), {kProgram, {IicRtc, 425, 0, 440, 330}, {Leds, 0, 335, 420, 170}}},
         {"Demo7", demo7(), {kProgram, {SerialPort, 425, 0, 520, 480}}},
         {"Demo8", demo8(), {kProgram, {Leds, 425, 0, 500, 150}, {SpiInterface, 0, 335, 760, 225}}},
@@ -205,7 +205,7 @@ std::vector<DemoSettings> demoSettings() {
         {"Project1", project1(), {kProgram, kRegisters, {Leds, 425, 0, 365, 200}}},
         {"Project2", project2(), {kProgram, kRegisters, {Leds, 425, 0, 365, 150}, {Lcd, 425, 155, 428, 122}}},
         {"Project3", project3(),
-         {kProgram, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 200, 140}, {Lcd, 0, 335, 428, 122}}},
+         {kProgram, {Keyboard, 425, 0, 260, 300}, {Leds, 425, 305, 260, 140}, {Lcd, 0, 335, 428, 122}}},
     };
 }
 
