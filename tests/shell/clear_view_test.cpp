@@ -22,11 +22,6 @@ using namespace shelltest;
 
 namespace {
 
-QMdiSubWindow* window(Frame& frame, int command) {
-    View* view = frame.view(command);
-    return view ? qobject_cast<QMdiSubWindow*>(view->parentWidget()) : nullptr;
-}
-
 bool inAnyMenu(Frame& frame, int command) {
     for (QMenu* menu : frame.findChildren<QMenu*>())
         if (menu->actions().contains(frame.menuAction(command))) return true;
@@ -53,7 +48,7 @@ void ClearViewTest::tilesWithoutExternalMemoryAndTheWayBack() {
     QVERIFY(!frame.machine().chip.hasXdata());
     frame.dispatch(id::ProgramWindow);
     frame.showNormal();
-    window(frame, id::ProgramWindow)->setGeometry(10, 20, 500, 300);
+    windowOf(frame, id::ProgramWindow)->setGeometry(10, 20, 500, 300);
     QVERIFY(frame.menuAction(id::ClearView)->isEnabled());
 
     frame.dispatch(id::ClearView);
@@ -72,14 +67,14 @@ void ClearViewTest::tilesWithoutExternalMemoryAndTheWayBack() {
         {id::InternalMemoryWindow, {0, 300, 353, client.height() - 300}},
     };
     for (const auto& t : tiles) {
-        QMdiSubWindow* tile = window(frame, t.command);
+        QMdiSubWindow* tile = windowOf(frame, t.command);
         QVERIFY2(tile, qPrintable(QString::number(t.command)));
         QCOMPARE(tile->geometry(), t.tile);
         QVERIFY(tile->windowFlags() & Qt::FramelessWindowHint);
     }
-    QVERIFY(!window(frame, id::ExternalMemoryWindow));
+    QVERIFY(!windowOf(frame, id::ExternalMemoryWindow));
     // The program tile is the active one and takes the keys.
-    QCOMPARE(frame.mdiArea()->activeSubWindow(), window(frame, id::ProgramWindow));
+    QCOMPARE(frame.mdiArea()->activeSubWindow(), windowOf(frame, id::ProgramWindow));
     QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(frame.view(id::ProgramWindow)));
     // The switch changes face; arranging windows has no use meanwhile.
     QVERIFY(inAnyMenu(frame, id::NormalView) && !inAnyMenu(frame, id::ClearView));
@@ -93,8 +88,8 @@ void ClearViewTest::tilesWithoutExternalMemoryAndTheWayBack() {
     QVERIFY(!frame.isMaximized());
     QCoreApplication::processEvents();
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
-    QCOMPARE(window(frame, id::ProgramWindow)->geometry(), QRect(10, 20, 500, 300));
-    QVERIFY(!(window(frame, id::ProgramWindow)->windowFlags() & Qt::FramelessWindowHint));
+    QCOMPARE(windowOf(frame, id::ProgramWindow)->geometry(), QRect(10, 20, 500, 300));
+    QVERIFY(!(windowOf(frame, id::ProgramWindow)->windowFlags() & Qt::FramelessWindowHint));
     QVERIFY(inAnyMenu(frame, id::ClearView) && !inAnyMenu(frame, id::NormalView));
     QVERIFY(onToolbar(frame, id::ClearView) && !onToolbar(frame, id::NormalView));
     QVERIFY(frame.menuAction(id::CloseAll)->isEnabled());
@@ -110,20 +105,20 @@ void ClearViewTest::withExternalMemoryTheLaterBitWindowStays() {
     QVERIFY(frame.machine().chip.hasXdata());
     frame.dispatch(id::ClearView);
     const QSize client = frame.mdiArea()->viewport()->size();
-    QCOMPARE(window(frame, id::ExternalMemoryWindow)->geometry(),
+    QCOMPARE(windowOf(frame, id::ExternalMemoryWindow)->geometry(),
              QRect(353, 300, client.width() - 353, client.height() - 300));
-    QVERIFY(window(frame, id::SfrBitWindow));
-    QVERIFY(!window(frame, id::MemoryBitWindow));
+    QVERIFY(windowOf(frame, id::SfrBitWindow));
+    QVERIFY(!windowOf(frame, id::MemoryBitWindow));
 
     // The memory bit status view opened later takes the place next time.
     frame.dispatch(id::MemoryBitWindow);
-    QCOMPARE(window(frame, id::MemoryBitWindow)->geometry(), QRect(576, 0, client.width() - 576, 300));
+    QCOMPARE(windowOf(frame, id::MemoryBitWindow)->geometry(), QRect(576, 0, client.width() - 576, 300));
     frame.dispatch(id::NormalView);
     QCoreApplication::processEvents();
     QVERIFY(frame.mdiArea()->subWindowList().isEmpty());
     frame.dispatch(id::ClearView);
-    QVERIFY(window(frame, id::MemoryBitWindow));
-    QVERIFY(!window(frame, id::SfrBitWindow));
+    QVERIFY(windowOf(frame, id::MemoryBitWindow));
+    QVERIFY(!windowOf(frame, id::SfrBitWindow));
 }
 
 void ClearViewTest::bothLayoutsAfterStepsOfADemoProgram() {
@@ -148,11 +143,11 @@ void ClearViewTest::bothLayoutsAfterStepsOfADemoProgram() {
     frame.dispatch(id::ClearView);
     // The lower tiles reach the bottom of the MDI area (once they have
     // followed the frame's new size).
-    QTRY_COMPARE(window(frame, id::InternalMemoryWindow)->geometry().bottom(),
+    QTRY_COMPARE(windowOf(frame, id::InternalMemoryWindow)->geometry().bottom(),
                  frame.mdiArea()->viewport()->height() - 1);
     for (int command : {id::ProgramWindow, id::RegisterWindow, id::SfrBitWindow,
                         id::InternalMemoryWindow, id::ExternalMemoryWindow})
-        QVERIFY(window(frame, command));
+        QVERIFY(windowOf(frame, command));
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 5);
     if (!shots.isEmpty()) QVERIFY(frame.grab().save(shots + "/views_clear.png"));
 }

@@ -22,11 +22,6 @@ using namespace shelltest;
 
 namespace {
 
-QMdiSubWindow* windowOf(Frame& frame, int command) {
-    View* view = frame.view(command);
-    return view ? qobject_cast<QMdiSubWindow*>(view->parentWidget()) : nullptr;
-}
-
 // The open views and their windows' places.
 std::map<int, QRect> arrangement(Frame& frame) {
     std::map<int, QRect> places;

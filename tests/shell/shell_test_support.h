@@ -7,12 +7,14 @@
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
+#include "shell/view.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -31,6 +33,12 @@ template <typename T> T* child(QWidget* parent, const char* name) {
 }
 
 // Runs `action` on the next modal dialog that opens.
+// The MDI window that holds the view of `command`, null when it is closed.
+inline QMdiSubWindow* windowOf(quorvel::shell::Frame& frame, int command) {
+    quorvel::shell::View* view = frame.view(command);
+    return view ? qobject_cast<QMdiSubWindow*>(view->parentWidget()) : nullptr;
+}
+
 inline void onNextModal(std::function<void(QDialog*)> action) {
     QTimer::singleShot(0, [action] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
