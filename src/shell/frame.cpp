@@ -31,6 +31,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include "settings/screen_settings_file.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -176,6 +178,7 @@ bool Frame::startUp() {
     setWindowTitle(QString::fromStdString(machine_.profile.caption));
     readConfiguration();
     applyDeviceToCommands();
+    restoreWindowLayout();
     updateBreakpointStatus();
     refreshViews();
     setStatusText(0, "Ready");
@@ -650,6 +653,12 @@ void Frame::closeAll() {
 
 void Frame::closeEvent(QCloseEvent* event) {
     rtcTimer_->stop();
+    // The windows as they are now, for the next start: Close All takes them
+    // away. Capturing leaves the layout Normal View returns to as it was, in
+    // case the close is refused.
+    const ScreenSettings normalViewLayout = storedScreenSettings();
+    const ScreenSettings layout = captureScreenSettings();
+    setStoredScreenSettings(normalViewLayout);
     closeAll();
     if (!mdi_->subWindowList().isEmpty()) {
         event->ignore();
@@ -657,7 +666,12 @@ void Frame::closeEvent(QCloseEvent* event) {
     }
     // The run must be over before the machine is written or freed.
     if (run_->running()) applyRunOutcome(run_->stop());
+    // Both files only once the device was confirmed (simulator.dat's rule);
+    // writing simulator.dat makes the configuration folder.
+    const bool keepLayout = configLoaded_ && !configFile_.isEmpty();
     writeConfiguration();
+    if (keepLayout && WriteScreenSettings(windowLayoutFile().toStdString(), layout))
+        std::fprintf(stderr, "quorvel: could not write %s\n", qPrintable(windowLayoutFile()));
     event->accept();
 }
 
@@ -700,6 +714,26 @@ void Frame::writeConfiguration() {
     std::filesystem::create_directories(std::filesystem::path(configFile_.toStdString()).parent_path());
     if (!WriteAppConfig(configFile_.toStdString(), config_))
         std::fprintf(stderr, "quorvel: could not write %s\n", qPrintable(configFile_));
+}
+
+// The windows as the last run left them, in a screen-settings file beside
+// simulator.dat (whose layout has no room for them).
+QString Frame::windowLayoutFile() const {
+    return configFile_.isEmpty() ? QString() : QFileInfo(configFile_).dir().filePath("window-layout.SST");
+}
+
+// Opens the windows the last run left open, where they were. The first run
+// has no such file; a file that does not read leaves the frame as it is and
+// says so on standard error, as simulator.dat does.
+void Frame::restoreWindowLayout() {
+    const QString path = windowLayoutFile();
+    if (path.isEmpty() || !QFileInfo::exists(path)) return;
+    ScreenSettings layout;
+    if (auto failure = ReadScreenSettings(path.toStdString(), layout)) {
+        std::fprintf(stderr, "quorvel: %s: %s\n", qPrintable(path), failure->text.c_str());
+        return;
+    }
+    applyScreenSettings(layout);
 }
 
 // ------------------------------------------------------------ small commands

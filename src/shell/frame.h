@@ -225,6 +225,8 @@ private:
     void showHelp();
     void readConfiguration();
     void writeConfiguration();
+    QString windowLayoutFile() const;
+    void restoreWindowLayout();
     void showAbout();
 
     Messages& messages_;

@@ -259,6 +259,8 @@ void SettingsFilesTest::badModuleFilesChangeNothing() {
 
 // What the views showed and where the next run starts come back at the next
 // start; a view closed during the run reopens where it was.
+// simulator.dat and the window layout beside it bring back the windows, where
+// each view started, the PC and the serial window's settings.
 void SettingsFilesTest::simulatorDatBringsBackViewsAndPc() {
     QTemporaryDir dir;
     const QString config = dir.filePath("simulator.dat");
@@ -269,9 +271,16 @@ void SettingsFilesTest::simulatorDatBringsBackViewsAndPc() {
         s.open<MemoryView>(id::ExternalMemoryWindow)->goToAddress(0x0200);
         s.open<MemoryView>(id::InternalMemoryWindow)->goToAddress(0x40);
         s.frame.machine().modules.settings.serialHost = {1, "transfer.txt"};
+        s.frame.dispatch(id::RegisterWindow);
+        windowOf(s.frame, id::ProgramWindow)->setGeometry(30, 40, 400, 250);
         QVERIFY(s.frame.close());
     }
     StartedFrame s("Atmel 89C52", 3, config);
+    // The windows come back where they were.
+    QMdiSubWindow* program = windowOf(s.frame, id::ProgramWindow);
+    QVERIFY(program);
+    QCOMPARE(program->geometry(), QRect(30, 40, 400, 250));
+    QVERIFY(windowOf(s.frame, id::RegisterWindow));
     QCOMPARE(s.frame.runControl().currentAddress(), uint16_t(0x0105));
     QCOMPARE(s.open<ProgramView>(id::ProgramWindow)->top(), uint16_t(0x0100));
     auto* external = s.open<MemoryView>(id::ExternalMemoryWindow);
