@@ -49,13 +49,7 @@ void showSummary(QPlainTextEdit* box, const std::string& text) {
 }
 
 QPushButton* addGenerateRow(QDialog& dialog, QBoxLayout* layout) {
-    auto* generate = namedButton("Generate  Code", "generate");
-    auto* cancel = namedButton("Cancel", "cancel");
-    generate->setDefault(true);
-    layout->addLayout(buttonRow(generate, cancel));
-    QObject::connect(generate, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
-    return generate;
+    return addAcceptRow(dialog, layout, "Generate  Code", "generate");
 }
 
 QPushButton* layOutWithSummary(QDialog& dialog, std::initializer_list<QLayout*> columns,

@@ -147,12 +147,7 @@ bool runLcdInitOptionsDialog(QWidget* parent, uint8_t& options) {
     layout->addWidget(home);
     for (const Pair& p : pairs) layout->addWidget(p.radios.box);
     layout->addWidget(defaults);
-    auto* ok = namedButton("OK", "ok");
-    auto* cancel = namedButton("Cancel", "cancel");
-    ok->setDefault(true);
-    layout->addLayout(buttonRow(ok, cancel));
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    addAcceptRow(dialog, layout);
     if (dialog.exec() != QDialog::Accepted) return false;
     uint8_t value = options & 0x80;
     setBit(value, kLcdInitClear, clear->isChecked());

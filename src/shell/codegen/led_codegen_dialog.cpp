@@ -216,12 +216,7 @@ bool runLedCodeGenSettingDialog(Frame& frame, QWidget* parent, LedCodeGenSetting
     layout->addWidget(timers);
     layout->addLayout(form);
     layout->addWidget(area);
-    auto* ok = namedButton("OK", "ok");
-    auto* cancel = namedButton("Cancel", "cancel");
-    ok->setDefault(true);
-    layout->addLayout(buttonRow(ok, cancel));
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    addAcceptRow(dialog, layout);
     if (dialog.exec() == QDialog::Accepted) return true;
     record.bufferStart = opened.bufferStart;
     record.options = opened.options;

@@ -48,12 +48,7 @@ QCheckBox* checkBox(const char* text, const char* objectName, bool checked) {
 
 // OK and Cancel at the bottom of `layout`.
 void addOkCancel(QDialog& dialog, QVBoxLayout* layout) {
-    auto* ok = namedButton("OK", "ok");
-    auto* cancel = namedButton("Cancel", "cancel");
-    ok->setDefault(true);
-    layout->addLayout(buttonRow(ok, cancel));
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    addAcceptRow(dialog, layout);
 }
 
 // "IIC RTC Setting": "Connect Device to Bus" enables the rest.

@@ -56,12 +56,7 @@ void runEepromDialog(Frame& frame, QWidget* parent) {
     layout->addWidget(protect);
     layout->addWidget(fieldLabel("Select Chip Enable Line:", chipEnable));
     layout->addWidget(chipEnable);
-    auto* ok = namedButton("OK", "ok");
-    auto* cancel = namedButton("Cancel", "cancel");
-    ok->setDefault(true);
-    layout->addLayout(buttonRow(ok, cancel));
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    addAcceptRow(dialog, layout);
     auto enable = [&] {
         for (QWidget* w : std::initializer_list<QWidget*>{device, protect, chipEnable})
             w->setEnabled(connected->isChecked());
