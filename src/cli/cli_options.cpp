@@ -129,6 +129,10 @@ std::string setUartOut(CliOptions& o, std::string_view v) {
     o.uartOut = std::string(v);
     return {};
 }
+std::string setUartPty(CliOptions& o, std::string_view) {
+    o.uartPty = true;
+    return {};
+}
 std::string setTrace(CliOptions& o, std::string_view v) {
     o.trace = std::string(v);
     return {};
@@ -258,7 +262,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 24> kOptions{{
+constexpr std::array<OptionRow, 25> kOptions{{
     {"--device", true, setDevice},
     {"--clock", true, setClock},
     {"--code-memory", true, setCodeMemory},
@@ -270,6 +274,7 @@ constexpr std::array<OptionRow, 24> kOptions{{
     {"--pin", true, setPin},
     {"--uart-in", true, setUartIn},
     {"--uart-out", true, setUartOut},
+    {"--uart-pty", false, setUartPty},
     {"--max-cycles", true, setMaxCycles},
     {"--max-steps", true, setMaxSteps},
     {"--until-pc", true, setUntilPc},
@@ -343,6 +348,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         if (!result.error.empty()) return result;
     }
     if (!o.help && !o.version && o.program.empty()) result.error = "no PROGRAM given";
+    // Both would feed the chip's receiver.
+    else if (o.uartPty && !o.uartIn.empty()) result.error = "--uart-pty and --uart-in cannot be combined";
     return result;
 }
 
@@ -366,6 +373,13 @@ Outside world:
   --pin P1.0=0|1|nc    input setting of a port line (repeatable)
   --uart-in FILE|-     bytes the simulated host sends, one after the other
   --uart-out FILE|-    every byte the chip transmits, as it is transmitted
+  --uart-pty           connect the serial line to a new pseudo-terminal; its
+                       path is printed as "uart-pty: PATH" on standard error
+                       before the run starts. Bytes written there reach the
+                       chip one character time apart, what it transmits can
+                       be read there. Without a stop condition the run goes
+                       on until SIGINT or SIGTERM ends it (stop "interrupted",
+                       exit status 0). Not with --uart-in.
 Stopping:
   --max-cycles N       stop after N machine cycles (exit status 3)
   --max-steps N        stop after N instructions (exit status 3)
@@ -375,7 +389,8 @@ Stopping:
                        flag:CY|AC|F0|OV|P=0|1 bit:BB=0|1
   --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
                        transmitter is idle
-  Without any of these the run stops after 100000000 machine cycles.
+  Without any of these the run stops after 100000000 machine cycles
+  (with --uart-pty it goes on until interrupted).
 Reporting:
   --dump WHAT          regs sfr iram xdata[:AAAA-BBBB] code[:AAAA-BBBB] eeprom
                        lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)

@@ -66,6 +66,7 @@ struct CliOptions {
     std::vector<PinOption> pins;
     std::string uartIn;  // file, "-" for standard input, empty for none
     std::string uartOut; // file, "-" for standard output, empty for none
+    bool uartPty = false; // the serial line on a pseudo-terminal
     std::optional<uint64_t> maxCycles;
     std::optional<uint64_t> maxSteps;
     std::optional<uint16_t> untilPc;
@@ -85,7 +86,8 @@ struct CliOptions {
     bool wants(DumpKind kind) const;
 };
 
-// Applied when no stop condition at all is given.
+// Applied when no stop condition at all is given, except with --uart-pty:
+// that run goes on until a signal ends it.
 constexpr uint64_t kDefaultMaxCycles = 100000000;
 
 struct ParseResult {

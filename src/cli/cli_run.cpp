@@ -19,7 +19,7 @@ struct StopRow {
     int exitStatus;
 };
 
-constexpr std::array<StopRow, 7> kStops{{
+constexpr std::array<StopRow, 8> kStops{{
     {StopKind::SelfJump, "halt", 0},
     {StopKind::Breakpoint, "breakpoint", 0},
     {StopKind::UntilPc, "until-pc", 0},
@@ -27,6 +27,7 @@ constexpr std::array<StopRow, 7> kStops{{
     {StopKind::StepLimit, "max-steps", 3},
     {StopKind::PcOutOfRange, "pc-out-of-range", 4},
     {StopKind::OutputError, "output-error", 1},
+    {StopKind::Interrupted, "interrupted", 0},
 }};
 
 // The executor's longest instruction (MUL, DIV).
@@ -77,6 +78,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         counter.update(machine.chip);
         report.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
+        const bool carryOn = !r.carryOn || r.carryOn();
         if (r.outputFailed && r.outputFailed()) {
             report.stop = StopKind::OutputError;
             return report;
@@ -92,6 +94,10 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
             return report;
         }
         if (limitReached(r, report, report.stop)) return report;
+        if (!carryOn) {
+            report.stop = StopKind::Interrupted;
+            return report;
+        }
     }
 }
 
@@ -121,6 +127,7 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             line += '\n';
             std::fputs(line.c_str(), r.trace);
         }
+        const bool carryOn = !r.carryOn || report.steps % kStepSlice != 0 || r.carryOn();
         if (r.outputFailed && r.outputFailed()) {
             report.stop = StopKind::OutputError;
             return report;
@@ -152,6 +159,10 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             return report;
         }
         if (limitReached(r, report, report.stop)) return report;
+        if (!carryOn) {
+            report.stop = StopKind::Interrupted;
+            return report;
+        }
     }
 }
 

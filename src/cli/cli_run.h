@@ -21,14 +21,15 @@
 namespace quorvel::cli {
 
 enum class StopKind : uint8_t {
-    SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange, OutputError,
+    SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange, OutputError, Interrupted,
 };
 
 // "halt", "breakpoint", "until-pc", "max-cycles", "max-steps", "pc-out-of-range",
-// "output-error".
+// "output-error", "interrupted".
 std::string_view stopName(StopKind kind);
 // 0 for the conditions asked for, 3 for the limits, 4 for the program
-// counter, 1 for an output that could not be written.
+// counter, 1 for an output that could not be written, 0 for a run ended
+// from outside (a signal: the usual end of a --uart-pty session).
 int exitStatus(StopKind kind);
 
 struct RunRequest {
@@ -43,9 +44,16 @@ struct RunRequest {
     // True once an output (trace, UART) could not be written: the run ends
     // there, after the batch or the traced instruction that found it.
     std::function<bool()> outputFailed;
+    // Called between run slices (after each batch, or every kStepSlice
+    // instructions of the step loop): e.g. serve a pseudo-terminal. False
+    // ends the run there (StopKind::Interrupted).
+    std::function<bool()> carryOn;
 
     bool needsSteps() const { return trace || trackLeds; }
 };
+
+// Instructions the step loop runs between calls of RunRequest::carryOn.
+constexpr uint64_t kStepSlice = 1u << 16;
 
 struct RunReport {
     StopKind stop = StopKind::CycleLimit;

@@ -15,6 +15,7 @@ void UartRecorder::byteTransmitted(uint16_t entry) {
     const char byte = char(entry & 0xFF);
     transmitted_.push_back(byte);
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
+    if (pty_) pty_->byteTransmitted(entry);
     if (out_) {
         std::fputc(static_cast<unsigned char>(byte), out_);
         if (byte == '\n') std::fflush(out_);
@@ -25,6 +26,7 @@ void UartRecorder::byteReceived(uint16_t entry) {
     received_.push_back(uint8_t(entry & 0xFF));
     // The host hands over its next byte once the chip has this one.
     serialHostByteReceived(machine_.modules.serialHost, machine_.chip);
+    if (pty_) pty_->byteReceived(machine_.modules.serialHost, machine_.chip);
 }
 
 namespace {
@@ -240,7 +242,7 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
         if (Message failure = resolveDump(d, machine)) return failure;
 
     const bool noSerialPort = machine.selection.kind == DeviceKind::AT89C1051;
-    if (noSerialPort && (!o.uartIn.empty() || !o.uartOut.empty()))
+    if (noSerialPort && (!o.uartIn.empty() || !o.uartOut.empty() || o.uartPty))
         return "the AT89C1051 has no serial port";
 
     // Load Program resets the chip first, as in the GUI.

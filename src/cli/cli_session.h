@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "chip/chip_events.h"
 #include "machine/machine.h"
+#include "modules/uart_pty.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,9 @@ public:
     void flush() {
         if (out_) std::fflush(out_);
     }
+    // The pseudo-terminal the serial line is also connected to. Not owned;
+    // may be null.
+    void setPty(UartPty* pty) { pty_ = pty; }
 
     void byteTransmitted(uint16_t entry) override;
     void byteReceived(uint16_t entry) override;
@@ -38,6 +42,7 @@ public:
 private:
     Machine& machine_;
     std::FILE* out_ = nullptr;
+    UartPty* pty_ = nullptr;
     std::string transmitted_;
     std::vector<uint8_t> received_;
 };

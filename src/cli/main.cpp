@@ -6,6 +6,7 @@
 #include "cli/cli_session.h"
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
+#include "modules/uart_pty.h"
 
 #include <sys/stat.h>
 
@@ -39,6 +40,21 @@ struct FileCloser {
     }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Set by SIGINT and SIGTERM during a --uart-pty run: the only state a signal
+// handler may touch, read by the run loop between slices.
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal) { stopSignal = signal; }
+
+// A --uart-pty session normally ends by a signal: it ends the run cleanly,
+// with the stop report, instead of killing the process.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+}
 
 void fail(const std::string& message) { std::fprintf(stderr, "quorvel-cli: %s\n", message.c_str()); }
 
@@ -160,6 +176,18 @@ int run(int argc, char** argv) {
             return kExitSetup;
         }
     }
+    // The pseudo-terminal last: its path is said only when the run is sure to start.
+    std::unique_ptr<UartPty> pty;
+    if (options.uartPty) {
+        pty = std::make_unique<UartPty>();
+        if (auto failure = pty->open()) {
+            fail("--uart-pty: " + *failure);
+            return kExitSetup;
+        }
+        catchStopSignals();
+        std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
+        std::fflush(stderr);
+    }
     std::vector<char> traceBuffer;
     if (trace && trace.get() != stdout) {
         traceBuffer.resize(1u << 20);
@@ -168,12 +196,13 @@ int run(int argc, char** argv) {
 
     UartRecorder uart(machine);
     uart.setOutput(uartOut.get());
+    uart.setPty(pty.get());
     machine.chip.events = &uart;
 
     RunRequest request;
     request.maxCycles = options.maxCycles;
     request.maxSteps = options.maxSteps;
-    if (!options.hasStopCondition()) request.maxCycles = kDefaultMaxCycles;
+    if (!options.hasStopCondition() && !options.uartPty) request.maxCycles = kDefaultMaxCycles;
     request.untilPc = options.untilPc;
     request.breaks = session->breaks;
     request.haltOnSelfJump = options.haltOnSelfJump;
@@ -182,8 +211,16 @@ int run(int argc, char** argv) {
     request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
                         !(modules.LedOptions & kLedNonMultiplexed);
     request.afterBatch = [&uart] { uart.flush(); };
-    request.outputFailed = [&uartOut, &trace] {
-        return (uartOut && std::ferror(uartOut.get())) || (trace && std::ferror(trace.get()));
+    std::string ptyError;
+    if (pty) {
+        request.carryOn = [&] {
+            if (auto failure = pty->poll(machine.modules.serialHost, machine.chip)) ptyError = *failure;
+            return stopSignal == 0;
+        };
+    }
+    request.outputFailed = [&uartOut, &trace, &ptyError] {
+        return (uartOut && std::ferror(uartOut.get())) || (trace && std::ferror(trace.get())) ||
+               !ptyError.empty();
     };
 
     startRun(*session);
@@ -194,8 +231,19 @@ int run(int argc, char** argv) {
     machine.chip.events = nullptr;
     const bool uartWritten = finishOutput(uartOut, options.uartOut);
     const bool traceWritten = finishOutput(trace, options.trace);
+    bool ptyServed = true;
+    if (pty) {
+        // What the chip sent in the last slice still reaches the terminal.
+        if (ptyError.empty())
+            if (auto failure = pty->poll(machine.modules.serialHost, machine.chip)) ptyError = *failure;
+        ptyServed = ptyError.empty();
+        if (!ptyServed) fail("--uart-pty: " + ptyError);
+        if (pty->droppedBytes())
+            fail("warning: --uart-pty: " + std::to_string(pty->droppedBytes()) +
+                 " transmitted bytes were lost: nobody read the pseudo-terminal");
+    }
 
-    const int status = uartWritten && traceWritten ? exitStatus(run.stop) : kExitSetup;
+    const int status = uartWritten && traceWritten && ptyServed ? exitStatus(run.stop) : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
@@ -204,6 +252,9 @@ int run(int argc, char** argv) {
         fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)");
     } else if (run.stop == StopKind::StepLimit) {
         fail("step limit reached (" + std::to_string(run.steps) + " instructions)");
+    } else if (run.stop == StopKind::Interrupted) {
+        fail(std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " (" +
+             std::to_string(run.cycles) + " machine cycles)");
     }
 
     ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};

@@ -20,9 +20,7 @@ void sendNextFileByte(SerialHostState& host, ChipState& chip) {
         host.transmitting = false;
         return;
     }
-    const uint8_t value = host.fileBytes[host.bytesSent++];
-    host.transmitByte = value;
-    startSerialReception(chip, value, ninthBitToSend(host, chip));
+    serialHostSendByte(host, chip, host.fileBytes[host.bytesSent++]);
     if (host.bytesSent == host.fileBytes.size()) {
         host.transmitting = false;
         host.fileStatus = FileTransmissionStatus::Transmitted;
@@ -83,14 +81,18 @@ Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& sett
     if (!serialFromFile(settings)) {
         const std::optional<uint8_t> value = parseByteField(fieldText);
         if (!value) return illegalDataMessage();
-        host.transmitByte = *value;
-        startSerialReception(chip, *value, ninthBitToSend(host, chip));
+        serialHostSendByte(host, chip, *value);
         return std::nullopt;
     }
     TransferFile file = readTransferFile(std::filesystem::path(settings.TransferFileName));
     if (file.error) return file.error;
     startFileTransmission(host, chip, std::move(file.bytes));
     return std::nullopt;
+}
+
+void serialHostSendByte(SerialHostState& host, ChipState& chip, uint8_t value) {
+    host.transmitByte = value;
+    startSerialReception(chip, value, ninthBitToSend(host, chip));
 }
 
 void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes) {

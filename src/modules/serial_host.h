@@ -77,6 +77,11 @@ Validation checkSerialHostSettings(const SerialHostSettings& settings);
 Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
                            ChipState& chip, std::string_view fieldText);
 
+// The host sends one byte now: it becomes the host transmit byte and the
+// chip starts receiving it, with the host's ninth bit in modes 2 and 3 and a
+// stop bit in modes 0 and 1. A reception still in progress is replaced.
+void serialHostSendByte(SerialHostState& host, ChipState& chip, uint8_t value);
+
 // Starts sending `bytes` (not empty): the first byte goes to the chip now.
 void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes);
 // "Cancel": no further byte is sent ("Transmision Cancelled").

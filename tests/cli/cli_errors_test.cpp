@@ -57,6 +57,7 @@ TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
         {{"--dump", "lcd:0-1", "park.hex"}, 2, "--dump takes"},
         {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
         {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
+        {{"--uart-pty", "--uart-in", "park.hex", "park.hex"}, 2, "--uart-pty and --uart-in cannot be combined"},
     });
 }
 
@@ -90,6 +91,7 @@ TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
         {{"--uart-in", "missing.bin", "park.hex"}, 1, "missing.bin: Unable to open the selected file"},
         {{"--uart-in", "empty.bin", "park.hex"}, 1, "The selected file is empty"},
         {{"--device", "AT89C1051", "--uart-out", "-", "park.hex"}, 1, "has no serial port"},
+        {{"--device", "AT89C1051", "--uart-pty", "park.hex"}, 1, "has no serial port"},
         {{"--start-address", "2000", "park.hex"}, 1, "PC Exceeds Maximum Program Memory"},
     });
 }
