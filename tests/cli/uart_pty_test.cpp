@@ -10,9 +10,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,40 +40,17 @@ bool readMore(int fd, std::string& into, Clock::time_point deadline) {
     return true;
 }
 
-struct Spawned {
+// quorvel-cli run by a shell: the pipe carries the shell's process id (exec
+// makes it the CLI's), then the CLI's standard output and error. A run with
+// no stop condition of its own does not outlive a failed test.
+struct CliRun {
+    std::FILE* pipe = nullptr;
     pid_t pid = -1;
-    int out = -1;
-    int err = -1;
+    ~CliRun() {
+        if (pid > 0) ::kill(pid, SIGKILL);
+        if (pipe) ::pclose(pipe);
+    }
 };
-
-Spawned spawnCli(const fs::path& dir, std::vector<std::string> args) {
-    Spawned s;
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return s;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    for (int fd : {out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-    const std::string program = cliProgram().string();
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    // The CLI finds the program relative to the folder it runs in.
-    const fs::path here = fs::current_path();
-    fs::current_path(dir);
-    const int failed = posix_spawn(&s.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    fs::current_path(here);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    s.out = out[0];
-    s.err = err[0];
-    if (failed) s.pid = -1;
-    return s;
-}
 
 // Mode 1 at 9600 baud from timer 1 at 11.0592 MHz; echoes every byte.
 constexpr const char* kEcho = R"(
@@ -93,18 +72,22 @@ wait:   jnb ti, wait
 TEST(CliUartPty, ClientTalksToTheFirmwareUntilASignalEndsTheRun) {
     TempDir dir;
     ASSERT_TRUE(as31Hex(dir.path, "echo", kEcho));
-    Spawned cli = spawnCli(dir.path, {"--clock", "11059200", "--uart-pty", "--json", "--dump", "uart", "echo.hex"});
-    ASSERT_GT(cli.pid, 0);
+    CliRun cli;
+    cli.pipe = ::popen(("cd '" + dir.path.string() + "' && echo $$ && exec '" + cliProgram().string() +
+                        "' --clock 11059200 --uart-pty --json --dump uart echo.hex 2>&1").c_str(), "r");
+    ASSERT_TRUE(cli.pipe);
+    const int output = ::fileno(cli.pipe);
     const auto deadline = Clock::now() + kPatience;
 
-    // "uart-pty: PATH" on standard error, before the run starts.
-    std::string err;
+    // "uart-pty: PATH" on its own line before the run starts.
+    std::string text;
     const std::string tag = "uart-pty: ";
-    while (err.find('\n', err.find(tag)) == std::string::npos && readMore(cli.err, err, deadline)) {
+    while (text.find('\n', text.find(tag)) == std::string::npos && readMore(output, text, deadline)) {
     }
-    const size_t at = err.find(tag);
-    ASSERT_NE(at, std::string::npos) << err;
-    const std::string path = err.substr(at + tag.size(), err.find('\n', at) - at - tag.size());
+    cli.pid = ::atoi(text.c_str());
+    const size_t at = text.find(tag);
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string path = text.substr(at + tag.size(), text.find('\n', at) - at - tag.size());
 
     // Bytes a cooked terminal would change: CR, LF, DEL, a byte above 0x7F, ^C.
     const std::string line = "Hello, 8051!\r\n\x7f\xe9\x03 end\n";
@@ -117,21 +100,17 @@ TEST(CliUartPty, ClientTalksToTheFirmwareUntilASignalEndsTheRun) {
     EXPECT_EQ(echo, line);
     ::close(client);
 
+    ASSERT_GT(cli.pid, 0) << text;
     ::kill(cli.pid, SIGTERM);
-    std::string out;
-    while (readMore(cli.out, out, deadline)) {
+    while (readMore(output, text, deadline)) {
     }
-    while (readMore(cli.err, err, deadline)) {
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(cli.pid, &status, 0), cli.pid);
-    ::close(cli.out);
-    ::close(cli.err);
-    ASSERT_TRUE(WIFEXITED(status)) << err;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
-    EXPECT_NE(err.find("interrupted by SIGTERM"), std::string::npos) << err;
-    EXPECT_NE(out.find(R"("reason":"interrupted","exit_status":0)"), std::string::npos) << out;
-    EXPECT_NE(out.find("\"text\":" + quorvel::cli::jsonString(line)), std::string::npos) << out;
+    cli.pid = -1;
+    const int status = ::pclose(std::exchange(cli.pipe, nullptr));
+    ASSERT_TRUE(WIFEXITED(status)) << text;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+    EXPECT_NE(text.find("interrupted by SIGTERM"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("reason":"interrupted","exit_status":0)"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"text\":" + quorvel::cli::jsonString(line)), std::string::npos) << text;
 }
 
 } // namespace
