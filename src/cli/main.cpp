@@ -170,13 +170,8 @@ int run(int argc, char** argv) {
         fail(error);
         return kExitSetup;
     }
-    for (std::FILE* f : {uartOut.get(), trace.get()}) {
-        if (f && !truncate(f)) {
-            fail(std::string("cannot empty an output file: ") + std::strerror(errno));
-            return kExitSetup;
-        }
-    }
-    // The pseudo-terminal last: its path is said only when the run is sure to start.
+    // The pseudo-terminal, too, before any output is emptied; its path is
+    // said once the run is sure to start.
     std::unique_ptr<UartPty> pty;
     if (options.uartPty) {
         pty = std::make_unique<UartPty>();
@@ -184,6 +179,14 @@ int run(int argc, char** argv) {
             fail("--uart-pty: " + *failure);
             return kExitSetup;
         }
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get()}) {
+        if (f && !truncate(f)) {
+            fail(std::string("cannot empty an output file: ") + std::strerror(errno));
+            return kExitSetup;
+        }
+    }
+    if (pty) {
         catchStopSignals();
         std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
         std::fflush(stderr);
