@@ -43,25 +43,6 @@
 
 namespace quorvel {
 
-// A fixed ring of bytes: no allocation once built.
-template <size_t N>
-struct ByteRing {
-    std::array<uint8_t, N> bytes{};
-    size_t head = 0;
-    size_t count = 0;
-
-    bool full() const { return count == N; }
-    size_t space() const { return N - count; }
-    void push(uint8_t b) { bytes[(head + count++) % N] = b; }
-    uint8_t front() const { return bytes[head]; }
-    void drop(size_t n) {
-        head = (head + n) % N;
-        count -= n;
-    }
-    // The longest run of queued bytes that lies in one piece in the array.
-    size_t contiguous() const { return count < N - head ? count : N - head; }
-};
-
 class UartPty {
 public:
     static constexpr size_t kInputBacklog = 4096;
@@ -91,10 +72,27 @@ public:
 
     // Transmitted bytes lost because nobody read the PTY.
     uint64_t droppedBytes() const { return dropped_; }
-    // Bytes read from the PTY that the chip has not taken yet.
-    size_t pendingInput() const { return input_.count; }
 
 private:
+    // A fixed ring of bytes: no allocation once built.
+    template <size_t N>
+    struct ByteRing {
+        std::array<uint8_t, N> bytes{};
+        size_t head = 0;
+        size_t count = 0;
+
+        bool full() const { return count == N; }
+        size_t space() const { return N - count; }
+        void push(uint8_t b) { bytes[(head + count++) % N] = b; }
+        uint8_t front() const { return bytes[head]; }
+        void drop(size_t n) {
+            head = (head + n) % N;
+            count -= n;
+        }
+        // The longest run of queued bytes that lies in one piece in the array.
+        size_t contiguous() const { return count < N - head ? count : N - head; }
+    };
+
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
