@@ -52,6 +52,9 @@ void onStopSignal(int signal) { stopSignal = signal; }
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
+    // A blocking write to a slow pipe (--trace -) goes on rather than
+    // failing as an output error.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
 }
