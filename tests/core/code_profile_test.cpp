@@ -1,0 +1,150 @@
+// The execution profile and the coverage drawn from it: exact counts and
+// cycles of a known loop whichever way the loop is run, interrupt vectoring
+// kept apart, and coverage naming exactly the instructions of a branch never
+// taken and of a handler never called - not the constants between them.
+#include "core_test_support.h"
+
+#include "machine/code_coverage.h"
+#include "machine/code_profile.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+// A counted loop, a JZ that is never taken (A = 1), a byte table and a
+// timer 0 handler that is never enabled.
+const std::string kBranchProgram = R"(
+        .org 0
+        ljmp main
+        .org 0x0b
+        ljmp t0isr
+        .org 0x30
+main:   mov r7, #3          ; 0030
+loop:   djnz r7, loop       ; 0032
+        mov a, #1           ; 0034
+        jz zero             ; 0036
+        inc r0              ; 0038
+done:   sjmp done           ; 0039
+zero:   mov r1, #5          ; 003B
+        sjmp done           ; 003D
+table:  .db 0x12, 0x34      ; 003F: LCALL and ADDC if read as code
+t0isr:  cpl p1.0            ; 0041
+        reti                ; 0043
+)";
+
+Machine branchMachine() {
+    Machine machine = makeMachine();
+    loadCode(machine, assemble(kBranchProgram));
+    machine.codeProfile.enable();
+    return machine;
+}
+
+} // namespace
+
+TEST(CodeProfile, CountsAndCyclesOfAKnownLoopWhicheverWayItRuns) {
+    // Twelve instructions: through the loop to the self-jump, which runs four times.
+    const struct {
+        uint16_t address;
+        uint64_t executions, cycles;
+    } expected[] = {{0x0000, 1, 2}, {0x0030, 1, 1}, {0x0032, 3, 6}, {0x0034, 1, 1},
+                    {0x0036, 1, 2}, {0x0038, 1, 1}, {0x0039, 4, 8}};
+    const Machine start = branchMachine();
+    Machine freeRun = start, stepped = start, watched = start;
+    runSteps(freeRun, 12);
+    stepN(stepped, 12);
+    StopConditions stops;
+    stops.untilPc = 0x1234;
+    runSteps(watched, 12, stops);
+
+    uint64_t executions = 0, cycles = 0;
+    for (const auto& e : expected) {
+        EXPECT_EQ(freeRun.codeProfile.at(e.address), (AddressCounts{e.executions, e.cycles}))
+            << std::hex << e.address;
+        executions += e.executions;
+        cycles += e.cycles;
+    }
+    EXPECT_EQ(freeRun.codeProfile.total(), (AddressCounts{executions, cycles}));
+    EXPECT_EQ(freeRun.chip.cycles - start.chip.cycles, cycles);
+    EXPECT_EQ(stepped.codeProfile, freeRun.codeProfile);
+    EXPECT_EQ(watched.codeProfile, freeRun.codeProfile);
+
+    // Cleared, it counts from zero again; off, the run leaves no counters.
+    freeRun.codeProfile.clear();
+    runSteps(freeRun, 2);
+    EXPECT_EQ(freeRun.codeProfile.total(), (AddressCounts{2, 4}));
+    freeRun.codeProfile.disable();
+    runSteps(freeRun, 2);
+    EXPECT_FALSE(freeRun.codeProfile.enabled());
+}
+
+TEST(CodeProfile, InterruptVectoringIsCountedApartFromTheInstructions) {
+    // Timer 0 in mode 2 overflows every 16 cycles; its handler sits on the vector.
+    Machine machine = makeMachine();
+    loadCode(machine, assemble(R"(
+        .org 0
+        ljmp main
+        .org 0x0b
+        inc r2
+        reti
+        .org 0x30
+main:   mov tmod, #0x02
+        mov th0, #0xf0
+        mov tl0, #0xf0
+        setb et0
+        setb ea
+        setb tr0
+spin:   sjmp spin
+)"));
+    machine.codeProfile.enable();
+    const uint32_t startCycles = machine.chip.cycles;
+    runSteps(machine, 1000);
+    const uint8_t interrupts = ram(machine, 0x02);
+    ASSERT_GT(interrupts, 10);
+    EXPECT_EQ(machine.codeProfile.vectoringCycles, 2u * interrupts);
+    EXPECT_EQ(machine.codeProfile.at(0x000B).executions, interrupts);
+    EXPECT_EQ(machine.codeProfile.total().cycles + machine.codeProfile.vectoringCycles,
+              machine.chip.cycles - startCycles);
+    // The handler on its vector ran, so it is code; everything ran.
+    const Coverage coverage = codeCoverage(machine.codeProfile, machine.chip);
+    EXPECT_EQ(coverage.instructions.size(), 10u);
+    EXPECT_TRUE(coverage.missed.empty());
+    EXPECT_DOUBLE_EQ(coverage.percent(), 100.0);
+}
+
+TEST(CodeCoverage, NamesExactlyTheInstructionsNeverExecuted) {
+    Machine machine = branchMachine();
+    runSteps(machine, 12);
+    const Coverage coverage = codeCoverage(machine.codeProfile, machine.chip);
+    EXPECT_EQ(coverage.instructions, (std::vector<uint16_t>{0x0000, 0x000B, 0x0030, 0x0032, 0x0034, 0x0036,
+                                                           0x0038, 0x0039, 0x003B, 0x003D, 0x0041, 0x0043}));
+    EXPECT_EQ(coverage.missed, (std::vector<uint16_t>{0x000B, 0x003B, 0x003D, 0x0041, 0x0043}));
+    EXPECT_EQ(coverage.missedRanges,
+              (std::vector<CodeRange>{{0x000B, 0x000D}, {0x003B, 0x003E}, {0x0041, 0x0043}}));
+    EXPECT_EQ(coverage.executed(), 7u);
+
+    // Without the vector's jump the handler is no longer reachable code.
+    machine.chip.code[0x000B] = 0x00;
+    const Coverage noVector = codeCoverage(machine.codeProfile, machine.chip);
+    EXPECT_EQ(noVector.missed, (std::vector<uint16_t>{0x003B, 0x003D}));
+}
+
+TEST(CodeProfile, SumsPerFunctionAndSourceLine) {
+    Machine machine = branchMachine();
+    runSteps(machine, 12);
+    // main.asm: lines 10-12 are main's loop, the rest is "tail".
+    const SourceLookup lookup = [](uint16_t address) -> std::optional<SourcePlace> {
+        if (address < 0x0030) return std::nullopt;
+        if (address < 0x0034) return SourcePlace{"main", "main.asm", address < 0x0032 ? 10 : 11};
+        return SourcePlace{"tail", "main.asm", 12};
+    };
+    const SourceProfile bySource = profileBySource(machine.codeProfile, lookup);
+    ASSERT_EQ(bySource.functions.size(), 2u);
+    EXPECT_EQ(bySource.functions[0].function, "main");
+    EXPECT_EQ(bySource.functions[0].counts, (AddressCounts{4, 7}));
+    EXPECT_EQ(bySource.functions[1].counts, (AddressCounts{7, 12}));
+    ASSERT_EQ(bySource.lines.size(), 3u);
+    EXPECT_EQ(bySource.lines[1].line, 11);
+    EXPECT_EQ(bySource.lines[1].counts, (AddressCounts{3, 6}));
+    EXPECT_EQ(bySource.lines[2].counts, (AddressCounts{7, 12}));
+}
