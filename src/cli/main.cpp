@@ -1,6 +1,7 @@
 // quorvel-cli: runs an 8051 program on the simulator's core without a window
 // and reports what it did (see cli_options.cpp for the command line).
 #include "cli/cli_options.h"
+#include "cli/cli_profile.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
@@ -135,7 +136,7 @@ int run(int argc, char** argv) {
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
 
     // Outputs are opened (and emptied) only once everything else is ready.
-    for (const std::string* output : {&options.uartOut, &options.trace}) {
+    for (const std::string* output : {&options.uartOut, &options.trace, &options.profile}) {
         if (auto refused = outputIsAnInput(options, *output)) {
             fail(*refused);
             return kExitSetup;
@@ -145,7 +146,7 @@ int run(int argc, char** argv) {
     // than ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string error;
-    File uartOut, trace;
+    File uartOut, trace, profile;
     if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
         fail(error);
         return kExitSetup;
@@ -154,7 +155,11 @@ int run(int argc, char** argv) {
         fail(error);
         return kExitSetup;
     }
-    for (std::FILE* f : {uartOut.get(), trace.get()}) {
+    if (!options.profile.empty() && !(profile = openOutput(options.profile, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get(), profile.get()}) {
         if (f && !truncate(f)) {
             fail(std::string("cannot empty an output file: ") + std::strerror(errno));
             return kExitSetup;
@@ -186,6 +191,7 @@ int run(int argc, char** argv) {
         return (uartOut && std::ferror(uartOut.get())) || (trace && std::ferror(trace.get()));
     };
 
+    if (profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
     const RunReport run = runMachine(machine, request);
@@ -194,8 +200,17 @@ int run(int argc, char** argv) {
     machine.chip.events = nullptr;
     const bool uartWritten = finishOutput(uartOut, options.uartOut);
     const bool traceWritten = finishOutput(trace, options.trace);
+    std::optional<Coverage> coverage;
+    if (machine.codeProfile.enabled())
+        coverage = codeCoverage(machine.codeProfile, machine.chip, options.startAddress.value_or(0));
+    if (profile) {
+        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip);
+        std::fwrite(json.data(), 1, json.size(), profile.get());
+    }
+    const bool profileWritten = finishOutput(profile, options.profile);
 
-    const int status = uartWritten && traceWritten ? exitStatus(run.stop) : kExitSetup;
+    const int status =
+        uartWritten && traceWritten && profileWritten ? exitStatus(run.stop) : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
@@ -207,6 +222,7 @@ int run(int argc, char** argv) {
     }
 
     ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
+    if (options.coverage) report.coverage = &*coverage;
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);
