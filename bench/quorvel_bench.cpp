@@ -2,7 +2,9 @@
 //   TightLoop   - DJNZ/MOV/ADD/INC in a loop, no peripheral active;
 //   CrcSort     - SDCC-compiled C (CRC-16 and an insertion sort);
 //   CrcSortBusy - the same with a timer-0 interrupt every 100 machine cycles
-//                 and the UART transmitting from its interrupt.
+//                 and the UART transmitting from its interrupt;
+//   CrcSortBusyProfiled - CrcSortBusy with the execution profile counting
+//                 (its cost against CrcSortBusy is the profile's cost).
 // Each runs as a free run does (runSteps in batches) and, suffixed
 // "/SingleSteps", as separate step() calls (breakpoint runs, stepping).
 #include "machine/executor.h"
@@ -81,21 +83,24 @@ std::vector<uint8_t> readFirmware(const char* name) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-void runFirmware(benchmark::State& state, const char* name) {
+void runFirmware(benchmark::State& state, const char* name, bool profiled = false) {
     const std::vector<uint8_t> program = readFirmware(name);
     if (program.empty()) {
         state.SkipWithError("firmware not built");
         return;
     }
     Machine machine = makeMachine(program);
+    if (profiled) machine.codeProfile.enable();
     runProgram(state, machine);
     state.counters["bytes_sent"] = double(machine.chip.periph.serial.txLog.size());
 }
 
 void CrcSort(benchmark::State& state) { runFirmware(state, "crc_sort_plain.bin"); }
 void CrcSortBusy(benchmark::State& state) { runFirmware(state, "crc_sort_peripherals.bin"); }
+void CrcSortBusyProfiled(benchmark::State& state) { runFirmware(state, "crc_sort_peripherals.bin", true); }
 BENCHMARK(CrcSort)->ArgName("SingleSteps")->Arg(0)->Arg(1);
 BENCHMARK(CrcSortBusy)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+BENCHMARK(CrcSortBusyProfiled)->ArgName("SingleSteps")->Arg(0)->Arg(1);
 #endif
 
 } // namespace

@@ -138,6 +138,15 @@ std::string setTrace(CliOptions& o, std::string_view v) {
     return {};
 }
 
+std::string setProfile(CliOptions& o, std::string_view v) {
+    o.profile = std::string(v);
+    return {};
+}
+std::string setCoverage(CliOptions& o, std::string_view) {
+    o.coverage = true;
+    return {};
+}
+
 std::string setPin(CliOptions& o, std::string_view v) {
     const size_t eq = v.find('=');
     const auto pin = parsePinName(v.substr(0, eq));
@@ -262,7 +271,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 25> kOptions{{
+constexpr std::array<OptionRow, 27> kOptions{{
     {"--device", true, setDevice},
     {"--clock", true, setClock},
     {"--code-memory", true, setCodeMemory},
@@ -285,6 +294,8 @@ constexpr std::array<OptionRow, 25> kOptions{{
     {"--json", false, setJson},
     {"--trace", true, setTrace},
     {"--stats", false, setStats},
+    {"--profile", true, setProfile},
+    {"--coverage", false, setCoverage},
     {"--help", false, setHelp},
     {"-h", false, setHelp},
     {"--version", false, setVersion},
@@ -397,6 +408,11 @@ Reporting:
   --json               print the dumps and the stop reason as one JSON object
   --trace FILE|-       one line per instruction
   --stats              counts, simulated and host time on standard error
+  --profile FILE|-     executions and machine cycles per instruction address,
+                       with totals and the coverage, as JSON
+  --coverage           the share of the program's instructions executed and
+                       the never-executed address ranges (in the JSON object
+                       with --json)
 Other:
   --help, -h           print this text and exit
   --version            print the version and exit

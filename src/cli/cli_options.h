@@ -77,6 +77,8 @@ struct CliOptions {
     bool json = false;
     std::string trace; // file, "-" for standard output
     bool stats = false;
+    std::string profile; // file, "-" for standard output, empty for none
+    bool coverage = false;
     bool help = false;
     bool version = false;
 

@@ -1,5 +1,6 @@
 #include "cli/cli_report.h"
 
+#include "cli/cli_profile.h"
 #include "common/hex_text.h"
 #include "modules/iic_settings.h"
 #include "modules/lcd_controller.h"
@@ -288,6 +289,7 @@ std::string jsonString(std::string_view bytes) {
 std::string textReport(const ReportInput& in) {
     std::string out;
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
+    if (in.coverage) out += coverageText(*in.coverage);
     return out;
 }
 
@@ -322,6 +324,7 @@ std::string jsonReport(const ReportInput& in) {
         done.push_back(d.kind);
         out += ",\"" + std::string(dumpName(d.kind)) + "\":" + jsonDump(in, d);
     }
+    if (in.coverage) out += ",\"coverage\":" + coverageJson(*in.coverage);
     return out + "}\n";
 }
 

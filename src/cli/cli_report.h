@@ -10,6 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "machine/code_coverage.h"
 #include "machine/machine.h"
 
 #include <string>
@@ -24,6 +25,7 @@ struct ReportInput {
     const std::string& uartTransmitted;
     const std::vector<uint8_t>& uartReceived;
     std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
+    const Coverage* coverage = nullptr; // --coverage: said after the dumps
 };
 
 std::string textReport(const ReportInput& input);

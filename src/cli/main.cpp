@@ -1,6 +1,7 @@
 // quorvel-cli: runs an 8051 program on the simulator's core without a window
 // and reports what it did (see cli_options.cpp for the command line).
 #include "cli/cli_options.h"
+#include "cli/cli_profile.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
@@ -154,7 +155,7 @@ int run(int argc, char** argv) {
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
 
     // Outputs are opened (and emptied) only once everything else is ready.
-    for (const std::string* output : {&options.uartOut, &options.trace}) {
+    for (const std::string* output : {&options.uartOut, &options.trace, &options.profile}) {
         if (auto refused = outputIsAnInput(options, *output)) {
             fail(*refused);
             return kExitSetup;
@@ -164,7 +165,7 @@ int run(int argc, char** argv) {
     // than ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string error;
-    File uartOut, trace;
+    File uartOut, trace, profile;
     if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
         fail(error);
         return kExitSetup;
@@ -183,7 +184,11 @@ int run(int argc, char** argv) {
             return kExitSetup;
         }
     }
-    for (std::FILE* f : {uartOut.get(), trace.get()}) {
+    if (!options.profile.empty() && !(profile = openOutput(options.profile, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get(), profile.get()}) {
         if (f && !truncate(f)) {
             fail(std::string("cannot empty an output file: ") + std::strerror(errno));
             return kExitSetup;
@@ -229,6 +234,7 @@ int run(int argc, char** argv) {
                !ptyError.empty();
     };
 
+    if (profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
     const RunReport run = runMachine(machine, request);
@@ -249,7 +255,17 @@ int run(int argc, char** argv) {
                  " transmitted bytes were lost: nobody read the pseudo-terminal");
     }
 
-    const int status = uartWritten && traceWritten && ptyServed ? exitStatus(run.stop) : kExitSetup;
+    std::optional<Coverage> coverage;
+    if (machine.codeProfile.enabled())
+        coverage = codeCoverage(machine.codeProfile, machine.chip, options.startAddress.value_or(0));
+    if (profile) {
+        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip);
+        std::fwrite(json.data(), 1, json.size(), profile.get());
+    }
+    const bool profileWritten = finishOutput(profile, options.profile);
+
+    const int status = uartWritten && traceWritten && ptyServed && profileWritten ? exitStatus(run.stop)
+                                                                                  : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
@@ -264,6 +280,7 @@ int run(int argc, char** argv) {
     }
 
     ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
+    if (options.coverage) report.coverage = &*coverage;
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);

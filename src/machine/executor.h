@@ -60,7 +60,8 @@ struct RunResult {
 // "PC Exceeds Maximum Program Memory") or after one that met a stop
 // condition. chip.side.instructionAddress holds the address of the last
 // instruction executed. Between two calls the whole machine is up to date
-// and may be read or changed. Nothing but the calling thread may touch the
+// and may be read or changed. While machine.codeProfile is on, every
+// instruction is counted there (code_profile.h). Nothing but the calling thread may touch the
 // machine during the call; run control calls it in batches so that a pause
 // waits at most one batch.
 // Thread: the simulation thread, or the user-interface thread while no run

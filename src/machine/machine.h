@@ -6,6 +6,7 @@
 
 #include "chip/chip_state.h"
 #include "chip/device.h"
+#include "machine/code_profile.h"
 #include "modules/module_state.h"
 
 namespace quorvel {
@@ -15,6 +16,7 @@ struct Machine {
     DeviceProfile profile;
     ChipState chip;
     ModuleState modules;
+    CodeProfile codeProfile; // off unless switched on
 };
 
 // Start-up order after the device dialog: apply the device, reset the chip,

@@ -189,9 +189,11 @@ struct Schedule {
     }
 };
 
-template <bool Watch>
+// Profile: counting executions and cycles per address (code_profile.h).
+template <bool Watch, bool Profile>
 RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
+    AddressCounts* const counts = Profile ? machine.codeProfile.counts.data() : nullptr;
     Schedule schedule(machine);
     // The code memory and its limit stay put during a run.
     const uint8_t* const code = c.code.data();
@@ -224,6 +226,10 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         address = pc;
         const uint8_t op = bytes[0];
         const int cycles = kCycles[op];
+        if constexpr (Profile) {
+            ++counts[address].executions;
+            counts[address].cycles += uint32_t(cycles);
+        }
         now += uint32_t(cycles);
         c.cycles = now;
         ++steps;
@@ -241,6 +247,8 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
             c.pc = pc;
             nextEvent = schedule.afterInstruction(nextEvent, touched, cycles);
             pc = c.pc;
+            // Only vectoring an interrupt moves the counter here.
+            if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
         }
@@ -290,8 +298,11 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
 } // namespace
 
 RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
-    return stops.any() ? runLoop<true>(machine, maxSteps, stops)
-                       : runLoop<false>(machine, maxSteps, stops);
+    if (machine.codeProfile.enabled())
+        return stops.any() ? runLoop<true, true>(machine, maxSteps, stops)
+                           : runLoop<false, true>(machine, maxSteps, stops);
+    return stops.any() ? runLoop<true, false>(machine, maxSteps, stops)
+                       : runLoop<false, false>(machine, maxSteps, stops);
 }
 
 } // namespace quorvel

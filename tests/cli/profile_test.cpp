@@ -1,0 +1,59 @@
+// quorvel-cli --profile and --coverage: the counters in the JSON file, the
+// coverage in the text and JSON reports, and the output-file rules.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel::support;
+
+namespace {
+
+// A JZ never taken (A = 1): the two instructions at 0007H are never executed.
+const std::string kBranchProgram = R"(
+        mov a, #1
+        jz zero
+        inc r0
+done:   sjmp done
+zero:   inc r1
+        sjmp done
+)";
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST(CliProfile, ProfileFileCoverageReportsAndOutputRules) {
+    TempDir dir;
+    ASSERT_TRUE(as31Hex(dir.path, "branch", kBranchProgram));
+    const std::string hex = dir.read("branch.hex");
+    const std::string cli = cliProgram().string();
+
+    ProcessResult r = runProcess(dir.path, cli, {"--profile", "p.json", "--coverage", "--max-steps", "6", "branch.hex"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.out, "coverage: 4 of 6 instructions executed (66.7 %)\nnever executed: 0007H-0009H\n");
+    EXPECT_EQ(dir.read("p.json"),
+              R"({"executions":6,"cycles":10,"vectoring_cycles":0,)" "\n"
+              R"("coverage":{"instructions":6,"executed":4,"percent":66.7,"never_executed":[{"first":7,"last":9}]},)" "\n"
+              R"("addresses":[)" "\n"
+              R"(  {"address":0,"executions":1,"cycles":1,"instruction":"MOV    A,#01"},)" "\n"
+              R"(  {"address":2,"executions":1,"cycles":2,"instruction":"JZ     0007"},)" "\n"
+              R"(  {"address":4,"executions":1,"cycles":1,"instruction":"INC    R0"},)" "\n"
+              R"(  {"address":5,"executions":3,"cycles":6,"instruction":"SJMP   0005"}]})" "\n");
+
+    r = runProcess(dir.path, cli, {"--json", "--coverage", "--max-steps", "6", "branch.hex"});
+    EXPECT_TRUE(contains(r.out, R"("coverage":{"instructions":6,"executed":4,"percent":66.7,)"
+                                R"("never_executed":[{"first":7,"last":9}]}})")) << r.out;
+
+    // An input named as the profile is refused untouched; a write error ends with status 1.
+    const struct { std::string command; const char* message; } failures[] = {
+        {cli + " --profile branch.hex --max-steps 10 branch.hex", "cannot be one of the run's input files"},
+        {"ulimit -f 0; exec " + cli + " --profile big.json --max-steps 10 branch.hex", "big.json: cannot write"},
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.command);
+        r = runProcess(dir.path, "sh", {"-c", c.command});
+        EXPECT_EQ(r.status, 1) << r.output();
+        EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    }
+    EXPECT_EQ(dir.read("branch.hex"), hex);
+}
