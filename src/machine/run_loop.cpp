@@ -8,6 +8,7 @@
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "machine/module_hooks.h"
+#include "machine/wave_recorder.h"
 
 #include <algorithm>
 #include <array>
@@ -59,10 +60,17 @@ struct Schedule {
     uint32_t nextEvent; // machine-cycle counter value from which service() is due
     unsigned after = kCheckInterrupts | kLookAtHooks;
     bool sampleDue = true; // the input lines are to be looked at before the next instruction
+    // The waveform recorder, if any, and the counter in 64 bits at the start
+    // of the run (the chip's high word is brought up to date only at its end).
+    WaveRecorder* const wave;
+    const uint64_t startCount;
 
     // Everything is up to date between two calls; the user may have changed
     // anything, so the first instruction looks at it all.
-    explicit Schedule(Machine& machine) : m(machine), c(machine.chip), hooks(machine) {
+    explicit Schedule(Machine& machine)
+        : m(machine), c(machine.chip), hooks(machine), wave(machine.wave),
+          startCount(machine.chip.cycleCount()) {
+        recordLines(); // what changed between runs
         c.periph.timers.countedTo = c.cycles;
         nextEvent = c.cycles;
         if (!hooks.quiet) after |= kHooksEveryStep;
@@ -74,6 +82,11 @@ struct Schedule {
     }
     bool inputLinesChanged() const {
         return ((c.pinSideLevels() ^ c.periph.timers.prevLevels) & kWatchedInputLines) != 0;
+    }
+    // Hands the line levels now to the recorder. One call runs far fewer
+    // than 2^32 cycles, so the cycles since the start extend the counter.
+    void recordLines() {
+        if (wave) wave->record(startCount + uint32_t(c.cycles - uint32_t(startCount)), c.pinSideLevels());
     }
     void sampleBeforeNextInstruction() {
         sampleDue = true;
@@ -139,6 +152,9 @@ struct Schedule {
             if (inputLinesChanged()) sampleBeforeNextInstruction();
         }
         if ((after & kCheckInterrupts) && !(touched & kHoldInterrupts)) {
+            // A line this instruction (or the events at its end) changed
+            // is timed before an interrupt's vectoring cycles are added.
+            recordLines();
             after &= ~kCheckInterrupts;
             if (acceptInterrupt(c)) {
                 c.cycles += kVectoringCycles;
@@ -189,7 +205,9 @@ struct Schedule {
     }
 };
 
-template <bool Watch>
+// Watch: the stop conditions are checked. Record: the port lines are handed
+// to the waveform recorder after every instruction.
+template <bool Watch, bool Record>
 RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     Schedule schedule(machine);
@@ -244,6 +262,9 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
         }
+        // Whatever moved a line in this step - the instruction, the events
+        // at its end, the step units, the parts - it is seen here.
+        if constexpr (Record) schedule.recordLines();
         if constexpr (Watch) {
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
@@ -280,6 +301,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     c.pc = pc;
     c.side.instructionAddress = address;
     schedule.finish();
+    if constexpr (Record) schedule.recordLines(); // the timers' last counts may move TXD
     // One call runs far fewer than 2^32 cycles: a counter below where it
     // started has wrapped once.
     if (c.cycles < startCycles) ++c.cyclesHigh;
@@ -290,8 +312,11 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
 } // namespace
 
 RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
-    return stops.any() ? runLoop<true>(machine, maxSteps, stops)
-                       : runLoop<false>(machine, maxSteps, stops);
+    if (machine.wave) [[unlikely]]
+        return stops.any() ? runLoop<true, true>(machine, maxSteps, stops)
+                           : runLoop<false, true>(machine, maxSteps, stops);
+    return stops.any() ? runLoop<true, false>(machine, maxSteps, stops)
+                       : runLoop<false, false>(machine, maxSteps, stops);
 }
 
 } // namespace quorvel
