@@ -4,6 +4,7 @@
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
+#include "cli/cli_wave.h"
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
 
@@ -135,7 +136,7 @@ int run(int argc, char** argv) {
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
 
     // Outputs are opened (and emptied) only once everything else is ready.
-    for (const std::string* output : {&options.uartOut, &options.trace}) {
+    for (const std::string* output : {&options.uartOut, &options.trace, &options.vcd}) {
         if (auto refused = outputIsAnInput(options, *output)) {
             fail(*refused);
             return kExitSetup;
@@ -145,7 +146,7 @@ int run(int argc, char** argv) {
     // than ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string error;
-    File uartOut, trace;
+    File uartOut, trace, vcd;
     if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
         fail(error);
         return kExitSetup;
@@ -154,7 +155,13 @@ int run(int argc, char** argv) {
         fail(error);
         return kExitSetup;
     }
-    for (std::FILE* f : {uartOut.get(), trace.get()}) {
+    // The waveform is written after the run; its file is opened here, last,
+    // so that a file it cannot create fails the start before the run.
+    if (!options.vcd.empty() && !(vcd = openOutput(options.vcd, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get(), vcd.get()}) {
         if (f && !truncate(f)) {
             fail(std::string("cannot empty an output file: ") + std::strerror(errno));
             return kExitSetup;
@@ -164,6 +171,13 @@ int run(int argc, char** argv) {
     if (trace && trace.get() != stdout) {
         traceBuffer.resize(1u << 20);
         std::setvbuf(trace.get(), traceBuffer.data(), _IOFBF, traceBuffer.size());
+    }
+
+    // The recorder's ring is allocated now, never during the run.
+    std::optional<WaveRecorder> wave;
+    if (vcd) {
+        wave.emplace(options.vcdCapacity.value_or(kDefaultVcdCapacity));
+        machine.wave = &*wave;
     }
 
     UartRecorder uart(machine);
@@ -194,8 +208,16 @@ int run(int argc, char** argv) {
     machine.chip.events = nullptr;
     const bool uartWritten = finishOutput(uartOut, options.uartOut);
     const bool traceWritten = finishOutput(trace, options.trace);
+    machine.wave = nullptr;
+    bool vcdWritten = true;
+    if (wave) {
+        if (auto overflow = waveformOverflowText(*wave)) fail(*overflow);
+        const std::string text = waveformText(options, machine, *wave, waveformDate());
+        std::fwrite(text.data(), 1, text.size(), vcd.get());
+        vcdWritten = finishOutput(vcd, options.vcd);
+    }
 
-    const int status = uartWritten && traceWritten ? exitStatus(run.stop) : kExitSetup;
+    const int status = uartWritten && traceWritten && vcdWritten ? exitStatus(run.stop) : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
