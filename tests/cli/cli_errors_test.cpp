@@ -57,6 +57,10 @@ TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
         {{"--dump", "lcd:0-1", "park.hex"}, 2, "--dump takes"},
         {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
         {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P1.8", "park.hex"}, 2, "--vcd-lines takes port lines"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P3.7-P3.0", "park.hex"}, 2, "not 'P3.7-P3.0'"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P1.0,", "park.hex"}, 2, "not 'P1.0,'"},
+        {{"--vcd-lines", "P1.0", "park.hex"}, 2, "--vcd-lines and --vcd-capacity need --vcd FILE"},
     });
 }
 
@@ -129,6 +133,8 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
         runCli(dir, {"--uart-out", "keep.txt", "--trace", "no/such/dir/trace.txt", "park.hex"});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("no/such/dir/trace.txt"), std::string::npos);
+    EXPECT_EQ(dir.read("keep.txt"), "precious");
+    EXPECT_EQ(runCli(dir, {"--vcd", "keep.txt", "--trace", "no/such/dir/t.txt", "park.hex"}).status, 1);
     EXPECT_EQ(dir.read("keep.txt"), "precious");
     // A run that starts replaces the file.
     const ProcessResult good = runCli(dir, {"--uart-out", "keep.txt", "--halt-on-self-jump", "park.hex"});
