@@ -53,6 +53,13 @@ std::optional<int> parsePinName(std::string_view text) {
     return (text[1] - '0') * 8 + (text[3] - '0');
 }
 
+// "P1" (any case) to its first pin index.
+std::optional<int> parsePortName(std::string_view text) {
+    if (text.size() != 2 || (text[0] != 'P' && text[0] != 'p') || text[1] < '0' || text[1] > '3')
+        return std::nullopt;
+    return (text[1] - '0') * 8;
+}
+
 using Handler = std::string (*)(CliOptions&, std::string_view);
 
 std::string setDevice(CliOptions& o, std::string_view v) {
@@ -174,6 +181,25 @@ std::string setMaxSteps(CliOptions& o, std::string_view v) {
     return countInto(o.maxSteps, "--max-steps", v);
 }
 
+std::string setVcd(CliOptions& o, std::string_view v) {
+    o.vcd = std::string(v);
+    return {};
+}
+std::string setVcdLines(CliOptions& o, std::string_view v) {
+    auto lines = parseLineList(v);
+    if (!lines)
+        return "--vcd-lines takes port lines such as P1.0,P3.0-P3.7,P2 (Pp.b with p 0-3, b 0-7; "
+               "a range from the lower line), not '" + std::string(v) + "'";
+    o.vcdLines = std::move(*lines);
+    return {};
+}
+std::string setVcdCapacity(CliOptions& o, std::string_view v) {
+    auto error = countInto(o.vcdCapacity, "--vcd-capacity", v);
+    if (error.empty() && *o.vcdCapacity > kMaxVcdCapacity)
+        error = "--vcd-capacity takes at most " + std::to_string(kMaxVcdCapacity) + ", not '" + std::string(v) + "'";
+    return error;
+}
+
 // reg:NAME=HEX, iram:AA=DD, xdata:AAAA=DD, flag:NAME=0|1, bit:BB=0|1
 std::string setBreak(CliOptions& o, std::string_view v) {
     struct Kind {
@@ -271,7 +297,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 27> kOptions{{
+constexpr std::array<OptionRow, 30> kOptions{{
     {"--device", true, setDevice},
     {"--clock", true, setClock},
     {"--code-memory", true, setCodeMemory},
@@ -293,6 +319,9 @@ constexpr std::array<OptionRow, 27> kOptions{{
     {"--dump", true, setDump},
     {"--json", false, setJson},
     {"--trace", true, setTrace},
+    {"--vcd", true, setVcd},
+    {"--vcd-lines", true, setVcdLines},
+    {"--vcd-capacity", true, setVcdCapacity},
     {"--stats", false, setStats},
     {"--profile", true, setProfile},
     {"--coverage", false, setCoverage},
@@ -302,6 +331,28 @@ constexpr std::array<OptionRow, 27> kOptions{{
 }};
 
 } // namespace
+
+std::optional<std::vector<int>> parseLineList(std::string_view text) {
+    std::vector<int> lines;
+    for (;;) {
+        const size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const size_t dash = item.find('-');
+        std::optional<int> first, last;
+        if (auto port = parsePortName(item)) {
+            first = *port;
+            last = *port + 7;
+        } else {
+            first = parsePinName(item.substr(0, dash));
+            last = dash == std::string_view::npos ? first : parsePinName(item.substr(dash + 1));
+        }
+        if (!first || !last || *last < *first) return std::nullopt;
+        for (int pin = *first; pin <= *last; ++pin)
+            if (std::find(lines.begin(), lines.end(), pin) == lines.end()) lines.push_back(pin);
+        if (comma == std::string_view::npos) return lines;
+        text.remove_prefix(comma + 1);
+    }
+}
 
 std::string_view dumpName(DumpKind kind) {
     static constexpr std::array<std::string_view, 12> kNames{
@@ -361,6 +412,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     if (!o.help && !o.version && o.program.empty()) result.error = "no PROGRAM given";
     // Both would feed the chip's receiver.
     else if (o.uartPty && !o.uartIn.empty()) result.error = "--uart-pty and --uart-in cannot be combined";
+    else if (o.vcd.empty() && (!o.vcdLines.empty() || o.vcdCapacity))
+        result.error = "--vcd-lines and --vcd-capacity need --vcd FILE";
     return result;
 }
 
@@ -413,6 +466,12 @@ Reporting:
   --coverage           the share of the program's instructions executed and
                        the never-executed address ranges (in the JSON object
                        with --json)
+  --vcd FILE|-         the port lines' changes over the run as a value change
+                       dump (VCD) for a waveform viewer such as GTKWave
+  --vcd-lines LIST     the lines it shows, e.g. P1.0,P3.0-P3.7,P2 (default
+                       all 32, P0.0-P3.7)
+  --vcd-capacity N     line changes kept (default 1048576); when more
+                       happen, the oldest go and standard error says so
 Other:
   --help, -h           print this text and exit
   --version            print the version and exit

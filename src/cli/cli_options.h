@@ -76,6 +76,9 @@ struct CliOptions {
     std::vector<DumpOption> dumps;
     bool json = false;
     std::string trace; // file, "-" for standard output
+    std::string vcd;   // waveform file, "-" for standard output, empty for none
+    std::vector<int> vcdLines; // pin indexes in the order given; empty: all 32
+    std::optional<uint64_t> vcdCapacity; // line changes the recorder keeps
     bool stats = false;
     std::string profile; // file, "-" for standard output, empty for none
     bool coverage = false;
@@ -87,6 +90,15 @@ struct CliOptions {
     }
     bool wants(DumpKind kind) const;
 };
+
+// A --vcd-lines list: "P1.0,P3.0-P3.7,P2" (a range by pin index, a whole
+// port by its name), any case, duplicates dropped; nothing on a bad list.
+std::optional<std::vector<int>> parseLineList(std::string_view text);
+
+// The most line changes --vcd-capacity may ask the recorder to keep (16
+// bytes each).
+constexpr uint64_t kMaxVcdCapacity = uint64_t(1) << 24;
+constexpr uint64_t kDefaultVcdCapacity = uint64_t(1) << 20;
 
 // Applied when no stop condition at all is given, except with --uart-pty:
 // that run goes on until a signal ends it.

@@ -5,6 +5,7 @@
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
+#include "cli/cli_wave.h"
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
@@ -155,7 +156,7 @@ int run(int argc, char** argv) {
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
 
     // Outputs are opened (and emptied) only once everything else is ready.
-    for (const std::string* output : {&options.uartOut, &options.trace, &options.profile}) {
+    for (const std::string* output : {&options.uartOut, &options.trace, &options.profile, &options.vcd}) {
         if (auto refused = outputIsAnInput(options, *output)) {
             fail(*refused);
             return kExitSetup;
@@ -165,7 +166,7 @@ int run(int argc, char** argv) {
     // than ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string error;
-    File uartOut, trace, profile;
+    File uartOut, trace, profile, vcd;
     if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
         fail(error);
         return kExitSetup;
@@ -188,7 +189,13 @@ int run(int argc, char** argv) {
         fail(error);
         return kExitSetup;
     }
-    for (std::FILE* f : {uartOut.get(), trace.get(), profile.get()}) {
+    // The waveform is written after the run; its file is opened here, last,
+    // so that a file it cannot create fails the start before the run.
+    if (!options.vcd.empty() && !(vcd = openOutput(options.vcd, error))) {
+        fail(error);
+        return kExitSetup;
+    }
+    for (std::FILE* f : {uartOut.get(), trace.get(), profile.get(), vcd.get()}) {
         if (f && !truncate(f)) {
             fail(std::string("cannot empty an output file: ") + std::strerror(errno));
             return kExitSetup;
@@ -203,6 +210,13 @@ int run(int argc, char** argv) {
     if (trace && trace.get() != stdout) {
         traceBuffer.resize(1u << 20);
         std::setvbuf(trace.get(), traceBuffer.data(), _IOFBF, traceBuffer.size());
+    }
+
+    // The recorder's ring is allocated now, never during the run.
+    std::optional<WaveRecorder> wave;
+    if (vcd) {
+        wave.emplace(options.vcdCapacity.value_or(kDefaultVcdCapacity));
+        machine.wave = &*wave;
     }
 
     UartRecorder uart(machine);
@@ -264,8 +278,17 @@ int run(int argc, char** argv) {
     }
     const bool profileWritten = finishOutput(profile, options.profile);
 
-    const int status = uartWritten && traceWritten && ptyServed && profileWritten ? exitStatus(run.stop)
-                                                                                  : kExitSetup;
+    machine.wave = nullptr;
+    bool vcdWritten = true;
+    if (wave) {
+        if (auto overflow = waveformOverflowText(*wave)) fail(*overflow);
+        const std::string text = waveformText(options, machine, *wave, waveformDate());
+        std::fwrite(text.data(), 1, text.size(), vcd.get());
+        vcdWritten = finishOutput(vcd, options.vcd);
+    }
+
+    const bool written = uartWritten && traceWritten && ptyServed && profileWritten && vcdWritten;
+    const int status = written ? exitStatus(run.stop) : kExitSetup;
     if (run.stop == StopKind::PcOutOfRange) {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);

@@ -11,12 +11,17 @@
 
 namespace quorvel {
 
+class WaveRecorder;
+
 struct Machine {
     DeviceSelection selection;
     DeviceProfile profile;
     ChipState chip;
     ModuleState modules;
     CodeProfile codeProfile; // off unless switched on
+    // Records the port lines while set (not owned; a copy of the machine
+    // records into the same one).
+    WaveRecorder* wave = nullptr;
 };
 
 // Start-up order after the device dialog: apply the device, reset the chip,

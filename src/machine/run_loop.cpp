@@ -8,6 +8,7 @@
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "machine/module_hooks.h"
+#include "machine/wave_recorder.h"
 
 #include <algorithm>
 #include <array>
@@ -59,10 +60,17 @@ struct Schedule {
     uint32_t nextEvent; // machine-cycle counter value from which service() is due
     unsigned after = kCheckInterrupts | kLookAtHooks;
     bool sampleDue = true; // the input lines are to be looked at before the next instruction
+    // The waveform recorder, if any, and the counter in 64 bits at the start
+    // of the run (the chip's high word is brought up to date only at its end).
+    WaveRecorder* const wave;
+    const uint64_t startCount;
 
     // Everything is up to date between two calls; the user may have changed
     // anything, so the first instruction looks at it all.
-    explicit Schedule(Machine& machine) : m(machine), c(machine.chip), hooks(machine) {
+    explicit Schedule(Machine& machine)
+        : m(machine), c(machine.chip), hooks(machine), wave(machine.wave),
+          startCount(machine.chip.cycleCount()) {
+        recordLines(); // what changed between runs
         c.periph.timers.countedTo = c.cycles;
         nextEvent = c.cycles;
         if (!hooks.quiet) after |= kHooksEveryStep;
@@ -74,6 +82,11 @@ struct Schedule {
     }
     bool inputLinesChanged() const {
         return ((c.pinSideLevels() ^ c.periph.timers.prevLevels) & kWatchedInputLines) != 0;
+    }
+    // Hands the line levels now to the recorder. One call runs far fewer
+    // than 2^32 cycles, so the cycles since the start extend the counter.
+    void recordLines() {
+        if (wave) wave->record(startCount + uint32_t(c.cycles - uint32_t(startCount)), c.pinSideLevels());
     }
     void sampleBeforeNextInstruction() {
         sampleDue = true;
@@ -139,6 +152,9 @@ struct Schedule {
             if (inputLinesChanged()) sampleBeforeNextInstruction();
         }
         if ((after & kCheckInterrupts) && !(touched & kHoldInterrupts)) {
+            // A line this instruction (or the events at its end) changed
+            // is timed before an interrupt's vectoring cycles are added.
+            recordLines();
             after &= ~kCheckInterrupts;
             if (acceptInterrupt(c)) {
                 c.cycles += kVectoringCycles;
@@ -189,8 +205,10 @@ struct Schedule {
     }
 };
 
-// Profile: counting executions and cycles per address (code_profile.h).
-template <bool Watch, bool Profile>
+// Watch: the stop conditions are checked. Profile: executions and cycles are
+// counted per address (code_profile.h). Record: the port lines are handed to
+// the waveform recorder after every instruction.
+template <bool Watch, bool Profile, bool Record>
 RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     AddressCounts* const counts = Profile ? machine.codeProfile.counts.data() : nullptr;
@@ -252,6 +270,9 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
         }
+        // Whatever moved a line in this step - the instruction, the events
+        // at its end, the step units, the parts - it is seen here.
+        if constexpr (Record) schedule.recordLines();
         if constexpr (Watch) {
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
@@ -288,6 +309,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     c.pc = pc;
     c.side.instructionAddress = address;
     schedule.finish();
+    if constexpr (Record) schedule.recordLines(); // the timers' last counts may move TXD
     // One call runs far fewer than 2^32 cycles: a counter below where it
     // started has wrapped once.
     if (c.cycles < startCycles) ++c.cyclesHigh;
@@ -298,11 +320,18 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
 } // namespace
 
 RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
-    if (machine.codeProfile.enabled())
-        return stops.any() ? runLoop<true, true>(machine, maxSteps, stops)
-                           : runLoop<false, true>(machine, maxSteps, stops);
-    return stops.any() ? runLoop<true, false>(machine, maxSteps, stops)
-                       : runLoop<false, false>(machine, maxSteps, stops);
+    // One instance of the loop for each set of things it looks after, so
+    // the plain loop carries none of the others' work.
+    using Loop = RunResult (*)(Machine&, uint32_t, const StopConditions&);
+    static constexpr Loop kLoops[8] = {
+        runLoop<false, false, false>, runLoop<true, false, false>, runLoop<false, true, false>,
+        runLoop<true, true, false>,   runLoop<false, false, true>, runLoop<true, false, true>,
+        runLoop<false, true, true>,   runLoop<true, true, true>,
+    };
+    const unsigned watch = stops.any() ? 1 : 0;
+    const unsigned profile = machine.codeProfile.enabled() ? 2 : 0;
+    const unsigned record = machine.wave ? 4 : 0;
+    return kLoops[watch | profile | record](machine, maxSteps, stops);
 }
 
 } // namespace quorvel

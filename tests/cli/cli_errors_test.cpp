@@ -58,6 +58,10 @@ TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
         {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
         {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
         {{"--uart-pty", "--uart-in", "park.hex", "park.hex"}, 2, "--uart-pty and --uart-in cannot be combined"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P1.8", "park.hex"}, 2, "--vcd-lines takes port lines"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P3.7-P3.0", "park.hex"}, 2, "not 'P3.7-P3.0'"},
+        {{"--vcd", "w.vcd", "--vcd-lines", "P1.0,", "park.hex"}, 2, "not 'P1.0,'"},
+        {{"--vcd-lines", "P1.0", "park.hex"}, 2, "--vcd-lines and --vcd-capacity need --vcd FILE"},
     });
 }
 
@@ -137,6 +141,7 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
                                            " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex"});
     EXPECT_EQ(noPty.status, 1);
     EXPECT_NE(noPty.err.find("--uart-pty: cannot open a pseudo-terminal"), std::string::npos) << noPty.err;
+    EXPECT_EQ(runCli(dir, {"--vcd", "keep.txt", "--trace", "no/such/dir/t.txt", "park.hex"}).status, 1);
     EXPECT_EQ(dir.read("keep.txt"), "precious");
     // A run that starts replaces the file.
     const ProcessResult good = runCli(dir, {"--uart-out", "keep.txt", "--halt-on-self-jump", "park.hex"});

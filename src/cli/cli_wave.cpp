@@ -1,0 +1,43 @@
+#include "cli/cli_wave.h"
+
+#include "tools/vcd_writer.h"
+
+#include <ctime>
+#include <numeric>
+
+namespace quorvel::cli {
+
+std::string waveformText(const CliOptions& options, const Machine& machine,
+                         const WaveRecorder& recorder, const std::string& date) {
+    VcdOptions vcd;
+    vcd.frequencyHz = machine.selection.frequency;
+    vcd.lines = options.vcdLines;
+    if (vcd.lines.empty()) {
+        vcd.lines.resize(32);
+        std::iota(vcd.lines.begin(), vcd.lines.end(), 0);
+    }
+    vcd.date = date;
+    vcd.version = "quorvel-cli " QUORVEL_VERSION;
+    vcd.scope = deviceInfo(machine.selection.kind).captionName;
+    vcd.endCycle = machine.chip.cycleCount();
+    const std::vector<LineChange> changes = recorder.entries();
+    return vcdText(vcd, changes);
+}
+
+std::optional<std::string> waveformOverflowText(const WaveRecorder& recorder) {
+    if (recorder.dropped() == 0) return std::nullopt;
+    return "warning: --vcd: more line changes than the " + std::to_string(recorder.capacity()) +
+           " kept (--vcd-capacity); the " + std::to_string(recorder.dropped()) +
+           " oldest were dropped, the waveform starts at machine cycle " +
+           std::to_string(recorder.at(recorder.firstSequence()).cycle);
+}
+
+std::string waveformDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    char text[40] = "";
+    if (gmtime_r(&now, &utc)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    return text;
+}
+
+} // namespace quorvel::cli
