@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "machine/machine.h"
+#include "tools/source_map.h"
 
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct ReportInput {
     const std::string& uartTransmitted;
     const std::vector<uint8_t>& uartReceived;
     std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
+    // With a source map, the report says where the program stopped: a
+    // "[stop]" section first in text, "source" and "function" in JSON.
+    const SourceMap* sourceMap = nullptr;
 };
 
 std::string textReport(const ReportInput& input);

@@ -19,7 +19,7 @@ struct StopRow {
     int exitStatus;
 };
 
-constexpr std::array<StopRow, 7> kStops{{
+constexpr std::array<StopRow, 8> kStops{{
     {StopKind::SelfJump, "halt", 0},
     {StopKind::Breakpoint, "breakpoint", 0},
     {StopKind::UntilPc, "until-pc", 0},
@@ -27,6 +27,7 @@ constexpr std::array<StopRow, 7> kStops{{
     {StopKind::StepLimit, "max-steps", 3},
     {StopKind::PcOutOfRange, "pc-out-of-range", 4},
     {StopKind::OutputError, "output-error", 1},
+    {StopKind::BreakLine, "break-line", 0},
 }};
 
 // The executor's longest instruction (MUL, DIV).
@@ -66,6 +67,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
     stops.selfJump = r.haltOnSelfJump;
     stops.breakpoints = r.breaks;
     stops.kind = machine.selection.kind;
+    stops.addresses = r.lineBreaks;
     for (;;) {
         uint64_t budget = kMaxBatch;
         if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
@@ -86,6 +88,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
         case StopCause::UntilPc: report.stop = StopKind::UntilPc; return report;
         case StopCause::SelfJump: report.stop = StopKind::SelfJump; return report;
+        case StopCause::Address: report.stop = StopKind::BreakLine; return report;
         case StopCause::Breakpoint:
             report.stop = StopKind::Breakpoint;
             report.breakIndex = result.breakIndex;
@@ -93,6 +96,12 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         }
         if (limitReached(r, report, report.stop)) return report;
     }
+}
+
+// "  ; main.c:12" for an address with a source line.
+std::string sourceSuffix(const SourceMap& map, uint16_t address) {
+    const auto where = map.locationAt(address);
+    return where ? "  ; " + map.text(*where) : std::string();
 }
 
 RunReport runStepwise(Machine& machine, const RunRequest& r) {
@@ -104,6 +113,7 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
     // Program memory does not change during a run: each address is
     // disassembled once.
     std::vector<std::string> disassembly(r.trace ? size_t(chip.codeLimit) + 1 : 0);
+    std::string source;
     for (;;) {
         if (r.trace) {
             std::string& text = disassembly[chip.pc];
@@ -111,6 +121,7 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             char cycles[24];
             std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)counter.total);
             line = cycles + text;
+            source = r.sourceMap ? sourceSuffix(*r.sourceMap, chip.pc) : std::string();
         }
         const bool outOfRange = step(machine);
         ++report.steps;
@@ -118,6 +129,7 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
         report.cycles = counter.total;
         if (r.trace) {
             line += traceTail(chip);
+            line += source;
             line += '\n';
             std::fputs(line.c_str(), r.trace);
         }
@@ -141,6 +153,10 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
                 report.breakIndex = int(i);
                 return report;
             }
+        }
+        if (r.lineBreaks && (*r.lineBreaks)[chip.pc]) {
+            report.stop = StopKind::BreakLine;
+            return report;
         }
         if (r.untilPc && chip.pc == *r.untilPc) {
             report.stop = StopKind::UntilPc;

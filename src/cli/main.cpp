@@ -63,7 +63,7 @@ bool truncate(std::FILE* file) {
 // is read.
 std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::string& output) {
     if (output.empty() || output == "-") return std::nullopt;
-    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn}) {
+    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn, &o.sourceMap}) {
         std::error_code ec;
         if (!input->empty() && *input != "-" && std::filesystem::equivalent(*input, output, ec))
             return output + ": an output cannot be one of the run's input files";
@@ -176,6 +176,9 @@ int run(int argc, char** argv) {
     if (!options.hasStopCondition()) request.maxCycles = kDefaultMaxCycles;
     request.untilPc = options.untilPc;
     request.breaks = session->breaks;
+    const SourceMap* sourceMap = session->sourceMap ? &*session->sourceMap : nullptr;
+    if (!options.breakLines.empty()) request.lineBreaks = &session->lineBreaks;
+    request.sourceMap = sourceMap;
     request.haltOnSelfJump = options.haltOnSelfJump;
     request.trace = trace.get();
     const ModuleSettings& modules = machine.modules.settings;
@@ -206,7 +209,7 @@ int run(int argc, char** argv) {
         fail("step limit reached (" + std::to_string(run.steps) + " instructions)");
     }
 
-    ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
+    ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}, sourceMap};
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);
