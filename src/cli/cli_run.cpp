@@ -113,7 +113,11 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
     // Program memory does not change during a run: each address is
     // disassembled once.
     std::vector<std::string> disassembly(r.trace ? size_t(chip.codeLimit) + 1 : 0);
-    std::string source;
+    // The same for the source lines: each address looked up once.
+    const bool traceSource = r.trace && r.sourceMap;
+    std::vector<std::string> sources(traceSource ? disassembly.size() : 0);
+    std::vector<bool> sourceKnown(sources.size());
+    const std::string noSource;
     for (;;) {
         if (r.trace) {
             std::string& text = disassembly[chip.pc];
@@ -121,7 +125,14 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             char cycles[24];
             std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)counter.total);
             line = cycles + text;
-            source = r.sourceMap ? sourceSuffix(*r.sourceMap, chip.pc) : std::string();
+        }
+        const std::string* source = &noSource;
+        if (traceSource && chip.pc < sources.size()) {
+            if (!sourceKnown[chip.pc]) {
+                sources[chip.pc] = sourceSuffix(*r.sourceMap, chip.pc);
+                sourceKnown[chip.pc] = true;
+            }
+            source = &sources[chip.pc];
         }
         const bool outOfRange = step(machine);
         ++report.steps;
@@ -129,7 +140,7 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
         report.cycles = counter.total;
         if (r.trace) {
             line += traceTail(chip);
-            line += source;
+            line += *source;
             line += '\n';
             std::fputs(line.c_str(), r.trace);
         }
