@@ -73,26 +73,35 @@ TEST_F(SdccSteps, DebugFileGivesCLinesAssemblerLinesAndFunctions) {
     EXPECT_FALSE(map.resolveLine("steps.c", line("park") + 100, &error));
     EXPECT_NE(error.find("has no code"), std::string::npos) << error;
 
-    // Below the call line: the assembler line of its LCALL, in steps.asm.
-    const SourceRange* c = map.rangeAt(call, SourceLevel::C);
-    ASSERT_TRUE(c);
-    const std::vector<std::string> asmLines = [&] {
-        std::vector<std::string> lines{""};
-        std::istringstream in(readFile(dir / "steps.asm"));
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
-        return lines;
-    }();
-    bool sawCall = false;
-    for (uint32_t a = c->start; a < c->end; ++a) {
-        const SourceRange* r = map.rangeAt(uint16_t(a), SourceLevel::Assembler);
-        if (!r || r->start != a || machine.chip.readCode(uint16_t(a)) != 0x12) continue;
-        EXPECT_EQ(map.fileName(r->where.file), "steps.asm");
-        ASSERT_LT(r->where.line, asmLines.size());
-        EXPECT_NE(asmLines[r->where.line].find("lcall\t_bump"), std::string::npos) << asmLines[r->where.line];
-        EXPECT_EQ(r->end - r->start, 3u);
-        sawCall = true;
+    // Below the call line: the assembler line of its LCALL, in steps.asm,
+    // from the debug file's assembler records and from the linker's listing
+    // steps.rst alone.
+    std::string withoutAsmRecords;
+    std::istringstream cdb(readFile(dir / "steps.cdb"));
+    for (std::string l; std::getline(cdb, l);)
+        if (!l.starts_with("L:A$")) withoutAsmRecords += l + "\n";
+    SourceMap fromListing;
+    ASSERT_FALSE(parseSdccDebug(withoutAsmRecords, "steps.cdb", fromListing,
+                                [&](const std::string& module) { return readFile(dir / (module + ".rst")); }));
+    ASSERT_EQ(fromListing.ranges(SourceLevel::C).size(), map.ranges(SourceLevel::C).size());
+    std::vector<std::string> asmLines{""};
+    std::istringstream asmText(readFile(dir / "steps.asm"));
+    for (std::string l; std::getline(asmText, l);) asmLines.push_back(l);
+    for (const SourceMap* m : {&map, &fromListing}) {
+        const SourceRange* c = m->rangeAt(call, SourceLevel::C);
+        ASSERT_TRUE(c);
+        int calls = 0;
+        for (uint32_t a = c->start; a < c->end; ++a) {
+            const SourceRange* r = m->rangeAt(uint16_t(a), SourceLevel::Assembler);
+            if (!r || r->start != a || machine.chip.readCode(uint16_t(a)) != 0x12) continue;
+            EXPECT_EQ(m->fileName(r->where.file), "steps.asm");
+            ASSERT_LT(r->where.line, asmLines.size());
+            EXPECT_NE(asmLines[r->where.line].find("lcall\t_bump"), std::string::npos) << asmLines[r->where.line];
+            EXPECT_EQ(r->end - r->start, 3u);
+            ++calls;
+        }
+        EXPECT_EQ(calls, 1);
     }
-    EXPECT_TRUE(sawCall);
 }
 
 TEST_F(SdccSteps, StepIntoEntersTheFunctionAndStepOverRunsItWhole) {
