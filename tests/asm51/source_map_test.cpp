@@ -69,7 +69,6 @@ struct ListingMap : testing::Test {
 
 TEST_F(ListingMap, LinesOfTheMainAndTheIncludedFileWithTheirBytes) {
     EXPECT_EQ(map.primaryLevel(), SourceLevel::Assembler);
-    EXPECT_FALSE(map.hasLevel(SourceLevel::C));
     EXPECT_TRUE(map.functions().empty());
     struct Row {
         uint16_t address;
@@ -93,8 +92,6 @@ TEST_F(ListingMap, LinesOfTheMainAndTheIncludedFileWithTheirBytes) {
     std::string error;
     EXPECT_FALSE(map.resolveLine("t.asm", markLine(kProgram, "table") + 1, &error));
     EXPECT_NE(error.find("has no code"), std::string::npos) << error;
-    EXPECT_FALSE(map.resolveLine("other.asm", 1, &error));
-    EXPECT_NE(error.find("no file other.asm"), std::string::npos) << error;
 }
 
 TEST_F(ListingMap, StepOverRunsCallsAndInterruptsToTheirReturn) {
