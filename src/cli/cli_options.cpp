@@ -392,9 +392,9 @@ Stopping:
   --break COND         stop when COND holds after an instruction (repeatable):
                        reg:NAME=HEX iram:AA=DD xdata:AAAA=DD
                        flag:CY|AC|F0|OV|P=0|1 bit:BB=0|1
-  --break-line FILE:LINE  stop when the code of that source line is reached
-                       (repeatable; needs --source-map; a line without code
-                       stands for the next line that has code)
+  --break-line F:N     stop when the code of line N of source file F is
+                       reached (repeatable; needs --source-map; a line
+                       without code stands for the next line with code)
   --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
                        transmitter is idle
   Without any of these the run stops after 100000000 machine cycles.
