@@ -239,6 +239,21 @@ std::string setBreak(CliOptions& o, std::string_view v) {
            "bit:BB=0|1, not '" + std::string(v) + "'";
 }
 
+// FILE:LINE; the file may itself hold colons (a drive, a folder name).
+std::string setBreakLine(CliOptions& o, std::string_view v) {
+    const size_t colon = v.rfind(':');
+    const auto line = colon == std::string_view::npos ? std::nullopt : parseCount(v.substr(colon + 1));
+    if (!line || *line == 0 || *line > UINT32_MAX || colon == 0)
+        return "--break-line takes FILE:LINE (a line number from 1), not '" + std::string(v) + "'";
+    o.breakLines.push_back({std::string(v.substr(0, colon)), uint32_t(*line), std::string(v)});
+    return {};
+}
+
+std::string setSourceMap(CliOptions& o, std::string_view v) {
+    o.sourceMap = std::string(v);
+    return {};
+}
+
 std::string setDump(CliOptions& o, std::string_view v) {
     static constexpr std::array<DumpKind, 12> kAll{
         DumpKind::Regs, DumpKind::Sfr,  DumpKind::Iram,      DumpKind::Xdata,
@@ -297,7 +312,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 30> kOptions{{
+constexpr std::array<OptionRow, 32> kOptions{{
     {"--device", true, setDevice},
     {"--clock", true, setClock},
     {"--code-memory", true, setCodeMemory},
@@ -315,6 +330,8 @@ constexpr std::array<OptionRow, 30> kOptions{{
     {"--until-pc", true, setUntilPc},
     {"--start-address", true, setStartAddress},
     {"--break", true, setBreak},
+    {"--break-line", true, setBreakLine},
+    {"--source-map", true, setSourceMap},
     {"--halt-on-self-jump", false, setSelfJump},
     {"--dump", true, setDump},
     {"--json", false, setJson},
@@ -414,13 +431,15 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     else if (o.uartPty && !o.uartIn.empty()) result.error = "--uart-pty and --uart-in cannot be combined";
     else if (o.vcd.empty() && (!o.vcdLines.empty() || o.vcdCapacity))
         result.error = "--vcd-lines and --vcd-capacity need --vcd FILE";
+    else if (!o.breakLines.empty() && o.sourceMap.empty())
+        result.error = "--break-line needs --source-map";
     return result;
 }
 
 std::string usageText() {
     return R"(Usage: quorvel-cli [options] PROGRAM
-Runs an 8051 program (Intel HEX if the name ends in .hex, else binary) on the
-simulator's core without a window and reports what it did.
+Runs an 8051 program (Intel HEX if the name ends in .hex or .ihx, else
+binary) on the simulator's core without a window and reports what it did.
 
 Device and memory:
   --device NAME        AT89C1051 AT89C2051 AT89C4051 AT89C51 AT89C52 AT89C55
@@ -451,6 +470,9 @@ Stopping:
   --break COND         stop when COND holds after an instruction (repeatable):
                        reg:NAME=HEX iram:AA=DD xdata:AAAA=DD
                        flag:CY|AC|F0|OV|P=0|1 bit:BB=0|1
+  --break-line F:N     stop when the code of line N of source file F is
+                       reached (repeatable; needs --source-map; a line
+                       without code stands for the next line with code)
   --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
                        transmitter is idle
   Without any of these the run stops after 100000000 machine cycles
@@ -460,6 +482,11 @@ Reporting:
                        lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)
   --json               print the dumps and the stop reason as one JSON object
   --trace FILE|-       one line per instruction
+  --source-map FILE    source lines for --trace (a trailing "; file:line"),
+                       --break-line and the stop report: an asm51 listing
+                       (.lst), an SDCC --debug file (.cdb, with the .rst
+                       listings beside it), or the program's .hex/.ihx to use
+                       the .cdb (else .lst) of the same name beside it
   --stats              counts, simulated and host time on standard error
   --profile FILE|-     executions and machine cycles per instruction address,
                        with totals and the coverage, as JSON

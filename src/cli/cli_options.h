@@ -38,6 +38,14 @@ struct BreakOption {
     std::string text;    // as given, for messages
 };
 
+// --break-line FILE:LINE, resolved against the --source-map when the
+// machine is set up.
+struct BreakLineOption {
+    std::string file;
+    uint32_t line = 0;
+    std::string text; // as given, for messages
+};
+
 enum class DumpKind : uint8_t {
     Regs, Sfr, Iram, Xdata, Code, Eeprom, Lcd, Leds, IicEeprom, Rtc, SpiEeprom, Uart,
 };
@@ -72,7 +80,9 @@ struct CliOptions {
     std::optional<uint16_t> untilPc;
     std::optional<uint16_t> startAddress;
     std::vector<BreakOption> breaks;
+    std::vector<BreakLineOption> breakLines;
     bool haltOnSelfJump = false;
+    std::string sourceMap; // .lst, .cdb, or a program with one of them beside it
     std::vector<DumpOption> dumps;
     bool json = false;
     std::string trace; // file, "-" for standard output
@@ -86,7 +96,8 @@ struct CliOptions {
     bool version = false;
 
     bool hasStopCondition() const {
-        return maxCycles || maxSteps || untilPc || !breaks.empty() || haltOnSelfJump;
+        return maxCycles || maxSteps || untilPc || !breaks.empty() || !breakLines.empty() ||
+               haltOnSelfJump;
     }
     bool wants(DumpKind kind) const;
 };

@@ -286,8 +286,35 @@ std::string jsonString(std::string_view bytes) {
     return out + "\"";
 }
 
+namespace {
+
+// The stop's source line and function, when the map has them.
+struct StopSource {
+    std::string line;
+    std::string function;
+};
+
+StopSource stopSource(const ReportInput& in) {
+    StopSource s;
+    if (!in.sourceMap) return s;
+    const uint16_t pc = in.machine.chip.pc;
+    if (const auto where = in.sourceMap->locationAt(pc)) s.line = in.sourceMap->text(*where);
+    if (const SourceFunction* f = in.sourceMap->functionAt(pc)) s.function = f->name;
+    return s;
+}
+
+} // namespace
+
 std::string textReport(const ReportInput& in) {
     std::string out;
+    if (in.sourceMap) {
+        const StopSource s = stopSource(in);
+        out += "[stop]\nreason=" + std::string(stopName(in.run.stop)) +
+               " pc=" + hexText(in.machine.chip.pc, 4);
+        if (!s.line.empty()) out += " source=" + s.line;
+        if (!s.function.empty()) out += " function=" + s.function;
+        out += "\n";
+    }
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
     if (in.coverage) out += coverageText(*in.coverage);
     return out;
@@ -299,6 +326,10 @@ std::string jsonReport(const ReportInput& in) {
                       ",\"exit_status\":" + std::to_string(exitStatus(in.run.stop)) +
                       ",\"pc\":" + std::to_string(chip.pc);
     if (!in.condition.empty()) out += ",\"condition\":" + jsonString(in.condition);
+    if (const StopSource s = stopSource(in); !s.line.empty() || !s.function.empty()) {
+        if (!s.line.empty()) out += ",\"source\":" + jsonString(s.line);
+        if (!s.function.empty()) out += ",\"function\":" + jsonString(s.function);
+    }
     if (in.run.stop == StopKind::PcOutOfRange)
         out += ",\"message\":" + jsonString("PC Exceeds Maximum Program Memory");
     char time[40];

@@ -12,6 +12,7 @@
 #include "cli/cli_run.h"
 #include "machine/code_coverage.h"
 #include "machine/machine.h"
+#include "tools/source_map.h"
 
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct ReportInput {
     const std::vector<uint8_t>& uartReceived;
     std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
     const Coverage* coverage = nullptr; // --coverage: said after the dumps
+    // With a source map, the report says where the program stopped: a
+    // "[stop]" section first in text, "source" and "function" in JSON.
+    const SourceMap* sourceMap = nullptr;
 };
 
 std::string textReport(const ReportInput& input);

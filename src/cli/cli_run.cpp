@@ -19,7 +19,7 @@ struct StopRow {
     int exitStatus;
 };
 
-constexpr std::array<StopRow, 8> kStops{{
+constexpr std::array<StopRow, 9> kStops{{
     {StopKind::SelfJump, "halt", 0},
     {StopKind::Breakpoint, "breakpoint", 0},
     {StopKind::UntilPc, "until-pc", 0},
@@ -28,6 +28,7 @@ constexpr std::array<StopRow, 8> kStops{{
     {StopKind::PcOutOfRange, "pc-out-of-range", 4},
     {StopKind::OutputError, "output-error", 1},
     {StopKind::Interrupted, "interrupted", 0},
+    {StopKind::BreakLine, "break-line", 0},
 }};
 
 // The executor's longest instruction (MUL, DIV).
@@ -67,6 +68,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
     stops.selfJump = r.haltOnSelfJump;
     stops.breakpoints = r.breaks;
     stops.kind = machine.selection.kind;
+    stops.addresses = r.lineBreaks;
     for (;;) {
         uint64_t budget = kMaxBatch;
         if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
@@ -88,6 +90,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
         case StopCause::UntilPc: report.stop = StopKind::UntilPc; return report;
         case StopCause::SelfJump: report.stop = StopKind::SelfJump; return report;
+        case StopCause::Address: report.stop = StopKind::BreakLine; return report;
         case StopCause::Breakpoint:
             report.stop = StopKind::Breakpoint;
             report.breakIndex = result.breakIndex;
@@ -101,6 +104,12 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
     }
 }
 
+// "  ; main.c:12" for an address with a source line.
+std::string sourceSuffix(const SourceMap& map, uint16_t address) {
+    const auto where = map.locationAt(address);
+    return where ? "  ; " + map.text(*where) : std::string();
+}
+
 RunReport runStepwise(Machine& machine, const RunRequest& r) {
     RunReport report;
     ChipState& chip = machine.chip;
@@ -110,6 +119,11 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
     // Program memory does not change during a run: each address is
     // disassembled once.
     std::vector<std::string> disassembly(r.trace ? size_t(chip.codeLimit) + 1 : 0);
+    // The same for the source lines: each address looked up once.
+    const bool traceSource = r.trace && r.sourceMap;
+    std::vector<std::string> sources(traceSource ? disassembly.size() : 0);
+    std::vector<bool> sourceKnown(sources.size());
+    const std::string noSource;
     for (;;) {
         if (r.trace) {
             std::string& text = disassembly[chip.pc];
@@ -118,12 +132,21 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)counter.total);
             line = cycles + text;
         }
+        const std::string* source = &noSource;
+        if (traceSource && chip.pc < sources.size()) {
+            if (!sourceKnown[chip.pc]) {
+                sources[chip.pc] = sourceSuffix(*r.sourceMap, chip.pc);
+                sourceKnown[chip.pc] = true;
+            }
+            source = &sources[chip.pc];
+        }
         const bool outOfRange = step(machine);
         ++report.steps;
         counter.update(chip);
         report.cycles = counter.total;
         if (r.trace) {
             line += traceTail(chip);
+            line += *source;
             line += '\n';
             std::fputs(line.c_str(), r.trace);
         }
@@ -148,6 +171,10 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
                 report.breakIndex = int(i);
                 return report;
             }
+        }
+        if (r.lineBreaks && (*r.lineBreaks)[chip.pc]) {
+            report.stop = StopKind::BreakLine;
+            return report;
         }
         if (r.untilPc && chip.pc == *r.untilPc) {
             report.stop = StopKind::UntilPc;

@@ -8,7 +8,9 @@
 #pragma once
 
 #include "machine/breakpoint.h"
+#include "machine/executor.h"
 #include "machine/machine.h"
+#include "tools/source_map.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -22,10 +24,11 @@ namespace quorvel::cli {
 
 enum class StopKind : uint8_t {
     SelfJump, Breakpoint, UntilPc, CycleLimit, StepLimit, PcOutOfRange, OutputError, Interrupted,
+    BreakLine,
 };
 
 // "halt", "breakpoint", "until-pc", "max-cycles", "max-steps", "pc-out-of-range",
-// "output-error", "interrupted".
+// "output-error", "interrupted", "break-line".
 std::string_view stopName(StopKind kind);
 // 0 for the conditions asked for, 3 for the limits, 4 for the program
 // counter, 1 for an output that could not be written, 0 for a run ended
@@ -37,6 +40,8 @@ struct RunRequest {
     std::optional<uint64_t> maxSteps;
     std::optional<uint16_t> untilPc;
     std::vector<BreakpointCondition> breaks;
+    const CodeAddressSet* lineBreaks = nullptr; // the code of the --break-line lines
+    const SourceMap* sourceMap = nullptr;       // trace lines end with "  ; file:line"
     bool haltOnSelfJump = false;
     std::FILE* trace = nullptr; // one line per instruction when set
     bool trackLeds = false;     // keep the multiplexed digits' memory up to date

@@ -4,6 +4,7 @@
 #include "modules/serial_host.h"
 #include "settings/module_settings_file.h"
 #include "tools/file_loader.h"
+#include "tools/source_map_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -130,6 +131,23 @@ Message setPins(const CliOptions& o, Machine& machine) {
     return std::nullopt;
 }
 
+// Reads the source map and finds the code of each --break-line line; a line
+// without code stands for the next line with code, which a warning names.
+Message readSourceMap(const CliOptions& o, Session& session) {
+    SourceMap map;
+    if (Message failure = loadSourceMap(o.sourceMap, map)) return failure;
+    for (const BreakLineOption& b : o.breakLines) {
+        std::string error;
+        const auto resolved = map.resolveLine(b.file, b.line, &error);
+        if (!resolved) return error + " (--break-line " + b.text + ")";
+        if (resolved->where.line != b.line)
+            session.warnings.push_back(b.text + " has no code; breaking at " + map.text(resolved->where));
+        for (uint16_t address : resolved->addresses) session.lineBreaks.set(address);
+    }
+    session.sourceMap = std::move(map);
+    return std::nullopt;
+}
+
 // Resolves a --break option to a condition with the breakpoint dialog's
 // rules (its list of registers and flags, its hex fields and messages).
 Message resolveBreak(const BreakOption& b, const Machine& machine, BreakpointCondition& condition) {
@@ -237,6 +255,8 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
         if (Message failure = resolveBreak(b, machine, condition)) return failure;
         session.breaks.push_back(condition);
     }
+    if (!o.sourceMap.empty())
+        if (Message failure = readSourceMap(o, session)) return failure;
     session.dumps = o.dumps;
     for (DumpOption& d : session.dumps)
         if (Message failure = resolveDump(d, machine)) return failure;

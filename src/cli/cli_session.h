@@ -6,8 +6,10 @@
 
 #include "cli/cli_options.h"
 #include "chip/chip_events.h"
+#include "machine/executor.h"
 #include "machine/machine.h"
 #include "modules/uart_pty.h"
+#include "tools/source_map.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +52,8 @@ private:
 struct Session {
     Machine machine;
     std::vector<BreakpointCondition> breaks;
+    std::optional<SourceMap> sourceMap; // --source-map
+    CodeAddressSet lineBreaks;          // where the --break-line lines' code starts
     std::vector<DumpOption> dumps;    // ranges resolved against the memories
     std::vector<uint8_t> uartInput;   // what the simulated host sends
     std::vector<std::string> warnings; // said on standard error; the run goes on

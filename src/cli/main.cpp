@@ -84,7 +84,7 @@ bool truncate(std::FILE* file) {
 // is read.
 std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::string& output) {
     if (output.empty() || output == "-") return std::nullopt;
-    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn}) {
+    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn, &o.sourceMap}) {
         std::error_code ec;
         if (!input->empty() && *input != "-" && std::filesystem::equivalent(*input, output, ec))
             return output + ": an output cannot be one of the run's input files";
@@ -230,6 +230,9 @@ int run(int argc, char** argv) {
     if (!options.hasStopCondition() && !options.uartPty) request.maxCycles = kDefaultMaxCycles;
     request.untilPc = options.untilPc;
     request.breaks = session->breaks;
+    const SourceMap* sourceMap = session->sourceMap ? &*session->sourceMap : nullptr;
+    if (!options.breakLines.empty()) request.lineBreaks = &session->lineBreaks;
+    request.sourceMap = sourceMap;
     request.haltOnSelfJump = options.haltOnSelfJump;
     request.trace = trace.get();
     const ModuleSettings& modules = machine.modules.settings;
@@ -273,7 +276,18 @@ int run(int argc, char** argv) {
     if (machine.codeProfile.enabled())
         coverage = codeCoverage(machine.codeProfile, machine.chip, options.startAddress.value_or(0));
     if (profile) {
-        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip);
+        // With a source map the counts are summed per function and line too.
+        SourceLookup lookup;
+        if (sourceMap) {
+            lookup = [sourceMap](uint16_t address) -> std::optional<SourcePlace> {
+                const std::optional<SourceLocation> where = sourceMap->locationAt(address);
+                if (!where) return std::nullopt;
+                const SourceFunction* function = sourceMap->functionAt(address);
+                return SourcePlace{function ? function->name : std::string(),
+                                   sourceMap->files()[where->file], int(where->line)};
+            };
+        }
+        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip, lookup);
         std::fwrite(json.data(), 1, json.size(), profile.get());
     }
     const bool profileWritten = finishOutput(profile, options.profile);
@@ -304,6 +318,7 @@ int run(int argc, char** argv) {
 
     ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
     if (options.coverage) report.coverage = &*coverage;
+    report.sourceMap = sourceMap;
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);

@@ -124,8 +124,10 @@ Coverage codeCoverage(const CodeProfile& profile, const ChipState& chip, uint16_
         result.missed.push_back(uint16_t(address));
         const uint32_t last = std::min(address + instructionOf(chip.readCode(uint16_t(address))).length - 1,
                                        kCodeSpace - 1);
-        if (!result.missedRanges.empty() && result.missedRanges.back().last + 1u == address)
-            result.missedRanges.back().last = uint16_t(last);
+        // Instructions found at overlapping addresses (bytes read both as an
+        // operand and as an opcode) join one range too.
+        if (!result.missedRanges.empty() && result.missedRanges.back().last + 1u >= address)
+            result.missedRanges.back().last = std::max(result.missedRanges.back().last, uint16_t(last));
         else
             result.missedRanges.push_back({uint16_t(address), uint16_t(last)});
     }

@@ -18,6 +18,7 @@
 
 #include "machine/breakpoint.h"
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,6 +31,9 @@ struct Machine;
 // opcodes, 1 for every other (0xA5 included).
 int instructionCycles(uint8_t opcode);
 
+// A set of program-memory addresses (source-line breakpoints).
+using CodeAddressSet = std::bitset<0x10000>;
+
 // What ends a run before its step budget.
 struct StopConditions {
     // After an instruction that leaves the program counter here.
@@ -41,11 +45,13 @@ struct StopConditions {
     // order); `kind` selects the device's register list.
     std::span<const BreakpointCondition> breakpoints;
     DeviceKind kind = DeviceKind::AT89C51;
+    // After an instruction that leaves the program counter at one of these.
+    const CodeAddressSet* addresses = nullptr;
 
-    bool any() const { return untilPc || selfJump || !breakpoints.empty(); }
+    bool any() const { return untilPc || selfJump || !breakpoints.empty() || addresses; }
 };
 
-enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint };
+enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address };
 
 struct RunResult {
     uint32_t steps = 0;        // steps executed

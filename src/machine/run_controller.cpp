@@ -87,6 +87,21 @@ RunOutcome RunController::stepOver() {
     return stepOverLoop(count);
 }
 
+RunOutcome RunController::sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind) {
+    machine_.chip.pc = currentAddress();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    takeSnapshots();
+    RunOutcome outcome;
+    outcome.refresh = true;
+    {
+        auto guard = thread_.pause();
+        if (stepSourceLine(machine_, map, level, kind).end == SourceStepEnd::PcOutOfRange)
+            outcome.message = pcExceedsMessage();
+        setCurrentAddress(machine_.chip.pc);
+    }
+    return outcome;
+}
+
 // Steps on this thread until `count` steps are done; a call is handed to the
 // simulation thread as a run to its return address, which comes back through
 // `continueStepOver` while steps remain.

@@ -13,6 +13,7 @@
 #include "machine/breakpoint.h"
 #include "machine/machine.h"
 #include "machine/sim_thread.h"
+#include "machine/source_step.h"
 #include "common/user_message.h"
 
 #include <array>
@@ -75,6 +76,9 @@ public:
     RunOutcome finishSubroutine();
     RunOutcome singleStep();
     RunOutcome stepOver();
+    // Step into or over one line of `map` at `level` (see source_step.h),
+    // on this thread like the single steps.
+    RunOutcome sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind);
     RunOutcome stop();
     RunOutcome resetCpu();
     // Notices from the simulation thread, handed over to this thread.

@@ -231,6 +231,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const uint32_t untilPc = Watch && stops.untilPc ? *stops.untilPc : 0x10000u;
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
+    const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
     while (steps != maxSteps) {
         const uint8_t* bytes = code + pc;
         uint8_t nearEnd[3];
@@ -276,6 +277,10 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         if constexpr (Watch) {
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
+                break;
+            }
+            if (addresses && (*addresses)[pc]) [[unlikely]] {
+                result.cause = StopCause::Address;
                 break;
             }
             if (pc == address && watchSelfJump) [[unlikely]] {

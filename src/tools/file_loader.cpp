@@ -51,7 +51,7 @@ LoadFormat loadFormatOf(const std::filesystem::path& path) {
     std::string ext = path.filename().extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".hex" ? LoadFormat::IntelHex : LoadFormat::Binary;
+    return ext == ".hex" || ext == ".ihx" ? LoadFormat::IntelHex : LoadFormat::Binary;
 }
 
 std::string shortenPathForLabel(std::string_view path) {

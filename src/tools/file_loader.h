@@ -35,7 +35,8 @@ struct ChipState;
 enum class LoadTarget : uint8_t { ProgramMemory, ExternalDataMemory };
 enum class LoadFormat : uint8_t { IntelHex, Binary };
 
-// Intel HEX when the file name's last suffix is "hex" in any case.
+// Intel HEX when the file name's last suffix is "hex" or SDCC's "ihx", in
+// any case.
 LoadFormat loadFormatOf(const std::filesystem::path& path);
 
 // A path for a one-line label: paths up to 35 characters whole; longer ones

@@ -33,7 +33,7 @@ const UserMessage kStopped = err("File Loading Stopped");
 } // namespace
 
 TEST(FileLoader, FileTypeFromTheLastSuffixOfTheName) {
-    for (const char* hex : {"prog.hex", "/home/u/proj.v2/PROG.Hex", "/home/u/.local/prog.hex"})
+    for (const char* hex : {"prog.hex", "/home/u/proj.v2/PROG.Hex", "/home/u/.local/prog.hex", "main.ihx"})
         EXPECT_EQ(loadFormatOf(hex), LoadFormat::IntelHex) << hex;
     for (const char* binary : {"prog.hex.bin", "/tmp/dir.hex/prog", "prog", "prog.hx"})
         EXPECT_EQ(loadFormatOf(binary), LoadFormat::Binary) << binary;

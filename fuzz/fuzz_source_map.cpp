@@ -1,0 +1,42 @@
+// Fuzzes the source-map readers (asm51 listing, SDCC debug file with a linker
+// listing) with arbitrary text. Checks: no crash or sanitizer report; every
+// level's ranges are sorted, non-empty and do not overlap; every mark's line
+// resolves to addresses.
+#include "tools/source_map_files.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+using namespace quorvel;
+
+namespace {
+
+void check(const SourceMap& map) {
+    for (SourceLevel level : {SourceLevel::C, SourceLevel::Assembler}) {
+        uint32_t end = 0;
+        for (const SourceRange& r : map.ranges(level)) {
+            if (r.start >= r.end || r.start < end || r.end > 0x10000) std::abort();
+            end = r.end;
+        }
+        for (const SourceMark& m : map.marks(level)) {
+            const auto resolved = map.resolveLine(map.fileName(m.where.file), m.where.line);
+            if (!resolved || resolved->addresses.empty()) std::abort();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    SourceMap listing;
+    if (!parseAsm51Listing("asm51 8051 assembler - listing of t.asm\n" + text, "t.lst", listing))
+        check(listing);
+    SourceMap debug;
+    // The same text serves as the debug file and as every module's listing.
+    if (!parseSdccDebug(text, "t.cdb", debug, [&text](const std::string&) { return text; }))
+        check(debug);
+    return 0;
+}

@@ -1,0 +1,99 @@
+#include "machine/source_step.h"
+
+#include "chip/chip_state.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+namespace {
+
+constexpr uint8_t kLcall = 0x12;
+constexpr uint8_t kAcallMask = 0x1F, kAcallLow = 0x11;
+constexpr int kLcallLength = 3, kAcallLength = 2;
+
+bool isAcall(uint8_t opcode) { return (opcode & kAcallMask) == kAcallLow; }
+bool isCall(uint8_t opcode) { return opcode == kLcall || isAcall(opcode); }
+
+// A stack frame to finish: the run ends when the program counter is back at
+// `returnTo` with the stack pointer at `stackAfter` or below.
+struct Frame {
+    uint16_t returnTo;
+    uint8_t stackAfter;
+};
+
+class Stepper {
+public:
+    Stepper(Machine& machine, uint32_t limit) : m_(machine), limit_(limit) {}
+
+    uint32_t done() const { return done_; }
+    bool exhausted() const { return done_ >= limit_; }
+
+    // One instruction. False when it left program memory.
+    bool one() {
+        ++done_;
+        return !step(m_);
+    }
+
+    // Runs until `frame` returns. False when the program left program
+    // memory or the budget ran out.
+    bool finish(Frame frame) {
+        StopConditions stops;
+        stops.untilPc = frame.returnTo;
+        while (!exhausted()) {
+            const RunResult r = runSteps(m_, limit_ - done_, stops);
+            done_ += r.steps;
+            if (r.pcOutOfRange) return false;
+            if (r.cause == StopCause::UntilPc && m_.chip.sfr(sfr::SP) <= frame.stackAfter) return true;
+        }
+        return false;
+    }
+
+private:
+    Machine& m_;
+    uint32_t limit_;
+    uint32_t done_ = 0;
+};
+
+// The frame of an interrupt vectored just now: its return address is on top
+// of the stack (high byte above low byte).
+Frame interruptFrame(const ChipState& chip) {
+    const uint8_t sp = chip.sfr(sfr::SP);
+    return {uint16_t(chip.iram[sp] << 8 | chip.iram[uint8_t(sp - 1)]), uint8_t(sp - 2)};
+}
+
+} // namespace
+
+SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLevel level,
+                                SourceStep kind, uint32_t limit) {
+    ChipState& chip = machine.chip;
+    // The line the step starts on (none in code without a line).
+    const SourceRange* const startLine = map.rangeAt(chip.pc, level);
+    Stepper stepper(machine, limit);
+    auto result = [&](SourceStepEnd end) { return SourceStepResult{end, stepper.done()}; };
+    auto leftMemory = [&] { return result(SourceStepEnd::PcOutOfRange); };
+
+    while (!stepper.exhausted()) {
+        const uint16_t pc = chip.pc;
+        const uint8_t opcode = chip.readCode(pc);
+        const uint8_t stack = chip.sfr(sfr::SP);
+        const uint8_t inService = chip.periph.irq.inService;
+        if (!stepper.one()) return leftMemory();
+        if ((chip.periph.irq.inService & ~inService) != 0 &&
+            !stepper.finish(interruptFrame(chip)))
+            return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
+        if (isCall(opcode) && (kind == SourceStep::Over || !map.rangeAt(chip.pc, level))) {
+            const Frame call{uint16_t(pc + (opcode == kLcall ? kLcallLength : kAcallLength)), stack};
+            if (!stepper.finish(call))
+                return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
+        }
+        const SourceRange* here = map.rangeAt(chip.pc, level);
+        if (here && here->start == chip.pc && (!startLine || here->where != startLine->where))
+            return result(SourceStepEnd::NewLine);
+    }
+    return result(SourceStepEnd::Limit);
+}
+
+} // namespace quorvel

@@ -1,0 +1,45 @@
+// Stepping by source line, as debuggers do (the program window's step into
+// and step over of a C or assembler line, and the command-line runner).
+//
+// Step into runs until the program counter reaches the first instruction of
+// a line other than the one it started on; code without a line (library
+// routines, start-up code) is stepped through, and an instruction in the
+// middle of a line (the rest of a caller's line after a return) does not
+// stop the step. A call whose target has no line at the chosen level runs to
+// its return, since there is nothing to show inside it. Step over does the
+// same, but every call (ACALL, LCALL) runs to its return: the step watches
+// the stack pointer, so a recursive call that passes the return address
+// deeper down does not end it. An interrupt vectored during either step runs
+// to its RETI: the user steps through their own line, not through what
+// happened to interrupt it.
+//
+// Every step is bounded: after `limit` instructions it returns with
+// SourceStepEnd::Limit (a program that never reaches another line, such as
+// a loop on one line, still gives control back).
+//
+// Thread: whoever owns the machine at the time (the user-interface thread
+// under the pause guard, or the command-line runner).
+#pragma once
+
+#include "tools/source_map.h"
+
+#include <cstdint>
+
+namespace quorvel {
+
+struct Machine;
+
+enum class SourceStep : uint8_t { Into, Over };
+enum class SourceStepEnd : uint8_t { NewLine, Limit, PcOutOfRange };
+
+struct SourceStepResult {
+    SourceStepEnd end = SourceStepEnd::NewLine;
+    uint32_t instructions = 0; // executed by the step
+};
+
+inline constexpr uint32_t kSourceStepLimit = 1'000'000;
+
+SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLevel level,
+                                SourceStep kind, uint32_t limit = kSourceStepLimit);
+
+} // namespace quorvel

@@ -1,0 +1,98 @@
+// quorvel-cli with --source-map: a C program built with `sdcc --debug` stops
+// at a source line and says where; trace lines name their line; a map that
+// cannot be read and a line without code are refused.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace quorvel;
+using namespace quorvel::support;
+
+namespace {
+
+struct CliSourceMap : testing::Test {
+    TempDir dir;
+    std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+
+    void SetUp() override { ASSERT_TRUE(compileC(dir.path, "steps", source, {"--debug"})); }
+    std::string at(const std::string& mark) {
+        const size_t pos = source.find("mark:" + mark + " ");
+        return "steps.c:" + std::to_string(std::count(source.begin(), source.begin() + long(pos), '\n') + 1);
+    }
+    ProcessResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), "steps.hex");
+        return runProcess(dir.path, cliProgram(), args);
+    }
+};
+
+TEST_F(CliSourceMap, BreakLineStopsThereAndTheReportSaysWhere) {
+    ProcessResult r = cli({"--source-map", "steps.cdb", "--break-line", at("call"), "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(R"("reason":"break-line")"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(R"("source":")" + at("call") + R"(","function":"main")"), std::string::npos) << r.out;
+
+    // A line in the function, named with a folder; the map found beside the
+    // program; the text report.
+    r = cli({"--source-map", "steps.hex", "--break-line", "src/" + at("port")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("[stop]\nreason=break-line pc="), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" source=" + at("port") + " function=bump\n"), std::string::npos) << r.out;
+
+    // A line without code breaks at the next, and says so.
+    r = cli({"--source-map", "steps.cdb", "--break-line", at("nocode")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(at("nocode") + " has no code; breaking at " + at("loop")), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(" source=" + at("loop") + " "), std::string::npos) << r.out;
+
+    // The trace: the bump line's instructions carry it, the start-up code
+    // (no line) nothing.
+    r = cli({"--source-map", "steps.cdb", "--break-line", at("after"), "--trace", "-"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  ; " + at("bump") + "\n"), std::string::npos);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')).find(';'), std::string::npos) << r.out.substr(0, 200);
+
+    // The profile summed per function and line: the port line (one MOV) ran
+    // once per call of the three-pass loop.
+    r = cli({"--source-map", "steps.cdb", "--break-line", at("after"), "--profile", "p.json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string profile = dir.read("p.json");
+    const std::string port = at("port");
+    EXPECT_NE(profile.find(R"({"function":"bump","file":"steps.c","line":)" + port.substr(port.find(':') + 1) +
+                           R"(,"executions":3,)"),
+              std::string::npos) << profile;
+}
+
+TEST_F(CliSourceMap, BadMapsAndLinesAreRefused) {
+    dir.write("bad.cdb", "M:steps\nL:C$steps.c$3$0_0$0:12G\n");
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Row> rows{
+        {{"--source-map", "missing.cdb"}, 1, "missing.cdb: no such file"},
+        {{"--source-map", "steps.c"}, 1, "a source map is an asm51 listing"},
+        {{"--source-map", "bad.cdb"}, 1, "bad.cdb:2: bad address"},
+        {{"--source-map", "steps.asm"}, 1, "a source map is"},
+        {{"--source-map", "steps.cdb", "--break-line", "steps.c:999"}, 1, "steps.c:999 has no code"},
+        {{"--source-map", "steps.cdb", "--break-line", "other.c:3"}, 1, "no file other.c"},
+        {{"--source-map", "steps.cdb", "--break-line", "steps.c:x"}, 2, "--break-line takes FILE:LINE"},
+        {{"--source-map", "steps.cdb", "--break-line", "steps.c"}, 2, "--break-line takes FILE:LINE"},
+        {{"--break-line", "steps.c:3"}, 2, "--break-line needs --source-map"},
+    };
+    for (const Row& row : rows) {
+        const ProcessResult r = cli(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << ": " << r.err;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    // A folder is no map.
+    std::filesystem::create_directory(dir / "folder.cdb");
+    const ProcessResult r = cli({"--source-map", "folder.cdb"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("folder.cdb: not a regular file"), std::string::npos) << r.err;
+}
+
+} // namespace
