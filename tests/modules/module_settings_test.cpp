@@ -68,6 +68,7 @@ TEST(ModuleSettings, LedDialogCancelAndOversizedCounts) {
     opened.LedConnected = {1, 2, 3, 4};
     ModuleSettings live = opened;
     live.LedOptions = 0;
+    live.LedConnected = {};
     live.LedDigitCount = 12;
     live.LedSelectLevel = 1;
     live.LedSevenSegment = 1;
