@@ -41,7 +41,7 @@ TEST(LineAssembler, AcceptedSpellings) {
         {"SETB F0", {0xD2, 0xD5}}, {"SETB AC", {0xD2, 0xD6}}, {"CPL P", {0xB2, 0xD0}},
         {"CPL B.7", {0xB2, 0xF7}}, {"ORL C,/P3.2", {0xA0, 0xB2}}, {"ORL C,TI", {0x72, 0x99}},
         {"JNB RI,0100", {0x30, 0x98, 0xFD}}, {"LCALL 5", {0x12, 0x00, 0x05}},
-        // Page and relative arithmetic is the instruction table's encoder (tested there).
+        // Relative offsets of 0 (page and offset limits are refused below).
         {"SJMP 0102", {0x80, 0x00}}, {"CJNE A,P0,0103", {0xB5, 0x80, 0x00}},
     };
     for (const auto& c : cases) {
