@@ -125,7 +125,6 @@ TEST(AppConfig, BodyLayoutAndImageSizesByDevice) {
         ASSERT_EQ(bytes.size(), images + t.program + t.external + t.internal + 3 + 12 + 16 * 10);
         // Module block right after the path, the images after the input sources.
         EXPECT_EQ(bytes[42 + 10 + 47], 6);    // LedDigitCount
-        EXPECT_EQ(bytes[42 + 10 + 86], 1);    // keypad type
         EXPECT_EQ(bytes[images + 1], 10);     // program byte 1
         EXPECT_EQ(bytes[images + t.program + t.external + 2], uint8_t(2 * 5 + 9)); // internal byte 2
         const size_t serial = images + t.program + t.external + t.internal;
