@@ -85,17 +85,17 @@ TEST(SpiCodeGen, RoutinesAloneSummariesAndThreeWireSharedLine) {
     EXPECT_TRUE(generateSpiCode(SpiCodeGenSettings{}, module).sections.empty());
 }
 
-// The generated IIC routines on a machine with an AT24C16 and the clock:
-// bytes written land in the EEPROM's memory and the clock's registers, and
-// read back into internal RAM.
+// The generated IIC routines on a machine with each EEPROM type and the
+// clock: bytes written land in the EEPROM's memory and the clock's
+// registers, and read back into internal RAM.
 TEST(BusCodeGenRun, IicEepromAndClockHoldTheBytesWritten) {
-    for (const uint8_t type : {uint8_t(1), uint8_t(4)}) {
+    for (const uint8_t type : {uint8_t(1), uint8_t(2), uint8_t(3), uint8_t(4)}) {
         SCOPED_TRACE(int(type));
         Machine m = codegentest::makeMachine(DeviceKind::AT89C52, 12000000);
         IicSettings& iic = m.modules.settings.iic;
-        // The AT24C16 answers every device address the clock could have, so
-        // the clock is left off the bus with it.
-        const uint8_t rtc = type == 4 ? 0 : kRtcConnected | kRtcA0;
+        // The AT24C08 and AT24C16 answer the device address the clock has
+        // (their block bits), so the clock is left off the bus with them.
+        const uint8_t rtc = type >= 3 ? 0 : kRtcConnected | kRtcA0;
         iic = {kIicEnableBus, rtc, 0, kEepromConnected | kEepromA1, type, 0x16, 0x17};
         IicCodeGenSettings s;
         s.routines = 0x0F;
@@ -109,13 +109,13 @@ TEST(BusCodeGenRun, IicEepromAndClockHoldTheBytesWritten) {
         MOV     A,#5AH
         LCALL   EEPROM_WRITE
         MOV     20H,C
-        MOV     DPTR,#0105H
+        MOV     DPTR,#0305H
         MOV     A,#0C3H
         LCALL   EEPROM_WRITE
         MOV     DPTR,#00F3H
         LCALL   EEPROM_READ
         MOV     40H,A
-        MOV     DPTR,#0105H
+        MOV     DPTR,#0305H
         LCALL   EEPROM_READ
         MOV     41H,A
         MOV     50H,#45H              ; 45 seconds, 59 minutes
@@ -135,9 +135,9 @@ DONE:   SJMP    DONE
         ASSERT_TRUE(codegentest::runTo(m, p.labels.at("DONE"), 200000));
         const auto& memory = m.modules.iic.eeprom.EepromMemory;
         EXPECT_EQ(memory[0xF3], 0x5A);
-        // The AT24C02 has 256 bytes: address 105H wraps to 05H; the AT24C16
-        // keeps it in its second block.
-        EXPECT_EQ(memory[type == 4 ? 0x105 : 0x05], 0xC3);
+        // Address 305H wraps to 05H in the AT24C02's 256 bytes and to 105H in
+        // the AT24C04's 512; the larger types keep it.
+        EXPECT_EQ(memory[type == 1 ? 0x05 : type == 2 ? 0x105 : 0x305], 0xC3);
         EXPECT_EQ(m.chip.iram[0x40], 0x5A);
         EXPECT_EQ(m.chip.iram[0x41], 0xC3);
         if (!rtc) continue;
