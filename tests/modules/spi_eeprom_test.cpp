@@ -135,13 +135,6 @@ TEST(SpiEeprom, ChipSelectFramesInstructions) {
     EXPECT_EQ(m.chip.pins.setting[size_t(pinIndex(kSo))], kInputNC);
 }
 
-TEST(SpiEeprom, ThreeWireBusSharesOneDataLine) {
-    Master m(0, false);
-    m.enabled({0x02, 0x05, 0x3C});
-    m.waitWriteCycle();
-    EXPECT_EQ(m.command({0x03, 0x05}, 1)[2], 0x3C);
-}
-
 TEST(SpiEeprom, WriteProtectionBlocksEverythingAndStartsNoCycle) {
     Master m(2);
     m.settings.SpiEepromOptions |= kSpiEepromWriteProtect;

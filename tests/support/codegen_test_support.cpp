@@ -32,6 +32,13 @@ Program assembleInto(Machine& machine, const std::string& main, const std::strin
     return program;
 }
 
+testing::AssertionResult assembles(const std::string& generated) {
+    Machine machine = makeMachine(DeviceKind::AT89C52, 12000000);
+    const Program program = assembleInto(machine, "        ORG     0100H\r\n", generated);
+    if (program.ok) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << program.messages << "in:\n" << generated;
+}
+
 testing::AssertionResult containsAll(const std::string& text, std::initializer_list<std::string> parts) {
     const auto squeezed = [](const std::string& in) {
         std::string out;

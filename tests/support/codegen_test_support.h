@@ -25,6 +25,10 @@ struct Program {
 // image into the machine's program memory.
 Program assembleInto(quorvel::Machine& machine, const std::string& main, const std::string& generated);
 
+// Whether the generated routines assemble on their own, without an error or
+// a warning: every routine they call is there, and none is there twice.
+testing::AssertionResult assembles(const std::string& generated);
+
 // Whether `text` holds every one of `parts`, each run of blanks and tabs
 // taken as one space (the templates align their columns with tabs).
 testing::AssertionResult containsAll(const std::string& text, std::initializer_list<std::string> parts);

@@ -1,3 +1,5 @@
+// Reading the assembler's output: where a message line points, and whether
+// an output file was written by this run.
 #include "tools/assembler_messages.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Fill, copy/move and clear over the three memories: field and range checks
 // in their order with their messages, overlap-safe copies, no 16-bit wrap,
-// the values the dialogs keep, and the Memory Setting dialog's rules.
+// the values the dialogs keep, and the Memory Setting dialog's checks.
 #include "tools/block_operations.h"
 
 #include "chip/chip_state.h"
@@ -148,30 +148,15 @@ TEST(BlockOperations, DialogsKeepTheirValues) {
     EXPECT_EQ(store.open(BlockCommand::MoveProgram).destination, 0x0000);
     store.accepted(BlockCommand::MoveProgram, range(1, 2, 3), true);
     EXPECT_EQ(store.open(BlockCommand::MoveProgram).destination, 0x0003);
-
 }
 
-TEST(MemorySetting, ControlsFollowTheChoices) {
-    using Boxes = std::array<bool, 3>;
+// Without external data memory there is no overlap to keep.
+TEST(MemorySetting, OverlapNeedsExternalDataMemory) {
     MemorySetting s;
     s.overlap = 2;
-    prepareMemorySetting(s, false); // no external data memory: no overlap
+    prepareMemorySetting(s, false);
     EXPECT_EQ(s.overlap, 0);
-    MemorySettingControls c = memorySettingControls(s, false);
-    EXPECT_FALSE(c.overlapRadios || c.addressFields);
-    EXPECT_EQ(c.clearBoxes, (Boxes{true, true, true}));
-    EXPECT_EQ(c.restoreBoxes, (Boxes{false, false, false}));
-    s.startupAction = 2;
-    c = memorySettingControls(s, false);
-    EXPECT_EQ(c.clearBoxes, (Boxes{false, false, false}));
-    EXPECT_EQ(c.restoreBoxes, (Boxes{true, false, true}));
-    s.overlap = 2;
-    prepareMemorySetting(s, true);
-    c = memorySettingControls(s, true);
-    EXPECT_TRUE(c.overlapRadios && c.addressFields);
-    EXPECT_EQ(c.restoreBoxes, (Boxes{true, true, true}));
-    s.overlap = 0;
-    EXPECT_FALSE(memorySettingControls(s, true).addressFields);
+    EXPECT_FALSE(memorySettingControls(s, false).overlapRadios);
 }
 
 TEST(MemorySetting, OkChecksTheOverlapAndTheStartupPlanReadsTheBoxes) {

@@ -67,13 +67,12 @@ TEST(Disassembler, OperandFormsAndTargets) {
 }
 
 TEST(Disassembler, NamesOfDirectAddressesAndBits) {
-    const std::pair<uint8_t, const char*> direct[] = {
-        {0x30, "30"}, {0x0A, "0A"}, {0x91, "91"}, {0xD5, "SPCR"}, {0xF0, "B"}, {0xF1, "F1"}, {0xFF, "FF"}};
+    // RAM, a named and an unnamed SFR; bits in RAM, in a port, named, and
+    // unnamed in an SFR.
+    const std::pair<uint8_t, const char*> direct[] = {{0x0A, "0A"}, {0xD5, "SPCR"}, {0xF1, "F1"}};
     for (auto [address, name] : direct) EXPECT_EQ(directDisplayName(address), name);
     const std::pair<uint8_t, const char*> bits[] = {
-        {0x7F, "7f"}, {0xC0, "c0"}, {0x80, "P0.0"}, {0xB7, "P3.7"}, {0xE3, "ACC.3"}, {0xF7, "B.7"},
-        {0x8D, "TF0"}, {0xAD, "ad"}, {0xAF, "EA"}, {0xBC, "PS"}, {0xBD, "bd"}, {0xD1, "d1"},
-        {0xD5, "F0"}, {0xD6, "AC"}, {0xD8, "d8"}, {0xC9, "C/T2"}};
+        {0x7F, "7f"}, {0xB7, "P3.7"}, {0xE3, "ACC.3"}, {0x8D, "TF0"}, {0xAD, "ad"}, {0xC9, "C/T2"}};
     for (auto [address, name] : bits) EXPECT_EQ(bitDisplayName(address), name);
     EXPECT_EQ(normal(0, 0xD2, 0x7F), line("  0000         D2 7F       SETB   7F"));
     EXPECT_EQ(normal(0, 0xC2, 0xC0), line("  0000         C2 C0       CLR    C0"));

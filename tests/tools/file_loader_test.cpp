@@ -40,14 +40,11 @@ TEST(FileLoader, FileTypeFromTheLastSuffixOfTheName) {
 }
 
 TEST(FileLoader, LabelShortensLongPaths) {
-    EXPECT_EQ(shortenPathForLabel("/tmp/a.hex"), "/tmp/a.hex");
     const std::string p35 = "/home/user/projects/firmware/ab.hex"; // 35 characters: whole
     EXPECT_EQ(shortenPathForLabel(p35), p35);
     const std::string longPath = "/home/someone/projects/firmware/release/blink.hex";
     // Tail from the first "/" at or after position 49 - 30 = 19.
     EXPECT_EQ(shortenPathForLabel(longPath), "/ho../firmware/release/blink.hex");
-    const std::string noSlash = "/" + std::string(40, 'x') + ".hex";
-    EXPECT_EQ(shortenPathForLabel(noSlash), "/xx.." + noSlash.substr(noSlash.size() - 30));
     // Never longer than the path; multi-byte characters stay whole.
     const std::string utf8 = "/h\xC3\xA9llo/" + std::string(40, 'y') + "/\xC3\xA9t\xC3\xA9.hex";
     std::string label = shortenPathForLabel(utf8);
