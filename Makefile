@@ -45,10 +45,11 @@ tsan: bootstrap
 fuzz: bootstrap
 	FUZZ_RUNS=$${FUZZ_RUNS:-20000} scripts/run-fuzzers.sh
 
-# Ten million inputs for every target, two targets at a time: hours, not
-# part of continuous integration.
+# Ten million inputs for every target, one target at a time as two worker
+# processes on one corpus (five million each): hours, not part of continuous
+# integration.
 fuzz-long: bootstrap
-	FUZZ_RUNS=$${FUZZ_RUNS:-10000000} FUZZ_JOBS=$${FUZZ_JOBS:-2} scripts/run-fuzzers.sh
+	FUZZ_RUNS=$${FUZZ_RUNS:-10000000} FUZZ_WORKERS=$${FUZZ_WORKERS:-2} FUZZ_JOBS=$${FUZZ_JOBS:-1} scripts/run-fuzzers.sh
 
 # What continuous integration runs: the test suite, then the sanitizer
 # builds and a short fuzzing pass.

@@ -10,17 +10,16 @@
 #                                            # fixed seed: the same pass every time
 #   FUZZ_TARGETS="fuzz_asm51 fuzz_cli_args" scripts/run-fuzzers.sh   # only these
 #   FUZZ_JOBS=2 scripts/run-fuzzers.sh       # targets side by side
+#   FUZZ_WORKERS=2 FUZZ_RUNS=10000000 FUZZ_TARGETS=fuzz_asm51 scripts/run-fuzzers.sh
+#                  # one target as two processes on one corpus, seeds 1 and 2,
+#                  # each running its share of the inputs
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${FUZZ_SECONDS:-20}"
 runs="${FUZZ_RUNS:-}"
-if [ -n "$runs" ]; then
-    limit=(-runs="$runs" -seed=1)
-else
-    limit=(-max_total_time="$seconds")
-fi
+workers="${FUZZ_WORKERS:-1}"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
     -DQUORVEL_FUZZ=ON -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -51,14 +50,34 @@ run_target() {
         dict=(-dict="$root/fuzz/$name.dict")
     fi
     local started=$SECONDS
-    if ! "$build/$name" "$corpus" "${limit[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$artifacts/$name-" -print_final_stats=1 >"$build/$name.log" 2>&1; then
-        echo "!! $name failed; see $build/$name.log and $artifacts" >&2
-        tail -n 40 "$build/$name.log" >&2
-        return 1
-    fi
-    echo "== $name: ${limit[*]}: $(grep -E '^stat::number_of_executed_units' "$build/$name.log" |
-        awk '{print $2}') inputs in $((SECONDS - started)) s, no finding"
+    # Each worker runs its share of the inputs from a seed of its own; they
+    # share the corpus, so what one finds the others take up.
+    local worker pids=() failed=0 total=0
+    for ((worker = 1; worker <= workers; worker++)); do
+        local limit=(-max_total_time="$seconds")
+        if [ -n "$runs" ]; then
+            limit=(-runs="$(( (runs + workers - worker) / workers ))" -seed="$worker")
+        fi
+        local log="$build/$name.log"
+        [ "$workers" -gt 1 ] && log="$build/$name-$worker.log"
+        "$build/$name" "$corpus" "${limit[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix="$artifacts/$name-" -print_final_stats=1 >"$log" 2>&1 &
+        pids+=($!)
+    done
+    for ((worker = 1; worker <= workers; worker++)); do
+        local log="$build/$name.log"
+        [ "$workers" -gt 1 ] && log="$build/$name-$worker.log"
+        if ! wait "${pids[worker - 1]}"; then
+            echo "!! $name failed; see $log and $artifacts" >&2
+            tail -n 40 "$log" >&2
+            failed=1
+        fi
+        total=$((total + $(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}' || echo 0)))
+    done
+    [ "$failed" -eq 0 ] || return 1
+    local asked="$seconds s per worker"
+    [ -n "$runs" ] && asked="$runs inputs from seeds 1-$workers"
+    echo "== $name: $asked: $total inputs in $((SECONDS - started)) s, no finding"
 }
 
 targets="${FUZZ_TARGETS:-}"
