@@ -110,7 +110,7 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
         uint8_t count; // 30H when stopped
     } cases[] = {
         {"go reaches the line", nullptr, 0x0000, 0x0007, 2},
-        {"go from the line runs round to it again", nullptr, 0x0007, 0x0007, 4},
+        {"go from the line runs round to it again", nullptr, 0x0007, 0x0007, 3},
         {"breakpoint condition before the line", "01", 0x0000, 0x0002, 1},
         {"line before the breakpoint condition", "03", 0x0000, 0x0007, 2},
     };
