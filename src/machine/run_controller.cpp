@@ -36,7 +36,9 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
 RunOutcome RunController::go() {
     machine_.chip.pc = currentAddress();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
-    return startRun(RunMode::FreeRun, {});
+    RunParameters parameters;
+    if (lineBreaks.any()) parameters.addresses = &lineBreaks;
+    return startRun(RunMode::FreeRun, parameters);
 }
 
 RunOutcome RunController::goTo(uint16_t address) {
@@ -51,6 +53,7 @@ RunOutcome RunController::breakpointRun() {
     if (!breakpoint.isSet()) return {.message = errorMessage("Error", "Breakpoint not yet set")};
     RunParameters parameters;
     parameters.breakpoint = breakpoint;
+    if (lineBreaks.any()) parameters.addresses = &lineBreaks;
     return startRun(RunMode::BreakpointRun, parameters);
 }
 

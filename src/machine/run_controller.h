@@ -99,6 +99,10 @@ public:
     // Settings.
     uint16_t numberOfSteps = 1;
     BreakpointCondition breakpoint;
+    // Source-line breakpoints: Go, Go To and breakpoint execution also stop
+    // when the program counter reaches one of these addresses. Change only
+    // while no run is active.
+    CodeAddressSet lineBreaks;
     ExecutionSettings execution;
     uint16_t lastGoToAddress = 0;
     uint16_t measureStart = 0; // execution-time addresses, remembered between uses

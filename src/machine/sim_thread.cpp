@@ -90,6 +90,14 @@ void SimThread::runBatch() {
         const RunMode mode = mode_.load(std::memory_order_relaxed);
         switch (mode) {
         case RunMode::FreeRun:
+            if (parameters_.addresses) {
+                StopConditions stops;
+                stops.addresses = parameters_.addresses;
+                const RunResult result = runSteps(m, kFreeRunBatch, stops);
+                if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+                if (result.cause == StopCause::Address) return finish(StopReason::Condition, true);
+                break;
+            }
             // The hot loop: batches of back-to-back steps (a pause waits for
             // at most one batch, a few microseconds), then the two flag loads.
             do {
@@ -103,9 +111,11 @@ void SimThread::runBatch() {
             StopConditions stops;
             stops.breakpoints = {&parameters_.breakpoint, 1};
             stops.kind = m.selection.kind;
+            stops.addresses = parameters_.addresses;
             const RunResult result = runSteps(m, kFreeRunBatch, stops);
             if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
-            if (result.cause == StopCause::Breakpoint) return finish(StopReason::Condition, true);
+            if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address)
+                return finish(StopReason::Condition, true);
             break;
         }
 

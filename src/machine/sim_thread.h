@@ -60,6 +60,10 @@ struct RunParameters {
     uint16_t targetAddress = 0;   // mode 1 and mode 128
     uint16_t stepOverCount = 0;   // mode 1: step-overs still to do, this one included
     BreakpointCondition breakpoint;
+    // Free runs and breakpoint runs also stop after an instruction that
+    // leaves the program counter at one of these (source-line breakpoints);
+    // null for none. The set must stay unchanged while the run is active.
+    const CodeAddressSet* addresses = nullptr;
 };
 
 class SimThread {

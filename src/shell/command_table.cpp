@@ -11,6 +11,12 @@ namespace {
 const CommandInfo kCommands[] = {
     {id::LoadProgram, "&Load Program\tCtrl+O", "Load a program file (Intel HEX or binary) into program memory\nLoad Program"},
     {id::LoadData, "Load &Data\tCtrl+D", "Load a file into external data memory\nLoad Data"},
+    {id::LoadSourceMap, "Load Source &Map...", "Load the source lines of the program from a listing or SDCC debug file\nLoad Source Map"},
+    {id::SourceLines, "So&urce Lines", "Show the source lines beside the disassembly in the program window\nSource Lines"},
+    {id::Profile, "&Profile", "Count the executions and machine cycles of each instruction\nProfile"},
+    {id::ClearProfile, "Clear Pro&file", "Set the profile counters to 0\nClear Profile"},
+    {id::StepSourceLine, "Step Source &Line\tShift+F7", "Execute up to the next source line, entering functions\nStep Source Line"},
+    {id::StepOverSourceLine, "Step O&ver Source Line\tShift+F8", "Execute up to the next source line, running calls at full speed\nStep Over Source Line"},
     {id::SaveMemory, "&Save Memory", "Save a memory range as an Intel HEX or binary file\nSave Memory"},
     {id::SaveSerialReceiver, "Serial Port Receiver", "Save the list of bytes received by the serial port\n"},
     {id::SaveSerialTransmitter, "Serial Port Transmitter", "Save the list of bytes transmitted by the serial port\n"},
@@ -124,7 +130,7 @@ const E kSaveBuffer[] = {cmd(id::SaveSerialReceiver), cmd(id::SaveSerialTransmit
 const E kModuleSettings[] = {cmd(id::LedSetting), cmd(id::LcdSetting), cmd(id::KeyboardSetting),
                              cmd(id::IicSetting), cmd(id::SpiSetting)};
 const E kFile[] = {
-    cmd(id::LoadProgram), cmd(id::LoadData), sep(),
+    cmd(id::LoadProgram), cmd(id::LoadData), cmd(id::LoadSourceMap), sep(),
     cmd(id::SaveMemory), popup("Save Buffer", kSaveBuffer), sep(),
     cmd(id::LoadTextFile), cmd(id::SaveTextFile), cmd(id::SaveTextFileAs), sep(),
     cmd(id::LoadScreenSetting), cmd(id::SaveScreenSetting), cmd(id::SaveScreenSettingAs), sep(),
@@ -149,10 +155,13 @@ const E kView[] = {cmd(id::ClearView), sep(),
                    cmd(id::RegisterWindow), cmd(id::ProgramWindow),
                    cmd(id::InternalMemoryWindow), cmd(id::ExternalMemoryWindow),
                    cmd(id::EepromWindow), cmd(id::SfrBitWindow), cmd(id::MemoryBitWindow), sep(),
+                   cmd(id::SourceLines), sep(),
                    cmd(id::IoWindow), cmd(id::SerialWindow), cmd(id::SpiWindow),
                    popup("External Mo&Dules", kExternalModules)};
 const E kRun[] = {cmd(id::Go), cmd(id::GoTo), sep(), cmd(id::ResetCpu), cmd(id::StopExecution),
                   sep(), cmd(id::CalculateTime), cmd(id::InitializeCycles), sep(),
+                  cmd(id::StepSourceLine), cmd(id::StepOverSourceLine), sep(),
+                  cmd(id::Profile), cmd(id::ClearProfile), sep(),
                   cmd(id::RunSetting)};
 const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution)};
 const E kSingleStep[] = {cmd(id::FinishSubroutine), cmd(id::SingleStep), cmd(id::StepOver),
@@ -262,6 +271,8 @@ std::span<const Accelerator> accelerators() {
         {QKeySequence(Qt::Key_F6), id::FinishSubroutine},
         {QKeySequence(Qt::Key_F7), id::SingleStep},
         {QKeySequence(Qt::Key_F8), id::StepOver},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F7), id::StepSourceLine},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F8), id::StepOverSourceLine},
         {QKeySequence(Qt::Key_F9), id::RunAssemblerKey},
         {QKeySequence(Qt::CTRL | Qt::Key_Insert), id::Copy},
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), id::Paste},

@@ -44,6 +44,9 @@ constexpr int Go = 40026, GoTo = 40027, RunSetting = 40111, ResetCpu = 40115,
 constexpr int RunAssembler = 40093, RunAssemblerKey = 111, RunAssemblerButton = 110;
 constexpr int GenSerial = 40153, GenLed = 40155, GenLcd = 40156, GenKeyboard = 40157,
               GenSpiEeprom = 40158, GenIic = 40160;
+// Source lines, stepping by line, line breakpoints and the execution profile
+constexpr int LoadSourceMap = 41000, SourceLines = 41001, Profile = 41002, ClearProfile = 41003,
+              StepSourceLine = 41004, StepOverSourceLine = 41005, BreakAtSourceLine = 41006;
 // Demo
 constexpr int DemoFirst = 40163, DemoLast = 40173, ProjectFirst = 40175, ProjectLast = 40177;
 // Window and help

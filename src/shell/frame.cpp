@@ -11,6 +11,8 @@
 #include "shell/recent_programs.h"
 #include "shell/views/view_table.h"
 #include "shell/run_dialogs.h"
+#include "shell/source_commands.h"
+#include "shell/source_debug.h"
 #include "shell/toolbar_icons.h"
 
 #include <QApplication>
@@ -96,7 +98,8 @@ bool isViewButton(int command) {
 Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidget* parent)
     : QMainWindow(parent), messages_(messages),
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
-      run_(std::make_unique<RunController>(machine_, *runEvents_)) {
+      run_(std::make_unique<RunController>(machine_, *runEvents_)),
+      sourceDebug_(std::make_unique<SourceDebug>()) {
     setObjectName("MdiFrame");
     chipNotices_ = new ChipNotices(machine_, this);
     machine_.chip.events = chipNotices_;
@@ -116,6 +119,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     setMenuBarKind(MenuBarKind::Init);
     markUnavailableCommands();
     syncEditorCommands(*this);
+    syncSourceCommands(*this);
 
     screenTimer_ = new QTimer(this);
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
@@ -445,6 +449,7 @@ void Frame::runStarted(uint16_t startAddress) {
     grayForRun(true);
     setCommandEnabled(id::ResetCpu, true);
     setCommandEnabled(id::StopExecution, true);
+    syncSourceCommands(*this);
     setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(startAddress)));
     const ExecutionSettings& s = run_->execution;
     if (s.screenUpdate && s.updateSeconds != 0) screenTimer_->start(s.updateSeconds * 1000);
@@ -457,6 +462,7 @@ void Frame::runEnded() {
     grayForRun(false);
     // The active window may have changed during the run.
     syncEditorCommands(*this);
+    syncSourceCommands(*this);
     setStatusText(0, "Ready");
     setCommandEnabled(id::StopExecution, false);
 }

@@ -35,6 +35,7 @@ class ChipNotices;
 class Messages;
 class ProgramView;
 class RecentPrograms;
+class SourceDebug;
 class View;
 
 class Frame : public QMainWindow {
@@ -132,6 +133,12 @@ public:
     bool loadProgram(const QString& path);
     // The File menu's recent programs.
     RecentPrograms& recentPrograms() { return *recent_; }
+    // The loaded program's source map, its line breakpoints and the Source
+    // Lines switch.
+    SourceDebug& sourceDebug() { return *sourceDebug_; }
+    // Grays or restores the commands, refreshes the views and shows the
+    // message a run command's outcome asks for.
+    void applyRunOutcome(const RunOutcome& outcome);
 
     // The program-wide last entered address that pre-fills address prompts.
     uint16_t lastAddress = 0;
@@ -168,7 +175,6 @@ private:
     bool builtCommand(int command) const;
 
     // Run control glue.
-    void applyRunOutcome(const RunOutcome& outcome);
     void runStarted(uint16_t startAddress);
     void runEnded();
     void grayForRun(bool running);
@@ -251,6 +257,7 @@ private:
     QString configFile_;
     QString resourceDir_;
     RecentPrograms* recent_ = nullptr;
+    std::unique_ptr<SourceDebug> sourceDebug_;
     AppConfig config_;           // what simulator.dat holds besides the machine
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;

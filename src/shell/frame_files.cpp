@@ -7,6 +7,7 @@
 #include "shell/program_view.h"
 #include "shell/prompt_dialogs.h"
 #include "shell/recent_programs.h"
+#include "shell/source_commands.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -135,7 +136,10 @@ bool Frame::loadFile(const QString& path, LoadTarget target) {
     for (const UserMessage& message : outcome.messages) showMessage(message);
     if (outcome.showDetails) showLoadingDetails(this, outcome);
     if (ProgramView* view = programView()) view->reloadCode();
-    return outcome.result != LoadResult::Stopped;
+    const bool loaded = outcome.result != LoadResult::Stopped;
+    // A new program brings its own source lines, if any lie beside it.
+    if (target == LoadTarget::ProgramMemory && loaded) sourceProgramLoaded(*this, path);
+    return loaded;
 }
 
 void Frame::saveMemory() {

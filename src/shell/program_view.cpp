@@ -4,6 +4,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
+#include "shell/source_debug.h"
 #include "shell/views/text_grid_view.h"
 #include "shell/views/view_table.h"
 #include "tools/disassembler.h"
@@ -136,6 +137,7 @@ void ProgramView::reloadCode() {
         window_ = chip.code; // the whole program memory: painting never touches the machine
         codeLimit_ = chip.codeLimit;
         pc_ = frame_.runControl().currentAddress();
+        readProfile(true);
     }
     rebuildRowTable();
     updateScrollBars();
@@ -180,6 +182,7 @@ void ProgramView::rebuildRowTable() {
         if (a <= highestAddress()) a += uint32_t(instructionLength(a));
         rowTable_[size_t(r)] = a;
     }
+    readRowCounts();
 }
 
 void ProgramView::layoutRows() {
@@ -200,9 +203,12 @@ void ProgramView::updateScrollBars() {
     vbar_->setPageStep(rows_);
     vbar_->setValue(top_);
     vbar_->blockSignals(false);
-    hbar_->setRange(0, std::max(0, kScrollColumns - columns_));
+    hbar_->setRange(0, std::max(0, scrollColumns() - columns_));
     hbar_->setPageStep(columns_);
 }
+
+// The columns right of the disassembly widen the scrolled width.
+int ProgramView::scrollColumns() const { return kScrollColumns + (annotated() ? 110 : 0); }
 
 void ProgramView::focusInEvent(QFocusEvent* event) {
     View::focusInEvent(event);
@@ -264,6 +270,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
                !clear_ ? QColor(Qt::blue) : hasFocus() ? kClearTitleFocused : kClearTitleUnfocused);
     drawText(0, 0, QString::fromLatin1(header.data(), int(header.size())).leftJustified(kHeaderWidth, ' '),
              Qt::white);
+    paintAnnotationHeader(p, ascent);
     const RowLayout& layout = clear_ ? kClearRows : kNormalRows;
 
     const int lastRow = enteredRows_ >= 0 ? std::min(rows_ - 1, enteredRows_) : rows_ - 1;
@@ -299,6 +306,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
                        lineHeight_);
             drawBreakpointMark(p, cell, isPc);
         }
+        paintAnnotation(p, row, ascent);
     }
 }
 
@@ -404,6 +412,19 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
         QAction* action = menu.addAction(text);
         action->setData(command);
         connect(action, &QAction::triggered, this, [this, command] { runRowCommand(command); });
+    }
+    // With a source map: the breakpoint on the row's source line.
+    const SourceMap* map = frame_.sourceDebug().map();
+    const uint32_t a = rowAddress(row - 1);
+    if (map && a <= highestAddress()) {
+        if (auto where = map->locationAt(uint16_t(a))) {
+            menu.addSeparator();
+            QAction* action = menu.addAction("Break at Source Line");
+            action->setData(id::BreakAtSourceLine);
+            action->setCheckable(true);
+            action->setChecked(frame_.sourceDebug().hasLineBreak(*where));
+            connect(action, &QAction::triggered, this, [this, row] { toggleLineBreakAt(row); });
+        }
     }
     menu.exec(globalPos);
 }

@@ -10,11 +10,13 @@
 // while a program runs.
 #pragma once
 
+#include "machine/code_profile.h"
 #include "shell/view.h"
 
 #include <cstdint>
 #include <vector>
 
+class QPainter;
 class QScrollBar;
 class QMenu;
 
@@ -43,6 +45,22 @@ public:
     uint32_t rowAddress(int entry) const;
     // The Normal View text of row r (1 to rows - 1), as painted.
     QString rowText(int row) const;
+
+    // Source lines and profile columns (program_view_columns.cpp), right of
+    // the disassembly in Normal View while the Profile or the Source Lines
+    // switch is on. The text of those columns on row r (1 to rows - 1): the
+    // profile's Count and Cycles, the function starting there (with its
+    // summed counts while profiling) and the source line starting there as
+    // "file:line  text"; empty when both switches are off.
+    QString annotationText(int row) const;
+    // A program instruction (as the coverage walk finds it) that never ran
+    // while profiling: grey mark in the margin.
+    bool rowNeverExecuted(int row) const;
+    // The row's address starts the code of a source line with a breakpoint.
+    bool rowHasLineBreak(int row) const;
+    // Sets or removes the breakpoint on the source line of row r.
+    void toggleLineBreakAt(int row);
+    void moduleTick() override;
 
     // User actions on a row, as the context menu and double-clicks do them.
     void editInstruction(int row);
@@ -80,6 +98,15 @@ private:
     bool rowHasBreakpoint(uint32_t address) const;
     void openContextMenu(int row, const QPoint& globalPos);
     void runRowCommand(int id);
+    // Source lines and profile columns.
+    bool annotated() const;
+    int scrollColumns() const;
+    void readProfile(bool walkCode);
+    void readRowCounts();
+    struct RowAnnotation;
+    RowAnnotation annotationOf(int row) const;
+    void paintAnnotationHeader(QPainter& p, int ascent);
+    void paintAnnotation(QPainter& p, int row, int ascent);
 
     Frame& frame_;
     const bool clear_; // laid out as the Clear View tile
@@ -98,6 +125,11 @@ private:
     int enteredRows_ = -1;            // rows drawn while entering; -1 when not entering
     int clickedRow_ = 0;
     int wheelRemainder_ = 0;
+    bool profiling_ = false;
+    std::vector<AddressCounts> rowCounts_;    // entries 0..rows - 1, while profiling
+    std::vector<AddressCounts> functionSums_; // the same rows: their function's sums
+    std::vector<bool> programCode_;           // instruction starts, from the last refresh
+    int profileTicks_ = 0;
 };
 
 } // namespace quorvel::shell

@@ -93,6 +93,44 @@ TEST(RunControl, BreakpointStopsAfterTheInstructionThatMakesItTrue) {
     EXPECT_EQ(m.chip.iram[0x30], 0x05);
 }
 
+// Source-line breakpoints: Go and Go To stop at the first address of the set
+// the program reaches; breakpoint execution stops at whichever comes first.
+TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
+    Machine m = makeMachine();
+    // 0000: INC 30H; INC 30H; MOV 31H,#01; INC 30H; SJMP 0000
+    loadCode(m, {0x05, 0x30, 0x05, 0x30, 0x75, 0x31, 0x01, 0x05, 0x30, 0x80, 0xF5}, 0);
+    Notices notices;
+    RunController rc(m, notices);
+    rc.lineBreaks.set(0x0007);
+    struct Case {
+        const char* what;
+        const char* breakIf; // internal memory 30H = this, or none for Go
+        uint16_t from;
+        uint16_t stopsAt;
+        uint8_t count; // 30H when stopped
+    } cases[] = {
+        {"go reaches the line", nullptr, 0x0000, 0x0007, 2},
+        {"go from the line runs round to it again", nullptr, 0x0007, 0x0007, 3},
+        {"breakpoint condition before the line", "01", 0x0000, 0x0002, 1},
+        {"line before the breakpoint condition", "03", 0x0000, 0x0007, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m.chip.iram[0x30] = 0;
+        rc.setCurrentAddress(c.from);
+        if (c.breakIf) {
+            ASSERT_FALSE(acceptBreakpointDialog(BreakpointType::InternalMemory, -1, "30", c.breakIf,
+                                                m.selection.kind, rc.breakpoint));
+            ASSERT_TRUE(rc.breakpointRun().started);
+        } else {
+            ASSERT_TRUE(rc.go().started);
+        }
+        EXPECT_TRUE(deliver(rc, notices.next()).ended);
+        EXPECT_EQ(rc.currentAddress(), c.stopsAt);
+        EXPECT_EQ(m.chip.iram[0x30], c.count);
+    }
+}
+
 TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     Notices notices;

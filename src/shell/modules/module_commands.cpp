@@ -13,6 +13,7 @@
 #include "shell/modules/led_dialogs.h"
 #include "shell/modules/transfer_list_commands.h"
 #include "shell/settings_commands.h"
+#include "shell/source_commands.h"
 
 namespace quorvel::shell {
 
@@ -41,6 +42,13 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::GenKeyboard, generateKeyboardCodeCommand},
         {id::GenSpiEeprom, generateSpiCodeCommand},
         {id::GenIic, generateIicCodeCommand},
+        // Source lines and the execution profile.
+        {id::LoadSourceMap, loadSourceMapCommand},
+        {id::SourceLines, sourceLinesCommand},
+        {id::Profile, profileCommand},
+        {id::ClearProfile, clearProfileCommand},
+        {id::StepSourceLine, stepSourceLineCommand},
+        {id::StepOverSourceLine, stepOverSourceLineCommand},
     };
     return kCommands;
 }
