@@ -12,6 +12,8 @@
 #include "shell/views/view_table.h"
 #include "shell/run_dialogs.h"
 #include "shell/toolbar_icons.h"
+#include "shell/wave_capture.h"
+#include "shell/wave_commands.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -116,6 +118,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     setMenuBarKind(MenuBarKind::Init);
     markUnavailableCommands();
     syncEditorCommands(*this);
+    wave_ = std::make_unique<WaveCapture>(machine_, *run_);
+    setUpWaveCommands(*this);
 
     screenTimer_ = new QTimer(this);
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
@@ -543,6 +547,7 @@ void Frame::refreshViews() {
         if (auto* view = qobject_cast<View*>(window->widget())) view->refreshView();
     setStatusText(1, QString::asprintf("RB%01X", unsigned(machine_.chip.bankBase() >> 3)));
     setStatusText(3, QString("M/C:%1").arg(machine_.chip.cycleCount()));
+    syncWaveCommands(*this);
 }
 
 // --------------------------------------------------------------------- views

@@ -13,6 +13,7 @@
 #include "shell/modules/led_dialogs.h"
 #include "shell/modules/transfer_list_commands.h"
 #include "shell/settings_commands.h"
+#include "shell/wave_commands.h"
 
 namespace quorvel::shell {
 
@@ -41,6 +42,9 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::GenKeyboard, generateKeyboardCodeCommand},
         {id::GenSpiEeprom, generateSpiCodeCommand},
         {id::GenIic, generateIicCodeCommand},
+        // The port-line waveform: the recording switch and its export.
+        {id::RecordWaveform, recordWaveformCommand},
+        {id::ExportWaveform, exportWaveformCommand},
     };
     return kCommands;
 }
