@@ -32,7 +32,7 @@ constexpr int kNameWidth = 76;   // the line names, and the levels under the cur
 constexpr int kAxisHeight = 40;  // two label lines: cycles and time
 constexpr int kRowHeight = 30;
 constexpr int kTraceHeight = 16; // from the high to the low level
-constexpr int kTickSpacing = 110; // least pixels between labelled ticks
+constexpr int kTickSpacing = 80;  // least pixels between labelled ticks
 // The view's copy of the recording: when it grows past kKeep, the oldest
 // quarter goes.
 constexpr size_t kKeep = size_t(1) << 18;
@@ -407,7 +407,9 @@ void LogicAnalyserView::paintEvent(QPaintEvent*) {
             const QString label = QString("%1  (%2)").arg(*cursor_).arg(
                 QString::fromStdString(cycleTimeText(*cursor_, frequency_)));
             const QFontMetrics metrics(font());
-            QRect box(x + 4, kAxisHeight + 2, metrics.horizontalAdvance(label) + 8, metrics.height() + 2);
+            // Below the traces, where it hides no level.
+            QRect box(x + 4, bottom - metrics.height() - 6, metrics.horizontalAdvance(label) + 8,
+                      metrics.height() + 2);
             if (box.right() > width() - 2) box.moveRight(x - 4);
             p.fillRect(box, QColor(255, 255, 255, 230));
             p.drawRect(box.adjusted(0, 0, -1, -1));
