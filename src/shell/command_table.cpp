@@ -68,7 +68,7 @@ const CommandInfo kCommands[] = {
     {id::SpiEepromWindow, "EEPROM", "Show the SPI EEPROM\n"},
     {id::LogicAnalyserWindow, "Lo&gic Analyser", "Show the port lines over time\nLogic Analyser"},
     {id::RecordWaveform, "Record &Waveform", "Record the port lines while the program runs\n"},
-    {id::ExportWaveform, "Export "E&xport Waveform..."Waveform...", "Save the recorded port lines as a value change dump (VCD)\n"},
+    {id::ExportWaveform, "Export &Waveform...", "Save the recorded port lines as a value change dump (VCD)\n"},
     {id::Go, "&Go", "Execute program from current PC value\nExecute(PC)"},
     {id::GoTo, "Go&To", "Execute program from a given address\nExecute from Address"},
     {id::RunSetting, "&Setting", "Start address and screen update settings\n"},
