@@ -72,6 +72,9 @@ const CommandInfo kCommands[] = {
     {id::RtcWindow, "&RTC", "Show the IIC real time clock\n"},
     {id::IicEepromWindow, "&EEPROM", "Show the IIC EEPROM\n"},
     {id::SpiEepromWindow, "EEPROM", "Show the SPI EEPROM\n"},
+    {id::LogicAnalyserWindow, "Lo&gic Analyser", "Show the port lines over time\nLogic Analyser"},
+    {id::RecordWaveform, "Record &Waveform", "Record the port lines while the program runs\n"},
+    {id::ExportWaveform, "Export &Waveform...", "Save the recorded port lines as a value change dump (VCD)\n"},
     {id::Go, "&Go", "Execute program from current PC value\nExecute(PC)"},
     {id::GoTo, "Go&To", "Execute program from a given address\nExecute from Address"},
     {id::RunSetting, "&Setting", "Start address and screen update settings\n"},
@@ -131,7 +134,7 @@ const E kModuleSettings[] = {cmd(id::LedSetting), cmd(id::LcdSetting), cmd(id::K
                              cmd(id::IicSetting), cmd(id::SpiSetting)};
 const E kFile[] = {
     cmd(id::LoadProgram), cmd(id::LoadData), cmd(id::LoadSourceMap), sep(),
-    cmd(id::SaveMemory), popup("Save Buffer", kSaveBuffer), sep(),
+    cmd(id::SaveMemory), popup("Save Buffer", kSaveBuffer), cmd(id::ExportWaveform), sep(),
     cmd(id::LoadTextFile), cmd(id::SaveTextFile), cmd(id::SaveTextFileAs), sep(),
     cmd(id::LoadScreenSetting), cmd(id::SaveScreenSetting), cmd(id::SaveScreenSettingAs), sep(),
     popup("&External Modules Setting ", kModuleSettings),
@@ -157,11 +160,12 @@ const E kView[] = {cmd(id::ClearView), sep(),
                    cmd(id::EepromWindow), cmd(id::SfrBitWindow), cmd(id::MemoryBitWindow), sep(),
                    cmd(id::SourceLines), sep(),
                    cmd(id::IoWindow), cmd(id::SerialWindow), cmd(id::SpiWindow),
-                   popup("External Mo&Dules", kExternalModules)};
+                   popup("External Mo&Dules", kExternalModules), sep(),
+                   cmd(id::LogicAnalyserWindow)};
 const E kRun[] = {cmd(id::Go), cmd(id::GoTo), sep(), cmd(id::ResetCpu), cmd(id::StopExecution),
                   sep(), cmd(id::CalculateTime), cmd(id::InitializeCycles), sep(),
                   cmd(id::StepSourceLine), cmd(id::StepOverSourceLine), sep(),
-                  cmd(id::Profile), cmd(id::ClearProfile), sep(),
+                  cmd(id::Profile), cmd(id::ClearProfile), cmd(id::RecordWaveform), sep(),
                   cmd(id::RunSetting)};
 const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution)};
 const E kSingleStep[] = {cmd(id::FinishSubroutine), cmd(id::SingleStep), cmd(id::StepOver),

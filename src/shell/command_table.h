@@ -52,6 +52,9 @@ constexpr int DemoFirst = 40163, DemoLast = 40173, ProjectFirst = 40175, Project
 // Window and help
 constexpr int Cascade = 57650, TileHorizontally = 57651, TileVertically = 57652,
               ArrangeIcons = 57649, CloseAll = 32778, HelpTopics = 40043, About = 104;
+// Waveform recording: the logic analyser window, the recording switch and the
+// export of what was recorded.
+constexpr int LogicAnalyserWindow = 41050, RecordWaveform = 41051, ExportWaveform = 41052;
 } // namespace id
 
 struct CommandInfo {

@@ -14,6 +14,8 @@
 #include "shell/source_commands.h"
 #include "shell/source_debug.h"
 #include "shell/toolbar_icons.h"
+#include "shell/wave_capture.h"
+#include "shell/wave_commands.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -120,6 +122,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     markUnavailableCommands();
     syncEditorCommands(*this);
     syncSourceCommands(*this);
+    wave_ = std::make_unique<WaveCapture>(machine_, *run_);
+    setUpWaveCommands(*this);
 
     screenTimer_ = new QTimer(this);
     connect(screenTimer_, &QTimer::timeout, this, &Frame::screenUpdateTick);
@@ -549,6 +553,7 @@ void Frame::refreshViews() {
         if (auto* view = qobject_cast<View*>(window->widget())) view->refreshView();
     setStatusText(1, QString::asprintf("RB%01X", unsigned(machine_.chip.bankBase() >> 3)));
     setStatusText(3, QString("M/C:%1").arg(machine_.chip.cycleCount()));
+    syncWaveCommands(*this);
 }
 
 // --------------------------------------------------------------------- views

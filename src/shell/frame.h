@@ -37,6 +37,7 @@ class ProgramView;
 class RecentPrograms;
 class SourceDebug;
 class View;
+class WaveCapture;
 
 class Frame : public QMainWindow {
     Q_OBJECT
@@ -60,6 +61,8 @@ public:
     Messages& messages() { return messages_; }
     // The chip's SCON and SPCR notices, queued to this thread.
     ChipNotices& chipNotices() { return *chipNotices_; }
+    // The port-line waveform recording (logic analyser, Export Waveform).
+    WaveCapture& waveCapture() { return *wave_; }
     void showMessage(const UserMessage& message);
 
     // Refresh every open view and the status-bar register bank and cycle
@@ -240,6 +243,7 @@ private:
     std::unique_ptr<QueuedRunEvents> runEvents_;
     ChipNotices* chipNotices_;
     std::unique_ptr<RunController> run_;
+    std::unique_ptr<WaveCapture> wave_;
     QMdiArea* mdi_;
     QToolBar* toolbar_;
     QLabel* status_[4];

@@ -14,6 +14,7 @@
 #include "shell/modules/transfer_list_commands.h"
 #include "shell/settings_commands.h"
 #include "shell/source_commands.h"
+#include "shell/wave_commands.h"
 
 namespace quorvel::shell {
 
@@ -49,6 +50,9 @@ std::span<const ModuleCommand> moduleCommandTable() {
         {id::ClearProfile, clearProfileCommand},
         {id::StepSourceLine, stepSourceLineCommand},
         {id::StepOverSourceLine, stepOverSourceLineCommand},
+        // The port-line waveform: the recording switch and its export.
+        {id::RecordWaveform, recordWaveformCommand},
+        {id::ExportWaveform, exportWaveformCommand},
     };
     return kCommands;
 }

@@ -22,6 +22,9 @@ std::span<const ViewEntry> viewTable() {
         {id::RtcWindow, createRtcWindow},
         {id::IicEepromWindow, createIicEepromWindow},
         {id::SpiEepromWindow, createSpiEepromWindow},
+        // Not among the windows a screen setting file places (it has room
+        // for the ones above only): keep it last.
+        {id::LogicAnalyserWindow, createLogicAnalyserView},
     };
     return kViews;
 }

@@ -33,5 +33,6 @@ View* createSpiWindow(Frame& frame);
 View* createLedView(Frame& frame);
 View* createKeyboardView(Frame& frame);
 View* createLcdWindow(Frame& frame);
+View* createLogicAnalyserView(Frame& frame);
 
 } // namespace quorvel::shell

@@ -1,0 +1,105 @@
+// The logic analyser window (LogicAnalyserView): the chosen port lines over
+// time, one trace per line (its name at the left) drawn as high and low
+// steps, under a time axis in machine cycles and in time at the selected
+// clock. While the window is open the frame records the lines (WaveCapture).
+//
+// The view keeps its own copy of the recorded changes, bounded, taking only
+// what is new since its last look on every refresh and module tick (under
+// the pause guard), so painting never touches the machine. A recording
+// whose cycle counter went back (Reset CPU, Initialize Machine Cycle) starts
+// the copy again from there.
+//
+// While it follows (the default) the newest change is at the right edge.
+// Scrolling back stops following until the user scrolls to the end again
+// (or presses End). Ctrl + mouse wheel and the + and - keys zoom around the
+// mouse or the right edge; a click puts a cursor that shows its cycle, time
+// and the lines' levels there. The context menu chooses the lines.
+#pragma once
+
+#include "chip/line_change.h"
+#include "shell/view.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QScrollBar;
+
+namespace quorvel::shell {
+
+class Frame;
+
+class LogicAnalyserView : public View {
+    Q_OBJECT
+public:
+    explicit LogicAnalyserView(Frame& frame);
+    ~LogicAnalyserView() override;
+
+    void refreshView() override;
+    void moduleTick() override;
+    int viewCommand() const override;
+    QSize sizeHint() const override { return {640, 400}; }
+
+    // What the view holds and shows, for tests and tools.
+    const std::vector<LineChange>& changes() const { return changes_; }
+    const std::vector<int>& lines() const;
+    bool following() const { return follow_; }
+    void setFollowing(bool follow);
+    double cyclesPerPixel() const { return cyclesPerPixel_; }
+    // Cycle at the right edge of the traces.
+    uint64_t rightCycle() const { return rightCycle_; }
+    // Widget x of a cycle, and the cycle at a widget x.
+    double xOf(uint64_t cycle) const;
+    uint64_t cycleAt(double x) const;
+    std::optional<uint64_t> cursorCycle() const { return cursor_; }
+    // Zooms by `factor` (below 1 = in) keeping the cycle at `anchorX` where
+    // it is (the right edge when negative).
+    void zoom(double factor, double anchorX = -1);
+    // The context menu's "Select Lines..." dialog.
+    void selectLines();
+    QScrollBar* scrollBar() const { return scroll_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // Takes what the recorder has that the copy lacks.
+    void takeChanges();
+    // First and last cycle there is something to show of.
+    uint64_t firstCycle() const;
+    uint64_t lastCycle() const;
+    int plotLeft() const;
+    int plotWidth() const;
+    // Follows the newest change when following, keeps the right edge within
+    // the recording, and sets the scroll bar to match.
+    void placeView();
+    void scrolled(int value);
+    void paintAxis(class QPainter& p, int axisBottom);
+    void paintTrace(class QPainter& p, int pin, int top);
+
+    Frame& frame_;
+    QScrollBar* scroll_;
+    QAction* selectLinesAction_;
+    QAction* followAction_;
+    QAction* zoomInAction_;
+    QAction* zoomOutAction_;
+    std::vector<LineChange> changes_;
+    uint64_t nextSequence_ = 0;
+    uint64_t clears_ = ~uint64_t(0);
+    uint64_t now_ = 0;          // the machine's cycle counter at the last look
+    uint32_t frequency_ = 12000000;
+    double cyclesPerPixel_ = 1000;
+    uint64_t rightCycle_ = 0;
+    double scrollUnit_ = 1; // pixels per scroll-bar step
+    bool follow_ = true;
+    bool placing_ = false;
+    std::optional<uint64_t> cursor_;
+};
+
+} // namespace quorvel::shell
