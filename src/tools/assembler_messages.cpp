@@ -4,7 +4,7 @@
 
 namespace quorvel {
 
-std::optional<SourceLocation> messageLocation(std::string_view text) {
+std::optional<MessageLocation> messageLocation(std::string_view text) {
     if (text.starts_with("*** ")) text.remove_prefix(4);
     const size_t close = text.find("): ");
     if (close == std::string_view::npos) return std::nullopt;
@@ -16,7 +16,7 @@ std::optional<SourceLocation> messageLocation(std::string_view text) {
         line = line * 10 + (text[i] - '0');
     }
     if (line < 1) return std::nullopt;
-    return SourceLocation{std::string(text.substr(0, open)), line};
+    return MessageLocation{std::string(text.substr(0, open)), line};
 }
 
 bool writtenDuringRun(std::optional<int64_t> before, std::optional<int64_t> after,

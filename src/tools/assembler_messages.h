@@ -11,7 +11,7 @@
 
 namespace quorvel {
 
-struct SourceLocation {
+struct MessageLocation {
     std::string file; // as the assembler names it, relative to its working folder
     int line = 0;     // from 1
 };
@@ -19,7 +19,7 @@ struct SourceLocation {
 // The file and line of a message line "file(line): text" (asm51's form,
 // warnings and errors alike; a listing marks message lines with "*** "
 // first). Nothing for a line of another form or a line number below 1.
-std::optional<SourceLocation> messageLocation(std::string_view text);
+std::optional<MessageLocation> messageLocation(std::string_view text);
 
 // Modification times in milliseconds since the epoch; nothing when the file
 // does not exist. An output was written by this run when it exists and
