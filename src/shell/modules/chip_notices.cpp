@@ -2,6 +2,7 @@
 
 #include "machine/machine.h"
 #include "modules/serial_host.h"
+#include "modules/uart_pty.h"
 
 namespace quorvel::shell {
 
@@ -17,10 +18,13 @@ void ChipNotices::spcrWritten() {
 
 void ChipNotices::byteTransmitted(uint16_t entry) {
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
+    if (pty_) pty_->byteTransmitted(entry);
 }
 
 void ChipNotices::byteReceived(uint16_t) {
     serialHostByteReceived(machine_.modules.serialHost, machine_.chip);
+    // The bridge hands over the next byte the terminal wrote.
+    if (pty_) pty_->byteReceived(machine_.modules.serialHost, machine_.chip);
 }
 
 } // namespace quorvel::shell

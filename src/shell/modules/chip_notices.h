@@ -2,7 +2,8 @@
 // bytes the UART sends and receives (on the thread that runs the step; pure
 // core calls), and the program's writes of SCON and SPCR reach the serial and
 // SPI windows as queued signals on the user-interface thread, so the
-// simulation never waits for a window.
+// simulation never waits for a window. While the serial window connects the
+// line to a pseudo-terminal, the same two byte events feed that bridge too.
 #pragma once
 
 #include "chip/chip_events.h"
@@ -11,6 +12,7 @@
 
 namespace quorvel {
 struct Machine;
+class UartPty;
 }
 
 namespace quorvel::shell {
@@ -25,6 +27,12 @@ public:
     void byteTransmitted(uint16_t entry) override;
     void byteReceived(uint16_t entry) override;
 
+    // The pseudo-terminal bridge that also gets the serial line's bytes, or
+    // none. Set only while the simulation is paused: the events come from
+    // the thread that runs the step.
+    void setPty(UartPty* pty) { pty_ = pty; }
+    UartPty* pty() const { return pty_; }
+
 signals:
     // Queued to the user-interface thread.
     void sconChanged();
@@ -32,6 +40,7 @@ signals:
 
 private:
     Machine& machine_;
+    UartPty* pty_ = nullptr;
 };
 
 } // namespace quorvel::shell

@@ -1,6 +1,7 @@
 #include "shell/modules/serial_window.h"
 
 #include "chip/sfr.h"
+#include "modules/uart_pty.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/modules/chip_notices.h"
@@ -8,6 +9,7 @@
 #include "shell/views/text_grid_view.h"
 #include "shell/views/view_table.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,11 +20,25 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <cctype>
 
 namespace quorvel::shell {
 
 namespace {
+
+// How often the bridge is polled while no program runs (a running program's
+// is polled on every module tick).
+constexpr int kIdlePtyPollMs = 20;
+
+// The bridge's reason ("cannot open a pseudo-terminal: ...") as a sentence.
+UserMessage ptyError(std::string reason) {
+    if (!reason.empty()) reason[0] = char(std::toupper(static_cast<unsigned char>(reason[0])));
+    return errorMessage("ERROR", std::move(reason));
+}
 
 QPlainTextEdit* transferList(const char* name) {
     auto* list = new QPlainTextEdit;
@@ -87,6 +103,16 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     fileStatus_ = named(new QLabel, "fileStatus");
     totalBytes_ = named(new QLabel, "totalBytes");
     bytesTransmitted_ = named(new QLabel, "bytesTransmitted");
+    pty_ = new QCheckBox("PTY");
+    pty_->setObjectName("pty");
+    pty_->setToolTip("Connect the serial line to a pseudo-terminal");
+    // The terminal's path: read-only, but selectable to be copied.
+    ptyPath_ = new QLineEdit;
+    ptyPath_->setObjectName("ptyPath");
+    ptyPath_->setReadOnly(true);
+    ptyPath_->setFont(textViewFont());
+    ptyTimer_ = new QTimer(this);
+    ptyTimer_->setInterval(kIdlePtyPollMs);
 
     auto* hostRows = new QGridLayout(host);
     hostRows->setVerticalSpacing(4);
@@ -102,6 +128,8 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     ninthRow->addStretch();
     hostRows->addLayout(ninthRow, 2, 0, 1, 2);
     hostRows->addWidget(setting_, 2, 2);
+    hostRows->addWidget(pty_, 3, 0);
+    hostRows->addWidget(ptyPath_, 3, 1, 1, 2);
     auto* file = new QGroupBox("File Transmission");
     auto* fileRows = new QGridLayout(file);
     fileRows->addWidget(fileStatus_, 0, 0, 1, 2);
@@ -110,8 +138,8 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     fileRows->addWidget(new QLabel("Bytes Transmitted:"), 2, 0);
     fileRows->addWidget(bytesTransmitted_, 2, 1);
     fileRows->setColumnStretch(1, 1);
-    hostRows->addWidget(file, 3, 0, 1, 3);
-    hostRows->setRowStretch(4, 1);
+    hostRows->addWidget(file, 4, 0, 1, 3);
+    hostRows->setRowStretch(5, 1);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, topMargin(kTopMargin), 6, 6);
@@ -124,6 +152,19 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
         connect(ninth_[bit], &QRadioButton::clicked, this, [this, bit] { chooseNinthBit(bit); });
     connect(setting_, &QPushButton::clicked, this, &SerialWindow::openSetting);
     connect(&frame.chipNotices(), &ChipNotices::sconChanged, this, &SerialWindow::sconChanged);
+    connect(pty_, &QCheckBox::toggled, this, &SerialWindow::switchPty);
+    connect(ptyTimer_, &QTimer::timeout, this, [this] {
+        // A running program's module ticks poll it already.
+        if (frame_.runControl().running()) return;
+        auto guard = frame_.runControl().pause();
+        moduleTick();
+    });
+}
+
+SerialWindow::~SerialWindow() {
+    if (!bridge_) return;
+    auto guard = frame_.runControl().pause();
+    closePty();
 }
 
 int SerialWindow::viewCommand() const { return id::SerialWindow; }
@@ -137,6 +178,7 @@ void SerialWindow::refreshView() {
 
 void SerialWindow::moduleTick() {
     // The frame's tick holds the simulation paused.
+    if (bridge_) pollPty();
     if (shownOnce_ && signature() == shown_) return;
     showState();
 }
@@ -158,6 +200,7 @@ SerialWindow::Signature SerialWindow::signature() const {
     s.bytesSent = host.bytesSent;
     s.transmitting = host.transmitting;
     s.status = host.fileStatus;
+    s.ptyOpen = bool(bridge_);
     return s;
 }
 
@@ -177,7 +220,16 @@ void SerialWindow::showState() {
         hostTransmit_->setText(hostByte);
         shownHostTransmit_ = hostByte;
     }
-    hostTransmit_->setEnabled(view.hostFieldEnabled);
+    // The terminal is the host while it is connected.
+    hostTransmit_->setEnabled(view.hostFieldEnabled && !bridge_);
+    send_->setEnabled(!bridge_);
+    {
+        const QSignalBlocker quiet(pty_);
+        pty_->setChecked(bool(bridge_));
+    }
+    const QString path = bridge_ ? QString::fromStdString(bridge_->path()) : QString();
+    if (ptyPath_->text() != path) ptyPath_->setText(path);
+    ptyPath_->setEnabled(bool(bridge_));
     hostReceive_->setText(QString::fromStdString(view.hostReceive));
     for (int bit : {0, 1}) {
         ninth_[bit]->setEnabled(view.ninthBitEnabled);
@@ -247,6 +299,51 @@ void SerialWindow::sconChanged() {
     auto guard = frame_.runControl().pause();
     const bool enabled = serialNinthBitEnabled(frame_.machine().chip.sfr(sfr::SCON));
     for (QRadioButton* radio : ninth_) radio->setEnabled(enabled);
+}
+
+void SerialWindow::switchPty(bool on) {
+    if (on == bool(bridge_)) return;
+    if (!on) {
+        auto guard = frame_.runControl().pause();
+        closePty();
+        showState();
+        return;
+    }
+    auto bridge = std::make_unique<UartPty>();
+    if (auto failure = bridge->open()) {
+        {
+            const QSignalBlocker quiet(pty_);
+            pty_->setChecked(false);
+        }
+        frame_.showMessage(ptyError(*failure));
+        return;
+    }
+    auto guard = frame_.runControl().pause();
+    Machine& machine = frame_.machine();
+    // A file still being sent would feed the same receiver: it stops here.
+    if (machine.modules.serialHost.transmitting) cancelFileTransmission(machine.modules.serialHost);
+    bridge_ = std::move(bridge);
+    frame_.chipNotices().setPty(bridge_.get());
+    ptyTimer_->start();
+    pollPty();
+    showState();
+}
+
+void SerialWindow::pollPty() {
+    Machine& machine = frame_.machine();
+    const auto failure = bridge_->poll(machine.modules.serialHost, machine.chip);
+    if (!failure) return;
+    closePty();
+    showState();
+    // Said once the tick that found it has let the simulation go on.
+    QMetaObject::invokeMethod(
+        this, [this, message = ptyError(*failure)] { frame_.showMessage(message); }, Qt::QueuedConnection);
+}
+
+void SerialWindow::closePty() {
+    ptyTimer_->stop();
+    frame_.chipNotices().setPty(nullptr);
+    bridge_.reset();
 }
 
 View* createSerialWindow(Frame& frame) { return new SerialWindow(frame); }

@@ -5,9 +5,19 @@
 // enabled while SCON selects mode 2 or 3), the "Setting" button for the
 // transfer mode and the progress of a file transmission.
 //
-// Everything it changes (Send, Cancel, TB8, the transfer mode) is written
-// with the simulation paused. While a program runs the module timer's tick
-// redraws the window, but only when the lists or the host's state changed.
+// The "PTY" switch puts a pseudo-terminal in the host's place: the chip's
+// line is bridged to it (UartPty) and the window shows the terminal's path
+// for a terminal program to open. The firmware's bytes still fill the
+// transmit list; the terminal's bytes enter the receiver one character time
+// apart, as a file transmission's do, and fill the receive list. The host's
+// own Send and file transmission are off meanwhile, as they would feed the
+// same receiver; switching it off closes the terminal.
+//
+// Everything it changes (Send, Cancel, TB8, the transfer mode, the bridge)
+// is written with the simulation paused. While a program runs the module
+// timer's tick polls the bridge and redraws the window, but only when the
+// lists or the host's state changed; while none runs a slower timer of the
+// window's own polls the bridge.
 #pragma once
 
 #include "modules/serial_host.h"
@@ -15,11 +25,19 @@
 
 #include <QString>
 
+#include <memory>
+
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
+
+namespace quorvel {
+class UartPty;
+}
 
 namespace quorvel::shell {
 
@@ -27,6 +45,7 @@ class SerialWindow : public PartWindow {
     Q_OBJECT
 public:
     explicit SerialWindow(Frame& frame);
+    ~SerialWindow() override;
 
     void refreshView() override;
     int viewCommand() const override;
@@ -38,6 +57,8 @@ public:
     QPlainTextEdit* controllerReceiveList() const { return chipReceive_; }
     QLineEdit* hostTransmitField() const { return hostTransmit_; }
     QPushButton* sendButton() const { return send_; }
+    QCheckBox* ptySwitch() const { return pty_; }
+    QLineEdit* ptyPathField() const { return ptyPath_; }
 
 protected:
     int normalTopMargin() const override { return kTopMargin; }
@@ -52,6 +73,7 @@ private:
         uint8_t transmitByte = 0, receiveByte = 0, ninthBit = 0, scon7 = 0, mode = 0;
         uint32_t bytesSent = 0;
         bool transmitting = false;
+        bool ptyOpen = false;
         FileTransmissionStatus status = FileTransmissionStatus::None;
         bool operator==(const Signature&) const = default;
     };
@@ -62,6 +84,12 @@ private:
     void chooseNinthBit(uint8_t bit);
     void openSetting();
     void sconChanged();
+    void switchPty(bool on);
+    // Moves bytes between the terminal and the chip; the simulation is
+    // paused by the caller. A terminal that broke is closed and said so.
+    void pollPty();
+    // Detaches and closes the bridge; the simulation is paused by the caller.
+    void closePty();
 
     QPlainTextEdit* chipTransmit_;
     QPlainTextEdit* chipReceive_;
@@ -73,6 +101,10 @@ private:
     QLabel* fileStatus_;
     QLabel* totalBytes_;
     QLabel* bytesTransmitted_;
+    QCheckBox* pty_;
+    QLineEdit* ptyPath_;
+    QTimer* ptyTimer_;
+    std::unique_ptr<UartPty> bridge_;
     Signature shown_;
     bool shownOnce_ = false;
     QString shownHostTransmit_;
