@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   sdcc as31
+  gtkwave
   breeze-icon-theme
 )
 

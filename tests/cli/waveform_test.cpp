@@ -1,6 +1,6 @@
 // --vcd: the LED demonstration's first blinks in the dump, parsed back, are
 // the edges stepping the core sees on P1.0, at their machine cycles; a full
-// recorder keeps the newest changes and says so. (Bad line lists: the usage
+// recorder keeps the newest changes and says so; GTKWave reads the dump. (Bad line lists: the usage
 // errors' table.)
 #include "test_support.h"
 
@@ -65,4 +65,9 @@ TEST(CliWaveform, LedDemoBlinksAtTheSteppedCycles) {
                   std::string::npos) << vcd; // one machine cycle at 12 MHz
         EXPECT_EQ(edgesOf(vcd), Edges(expected.begin() + full, expected.end()));
     }
+    // GTKWave's reader takes the dump and gives the same edges back.
+    ASSERT_EQ(runProcess(dir.path, kVcd2fst, {"out.vcd", "out.fst"}).status, 0);
+    const ProcessResult back = runProcess(dir.path, kFst2vcd, {"out.fst"});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(edgesOf(back.out), Edges(expected.begin() + 1, expected.end()));
 }

@@ -17,6 +17,7 @@ const std::string kAs31 = QUORVEL_AS31;
 const std::string kSdcc = QUORVEL_SDCC;
 const std::string kPackihx = QUORVEL_PACKIHX;
 const std::string kMakebin = QUORVEL_MAKEBIN;
+const std::string kVcd2fst = QUORVEL_VCD2FST, kFst2vcd = QUORVEL_FST2VCD;
 
 // ---- files
 

@@ -6,7 +6,7 @@
 //   Processes  runProcess: a program run in a folder with its exit status,
 //              standard output and standard error; asm51Program and
 //              cliProgram, the programs the build makes.
-//   Tools      kAs31, kSdcc, kPackihx, kMakebin: the external tools found
+//   Tools      kAs31, kSdcc, kPackihx, kMakebin, kVcd2fst, kFst2vcd: the external tools found
 //              when the build was configured (they are required there);
 //              as31Hex, as31Image and compileC run them.
 //   Machines   makeMachine (a configured Machine), makeChip (a bare chip),
@@ -78,6 +78,8 @@ fs::path cliProgram();   // the built quorvel-cli
 // ---- external tools
 
 extern const std::string kAs31, kSdcc, kPackihx, kMakebin;
+// GTKWave's converters: a dump they read back is one the viewer opens.
+extern const std::string kVcd2fst, kFst2vcd;
 
 // Writes `source` to dir/name.asm and assembles it with as31 into
 // dir/name.hex.
