@@ -76,7 +76,10 @@ run_target() {
     done
     [ "$failed" -eq 0 ] || return 1
     local asked="$seconds s per worker"
-    [ -n "$runs" ] && asked="$runs inputs from seeds 1-$workers"
+    if [ -n "$runs" ]; then
+        asked="$runs inputs from seed 1"
+        [ "$workers" -gt 1 ] && asked="$runs inputs from seeds 1-$workers"
+    fi
     echo "== $name: $asked: $total inputs in $((SECONDS - started)) s, no finding"
 }
 
