@@ -63,8 +63,7 @@ RunOutcome RunController::finishSubroutine() {
     return startRun(RunMode::FinishSubroutine, {});
 }
 
-RunOutcome RunController::singleStep() {
-    if (numberOfSteps == 0) numberOfSteps = 1;
+template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
     machine_.chip.pc = currentAddress();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     takeSnapshots();
@@ -72,15 +71,19 @@ RunOutcome RunController::singleStep() {
     outcome.refresh = true;
     {
         auto guard = thread_.pause();
-        for (unsigned i = 0; i < numberOfSteps; ++i) {
-            if (step(machine_)) {
-                outcome.message = pcExceedsMessage();
-                break;
-            }
-        }
+        if (steps()) outcome.message = pcExceedsMessage();
         setCurrentAddress(machine_.chip.pc);
     }
     return outcome;
+}
+
+RunOutcome RunController::singleStep() {
+    if (numberOfSteps == 0) numberOfSteps = 1;
+    return stepHere([this] {
+        for (unsigned i = 0; i < numberOfSteps; ++i)
+            if (step(machine_)) return true;
+        return false;
+    });
 }
 
 RunOutcome RunController::stepOver() {
@@ -91,18 +94,9 @@ RunOutcome RunController::stepOver() {
 }
 
 RunOutcome RunController::sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind) {
-    machine_.chip.pc = currentAddress();
-    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
-    takeSnapshots();
-    RunOutcome outcome;
-    outcome.refresh = true;
-    {
-        auto guard = thread_.pause();
-        if (stepSourceLine(machine_, map, level, kind).end == SourceStepEnd::PcOutOfRange)
-            outcome.message = pcExceedsMessage();
-        setCurrentAddress(machine_.chip.pc);
-    }
-    return outcome;
+    return stepHere([&] {
+        return stepSourceLine(machine_, map, level, kind).end == SourceStepEnd::PcOutOfRange;
+    });
 }
 
 // Steps on this thread until `count` steps are done; a call is handed to the

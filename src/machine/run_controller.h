@@ -111,6 +111,9 @@ public:
 private:
     RunOutcome startRun(RunMode mode, const RunParameters& parameters);
     RunOutcome stepOverLoop(uint16_t count);
+    // A step on this thread from the current address, paused: `steps`
+    // returns true when the program counter left program memory.
+    template <typename Steps> RunOutcome stepHere(Steps steps);
     bool pcBeyondLimit() const { return machine_.chip.pc > machine_.chip.codeLimit; }
 
     Machine& machine_;
