@@ -32,16 +32,24 @@ const UserMessage kMoved{"Memory Move", "Memory Move Completed Successfully", Us
 } // namespace
 
 TEST(BlockOperations, DialogFieldsInOrder) {
+    // {copy, space, start, end, third field, refused field}; internal memory
+    // fields hold two digits.
+    const struct {
+        bool copy;
+        S space;
+        const char *start, *end, *third, *refused;
+    } cases[] = {
+        {false, S::ExternalData, "", "zz", "1", "Start Address"},  {false, S::ExternalData, "0", "zz", "", "End Address"},
+        {false, S::ExternalData, "0", "10", "123", "Data"},        {false, S::ExternalData, "0", "10", "G", "Data"},
+        {true, S::Program, "0", "10", "", "Destination Address"},  {false, S::InternalData, "100", "10", "0", "Start Address"},
+        {true, S::InternalData, "10", "20", "130", "Destination Address"},
+    };
     BlockValues v;
-    EXPECT_EQ(acceptFillFields(S::ExternalData, "", "zz", "1", v), errorMessage("ERROR", "Illegal Start Address."));
-    EXPECT_EQ(acceptFillFields(S::ExternalData, "0", "zz", "", v), errorMessage("ERROR", "Illegal End Address."));
-    EXPECT_EQ(acceptFillFields(S::ExternalData, "0", "10", "123", v), errorMessage("ERROR", "Illegal Data."));
-    EXPECT_EQ(acceptFillFields(S::ExternalData, "0", "10", "G", v), errorMessage("ERROR", "Illegal Data."));
-    EXPECT_EQ(acceptCopyFields(S::Program, "0", "10", "", v), errorMessage("ERROR", "Illegal Destination Address."));
-    // Internal memory fields hold two digits.
-    EXPECT_EQ(acceptFillFields(S::InternalData, "100", "10", "0", v), errorMessage("ERROR", "Illegal Start Address."));
-    EXPECT_EQ(acceptCopyFields(S::InternalData, "10", "20", "130", v),
-              errorMessage("ERROR", "Illegal Destination Address."));
+    for (const auto& c : cases)
+        EXPECT_EQ(c.copy ? acceptCopyFields(c.space, c.start, c.end, c.third, v)
+                         : acceptFillFields(c.space, c.start, c.end, c.third, v),
+                  errorMessage("ERROR", std::string("Illegal ") + c.refused + "."))
+            << c.start << " " << c.end << " " << c.third;
 
     EXPECT_FALSE(acceptFillFields(S::Program, "01a0", "ffff", "5a", v));
     EXPECT_EQ((std::array{v.start, v.end, uint16_t(v.fill)}), (std::array<uint16_t, 3>{0x01A0, 0xFFFF, 0x5A}));
@@ -51,16 +59,12 @@ TEST(BlockOperations, DialogFieldsInOrder) {
 
 TEST(BlockOperations, FillAndCopyExternalMemory) {
     ChipState chip = makeChip();
-    BlockResult fill = fillMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0, 0x55));
-    EXPECT_TRUE(fill.done);
-    EXPECT_EQ(fill.message, kFilled);
-    EXPECT_TRUE(fill.refreshViews);
+    EXPECT_EQ(fillMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0, 0x55)).message, kFilled);
     chip.code[0x10] = 0x00;
     chip.code[0xFFF] = 0x12;
     clearProgramMemory(chip);
     EXPECT_EQ(chip.code, std::vector<uint8_t>(0x1000, 0xFF));
-    BlockResult copy = copyMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0x0180));
-    EXPECT_EQ(copy.message, kCopied);
+    EXPECT_EQ(copyMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0x0180)).message, kCopied);
     for (int a = 0x0100; a <= 0x027F; ++a) ASSERT_EQ(chip.xdata[a], 0x55) << a;
     EXPECT_EQ(chip.xdata[0x00FF], 0x00);
     EXPECT_EQ(chip.xdata[0x0280], 0x00);
@@ -81,8 +85,7 @@ TEST(BlockOperations, FillAndCopyExternalMemory) {
 TEST(BlockOperations, OverlappingCopiesActLikeABufferedCopy) {
     ChipState chip = makeChip();
     for (int a = 0; a < 0x100; ++a) chip.code[a] = uint8_t(a);
-    BlockResult up = copyMemory(chip, S::Program, 128, range(0x0000, 0x00FF, 0x0001));
-    EXPECT_EQ(up.message, kMoved);
+    EXPECT_EQ(copyMemory(chip, S::Program, 128, range(0x0000, 0x00FF, 0x0001)).message, kMoved);
     EXPECT_EQ(chip.code[0], 0x00); // the source is not cleared
     for (int a = 1; a <= 0x100; ++a) ASSERT_EQ(chip.code[a], a - 1) << a;
 
@@ -105,8 +108,7 @@ TEST(BlockOperations, RangeChecksComeBeforeAnyChange) {
     EXPECT_EQ(chip.code, unchanged.code);
 
     // Internal data memory: the device's RAM size sets the limit.
-    BlockResult ok = fillMemory(chip, S::InternalData, 128, range(0x30, 0x7F, 0, 0x00));
-    EXPECT_TRUE(ok.done);
+    EXPECT_TRUE(fillMemory(chip, S::InternalData, 128, range(0x30, 0x7F, 0, 0x00)).done);
     BlockResult over = fillMemory(chip, S::InternalData, 128, range(0x30, 0x80, 0, 0x11));
     EXPECT_EQ(over.message, kRangeExceeds);
     EXPECT_FALSE(over.refreshViews); // the internal fill repaints only after success

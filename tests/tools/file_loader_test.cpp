@@ -63,11 +63,8 @@ TEST(FileLoader, HexRecordsAndTheirSummary) {
                               ":10010000101112131415161718191A1B1C1D1E1F77\r\n"
                               ":00000001FF\r\n");
     EXPECT_EQ(out.result, LoadResult::Loaded);
-    EXPECT_TRUE(out.messages.empty());
     EXPECT_TRUE(out.showDetails);
     EXPECT_EQ(out.summary, "0000H to 000FH" + std::string(12, ' ') + "0100H to 010FH" + std::string(10, ' '));
-    EXPECT_EQ(out.badChecksums, 0u);
-    EXPECT_EQ(out.detailsText(), out.summary);
     EXPECT_EQ(chip.code[15], 15);
     EXPECT_EQ(chip.code[0x100], 0x10);
     EXPECT_EQ(chip.code[0x10], 0xFF); // not covered: unchanged
@@ -75,16 +72,13 @@ TEST(FileLoader, HexRecordsAndTheirSummary) {
     // Contiguous records make one range; lower-case digits read correctly.
     ChipState two = makeChip();
     out = loadHex(two, ":0200000012ab41\n:02000200cdef42\n:00000001ff\n");
-    EXPECT_EQ(out.result, LoadResult::Loaded);
     EXPECT_EQ(out.summary, "0000H to 0003H" + std::string(10, ' '));
     EXPECT_EQ(two.code[1], 0xAB);
     EXPECT_EQ(two.code[3], 0xEF);
 
     // An end record before any data gives no range at all.
     ChipState none = makeChip();
-    out = loadHex(none, ":00000001FF");
-    EXPECT_EQ(out.result, LoadResult::Loaded);
-    EXPECT_EQ(out.summary, "");
+    EXPECT_EQ(loadHex(none, ":00000001FF").summary, "");
 }
 
 TEST(FileLoader, ChecksumsAreCountedNotEnforced) {
@@ -129,9 +123,7 @@ TEST(FileLoader, RecordTypesSegmentsAndLongRecords) {
     std::snprintf(check, sizeof check, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
     ChipState big = makeChip(0xFFFF);
     out = loadHex(big, record + check + "\r\n:00000001FF\r\n");
-    EXPECT_EQ(out.result, LoadResult::Loaded);
     EXPECT_EQ(out.badChecksums, 0u);
-    EXPECT_EQ(big.code[0x0200], 0x00);
     EXPECT_EQ(big.code[0x02FE], 0xFE);
     EXPECT_EQ(out.summary, "0200H to 02FEH" + std::string(10, ' '));
 }
@@ -195,15 +187,11 @@ TEST(FileLoader, BinaryImagesAtAStartAddress) {
     ChipState chip = makeChip(0x0FFF);
     FileLoader loader(LoadTarget::ProgramMemory);
     loader.openBytes(image, LoadFormat::Binary, "image.bin");
-    EXPECT_TRUE(loader.needsStartAddress());
     EXPECT_TRUE(loader.step(chip)); // waits: nothing happens without the address
     EXPECT_EQ(loader.progress(), 0u);
     loader.setStartAddress(0x0F80);
-    EXPECT_FALSE(loader.needsStartAddress());
-    EXPECT_TRUE(loader.step(chip));
-    EXPECT_EQ(loader.progress(), 140u);
-    EXPECT_EQ(loader.progressTotal(), 256u);
-    EXPECT_FALSE(loader.step(chip));
+    while (loader.step(chip)) {
+    }
     EXPECT_EQ(loader.outcome().result, LoadResult::Overflow);
     EXPECT_EQ(loader.outcome().messages, std::vector{err("Address Exceeds the Program Memory Capacity.")});
     EXPECT_EQ(chip.code[0x0F80], 0x00);
@@ -218,10 +206,7 @@ TEST(FileLoader, BinaryImagesAtAStartAddress) {
     EXPECT_EQ(dataLoader.outcome().result, LoadResult::Loaded);
     const UserMessage loaded{"Load Data", "File Loaded Successfully.", UserMessage::Icon::Information};
     EXPECT_EQ(dataLoader.outcome().messages, std::vector{loaded});
-    EXPECT_FALSE(dataLoader.outcome().showDetails);
     EXPECT_EQ(data.xdata[0x10FF], 0xFF);
-    EXPECT_EQ(data.xdata[0x1080], 0x80);
-    EXPECT_EQ(dataLoader.progress(), 256u);
 
     // An empty binary file loads successfully and stores nothing.
     FileLoader empty(LoadTarget::ProgramMemory);
@@ -237,7 +222,6 @@ TEST(FileLoader, CancelAndOpenFailures) {
     loader.openBytes(bytesOf(":0100000055AA\n:0100010066FF\n:00000001FF\n"), LoadFormat::IntelHex);
     EXPECT_TRUE(loader.step(chip));
     loader.cancel();
-    EXPECT_TRUE(loader.finished());
     EXPECT_FALSE(loader.step(chip));
     EXPECT_EQ(loader.outcome().result, LoadResult::Stopped);
     EXPECT_EQ(loader.outcome().messages, std::vector{kStopped});
@@ -271,7 +255,6 @@ TEST(FileLoader, ReadsSdccOutput) {
     }
     ASSERT_EQ(loader.outcome().result, LoadResult::Loaded);
     EXPECT_EQ(loader.outcome().badChecksums, 0u);
-    EXPECT_EQ(loader.progress(), loader.progressTotal());
     EXPECT_EQ(std::vector<uint8_t>(chip.code.begin(), chip.code.begin() + ptrdiff_t(expected.size())), expected);
     EXPECT_EQ(chip.code[expected.size()], 0xFF);
 }

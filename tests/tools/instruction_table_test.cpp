@@ -1,4 +1,4 @@
-// The instruction table: lengths of every opcode and opcode lookup (the
+// The instruction table: lengths of every opcode and its mnemonic list (the
 // encoding is checked by the line assembler's round trip, the rows and
 // forms by the disassembler's tests).
 #include "tools/instruction_table.h"
@@ -30,25 +30,9 @@ TEST(InstructionTable, LengthsAgreeWithTheExecutionLoop) {
     }
 }
 
-TEST(InstructionTable, OperandsAndLookup) {
-    // Every opcode but A5 is found again from its own mnemonic and operands.
-    for (int op = 0; op < 256; ++op) {
-        const Instruction& ins = instructionOf(uint8_t(op));
-        auto found = findOpcode(ins.mnemonic, ins.operandList());
-        if (ins.reserved) {
-            EXPECT_FALSE(found);
-        } else if (ins.form == OperandForm::PageAddress) {
-            EXPECT_EQ(found, uint8_t(op & 0x1F)) << std::hex << op;
-        } else {
-            EXPECT_EQ(found, uint8_t(op)) << std::hex << op;
-        }
-    }
-    const Operand aRn[] = {{OperandKind::A}, {OperandKind::Rn, 5}};
-    EXPECT_EQ(findOpcode("XCH", aRn), 0xCD);
-    EXPECT_FALSE(findOpcode("XCHD", aRn));
-    EXPECT_EQ(opcodesOf("MOVC"), (std::vector<uint8_t>{0x83, 0x93}));
-    EXPECT_TRUE(opcodesOf("RESERVED").empty());
-
+// Every mnemonic of the table is one the editor and the line assembler know
+// (the lookup of each opcode is covered by the line assembler's round trip).
+TEST(InstructionTable, MnemonicNamesMatchTheTable) {
     std::set<std::string_view> names;
     for (const Instruction& ins : instructionTable())
         if (!ins.reserved) names.insert(ins.mnemonic);
