@@ -1,57 +1,34 @@
 // Where the programs look for their data: beside themselves in a build tree,
 // in <prefix>/share/quorvel when installed.
 #include "common/install_layout.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 namespace fs = std::filesystem;
-
-namespace {
-
-struct Tree {
-    fs::path root = fs::temp_directory_path() /
-                    ("quorvel-layout-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    Tree() { fs::remove_all(root); }
-    ~Tree() { fs::remove_all(root); }
-    void folder(const fs::path& relative) { fs::create_directories(root / relative); }
-    void file(const fs::path& relative) {
-        fs::create_directories((root / relative).parent_path());
-        std::ofstream(root / relative) << "x";
-    }
-};
-
-} // namespace
+using quorvel::support::TempDir;
 
 TEST(InstallLayout, ResourceFolderOfBuildTreeInstallationAndBareFolder) {
-    Tree t;
-    t.folder("build/DemoPrograms");
-    t.folder("prefix/bin");
-    t.folder("prefix/share/quorvel/DemoPrograms");
-    t.folder("portable/help");
-    t.folder("prefix/share/quorvel/help");
-    t.folder("deep/bare");
+    TempDir t;
+    for (const char* folder : {"build/DemoPrograms", "prefix/bin", "prefix/share/quorvel/DemoPrograms", "portable/help",
+                               "prefix/share/quorvel/help", "deep/bare", "share/quorvel"})
+        fs::create_directories(t / folder);
     // The build tree's own folders win over a share/quorvel above it.
-    t.folder("share/quorvel");
-    EXPECT_EQ(quorvel::resourceDirOf(t.root / "build"), t.root / "build");
-    EXPECT_EQ(quorvel::resourceDirOf(t.root / "prefix/bin"), t.root / "prefix/share/quorvel");
-    EXPECT_EQ(quorvel::resourceDirOf(t.root / "portable"), t.root / "portable");
-    EXPECT_EQ(quorvel::resourceDirOf(t.root / "deep/bare"), t.root / "deep/bare");
+    EXPECT_EQ(quorvel::resourceDirOf(t / "build"), t / "build");
+    EXPECT_EQ(quorvel::resourceDirOf(t / "prefix/bin"), t / "prefix/share/quorvel");
+    EXPECT_EQ(quorvel::resourceDirOf(t / "portable"), t / "portable");
+    EXPECT_EQ(quorvel::resourceDirOf(t / "deep/bare"), t / "deep/bare");
 }
 
 TEST(InstallLayout, BundledAssemblerAndItsDefinitions) {
-    Tree t;
-    t.file("build/Assembler/asm51");
-    t.file("prefix/bin/asm51");
-    t.folder("prefix/share/quorvel/Assembler");
-    EXPECT_EQ(quorvel::bundledAssemblerOf(t.root / "build", t.root / "build"), t.root / "build/Assembler/asm51");
-    EXPECT_EQ(quorvel::bundledAssemblerOf(t.root / "prefix/share/quorvel", t.root / "prefix/bin"),
-              t.root / "prefix/bin/asm51");
+    TempDir t;
+    t.write("build/Assembler/asm51", "x");
+    t.write("prefix/bin/asm51", "x");
+    fs::create_directories(t / "prefix/share/quorvel/Assembler");
+    EXPECT_EQ(quorvel::bundledAssemblerOf(t / "build", t / "build"), t / "build/Assembler/asm51");
+    EXPECT_EQ(quorvel::bundledAssemblerOf(t / "prefix/share/quorvel", t / "prefix/bin"), t / "prefix/bin/asm51");
     // Neither there: the Run Assembler dialog shows the resource folder's.
-    EXPECT_EQ(quorvel::bundledAssemblerOf(t.root / "none", t.root / "none"), t.root / "none/Assembler/asm51");
-    EXPECT_EQ(quorvel::mod51Beside(t.root / "build/Assembler"), t.root / "build/Assembler/Mod51");
-    EXPECT_EQ(quorvel::installedMod51(t.root / "prefix/bin"), t.root / "prefix/share/quorvel/Assembler/Mod51");
+    EXPECT_EQ(quorvel::bundledAssemblerOf(t / "none", t / "none"), t / "none/Assembler/asm51");
+    EXPECT_EQ(quorvel::mod51Beside(t / "build/Assembler"), t / "build/Assembler/Mod51");
+    EXPECT_EQ(quorvel::installedMod51(t / "prefix/bin"), t / "prefix/share/quorvel/Assembler/Mod51");
 }
