@@ -23,18 +23,14 @@ constexpr std::array<PinRef, 4> kRowsMixed{0x10, 0x31, 0x12, 0x13};
 
 } // namespace
 
-TEST(KeyboardCodeGen, SummaryAddressAndSimulationSettings) {
+TEST(KeyboardCodeGen, AddressAndSimulationSettings) {
     ModuleSettings module;
     module.KeypadType = kKeypadNone;
     KeyboardCodeGenSettings s = record(0, kRowsLow, {0x14, 0x15, 0x16});
-    // A buffer address with a letter first still assembles (0A8H, not A8H);
-    // the 10 ms debounce at 1 us: 4992 = 1380H.
+    // A buffer address with a letter first still assembles (0A8H, not A8H).
     s.keyBuffer = 0xA8;
-    const std::string text = generateKeyboardCode(s, module, 1.0).text;
-    EXPECT_TRUE(codegentest::assembles(text));
-    EXPECT_TRUE(codegentest::containsAll(text, {"MOV R6,#014H", "MOV R7,#080H"}));
-    s.type |= kKeyGenSameAsSimulation;
-    EXPECT_EQ(keyboardCodeGenSummary(s, module), "No Keyboard");
+    EXPECT_TRUE(codegentest::assembles(generateKeyboardCode(s, module, 1.0).text));
+    s.type |= kKeyGenSameAsSimulation; // and the module has no keypad
     EXPECT_TRUE(generateKeyboardCode(s, module, 1.0).sections.empty());
 
     for (const char* bad : {"", "G1", "123", "3 "})

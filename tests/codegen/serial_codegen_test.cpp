@@ -79,9 +79,6 @@ TEST(SerialCodeGen, EveryModeAndRoutineAlone) {
             ASSERT_FALSE(g.message.has_value());
             EXPECT_TRUE(codegentest::assembles(g.code.text)) << int(routine) << " mode " << m;
         }
-    // Mode 0 has no SM2.
-    EXPECT_TRUE(codegentest::containsAll(
-        generateSerialCode(withOptions(uint8_t(all | mode(0) | kSerialGenSm2), 11059200, 6)).code.text, {"MOV SCON,#010H"}));
     // Timer-set modes without a reachable rate give a message, not code.
     const SerialGeneration none = generateSerialCode(withOptions(all | mode(1), 11059200, 8));
     ASSERT_TRUE(none.message.has_value());
@@ -89,14 +86,10 @@ TEST(SerialCodeGen, EveryModeAndRoutineAlone) {
     EXPECT_TRUE(none.code.text.empty());
 }
 
-// Timer 2 is offered only where the device has it.
+// Timer 2 stays chosen only where the device has it.
 TEST(SerialCodeGen, TimerTwoFollowsTheDevice) {
     SerialCodeGenSettings s;
-    s.options = kSerialGenInit | mode(1);
-    EXPECT_TRUE(serialDialogEnabling(s, DeviceKind::AT89C52).timer2);
-    EXPECT_FALSE(serialDialogEnabling(s, DeviceKind::AT89C1051).timer2);
-    EXPECT_FALSE(serialDialogEnabling(s, DeviceKind::AT89C51).timer2);
-    s.options |= kSerialGenTimer2;
+    s.options = kSerialGenInit | mode(1) | kSerialGenTimer2;
     applySerialDevice(s, DeviceKind::I8032);
     EXPECT_TRUE(s.options & kSerialGenTimer2);
     applySerialDevice(s, DeviceKind::AT89C1051);
