@@ -69,73 +69,52 @@ TEST(LedDisplay, MultiplexedSegmentsInternalSelection) {
     EXPECT_EQ(step.digits[1], kTwo);
 }
 
-TEST(LedDisplay, MultiplexedSegmentsThroughADecoder) {
-    // 3 to 8: inputs C, B, A = 1, 0, 1 select Digit6.
-    ModuleSettings s = multiplexedSegments(kLedExternalMux | (1 << kLedDecoderShift) | kLedCommonCathode, 8);
-    LedDigitMemory memory{};
-    LedEvaluation out = evaluateLeds(s, ports(0, kSeven, 0, 0x05), memory, false);
-    for (int digit = 0; digit < 8; ++digit)
-        EXPECT_EQ(out.digits[size_t(digit)], digit == 5 ? kSeven : 0) << "digit " << digit;
-    // 2 to 4 uses only inputs A and B: P3.2 no longer counts.
-    s.LedOptions = kLedExternalMux | kLedCommonCathode;
-    s.LedDigitCount = 4;
-    out = evaluateLeds(s, ports(0, kTwo, 0, 0x05), memory, false);
-    EXPECT_EQ(out.digits[1], kTwo);
-    // A stored decoder value of 3 acts as "2 to 4".
-    s.LedOptions = kLedExternalMux | kLedDecoderMask | kLedCommonCathode;
-    out = evaluateLeds(s, ports(0, kTwo, 0, 0x07), memory, false);
-    EXPECT_EQ(out.digits[3], kTwo);
+// One digit selected (by a decoder or by its own line) shows its segments
+// and every other digit stays dark.
+TEST(LedDisplay, SelectedDigitPerWiring) {
+    const uint8_t threeToEight = 1 << kLedDecoderShift, fourToSixteen = 2 << kLedDecoderShift;
+    const struct {
+        const char* name;
+        ModuleSettings settings;
+        uint32_t latches;
+        int digit;
+        uint8_t segments;
+    } cases[] = {
+        {"3 to 8: C, B, A = 1, 0, 1", multiplexedSegments(kLedExternalMux | threeToEight | kLedCommonCathode, 8),
+         ports(0, kSeven, 0, 0x05), 5, kSeven},
+        {"2 to 4 ignores P3.2", multiplexedSegments(kLedExternalMux | kLedCommonCathode, 4), ports(0, kTwo, 0, 0x05), 1,
+         kTwo},
+        {"stored decoder 3 acts as 2 to 4", multiplexedSegments(kLedExternalMux | kLedDecoderMask | kLedCommonCathode, 4),
+         ports(0, kTwo, 0, 0x07), 3, kTwo},
+        {"BCD, anode: the dot lights at 0", multiplexedBcd(0, 3), ports(0, 0x02, 0, 0xFE), 0, kTwo | dp},
+        {"BCD code 15 is blank", multiplexedBcd(0, 3), ports(0, 0x1F, 0, 0xFD), 1, 0},
+        {"BCD, cathode: the dot lights at 1", multiplexedBcd(kLedCommonCathode, 3), ports(0, 0x17, 0, 0xFB), 2,
+         kSeven | dp},
+        {"BCD through 4 to 16: 1010", multiplexedBcd(kLedExternalMux | fourToSixteen | kLedCommonCathode, 16),
+         ports(0, 0x08, 0, 0x0A), 10, kEight},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LedDigitMemory memory{};
+        const LedEvaluation out = evaluateLeds(c.settings, c.latches, memory, false);
+        for (int digit = 0; digit < out.digitCount; ++digit)
+            EXPECT_EQ(out.digits[size_t(digit)], digit == c.digit ? c.segments : 0) << "digit " << digit;
+    }
 }
 
-TEST(LedDisplay, MultiplexedBcd) {
-    ModuleSettings s = multiplexedBcd(0, 3); // common anode, select level 0
-    LedDigitMemory memory{};
-    // Code 2, dot line 0: on common anode the dot lights at level 0.
-    LedEvaluation out = evaluateLeds(s, ports(0, 0x02, 0, 0xFE), memory, false);
-    EXPECT_EQ(out.digits[0], kTwo | dp);
-    // Code 15 is blank; dot line 1 keeps the dot dark.
-    out = evaluateLeds(s, ports(0, 0x1F, 0, 0xFD), memory, false);
-    EXPECT_EQ(out.digits[1], 0x00);
-    // Common cathode: same segments, dot lights at level 1.
-    s.LedOptions = kLedBcd | kLedCommonCathode;
-    out = evaluateLeds(s, ports(0, 0x17, 0, 0xFB), memory, false);
-    EXPECT_EQ(out.digits[2], kSeven | dp);
-    out = evaluateLeds(s, ports(0, 0x07, 0, 0xFB), memory, false);
-    EXPECT_EQ(out.digits[2], kSeven);
-
-    // Through a 4-to-16 decoder: inputs on P3.0-P3.3 = 1010 select Digit11.
-    s = multiplexedBcd(kLedExternalMux | (2 << kLedDecoderShift) | kLedCommonCathode, 16);
-    out = evaluateLeds(s, ports(0, 0x08, 0, 0x0A), memory, false);
-    EXPECT_EQ(out.digits[10], kEight);
-    EXPECT_EQ(out.digits[9], 0x00);
-}
-
-TEST(LedDisplay, NonMultiplexedWirings) {
-    // Two segment digits on P1 and P2; the decoder bit is ignored.
+// BCD, three digits of 5 lines each: the decoder shapes for 10 to 14; a
+// free run remembers nothing without multiplexing.
+TEST(LedDisplay, NonMultiplexedBcdShapes) {
     ModuleSettings s;
     s.LedSevenSegment = 1;
-    s.LedOptions = kLedNonMultiplexed | kLedExternalMux | kLedCommonCathode;
-    s.LedDigitCount = 2;
-    for (int k = 0; k < 16; ++k) s.LedLines[size_t(k)] = PinRef((k < 8 ? 0x10 : 0x20) + k % 8);
-    LedDigitMemory memory{};
-    LedEvaluation out = evaluateLeds(s, ports(0, kTwo, kSeven | dp, 0), memory, true);
-    EXPECT_EQ(out.digits[0], kTwo);
-    EXPECT_EQ(out.digits[1], kSeven | dp);
-    s.LedOptions = kLedNonMultiplexed; // common anode inverts everything
-    out = evaluateLeds(s, ports(0, kTwo, 0xFF, 0), memory, false);
-    EXPECT_EQ(out.digits[0], uint8_t(~kTwo));
-    EXPECT_EQ(out.digits[1], 0x00);
-    EXPECT_EQ(memory, LedDigitMemory{}); // nothing remembered
-
-    // BCD, three digits: 5 lines each, the decoder shapes for 10 to 14.
     s.LedOptions = kLedNonMultiplexed | kLedBcd | kLedCommonCathode;
     s.LedDigitCount = 3;
-    const PinRef lines[15] = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17,
-                              0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26};
-    std::copy(std::begin(lines), std::end(lines), s.LedLines.begin());
+    for (int k = 0; k < 15; ++k) s.LedLines[size_t(k)] = PinRef((k < 8 ? 0x10 : 0x20) + k % 8);
+    LedDigitMemory memory{};
     // Digit1 = 10 with dot (P1.0-P1.4), Digit2 = 12 with dot (P1.5-P2.1),
     // Digit3 = 14 without (P2.2-P2.6).
-    out = evaluateLeds(s, ports(0, 0x9A, 0x3B, 0), memory, false);
+    LedEvaluation out = evaluateLeds(s, ports(0, 0x9A, 0x3B, 0), memory, true);
+    EXPECT_EQ(memory, LedDigitMemory{});
     EXPECT_EQ(out.digits[0], (d | e | g) | dp);
     EXPECT_EQ(out.digits[1], b | f | g | dp); // 12: dot line P2.1 = 1
     EXPECT_EQ(out.digits[2], d | e | f | g);
