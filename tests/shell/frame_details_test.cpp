@@ -1,9 +1,10 @@
-// Details of the frame a new user runs into: Alt keys of dialog labels, the
-// keys shown in the menus, the help window inside the frame, the status line
-// after a menu, the first right-click after a dialog, the listing at the top
-// of program memory, a cancelled binary load, the maximised start, our icons
-// and a cycle counter that does not wrap.
-#include "shell/command_table.h"
+// Details of the frame a new user runs into: the start-up device dialog and
+// the two memory dialogs, Alt keys of dialog labels, the help window inside
+// the frame, the Window menu's tiling, the status line after a menu, the
+// first right-click after a dialog, the listing at the top of program
+// memory, a cancelled binary load, the maximised start, our icons and a
+// cycle counter that does not wrap.
+#include "shell/device_dialogs.h"
 #include "shell/frame.h"
 #include "shell/memory_dialogs.h"
 #include "shell/messages.h"
@@ -13,13 +14,14 @@
 
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,10 +42,12 @@ bool sameIcon(const QIcon& a, const QIcon& b) {
 class FrameDetailsTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void frequencyAboveTheMaximumIsRefusedThenAccepted();
+    void exitEndsStartUp();
+    void memoryButtonsFollowTheDevice();
+    void programMemoryDialogForcesExternalOn8031();
+    void dataMemoryCancelKeepsTheLimit();
     void dialogLabelsMoveTheFocusWithAlt();
-    void menusShowTheirKeys();
     void startsMaximisedWithOurIcons();
     void helpAndViewsOpenInsideTheFrame();
     void windowMenuTilesAndLinesUpMinimisedWindows();
@@ -52,41 +56,96 @@ private slots:
     void listingAtTheTopOfProgramMemoryFillsThePage();
     void cancelledBinaryLoadIsQuiet();
     void cycleCounterGoesPast32Bits();
-
-private:
-    void startFrame(const char* device = "Atmel 89C52");
-
-    QTemporaryDir dir_;
-    std::unique_ptr<RecordedMessages> messages_;
-    std::unique_ptr<Frame> frame_;
 };
 
-void FrameDetailsTest::init() {
-    QDir(dir_.path()).mkpath("help");
-    std::ofstream(QDir(dir_.path()).filePath("help/index.html").toStdString()) << "<p>Help</p>";
-    messages_ = std::make_unique<RecordedMessages>();
-    frame_ = std::make_unique<Frame>(*messages_, QString(), dir_.path());
-    frame_->show();
-}
-
-void FrameDetailsTest::cleanup() {
-    frame_.reset();
-    messages_.reset();
-}
-
-void FrameDetailsTest::startFrame(const char* device) {
-    onNextModal([device](QDialog* dialog) {
-        auto* combo = child<QComboBox>(dialog, "device");
-        combo->setCurrentIndex(combo->findText(device));
+void FrameDetailsTest::frequencyAboveTheMaximumIsRefusedThenAccepted() {
+    RecordedMessages messages;
+    Frame frame(messages);
+    frame.show();
+    onNextModal([&](QDialog* dialog) {
+        auto* device = child<QComboBox>(dialog, "device");
+        auto* frequency = child<QLineEdit>(dialog, "frequency");
+        device->setCurrentIndex(device->findText("Atmel 89C52"));
+        frequency->clear();
+        QTest::keyClicks(frequency, "30000000");
+        child<QPushButton>(dialog, "ok")->click();
+        // Refused: the dialog stays open with the message shown.
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QCOMPARE(messages.shown[0].text, std::string("Exceeds Maximum Operating Frequency"));
+        QVERIFY(dialog->isVisible());
+        // The faster device takes it.
+        device->setCurrentIndex(device->findText("Atmel 89C55"));
         child<QPushButton>(dialog, "ok")->click();
     });
-    QVERIFY(frame_->startUp());
+    QVERIFY(frame.startUp());
+    QCOMPARE(messages.shown.size(), size_t(1));
+    QCOMPARE(frame.windowTitle(), QString("Quorvel Simulator - Simulated Device: AT89C55"));
+    QCOMPARE(frame.machine().selection.frequency, 30000000u);
+    QCOMPARE(int(frame.machine().chip.code.size()), 20 * 1024);
+}
+
+void FrameDetailsTest::exitEndsStartUp() {
+    RecordedMessages messages;
+    Frame frame(messages);
+    onNextModal([](QDialog* dialog) { child<QPushButton>(dialog, "exit")->click(); });
+    QVERIFY(!frame.startUp());
+    QCOMPARE(frame.windowTitle(), QString("Quorvel Simulator"));
+}
+
+void FrameDetailsTest::memoryButtonsFollowTheDevice() {
+    RecordedMessages messages;
+    DeviceDialog dialog(DeviceSelection{}, messages);
+    auto* device = child<QComboBox>(&dialog, "device");
+    auto* program = child<QPushButton>(&dialog, "programMemory");
+    QCOMPARE(device->currentText(), QString("Atmel 89C2051"));
+    QVERIFY(!program->isEnabled());
+    device->setCurrentIndex(device->findText("Atmel 89C51"));
+    QVERIFY(program->isEnabled());
+    QVERIFY(child<QPushButton>(&dialog, "dataMemory")->isEnabled());
+    device->setCurrentIndex(device->findText("Atmel 89C1051"));
+    QVERIFY(!program->isEnabled());
+}
+
+void FrameDetailsTest::programMemoryDialogForcesExternalOn8031() {
+    DeviceSelection s;
+    ProgramMemoryDialog dialog(s, DeviceKind::I8031);
+    auto* internal = child<QRadioButton>(&dialog, "mode0");
+    auto* external = child<QRadioButton>(&dialog, "mode1");
+    auto* both = child<QRadioButton>(&dialog, "mode2");
+    QVERIFY(!internal->isEnabled() && !both->isEnabled());
+    QVERIFY(external->isChecked());
+    QVERIFY(child<QRadioButton>(&dialog, "size0")->isEnabled());
+
+    DeviceSelection c52;
+    ProgramMemoryDialog d52(c52, DeviceKind::AT89C52);
+    QVERIFY(!child<QRadioButton>(&d52, "size0")->isEnabled()); // Internal Only
+    child<QRadioButton>(&d52, "mode2")->click();
+    child<QRadioButton>(&d52, "size3")->click();
+    d52.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(d52.result(), int(QDialog::Accepted));
+    QCOMPARE(d52.selection().codeLimit, uint16_t(24575));
+}
+
+void FrameDetailsTest::dataMemoryCancelKeepsTheLimit() {
+    DeviceSelection s;
+    s.xdataLimit = 8191;
+    DataMemoryDialog dialog(s);
+    QVERIFY(child<QRadioButton>(&dialog, "size3")->isChecked()); // opens on 8K
+    child<QRadioButton>(&dialog, "size6")->click();
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+    DataMemoryDialog again(s);
+    child<QRadioButton>(&again, "size0")->click();
+    again.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(again.selection().xdataLimit, uint16_t(0));
 }
 
 void FrameDetailsTest::dialogLabelsMoveTheFocusWithAlt() {
+    RecordedMessages messages;
     SaveMemoryDialog save(SaveSettings{});
-    BlockDialog copy(BlockCommand::CopyExternal, BlockValues{}, *messages_);
-    BlockDialog move(BlockCommand::MoveProgram, BlockValues{}, *messages_);
+    BlockDialog copy(BlockCommand::CopyExternal, BlockValues{}, messages);
+    BlockDialog move(BlockCommand::MoveProgram, BlockValues{}, messages);
     for (QDialog* dialog : {static_cast<QDialog*>(&save), static_cast<QDialog*>(&copy),
                             static_cast<QDialog*>(&move)}) {
         for (QLabel* label : dialog->findChildren<QLabel*>())
@@ -99,42 +158,24 @@ void FrameDetailsTest::dialogLabelsMoveTheFocusWithAlt() {
     QCOMPARE(save.focusWidget(), child<QLineEdit>(&save, "end"));
 }
 
-void FrameDetailsTest::menusShowTheirKeys() {
-    int withKeys = 0;
-    for (const CommandInfo& info : commandTable()) {
-        const QString text = QString::fromLatin1(info.menuText);
-        if (!text.contains('\t')) continue;
-        ++withKeys;
-        QCOMPARE(frame_->menuAction(info.id)->text().section('\t', 1), text.section('\t', 1));
-    }
-    QVERIFY(withKeys > 10);
-}
-
 void FrameDetailsTest::startsMaximisedWithOurIcons() {
-    startFrame();
-    QVERIFY(frame_->isMaximized());
-    QVERIFY(sameIcon(frame_->windowIcon(), applicationIcon()));
-    frame_->dispatch(id::ProgramWindow);
-    QVERIFY(sameIcon(frame_->mdiArea()->subWindowList().first()->windowIcon(), applicationIcon()));
-    bool aboutHasIcon = false;
-    onNextModal([&](QDialog* about) {
-        aboutHasIcon = sameIcon(about->windowIcon(), applicationIcon());
-        about->reject();
-    });
-    frame_->dispatch(id::About);
-    QVERIFY(aboutHasIcon);
+    StartedFrame s;
+    QVERIFY(s.frame.isMaximized());
+    QVERIFY(sameIcon(s.frame.windowIcon(), applicationIcon()));
+    s.frame.dispatch(id::ProgramWindow);
+    QVERIFY(sameIcon(s.frame.mdiArea()->subWindowList().first()->windowIcon(), applicationIcon()));
 }
 
 void FrameDetailsTest::helpAndViewsOpenInsideTheFrame() {
-    startFrame();
-    frame_->showNormal();
-    frame_->resize(520, 400);
+    StartedFrame s;
+    s.frame.showNormal();
+    s.frame.resize(520, 400);
     QCoreApplication::processEvents();
-    const QRect area(QPoint(0, 0), frame_->mdiArea()->viewport()->size());
-    frame_->dispatch(id::ProgramWindow);
-    frame_->dispatch(id::HelpTopics);
-    QCOMPARE(frame_->mdiArea()->subWindowList().size(), 2);
-    for (QMdiSubWindow* window : frame_->mdiArea()->subWindowList())
+    const QRect area(QPoint(0, 0), s.frame.mdiArea()->viewport()->size());
+    s.frame.dispatch(id::ProgramWindow);
+    s.frame.dispatch(id::HelpTopics);
+    QCOMPARE(s.frame.mdiArea()->subWindowList().size(), 2);
+    for (QMdiSubWindow* window : s.frame.mdiArea()->subWindowList())
         QVERIFY2(area.contains(window->geometry()), qPrintable(window->windowTitle()));
 }
 
@@ -143,13 +184,13 @@ void FrameDetailsTest::helpAndViewsOpenInsideTheFrame() {
 // row of minimised windows; Arrange Icons lines the minimised ones up along
 // the bottom.
 void FrameDetailsTest::windowMenuTilesAndLinesUpMinimisedWindows() {
-    startFrame();
-    frame_->showNormal();
-    frame_->resize(900, 600);
+    StartedFrame s;
+    s.frame.showNormal();
+    s.frame.resize(900, 600);
     QCoreApplication::processEvents();
     for (int view : {id::ProgramWindow, id::RegisterWindow, id::InternalMemoryWindow, id::SfrBitWindow})
-        frame_->dispatch(view);
-    QMdiArea* mdi = frame_->mdiArea();
+        s.frame.dispatch(view);
+    QMdiArea* mdi = s.frame.mdiArea();
     QMdiSubWindow* minimised = mdi->subWindowList().back();
     minimised->showMinimized();
     minimised->move(200, 40);
@@ -159,7 +200,7 @@ void FrameDetailsTest::windowMenuTilesAndLinesUpMinimisedWindows() {
     QList<QMdiSubWindow*> shown = mdi->subWindowList();
     shown.removeOne(minimised);
 
-    frame_->dispatch(id::TileHorizontally);
+    s.frame.dispatch(id::TileHorizontally);
     for (int i = 0; i < shown.size(); ++i) {
         const QRect g = shown[i]->geometry();
         QCOMPARE(g.left(), 0);
@@ -167,40 +208,40 @@ void FrameDetailsTest::windowMenuTilesAndLinesUpMinimisedWindows() {
         QCOMPARE(g.top(), free * i / 3);
         QVERIFY(g.bottom() < free);
     }
-    frame_->dispatch(id::TileVertically);
+    s.frame.dispatch(id::TileVertically);
     for (int i = 0; i < shown.size(); ++i) {
         const QRect g = shown[i]->geometry();
         QCOMPARE(g.top(), 0);
         QCOMPARE(g.height(), free);
         QCOMPARE(g.left(), area.width() * i / 3);
     }
-    frame_->dispatch(id::ArrangeIcons);
+    s.frame.dispatch(id::ArrangeIcons);
     QCOMPARE(minimised->geometry().topLeft(), QPoint(0, area.height() - minimised->height()));
 }
 
 void FrameDetailsTest::statusSaysReadyWhenAMenuCloses() {
-    startFrame();
-    QAction* save = frame_->menuAction(id::SaveMemory);
+    StartedFrame s;
+    QAction* save = s.frame.menuAction(id::SaveMemory);
     QMenu* file = nullptr;
-    for (QMenu* menu : frame_->findChildren<QMenu*>())
+    for (QMenu* menu : s.frame.findChildren<QMenu*>())
         if (menu->actions().contains(save)) file = menu;
     QVERIFY(file);
     file->popup(QPoint(10, 10));
     save->hover();
-    QVERIFY(frame_->statusText(0) != "Ready");
+    QVERIFY(s.frame.statusText(0) != "Ready");
     file->hide();
-    QCOMPARE(frame_->statusText(0), QString("Ready"));
+    QCOMPARE(s.frame.statusText(0), QString("Ready"));
 }
 
 void FrameDetailsTest::firstRightClickAfterADialogOpensTheMenu() {
-    startFrame();
-    frame_->dispatch(id::ProgramWindow);
-    ProgramView* view = frame_->programView();
+    StartedFrame s;
+    s.frame.dispatch(id::ProgramWindow);
+    ProgramView* view = s.frame.programView();
     // A dialog comes and goes; the frame is not active again yet when the
     // click comes.
     onNextModal([](QDialog* dialog) { dialog->reject(); });
-    frame_->dispatch(id::SingleStepSetting);
-    frame_->setFocus();
+    s.frame.dispatch(id::SingleStepSetting);
+    s.frame.setFocus();
     QString opened;
     QTimer::singleShot(50, [&] {
         if (QWidget* popup = QApplication::activePopupWidget()) {
@@ -215,39 +256,40 @@ void FrameDetailsTest::firstRightClickAfterADialogOpensTheMenu() {
 }
 
 void FrameDetailsTest::listingAtTheTopOfProgramMemoryFillsThePage() {
-    startFrame("Atmel 89C2051"); // 2K: 0000H-07FFH, all NOP (00) but the top
-    frame_->dispatch(id::ProgramWindow);
-    ProgramView* view = frame_->programView();
-    std::fill(frame_->machine().chip.code.begin(), frame_->machine().chip.code.end(), 0x00);
-    frame_->runControl().setCurrentAddress(0x07FE);
-    frame_->dispatch(id::SingleStep);
-    frame_->dispatch(id::SingleStep);
-    QCOMPARE(messages_->shown.back().text, std::string("PC Exceeds Maximum Program Memory"));
+    StartedFrame s("Atmel 89C2051"); // 2K: 0000H-07FFH, all NOP (00) but the top
+    s.frame.dispatch(id::ProgramWindow);
+    ProgramView* view = s.frame.programView();
+    std::fill(s.frame.machine().chip.code.begin(), s.frame.machine().chip.code.end(), 0x00);
+    s.frame.runControl().setCurrentAddress(0x07FE);
+    s.frame.dispatch(id::SingleStep);
+    s.frame.dispatch(id::SingleStep);
+    QCOMPARE(s.messages.shown.back().text, std::string("PC Exceeds Maximum Program Memory"));
     // The last row shows the last instruction; none is blank.
     QCOMPARE(view->rowAddress(view->rows() - 2), 0x07FFu);
     QVERIFY(view->rows() > 4);
 }
 
 void FrameDetailsTest::cancelledBinaryLoadIsQuiet() {
-    startFrame();
-    const QString path = dir_.filePath("prog.bin");
+    StartedFrame s;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("prog.bin");
     std::ofstream(path.toStdString(), std::ios::binary) << std::string("\x80\xFE", 2);
-    messages_->fileAnswers.push_back(path);
+    s.messages.fileAnswers.push_back(path);
     onNextModal([](QDialog* prompt) {
         QCOMPARE(prompt->objectName(), QString("IDM_GETADDRESS"));
         prompt->reject();
     });
-    frame_->dispatch(id::LoadProgram);
-    QVERIFY(messages_->shown.empty());
+    s.frame.dispatch(id::LoadProgram);
+    QVERIFY(s.messages.shown.empty());
 }
 
 void FrameDetailsTest::cycleCounterGoesPast32Bits() {
-    startFrame();
-    frame_->machine().chip.setCycleCount(0xFFFFFFFEull);
-    frame_->dispatch(id::SingleStep); // NOP: one cycle
-    frame_->dispatch(id::SingleStep);
-    frame_->dispatch(id::SingleStep);
-    QCOMPARE(frame_->statusText(3), QString("M/C:4294967297"));
+    StartedFrame s;
+    s.frame.machine().chip.setCycleCount(0xFFFFFFFEull);
+    s.frame.dispatch(id::SingleStep); // NOP: one cycle
+    s.frame.dispatch(id::SingleStep);
+    s.frame.dispatch(id::SingleStep);
+    QCOMPARE(s.frame.statusText(3), QString("M/C:4294967297"));
 }
 
 QTEST_MAIN(FrameDetailsTest)

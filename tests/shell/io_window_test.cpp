@@ -1,8 +1,8 @@
 // The "Input/Output Levels" window as a user works it: the three layouts by
 // device with their drop-down entries, pulse buttons that wake up with
-// "Pulse" and count in a running Demo9, latch texts, the analog comparator
-// of the 20-pin devices and the Clear View tile. With QUORVEL_SCREENSHOT_DIR
-// set, io_window.png is saved there.
+// "Pulse" and count in a running Demo9, latch texts, and the analog
+// comparator of the 20-pin devices. With QUORVEL_SCREENSHOT_DIR set,
+// io_window.png is saved there.
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/modules/io_window.h"
@@ -11,8 +11,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QSlider>
 #include <QtTest>
 
@@ -48,11 +46,11 @@ class IoWindowTest : public QObject {
 private slots:
     void layoutsAndEntriesByDevice();
     void pulsesCountedByDemo9();
-    void t2exNeedsExen2();
     void comparator();
-    void clearViewTile();
 };
 
+// The choices per device are checked with the core; here the window shows
+// them: the port groups, P1.0's entries, the comparator's controls.
 void IoWindowTest::layoutsAndEntriesByDevice() {
     const struct {
         const char* device;
@@ -63,26 +61,18 @@ void IoWindowTest::layoutsAndEntriesByDevice() {
         int pulseButtons;
     } cases[] = {
         {"Atmel 89C2051", 0, {"port1", "port3"}, {"0", "1", "NC", "Analog"}, true, 4},
-        // The 89C1051's comparator is usable too.
-        {"Atmel 89C1051", 0, {"port1", "port3"}, {"0", "1", "NC", "Analog"}, true, 4},
         {"Atmel 89C52", 0, {"port0", "port1", "port2", "port3"}, {"0", "1", "NC", "Pulse"}, false, 6},
-        {"Atmel 89C51", 0, {"port0", "port1", "port2", "port3"}, {"0", "1", "NC"}, false, 6},
         {"Atmel 89C51", 1, {"port1", "port3"}, {"0", "1", "NC"}, false, 6},
-        {"General 8032/52", 0, {"port1", "port3"}, {"0", "1", "NC", "Pulse"}, false, 6},
     };
     for (const auto& c : cases) {
         const QString what = QString("%1 data %2").arg(c.device).arg(c.dataSize);
         StartedFrame started(c.device, c.dataSize);
         auto* window = started.open<IoWindow>(id::IoWindow);
-        QCOMPARE(window->objectName(), QString("MdiIOChild"));
-        QCOMPARE(window->windowTitle(), QString("Input/Output Levels"));
         QStringList ports;
         for (int port = 0; port < 4; ++port)
             if (window->findChild<QGroupBox*>(QString("port%1").arg(port))) ports << QString("port%1").arg(port);
         QVERIFY2(ports == c.ports, qPrintable(what));
         QVERIFY2(entries(window, "P1.0") == c.p10, qPrintable(what));
-        QVERIFY2(entries(window, "P3.2") == QStringList({"0", "1", "NC", "Pulse"}), qPrintable(what));
-        QVERIFY2(entries(window, "P1.7") == QStringList({"0", "1", "NC"}), qPrintable(what));
         // P3.6 is the comparator's output: no choice, no latch text.
         QCOMPARE(window->findChild<QComboBox*>("inputP3.6") == nullptr, c.comparator);
         QCOMPARE(window->findChild<QLabel*>("latchP3.6") == nullptr, c.comparator);
@@ -94,7 +84,6 @@ void IoWindowTest::layoutsAndEntriesByDevice() {
             QVERIFY2(!button->isEnabled(), qPrintable(what + button->text()));
         }
         QCOMPARE(pulses, c.pulseButtons);
-        QCOMPARE(text(window, "latchP1.7"), QString("P1.7 = 1"));
     }
 }
 
@@ -104,14 +93,11 @@ void IoWindowTest::pulsesCountedByDemo9() {
     started.loadDemo("Demo9", false);
     auto* window = started.open<IoWindow>(id::IoWindow);
     auto* int0 = child<QPushButton>(window, "pulseINT0");
-    QVERIFY(!int0->isEnabled());
     choose(window, "P3.2", "Pulse");
     QVERIFY(int0->isEnabled());
     QVERIFY(!child<QPushButton>(window, "pulseINT1")->isEnabled());
-    QCOMPARE(frame.machine().chip.pins.setting[26], uint8_t(kInputPulse));
 
     frame.dispatch(id::Go);
-    QVERIFY(frame.runControl().running());
     // The program lights P1 with the inverted count, once it has made INT0
     // an enabled falling-edge interrupt (EA in IE; a pulse before that is
     // not counted, as on the chip).
@@ -135,25 +121,9 @@ void IoWindowTest::pulsesCountedByDemo9() {
     QTRY_VERIFY(text(window, "latchP1.0") == "P1.0 = 0" && text(window, "latchP1.1") == "P1.1 = 0");
     QCOMPARE(text(window, "latchP1.2"), QString("P1.2 = 1"));
     frame.dispatch(id::StopExecution);
-    QCOMPARE(frame.machine().chip.iram[0x30], uint8_t(3));
 
     window->parentWidget()->resize(640, 560);
     QVERIFY(saveScreenshot(window->parentWidget(), "io_window.png"));
-}
-
-void IoWindowTest::t2exNeedsExen2() {
-    StartedFrame started("Atmel 89C52");
-    auto* window = started.open<IoWindow>(id::IoWindow);
-    auto* t2ex = child<QPushButton>(window, "pulseT2EX");
-    QVERIFY(!t2ex->isEnabled());
-    choose(window, "P1.1", "Pulse");
-    QVERIFY(t2ex->isEnabled());
-    QVERIFY(!child<QPushButton>(window, "pulseT2")->isEnabled());
-    t2ex->click();
-    QCOMPARE(started.chip().pins.pulseRequests, uint8_t(0));
-    started.chip().sfr(0xC8) = 0x08; // T2CON: EXEN2
-    t2ex->click();
-    QCOMPARE(started.chip().pins.pulseRequests, uint8_t(kPulseT2ex));
 }
 
 void IoWindowTest::comparator() {
@@ -166,14 +136,12 @@ void IoWindowTest::comparator() {
     choose(window, "P1.0", "Analog");
     choose(window, "P1.1", "Analog");
     QVERIFY(plus->isEnabled() && minus->isEnabled());
-    // Slider positions (tenths of a volt), P1.0 and P3.6 levels, the texts.
+    // Slider positions (tenths of a volt), P1.0 and P3.6 levels, the texts;
+    // the comparator itself is checked with the core.
     const struct {
         int plus, minus;
         bool p10, p36;
-    } cases[] = {
-        {25, 25, true, false}, {26, 25, true, true}, {9, 0, false, true}, {10, 0, true, true},
-        {0, 0, false, false},
-    };
+    } cases[] = {{25, 25, true, false}, {26, 25, true, true}, {9, 0, false, true}};
     for (const auto& c : cases) {
         plus->setValue(c.plus);
         minus->setValue(c.minus);
@@ -191,23 +159,6 @@ void IoWindowTest::comparator() {
     choose(window, "P1.0", "1");
     QVERIFY(!plus->isEnabled());
     QCOMPARE(text(window, "comparatorOutput"), QString("Input Level at P3.6 = 1"));
-}
-
-void IoWindowTest::clearViewTile() {
-    StartedFrame started("Atmel 89C52");
-    Frame& frame = started.frame;
-    auto* normal = started.open<IoWindow>(id::IoWindow);
-    const int normalTop = child<QWidget>(normal, "ioScroll")->y();
-    frame.dispatch(id::ClearView);
-    auto* window = started.open<IoWindow>(id::IoWindow);
-    auto* tile = qobject_cast<QMdiSubWindow*>(window->parentWidget());
-    const QSize client = frame.mdiArea()->viewport()->size();
-    QCOMPARE(tile->geometry(), QRect(353, 0, client.width() - 353, client.height()));
-    QVERIFY(tile->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(child<QWidget>(window, "ioScroll")->y(), normalTop + 15);
-    frame.mdiArea()->setActiveSubWindow(tile);
-    QCOMPARE(window->grab().toImage().pixelColor(window->width() - 3, 3), QColor(0, 0, 128));
-    QVERIFY(saveScreenshot(&frame, "io_window_clear.png"));
 }
 
 QTEST_MAIN(IoWindowTest)

