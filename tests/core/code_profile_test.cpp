@@ -31,8 +31,7 @@ t0isr:  cpl p1.0            ; 0041
 )";
 
 Machine profiledMachine(const std::string& source) {
-    Machine machine = makeMachine();
-    loadCode(machine, assemble(source));
+    Machine machine = assembledMachine(source);
     machine.codeProfile.enable();
     return machine;
 }

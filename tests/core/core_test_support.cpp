@@ -2,6 +2,21 @@
 
 namespace quorvel::test {
 
+Machine assembledMachine(const std::string& source, DeviceKind kind, uint32_t frequency) {
+    Machine machine = makeMachine(kind, frequency);
+    const std::vector<uint8_t> code = assemble(source);
+    EXPECT_FALSE(code.empty()) << "as31 refused the program";
+    loadCode(machine, code);
+    return machine;
+}
+
+void runToHalt(Machine& machine, uint32_t maxSteps) {
+    StopConditions stops;
+    stops.selfJump = true;
+    const RunResult result = runSteps(machine, maxSteps, stops);
+    EXPECT_EQ(result.cause, StopCause::SelfJump) << "steps " << result.steps;
+}
+
 void attach(Machine& machine, EventRecorder& recorder) {
     recorder.chip = &machine.chip;
     machine.chip.events = &recorder;

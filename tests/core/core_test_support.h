@@ -29,6 +29,15 @@ using support::makeChip;
 // 8051 source assembled with as31 into an image from address 0.
 inline std::vector<uint8_t> assemble(const std::string& source) { return support::as31Image(source); }
 
+// A machine (64K program and external data memory) with `source` assembled
+// by as31 loaded from address 0; fails the test when it does not assemble.
+Machine assembledMachine(const std::string& source, DeviceKind kind = DeviceKind::AT89C52,
+                         uint32_t frequency = 12000000);
+
+// Free-runs until the program sits on a jump to itself, as the CLI's halt
+// does; fails the test when that takes more than `maxSteps`.
+void runToHalt(Machine& machine, uint32_t maxSteps = 2'000'000);
+
 // Records what the chip reports.
 struct EventRecorder : ChipEvents {
     std::string transmitted;               // bytes sent by the UART

@@ -1,33 +1,16 @@
 // The chip as the MCS-51 data book has it, checked with small programs:
-// decimal adjust, serial frames paced by the baud clock, auto-reload that
-// keeps the counts past an overflow, interrupt priority levels and requests
+// decimal adjust, serial frames paced by the baud clock (auto-reload keeping
+// its counts past an overflow), interrupt priority levels and requests
 // from the flags, vectoring time, and pins that read their latch ANDed with
 // what drives them (so a program sees its own pin writes).
 #include "core_test_support.h"
 
 #include "chip/serial_port.h"
-#include "chip/timers.h"
 
 using namespace quorvel;
 using namespace quorvel::test;
 
 namespace {
-
-Machine programMachine(const std::string& source, uint32_t frequency = 12000000) {
-    Machine m = makeMachine(DeviceKind::AT89C52, frequency);
-    const std::vector<uint8_t> code = assemble(source);
-    EXPECT_FALSE(code.empty());
-    loadCode(m, code);
-    return m;
-}
-
-// Runs until the program sits on a jump to itself, as the CLI's halt does.
-void runToHalt(Machine& m, uint32_t maxSteps = 2'000'000) {
-    StopConditions stops;
-    stops.selfJump = true;
-    const RunResult result = runSteps(m, maxSteps, stops);
-    ASSERT_EQ(result.cause, StopCause::SelfJump) << "steps " << result.steps;
-}
 
 // The bytes an interrupt test's handlers logged at 40H onwards (R1 points
 // past the last).
@@ -60,42 +43,59 @@ TEST(DataBook, DecimalAdjustAfterEveryBcdAddition) {
     }
 }
 
-// At 11.0592 MHz with SMOD = 1 and TH1 = FDH (19200 baud) a mode-1 frame
-// takes 10 bit times of 48 machine cycles; bytes sent back to back, each
-// written as soon as TI is set, leave 480 cycles apart. TI comes with the
-// stop bit, 9 bit times after the start bit, which waits for the next bit
-// boundary after the SBUF write.
+// Bytes sent back to back, each written as soon as TI is set, leave one
+// mode-1 frame (10 bits) apart. With SMOD = 1: at 11.0592 MHz and TH1 = FDH
+// (19200 baud) bits of 48 machine cycles; with TH1 = FEH timer 1 overflows
+// every 2 cycles, also under instructions of 4 (MUL AB in the polling loop):
+// bits of 32 cycles. TI comes with the stop bit, 9 bit times after the start
+// bit, which waits for the next bit boundary after the SBUF write.
 TEST(DataBook, SerialBytesLeaveAtTheBaudRate) {
-    Machine m = programMachine(R"(
+    const struct {
+        const char* th1;
+        const char* poll;
+        uint32_t frequency, bit;
+        double round; // cycles of one polling round
+    } cases[] = {
+        {"0xfd", "jnb  ti, wait", 11059200, 48, 4.0},
+        {"0xfe", "mul  ab\n        jnb  ti, wait", 12000000, 32, 6.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.th1);
+        std::string source = R"(
         mov  tmod, #0x20
-        mov  th1, #0xfd
-        mov  tl1, #0xfd
+        mov  th1, #TH1
+        mov  tl1, #TH1
         orl  pcon, #0x80
         mov  scon, #0x50
         setb tr1
-        mov  r7, #100
+        mov  r7, #20
 next:   mov  sbuf, r7
-wait:   jnb  ti, wait
+wait:   POLL
         clr  ti
         djnz r7, next
 done:   sjmp done
-)", 11059200);
-    EventRecorder events;
-    attach(m, events);
-    runToHalt(m);
-    ASSERT_EQ(events.transmittedAt.size(), 100u);
-    for (size_t i = 1; i < events.transmittedAt.size(); ++i)
-        ASSERT_NEAR(double(events.transmittedAt[i] - events.transmittedAt[i - 1]), 480.0, 4.0) << i;
-    // The first TI: 9 bit times after a start bit that began within one bit
-    // time of the write (the set-up before it takes 12 cycles).
-    EXPECT_GT(events.transmittedAt[0], 12u + 9 * 48);
-    EXPECT_LE(events.transmittedAt[0], 12u + 10 * 48 + 2);
+)";
+        for (int i = 0; i < 2; ++i) source.replace(source.find("TH1"), 3, c.th1);
+        source.replace(source.find("POLL"), 4, c.poll);
+        Machine m = assembledMachine(source, DeviceKind::AT89C52, c.frequency);
+        EventRecorder events;
+        attach(m, events);
+        runToHalt(m);
+        const std::vector<uint32_t>& at = events.transmittedAt;
+        ASSERT_EQ(at.size(), 20u);
+        for (size_t i = 1; i < at.size(); ++i)
+            ASSERT_NEAR(double(at[i] - at[i - 1]), 10.0 * c.bit, c.round) << i;
+        // The first TI: 9 bit times after a start bit that began within one
+        // bit time of the write (the set-up before it takes 12 cycles).
+        EXPECT_GT(at[0], 12u + 9 * c.bit);
+        EXPECT_LE(at[0], 12u + 10 * c.bit + 2);
+    }
 }
 
 // Reception at the same rate takes the same time: a host sending 100 bytes
 // back to back, each as soon as the last is in, takes 100 frames.
 TEST(DataBook, SerialBytesArriveAtTheBaudRate) {
-    Machine m = programMachine(R"(
+    Machine m = assembledMachine(R"(
         mov  tmod, #0x20
         mov  th1, #0xfd
         mov  tl1, #0xfd
@@ -106,7 +106,7 @@ loop:   jnb  ri, loop
         clr  ri
         inc  0x30
         sjmp loop
-)", 11059200);
+)", DeviceKind::AT89C52, 11059200);
     EventRecorder events;
     attach(m, events);
     std::vector<uint32_t> arrivedAt;
@@ -121,48 +121,12 @@ loop:   jnb  ri, loop
     EXPECT_NEAR(double(arrivedAt[99] - arrivedAt[0]), 99 * 480.0, 48.0);
 }
 
-// Timer 1 in mode 2 with TH1 = FEH overflows every 2 machine cycles also
-// under instructions of 4 (MUL AB): as the UART's baud clock at SMOD = 1 it
-// makes 32-cycle bits, 320-cycle frames.
-TEST(DataBook, AutoReloadKeepsTheCountsPastAnOverflow) {
-    uint8_t tl = 0xFE, th = 0xFE;
-    EXPECT_EQ(countTimer(TimerMode::AutoReload, tl, th, 4), 2u);
-    EXPECT_EQ(tl, 0xFE);
-    tl = 0xFF;
-    th = 0xFD; // period 3: one overflow after 1 count, the next after 4
-    EXPECT_EQ(countTimer(TimerMode::AutoReload, tl, th, 5), 2u);
-    EXPECT_EQ(tl, 0xFE);
-
-    Machine m = programMachine(R"(
-        mov  tmod, #0x20
-        mov  th1, #0xfe
-        mov  tl1, #0xfe
-        orl  pcon, #0x80
-        mov  scon, #0x50
-        setb tr1
-        mov  r7, #20
-next:   mov  sbuf, r7
-wait:   mul  ab
-        jnb  ti, wait
-        clr  ti
-        djnz r7, next
-done:   sjmp done
-)");
-    EventRecorder events;
-    attach(m, events);
-    runToHalt(m);
-    ASSERT_EQ(events.transmittedAt.size(), 20u);
-    // Polling with 6-cycle rounds, each byte is seen within 6 cycles of TI.
-    for (size_t i = 1; i < 20; ++i)
-        ASSERT_NEAR(double(events.transmittedAt[i] - events.transmittedAt[i - 1]), 320.0, 6.0) << i;
-}
-
 // The handlers log their entries at 40H: a low-priority handler (timer 0)
 // is not interrupted by another low-priority request (INT0, set by software
 // and polled first) but is by a high one (timer 1); the INT0 request,
 // still set, is served once the timer-0 handler has returned.
 TEST(DataBook, PriorityLevelsNestAsTheChipDoes) {
-    Machine m = programMachine(R"(
+    Machine m = assembledMachine(R"(
         .org 0
         ljmp main
         .org 0x03
@@ -240,14 +204,14 @@ done:   sjmp done
         SCOPED_TRACE(c.what);
         std::string source = program;
         source.replace(source.find("SETUP"), 5, c.setup);
-        Machine m = programMachine(source);
+        Machine m = assembledMachine(source);
         runSteps(m, 100);
         EXPECT_EQ(logged(m), std::vector<uint8_t>{7});
     }
 
     // MOV IE,#81H with IE0 set: one more instruction, then the vector,
     // two cycles after that instruction's own.
-    Machine m = programMachine(R"(
+    Machine m = assembledMachine(R"(
         setb it0
         setb ie0
         mov  ie, #0x81
@@ -264,7 +228,7 @@ done:   sjmp done
 // Nothing wired: every line reads its latch, FFH after reset. A program
 // clocking its own T0 line counts with counter 0.
 TEST(DataBook, PinsReadTheirLatchAndCountersSeeTheProgramsWrites) {
-    Machine m = programMachine(R"(
+    Machine m = assembledMachine(R"(
         mov  a, p1
         mov  r0, a
         mov  tmod, #0x05

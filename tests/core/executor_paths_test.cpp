@@ -272,11 +272,9 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
             SCOPED_TRACE(::testing::Message()
                          << "SCON " << setup.scon << " TMOD " << setup.tmod << " " << setup.tr1
                          << (hostSends ? ", host sends" : ""));
-            const std::vector<uint8_t> code = assemble(busySource(setup));
-            ASSERT_FALSE(code.empty());
-            Machine batched = makeMachine(DeviceKind::AT89C52);
-            loadCode(batched, code);
-            // The LCD's E on P1.5, which the program toggles and writes.
+            Machine batched = assembledMachine(busySource(setup));
+            // The LCD's E on P1.5, which the program toggles and writes: free
+            // running must reach the LCD after every port write that clocks it.
             batched.modules.settings.LcdPins[size_t(kLcdE)] = PinRef(0x15);
             EventRecorder batchedEvents, singleEvents;
             Machine single = batched;
@@ -319,32 +317,6 @@ TEST(ExecutorPaths, RunStepsMatchesSingleStepsWithTimersUartAndInterruptsBusy) {
     }
 }
 
-// Free running looks at the part models only after a port write: a program
-// that clocks the LCD by hand between long silent loops must reach it at the
-// same steps as single steps do.
-TEST(ExecutorPaths, FreeRunSeesEveryPortWriteThatClocksTheLcd) {
-    const std::vector<uint8_t> program = {
-        0x74, 0x38,       // 0000        MOV A,#38H
-        0xF5, 0xA0,       // 0002 loop:  MOV P2,A      data lines
-        0xD2, 0xB5,       // 0004        SETB P3.5     E high
-        0xC2, 0xB5,       // 0006        CLR P3.5      E low: the LCD takes the byte
-        0x04,             // 0008        INC A
-        0x7F, 0x00,       // 0009        MOV R7,#0
-        0xDF, 0xFE,       // 000B wait:  DJNZ R7,wait
-        0x80, 0xF3,       // 000D        SJMP loop
-    };
-    Machine batched = makeMachine(DeviceKind::AT89C52);
-    loadCode(batched, program);
-    auto& pins = batched.modules.settings.LcdPins;
-    pins[size_t(kLcdRs)] = PinRef(0x37);
-    pins[size_t(kLcdRw)] = kPinGnd;
-    pins[size_t(kLcdE)] = PinRef(0x35);
-    for (int bit = 0; bit < 8; ++bit) pins[size_t(kLcdD0 + bit)] = PinRef(0x20 | bit);
-    Machine single = batched;
-    expectBatchesMatchSingleSteps(batched, single, {1, 7, 600, 1000, 3, 1024, 2000, 513});
-    EXPECT_GT(batched.modules.lcd.changeCount, 3u);
-}
-
 // The free run brings the parity flag up to date only where an instruction
 // reads PSW or P. Every kind of such read - byte reads, read-modify-write
 // (where P carries into F1), PUSH, bit tests, JBC and CPL - must see the
@@ -353,7 +325,7 @@ TEST(ExecutorPaths, FreeRunSeesEveryPortWriteThatClocksTheLcd) {
 TEST(ExecutorPaths, RunStepsReadsTheParityFlagAsSingleStepsDo) {
     for (const char* timer : {"clr", "setb"}) {
         SCOPED_TRACE(::testing::Message() << timer << " tr0");
-        const std::vector<uint8_t> code = assemble(std::string(R"(
+        Machine batched = assembledMachine(std::string(R"(
         .org 0
         mov  sp, #0x60
         mov  tmod, #0x02
@@ -392,9 +364,6 @@ was:    mov  a, r7
         mov  r0, #0x30
         sjmp loop
 )");
-        ASSERT_FALSE(code.empty());
-        Machine batched = makeMachine(DeviceKind::AT89C52);
-        loadCode(batched, code);
         Machine single = batched;
         expectBatchesMatchSingleSteps(batched, single, {1, 3, 50, 97, 400, 1000, 2, 2000});
     }

@@ -74,9 +74,7 @@ TEST(Firmware, BcdArithmeticAndSerialTimingAsTheChipPrints) {
     Machine m = firmwareMachine("bcd_timing.c");
     EventRecorder events;
     attach(m, events);
-    StopConditions halt;
-    halt.selfJump = true;
-    EXPECT_EQ(runSteps(m, 2'000'000, halt).cause, StopCause::SelfJump);
+    runToHalt(m);
     const std::string& printed = events.transmitted;
     EXPECT_EQ(printed.substr(0, printed.find("UUUUUUUUUU")),
               "99+64=163 61+99=160 45+55=100 09+01=010 50+49=099 38+27=065 ");

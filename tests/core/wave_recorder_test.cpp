@@ -35,8 +35,7 @@ loop:   cpl 0x90
 } // namespace
 
 TEST(WaveRecorder, FreeRunRecordsWhatSteppingSees) {
-    Machine machine = makeMachine();
-    loadCode(machine, assemble(kInterrupted));
+    Machine machine = assembledMachine(kInterrupted);
     machine.chip.setCycleCount((uint64_t(1) << 32) - 3000); // wraps during the run
 
     // Stepped without a recorder: a change is timed at the end of the
