@@ -13,17 +13,35 @@
 #   FUZZ_WORKERS=2 FUZZ_RUNS=10000000 FUZZ_TARGETS=fuzz_asm51 scripts/run-fuzzers.sh
 #                  # one target as two processes on one corpus, seeds 1 and 2,
 #                  # each running its share of the inputs
+#   FUZZ_SANITIZE=undefined scripts/run-fuzzers.sh
+#                  # builds without AddressSanitizer (in build-fuzz-undefined),
+#                  # several times faster; each target's corpus is then run
+#                  # once more under the address build, so every input that
+#                  # reached new code is also checked for memory errors
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
+sanitize="${FUZZ_SANITIZE:-address,undefined}"
+asan_build="$root/build-fuzz"
+build="$asan_build"
+[ "$sanitize" = "address,undefined" ] || build="$root/build-fuzz-${sanitize//,/-}"
+build="${FUZZ_BUILD_DIR:-$build}"
+replay=0
+[[ ",$sanitize," == *,address,* ]] || replay=1
 seconds="${FUZZ_SECONDS:-20}"
 runs="${FUZZ_RUNS:-}"
 workers="${FUZZ_WORKERS:-1}"
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
-    -DQUORVEL_FUZZ=ON -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target fuzzers
+configure() {
+    CC=clang CXX=clang++ cmake -S "$root" -B "$1" -G Ninja -DQUORVEL_FUZZ=ON -DQUORVEL_GUI=OFF \
+        -DQUORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ_SANITIZE="$2" >/dev/null
+    # shellcheck disable=SC2086 # the target names are words
+    cmake --build "$1" -j2 --target ${FUZZ_TARGETS:-fuzzers}
+}
+configure "$build" "$sanitize"
+if [ "$replay" -eq 1 ]; then
+    configure "$asan_build" address,undefined
+fi
 
 # AddressSanitizer holds freed memory back (its quarantine) to catch late
 # uses; 32 MB is many times what one input allocates, and the default 256 MB
@@ -80,7 +98,19 @@ run_target() {
         asked="$runs inputs from seed 1"
         [ "$workers" -gt 1 ] && asked="$runs inputs from seeds 1-$workers"
     fi
-    echo "== $name: $asked: $total inputs in $((SECONDS - started)) s, no finding"
+    local replayed=""
+    if [ "$replay" -eq 1 ]; then
+        # -runs=0 runs every corpus input once and mutates none.
+        local replay_log="$build/$name-replay.log"
+        if ! "$asan_build/$name" "$corpus" -runs=0 -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix="$artifacts/$name-" >"$replay_log" 2>&1; then
+            echo "!! $name failed its corpus replay under AddressSanitizer; see $replay_log" >&2
+            tail -n 40 "$replay_log" >&2
+            return 1
+        fi
+        replayed="; $(find "$corpus" -type f | wc -l) corpus inputs replayed under AddressSanitizer"
+    fi
+    echo "== $name ($sanitize): $asked: $total inputs in $((SECONDS - started)) s, no finding$replayed"
 }
 
 targets="${FUZZ_TARGETS:-}"
