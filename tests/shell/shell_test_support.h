@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QImage>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -32,13 +33,13 @@ template <typename T> T* child(QWidget* parent, const char* name) {
     return widget;
 }
 
-// Runs `action` on the next modal dialog that opens.
 // The MDI window that holds the view of `command`, null when it is closed.
 inline QMdiSubWindow* windowOf(quorvel::shell::Frame& frame, int command) {
     quorvel::shell::View* view = frame.view(command);
     return view ? qobject_cast<QMdiSubWindow*>(view->parentWidget()) : nullptr;
 }
 
+// Runs `action` on the next modal dialog that opens.
 inline void onNextModal(std::function<void(QDialog*)> action) {
     QTimer::singleShot(0, [action] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -67,16 +68,38 @@ class ModalAnswerer : public QObject {
     QTimer timer_;
 };
 
+// Accepts the "File Loading Details" box of every load while it lives.
+struct LoadDetailsAnswerer : ModalAnswerer {
+    LoadDetailsAnswerer()
+        : ModalAnswerer([](QDialog* dialog) {
+              if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
+              dialog->accept();
+              return true;
+          }) {}
+};
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A shown 1000x700 frame on recorded messages, started on `device` with
 // external data memory size button `dataSize` (0 none, 1 = 2K ... 6 = 64K),
-// reading and writing `configFile` as simulator.dat when one is given.
+// reading and writing `configFile` as simulator.dat when one is given, with
+// its resources in `resourceDir` when one is given.
 // A start-up that fails ends the test program.
 struct StartedFrame {
     quorvel::shell::RecordedMessages messages;
     quorvel::shell::Frame frame;
 
-    explicit StartedFrame(const char* device = "Atmel 89C52", int dataSize = 0, const QString& configFile = {})
-        : frame(messages, configFile) {
+    explicit StartedFrame(const char* device = "Atmel 89C52", int dataSize = 0, const QString& configFile = {},
+                          const QString& resourceDir = {})
+        : frame(messages, configFile, resourceDir) {
         frame.resize(1000, 700);
         frame.show();
         ModalAnswerer answer([&](QDialog* dialog) {
@@ -115,11 +138,7 @@ struct StartedFrame {
 
     // File > Load Program on `path`, accepting the loading details box.
     void loadProgram(const QString& path) {
-        ModalAnswerer details([](QDialog* dialog) {
-            if (dialog->objectName() != "IDM_FILELOADINGDETAILS") return false;
-            dialog->accept();
-            return true;
-        });
+        LoadDetailsAnswerer details;
         messages.fileAnswers.push_back(path);
         frame.dispatch(quorvel::shell::id::LoadProgram);
     }
@@ -141,8 +160,6 @@ struct StartedFrame {
     }
 };
 
-// Pixels of `image` in the character cell (`cell` big) centred on `centre`
-// that are red, or with `black` set, black.
 // Saves a picture of `widget` as `file` in QUORVEL_SCREENSHOT_DIR when that
 // is set; true when nothing was asked or the picture was saved.
 inline bool saveScreenshot(QWidget* widget, const QString& file) {
@@ -151,6 +168,8 @@ inline bool saveScreenshot(QWidget* widget, const QString& file) {
     return dir.isEmpty() || widget->grab().save(dir + "/" + file);
 }
 
+// Pixels of `image` in the character cell (`cell` big) centred on `centre`
+// that are red, or with `black` set, black.
 inline int inkCount(const QImage& image, QPoint centre, QSize cell, bool black = false) {
     int n = 0;
     for (int y = centre.y() - cell.height() / 2; y < centre.y() + cell.height() / 2; ++y)
