@@ -282,10 +282,6 @@ TEST(PredefinedNames, Mod51InTheSourceFolderAndNoMod) {
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.output().find("p1.asm(2): undefined symbol P1"), std::string::npos) << r.output();
 
-    folder.write("nomod.asm", "$NOMOD51\n        MOV P1,#0\n        END\n");
-    r = asm51(folder, {"nomod"});
-    EXPECT_NE(r.output().find("nomod.asm(2): undefined symbol P1"), std::string::npos) << r.output();
-
     image = assembleOk(folder, "$NOMOD\nP1 DATA 91H\n        MOV P1,#0\n        END\n");
     EXPECT_EQ(bytesAt(image, 0, 3), (Bytes{0x75, 0x91, 0x00}));
 }

