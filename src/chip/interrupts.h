@@ -31,6 +31,12 @@ inline constexpr uint32_t kWatchedInputLines = pin::bit(pin::T2) | pin::bit(pin:
                                                pin::bit(pin::INT0) | pin::bit(pin::INT1) |
                                                pin::bit(pin::T0) | pin::bit(pin::T1);
 
+// The input lines (INT0, INT1, T0, T1, T2, T2EX) are sampled once a machine
+// cycle: a change is recognised in the cycle after the one in which the line
+// changed, so an edge's count, flag, capture or reload comes this many
+// machine cycles after the change (the timers have counted once more).
+inline constexpr uint32_t kInputSampleDelay = 1;
+
 // Machine cycles of the hardware call to a vector.
 inline constexpr int kVectoringCycles = 2;
 

@@ -111,12 +111,14 @@ struct Schedule {
     // overflows and the serial bits they clock. Then the next event.
     void serviceEvents(int cycles) {
         const uint32_t now = c.cycles;
+        const uint32_t latches = c.portLatches(); // the clock-out may move P1.0
         if (sampleDue) {
-            // The lines changed when the instruction began.
-            countTimers(c, now - uint32_t(cycles));
+            // The lines changed when the instruction began; the change is
+            // recognised kInputSampleDelay cycles later (no instruction is
+            // shorter), when the timers have counted on.
+            countTimers(c, now - uint32_t(cycles) + kInputSampleDelay);
             sampleDue = sampleInputs(c);
         }
-        const uint32_t latches = c.portLatches();
         countTimers(c, now);
         if (c.portLatches() != latches) {
             after |= kLookAtHooks;

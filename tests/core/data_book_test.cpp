@@ -121,53 +121,93 @@ loop:   jnb  ri, loop
     EXPECT_NEAR(double(arrivedAt[99] - arrivedAt[0]), 99 * 480.0, 48.0);
 }
 
-// The handlers log their entries at 40H: a low-priority handler (timer 0)
-// is not interrupted by another low-priority request (INT0, set by software
-// and polled first) but is by a high one (timer 1); the INT0 request,
-// still set, is served once the timer-0 handler has returned.
-TEST(DataBook, PriorityLevelsNestAsTheChipDoes) {
-    Machine m = assembledMachine(R"(
+// All six sources with handlers that log their number (1 = INT0 ... 6 =
+// timer 2) at 40H after an optional action of their own (a flag set while
+// the handler runs). Requests pending together are served by priority, then
+// in polling order; a request waits for a handler of its own or a higher
+// level and nests in a lower one. Edge-triggered INT0/INT1, so vectoring
+// clears IE0/IE1.
+TEST(DataBook, InterruptsByPriorityThenPollingOrder) {
+    const char* const program = R"(
         .org 0
         ljmp main
         .org 0x03
-        mov  @r1, #4
+        ACTION1
+        mov  @r1, #1
         inc  r1
         reti
         .org 0x0b
-        ljmp t0isr
+        ACTION2
+        mov  @r1, #2
+        inc  r1
+        reti
+        .org 0x13
+        ACTION3
+        mov  @r1, #3
+        inc  r1
+        reti
         .org 0x1b
+        ACTION4
+        mov  @r1, #4
+        inc  r1
+        reti
+        .org 0x23
+        ACTION5
+        clr  ri
         mov  @r1, #5
+        inc  r1
+        reti
+        .org 0x2b
+        ACTION6
+        clr  0xcf
+        mov  @r1, #6
         inc  r1
         reti
         .org 0x40
 main:   mov  sp, #0x60
         mov  r1, #0x40
         setb it0
-        mov  ip, #0x08
-        mov  ie, #0x8b
-        setb tf0
+        setb it1
+        mov  ip, #PRIORITY
+        REQUESTS
+        mov  ie, #0xbf
         nop
         nop
         nop
         nop
 done:   sjmp done
-t0isr:  mov  @r1, #1
-        inc  r1
-        setb ie0
-        nop
-        nop
-        mov  @r1, #2
-        inc  r1
-        setb tf1
-        nop
-        nop
-        mov  @r1, #3
-        inc  r1
-        reti
-)");
-    runSteps(m, 200);
-    EXPECT_EQ(logged(m), (std::vector<uint8_t>{1, 2, 5, 3, 4}));
-    EXPECT_EQ(m.chip.periph.irq.inService, 0);
+)";
+    const struct {
+        const char* what;
+        const char* priority;           // IP
+        const char* requests;           // flags set before EA
+        int actor;                      // handler (1-6) that does `action`, 0 none
+        const char* action;
+        std::vector<uint8_t> log;
+    } cases[] = {
+        {"one level: polling order", "0", "setb ie0\n setb tf0\n setb ie1\n setb tf1\n setb ri\n setb 0xcf",
+         0, "", {1, 2, 3, 4, 5, 6}},
+        {"high priority first", "0x10", "setb ie0\n setb tf0\n setb ie1\n setb tf1\n setb ri\n setb 0xcf",
+         0, "", {5, 1, 2, 3, 4, 6}},
+        {"high nests in low", "0x08", "setb tf0", 2, "setb tf1", {4, 2}},
+        {"low waits for low", "0", "setb tf0", 2, "setb ie0", {2, 1}},
+        {"low waits for high", "0x01", "setb ie0", 1, "setb tf0", {1, 2}},
+        {"high waits for high", "0x03", "setb ie0", 1, "setb tf0", {1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string source = program;
+        for (int n = 1; n <= 6; ++n) {
+            const std::string key = "ACTION" + std::to_string(n);
+            source.replace(source.find(key), key.size(), n == c.actor ? c.action : "nop\n nop");
+        }
+        source.replace(source.find("PRIORITY"), 8, c.priority);
+        source.replace(source.find("REQUESTS"), 8, c.requests);
+        Machine m = assembledMachine(source);
+        runSteps(m, 300);
+        EXPECT_EQ(logged(m), c.log);
+        EXPECT_EQ(m.chip.periph.irq.inService, 0);
+    }
 }
 
 // Requests are the flags: IE0 set by software, or latched by an edge the
@@ -246,4 +286,36 @@ done:   sjmp done
     EXPECT_EQ(m.chip.iram[0], 0xFF); // R0: P1 after reset
     EXPECT_EQ(m.chip.sfr(sfr::TL0), 10);
     EXPECT_EQ(m.chip.iram[2], 0x0F); // R2: P1 reads its latch
+}
+
+// The inputs are sampled once a machine cycle: an edge the program makes on
+// its own pin is recognised in the next cycle, when timer 2 has counted once
+// more (T2EX capture and reload), and counter inputs and INT0/INT1 are seen
+// by the next instruction. A gated timer counts only while its INTx line is
+// high. Each program leaves the value to check in A. Timer 2 starts at 0000H
+// when the write of T2CON (C8H) ends.
+TEST(DataBook, InputLinesAreSampledOnceAMachineCycle) {
+    const struct {
+        const char* what;
+        const char* program;
+        uint8_t a;
+    } cases[] = {
+        {"T2EX capture after a 1-cycle write", "mov 0xc8, #0x0d\n clr p1.1\n mov a, 0xca", 2},
+        {"T2EX capture after a 2-cycle write", "mov 0xc8, #0x0d\n anl p1, #0xfd\n mov a, 0xca", 3},
+        {"T2EX reload", "mov 0xca, #0x50\n mov 0xc8, #0x0c\n clr p1.1\n mov a, 0xcc", 0x50},
+        {"INT0 edge", "setb it0\n clr p3.2\n mov a, tcon", 0x03},
+        {"INT1 edge", "setb it1\n clr p3.3\n mov a, tcon", 0x0C},
+        {"T0 counter", "mov tmod, #0x05\n setb tr0\n clr p3.4\n mov a, tl0", 1},
+        {"T1 counter", "mov tmod, #0x50\n setb tr1\n clr p3.5\n mov a, tl1", 1},
+        {"T2 counter", "mov 0xc8, #0x06\n clr p1.0\n mov a, 0xcc", 1},
+        {"timer 0 gated, INT0 high", "mov tmod, #0x09\n setb tr0\n nop\n nop\n mov a, tl0", 3},
+        {"timer 0 gated, INT0 low", "clr p3.2\n mov tmod, #0x09\n setb tr0\n nop\n nop\n mov a, tl0", 0},
+        {"timer 1 gated, INT1 low", "clr p3.3\n mov tmod, #0x90\n setb tr1\n nop\n nop\n mov a, tl1", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m = assembledMachine(std::string(c.program) + "\ndone: sjmp done\n");
+        runToHalt(m, 100);
+        EXPECT_EQ(m.chip.acc(), c.a);
+    }
 }
