@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  sdcc as31
+  sdcc sdcc-ucsim as31
   gtkwave
   breeze-icon-theme
 )

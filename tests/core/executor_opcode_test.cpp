@@ -196,6 +196,7 @@ std::vector<Row> opcodeTable() {
     add("ADD half carry", {0x24, 0x01}, "A=0F", "A=10 CY=0 AC=1 OV=0 PC=0102 cyc=1");
     add("ADD signed overflow", {0x24, 0x01}, "A=7F", "A=80 CY=0 AC=1 OV=1 PC=0102 cyc=1");
     add("ADD carry without overflow", {0x24, 0xFF}, "A=FF", "A=FE CY=1 AC=1 OV=0 PC=0102 cyc=1");
+    add("ADD low digits summing to 0F", {0x24, 0x01}, "A=0E", "A=0F CY=0 AC=0 OV=0 PC=0102 cyc=1");
     add("ADD ignores CY", {0x24, 0x01}, "A=01 CY=1", "A=02 CY=0 PC=0102 cyc=1");
     add("ADD A,direct", {0x25, 0x30}, "A=12 D:30=34", "A=46 PC=0102 cyc=1");
     add("ADD A,@R0", {0x26}, "A=12 R0=40 I:40=34", "A=46 PC=0101 cyc=1");
@@ -203,6 +204,7 @@ std::vector<Row> opcodeTable() {
     add("ADDC A,#data with carry", {0x34, 0x34}, "A=12 CY=1", "A=47 CY=0 PC=0102 cyc=1");
     add("ADDC FF+00+1", {0x34, 0x00}, "A=FF CY=1", "A=00 CY=1 AC=1 OV=0 PC=0102 cyc=1");
     add("ADDC 7F+00+1", {0x34, 0x00}, "A=7F CY=1", "A=80 CY=0 AC=1 OV=1 PC=0102 cyc=1");
+    add("ADDC low digits and carry summing to 0F", {0x34, 0x07}, "A=07 CY=1", "A=0F AC=0 PC=0102 cyc=1");
     add("ADDC A,direct", {0x35, 0x30}, "A=12 D:30=34 CY=1", "A=47 PC=0102 cyc=1");
     add("ADDC A,@R0", {0x36}, "A=12 R0=40 I:40=34", "A=46 PC=0101 cyc=1");
     add("ADDC A,@R1", {0x37}, "A=12 R1=41 I:41=34 CY=1", "A=47 PC=0101 cyc=1");
@@ -210,6 +212,8 @@ std::vector<Row> opcodeTable() {
     add("SUBB 80-01", {0x94, 0x01}, "A=80", "A=7F CY=0 AC=1 OV=1 PC=0102 cyc=1");
     add("SUBB with borrow in", {0x94, 0x23}, "A=49 CY=1", "A=25 CY=0 AC=0 OV=0 PC=0102 cyc=1");
     add("SUBB 7F-FF overflows", {0x94, 0xFF}, "A=7F", "A=80 CY=1 AC=0 OV=1 PC=0102 cyc=1");
+    add("SUBB 40-C0 overflows", {0x94, 0xC0}, "A=40", "A=80 CY=1 AC=0 OV=1 PC=0102 cyc=1");
+    add("SUBB C0-10 does not", {0x94, 0x10}, "A=C0", "A=B0 CY=0 AC=0 OV=0 PC=0102 cyc=1");
     add("SUBB A,direct", {0x95, 0x30}, "A=50 D:30=10", "A=40 CY=0 PC=0102 cyc=1");
     add("SUBB A,@R0", {0x96}, "A=50 R0=40 I:40=10 CY=1", "A=3F CY=0 AC=1 PC=0101 cyc=1");
     add("SUBB A,@R1", {0x97}, "A=10 R1=40 I:40=20", "A=F0 CY=1 PC=0101 cyc=1");
