@@ -213,6 +213,7 @@ std::vector<Row> opcodeTable() {
     add("SUBB with borrow in", {0x94, 0x23}, "A=49 CY=1", "A=25 CY=0 AC=0 OV=0 PC=0102 cyc=1");
     add("SUBB 7F-FF overflows", {0x94, 0xFF}, "A=7F", "A=80 CY=1 AC=0 OV=1 PC=0102 cyc=1");
     add("SUBB 40-C0 overflows", {0x94, 0xC0}, "A=40", "A=80 CY=1 AC=0 OV=1 PC=0102 cyc=1");
+    add("SUBB 50-01 does not", {0x94, 0x01}, "A=50", "A=4F CY=0 AC=1 OV=0 PC=0102 cyc=1");
     add("SUBB C0-10 does not", {0x94, 0x10}, "A=C0", "A=B0 CY=0 AC=0 OV=0 PC=0102 cyc=1");
     add("SUBB A,direct", {0x95, 0x30}, "A=50 D:30=10", "A=40 CY=0 PC=0102 cyc=1");
     add("SUBB A,@R0", {0x96}, "A=50 R0=40 I:40=10 CY=1", "A=3F CY=0 AC=1 PC=0101 cyc=1");
