@@ -17,8 +17,10 @@
 //
 // Lines watched: INT0 = P3.2 and INT1 = P3.3 as the chip sees them (latch
 // ANDed with the outside level): edge-triggered, a falling edge sets IE0/IE1
-// whenever it comes; level-triggered, IE0/IE1 follow the inverted line. The
-// I/O window's pulse buttons act as one falling edge.
+// whenever it comes; level-triggered, IE0/IE1 follow the inverted line. Like
+// the timers' inputs they are sampled once a machine cycle, so a change is
+// seen kInputSampleDelay cycles after it happened. The I/O window's pulse
+// buttons act as one falling edge.
 #pragma once
 
 #include "chip/chip_state.h"

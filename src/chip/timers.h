@@ -13,8 +13,11 @@
 //
 // Lines watched: T0 = P3.4, T1 = P3.5, T2 = P1.0 (counter inputs: one count
 // per falling edge, or per pulse request of the I/O window); INT0 = P3.2 and
-// INT1 = P3.3 while GATE is set; T2EX = P1.1 (capture/reload, up/down). Line
-// driven: P1.0's latch by timer 2's clock-out.
+// INT1 = P3.3 while GATE is set; T2EX = P1.1 (capture/reload, up/down). An
+// edge on a counter input or T2EX takes effect kInputSampleDelay machine
+// cycles after the line changed (interrupts.h), so a capture holds the
+// count of that later cycle; a gate acts on the level at once. Line driven:
+// P1.0's latch by timer 2's clock-out.
 //
 // Timer 1 overflows (serial modes 1 and 3) and timer 2 overflows in
 // baud-rate mode are the serial port's baud ticks; timer 1 keeps giving them

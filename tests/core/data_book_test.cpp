@@ -1,8 +1,9 @@
 // The chip as the MCS-51 data book has it, checked with small programs:
 // decimal adjust, serial frames paced by the baud clock (auto-reload keeping
-// its counts past an overflow), interrupt priority levels and requests
-// from the flags, vectoring time, and pins that read their latch ANDed with
-// what drives them (so a program sees its own pin writes).
+// its counts past an overflow), interrupt priority levels and polling order,
+// requests from the flags, vectoring time, pins that read their latch ANDed
+// with what drives them (so a program sees its own pin writes), and input
+// lines sampled once a machine cycle.
 #include "core_test_support.h"
 
 #include "chip/serial_port.h"
