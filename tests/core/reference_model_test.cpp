@@ -74,7 +74,7 @@ struct Case {
     uint16_t endPc = 0;
     uint32_t cycles = 0;
     std::vector<uint8_t> ramChecked; // internal RAM bytes compared after the step
-    std::array<uint8_t, 256> ram{};  // all of it, every kRamCheckEvery cases
+    std::array<uint8_t, 256> ram{};  // all of it
 };
 
 // A direct address: internal RAM below 80H, else one of the CPU's SFRs.
@@ -136,7 +136,7 @@ std::vector<Case> makeCases(std::map<std::string, int>& excluded) {
 void runOnCore(std::vector<Case>& cases, const std::array<uint8_t, 256>& startRam) {
     Machine m = makeMachine(DeviceKind::AT89C52, 12000000, 0xFFFF, 0xFFFF);
     ChipState& chip = m.chip;
-    std::copy(startRam.begin(), startRam.end(), chip.iram.begin());
+    chip.iram = startRam;
     for (size_t i = 0; i < cases.size(); ++i) {
         Case& c = cases[i];
         chip.sfr(sfr::ACC) = c.a; chip.sfr(sfr::B) = c.b; chip.sfr(sfr::SP) = c.sp;
@@ -147,11 +147,7 @@ void runOnCore(std::vector<Case>& cases, const std::array<uint8_t, 256>& startRa
         if (c.movcByte) chip.code[c.movcByte->first] = c.movcByte->second;
         if (c.xdataByte) chip.xdata[c.xdataByte->first] = c.xdataByte->second;
         chip.pc = c.pc;
-        const std::array<uint8_t, 256> before = [&] {
-            std::array<uint8_t, 256> copy;
-            std::copy(chip.iram.begin(), chip.iram.begin() + 256, copy.begin());
-            return copy;
-        }();
+        const std::array<uint8_t, 256> before = chip.iram;
         const uint32_t startCycles = chip.cycles;
         step(m);
         c.cycles = chip.cycles - startCycles;
@@ -168,7 +164,7 @@ void runOnCore(std::vector<Case>& cases, const std::array<uint8_t, 256>& startRa
         std::sort(watch.begin(), watch.end());
         watch.erase(std::unique(watch.begin(), watch.end()), watch.end());
         c.ramChecked = watch;
-        std::copy(chip.iram.begin(), chip.iram.begin() + 256, c.ram.begin());
+        c.ram = chip.iram;
     }
 }
 
