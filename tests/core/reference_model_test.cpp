@@ -225,8 +225,8 @@ std::string describe(const Case& c) {
     std::ostringstream out;
     out << std::hex << "code " << unsigned(c.code[0]) << ' ' << unsigned(c.code[1]) << ' '
         << unsigned(c.code[2]) << " at " << c.pc << " A=" << unsigned(c.a) << " B=" << unsigned(c.b)
-        << " PSW=" << unsigned(c.psw) << " SP=" << unsigned(c.sp) << " DPTR=" << unsigned(c.dph)
-        << unsigned(c.dpl);
+        << " PSW=" << unsigned(c.psw) << " SP=" << unsigned(c.sp)
+        << " DPTR=" << unsigned(c.dph << 8 | c.dpl);
     return out.str();
 }
 
