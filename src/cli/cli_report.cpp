@@ -323,7 +323,7 @@ std::string textReport(const ReportInput& in) {
 std::string jsonReport(const ReportInput& in) {
     const ChipState& chip = in.machine.chip;
     std::string out = "{\"stop\":{\"reason\":" + jsonString(stopName(in.run.stop)) +
-                      ",\"exit_status\":" + std::to_string(exitStatus(in.run.stop)) +
+                      ",\"exit_status\":" + std::to_string(in.exitStatus) +
                       ",\"pc\":" + std::to_string(chip.pc);
     if (!in.condition.empty()) out += ",\"condition\":" + jsonString(in.condition);
     if (const StopSource s = stopSource(in); !s.line.empty() || !s.function.empty()) {

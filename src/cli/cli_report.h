@@ -23,6 +23,7 @@ struct ReportInput {
     const Machine& machine;
     const std::vector<DumpOption>& dumps;
     const RunReport& run;
+    int exitStatus; // the process's, which an output that failed makes 1
     const std::string& uartTransmitted;
     const std::vector<uint8_t>& uartReceived;
     std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
