@@ -518,7 +518,8 @@ Reporting:
   --vcd FILE|-         the port lines' changes over the run as a value change
                        dump (VCD) for a waveform viewer such as GTKWave
   --vcd-lines LIST     the lines it shows, e.g. P1.0,P3.0-P3.7,P2 (default
-                       all 32, P0.0-P3.7)
+                       every port line of the device: P0.0-P3.7 on the
+                       40-pin parts); a line the device lacks is refused
   --vcd-capacity N     line changes kept (default 1048576); when more
                        happen, the oldest go and standard error says so
 Other:
