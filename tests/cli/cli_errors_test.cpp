@@ -47,11 +47,11 @@ TEST_F(CliErrors, BadArgumentsAndFilesGiveTheirStatusAndMessage) {
     // A file option with an empty value would read as not given.
     std::vector<Case> emptyFiles;
     for (const char* option : {"--data", "--modules", "--uart-in", "--uart-out", "--trace", "--vcd", "--profile", "--source-map"})
-        emptyFiles.push_back({{std::string(option) + "=", "park.hex"}, 2, std::string(option) + " needs a file name"});
+        emptyFiles.push_back({{std::string(option) + "=", "--max-steps", "1", "park.hex"}, 2, std::string(option) + " needs a file name"});
     check(emptyFiles);
     check({
-        {{"--until-pc", "0100", "--until-pc", "0200", "park.hex"}, 2, "--until-pc given more than once"},
-        {{"--trace", "a.txt", "--json", "--trace=b.txt", "park.hex"}, 2, "--trace given more than once"},
+        {{"--until-pc", "0100", "--until-pc", "0200", "--max-steps", "1", "park.hex"}, 2, "--until-pc given more than once"},
+        {{"--trace", "a.txt", "--json", "--trace=b.txt", "--max-steps", "1", "park.hex"}, 2, "--trace given more than once"},
         {{}, 2, "no PROGRAM given"},
         {{"--frobnicate", "park.hex"}, 2, "unknown option '--frobnicate'"},
         {{"park.hex", "--device"}, 2, "--device needs a value"},
