@@ -159,6 +159,8 @@ int run(int argc, char** argv) {
         std::fflush(stderr);
         ptySaid = true;
     };
+    // The trace's buffer outlives the outputs that may still close through it.
+    std::vector<char> traceBuffer;
     Output uartOut, trace, profile, vcd;
     const struct {
         Output& output;
@@ -187,7 +189,6 @@ int run(int argc, char** argv) {
     // From here on a signal ends the session with its report (while an
     // output waited for a reader it ended the process, nothing touched).
     if (pty) catchStopSignals();
-    std::vector<char> traceBuffer;
     if (trace && !trace.isStandardOutput()) {
         traceBuffer.resize(1u << 20);
         std::setvbuf(trace.file(), traceBuffer.data(), _IOFBF, traceBuffer.size());
