@@ -22,6 +22,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,8 +94,17 @@ void printStats(const RunReport& run, const ChipState& chip, Clock::duration sta
                  hostSeconds > 0 ? simulated / hostSeconds : 0.0);
 }
 
+// A standard stream the caller closed (`>&-`) is held open on /dev/null for
+// reading: no file the run opens takes its number (the report would go into
+// it), and a write to it still fails, as an output error.
+void holdClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd) return;
+}
+
 int run(int argc, char** argv) {
     const Clock::time_point started = Clock::now();
+    holdClosedStandardStreams();
     std::ios::sync_with_stdio(false);
 
     std::vector<std::string_view> args(argv + 1, argv + argc);

@@ -131,8 +131,8 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
     EXPECT_NE(unwritable.err.find("no/such/dir/trace.txt"), std::string::npos);
     EXPECT_EQ(dir.read("keep.txt"), "precious");
     // No descriptor left for a pseudo-terminal: it is not available.
-    const ProcessResult noPty = runProcess(dir.path, "sh", {"-c", "ulimit -n 3; exec " + cliProgram().string() +
-                                           " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex"});
+    const ProcessResult noPty = runProcess(dir.path, "sh", {"-c", "ulimit -n 4; exec " + cliProgram().string() +
+                                           " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex </dev/null"});
     EXPECT_EQ(noPty.status, 1);
     EXPECT_NE(noPty.err.find("--uart-pty: cannot open a pseudo-terminal"), std::string::npos) << noPty.err;
     EXPECT_EQ(runCli(dir, {"--vcd", "keep.txt", "--trace", "no/such/dir/t.txt", "park.hex"}).status, 1);

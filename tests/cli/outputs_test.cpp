@@ -45,6 +45,8 @@ TEST(CliOutputs, WriteFailuresStreamsFifosAndRefusedNames) {
         {"trace into a pipe whose reader has gone", // SIGPIPE as a shell leaves it, not as the tests do
          "exec env --default-signal=PIPE " + cli + " --json --trace >(head -c 10 >/dev/null) --max-steps 1000000000 spin.hex", 1,
          "cannot write: Broken pipe", R"("reason":"output-error","exit_status":1)"},
+        {"standard output closed", "exec " + cli + " --trace t2.txt --dump regs --max-steps 1 spin.hex >&-", 1,
+         "standard output: cannot write: Bad file descriptor", "", "t2.txt", twoLines.substr(0, 80)},
         {"trace to /dev/null", "exec " + cli + " --trace /dev/null --max-steps 1000 spin.hex", 3},
         {"trace to /dev/stdout appended to a log",
          "echo old >log; " + cli + " --trace /dev/stdout --dump regs --max-steps 2 spin.hex >>log", 3, "", "",
