@@ -526,6 +526,11 @@ Other:
   --help, -h           print this text and exit
   --version            print the version and exit
 
+Outputs (--trace, --uart-out, --profile, --vcd) may be files, pipes, FIFOs
+or devices; one naming the runner's own standard output or error
+(/dev/stdout, /dev/fd/2, ...) is written through it, never emptied; two may
+not name the same file. --profile and --vcd replace their file at the end.
+
 Exit status: 0 stopped by a condition asked for, 3 cycle or step limit,
 4 PC Exceeds Maximum Program Memory, 1 load or configuration error or an
 output that could not be written (the run ends there), 2 usage error.
