@@ -151,24 +151,6 @@ int run(int argc, char** argv) {
     // gone (stop reason output-error).
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
-    // The pseudo-terminal before the outputs; its path is said once the run
-    // is sure to start, or before an output waits for a FIFO's reader, so
-    // that a client can connect meanwhile.
-    std::unique_ptr<UartPty> pty;
-    if (options.uartPty) {
-        pty = std::make_unique<UartPty>();
-        if (auto failure = pty->open()) {
-            fail("--uart-pty: " + *failure);
-            return kExitSetup;
-        }
-    }
-    bool ptySaid = false;
-    auto sayPty = [&pty, &ptySaid] {
-        if (!pty || ptySaid) return;
-        std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
-        std::fflush(stderr);
-        ptySaid = true;
-    };
     // The trace's buffer outlives the outputs that may still close through it.
     std::vector<char> traceBuffer;
     Output uartOut, trace, profile, vcd;
@@ -182,11 +164,33 @@ int run(int argc, char** argv) {
         {profile, options.profile, true},
         {vcd, options.vcd, true},
     };
-    for (const auto& o : outputs) {
-        if (o.name.empty()) continue;
-        if (auto failure = o.output.open(o.name, o.save, sayPty)) {
-            fail(*failure);
-            return kExitSetup;
+    std::unique_ptr<UartPty> pty;
+    bool ptySaid = false;
+    auto sayPty = [&pty, &ptySaid] {
+        if (!pty || ptySaid) return;
+        std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
+        std::fflush(stderr);
+        ptySaid = true;
+    };
+    // Outputs named by the process's streams first, while every descriptor
+    // above 2 is one the caller handed over; then the pseudo-terminal, whose
+    // path is said once the run is sure to start, or before an output waits
+    // for a FIFO's reader, so that a client can connect meanwhile; then the
+    // other outputs.
+    for (const bool streams : {true, false}) {
+        if (!streams && options.uartPty) {
+            pty = std::make_unique<UartPty>();
+            if (auto failure = pty->open()) {
+                fail("--uart-pty: " + *failure);
+                return kExitSetup;
+            }
+        }
+        for (const auto& o : outputs) {
+            if (o.name.empty() || streamDescriptor(o.name).has_value() != streams) continue;
+            if (auto failure = o.output.open(o.name, o.save, sayPty)) {
+                fail(*failure);
+                return kExitSetup;
+            }
         }
     }
     for (const auto& o : outputs) {
