@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest libbenchmark-dev
+  nlohmann-json3-dev
   clang libclang-rt-14-dev
   sdcc sdcc-ucsim as31
   gtkwave

@@ -306,45 +306,49 @@ std::string setVersion(CliOptions& o, std::string_view) {
     return {};
 }
 
+// How an option takes its value: none (a switch), one value given once, a
+// file name given once (never empty), or a value each time it is repeated.
+enum class Takes : uint8_t { Nothing, Once, FileOnce, Repeated };
+
 struct OptionRow {
     std::string_view name;
-    bool takesValue;
+    Takes takes;
     Handler handler;
 };
 
 constexpr std::array<OptionRow, 32> kOptions{{
-    {"--device", true, setDevice},
-    {"--clock", true, setClock},
-    {"--code-memory", true, setCodeMemory},
-    {"--xdata", true, setXdata},
-    {"--load-address", true, setLoadAddress},
-    {"--data", true, setData},
-    {"--data-address", true, setDataAddress},
-    {"--modules", true, setModules},
-    {"--pin", true, setPin},
-    {"--uart-in", true, setUartIn},
-    {"--uart-out", true, setUartOut},
-    {"--uart-pty", false, setUartPty},
-    {"--max-cycles", true, setMaxCycles},
-    {"--max-steps", true, setMaxSteps},
-    {"--until-pc", true, setUntilPc},
-    {"--start-address", true, setStartAddress},
-    {"--break", true, setBreak},
-    {"--break-line", true, setBreakLine},
-    {"--source-map", true, setSourceMap},
-    {"--halt-on-self-jump", false, setSelfJump},
-    {"--dump", true, setDump},
-    {"--json", false, setJson},
-    {"--trace", true, setTrace},
-    {"--vcd", true, setVcd},
-    {"--vcd-lines", true, setVcdLines},
-    {"--vcd-capacity", true, setVcdCapacity},
-    {"--stats", false, setStats},
-    {"--profile", true, setProfile},
-    {"--coverage", false, setCoverage},
-    {"--help", false, setHelp},
-    {"-h", false, setHelp},
-    {"--version", false, setVersion},
+    {"--device", Takes::Once, setDevice},
+    {"--clock", Takes::Once, setClock},
+    {"--code-memory", Takes::Once, setCodeMemory},
+    {"--xdata", Takes::Once, setXdata},
+    {"--load-address", Takes::Once, setLoadAddress},
+    {"--data", Takes::FileOnce, setData},
+    {"--data-address", Takes::Once, setDataAddress},
+    {"--modules", Takes::FileOnce, setModules},
+    {"--pin", Takes::Repeated, setPin},
+    {"--uart-in", Takes::FileOnce, setUartIn},
+    {"--uart-out", Takes::FileOnce, setUartOut},
+    {"--uart-pty", Takes::Nothing, setUartPty},
+    {"--max-cycles", Takes::Once, setMaxCycles},
+    {"--max-steps", Takes::Once, setMaxSteps},
+    {"--until-pc", Takes::Once, setUntilPc},
+    {"--start-address", Takes::Once, setStartAddress},
+    {"--break", Takes::Repeated, setBreak},
+    {"--break-line", Takes::Repeated, setBreakLine},
+    {"--source-map", Takes::FileOnce, setSourceMap},
+    {"--halt-on-self-jump", Takes::Nothing, setSelfJump},
+    {"--dump", Takes::Repeated, setDump},
+    {"--json", Takes::Nothing, setJson},
+    {"--trace", Takes::FileOnce, setTrace},
+    {"--vcd", Takes::FileOnce, setVcd},
+    {"--vcd-lines", Takes::Once, setVcdLines},
+    {"--vcd-capacity", Takes::Once, setVcdCapacity},
+    {"--stats", Takes::Nothing, setStats},
+    {"--profile", Takes::FileOnce, setProfile},
+    {"--coverage", Takes::Nothing, setCoverage},
+    {"--help", Takes::Nothing, setHelp},
+    {"-h", Takes::Nothing, setHelp},
+    {"--version", Takes::Nothing, setVersion},
 }};
 
 } // namespace
@@ -386,6 +390,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     ParseResult result;
     CliOptions& o = result.options;
     bool optionsEnded = false;
+    std::array<bool, kOptions.size()> given{};
     for (size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
@@ -413,14 +418,28 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
             result.error = "unknown option '" + std::string(name) + "'";
             return result;
         }
-        if (row->takesValue && !value) {
+        const bool takesValue = row->takes != Takes::Nothing;
+        if (takesValue && !value) {
             if (i + 1 >= args.size()) {
                 result.error = std::string(name) + " needs a value";
                 return result;
             }
             value = args[++i];
-        } else if (!row->takesValue && value) {
+        } else if (!takesValue && value) {
             result.error = std::string(name) + " takes no value";
+            return result;
+        }
+        // A second value would silently replace the first.
+        bool& seen = given[size_t(row - kOptions.begin())];
+        if (seen && (row->takes == Takes::Once || row->takes == Takes::FileOnce)) {
+            result.error = std::string(name) + " given more than once";
+            return result;
+        }
+        seen = true;
+        // An empty name would read as "not given" and the run would go on
+        // without the file.
+        if (row->takes == Takes::FileOnce && value->empty()) {
+            result.error = std::string(name) + " needs a file name, not an empty value";
             return result;
         }
         result.error = row->handler(o, value.value_or(std::string_view{}));
@@ -440,6 +459,9 @@ std::string usageText() {
     return R"(Usage: quorvel-cli [options] PROGRAM
 Runs an 8051 program (Intel HEX if the name ends in .hex or .ihx, else
 binary) on the simulator's core without a window and reports what it did.
+Each option that takes a value is given once (a second --until-pc, --trace
+... is refused), except --pin, --break, --break-line and --dump, which
+repeat; a FILE is never empty.
 
 Device and memory:
   --device NAME        AT89C1051 AT89C2051 AT89C4051 AT89C51 AT89C52 AT89C55
@@ -496,12 +518,18 @@ Reporting:
   --vcd FILE|-         the port lines' changes over the run as a value change
                        dump (VCD) for a waveform viewer such as GTKWave
   --vcd-lines LIST     the lines it shows, e.g. P1.0,P3.0-P3.7,P2 (default
-                       all 32, P0.0-P3.7)
+                       every port line of the device: P0.0-P3.7 on the
+                       40-pin parts); a line the device lacks is refused
   --vcd-capacity N     line changes kept (default 1048576); when more
                        happen, the oldest go and standard error says so
 Other:
   --help, -h           print this text and exit
   --version            print the version and exit
+
+Outputs (--trace, --uart-out, --profile, --vcd) may be files, pipes, FIFOs
+or devices; one naming the runner's own standard output or error
+(/dev/stdout, /dev/fd/2, ...) is written through it, never emptied; two may
+not name the same file. --profile and --vcd replace their file at the end.
 
 Exit status: 0 stopped by a condition asked for, 3 cycle or step limit,
 4 PC Exceeds Maximum Program Memory, 1 load or configuration error or an

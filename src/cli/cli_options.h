@@ -87,7 +87,7 @@ struct CliOptions {
     bool json = false;
     std::string trace; // file, "-" for standard output
     std::string vcd;   // waveform file, "-" for standard output, empty for none
-    std::vector<int> vcdLines; // pin indexes in the order given; empty: all 32
+    std::vector<int> vcdLines; // pin indexes in the order given; empty: the device's
     std::optional<uint64_t> vcdCapacity; // line changes the recorder keeps
     bool stats = false;
     std::string profile; // file, "-" for standard output, empty for none

@@ -26,8 +26,8 @@ std::string sourceRows(const std::vector<SourceCounts>& rows, bool lines) {
     std::string out;
     for (const SourceCounts& row : rows) {
         out += out.empty() ? "\n  " : ",\n  ";
-        out += "{\"function\":" + jsonString(row.function);
-        if (lines) out += ",\"file\":" + jsonString(row.file) + ",\"line\":" + std::to_string(row.line);
+        out += "{\"function\":" + jsonText(row.function);
+        if (lines) out += ",\"file\":" + jsonText(row.file) + ",\"line\":" + std::to_string(row.line);
         out += "," + countsJson(row.counts) + "}";
     }
     return "[" + out + "]";
@@ -70,7 +70,7 @@ std::string profileJson(const CodeProfile& profile, const Coverage& coverage, co
         const DisassembledLine line = disassembleAt(chip, uint16_t(address), ViewMode::Normal);
         out += first ? "\n  " : ",\n  ";
         out += "{\"address\":" + number(address) + "," + countsJson(counts) +
-               ",\"instruction\":" + jsonString(mnemonicPart(line.text)) + "}";
+               ",\"instruction\":" + jsonText(mnemonicPart(line.text)) + "}";
         first = false;
     }
     out += "]";

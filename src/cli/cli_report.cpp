@@ -8,6 +8,8 @@
 #include "modules/spi_settings.h"
 #include "tools/symbol_names.h"
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdio>
 #include <span>
@@ -187,7 +189,7 @@ std::string textDump(const ReportInput& in, const DumpOption& d) {
 void jsonValues(std::string& out, const std::vector<NamedValue>& values) {
     out += "{";
     for (size_t i = 0; i < values.size(); ++i)
-        out += (i ? "," : "") + jsonString(values[i].name) + ":" + std::to_string(values[i].value);
+        out += (i ? "," : "") + jsonText(values[i].name) + ":" + std::to_string(values[i].value);
     out += "}";
 }
 
@@ -225,7 +227,7 @@ std::string jsonDump(const ReportInput& in, const DumpOption& d) {
         bool first = true;
         for (int pin = 0; pin < 32; ++pin) {
             if (!((e.pointConnected >> pin) & 1u)) continue;
-            out += (first ? "" : ",") + jsonString(pinRefName(pinRefFromIndex(pin))) + ":" +
+            out += (first ? "" : ",") + jsonText(pinRefName(pinRefFromIndex(pin))) + ":" +
                    (((e.pointLit >> pin) & 1u) ? "true" : "false");
             first = false;
         }
@@ -244,11 +246,11 @@ std::string jsonDump(const ReportInput& in, const DumpOption& d) {
         break;
     }
     case DumpKind::IicEeprom:
-        jsonBlock(out, memoryBlock(m, d), "\"type\":" + jsonString(iicEepromName(m)) + ",");
+        jsonBlock(out, memoryBlock(m, d), "\"type\":" + jsonText(iicEepromName(m)) + ",");
         break;
     case DumpKind::SpiEeprom:
         jsonBlock(out, memoryBlock(m, d),
-                  "\"type\":" + jsonString(spiEepromTypeName(spiEepromType(m.modules.settings.spi))) + ",");
+                  "\"type\":" + jsonText(spiEepromTypeName(spiEepromType(m.modules.settings.spi))) + ",");
         break;
     default: jsonBlock(out, memoryBlock(m, d)); break;
     }
@@ -269,6 +271,12 @@ std::string segmentText(uint8_t pattern) {
         if ((pattern & 0x7F) == shape) text[0] = c;
     if (pattern & 0x80) text += '.';
     return text;
+}
+
+std::string jsonText(std::string_view text) {
+    // Valid UTF-8 goes through as it is; a byte that is not (a file name in
+    // another encoding) becomes U+FFFD rather than making the object invalid.
+    return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string jsonString(std::string_view bytes) {
@@ -322,16 +330,16 @@ std::string textReport(const ReportInput& in) {
 
 std::string jsonReport(const ReportInput& in) {
     const ChipState& chip = in.machine.chip;
-    std::string out = "{\"stop\":{\"reason\":" + jsonString(stopName(in.run.stop)) +
-                      ",\"exit_status\":" + std::to_string(exitStatus(in.run.stop)) +
+    std::string out = "{\"stop\":{\"reason\":" + jsonText(stopName(in.run.stop)) +
+                      ",\"exit_status\":" + std::to_string(in.exitStatus) +
                       ",\"pc\":" + std::to_string(chip.pc);
-    if (!in.condition.empty()) out += ",\"condition\":" + jsonString(in.condition);
+    if (!in.condition.empty()) out += ",\"condition\":" + jsonText(in.condition);
     if (const StopSource s = stopSource(in); !s.line.empty() || !s.function.empty()) {
-        if (!s.line.empty()) out += ",\"source\":" + jsonString(s.line);
-        if (!s.function.empty()) out += ",\"function\":" + jsonString(s.function);
+        if (!s.line.empty()) out += ",\"source\":" + jsonText(s.line);
+        if (!s.function.empty()) out += ",\"function\":" + jsonText(s.function);
     }
     if (in.run.stop == StopKind::PcOutOfRange)
-        out += ",\"message\":" + jsonString("PC Exceeds Maximum Program Memory");
+        out += ",\"message\":" + jsonText("PC Exceeds Maximum Program Memory");
     char time[40];
     std::snprintf(time, sizeof time, "%.3f", double(in.run.cycles) * double(chip.cycleTimeUs));
     out += "},\"instructions\":" + std::to_string(in.run.steps) +

@@ -4,8 +4,10 @@
 // Text: each dump is a "[name]" line followed by its lines; memories as
 // "AAAA: DD DD ..." rows of 16 bytes; registers as NAME=HEX words.
 // JSON: numbers are plain numbers (addresses and bytes too); memories are
-// {"start": address, "bytes": [...]}; strings from the chip (UART text, LCD
-// rows) escape control characters and bytes from 0x80 as \u00XX.
+// {"start": address, "bytes": [...]}; names (files, functions) are UTF-8 as
+// they are, escaped only where JSON requires it; strings from the chip (UART
+// text, LCD rows) are bytes, each a character: control characters and bytes
+// from 0x7F as \u00XX.
 #pragma once
 
 #include "cli/cli_options.h"
@@ -23,6 +25,7 @@ struct ReportInput {
     const Machine& machine;
     const std::vector<DumpOption>& dumps;
     const RunReport& run;
+    int exitStatus; // the process's, which an output that failed makes 1
     const std::string& uartTransmitted;
     const std::vector<uint8_t>& uartReceived;
     std::string condition; // the breakpoint that held ("Break if ACC = 42"), if any
@@ -39,7 +42,9 @@ std::string jsonReport(const ReportInput& input);
 // other shapes, ' ' for a dark digit), followed by '.' when the point is lit.
 std::string segmentText(uint8_t pattern);
 
-// A JSON string literal of `bytes` (quotes included).
+// A JSON string literal of UTF-8 `text` (quotes included).
+std::string jsonText(std::string_view text);
+// A JSON string literal of bytes from the chip, each byte one character.
 std::string jsonString(std::string_view bytes);
 
 } // namespace quorvel::cli

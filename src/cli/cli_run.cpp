@@ -140,14 +140,22 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             }
             source = &sources[chip.pc];
         }
+        const uint64_t cyclesBefore = counter.total;
+        const int instructionLength = r.trace ? instructionCycles(chip.readCode(chip.pc)) : 0;
         const bool outOfRange = step(machine);
         ++report.steps;
         counter.update(chip);
         report.cycles = counter.total;
         if (r.trace) {
-            line += traceTail(chip);
+            // An interrupt accepted after the instruction is vectored in the
+            // same step (its cycles follow the instruction's): the
+            // instruction's line shows the registers before the return
+            // address was pushed, and the vectoring a line of its own.
+            const bool vectored = counter.total - cyclesBefore > uint64_t(instructionLength);
+            line += traceTail(chip, vectored ? -2 : 0);
             line += *source;
             line += '\n';
+            if (vectored) line += traceVectoring(chip, cyclesBefore + uint64_t(instructionLength));
             std::fputs(line.c_str(), r.trace);
         }
         const bool carryOn = !r.carryOn || report.steps % kStepSlice != 0 || r.carryOn();
@@ -225,11 +233,22 @@ std::string traceInstruction(const ChipState& chip) {
     return text;
 }
 
-std::string traceTail(const ChipState& chip) {
+std::string traceTail(const ChipState& chip, int stackOffset) {
     char text[64];
     std::snprintf(text, sizeof text, "A=%02X PSW=%02X SP=%02X DPTR=%04X", chip.acc(), chip.psw(),
-                  chip.sfr(sfr::SP), chip.dptr());
+                  uint8_t(chip.sfr(sfr::SP) + stackOffset), chip.dptr());
     return text;
+}
+
+std::string traceVectoring(const ChipState& chip, uint64_t cycle) {
+    const uint8_t sp = chip.sfr(sfr::SP);
+    const unsigned returnAddress = chip.iram[uint8_t(sp - 1)] | unsigned(chip.iram[sp]) << 8;
+    char vector[24];
+    std::snprintf(vector, sizeof vector, "interrupt to %04X", chip.pc);
+    char text[96];
+    std::snprintf(text, sizeof text, "%10llu  %04X  %-8s  %-24s", (unsigned long long)cycle, returnAddress, "",
+                  vector);
+    return text + traceTail(chip) + "\n";
 }
 
 RunReport runMachine(Machine& machine, const RunRequest& request) {

@@ -76,8 +76,12 @@ bool executedSelfJump(const ChipState& chip);
 
 // A trace line: the cycle counter before the instruction, then
 // `traceInstruction` (address, bytes, disassembly of the instruction at the
-// program counter), then `traceTail` (the registers after it ran).
+// program counter), then `traceTail` (the registers after it ran; SP taken
+// `stackOffset` from the chip's, which vectoring an interrupt moved on).
 std::string traceInstruction(const ChipState& chip);
-std::string traceTail(const ChipState& chip);
+std::string traceTail(const ChipState& chip, int stackOffset = 0);
+// The line of an interrupt vectored at `cycle`, after the instruction at
+// the return address on the stack: "interrupt to VVVV" and the registers.
+std::string traceVectoring(const ChipState& chip, uint64_t cycle);
 
 } // namespace quorvel::cli

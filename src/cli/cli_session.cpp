@@ -118,15 +118,21 @@ Message loadFile(ChipState& chip, LoadTarget target, const std::string& path, ui
     return std::nullopt;
 }
 
+// The 20-pin parts lack P0, P2 and P3.6: neither an input setting nor a
+// waveform may name those lines.
+Message portLineOfDevice(const DeviceInfo& info, int pin) {
+    if (info.has40Pins() || ((info.pinMask >> pin) & 1u)) return std::nullopt;
+    return pinRefName(pinRefFromIndex(pin)) + " is not a port line of the " + info.captionName;
+}
+
 Message setPins(const CliOptions& o, Machine& machine) {
     const DeviceInfo& info = machine.selection.info();
     for (const PinOption& pin : o.pins) {
-        // The 20-pin parts lack P0, P2 and P3.6.
-        if (!info.has40Pins() && !((info.pinMask >> pin.index) & 1u))
-            return pinRefName(pinRefFromIndex(pin.index)) + " is not a port line of the " +
-                   info.captionName;
+        if (Message failure = portLineOfDevice(info, pin.index)) return failure;
         machine.chip.pins.setSetting(pin.index, pin.setting);
     }
+    for (int line : o.vcdLines)
+        if (Message failure = portLineOfDevice(info, line)) return *failure + " (--vcd-lines)";
     machine.chip.pins.applySettings(machine.chip.portLatches());
     return std::nullopt;
 }

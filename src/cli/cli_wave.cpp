@@ -3,7 +3,6 @@
 #include "tools/vcd_writer.h"
 
 #include <ctime>
-#include <numeric>
 
 namespace quorvel::cli {
 
@@ -12,9 +11,12 @@ std::string waveformText(const CliOptions& options, const Machine& machine,
     VcdOptions vcd;
     vcd.frequencyHz = machine.selection.frequency;
     vcd.lines = options.vcdLines;
+    // By default every port line the device has (P1 and P3 less P3.6 on the
+    // 20-pin parts).
+    const DeviceInfo& info = machine.selection.info();
     if (vcd.lines.empty()) {
-        vcd.lines.resize(32);
-        std::iota(vcd.lines.begin(), vcd.lines.end(), 0);
+        for (int pin = 0; pin < 32; ++pin)
+            if (info.has40Pins() || ((info.pinMask >> pin) & 1u)) vcd.lines.push_back(pin);
     }
     vcd.date = date;
     vcd.version = "quorvel-cli " QUORVEL_VERSION;

@@ -12,7 +12,7 @@
 
 namespace quorvel::cli {
 
-// The dump of what `recorder` kept, for the lines --vcd-lines chose (all 32
+// The dump of what `recorder` kept, for the lines --vcd-lines chose (the device's
 // without it), ending at the machine's cycle counter. `date` goes in the
 // header as it is.
 std::string waveformText(const CliOptions& options, const Machine& machine,

@@ -1,6 +1,7 @@
 // quorvel-cli: runs an 8051 program on the simulator's core without a window
 // and reports what it did (see cli_options.cpp for the command line).
 #include "cli/cli_options.h"
+#include "cli/cli_outputs.h"
 #include "cli/cli_profile.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
@@ -9,8 +10,6 @@
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
-
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
@@ -23,6 +22,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,13 +35,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kExitUsage = 2;
 constexpr int kExitSetup = 1;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f && f != stdout) std::fclose(f);
-    }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Set by SIGINT and SIGTERM during a --uart-pty run: the only state a signal
 // handler may touch, read by the run loop between slices.
@@ -63,23 +56,6 @@ void catchStopSignals() {
 
 void fail(const std::string& message) { std::fprintf(stderr, "quorvel-cli: %s\n", message.c_str()); }
 
-// Opens an output without touching its contents; `truncate` empties it once
-// every output could be opened, so a failing run start leaves files as they were.
-File openOutput(const std::string& path, std::string& error) {
-    if (path == "-") return File(stdout);
-    File file(std::fopen(path.c_str(), "ab"));
-    if (!file) error = path + ": " + std::strerror(errno);
-    return file;
-}
-
-// Only a regular file is emptied: a pipe, FIFO or device (/dev/null,
-// /dev/stderr) is written as it is.
-bool truncate(std::FILE* file) {
-    struct stat status {};
-    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return true;
-    return ::ftruncate(::fileno(file), 0) == 0;
-}
-
 // An output that is one of the run's input files would be emptied before it
 // is read.
 std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::string& output) {
@@ -92,20 +68,12 @@ std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::strin
     return std::nullopt;
 }
 
-// Flushes (and closes) an output; a write or close error is said and makes
-// the run fail.
-bool finishOutput(File& file, const std::string& name) {
-    if (!file) return true;
-    bool ok = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-    int error = ok ? 0 : errno;
-    if (file.get() != stdout) {
-        if (std::fclose(file.release()) != 0 && ok) {
-            ok = false;
-            error = errno;
-        }
-    }
-    if (!ok) fail(name + ": cannot write: " + std::strerror(error ? error : EIO));
-    return ok;
+// Flushes and closes an output (a save is renamed into place); a write or
+// close error is said and makes the run fail.
+bool finishOutput(Output& output) {
+    const auto failure = output.finish();
+    if (failure) fail(*failure);
+    return !failure;
 }
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -126,8 +94,17 @@ void printStats(const RunReport& run, const ChipState& chip, Clock::duration sta
                  hostSeconds > 0 ? simulated / hostSeconds : 0.0);
 }
 
+// A standard stream the caller closed (`>&-`) is held open on /dev/null for
+// reading: no file the run opens takes its number (the report would go into
+// it), and a write to it still fails, as an output error.
+void holdClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd) return;
+}
+
 int run(int argc, char** argv) {
     const Clock::time_point started = Clock::now();
+    holdClosedStandardStreams();
     std::ios::sync_with_stdio(false);
 
     std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -162,54 +139,73 @@ int run(int argc, char** argv) {
             return kExitSetup;
         }
     }
+    if (auto refused = outputsSharingAFile({{"--uart-out", options.uartOut},
+                                            {"--trace", options.trace},
+                                            {"--profile", options.profile},
+                                            {"--vcd", options.vcd}})) {
+        fail(*refused);
+        return kExitSetup;
+    }
     // Past a file-size limit a write fails with an error to report rather
-    // than ending the process.
+    // than ending the process; so does a write to a pipe whose reader has
+    // gone (stop reason output-error).
     std::signal(SIGXFSZ, SIG_IGN);
-    std::string error;
-    File uartOut, trace, profile, vcd;
-    if (!options.uartOut.empty() && !(uartOut = openOutput(options.uartOut, error))) {
-        fail(error);
-        return kExitSetup;
-    }
-    if (!options.trace.empty() && !(trace = openOutput(options.trace, error))) {
-        fail(error);
-        return kExitSetup;
-    }
-    // The pseudo-terminal, too, before any output is emptied; its path is
-    // said once the run is sure to start.
+    std::signal(SIGPIPE, SIG_IGN);
+    // The trace's buffer outlives the outputs that may still close through it.
+    std::vector<char> traceBuffer;
+    Output uartOut, trace, profile, vcd;
+    const struct {
+        Output& output;
+        const std::string& name;
+        bool save; // written whole after the run
+    } outputs[] = {
+        {uartOut, options.uartOut, false},
+        {trace, options.trace, false},
+        {profile, options.profile, true},
+        {vcd, options.vcd, true},
+    };
     std::unique_ptr<UartPty> pty;
-    if (options.uartPty) {
-        pty = std::make_unique<UartPty>();
-        if (auto failure = pty->open()) {
-            fail("--uart-pty: " + *failure);
-            return kExitSetup;
-        }
-    }
-    if (!options.profile.empty() && !(profile = openOutput(options.profile, error))) {
-        fail(error);
-        return kExitSetup;
-    }
-    // The waveform is written after the run; its file is opened here, last,
-    // so that a file it cannot create fails the start before the run.
-    if (!options.vcd.empty() && !(vcd = openOutput(options.vcd, error))) {
-        fail(error);
-        return kExitSetup;
-    }
-    for (std::FILE* f : {uartOut.get(), trace.get(), profile.get(), vcd.get()}) {
-        if (f && !truncate(f)) {
-            fail(std::string("cannot empty an output file: ") + std::strerror(errno));
-            return kExitSetup;
-        }
-    }
-    if (pty) {
-        catchStopSignals();
+    bool ptySaid = false;
+    auto sayPty = [&pty, &ptySaid] {
+        if (!pty || ptySaid) return;
         std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
         std::fflush(stderr);
+        ptySaid = true;
+    };
+    // Outputs named by the process's streams first, while every descriptor
+    // above 2 is one the caller handed over; then the pseudo-terminal, whose
+    // path is said once the run is sure to start, or before an output waits
+    // for a FIFO's reader, so that a client can connect meanwhile; then the
+    // other outputs.
+    for (const bool streams : {true, false}) {
+        if (!streams && options.uartPty) {
+            pty = std::make_unique<UartPty>();
+            if (auto failure = pty->open()) {
+                fail("--uart-pty: " + *failure);
+                return kExitSetup;
+            }
+        }
+        for (const auto& o : outputs) {
+            if (o.name.empty() || streamDescriptor(o.name).has_value() != streams) continue;
+            if (auto failure = o.output.open(o.name, o.save, sayPty)) {
+                fail(*failure);
+                return kExitSetup;
+            }
+        }
     }
-    std::vector<char> traceBuffer;
-    if (trace && trace.get() != stdout) {
+    for (const auto& o : outputs) {
+        if (!o.output.start()) {
+            fail(o.name + ": cannot empty the file: " + std::strerror(errno));
+            return kExitSetup;
+        }
+    }
+    sayPty();
+    // From here on a signal ends the session with its report (while an
+    // output waited for a reader it ended the process, nothing touched).
+    if (pty) catchStopSignals();
+    if (trace && !trace.isStandardOutput()) {
         traceBuffer.resize(1u << 20);
-        std::setvbuf(trace.get(), traceBuffer.data(), _IOFBF, traceBuffer.size());
+        std::setvbuf(trace.file(), traceBuffer.data(), _IOFBF, traceBuffer.size());
     }
 
     // The recorder's ring is allocated now, never during the run.
@@ -220,7 +216,7 @@ int run(int argc, char** argv) {
     }
 
     UartRecorder uart(machine);
-    uart.setOutput(uartOut.get());
+    uart.setOutput(uartOut.file());
     uart.setPty(pty.get());
     machine.chip.events = &uart;
 
@@ -234,7 +230,7 @@ int run(int argc, char** argv) {
     if (!options.breakLines.empty()) request.lineBreaks = &session->lineBreaks;
     request.sourceMap = sourceMap;
     request.haltOnSelfJump = options.haltOnSelfJump;
-    request.trace = trace.get();
+    request.trace = trace.file();
     const ModuleSettings& modules = machine.modules.settings;
     request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
                         !(modules.LedOptions & kLedNonMultiplexed);
@@ -247,7 +243,7 @@ int run(int argc, char** argv) {
         };
     }
     request.outputFailed = [&uartOut, &trace, &ptyError] {
-        return (uartOut && std::ferror(uartOut.get())) || (trace && std::ferror(trace.get())) ||
+        return (uartOut && std::ferror(uartOut.file())) || (trace && std::ferror(trace.file())) ||
                !ptyError.empty();
     };
 
@@ -258,8 +254,8 @@ int run(int argc, char** argv) {
     const Clock::time_point runEnd = Clock::now();
     uart.flush();
     machine.chip.events = nullptr;
-    const bool uartWritten = finishOutput(uartOut, options.uartOut);
-    const bool traceWritten = finishOutput(trace, options.trace);
+    const bool uartWritten = finishOutput(uartOut);
+    const bool traceWritten = finishOutput(trace);
     bool ptyServed = true;
     if (pty) {
         // What the chip sent in the last slice still reaches the terminal.
@@ -288,17 +284,17 @@ int run(int argc, char** argv) {
             };
         }
         const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip, lookup);
-        std::fwrite(json.data(), 1, json.size(), profile.get());
+        std::fwrite(json.data(), 1, json.size(), profile.file());
     }
-    const bool profileWritten = finishOutput(profile, options.profile);
+    const bool profileWritten = finishOutput(profile);
 
     machine.wave = nullptr;
     bool vcdWritten = true;
     if (wave) {
         if (auto overflow = waveformOverflowText(*wave)) fail(*overflow);
         const std::string text = waveformText(options, machine, *wave, waveformDate());
-        std::fwrite(text.data(), 1, text.size(), vcd.get());
-        vcdWritten = finishOutput(vcd, options.vcd);
+        std::fwrite(text.data(), 1, text.size(), vcd.file());
+        vcdWritten = finishOutput(vcd);
     }
 
     const bool written = uartWritten && traceWritten && ptyServed && profileWritten && vcdWritten;
@@ -316,14 +312,18 @@ int run(int argc, char** argv) {
              std::to_string(run.cycles) + " machine cycles)");
     }
 
-    ReportInput report{machine, session->dumps, run, uart.transmitted(), uart.received(), {}};
+    ReportInput report{machine, session->dumps, run, status, uart.transmitted(), uart.received(), {}};
     if (options.coverage) report.coverage = &*coverage;
     report.sourceMap = sourceMap;
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);
     std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        // Said once: a trace or UART output on standard output has said it.
+        if (status != kExitSetup) fail(std::string("standard output: cannot write: ") + std::strerror(errno));
+        return kExitSetup;
+    }
 
     if (options.stats) printStats(run, machine.chip, runStart - started, runEnd - runStart);
     return status;

@@ -1,14 +1,11 @@
 #include "machine/wave_recorder.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace quorvel {
 
 void WaveRecorder::setCapacity(size_t capacity) {
-    const size_t rounded = std::bit_ceil(std::max<size_t>(capacity, 2));
-    ring_.assign(rounded, LineChange{});
-    mask_ = rounded - 1;
+    ring_.assign(std::max<size_t>(capacity, 1), LineChange{});
     clear();
 }
 
@@ -16,7 +13,7 @@ uint64_t WaveRecorder::copySince(uint64_t sequence, std::vector<LineChange>& out
     const uint64_t from = std::max(sequence, firstSequence());
     if (from >= written_) return written_;
     out.reserve(out.size() + size_t(written_ - from));
-    for (uint64_t s = from; s != written_; ++s) out.push_back(ring_[s & mask_]);
+    for (uint64_t s = from; s != written_; ++s) out.push_back(at(s));
     return from;
 }
 

@@ -41,20 +41,22 @@ public:
 
     explicit WaveRecorder(size_t capacity = kDefaultCapacity) { setCapacity(capacity); }
 
-    // Allocates room for `capacity` entries (rounded up to a power of two,
-    // at least 2) and clears the recording.
+    // Allocates room for exactly `capacity` entries (at least 1) and clears
+    // the recording.
     void setCapacity(size_t capacity);
     size_t capacity() const { return ring_.size(); }
     // Forgets every entry; the next record starts again at sequence 0.
     void clear() {
         written_ = 0;
+        slot_ = 0;
         last_ = kNoLevels;
     }
 
     // Keeps `levels` at `cycle` unless they are the last entry's levels.
     void record(uint64_t cycle, uint32_t levels) {
         if (levels == last_) return;
-        ring_[written_ & mask_] = LineChange{cycle, levels};
+        ring_[slot_] = LineChange{cycle, levels};
+        if (++slot_ == ring_.size()) slot_ = 0;
         ++written_;
         last_ = levels;
     }
@@ -67,7 +69,7 @@ public:
     size_t size() const { return size_t(written_ - firstSequence()); }
     bool empty() const { return written_ == 0; }
     // The entry of a kept sequence number (firstSequence() <= s < nextSequence()).
-    const LineChange& at(uint64_t sequence) const { return ring_[sequence & mask_]; }
+    const LineChange& at(uint64_t sequence) const { return ring_[size_t(sequence % ring_.size())]; }
 
     // Appends the kept entries from `sequence` on (from the window start if
     // that entry was dropped) to `out`; returns the sequence number of the
@@ -81,8 +83,8 @@ private:
     static constexpr uint64_t kNoLevels = uint64_t(1) << 32;
 
     std::vector<LineChange> ring_;
-    uint64_t mask_ = 0;
     uint64_t written_ = 0; // entries recorded since the last clear
+    size_t slot_ = 0;      // where the next entry goes: written_ % capacity
     uint64_t last_ = kNoLevels;
 };
 

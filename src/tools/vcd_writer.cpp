@@ -1,5 +1,6 @@
 #include "tools/vcd_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -9,25 +10,37 @@ namespace {
 
 // Femtoseconds per second over twelve oscillator periods per machine cycle.
 constexpr uint64_t kFsPerCycleTimesHz = 12'000'000'000'000'000ull;
-constexpr uint64_t kPsPerCycleTimesHz = 12'000'000'000'000ull;
 
 struct Unit {
     std::string_view name;
     uint64_t femtoseconds;
 };
-constexpr std::array<Unit, 10> kUnits{{
+// Coarsest first. A machine cycle is at least 1/366 us (a 4.4 GHz clock), so
+// exact units finer than 1 us are looked for; the coarser ones serve a run
+// too long for its times to fit in 64 bits.
+constexpr std::array<Unit, 18> kUnits{{
+    {"100 s", 100'000'000'000'000'000}, {"10 s", 10'000'000'000'000'000},
+    {"1 s", 1'000'000'000'000'000}, {"100 ms", 100'000'000'000'000}, {"10 ms", 10'000'000'000'000},
+    {"1 ms", 1'000'000'000'000}, {"100 us", 100'000'000'000}, {"10 us", 10'000'000'000},
     {"1 us", 1'000'000'000}, {"100 ns", 100'000'000}, {"10 ns", 10'000'000},
     {"1 ns", 1'000'000}, {"100 ps", 100'000}, {"10 ps", 10'000}, {"1 ps", 1'000},
     {"100 fs", 100}, {"10 fs", 10}, {"1 fs", 1},
 }};
+constexpr size_t kFirstExactUnit = 8;  // 1 us
+constexpr size_t kFinestRoundedUnit = 14; // 1 ps
 
 __extension__ typedef unsigned __int128 Wide;
 
-// The time of `cycle` in the timescale's units.
+// The time of `cycle` in the timescale's units, exactly or rounded to the
+// nearest unit (the product cannot overflow 128 bits).
+Wide wideUnitsAt(const VcdTimescale& scale, uint32_t frequencyHz, uint64_t cycle) {
+    if (scale.exact) return Wide(cycle) * scale.unitsPerCycle;
+    const Wide divisor = Wide(frequencyHz) * scale.unitFemtoseconds;
+    return (Wide(cycle) * kFsPerCycleTimesHz + divisor / 2) / divisor;
+}
+
 uint64_t unitsAt(const VcdTimescale& scale, uint32_t frequencyHz, uint64_t cycle) {
-    if (scale.exact) return cycle * scale.unitsPerCycle;
-    const Wide scaled = Wide(cycle) * kPsPerCycleTimesHz + frequencyHz / 2;
-    return uint64_t(scaled / frequencyHz);
+    return uint64_t(wideUnitsAt(scale, frequencyHz, cycle));
 }
 
 // The identifier of the n-th wire: one printable character from '!' on.
@@ -35,15 +48,27 @@ char wireId(size_t n) { return char('!' + n); }
 
 } // namespace
 
-VcdTimescale vcdTimescale(uint32_t frequencyHz) {
+VcdTimescale vcdTimescale(uint32_t frequencyHz, uint64_t lastCycle) {
+    auto fits = [&](const VcdTimescale& scale) {
+        return wideUnitsAt(scale, frequencyHz, lastCycle) <= Wide(UINT64_MAX);
+    };
     if (kFsPerCycleTimesHz % frequencyHz == 0) {
         const uint64_t fs = kFsPerCycleTimesHz / frequencyHz;
-        for (const Unit& unit : kUnits) {
-            if (fs % unit.femtoseconds == 0)
-                return {std::string(unit.name), fs / unit.femtoseconds, true};
+        for (size_t i = kFirstExactUnit; i < kUnits.size(); ++i) {
+            const Unit& unit = kUnits[i];
+            if (fs % unit.femtoseconds != 0) continue;
+            const VcdTimescale exact{std::string(unit.name), fs / unit.femtoseconds, true, unit.femtoseconds};
+            if (fits(exact)) return exact;
+            break;
         }
     }
-    return {"1 ps", 0, false};
+    // Rounded: the finest unit from 1 ps up in which the whole run fits (a
+    // 100 s unit always does: a machine cycle is at most 12 s).
+    for (size_t i = kFinestRoundedUnit + 1; i-- > 0;) {
+        const VcdTimescale rounded{std::string(kUnits[i].name), 0, false, kUnits[i].femtoseconds};
+        if (i == 0 || fits(rounded)) return rounded;
+    }
+    return {};
 }
 
 std::string vcdWireName(int pin) {
@@ -51,7 +76,9 @@ std::string vcdWireName(int pin) {
 }
 
 std::string vcdText(const VcdOptions& o, std::span<const LineChange> changes) {
-    const VcdTimescale scale = vcdTimescale(o.frequencyHz);
+    uint64_t lastCycle = o.endCycle;
+    for (const LineChange& change : changes) lastCycle = std::max(lastCycle, change.cycle);
+    const VcdTimescale scale = vcdTimescale(o.frequencyHz, lastCycle);
     std::string out;
     out.reserve(512 + changes.size() * 16);
     out += "$date\n   " + o.date + "\n$end\n";
@@ -59,7 +86,8 @@ std::string vcdText(const VcdOptions& o, std::span<const LineChange> changes) {
     out += "$comment\n   one machine cycle = 12 clock periods at " + std::to_string(o.frequencyHz) +
            " Hz = ";
     out += scale.exact ? std::to_string(scale.unitsPerCycle) + " x " + scale.unit
-                       : std::to_string(kFsPerCycleTimesHz / o.frequencyHz) + " fs (rounded to 1 ps)";
+                       : std::to_string(kFsPerCycleTimesHz / o.frequencyHz) + " fs (times rounded to " +
+                             scale.unit + ")";
     out += "\n$end\n$timescale " + scale.unit + " $end\n";
     out += "$scope module " + o.scope + " $end\n";
     for (size_t n = 0; n < o.lines.size(); ++n)

@@ -11,7 +11,10 @@
 // one unit per cycle). A clock whose machine cycle is no whole number of
 // femtoseconds (11.0592 MHz) is written in picoseconds, each time rounded
 // to the nearest picosecond from the cycle count (the error never adds up).
-// A $comment in the header says how long a machine cycle is.
+// Times are 64-bit numbers: when the last time of the run would not fit (a
+// slow clock, a long run), the finest unit from 1 ps to 100 s in which it
+// fits is used, times rounded to it. A $comment in the header says how long
+// a machine cycle is.
 //
 // A cycle time lower than the one before (the counter was set back between
 // runs) is written at the previous time, since times in a dump only grow.
@@ -27,13 +30,15 @@
 namespace quorvel {
 
 struct VcdTimescale {
-    std::string unit;          // "1 us", "100 ns", ... "1 fs"
+    std::string unit;          // "100 s", "10 s", ... "1 fs"
     uint64_t unitsPerCycle = 0; // exact: a cycle is this many units
-    bool exact = true;          // false: picoseconds, rounded
+    bool exact = true;          // false: times rounded to the unit
+    uint64_t unitFemtoseconds = 0;
 };
 
-// The timescale for a clock of `frequencyHz` (above 0).
-VcdTimescale vcdTimescale(uint32_t frequencyHz);
+// The timescale for a clock of `frequencyHz` (above 0) in which the time of
+// machine cycle `lastCycle` still fits in 64 bits.
+VcdTimescale vcdTimescale(uint32_t frequencyHz, uint64_t lastCycle = 0);
 
 struct VcdOptions {
     uint32_t frequencyHz = 12000000;

@@ -44,7 +44,14 @@ struct CliErrors : testing::Test {
 // (The dialogs' own checks of clock and breakpoint values: core tests.)
 TEST_F(CliErrors, BadArgumentsAndFilesGiveTheirStatusAndMessage) {
     dir.write("four.bin", std::string("\x80\xFE\x00\x00", 4));
+    // A file option with an empty value would read as not given.
+    std::vector<Case> emptyFiles;
+    for (const char* option : {"--data", "--modules", "--uart-in", "--uart-out", "--trace", "--vcd", "--profile", "--source-map"})
+        emptyFiles.push_back({{std::string(option) + "=", "--max-steps", "1", "park.hex"}, 2, std::string(option) + " needs a file name"});
+    check(emptyFiles);
     check({
+        {{"--until-pc", "0100", "--until-pc", "0200", "--max-steps", "1", "park.hex"}, 2, "--until-pc given more than once"},
+        {{"--trace", "a.txt", "--json", "--trace=b.txt", "--max-steps", "1", "park.hex"}, 2, "--trace given more than once"},
         {{}, 2, "no PROGRAM given"},
         {{"--frobnicate", "park.hex"}, 2, "unknown option '--frobnicate'"},
         {{"park.hex", "--device"}, 2, "--device needs a value"},
@@ -68,6 +75,8 @@ TEST_F(CliErrors, BadArgumentsAndFilesGiveTheirStatusAndMessage) {
         {{"--device", "8031", "--code-memory", "internal", "park.hex"}, 1, "no on-chip program memory"},
         {{"--code-memory", "both:48", "park.hex"}, 1, "both takes 2, 4, 8, 16, 32 or 56 KB"},
         {{"--device", "AT89C2051", "--pin", "P0.1=1", "park.hex"}, 1, "P0.1 is not a port line of the AT89C2051"},
+        {{"--device", "AT89C4051", "--vcd", "w.vcd", "--vcd-lines", "P1,P3.6", "park.hex"}, 1,
+         "P3.6 is not a port line of the AT89C4051 (--vcd-lines)"},
         {{"--break", "reg:DPTR0=1", "park.hex"}, 1, "unknown register 'DPTR0'"},
         {{"--break", "reg:ACC=100", "park.hex"}, 1, "Illegal Data."},
         {{"--break", "flag:ZZ=1", "park.hex"}, 1, "unknown flag 'ZZ'"},
@@ -123,7 +132,7 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
     EXPECT_EQ(dir.read("keep.txt"), "precious");
     // No descriptor left for a pseudo-terminal: it is not available.
     const ProcessResult noPty = runProcess(dir.path, "sh", {"-c", "ulimit -n 4; exec " + cliProgram().string() +
-                                           " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex"});
+                                           " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex </dev/null"});
     EXPECT_EQ(noPty.status, 1);
     EXPECT_NE(noPty.err.find("--uart-pty: cannot open a pseudo-terminal"), std::string::npos) << noPty.err;
     EXPECT_EQ(runCli(dir, {"--vcd", "keep.txt", "--trace", "no/such/dir/t.txt", "park.hex"}).status, 1);

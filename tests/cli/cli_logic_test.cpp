@@ -72,6 +72,8 @@ TEST(CliReport, SegmentPatternsReadAsCharacters) {
 TEST(CliReport, JsonStringsEscapeWhatJsonForbids) {
     EXPECT_EQ(jsonString("a\"b\\c"), R"("a\"b\\c")");
     EXPECT_EQ(jsonString(std::string("\n\x01\x7F\xC3", 4)), R"("\u000A\u0001\u007F\u00C3")");
+    // Names: UTF-8 through, a byte that is not UTF-8 replaced.
+    EXPECT_EQ(jsonText("caf\u00e9\t\"\xff"), "\"caf\u00e9\\t\\\"\xEF\xBF\xBD\"");
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST_F(CliProgram, StopConditionsGiveTheirExitStatusAndTheSameMachine) {
     EXPECT_LE(counted, 104);
 }
 
-TEST_F(CliProgram, TraceHasOneLinePerInstruction) {
+TEST_F(CliProgram, TraceHasOneLinePerInstructionAndOnePerVectoring) {
     ASSERT_TRUE(as31Hex(dir.path, "hello", kHello));
     ProcessResult r = runCli({"--max-steps", "6", "--trace", "trace.txt", "hello.hex"});
     EXPECT_EQ(r.status, 3);
@@ -97,6 +97,28 @@ TEST_F(CliProgram, TraceHasOneLinePerInstruction) {
     EXPECT_NE(trace.find("   7  000B  90 00 21  MOV    DPTR,#0021       A=00 PSW=00 SP=07 DPTR=0021"),
               std::string::npos)
         << trace;
+
+    // An interrupt taken after an instruction: that line shows the registers
+    // the instruction left, the vectoring a line of its own.
+    ASSERT_TRUE(as31Hex(dir.path, "tick", R"(
+        ljmp start
+        .org 0x0B
+        inc r1
+        reti
+start:  mov tmod, #2
+        mov th0, #0xFC
+        mov tl0, #0xFC
+        setb et0
+        setb ea
+        setb tr0
+loop:   sjmp loop
+)"));
+    r = runCli({"--max-steps", "11", "--trace", "-", "tick.hex"});
+    EXPECT_NE(r.out.find("        13  001C  80 FE     SJMP   001C             A=00 PSW=00 SP=07 DPTR=0000\n"
+                         "        15  001C            interrupt to 000B       A=00 PSW=00 SP=09 DPTR=0000\n"
+                         "        17  000B  09        INC    R1               A=00 PSW=00 SP=09 DPTR=0000\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(CliProgram, PinSettingsFeedAKeyReadingProgram) {

@@ -56,4 +56,13 @@ TEST(CliProfile, ProfileFileCoverageReportsAndOutputRules) {
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
     }
     EXPECT_EQ(dir.read("branch.hex"), hex);
+
+    // Source names outside ASCII come out as the UTF-8 they are, in the
+    // profile and in the report.
+    dir.write("caf\u00e9.asm", "        mov a, #1\nloop:   sjmp loop\n        end\n");
+    ASSERT_EQ(runProcess(dir.path, asm51Program(), {"caf\u00e9.asm"}).status, 0);
+    r = runProcess(dir.path, cli, {"--source-map", "caf\u00e9.lst", "--profile", "p.json", "--json", "--max-steps", "3",
+                                   "caf\u00e9.hex"});
+    EXPECT_TRUE(contains(dir.read("p.json"), "{\"function\":\"\",\"file\":\"caf\u00e9.asm\",\"line\":2,")) << dir.read("p.json");
+    EXPECT_TRUE(contains(r.out, "\"source\":\"caf\u00e9.asm:2\"")) << r.out;
 }

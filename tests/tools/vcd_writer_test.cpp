@@ -1,6 +1,7 @@
 // The value change dump's timescale: every machine cycle on a whole number
 // of units where one exists, else picoseconds rounded from the cycle count
-// without overflow on long runs.
+// without overflow on long runs; a run whose times would not fit in 64 bits
+// in that unit is written in the finest unit in which they do.
 #include "tools/vcd_writer.h"
 
 #include <gtest/gtest.h>
@@ -21,10 +22,25 @@ TEST(VcdWriter, TimescaleFromTheClock) {
         EXPECT_EQ(scale.exact, c.unitsPerCycle != 0) << c.hz;
     }
 
-    VcdOptions o;
-    o.lines = {8};
-    // 10^9 cycles at 11.0592 MHz: 1085069444444444.4 ps.
-    o.frequencyHz = 11059200;
-    o.endCycle = 1000000000;
-    EXPECT_TRUE(vcdText(o, std::vector<LineChange>{{1, 0}}).ends_with("#1085069444444444\n"));
+    const struct {
+        uint32_t hz;
+        uint64_t endCycle;
+        const char* timescale;
+        const char* end; // the last time
+    } runs[] = {
+        {11059200, 1000000000, "1 ps", "#1085069444444444\n"}, // 1085069444444444.4 ps
+        {12000000, UINT64_MAX, "1 us", "#18446744073709551615\n"},
+        {7, 1000000000, "100 ps", "#17142857142857142857\n"}, // 12/7 s a cycle
+        {1, 2000000000000, "10 us", "#2400000000000000000\n"}, // 12 s, 1.2 * 10^7 us a cycle
+        {1, UINT64_MAX, "100 s", "#2213609288845146194\n"},
+    };
+    for (const auto& r : runs) {
+        VcdOptions o;
+        o.lines = {8};
+        o.frequencyHz = r.hz;
+        o.endCycle = r.endCycle;
+        const std::string vcd = vcdText(o, std::vector<LineChange>{{1, 0}});
+        EXPECT_NE(vcd.find(std::string("$timescale ") + r.timescale + " $end"), std::string::npos) << vcd;
+        EXPECT_TRUE(vcd.ends_with(r.end)) << vcd;
+    }
 }
