@@ -129,11 +129,9 @@ const Row kRows[] = {
     {"MOVX uses DPTR1 with DPS", {0xE0}, "D:96=04 DPTR=1234 DP1=0456 X:0456=77 X:1234=11",
         "A=77 PC=0101 cyc=2"},
 
-    // ---- PSW: parity follows A whatever the program wrote; RS0 by bit
+    // ---- PSW: parity follows A whatever the program wrote
     {"MOV PSW,#01 with A=00", {0x75, 0xD0, 0x01}, "A=00", "PSW=00 PC=0103 cyc=2"},
     {"MOV PSW,#00 with A=01", {0x75, 0xD0, 0x00}, "A=01", "PSW=01 PC=0103 cyc=2"},
-    {"SETB RS0 selects bank 1", {0xD2, 0xD3}, "A=00 I:08=5A", "PSW=08 R0=5A PC=0102 cyc=1"},
-    {"CLR RS1 selects bank 0", {0xC2, 0xD4}, "PSW=10 A=00 I:00=A5", "PSW=00 R0=A5 PC=0102 cyc=1"},
 };
 
 } // namespace
@@ -171,4 +169,17 @@ TEST(OpcodeTable, EveryRowHoldsAfterOneStep) {
         EXPECT_TRUE(sawPc && sawCycles) << "row must state PC and cyc";
         EXPECT_EQ(c.psw() & 1u, unsigned(__builtin_parity(c.acc()))) << "parity";
     }
+}
+
+// Bit writes to RS0 and RS1 switch the register bank for the very next
+// instruction of a free run.
+TEST(RegisterBank, BitWritesSwitchTheBankWithinAFreeRun) {
+    Machine m = makeMachine();
+    // SETB RS0; MOV A,R0; CLR RS0; CPL RS1; MOV B,R0
+    loadCode(m, {0xD2, 0xD3, 0xE8, 0xC2, 0xD3, 0xB2, 0xD4, 0x88, 0xF0});
+    m.chip.iram[0x08] = 0x5A;
+    m.chip.iram[0x10] = 0xA5;
+    runSteps(m, 5);
+    EXPECT_EQ(m.chip.acc(), 0x5A);
+    EXPECT_EQ(m.chip.sfr(sfr::B), 0xA5);
 }
