@@ -67,6 +67,8 @@ TEST(CliOutputs, WriteFailuresStreamsFifosAndRefusedNames) {
          "", nullptr, {}, "f: waiting for a reader"},
         {"the program named as the trace", "exec " + cli + " --trace spin.hex --max-steps 10 spin.hex", 1,
          "cannot be one of the run's input files"},
+        {"the program named as the profile", "exec " + cli + " --profile spin.hex --max-steps 10 spin.hex", 1,
+         "cannot be one of the run's input files"},
         {"two outputs naming one file",
          "echo old >both; exec " + cli + " --trace both --vcd ./both --max-steps 9 spin.hex", 1,
          "--trace and --vcd name the same file ('./both')", "", "both", "old\n"},
