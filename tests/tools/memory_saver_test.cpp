@@ -1,10 +1,8 @@
 // Saving memory: exact HEX records and binary images, range checks, the
-// dialog fields, cancel and write failures that keep an existing file, and
-// round trips through the loader.
+// dialog fields, cancel and write failures that keep an existing file.
 #include "tools/memory_saver.h"
 
 #include "chip/chip_state.h"
-#include "tools/file_loader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -171,20 +169,4 @@ TEST_F(MemorySaverTest, WriteFailuresAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(read(existing).size(), 16u);
     EXPECT_EQ(fs::status(existing).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
-}
-
-// An unaligned range of whole and part records reads back through the loader.
-TEST_F(MemorySaverTest, HexRoundTripThroughTheLoader) {
-    ChipState target;
-    target.allocate(0x0FFF, 0x07FF, false);
-    const fs::path hex = dir / "all.HEX";
-    ASSERT_EQ(save(hex, hexRange(0x0003, 0x0FFF)), done);
-    FileLoader loader(LoadTarget::ProgramMemory);
-    ASSERT_FALSE(loader.open(hex));
-    while (loader.step(target)) {
-    }
-    EXPECT_EQ(loader.outcome().result, LoadResult::Loaded);
-    EXPECT_EQ(loader.outcome().badChecksums, 0u);
-    EXPECT_EQ(loader.outcome().summary, "0003H to 0FFFH" + std::string(10, ' '));
-    for (size_t i = 3; i < 0x1000; ++i) ASSERT_EQ(target.code[i], chip.code[i]) << i;
 }
