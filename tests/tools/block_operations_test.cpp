@@ -25,9 +25,6 @@ BlockValues range(uint16_t start, uint16_t end, uint16_t destination = 0, uint8_
 const UserMessage kGreater = errorMessage("Address Error", "Starting Address is Greater than Ending Address!");
 const UserMessage kOutOfRange = errorMessage("Error", "Address out of Range");
 const UserMessage kRangeExceeds = errorMessage("Address Error", "Address Range Exceeds!");
-const UserMessage kFilled{"Fill Memory", "Fill Operation Completed Succesfully.", UserMessage::Icon::Information};
-const UserMessage kCopied{"Memory Copy", "Memory Copy Completed Successfully", UserMessage::Icon::Information};
-const UserMessage kMoved{"Memory Move", "Memory Move Completed Successfully", UserMessage::Icon::Information};
 
 } // namespace
 
@@ -57,77 +54,75 @@ TEST(BlockOperations, DialogFieldsInOrder) {
     EXPECT_EQ(v.destination, 0x08);
 }
 
-TEST(BlockOperations, FillAndCopyExternalMemory) {
-    ChipState chip = makeChip();
-    EXPECT_EQ(fillMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0, 0x55)).message, kFilled);
-    chip.code[0x10] = 0x00;
-    chip.code[0xFFF] = 0x12;
-    clearProgramMemory(chip);
-    EXPECT_EQ(chip.code, std::vector<uint8_t>(0x1000, 0xFF));
-    EXPECT_EQ(copyMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0x0180)).message, kCopied);
-    for (int a = 0x0100; a <= 0x027F; ++a) ASSERT_EQ(chip.xdata[a], 0x55) << a;
-    EXPECT_EQ(chip.xdata[0x00FF], 0x00);
-    EXPECT_EQ(chip.xdata[0x0280], 0x00);
+// Start above end, then the end and a copy's last destination above the
+// highest address (64K: not wrapped round to low memory); a refusal changes
+// nothing.
+TEST(BlockOperations, RangeChecksComeBeforeAnyChange) {
+    ChipState small = makeChip(0x0FFF, 0x07FF), none = makeChip(0x0FFF, 0), full = makeChip(0xFFFF, 0xFFFF);
+    full.code[0] = 0x12;
+    const struct {
+        ChipState* chip;
+        S space;
+        int ram; // the device's internal RAM size
+        bool copy;
+        BlockValues values;
+        std::optional<UserMessage> refused;
+    } cases[] = {
+        {&small, S::Program, 128, false, range(0x0200, 0x01FF), kGreater},
+        {&small, S::Program, 128, false, range(0x0000, 0x1000), kOutOfRange},
+        {&small, S::ExternalData, 128, true, range(0x0700, 0x07FF, 0x0701), kOutOfRange},
+        {&small, S::ExternalData, 128, true, range(0x0700, 0x07FF, 0x0700), std::nullopt},
+        {&none, S::ExternalData, 128, false, range(0, 0), kOutOfRange},
+        {&small, S::InternalData, 128, false, range(0x30, 0x7F, 0, 0x00), std::nullopt},
+        {&small, S::InternalData, 128, false, range(0x30, 0x80, 0, 0x11), kRangeExceeds},
+        {&small, S::InternalData, 128, true, range(0x70, 0x7F, 0x71), kRangeExceeds},
+        {&small, S::InternalData, 256, true, range(0x70, 0x7F, 0xF0), std::nullopt},
+        {&small, S::InternalData, 256, true, range(0x20, 0x10, 0x00), kGreater},
+        {&full, S::Program, 128, true, range(0x8000, 0xFFFF, 0x9000), kOutOfRange},
+        {&full, S::ExternalData, 128, true, range(0x0001, 0xFFFF, 0x0002), kOutOfRange},
+        {&full, S::Program, 128, false, range(0xFFF0, 0xFFFF, 0, 0x77), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.values.start << "-" << c.values.end << " " << c.values.destination);
+        const ChipState before = *c.chip;
+        const BlockResult r = c.copy ? copyMemory(*c.chip, c.space, c.ram, c.values)
+                                     : fillMemory(*c.chip, c.space, c.ram, c.values);
+        EXPECT_EQ(r.done, !c.refused);
+        if (!c.refused) continue;
+        EXPECT_EQ(r.message, *c.refused);
+        EXPECT_TRUE(c.chip->code == before.code && c.chip->xdata == before.xdata && c.chip->iram == before.iram);
+        // The internal copy repaints even after an error, the rest only after success.
+        EXPECT_EQ(r.refreshViews, c.copy && c.space == S::InternalData);
+    }
+    EXPECT_EQ(full.code[0xFFFF], 0x77);
+    EXPECT_EQ(full.code[0], 0x12);
+}
 
+TEST(BlockOperations, FillsOverlappingCopiesAndClear) {
+    ChipState chip = makeChip();
+    EXPECT_TRUE(fillMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0, 0x55)).done);
+    EXPECT_TRUE(copyMemory(chip, S::ExternalData, 128, range(0x0100, 0x01FF, 0x0180)).done);
+    for (int a = 0x00FF; a <= 0x0280; ++a) ASSERT_EQ(chip.xdata[a], a < 0x0100 || a > 0x027F ? 0x00 : 0x55) << a;
     // Inside the overlap window the writes reach program memory.
     chip.overlapEnabled = true;
     chip.overlapStart = 0x0400;
     chip.overlapEnd = 0x04FF;
     fillMemory(chip, S::ExternalData, 128, range(0x0400, 0x0401, 0, 0xA5));
-    EXPECT_EQ(chip.code[0x0400], 0xA5);
-    EXPECT_EQ(chip.xdata[0x0400], 0x00);
+    EXPECT_EQ(std::pair(chip.code[0x0400], chip.xdata[0x0400]), std::pair(uint8_t(0xA5), uint8_t(0x00)));
 
-    // Without external data memory there is nothing to fill.
-    ChipState none = makeChip(0x0FFF, 0);
-    EXPECT_EQ(fillMemory(none, S::ExternalData, 128, range(0, 0)).message, kOutOfRange);
-}
-
-TEST(BlockOperations, OverlappingCopiesActLikeABufferedCopy) {
-    ChipState chip = makeChip();
-    for (int a = 0; a < 0x100; ++a) chip.code[a] = uint8_t(a);
-    EXPECT_EQ(copyMemory(chip, S::Program, 128, range(0x0000, 0x00FF, 0x0001)).message, kMoved);
-    EXPECT_EQ(chip.code[0], 0x00); // the source is not cleared
-    for (int a = 1; a <= 0x100; ++a) ASSERT_EQ(chip.code[a], a - 1) << a;
-
-    for (int a = 0; a < 0x100; ++a) chip.code[a] = uint8_t(a);
-    copyMemory(chip, S::Program, 128, range(0x0010, 0x001F, 0x0008)); // down, overlapping
-    for (int a = 0x08; a <= 0x17; ++a) ASSERT_EQ(chip.code[a], a + 8) << a;
-
-    for (int a = 0; a < 0x80; ++a) chip.iram[a] = uint8_t(a);
-    EXPECT_EQ(copyMemory(chip, S::InternalData, 128, range(0x30, 0x3F, 0x31)).message, kCopied);
-    for (int a = 0x31; a <= 0x40; ++a) ASSERT_EQ(chip.iram[a], a - 1) << a;
-}
-
-TEST(BlockOperations, RangeChecksComeBeforeAnyChange) {
-    ChipState chip = makeChip(0x0FFF, 0x07FF);
-    auto unchanged = chip;
-    EXPECT_EQ(fillMemory(chip, S::Program, 128, range(0x0200, 0x01FF)).message, kGreater);
-    EXPECT_EQ(fillMemory(chip, S::Program, 128, range(0x0000, 0x1000)).message, kOutOfRange);
-    EXPECT_EQ(copyMemory(chip, S::ExternalData, 128, range(0x0700, 0x07FF, 0x0701)).message, kOutOfRange);
-    EXPECT_EQ(copyMemory(chip, S::ExternalData, 128, range(0x0700, 0x07FF, 0x0700)).message, kCopied);
-    EXPECT_EQ(chip.code, unchanged.code);
-
-    // Internal data memory: the device's RAM size sets the limit.
-    EXPECT_TRUE(fillMemory(chip, S::InternalData, 128, range(0x30, 0x7F, 0, 0x00)).done);
-    BlockResult over = fillMemory(chip, S::InternalData, 128, range(0x30, 0x80, 0, 0x11));
-    EXPECT_EQ(over.message, kRangeExceeds);
-    EXPECT_FALSE(over.refreshViews); // the internal fill repaints only after success
-    EXPECT_EQ(chip.iram[0x30], 0x00);
-    BlockResult badCopy = copyMemory(chip, S::InternalData, 128, range(0x70, 0x7F, 0x71));
-    EXPECT_EQ(badCopy.message, kRangeExceeds);
-    EXPECT_TRUE(badCopy.refreshViews); // the internal copy repaints even after an error
-    EXPECT_EQ(copyMemory(chip, S::InternalData, 256, range(0x70, 0x7F, 0xF0)).message, kCopied);
-    EXPECT_EQ(copyMemory(chip, S::InternalData, 256, range(0x20, 0x10, 0x00)).message, kGreater);
-
-    // 64K: the last destination address is not wrapped round to low memory.
-    ChipState full = makeChip(0xFFFF, 0xFFFF);
-    full.code[0] = 0x12;
-    EXPECT_EQ(copyMemory(full, S::Program, 128, range(0x8000, 0xFFFF, 0x9000)).message, kOutOfRange);
-    EXPECT_EQ(copyMemory(full, S::ExternalData, 128, range(0x0001, 0xFFFF, 0x0002)).message, kOutOfRange);
-    EXPECT_EQ(full.code[0], 0x12);
-    EXPECT_TRUE(fillMemory(full, S::Program, 128, range(0xFFF0, 0xFFFF, 0, 0x77)).done);
-    EXPECT_EQ(full.code[0xFFFF], 0x77);
-    EXPECT_EQ(full.code[0], 0x12);
+    // Copies act like a buffered copy, up or down, and leave the source's
+    // bytes that are not overwritten: {space, start, end, destination}.
+    for (const auto& [space, start, end, to] : {std::tuple{S::Program, 0x00, 0xFF, 0x01}, {S::Program, 0x10, 0x1F, 0x08},
+                                                {S::InternalData, 0x30, 0x3F, 0x31}}) {
+        for (int a = 0; a < 0x100; ++a) chip.code[a] = chip.iram[a] = uint8_t(a);
+        EXPECT_TRUE(copyMemory(chip, space, 128, range(start, end, to)).done);
+        auto at = [&](int a) { return space == S::Program ? chip.code[a] : chip.iram[a]; };
+        for (int a = start; a <= end; ++a) ASSERT_EQ(at(a - start + to), a) << a;
+        const int kept = to > start ? start : end; // a source byte outside the destination
+        EXPECT_EQ(at(kept), kept);
+    }
+    clearProgramMemory(chip);
+    EXPECT_EQ(chip.code, std::vector<uint8_t>(0x1000, 0xFF));
 }
 
 TEST(BlockOperations, DialogsKeepTheirValues) {
