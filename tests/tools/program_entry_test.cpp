@@ -9,56 +9,45 @@
 using namespace quorvel;
 using Kind = ProgramEntry::Outcome::Kind;
 
-TEST(ProgramEntry, StoresInstructionsOneAfterAnother) {
-    ChipState chip = support::makeChip(0x07FF, 0);
-    ProgramEntry entry(0x0100);
-    EXPECT_FALSE(entry.checkAddress(chip));
-
-    auto first = entry.submit(chip, "mov a,#3f");
-    EXPECT_EQ(first.kind, Kind::Stored);
-    EXPECT_FALSE(first.refreshExternalMemory);
-    EXPECT_EQ(entry.address(), 0x0102u);
-    EXPECT_EQ(chip.code[0x0100], 0x74);
-    EXPECT_EQ(chip.code[0x0101], 0x3F);
-
-    // Errors leave memory and the address as they were.
-    EXPECT_EQ(entry.submit(chip, "SJMP 0103").kind, Kind::Rejected);
-    EXPECT_EQ(entry.address(), 0x0102u);
-    EXPECT_EQ(chip.code[0x0102], 0xFF);
-
-    // An empty line adds nothing and stays at the address.
-    EXPECT_EQ(entry.submit(chip, "   ").kind, Kind::Unchanged);
-    EXPECT_EQ(entry.address(), 0x0102u);
-
-    // A longer instruction simply covers the following bytes.
-    EXPECT_EQ(entry.submit(chip, "SJMP 0102").kind, Kind::Stored);
-    ProgramEntry again(0x0100);
-    EXPECT_EQ(again.offeredText(chip), "MOV    A,#3F");
-    EXPECT_EQ(again.submit(chip, "LJMP 1234").kind, Kind::Stored);
-    EXPECT_EQ(chip.code[0x0102], 0x34);
-}
-
-TEST(ProgramEntry, StopsAtTheEndOfProgramMemory) {
-    ChipState chip = support::makeChip(0x07FF, 0x07FF);
-    chip.overlapEnabled = true;
-    ProgramEntry entry(0x07FE);
-    // Three bytes do not fit in the last two: refused whole.
-    EXPECT_EQ(entry.submit(chip, "LJMP 0000").message, errorMessage("Error", "Address Exceeds Maximum Capacity"));
-    EXPECT_EQ(chip.code[0x07FE], 0xFF);
-    auto fits = entry.submit(chip, "SJMP 07FE");
-    EXPECT_EQ(fits.kind, Kind::Stored);
-    EXPECT_TRUE(fits.refreshExternalMemory);
-    EXPECT_EQ(entry.address(), 0x0800u);
-    EXPECT_EQ(entry.checkAddress(chip), errorMessage("Error", "Address Exceeds Maximum Capacity"));
-
-    // With 64K nothing wraps round to the reset vector.
-    ChipState full = support::makeChip(0xFFFF, 0);
+// Lines submitted in turn, each at the address the one before left: {line,
+// outcome, address after}. A refusal changes no byte; a program memory that
+// the external data window overlaps asks that window to refresh; past the
+// last address entering stops.
+TEST(ProgramEntry, LinesStoreAndAdvanceOrChangeNothing) {
+    ChipState plain = support::makeChip(0x07FF, 0), overlapped = support::makeChip(0x07FF, 0x07FF),
+              full = support::makeChip(0xFFFF, 0xFFFF); // external data memory, not overlapped
+    overlapped.overlapEnabled = true;
     full.code[0] = 0x12;
-    ProgramEntry top(0xFFFF);
-    EXPECT_EQ(top.submit(full, "MOV A,#1").kind, Kind::Rejected);
-    EXPECT_EQ(top.submit(full, "NOP").kind, Kind::Stored);
-    EXPECT_EQ(top.address(), 0x10000u);
-    EXPECT_TRUE(top.checkAddress(full));
-    EXPECT_EQ(full.code[0], 0x12);
-    EXPECT_EQ(full.code[0xFFFF], 0x00);
+    const Validation exceeds = errorMessage("Error", "Address Exceeds Maximum Capacity");
+    const struct {
+        ChipState* chip;
+        uint16_t start;
+        std::vector<std::tuple<const char*, Kind, uint32_t>> lines;
+    } runs[] = {
+        // A longer instruction simply covers the following bytes.
+        {&plain, 0x0100, {{"mov a,#3f", Kind::Stored, 0x0102}, {"SJMP 0103", Kind::Rejected, 0x0102},
+                          {"   ", Kind::Unchanged, 0x0102}, {"SJMP 0102", Kind::Stored, 0x0104}}},
+        {&plain, 0x0100, {{"LJMP 1234", Kind::Stored, 0x0103}}},
+        // Three bytes do not fit in the last two: refused whole.
+        {&overlapped, 0x07FE, {{"LJMP 0000", Kind::Rejected, 0x07FE}, {"SJMP 07FE", Kind::Stored, 0x0800}}},
+        {&full, 0xFFFF, {{"MOV A,#1", Kind::Rejected, 0xFFFF}, {"NOP", Kind::Stored, 0x10000}}},
+    };
+    for (const auto& run : runs) {
+        ProgramEntry entry(run.start);
+        for (const auto& [line, kind, next] : run.lines) {
+            SCOPED_TRACE(line);
+            const std::vector<uint8_t> before = run.chip->code;
+            const auto outcome = entry.submit(*run.chip, line);
+            EXPECT_EQ(outcome.kind, kind);
+            EXPECT_EQ(outcome.refreshExternalMemory, kind == Kind::Stored && run.chip == &overlapped);
+            if (kind != Kind::Stored) EXPECT_EQ(run.chip->code, before);
+            EXPECT_EQ(entry.address(), next);
+            EXPECT_EQ(entry.checkAddress(*run.chip), next > run.chip->codeLimit ? exceeds : Validation{});
+        }
+    }
+    EXPECT_EQ(ProgramEntry(0x07FE).submit(overlapped, "LJMP 0000").message, exceeds);
+    const std::vector<uint8_t> entered = {0x02, 0x12, 0x34, 0xFE};
+    EXPECT_EQ(std::vector<uint8_t>(plain.code.begin() + 0x0100, plain.code.begin() + 0x0104), entered);
+    EXPECT_EQ(ProgramEntry(0x0100).offeredText(plain), "LJMP   1234");
+    EXPECT_EQ(std::pair(full.code[0], full.code[0xFFFF]), std::pair(uint8_t(0x12), uint8_t(0x00)));
 }
