@@ -73,7 +73,7 @@ struct Schedule {
           startCount(machine.chip.cycleCount()) {
         recordLines(); // what changed between runs
         c.periph.timers.countedTo = c.cycles;
-        serialLinesChanged(c, c.cycles);
+        if (c.periph.line.baud) serialLinesChanged(c, c.cycles);
         nextEvent = c.cycles;
         if (!hooks.quiet) after |= kHooksEveryStep;
         refreshStepUnits();
