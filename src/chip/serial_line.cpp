@@ -94,6 +94,7 @@ void receiveStep(ChipState& chip) {
 
 void setSerialLineBaud(ChipState& chip, uint32_t baud) {
     SerialLineState& line = chip.periph.line;
+    if (line.baud == baud) return;
     line = SerialLineState{};
     line.baud = baud;
     line.txdLevel = uint8_t(lineLevel(chip, pin::TXD));

@@ -28,7 +28,9 @@
 
 namespace quorvel {
 
-// The host's rate in bits per second; 0 is "as the chip".
+// The host's rate in bits per second; 0 is "as the chip". A new rate
+// starts the line afresh (a frame on it is dropped); the same rate leaves
+// it as it is.
 void setSerialLineBaud(ChipState& chip, uint32_t baud);
 
 // Whether the host works on the line now (see above).
