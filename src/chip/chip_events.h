@@ -24,6 +24,15 @@ public:
     // modes 2 and 3). A host sending a stream may start the next reception
     // from inside this call.
     virtual void byteReceived(uint16_t entry) { (void)entry; }
+    // A host with a baud rate of its own (serial_line.h): its frame on RXD
+    // has ended, so it may start the next one from inside this call.
+    virtual void hostFrameSent() {}
+    // ... and it read a frame from TXD: `entry` as a transmit-log entry;
+    // `framingError` when its stop bit was 0.
+    virtual void hostByteRead(uint16_t entry, bool framingError) {
+        (void)entry;
+        (void)framingError;
+    }
 };
 
 } // namespace quorvel

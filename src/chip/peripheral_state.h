@@ -75,9 +75,46 @@ struct SerialState {
     int32_t rxBitTime = 0;
     uint8_t rxData = 0;  // byte the host is sending
     uint8_t rxNinth = 0; // its ninth / stop bit
+    // Receiving from the RXD line (serial_line.h): the level the receiver
+    // sees until the line next changes, the bits shifted in so far (least significant first, the
+    // start bit in bit 0), the 1s among the samples of the current bit, and
+    // the frames whose stop bit was 0.
+    uint8_t rxdLevel = 1;
+    uint8_t rxdLast = 1; // the level at the last baud tick
+    uint16_t rxShift = 0;
+    uint8_t rxOnes = 0;
+    uint32_t framingErrors = 0;
     uint8_t lastTransmitted = 0;
     SerialLog txLog;
     SerialLog rxLog;
+};
+
+// The host's side of the serial line when it has a baud rate of its own
+// (serial_line.h). Times are a cycle of the machine-cycle counter and a
+// fraction of the next one in 1/65536.
+struct SerialLineState {
+    uint32_t baud = 0; // the host's bits per second; 0: as the chip (no line)
+    // The host's transmitter on RXD: the frame's levels still to show (least
+    // significant first), how many, a frame waiting for the line, and when
+    // the next bit starts.
+    uint16_t txFrame = 0;
+    uint8_t txBitsLeft = 0; // 0: the line is idle (mark)
+    uint8_t txNextBits = 0; // 0: no frame waiting
+    uint16_t txNext = 0;
+    uint32_t txEdge = 0;
+    uint16_t txEdgeFraction = 0;
+    uint64_t txBitTime = 0; // in 1/65536 machine cycles
+    // The host's receiver on TXD: the level it last saw, the frame's bits
+    // still to sample (0: waiting for a start bit), the bits sampled so far,
+    // when the next sample is taken.
+    uint8_t txdLevel = 1;
+    uint8_t rxBitsLeft = 0;
+    uint8_t rxFrameBits = 0;
+    uint16_t rxShift = 0;
+    uint32_t rxSample = 0;
+    uint16_t rxSampleFraction = 0;
+    uint64_t rxBitTime = 0;
+    uint32_t framingErrors = 0; // frames the host read with a stop bit of 0
 };
 
 enum class SpiTransfer : uint8_t {
@@ -118,6 +155,7 @@ struct TimerState {
 
 struct PeripheralState {
     SerialState serial;
+    SerialLineState line;
     SpiState spi;
     InterruptState irq;
     TimerState timers;

@@ -2,6 +2,8 @@
 
 #include "chip/timers.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -74,6 +76,65 @@ void transmitBitBoundary(ChipState& chip, unsigned mode) {
     }
     setTxd(chip, txdLevel(chip, serial.txBits, frameBits(mode)));
     if (serial.txBits <= 1) byteTransmitted(chip, mode);
+}
+
+// The last tick of a frame received from the line: the decision on its stop
+// bit, at the 9th tick of the last bit.
+int32_t lineFrameEnd(unsigned mode) { return (frameBits(mode) - 1) * kTicksPerBit + 9; }
+
+// A frame from the line is in: data, the ninth bit of mode 3 (the stop bit
+// in mode 1) and the stop bit come from the shift register.
+void lineFrameReceived(ChipState& chip, unsigned mode) {
+    SerialState& serial = chip.periph.serial;
+    const bool stop = (serial.rxShift >> (frameBits(mode) - 1)) & 1u;
+    serial.rxData = uint8_t(serial.rxShift >> 1);
+    serial.rxNinth = mode == 3 ? uint8_t((serial.rxShift >> 9) & 1u) : uint8_t(stop);
+    if (!stop) ++serial.framingErrors;
+    byteReceived(chip, mode);
+}
+
+// Modes 1 and 3 with a host on the line (serial_line.h): the receiver
+// samples RXD at every baud tick, and RXD keeps the level rxdLevel for all
+// of `ticks`. Idle, a 1-to-0 step restarts the divide-by-16 counter; each
+// bit is sampled at the counter's 7th, 8th and 9th states and two of the
+// three decide. A start bit that reads 1 is no start: the receiver waits for
+// the next step. The stop bit's decision ends the frame.
+void receiveFromLine(ChipState& chip, unsigned mode, uint32_t ticks) {
+    SerialState& serial = chip.periph.serial;
+    const unsigned level = serial.rxdLevel;
+    const int32_t lastBit = frameBits(mode) - 1;
+    while (ticks) {
+        if (serial.rxState != Reception::Receiving) {
+            const bool fall = serial.rxdLast && !level;
+            serial.rxdLast = uint8_t(level);
+            // Nothing changes for the rest of the ticks.
+            if (!fall || !(chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) return;
+            serial.rxState = Reception::Receiving;
+            serial.rxTicks = 0;
+            serial.rxShift = 0;
+            serial.rxOnes = 0;
+            --ticks;
+            continue;
+        }
+        ++serial.rxTicks;
+        --ticks;
+        const int32_t state = serial.rxTicks % kTicksPerBit;
+        if (state < 7 || state > 9) continue;
+        serial.rxOnes = uint8_t(serial.rxOnes + level);
+        if (state < 9) continue;
+        const int32_t bit = serial.rxTicks / kTicksPerBit;
+        const unsigned value = serial.rxOnes >= 2 ? 1u : 0u;
+        serial.rxOnes = 0;
+        if (bit == 0 && value) {
+            serial.rxState = Reception::None;
+            serial.rxdLast = uint8_t(level);
+            continue;
+        }
+        serial.rxShift = uint16_t(serial.rxShift | value << bit);
+        if (bit < lastBit) continue;
+        lineFrameReceived(chip, mode);
+        serial.rxdLast = uint8_t(level);
+    }
 }
 
 // Machine cycles until `ticks` more baud ticks of the direction whose
@@ -166,8 +227,10 @@ void serialBaudTicks(ChipState& chip, uint32_t txTicks, uint32_t rxTicks) {
         }
         serial.txPhase = uint8_t((serial.txPhase + txTicks) % kTicksPerBit);
     }
-    if (rxTicks && serial.rxState == Reception::Receiving &&
-        (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) {
+    if (rxTicks && chip.periph.line.baud) {
+        receiveFromLine(chip, mode, rxTicks);
+    } else if (rxTicks && serial.rxState == Reception::Receiving &&
+               (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) {
         if (uint32_t(serial.rxTicks) <= rxTicks)
             byteReceived(chip, mode);
         else
@@ -182,7 +245,16 @@ uint32_t serialEventDelay(const ChipState& chip) {
     uint32_t delay = kNever;
     if (serial.txState != Transmit::Idle)
         delay = cyclesToTicks(chip, uint32_t(kTicksPerBit - serial.txPhase), TCLK);
-    if (serial.rxState == Reception::Receiving && (scon & REN)) {
+    if (chip.periph.line.baud) {
+        // From the line: the tick that sees a step to 0, then the stop
+        // bit's decision.
+        uint32_t ticks = 0;
+        if (serial.rxState == Reception::Receiving)
+            ticks = uint32_t(lineFrameEnd(scon >> 6) - serial.rxTicks);
+        else if (serial.rxdLast && !serial.rxdLevel && (scon & REN))
+            ticks = 1;
+        if (ticks) delay = std::min(delay, cyclesToTicks(chip, ticks, RCLK));
+    } else if (serial.rxState == Reception::Receiving && (scon & REN)) {
         const uint32_t rx = cyclesToTicks(chip, uint32_t(serial.rxTicks), RCLK);
         if (rx < delay) delay = rx;
     }

@@ -2,9 +2,11 @@
 //
 // Lines driven through their latches: TXD = P3.1 (modes 1-3: start bit 0,
 // data least significant bit first, ninth bit in modes 2/3, stop bit 1),
-// RXD = P3.0 (mode 0: the data bits). Receiving has no pin: the serial host
-// hands the chip a whole byte (startSerialReception) and the UART takes the
-// mode's time to "receive" it.
+// RXD = P3.0 (mode 0: the data bits). Receiving: a host with a baud rate of
+// its own drives RXD (serial_line.h) and in modes 1 and 3 the receiver
+// samples the line as the data book describes (receiveFromLine); a host "as
+// the chip" hands the chip a whole byte (startSerialReception) and the UART
+// takes the mode's time to "receive" it.
 //
 // Timing:
 // - modes 1 and 3 run on baud ticks (timer 1 overflows, halved while SMOD =
@@ -21,8 +23,9 @@
 //   oscillator clocks per bit (32 with SMOD), 11 bits per byte. These run
 //   step by step (runSerialStep) while a transfer is going on.
 //
-// Not modelled: the mode-0 shift clock on TXD, framing errors, receiver
-// overrun (a new byte simply replaces the receive buffer).
+// Not modelled: the mode-0 shift clock on TXD, receiver overrun (a new byte
+// simply replaces the receive buffer). A frame from the line whose stop bit
+// reads 0 is counted in SerialState::framingErrors.
 #pragma once
 
 #include "chip/chip_state.h"

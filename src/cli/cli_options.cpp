@@ -2,6 +2,7 @@
 
 #include "common/hex_field.h"
 #include "chip/port_pins.h"
+#include "modules/serial_host.h"
 
 #include <algorithm>
 #include <array>
@@ -138,6 +139,14 @@ std::string setUartOut(CliOptions& o, std::string_view v) {
 }
 std::string setUartPty(CliOptions& o, std::string_view) {
     o.uartPty = true;
+    return {};
+}
+std::string setUartBaud(CliOptions& o, std::string_view v) {
+    const std::optional<uint32_t> baud = v.empty() ? std::nullopt : parseHostBaud(v);
+    if (!baud || *baud == 0)
+        return "--uart-baud takes a rate of " + std::to_string(kMinHostBaud) + " to " +
+               std::to_string(kMaxHostBaud) + " bits per second, not '" + std::string(v) + "'";
+    o.uartBaud = *baud;
     return {};
 }
 std::string setTrace(CliOptions& o, std::string_view v) {
@@ -316,7 +325,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 32> kOptions{{
+constexpr std::array<OptionRow, 33> kOptions{{
     {"--device", Takes::Once, setDevice},
     {"--clock", Takes::Once, setClock},
     {"--code-memory", Takes::Once, setCodeMemory},
@@ -329,6 +338,7 @@ constexpr std::array<OptionRow, 32> kOptions{{
     {"--uart-in", Takes::FileOnce, setUartIn},
     {"--uart-out", Takes::FileOnce, setUartOut},
     {"--uart-pty", Takes::Nothing, setUartPty},
+    {"--uart-baud", Takes::Once, setUartBaud},
     {"--max-cycles", Takes::Once, setMaxCycles},
     {"--max-steps", Takes::Once, setMaxSteps},
     {"--until-pc", Takes::Once, setUntilPc},
@@ -483,8 +493,13 @@ Outside world:
                        before the run starts. Bytes written there reach the
                        chip one character time apart, what it transmits can
                        be read there. Without a stop condition the run goes
-                       on until SIGINT or SIGTERM ends it (stop "interrupted",
-                       exit status 0). Not with --uart-in.
+                       on until SIGINT, SIGTERM or SIGHUP ends it (stop
+                       "interrupted", exit status 0), paced to real time.
+                       Not with --uart-in.
+  --uart-baud N        the host's own baud rate (default: as the chip): it
+                       sends and reads frames on RXD and TXD at N bits per
+                       second, so a mismatch garbles bytes as on a wire;
+                       framing errors are counted on standard error
 Stopping:
   --max-cycles N       stop after N machine cycles (exit status 3)
   --max-steps N        stop after N instructions (exit status 3)

@@ -75,6 +75,7 @@ struct CliOptions {
     std::string uartIn;  // file, "-" for standard input, empty for none
     std::string uartOut; // file, "-" for standard output, empty for none
     bool uartPty = false; // the serial line on a pseudo-terminal
+    uint32_t uartBaud = 0; // the host's own baud rate; 0: as the chip
     std::optional<uint64_t> maxCycles;
     std::optional<uint64_t> maxSteps;
     std::optional<uint16_t> untilPc;

@@ -70,7 +70,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
     stops.kind = machine.selection.kind;
     stops.addresses = r.lineBreaks;
     for (;;) {
-        uint64_t budget = kMaxBatch;
+        uint64_t budget = r.batchSteps.value_or(kMaxBatch);
         if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
         // No batch may pass the cycle limit; the last few cycles go one step
         // at a time.

@@ -53,6 +53,8 @@ struct RunRequest {
     // instructions of the step loop): e.g. serve a pseudo-terminal. False
     // ends the run there (StopKind::Interrupted).
     std::function<bool()> carryOn;
+    // Batch loop: the most instructions between two calls of carryOn.
+    std::optional<uint64_t> batchSteps;
 
     bool needsSteps() const { return trace || trackLeds; }
 };

@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include "chip/serial_line.h"
 #include "common/hex_text.h"
 #include "modules/serial_host.h"
 #include "settings/module_settings_file.h"
@@ -12,9 +13,9 @@
 
 namespace quorvel::cli {
 
-void UartRecorder::byteTransmitted(uint16_t entry) {
+void UartRecorder::hostTakes(uint16_t entry) {
     const char byte = char(entry & 0xFF);
-    transmitted_.push_back(byte);
+    if (keep_) transmitted_.push_back(byte);
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
     if (pty_) pty_->byteTransmitted(entry);
     if (out_) {
@@ -23,11 +24,29 @@ void UartRecorder::byteTransmitted(uint16_t entry) {
     }
 }
 
+void UartRecorder::byteTransmitted(uint16_t entry) {
+    if (!serialLineInUse(machine_.chip)) hostTakes(entry);
+}
+
+void UartRecorder::hostByteRead(uint16_t entry, bool) { hostTakes(entry); }
+
 void UartRecorder::byteReceived(uint16_t entry) {
-    received_.push_back(uint8_t(entry & 0xFF));
+    if (keep_) received_.push_back(uint8_t(entry & 0xFF));
     // The host hands over its next byte once the chip has this one.
     serialHostByteReceived(machine_.modules.serialHost, machine_.chip);
     if (pty_) pty_->byteReceived(machine_.modules.serialHost, machine_.chip);
+}
+
+void UartRecorder::hostFrameSent() {
+    serialHostFrameSent(machine_.modules.serialHost, machine_.chip);
+    if (pty_) pty_->frameSent(machine_.modules.serialHost, machine_.chip);
+}
+
+std::chrono::microseconds RealTimePacer::wait(const ChipState& chip, Clock::time_point now) const {
+    const double simulatedUs = double(chip.cycleCount() - startCycles_) * double(chip.cycleTimeUs);
+    const auto simulated = std::chrono::microseconds(int64_t(simulatedUs));
+    const auto ahead = simulated - std::chrono::duration_cast<std::chrono::microseconds>(now - start_);
+    return ahead > kLead ? ahead - kLead : std::chrono::microseconds(0);
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "modules/uart_pty.h"
 #include "tools/source_map.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <istream>
@@ -21,10 +22,12 @@
 namespace quorvel::cli {
 
 // What the UART did, and the serial host that feeds it. Attached to the
-// chip as its event receiver for the whole run.
+// chip as its event receiver for the whole run. The bytes of the run are
+// kept only when `keepBytes` (the report's UART dump needs them): a long
+// session does not grow.
 class UartRecorder : public ChipEvents {
 public:
-    explicit UartRecorder(Machine& machine) : machine_(machine) {}
+    UartRecorder(Machine& machine, bool keepBytes) : machine_(machine), keep_(keepBytes) {}
     // Every transmitted byte is also written here as it is transmitted
     // (flushed at each line end and by `flush`). Not owned; may be null.
     void setOutput(std::FILE* out) { out_ = out; }
@@ -35,14 +38,21 @@ public:
     // may be null.
     void setPty(UartPty* pty) { pty_ = pty; }
 
+    // The host takes the chip's bytes from byteTransmitted, or from the line
+    // (hostByteRead) when it has a baud rate of its own.
     void byteTransmitted(uint16_t entry) override;
     void byteReceived(uint16_t entry) override;
+    void hostFrameSent() override;
+    void hostByteRead(uint16_t entry, bool framingError) override;
 
     const std::string& transmitted() const { return transmitted_; }
     const std::vector<uint8_t>& received() const { return received_; }
 
 private:
+    void hostTakes(uint16_t entry);
+
     Machine& machine_;
+    const bool keep_;
     std::FILE* out_ = nullptr;
     UartPty* pty_ = nullptr;
     std::string transmitted_;
@@ -64,6 +74,30 @@ struct Session {
 // `standardInput` is read when --uart-in is "-".
 std::optional<std::string> setUpSession(const CliOptions& options, Session& session,
                                         std::istream& standardInput);
+
+// Paces a --uart-pty session to real time: the simulated clock runs at most
+// kLead ahead of the wall clock, so firmware that idles waiting for input
+// waits as long as a board would (in the terminal's input check) instead of
+// spinning through simulated seconds.
+class RealTimePacer {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kLead{10};
+
+    RealTimePacer(const ChipState& chip, Clock::time_point start)
+        : startCycles_(chip.cycleCount()), start_(start) {}
+    // How long the run may wait now: how far the simulated time since the
+    // start is ahead of the wall clock's, less kLead; zero when it is not.
+    std::chrono::microseconds wait(const ChipState& chip, Clock::time_point now) const;
+
+private:
+    uint64_t startCycles_;
+    Clock::time_point start_;
+};
+
+// Instructions between two checks of the pseudo-terminal: a few
+// milliseconds of simulated time at the usual clocks.
+constexpr uint64_t kPtyBatchSteps = 4096;
 
 // Start of the run: the LED digits' memory is cleared as at every run start,
 // and the host starts sending (its first byte is handed over at once).

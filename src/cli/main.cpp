@@ -7,6 +7,7 @@
 #include "cli/cli_run.h"
 #include "cli/cli_session.h"
 #include "cli/cli_wave.h"
+#include "chip/serial_line.h"
 #include "machine/run_controller.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
@@ -36,14 +37,15 @@ using Clock = std::chrono::steady_clock;
 constexpr int kExitUsage = 2;
 constexpr int kExitSetup = 1;
 
-// Set by SIGINT and SIGTERM during a --uart-pty run: the only state a signal
+// Set by SIGINT, SIGTERM and SIGHUP during a --uart-pty run: the only state a signal
 // handler may touch, read by the run loop between slices.
 volatile std::sig_atomic_t stopSignal = 0;
 
 void onStopSignal(int signal) { stopSignal = signal; }
 
-// A --uart-pty session normally ends by a signal: it ends the run cleanly,
-// with the stop report, instead of killing the process.
+// A --uart-pty session normally ends by a signal (SIGHUP when its terminal
+// or ssh session closes): it ends the run cleanly, with the stop report and
+// the outputs written, instead of killing the process.
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -51,7 +53,15 @@ void catchStopSignals() {
     // failing as an output error.
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+const char* signalName(int signal) {
+    switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGHUP: return "SIGHUP";
+    default: return "SIGTERM";
+    }
 }
 
 void fail(const std::string& message) { std::fprintf(stderr, "quorvel-cli: %s\n", message.c_str()); }
@@ -215,7 +225,8 @@ int run(int argc, char** argv) {
         machine.wave = &*wave;
     }
 
-    UartRecorder uart(machine);
+    UartRecorder uart(machine, options.wants(DumpKind::Uart));
+    setSerialLineBaud(machine.chip, options.uartBaud);
     uart.setOutput(uartOut.file());
     uart.setPty(pty.get());
     machine.chip.events = &uart;
@@ -236,9 +247,15 @@ int run(int argc, char** argv) {
                         !(modules.LedOptions & kLedNonMultiplexed);
     request.afterBatch = [&uart] { uart.flush(); };
     std::string ptyError;
+    std::optional<RealTimePacer> pacer;
     if (pty) {
+        request.batchSteps = kPtyBatchSteps;
         request.carryOn = [&] {
             if (auto failure = pty->poll(machine.modules.serialHost, machine.chip)) ptyError = *failure;
+            // Ahead of the wall clock: wait for the terminal (a byte or a
+            // signal ends the wait early) instead of running on.
+            const auto wait = pacer->wait(machine.chip, Clock::now());
+            if (wait.count() > 0 && stopSignal == 0 && ptyError.empty()) pty->waitForInput(wait);
             return stopSignal == 0;
         };
     }
@@ -250,6 +267,7 @@ int run(int argc, char** argv) {
     if (profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
+    if (pty) pacer.emplace(machine.chip, runStart);
     const RunReport run = runMachine(machine, request);
     const Clock::time_point runEnd = Clock::now();
     uart.flush();
@@ -267,6 +285,13 @@ int run(int argc, char** argv) {
             fail("warning: --uart-pty: " + std::to_string(pty->droppedBytes()) +
                  " transmitted bytes were lost: nobody read the pseudo-terminal");
     }
+
+    const uint32_t chipFraming = machine.chip.periph.serial.framingErrors;
+    const uint32_t hostFraming = machine.chip.periph.line.framingErrors;
+    if (chipFraming + hostFraming)
+        fail("uart: " + std::to_string(chipFraming + hostFraming) + " framing errors (" +
+             std::to_string(chipFraming) + " received by the chip, " + std::to_string(hostFraming) +
+             " read by the host)");
 
     std::optional<Coverage> coverage;
     if (machine.codeProfile.enabled())
@@ -308,7 +333,7 @@ int run(int argc, char** argv) {
     } else if (run.stop == StopKind::StepLimit) {
         fail("step limit reached (" + std::to_string(run.steps) + " instructions)");
     } else if (run.stop == StopKind::Interrupted) {
-        fail(std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " (" +
+        fail(std::string("interrupted by ") + signalName(stopSignal) + " (" +
              std::to_string(run.cycles) + " machine cycles)");
     }
 

@@ -12,7 +12,8 @@
 // runs and of the command-line runner are checked in the same loop.
 //
 // The loop allocates nothing, takes no lock and makes no virtual call except
-// the rare ChipEvents notices (a byte sent or received, SCON/SPCR written).
+// the rare ChipEvents notices (a byte sent or received, a host's frame sent
+// or read on the serial line, SCON/SPCR written).
 // Busy flags, run modes and threads belong to run control, which calls it.
 #pragma once
 

@@ -2,6 +2,7 @@
 #include "chip/eeprom_watchdog.h"
 #include "chip/instruction_set.h"
 #include "chip/interrupts.h"
+#include "chip/serial_line.h"
 #include "chip/serial_port.h"
 #include "chip/spi_unit.h"
 #include "chip/timers.h"
@@ -72,6 +73,7 @@ struct Schedule {
           startCount(machine.chip.cycleCount()) {
         recordLines(); // what changed between runs
         c.periph.timers.countedTo = c.cycles;
+        if (c.periph.line.baud) serialLinesChanged(c, c.cycles);
         nextEvent = c.cycles;
         if (!hooks.quiet) after |= kHooksEveryStep;
         refreshStepUnits();
@@ -96,8 +98,9 @@ struct Schedule {
     // The loop's two calls; each takes the loop's nextEvent and returns the
     // new one.
     [[gnu::noinline]] uint32_t service(uint32_t next, int cycles) {
+        const uint32_t planned = next;
         nextEvent = next;
-        serviceEvents(cycles);
+        serviceEvents(cycles, planned);
         return nextEvent;
     }
     [[gnu::noinline]] uint32_t afterInstruction(uint32_t next, unsigned touched, int cycles) {
@@ -109,7 +112,7 @@ struct Schedule {
     // The events due by the end of the instruction of `cycles` cycles that
     // has just been fetched, before it runs: changed input lines, timer
     // overflows and the serial bits they clock. Then the next event.
-    void serviceEvents(int cycles) {
+    void serviceEvents(int cycles, uint32_t planned) {
         const uint32_t now = c.cycles;
         const uint32_t latches = c.portLatches(); // the clock-out may move P1.0
         if (sampleDue) {
@@ -119,7 +122,18 @@ struct Schedule {
             countTimers(c, now - uint32_t(cycles) + kInputSampleDelay);
             sampleDue = sampleInputs(c);
         }
-        countTimers(c, now);
+        if (c.periph.line.baud) {
+            // A host on the serial line sees TXD change at the cycle the
+            // event was planned for, and its own bits and samples come at
+            // theirs.
+            countTimers(c, planned);
+            serialLinesChanged(c, planned);
+            runSerialLine(c, now);
+            countTimers(c, now);
+            serialLinesChanged(c, now);
+        } else {
+            countTimers(c, now);
+        }
         if (c.portLatches() != latches) {
             after |= kLookAtHooks;
             if (inputLinesChanged()) sampleDue = true;
@@ -130,7 +144,7 @@ struct Schedule {
         refreshStepUnits();
         const uint32_t delay = sampleDue ? 0
                                          : std::min({timerEventDelay(c), serialEventDelay(c),
-                                                     kFarthestEvent});
+                                                     serialLineDelay(c, now), kFarthestEvent});
         nextEvent = now + delay;
     }
 
@@ -152,6 +166,7 @@ struct Schedule {
         if (touched & kPortWrite) {
             after |= kLookAtHooks;
             if (inputLinesChanged()) sampleBeforeNextInstruction();
+            if (serialLinesMoved(c)) serialLineChanged();
         }
         if ((after & kCheckInterrupts) && !(touched & kHoldInterrupts)) {
             // A line this instruction (or the events at its end) changed
@@ -197,6 +212,14 @@ struct Schedule {
         hooks.refresh(m);
         after = hooks.quiet ? after & ~kHooksEveryStep : after | kHooksEveryStep;
         if (inputLinesChanged()) sampleBeforeNextInstruction();
+        if (serialLinesMoved(c)) serialLineChanged();
+    }
+
+    // RXD or TXD moved (a port write, a part): the UART and the host take
+    // the new levels, and the events are planned again.
+    void serialLineChanged() {
+        serialLinesChanged(c, c.cycles);
+        nextEvent = c.cycles;
     }
 
     // When the loop returns: the registers the timers change, P, are up to

@@ -1,5 +1,6 @@
 #include "modules/serial_host.h"
 
+#include "chip/serial_line.h"
 #include "chip/serial_port.h"
 #include "common/hex_text.h"
 
@@ -71,6 +72,28 @@ Validation checkSerialHostSettings(const SerialHostSettings& settings) {
     return std::nullopt;
 }
 
+const char* const kAsTheChip = "as the chip";
+
+std::optional<uint32_t> parseHostBaud(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.empty() || text == kAsTheChip) return 0u;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || value > kMaxHostBaud) return std::nullopt;
+        value = value * 10 + uint32_t(c - '0');
+    }
+    if (value < kMinHostBaud || value > kMaxHostBaud) return std::nullopt;
+    return value;
+}
+
+Validation checkSerialHostSettings(SerialHostSettings& settings, std::string_view baudText) {
+    const std::optional<uint32_t> baud = parseHostBaud(baudText);
+    if (!baud) return errorMessage("ERROR", "Illegal Baud Rate");
+    settings.HostBaud = *baud;
+    return checkSerialHostSettings(settings);
+}
+
 Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& settings,
                            ChipState& chip, std::string_view fieldText) {
     // The button reads "Cancel" while a file is being sent, in either mode.
@@ -92,7 +115,15 @@ Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& sett
 
 void serialHostSendByte(SerialHostState& host, ChipState& chip, uint8_t value) {
     host.transmitByte = value;
-    startSerialReception(chip, value, ninthBitToSend(host, chip));
+    if (serialLineInUse(chip))
+        sendSerialLineFrame(chip, value, ninthBitToSend(host, chip));
+    else
+        startSerialReception(chip, value, ninthBitToSend(host, chip));
+}
+
+bool serialHostReady(const ChipState& chip) {
+    return serialLineInUse(chip) ? !serialLineBusy(chip)
+                                 : chip.periph.serial.rxState == Reception::None;
 }
 
 void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes) {
@@ -111,6 +142,11 @@ void cancelFileTransmission(SerialHostState& host) {
 }
 
 void serialHostByteReceived(SerialHostState& host, ChipState& chip) {
+    // On the line the host keeps its own pace (serialHostFrameSent).
+    if (host.transmitting && !serialLineInUse(chip)) sendNextFileByte(host, chip);
+}
+
+void serialHostFrameSent(SerialHostState& host, ChipState& chip) {
     if (host.transmitting) sendNextFileByte(host, chip);
 }
 

@@ -1,9 +1,12 @@
 // The simulated host on the chip's serial line, and the logic behind the
 // "Serial Port" window.
 //
-// The host hands the chip whole bytes (startSerialReception: the UART then
-// takes the mode's time to receive them) and takes the bytes the chip
-// transmits. It sends one byte typed by the user ("Manual Byte") or a whole
+// "As the chip" (the default) the host hands the chip whole bytes
+// (startSerialReception: the UART then takes the mode's time to receive
+// them) and takes the bytes the chip transmits. With a baud rate of its own
+// (SerialHostSettings::HostBaud, set on the chip with setSerialLineBaud) it
+// sends and reads frames on RXD and TXD instead (chip/serial_line.h), at its
+// own pace: the next byte of a file follows the end of the last frame. It sends one byte typed by the user ("Manual Byte") or a whole
 // file ("From File"): the file is read into memory when "Send" starts, the
 // first byte is handed over at once, and each time the chip has received a
 // byte (ChipEvents::byteReceived, on the simulation thread) the next one is
@@ -13,9 +16,9 @@
 // The ninth bit: in modes 2 and 3 the host sends its "TB8" choice; in modes
 // 0 and 1 it sends a valid stop bit (1), as a real line does.
 //
-// Lines: none of its own; the UART (core/serial_port.h) drives TXD and
-// receives without a pin. Timing: entirely the UART's. Not modelled: a host
-// baud rate or framing of its own, flow control.
+// Lines: RXD and TXD through the serial line when it has a rate of its own;
+// else none. Timing: the line's, else entirely the UART's. Not modelled:
+// flow control.
 //
 // Threads: `pressSerialSend`, `cancelFileTransmission` and the view are for
 // the user-interface thread while the simulation is paused (`readTransferFile`
@@ -68,6 +71,17 @@ TransferFile readTransferFile(const std::filesystem::path& path);
 // OK of "Serialport Transfer Mode Setting": "From File" needs a file name
 // ("No file selected for transmission" titled "ERROR").
 Validation checkSerialHostSettings(const SerialHostSettings& settings);
+// The same with the baud-rate field's text; a bad one: "Illegal Baud Rate"
+// titled "ERROR". The rate goes to `settings` when it is good.
+Validation checkSerialHostSettings(SerialHostSettings& settings, std::string_view baudText);
+
+// The host's baud-rate field: empty or "as the chip" gives 0 (the chip's
+// rate, no line), else a whole number of bits per second from
+// kMinHostBaud to kMaxHostBaud; anything else is refused (nullopt).
+constexpr uint32_t kMinHostBaud = 50;
+constexpr uint32_t kMaxHostBaud = 1000000;
+std::optional<uint32_t> parseHostBaud(std::string_view text);
+extern const char* const kAsTheChip; // "as the chip"
 
 // "Send". While a file is being sent the button is "Cancel" and stops the
 // transmission, whatever the mode has been changed to since. Manual mode: `fieldText` must be one or two hex digits (else
@@ -82,13 +96,20 @@ Validation pressSerialSend(SerialHostState& host, const SerialHostSettings& sett
 // stop bit in modes 0 and 1. A reception still in progress is replaced.
 void serialHostSendByte(SerialHostState& host, ChipState& chip, uint8_t value);
 
+// Whether the host may hand over its next byte now: the line is free, or
+// (as the chip) the receiver has taken the last one.
+bool serialHostReady(const ChipState& chip);
+
 // Starts sending `bytes` (not empty): the first byte goes to the chip now.
 void startFileTransmission(SerialHostState& host, ChipState& chip, std::vector<uint8_t> bytes);
 // "Cancel": no further byte is sent ("Transmision Cancelled").
 void cancelFileTransmission(SerialHostState& host);
 
-// Notifications from the UART (ChipEvents::byteReceived / byteTransmitted).
+// Notifications from the UART (ChipEvents::byteReceived / byteTransmitted)
+// and the line (ChipEvents::hostFrameSent / hostByteRead, with the byte the
+// host read as `entry`).
 void serialHostByteReceived(SerialHostState& host, ChipState& chip);
+void serialHostFrameSent(SerialHostState& host, ChipState& chip);
 void serialHostByteTransmitted(SerialHostState& host, uint16_t entry);
 
 // "TB8" radio buttons: enabled while SCON selects mode 2 or 3 (SM0 set).

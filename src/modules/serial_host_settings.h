@@ -16,6 +16,9 @@ constexpr uint8_t kSerialFromFile = 0x01; // "From File" (else "Manual Byte")
 struct SerialHostSettings {
     uint8_t SerialTransferMode = 0;
     std::string TransferFileName; // UTF-8 path
+    // The host's baud rate on the line; 0 is "as the chip" (no line: whole
+    // bytes are handed to the UART). Not stored in the configuration.
+    uint32_t HostBaud = 0;
 
     bool operator==(const SerialHostSettings&) const = default;
 };

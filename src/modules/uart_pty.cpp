@@ -1,10 +1,13 @@
 #include "modules/uart_pty.h"
 
+#include "chip/serial_line.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -51,13 +54,11 @@ std::optional<std::string> UartPty::open() {
     slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave_ < 0) return fail(name);
     // Raw: bytes pass as they are, one at a time, without echo or signals.
-    termios mode{};
-    if (::tcgetattr(slave_, &mode) != 0) return fail("tcgetattr");
-    ::cfmakeraw(&mode);
-    mode.c_cc[VMIN] = 1;
-    mode.c_cc[VTIME] = 0;
-    if (::tcsetattr(slave_, TCSANOW, &mode) != 0) return fail("tcsetattr");
     path_ = name;
+    if (auto failure = keepRaw()) {
+        close();
+        return prefix + *failure;
+    }
     return std::nullopt;
 }
 
@@ -69,7 +70,32 @@ void UartPty::byteTransmitted(uint16_t entry) {
     output_.push(uint8_t(entry & 0xFF));
 }
 
-void UartPty::byteReceived(SerialHostState& host, ChipState& chip) { sendNext(host, chip); }
+void UartPty::byteReceived(SerialHostState& host, ChipState& chip) {
+    if (!serialLineInUse(chip)) sendNext(host, chip);
+}
+
+void UartPty::waitForInput(std::chrono::microseconds time) const {
+    if (!isOpen() || input_.full()) return;
+    pollfd p{master_, POLLIN, 0};
+    // Rounded up: a wait shorter than a millisecond still yields the core.
+    ::poll(&p, 1, int((time.count() + 999) / 1000));
+}
+
+void UartPty::frameSent(SerialHostState& host, ChipState& chip) { sendNext(host, chip); }
+
+std::optional<std::string> UartPty::keepRaw() {
+    termios mode{};
+    if (::tcgetattr(slave_, &mode) != 0) return "pseudo-terminal " + path_ + ": " + systemError("tcgetattr");
+    termios raw = mode;
+    ::cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    const bool same = mode.c_iflag == raw.c_iflag && mode.c_oflag == raw.c_oflag &&
+                      mode.c_lflag == raw.c_lflag && mode.c_cflag == raw.c_cflag;
+    if (!same && ::tcsetattr(slave_, TCSANOW, &raw) != 0)
+        return "pseudo-terminal " + path_ + ": " + systemError("tcsetattr");
+    return std::nullopt;
+}
 
 void UartPty::sendNext(SerialHostState& host, ChipState& chip) {
     if (input_.count == 0) return;
@@ -79,6 +105,9 @@ void UartPty::sendNext(SerialHostState& host, ChipState& chip) {
 
 std::optional<std::string> UartPty::poll(SerialHostState& host, ChipState& chip) {
     if (!isOpen()) return std::string("the pseudo-terminal is closed");
+    // A client may have changed the terminal's mode (echo on, a line
+    // discipline): the next one still gets a raw line.
+    if (auto failure = keepRaw()) return failure;
     while (output_.count) {
         const ssize_t n = ::write(master_, &output_.bytes[output_.head], output_.contiguous());
         if (n < 0) {
@@ -100,7 +129,7 @@ std::optional<std::string> UartPty::poll(SerialHostState& host, ChipState& chip)
     }
     // A byte waiting while the receiver is idle starts the stream; the rest
     // follow from byteReceived.
-    if (input_.count && chip.periph.serial.rxState == Reception::None) sendNext(host, chip);
+    if (input_.count && serialHostReady(chip)) sendNext(host, chip);
     return std::nullopt;
 }
 

@@ -5,7 +5,8 @@
 // The bridge opens a PTY pair and keeps both ends: the program outside opens
 // the slave by its path (`path()`), the bridge reads and writes the master.
 // The slave is put in raw mode (no echo, no line editing, no CR/LF
-// translation in either direction), so bytes pass unchanged. The bridge
+// translation in either direction), so bytes pass unchanged; each poll puts
+// it back in raw mode if a client changed it. The bridge
 // keeps its own slave descriptor open for its whole life: a client may
 // close the terminal and open it again, and the master never sees a hang-up
 // in between.
@@ -16,11 +17,14 @@
 // time: the next byte is handed over when the chip has received the last
 // (ChipEvents::byteReceived), so bytes enter the chip one character time of
 // the program's serial mode apart, as the host's file transmission does.
+// With a host baud rate of its own the bytes go out as frames on the line,
+// the next when the last has ended (ChipEvents::hostFrameSent), and what the
+// host reads from TXD comes to the PTY.
 //
 // Timing: none of the PTY's own. The simulation runs at its own speed and
 // calls `poll` between run slices; `poll` never blocks. Not modelled: the
 // ninth bit of modes 2 and 3 (the PTY carries bytes; the host's TB8 choice
-// is sent), baud-rate mismatch, framing errors, flow-control lines.
+// is sent), flow-control lines.
 //
 // Back-pressure: at most kInputBacklog bytes are read ahead of the chip, so
 // a fast writer is held back by the PTY itself. At most kOutputBacklog
@@ -36,6 +40,7 @@
 #include "modules/serial_host.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,11 +69,17 @@ public:
     // bits) waits for the PTY; a received byte lets the next one in.
     void byteTransmitted(uint16_t entry);
     void byteReceived(SerialHostState& host, ChipState& chip);
+    // From ChipEvents::hostFrameSent: the line is free for the next byte.
+    void frameSent(SerialHostState& host, ChipState& chip);
 
     // Writes what the chip transmitted to the PTY as far as it takes it, reads
     // what the outside wrote, and hands the chip a byte when its receiver is
     // idle. Returns the reason when the PTY cannot be used any more.
     std::optional<std::string> poll(SerialHostState& host, ChipState& chip);
+
+    // Waits up to `time` for the outside to write (or a signal); never
+    // longer.
+    void waitForInput(std::chrono::microseconds time) const;
 
     // Transmitted bytes lost because nobody read the PTY.
     uint64_t droppedBytes() const { return dropped_; }
@@ -101,6 +112,7 @@ private:
     uint64_t dropped_ = 0;
 
     void close();
+    std::optional<std::string> keepRaw();
     void sendNext(SerialHostState& host, ChipState& chip);
 };
 

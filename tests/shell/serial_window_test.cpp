@@ -74,7 +74,27 @@ private slots:
     void terminalThatCannotBeOpenedLeavesTheSwitchOff();
     void ninthBitFollowsTheMode();
     void saveBufferCommands();
+    void hostBaudRateReachesTheLine();
 };
+
+// "Setting": the host's baud rate goes to the serial line; a bad one is
+// refused and changes nothing; an empty field is "as the chip".
+void SerialWindowTest::hostBaudRateReachesTheLine() {
+    StartedFrame started("Atmel 89C52");
+    auto* window = started.open<SerialWindow>(id::SerialWindow);
+    const std::pair<const char*, uint32_t> cases[] = {{"9600", 9600}, {"fast", 9600}, {"", 0}};
+    for (const auto& [text, baud] : cases) {
+        onNextModal([text = text](QDialog* dialog) {
+            child<QLineEdit>(dialog, "hostBaud")->setText(text);
+            child<QPushButton>(dialog, "ok")->click();
+            if (dialog->isVisible()) child<QPushButton>(dialog, "cancel")->click();
+        });
+        child<QPushButton>(window, "setting")->click();
+        QCOMPARE(started.frame.machine().chip.periph.line.baud, baud);
+    }
+    QCOMPARE(started.messages.shown.size(), size_t(1));
+    QCOMPARE(started.messages.shown.back(), errorMessage("ERROR", "Illegal Baud Rate"));
+}
 
 void SerialWindowTest::echoOfATypedByteATerminalAndAFile() {
     StartedFrame started("Atmel 89C52");

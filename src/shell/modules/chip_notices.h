@@ -26,6 +26,8 @@ public:
     void spcrWritten() override;
     void byteTransmitted(uint16_t entry) override;
     void byteReceived(uint16_t entry) override;
+    void hostFrameSent() override;
+    void hostByteRead(uint16_t entry, bool framingError) override;
 
     // The pseudo-terminal bridge that also gets the serial line's bytes, or
     // none. Set only while the simulation is paused: the events come from

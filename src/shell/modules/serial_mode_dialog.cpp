@@ -38,12 +38,21 @@ SerialModeDialog::SerialModeDialog(Messages& messages, const SerialHostSettings&
     fileRow->addWidget(fileName_, 1);
     fileRow->addWidget(browse_);
 
+    auto* line = new QGroupBox("Host");
+    hostBaud_ = new QLineEdit(settings.HostBaud ? QString::number(settings.HostBaud) : QString());
+    hostBaud_->setObjectName("hostBaud");
+    hostBaud_->setPlaceholderText(QString::fromLatin1(kAsTheChip));
+    auto* lineRow = new QHBoxLayout(line);
+    lineRow->addWidget(fieldLabel("Baud rate:", hostBaud_));
+    lineRow->addWidget(hostBaud_, 1);
+
     auto* ok = namedButton("OK", "ok");
     ok->setDefault(true);
     auto* cancel = namedButton("Cancel", "cancel");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(transfer);
     layout->addWidget(file);
+    layout->addWidget(line);
     layout->addLayout(buttonRow(ok, cancel));
 
     (serialFromFile(settings) ? fromFile_ : manual_)->setChecked(true);
@@ -58,13 +67,15 @@ SerialHostSettings SerialModeDialog::settings() const {
     SerialHostSettings s;
     s.SerialTransferMode = fromFile_->isChecked() ? kSerialFromFile : 0;
     s.TransferFileName = fileName_->text().toStdString();
+    s.HostBaud = parseHostBaud(hostBaud_->text().toStdString()).value_or(0);
     return s;
 }
 
 void SerialModeDialog::accept() {
-    if (Validation message = checkSerialHostSettings(settings())) {
+    SerialHostSettings s = settings();
+    if (Validation message = checkSerialHostSettings(s, hostBaud_->text().toStdString())) {
         messages_.show(this, *message);
-        fileName_->setFocus();
+        (parseHostBaud(hostBaud_->text().toStdString()) ? fileName_ : hostBaud_)->setFocus();
         return;
     }
     QDialog::accept();

@@ -1,6 +1,7 @@
 // "Serialport Transfer Mode Setting": how the simulated host sends, a byte
 // typed in the serial port window ("Manual Byte") or a whole file ("From
-// File", with its name and "&Browse"). Works on a copy; OK hands it back.
+// File", with its name and "&Browse"), and the host's baud rate (empty: as
+// the chip). Works on a copy; OK hands it back.
 #pragma once
 
 #include "modules/serial_host_settings.h"
@@ -33,6 +34,7 @@ private:
     QRadioButton* fromFile_;
     QLineEdit* fileName_;
     QPushButton* browse_;
+    QLineEdit* hostBaud_;
 };
 
 } // namespace quorvel::shell

@@ -1,5 +1,6 @@
 #include "shell/modules/serial_window.h"
 
+#include "chip/serial_line.h"
 #include "chip/sfr.h"
 #include "modules/uart_pty.h"
 #include "shell/command_table.h"
@@ -292,6 +293,7 @@ void SerialWindow::openSetting() {
     if (dialog.exec() != QDialog::Accepted) return;
     auto guard = frame_.runControl().pause();
     frame_.machine().modules.settings.serialHost = dialog.settings();
+    setSerialLineBaud(frame_.machine().chip, dialog.settings().HostBaud);
     showState();
 }
 
