@@ -81,7 +81,7 @@ TEST(CliOutputs, WriteFailuresStreamsFifosAndRefusedNames) {
         EXPECT_NE(said, std::string::npos) << r.err;
         EXPECT_NE(r.err.find(c.later, said == std::string::npos ? 0 : said), std::string::npos) << r.err;
         EXPECT_NE(r.out.find(c.stop), std::string::npos) << r.out;
-        if (c.file) EXPECT_EQ(dir.read(c.file), c.content);
+        if (c.file) { EXPECT_EQ(dir.read(c.file), c.content); }
     }
     EXPECT_EQ(dir.read("spin.hex"), ":04000000740180FC0B\n:00000001FF\n");
 }

@@ -33,7 +33,7 @@ protected:
         while (saver.step(chip)) {
         }
         EXPECT_TRUE(saver.finished());
-        if (saver.succeeded()) EXPECT_EQ(saver.progress(), saver.progressTotal());
+        if (saver.succeeded()) { EXPECT_EQ(saver.progress(), saver.progressTotal()); }
         return saver.outcome();
     }
 

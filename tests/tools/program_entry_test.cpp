@@ -40,7 +40,7 @@ TEST(ProgramEntry, LinesStoreAndAdvanceOrChangeNothing) {
             const auto outcome = entry.submit(*run.chip, line);
             EXPECT_EQ(outcome.kind, kind);
             EXPECT_EQ(outcome.refreshExternalMemory, kind == Kind::Stored && run.chip == &overlapped);
-            if (kind != Kind::Stored) EXPECT_EQ(run.chip->code, before);
+            if (kind != Kind::Stored) { EXPECT_EQ(run.chip->code, before); }
             EXPECT_EQ(entry.address(), next);
             EXPECT_EQ(entry.checkAddress(*run.chip), next > run.chip->codeLimit ? exceeds : Validation{});
         }
