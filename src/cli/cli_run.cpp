@@ -233,6 +233,14 @@ std::string traceTail(const ChipState& chip) {
 }
 
 RunReport runMachine(Machine& machine, const RunRequest& request) {
+    // A break line on the first instruction stops before it runs, as a
+    // debugger's breakpoint does; every other stop is seen as the program
+    // counter arrives.
+    if (request.lineBreaks && (*request.lineBreaks)[machine.chip.pc]) {
+        RunReport report;
+        report.stop = StopKind::BreakLine;
+        return report;
+    }
     return request.needsSteps() ? runStepwise(machine, request) : runBatches(machine, request);
 }
 
