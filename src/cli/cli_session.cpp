@@ -246,7 +246,8 @@ Message readUartInput(const std::string& source, std::istream& standardInput,
 }
 
 // The module settings file, read as the GUI's "Load Module Setting" reads it;
-// a line outside the device's available lines becomes P1.0.
+// a line outside the device's available lines becomes P1.0. A file it
+// refuses gives the GUI's message, and on the next line what is wrong.
 Message readModules(const std::string& path, Machine& machine);
 
 } // namespace
@@ -320,8 +321,9 @@ void startRun(Session& session) {
 namespace {
 
 Message readModules(const std::string& path, Machine& machine) {
-    if (auto failure = ReadModuleSettings(path, machine.modules.settings, machine.profile.availablePinMask))
-        return path + ": " + failure->text;
+    std::string why;
+    if (auto failure = ReadModuleSettings(path, machine.modules.settings, machine.profile.availablePinMask, &why))
+        return path + ": " + failure->text + "\n" + path + ": " + why;
     return std::nullopt;
 }
 

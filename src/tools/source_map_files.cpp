@@ -336,7 +336,7 @@ std::optional<std::string> parseSdccDebug(
             const std::optional<std::string> rst = rstOf(module);
             if (!rst) continue;
             const uint32_t file = map.fileIndex(module + ".asm");
-            const std::string rstName = module + ".rst";
+            const std::string rstName = (std::filesystem::path(name).parent_path() / (module + ".rst")).string();
             ListedCode* listed = newListing(report, rstName);
             std::vector<uint8_t> values;
             for (std::string_view line : splitLines(*rst)) {
