@@ -7,8 +7,13 @@
 //                 (its cost against CrcSortBusy is the profile's cost).
 // Each runs as a free run does (runSteps in batches) and, suffixed
 // "/SingleSteps", as separate step() calls (breakpoint runs, stepping).
+// SourceMapFiles reads a debug file naming N source files, one line record
+// each (items_per_second: records read). Each name is looked up once, so the
+// rate stays of one order from 10 000 to 160 000 names; what it loses on
+// the way is the names outgrowing the processor's caches.
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "tools/source_map_files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,6 +81,23 @@ void TightLoop(benchmark::State& state) {
     runProgram(state, machine);
 }
 BENCHMARK(TightLoop)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+
+void SourceMapFiles(benchmark::State& state) {
+    std::string cdb;
+    char record[64];
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        std::snprintf(record, sizeof record, "L:C$file%lld.c$1$0_0$0:%llX\n", (long long)i,
+                      (long long)(i & 0xFFFF));
+        cdb += record;
+    }
+    for (auto _ : state) {
+        SourceMap map;
+        if (parseSdccDebug(cdb, "files.cdb", map)) state.SkipWithError("not read");
+        benchmark::DoNotOptimize(map.files().size());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+}
+BENCHMARK(SourceMapFiles)->Arg(10000)->Arg(40000)->Arg(160000)->Unit(benchmark::kMillisecond);
 
 #ifdef QUORVEL_BENCH_FIRMWARE_DIR
 std::vector<uint8_t> readFirmware(const char* name) {

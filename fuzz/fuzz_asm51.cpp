@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rest.remove_prefix(end + 1);
     }
     AssemblyOptions options;
-    options.readFile = [&](const std::string& path) -> std::optional<std::string> {
+    options.readFile = [&](const std::string& path, std::string&) -> std::optional<std::string> {
         if (path == "fuzz.asm") return texts[0];
         return path == "Mod51" ? texts[2] : texts[1];
     };

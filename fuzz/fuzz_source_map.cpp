@@ -1,12 +1,15 @@
 // Fuzzes the source-map readers (asm51 listing, SDCC debug file with a linker
 // listing) with arbitrary text. Checks: no crash or sanitizer report; every
 // level's ranges are sorted, non-empty and do not overlap; every mark's line
-// resolves to addresses.
+// resolves to addresses; each module's listing is asked for once however
+// often the debug file names it. The seeds repeat module records and cut
+// files short.
 #include "tools/source_map_files.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 using namespace quorvel;
@@ -31,12 +34,18 @@ void check(const SourceMap& map) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    SourceMapReport report;
     SourceMap listing;
-    if (!parseAsm51Listing("asm51 8051 assembler - listing of t.asm\n" + text, "t.lst", listing))
+    if (!parseAsm51Listing("asm51 8051 assembler - listing of t.asm\n" + text, "t.lst", listing, &report))
         check(listing);
     SourceMap debug;
     // The same text serves as the debug file and as every module's listing.
-    if (!parseSdccDebug(text, "t.cdb", debug, [&text](const std::string&) { return text; }))
-        check(debug);
+    std::set<std::string> asked;
+    auto rstOf = [&text, &asked](const std::string& module) {
+        if (!asked.insert(module).second) std::abort();
+        return text;
+    };
+    if (!parseSdccDebug(text, "t.cdb", debug, rstOf, &report)) check(debug);
+    listedCodeMismatch(report, [](uint16_t address) { return uint8_t(address); }, 0x0FFF);
     return 0;
 }

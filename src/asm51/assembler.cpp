@@ -168,7 +168,7 @@ private:
 
         auto text = readCached(path);
         if (!text) {
-            addMessage("cannot open " + place_.file, false);
+            addMessage("cannot open " + place_.file + ": " + unreadable_[path], false);
             return;
         }
         processFile(*text);
@@ -186,9 +186,14 @@ private:
         }
     }
 
+    // Each file is read once; why one could not be is kept in `unreadable_`.
     std::optional<std::string> readCached(const std::string& path) {
         auto it = files_.find(path);
-        if (it == files_.end()) it = files_.emplace(path, options_.readFile(path)).first;
+        if (it == files_.end()) {
+            std::string why;
+            it = files_.emplace(path, options_.readFile(path, why)).first;
+            if (!it->second) unreadable_[path] = why.empty() ? "cannot be read" : why;
+        }
         return it->second;
     }
 
@@ -538,6 +543,9 @@ private:
             if (!dir.empty()) candidates.push_back((dir / given).string());
         }
         candidates.push_back(name);
+        // Why the include failed: the reason of the first candidate that
+        // exists in some form, else that of the last.
+        std::string why;
         for (const std::string& path : candidates) {
             if (auto text = readCached(path)) {
                 LinePlace saved = place_;
@@ -550,8 +558,10 @@ private:
                 context_ = savedContext;
                 return;
             }
+            const std::string& reason = unreadable_[path];
+            if (why.empty() || why == kNoSuchFile) why = reason;
         }
-        throw AsmError{"cannot open include file " + name};
+        throw AsmError{"cannot open include file " + name + ": " + why};
     }
 
     // ------------------------------------------------------------- conditionals
@@ -742,6 +752,7 @@ private:
     const AssemblyOptions& options_;
     SymbolTable symbols_;
     std::map<std::string, std::optional<std::string>> files_;
+    std::map<std::string, std::string> unreadable_;
     std::vector<GenericJump> generics_;
 
     // State of one pass.

@@ -63,9 +63,14 @@ struct AssemblyResult {
     int passes = 0;
 };
 
+// What a reader says of a file that is not there; an include looked for in
+// two folders reports the other folder's reason instead when there is one.
+inline constexpr std::string_view kNoSuchFile = "no such file";
+
 struct AssemblyOptions {
-    // Returns the text of a file, or nothing when it cannot be read.
-    std::function<std::optional<std::string>(const std::string& path)> readFile;
+    // Returns the text of a file, or nothing when it cannot be read; `why`
+    // then says why ("no such file", "a folder", ...).
+    std::function<std::optional<std::string>(const std::string& path, std::string& why)> readFile;
     // Where the definitions file is looked for when the source asks for it
     // ($MOD51, $MOD52), in order; the built-in copy is used when none is found.
     std::vector<std::string> definitionFiles;

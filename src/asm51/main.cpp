@@ -56,13 +56,39 @@ bool tooLarge(const fs::path& path) {
     return ec || size > kLargestSource;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    if (!isFile(path) || tooLarge(path)) return std::nullopt;
+// A source or included file, read whole; `why` says what kept it from
+// being read. Only a regular file is opened: a FIFO would wait for a
+// writer for ever, and a device may never end.
+std::optional<std::string> readFile(const std::string& path, std::string& why) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        why = kNoSuchFile;
+        return std::nullopt;
+    }
+    if (fs::is_directory(status)) {
+        why = "a folder, not a file";
+        return std::nullopt;
+    }
+    if (!fs::is_regular_file(status)) {
+        why = fs::is_fifo(status) ? "a FIFO, not a file" : "not a regular file";
+        return std::nullopt;
+    }
+    if (tooLarge(path)) {
+        why = "larger than " + std::to_string(kLargestSource >> 20) + " MiB";
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
+    if (in.bad()) {
+        why = "read error";
+        return std::nullopt;
+    }
     return text.str();
 }
 

@@ -48,8 +48,13 @@ std::string listingText(const AssemblyResult& result, std::string_view sourceNam
     std::string out = "asm51 8051 assembler - listing of " + std::string(sourceName) + "\n\n";
     out += " LINE   LOC   OBJ            SOURCE\n\n";
     for (const ListingLine& line : result.listing) {
+        // The line number right-aligned in 5 and "+depth" for included
+        // lines, padded to 7. A wider number (line 100000 on) or depth
+        // pushes the columns right by as much, and readers take the address
+        // column from where the head ends; a head of 7 or more gets no
+        // further padding, since the address column opens with a space.
         std::string head = padLeft(std::to_string(line.line), 5);
-        head += line.depth > 0 ? std::string("+") += std::to_string(line.depth) : "  ";
+        if (line.depth > 0) head += "+" + std::to_string(line.depth);
         head = padRight(head, 7);
         std::string column = "      ";
         if (line.column != ListingLine::Column::None) {

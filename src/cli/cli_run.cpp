@@ -252,6 +252,14 @@ std::string traceVectoring(const ChipState& chip, uint64_t cycle) {
 }
 
 RunReport runMachine(Machine& machine, const RunRequest& request) {
+    // A break line on the first instruction stops before it runs, as a
+    // debugger's breakpoint does; every other stop is seen as the program
+    // counter arrives.
+    if (request.lineBreaks && (*request.lineBreaks)[machine.chip.pc]) {
+        RunReport report;
+        report.stop = StopKind::BreakLine;
+        return report;
+    }
     return request.needsSteps() ? runStepwise(machine, request) : runBatches(machine, request);
 }
 

@@ -158,16 +158,32 @@ Message setPins(const CliOptions& o, Machine& machine) {
 
 // Reads the source map and finds the code of each --break-line line; a line
 // without code stands for the next line with code, which a warning names.
+// A line whose code lies beyond the device's program memory can never be
+// reached: refused, or named in a warning when only part of its code does.
 Message readSourceMap(const CliOptions& o, Session& session) {
     SourceMap map;
-    if (Message failure = loadSourceMap(o.sourceMap, map)) return failure;
+    SourceMapReport& report = session.sourceMapReport;
+    if (Message failure = loadSourceMap(o.sourceMap, map, &report)) return failure;
+    session.warnings.insert(session.warnings.end(), report.warnings.begin(), report.warnings.end());
+    const uint32_t codeLimit = session.machine.chip.codeLimit;
+    const std::string device = session.machine.selection.info().captionName;
     for (const BreakLineOption& b : o.breakLines) {
         std::string error;
         const auto resolved = map.resolveLine(b.file, b.line, &error);
         if (!resolved) return error + " (--break-line " + b.text + ")";
         if (resolved->where.line != b.line)
             session.warnings.push_back(b.text + " has no code; breaking at " + map.text(resolved->where));
-        for (uint16_t address : resolved->addresses) session.lineBreaks.set(address);
+        const std::vector<uint16_t>& code = resolved->addresses;
+        const auto beyond = std::find_if(code.begin(), code.end(), [codeLimit](uint16_t a) { return a > codeLimit; });
+        if (beyond != code.end()) {
+            const std::string text = map.text(resolved->where) + " has code at " + hexText(*beyond, 4) +
+                                     ", beyond the program memory of the " + device + " (highest address " +
+                                     hexText(codeLimit, 4) + ")";
+            if (beyond == code.begin()) return text + " (--break-line " + b.text + ")";
+            session.warnings.push_back(text + ": the run cannot stop there");
+        }
+        for (uint16_t address : code)
+            if (address <= codeLimit) session.lineBreaks.set(address);
     }
     session.sourceMap = std::move(map);
     return std::nullopt;
@@ -255,7 +271,8 @@ Message readUartInput(const std::string& source, std::istream& standardInput,
 }
 
 // The module settings file, read as the GUI's "Load Module Setting" reads it;
-// a line outside the device's available lines becomes P1.0.
+// a line outside the device's available lines becomes P1.0. A file it
+// refuses gives the GUI's message, and on the next line what is wrong.
 Message readModules(const std::string& path, Machine& machine);
 
 } // namespace
@@ -306,6 +323,11 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     if (!o.uartIn.empty())
         if (Message failure = readUartInput(o.uartIn, standardInput, session.uartInput))
             return failure;
+    const ChipState& chip = machine.chip;
+    if (auto mismatch = listedCodeMismatch(session.sourceMapReport,
+                                           [&chip](uint16_t address) { return chip.readCode(address); },
+                                           chip.codeLimit))
+        session.warnings.push_back(*mismatch);
 
     const uint16_t start = o.startAddress.value_or(0);
     if (start > machine.chip.codeLimit) return "PC Exceeds Maximum Program Memory";
@@ -324,8 +346,9 @@ void startRun(Session& session) {
 namespace {
 
 Message readModules(const std::string& path, Machine& machine) {
-    if (auto failure = ReadModuleSettings(path, machine.modules.settings, machine.profile.availablePinMask))
-        return path + ": " + failure->text;
+    std::string why;
+    if (auto failure = ReadModuleSettings(path, machine.modules.settings, machine.profile.availablePinMask, &why))
+        return path + ": " + failure->text + "\n" + path + ": " + why;
     return std::nullopt;
 }
 

@@ -9,7 +9,7 @@
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "modules/uart_pty.h"
-#include "tools/source_map.h"
+#include "tools/source_map_files.h"
 
 #include <chrono>
 #include <cstdint>
@@ -64,6 +64,7 @@ struct Session {
     std::vector<BreakpointCondition> breaks;
     std::optional<SourceMap> sourceMap; // --source-map
     CodeAddressSet lineBreaks;          // where the --break-line lines' code starts
+    SourceMapReport sourceMapReport;    // the files the map was read from, its listed code
     std::vector<DumpOption> dumps;    // ranges resolved against the memories
     std::vector<uint8_t> uartInput;   // what the simulated host sends
     std::vector<std::string> warnings; // said on standard error; the run goes on

@@ -67,12 +67,18 @@ const char* signalName(int signal) {
 void fail(const std::string& message) { std::fprintf(stderr, "quorvel-cli: %s\n", message.c_str()); }
 
 // An output that is one of the run's input files would be emptied before it
-// is read.
-std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::string& output) {
+// is read. `alsoRead` are the files the source map was read from (a program
+// given to --source-map reads its .cdb or .lst, a .cdb each module's .rst).
+// Links are followed: two names of one file are the same input.
+std::optional<std::string> outputIsAnInput(const CliOptions& o, const std::vector<std::filesystem::path>& alsoRead,
+                                           const std::string& output) {
     if (output.empty() || output == "-") return std::nullopt;
-    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn, &o.sourceMap}) {
+    std::vector<std::filesystem::path> inputs(alsoRead);
+    for (const std::string* input : {&o.program, &o.dataFile, &o.modulesFile, &o.uartIn, &o.sourceMap})
+        if (!input->empty() && *input != "-") inputs.emplace_back(*input);
+    for (const std::filesystem::path& input : inputs) {
         std::error_code ec;
-        if (!input->empty() && *input != "-" && std::filesystem::equivalent(*input, output, ec))
+        if (std::filesystem::equivalent(input, output, ec))
             return output + ": an output cannot be one of the run's input files";
     }
     return std::nullopt;
@@ -144,7 +150,7 @@ int run(int argc, char** argv) {
 
     // Outputs are opened (and emptied) only once everything else is ready.
     for (const std::string* output : {&options.uartOut, &options.trace, &options.profile, &options.vcd}) {
-        if (auto refused = outputIsAnInput(options, *output)) {
+        if (auto refused = outputIsAnInput(options, session->sourceMapReport.filesRead, *output)) {
             fail(*refused);
             return kExitSetup;
         }

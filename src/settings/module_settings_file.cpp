@@ -10,6 +10,9 @@ namespace {
 UserMessage storeFailed() { return errorMessage("ERROR", "Unable Store Peripheral Setting"); }
 UserMessage openFailed() { return errorMessage("ERROR", "Unable to Open Specified File."); }
 
+// Where the block keeps its keyboard type byte.
+constexpr size_t kKeypadTypeOffset = 86;
+
 // The largest valid file: the block and 32 names.
 constexpr size_t kLargestFile = kModuleBlockSize + 32 * kStoredKeyNameSize;
 
@@ -25,7 +28,7 @@ std::vector<uint8_t> encodeModuleSettingsFile(const ModuleSettings& settings) {
 std::optional<ModuleSettings> parseModuleSettingsFile(std::span<const uint8_t> data,
                                                       const ModuleSettings& current) {
     if (data.size() < kModuleBlockSize) return std::nullopt;
-    const uint8_t keypadType = data[86]; // the block's keyboard type byte
+    const uint8_t keypadType = data[kKeypadTypeOffset];
     if (data.size() != kModuleBlockSize + storedKeyNameCount(keypadType) * kStoredKeyNameSize)
         return std::nullopt;
     ModuleSettings settings = current;
@@ -41,11 +44,27 @@ Validation WriteModuleSettings(const std::filesystem::path& file, const ModuleSe
 }
 
 Validation ReadModuleSettings(const std::filesystem::path& file, ModuleSettings& settings,
-                              uint32_t availablePinMask) {
-    const auto data = readWholeFile(file, kLargestFile);
+                              uint32_t availablePinMask, std::string* why) {
+    const auto data = readWholeFile(file, kLargestFile, why);
     if (!data) return openFailed();
     auto parsed = parseModuleSettingsFile(*data, settings);
-    if (!parsed) return openFailed();
+    if (!parsed) {
+        if (why) {
+            const std::string size = std::to_string(data->size()) + " bytes";
+            if (data->size() < kModuleBlockSize) {
+                *why = size + ", shorter than the " + std::to_string(kModuleBlockSize) + "-byte settings block";
+            } else {
+                const uint8_t keypadType = (*data)[kKeypadTypeOffset];
+                const size_t names = storedKeyNameCount(keypadType);
+                *why = size + " where its keypad type " + std::to_string(keypadType) + " (byte " +
+                       std::to_string(kKeypadTypeOffset) + ") needs " +
+                       std::to_string(kModuleBlockSize + names * kStoredKeyNameSize) + ": the block and " +
+                       std::to_string(names) + " key names of " + std::to_string(kStoredKeyNameSize) +
+                       " bytes";
+            }
+        }
+        return openFailed();
+    }
     replaceUnavailableLines(*parsed, availablePinMask);
     settings = std::move(*parsed);
     return std::nullopt;

@@ -30,9 +30,11 @@ std::optional<ModuleSettings> parseModuleSettingsFile(std::span<const uint8_t> d
 // previous file then stays as it was.
 Validation WriteModuleSettings(const std::filesystem::path& file, const ModuleSettings& settings);
 // "Unable to Open Specified File." when the file cannot be read or is not a
-// valid file; `settings` is then unchanged. After a valid read every line
-// outside `availablePinMask` becomes P1.0, as at start-up.
+// valid file; `settings` is then unchanged, and `why`, when given, says
+// what is wrong ("291 bytes where its keypad type (byte 86) needs 451").
+// After a valid read every line outside `availablePinMask` becomes P1.0, as
+// at start-up.
 Validation ReadModuleSettings(const std::filesystem::path& file, ModuleSettings& settings,
-                              uint32_t availablePinMask);
+                              uint32_t availablePinMask, std::string* why = nullptr);
 
 } // namespace quorvel

@@ -2,7 +2,9 @@
 
 #include "common/save_target.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -37,22 +39,32 @@ std::span<const uint8_t> ByteReader::bytes(size_t count) {
     return result;
 }
 
-std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, size_t maxSize) {
+std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, size_t maxSize,
+                                                  std::string* why) {
+    auto failed = [why](std::string reason) -> std::optional<std::vector<uint8_t>> {
+        if (why) *why = std::move(reason);
+        return std::nullopt;
+    };
     // Only a regular file: opening a FIFO would wait for a writer for ever,
     // and a device may never end.
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return failed("no such file");
+    if (fs::is_directory(status)) return failed("a folder, not a file");
+    if (fs::is_fifo(status)) return failed("a FIFO, not a file");
+    if (!fs::is_regular_file(status)) return failed("not a regular file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in) return failed(std::strerror(errno));
     std::vector<uint8_t> data;
     char buffer[8192];
     while (in) {
         in.read(buffer, sizeof buffer);
         const auto got = size_t(in.gcount());
-        if (data.size() + got > maxSize) return std::nullopt;
+        if (data.size() + got > maxSize) return failed("larger than " + std::to_string(maxSize) + " bytes");
         data.insert(data.end(), buffer, buffer + got);
     }
-    if (in.bad()) return std::nullopt;
+    if (in.bad()) return failed("read error");
     return data;
 }
 

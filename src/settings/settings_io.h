@@ -65,8 +65,9 @@ private:
 // regular file (a FIFO or device is never opened). Files larger
 // than `maxSize` are not read (nothing is returned): no settings file comes
 // near it, and a reader must not be made to allocate without bound.
+// `why`, when given, gets the reason of a failure ("a folder, not a file").
 std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path,
-                                                  size_t maxSize = 1u << 20);
+                                                  size_t maxSize = 1u << 20, std::string* why = nullptr);
 
 // Writes `data` to a temporary file in the target's folder, flushes it and
 // renames it over `path` (through a symbolic link, over the file it points

@@ -30,12 +30,20 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
     }
     // Beside the executable in a build tree, <prefix>/share/quorvel when
     // installed; simulator.dat in the user's configuration folder.
-    // --start-dir puts both in one folder, for tests and portable use.
+    // --start-dir puts both in one folder, for tests and portable use; a
+    // folder that is not there would leave the simulator without demos, help
+    // and assembler, so the installation's data is used instead, and said.
     options.resourceDir = QString::fromStdString(resourceDirOf(programDir.toStdString()).string());
     options.configFile = QDir(configDir).filePath("simulator.dat");
     if (parser.isSet(startDir)) {
-        options.resourceDir = QDir(parser.value(startDir)).absolutePath();
-        options.configFile = QDir(options.resourceDir).filePath("simulator.dat");
+        const QString dir = QDir(parser.value(startDir)).absolutePath();
+        if (QFileInfo(dir).isDir()) {
+            options.resourceDir = dir;
+            options.configFile = QDir(dir).filePath("simulator.dat");
+        } else {
+            options.warning = "--start-dir " + parser.value(startDir) + ": no such folder; using " +
+                              options.resourceDir + " and " + options.configFile;
+        }
     }
     const QStringList programs = parser.positionalArguments();
     if (programs.size() > 1) {

@@ -16,6 +16,7 @@ struct LaunchOptions {
     bool help = false;   // print `helpText` and end
     QString helpText;
     QString error;       // a bad command line: print it and end
+    QString warning;     // said on standard error; the start goes on
 };
 
 // `arguments` with the program name first (QCoreApplication::arguments());

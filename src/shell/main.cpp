@@ -67,6 +67,7 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(text), options.help ? stdout : stderr);
         return options.help ? 0 : 2;
     }
+    if (!options.warning.isEmpty()) std::fputs(qPrintable("quorvel: warning: " + options.warning + "\n"), stderr);
 
     quorvel::shell::MessageBoxes messages;
     quorvel::shell::Frame frame(messages, options.configFile, options.resourceDir);

@@ -6,6 +6,9 @@
 #include <QMenu>
 #include <QSettings>
 
+#include <filesystem>
+#include <system_error>
+
 namespace quorvel::shell {
 
 namespace {
@@ -15,6 +18,15 @@ const char* const kKey = "RecentPrograms/files";
 RecentPrograms::RecentPrograms(QString settingsFile, QObject* parent)
     : QObject(parent), settingsFile_(std::move(settingsFile)) {
     if (settingsFile_.isEmpty()) return;
+    // Only a regular file (or none yet) is the list's home, as for every
+    // settings file: reading a FIFO would wait for a writer for ever. With
+    // anything else there the list lives only while the program runs.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(settingsFile_.toStdString(), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        settingsFile_.clear();
+        return;
+    }
     QSettings settings(settingsFile_, QSettings::IniFormat);
     for (const QString& path : settings.value(kKey).toStringList())
         if (!path.isEmpty() && !paths_.contains(path) && paths_.size() < kMaxEntries) paths_.append(path);

@@ -20,8 +20,9 @@ class RecentPrograms : public QObject {
 public:
     static constexpr int kMaxEntries = 4;
 
-    // `settingsFile` is the INI file that keeps the list; empty: the list
-    // lives only while the program runs.
+    // `settingsFile` is the INI file that keeps the list; empty, or naming
+    // something other than a regular file (a FIFO, a folder): the list lives
+    // only while the program runs.
     explicit RecentPrograms(QString settingsFile, QObject* parent = nullptr);
 
     // Newest first, absolute paths, at most kMaxEntries.

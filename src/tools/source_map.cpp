@@ -16,10 +16,11 @@ bool byStart(const SourceRange& a, const SourceRange& b) { return a.start < b.st
 } // namespace
 
 uint32_t SourceMap::fileIndex(std::string_view name) {
-    const auto it = std::find(files_.begin(), files_.end(), name);
-    if (it != files_.end()) return uint32_t(it - files_.begin());
+    if (const auto it = fileIndices_.find(name); it != fileIndices_.end()) return it->second;
+    const auto index = uint32_t(files_.size());
     files_.emplace_back(name);
-    return uint32_t(files_.size() - 1);
+    fileIndices_.emplace(files_.back(), index);
+    return index;
 }
 
 void SourceMap::addMark(SourceLevel level, SourceLocation where, uint16_t address) {
@@ -112,8 +113,7 @@ std::optional<ResolvedLine> SourceMap::resolveLine(std::string_view file, uint32
         return std::nullopt;
     };
     std::optional<uint32_t> index;
-    for (uint32_t i = 0; i < files_.size(); ++i)
-        if (files_[i] == file) index = i;
+    if (const auto it = fileIndices_.find(file); it != fileIndices_.end()) index = it->second;
     if (!index) {
         for (uint32_t i = 0; i < files_.size(); ++i) {
             if (baseName(files_[i]) != baseName(file)) continue;

@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvel {
@@ -118,7 +119,15 @@ public:
                                             std::string* error = nullptr) const;
 
 private:
+    // Hashes std::string and std::string_view alike, so that a name is
+    // looked up without a copy.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+
     std::vector<std::string> files_;
+    std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> fileIndices_;
     std::vector<SourceMark> marks_[kSourceLevels];
     std::vector<SourceRange> ranges_[kSourceLevels];
     std::vector<SourceRange> explicit_[kSourceLevels]; // from addRange, merged by finish

@@ -4,9 +4,11 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace quorvel {
@@ -18,8 +20,10 @@ namespace {
 constexpr uint32_t kLongestInstruction = 3;
 
 // asm51 listing columns: the line number right-aligned in 5, then "+depth"
-// for included lines, padded to 7; the address or value column (6); one
-// space; the code bytes (4 per line, padded to 14); the source.
+// for included lines, padded to 7 (a longer head, from line 100000 on,
+// moves the columns after it right by as much); the address or value
+// column (6); one space; the code bytes (4 per line, padded to 14); the
+// source.
 constexpr std::string_view kListingTitle = "asm51 8051 assembler - listing of ";
 constexpr size_t kListingHeadWidth = 7;
 constexpr size_t kListingColumnWidth = 6;
@@ -68,15 +72,41 @@ std::string upper(std::string_view text) {
 }
 
 // Hex byte pairs separated by single spaces at the start of `text`; returns
-// how many, and moves `text` past them.
-uint32_t takeHexBytes(std::string_view& text) {
+// how many, appends their values to `values` when given, and moves `text`
+// past them.
+uint32_t takeHexBytes(std::string_view& text, std::vector<uint8_t>* values = nullptr) {
     uint32_t count = 0;
     while (text.size() >= 2 && isHex(text[0]) && isHex(text[1]) &&
            (text.size() == 2 || text[2] == ' ')) {
         ++count;
+        if (values) values->push_back(*parseNumber<uint8_t>(text.substr(0, 2), 16));
         text.remove_prefix(std::min<size_t>(3, text.size()));
     }
     return count;
+}
+
+// Each listed byte, at `address` on, for the comparison with the program.
+void listBytes(ListedCode* listed, uint32_t address, const std::vector<uint8_t>& values) {
+    if (!listed) return;
+    for (uint8_t value : values) {
+        if (address > 0xFFFF) return;
+        listed->bytes.emplace_back(uint16_t(address++), value);
+    }
+}
+
+// A file cut short (a full disk, a copy broken off) ends inside a line.
+void warnIfCut(std::string_view text, std::string_view name, SourceMapReport* report) {
+    if (report && !text.empty() && text.back() != '\n')
+        report->warnings.push_back(std::string(name) +
+                                   ": its last line is incomplete: the file is cut short, and lines "
+                                   "past the cut have no code");
+}
+
+// The listing of `name` in `report`, when there is a report.
+ListedCode* newListing(SourceMapReport* report, std::string_view name) {
+    if (!report) return nullptr;
+    report->listedCode.push_back({std::string(name), {}});
+    return &report->listedCode.back();
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -115,31 +145,38 @@ struct RstLine {
     uint32_t line;
 };
 
-std::optional<RstLine> parseRstLine(std::string_view text) {
+std::optional<RstLine> parseRstLine(std::string_view text, std::vector<uint8_t>* values) {
     constexpr size_t kIndent = 6, kAddressDigits = 6;
     if (text.size() < kIndent + kAddressDigits + 3 || text.substr(0, kIndent) != "      ")
         return std::nullopt;
     const auto address = parseNumber<uint32_t>(text.substr(kIndent, kAddressDigits), 16);
     if (!address || text[kIndent + kAddressDigits] != ' ') return std::nullopt;
     text.remove_prefix(kIndent + kAddressDigits + 1);
-    const uint32_t bytes = takeHexBytes(text);
+    const size_t valuesBefore = values ? values->size() : 0;
+    const uint32_t bytes = takeHexBytes(text, values);
     if (bytes == 0) return std::nullopt;
     text = trimmed(text);
     if (!text.empty() && text[0] == '[') {
         const size_t close = text.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
+        if (close == std::string_view::npos) {
+            if (values) values->resize(valuesBefore);
+            return std::nullopt;
+        }
         text = trimmed(text.substr(close + 1));
     }
     const size_t digits = std::min(text.find_first_of(" \t"), text.size());
     const auto line = parseNumber<uint32_t>(text.substr(0, digits), 10);
-    if (!line) return std::nullopt;
+    if (!line) {
+        if (values) values->resize(valuesBefore);
+        return std::nullopt;
+    }
     return RstLine{*address, bytes, *line};
 }
 
 } // namespace
 
 std::optional<std::string> parseAsm51Listing(std::string_view text, std::string_view name,
-                                             SourceMap& map) {
+                                             SourceMap& map, SourceMapReport* report) {
     const std::vector<std::string_view> lines = splitLines(text);
     if (lines.empty() || !lines[0].starts_with(kListingTitle))
         return std::string(name) + ": not an asm51 listing (its first line should begin '" +
@@ -156,6 +193,9 @@ std::optional<std::string> parseAsm51Listing(std::string_view text, std::string_
         uint32_t bytes = 0;
     };
     std::optional<Code> code;
+    ListedCode* listed = newListing(report, name);
+    std::vector<uint8_t> values;
+    bool complete = false; // the symbol table after the lines was reached
     auto flush = [&] {
         if (code && code->bytes) map.addRange(SourceLevel::Assembler, code->where, code->start, code->start + code->bytes);
         code.reset();
@@ -163,20 +203,27 @@ std::optional<std::string> parseAsm51Listing(std::string_view text, std::string_
 
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = lines[i];
-        if (line.starts_with(kListingEnd)) break;
+        if (line.starts_with(kListingEnd)) {
+            complete = true;
+            break;
+        }
         if (trimmed(line).empty() || line.starts_with("*** ") || line.starts_with(" LINE")) continue;
         if (line.starts_with(std::string(kListingHeadWidth + 1, ' '))) {
             // "        AAAA  BB BB BB BB": more bytes of the line above.
             std::string_view rest = line.substr(kListingHeadWidth + 1);
-            if (rest.size() < 6 || !parseNumber<uint16_t>(rest.substr(0, 4), 16))
-                return where(name, i) + "unreadable continuation line";
+            const auto address = rest.size() < 6 ? std::nullopt : parseNumber<uint16_t>(rest.substr(0, 4), 16);
+            if (!address) return where(name, i) + "unreadable continuation line";
             rest.remove_prefix(6);
-            const uint32_t more = takeHexBytes(rest);
+            values.clear();
+            const uint32_t more = takeHexBytes(rest, &values);
+            listBytes(listed, *address, values);
             if (code) code->bytes += more;
             continue;
         }
         flush();
-        const size_t numberEnd = std::min(line.find_first_of("+ ", line.find_first_not_of(' ')), line.size());
+        // The number ends at the depth, a space, or a value column ("=") that
+        // follows a head of full width.
+        const size_t numberEnd = std::min(line.find_first_of("+ =", line.find_first_not_of(' ')), line.size());
         const auto number = parseNumber<uint32_t>(trimmed(line.substr(0, numberEnd)), 10);
         if (!number) return where(name, i) + "not a listing line: '" + std::string(line) + "'";
         size_t pos = numberEnd;
@@ -210,28 +257,41 @@ std::optional<std::string> parseAsm51Listing(std::string_view text, std::string_
 
         if (column.size() == kListingColumnWidth && column[0] == ' ') {
             const auto address = parseNumber<uint16_t>(column.substr(1, 4), 16);
-            const uint32_t bytes = takeHexBytes(bytesField);
-            if (address && bytes)
+            values.clear();
+            const uint32_t bytes = takeHexBytes(bytesField, &values);
+            if (address && bytes) {
                 code = Code{{fileAtDepth[size_t(depth)], *number}, *address, bytes};
+                listBytes(listed, *address, values);
+            }
         }
     }
     flush();
     map.finish(kLongestInstruction);
+    if (report && !complete)
+        report->warnings.push_back(std::string(name) +
+                                   ": the listing ends before its symbol table: it is cut short, and "
+                                   "lines past the cut have no code");
+    else
+        warnIfCut(text, name, report);
     return std::nullopt;
 }
 
 std::optional<std::string> parseSdccDebug(
     std::string_view text, std::string_view name, SourceMap& map,
-    const std::function<std::optional<std::string>(const std::string& module)>& rstOf) {
+    const std::function<std::optional<std::string>(const std::string& module)>& rstOf,
+    SourceMapReport* report) {
     const std::vector<std::string_view> lines = splitLines(text);
+    // Each module once, in the order of first mention: a debug file may
+    // repeat its records.
     std::vector<std::string> modules;
+    std::set<std::string, std::less<>> moduleSeen;
     // Function starts and ends by "scope$name".
     std::map<std::string, uint16_t, std::less<>> starts, ends;
     bool anyLine = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         if (line.starts_with("M:")) {
-            modules.emplace_back(line.substr(2));
+            if (moduleSeen.emplace(line.substr(2)).second) modules.emplace_back(line.substr(2));
             continue;
         }
         if (!line.starts_with("L:")) continue;
@@ -276,13 +336,22 @@ std::optional<std::string> parseSdccDebug(
             const std::optional<std::string> rst = rstOf(module);
             if (!rst) continue;
             const uint32_t file = map.fileIndex(module + ".asm");
-            for (std::string_view line : splitLines(*rst))
-                if (const auto code = parseRstLine(line))
+            const std::string rstName = (std::filesystem::path(name).parent_path() / (module + ".rst")).string();
+            ListedCode* listed = newListing(report, rstName);
+            std::vector<uint8_t> values;
+            for (std::string_view line : splitLines(*rst)) {
+                values.clear();
+                if (const auto code = parseRstLine(line, &values)) {
                     map.addRange(SourceLevel::Assembler, {file, code->line}, code->address,
                                  code->address + code->bytes);
+                    listBytes(listed, code->address, values);
+                }
+            }
+            warnIfCut(*rst, rstName, report);
         }
     }
     map.finish(kLongestInstruction);
+    warnIfCut(text, name, report);
     return std::nullopt;
 }
 
@@ -322,7 +391,38 @@ std::optional<std::string> readSourceMapFile(const std::filesystem::path& path, 
     return text;
 }
 
-std::optional<std::string> loadSourceMap(const std::filesystem::path& path, SourceMap& map) {
+std::optional<std::string> listedCodeMismatch(const SourceMapReport& report,
+                                              const std::function<uint8_t(uint16_t)>& codeAt,
+                                              uint32_t codeLimit) {
+    for (const ListedCode& listing : report.listedCode) {
+        size_t differ = 0;
+        std::optional<std::pair<uint16_t, uint8_t>> first;
+        for (const auto& [address, value] : listing.bytes) {
+            if (address <= codeLimit && codeAt(address) == value) continue;
+            if (!differ++) first = {address, value};
+        }
+        if (!differ) continue;
+        char at[5];
+        std::snprintf(at, sizeof at, "%04X", first->first);
+        std::string detail = "it lists code at " + std::string(at);
+        if (first->first > codeLimit) {
+            detail += ", beyond program memory";
+        } else {
+            char bytes[16];
+            std::snprintf(bytes, sizeof bytes, "%02X where", first->second);
+            detail += " as " + std::string(bytes) + " the program has ";
+            std::snprintf(bytes, sizeof bytes, "%02X", codeAt(first->first));
+            detail += bytes;
+        }
+        return listing.file + ": not a listing of the loaded program (" + detail + "; " +
+               std::to_string(differ) + " of its " + std::to_string(listing.bytes.size()) +
+               " bytes differ): its lines may be wrong";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> loadSourceMap(const std::filesystem::path& path, SourceMap& map,
+                                         SourceMapReport* report) {
     namespace fs = std::filesystem;
     std::string extension = path.extension().string();
     for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -340,16 +440,20 @@ std::optional<std::string> loadSourceMap(const std::filesystem::path& path, Sour
     std::string error;
     const std::optional<std::string> text = readSourceMapFile(file, error);
     if (!text) return error;
+    if (report) report->filesRead.push_back(file);
     const std::string name = file.string();
-    if (extension == ".lst") return parseAsm51Listing(*text, name, map);
+    if (extension == ".lst") return parseAsm51Listing(*text, name, map, report);
     const fs::path folder = file.parent_path();
-    return parseSdccDebug(*text, name, map, [&folder](const std::string& module) -> std::optional<std::string> {
+    auto rstOf = [&folder, report](const std::string& module) -> std::optional<std::string> {
         std::string ignored;
         const fs::path rst = folder / (module + ".rst");
         std::error_code ec;
         if (!fs::exists(rst, ec)) return std::nullopt;
-        return readSourceMapFile(rst, ignored);
-    });
+        std::optional<std::string> rstText = readSourceMapFile(rst, ignored);
+        if (rstText && report) report->filesRead.push_back(rst);
+        return rstText;
+    };
+    return parseSdccDebug(*text, name, map, rstOf, report);
 }
 
 } // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace asm51test;
 
 namespace {
@@ -50,7 +52,7 @@ const ErrorCase kCases[] = {
     {"        IF 1\n        NOP\n", 2, "IF without ENDIF"},
     {"        ENDIF\n", 2, "ENDIF without IF"},
     {"        ORG FWD\nFWD     EQU 10H\n", 2, "FWD is used in ORG before it is defined"},
-    {"$INCLUDE(missing.inc)\n", 2, "cannot open include file missing.inc"},
+    {"$INCLUDE(missing.inc)\n", 2, "cannot open include file missing.inc: no such file"},
     {"        NOP\n        ORG 0\n        RET\n", 4, "code overlaps earlier code at 0000H"},
     {"        DB 'abc\n", 2, "string not closed with '"},
     {"        MOV A,#1 ! 2\n", 2, "unexpected character '!'"},
@@ -120,4 +122,26 @@ L1:     SJMP L1
     // L1 is at 0004: the refused lines before it still took their two bytes each.
     EXPECT_NE(folder.read("t.lst").find("L1                      CODE   0004H"), std::string::npos)
         << folder.read("t.lst");
+}
+
+// An include that names something other than a readable file says what it
+// is; nothing waits on a FIFO or reads a huge file.
+TEST(Errors, AnIncludeThatCannotBeReadSaysWhy) {
+    TempDir folder;
+    std::filesystem::create_directory(folder / "dir.inc");
+    ASSERT_EQ(::mkfifo((folder / "fifo.inc").c_str(), 0600), 0);
+    folder.write("big.inc", "");
+    std::filesystem::resize_file(folder / "big.inc", (16u << 20) + 1); // sparse
+    const std::pair<const char*, const char*> rows[] = {
+        {"dir.inc", "a folder, not a file"},
+        {"fifo.inc", "a FIFO, not a file"},
+        {"big.inc", "larger than 16 MiB"},
+    };
+    for (const auto& [name, why] : rows) {
+        folder.write("t.asm", "$INCLUDE(" + std::string(name) + ")\n        END\n");
+        const ProcessResult r = asm51(folder, {"t"});
+        EXPECT_EQ(r.status, 1);
+        const std::string expected = "t.asm(1): cannot open include file " + std::string(name) + ": " + why;
+        EXPECT_NE(r.output().find(expected), std::string::npos) << r.output();
+    }
 }

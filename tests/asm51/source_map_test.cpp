@@ -1,6 +1,8 @@
 // Source maps from asm51 listings: the lines of the main file and of an
-// included one, with the exact extent of each line's bytes; and stepping by
-// assembler line over a call and over an interrupt taken on the way.
+// included one, with the exact extent of each line's bytes; lines past
+// 99999; stepping by assembler line over a call and over an interrupt taken
+// on the way. And what the readers report besides the map: files cut short,
+// each linker listing read once however often a debug file names it.
 #include "asm51_support.h"
 
 #include "machine/executor.h"
@@ -115,3 +117,61 @@ TEST_F(ListingMap, StepOverRunsCallsAndInterruptsToTheirReturn) {
 }
 
 } // namespace
+
+TEST(SourceMapReaders, LongListingsRepeatedModulesAndFilesCutShort) {
+    // A listing past line 99999: the line numbers grow wider than their
+    // column, and the lines after them keep their code.
+    TempDir folder;
+    std::string source = "        ORG 0\n";
+    for (int i = 0; i < 100000; ++i) source += ";\n";
+    source += "        MOV A,#1\n        INC A\n        END\n";
+    assembleOk(folder, source, "long");
+    SourceMap map;
+    const auto failure = loadSourceMap(folder / "long.lst", map);
+    ASSERT_FALSE(failure) << *failure;
+    for (const auto& [line, address] : {std::pair{100002u, 0}, {100003u, 2}}) {
+        const auto resolved = map.resolveLine("long.asm", line);
+        ASSERT_TRUE(resolved) << line;
+        EXPECT_EQ(resolved->where.line, line);
+        EXPECT_EQ(resolved->addresses, std::vector<uint16_t>{uint16_t(address)}) << line;
+    }
+
+    // A debug file naming one module many times reads its listing once.
+    const std::string rst = "      000000 74 01         [12]    7 \tmov\ta,#0x01\n";
+    std::string cdb;
+    for (int i = 0; i < 1000; ++i) cdb += "M:prog\nL:C$prog.c$3$0_0$0:0\n";
+    int reads = 0;
+    SourceMapReport report;
+    SourceMap debug;
+    ASSERT_FALSE(parseSdccDebug(cdb, "prog.cdb", debug, [&](const std::string&) { ++reads; return rst; }, &report));
+    EXPECT_EQ(reads, 1);
+    EXPECT_TRUE(report.warnings.empty());
+    EXPECT_EQ(report.listedCode.size(), 1u);
+
+    // Files cut short: each says so; whole ones say nothing.
+    const std::string listing = folder.read("long.lst");
+    struct Row {
+        std::string cdb, rst, listing;
+        std::string warning; // empty: none
+    };
+    const std::vector<Row> rows{
+        {cdb, rst, listing, ""},
+        {cdb.substr(0, cdb.size() - 1), rst, listing, "prog.cdb: its last line is incomplete"},
+        {cdb, rst.substr(0, rst.size() - 1), listing, "prog.rst: its last line is incomplete"},
+        {cdb, rst, listing.substr(0, listing.find("SYMBOL TABLE")),
+         "long.lst: the listing ends before its symbol table"},
+        {cdb, rst, listing.substr(0, listing.size() - 1), "long.lst: its last line is incomplete"},
+    };
+    for (const Row& row : rows) {
+        SourceMapReport found;
+        SourceMap a, b;
+        ASSERT_FALSE(parseSdccDebug(row.cdb, "prog.cdb", a, [&](const std::string&) { return row.rst; }, &found));
+        ASSERT_FALSE(parseAsm51Listing(row.listing, "long.lst", b, &found));
+        std::string warnings;
+        for (const std::string& w : found.warnings) warnings += w + "\n";
+        if (row.warning.empty())
+            EXPECT_EQ(warnings, "");
+        else
+            EXPECT_TRUE(found.warnings.size() == 1 && warnings.starts_with(row.warning)) << warnings;
+    }
+}

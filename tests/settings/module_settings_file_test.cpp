@@ -8,6 +8,8 @@
 
 #include <numeric>
 
+#include <sys/stat.h>
+
 using namespace quorvel;
 using namespace quorvel::support;
 
@@ -119,26 +121,43 @@ TEST(ModuleSettingsFile, BadFilesChangeNothing) {
     auto otherType = bytes;
     otherType[86] = 2; // asks for 32 names
 
-    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"empty", {}},
-        {"inside the block", cut(100)},
-        {"block only", cut(131)},
-        {"inside the names", cut(131 + 15 * 10 + 3)},
-        {"one byte long", longer},
-        {"type asks for more names", otherType},
+    // Each refusal gives the same message; the reason says what is wrong.
+    const std::string needs291 = " where its keypad type 1 (byte 86) needs 291: the block and 16 key names";
+    const struct {
+        const char* what;
+        std::vector<uint8_t> data;
+        std::string why;
+    } cases[] = {
+        {"empty", {}, "0 bytes, shorter than the 131-byte settings block"},
+        {"inside the block", cut(100), "100 bytes, shorter than the 131-byte settings block"},
+        {"block only", cut(131), "131 bytes" + needs291},
+        {"inside the names", cut(131 + 15 * 10 + 3), "284 bytes" + needs291},
+        {"one byte long", longer, "292 bytes" + needs291},
+        {"type asks for more names", otherType, "291 bytes where its keypad type 2 (byte 86) needs 451"},
     };
     const UserMessage expected = errorMessage("ERROR", "Unable to Open Specified File.");
-    for (const auto& [what, data] : cases) {
-        writeBytes(dir.path / "bad.MST", data);
+    for (const auto& c : cases) {
+        writeBytes(dir.path / "bad.MST", c.data);
         ModuleSettings live;
         live.LedDigitCount = 7;
         setKeyName(live, 0, "Live");
         const ModuleSettings before = live;
-        EXPECT_EQ(ReadModuleSettings(dir.path / "bad.MST", live, 0xFFFFFFFF), expected) << what;
-        EXPECT_EQ(live, before) << what;
+        std::string why;
+        EXPECT_EQ(ReadModuleSettings(dir.path / "bad.MST", live, 0xFFFFFFFF, &why), expected) << c.what;
+        EXPECT_TRUE(why.starts_with(c.why)) << c.what << ": " << why;
+        EXPECT_EQ(live, before) << c.what;
+    }
+    std::filesystem::create_directory(dir.path / "folder.MST");
+    ASSERT_EQ(::mkfifo((dir.path / "fifo.MST").c_str(), 0600), 0);
+    for (const auto& [name, reason] : {std::pair{"missing.MST", "no such file"},
+                                       {"folder.MST", "a folder, not a file"},
+                                       {"fifo.MST", "a FIFO, not a file"}}) {
+        ModuleSettings live;
+        std::string why;
+        EXPECT_EQ(ReadModuleSettings(dir.path / name, live, 0xFFFFFFFF, &why), expected) << name;
+        EXPECT_EQ(why, reason);
     }
     ModuleSettings live;
-    EXPECT_EQ(ReadModuleSettings(dir.path / "missing.MST", live, 0xFFFFFFFF), expected);
     EXPECT_EQ(WriteModuleSettings(dir.path / "no-such-folder" / "x.MST", live),
               errorMessage("ERROR", "Unable Store Peripheral Setting"));
 }

@@ -24,7 +24,13 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <chrono>
+#include <future>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quorvel;
 using namespace quorvel::shell;
@@ -88,6 +94,7 @@ private slots:
     void commandLineProgramLoadsAndIsRemembered();
     void droppedProgramLoadsButNotDuringARun();
     void recentListKeepsFourNewestAndDropsAMissingFile();
+    void recentListLeavesASettingsFileThatIsNoFileAlone();
     void toolbarAndMenusShowScalableIcons();
 };
 
@@ -107,6 +114,15 @@ void DesktopTest::commandLineNamesResourcesAndProgram() {
     QCOMPARE(QDir(plain.resourceDir).canonicalPath(), QDir(buildDir()).canonicalPath());
     QCOMPARE(plain.configFile, QString("/cfg/simulator.dat"));
     QCOMPARE(plain.program, QFileInfo(demo("Demo2.HEX")).absoluteFilePath());
+    QVERIFY(options.warning.isEmpty() && plain.warning.isEmpty());
+    // A start folder that is not there: said, and the installation's data
+    // and the user's settings are used.
+    const LaunchOptions missing =
+        launchOptions({"quorvel", "--start-dir", start.filePath("gone")}, buildDir(), "/cfg");
+    QVERIFY(missing.error.isEmpty());
+    QVERIFY2(missing.warning.contains(start.filePath("gone") + ": no such folder"), qPrintable(missing.warning));
+    QCOMPARE(missing.resourceDir, plain.resourceDir);
+    QCOMPARE(missing.configFile, plain.configFile);
 
     const struct {
         QStringList arguments;
@@ -218,6 +234,23 @@ void DesktopTest::recentListKeepsFourNewestAndDropsAMissingFile() {
         QVERIFY(saveScreenshot(menu, "file_menu.png"));
         menu->hide();
     }
+}
+
+// A FIFO where the list is kept is neither read (that would wait for a
+// writer for ever) nor replaced.
+void DesktopTest::recentListLeavesASettingsFileThatIsNoFileAlone() {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("quorvel.ini");
+    QCOMPARE(::mkfifo(qPrintable(ini), 0600), 0);
+    auto reading = std::async(std::launch::async, [ini] { return RecentPrograms(ini).paths().size(); });
+    const bool done = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!done) ::close(::open(qPrintable(ini), O_WRONLY | O_NONBLOCK)); // lets the reader go
+    QVERIFY2(done, "the settings file, a FIFO, was opened and waited on");
+    QCOMPARE(reading.get(), 0);
+    RecentPrograms recent(ini);
+    recent.add(demo("Demo1.HEX"));
+    QCOMPARE(recent.paths().size(), 1);
+    QVERIFY(!QFileInfo(ini).isFile() && QFileInfo::exists(ini));
 }
 
 void DesktopTest::toolbarAndMenusShowScalableIcons() {

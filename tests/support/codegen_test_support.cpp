@@ -12,7 +12,7 @@ namespace codegentest {
 Program assembleInto(Machine& machine, const std::string& main, const std::string& generated) {
     const std::string source = main + generated + "\r\n        END\r\n";
     asm51::AssemblyOptions options;
-    options.readFile = [&](const std::string& path) -> std::optional<std::string> {
+    options.readFile = [&](const std::string& path, std::string&) -> std::optional<std::string> {
         if (path == "main.asm") return source;
         return std::nullopt;
     };
