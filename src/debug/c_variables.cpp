@@ -406,7 +406,7 @@ int widthOf(const CValue& v) {
 std::string baseName(const CType& t) {
     const std::string sign = t.isUnsigned ? "unsigned " : "";
     switch (t.base) {
-    case CBase::Char: return sign + "char";
+    case CBase::Char: return t.isUnsigned ? "unsigned char" : "signed char";
     case CBase::Short: return sign + "short";
     case CBase::Int: return sign + "int";
     case CBase::Long: return sign + "long";

@@ -120,7 +120,7 @@ void parseTypePart(Cursor& c, CSymbol& s) {
 
 // The body of an S: record from the scope on: name, type, space, on-stack
 // flag, stack offset and, for register variables, the register list.
-CSymbol parseSymbolBody(Cursor& c) {
+CSymbol parseSymbolBody(Cursor& c, bool withRegisters = true) {
     CSymbol s;
     parseName(c, s);
     parseTypePart(c, s);
@@ -132,7 +132,7 @@ CSymbol parseSymbolBody(Cursor& c) {
     s.onStack = c.number() != 0;
     c.expect(',');
     s.stackOffset = int(c.number());
-    if (c.take(',')) {
+    if (withRegisters && c.take(',')) {
         c.expect('[');
         while (!c.take(']')) {
             const std::string_view reg = c.until(",]");
@@ -147,7 +147,7 @@ CSymbol parseSymbolBody(Cursor& c) {
 }
 
 CFunction parseFunction(Cursor& c) {
-    CSymbol s = parseSymbolBody(c); // name, type and space as an S: record
+    CSymbol s = parseSymbolBody(c, false); // name, type and space as an S: record
     CFunction f;
     f.scope = s.scope;
     f.file = s.file;
