@@ -2,6 +2,7 @@
 
 #include "chip/sfr.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -34,13 +35,20 @@ const char* spaceName(CSpace space) {
     return "";
 }
 
-// Consecutive bytes from `address` (internal RAM wraps at 256).
+// No memory of the chip is bigger; a debug file that says otherwise is broken.
+constexpr uint32_t kLargestValue = 0x10000;
+
+// Consecutive bytes from `address` (internal RAM wraps at 256); a size
+// beyond any memory is cut to one byte more than the largest, which
+// placed() then refuses.
 CPlace memoryPlace(CSpace space, uint32_t address, uint32_t size) {
     CPlace p;
     p.space = space;
+    size = std::min(size, kLargestValue + 1);
     for (uint32_t i = 0; i < size; ++i) {
         const uint32_t a = address + i;
-        p.bytes.push_back(uint16_t(space == CSpace::Iram || space == CSpace::Sfr ? a & 0xFF : a & 0xFFFF));
+        const bool small = space == CSpace::Iram || space == CSpace::Sfr || space == CSpace::Bit;
+        p.bytes.push_back(uint16_t(small ? a & 0xFF : a & 0xFFFF));
     }
     p.where = std::string(spaceName(space)) + " " + hex(address, space == CSpace::Iram || space == CSpace::Sfr || space == CSpace::Bit ? 2 : 4);
     return p;
@@ -139,7 +147,9 @@ public:
         if (index < 0 || uint32_t(index) >= count)
             throw ExpressionError("index " + std::to_string(index) + " outside the array of " + std::to_string(count));
         const CType inner = v.type.inner();
-        return slice(v, uint32_t(index) * s_.sizeOf(inner), inner);
+        const uint64_t offset = uint64_t(index) * s_.sizeOf(inner);
+        if (offset > kLargestValue) throw ExpressionError("the debug file's layout does not fit the value");
+        return slice(v, uint32_t(offset), inner);
     }
 
 private:
@@ -221,7 +231,7 @@ private:
         out.unavailable = v.unavailable;
         if (!v.place) return out;
         const uint32_t size = s_.sizeOf(type);
-        if (offset + size > v.place->bytes.size()) throw ExpressionError("the debug file's layout does not fit the value");
+        if (uint64_t(offset) + size > v.place->bytes.size()) throw ExpressionError("the debug file's layout does not fit the value");
         CPlace p = *v.place;
         p.bytes.assign(v.place->bytes.begin() + offset, v.place->bytes.begin() + offset + size);
         if (offset != 0) p.where += " +" + std::to_string(offset);
@@ -249,7 +259,9 @@ private:
         const uint32_t low = v.bytes.size() > 0 ? v.bytes[0] : 0;
         const uint32_t address = low | (v.bytes.size() > 1 ? uint32_t(v.bytes[1]) << 8 : 0);
         const uint32_t size = s_.sizeOf(inner);
-        const int64_t step = int64_t(index) * size;
+        if (index < -0x10000 || index > 0x10000)
+            throw ExpressionError("index " + std::to_string(index) + " reaches beyond every memory");
+        const int64_t step = int64_t(index) * std::min(size, kLargestValue + 1);
         CSpace space = CSpace::Iram;
         uint32_t at = address;
         switch (v.type.declarators[0].kind) {
@@ -277,6 +289,10 @@ private:
     }
 
     CValue placed(CValue v, CPlace p) const {
+        if (p.bytes.size() > kLargestValue) {
+            v.unavailable = "larger than any memory of the chip";
+            return v;
+        }
         const auto bytes = readPlace(m_, p);
         if (!bytes) {
             v.unavailable = p.where + " is outside the device's memories";

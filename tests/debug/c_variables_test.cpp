@@ -172,6 +172,7 @@ TEST(CVariables, BadExpressionsAndNamesOutOfScopeAreReported) {
         {"ibuf[3]", "index 3 outside the array of 3 in \"ibuf[3]\""},
         {"gpt.q", "struct pt has no member 'q' in \"gpt.q\""},
         {"*gi", "dereferencing a value that is not a pointer in \"*gi\""},
+        {"gp[70000]", "index 70000 reaches beyond every memory in \"gp[70000]\""},
         {"(gi", "expected ')' at the end in \"(gi\""},
         {"gi gc", "unexpected 'g' at column 4 in \"gi gc\""},
         {"k", "not available (a local of rec, which is not running here)"},
