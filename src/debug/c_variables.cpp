@@ -333,7 +333,7 @@ private:
         CValue v;
         v.structFile = sym.file;
         if (!sym.type) {
-            v.unavailable = "its type is not in the debug file (an overlaid local: compile with --nooverlay)";
+            v.unavailable = "its type is not in the debug file: an overlaid local, compile with --nooverlay";
             return v;
         }
         v.type = *sym.type;

@@ -76,20 +76,24 @@ CValue eval(const Program& p, const std::string& expression) {
 } // namespace
 
 TEST(CVariables, EveryPrintedVariableWithAPlaceReadsAsPrinted) {
+    const std::string kOverlaid = "its type is not in the debug file: an overlaid local, compile with --nooverlay";
     const struct {
         std::vector<std::string> flags;
-        size_t printed;                     // lines at the three marks
+        size_t printed;                     // lines at the marks
         std::vector<std::string> noPlace;   // expressions the debug file gives no place
+        std::string leafLocal;              // `t` in leaf(6, 7), which prints nothing
     } builds[] = {
-        {{"--debug"}, 35 + 3 + 4, {"j", "loc"}},
-        {{"--debug", "--nooverlay"}, 35 + 3 + 4, {"j", "loc"}},
-        {{"--debug", "--nooverlay", "--stack-auto"}, 35 + 3 + 4, {"j", "loc"}},
+        {{"--debug"}, 36 + 3 + 4, {"j", "loc", "gbit"}, "not available (" + kOverlaid + ")"},
+        {{"--debug", "--nooverlay"}, 36 + 3 + 4, {"j", "loc", "gbit"}, "42"},
+        {{"--debug", "--nooverlay", "--stack-auto"}, 36 + 3 + 4, {"j", "loc", "gbit"}, "42"},
     };
     for (const auto& b : builds) {
         SCOPED_TRACE(b.flags.back());
         Program p;
         build(p, b.flags);
         size_t lines = 0;
+        EXPECT_TRUE(runToMark(p).empty());
+        EXPECT_EQ(formatValue(eval(p, "t")), b.leafLocal);
         for (int mark = 0; mark < 3; ++mark) {
             for (const auto& [expression, value] : runToMark(p)) {
                 ++lines;
@@ -108,7 +112,8 @@ TEST(CVariables, EveryPrintedVariableWithAPlaceReadsAsPrinted) {
 TEST(CVariables, WritesLandWhereTheVariableLives) {
     Program p;
     build(p, {"--debug"});
-    runToMark(p); // main's mark: every global is set
+    runToMark(p); // leaf's mark
+    runToMark(p); // main's: every global is set
     EXPECT_EQ(realOf(eval(p, "gf")), -3.25);
     const CValue gpc = eval(p, "gpc"), ctab1 = eval(p, "ctab[1]");
     ASSERT_TRUE(gpc.place && ctab1.place);
@@ -159,6 +164,7 @@ TEST(CVariables, WritesLandWhereTheVariableLives) {
 TEST(CVariables, BadExpressionsAndNamesOutOfScopeAreReported) {
     Program p;
     build(p, {"--debug"});
+    runToMark(p); // in leaf
     runToMark(p); // in main
     const struct {
         const char* expression;

@@ -36,6 +36,7 @@ long gl = -123456789;
 unsigned long gul = 3000000000;
 short gs = -300;
 float gf = -3.25;
+__bit gbit = 1; /* the debug file gives bit variables no address */
 __idata unsigned char ibuf[3] = {7, 8, 9};
 __xdata int xarr[4] = {100, -200, 300, -400};
 __pdata unsigned char pv = 0x5A;
@@ -78,10 +79,19 @@ long sum(__xdata struct pt *p, int n) {
     return s + n + j + (long)p;
 }
 
+/* Calls nothing: without --nooverlay its locals share memory with other
+   functions' and the debug file gives them no type. */
+unsigned char leaf(unsigned char a, unsigned char b) {
+    volatile unsigned char t = a * b;
+    stop++; /* MARK */
+    return t + a;
+}
+
 void main(void) {
     unsigned char j = 9;
     int loc = -77;
     bits_t cv;
+    stop = leaf(6, 7);
     SCON = 0x50;
     TMOD = 0x20;
     TH1 = 0xFD;
@@ -103,6 +113,7 @@ void main(void) {
     out("gpc[1]", gpc[1]); out("*gpi", *gpi); out("*gpp", *gpp);
     out("*cp", *cp); out("*xp", *xp); out("dp->y", dp->y); out("(*dp).x", (*dp).x);
     out("*ip", *ip); out("*pp", *pp); out("P1", P1); out("P1_0", P1_0); out("P1_1", P1_1);
+    out("gbit", gbit);
     out("j", j); out("loc", loc);
     stop++; /* MARK */
     sink = j + loc + rec(3) + sum(&xpt, 4);
