@@ -221,3 +221,36 @@ TEST(CdbSymbols, BrokenRecordsAreReportedByLineAndTheRestIsRead) {
         EXPECT_EQ(s.symbols.back().name, "ok") << row.record;
     }
 }
+
+// Register variables live in the bank of their function: an interrupt
+// function's __using bank, else the bank PSW selects; outside its function a
+// register variable has no value.
+TEST(CVariables, RegisterVariablesFollowTheFunctionsBank) {
+    CVariables variables(readCdbSymbols("F:G$isr$0_0$0({2}DF,SV:S),C,0,0,1,1,2\n"
+                                        "S:Lt.isr$c$1_0$1({1}SC:U),R,0,0,[r3]\n"
+                                        "L:G$isr$0$0:100\nL:XG$isr$0$0:120\n"
+                                        "F:G$main$0_0$0({2}DF,SV:S),C,0,0,0,0,0\n"
+                                        "S:Lt.main$d$1_0$1({2}SI:S),R,0,0,[r2,r5]\n"
+                                        "L:G$main$0$0:10\nL:XG$main$0$0:20\n"));
+    Machine m = support::makeMachine();
+    for (int i = 0; i < 32; ++i) m.chip.iram[i] = uint8_t(i);
+    const struct {
+        uint16_t pc;
+        uint8_t psw;
+        const char* expression;
+        const char* value;
+    } rows[] = {
+        {0x110, 0x00, "c", "19"},   // R3 of bank 2 whatever PSW says
+        {0x100, 0x08, "c", "19"},
+        {0x015, 0x08, "d", "3338"}, // R2, R5 of bank 1: 0x0D0A
+        {0x015, 0x18, "d", "7450"}, // bank 3: 0x1D1A
+        {0x015, 0x00, "c", "not available (a local of isr, which is not running here)"},
+        {0x050, 0x00, "d", "not available (a local of main, which is not running here)"},
+    };
+    for (const auto& row : rows) {
+        m.chip.sfr(0xD0) = row.psw;
+        const CEvaluation e = variables.evaluate(m, row.pc, row.expression);
+        ASSERT_TRUE(e.value) << e.error;
+        EXPECT_EQ(formatValue(*e.value), row.value) << row.expression << " at " << row.pc;
+    }
+}
