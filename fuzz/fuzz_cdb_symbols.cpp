@@ -34,6 +34,7 @@ void evaluate(const CVariables& variables, Machine& machine, uint16_t pc, const 
     }
     if (e.value->place && e.value->place->bytes.size() != e.value->bytes.size()) std::abort();
     formatValue(*e.value);
+    variables.format(machine, *e.value);
     typeName(e.value->type);
     variables.write(machine, *e.value, "1");
 }

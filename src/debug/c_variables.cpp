@@ -449,6 +449,40 @@ CEvaluation CVariables::evaluate(const Machine& machine, uint16_t pc, std::strin
     }
 }
 
+std::vector<CValue> CVariables::children(const Machine& machine, const CValue& value) const {
+    std::vector<CValue> out;
+    Evaluator parts(symbols_, framePointer_, machine, 0, "");
+    try {
+        if (value.type.isStruct()) {
+            const CStruct* st = symbols_.findStruct(value.type.structName, value.structFile);
+            for (size_t i = 0; st && i < st->members.size(); ++i) {
+                out.push_back(parts.member(value, st->members[i].name));
+                out.back().expression = value.expression + "." + st->members[i].name;
+            }
+        } else if (value.type.isArray()) {
+            for (uint32_t i = 0; i < value.type.declarators[0].count && i < kLargestValue; ++i) {
+                out.push_back(parts.element(value, long(i)));
+                out.back().expression = value.expression + "[" + std::to_string(i) + "]";
+            }
+        }
+    } catch (const ExpressionError&) {
+        // A layout that does not fit the value: the parts read so far stand.
+    }
+    return out;
+}
+
+std::string CVariables::format(const Machine& machine, const CValue& value) const {
+    if (!value.place || value.type.isScalar()) return formatValue(value);
+    std::string text;
+    const bool named = value.type.isStruct();
+    for (const CValue& part : children(machine, value)) {
+        text += text.empty() ? "{" : ", ";
+        if (named) text += part.expression.substr(value.expression.size() + 1) + " = ";
+        text += format(machine, part);
+    }
+    return text.empty() ? "{}" : text + "}";
+}
+
 std::string CVariables::write(Machine& machine, const CValue& value, std::string_view text) const {
     if (!value.place) return value.expression + " is not available: " + value.unavailable;
     if (!value.type.isScalar()) return value.expression + " is not a single value";

@@ -62,6 +62,13 @@ public:
     // Evaluates `expression` for the function that holds `pc`.
     CEvaluation evaluate(const Machine& machine, uint16_t pc, std::string_view expression) const;
 
+    // The members of a struct or union, or the elements of an array, each
+    // named by its expression (`s.x`, `a[2]`); empty for anything else.
+    std::vector<CValue> children(const Machine& machine, const CValue& value) const;
+    // formatValue, with structs and arrays shown member by member:
+    // "{x = -3, y = 777}", "{7, 8, 9}".
+    std::string format(const Machine& machine, const CValue& value) const;
+
     // Writes `text` (a number; a decimal fraction for float) into the
     // variable's place. Returns an error message, empty on success.
     std::string write(Machine& machine, const CValue& value, std::string_view text) const;
@@ -76,7 +83,8 @@ private:
 int64_t integerOf(const CValue& value);
 double realOf(const CValue& value);
 // A value as a debugger shows it: decimal, float with 7 significant digits,
-// a pointer as its space and address; "not available (...)" without a place.
+// a pointer as its space and address, a struct or an array as its bytes;
+// "not available (...)" without a place.
 std::string formatValue(const CValue& value);
 // The C spelling of a type ("unsigned int", "struct pt *", "char [4]").
 std::string typeName(const CType& type);

@@ -153,6 +153,9 @@ TEST(CVariables, WritesLandWhereTheVariableLives) {
         const std::string result = error.empty() ? formatValue(eval(p, row.expression)) : error;
         EXPECT_EQ(result, row.readBack) << row.expression << " = " << row.text;
     }
+    EXPECT_EQ(p.variables->format(p.machine, eval(p, "gpt")), "{x = -3, y = 777, f1 = 5, f2 = 3}");
+    EXPECT_EQ(p.variables->format(p.machine, eval(p, "xarr")), "{100, -7, 300, -400}");
+    EXPECT_EQ(p.variables->format(p.machine, eval(p, "guv")), "{l = 285225796, b = {68, 51, 0, 17}}");
     // A register variable follows the bank PSW selects.
     runToMark(p);
     runToMark(p); // in sum, j in R6,R7
