@@ -30,6 +30,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -129,6 +130,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     buildToolbar();
     buildStatusBar();
     setMenuBarKind(MenuBarKind::Init);
+    for (QObject* holder : menuAction(id::DemoFirst)->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(holder)) menu->installEventFilter(this);
     markUnavailableCommands();
     syncEditorCommands(*this);
     syncSourceCommands(*this);
@@ -444,6 +447,15 @@ void Frame::buildStatusBar() {
     }
     statusBar()->setSizeGripEnabled(true);
     setStatusText(0, "Ready");
+}
+
+bool Frame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && !run_->running())
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            if (QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+                action && isDemoCommand(action->data().toInt()))
+                setStatusText(0, action->statusTip());
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Frame::resizeEvent(QResizeEvent* event) {

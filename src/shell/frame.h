@@ -175,6 +175,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The Demo menu: the pointer over an entry, gray ones included (most
+    // styles never highlight those), shows its status tip.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class QueuedRunEvents;
