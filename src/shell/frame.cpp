@@ -74,8 +74,7 @@ constexpr int kModuleTimerMs = 1;
 
 // The first start's status line.
 const char* const kWhereToBegin =
-    "To begin: File > Load Program (Ctrl+O), a demonstration of the Demo menu, or a recent "
-    "program of the File menu";
+    "To begin: File > Load Program (Ctrl+O), the Demo menu, or a recent program in the File menu";
 
 // The run speed in quorvel.ini, in percent of real time.
 const char* const kRunSpeedKey = "Run/Speed";
