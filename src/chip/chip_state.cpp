@@ -64,7 +64,8 @@ void ChipState::reset() {
     sfr(sfr::P1) = 0xFF;
     sfr(sfr::P2) = 0xFF;
     sfr(sfr::P3) = 0xFF;
-    sfr(sfr::PSW) = 0x01;
+    // P follows A, which is 00H: even parity.
+    sfr(sfr::PSW) = 0x00;
     // A reset also ends any interrupt in service, as on the real chip.
     periph.irq = InterruptState{};
 }

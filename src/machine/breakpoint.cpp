@@ -114,6 +114,22 @@ void dropUnavailableBreakpoint(BreakpointCondition& condition, bool hasExternalD
         condition.type = BreakpointType::None;
 }
 
+bool carryBreakpointOver(BreakpointCondition& condition, DeviceKind from, DeviceKind to) {
+    if (condition.type != BreakpointType::Register) return true;
+    const auto before = breakpointRegisters(from);
+    const auto after = breakpointRegisters(to);
+    if (condition.registerIndex < before.size()) {
+        const BreakpointRegister& r = before[condition.registerIndex];
+        for (size_t i = 0; i < after.size(); ++i)
+            if (after[i].kind == r.kind && after[i].address == r.address) {
+                condition.registerIndex = uint8_t(i);
+                return true;
+            }
+    }
+    condition.type = BreakpointType::None;
+    return false;
+}
+
 std::string breakpointStatusText(const BreakpointCondition& c, DeviceKind kind) {
     char text[64];
     switch (c.type) {

@@ -64,6 +64,13 @@ bool breakpointHolds(const BreakpointCondition& condition, DeviceKind kind, cons
 // An external-memory condition without external data memory is switched off.
 void dropUnavailableBreakpoint(BreakpointCondition& condition, bool hasExternalData);
 
+// A condition set on device `from` for use on device `to`: a register
+// condition keeps its register, found in `to`'s list by what it reads (the
+// lists number the registers differently; DPTR is DPTR0 on the two-pointer
+// parts). False when `to` lacks that register:
+// the condition is then switched off.
+bool carryBreakpointOver(BreakpointCondition& condition, DeviceKind from, DeviceKind to);
+
 // Status-bar text: "Break if ..." or "No Breakpoint Set".
 std::string breakpointStatusText(const BreakpointCondition& condition, DeviceKind kind);
 

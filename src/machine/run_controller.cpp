@@ -153,6 +153,8 @@ RunOutcome RunController::stop() {
 RunOutcome RunController::resetCpu() {
     auto guard = thread_.pause();
     machine_.chip.reset();
+    // Program time counts from the reset.
+    machine_.chip.setCycleCount(0);
     resetModulesOnCpuReset(machine_.modules); // the LCD's transfer state
     setCurrentAddress(machine_.chip.pc);
     RunOutcome outcome;

@@ -42,12 +42,36 @@ uint64_t SimThread::start(RunMode mode, const RunParameters& parameters) {
         PauseGuard guard(*this);
         parameters_ = parameters;
         if (mode == RunMode::FinishSubroutine) nesting_ = 0;
+        beginPacing(mode);
+        fellBehind_.store(false);
         lastStop_.store(StopReason::None);
         generation = generation_.fetch_add(1) + 1;
         mode_.store(mode);
     }
     // The guard's end wakes the worker.
     return generation;
+}
+
+void SimThread::beginPacing(RunMode mode) {
+    const bool paced = mode == RunMode::FreeRun || mode == RunMode::BreakpointRun;
+    pacer_.begin(paced ? speed_.load() : 0, machine_.chip.cycleTimeUs, machine_.chip.cycleCount(),
+                 RunPacer::Clock::now());
+}
+
+void SimThread::setSpeed(uint16_t percent) {
+    PauseGuard guard(*this);
+    speed_.store(percent);
+    if (mode_.load() != RunMode::Stopped) beginPacing(mode_.load());
+}
+
+bool SimThread::pace() {
+    if (!pacer_.paced()) return false;
+    const auto now = RunPacer::Clock::now();
+    const RunPacer::Due due = pacer_.due(machine_.chip.cycleCount(), now);
+    if (due.fellBehind) fellBehind_.store(true);
+    if (due.at <= now) return false;
+    sleepUntil_ = due.at;
+    return true;
 }
 
 void SimThread::stop() {
@@ -62,6 +86,15 @@ void SimThread::loop() {
     for (;;) {
         {
             std::unique_lock<std::mutex> wake(wakeMutex_);
+            // A paced run sleeps until its next batch is due; a stop or quit
+            // ends the sleep at once, a pause need not (it takes the free step
+            // mutex).
+            if (sleepUntil_) {
+                wake_.wait_until(wake, *sleepUntil_, [this] {
+                    return quit_.load() || mode_.load() == RunMode::Stopped;
+                });
+                sleepUntil_.reset();
+            }
             wake_.wait(wake, [this] {
                 return quit_.load() ||
                        (mode_.load() != RunMode::Stopped && pauseRequests_.load() == 0);
@@ -90,12 +123,13 @@ void SimThread::runBatch() {
         const RunMode mode = mode_.load(std::memory_order_relaxed);
         switch (mode) {
         case RunMode::FreeRun:
-            if (parameters_.addresses) {
+            if (parameters_.addresses || pacer_.paced()) {
                 StopConditions stops;
                 stops.addresses = parameters_.addresses;
-                const RunResult result = runSteps(m, kFreeRunBatch, stops);
+                const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Address) return finish(StopReason::Condition, true);
+                if (pace()) return;
                 break;
             }
             // The hot loop: batches of back-to-back steps (a pause waits for
@@ -112,10 +146,11 @@ void SimThread::runBatch() {
             stops.breakpoints = {&parameters_.breakpoint, 1};
             stops.kind = m.selection.kind;
             stops.addresses = parameters_.addresses;
-            const RunResult result = runSteps(m, kFreeRunBatch, stops);
+            const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
             if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
             if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address)
                 return finish(StopReason::Condition, true);
+            if (pace()) return;
             break;
         }
 

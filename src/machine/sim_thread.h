@@ -11,6 +11,12 @@
 // guard ends. A pause never changes the run mode, so a stop the worker
 // reached on its own is never undone by a pause in flight.
 //
+// Go and breakpoint execution run at the run speed (run_pacer.h): after each
+// batch of steps the worker sleeps, with the step mutex free, until the
+// simulated time reached is due on the wall clock; a stop or quit wakes it.
+// The other modes (step-over of a call, finish subroutine, time measurement)
+// always run at full speed.
+//
 // Every run carries a generation number. The worker reports the end of a run
 // through `RunEvents` (on the simulation thread, never blocking); the
 // receiver passes the generation back, and a notice from an earlier run is
@@ -20,11 +26,13 @@
 #include "machine/breakpoint.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "machine/run_pacer.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quorvel {
@@ -103,6 +111,14 @@ public:
     // Step-overs still to do (mode 1). Read under a pause or while idle.
     uint16_t stepOverCount() const { return parameters_.stepOverCount; }
 
+    // User-interface thread. The run speed in percent of real time (0: full
+    // speed, the default); a run in progress takes it from its next batch.
+    void setSpeed(uint16_t percent);
+    uint16_t speed() const { return speed_.load(); }
+    // Any thread. True when a paced run could not keep up with its speed
+    // since the last call; the call clears it.
+    bool takeFallingBehind() { return fellBehind_.exchange(false); }
+
 private:
     void loop();
     void runBatch();
@@ -112,11 +128,17 @@ private:
         return stops;
     }
     void finish(StopReason reason, bool notify);
+    // After a paced batch: true when the worker is to sleep (until
+    // sleepUntil_) before the next one.
+    bool pace();
+    void beginPacing(RunMode mode);
 
     Machine& machine_;
     RunEvents& events_;
     RunParameters parameters_;   // guarded by stepMutex_
     uint8_t nesting_ = 0;        // finish-subroutine call depth; guarded by stepMutex_
+    RunPacer pacer_;             // guarded by stepMutex_
+    std::optional<RunPacer::Clock::time_point> sleepUntil_; // worker only
 
     // Held by the worker while it steps and by pause guards. Recursive, so a
     // guard taken inside another on the user-interface thread nests.
@@ -128,6 +150,8 @@ private:
     std::atomic<bool> quit_{false};
     std::atomic<uint64_t> generation_{0};
     std::atomic<StopReason> lastStop_{StopReason::None};
+    std::atomic<uint16_t> speed_{0};
+    std::atomic<bool> fellBehind_{false};
     std::thread thread_;
 };
 

@@ -264,9 +264,17 @@ AppConfigRead ReadAppConfig(const std::filesystem::path& file, const AppConfig& 
 
 // ---------------------------------------------------------------- applying
 
-void applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run) {
+std::optional<UserMessage> applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run) {
     ChipState& chip = machine.chip;
     run = config.run;
+    std::optional<UserMessage> note;
+    const std::string stored = breakpointStatusText(run.breakpoint, config.device.kind);
+    if (!carryBreakpointOver(run.breakpoint, config.device.kind, machine.selection.kind))
+        note = UserMessage{"Breakpoint",
+                           "The breakpoint \"" + stored + "\" was set on the " +
+                               deviceInfo(config.device.kind).captionName + ", whose register is not on the " +
+                               deviceInfo(machine.selection.kind).captionName + ".\nIt has been removed.",
+                           UserMessage::Icon::Information};
     dropUnavailableBreakpoint(run.breakpoint, chip.hasXdata());
     applyOverlap(chip, run.memory);
 
@@ -274,10 +282,13 @@ void applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run) {
     modules = config.modules;
     replaceUnavailableLines(modules, machine.profile.availablePinMask);
     // The stored input sources; a line with an unknown value is left
-    // unconnected, as every line starts.
+    // unconnected, as every line starts. P3.6 of the 20-pin parts is the
+    // comparator's output, which no setting drives.
+    constexpr int kComparatorOutput = 30;
+    const bool comparatorOutput = !machine.selection.info().has40Pins();
     for (int i = 0; i < 32; ++i) {
         const uint8_t source = config.inputSources[size_t(i)];
-        if (source <= kInputPulse) chip.pins.setSetting(i, source);
+        if (source <= kInputPulse && !(comparatorOutput && i == kComparatorOutput)) chip.pins.setSetting(i, source);
     }
     chip.pins.applySettings(chip.portLatches());
 
@@ -320,6 +331,7 @@ void applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run) {
     if (config.programViewStart > chip.codeLimit) config.programViewStart = 0;
     if (config.externalViewStart > chip.xdataLimit) config.externalViewStart = 0;
     if (config.internalViewStart > ramSize - 1) config.internalViewStart = 0;
+    return note;
 }
 
 // ---------------------------------------------------------------- writing

@@ -24,6 +24,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -70,7 +71,12 @@ struct AppConfig {
 
     // ---- body
     ModuleSettings modules; // the block, the key names and the serial host settings
-    std::array<uint8_t, kInputSourceCount> inputSources{};
+    // Every line unconnected ("NC") until a stored setting says otherwise.
+    std::array<uint8_t, kInputSourceCount> inputSources = [] {
+        std::array<uint8_t, kInputSourceCount> sources{};
+        sources.fill(kInputNC);
+        return sources;
+    }();
     // Memory images as stored: program (highest program address + 1 bytes),
     // external (highest external address + 1, none when that address is 0),
     // internal (the RAM size of the stored device). Empty when not read.
@@ -133,9 +139,11 @@ AppConfigRead ReadAppConfig(const std::filesystem::path& file, const AppConfig& 
 //  - Module lines outside `AvailablePinMask` become P1.0; every port line goes
 //    to input "0" and the levels are applied (the stored input sources are not
 //    used); the overlap window goes into the chip; an external-memory
-//    breakpoint without external data memory is switched off.
+//    breakpoint without external data memory is switched off; a register
+//    breakpoint stored for another device keeps its register by name, or is
+//    switched off when the device lacks it (the returned message says so).
 // The device selection (kind, clock, sizes) is not changed.
-void applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run);
+std::optional<UserMessage> applyAppConfig(AppConfig& config, Machine& machine, RunSettings& run);
 
 // ---- writing
 

@@ -79,7 +79,7 @@ const CommandInfo kCommands[] = {
     {id::GoTo, "Go&To", "Execute program from a given address\nExecute from Address"},
     {id::RunSetting, "&Setting", "Start address and screen update settings\n"},
     {id::ResetCpu, "&Reset CPU", "Reset the microcontroller\nReset CPU"},
-    {id::StopExecution, "Stop &Execution", "Stop the running program\nStop Execution"},
+    {id::StopExecution, "Stop &Execution\tEsc", "Stop the running program\nStop Execution"},
     {id::CalculateTime, "&Calculate Execution Time", "Measure the execution time of a program part\n"},
     {id::InitializeCycles, "Initialize Machine &Cycle", "Set the machine cycle counter to 0\n"},
     {id::BreakpointSetting, "&Setting", "Set the breakpoint condition\nBreakpoint Setting"},

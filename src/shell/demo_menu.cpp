@@ -3,6 +3,7 @@
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/settings_commands.h"
+#include "modules/io_levels.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,6 +19,32 @@ constexpr int kDemoFillsInternalMemory = id::DemoFirst + 10; // Demo Program 11
 // Gray while Demo Program 11 has the external data memory put away.
 constexpr int kExternalMemoryCommands[] = {id::ExternalFill, id::ExternalCopy, id::ExternalMemoryWindow,
                                            id::LoadData};
+
+// The input lines a demonstration needs set in the I/O window; every other
+// line it shows starts unconnected ("NC"), as on a board with nothing wired.
+// Demo Programs 9 and 10 count pulses the user gives with the INT0 and T0
+// buttons, which work on lines set to "Pulse".
+struct DemoInput {
+    int command;
+    int pin; // pin index: P3.2 is 26
+    uint8_t setting;
+};
+const DemoInput kDemoInputs[] = {
+    {id::DemoFirst + 8, pin::INT0, kInputPulse},
+    {id::DemoFirst + 9, pin::T0, kInputPulse},
+};
+
+void setDemoInputs(Frame& frame, int command) {
+    Machine& machine = frame.machine();
+    auto guard = frame.runControl().pause();
+    PinState& pins = machine.chip.pins;
+    const uint32_t shown = ioPins(ioLayout(machine.selection));
+    for (int i = 0; i < 32; ++i)
+        if ((shown >> i) & 1u) pins.setSetting(i, kInputNC);
+    for (const DemoInput& input : kDemoInputs)
+        if (input.command == command && ((shown >> input.pin) & 1u)) pins.setSetting(input.pin, input.setting);
+    pins.applySettings(machine.chip.portLatches());
+}
 
 } // namespace
 
@@ -43,8 +70,21 @@ bool needsPortsZeroAndTwo(int command) {
 
 void applyDemoMask(Frame& frame, uint16_t mask) {
     const bool busPortsFree = (frame.machine().profile.availablePinMask & 0x00FF00FFu) != 0;
+    const QString device = frame.machine().selection.info().captionName;
     const auto offer = [&](int command, bool offered) {
-        frame.setCommandEnabled(command, offered && (busPortsFree || !needsPortsZeroAndTwo(command)));
+        const bool free = busPortsFree || !needsPortsZeroAndTwo(command);
+        frame.setCommandEnabled(command, offered && free);
+        // The status bar shows why an entry is gray when it is highlighted.
+        QString why;
+        if (!offered)
+            why = QString("Not on the %1: this demonstration needs port lines or on-chip parts the device "
+                          "lacks. Choose another device when the simulator starts.")
+                      .arg(device);
+        else if (!free)
+            why = "Needs ports P0 and P2, which the external memory takes as its bus. Start without "
+                  "external memory to use it.";
+        if (QAction* action = frame.menuAction(command))
+            action->setStatusTip(why.isEmpty() ? action->text() : why);
     };
     for (int k = 1; k <= kDemoPrograms; ++k) offer(id::DemoFirst + k - 1, mask & (1u << (k - 1)));
     for (int command = id::ProjectFirst; command <= id::ProjectLast; ++command) offer(command, mask & 0x7000);
@@ -92,6 +132,7 @@ void loadDemonstration(Frame& frame, int command) {
     // interrupts and serial settings do not reach the demonstration.
     frame.dispatch(id::ResetCpu);
 
+    setDemoInputs(frame, command);
     loadModuleSettings(frame, base + ".MST");
     // Always into program memory, whatever the last Load chose.
     frame.loadFile(base + ".HEX", LoadTarget::ProgramMemory);

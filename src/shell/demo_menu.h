@@ -25,7 +25,8 @@ QString demoDirectory(const Frame& frame);
 void applyDemoMask(Frame& frame, uint16_t mask);
 
 // Loads a demonstration: screen updates on once a second, every window
-// closed, the CPU reset, the module settings, the program and the window
+// closed, the CPU reset, the input lines it needs set (the others "NC"), the
+// module settings, the program and the window
 // layout read (a missing file gives its message and the rest goes on), the
 // run started from 0000H. Demo Program 11 is stepped by hand instead: it
 // does not run, and the external data memory is put away until another

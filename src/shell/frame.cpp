@@ -18,6 +18,8 @@
 #include "shell/wave_commands.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSettings>
 #include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -28,6 +30,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -68,6 +71,13 @@ namespace {
 // multiplexed display at each tick, so the tick is short against the time a
 // program keeps one digit selected.
 constexpr int kModuleTimerMs = 1;
+
+// The first start's status line.
+const char* const kWhereToBegin =
+    "To begin: File > Load Program (Ctrl+O), the Demo menu, or a recent program in the File menu";
+
+// The run speed in quorvel.ini, in percent of real time.
+const char* const kRunSpeedKey = "Run/Speed";
 
 const ModuleCommand* findModuleCommand(int command) {
     for (const ModuleCommand& entry : moduleCommandTable())
@@ -119,6 +129,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     buildToolbar();
     buildStatusBar();
     setMenuBarKind(MenuBarKind::Init);
+    for (QObject* holder : menuAction(id::DemoFirst)->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(holder)) menu->installEventFilter(this);
     markUnavailableCommands();
     syncEditorCommands(*this);
     syncSourceCommands(*this);
@@ -135,6 +147,9 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     rtcTimer_ = new QTimer(this);
     connect(rtcTimer_, &QTimer::timeout, this, &Frame::rtcSecond);
     rtcTimer_->start(1000);
+    // Twice a second during a paced run: is it keeping up?
+    paceTimer_ = new QTimer(this);
+    connect(paceTimer_, &QTimer::timeout, this, &Frame::paceCheck);
     resize(1100, 760);
 
     configFile_ = std::move(configFile);
@@ -145,12 +160,20 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     config_.assemblerPath = bundledAssemblerOf(resourceDir_.toStdString(), programDir).string();
     // The recent programs: in the user's settings beside simulator.dat, and
     // in the File menu above Exit.
-    recent_ = new RecentPrograms(
-        configFile_.isEmpty() ? QString() : QFileInfo(configFile_).dir().filePath("quorvel.ini"), this);
+    recent_ = new RecentPrograms(userSettingsFile(), this);
     recent_->attach(popups_.at(shell::menuBar(MenuBarKind::Init).front().children.data()),
                     menuAction(id::Exit), menuAction(id::LoadProgram),
                     [this](const QString& path) { openRecentProgram(path); });
     setAcceptDrops(true);
+    // The run speed: Real Time, since the demonstrations' descriptions and
+    // the clock window hold only in real time, unless the user chose another.
+    uint16_t speed = kRealTimePercent;
+    if (const QString ini = userSettingsFile(); !ini.isEmpty()) {
+        bool ok = false;
+        const uint speedValue = QSettings(ini, QSettings::IniFormat).value(kRunSpeedKey).toUInt(&ok);
+        if (ok && findRunSpeed(uint16_t(speedValue))) speed = uint16_t(speedValue);
+    }
+    showRunSpeed(speed);
     // The device part of the configuration pre-fills the device dialog.
     if (!configFile_.isEmpty()) machine_.selection = ReadDeviceConfig(configFile_.toStdString());
 }
@@ -186,12 +209,42 @@ bool Frame::startUp() {
     setWindowTitle(QString::fromStdString(machine_.profile.caption));
     readConfiguration();
     applyDeviceToCommands();
+    const bool firstStart = !configFile_.isEmpty() && !QFileInfo::exists(windowLayoutFile());
     restoreWindowLayout();
+    offerLastProgram();
     updateBreakpointStatus();
     refreshViews();
     setStatusText(0, "Ready");
+    if (firstStart) {
+        // Not an empty gray frame: the program window, and where to begin.
+        openView(id::ProgramWindow);
+        setStatusText(0, kWhereToBegin);
+    }
     started_ = true;
     return true;
+}
+
+// After a restart the program memory may be empty (it is restored only when
+// the memory setting says so): the last session's PC and breakpoint belong to
+// a program that is not there, so they go, and the last program is offered.
+void Frame::offerLastProgram() {
+    ChipState& chip = machine_.chip;
+    const bool empty = std::all_of(chip.code.begin(), chip.code.begin() + chip.codeLimit + 1,
+                                   [](uint8_t byte) { return byte == 0xFF; });
+    if (!empty) return;
+    const BreakpointCondition breakpoint = run_->breakpoint;
+    run_->setCurrentAddress(0);
+    run_->breakpoint = {};
+    const QStringList recent = recent_->paths();
+    if (recent.isEmpty() || !QFileInfo(recent.front()).isFile()) return;
+    const UserMessage question{
+        "Restart",
+        "Load the last program again?\n" + recent.front().toStdString() +
+            "\n\nNo starts with an empty program memory.",
+        UserMessage::Icon::Information};
+    // The last program loaded again brings its breakpoint back.
+    if (messages_.askYesNoCancel(this, question) == Messages::Answer::Yes && loadProgram(recent.front()))
+        run_->breakpoint = breakpoint;
 }
 
 void Frame::applyDeviceToCommands() {
@@ -238,6 +291,14 @@ void Frame::buildActions() {
         });
         menuActions_[info.id] = action;
     }
+    // Esc stops a run. The key belongs to the Stop Execution item, which is
+    // enabled only while a program runs: at any other time Esc goes to the
+    // dialogs and views as usual.
+    if (QAction* stop = menuAction(id::StopExecution)) {
+        stop->setShortcut(QKeySequence(Qt::Key_Escape));
+        stop->setShortcutContext(Qt::WindowShortcut);
+        addAction(stop);
+    }
     auto demos = demoTexts();
     for (int i = 0; i < 14; ++i) {
         int command = i < 11 ? id::DemoFirst + i : id::ProjectFirst + (i - 11);
@@ -245,6 +306,10 @@ void Frame::buildActions() {
         action->setObjectName(QString("command%1").arg(command));
         action->setData(command);
         connect(action, &QAction::triggered, this, [this, command] { dispatch(command); });
+        // Gray entries too: the tip says why (applyDemoMask).
+        connect(action, &QAction::hovered, this, [this, action] {
+            if (!run_->running()) setStatusText(0, action->statusTip());
+        });
         menuActions_[command] = action;
     }
     // The accelerator table: one shortcut per key, dispatched like a menu item.
@@ -332,6 +397,44 @@ void Frame::buildToolbar() {
         if (QAction* a = toolbarAction(command)) a->setEnabled(false);
     if (QAction* stop = toolbarAction(id::StopExecution)) stop->setEnabled(false);
     if (QAction* stop = menuAction(id::StopExecution)) stop->setEnabled(false);
+    // The run speed beside Go and GoTo; it may change while a program runs.
+    speedCombo_ = runSpeedCombo(kRealTimePercent);
+    speedCombo_->setToolTip("Run Speed");
+    speedCombo_->setStatusTip("How fast Go and Breakpoint Execution run against the wall clock");
+    speedCombo_->setFocusPolicy(Qt::NoFocus);
+    QAction* afterGoTo = nullptr;
+    const QList<QAction*> actions = toolbar_->actions();
+    for (qsizetype i = 0; i + 1 < actions.size(); ++i)
+        if (actions[i] == toolbarAction(id::GoTo)) afterGoTo = actions[i + 1];
+    toolbar_->insertWidget(afterGoTo, speedCombo_);
+    connect(speedCombo_, &QComboBox::activated, this,
+            [this] { setRunSpeed(uint16_t(speedCombo_->currentData().toUInt())); });
+}
+
+QString Frame::saveStart(const QString& file) const {
+    const QDir home = QDir::home();
+    if (file.isEmpty()) return home.absolutePath();
+    const QString shipped = QDir(resourceDir_).canonicalPath();
+    const QString folder = QFileInfo(QFileInfo(file).absolutePath()).canonicalFilePath();
+    const bool isShipped = !shipped.isEmpty() && !folder.isEmpty() &&
+                           (folder == shipped || folder.startsWith(shipped + '/'));
+    return isShipped ? home.filePath(QFileInfo(file).fileName()) : file;
+}
+
+QString Frame::userSettingsFile() const {
+    return configFile_.isEmpty() ? QString() : QFileInfo(configFile_).dir().filePath("quorvel.ini");
+}
+
+void Frame::showRunSpeed(uint16_t percent) {
+    if (!findRunSpeed(percent)) percent = kRealTimePercent;
+    run_->thread().setSpeed(percent);
+    speedCombo_->setCurrentIndex(speedCombo_->findData(unsigned(percent)));
+}
+
+void Frame::setRunSpeed(uint16_t percent) {
+    showRunSpeed(percent);
+    if (const QString ini = userSettingsFile(); !ini.isEmpty())
+        QSettings(ini, QSettings::IniFormat).setValue(kRunSpeedKey, unsigned(runSpeed()));
 }
 
 void Frame::buildStatusBar() {
@@ -343,6 +446,15 @@ void Frame::buildStatusBar() {
     }
     statusBar()->setSizeGripEnabled(true);
     setStatusText(0, "Ready");
+}
+
+bool Frame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && !run_->running())
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            if (QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+                action && isDemoCommand(action->data().toInt()))
+                setStatusText(0, action->statusTip());
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Frame::resizeEvent(QResizeEvent* event) {
@@ -454,15 +566,31 @@ void Frame::runStarted(uint16_t startAddress) {
     setCommandEnabled(id::ResetCpu, true);
     setCommandEnabled(id::StopExecution, true);
     syncSourceCommands(*this);
-    setStatusText(0, QString::asprintf("Executing from %04XH...", unsigned(startAddress)));
+    runStatus_ = QString::asprintf("Executing from %04XH...", unsigned(startAddress));
+    setStatusText(0, runStatus_);
     const ExecutionSettings& s = run_->execution;
     if (s.screenUpdate && s.updateSeconds != 0) screenTimer_->start(s.updateSeconds * 1000);
     moduleTimer_->start(kModuleTimerMs);
+    run_->thread().takeFallingBehind();
+    paceTimer_->start(500);
+}
+
+void Frame::paceCheck() {
+    if (!run_->running()) return;
+    if (run_->thread().takeFallingBehind()) {
+        const RunSpeed* speed = findRunSpeed(runSpeed());
+        setStatusText(0, QString("%1  The program cannot keep up with %2: it runs as fast as this "
+                                 "computer allows.")
+                             .arg(runStatus_, speed ? speed->name : "the run speed"));
+    } else if (statusText(0).startsWith(runStatus_)) {
+        setStatusText(0, runStatus_); // caught up again
+    }
 }
 
 void Frame::runEnded() {
     screenTimer_->stop();
     moduleTimer_->stop();
+    paceTimer_->stop();
     grayForRun(false);
     // The active window may have changed during the run.
     syncEditorCommands(*this);
@@ -663,6 +791,13 @@ void Frame::closeAll() {
 }
 
 void Frame::closeEvent(QCloseEvent* event) {
+    // Every editor with unsaved text is asked first: nothing closes until
+    // the exit is certain.
+    for (QMdiSubWindow* window : mdi_->subWindowList())
+        if (auto* editor = qobject_cast<EditorView*>(window->widget()); editor && !editor->agreeToClose()) {
+            event->ignore();
+            return;
+        }
     rtcTimer_->stop();
     // The windows as they are now, for the next start: Close All takes them
     // away. Capturing leaves the layout Normal View returns to as it was, in
@@ -672,6 +807,7 @@ void Frame::closeEvent(QCloseEvent* event) {
     setStoredScreenSettings(normalViewLayout);
     closeAll();
     if (!mdi_->subWindowList().isEmpty()) {
+        rtcTimer_->start(1000);
         event->ignore();
         return;
     }
@@ -696,11 +832,13 @@ void Frame::readConfiguration() {
         std::fprintf(stderr, "quorvel: %s: %s\n", qPrintable(configFile_), read.problem.c_str());
     config_ = read.config;
     RunSettings run = runSettingsOf(*run_, memorySetting);
+    std::optional<UserMessage> note;
     {
         auto guard = run_->pause();
-        applyAppConfig(config_, machine_, run);
+        note = applyAppConfig(config_, machine_, run);
     }
     applyRunSettings(run, *run_, memorySetting);
+    if (note) showMessage(*note);
     lastAddress = config_.programViewStart;
     // The register view's PC, where the next run starts.
     if (config_.registerViewPc > machine_.chip.codeLimit) config_.registerViewPc = 0;

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 
+class QComboBox;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -72,6 +73,9 @@ public:
     void setStatusText(int part, const QString& text);
     QString statusText(int part) const;
     void updateBreakpointStatus();
+    // The one breakpoint: the status bar shows it, and says which one it
+    // replaced; the program window marks it.
+    void setBreakpoint(const BreakpointCondition& condition);
 
     // Enables or grays a command's menu item and toolbar button.
     void setCommandEnabled(int id, bool enabled);
@@ -109,6 +113,10 @@ public:
     // a Clear View file builds the Clear View arrangement (and the windows
     // open before it become the layout Normal View returns to).
     void applyScreenSettings(const ScreenSettings& settings);
+    // Where a save dialog for `file` starts: the user's home folder when no
+    // file is given or when it is one of the shipped files (the resource
+    // folder), which are never offered as a save target; the name is kept.
+    QString saveStart(const QString& file = {}) const;
     // The current screen-settings file, and whether Save Screen Setting may
     // write to it without asking.
     QString screenSettingsPath;
@@ -125,8 +133,9 @@ public:
 
     // Loads a file into program memory or external data memory in the
     // timer-paced progress dialog, with every message of the loader, then
-    // refreshes the program and external memory views. Load Program resets
-    // the chip first. True when the file loaded (wholly or up to the end of
+    // refreshes the program and external memory views. A program load stops
+    // a run and resets the CPU (machine cycles and profile counts to 0) once
+    // the file opened and its start address is known. True when the file loaded (wholly or up to the end of
     // memory).
     bool loadFile(const QString& path, LoadTarget target);
     // Loads a program as Load Program does after its dialog (stops a run,
@@ -139,6 +148,11 @@ public:
     // The loaded program's source map, its line breakpoints and the Source
     // Lines switch.
     SourceDebug& sourceDebug() { return *sourceDebug_; }
+    // The run speed of Go and Breakpoint Execution, in percent of real time
+    // (0: full speed): Real Time unless quorvel.ini keeps another choice.
+    // Setting it updates the toolbar's list and quorvel.ini.
+    void setRunSpeed(uint16_t percent);
+    uint16_t runSpeed() const { return run_->thread().speed(); }
     // Grays or restores the commands, refreshes the views and shows the
     // message a run command's outcome asks for.
     void applyRunOutcome(const RunOutcome& outcome);
@@ -161,6 +175,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The Demo menu: the pointer over an entry, gray ones included (most
+    // styles never highlight those), shows its status tip.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class QueuedRunEvents;
@@ -172,6 +189,7 @@ private:
     void setMenuBarKind(MenuBarKind kind);
     void activeViewChanged(QMdiSubWindow* window);
     void applyDeviceToCommands();
+    void offerLastProgram();
     void markUnavailableCommands();
     // Not in this build, or not on the selected device.
     bool unavailableCommand(int command) const;
@@ -184,6 +202,11 @@ private:
     void screenUpdateTick();
     void moduleTick();
     void rtcSecond();
+    // While a paced run is on: says in the status bar when it cannot keep up.
+    void paceCheck();
+    // The run speed in the simulation thread and the toolbar's list.
+    void showRunSpeed(uint16_t percent);
+    QString userSettingsFile() const;
     void onRunEnded(quint64 generation, int reason);
     void onContinueStepOver(quint64 generation);
 
@@ -250,6 +273,9 @@ private:
     QTimer* screenTimer_;
     QTimer* moduleTimer_;
     QTimer* rtcTimer_;
+    QTimer* paceTimer_;
+    QComboBox* speedCombo_ = nullptr;
+    QString runStatus_; // "Executing from ...", while a run is on
     std::map<int, QAction*> menuActions_;
     std::map<int, QAction*> toolbarActions_;
     std::map<const void*, QMenu*> popups_;

@@ -29,8 +29,17 @@ void Frame::goTo() {
 void Frame::breakpointSetting() {
     BreakpointDialog dialog(run_->breakpoint, machine_.selection.kind, machine_.chip.hasXdata(),
                             messages_, this);
-    if (dialog.exec() == QDialog::Accepted) run_->breakpoint = dialog.condition();
+    if (dialog.exec() == QDialog::Accepted) setBreakpoint(dialog.condition());
+}
+
+void Frame::setBreakpoint(const BreakpointCondition& condition) {
+    const BreakpointCondition before = run_->breakpoint;
+    run_->breakpoint = condition;
     updateBreakpointStatus();
+    // There is one breakpoint: a new one takes the place of the old.
+    if (before.isSet() && run_->breakpoint.isSet() && !(before == run_->breakpoint))
+        setStatusText(0, QString("The new breakpoint replaced \"%1\": one breakpoint is kept at a time.")
+                             .arg(QString::fromStdString(breakpointStatusText(before, machine_.selection.kind))));
     if (ProgramView* view = programView()) view->update();
 }
 
@@ -40,9 +49,10 @@ void Frame::singleStepSetting() {
 }
 
 void Frame::runSetting() {
-    ExecutionSettingDialog dialog(run_->execution, messages_, this);
+    ExecutionSettingDialog dialog(run_->execution, runSpeed(), messages_, this);
     if (dialog.exec() != QDialog::Accepted) return;
     run_->execution = dialog.settings();
+    setRunSpeed(dialog.speed());
     QString tip = commandToolTip(id::Go);
     if (auto given = goToolTip(run_->execution)) tip = QString::fromStdString(*given);
     if (QAction* go = toolbarAction(id::Go)) go->setToolTip(tip);

@@ -68,8 +68,6 @@ bool Frame::dispatchFileCommand(int id) {
 }
 
 bool Frame::loadProgram(const QString& path) {
-    if (run_->running()) applyRunOutcome(run_->stop());
-    applyRunOutcome(run_->resetCpu());
     const bool loaded = loadFile(path, LoadTarget::ProgramMemory);
     if (loaded) recent_->add(path);
     return loaded;
@@ -127,6 +125,15 @@ bool Frame::loadFile(const QString& path, LoadTarget target) {
         lastAddress = *start;
         loader.setStartAddress(*start);
     }
+    // A new program, by whatever route (Load Program, a recent entry, a drop,
+    // Run Assembler, a demonstration), starts from a reset CPU with its
+    // machine cycles and profile counts at 0.
+    if (target == LoadTarget::ProgramMemory) {
+        if (run_->running()) applyRunOutcome(run_->stop());
+        applyRunOutcome(run_->resetCpu());
+        auto guard = run_->pause();
+        machine_.codeProfile.clear();
+    }
     if (!loader.finished()) {
         LoadProgressDialog progress(loader, *run_, this);
         progress.exec();
@@ -156,7 +163,7 @@ void Frame::saveMemory() {
     const bool hex = saveSettings.format == SaveFormat::IntelHex;
     QStringList filters = hex ? QStringList{"Hex Files *.Hex (*.hex *.HEX *.Hex)", "All Files *.* (*)"}
                               : QStringList{"Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
-    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "Hex" : "Bin");
+    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "Hex" : "Bin", saveStart());
     if (path.isEmpty()) return;
 
     MemorySaver saver;

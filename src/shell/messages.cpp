@@ -1,5 +1,6 @@
 #include "shell/messages.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -60,7 +61,10 @@ QString MessageBoxes::saveFileName(QWidget* parent, const QString& title,
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
     if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
-    if (!startFile.isEmpty()) dialog.selectFile(startFile);
+    // Without a start file: the user's own folder, never the working folder
+    // (which may be the installed one).
+    if (startFile.isEmpty()) dialog.setDirectory(QDir::home());
+    else dialog.selectFile(startFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }

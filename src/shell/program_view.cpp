@@ -477,17 +477,14 @@ void ProgramView::runRowCommand(int id) {
     }
     case kMenuSetBreakpoint:
     case kMenuRemoveBreakpoint: {
-        BreakpointCondition& bp = rc.breakpoint;
-        if (id == kMenuRemoveBreakpoint) {
-            bp = BreakpointCondition{};
-        } else {
+        BreakpointCondition bp;
+        if (id == kMenuSetBreakpoint) {
             auto list = breakpointRegisters(frame_.machine().selection.kind);
             for (size_t i = 0; i < list.size(); ++i)
                 if (list[i].kind == BreakpointRegister::Kind::Pc)
                     bp = {BreakpointType::Register, 0, uint16_t(a), uint8_t(i), 0};
         }
-        frame_.updateBreakpointStatus();
-        update();
+        frame_.setBreakpoint(bp);
         break;
     }
     default: break;

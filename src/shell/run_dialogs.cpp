@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorvel::shell {
 
 namespace {
@@ -229,8 +231,9 @@ SingleStepDialog::SingleStepDialog(uint16_t steps, Messages& messages, QWidget* 
 // --------------------------------------------------------- Execution Setting
 
 ExecutionSettingDialog::ExecutionSettingDialog(const ExecutionSettings& settings,
-                                               Messages& messages, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+                                               uint16_t speedPercent, Messages& messages,
+                                               QWidget* parent)
+    : QDialog(parent), settings_(settings), speedPercent_(speedPercent) {
     setObjectName("IDD_EXECUTE_SETTING");
     setWindowTitle("Execution Setting");
 
@@ -259,6 +262,15 @@ ExecutionSettingDialog::ExecutionSettingDialog(const ExecutionSettings& settings
     updateLayout->addWidget(new QLabel("Time Between two Updates in Seconds:"), 1, 0);
     updateLayout->addWidget(seconds, 1, 1);
 
+    // How fast Go and Breakpoint Execution run against the wall clock.
+    auto* speedBox = new QGroupBox("Run Speed");
+    auto* speed = runSpeedCombo(speedPercent);
+    auto* speedLayout = new QHBoxLayout(speedBox);
+    auto* speedLabel = new QLabel("Simulated &time runs at:");
+    speedLabel->setBuddy(speed);
+    speedLayout->addWidget(speedLabel);
+    speedLayout->addWidget(speed, 1);
+
     (settings.fromGivenAddress ? fromAddress : fromPc)->setChecked(true);
     address->setEnabled(settings.fromGivenAddress);
     enable->setChecked(settings.screenUpdate);
@@ -272,6 +284,7 @@ ExecutionSettingDialog::ExecutionSettingDialog(const ExecutionSettings& settings
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(options);
     layout->addWidget(update);
+    layout->addWidget(speedBox);
     layout->addLayout(buttonRow(ok, cancel));
     connect(ok, &QPushButton::clicked, this, [=, this, &messages] {
         ExecutionSettings result = settings_;
@@ -286,9 +299,18 @@ ExecutionSettingDialog::ExecutionSettingDialog(const ExecutionSettings& settings
             return;
         }
         settings_ = result;
+        speedPercent_ = uint16_t(speed->currentData().toUInt());
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QComboBox* runSpeedCombo(uint16_t percent) {
+    auto* combo = new QComboBox;
+    combo->setObjectName("runSpeed");
+    for (const RunSpeed& speed : runSpeeds()) combo->addItem(speed.name, unsigned(speed.percent));
+    combo->setCurrentIndex(std::max(0, combo->findData(unsigned(percent))));
+    return combo;
 }
 
 // ---------------------------------------------------- Execution Time Calculation

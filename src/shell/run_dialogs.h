@@ -7,6 +7,7 @@
 #include "machine/breakpoint.h"
 #include "machine/execution_time.h"
 #include "machine/run_controller.h"
+#include "machine/run_pacer.h"
 
 #include <QDialog>
 
@@ -70,13 +71,20 @@ private:
 class ExecutionSettingDialog : public QDialog {
     Q_OBJECT
 public:
-    ExecutionSettingDialog(const ExecutionSettings& settings, Messages& messages,
-                           QWidget* parent = nullptr);
+    // With the run speed (percent of real time, 0 for full speed).
+    ExecutionSettingDialog(const ExecutionSettings& settings, uint16_t speedPercent,
+                           Messages& messages, QWidget* parent = nullptr);
     const ExecutionSettings& settings() const { return settings_; }
+    uint16_t speed() const { return speedPercent_; }
 
 private:
     ExecutionSettings settings_;
+    uint16_t speedPercent_;
 };
+
+// A list of the run speeds (each item's data is its percent) showing
+// `percent`; named "runSpeed".
+QComboBox* runSpeedCombo(uint16_t percent);
 
 class ExecutionTimeDialog : public QDialog {
     Q_OBJECT

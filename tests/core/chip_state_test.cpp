@@ -36,7 +36,7 @@ TEST(ChipState, ResetSetsTheDocumentedValuesAndKeepsMemory) {
     EXPECT_EQ(chip.pc, 0);
     EXPECT_EQ(chip.sfr(sfr::SP), 0x07);
     for (uint8_t port : {sfr::P0, sfr::P1, sfr::P2, sfr::P3}) EXPECT_EQ(chip.sfr(port), 0xFF);
-    EXPECT_EQ(chip.sfr(sfr::PSW), 0x01);
+    EXPECT_EQ(chip.sfr(sfr::PSW), 0x00); // P follows A = 00H
     EXPECT_EQ(chip.sfr(sfr::TMOD), 0x00);
     EXPECT_EQ(chip.sfr(sfr::ACC), 0x00);
     EXPECT_EQ(chip.side.serialReceiveBuffer, 0);

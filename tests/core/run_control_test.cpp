@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <initializer_list>
 #include <mutex>
+#include <sys/resource.h>
+#include <thread>
 
 using namespace quorvel;
 using namespace std::chrono_literals;
@@ -389,4 +391,68 @@ TEST(ExecutionTime, OutcomesOfARunOnARestoredMachine) {
     }
     EXPECT_EQ(executionTimeText(1000, machineCycleTimeUs(11059200)),
               "Number of Machine Cycles : 1000\nExecution Time                   : 1085.07 uSec");
+}
+
+// The run speed: when each batch is due on the wall clock, how big a batch
+// is, and when a run counts as falling behind (lag beyond RunPacer::kMaxLag).
+TEST(RunControl, PacerHoldsSimulatedTimeToTheWallClock) {
+    using Clock = RunPacer::Clock;
+    const Clock::time_point t0{};
+    struct Case {
+        const char* what;
+        uint16_t percent;
+        uint64_t cycles;        // counter after the batch (pacing began at 1000)
+        int nowUs;              // wall clock after the batch
+        int dueUs;              // when the batch is due
+        bool behind;
+        uint32_t batch;         // steps of a batch, of at most 1024
+    } cases[] = {
+        {"real time: 1000 cycles of 1 us are due after 1 ms", 100, 2000, 10, 1000, false, 1000},
+        {"half speed takes twice as long", 50, 2000, 10, 2000, false, 500},
+        {"ten times faster", 1000, 2000, 10, 100, false, 1024},
+        {"a tenth of the speed: small batches", 10, 1100, 10, 1000, false, 100},
+        {"full speed is never held back", 0, 900000, 10, 10, false, 1024},
+        {"late within the lag: no sleep, not behind", 100, 2000, 90000, 1000, false, 1000},
+        {"late beyond the lag: behind, paced afresh", 100, 2000, 150000, 150000, true, 1000},
+        {"the counter went back (reset): paced afresh", 100, 10, 500, 500, false, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunPacer pacer;
+        pacer.begin(c.percent, 1.0f, 1000, t0);
+        EXPECT_EQ(pacer.batchSteps(1024), c.batch);
+        const RunPacer::Due due = pacer.due(c.cycles, t0 + std::chrono::microseconds(c.nowUs));
+        EXPECT_EQ(std::chrono::duration_cast<std::chrono::microseconds>(due.at - t0).count(), c.dueUs);
+        EXPECT_EQ(due.fellBehind, c.behind);
+    }
+}
+
+// A paced Go never gets ahead of the wall clock by more than a batch, and the
+// worker sleeps instead of spinning: the process uses a fraction of the wall
+// time.
+TEST(RunControl, PacedGoFollowsTheWallClockAndSleeps) {
+    auto cpuUs = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return int64_t(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
+               usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    };
+    Machine m = makeMachine(); // 12 MHz: a machine cycle is 1 us
+    loadCode(m, {0x80, 0xFE}, 0); // SJMP $
+    Notices notices;
+    RunController rc(m, notices);
+    rc.thread().setSpeed(10);
+    const auto wall0 = std::chrono::steady_clock::now();
+    const int64_t cpu0 = cpuUs();
+    ASSERT_TRUE(rc.go().started);
+    std::this_thread::sleep_for(200ms);
+    rc.stop();
+    const double wallUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - wall0).count();
+    const double cycles = double(m.chip.cycleCount());
+    // 0.1 cycle per microsecond, plus one batch of 100 two-cycle steps.
+    EXPECT_LE(cycles, wallUs * 0.1 + 200);
+    EXPECT_GT(cycles, 0);
+    EXPECT_LT(double(cpuUs() - cpu0), wallUs * 0.5);
+    EXPECT_TRUE(notices.empty());
 }

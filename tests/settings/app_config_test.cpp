@@ -283,7 +283,7 @@ TEST(AppConfig, CutFilesKeepTheSectionsReadWhole) {
         EXPECT_EQ(got.run.numberOfSteps, taken(S::Header) ? 4 : 1);
         EXPECT_EQ(got.assemblerPath, taken(S::AssemblerPath) ? "asm" : "default");
         EXPECT_EQ(got.modules.LedDigitCount, taken(S::ModuleBlock) ? 3 : 0);
-        EXPECT_EQ(got.inputSources[0], taken(S::InputSources) ? 1 : 0);
+        EXPECT_EQ(got.inputSources[0], taken(S::InputSources) ? kInput1 : kInputNC);
         EXPECT_EQ(got.programImage.size(), taken(S::MemoryImages) ? 2048u : 0u);
         EXPECT_EQ(got.modules.serialHost.TransferFileName, taken(S::SerialView) ? "x.bin" : "");
         EXPECT_EQ(keyName(got.modules, 0), taken(S::KeyNames) ? "Zero" : "Key0");
@@ -380,6 +380,34 @@ TEST(AppConfig, ApplyDropsWhatTheDeviceCannotHave) {
     c.programViewStart = 0x07FF; // the last address stays
     applyAppConfig(c, m, run);
     EXPECT_EQ(c.programViewStart, 0x07FF);
+}
+
+// A register breakpoint stored for another device keeps its register (the
+// device's list may number it differently), or goes with a message.
+TEST(AppConfig, ApplyCarriesARegisterBreakpointToAnotherDevice) {
+    struct Case {
+        K stored, now;
+        uint8_t index;        // in the stored device's list
+        const char* expected; // status text on the new device
+        bool message;
+    } cases[] = {
+        {K::AT89C52, K::AT89S8252, 13, "Break if PC = 0021H", false},
+        {K::AT89S8252, K::AT89C52, 16, "Break if PC = 0021H", false},
+        {K::AT89C52, K::AT89S8252, 4, "Break if DPTR0 = 0021H", false},
+        {K::AT89S8252, K::AT89C52, 6, "No Breakpoint Set", true}, // DP1L
+        {K::AT89C52, K::AT89C51, 0, "Break if ACC = 21H", false},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(breakpointStatusText({BreakpointType::Register, 0, 0x21, t.index, 0}, t.stored));
+        Machine m = machineFor(t.now);
+        AppConfig c;
+        c.device.kind = t.stored;
+        c.run.breakpoint = {BreakpointType::Register, 0, 0x21, t.index, 0};
+        RunSettings run;
+        const auto note = applyAppConfig(c, m, run);
+        EXPECT_EQ(breakpointStatusText(run.breakpoint, t.now), t.expected);
+        EXPECT_EQ(note.has_value(), t.message);
+    }
 }
 
 TEST(AppConfig, AFailedWriteKeepsTheOldFileAndSaysSoOnStderr) {

@@ -11,7 +11,10 @@
 
 #include "chip/sfr.h"
 
+#include <QDir>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -44,12 +47,16 @@ std::string lcdRow(Frame& frame, int row, int columns) {
 LedView* leds(Frame& frame) { return qobject_cast<LedView*>(frame.view(id::LedWindow)); }
 KeyboardView* keys(Frame& frame) { return qobject_cast<KeyboardView*>(frame.view(id::KeyboardWindow)); }
 
-void pulse(Frame& frame, const char* pin, const char* button) {
+// Presses a pulse button of the I/O window; the demonstration set its line
+// to "Pulse" (the button works on no other setting).
+bool pulse(Frame& frame, const char* pin, const char* button) {
     auto* io = qobject_cast<IoWindow*>(frame.view(id::IoWindow));
-    auto* combo = child<QComboBox>(io, (QString("input") + pin).toLatin1());
-    combo->setCurrentIndex(combo->findText("Pulse"));
-    emit combo->activated(combo->currentIndex());
-    child<QPushButton>(io, button)->click();
+    auto* push = child<QPushButton>(io, button);
+    if (child<QComboBox>(io, (QString("input") + pin).toLatin1())->currentText() != "Pulse" ||
+        !push->isEnabled())
+        return false;
+    push->click();
+    return true;
 }
 
 // Waits (the simulation running) until `condition` holds; false when it
@@ -94,8 +101,18 @@ bool sendsOverSpi(Frame& f) {
 }
 bool countsInt0Pulses(Frame& f) {
     if (!waitFor([&] { return (latch(f, sfr::IE) & sfr::bits::EA) != 0; })) return false;
-    pulse(f, "P3.2", "pulseINT0");
-    return waitFor([&] { return latch(f, sfr::P1) == 0xFE; });
+    return pulse(f, "P3.2", "pulseINT0") && waitFor([&] { return latch(f, sfr::P1) == 0xFE; });
+}
+bool countsT0Events(Frame& f) {
+    if (!waitFor([&] { return (latch(f, sfr::TCON) & sfr::bits::TR0) != 0; })) return false;
+    return pulse(f, "P3.4", "pulseT0") && waitFor([&] { return latch(f, sfr::P1) == 0xFE; });
+}
+// Lines nothing drives are not connected: no key reads as pressed, and the
+// keypad demonstration shows nothing until one is.
+bool showsNoKeyUntilPressed(Frame& f) {
+    QTest::qWait(300);
+    const bool blank = leds(f)->picture().shown.digits[0] != 0x5B; // not "2"
+    return blank && showsTheKey(f);
 }
 
 struct DemoCase {
@@ -110,12 +127,12 @@ const std::vector<DemoCase>& demoCases() {
         {demo(2), {id::ProgramWindow, id::LedWindow, id::RegisterWindow}, countsOnTwoDigits},
         {demo(3), {id::ProgramWindow, id::LcdWindow}, writesTheMessage},
         {demo(4), {id::ProgramWindow, id::RegisterWindow, id::KeyboardWindow, id::LedWindow}, nullptr},
-        {demo(5), {id::ProgramWindow, id::RegisterWindow, id::KeyboardWindow, id::LedWindow}, showsTheKey},
+        {demo(5), {id::ProgramWindow, id::RegisterWindow, id::KeyboardWindow, id::LedWindow}, showsNoKeyUntilPressed},
         {demo(6), {id::ProgramWindow, id::LedWindow, id::RtcWindow}, nullptr},
         {demo(7), {id::ProgramWindow, id::SerialWindow}, greets},
         {demo(8), {id::ProgramWindow, id::SpiWindow, id::LedWindow}, sendsOverSpi},
         {demo(9), {id::ProgramWindow, id::IoWindow, id::LedWindow}, countsInt0Pulses},
-        {demo(10), {id::ProgramWindow, id::IoWindow, id::LedWindow}, nullptr},
+        {demo(10), {id::ProgramWindow, id::IoWindow, id::LedWindow}, countsT0Events},
         {kDemo11, {id::ProgramWindow, id::RegisterWindow, id::InternalMemoryWindow}, nullptr},
         {project(1), {id::ProgramWindow, id::LedWindow, id::RegisterWindow}, nullptr},
         {project(2), {id::ProgramWindow, id::RegisterWindow, id::LedWindow, id::LcdWindow}, nullptr},
@@ -150,6 +167,7 @@ private slots:
     void entriesEachDeviceOffers();
     void demo11PutsExternalMemoryAwayForItsOwnTime();
     void screenshotOfARunningDemo();
+    void grayEntriesSayWhyAndShippedFilesAreNotOffered();
 };
 
 void DemoMenuTest::entriesEachDeviceOffers_data() {
@@ -260,6 +278,45 @@ void DemoMenuTest::screenshotOfARunningDemo() {
     QVERIFY(saveScreenshot(&s.frame, "demo_running.png"));
     QTest::mouseRelease(keys(s.frame)->keypadButton(7), Qt::LeftButton);
     s.stop();
+}
+
+// A gray entry says in the status bar why it is gray when it is highlighted
+// in the menu; saving a demonstration's layout starts in the user's folder,
+// never on the shipped file.
+void DemoMenuTest::grayEntriesSayWhyAndShippedFilesAreNotOffered() {
+    const auto highlight = [](Frame& frame, int command) {
+        QMenu* menu = nullptr;
+        for (QAction* top : frame.menuBar()->actions())
+            if (top->text() == "&Demo") menu = top->menu();
+        if (!menu) return QString();
+        menu->popup(frame.mapToGlobal(QPoint(20, 20)));
+        QTest::mouseMove(menu, menu->actionGeometry(frame.menuAction(command)).center());
+        const QString text = frame.statusText(0);
+        menu->hide();
+        return text;
+    };
+    const struct {
+        const char* device;
+        int dataSize;
+        int command;
+        const char* says;
+    } rows[] = {
+        {"Atmel 89C2051", 0, demo(6), "Not on the AT89C2051"},
+        {"Atmel 89S8252", 1, project(1), "Needs ports P0 and P2"},
+        {"Atmel 89S8252", 1, demo(1), "Demo Program 1 : Flash a Point LED"},
+    };
+    for (const auto& row : rows) {
+        DemoFrame s(row.device, row.dataSize);
+        const QString said = highlight(s.frame, row.command);
+        QVERIFY2(said.startsWith(row.says), qPrintable(said));
+    }
+    DemoFrame s("Atmel 89C52");
+    s.choose(demo(1));
+    s.stop();
+    for (int command : {id::SaveScreenSetting, id::SaveScreenSettingAs}) {
+        s.frame.dispatch(command); // cancelled
+        QCOMPARE(s.messages.startFiles.back(), QDir::home().filePath("Demo1.SST"));
+    }
 }
 
 QTEST_MAIN(DemoMenuTest)

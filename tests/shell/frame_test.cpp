@@ -8,7 +8,11 @@
 #include "shell/program_view.h"
 #include "shell_test_support.h"
 
+#include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -54,6 +58,7 @@ private slots:
     void loadErrorsAreReported();
     void fillCopySaveAndReload();
     void configurationSurvivesARestart();
+    void realTimeRunsStopKeyAndOneBreakpoint();
 
 private:
     // Writes the program above and loads it through Load Program.
@@ -232,45 +237,124 @@ void FrameTest::fillCopySaveAndReload() {
 }
 
 // simulator.dat brings back the device, the frequency, the step count and
-// the breakpoint; a cancelled device dialog leaves the file as it was.
+// the breakpoint (its register kept across a change of device), quorvel.ini
+// the run speed and the last program. The first start shows where to begin
+// with every input line unconnected; a restart over an empty program memory
+// offers the last program or starts clean; a cancelled device dialog leaves
+// the file as it was.
 void FrameTest::configurationSurvivesARestart() {
-    RecordedMessages messages;
     const QString config = dir_.filePath("cfg/simulator.dat");
     {
-        Frame first(messages, config, dir_.path());
+        StartedFrame first("Atmel 89C52", 0, config, dir_.path());
+        Frame& frame = first.frame;
+        QVERIFY(frame.programView());
+        QVERIFY2(frame.statusText(0).contains("Load Program"), qPrintable(frame.statusText(0)));
+        frame.resize(1100, 640);
+        QVERIFY(saveScreenshot(&frame, "first_start.png"));
+        QCOMPARE(frame.runSpeed(), kRealTimePercent);
+        auto* io = first.open<View>(id::IoWindow);
+        const auto lines = io->findChildren<QComboBox*>(QRegularExpression("^inputP"));
+        QCOMPARE(lines.size(), 32);
+        for (QComboBox* line : lines) QCOMPARE(line->currentText(), QString("NC"));
+        loadProgram(first);
+        frame.runControl().numberOfSteps = 7;
+        frame.runControl().breakpoint = {BreakpointType::Register, 0, 0x0005, 13, 0}; // PC
+        ModalAnswerer speed([](QDialog* d) {
+            if (d->objectName() != "IDD_EXECUTE_SETTING") return false;
+            auto* list = child<QComboBox>(d, "runSpeed");
+            list->setCurrentIndex(list->findText("Full Speed"));
+            child<QPushButton>(d, "ok")->click();
+            return true;
+        });
+        frame.dispatch(id::RunSetting);
+        QCOMPARE(frame.runSpeed(), uint16_t(0));
+        QCOMPARE(frame.findChild<QComboBox*>("runSpeed")->currentText(), QString("Full Speed"));
+        frame.close();
+    }
+    auto restart = [&](RecordedMessages& messages, Frame& frame) {
+        LoadDetailsAnswerer details;
         onNextModal([](QDialog* dialog) {
             auto* combo = child<QComboBox>(dialog, "device");
             combo->setCurrentIndex(combo->findText("Atmel 89S8252"));
             child<QLineEdit>(dialog, "frequency")->setText("11059200");
             child<QPushButton>(dialog, "ok")->click();
         });
-        QVERIFY(first.startUp());
-        first.runControl().numberOfSteps = 7;
-        first.runControl().breakpoint = {BreakpointType::InternalMemory, 0x30, 0x05, 0, 0};
-        first.close();
+        return frame.startUp() && messages.shown.size() == 1 &&
+               messages.shown.front().text.starts_with("Load the last program again?");
+    };
+    {
+        RecordedMessages messages;
+        messages.answers = {Messages::Answer::Yes};
+        Frame second(messages, config, dir_.path());
+        QVERIFY(restart(messages, second));
+        QCOMPARE(second.machine().chip.readCode(0), uint8_t(0x74));
+        QCOMPARE(second.runControl().numberOfSteps, uint16_t(7));
+        QCOMPARE(second.statusText(2), QString("Break if PC = 0005H"));
+        QCOMPARE(second.runSpeed(), uint16_t(0));
+        second.close();
     }
     {
-        Frame second(messages, config, dir_.path());
-        QString offered;
-        onNextModal([&offered](QDialog* dialog) {
-            offered = child<QComboBox>(dialog, "device")->currentText() + " " +
-                      child<QLineEdit>(dialog, "frequency")->text();
-            child<QPushButton>(dialog, "ok")->click();
-        });
-        QVERIFY(second.startUp());
-        QCOMPARE(offered, QString("Atmel 89S8252 11059200"));
-        QCOMPARE(second.runControl().numberOfSteps, uint16_t(7));
-        QCOMPARE(second.statusText(2), QString("Break if Int Mem (30H) = 05H"));
+        RecordedMessages messages; // No: a clean start
+        Frame third(messages, config, dir_.path());
+        QVERIFY(restart(messages, third));
+        QCOMPARE(third.machine().chip.readCode(0), uint8_t(0xFF));
+        QCOMPARE(third.statusText(2), QString("No Breakpoint Set"));
+        QCOMPARE(third.runControl().currentAddress(), uint16_t(0));
+        third.close();
     }
     const QByteArray before = readFile(config);
     QVERIFY(!before.isEmpty());
     {
-        Frame third(messages, config, dir_.path());
+        RecordedMessages messages;
+        Frame fourth(messages, config, dir_.path());
         onNextModal([](QDialog* dialog) { child<QPushButton>(dialog, "exit")->click(); });
-        QVERIFY(!third.startUp());
-        third.close();
+        QVERIFY(!fourth.startUp());
+        fourth.close();
     }
     QCOMPARE(readFile(config), before);
+}
+
+// Go runs in real time by default: simulated time never gets ahead of the
+// wall clock, and the run shows it in the status bar. Esc stops it (the key
+// is in the menu). A second breakpoint says it replaced the first; Reset CPU
+// clears the machine cycles.
+void FrameTest::realTimeRunsStopKeyAndOneBreakpoint() {
+    StartedFrame s; // 12 MHz: one machine cycle per microsecond
+    Frame& frame = s.frame;
+    s.writeCode(0, {0x80, 0xFE}); // SJMP $
+    QElapsedTimer wall;
+    wall.start();
+    frame.dispatch(id::Go);
+    QTest::qWait(300);
+    QVERIFY(frame.statusText(0).startsWith("Executing from 0000H"));
+    QVERIFY(frame.menuAction(id::StopExecution)->text().endsWith("\tEsc"));
+    frame.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_Escape);
+    QVERIFY(!frame.runControl().running());
+    const uint64_t cycles = s.chip().cycleCount();
+    QVERIFY2(cycles > 0 && cycles <= uint64_t(wall.nsecsElapsed() / 1000) + 2048,
+             qPrintable(QString::number(cycles)));
+    frame.dispatch(id::ResetCpu);
+    QCOMPARE(s.chip().cycleCount(), uint64_t(0));
+
+    const auto setBreakpoint = [&](const char* address) {
+        ModalAnswerer answer([address](QDialog* d) {
+            if (d->objectName() != "IDM_BREAKPOINTSETTING") return false;
+            child<QRadioButton>(d, "type1")->click();
+            child<QLineEdit>(d, "address")->setText(address);
+            child<QLineEdit>(d, "data")->setText("01");
+            child<QPushButton>(d, "ok")->click();
+            return true;
+        });
+        frame.dispatch(id::BreakpointSetting);
+    };
+    setBreakpoint("30");
+    QVERIFY(!frame.statusText(0).contains("replaced"));
+    setBreakpoint("31");
+    QCOMPARE(frame.statusText(2), QString("Break if Int Mem (31H) = 01H"));
+    QVERIFY2(frame.statusText(0).contains("replaced \"Break if Int Mem (30H) = 01H\""),
+             qPrintable(frame.statusText(0)));
 }
 
 QTEST_MAIN(FrameTest)

@@ -237,13 +237,16 @@ void SettingsFilesTest::badModuleFilesChangeNothing() {
 }
 
 // simulator.dat and the window layout beside it bring back the windows, where
-// each view started, the PC and the serial window's settings; a view closed
-// during the run reopens where it was.
+// each view started, the PC (with the program memory it belongs to) and the
+// serial window's settings; a view closed during the run reopens where it was.
 void SettingsFilesTest::simulatorDatBringsBackViewsAndPc() {
     QTemporaryDir dir;
     const QString config = dir.filePath("simulator.dat");
     {
         StartedFrame s("Atmel 89C52", 3, config); // 8K
+        s.frame.memorySetting.startupAction = 2; // restore the program memory at start-up
+        s.frame.memorySetting.startupSelection = startup::RestoreProgram;
+        s.writeCode(0x0105, {0x00});
         s.frame.runControl().setCurrentAddress(0x0105);
         s.open<ProgramView>(id::ProgramWindow)->setTop(0x0100);
         s.open<MemoryView>(id::ExternalMemoryWindow)->goToAddress(0x0200);

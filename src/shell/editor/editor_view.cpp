@@ -82,6 +82,7 @@ EditorView::EditorView(Frame& frame, QWidget* parent) : View(parent), frame_(fra
         updateTitle();
         sync();
     });
+    connect(text_->document(), &QTextDocument::contentsChanged, this, [this] { discarded_ = false; });
     connect(text_, &QPlainTextEdit::copyAvailable, this, sync);
     connect(text_, &QPlainTextEdit::undoAvailable, this, sync);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, sync);
@@ -184,20 +185,22 @@ bool EditorView::saveAs() {
     return writeTo(path);
 }
 
+bool EditorView::agreeToClose() {
+    if (!isModified() || discarded_) return true;
+    const UserMessage question = captionMessage(
+        QString("Save current changes in %1?").arg(fileTitle(path_)), UserMessage::Icon::Warning);
+    switch (frame_.messages().askYesNoCancel(this, question)) {
+    case Messages::Answer::Yes: return save();
+    case Messages::Answer::No: discarded_ = true; return true;
+    case Messages::Answer::Cancel: return false;
+    }
+    return false;
+}
+
 void EditorView::closeEvent(QCloseEvent* event) {
-    if (isModified()) {
-        const UserMessage question = captionMessage(
-            QString("Save current changes in %1?").arg(fileTitle(path_)), UserMessage::Icon::Warning);
-        switch (frame_.messages().askYesNoCancel(this, question)) {
-        case Messages::Answer::Yes:
-            if (!save()) {
-                event->ignore();
-                return;
-            }
-            break;
-        case Messages::Answer::No: break;
-        case Messages::Answer::Cancel: event->ignore(); return;
-        }
+    if (!agreeToClose()) {
+        event->ignore();
+        return;
     }
     if (searchDialog_) searchDialog_->close();
     event->accept();

@@ -66,6 +66,9 @@ public:
 
     const QString& path() const { return path_; }
     bool isModified() const;
+    // Asks about unsaved changes: Yes saves, No lets the text go (closing
+    // will not ask again), Cancel keeps it. False when the editor is to stay.
+    bool agreeToClose();
     QPlainTextEdit* textEdit() const { return text_; }
     // A Find or Replace dialog of this editor is open.
     bool searchDialogOpen() const { return !searchDialog_.isNull(); }
@@ -85,6 +88,7 @@ private:
     bool crlf_ = false; // the file had CR LF line ends: saved with them again
     SearchSettings search_;
     QPointer<SearchDialog> searchDialog_;
+    bool discarded_ = false; // "No" to saving, until the text changes again
 };
 
 // The active editor window, or null when the active window is another view
