@@ -156,7 +156,7 @@ void Frame::saveMemory() {
     const bool hex = saveSettings.format == SaveFormat::IntelHex;
     QStringList filters = hex ? QStringList{"Hex Files *.Hex (*.hex *.HEX *.Hex)", "All Files *.* (*)"}
                               : QStringList{"Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
-    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "Hex" : "Bin");
+    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "hex" : "bin");
     if (path.isEmpty()) return;
 
     MemorySaver saver;

@@ -35,6 +35,17 @@ public:
     }
     // The menu bar in force while this view is active.
     virtual MenuBarKind menuBarKind() const { return MenuBarKind::Main; }
+
+protected:
+    // Keeps the window around the view (its MDI window) at least as large as
+    // the view's minimumSizeHint() and the window's frame, so that no stored
+    // layout hides what the view holds. Views whose hint says so call it when
+    // they are shown and when the hint changes.
+    void keepWindowAroundContent() {
+        QWidget* window = parentWidget();
+        if (!window || !isVisible()) return;
+        window->setMinimumSize(minimumSizeHint() + (window->size() - size()));
+    }
 };
 
 } // namespace quorvel::shell

@@ -193,11 +193,16 @@ void BitViewsTest::sfrNormalView() {
     QVERIFY(view->firstRow() > 0);
     const int caretRow = view->layout().cells[size_t(view->caret())].row;
     QVERIFY(caretRow < view->firstRow() + view->height() / view->lineHeight());
+    // Too narrow a place (as a stored layout may give) still shows bit 0.
+    view->parentWidget()->resize(200, 300);
+    QCoreApplication::processEvents();
+    QVERIFY(view->width() >= (view->layout().columns + 1) * view->charWidth());
 }
 
 // Both forms on every device: the Normal View has a box of six rows per
 // register and eight cells in each; in the Clear View the named bits stand
-// three to a row, each value right after its name, all editable.
+// three to a row, each value after its name and a colon, all editable, and
+// a blank before the next name.
 void BitViewsTest::sfrLayouts() {
     for (int k = 0; k < kDeviceCount; ++k) {
         const DeviceKind kind = DeviceKind(k);
@@ -212,8 +217,10 @@ void BitViewsTest::sfrLayouts() {
         for (size_t i = 0; i < entries.size(); ++i) {
             QCOMPARE(entries[i].row, int(i / 3));
             QVERIFY(layout.texts[i].label && layout.cells[i].editable);
-            QCOMPARE(layout.cells[i].column,
-                     entries[i].column + int(strlen(entries[i].entry.name)));
+            QCOMPARE(layout.texts[i].text, QString(entries[i].entry.name) + ':');
+            QCOMPARE(layout.cells[i].column, entries[i].column + int(layout.texts[i].text.size()));
+            if (i % 3 != 2 && i + 1 < entries.size())
+                QVERIFY2(layout.cells[i].column + 1 < entries[i + 1].column, entries[i].entry.name);
         }
     }
 }

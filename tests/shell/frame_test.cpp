@@ -204,7 +204,7 @@ void FrameTest::fillCopySaveAndReload() {
         auto a = answerFields("IDM_PROGRAMMEMORYFILL", {{"start", "0100"}, {"end", "010F"}, {"fill", "5A"}});
         s.frame.dispatch(id::ProgramFill);
     }
-    QCOMPARE(lastMessage(s), QString("Fill Operation Completed Succesfully."));
+    QCOMPARE(lastMessage(s), QString("Fill Operation Completed Successfully."));
     QCOMPARE(chip.readCode(0x010F), 0x5A);
     QCOMPARE(chip.readCode(0x0110), 0xFF);
     chip.writeCode(0x0100, 0x01);
@@ -223,6 +223,7 @@ void FrameTest::fillCopySaveAndReload() {
         s.frame.dispatch(id::SaveMemory);
     }
     QVERIFY(readFile(path).startsWith(":10010000"));
+    QCOMPARE(s.messages.suffixes.last(), QString("hex")); // a bare name gets ".hex"
     s.frame.dispatch(id::ProgramClear);
     QCOMPARE(chip.readCode(0x0108), 0xFF);
     s.loadProgram(path);

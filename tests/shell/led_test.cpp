@@ -102,6 +102,12 @@ void LedTest::runningDemoShowsBothDigits() {
     started.frame.machine().modules.settings.LedConnected[3] = 0x30;
     auto* view = started.open<LedView>(id::LedWindow, QSize(320, 230));
     QCOMPARE(view->picture().shown.digitCount, 2);
+    // A place too small (as a stored layout may give) still shows every
+    // digit and LED.
+    view->parentWidget()->resize(120, 60);
+    QCoreApplication::processEvents();
+    QVERIFY(view->width() >= ledWindowExtent(view->picture().items).width());
+    QVERIFY(view->height() >= ledWindowExtent(view->picture().items).height());
     // Before the program ran, both digits are dark.
     QCOMPARE(view->picture().shown.digits[0], SegmentPattern(0));
     QCOMPARE(view->picture().shown.digits[1], SegmentPattern(0));

@@ -25,7 +25,7 @@ BlockValues range(uint16_t start, uint16_t end, uint16_t destination = 0, uint8_
 const UserMessage kGreater = errorMessage("Address Error", "Starting Address is Greater than Ending Address!");
 const UserMessage kOutOfRange = errorMessage("Error", "Address out of Range");
 const UserMessage kRangeExceeds = errorMessage("Address Error", "Address Range Exceeds!");
-const UserMessage kFilled{"Fill Memory", "Fill Operation Completed Succesfully.", UserMessage::Icon::Information};
+const UserMessage kFilled{"Fill Memory", "Fill Operation Completed Successfully.", UserMessage::Icon::Information};
 const UserMessage kCopied{"Memory Copy", "Memory Copy Completed Successfully", UserMessage::Icon::Information};
 const UserMessage kMoved{"Memory Move", "Memory Move Completed Successfully", UserMessage::Icon::Information};
 
