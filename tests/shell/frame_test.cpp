@@ -6,6 +6,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
+#include "shell/views/text_grid_view.h"
 #include "shell_test_support.h"
 
 #include <QLabel>
@@ -121,7 +122,7 @@ void FrameTest::breakpointByDoubleClickAndFreeRun() {
     // Row 4 holds 0006 (MOV 30H,A): double-click its BP column.
     QCOMPARE(view->rowAddress(3), 6u);
     QFontMetrics fm(view->font());
-    const QPoint bpColumn(11 * fm.horizontalAdvance('M') + 2, 4 * (fm.height() + fm.leading() + 8) + 3);
+    const QPoint bpColumn(11 * textCellWidth(view->font()) + 2, 4 * (fm.height() + fm.leading() + 8) + 3);
     QTest::mouseDClick(view, Qt::LeftButton, {}, bpColumn);
     QCOMPARE(frame.statusText(2), QString("Break if PC = 0006H"));
 
