@@ -37,14 +37,20 @@ public:
     virtual MenuBarKind menuBarKind() const { return MenuBarKind::Main; }
 
 protected:
-    // Keeps the window around the view (its MDI window) at least as large as
-    // the view's minimumSizeHint() and the window's frame, so that no stored
-    // layout hides what the view holds. Views whose hint says so call it when
-    // they are shown and when the hint changes.
-    void keepWindowAroundContent() {
+    // Grows the window around the view (its MDI window) to hold the view's
+    // minimumSizeHint() and the window's frame, so that a stored layout does
+    // not open it too small for what it holds; the user may shrink it again.
+    void growWindowToContent() {
         QWidget* window = parentWidget();
         if (!window || !isVisible()) return;
-        window->setMinimumSize(minimumSizeHint() + (window->size() - size()));
+        const QSize needed = minimumSizeHint() + (window->size() - size());
+        if (needed.width() > window->width() || needed.height() > window->height())
+            window->resize(window->size().expandedTo(needed));
+    }
+    // The same once the window has taken the place the frame gives it (the
+    // frame places a window right after showing it).
+    void growWindowToContentWhenPlaced() {
+        QMetaObject::invokeMethod(this, [this] { growWindowToContent(); }, Qt::QueuedConnection);
     }
 };
 

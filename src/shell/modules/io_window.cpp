@@ -172,7 +172,7 @@ QSize IoWindow::minimumSizeHint() const {
 
 void IoWindow::showEvent(QShowEvent* event) {
     PartWindow::showEvent(event);
-    keepWindowAroundContent();
+    growWindowToContentWhenPlaced();
 }
 
 void IoWindow::refreshView() {

@@ -81,7 +81,7 @@ void LedView::sample() {
     ++changes_;
     if (moved) {
         fitCanvas();
-        keepWindowAroundContent();
+        growWindowToContent();
     }
     canvas_->update();
 }
@@ -99,7 +99,7 @@ void LedView::fitCanvas() {
 
 void LedView::showEvent(QShowEvent* event) {
     View::showEvent(event);
-    keepWindowAroundContent();
+    growWindowToContentWhenPlaced();
 }
 
 void LedView::resizeEvent(QResizeEvent* event) {

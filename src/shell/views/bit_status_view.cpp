@@ -112,13 +112,13 @@ void BitStatusView::updateLayout() {
     vbar_->setValue(0);
     firstRow_ = 0;
     updateScrollBars();
-    keepWindowAroundContent();
+    growWindowToContent();
 }
 
 void BitStatusView::showEvent(QShowEvent* event) {
     TextGridView::showEvent(event);
     updateLayout();
-    keepWindowAroundContent();
+    growWindowToContentWhenPlaced();
 }
 
 QSize BitStatusView::minimumSizeHint() const {
