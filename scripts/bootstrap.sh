@@ -12,6 +12,7 @@ packages=(
   sdcc sdcc-ucsim as31
   gtkwave
   breeze-icon-theme
+  fonts-dejavu-core fonts-noto-mono
 )
 
 # Qt's SVG image and icon plugins (the icon theme is SVG): their own package

@@ -1,5 +1,7 @@
 #include "codegen/bus_codegen.h"
 
+#include "modules/module_settings.h"
+
 #include <cstdio>
 
 namespace quorvel {
@@ -66,9 +68,25 @@ uint8_t iicEepromDeviceByte(const IicCodeGenSettings& s) {
     return uint8_t(0xA1 + (s.eepromLevels & kIicEepromRules[size_t(iicType(s.eepromType))].levelMask));
 }
 
+Validation checkIicCodeGen(const IicCodeGenSettings& record, const IicSettings& module) {
+    const IicCodeGenSettings s = iicSettingsInUse(record, module);
+    const bool same = record.rtc & kIicGenSameAsSimulation;
+    if (same && !(module.IicOptions & kIicEnableBus) &&
+        !(module.RtcOptions & kRtcConnected) && !(module.EepromOptions & kEepromConnected))
+        return errorMessage("Code Generation",
+                            "No IIC part is wired in the simulation, so it has no SDA and SCL lines. "
+                            "Turn off \"Use Same Setting as in Simulation\" and choose them under "
+                            "\"Port Line Selection\".");
+    if (!isPortLine(s.lines[0]) || !isPortLine(s.lines[1]) || s.lines[0] == s.lines[1])
+        return errorMessage("Code Generation", "SDA (" + pinRefName(s.lines[0]) + ") and SCL (" +
+                                                   pinRefName(s.lines[1]) +
+                                                   ") must be two different port lines.");
+    return std::nullopt;
+}
+
 std::string iicSummary(const IicCodeGenSettings& record, const IicSettings& module) {
     const IicCodeGenSettings s = iicSettingsInUse(record, module);
-    std::string text = "IIC Bus Setting:\r\n\r\nControl Lines  PortLines\r\n";
+    std::string text = "IIC Bus Setting:\r\n\r\nControl Lines  Port Lines\r\n";
     text += lineText("SDA            P%1d.%1d\r\n", s.lines[0]);
     text += lineText("SCL            P%1d.%1d\r\n", s.lines[1]);
     text += "\r\n";
@@ -159,7 +177,7 @@ std::string spiSummary(const SpiCodeGenSettings& record, const SpiSettings& modu
     std::string text = four ? "SPI BUS Width: 4Wire\r\n" : "SPI BUS Width: 3Wire\r\n";
     text += std::string("Device       : ") + spiEepromTypeName(s.eepromType > 2 ? 0 : s.eepromType) +
             "\r\n";
-    text += "\r\nControl Lines  PortLines\r\n";
+    text += "\r\nControl Lines  Port Lines\r\n";
     text += lineText("SCK            P%1d.%1d\r\n", s.lines[0]);
     if (four) {
         text += lineText("SO             P%1d.%1d\r\n", s.lines[1]);

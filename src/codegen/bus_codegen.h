@@ -10,6 +10,7 @@
 #pragma once
 
 #include "codegen/code_template.h"
+#include "common/user_message.h"
 #include "modules/iic_settings.h"
 #include "modules/spi_settings.h"
 
@@ -52,6 +53,10 @@ uint8_t iicRtcDeviceByte(const IicCodeGenSettings& inUse);
 uint8_t iicEepromDeviceByte(const IicCodeGenSettings& inUse);
 
 std::string iicSummary(const IicCodeGenSettings& record, const IicSettings& module);
+// Generate: SCL and SDA must be two port lines. With "Use Same Setting as in
+// Simulation" and no IIC part wired in the simulation there are none; the
+// message to show, and the dialog stays as the user filled it.
+Validation checkIicCodeGen(const IicCodeGenSettings& record, const IicSettings& module);
 GeneratedCode generateIicCode(const IicCodeGenSettings& record, const IicSettings& module);
 
 // ---------------------------------------------------------------- SPI

@@ -113,13 +113,29 @@ std::string lcdCodeGenSummary(const LcdCodeGenSettings& record, const ModuleSett
     text += "Control Lines     Port Lines\r\n";
     for (int i = 0; i < 11; ++i) {
         if (w.fourBit && i >= kD0 && i < kD0 + 4) continue;
-        char line[64];
-        const PinRef ref = w.lines[size_t(i)];
-        std::snprintf(line, sizeof line, "%s               P%1d.%1d\r\n", kSummaryLineNames[size_t(i)],
-                      (ref >> 4) & 0x0F, ref & 7);
-        text += line;
+        // A line tied to a level shows as "GND" or "+5V", not as a port.
+        text += std::string(kSummaryLineNames[size_t(i)]) + "               " +
+                pinRefName(w.lines[size_t(i)]) + "\r\n";
     }
     return text;
+}
+
+Validation checkLcdCodeGen(const LcdCodeGenSettings& record, const ModuleSettings& module) {
+    const LcdWiring w = lcdWiringInUse(record, module);
+    for (int i = 0; i < 11; ++i) {
+        if (w.fourBit && i >= kD0 && i < kD0 + 4) continue;
+        const PinRef ref = w.lines[size_t(i)];
+        if (isPortLine(ref)) continue;
+        std::string name(kSummaryLineNames[size_t(i)]);
+        while (name.back() == ' ') name.pop_back();
+        return errorMessage(
+            "Code Generation",
+            "The LCD's " + name + " line is tied to " + pinRefName(ref) +
+                (record.flags & kLcdGenSameAsSimulation ? " in the simulation" : "") +
+                ", but the routines drive it from a port line. Choose a port line for it under "
+                "\"Port Line Selection\" (with \"Use Same Setting as in Simulation\" off).");
+    }
+    return std::nullopt;
 }
 
 GeneratedCode generateLcdCode(const LcdCodeGenSettings& record, const ModuleSettings& module,

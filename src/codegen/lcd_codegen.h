@@ -5,6 +5,7 @@
 #pragma once
 
 #include "codegen/code_template.h"
+#include "common/user_message.h"
 #include "modules/module_settings.h"
 
 #include <array>
@@ -28,7 +29,7 @@ enum LcdRoutine : uint16_t {
     kLcdGenLocate = 1u << 5,         // "Locate Cursor"
     kLcdGenCursorOnOff = 1u << 6,    // "Cursor On/Off"
     kLcdGenDisplayOnOff = 1u << 7,   // "Display On/Off "
-    kLcdGenReadDdram = 1u << 8,      // "Read One Byre From DD RAM"
+    kLcdGenReadDdram = 1u << 8,      // "Read One Byte From DD RAM"
     kLcdGenCharacter = 1u << 9,      // "Character Display"
 };
 constexpr uint16_t kLcdGenAllRoutines = 0x3FF;
@@ -80,6 +81,10 @@ uint8_t lcdEntryMode(uint8_t initOptions);
 uint8_t lcdShortDelayConstant(double cycleUs);
 
 std::string lcdCodeGenSummary(const LcdCodeGenSettings& record, const ModuleSettings& module);
+// Generate: the routines drive every line in use from a port line, so a
+// line tied to GND or +5V (R/W grounded in the simulation, say) gives the
+// message to show, and the dialog stays as the user filled it.
+Validation checkLcdCodeGen(const LcdCodeGenSettings& record, const ModuleSettings& module);
 // `cycleUs` is the machine-cycle time of the selected clock.
 GeneratedCode generateLcdCode(const LcdCodeGenSettings& record, const ModuleSettings& module,
                               double cycleUs);

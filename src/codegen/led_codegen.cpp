@@ -245,7 +245,7 @@ std::string ledCodeGenSummary(const LedCodeGenSettings& record, const ModuleSett
         if (bcd(c))
             for (const char* n : kBcd) names.push_back(n);
         else
-            for (const char* letter : kLetters) names.push_back(std::string("Segement ") + letter);
+            for (const char* letter : kLetters) names.push_back(std::string("Segment ") + letter);
         if (decoder(c)) {
             for (int j = 0; j < ledDecoderInputs(c); ++j) {
                 std::snprintf(name, sizeof name, "Multiplexer I/P %c", 'A' + j);

@@ -186,11 +186,11 @@ std::vector<std::string> ledSummaryLines(const ModuleSettings& s) {
     };
     switch (ledWiring(s.LedOptions)) {
     case LedWiring::MultiplexedSegment:
-        for (int k = 0; k < 8; ++k) line(std::string("Segement ") + kSegmentLetters[size_t(k)], 15, k);
+        for (int k = 0; k < 8; ++k) line(std::string("Segment ") + kSegmentLetters[size_t(k)], 15, k);
         for (int d = 0; d < digits; ++d) line(format("Digit%2d Select", d + 1), 15, 8 + d);
         break;
     case LedWiring::MultiplexedSegmentDecoder:
-        for (int k = 0; k < 8; ++k) line(std::string("Segement ") + kSegmentLetters[size_t(k)], 18, k);
+        for (int k = 0; k < 8; ++k) line(std::string("Segment ") + kSegmentLetters[size_t(k)], 18, k);
         decoderInputs(8);
         break;
     case LedWiring::MultiplexedBcd:
@@ -217,8 +217,8 @@ std::vector<std::string> ledSummaryLines(const ModuleSettings& s) {
 
 // ================================================================ LCD
 
-const std::array<const char*, 4> kLcdSizeNames{"1Line X 16Characters", "2Lines X 16Characters",
-                                               "4Lines X 16Characters", "4Lines X 20Characters"};
+const std::array<const char*, 4> kLcdSizeNames{"1 Line X 16 Characters", "2 Lines X 16 Characters",
+                                               "4 Lines X 16 Characters", "4 Lines X 20 Characters"};
 
 void cleanLcdSettings(ModuleSettings& s) {
     for (PinRef& ref : s.LcdPins) ref = cleanFixedLevelPinRef(ref);

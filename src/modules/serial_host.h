@@ -68,7 +68,7 @@ struct TransferFile {
 };
 TransferFile readTransferFile(const std::filesystem::path& path);
 
-// OK of "Serialport Transfer Mode Setting": "From File" needs a file name
+// OK of "Serial Port Transfer Mode Setting": "From File" needs a file name
 // ("No file selected for transmission" titled "ERROR").
 Validation checkSerialHostSettings(const SerialHostSettings& settings);
 // The same with the baud-rate field's text; a bad one: "Illegal Baud Rate"

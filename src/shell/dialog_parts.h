@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace quorvel::shell {
 
 inline QPushButton* namedButton(const char* text, const char* objectName) {
@@ -31,6 +33,18 @@ inline QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
     return row;
 }
 
+// Keeps a dialog at least as wide as its title, so that a window manager
+// does not cut it: the title in a bold font a tenth larger than the
+// dialog's, and room for an icon and three title-bar buttons.
+inline void fitTitle(QDialog& dialog) {
+    QFont font = dialog.font();
+    font.setBold(true);
+    if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() * 1.1);
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(dialog.windowTitle()) + 4 * (metrics.height() + 8);
+    dialog.setMinimumWidth(std::max(dialog.minimumWidth(), width));
+}
+
 // Adds the right-aligned accept and "Cancel" buttons under `layout`: the
 // first (the default button) accepts `dialog`, "Cancel" rejects it. Returns
 // the accept button, for dialogs that enable it by their fields.
@@ -42,6 +56,7 @@ inline QPushButton* addAcceptRow(QDialog& dialog, QBoxLayout* layout, const char
     layout->addLayout(buttonRow(accept, cancel));
     QObject::connect(accept, &QPushButton::clicked, &dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    fitTitle(dialog);
     return accept;
 }
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -78,11 +79,26 @@ void Frame::showHelp() {
             mdiArea()->setActiveSubWindow(window);
             return;
         }
+    // The pages under a Back button that returns along the links followed.
+    auto* page = new QWidget;
     auto* browser = new QTextBrowser;
     browser->setObjectName("HelpBrowser");
     browser->setSource(QUrl::fromLocalFile(path));
     browser->setOpenExternalLinks(false);
-    QMdiSubWindow* window = mdiArea()->addSubWindow(browser);
+    auto* back = new QPushButton("Back");
+    back->setObjectName("helpBack");
+    back->setShortcut(QKeySequence::Back);
+    back->setEnabled(false);
+    connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
+    connect(browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(back);
+    bar->addStretch();
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->addLayout(bar);
+    column->addWidget(browser, 1);
+    QMdiSubWindow* window = mdiArea()->addSubWindow(page);
     window->setObjectName("HelpWindow");
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle("Quorvel Simulator Help");
@@ -105,13 +121,17 @@ void Frame::showAbout() {
     auto* text = new QLabel("A simulator for the 8051 family of microcontrollers\n"
                             "with the parts wired to their ports.");
     text->setAlignment(Qt::AlignCenter);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    auto* license = new QLabel("Copyright (c) Quorvel Simulator developers.\n"
+                               "Free software under the MIT License (see LICENSE).");
+    license->setObjectName("license");
+    license->setAlignment(Qt::AlignCenter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     layout->addWidget(title);
     layout->addWidget(version);
     layout->addWidget(text);
+    layout->addWidget(license);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     box.exec();
 }
 

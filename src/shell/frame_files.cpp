@@ -163,7 +163,7 @@ void Frame::saveMemory() {
     const bool hex = saveSettings.format == SaveFormat::IntelHex;
     QStringList filters = hex ? QStringList{"Hex Files *.Hex (*.hex *.HEX *.Hex)", "All Files *.* (*)"}
                               : QStringList{"Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
-    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "Hex" : "Bin", saveStart());
+    QString path = messages_.saveFileName(this, "Save Memory", filters, hex ? "hex" : "bin", saveStart());
     if (path.isEmpty()) return;
 
     MemorySaver saver;

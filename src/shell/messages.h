@@ -68,10 +68,11 @@ public:
         prompts.push_back(title);
         return next();
     }
-    QString saveFileName(QWidget*, const QString& title, const QStringList&, const QString&,
+    QString saveFileName(QWidget*, const QString& title, const QStringList&, const QString& defaultSuffix,
                          const QString& startFile = {}) override {
         prompts.push_back(title);
         startFiles.push_back(startFile);
+        suffixes.push_back(defaultSuffix);
         return next();
     }
     std::vector<UserMessage> shown;
@@ -79,6 +80,7 @@ public:
     std::deque<Answer> answers;      // to Yes/No/Cancel questions; none left = Cancel
     QStringList prompts;
     QStringList startFiles; // where each save prompt started
+    QStringList suffixes;   // the extension each save prompt adds to a bare name
 
 private:
     QString next() {

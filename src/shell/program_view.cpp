@@ -81,7 +81,7 @@ ProgramView::ProgramView(Frame& frame)
     QFont font = textViewFont();
     setFont(font);
     QFontMetrics fm(font);
-    charWidth_ = std::max(1, fm.horizontalAdvance('M'));
+    charWidth_ = textCellWidth(font);
     lineHeight_ = fm.height() + fm.leading() + 8;
 
     vbar_ = new QScrollBar(Qt::Vertical, this);

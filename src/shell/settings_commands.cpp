@@ -54,7 +54,7 @@ void loadScreenSettingCommand(Frame& frame) {
 // stays as it was.
 void saveScreenSettingCommand(Frame& frame) {
     if (!frame.screenSettingsPathConfirmed || frame.screenSettingsPath.isEmpty()) {
-        const QString path = frame.messages().saveFileName(&frame, "Save Settings", kSaveScreenFilters, "SST",
+        const QString path = frame.messages().saveFileName(&frame, "Save Settings", kSaveScreenFilters, "sst",
                                                            frame.saveStart(frame.screenSettingsPath));
         if (path.isEmpty()) return;
         frame.screenSettingsPath = path;
@@ -69,7 +69,7 @@ void saveScreenSettingCommand(Frame& frame) {
 // returns to.
 void saveScreenSettingAsCommand(Frame& frame) {
     const QString path = frame.messages().saveFileName(&frame, "Save Screen Settings As", kScreenFilters,
-                                                       "SST", frame.saveStart(frame.screenSettingsPath));
+                                                       "sst", frame.saveStart(frame.screenSettingsPath));
     if (path.isEmpty()) return;
     frame.screenSettingsPath = path;
     writeScreenFile(frame, path, frame.captureScreenSettings());
@@ -117,7 +117,7 @@ void loadModuleSettingCommand(Frame& frame) {
 }
 
 void saveModuleSettingCommand(Frame& frame) {
-    const QString path = frame.messages().saveFileName(&frame, "Save Module Settings", kModuleFilters, "MST",
+    const QString path = frame.messages().saveFileName(&frame, "Save Module Settings", kModuleFilters, "mst",
                                                        frame.saveStart());
     if (path.isEmpty()) return;
     ModuleSettings settings;

@@ -35,6 +35,23 @@ public:
     }
     // The menu bar in force while this view is active.
     virtual MenuBarKind menuBarKind() const { return MenuBarKind::Main; }
+
+protected:
+    // Grows the window around the view (its MDI window) to hold the view's
+    // minimumSizeHint() and the window's frame, so that a stored layout does
+    // not open it too small for what it holds; the user may shrink it again.
+    void growWindowToContent() {
+        QWidget* window = parentWidget();
+        if (!window || !isVisible()) return;
+        const QSize needed = minimumSizeHint() + (window->size() - size());
+        if (needed.width() > window->width() || needed.height() > window->height())
+            window->resize(window->size().expandedTo(needed));
+    }
+    // The same once the window has taken the place the frame gives it (the
+    // frame places a window right after showing it).
+    void growWindowToContentWhenPlaced() {
+        QMetaObject::invokeMethod(this, [this] { growWindowToContent(); }, Qt::QueuedConnection);
+    }
 };
 
 } // namespace quorvel::shell

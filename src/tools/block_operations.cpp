@@ -96,7 +96,7 @@ Validation acceptCopyFields(MemorySpace space, std::string_view startText, std::
 BlockResult fillMemory(ChipState& chip, MemorySpace space, int ramSize, const BlockValues& v) {
     if (Validation error = checkRange(chip, space, ramSize, v, false)) return {false, *error, false};
     for (uint32_t a = v.start; a <= v.end; ++a) writeByte(chip, space, a, v.fill);
-    return {true, info("Fill Memory", "Fill Operation Completed Succesfully."), true};
+    return {true, info("Fill Memory", "Fill Operation Completed Successfully."), true};
 }
 
 BlockResult copyMemory(ChipState& chip, MemorySpace space, int ramSize, const BlockValues& v) {

@@ -123,13 +123,28 @@ void FileLoader::stop(std::string_view reason) {
     finish(LoadResult::Stopped, {error(reason), error("File Loading Stopped")});
 }
 
+void FileLoader::stopInvalid(std::string_view why) {
+    stop("Invalid HEX file, line " + std::to_string(line_) + ": " + std::string(why) + ".");
+}
+
 bool FileLoader::step(ChipState& chip) {
     if (finished_ || !started_) return !finished_;
     if (format_ == LoadFormat::IntelHex)
         stepHex(chip);
     else
         stepBinary(chip);
+    if (finished_ && outcome_.result != LoadResult::Stopped) commit(chip);
     return !finished_;
+}
+
+void FileLoader::commit(ChipState& chip) {
+    for (const Pending& p : pending_) {
+        if (target_ == LoadTarget::ProgramMemory)
+            chip.writeCode(p.address, p.value);
+        else
+            chip.writeXdata(p.address, p.value);
+    }
+    pending_.clear();
 }
 
 void FileLoader::stepBinary(ChipState& chip) {
@@ -159,24 +174,34 @@ void FileLoader::stepHex(ChipState& chip) {
     std::string_view line = all.substr(position_, lineEnd - position_);
     const size_t consumed = line.size() + (newline == std::string_view::npos ? 0 : 1);
 
-    if (line.empty() || overflow_) {
+    if (overflow_) {
         position_ += consumed;
-        if (overflow_)
-            finish(LoadResult::Overflow, {error(target_ == LoadTarget::ProgramMemory
-                                                    ? "Address Exceeds the Program Memory Capacity."
-                                                    : "Address Exceeds the External Data Memory Capacity.")});
+        finish(LoadResult::Overflow, {error(target_ == LoadTarget::ProgramMemory
+                                                ? "Address Exceeds the Program Memory Capacity."
+                                                : "Address Exceeds the External Data Memory Capacity.")});
+        return;
+    }
+    ++line_;
+    if (line.empty()) {
+        position_ += consumed;
+        if (newline != std::string_view::npos)
+            stop("Illegal File End: line " + std::to_string(line_) + " is empty, before the end record.");
+        else if (line_ == 1)
+            stop("Illegal File End: the file is empty.");
         else
-            stop("Illegal File End.");
+            stop("Illegal File End: the file ends after line " + std::to_string(line_ - 1) +
+                 " without an end record.");
         return;
     }
     position_ += consumed;
-    if (line.front() != ':' || line.size() > kMaxHexLine) return stop("Invalid HEX file");
+    if (line.front() != ':') return stopInvalid("the line does not start with \":\"");
+    if (line.size() > kMaxHexLine) return stopInvalid("the line is longer than any record");
 
     switch (readRecord(chip, line)) {
     case Record::Continue: break;
     case Record::End: finish(LoadResult::Loaded, {}); break;
     case Record::Overflow: overflow_ = true; break;
-    case Record::Invalid: stop("Invalid HEX file"); break;
+    case Record::Invalid: stopInvalid(invalidWhy_); break;
     }
 }
 
@@ -186,7 +211,14 @@ FileLoader::Record FileLoader::readRecord(ChipState& chip, std::string_view line
     const int count = hexByte(line, 1);
     const int addrHi = hexByte(line, 3), addrLo = hexByte(line, 5);
     const int type = hexByte(line, 7);
-    if (count < 0 || addrHi < 0 || addrLo < 0 || type < 0) return Record::Invalid;
+    const auto invalid = [this](std::string why) {
+        invalidWhy_ = std::move(why);
+        return Record::Invalid;
+    };
+    if (line.size() < 9) return invalid("the line is shorter than a record's header");
+    if (count < 0) return invalid("the byte count is not hexadecimal");
+    if (addrHi < 0 || addrLo < 0) return invalid("the address is not hexadecimal");
+    if (type < 0) return invalid("the record type is not hexadecimal");
 
     // Checksum: the record's bytes including the checksum sum to 0. A record
     // cut short, or with a non-hex checksum, counts as wrong.
@@ -205,7 +237,7 @@ FileLoader::Record FileLoader::readRecord(ChipState& chip, std::string_view line
         return Record::End;
     case 2: { // extended segment address
         int segHi = hexByte(line, 9), segLo = hexByte(line, 11);
-        if (segHi < 0 || segLo < 0) return Record::Invalid;
+        if (segHi < 0 || segLo < 0) return invalid("the segment address is not hexadecimal");
         base_ = uint32_t((segHi * 256 + segLo) * 16) & 0xFFFF;
         return Record::Continue;
     }
@@ -224,7 +256,7 @@ FileLoader::Record FileLoader::readRecord(ChipState& chip, std::string_view line
         const size_t pos = 9 + 2 * size_t(i);
         if (pos >= line.size() || isLineEnd(line[pos])) break; // record shorter than its count
         int b = hexByte(line, pos);
-        if (b < 0) return Record::Invalid;
+        if (b < 0) return invalid("data byte " + std::to_string(i + 1) + " is not hexadecimal");
         if (!store(chip, address, uint8_t(b))) {
             result = Record::Overflow;
             break;
@@ -239,11 +271,10 @@ FileLoader::Record FileLoader::readRecord(ChipState& chip, std::string_view line
 bool FileLoader::store(ChipState& chip, uint32_t address, uint8_t value) {
     if (target_ == LoadTarget::ProgramMemory) {
         if (address > chip.codeLimit) return false;
-        chip.writeCode(uint16_t(address), value);
     } else {
         if (!chip.hasXdata() || address > chip.xdataLimit) return false;
-        chip.writeXdata(uint16_t(address), value);
     }
+    pending_.push_back({uint16_t(address), value});
     return true;
 }
 

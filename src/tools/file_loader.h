@@ -6,15 +6,18 @@
 // The file is read whole into memory when it is opened; after that the load
 // runs in steps, one line (HEX) or one 140-byte block (binary) per step, so
 // the GUI can pace it with a timer and keep Cancel live and the command-line
-// runner can simply loop. Bytes stored before an error or a cancel stay.
+// runner can simply loop. The bytes read are held aside and written to the
+// target memory only when the load ends loaded or with the address beyond
+// the memory (then the bytes that fit): an error or a cancel leaves memory as
+// it was.
 //
 // Intel HEX is read tolerantly: the checksum does not stop the load (the
 // "Loading Details" count the records whose checksum is wrong), records of
 // types other than 0, 1 and 2 are skipped, and the type is taken from its
 // second digit. Digits may be upper or lower case; any other character in a
 // field a record uses, or a line shorter than the 9-character header, ends
-// the load with "Invalid HEX file". Lines may be as long as the longest valid
-// record (255 data bytes).
+// the load with "Invalid HEX file, line N: <why>.". Lines may be as long as
+// the longest valid record (255 data bytes).
 //
 // Load Program resets the chip (Reset CPU) before it loads; that is the
 // caller's part, as are the refresh of the views afterwards.
@@ -67,7 +70,7 @@ struct LoadOutcome {
 
 // Texts of the "File Loading Details" dialog (IDM_FILELOADINGDETAILS).
 constexpr std::string_view kLoadDetailsCaption = "File Loading Details";
-constexpr std::string_view kLoadDetailsHeadline = "File Loaded Succesfully.";
+constexpr std::string_view kLoadDetailsHeadline = "File Loaded Successfully.";
 constexpr std::string_view kLoadDetailsLabel = "Loading Details:";
 
 class FileLoader {
@@ -105,6 +108,11 @@ public:
 
 private:
     enum class Record { Continue, End, Overflow, Invalid };
+    // A byte held for the target memory until the load ends.
+    struct Pending {
+        uint16_t address;
+        uint8_t value;
+    };
 
     void stepHex(ChipState& chip);
     void stepBinary(ChipState& chip);
@@ -113,6 +121,8 @@ private:
     void appendRange(size_t padding);
     void finish(LoadResult result, std::vector<UserMessage> messages);
     void stop(std::string_view reason);
+    void stopInvalid(std::string_view why);
+    void commit(ChipState& chip);
 
     LoadTarget target_;
     LoadFormat format_ = LoadFormat::IntelHex;
@@ -128,6 +138,9 @@ private:
     uint32_t base_ = 0; // HEX: segment base; binary: the current load address
     bool seenData_ = false;
     bool overflow_ = false;
+    unsigned line_ = 0;             // HEX: number of the line being read, from 1
+    std::string invalidWhy_;        // HEX: what is wrong with an invalid record
+    std::vector<Pending> pending_;  // bytes to write when the load succeeds
 };
 
 } // namespace quorvel

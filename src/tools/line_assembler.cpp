@@ -41,8 +41,15 @@ constexpr std::array<std::string_view, 12> kMessages{
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-// Value of 1 to maxDigits upper-case hex digits, the whole text.
+// Value of 1 to maxDigits upper-case hex digits, the whole text. The number
+// may end in the suffix H as asm51 writes it ("55H", "0FFH"); with the suffix,
+// leading zeros beyond maxDigits are allowed, since asm51 needs a number to
+// start with a digit. Without it, the digits are hexadecimal all the same.
 std::optional<uint16_t> hexNumber(std::string_view text, size_t maxDigits) {
+    if (text.size() > 1 && text.back() == 'H') {
+        text.remove_suffix(1);
+        while (text.size() > maxDigits && text.front() == '0') text.remove_prefix(1);
+    }
     if (text.empty() || text.size() > maxDigits) return std::nullopt;
     unsigned value = 0;
     for (char c : text) {
@@ -51,6 +58,9 @@ std::optional<uint16_t> hexNumber(std::string_view text, size_t maxDigits) {
     }
     return uint16_t(value);
 }
+
+// A number written with the suffix H ("7H"): its digit count is explicit.
+bool hasHexSuffix(std::string_view text) { return text.size() > 1 && text.back() == 'H'; }
 
 // The operands a token names without a value ("A", "R3", "@R1", "DPTR", ...).
 std::optional<Operand> fixedOperandOf(std::string_view t) {
@@ -123,14 +133,15 @@ Parsed parseValue(std::string_view token, OperandKind kind, std::string_view mne
     case K::NotBit: {
         std::string_view bit = kind == K::NotBit ? token.substr(1) : token;
         if (auto named = lookupBitName(bit)) return {R::Success, *named};
-        if (bit.size() == 2)
+        // Without the suffix a bit address takes exactly two digits.
+        if (bit.size() == 2 || hasHexSuffix(bit))
             if (auto v = hexNumber(bit, 2)) return {R::Success, *v};
         return {R::IllegalBitAddress};
     }
     case K::Rel:
     case K::Addr16:
     case K::Addr11: {
-        if (token.size() > 4) return {R::IllegalCodeAddress};
+        if (token.size() > 4 && !hasHexSuffix(token)) return {R::IllegalCodeAddress};
         if (auto v = hexNumber(token, 4)) return {R::Success, *v};
         return {mnemonic == "AJMP" ? R::ImproperHexValue : R::IllegalCodeAddress};
     }

@@ -1,7 +1,8 @@
 // The line assembler: one line of 8051 assembly text turned into the bytes of
 // one instruction placed at a given address. There are no labels, expressions
-// or directives: operands are registers, hexadecimal numbers without prefix or
-// suffix, and the fixed names of SFRs and bits (symbol_names.h).
+// or directives: operands are registers, hexadecimal numbers (plain digits, or
+// with asm51's suffix H: "#55H", "0002H"), and the fixed names of SFRs and
+// bits (symbol_names.h).
 //
 // The result code says what was wrong; the callers show `assembleError` for
 // codes 1 to 10. An empty or blank line gives `Empty`, which changes nothing.

@@ -130,7 +130,7 @@ bool MemorySaver::step(const ChipState& chip) {
     }
     temp_.clear();
     finished_ = succeeded_ = true;
-    outcome_ = {"Save Memory", "Operation Completed Succesfully.", UserMessage::Icon::Information};
+    outcome_ = {"Save Memory", "Operation Completed Successfully.", UserMessage::Icon::Information};
     return false;
 }
 

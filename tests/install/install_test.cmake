@@ -78,6 +78,18 @@ foreach(line "Type=Application" "Exec=quorvel %f" "Icon=quorvel")
     message(FATAL_ERROR "quorvel.desktop lacks '${line}'")
   endif()
 endforeach()
+if(GUI)
+  file(READ ${P}/share/metainfo/quorvel.metainfo.xml metainfo)
+  string(FIND "${metainfo}" "<project_license>MIT</project_license>" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "quorvel.metainfo.xml does not name the MIT License")
+  endif()
+  file(READ ${P}/share/doc/quorvel/LICENSE license)
+  string(FIND "${license}" "Quorvel Simulator developers" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "LICENSE not installed with its copyright line")
+  endif()
+endif()
 
 # asm51 from both places, each in a folder of its own holding only the
 # source: the installed one must find its Mod51 in the data folder.

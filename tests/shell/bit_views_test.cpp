@@ -178,7 +178,9 @@ void BitViewsTest::memoryBitsByKeysAndClicks() {
 // of A brings P up to date; the last rows are reached by scrolling.
 void BitViewsTest::sfrNormalView() {
     StartedFrame s("Atmel 89C2051");
-    auto* view = s.open<SfrBitView>(id::SfrBitWindow);
+    // Opened too narrow (as a stored layout may give it), it grows to show bit 0.
+    auto* view = s.open<SfrBitView>(id::SfrBitWindow, QSize(200, 300));
+    QVERIFY(view->width() >= (view->layout().columns + 1) * view->charWidth());
     s.chip().sfr(sfr::PSW) = 0x81;
     view->refreshView();
     // The PSW box: rows 12-17 (after the ACC and B boxes).
@@ -197,7 +199,8 @@ void BitViewsTest::sfrNormalView() {
 
 // Both forms on every device: the Normal View has a box of six rows per
 // register and eight cells in each; in the Clear View the named bits stand
-// three to a row, each value right after its name, all editable.
+// three to a row, each value after its name and a colon, all editable, and
+// a blank before the next name.
 void BitViewsTest::sfrLayouts() {
     for (int k = 0; k < kDeviceCount; ++k) {
         const DeviceKind kind = DeviceKind(k);
@@ -212,8 +215,10 @@ void BitViewsTest::sfrLayouts() {
         for (size_t i = 0; i < entries.size(); ++i) {
             QCOMPARE(entries[i].row, int(i / 3));
             QVERIFY(layout.texts[i].label && layout.cells[i].editable);
-            QCOMPARE(layout.cells[i].column,
-                     entries[i].column + int(strlen(entries[i].entry.name)));
+            QCOMPARE(layout.texts[i].text, QString(entries[i].entry.name) + ':');
+            QCOMPARE(layout.cells[i].column, entries[i].column + int(layout.texts[i].text.size()));
+            if (i % 3 != 2 && i + 1 < entries.size())
+                QVERIFY2(layout.cells[i].column + 1 < entries[i + 1].column, entries[i].entry.name);
         }
     }
 }

@@ -66,6 +66,10 @@ class CodeGenDialogsTest : public QObject {
         // A failed check inside `work` leaves the dialog open: close it so
         // the test goes on.
         onNextModal([work](QDialog* d) {
+            // The title fits: a window manager would cut a wider one.
+            QFont bold = d->font();
+            bold.setBold(true);
+            QVERIFY2(d->width() > QFontMetrics(bold).horizontalAdvance(d->windowTitle()), qPrintable(d->windowTitle()));
             work(d);
             if (d->isVisible()) d->reject();
         });
@@ -98,7 +102,7 @@ private slots:
     void lcd() {
         ModuleSettings& module = s_->frame.machine().modules.settings;
         module.LcdOptions = 0; // 1 line, 8 bits
-        module.LcdPins = {0x30, 0x31, 0x32, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+        module.LcdPins = {0x30, kPinGnd, 0x32, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17}; // R/W grounded
         const ModuleSettings before = module;
         const std::string text = generate(id::GenLcd, [&](QDialog* d) {
             tick(d, "selectAll");
@@ -111,7 +115,15 @@ private slots:
                                                             "E P1.2", "D4 P2.4", "D7 P2.7"}));
             // The simulation's settings: its 8-bit bus, controls disabled.
             tick(d, "sameSetting");
-            QVERIFY(codegentest::containsAll(summaryOf(d), {"1 Line X 16 Characters", "D0 P1.0", "RS P3.0"}));
+            QVERIFY(codegentest::containsAll(summaryOf(d), {"1 Line X 16 Characters", "D0 P1.0", "RS P3.0",
+                                                            "R/W GND"}));
+            // The routines drive R/W: said, and the dialog stays as it is.
+            const size_t messages = s_->messages.shown.size();
+            tick(d, "generate");
+            QVERIFY(d->isVisible());
+            QCOMPARE(s_->messages.shown.size(), messages + 1);
+            QVERIFY(s_->messages.shown.back().text.starts_with("The LCD's R/W line is tied to GND in the simulation"));
+            QVERIFY(child<QCheckBox>(d, "routine9")->isChecked());
             tick(d, "sameSetting");
             // The options dialog: Cancel keeps the options as they were.
             onNextModal([](QDialog* o) {
@@ -191,6 +203,14 @@ TEXT:   DB      'Generated',0
         m.modules.keypad.keyColumn = 1;
         QVERIFY(codegentest::runTo(m, p.labels.at("DONE"), 100000));
         QCOMPARE(int(m.chip.iram[0x48]), 2 * 3 + 1);
+
+        // The simulation's "No Keyboard": nothing to generate.
+        module.KeypadType = 3;
+        QVERIFY(generate(id::GenKeyboard, [&](QDialog* d) {
+                    QVERIFY(codegentest::containsAll(summaryOf(d), {"No Keyboard"}));
+                    QVERIFY(!button(d, "generate")->isEnabled());
+                }).empty());
+        module = before;
     }
 
     // Serial port: a rate lost by changing the generator leaves none
@@ -228,6 +248,7 @@ TEXT:   DB      'Generated',0
         const ModuleSettings before = s_->frame.machine().modules.settings;
         const size_t messages = s_->messages.shown.size();
         const std::string text = generate(id::GenLed, [&](QDialog* d) {
+            QCOMPARE(child<QLineEdit>(d, "clock")->text(), QString("12000000")); // the device's clock
             tick(d, "routine4"); // 4 digits brings 1 and 2
             QVERIFY(child<QCheckBox>(d, "routine2")->isChecked());
             tick(d, "bcd");
@@ -272,6 +293,20 @@ TEXT:   DB      'Generated',0
             emit child<QComboBox>(d, "eepromType")->activated(2); // AT24C04: A2 and A1 only
             QVERIFY(!child<QRadioButton>(d, "a0Low")->isEnabled());
             tick(d, "a2High");
+            // No IIC part in the simulation, then both lines on one pin:
+            // each said, the dialog kept as filled.
+            const size_t messages = s_->messages.shown.size();
+            tick(d, "sameSetting");
+            tick(d, "generate");
+            QVERIFY(d->isVisible());
+            QVERIFY(s_->messages.shown.back().text.starts_with("No IIC part is wired in the simulation"));
+            tick(d, "sameSetting");
+            tick(d, "generate");
+            QVERIFY(d->isVisible());
+            QCOMPARE(s_->messages.shown.back().text,
+                     std::string("SDA (P0.0) and SCL (P0.0) must be two different port lines."));
+            QCOMPARE(s_->messages.shown.size(), messages + 2);
+            QVERIFY(child<QCheckBox>(d, "eepromWrite")->isChecked());
             assignLinesOnNextModal({"P1.6", "P1.7"}); // SCL, SDA
             tick(d, "portLineSelection");
             QVERIFY(codegentest::containsAll(summaryOf(d), {"SDA P1.7", "SCL P1.6", "A0 - 1", "Device : AT24C04",

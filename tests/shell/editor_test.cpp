@@ -21,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -124,9 +125,14 @@ private slots:
         QCOMPARE(started.chip().readCode(0), uint8_t(0x12));
         QVERIFY(!QFile::exists(QDir(folder_).filePath("broken.hex")));
 
-        // The user moves elsewhere, then double-clicks the error line.
+        // The user moves elsewhere, then double-clicks the error line, which
+        // wraps in a narrow window rather than being cut.
         editor->textEdit()->moveCursor(QTextCursor::End);
         QPlainTextEdit* output = outputView(frame)->textEdit();
+        outputView(frame)->parentWidget()->resize(180, 200);
+        QCoreApplication::processEvents();
+        QCOMPARE(output->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(output->document()->find("broken.asm(2)").block().layout()->lineCount() > 1);
         const QTextBlock error = output->document()->find("broken.asm(2)").block();
         QVERIFY(error.isValid());
         QTextCursor at(error);
@@ -312,6 +318,14 @@ private slots:
         cursor.setPosition(cursor.position() + 17);
         cursor.deleteChar();
         QCOMPARE(colourAt(document->findBlockByNumber(0), 19), blue);
+
+        // In a listing the object byte F0 is a number; the source's F0 the bit.
+        const QString listing = QDir(folder_).filePath("bits.lst");
+        QVERIFY(writeFile(listing, "    7   0005  F0 D2 D5      SETB F0\r\n"));
+        QTextDocument* lst = openEditor(started.frame, listing)->textEdit()->document();
+        QCoreApplication::processEvents();
+        for (const auto& [column, colour] : {std::pair{14, black}, {17, black}, {28, blue}, {33, magenta}})
+            QCOMPARE(colourAt(lst->findBlockByNumber(0), column), colour);
     }
 
     // A source file of a megabyte opens whole: no line is cut off.

@@ -6,6 +6,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
+#include "shell/views/text_grid_view.h"
 #include "shell_test_support.h"
 
 #include <QComboBox>
@@ -126,7 +127,7 @@ void FrameTest::breakpointByDoubleClickAndFreeRun() {
     // Row 4 holds 0006 (MOV 30H,A): double-click its BP column.
     QCOMPARE(view->rowAddress(3), 6u);
     QFontMetrics fm(view->font());
-    const QPoint bpColumn(11 * fm.horizontalAdvance('M') + 2, 4 * (fm.height() + fm.leading() + 8) + 3);
+    const QPoint bpColumn(11 * textCellWidth(view->font()) + 2, 4 * (fm.height() + fm.leading() + 8) + 3);
     QTest::mouseDClick(view, Qt::LeftButton, {}, bpColumn);
     QCOMPARE(frame.statusText(2), QString("Break if PC = 0006H"));
 
@@ -192,7 +193,7 @@ void FrameTest::loadErrorsAreReported() {
     s.messages.fileAnswers.push_back(path);
     s.frame.dispatch(id::LoadProgram);
     QVERIFY(s.messages.shown.size() >= 2);
-    QCOMPARE(QString::fromStdString(s.messages.shown[0].text), QString("Invalid HEX file"));
+    QVERIFY(QString::fromStdString(s.messages.shown[0].text).startsWith("Invalid HEX file, line 1:"));
     QCOMPARE(lastMessage(s), QString("File Loading Stopped"));
 
     s.messages.shown.clear();
@@ -209,7 +210,7 @@ void FrameTest::fillCopySaveAndReload() {
         auto a = answerFields("IDM_PROGRAMMEMORYFILL", {{"start", "0100"}, {"end", "010F"}, {"fill", "5A"}});
         s.frame.dispatch(id::ProgramFill);
     }
-    QCOMPARE(lastMessage(s), QString("Fill Operation Completed Succesfully."));
+    QCOMPARE(lastMessage(s), QString("Fill Operation Completed Successfully."));
     QCOMPARE(chip.readCode(0x010F), 0x5A);
     QCOMPARE(chip.readCode(0x0110), 0xFF);
     chip.writeCode(0x0100, 0x01);
@@ -228,6 +229,7 @@ void FrameTest::fillCopySaveAndReload() {
         s.frame.dispatch(id::SaveMemory);
     }
     QVERIFY(readFile(path).startsWith(":10010000"));
+    QCOMPARE(s.messages.suffixes.last(), QString("hex")); // a bare name gets ".hex"
     s.frame.dispatch(id::ProgramClear);
     QCOMPARE(chip.readCode(0x0108), 0xFF);
     s.loadProgram(path);

@@ -82,8 +82,10 @@ void HelpTest::everyPageLoadsWithNoBrokenLinkOrPicture() {
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
     QMdiSubWindow* window = frame.mdiArea()->activeSubWindow();
     QVERIFY(window);
-    auto* browser = qobject_cast<QTextBrowser*>(window->widget());
+    auto* browser = window->findChild<QTextBrowser*>("HelpBrowser");
     QVERIFY(browser);
+    auto* back = window->findChild<QPushButton*>("helpBack");
+    QVERIFY(back && !back->isEnabled());
     QCOMPARE(browser->documentTitle(), QString("Quorvel Simulator Help"));
     QVERIFY(started.messages.shown.empty());
     window->resize(760, 560);
@@ -111,6 +113,11 @@ void HelpTest::everyPageLoadsWithNoBrokenLinkOrPicture() {
         toVisit << page.links;
         pages.emplace(path, std::move(page));
     }
+
+    // Back returns along the pages shown, to the contents at last.
+    QVERIFY(back->isEnabled());
+    while (back->isEnabled()) back->click();
+    QCOMPARE(browser->source(), contents);
 
     // Every link ends on a page of the help, at an anchor that page has.
     for (const auto& [path, page] : pages)

@@ -157,8 +157,9 @@ void MemoryViewsTest::caretByMouseAndKeys() {
         int caretRow, caretColumn; // afterwards
         bool low;
     } clicks[] = {
-        {2, 10, 2, 10, true},  {2, 11, 2, 10, true}, // space: no move
-        {0, 13, 0, 13, false}, {3, 70, 3, 70, true},  {1, 89, 1, 89, false},
+        // A click on either digit of a byte starts at its high digit.
+        {2, 10, 2, 9, false},  {2, 11, 2, 9, false}, // space: no move
+        {0, 13, 0, 13, false}, {3, 70, 3, 69, false}, {1, 89, 1, 89, false},
         {2, 90, 1, 89, false}, {4, 2, 1, 89, false}, // beyond the bytes, the address
     };
     for (int i = 0; i < int(std::size(clicks)); ++i) {
@@ -168,7 +169,7 @@ void MemoryViewsTest::caretByMouseAndKeys() {
                  QList<int>({i, c.caretRow, c.caretColumn, c.low}));
     }
     click(view, 0, 9);
-    view->parentWidget()->resize(500, 400); // narrower than a row
+    view->parentWidget()->resize(60 * view->charWidth(), 400); // narrower than a row
     QCoreApplication::processEvents();
 
     const int rows = view->rows(), last = rows - 1;
@@ -257,6 +258,9 @@ void MemoryViewsTest::internalMemory() {
         QTest::keyClicks(view, "5a");
         QCOMPARE(s.chip().iram[0x30], uint8_t(0x5A));
         QCOMPARE(view->rowText(3).mid(9, 2), QString("5A"));
+        click(view, 2, 10); // the low digit of 20H: typing still fills whole bytes
+        QTest::keyClicks(view, "ABCD");
+        QCOMPARE(QList<int>({s.chip().iram[0x20], s.chip().iram[0x21]}), QList<int>({0xAB, 0xCD}));
         s.chip().iram[0x32] = 0x77; // as the program would
         QCOMPARE(view->changedMask(3), 1u << 2);
         s.frame.dispatch(id::SingleStep); // brings the RAM copy up to date

@@ -276,10 +276,16 @@ void RegisterViewTest::typingAndCaretMoves() {
 }
 
 // Below 48 columns the short labels take over; the caret keeps its
-// register and digit through the switch.
+// register and digit through the switch. Whatever the monospace font, a run
+// of text spans exactly its cells (a four-digit value keeps its last digit),
+// and the scroll range reaches the end of the widest heading.
 void RegisterViewTest::shortLabelsBelow48Characters() {
     StartedFrame s("Atmel 89S8252");
     RegisterView* view = s.open<RegisterView>(id::RegisterWindow, kWide);
+    for (const QString& run : {QString("Special Function Registers(SFRs):"), QString("0000")})
+        QVERIFY2(std::abs(QFontMetricsF(view->font()).horizontalAdvance(run) -
+                          run.size() * view->charWidth()) < 0.5,
+                 qPrintable(view->font().family()));
     auto* window = view->parentWidget();
     const int margin =
         view->findChild<QScrollBar*>("vscroll")->width() + window->width() - view->width();
@@ -299,6 +305,9 @@ void RegisterViewTest::shortLabelsBelow48Characters() {
     QCOMPARE(view->valueText(wmcon), QString("03"));
     QCOMPARE(view->caretEntry(), wmcon);
     QCOMPARE(view->caretDigit(), 1);
+    auto* hbar = view->findChild<QScrollBar*>("hscroll");
+    QVERIFY(hbar->maximum() + hbar->pageStep() >=
+            int(strlen("Special Function Registers: ")) * view->charWidth());
 
     setClientColumns(60);
     QCOMPARE(view->layout(), RegisterLayout::LongList);

@@ -1,6 +1,7 @@
 // The "Serial Port" window as a user works it against a running program:
 // Demo7 greets and then echoes; a typed byte, a pseudo-terminal's bytes and
-// a whole file come back in the lists, bad hex is refused, a terminal that
+// a whole file come back in the lists, typed text is sent byte by byte,
+// bad hex is refused as it is typed, a terminal that
 // cannot be opened is reported, the TB8 radios follow SM0, and the four
 // "Save Buffer" commands. With QUORVEL_SCREENSHOT_DIR set,
 // serial_window.png and serial_pty.png are saved there.
@@ -11,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QFontDatabase>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,13 +118,25 @@ void SerialWindowTest::echoOfATypedByteATerminalAndAFile() {
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
 
-    // Bad hex: the message, nothing sent, the text kept for correcting.
-    window->hostTransmitField()->setText("G1");
+    // What is not hex is refused as it is typed; an empty field on Send is
+    // "Illegal Data", and nothing is sent.
+    window->hostTransmitField()->clear();
+    QTest::keyClicks(window->hostTransmitField(), "Gx-1z");
+    QCOMPARE(window->hostTransmitField()->text(), QString("1"));
+    window->hostTransmitField()->clear();
     window->sendButton()->click();
     QCOMPARE(started.messages.shown.back(), errorMessage("ERROR", "Illegal Data"));
-    QCOMPARE(window->hostTransmitField()->text(), QString("G1"));
     QTest::qWait(50);
     QCOMPARE(window->controllerReceiveList()->toPlainText(), QString("41(A)"));
+
+    // Typed text goes out byte after byte, and the field empties.
+    QTest::keyClicks(window->hostTextField(), "ok");
+    window->sendTextButton()->click();
+    QTRY_COMPARE(window->controllerReceiveList()->toPlainText(), QString("41(A)\n6F(o)\n6B(k)"));
+    QVERIFY(window->hostTextField()->text().isEmpty());
+    // The lists use the desktop's fixed-pitch font at its own size.
+    QCOMPARE(QFontInfo(window->controllerReceiveList()->font()).pixelSize(),
+             QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).pixelSize());
 
     // "PTY": the terminal whose path the window shows takes the host's place
     // (its Send is off); switched off, the terminal reads a hang-up.
@@ -134,7 +148,7 @@ void SerialWindowTest::echoOfATypedByteATerminalAndAFile() {
     QVERIFY2(fd >= 0, std::strerror(errno));
     QCOMPARE(::write(fd, "Hi!", 3), ssize_t(3));
     QCOMPARE(readUntil(fd, "Hi!"), QByteArray("Hi!"));
-    QTRY_COMPARE(window->controllerReceiveList()->toPlainText(), QString("41(A)\n48(H)\n69(i)\n21(!)"));
+    QTRY_COMPARE(window->controllerReceiveList()->toPlainText(), QString("41(A)\n6F(o)\n6B(k)\n48(H)\n69(i)\n21(!)"));
     QVERIFY(saveScreenshot(window->parentWidget(), "serial_pty.png"));
     window->ptySwitch()->click();
     char byte;

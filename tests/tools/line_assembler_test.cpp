@@ -43,6 +43,10 @@ TEST(LineAssembler, AcceptedSpellings) {
         {"JNB RI,0100", {0x30, 0x98, 0xFD}}, {"LCALL 5", {0x12, 0x00, 0x05}},
         // Relative offsets of 0 (page and offset limits are refused below).
         {"SJMP 0102", {0x80, 0x00}}, {"CJNE A,P0,0103", {0xB5, 0x80, 0x00}},
+        // asm51's suffix H, with the leading zero asm51 needs before a letter.
+        {"MOV A,#55H", {0x74, 0x55}}, {"mov a,#0ffh", {0x74, 0xFF}}, {"LJMP 0002H", {0x02, 0x00, 0x02}},
+        {"MOV DPTR,#01234H", {0x90, 0x12, 0x34}}, {"MOV 30H,A", {0xF5, 0x30}}, {"SETB 7H", {0xD2, 0x07}},
+        {"SJMP 102H", {0x80, 0x00}}, {"MOV 0E0H,#0H", {0x75, 0xE0, 0x00}},
     };
     for (const auto& c : cases) {
         const AssembledInstruction a = assembleLine(c.text, c.at);
@@ -65,7 +69,7 @@ TEST(LineAssembler, RefusedLinesAndTheirCodes) {
         {"MOV A #3F", R::IllegalOperand}, {"MOV A,#3F,5", R::IllegalOperand}, {"ADD #1,A", R::IllegalOperand},
         {"ADD A,@R2", R::IllegalOperand}, {"ADD A,R8", R::IllegalOperand}, {"MOV @R2,A", R::IllegalOperand},
         {"JMP 0100", R::IllegalOperand}, {"MOVC A,@DPTR", R::IllegalOperand}, {"MUL A", R::IllegalOperand},
-        {"MOV A,#3FH", R::IllegalData}, {"MOV A,#123", R::IllegalData}, {"MOV A,#", R::IllegalData},
+        {"MOV A,#1FFH", R::IllegalData}, {"MOV A,#H", R::IllegalData}, {"MOV A,#123", R::IllegalData}, {"MOV A,#", R::IllegalData},
         {"MOV A,#0x3", R::IllegalData}, {"MOV DPTR,#12345", R::IllegalData}, {"MOVC B,@A+PC", R::IllegalData},
         {"MOV 123,A", R::IllegalDataAddress}, {"MOV BX,A", R::IllegalDataAddress},
         {"INC P1X", R::IllegalDataAddress},
@@ -73,7 +77,7 @@ TEST(LineAssembler, RefusedLinesAndTheirCodes) {
         {"SETB 123", R::IllegalBitAddress}, {"ANL C,/", R::IllegalBitAddress},
         {"AJMP 0823", R::Exceeds2K, 0x07FC}, {"AJMP 08G3", R::ImproperHexValue},
         {"ACALL 08G3", R::IllegalCodeAddress}, {"AJMP 12345", R::IllegalCodeAddress},
-        {"LJMP 10000", R::IllegalCodeAddress}, {"LJMP 1000H", R::IllegalCodeAddress},
+        {"LJMP 10000", R::IllegalCodeAddress}, {"LJMP 10000H", R::IllegalCodeAddress},
         {"SJMP 0182", R::RelativeJumpTooLong}, {"SJMP 0081", R::RelativeJumpTooLong},
         // Offsets that point into the instruction itself.
         {"SJMP 0101", R::IllegalCodeAddress}, {"JB P1.0,0101", R::IllegalCodeAddress},

@@ -42,7 +42,7 @@ protected:
     support::TempDir tmp;
     const fs::path dir = tmp.path;
     ChipState chip;
-    const UserMessage done{"Save Memory", "Operation Completed Succesfully.", UserMessage::Icon::Information};
+    const UserMessage done{"Save Memory", "Operation Completed Successfully.", UserMessage::Icon::Information};
 };
 
 SaveSettings hexRange(uint16_t start, uint16_t end) { return {start, end, SaveFormat::IntelHex, SaveMemory::Program}; }

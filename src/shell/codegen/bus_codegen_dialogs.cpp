@@ -156,6 +156,16 @@ void generateIicCodeCommand(Frame& frame) {
         iicCodeGenPortLines(frame, &dialog, record);
         update();
     });
+    // Lines the routines cannot use are said, and the dialog stays open as
+    // the user filled it.
+    QObject::disconnect(f.generate, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(f.generate, &QPushButton::clicked, &dialog, [&] {
+        if (const Validation message = checkIicCodeGen(record, module)) {
+            frame.showMessage(*message);
+            return;
+        }
+        dialog.accept();
+    });
     update();
     if (dialog.exec() != QDialog::Accepted) return;
     insertGeneratedCode(frame, generateIicCode(record, frame.machine().modules.settings.iic));

@@ -26,6 +26,8 @@ public:
     IicCodeGenSettings iic;
     SpiCodeGenSettings spi;
     SerialCodeGenSettings serial;
+    // The LED dialog's clock was set by the user (else it follows the device).
+    bool ledClockChosen = false;
 };
 
 // The frame's records, made on first use; they live as long as the frame.

@@ -73,7 +73,8 @@ void KeyboardCodeGenDialog::update() {
     portLines_->setEnabled(own);
     read_->setChecked(record_.type & kKeyGenRead);
     same_->setChecked(!own);
-    generate_->setEnabled(record_.type & kKeyGenRead);
+    // Nothing to generate for "No Keyboard" (the simulation's, in use).
+    generate_->setEnabled((record_.type & kKeyGenRead) && shown < 3);
     showSummary(summary_, keyboardCodeGenSummary(record_, frame_.machine().modules.settings));
 }
 

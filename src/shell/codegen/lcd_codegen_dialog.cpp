@@ -20,9 +20,9 @@ namespace {
 constexpr std::array<const char*, 10> kRoutineNames{
     "Initialization",     "Message Display", "2 Digits Display", "4 Digits Display",
     "Clear Display",      "Locate Cursor",   "Cursor On/Off",    "Display On/Off ",
-    "Read One Byre From DD RAM", "Character Display"};
-constexpr std::array<const char*, 4> kTypeNames{"1Line X 16Characters", "2Lines X 16Characters",
-                                                "4Lines X 16Characters", "4Lines X 20Characters"};
+    "Read One Byte From DD RAM", "Character Display"};
+constexpr std::array<const char*, 4> kTypeNames{"1 Line X 16 Characters", "2 Lines X 16 Characters",
+                                                "4 Lines X 16 Characters", "4 Lines X 20 Characters"};
 
 } // namespace
 
@@ -117,10 +117,20 @@ void LcdCodeGenDialog::update() {
     showSummary(summary_, lcdCodeGenSummary(record_, frame_.machine().modules.settings));
 }
 
+// A wiring the routines cannot drive is said, and the dialog stays open as
+// the user filled it.
+void LcdCodeGenDialog::accept() {
+    if (const Validation message = checkLcdCodeGen(record_, frame_.machine().modules.settings)) {
+        frame_.showMessage(*message);
+        return;
+    }
+    QDialog::accept();
+}
+
 bool runLcdInitOptionsDialog(QWidget* parent, uint8_t& options) {
     QDialog dialog(parent);
     dialog.setObjectName("IDM_CODEGENERATION_LCD1");
-    dialog.setWindowTitle("LCD Code Generation - Initialization ");
+    dialog.setWindowTitle("LCD Code Generation - Initialization");
     auto* clear = namedCheckBox("Clear Entire Display", "clearDisplay");
     auto* home = namedCheckBox("Return Cursor to Home Position", "returnHome");
     struct Pair {

@@ -25,6 +25,9 @@ class LcdCodeGenDialog : public QDialog {
 public:
     LcdCodeGenDialog(Frame& frame, LcdCodeGenSettings& record, QWidget* parent = nullptr);
 
+    // "Generate  Code": only for lines the routines can drive.
+    void accept() override;
+
 private:
     void routineClicked(int bit, bool checked);
     void update();
@@ -42,7 +45,7 @@ private:
     QPushButton* generate_;
 };
 
-// "LCD Code Generation - Initialization ": edits `options`; Cancel keeps
+// "LCD Code Generation - Initialization": edits `options`; Cancel keeps
 // the value it had.
 bool runLcdInitOptionsDialog(QWidget* parent, uint8_t& options);
 

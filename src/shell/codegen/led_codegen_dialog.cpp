@@ -224,9 +224,13 @@ bool runLedCodeGenSettingDialog(Frame& frame, QWidget* parent, LedCodeGenSetting
 }
 
 void generateLedCodeCommand(Frame& frame) {
-    LedCodeGenSettings& record = codeGenRecords(frame).led;
+    CodeGenRecords& records = codeGenRecords(frame);
+    LedCodeGenSettings& record = records.led;
+    // Until the user enters a clock of their own, the device's is offered.
+    if (!records.ledClockChosen) record.clockHz = frame.machine().selection.frequency;
     LedCodeGenDialog dialog(frame, record);
     if (dialog.exec() != QDialog::Accepted) return;
+    records.ledClockChosen = record.clockHz != frame.machine().selection.frequency;
     insertGeneratedCode(frame, generateLedCode(record, frame.machine().modules.settings,
                                                ledCodeGenCycleUs(record, frame.machine().selection.cycleTimeUs)));
 }

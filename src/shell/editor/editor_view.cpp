@@ -69,7 +69,7 @@ EditorView::EditorView(Frame& frame, QWidget* parent) : View(parent), frame_(fra
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text_->setTabStopDistance(8 * text_->fontMetrics().horizontalAdvance(' '));
-    new SourceHighlighter(text_->document());
+    highlighter_ = new SourceHighlighter(text_->document());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(text_);
@@ -129,6 +129,8 @@ void EditorView::updateTitle() {
     QString title = path_.isEmpty() ? QString("Editor") : QFileInfo(path_).fileName();
     if (isModified()) title += '*';
     setWindowTitle(title);
+    // A listing's address and object-code columns are not source.
+    highlighter_->setListing(path_.endsWith(".lst", Qt::CaseInsensitive));
 }
 
 void EditorView::insertAtCaret(const QString& text) {

@@ -21,6 +21,7 @@ namespace quorvel::shell {
 
 class Frame;
 class SearchDialog;
+class SourceHighlighter;
 
 // What Find and Replace look for, shared by the two dialogs of one editor.
 struct SearchSettings {
@@ -84,6 +85,7 @@ private:
 
     Frame& frame_;
     QPlainTextEdit* text_;
+    SourceHighlighter* highlighter_;
     QString path_;
     bool crlf_ = false; // the file had CR LF line ends: saved with them again
     SearchSettings search_;

@@ -22,7 +22,10 @@ OutputView::OutputView(Frame& frame, QWidget* parent) : View(parent), frame_(fra
     text_ = new QPlainTextEdit(this);
     text_->setObjectName("text");
     text_->setReadOnly(true);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long messages (paths, the assembler's reasons) wrap at the window's
+    // edge; a double-click still finds the whole message line.
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text_->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);

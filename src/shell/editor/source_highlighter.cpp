@@ -16,6 +16,12 @@ QColor keywordColour(KeywordClass keywordClass) {
 
 SourceHighlighter::SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
+void SourceHighlighter::setListing(bool listing) {
+    if (listing == listing_) return;
+    listing_ = listing;
+    rehighlight();
+}
+
 void SourceHighlighter::highlightBlock(const QString& text) {
     // Black is the document's own colour: only keywords and the comment get
     // a format.
@@ -26,7 +32,11 @@ void SourceHighlighter::highlightBlock(const QString& text) {
         if (kind != KeywordClass::Other) setFormat(int(start), int(end - start), keywordColour(kind));
     };
     qsizetype tokenStart = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    // A listing line begins with its line number; the columns up to the
+    // source hold numbers only.
+    if (listing_ && !text.isEmpty() && !text.trimmed().isEmpty() && text.trimmed().front().isDigit())
+        tokenStart = std::min<qsizetype>(kListingSourceColumn, text.size());
+    for (qsizetype i = tokenStart; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c == ';') {
             colourToken(tokenStart, i);

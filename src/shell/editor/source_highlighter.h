@@ -6,6 +6,8 @@
 // each token takes the colour of its keyword class (mnemonics and register
 // operands blue, SFR names red, bit names magenta, directives brown,
 // anything else black). From ";" to the end of the line is a comment, green.
+// In an assembler listing the line number, address and object-code columns
+// before the source stay black: an object byte F0 is not the bit F0.
 #pragma once
 
 #include "tools/keyword_classes.h"
@@ -22,9 +24,16 @@ class SourceHighlighter : public QSyntaxHighlighter {
     Q_OBJECT
 public:
     explicit SourceHighlighter(QTextDocument* document);
+    // The document is an asm51 listing (its source from column 28 on).
+    void setListing(bool listing);
+    // The column where a listing line's source begins.
+    static constexpr int kListingSourceColumn = 28;
 
 protected:
     void highlightBlock(const QString& text) override;
+
+private:
+    bool listing_ = false;
 };
 
 } // namespace quorvel::shell

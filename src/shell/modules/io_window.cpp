@@ -164,6 +164,17 @@ QRect IoWindow::clearViewGeometry(const QSize& client) const {
     return QRect(353, 0, std::max(1, client.width() - 353), client.height());
 }
 
+QSize IoWindow::minimumSizeHint() const {
+    if (frame_.viewMode() == ViewMode::Clear) return PartWindow::minimumSizeHint();
+    const QSize content = findChild<QWidget*>("ioContent")->sizeHint();
+    return {content.width(), content.height() + topMargin(kTopMargin)};
+}
+
+void IoWindow::showEvent(QShowEvent* event) {
+    PartWindow::showEvent(event);
+    growWindowToContentWhenPlaced();
+}
+
 void IoWindow::refreshView() {
     auto guard = frame_.runControl().pause();
     showInputs();

@@ -34,11 +34,15 @@ public:
     int viewCommand() const override;
     void moduleTick() override;
     QRect clearViewGeometry(const QSize& client) const override;
+    // In Normal View the window shows all it holds, pulse buttons included,
+    // whatever place a stored layout gives it; its Clear View tile scrolls.
+    QSize minimumSizeHint() const override;
 
     IoLayout layout() const { return layout_; }
 
 protected:
     int normalTopMargin() const override { return kTopMargin; }
+    void showEvent(QShowEvent* event) override;
 
 private:
     static constexpr int kTopMargin = 4;

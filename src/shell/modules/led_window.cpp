@@ -57,6 +57,8 @@ int LedView::viewCommand() const { return id::LedWindow; }
 
 QSize LedView::sizeHint() const { return ledWindowExtent(picture_.items).expandedTo(QSize(200, 100)); }
 
+QSize LedView::minimumSizeHint() const { return ledWindowExtent(picture_.items).boundedTo(QSize(720, 480)); }
+
 void LedView::refreshView() { sample(); }
 
 void LedView::moduleTick() { sample(); }
@@ -77,7 +79,10 @@ void LedView::sample() {
     const bool moved = next.items != picture_.items;
     picture_ = std::move(next);
     ++changes_;
-    if (moved) fitCanvas();
+    if (moved) {
+        fitCanvas();
+        growWindowToContent();
+    }
     canvas_->update();
 }
 
@@ -90,6 +95,11 @@ void LedView::fitCanvas() {
     if (wide) visible.rheight() -= scroll_->horizontalScrollBar()->sizeHint().height();
     if (tall) visible.rwidth() -= scroll_->verticalScrollBar()->sizeHint().width();
     canvas_->resize(content.expandedTo(visible));
+}
+
+void LedView::showEvent(QShowEvent* event) {
+    View::showEvent(event);
+    growWindowToContentWhenPlaced();
 }
 
 void LedView::resizeEvent(QResizeEvent* event) {

@@ -25,6 +25,9 @@ public:
     void moduleTick() override;
     int viewCommand() const override;
     QSize sizeHint() const override;
+    // Every LED and digit in view, whatever place a stored layout gives the
+    // window (up to a size beyond which it scrolls).
+    QSize minimumSizeHint() const override;
 
     // What the window shows now.
     const LedPicture& picture() const { return picture_; }
@@ -33,6 +36,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void sample();

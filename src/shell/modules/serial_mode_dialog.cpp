@@ -17,7 +17,7 @@ SerialModeDialog::SerialModeDialog(Messages& messages, const SerialHostSettings&
                                    QWidget* parent)
     : QDialog(parent), messages_(messages) {
     setObjectName("IDM_SERIALPORTSETTING");
-    setWindowTitle("Serialport Transfer Mode Setting");
+    setWindowTitle("Serial Port Transfer Mode Setting");
 
     auto* transfer = new QGroupBox("Transfer");
     manual_ = new QRadioButton("Manual Byte");

@@ -1,4 +1,4 @@
-// "Serialport Transfer Mode Setting": how the simulated host sends, a byte
+// "Serial Port Transfer Mode Setting": how the simulated host sends, a byte
 // typed in the serial port window ("Manual Byte") or a whole file ("From
 // File", with its name and "&Browse"), and the host's baud rate (empty: as
 // the chip). Works on a copy; OK hands it back.

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -46,8 +47,11 @@ QPlainTextEdit* transferList(const char* name) {
     list->setObjectName(name);
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
-    list->setFont(textViewFont());
-    list->setMinimumSize(112, 60);
+    list->setFont(listFont());
+    // Room for an entry such as "41(A)" beside the scroll bar, and 3 lines.
+    const QFontMetrics metrics(list->font());
+    list->setMinimumSize(metrics.horizontalAdvance(QString(8, QLatin1Char('0'))) + 24,
+                         3 * metrics.lineSpacing() + 8);
     return list;
 }
 
@@ -88,13 +92,23 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     hostTransmit_ = new QLineEdit;
     hostTransmit_->setObjectName("hostTransmit");
     hostTransmit_->setMaxLength(2);
-    hostTransmit_->setFixedWidth(36);
+    // Two hex digits: anything else is refused as it is typed.
+    hostTransmit_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,2}"), hostTransmit_));
+    const int byteFieldWidth = hostTransmit_->fontMetrics().horizontalAdvance("WWWW");
+    hostTransmit_->setFixedWidth(byteFieldWidth);
     send_ = new QPushButton("Send");
     send_->setObjectName("send");
+    hostText_ = new QLineEdit;
+    hostText_->setObjectName("hostText");
+    hostText_->setPlaceholderText("Text");
+    hostText_->setToolTip("Characters to send as bytes, one after another");
+    sendText_ = new QPushButton("Send Text");
+    sendText_->setObjectName("sendText");
     hostReceive_ = new QLineEdit;
     hostReceive_->setObjectName("hostReceive");
     hostReceive_->setReadOnly(true);
-    hostReceive_->setFixedWidth(36);
+    hostReceive_->setFixedWidth(byteFieldWidth);
     ninth_[0] = new QRadioButton("0");
     ninth_[0]->setObjectName("tb8Zero");
     ninth_[1] = new QRadioButton("1");
@@ -111,7 +125,7 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     ptyPath_ = new QLineEdit;
     ptyPath_->setObjectName("ptyPath");
     ptyPath_->setReadOnly(true);
-    ptyPath_->setFont(textViewFont());
+    ptyPath_->setFont(listFont());
     ptyTimer_ = new QTimer(this);
     ptyTimer_->setInterval(kIdlePtyPollMs);
 
@@ -120,17 +134,20 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     hostRows->addWidget(new QLabel("SBUF(Tr):"), 0, 0);
     hostRows->addWidget(hostTransmit_, 0, 1);
     hostRows->addWidget(send_, 0, 2);
-    hostRows->addWidget(new QLabel("SBUF(Rr):"), 1, 0);
-    hostRows->addWidget(hostReceive_, 1, 1);
+    hostRows->addWidget(new QLabel("Text:"), 1, 0);
+    hostRows->addWidget(hostText_, 1, 1);
+    hostRows->addWidget(sendText_, 1, 2);
+    hostRows->addWidget(new QLabel("SBUF(Rr):"), 2, 0);
+    hostRows->addWidget(hostReceive_, 2, 1);
     auto* ninthRow = new QHBoxLayout;
     ninthRow->addWidget(new QLabel("TB8"));
     ninthRow->addWidget(ninth_[0]);
     ninthRow->addWidget(ninth_[1]);
     ninthRow->addStretch();
-    hostRows->addLayout(ninthRow, 2, 0, 1, 2);
-    hostRows->addWidget(setting_, 2, 2);
-    hostRows->addWidget(pty_, 3, 0);
-    hostRows->addWidget(ptyPath_, 3, 1, 1, 2);
+    hostRows->addLayout(ninthRow, 3, 0, 1, 2);
+    hostRows->addWidget(setting_, 3, 2);
+    hostRows->addWidget(pty_, 4, 0);
+    hostRows->addWidget(ptyPath_, 4, 1, 1, 2);
     auto* file = new QGroupBox("File Transmission");
     auto* fileRows = new QGridLayout(file);
     fileRows->addWidget(fileStatus_, 0, 0, 1, 2);
@@ -139,8 +156,8 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     fileRows->addWidget(new QLabel("Bytes Transmitted:"), 2, 0);
     fileRows->addWidget(bytesTransmitted_, 2, 1);
     fileRows->setColumnStretch(1, 1);
-    hostRows->addWidget(file, 4, 0, 1, 3);
-    hostRows->setRowStretch(5, 1);
+    hostRows->addWidget(file, 5, 0, 1, 3);
+    hostRows->setRowStretch(6, 1);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, topMargin(kTopMargin), 6, 6);
@@ -149,6 +166,8 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
 
     connect(send_, &QPushButton::clicked, this, &SerialWindow::send);
     connect(hostTransmit_, &QLineEdit::returnPressed, this, &SerialWindow::send);
+    connect(sendText_, &QPushButton::clicked, this, &SerialWindow::sendText);
+    connect(hostText_, &QLineEdit::returnPressed, this, &SerialWindow::sendText);
     for (uint8_t bit : {0, 1})
         connect(ninth_[bit], &QRadioButton::clicked, this, [this, bit] { chooseNinthBit(bit); });
     connect(setting_, &QPushButton::clicked, this, &SerialWindow::openSetting);
@@ -224,6 +243,11 @@ void SerialWindow::showState() {
     // The terminal is the host while it is connected.
     hostTransmit_->setEnabled(view.hostFieldEnabled && !bridge_);
     send_->setEnabled(!bridge_);
+    // Text goes as a run of bytes, like a file: not while one is under way.
+    const bool textPossible =
+        view.hostFieldEnabled && !bridge_ && !machine.modules.serialHost.transmitting;
+    hostText_->setEnabled(textPossible);
+    sendText_->setEnabled(textPossible);
     {
         const QSignalBlocker quiet(pty_);
         pty_->setChecked(bool(bridge_));
@@ -274,6 +298,20 @@ void SerialWindow::send() {
         hostTransmit_->selectAll();
     }
     auto guard = frame_.runControl().pause();
+    showState();
+}
+
+// The typed characters go out as their Latin-1 codes, paced by the
+// program's receptions as a file's bytes are; the field is emptied.
+void SerialWindow::sendText() {
+    const QByteArray bytes = hostText_->text().toLatin1();
+    if (bytes.isEmpty()) return;
+    auto guard = frame_.runControl().pause();
+    Machine& machine = frame_.machine();
+    if (machine.modules.serialHost.transmitting) return;
+    startFileTransmission(machine.modules.serialHost, machine.chip,
+                          std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    hostText_->clear();
     showState();
 }
 

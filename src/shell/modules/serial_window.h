@@ -57,6 +57,9 @@ public:
     QPlainTextEdit* controllerReceiveList() const { return chipReceive_; }
     QLineEdit* hostTransmitField() const { return hostTransmit_; }
     QPushButton* sendButton() const { return send_; }
+    // Characters typed as text, sent one byte after another.
+    QLineEdit* hostTextField() const { return hostText_; }
+    QPushButton* sendTextButton() const { return sendText_; }
     QCheckBox* ptySwitch() const { return pty_; }
     QLineEdit* ptyPathField() const { return ptyPath_; }
 
@@ -81,6 +84,7 @@ private:
     // Redraws from the machine; the simulation is paused by the caller.
     void showState();
     void send();
+    void sendText();
     void chooseNinthBit(uint8_t bit);
     void openSetting();
     void sconChanged();
@@ -95,6 +99,8 @@ private:
     QPlainTextEdit* chipReceive_;
     QLineEdit* hostTransmit_;
     QPushButton* send_;
+    QLineEdit* hostText_;
+    QPushButton* sendText_;
     QLineEdit* hostReceive_;
     QRadioButton* ninth_[2];
     QPushButton* setting_;

@@ -34,7 +34,7 @@ namespace {
 QListWidget* transferList(const char* objectName) {
     auto* list = new QListWidget;
     list->setObjectName(objectName);
-    list->setFont(textViewFont());
+    list->setFont(listFont());
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setFocusPolicy(Qt::NoFocus);
     return list;

@@ -83,12 +83,6 @@ unsigned boxArms(QChar c) {
 } // namespace
 
 BitStatusView::BitStatusView(Frame& frame) : TextGridView(frame) {
-    // Runs of text keep to the character grid: the font's true advance may be
-    // a fraction of a pixel less than the whole-pixel grid step.
-    QFont grid = font();
-    grid.setLetterSpacing(QFont::AbsoluteSpacing,
-                          charWidth() - QFontMetricsF(grid).horizontalAdvance(u'M'));
-    setFont(grid);
     vbar_ = new QScrollBar(Qt::Vertical, this);
     vbar_->setObjectName("vscroll");
     vbar_->setFocusPolicy(Qt::NoFocus);
@@ -118,6 +112,19 @@ void BitStatusView::updateLayout() {
     vbar_->setValue(0);
     firstRow_ = 0;
     updateScrollBars();
+    growWindowToContent();
+}
+
+void BitStatusView::showEvent(QShowEvent* event) {
+    TextGridView::showEvent(event);
+    updateLayout();
+    growWindowToContentWhenPlaced();
+}
+
+QSize BitStatusView::minimumSizeHint() const {
+    const int width = int(std::ceil((layout_.columns + 2 * leftMargin()) * charWidth()));
+    const bool clear = !layout_.title.isEmpty();
+    return {width + (clear ? 0 : vbar_->sizeHint().width()), 4 * lineHeight()};
 }
 
 void BitStatusView::refreshView() {

@@ -59,6 +59,8 @@ public:
     explicit BitStatusView(Frame& frame);
 
     void refreshView() override;
+    // The grid's full width (every bit of a register) and a few rows.
+    QSize minimumSizeHint() const override;
 
     const BitGridLayout& layout() const { return layout_; }
     // The cell of a bit, or -1 when the layout does not show it.
@@ -88,6 +90,7 @@ protected:
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

@@ -65,7 +65,8 @@ int MemoryBitView::viewCommand() const { return id::MemoryBitWindow; }
 QRect MemoryBitView::clearViewGeometry(const QSize& client) const {
     // At the top right, the SFR bit tile's place, with external data memory;
     // at the lower right, wider, without it.
-    if (frame().machine().chip.hasXdata()) return {576, 0, std::max(1, client.width() - 576), 300};
+    const int left = clearViewRegisterTileRight();
+    if (frame().machine().chip.hasXdata()) return {left, 0, std::max(1, client.width() - left), 300};
     return {353, 300, std::max(1, client.width() - 353), std::max(1, client.height() - 300)};
 }
 

@@ -472,9 +472,11 @@ void MemoryView::placeCaret(int row, int column) {
     const int bpr = l.bytesPerRow;
     if (l.hexColumn >= 0 && column >= l.hexColumn && column < l.hexColumn + l.hexStride * bpr &&
         (column - l.hexColumn) % l.hexStride <= 1) {
+        // A click anywhere on a byte starts at its high digit, so that the
+        // digits typed next fill whole bytes.
         area_ = Area::Hex;
         caretByte_ = (column - l.hexColumn) / l.hexStride;
-        lowDigit_ = (column - l.hexColumn) % l.hexStride == 1;
+        lowDigit_ = false;
     } else if (l.charColumn >= 0 && column >= l.charColumn && column < l.charColumn + bpr) {
         area_ = Area::Char;
         caretByte_ = column - l.charColumn;

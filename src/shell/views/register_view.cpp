@@ -97,10 +97,10 @@ const ListRow kSfrRows[] = {
     {"Port 3(P3):................................", "P3   :", kP3,     gAll},
     {"Interrupt Priority Control Register(IP):...", "IP   :", kIp,     gAll},
     {"Interrupt Enable Register(IE):.............", "IE   :", kIe,     gAll},
-    {"Timer/Counter Mode Regiser(TMOD):..........", "TMOD :", kTmod,   gAll},
+    {"Timer/Counter Mode Register(TMOD):.........", "TMOD :", kTmod,   gAll},
     {"Timer/Counter Control Register(TCON):......", "TCON :", kTcon,   gAll},
     {"Timer/Counter2 Control Register(T2CON):....", "T2CON:", kT2con,  gTimer2},
-    {"Timer/Counter2 Mode Regiser(T2MOD):........", "T2MOD:", kT2mod,  gC52 | gS},
+    {"Timer/Counter2 Mode Register(T2MOD):.......", "T2MOD:", kT2mod,  gC52 | gS},
     {"Timer/Counter0-High byte(TH0):.............", "TH0  :", kTh0,    gAll},
     {"Timer/Counter0-Low byte(TL0):..............", "TL0  :", kTl0,    gAll},
     {"Timer/Counter1-High byte(TH1):.............", "TH1  :", kTh1,    gAll & ~g1051},
@@ -254,7 +254,6 @@ std::span<const GridEntry> gridOf(DeviceKind kind) {
 }
 
 const char* const kClearViewTitle = "          Registers         ";
-const QRect kClearViewTile(353, 0, 223, 300);
 
 bool hexDigit(QChar c, uint8_t& nibble) {
     const char16_t u = c.unicode();
@@ -347,7 +346,7 @@ int RegisterView::viewCommand() const {
 
 QRect RegisterView::clearViewGeometry(const QSize& client) const {
     (void)client;
-    return kClearViewTile;
+    return QRect(353, 0, clearViewRegisterTileRight() - 353, 300);
 }
 
 View* createRegisterView(Frame& frame) {
@@ -467,8 +466,12 @@ void RegisterView::updateScrollBars() {
     vbar_->setRange(0, std::max(0, int(lines_.size()) - rows));
     vbar_->setPageStep(rows);
     vbar_->setSingleStep(1);
-    const int content =
-        (layout_ == RegisterLayout::LongList ? kLongWidth : kShortWidth) * charWidth();
+    // The widest line, headings included ("Special Function Registers: " is
+    // wider than a short value line).
+    int columns = layout_ == RegisterLayout::LongList ? kLongWidth : kShortWidth;
+    for (const Line& line : lines_)
+        columns = std::max(columns, line.entry.column + int(line.label.size()) + int(line.value.size()) + 1);
+    const int content = columns * charWidth();
     hbar_->setRange(0, std::max(0, content - client.width()));
     hbar_->setPageStep(std::max(1, client.width()));
     hbar_->setSingleStep(charWidth());

@@ -167,9 +167,9 @@ std::vector<PlacedSfrBit> sfrClearViewEntries(DeviceKind kind) {
     for (size_t i = 0; i < bits.size(); ++i) {
         const int row = int(i / 3), slot = int(i % 3);
         int column = list.columns[size_t(slot)];
-        // The AT89S rows start three characters in: after a five-letter name
-        // and its value the middle entry moves one character right, so two
-        // blanks always part the two.
+        // The AT89S rows start three characters in: after a five-letter name,
+        // its colon and its value the middle entry moves one character right,
+        // so a blank always parts the two.
         if (atmelS && slot == 1 && std::strlen(bits[i - 1].name) >= 5) ++column;
         placed.push_back({bits[i], column, row});
     }
@@ -224,7 +224,9 @@ BitGridLayout sfrBitClearLayout(DeviceKind kind) {
     BitGridLayout layout;
     layout.title = QString::fromLatin1(kClearViewTitle);
     for (const PlacedSfrBit& placed : sfrClearViewEntries(kind)) {
-        const QString name = QString::fromLatin1(placed.entry.name);
+        // "CY:0": a colon parts the name from its value, as in the memory
+        // bits' "25:1", so that "INT0" and its value do not read "INT01".
+        const QString name = QString::fromLatin1(placed.entry.name) + u':';
         const int value = placed.column + int(name.size());
         layout.texts.push_back({placed.row, placed.column, name, true});
         // Every bit here has a name, so every one can be edited.
@@ -244,8 +246,8 @@ SfrBitView::SfrBitView(Frame& frame) : BitStatusView(frame) {
 int SfrBitView::viewCommand() const { return id::SfrBitWindow; }
 
 QRect SfrBitView::clearViewGeometry(const QSize& client) const {
-    constexpr int kLeft = 576, kHeight = 300;
-    return {kLeft, 0, std::max(1, client.width() - kLeft), kHeight};
+    const int left = clearViewRegisterTileRight();
+    return {left, 0, std::max(1, client.width() - left), 300};
 }
 
 BitGridLayout SfrBitView::buildLayout() const {

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvel::shell {
@@ -22,8 +23,27 @@ QFont textViewFont() {
         font.setPixelSize(--pixels);
         metrics = QFontMetrics(font);
     }
+    // The views place text on a grid of whole-pixel cells. A font whose
+    // characters advance by a fraction of a pixel (Noto Sans Mono at most
+    // sizes) would drift off that grid along a run and lose its last
+    // character to the cell's edge: a little spacing after each character
+    // makes the advance the next whole pixel.
+    const qreal advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('M'));
+    if (const qreal extra = std::ceil(advance) - advance; extra > 0.001)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, extra);
     return font;
 }
+
+int textCellWidth(const QFont& font) {
+    // Measured along a run: a single character's advance leaves out the
+    // letter spacing.
+    constexpr int kRun = 16;
+    return std::max(1, qRound(QFontMetricsF(font).horizontalAdvance(QString(kRun, QLatin1Char('M'))) / kRun));
+}
+
+int clearViewRegisterTileRight() { return 353 + std::max(223, 29 * textCellWidth(textViewFont())); }
+
+QFont listFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
 
 TextGridView::TextGridView(Frame& frame) : frame_(frame) {
     setFocusPolicy(Qt::StrongFocus);
@@ -31,7 +51,7 @@ TextGridView::TextGridView(Frame& frame) : frame_(frame) {
     QFont font = textViewFont();
     setFont(font);
     QFontMetrics metrics(font);
-    charWidth_ = std::max(1, metrics.horizontalAdvance('M'));
+    charWidth_ = textCellWidth(font);
     lineHeight_ = metrics.height() + metrics.leading() + 8;
 }
 

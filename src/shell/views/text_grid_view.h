@@ -17,6 +17,17 @@ class Frame;
 
 // The fixed-pitch font of the text views (program, registers, bits, memories).
 QFont textViewFont();
+// The step in pixels from one character of `font` to the next along a run
+// (for textViewFont() a whole number, the width of a grid cell).
+int textCellWidth(const QFont& font);
+// The fixed-pitch font at the desktop's own size, for lists of bytes and
+// characters that need no grid (the serial and SPI transfer lists): large
+// enough to tell "l" from "1" and "O" from "0".
+QFont listFont();
+// Clear View: the right edge of the register tile, which starts at 353: 223
+// pixels, or wider when the font needs it for the grid's 28 columns. The
+// SFR and memory bit tiles beside it start there.
+int clearViewRegisterTileRight();
 
 class TextGridView : public View {
     Q_OBJECT
