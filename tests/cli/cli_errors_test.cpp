@@ -114,7 +114,8 @@ TEST_F(CliErrors, ArgumentsAndFilesGiveTheirStatusAndMessage) {
 }
 
 // A bad program, an output that cannot be opened or no descriptor left for
-// a pseudo-terminal: the other outputs keep their content.
+// a pseudo-terminal (descriptors a test runner passes down are closed first,
+// so the runner itself can still start): the other outputs keep their content.
 TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
     dir.write("keep.txt", "precious");
     const std::string cli = cliProgram().string();
@@ -125,7 +126,7 @@ TEST_F(CliErrors, OutputFilesAreKeptWhenTheRunCannotStart) {
         {cli + " --uart-out keep.txt --trace keep.txt bad.hex", "bad.hex: Invalid HEX file"},
         {cli + " --uart-out keep.txt --trace no/such/dir/trace.txt park.hex", "no/such/dir/trace.txt"},
         {cli + " --vcd keep.txt --trace no/such/dir/t.txt park.hex", "no/such/dir/t.txt"},
-        {"ulimit -n 4; exec " + cli + " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex </dev/null",
+        {"exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n 4; exec " + cli + " --uart-pty --uart-out keep.txt --halt-on-self-jump park.hex </dev/null",
          "--uart-pty: cannot open a pseudo-terminal"},
     };
     for (const auto& c : cases) {
