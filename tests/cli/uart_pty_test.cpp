@@ -7,7 +7,7 @@
 // report. --uart-baud: a host off the chip's rate garbles bytes and the
 // framing errors are counted. The run keeps the serial bytes only for the
 // UART dump.
-#include "cli/cli_report.h"
+#include "cli/cli_json.h"
 #include "cli/cli_session.h"
 #include "modules/serial_host.h"
 #include "test_support.h"
