@@ -2,6 +2,7 @@
 
 #include "cli/cli_json.h"
 #include "cli/cli_profile.h"
+#include "cli/cli_variables.h"
 #include "common/hex_text.h"
 #include "modules/iic_settings.h"
 #include "modules/lcd_controller.h"
@@ -277,6 +278,7 @@ std::string textReport(const ReportInput& in) {
         if (!s.function.empty()) out += " function=" + s.function;
         out += "\n";
     }
+    if (in.variables) out += variablesText(*in.variables, in.machine, in.variableExpressions);
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
     if (in.coverage) out += coverageText(*in.coverage);
     return out;
@@ -296,6 +298,7 @@ std::string jsonReport(const ReportInput& in) {
                 {"cycles", in.run.cycles},
                 // Microseconds to the nanosecond.
                 {"simulated_us", std::round(double(in.run.cycles) * double(chip.cycleTimeUs) * 1e3) / 1e3}};
+    if (in.variables) out["variables"] = variablesJson(*in.variables, in.machine, in.variableExpressions);
 
     // Ranged dumps may be asked for more than once: they are lists of blocks.
     for (DumpKind kind : {DumpKind::Xdata, DumpKind::Code}) {

@@ -11,6 +11,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "debug/c_variables.h"
 #include "machine/code_coverage.h"
 #include "machine/machine.h"
 #include "tools/source_map.h"
@@ -32,6 +33,10 @@ struct ReportInput {
     // With a source map, the report says where the program stopped: a
     // "[stop]" section first in text, "source" and "function" in JSON.
     const SourceMap* sourceMap = nullptr;
+    // --var: the expressions, shown after the stop ("[variables]" in text,
+    // "variables" in JSON).
+    const CVariables* variables = nullptr;
+    std::vector<std::string> variableExpressions{};
 };
 
 std::string textReport(const ReportInput& input);

@@ -349,6 +349,10 @@ int run(int argc, char** argv) {
     }
     Machine& machine = session->machine;
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
+    if (!options.variables.empty() && !session->variables) {
+        fail("--var needs an SDCC debug file (.cdb) as the source map; " + options.sourceMap + " gives none");
+        return kExitUsage;
+    }
 
     // Outputs are opened (and emptied) only once everything else is ready.
     if (auto refused = refusedOutput(options, *session)) {
@@ -412,6 +416,10 @@ int run(int argc, char** argv) {
     ReportInput report{machine, session->dumps, run, status, uart.transmitted(), uart.received(), {}};
     if (options.coverage) report.coverage = &*coverage;
     report.sourceMap = sourceMap;
+    if (session->variables) {
+        report.variables = &*session->variables;
+        report.variableExpressions = options.variables;
+    }
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);
