@@ -20,8 +20,4 @@ std::string chipCharacters(std::string_view bytes) {
     return out;
 }
 
-std::string jsonText(std::string_view text) { return jsonDocument(Json(std::string(text))); }
-
-std::string jsonString(std::string_view bytes) { return jsonDocument(Json(chipCharacters(bytes))); }
-
 } // namespace quorvel::cli

@@ -24,9 +24,4 @@ std::string jsonDocument(const Json& document);
 // U+0000..U+00FF).
 std::string chipCharacters(std::string_view bytes);
 
-// A JSON string literal of UTF-8 `text` (quotes included).
-std::string jsonText(std::string_view text);
-// A JSON string literal of bytes from the chip, each byte one character.
-std::string jsonString(std::string_view bytes);
-
 } // namespace quorvel::cli

@@ -72,9 +72,9 @@ TEST(CliReport, JsonStringsReadBackAsTheirBytesOrNames) {
     // Chip bytes come back one code point each (U+0000..U+00FF); names as
     // UTF-8, a byte that is not UTF-8 replaced.
     const std::pair<std::string, std::string> rows[] = {
-        {jsonString("a\"b\\c"), "a\"b\\c"},
-        {jsonString(std::string("\n\x01\x7F\xC3\xFF", 5)), "\n\x01\x7F\u00C3\u00FF"},
-        {jsonText("caf\u00e9\t\"\xff"), "caf\u00e9\t\"\uFFFD"},
+        {jsonDocument(chipCharacters("a\"b\\c")), "a\"b\\c"},
+        {jsonDocument(chipCharacters(std::string("\n\x01\x7F\xC3\xFF", 5))), "\n\x01\x7F\u00C3\u00FF"},
+        {jsonDocument(Json("caf\u00e9\t\"\xff")), "caf\u00e9\t\"\uFFFD"},
     };
     for (const auto& [literal, text] : rows) EXPECT_EQ(nlohmann::json::parse(literal).get<std::string>(), text) << literal;
 }
