@@ -528,7 +528,8 @@ Stopping:
 Reporting:
   --dump WHAT          regs sfr iram xdata[:AAAA-BBBB] code[:AAAA-BBBB] eeprom
                        lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)
-  --json               print the dumps and the stop reason as one JSON object
+  --json               print the stop reason, the --var variables and the
+                       dumps as one JSON object
   --trace FILE|-       one line per instruction
   --source-map FILE    source lines for --trace (a trailing "; file:line"),
                        --break-line and the stop report: an asm51 listing
