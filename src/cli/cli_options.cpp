@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_variables.h"
+
 #include "common/hex_field.h"
 #include "chip/port_pins.h"
 #include "modules/serial_host.h"
@@ -294,6 +296,12 @@ std::string setDump(CliOptions& o, std::string_view v) {
            "iic-eeprom, rtc, spi-eeprom or uart, not '" + std::string(v) + "'";
 }
 
+std::string setVariable(CliOptions& o, std::string_view v) {
+    if (auto error = variableSyntaxError(v)) return "--var '" + std::string(v) + "': " + *error;
+    o.variables.emplace_back(v);
+    return {};
+}
+
 std::string setSelfJump(CliOptions& o, std::string_view) {
     o.haltOnSelfJump = true;
     return {};
@@ -325,7 +333,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 33> kOptions{{
+constexpr std::array<OptionRow, 34> kOptions{{
     {"--device", Takes::Once, setDevice},
     {"--clock", Takes::Once, setClock},
     {"--code-memory", Takes::Once, setCodeMemory},
@@ -349,6 +357,7 @@ constexpr std::array<OptionRow, 33> kOptions{{
     {"--halt-on-self-jump", Takes::Nothing, setSelfJump},
     {"--dump", Takes::Repeated, setDump},
     {"--json", Takes::Nothing, setJson},
+    {"--var", Takes::Repeated, setVariable},
     {"--trace", Takes::FileOnce, setTrace},
     {"--vcd", Takes::FileOnce, setVcd},
     {"--vcd-lines", Takes::Once, setVcdLines},
@@ -462,6 +471,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         result.error = "--vcd-lines and --vcd-capacity need --vcd FILE";
     else if (!o.breakLines.empty() && o.sourceMap.empty())
         result.error = "--break-line needs --source-map";
+    else if (!o.variables.empty() && o.sourceMap.empty())
+        result.error = "--var needs --source-map with an SDCC debug file (.cdb)";
     return result;
 }
 
@@ -517,13 +528,25 @@ Stopping:
 Reporting:
   --dump WHAT          regs sfr iram xdata[:AAAA-BBBB] code[:AAAA-BBBB] eeprom
                        lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)
-  --json               print the dumps and the stop reason as one JSON object
+  --json               print the stop reason, the --var variables and the
+                       dumps as one JSON object
   --trace FILE|-       one line per instruction
   --source-map FILE    source lines for --trace (a trailing "; file:line"),
                        --break-line and the stop report: an asm51 listing
                        (.lst), an SDCC --debug file (.cdb, with the .rst
                        listings beside it), or the program's .hex/.ihx to use
                        the .cdb (else .lst) of the same name beside it
+  --var EXPR           a C variable shown at the stop with its type, value
+                       and place (repeatable; needs --source-map naming an
+                       SDCC debug file, .cdb, or the program beside one):
+                       a name, s.field, a[3], *p, p->x. The frame pointer
+                       of reentrant functions comes from the linker's .map
+                       beside the .cdb. An expression that cannot be read
+                       is a usage error; an unknown name is an error of
+                       that variable in the report; a variable without a
+                       place at the stop is "not available" (JSON null).
+                       Best built with sdcc --debug; --nooverlay gives the
+                       locals of functions that call nothing their types
   --stats              counts, simulated and host time on standard error
   --profile FILE|-     executions and machine cycles per instruction address,
                        with totals and the coverage, as JSON

@@ -85,6 +85,7 @@ struct CliOptions {
     bool haltOnSelfJump = false;
     std::string sourceMap; // .lst, .cdb, or a program with one of them beside it
     std::vector<DumpOption> dumps;
+    std::vector<std::string> variables; // --var expressions, in the order given
     bool json = false;
     std::string trace; // file, "-" for standard output
     std::string vcd;   // waveform file, "-" for standard output, empty for none

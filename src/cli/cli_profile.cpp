@@ -4,6 +4,7 @@
 #include "common/view_mode.h"
 #include "tools/disassembler.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace quorvel::cli {
@@ -18,19 +19,23 @@ std::string percentText(const Coverage& coverage) {
     return text;
 }
 
-std::string countsJson(const AddressCounts& counts) {
-    return "\"executions\":" + number(counts.executions) + ",\"cycles\":" + number(counts.cycles);
+void addCounts(Json& row, const AddressCounts& counts) {
+    row["executions"] = counts.executions;
+    row["cycles"] = counts.cycles;
 }
 
-std::string sourceRows(const std::vector<SourceCounts>& rows, bool lines) {
-    std::string out;
+Json sourceRows(const std::vector<SourceCounts>& rows, bool lines) {
+    Json out = Json::array();
     for (const SourceCounts& row : rows) {
-        out += out.empty() ? "\n  " : ",\n  ";
-        out += "{\"function\":" + jsonText(row.function);
-        if (lines) out += ",\"file\":" + jsonText(row.file) + ",\"line\":" + std::to_string(row.line);
-        out += "," + countsJson(row.counts) + "}";
+        Json item = {{"function", row.function}};
+        if (lines) {
+            item["file"] = row.file;
+            item["line"] = row.line;
+        }
+        addCounts(item, row.counts);
+        out.push_back(std::move(item));
     }
-    return "[" + out + "]";
+    return out;
 }
 
 } // namespace
@@ -47,39 +52,38 @@ std::string coverageText(const Coverage& coverage) {
     return out;
 }
 
-std::string coverageJson(const Coverage& coverage) {
-    std::string out = "{\"instructions\":" + number(coverage.instructions.size()) +
-                      ",\"executed\":" + number(coverage.executed()) +
-                      ",\"percent\":" + percentText(coverage) + ",\"never_executed\":[";
-    for (size_t i = 0; i < coverage.missedRanges.size(); ++i) {
-        const CodeRange& r = coverage.missedRanges[i];
-        out += (i ? ",{\"first\":" : "{\"first\":") + number(r.first) + ",\"last\":" + number(r.last) + "}";
-    }
-    return out + "]}";
+Json coverageJson(const Coverage& coverage) {
+    Json missed = Json::array();
+    for (const CodeRange& r : coverage.missedRanges) missed.push_back({{"first", r.first}, {"last", r.last}});
+    return {{"instructions", coverage.instructions.size()},
+            {"executed", coverage.executed()},
+            // The share as the text says it, to a tenth.
+            {"percent", std::round(coverage.percent() * 10) / 10},
+            {"never_executed", missed}};
 }
 
 std::string profileJson(const CodeProfile& profile, const Coverage& coverage, const ChipState& chip,
                         const SourceLookup& lookup) {
-    std::string out = "{" + countsJson(profile.total()) +
-                      ",\"vectoring_cycles\":" + number(profile.vectoringCycles) +
-                      ",\n\"coverage\":" + coverageJson(coverage) + ",\n\"addresses\":[";
-    bool first = true;
+    Json out = Json::object();
+    addCounts(out, profile.total());
+    out["vectoring_cycles"] = profile.vectoringCycles;
+    out["coverage"] = coverageJson(coverage);
+    Json& addresses = out["addresses"] = Json::array();
     for (uint32_t address = 0; address < profile.counts.size(); ++address) {
         const AddressCounts& counts = profile.counts[address];
         if (counts.executions == 0) continue;
         const DisassembledLine line = disassembleAt(chip, uint16_t(address), ViewMode::Normal);
-        out += first ? "\n  " : ",\n  ";
-        out += "{\"address\":" + number(address) + "," + countsJson(counts) +
-               ",\"instruction\":" + jsonText(mnemonicPart(line.text)) + "}";
-        first = false;
+        Json row = {{"address", address}};
+        addCounts(row, counts);
+        row["instruction"] = mnemonicPart(line.text);
+        addresses.push_back(std::move(row));
     }
-    out += "]";
     if (lookup) {
         const SourceProfile bySource = profileBySource(profile, lookup);
-        out += ",\n\"functions\":" + sourceRows(bySource.functions, false) +
-               ",\n\"lines\":" + sourceRows(bySource.lines, true);
+        out["functions"] = sourceRows(bySource.functions, false);
+        out["lines"] = sourceRows(bySource.lines, true);
     }
-    return out + "}\n";
+    return jsonDocument(out) + "\n";
 }
 
 } // namespace quorvel::cli

@@ -9,6 +9,7 @@
 // a "coverage" member of the JSON report.
 #pragma once
 
+#include "cli/cli_json.h"
 #include "machine/code_coverage.h"
 #include "machine/code_profile.h"
 
@@ -26,6 +27,6 @@ std::string profileJson(const CodeProfile& profile, const Coverage& coverage, co
 
 std::string coverageText(const Coverage& coverage);
 // {"instructions":M,"executed":N,"percent":P,"never_executed":[{"first":A,"last":B},...]}
-std::string coverageJson(const Coverage& coverage);
+Json coverageJson(const Coverage& coverage);
 
 } // namespace quorvel::cli

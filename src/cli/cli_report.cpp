@@ -1,6 +1,8 @@
 #include "cli/cli_report.h"
 
+#include "cli/cli_json.h"
 #include "cli/cli_profile.h"
+#include "cli/cli_variables.h"
 #include "common/hex_text.h"
 #include "modules/iic_settings.h"
 #include "modules/lcd_controller.h"
@@ -8,10 +10,9 @@
 #include "modules/spi_settings.h"
 #include "tools/symbol_names.h"
 
-#include <nlohmann/json.hpp>
-
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cmath>
 #include <span>
 #include <utility>
 
@@ -186,75 +187,50 @@ std::string textDump(const ReportInput& in, const DumpOption& d) {
 
 // ---- JSON
 
-void jsonValues(std::string& out, const std::vector<NamedValue>& values) {
-    out += "{";
-    for (size_t i = 0; i < values.size(); ++i)
-        out += (i ? "," : "") + jsonText(values[i].name) + ":" + std::to_string(values[i].value);
-    out += "}";
+Json jsonValues(const std::vector<NamedValue>& values) {
+    Json out = Json::object();
+    for (const NamedValue& v : values) out[v.name] = v.value;
+    return out;
 }
 
-void jsonBytes(std::string& out, std::span<const uint8_t> bytes) {
-    out += "[";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i) out += ",";
-        out += std::to_string(bytes[i]);
-    }
-    out += "]";
+Json jsonBlock(const Block& b, const std::string& type = {}) {
+    Json out = Json::object();
+    if (!type.empty()) out["type"] = type;
+    out["start"] = b.start;
+    out["bytes"] = b.bytes;
+    return out;
 }
 
-void jsonBlock(std::string& out, const Block& b, std::string_view extra = {}) {
-    out += "{" + std::string(extra) + "\"start\":" + std::to_string(b.start) + ",\"bytes\":";
-    jsonBytes(out, b.bytes);
-    out += "}";
-}
-
-std::string jsonDump(const ReportInput& in, const DumpOption& d) {
+Json jsonDump(const ReportInput& in, const DumpOption& d) {
     const Machine& m = in.machine;
-    std::string out;
     switch (d.kind) {
-    case DumpKind::Regs: jsonValues(out, registers(m.chip)); break;
-    case DumpKind::Sfr: jsonValues(out, namedSfrs(m.chip)); break;
+    case DumpKind::Regs: return jsonValues(registers(m.chip));
+    case DumpKind::Sfr: return jsonValues(namedSfrs(m.chip));
     case DumpKind::Lcd: {
-        out += "[";
-        const auto rows = lcdRows(m);
-        for (size_t i = 0; i < rows.size(); ++i) out += (i ? "," : "") + jsonString(rows[i]);
-        out += "]";
-        break;
+        Json rows = Json::array();
+        for (const std::string& row : lcdRows(m)) rows.push_back(chipCharacters(row));
+        return rows;
     }
     case DumpKind::Leds: {
         const LedEvaluation e = leds(m);
-        out += "{\"points\":{";
-        bool first = true;
-        for (int pin = 0; pin < 32; ++pin) {
-            if (!((e.pointConnected >> pin) & 1u)) continue;
-            out += (first ? "" : ",") + jsonText(pinRefName(pinRefFromIndex(pin))) + ":" +
-                   (((e.pointLit >> pin) & 1u) ? "true" : "false");
-            first = false;
-        }
-        out += "},\"segments\":";
-        jsonBytes(out, std::span(e.digits.data(), size_t(e.digitCount)));
-        out += ",\"text\":" + jsonString(digitsText(e)) + "}";
-        break;
+        Json points = Json::object();
+        for (int pin = 0; pin < 32; ++pin)
+            if ((e.pointConnected >> pin) & 1u) points[pinRefName(pinRefFromIndex(pin))] = bool((e.pointLit >> pin) & 1u);
+        return {{"points", points},
+                {"segments", std::vector<uint8_t>(e.digits.begin(), e.digits.begin() + e.digitCount)},
+                {"text", chipCharacters(digitsText(e))}};
     }
     case DumpKind::Uart: {
         const std::string& sent = in.uartTransmitted;
-        out += "{\"transmitted\":";
-        jsonBytes(out, std::span(reinterpret_cast<const uint8_t*>(sent.data()), sent.size()));
-        out += ",\"text\":" + jsonString(sent) + ",\"received\":";
-        jsonBytes(out, in.uartReceived);
-        out += "}";
-        break;
+        return {{"transmitted", std::vector<uint8_t>(sent.begin(), sent.end())},
+                {"text", chipCharacters(sent)},
+                {"received", in.uartReceived}};
     }
-    case DumpKind::IicEeprom:
-        jsonBlock(out, memoryBlock(m, d), "\"type\":" + jsonText(iicEepromName(m)) + ",");
-        break;
+    case DumpKind::IicEeprom: return jsonBlock(memoryBlock(m, d), iicEepromName(m));
     case DumpKind::SpiEeprom:
-        jsonBlock(out, memoryBlock(m, d),
-                  "\"type\":" + jsonText(spiEepromTypeName(spiEepromType(m.modules.settings.spi))) + ",");
-        break;
-    default: jsonBlock(out, memoryBlock(m, d)); break;
+        return jsonBlock(memoryBlock(m, d), spiEepromTypeName(spiEepromType(m.modules.settings.spi)));
+    default: return jsonBlock(memoryBlock(m, d));
     }
-    return out;
 }
 
 } // namespace
@@ -271,27 +247,6 @@ std::string segmentText(uint8_t pattern) {
         if ((pattern & 0x7F) == shape) text[0] = c;
     if (pattern & 0x80) text += '.';
     return text;
-}
-
-std::string jsonText(std::string_view text) {
-    // Valid UTF-8 goes through as it is; a byte that is not (a file name in
-    // another encoding) becomes U+FFFD rather than making the object invalid.
-    return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string jsonString(std::string_view bytes) {
-    std::string out = "\"";
-    for (unsigned char c : bytes) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            out += "\\u00" + hexText(c, 2);
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
 }
 
 namespace {
@@ -323,6 +278,7 @@ std::string textReport(const ReportInput& in) {
         if (!s.function.empty()) out += " function=" + s.function;
         out += "\n";
     }
+    if (in.variables) out += variablesText(*in.variables, in.machine, in.variableExpressions);
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
     if (in.coverage) out += coverageText(*in.coverage);
     return out;
@@ -330,41 +286,31 @@ std::string textReport(const ReportInput& in) {
 
 std::string jsonReport(const ReportInput& in) {
     const ChipState& chip = in.machine.chip;
-    std::string out = "{\"stop\":{\"reason\":" + jsonText(stopName(in.run.stop)) +
-                      ",\"exit_status\":" + std::to_string(in.exitStatus) +
-                      ",\"pc\":" + std::to_string(chip.pc);
-    if (!in.condition.empty()) out += ",\"condition\":" + jsonText(in.condition);
+    Json stop = {{"reason", std::string(stopName(in.run.stop))}, {"exit_status", in.exitStatus}, {"pc", chip.pc}};
+    if (!in.condition.empty()) stop["condition"] = in.condition;
     if (const StopSource s = stopSource(in); !s.line.empty() || !s.function.empty()) {
-        if (!s.line.empty()) out += ",\"source\":" + jsonText(s.line);
-        if (!s.function.empty()) out += ",\"function\":" + jsonText(s.function);
+        if (!s.line.empty()) stop["source"] = s.line;
+        if (!s.function.empty()) stop["function"] = s.function;
     }
-    if (in.run.stop == StopKind::PcOutOfRange)
-        out += ",\"message\":" + jsonText("PC Exceeds Maximum Program Memory");
-    char time[40];
-    std::snprintf(time, sizeof time, "%.3f", double(in.run.cycles) * double(chip.cycleTimeUs));
-    out += "},\"instructions\":" + std::to_string(in.run.steps) +
-           ",\"cycles\":" + std::to_string(in.run.cycles) + ",\"simulated_us\":" + time;
+    if (in.run.stop == StopKind::PcOutOfRange) stop["message"] = "PC Exceeds Maximum Program Memory";
+    Json out = {{"stop", stop},
+                {"instructions", in.run.steps},
+                {"cycles", in.run.cycles},
+                // Microseconds to the nanosecond.
+                {"simulated_us", std::round(double(in.run.cycles) * double(chip.cycleTimeUs) * 1e3) / 1e3}};
+    if (in.variables) out["variables"] = variablesJson(*in.variables, in.machine, in.variableExpressions);
 
     // Ranged dumps may be asked for more than once: they are lists of blocks.
     for (DumpKind kind : {DumpKind::Xdata, DumpKind::Code}) {
-        bool any = false;
-        for (const DumpOption& d : in.dumps) {
-            if (d.kind != kind) continue;
-            out += any ? "," : ",\"" + std::string(dumpName(kind)) + "\":[";
-            out += jsonDump(in, d);
-            any = true;
-        }
-        if (any) out += "]";
+        for (const DumpOption& d : in.dumps)
+            if (d.kind == kind) out[std::string(dumpName(kind))].push_back(jsonDump(in, d));
     }
-    std::vector<DumpKind> done;
     for (const DumpOption& d : in.dumps) {
-        if (d.kind == DumpKind::Xdata || d.kind == DumpKind::Code) continue;
-        if (std::find(done.begin(), done.end(), d.kind) != done.end()) continue;
-        done.push_back(d.kind);
-        out += ",\"" + std::string(dumpName(d.kind)) + "\":" + jsonDump(in, d);
+        if (d.kind == DumpKind::Xdata || d.kind == DumpKind::Code || out.contains(std::string(dumpName(d.kind)))) continue;
+        out[std::string(dumpName(d.kind))] = jsonDump(in, d);
     }
-    if (in.coverage) out += ",\"coverage\":" + coverageJson(*in.coverage);
-    return out + "}\n";
+    if (in.coverage) out["coverage"] = coverageJson(*in.coverage);
+    return jsonDocument(out) + "\n";
 }
 
 } // namespace quorvel::cli

@@ -3,15 +3,15 @@
 //
 // Text: each dump is a "[name]" line followed by its lines; memories as
 // "AAAA: DD DD ..." rows of 16 bytes; registers as NAME=HEX words.
-// JSON: numbers are plain numbers (addresses and bytes too); memories are
-// {"start": address, "bytes": [...]}; names (files, functions) are UTF-8 as
-// they are, escaped only where JSON requires it; strings from the chip (UART
-// text, LCD rows) are bytes, each a character: control characters and bytes
-// from 0x7F as \u00XX.
+// JSON (written as cli_json.h says): numbers are plain numbers (addresses
+// and bytes too); memories are {"start": address, "bytes": [...]}; names
+// (files, functions) are UTF-8 as they are; strings from the chip (UART
+// text, LCD rows) are bytes, each one character U+0000..U+00FF.
 #pragma once
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "debug/c_variables.h"
 #include "machine/code_coverage.h"
 #include "machine/machine.h"
 #include "tools/source_map.h"
@@ -33,6 +33,10 @@ struct ReportInput {
     // With a source map, the report says where the program stopped: a
     // "[stop]" section first in text, "source" and "function" in JSON.
     const SourceMap* sourceMap = nullptr;
+    // --var: the expressions, shown after the stop ("[variables]" in text,
+    // "variables" in JSON).
+    const CVariables* variables = nullptr;
+    std::vector<std::string> variableExpressions{};
 };
 
 std::string textReport(const ReportInput& input);
@@ -41,10 +45,5 @@ std::string jsonReport(const ReportInput& input);
 // The text a seven-segment pattern shows: a digit or hex letter ('?' for
 // other shapes, ' ' for a dark digit), followed by '.' when the point is lit.
 std::string segmentText(uint8_t pattern);
-
-// A JSON string literal of UTF-8 `text` (quotes included).
-std::string jsonText(std::string_view text);
-// A JSON string literal of bytes from the chip, each byte one character.
-std::string jsonString(std::string_view bytes);
 
 } // namespace quorvel::cli

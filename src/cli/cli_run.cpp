@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvel::cli {
 
@@ -110,54 +112,90 @@ std::string sourceSuffix(const SourceMap& map, uint16_t address) {
     return where ? "  ; " + map.text(*where) : std::string();
 }
 
+// The trace's lines. Program memory does not change during a run: each
+// address is disassembled, and its source line looked up, once.
+class TraceLines {
+public:
+    TraceLines(const ChipState& chip, const RunRequest& r)
+        : out_(r.trace), sourceMap_(r.sourceMap), disassembly_(size_t(chip.codeLimit) + 1),
+          sources_(r.sourceMap ? disassembly_.size() : 0), sourceKnown_(sources_.size()) {}
+
+    // Before the instruction at the program counter runs, at `cycle`.
+    void before(const ChipState& chip, uint64_t cycle) {
+        std::string& text = disassembly_[chip.pc];
+        if (text.empty()) text = traceInstruction(chip);
+        char cycles[24];
+        std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)cycle);
+        line_ = cycles + text;
+        source_ = &noSource_;
+        if (chip.pc < sources_.size()) {
+            if (!sourceKnown_[chip.pc]) {
+                sources_[chip.pc] = sourceSuffix(*sourceMap_, chip.pc);
+                sourceKnown_[chip.pc] = true;
+            }
+            source_ = &sources_[chip.pc];
+        }
+        length_ = instructionCycles(chip.readCode(chip.pc));
+        cycleBefore_ = cycle;
+    }
+
+    // After it ran, at `cycle`. An interrupt accepted after the instruction
+    // is vectored in the same step (its cycles follow the instruction's):
+    // the instruction's line shows the registers before the return address
+    // was pushed, and the vectoring a line of its own.
+    void after(const ChipState& chip, uint64_t cycle) {
+        const bool vectored = cycle - cycleBefore_ > uint64_t(length_);
+        line_ += traceTail(chip, vectored ? -2 : 0);
+        line_ += *source_;
+        line_ += '\n';
+        if (vectored) line_ += traceVectoring(chip, cycleBefore_ + uint64_t(length_));
+        std::fputs(line_.c_str(), out_);
+    }
+
+private:
+    std::FILE* out_;
+    const SourceMap* sourceMap_;
+    std::vector<std::string> disassembly_;
+    std::vector<std::string> sources_;
+    std::vector<bool> sourceKnown_;
+    const std::string noSource_;
+    std::string line_;
+    const std::string* source_ = &noSource_;
+    int length_ = 0;
+    uint64_t cycleBefore_ = 0;
+};
+
+// The stop conditions asked for that hold after an instruction, in the
+// order the execution loop checks them.
+std::optional<StopKind> conditionHolds(const Machine& machine, const RunRequest& r, RunReport& report) {
+    const ChipState& chip = machine.chip;
+    for (size_t i = 0; i < r.breaks.size(); ++i) {
+        if (breakpointHolds(r.breaks[i], machine.selection.kind, chip)) {
+            report.breakIndex = int(i);
+            return StopKind::Breakpoint;
+        }
+    }
+    if (r.lineBreaks && (*r.lineBreaks)[chip.pc]) return StopKind::BreakLine;
+    if (r.untilPc && chip.pc == *r.untilPc) return StopKind::UntilPc;
+    if (r.haltOnSelfJump && executedSelfJump(chip) && chip.periph.serial.txState == Transmit::Idle)
+        return StopKind::SelfJump;
+    return std::nullopt;
+}
+
 RunReport runStepwise(Machine& machine, const RunRequest& r) {
     RunReport report;
     ChipState& chip = machine.chip;
     CycleCounter counter(chip);
     uint32_t ledLatches = ~chip.portLatches();
-    std::string line;
-    // Program memory does not change during a run: each address is
-    // disassembled once.
-    std::vector<std::string> disassembly(r.trace ? size_t(chip.codeLimit) + 1 : 0);
-    // The same for the source lines: each address looked up once.
-    const bool traceSource = r.trace && r.sourceMap;
-    std::vector<std::string> sources(traceSource ? disassembly.size() : 0);
-    std::vector<bool> sourceKnown(sources.size());
-    const std::string noSource;
+    std::optional<TraceLines> trace;
+    if (r.trace) trace.emplace(chip, r);
     for (;;) {
-        if (r.trace) {
-            std::string& text = disassembly[chip.pc];
-            if (text.empty()) text = traceInstruction(chip);
-            char cycles[24];
-            std::snprintf(cycles, sizeof cycles, "%10llu  ", (unsigned long long)counter.total);
-            line = cycles + text;
-        }
-        const std::string* source = &noSource;
-        if (traceSource && chip.pc < sources.size()) {
-            if (!sourceKnown[chip.pc]) {
-                sources[chip.pc] = sourceSuffix(*r.sourceMap, chip.pc);
-                sourceKnown[chip.pc] = true;
-            }
-            source = &sources[chip.pc];
-        }
-        const uint64_t cyclesBefore = counter.total;
-        const int instructionLength = r.trace ? instructionCycles(chip.readCode(chip.pc)) : 0;
+        if (trace) trace->before(chip, counter.total);
         const bool outOfRange = step(machine);
         ++report.steps;
         counter.update(chip);
         report.cycles = counter.total;
-        if (r.trace) {
-            // An interrupt accepted after the instruction is vectored in the
-            // same step (its cycles follow the instruction's): the
-            // instruction's line shows the registers before the return
-            // address was pushed, and the vectoring a line of its own.
-            const bool vectored = counter.total - cyclesBefore > uint64_t(instructionLength);
-            line += traceTail(chip, vectored ? -2 : 0);
-            line += *source;
-            line += '\n';
-            if (vectored) line += traceVectoring(chip, cyclesBefore + uint64_t(instructionLength));
-            std::fputs(line.c_str(), r.trace);
-        }
+        if (trace) trace->after(chip, counter.total);
         const bool carryOn = !r.carryOn || report.steps % kStepSlice != 0 || r.carryOn();
         if (r.outputFailed && r.outputFailed()) {
             report.stop = StopKind::OutputError;
@@ -173,24 +211,8 @@ RunReport runStepwise(Machine& machine, const RunRequest& r) {
             ledLatches = chip.portLatches();
             evaluateLeds(machine.modules.settings, ledLatches, machine.modules.ledDigitMemory, true);
         }
-        for (size_t i = 0; i < r.breaks.size(); ++i) {
-            if (breakpointHolds(r.breaks[i], machine.selection.kind, chip)) {
-                report.stop = StopKind::Breakpoint;
-                report.breakIndex = int(i);
-                return report;
-            }
-        }
-        if (r.lineBreaks && (*r.lineBreaks)[chip.pc]) {
-            report.stop = StopKind::BreakLine;
-            return report;
-        }
-        if (r.untilPc && chip.pc == *r.untilPc) {
-            report.stop = StopKind::UntilPc;
-            return report;
-        }
-        if (r.haltOnSelfJump && executedSelfJump(chip) &&
-            chip.periph.serial.txState == Transmit::Idle) {
-            report.stop = StopKind::SelfJump;
+        if (const auto held = conditionHolds(machine, r, report)) {
+            report.stop = *held;
             return report;
         }
         if (limitReached(r, report, report.stop)) return report;

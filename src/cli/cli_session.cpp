@@ -1,5 +1,7 @@
 #include "cli/cli_session.h"
 
+#include "cli/cli_variables.h"
+
 #include "chip/serial_line.h"
 #include "common/hex_text.h"
 #include "modules/serial_host.h"
@@ -185,6 +187,7 @@ Message readSourceMap(const CliOptions& o, Session& session) {
         for (uint16_t address : code)
             if (address <= codeLimit) session.lineBreaks.set(address);
     }
+    if (!o.variables.empty()) session.variables = loadVariables(report, session.warnings);
     session.sourceMap = std::move(map);
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "chip/chip_events.h"
+#include "debug/c_variables.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "modules/uart_pty.h"
@@ -65,6 +66,7 @@ struct Session {
     std::optional<SourceMap> sourceMap; // --source-map
     CodeAddressSet lineBreaks;          // where the --break-line lines' code starts
     SourceMapReport sourceMapReport;    // the files the map was read from, its listed code
+    std::optional<CVariables> variables; // --var: the debug file's symbols
     std::vector<DumpOption> dumps;    // ranges resolved against the memories
     std::vector<uint8_t> uartInput;   // what the simulated host sends
     std::vector<std::string> warnings; // said on standard error; the run goes on

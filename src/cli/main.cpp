@@ -118,19 +118,209 @@ void holdClosedStandardStreams() {
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd) return;
 }
 
-int run(int argc, char** argv) {
-    const Clock::time_point started = Clock::now();
-    holdClosedStandardStreams();
-    std::ios::sync_with_stdio(false);
+// ---- the outputs
 
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    ParseResult parsed = parseCommandLine(args);
-    const CliOptions& options = parsed.options;
-    if (options.help) {
+// The files the run writes, each opened before the run as the output rules
+// say. The trace's buffer outlives the outputs that may still close
+// through it (members end in reverse order).
+struct RunOutputs {
+    std::vector<char> traceBuffer;
+    Output uartOut, trace, profile, vcd;
+};
+
+// One row per output: its option, where its name is, and whether it is a
+// save (written whole after the run) rather than written as the run goes.
+struct OutputRow {
+    const char* option;
+    std::string CliOptions::*name;
+    Output RunOutputs::*output;
+    bool save;
+};
+
+constexpr OutputRow kOutputRows[] = {
+    {"--uart-out", &CliOptions::uartOut, &RunOutputs::uartOut, false},
+    {"--trace", &CliOptions::trace, &RunOutputs::trace, false},
+    {"--profile", &CliOptions::profile, &RunOutputs::profile, true},
+    {"--vcd", &CliOptions::vcd, &RunOutputs::vcd, true},
+};
+
+// Outputs that would empty one of the run's inputs, or share a file with
+// another output, are refused before anything is opened.
+std::optional<std::string> refusedOutput(const CliOptions& options, const Session& session) {
+    std::vector<std::pair<std::string, std::string>> named;
+    for (const OutputRow& row : kOutputRows) {
+        const std::string& name = options.*row.name;
+        if (auto refused = outputIsAnInput(options, session.sourceMapReport.filesRead, name)) return refused;
+        named.emplace_back(row.option, name);
+    }
+    return outputsSharingAFile(named);
+}
+
+// The pseudo-terminal of --uart-pty, whose path is said once.
+struct PtyLink {
+    std::unique_ptr<UartPty> pty;
+    bool said = false;
+    std::string error; // the first failure serving it
+
+    void sayPath() {
+        if (!pty || said) return;
+        std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
+        std::fflush(stderr);
+        said = true;
+    }
+};
+
+// Outputs named by the process's streams first, while every descriptor
+// above 2 is one the caller handed over; then the pseudo-terminal, whose
+// path is said once the run is sure to start, or before an output waits for
+// a FIFO's reader, so that a client can connect meanwhile; then the other
+// outputs. Files written as the run goes are emptied only once all opened.
+std::optional<std::string> openOutputs(const CliOptions& options, RunOutputs& outputs, PtyLink& link) {
+    for (const bool streams : {true, false}) {
+        if (!streams && options.uartPty) {
+            link.pty = std::make_unique<UartPty>();
+            if (auto failure = link.pty->open()) return "--uart-pty: " + *failure;
+        }
+        for (const OutputRow& row : kOutputRows) {
+            const std::string& name = options.*row.name;
+            if (name.empty() || streamDescriptor(name).has_value() != streams) continue;
+            if (auto failure = (outputs.*row.output).open(name, row.save, [&link] { link.sayPath(); }))
+                return failure;
+        }
+    }
+    for (const OutputRow& row : kOutputRows) {
+        if (!(outputs.*row.output).start())
+            return options.*row.name + ": cannot empty the file: " + std::strerror(errno);
+    }
+    if (outputs.trace && !outputs.trace.isStandardOutput()) {
+        outputs.traceBuffer.resize(1u << 20);
+        std::setvbuf(outputs.trace.file(), outputs.traceBuffer.data(), _IOFBF, outputs.traceBuffer.size());
+    }
+    return std::nullopt;
+}
+
+// Finishes the outputs written as the run went (saves: false) or the saves.
+bool finishOutputs(RunOutputs& outputs, bool saves) {
+    bool written = true;
+    for (const OutputRow& row : kOutputRows)
+        if (row.save == saves) written = finishOutput(outputs.*row.output) && written;
+    return written;
+}
+
+// ---- the run
+
+RunRequest runRequest(const CliOptions& options, Session& session, const RunOutputs& outputs,
+                      UartRecorder& uart, PtyLink& link, std::optional<RealTimePacer>& pacer) {
+    Machine& machine = session.machine;
+    RunRequest request;
+    request.maxCycles = options.maxCycles;
+    request.maxSteps = options.maxSteps;
+    if (!options.hasStopCondition() && !options.uartPty) request.maxCycles = kDefaultMaxCycles;
+    request.untilPc = options.untilPc;
+    request.breaks = session.breaks;
+    if (!options.breakLines.empty()) request.lineBreaks = &session.lineBreaks;
+    request.sourceMap = session.sourceMap ? &*session.sourceMap : nullptr;
+    request.haltOnSelfJump = options.haltOnSelfJump;
+    request.trace = outputs.trace.file();
+    const ModuleSettings& modules = machine.modules.settings;
+    request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
+                        !(modules.LedOptions & kLedNonMultiplexed);
+    request.afterBatch = [&uart] { uart.flush(); };
+    if (link.pty) {
+        request.batchSteps = kPtyBatchSteps;
+        request.carryOn = [&machine, &link, &pacer] {
+            if (auto failure = link.pty->poll(machine.modules.serialHost, machine.chip)) link.error = *failure;
+            // Ahead of the wall clock: wait for the terminal (a byte or a
+            // signal ends the wait early) instead of running on.
+            const auto wait = pacer->wait(machine.chip, Clock::now());
+            if (wait.count() > 0 && stopSignal == 0 && link.error.empty()) link.pty->waitForInput(wait);
+            return stopSignal == 0;
+        };
+    }
+    request.outputFailed = [&outputs, &link] {
+        return (outputs.uartOut && std::ferror(outputs.uartOut.file())) ||
+               (outputs.trace && std::ferror(outputs.trace.file())) || !link.error.empty();
+    };
+    return request;
+}
+
+// After the run: what the chip sent in the last slice still reaches the
+// terminal; bytes nobody read are said. False when serving it failed.
+bool finishPty(PtyLink& link, Machine& machine) {
+    if (!link.pty) return true;
+    if (link.error.empty())
+        if (auto failure = link.pty->poll(machine.modules.serialHost, machine.chip)) link.error = *failure;
+    if (!link.error.empty()) fail("--uart-pty: " + link.error);
+    if (link.pty->droppedBytes())
+        fail("warning: --uart-pty: " + std::to_string(link.pty->droppedBytes()) +
+             " transmitted bytes were lost: nobody read the pseudo-terminal");
+    return link.error.empty();
+}
+
+void sayFramingErrors(const ChipState& chip) {
+    const uint32_t chipFraming = chip.periph.serial.framingErrors;
+    const uint32_t hostFraming = chip.periph.line.framingErrors;
+    if (chipFraming + hostFraming)
+        fail("uart: " + std::to_string(chipFraming + hostFraming) + " framing errors (" +
+             std::to_string(chipFraming) + " received by the chip, " + std::to_string(hostFraming) +
+             " read by the host)");
+}
+
+// With a source map the profile's counts are summed per function and line too.
+SourceLookup sourceLookup(const SourceMap* sourceMap) {
+    if (!sourceMap) return {};
+    return [sourceMap](uint16_t address) -> std::optional<SourcePlace> {
+        const std::optional<SourceLocation> where = sourceMap->locationAt(address);
+        if (!where) return std::nullopt;
+        const SourceFunction* function = sourceMap->functionAt(address);
+        return SourcePlace{function ? function->name : std::string(), sourceMap->files()[where->file],
+                           int(where->line)};
+    };
+}
+
+// Writes the saves (profile, waveform) and finishes them.
+bool writeSaves(const CliOptions& options, RunOutputs& outputs, Machine& machine, const Coverage* coverage,
+                const WaveRecorder* wave, const SourceMap* sourceMap) {
+    if (outputs.profile) {
+        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip, sourceLookup(sourceMap));
+        std::fwrite(json.data(), 1, json.size(), outputs.profile.file());
+    }
+    if (wave) {
+        if (auto overflow = waveformOverflowText(*wave)) fail(*overflow);
+        const std::string text = waveformText(options, machine, *wave, waveformDate());
+        std::fwrite(text.data(), 1, text.size(), outputs.vcd.file());
+    }
+    return finishOutputs(outputs, true);
+}
+
+// The stops that are not what was asked for are said on standard error.
+void sayStop(const RunReport& run, const ChipState& chip) {
+    switch (run.stop) {
+    case StopKind::PcOutOfRange: {
+        char where[48];
+        std::snprintf(where, sizeof where, " (instruction at %04XH)", chip.pc);
+        fail(pcExceedsMessage().text + where);
+        break;
+    }
+    case StopKind::CycleLimit: fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)"); break;
+    case StopKind::StepLimit: fail("step limit reached (" + std::to_string(run.steps) + " instructions)"); break;
+    case StopKind::Interrupted:
+        fail(std::string("interrupted by ") + signalName(stopSignal) + " (" + std::to_string(run.cycles) +
+             " machine cycles)");
+        break;
+    default: break;
+    }
+}
+
+// ---- the whole run
+
+// The command line: nothing when the run goes on, else the exit status.
+std::optional<int> answeredCommandLine(const ParseResult& parsed) {
+    if (parsed.options.help) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
-    if (options.version) {
+    if (parsed.options.version) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
@@ -139,6 +329,18 @@ int run(int argc, char** argv) {
         std::fputs("Try 'quorvel-cli --help' for the options.\n", stderr);
         return kExitUsage;
     }
+    return std::nullopt;
+}
+
+int run(int argc, char** argv) {
+    const Clock::time_point started = Clock::now();
+    holdClosedStandardStreams();
+    std::ios::sync_with_stdio(false);
+
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    const ParseResult parsed = parseCommandLine(args);
+    if (auto status = answeredCommandLine(parsed)) return *status;
+    const CliOptions& options = parsed.options;
 
     auto session = std::make_unique<Session>();
     if (auto failure = setUpSession(options, *session, std::cin)) {
@@ -147,18 +349,13 @@ int run(int argc, char** argv) {
     }
     Machine& machine = session->machine;
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
+    if (!options.variables.empty() && !session->variables) {
+        fail("--var needs an SDCC debug file (.cdb) as the source map; " + options.sourceMap + " gives none");
+        return kExitUsage;
+    }
 
     // Outputs are opened (and emptied) only once everything else is ready.
-    for (const std::string* output : {&options.uartOut, &options.trace, &options.profile, &options.vcd}) {
-        if (auto refused = outputIsAnInput(options, session->sourceMapReport.filesRead, *output)) {
-            fail(*refused);
-            return kExitSetup;
-        }
-    }
-    if (auto refused = outputsSharingAFile({{"--uart-out", options.uartOut},
-                                            {"--trace", options.trace},
-                                            {"--profile", options.profile},
-                                            {"--vcd", options.vcd}})) {
+    if (auto refused = refusedOutput(options, *session)) {
         fail(*refused);
         return kExitSetup;
     }
@@ -167,185 +364,62 @@ int run(int argc, char** argv) {
     // gone (stop reason output-error).
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
-    // The trace's buffer outlives the outputs that may still close through it.
-    std::vector<char> traceBuffer;
-    Output uartOut, trace, profile, vcd;
-    const struct {
-        Output& output;
-        const std::string& name;
-        bool save; // written whole after the run
-    } outputs[] = {
-        {uartOut, options.uartOut, false},
-        {trace, options.trace, false},
-        {profile, options.profile, true},
-        {vcd, options.vcd, true},
-    };
-    std::unique_ptr<UartPty> pty;
-    bool ptySaid = false;
-    auto sayPty = [&pty, &ptySaid] {
-        if (!pty || ptySaid) return;
-        std::fprintf(stderr, "uart-pty: %s\n", pty->path().c_str());
-        std::fflush(stderr);
-        ptySaid = true;
-    };
-    // Outputs named by the process's streams first, while every descriptor
-    // above 2 is one the caller handed over; then the pseudo-terminal, whose
-    // path is said once the run is sure to start, or before an output waits
-    // for a FIFO's reader, so that a client can connect meanwhile; then the
-    // other outputs.
-    for (const bool streams : {true, false}) {
-        if (!streams && options.uartPty) {
-            pty = std::make_unique<UartPty>();
-            if (auto failure = pty->open()) {
-                fail("--uart-pty: " + *failure);
-                return kExitSetup;
-            }
-        }
-        for (const auto& o : outputs) {
-            if (o.name.empty() || streamDescriptor(o.name).has_value() != streams) continue;
-            if (auto failure = o.output.open(o.name, o.save, sayPty)) {
-                fail(*failure);
-                return kExitSetup;
-            }
-        }
+    RunOutputs outputs;
+    PtyLink link;
+    if (auto failure = openOutputs(options, outputs, link)) {
+        fail(*failure);
+        return kExitSetup;
     }
-    for (const auto& o : outputs) {
-        if (!o.output.start()) {
-            fail(o.name + ": cannot empty the file: " + std::strerror(errno));
-            return kExitSetup;
-        }
-    }
-    sayPty();
+    link.sayPath();
     // From here on a signal ends the session with its report (while an
     // output waited for a reader it ended the process, nothing touched).
-    if (pty) catchStopSignals();
-    if (trace && !trace.isStandardOutput()) {
-        traceBuffer.resize(1u << 20);
-        std::setvbuf(trace.file(), traceBuffer.data(), _IOFBF, traceBuffer.size());
-    }
+    if (link.pty) catchStopSignals();
 
     // The recorder's ring is allocated now, never during the run.
     std::optional<WaveRecorder> wave;
-    if (vcd) {
+    if (outputs.vcd) {
         wave.emplace(options.vcdCapacity.value_or(kDefaultVcdCapacity));
         machine.wave = &*wave;
     }
-
     UartRecorder uart(machine, options.wants(DumpKind::Uart));
     setSerialLineBaud(machine.chip, options.uartBaud);
-    uart.setOutput(uartOut.file());
-    uart.setPty(pty.get());
+    uart.setOutput(outputs.uartOut.file());
+    uart.setPty(link.pty.get());
     machine.chip.events = &uart;
 
-    RunRequest request;
-    request.maxCycles = options.maxCycles;
-    request.maxSteps = options.maxSteps;
-    if (!options.hasStopCondition() && !options.uartPty) request.maxCycles = kDefaultMaxCycles;
-    request.untilPc = options.untilPc;
-    request.breaks = session->breaks;
-    const SourceMap* sourceMap = session->sourceMap ? &*session->sourceMap : nullptr;
-    if (!options.breakLines.empty()) request.lineBreaks = &session->lineBreaks;
-    request.sourceMap = sourceMap;
-    request.haltOnSelfJump = options.haltOnSelfJump;
-    request.trace = trace.file();
-    const ModuleSettings& modules = machine.modules.settings;
-    request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
-                        !(modules.LedOptions & kLedNonMultiplexed);
-    request.afterBatch = [&uart] { uart.flush(); };
-    std::string ptyError;
     std::optional<RealTimePacer> pacer;
-    if (pty) {
-        request.batchSteps = kPtyBatchSteps;
-        request.carryOn = [&] {
-            if (auto failure = pty->poll(machine.modules.serialHost, machine.chip)) ptyError = *failure;
-            // Ahead of the wall clock: wait for the terminal (a byte or a
-            // signal ends the wait early) instead of running on.
-            const auto wait = pacer->wait(machine.chip, Clock::now());
-            if (wait.count() > 0 && stopSignal == 0 && ptyError.empty()) pty->waitForInput(wait);
-            return stopSignal == 0;
-        };
-    }
-    request.outputFailed = [&uartOut, &trace, &ptyError] {
-        return (uartOut && std::ferror(uartOut.file())) || (trace && std::ferror(trace.file())) ||
-               !ptyError.empty();
-    };
-
-    if (profile || options.coverage) machine.codeProfile.enable();
+    const RunRequest request = runRequest(options, *session, outputs, uart, link, pacer);
+    if (outputs.profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
-    if (pty) pacer.emplace(machine.chip, runStart);
+    if (link.pty) pacer.emplace(machine.chip, runStart);
     const RunReport run = runMachine(machine, request);
     const Clock::time_point runEnd = Clock::now();
     uart.flush();
     machine.chip.events = nullptr;
-    const bool uartWritten = finishOutput(uartOut);
-    const bool traceWritten = finishOutput(trace);
-    bool ptyServed = true;
-    if (pty) {
-        // What the chip sent in the last slice still reaches the terminal.
-        if (ptyError.empty())
-            if (auto failure = pty->poll(machine.modules.serialHost, machine.chip)) ptyError = *failure;
-        ptyServed = ptyError.empty();
-        if (!ptyServed) fail("--uart-pty: " + ptyError);
-        if (pty->droppedBytes())
-            fail("warning: --uart-pty: " + std::to_string(pty->droppedBytes()) +
-                 " transmitted bytes were lost: nobody read the pseudo-terminal");
-    }
-
-    const uint32_t chipFraming = machine.chip.periph.serial.framingErrors;
-    const uint32_t hostFraming = machine.chip.periph.line.framingErrors;
-    if (chipFraming + hostFraming)
-        fail("uart: " + std::to_string(chipFraming + hostFraming) + " framing errors (" +
-             std::to_string(chipFraming) + " received by the chip, " + std::to_string(hostFraming) +
-             " read by the host)");
+    const bool runOutputsWritten = finishOutputs(outputs, false);
+    const bool ptyServed = finishPty(link, machine);
+    sayFramingErrors(machine.chip);
 
     std::optional<Coverage> coverage;
     if (machine.codeProfile.enabled())
         coverage = codeCoverage(machine.codeProfile, machine.chip, options.startAddress.value_or(0));
-    if (profile) {
-        // With a source map the counts are summed per function and line too.
-        SourceLookup lookup;
-        if (sourceMap) {
-            lookup = [sourceMap](uint16_t address) -> std::optional<SourcePlace> {
-                const std::optional<SourceLocation> where = sourceMap->locationAt(address);
-                if (!where) return std::nullopt;
-                const SourceFunction* function = sourceMap->functionAt(address);
-                return SourcePlace{function ? function->name : std::string(),
-                                   sourceMap->files()[where->file], int(where->line)};
-            };
-        }
-        const std::string json = profileJson(machine.codeProfile, *coverage, machine.chip, lookup);
-        std::fwrite(json.data(), 1, json.size(), profile.file());
-    }
-    const bool profileWritten = finishOutput(profile);
-
+    const SourceMap* sourceMap = session->sourceMap ? &*session->sourceMap : nullptr;
     machine.wave = nullptr;
-    bool vcdWritten = true;
-    if (wave) {
-        if (auto overflow = waveformOverflowText(*wave)) fail(*overflow);
-        const std::string text = waveformText(options, machine, *wave, waveformDate());
-        std::fwrite(text.data(), 1, text.size(), vcd.file());
-        vcdWritten = finishOutput(vcd);
-    }
+    const bool savesWritten = writeSaves(options, outputs, machine, coverage ? &*coverage : nullptr,
+                                         wave ? &*wave : nullptr, sourceMap);
 
-    const bool written = uartWritten && traceWritten && ptyServed && profileWritten && vcdWritten;
+    const bool written = runOutputsWritten && ptyServed && savesWritten;
     const int status = written ? exitStatus(run.stop) : kExitSetup;
-    if (run.stop == StopKind::PcOutOfRange) {
-        char where[48];
-        std::snprintf(where, sizeof where, " (instruction at %04XH)", machine.chip.pc);
-        fail(pcExceedsMessage().text + where);
-    } else if (run.stop == StopKind::CycleLimit) {
-        fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)");
-    } else if (run.stop == StopKind::StepLimit) {
-        fail("step limit reached (" + std::to_string(run.steps) + " instructions)");
-    } else if (run.stop == StopKind::Interrupted) {
-        fail(std::string("interrupted by ") + signalName(stopSignal) + " (" +
-             std::to_string(run.cycles) + " machine cycles)");
-    }
+    sayStop(run, machine.chip);
 
     ReportInput report{machine, session->dumps, run, status, uart.transmitted(), uart.received(), {}};
     if (options.coverage) report.coverage = &*coverage;
     report.sourceMap = sourceMap;
+    if (session->variables) {
+        report.variables = &*session->variables;
+        report.variableExpressions = options.variables;
+    }
     if (run.stop == StopKind::Breakpoint)
         report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);

@@ -1,6 +1,7 @@
 // The pure pieces of quorvel-cli: option value forms, the self-jump rule,
 // the seven-segment text and JSON string escaping.
 #include "cli/cli_options.h"
+#include "cli/cli_json.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "test_support.h"
@@ -67,11 +68,15 @@ TEST(CliReport, SegmentPatternsReadAsCharacters) {
     for (auto [segments, text] : patterns) EXPECT_EQ(segmentText(segments), text) << int(segments);
 }
 
-TEST(CliReport, JsonStringsEscapeWhatJsonForbids) {
-    EXPECT_EQ(jsonString("a\"b\\c"), R"("a\"b\\c")");
-    EXPECT_EQ(jsonString(std::string("\n\x01\x7F\xC3", 4)), R"("\u000A\u0001\u007F\u00C3")");
-    // Names: UTF-8 through, a byte that is not UTF-8 replaced.
-    EXPECT_EQ(jsonText("caf\u00e9\t\"\xff"), "\"caf\u00e9\\t\\\"\xEF\xBF\xBD\"");
+TEST(CliReport, JsonStringsReadBackAsTheirBytesOrNames) {
+    // Chip bytes come back one code point each (U+0000..U+00FF); names as
+    // UTF-8, a byte that is not UTF-8 replaced.
+    const std::pair<std::string, std::string> rows[] = {
+        {jsonDocument(chipCharacters("a\"b\\c")), "a\"b\\c"},
+        {jsonDocument(chipCharacters(std::string("\n\x01\x7F\xC3\xFF", 5))), "\n\x01\x7F\u00C3\u00FF"},
+        {jsonDocument(Json("caf\u00e9\t\"\xff")), "caf\u00e9\t\"\uFFFD"},
+    };
+    for (const auto& [literal, text] : rows) EXPECT_EQ(nlohmann::json::parse(literal).get<std::string>(), text) << literal;
 }
 
 } // namespace

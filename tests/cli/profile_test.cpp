@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace quorvel::support;
 
@@ -31,14 +32,14 @@ TEST(CliProfile, ProfileFileAndCoverageReports) {
     ProcessResult r = runProcess(dir.path, cli, {"--profile", "p.json", "--coverage", "--max-steps", "6", "branch.hex"});
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_EQ(r.out, "coverage: 4 of 6 instructions executed (66.7 %)\nnever executed: 0007H-0009H\n");
-    EXPECT_EQ(dir.read("p.json"),
-              R"({"executions":6,"cycles":10,"vectoring_cycles":0,)" "\n"
-              R"("coverage":{"instructions":6,"executed":4,"percent":66.7,"never_executed":[{"first":7,"last":9}]},)" "\n"
-              R"("addresses":[)" "\n"
-              R"(  {"address":0,"executions":1,"cycles":1,"instruction":"MOV    A,#01"},)" "\n"
-              R"(  {"address":2,"executions":1,"cycles":2,"instruction":"JZ     0007"},)" "\n"
-              R"(  {"address":4,"executions":1,"cycles":1,"instruction":"INC    R0"},)" "\n"
-              R"(  {"address":5,"executions":3,"cycles":6,"instruction":"SJMP   0005"}]})" "\n");
+    EXPECT_EQ(nlohmann::json::parse(dir.read("p.json")), nlohmann::json::parse(
+              R"({"executions":6,"cycles":10,"vectoring_cycles":0,
+              "coverage":{"instructions":6,"executed":4,"percent":66.7,"never_executed":[{"first":7,"last":9}]},
+              "addresses":[
+                {"address":0,"executions":1,"cycles":1,"instruction":"MOV    A,#01"},
+                {"address":2,"executions":1,"cycles":2,"instruction":"JZ     0007"},
+                {"address":4,"executions":1,"cycles":1,"instruction":"INC    R0"},
+                {"address":5,"executions":3,"cycles":6,"instruction":"SJMP   0005"}]})"));
 
     r = runProcess(dir.path, cli, {"--json", "--coverage", "--max-steps", "6", "branch.hex"});
     EXPECT_TRUE(contains(r.out, R"("coverage":{"instructions":6,"executed":4,"percent":66.7,)"

@@ -1,0 +1,44 @@
+// --var: C variables of an SDCC --debug build shown at the stop. The debug
+// file (.cdb) is the one the source map was read from; the frame pointer of
+// reentrant functions (_bp) comes from the linker map (.map) beside it.
+//
+// An expression that cannot be read (`a[`, `*`, `s..x`) is a usage error
+// when the command line is read; a name the debug file does not know, or a
+// part the value does not have, is an error of that variable in the report;
+// a variable without a known place at the stop is "not available" with the
+// reason, never a made-up value.
+#pragma once
+
+#include "cli/cli_json.h"
+#include "debug/c_variables.h"
+#include "tools/source_map_files.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli {
+
+// The message when `expression` is not a variable expression (a name, then
+// `.member`, `->member`, `[index]`, under any `*` and parentheses);
+// nothing when it reads.
+std::optional<std::string> variableSyntaxError(std::string_view expression);
+
+// The debug file's symbols from the files the source map was read from, and
+// the frame pointer from the .map beside it (added to `report`'s files).
+// Nothing when the map is not a debug file; problems with its records are
+// added to `warnings`.
+std::optional<CVariables> loadVariables(SourceMapReport& report, std::vector<std::string>& warnings);
+
+// "[variables]" and one line per expression: "NAME: TYPE = VALUE [PLACE]",
+// "NAME: TYPE = not available (REASON)" or "NAME: error: MESSAGE".
+std::string variablesText(const CVariables& variables, const Machine& machine,
+                          const std::vector<std::string>& expressions);
+// [{"name","type","value","location"}...]: value a number, a list (arrays),
+// an object (structs and unions) or null; a variable not available also has
+// "reason", a wrong one "error" (type and location null).
+Json variablesJson(const CVariables& variables, const Machine& machine,
+                   const std::vector<std::string>& expressions);
+
+} // namespace quorvel::cli

@@ -1,0 +1,118 @@
+// quorvel-cli --var: tests/data/debug/variables.c prints its variables over
+// the UART before the line marked MARK in main; stopped there, each --var
+// in the JSON and text reports holds what the program printed. Expressions
+// that cannot be read are usage errors; unknown names are errors of their
+// variable.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+using namespace quorvel::support;
+
+namespace {
+
+struct CliVariables : testing::Test {
+    TempDir dir;
+    std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/debug/variables.c");
+
+    void SetUp() override { ASSERT_TRUE(compileC(dir.path, "variables", source, {"--debug"})); }
+    // main's mark: the last one in the file.
+    std::string mainMark() const {
+        const size_t pos = source.rfind("/* MARK */");
+        return "variables.c:" + std::to_string(std::count(source.begin(), source.begin() + long(pos), '\n') + 1);
+    }
+    ProcessResult cli(const std::vector<std::string>& vars, std::vector<std::string> args) {
+        for (const std::string& v : vars) args.insert(args.end(), {"--var", v});
+        args.insert(args.end(), {"--xdata", "64", "variables.hex"});
+        return runProcess(dir.path, cliProgram(), args);
+    }
+};
+
+TEST_F(CliVariables, ValuesAtTheStopAreWhatTheProgramPrinted) {
+    // An empty `json`: the value is the number the program printed (as an
+    // unsigned long) for the expression.
+    const struct {
+        const char* expression;
+        const char* json;
+        const char* text; // the text report's line begins so
+    } rows[] = {
+        {"gc", "", "gc: signed char = -5 ["},
+        {"gul", "", "gul: unsigned long = 3000000000 ["},
+        {"gs", "", "gs: int = -300 ["},
+        {"gpt.f2", "", "gpt.f2: unsigned int : 5 = 17 ["},
+        {"guv.b[1]", "", "guv.b[1]: unsigned char = 51 ["},
+        {"xarr[3]", "", "xarr[3]: int = -400 [xdata "},
+        {"*gp", "", "*gp: unsigned char = 44 [xdata "},
+        {"dp->y", "", "dp->y: int = 777 ["},
+        {"(*dp).x", "", "(*dp).x: signed char = -3 ["},
+        {"*cp", "", "*cp: unsigned char = 51 [code "},
+        {"P1_1", "", "P1_1: bit = 0 [bit 0x91]"},
+        {"gf", "-3.25", "gf: float = -3.25 ["},
+        {"gpt", R"({"x":-3,"y":777,"f1":5,"f2":17})", "gpt: struct pt = {x = -3, y = 777, f1 = 5, f2 = 17} ["},
+        {"ibuf", "[7,8,9]", "ibuf: unsigned char [3] = {7, 8, 9} [iram "},
+        {"j", "null", "j: unsigned char = not available (kept in registers"},
+        {"k", "null", "k: int = not available (a local of rec, which is not running here)"},
+        {"nosuch", "null", "nosuch: error: unknown name 'nosuch' in \"nosuch\""},
+    };
+    std::vector<std::string> vars;
+    for (const auto& row : rows) vars.push_back(row.expression);
+    const ProcessResult json = cli(vars, {"--source-map", "variables.hex", "--break-line", mainMark(), "--json",
+                                          "--dump", "uart"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json report = nlohmann::json::parse(json.out);
+    std::map<std::string, uint32_t> printed;
+    std::istringstream lines(report["uart"]["text"].get<std::string>());
+    for (std::string expression, value; lines >> expression >> value;)
+        printed[expression] = uint32_t(std::stoul(value, nullptr, 16));
+    const nlohmann::json& variables = report["variables"];
+    ASSERT_EQ(variables.size(), std::size(rows)) << json.out;
+
+    const ProcessResult text = cli(vars, {"--source-map", "variables.cdb", "--break-line", mainMark()});
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto& row = rows[i];
+        const nlohmann::json& v = variables[i];
+        EXPECT_EQ(v["name"], row.expression);
+        if (*row.json) {
+            EXPECT_EQ(v["value"], nlohmann::json::parse(row.json)) << v;
+        } else {
+            ASSERT_TRUE(printed.count(row.expression)) << row.expression;
+            EXPECT_EQ(uint32_t(v["value"].get<int64_t>()), printed[row.expression]) << v;
+        }
+        // A value has its type and place; null a reason or an error.
+        EXPECT_EQ(v["location"].is_string(), !v["value"].is_null()) << v;
+        EXPECT_EQ(v.contains("reason") || v.contains("error"), v["value"].is_null()) << v;
+        EXPECT_NE(text.out.find(std::string("\n") + row.text), std::string::npos) << row.text << "\n" << text.out;
+    }
+}
+
+TEST_F(CliVariables, ExpressionsThatCannotBeReadAndMapsWithoutSymbolsAreRefused) {
+    dir.write("plain.asm", "loop:   sjmp loop\n        end\n");
+    ASSERT_EQ(runProcess(dir.path, asm51Program(), {"plain.asm"}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
+        {{"--source-map", "variables.hex", "--var", "ibuf["}, "--var 'ibuf[': expected an index at the end"},
+        {{"--source-map", "variables.hex", "--var", "*"}, "--var '*': expected a variable name at the end"},
+        {{"--source-map", "variables.hex", "--var", "gpt..x"},
+         "--var 'gpt..x': expected a member name after '.' at column 5"},
+        {{"--source-map", "variables.hex", "--var", "gi gc"}, "--var 'gi gc': unexpected 'g' at column 4"},
+        {{"--var", "gi"}, "--var needs --source-map with an SDCC debug file (.cdb)"},
+        {{"--source-map", "plain.lst", "--var", "gi"},
+         "--var needs an SDCC debug file (.cdb) as the source map; plain.lst gives none"},
+    };
+    for (const auto& row : rows) {
+        const ProcessResult r = cli({}, row.args);
+        EXPECT_EQ(r.status, 2) << row.message;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+} // namespace
