@@ -10,6 +10,7 @@
 #include "machine/machine.h"
 #include "machine/module_hooks.h"
 #include "machine/wave_recorder.h"
+#include "tools/opcode_facts.h"
 
 #include <algorithm>
 #include <array>
@@ -40,17 +41,6 @@ enum AfterWork : unsigned {
 bool stepUnitsAtWork(const ChipState& c) {
     return serialStepsNeeded(c) || eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
 }
-
-// The unconditional jumps (SJMP, LJMP, the eight AJMPs): one of them that
-// leaves the program counter where it was jumped to itself.
-constexpr std::array<bool, 256> makeJumpTable() {
-    constexpr uint8_t kSjmp = 0x80, kLjmp = 0x02, kAjmpLow = 0x01, kAjmpMask = 0x1F;
-    std::array<bool, 256> table{};
-    for (unsigned op = 0; op < 256; ++op)
-        table[op] = op == kSjmp || op == kLjmp || (op & kAjmpMask) == kAjmpLow;
-    return table;
-}
-constexpr std::array<bool, 256> kUnconditionalJump = makeJumpTable();
 
 // Everything the loop looks after besides the instruction itself. The loop
 // keeps nextEvent in a local and hands it over around the calls.
@@ -309,7 +299,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
                 break;
             }
             if (pc == address && watchSelfJump) [[unlikely]] {
-                if (kUnconditionalJump[op] && c.periph.serial.txState == Transmit::Idle) {
+                if (isUnconditionalJump(op) && c.periph.serial.txState == Transmit::Idle) {
                     result.cause = StopCause::SelfJump;
                     break;
                 }

@@ -1,14 +1,13 @@
 #include "machine/sim_thread.h"
 
 #include "machine/executor.h"
+#include "tools/opcode_facts.h"
 
 namespace quorvel {
 
 namespace {
-constexpr uint8_t kRet = 0x22, kReti = 0x32, kLcall = 0x12;
 // Steps a free run executes between two looks at the pause and stop flags.
 constexpr uint32_t kFreeRunBatch = 1024;
-bool isAcall(uint8_t opcode) { return (opcode & 0x1F) == 0x11; }
 } // namespace
 
 SimThread::PauseGuard::PauseGuard(SimThread& thread) : thread_(thread) {
@@ -179,13 +178,13 @@ void SimThread::runBatch() {
 
         case RunMode::FinishSubroutine: {
             const uint8_t opcode = chip.readCode(chip.pc);
-            if (opcode == kRet || opcode == kReti) {
+            if (isReturnOpcode(opcode)) {
                 if (step(m)) return finish(StopReason::PcOutOfRange, true);
                 if (nesting_ == 0) return finish(StopReason::Condition, true);
                 --nesting_;
                 break;
             }
-            if (opcode == kLcall || isAcall(opcode)) ++nesting_;
+            if (isCallOpcode(opcode)) ++nesting_;
             if (step(m)) return finish(StopReason::PcOutOfRange, true);
             break;
         }
