@@ -6,10 +6,12 @@
 #include "chip/serial_port.h"
 #include "chip/spi_unit.h"
 #include "chip/timers.h"
+#include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "machine/module_hooks.h"
 #include "machine/wave_recorder.h"
+#include "machine/watchpoints.h"
 #include "tools/opcode_facts.h"
 
 #include <algorithm>
@@ -220,7 +222,18 @@ struct Schedule {
     }
 };
 
-// Watch: the stop conditions are checked. Profile: executions and cycles are
+// The call stack's view of one instruction at `address` that left the
+// program counter at `executed` and the stack pointer at `sp`, followed by
+// the vectoring of an interrupt to `vector` when `vectored`.
+[[gnu::noinline]] void feedCallStack(CallStack& calls, uint16_t address, uint8_t op,
+                                     uint16_t executed, uint8_t sp, bool vectored, uint16_t vector) {
+    if (isCallOpcode(op)) calls.called(address, executed, uint16_t(address + opcodeLength(op)), sp);
+    else if (isReturnOpcode(op)) calls.returned(executed, sp);
+    if (vectored) calls.interrupted(address, vector, executed, uint8_t(sp + 2));
+}
+
+// Watch: the stop conditions are checked, and the call stack and the
+// watchpoints fed. Profile: executions and cycles are
 // counted per address (code_profile.h). Record: the port lines are handed to
 // the waveform recorder after every instruction.
 template <bool Watch, bool Profile, bool Record>
@@ -247,6 +260,12 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
+    CallStack* const calls = Watch ? machine.callStack : nullptr;
+    Watchpoints* const watchpoints =
+        Watch && machine.watchpoints && !machine.watchpoints->empty() ? machine.watchpoints : nullptr;
+    if constexpr (Watch) {
+        if (watchpoints) watchpoints->arm(c);
+    }
     while (steps != maxSteps) {
         const uint8_t* bytes = code + pc;
         uint8_t nearEnd[3];
@@ -277,10 +296,13 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         // Interrupts, the step-by-step units and the part models, when
         // there is something for them.
         const unsigned touched = executor.touched & ~kSyncTimers;
+        const uint16_t executed = pc; // before an interrupt's vectoring
+        bool vectored = false;
         if ((touched | schedule.after) != 0) [[unlikely]] {
             c.pc = pc;
             nextEvent = schedule.afterInstruction(nextEvent, touched, cycles);
             pc = c.pc;
+            vectored = c.cycles != now;
             // Only vectoring an interrupt moves the counter here.
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
@@ -290,6 +312,15 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         // at its end, the step units, the parts - it is seen here.
         if constexpr (Record) schedule.recordLines();
         if constexpr (Watch) {
+            if (calls) [[unlikely]] {
+                const uint8_t sp = uint8_t(c.sfrs[kSp] - (vectored ? 2 : 0));
+                if (vectored || (kOpcodeFacts[op] & (kOpCall | kOpReturn | kOpReturnFromInterrupt)))
+                    feedCallStack(*calls, address, op, executed, sp, vectored, pc);
+            }
+            if (watchpoints && watchpoints->check(address)) [[unlikely]] {
+                result.cause = StopCause::Watchpoint;
+                break;
+            }
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
                 break;
@@ -348,7 +379,8 @@ RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& st
         runLoop<true, true, false>,   runLoop<false, false, true>, runLoop<true, false, true>,
         runLoop<false, true, true>,   runLoop<true, true, true>,
     };
-    const unsigned watch = stops.any() ? 1 : 0;
+    const bool debugging = machine.callStack || (machine.watchpoints && !machine.watchpoints->empty());
+    const unsigned watch = stops.any() || debugging ? 1 : 0;
     const unsigned profile = machine.codeProfile.enabled() ? 2 : 0;
     const unsigned record = machine.wave ? 4 : 0;
     return kLoops[watch | profile | record](machine, maxSteps, stops);

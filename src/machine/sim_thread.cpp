@@ -128,14 +128,16 @@ void SimThread::runBatch() {
                 const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Address) return finish(StopReason::Condition, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 if (pace()) return;
                 break;
             }
             // The hot loop: batches of back-to-back steps (a pause waits for
             // at most one batch, a few microseconds), then the two flag loads.
             do {
-                if (runSteps(m, kFreeRunBatch).pcOutOfRange)
-                    return finish(StopReason::PcOutOfRange, true);
+                const RunResult result = runSteps(m, kFreeRunBatch);
+                if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             } while (!pauseWanted() &&
                      mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
             break;
@@ -149,14 +151,16 @@ void SimThread::runBatch() {
             if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
             if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address)
                 return finish(StopReason::Condition, true);
+            if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             if (pace()) return;
             break;
         }
 
         case RunMode::RunToAddress:
             if (chip.pc != parameters_.targetAddress) {
-                if (runSteps(m, kFreeRunBatch, untilTarget()).pcOutOfRange)
-                    return finish(StopReason::PcOutOfRange, true);
+                const RunResult result = runSteps(m, kFreeRunBatch, untilTarget());
+                if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 break;
             }
             if (parameters_.stepOverCount < 2) {

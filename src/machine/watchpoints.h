@@ -1,0 +1,87 @@
+// Watchpoints: a run stops after the instruction that changed a watched
+// byte or bit of internal RAM, an SFR, the bit space, external data memory
+// or the on-chip EEPROM. The execution loop compares each watched place
+// after every instruction while a set is attached to the machine
+// (Machine::watchpoints), so a write by any instruction - a bit write that
+// changes its byte, MOVX, PUSH, an interrupt handler's - is caught, as is
+// the return address the vectoring of an interrupt pushes. A write of the
+// value the place already held changes nothing and does not stop; reads
+// never stop.
+#pragma once
+
+#include "common/user_message.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+struct ChipState;
+
+enum class WatchSpace : uint8_t { InternalRam, Sfr, Bit, ExternalData, Eeprom };
+
+struct WatchAddress {
+    WatchSpace space = WatchSpace::InternalRam;
+    uint16_t address = 0;
+    bool operator==(const WatchAddress&) const = default;
+};
+
+// What stopped the run: the place, its value before and after (0 or 1 for
+// a bit), and the address of the instruction that wrote it.
+struct WatchHit {
+    int index = -1; // into the set
+    WatchAddress place;
+    uint8_t oldValue = 0;
+    uint8_t newValue = 0;
+    uint16_t writerPc = 0;
+};
+
+// "iram:7F", "sfr:P1", "bit:20", "xdata:1234", "eeprom:7FF" (hexadecimal
+// addresses); checked against the device's memories when added.
+std::optional<WatchAddress> parseWatchAddress(std::string_view text, std::string& error);
+std::string watchAddressText(const WatchAddress& place);
+
+class Watchpoints {
+public:
+    // The place must exist on the chip as configured now (an SFR address
+    // 80-FF, external data within its limit, the EEPROM on the parts that
+    // have one). The message says why not.
+    Validation add(const WatchAddress& place, const ChipState& chip);
+    void remove(int index);
+    void clear();
+    const std::vector<WatchAddress>& places() const { return places_; }
+    bool empty() const { return places_.empty(); }
+
+    // From the execution loop: takes the current values at the start of a
+    // run (the user may have changed them between runs).
+    void arm(ChipState& chip);
+    // After each instruction: the first watched place whose value changed.
+    bool check(uint16_t writerPc) {
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            const Cell& cell = cells_[i];
+            const uint8_t now = *cell.byte & cell.mask;
+            if (now != cell.last) [[unlikely]] return changed(i, now, writerPc);
+        }
+        return false;
+    }
+    // The last stop's details.
+    const std::optional<WatchHit>& hit() const { return hit_; }
+
+private:
+    struct Cell {
+        const uint8_t* byte;
+        uint8_t mask;
+        uint8_t last;
+        int place; // index into places_
+    };
+    bool changed(size_t index, uint8_t now, uint16_t writerPc);
+
+    std::vector<WatchAddress> places_;
+    std::vector<Cell> cells_;
+    std::optional<WatchHit> hit_;
+};
+
+} // namespace quorvel
