@@ -222,21 +222,38 @@ struct Schedule {
     }
 };
 
-// The call stack's view of one instruction at `address` that left the
-// program counter at `executed` and the stack pointer at `sp`, followed by
-// the vectoring of an interrupt to `vector` when `vectored`.
-[[gnu::noinline]] void feedCallStack(CallStack& calls, uint16_t address, uint8_t op,
-                                     uint16_t executed, uint8_t sp, bool vectored, uint16_t vector) {
-    if (isCallOpcode(op)) calls.called(address, executed, uint16_t(address + opcodeLength(op)), sp);
-    else if (isReturnOpcode(op)) calls.returned(executed, sp);
-    if (vectored) calls.interrupted(address, vector, executed, uint8_t(sp + 2));
+// The opcodes after which the call stack has something to do.
+constexpr std::array<bool, 256> makeCallStackOpcodes() {
+    std::array<bool, 256> table{};
+    for (unsigned op = 0; op < 256; ++op) table[op] = isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op));
+    return table;
+}
+constexpr std::array<bool, 256> kCallStackOpcodes = makeCallStackOpcodes();
+
+// What the call stack and the watchpoints make of the instruction `op` at
+// `address` with the operand bytes `operands`, which left the program
+// counter at `executed`, followed by the vectoring of an interrupt to `pc`
+// when `vectored`. True when a watched place changed.
+[[gnu::noinline]] bool feedDebug(Machine& machine, uint16_t address, uint8_t op,
+                                 const uint8_t* operands, uint16_t executed, bool vectored) {
+    ChipState& c = machine.chip;
+    if (CallStack* const calls = machine.callStack) {
+        // The stack pointer as the instruction left it.
+        const uint8_t sp = uint8_t(c.sfrs[kSp] - (vectored ? 2 : 0));
+        if (isCallOpcode(op)) calls->called(address, executed, uint16_t(address + opcodeLength(op)), sp);
+        else if (isReturnOpcode(op)) calls->returned(executed, sp);
+        if (vectored) calls->interrupted(address, c.pc, executed, uint8_t(sp + 2));
+    }
+    Watchpoints* const watchpoints = machine.watchpoints;
+    return watchpoints && !watchpoints->empty() &&
+           (vectored || watchpoints->mayHaveWritten(op, operands, c)) && watchpoints->check(address);
 }
 
-// Watch: the stop conditions are checked, and the call stack and the
-// watchpoints fed. Profile: executions and cycles are
+// Watch: the stop conditions are checked. Debug: the call stack and the
+// watchpoints are fed. Profile: executions and cycles are
 // counted per address (code_profile.h). Record: the port lines are handed to
 // the waveform recorder after every instruction.
-template <bool Watch, bool Profile, bool Record>
+template <bool Watch, bool Profile, bool Record, bool Debug>
 RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     AddressCounts* const counts = Profile ? machine.codeProfile.counts.data() : nullptr;
@@ -260,11 +277,24 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
-    CallStack* const calls = Watch ? machine.callStack : nullptr;
-    Watchpoints* const watchpoints =
-        Watch && machine.watchpoints && !machine.watchpoints->empty() ? machine.watchpoints : nullptr;
-    if constexpr (Watch) {
-        if (watchpoints) watchpoints->arm(c);
+    // The opcodes after which the call stack or the watchpoints have
+    // something to do.
+    const bool* lookAt = nullptr;
+    std::array<bool, 256> debugOpcodes;
+    if constexpr (Debug) {
+        Watchpoints* const watchpoints = machine.watchpoints;
+        if (watchpoints && !watchpoints->empty()) {
+            watchpoints->arm(c);
+            if (machine.callStack) {
+                for (unsigned op = 0; op < 256; ++op)
+                    debugOpcodes[op] = watchpoints->opcodesToLookAt()[op] || kCallStackOpcodes[op];
+                lookAt = debugOpcodes.data();
+            } else {
+                lookAt = watchpoints->opcodesToLookAt().data();
+            }
+        } else {
+            lookAt = kCallStackOpcodes.data();
+        }
     }
     while (steps != maxSteps) {
         const uint8_t* bytes = code + pc;
@@ -311,16 +341,20 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         // Whatever moved a line in this step - the instruction, the events
         // at its end, the step units, the parts - it is seen here.
         if constexpr (Record) schedule.recordLines();
+        if constexpr (Debug) {
+            // Only the instructions that may have written a watched place
+            // go on to compare them.
+            if ((lookAt[op] | vectored) != 0 &&
+                (vectored || kCallStackOpcodes[op] ||
+                 machine.watchpoints->mayHaveWritten(op, bytes + 1, c))) [[unlikely]] {
+                c.pc = pc;
+                if (feedDebug(machine, address, op, bytes + 1, executed, vectored)) {
+                    result.cause = StopCause::Watchpoint;
+                    break;
+                }
+            }
+        }
         if constexpr (Watch) {
-            if (calls) [[unlikely]] {
-                const uint8_t sp = uint8_t(c.sfrs[kSp] - (vectored ? 2 : 0));
-                if (vectored || (kOpcodeFacts[op] & (kOpCall | kOpReturn | kOpReturnFromInterrupt)))
-                    feedCallStack(*calls, address, op, executed, sp, vectored, pc);
-            }
-            if (watchpoints && watchpoints->check(address)) [[unlikely]] {
-                result.cause = StopCause::Watchpoint;
-                break;
-            }
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
                 break;
@@ -374,16 +408,22 @@ RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& st
     // One instance of the loop for each set of things it looks after, so
     // the plain loop carries none of the others' work.
     using Loop = RunResult (*)(Machine&, uint32_t, const StopConditions&);
-    static constexpr Loop kLoops[8] = {
-        runLoop<false, false, false>, runLoop<true, false, false>, runLoop<false, true, false>,
-        runLoop<true, true, false>,   runLoop<false, false, true>, runLoop<true, false, true>,
-        runLoop<false, true, true>,   runLoop<true, true, true>,
+    static constexpr Loop kLoops[16] = {
+        runLoop<false, false, false, false>, runLoop<true, false, false, false>,
+        runLoop<false, true, false, false>,  runLoop<true, true, false, false>,
+        runLoop<false, false, true, false>,  runLoop<true, false, true, false>,
+        runLoop<false, true, true, false>,   runLoop<true, true, true, false>,
+        runLoop<false, false, false, true>,  runLoop<true, false, false, true>,
+        runLoop<false, true, false, true>,   runLoop<true, true, false, true>,
+        runLoop<false, false, true, true>,   runLoop<true, false, true, true>,
+        runLoop<false, true, true, true>,    runLoop<true, true, true, true>,
     };
-    const bool debugging = machine.callStack || (machine.watchpoints && !machine.watchpoints->empty());
-    const unsigned watch = stops.any() || debugging ? 1 : 0;
+    const unsigned watch = stops.any() ? 1 : 0;
     const unsigned profile = machine.codeProfile.enabled() ? 2 : 0;
     const unsigned record = machine.wave ? 4 : 0;
-    return kLoops[watch | profile | record](machine, maxSteps, stops);
+    const bool debugging = machine.callStack || (machine.watchpoints && !machine.watchpoints->empty());
+    const unsigned debug = debugging ? 8 : 0;
+    return kLoops[watch | profile | record | debug](machine, maxSteps, stops);
 }
 
 } // namespace quorvel

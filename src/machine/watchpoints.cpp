@@ -105,6 +105,43 @@ void Watchpoints::clear() {
 
 void Watchpoints::arm(ChipState& chip) {
     cells_.clear();
+    direct_.fill(false);
+    internal_.fill(false);
+    externalData_ = everyInstruction_ = false;
+    const auto internalByte = [this](uint8_t address) {
+        internal_[address] = true;
+        if (address < 0x80) direct_[address] = true;
+    };
+    for (const WatchAddress& place : places_) {
+        const uint8_t low = uint8_t(place.address);
+        switch (place.space) {
+        case WatchSpace::InternalRam: internalByte(low); break;
+        case WatchSpace::Bit:
+            if (low < 0x80) internalByte(ChipState::bitByteAddress(low));
+            else everyInstruction_ = true;
+            break;
+        case WatchSpace::Sfr: everyInstruction_ = true; break;
+        case WatchSpace::ExternalData:
+        case WatchSpace::Eeprom: externalData_ = true; break;
+        }
+    }
+    bool anyDirect = false, anyInternal = false, anyRegister = false;
+    for (unsigned a = 0; a < 256; ++a) anyDirect |= direct_[a], anyInternal |= internal_[a];
+    for (unsigned a = 0; a < 0x20; ++a) anyRegister |= internal_[a];
+    for (unsigned op = 0; op < 256; ++op) {
+        bool look = everyInstruction_;
+        switch (kOpcodeWrites[op]) {
+        case DataWrite::None: break;
+        case DataWrite::Direct:
+        case DataWrite::SecondDirect:
+        case DataWrite::Bit: look |= anyDirect; break;
+        case DataWrite::Register: look |= anyRegister; break;
+        case DataWrite::Indirect:
+        case DataWrite::Stack: look |= anyInternal; break;
+        case DataWrite::ExternalData: look |= externalData_; break;
+        }
+        opcodes_[op] = look;
+    }
     for (size_t i = 0; i < places_.size(); ++i) {
         const WatchAddress& place = places_[i];
         const uint16_t a = place.address;

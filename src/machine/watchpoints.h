@@ -6,11 +6,18 @@
 // changes its byte, MOVX, PUSH, an interrupt handler's - is caught, as is
 // the return address the vectoring of an interrupt pushes. A write of the
 // value the place already held changes nothing and does not stop; reads
-// never stop.
+// never stop. Places in internal RAM, the low bit space, external data and
+// the EEPROM are compared only after an instruction that may have written
+// one of them (by its opcode's write target), so watching them costs little;
+// an SFR or one of its bits is compared after every instruction, since the
+// peripherals and the implicit A, PSW, B, DPTR and SP writes change them.
 #pragma once
 
+#include "chip/chip_state.h"
 #include "common/user_message.h"
+#include "tools/opcode_facts.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,8 +25,6 @@
 #include <vector>
 
 namespace quorvel {
-
-struct ChipState;
 
 enum class WatchSpace : uint8_t { InternalRam, Sfr, Bit, ExternalData, Eeprom };
 
@@ -58,6 +63,36 @@ public:
     // From the execution loop: takes the current values at the start of a
     // run (the user may have changed them between runs).
     void arm(ChipState& chip);
+    // Per opcode, whether an instruction of it may write a watched place
+    // (by the kind of its write target; mayHaveWritten then looks at the
+    // target itself). Set up by arm.
+    const std::array<bool, 256>& opcodesToLookAt() const { return opcodes_; }
+    // After the instruction `op` with the operand bytes `operands`: whether
+    // it may have written a watched place (never false when it did).
+    bool mayHaveWritten(uint8_t op, const uint8_t* operands, const ChipState& c) const {
+        if (everyInstruction_) return true;
+        const DataWrite write = kOpcodeWrites[op];
+        if (write == DataWrite::None) return false; // most instructions
+        const uint8_t bankBase = c.bankBase();
+        switch (write) {
+        case DataWrite::None: return false;
+        case DataWrite::Direct: return direct_[operands[0]];
+        case DataWrite::SecondDirect: return direct_[operands[1]];
+        case DataWrite::Bit: return direct_[ChipState::bitByteAddress(operands[0])];
+        case DataWrite::Indirect: {
+            // @Ri may point at Ri itself, which then holds the new value.
+            const uint8_t ri = uint8_t(bankBase + (op & 1));
+            return internal_[c.iram[ri]] || internal_[ri];
+        }
+        case DataWrite::Register: return internal_[uint8_t(bankBase + (op & 7))];
+        case DataWrite::Stack: {
+            const uint8_t sp = c.sfr(sfr::SP);
+            return internal_[sp] || internal_[uint8_t(sp - 1)];
+        }
+        case DataWrite::ExternalData: return externalData_;
+        }
+        return true;
+    }
     // After each instruction: the first watched place whose value changed.
     bool check(uint16_t writerPc) {
         for (size_t i = 0; i < cells_.size(); ++i) {
@@ -79,6 +114,13 @@ private:
     };
     bool changed(size_t index, uint8_t now, uint16_t writerPc);
 
+    // The filter of mayHaveWritten, set up by arm: direct addresses and
+    // internal RAM addresses whose write may change a watched place.
+    std::array<bool, 256> direct_{};
+    std::array<bool, 256> internal_{};
+    std::array<bool, 256> opcodes_{};
+    bool externalData_ = false;
+    bool everyInstruction_ = false;
     std::vector<WatchAddress> places_;
     std::vector<Cell> cells_;
     std::optional<WatchHit> hit_;

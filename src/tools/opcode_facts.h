@@ -57,7 +57,53 @@ constexpr std::array<uint8_t, 256> makeFactTable() {
     return table;
 }
 
+// Where an opcode may write data memory besides A, B, PSW, DPTR and SP
+// (which are SFRs: an instruction can write any SFR through its direct
+// address anyway).
+enum class DataWrite : uint8_t {
+    None,
+    Direct,        // the direct address in b1 (internal RAM below 80H or an SFR)
+    SecondDirect,  // the direct address in b2 (MOV direct,direct)
+    Bit,           // the bit address in b1
+    Indirect,      // internal RAM at @R0/@R1 (opcode bit 0)
+    Register,      // Rn of the selected bank (opcode bits 2-0)
+    Stack,         // internal RAM at SP and SP - 1 after the instruction (PUSH, ACALL, LCALL)
+    ExternalData,  // MOVX @DPTR,A / MOVX @Ri,A
+};
+
+constexpr std::array<DataWrite, 256> makeWriteTable() {
+    std::array<DataWrite, 256> table{};
+    const struct {
+        uint8_t first;
+        uint8_t count;
+        DataWrite write;
+    } rows[] = {
+        {0x05, 1, DataWrite::Direct},   {0x15, 1, DataWrite::Direct},   {0x42, 2, DataWrite::Direct},
+        {0x52, 2, DataWrite::Direct},   {0x62, 2, DataWrite::Direct},   {0x75, 1, DataWrite::Direct},
+        {0x86, 10, DataWrite::Direct},  {0xC5, 1, DataWrite::Direct},   {0xD5, 1, DataWrite::Direct},
+        {0xD0, 1, DataWrite::Direct},   {0xF5, 1, DataWrite::Direct},
+        {0x85, 1, DataWrite::SecondDirect},
+        {0x10, 1, DataWrite::Bit},      {0x92, 1, DataWrite::Bit},      {0xB2, 1, DataWrite::Bit},
+        {0xC2, 1, DataWrite::Bit},      {0xD2, 1, DataWrite::Bit},
+        {0x06, 2, DataWrite::Indirect}, {0x16, 2, DataWrite::Indirect}, {0x76, 2, DataWrite::Indirect},
+        {0xA6, 2, DataWrite::Indirect}, {0xC6, 2, DataWrite::Indirect}, {0xD6, 2, DataWrite::Indirect},
+        {0xF6, 2, DataWrite::Indirect},
+        {0x08, 8, DataWrite::Register}, {0x18, 8, DataWrite::Register}, {0x78, 8, DataWrite::Register},
+        {0xA8, 8, DataWrite::Register}, {0xC8, 8, DataWrite::Register}, {0xD8, 8, DataWrite::Register},
+        {0xF8, 8, DataWrite::Register},
+        {0xC0, 1, DataWrite::Stack},    {0x12, 1, DataWrite::Stack},
+        {0xF0, 1, DataWrite::ExternalData}, {0xF2, 2, DataWrite::ExternalData},
+    };
+    for (const auto& row : rows)
+        for (unsigned i = 0; i < row.count; ++i) table[row.first + i] = row.write;
+    for (unsigned op = 0x11; op < 256; op += 0x20) table[op] = DataWrite::Stack; // ACALL
+    return table;
+}
+
 } // namespace detail
+
+using detail::DataWrite;
+inline constexpr std::array<DataWrite, 256> kOpcodeWrites = detail::makeWriteTable();
 
 inline constexpr std::array<uint8_t, 256> kOpcodeLength = detail::makeLengthTable();
 inline constexpr std::array<uint8_t, 256> kOpcodeFacts = detail::makeFactTable();
