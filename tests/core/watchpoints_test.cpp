@@ -135,3 +135,37 @@ TEST(Watchpoints, RefuseWhatTheDeviceDoesNotHave) {
         }
     }
 }
+
+// The write targets by opcode that decide which instructions are compared:
+// every byte of internal RAM or external data that one instruction of any
+// opcode changes is one its target says it may have written.
+TEST(Watchpoints, WriteTargetsCoverEveryByteAnInstructionChanges) {
+    for (int op = 0; op < 256; ++op) {
+        Machine m = makeMachine();
+        ChipState& c = m.chip;
+        for (int a = 0; a < 256; ++a) c.iram[size_t(a)] = uint8_t(a ^ 0xA5);
+        c.iram[0] = 0x50; // R0
+        c.iram[1] = 0x51; // R1
+        c.sfr(sfr::SP) = 0x60;
+        c.sfr(sfr::DPL) = 0x34;
+        c.sfr(sfr::DPH) = 0x12;
+        c.sfr(sfr::ACC) = 0x3C;
+        loadCode(m, {uint8_t(op), 0x45, 0x46}, 0x0100);
+        c.pc = 0x0100;
+        const ChipState before = c;
+        ASSERT_FALSE(step(m));
+        std::vector<WatchAddress> changed;
+        for (uint16_t a = 0; a < 256; ++a)
+            if (c.iram[a] != before.iram[a]) changed.push_back({WatchSpace::InternalRam, a});
+        for (uint16_t a : {0x0050, 0x0051, 0x1234})
+            if (c.xdata[a] != before.xdata[a]) changed.push_back({WatchSpace::ExternalData, a});
+        for (const WatchAddress& place : changed) {
+            Watchpoints watch;
+            ASSERT_FALSE(watch.add(place, before));
+            watch.arm(c);
+            EXPECT_TRUE(watch.opcodesToLookAt()[size_t(op)] &&
+                        watch.mayHaveWritten(uint8_t(op), &before.code[0x0101], c))
+                << std::hex << "opcode " << op << " changed " << watchAddressText(place);
+        }
+    }
+}
