@@ -280,18 +280,11 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     // The opcodes after which the call stack or the watchpoints have
     // something to do.
     const bool* lookAt = nullptr;
-    std::array<bool, 256> debugOpcodes;
     if constexpr (Debug) {
         Watchpoints* const watchpoints = machine.watchpoints;
         if (watchpoints && !watchpoints->empty()) {
-            watchpoints->arm(c);
-            if (machine.callStack) {
-                for (unsigned op = 0; op < 256; ++op)
-                    debugOpcodes[op] = watchpoints->opcodesToLookAt()[op] || kCallStackOpcodes[op];
-                lookAt = debugOpcodes.data();
-            } else {
-                lookAt = watchpoints->opcodesToLookAt().data();
-            }
+            watchpoints->arm(c, machine.callStack != nullptr);
+            lookAt = watchpoints->opcodesToLookAt().data();
         } else {
             lookAt = kCallStackOpcodes.data();
         }

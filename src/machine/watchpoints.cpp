@@ -90,21 +90,23 @@ Validation Watchpoints::add(const WatchAddress& place, const ChipState& chip) {
     }
     if (problem) return errorMessage("Watchpoint", watchAddressText(place) + " " + problem);
     places_.push_back(place);
+    filterStale_ = true;
     return std::nullopt;
 }
 
 void Watchpoints::remove(int index) {
     if (index >= 0 && size_t(index) < places_.size()) places_.erase(places_.begin() + index);
+    filterStale_ = true;
 }
 
 void Watchpoints::clear() {
     places_.clear();
     cells_.clear();
+    filterStale_ = true;
     hit_.reset();
 }
 
-void Watchpoints::arm(ChipState& chip) {
-    cells_.clear();
+void Watchpoints::buildFilter(bool withCalls) {
     direct_.fill(false);
     internal_.fill(false);
     externalData_ = everyInstruction_ = false;
@@ -140,8 +142,15 @@ void Watchpoints::arm(ChipState& chip) {
         case DataWrite::Stack: look |= anyInternal; break;
         case DataWrite::ExternalData: look |= externalData_; break;
         }
-        opcodes_[op] = look;
+        opcodes_[op] = look || (withCalls && (isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op))));
     }
+    filterStale_ = false;
+    filterWithCalls_ = withCalls;
+}
+
+void Watchpoints::arm(ChipState& chip, bool withCalls) {
+    if (filterStale_ || withCalls != filterWithCalls_) buildFilter(withCalls);
+    cells_.clear();
     for (size_t i = 0; i < places_.size(); ++i) {
         const WatchAddress& place = places_[i];
         const uint16_t a = place.address;

@@ -61,8 +61,9 @@ public:
     bool empty() const { return places_.empty(); }
 
     // From the execution loop: takes the current values at the start of a
-    // run (the user may have changed them between runs).
-    void arm(ChipState& chip);
+    // run (the user may have changed them between runs). With `withCalls`,
+    // opcodesToLookAt holds the calls and returns too (for the call stack).
+    void arm(ChipState& chip, bool withCalls = false);
     // Per opcode, whether an instruction of it may write a watched place
     // (by the kind of its write target; mayHaveWritten then looks at the
     // target itself). Set up by arm.
@@ -113,6 +114,7 @@ private:
         int place; // index into places_
     };
     bool changed(size_t index, uint8_t now, uint16_t writerPc);
+    void buildFilter(bool withCalls);
 
     // The filter of mayHaveWritten, set up by arm: direct addresses and
     // internal RAM addresses whose write may change a watched place.
@@ -121,6 +123,8 @@ private:
     std::array<bool, 256> opcodes_{};
     bool externalData_ = false;
     bool everyInstruction_ = false;
+    bool filterStale_ = true; // the places changed since the filter was built
+    bool filterWithCalls_ = false;
     std::vector<WatchAddress> places_;
     std::vector<Cell> cells_;
     std::optional<WatchHit> hit_;
