@@ -223,12 +223,15 @@ struct Schedule {
 };
 
 // The opcodes after which the call stack has something to do.
-constexpr std::array<bool, 256> makeCallStackOpcodes() {
-    std::array<bool, 256> table{};
-    for (unsigned op = 0; op < 256; ++op) table[op] = isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op));
+constexpr std::array<uint8_t, 256> makeCallStackOpcodes() {
+    std::array<uint8_t, 256> table{};
+    for (unsigned op = 0; op < 256; ++op)
+        table[op] = isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op)) ? Watchpoints::kLook
+                                                                             : Watchpoints::kSkip;
     return table;
 }
-constexpr std::array<bool, 256> kCallStackOpcodes = makeCallStackOpcodes();
+constexpr std::array<uint8_t, 256> kCallStackOpcodes = makeCallStackOpcodes();
+constexpr std::array<bool, 256> kNoDirectWatched{};
 
 // What the call stack and the watchpoints make of the instruction `op` at
 // `address` with the operand bytes `operands`, which left the program
@@ -279,14 +282,17 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
     // The opcodes after which the call stack or the watchpoints have
     // something to do.
-    const bool* lookAt = nullptr;
+    const uint8_t* lookAt = nullptr;
+    const bool* directWatched = nullptr;
     if constexpr (Debug) {
         Watchpoints* const watchpoints = machine.watchpoints;
         if (watchpoints && !watchpoints->empty()) {
             watchpoints->arm(c, machine.callStack != nullptr);
             lookAt = watchpoints->opcodesToLookAt().data();
+            directWatched = watchpoints->directWatched().data();
         } else {
             lookAt = kCallStackOpcodes.data();
+            directWatched = kNoDirectWatched.data();
         }
     }
     while (steps != maxSteps) {
@@ -337,9 +343,9 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         if constexpr (Debug) {
             // Only the instructions that may have written a watched place
             // go on to compare them.
-            if ((lookAt[op] | vectored) != 0 &&
-                (vectored || kCallStackOpcodes[op] ||
-                 machine.watchpoints->mayHaveWritten(op, bytes + 1, c))) [[unlikely]] {
+            const uint8_t look = lookAt[op];
+            if ((look | vectored) != 0 &&
+                (vectored || look == Watchpoints::kLook || directWatched[bytes[1]])) [[unlikely]] {
                 c.pc = pc;
                 if (feedDebug(machine, address, op, bytes + 1, executed, vectored)) {
                     result.cause = StopCause::Watchpoint;

@@ -134,7 +134,7 @@ void Watchpoints::buildFilter(bool withCalls) {
         bool look = everyInstruction_;
         switch (kOpcodeWrites[op]) {
         case DataWrite::None: break;
-        case DataWrite::Direct:
+        case DataWrite::Direct: break; // below
         case DataWrite::SecondDirect:
         case DataWrite::Bit: look |= anyDirect; break;
         case DataWrite::Register: look |= anyRegister; break;
@@ -142,7 +142,10 @@ void Watchpoints::buildFilter(bool withCalls) {
         case DataWrite::Stack: look |= anyInternal; break;
         case DataWrite::ExternalData: look |= externalData_; break;
         }
-        opcodes_[op] = look || (withCalls && (isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op))));
+        look |= withCalls && (isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op)));
+        opcodes_[op] = look ? kLook
+                       : kOpcodeWrites[op] == DataWrite::Direct && anyDirect ? kLookAtDirect
+                                                                            : kSkip;
     }
     filterStale_ = false;
     filterWithCalls_ = withCalls;

@@ -64,10 +64,14 @@ public:
     // run (the user may have changed them between runs). With `withCalls`,
     // opcodesToLookAt holds the calls and returns too (for the call stack).
     void arm(ChipState& chip, bool withCalls = false);
-    // Per opcode, whether an instruction of it may write a watched place
-    // (by the kind of its write target; mayHaveWritten then looks at the
-    // target itself). Set up by arm.
-    const std::array<bool, 256>& opcodesToLookAt() const { return opcodes_; }
+    // Per opcode, whether an instruction of it may write a watched place, by
+    // the kind of its write target: kSkip, kLook, or kLookAtDirect when only
+    // a write to a watched direct address (directWatched, indexed by the
+    // operand byte b1) may have. mayHaveWritten then looks at the target
+    // itself. Set up by arm.
+    static constexpr uint8_t kSkip = 0, kLook = 1, kLookAtDirect = 2;
+    const std::array<uint8_t, 256>& opcodesToLookAt() const { return opcodes_; }
+    const std::array<bool, 256>& directWatched() const { return direct_; }
     // After the instruction `op` with the operand bytes `operands`: whether
     // it may have written a watched place (never false when it did).
     bool mayHaveWritten(uint8_t op, const uint8_t* operands, const ChipState& c) const {
@@ -120,7 +124,7 @@ private:
     // internal RAM addresses whose write may change a watched place.
     std::array<bool, 256> direct_{};
     std::array<bool, 256> internal_{};
-    std::array<bool, 256> opcodes_{};
+    std::array<uint8_t, 256> opcodes_{};
     bool externalData_ = false;
     bool everyInstruction_ = false;
     bool filterStale_ = true; // the places changed since the filter was built
