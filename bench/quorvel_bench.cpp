@@ -4,15 +4,21 @@
 //   CrcSortBusy - the same with a timer-0 interrupt every 100 machine cycles
 //                 and the UART transmitting from its interrupt;
 //   CrcSortBusyProfiled - CrcSortBusy with the execution profile counting
-//                 (its cost against CrcSortBusy is the profile's cost).
+//                 (its cost against CrcSortBusy is the profile's cost);
+//   CrcSortBusyWatched - CrcSortBusy with 8 watchpoints set on places the
+//                 program leaves alone (the cost of comparing them after
+//                 every instruction);
+//   CrcSortBusyDebugged - the same with the call stack kept as well.
 // Each runs as a free run does (runSteps in batches) and, suffixed
 // "/SingleSteps", as separate step() calls (breakpoint runs, stepping).
 // SourceMapFiles reads a debug file naming N source files, one line record
 // each (items_per_second: records read). Each name is looked up once, so the
 // rate stays of one order from 10 000 to 160 000 names; what it loses on
 // the way is the names outgrowing the processor's caches.
+#include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "machine/watchpoints.h"
 #include "tools/source_map_files.h"
 
 #include <benchmark/benchmark.h>
@@ -53,8 +59,13 @@ void runProgram(benchmark::State& state, Machine& machine) {
             }
         } else {
             for (int i = 0; i < kStepsPerIteration; i += 1000) {
-                if (runSteps(machine, 1000).pcOutOfRange) {
+                const RunResult result = runSteps(machine, 1000);
+                if (result.pcOutOfRange) {
                     state.SkipWithError("program counter out of range");
+                    return;
+                }
+                if (result.cause == StopCause::Watchpoint) {
+                    state.SkipWithError("a watchpoint stopped the run");
                     return;
                 }
             }
@@ -105,24 +116,48 @@ std::vector<uint8_t> readFirmware(const char* name) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-void runFirmware(benchmark::State& state, const char* name, bool profiled = false) {
+enum class Extra { None, Profiled, Watched, Debugged };
+
+void runFirmware(benchmark::State& state, const char* name, Extra extra = Extra::None) {
     const std::vector<uint8_t> program = readFirmware(name);
     if (program.empty()) {
         state.SkipWithError("firmware not built");
         return;
     }
     Machine machine = makeMachine(program);
-    if (profiled) machine.codeProfile.enable();
+    if (extra == Extra::Profiled) machine.codeProfile.enable();
+    Watchpoints watchpoints;
+    CallStack calls;
+    if (extra == Extra::Watched || extra == Extra::Debugged) {
+        // Internal RAM above the program's data and stack, which it leaves alone.
+        for (uint16_t address = 0x78; address < 0x80; ++address)
+            if (watchpoints.add({WatchSpace::InternalRam, address}, machine.chip)) {
+                state.SkipWithError("watchpoint refused");
+                return;
+            }
+        machine.watchpoints = &watchpoints;
+    }
+    if (extra == Extra::Debugged) machine.callStack = &calls;
     runProgram(state, machine);
     state.counters["bytes_sent"] = double(machine.chip.periph.serial.txLog.size());
 }
 
 void CrcSort(benchmark::State& state) { runFirmware(state, "crc_sort_plain.bin"); }
 void CrcSortBusy(benchmark::State& state) { runFirmware(state, "crc_sort_peripherals.bin"); }
-void CrcSortBusyProfiled(benchmark::State& state) { runFirmware(state, "crc_sort_peripherals.bin", true); }
+void CrcSortBusyProfiled(benchmark::State& state) {
+    runFirmware(state, "crc_sort_peripherals.bin", Extra::Profiled);
+}
+void CrcSortBusyWatched(benchmark::State& state) {
+    runFirmware(state, "crc_sort_peripherals.bin", Extra::Watched);
+}
+void CrcSortBusyDebugged(benchmark::State& state) {
+    runFirmware(state, "crc_sort_peripherals.bin", Extra::Debugged);
+}
 BENCHMARK(CrcSort)->ArgName("SingleSteps")->Arg(0)->Arg(1);
 BENCHMARK(CrcSortBusy)->ArgName("SingleSteps")->Arg(0)->Arg(1);
 BENCHMARK(CrcSortBusyProfiled)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+BENCHMARK(CrcSortBusyWatched)->ArgName("SingleSteps")->Arg(0)->Arg(1);
+BENCHMARK(CrcSortBusyDebugged)->ArgName("SingleSteps")->Arg(0)->Arg(1);
 #endif
 
 } // namespace

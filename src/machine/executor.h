@@ -52,7 +52,9 @@ struct StopConditions {
     bool any() const { return untilPc || selfJump || !breakpoints.empty() || addresses; }
 };
 
-enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address };
+// Watchpoint: a watched place changed (machine.watchpoints->hit() tells
+// which, its old and new value and the instruction that wrote it).
+enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address, Watchpoint };
 
 struct RunResult {
     uint32_t steps = 0;        // steps executed
@@ -68,7 +70,8 @@ struct RunResult {
 // condition. chip.side.instructionAddress holds the address of the last
 // instruction executed. Between two calls the whole machine is up to date
 // and may be read or changed. While machine.codeProfile is on, every
-// instruction is counted there (code_profile.h). Nothing but the calling thread may touch the
+// instruction is counted there (code_profile.h); while machine.callStack or
+// machine.watchpoints is set, it is fed after every instruction. Nothing but the calling thread may touch the
 // machine during the call; run control calls it in batches so that a pause
 // waits at most one batch.
 // Thread: the simulation thread, or the user-interface thread while no run

@@ -11,7 +11,9 @@
 
 namespace quorvel {
 
+class CallStack;
 class WaveRecorder;
+class Watchpoints;
 
 struct Machine {
     DeviceSelection selection;
@@ -22,6 +24,11 @@ struct Machine {
     // Records the port lines while set (not owned; a copy of the machine
     // records into the same one).
     WaveRecorder* wave = nullptr;
+    // Fed by the execution loop while set (not owned, as `wave`): the
+    // calls, returns and interrupts taken, and the places watched for a
+    // change of value (a run stops after the instruction that changed one).
+    CallStack* callStack = nullptr;
+    Watchpoints* watchpoints = nullptr;
 };
 
 // Start-up order after the device dialog: apply the device, reset the chip,

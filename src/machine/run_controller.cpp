@@ -2,15 +2,12 @@
 
 #include "machine/executor.h"
 #include "common/hex_field.h"
+#include "tools/opcode_facts.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace quorvel {
-
-namespace {
-bool isCall(uint8_t opcode) { return opcode == 0x12 || (opcode & 0x1F) == 0x11; }
-} // namespace
 
 UserMessage pcExceedsMessage() {
     return errorMessage("Error", "PC Exceeds Maximum Program Memory");
@@ -114,9 +111,9 @@ RunOutcome RunController::stepOverLoop(uint16_t count) {
                 break;
             }
             const uint8_t opcode = chip.readCode(chip.pc);
-            if (isCall(opcode)) {
+            if (isCallOpcode(opcode)) {
                 RunParameters parameters;
-                parameters.targetAddress = uint16_t(chip.pc + (opcode == 0x12 ? 3 : 2));
+                parameters.targetAddress = uint16_t(chip.pc + opcodeLength(opcode));
                 parameters.stepOverCount = count;
                 call = parameters;
                 break;

@@ -6,10 +6,13 @@
 #include "chip/serial_port.h"
 #include "chip/spi_unit.h"
 #include "chip/timers.h"
+#include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "machine/module_hooks.h"
 #include "machine/wave_recorder.h"
+#include "machine/watchpoints.h"
+#include "tools/opcode_facts.h"
 
 #include <algorithm>
 #include <array>
@@ -40,17 +43,6 @@ enum AfterWork : unsigned {
 bool stepUnitsAtWork(const ChipState& c) {
     return serialStepsNeeded(c) || eepromTimerActive(c) || spiUnitEnabled(c) || watchdogActive(c);
 }
-
-// The unconditional jumps (SJMP, LJMP, the eight AJMPs): one of them that
-// leaves the program counter where it was jumped to itself.
-constexpr std::array<bool, 256> makeJumpTable() {
-    constexpr uint8_t kSjmp = 0x80, kLjmp = 0x02, kAjmpLow = 0x01, kAjmpMask = 0x1F;
-    std::array<bool, 256> table{};
-    for (unsigned op = 0; op < 256; ++op)
-        table[op] = op == kSjmp || op == kLjmp || (op & kAjmpMask) == kAjmpLow;
-    return table;
-}
-constexpr std::array<bool, 256> kUnconditionalJump = makeJumpTable();
 
 // Everything the loop looks after besides the instruction itself. The loop
 // keeps nextEvent in a local and hands it over around the calls.
@@ -230,10 +222,41 @@ struct Schedule {
     }
 };
 
-// Watch: the stop conditions are checked. Profile: executions and cycles are
+// The opcodes after which the call stack has something to do.
+constexpr std::array<uint8_t, 256> makeCallStackOpcodes() {
+    std::array<uint8_t, 256> table{};
+    for (unsigned op = 0; op < 256; ++op)
+        table[op] = isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op)) ? Watchpoints::kLook
+                                                                             : Watchpoints::kSkip;
+    return table;
+}
+constexpr std::array<uint8_t, 256> kCallStackOpcodes = makeCallStackOpcodes();
+constexpr std::array<bool, 256> kNoDirectWatched{};
+
+// What the call stack and the watchpoints make of the instruction `op` at
+// `address` with the operand bytes `operands`, which left the program
+// counter at `executed`, followed by the vectoring of an interrupt to `pc`
+// when `vectored`. True when a watched place changed.
+[[gnu::noinline]] bool feedDebug(Machine& machine, uint16_t address, uint8_t op,
+                                 const uint8_t* operands, uint16_t executed, bool vectored) {
+    ChipState& c = machine.chip;
+    if (CallStack* const calls = machine.callStack) {
+        // The stack pointer as the instruction left it.
+        const uint8_t sp = uint8_t(c.sfrs[kSp] - (vectored ? 2 : 0));
+        if (isCallOpcode(op)) calls->called(address, executed, uint16_t(address + opcodeLength(op)), sp);
+        else if (isReturnOpcode(op)) calls->returned(executed, sp);
+        if (vectored) calls->interrupted(address, c.pc, executed, uint8_t(sp + 2));
+    }
+    Watchpoints* const watchpoints = machine.watchpoints;
+    return watchpoints && !watchpoints->empty() &&
+           (vectored || watchpoints->mayHaveWritten(op, operands, c)) && watchpoints->check(address);
+}
+
+// Watch: the stop conditions are checked. Debug: the call stack and the
+// watchpoints are fed. Profile: executions and cycles are
 // counted per address (code_profile.h). Record: the port lines are handed to
 // the waveform recorder after every instruction.
-template <bool Watch, bool Profile, bool Record>
+template <bool Watch, bool Profile, bool Record, bool Debug>
 RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     AddressCounts* const counts = Profile ? machine.codeProfile.counts.data() : nullptr;
@@ -257,6 +280,21 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
+    // The opcodes after which the call stack or the watchpoints have
+    // something to do.
+    const uint8_t* lookAt = nullptr;
+    const bool* directWatched = nullptr;
+    if constexpr (Debug) {
+        Watchpoints* const watchpoints = machine.watchpoints;
+        if (watchpoints && !watchpoints->empty()) {
+            watchpoints->arm(c, machine.callStack != nullptr);
+            lookAt = watchpoints->opcodesToLookAt().data();
+            directWatched = watchpoints->directWatched().data();
+        } else {
+            lookAt = kCallStackOpcodes.data();
+            directWatched = kNoDirectWatched.data();
+        }
+    }
     while (steps != maxSteps) {
         const uint8_t* bytes = code + pc;
         uint8_t nearEnd[3];
@@ -287,10 +325,13 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         // Interrupts, the step-by-step units and the part models, when
         // there is something for them.
         const unsigned touched = executor.touched & ~kSyncTimers;
+        const uint16_t executed = pc; // before an interrupt's vectoring
+        bool vectored = false;
         if ((touched | schedule.after) != 0) [[unlikely]] {
             c.pc = pc;
             nextEvent = schedule.afterInstruction(nextEvent, touched, cycles);
             pc = c.pc;
+            vectored = c.cycles != now;
             // Only vectoring an interrupt moves the counter here.
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
@@ -299,6 +340,19 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
         // Whatever moved a line in this step - the instruction, the events
         // at its end, the step units, the parts - it is seen here.
         if constexpr (Record) schedule.recordLines();
+        if constexpr (Debug) {
+            // Only the instructions that may have written a watched place
+            // go on to compare them.
+            const uint8_t look = lookAt[op];
+            if ((look | vectored) != 0 &&
+                (vectored || look == Watchpoints::kLook || directWatched[bytes[1]])) [[unlikely]] {
+                c.pc = pc;
+                if (feedDebug(machine, address, op, bytes + 1, executed, vectored)) {
+                    result.cause = StopCause::Watchpoint;
+                    break;
+                }
+            }
+        }
         if constexpr (Watch) {
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
@@ -309,7 +363,7 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
                 break;
             }
             if (pc == address && watchSelfJump) [[unlikely]] {
-                if (kUnconditionalJump[op] && c.periph.serial.txState == Transmit::Idle) {
+                if (isUnconditionalJump(op) && c.periph.serial.txState == Transmit::Idle) {
                     result.cause = StopCause::SelfJump;
                     break;
                 }
@@ -353,15 +407,22 @@ RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& st
     // One instance of the loop for each set of things it looks after, so
     // the plain loop carries none of the others' work.
     using Loop = RunResult (*)(Machine&, uint32_t, const StopConditions&);
-    static constexpr Loop kLoops[8] = {
-        runLoop<false, false, false>, runLoop<true, false, false>, runLoop<false, true, false>,
-        runLoop<true, true, false>,   runLoop<false, false, true>, runLoop<true, false, true>,
-        runLoop<false, true, true>,   runLoop<true, true, true>,
+    static constexpr Loop kLoops[16] = {
+        runLoop<false, false, false, false>, runLoop<true, false, false, false>,
+        runLoop<false, true, false, false>,  runLoop<true, true, false, false>,
+        runLoop<false, false, true, false>,  runLoop<true, false, true, false>,
+        runLoop<false, true, true, false>,   runLoop<true, true, true, false>,
+        runLoop<false, false, false, true>,  runLoop<true, false, false, true>,
+        runLoop<false, true, false, true>,   runLoop<true, true, false, true>,
+        runLoop<false, false, true, true>,   runLoop<true, false, true, true>,
+        runLoop<false, true, true, true>,    runLoop<true, true, true, true>,
     };
     const unsigned watch = stops.any() ? 1 : 0;
     const unsigned profile = machine.codeProfile.enabled() ? 2 : 0;
     const unsigned record = machine.wave ? 4 : 0;
-    return kLoops[watch | profile | record](machine, maxSteps, stops);
+    const bool debugging = machine.callStack || (machine.watchpoints && !machine.watchpoints->empty());
+    const unsigned debug = debugging ? 8 : 0;
+    return kLoops[watch | profile | record | debug](machine, maxSteps, stops);
 }
 
 } // namespace quorvel

@@ -1,14 +1,13 @@
 #include "machine/sim_thread.h"
 
 #include "machine/executor.h"
+#include "tools/opcode_facts.h"
 
 namespace quorvel {
 
 namespace {
-constexpr uint8_t kRet = 0x22, kReti = 0x32, kLcall = 0x12;
 // Steps a free run executes between two looks at the pause and stop flags.
 constexpr uint32_t kFreeRunBatch = 1024;
-bool isAcall(uint8_t opcode) { return (opcode & 0x1F) == 0x11; }
 } // namespace
 
 SimThread::PauseGuard::PauseGuard(SimThread& thread) : thread_(thread) {
@@ -129,14 +128,16 @@ void SimThread::runBatch() {
                 const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Address) return finish(StopReason::Condition, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 if (pace()) return;
                 break;
             }
             // The hot loop: batches of back-to-back steps (a pause waits for
             // at most one batch, a few microseconds), then the two flag loads.
             do {
-                if (runSteps(m, kFreeRunBatch).pcOutOfRange)
-                    return finish(StopReason::PcOutOfRange, true);
+                const RunResult result = runSteps(m, kFreeRunBatch);
+                if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             } while (!pauseWanted() &&
                      mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
             break;
@@ -150,14 +151,16 @@ void SimThread::runBatch() {
             if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
             if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address)
                 return finish(StopReason::Condition, true);
+            if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             if (pace()) return;
             break;
         }
 
         case RunMode::RunToAddress:
             if (chip.pc != parameters_.targetAddress) {
-                if (runSteps(m, kFreeRunBatch, untilTarget()).pcOutOfRange)
-                    return finish(StopReason::PcOutOfRange, true);
+                const RunResult result = runSteps(m, kFreeRunBatch, untilTarget());
+                if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+                if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 break;
             }
             if (parameters_.stepOverCount < 2) {
@@ -179,13 +182,13 @@ void SimThread::runBatch() {
 
         case RunMode::FinishSubroutine: {
             const uint8_t opcode = chip.readCode(chip.pc);
-            if (opcode == kRet || opcode == kReti) {
+            if (isReturnOpcode(opcode)) {
                 if (step(m)) return finish(StopReason::PcOutOfRange, true);
                 if (nesting_ == 0) return finish(StopReason::Condition, true);
                 --nesting_;
                 break;
             }
-            if (opcode == kLcall || isAcall(opcode)) ++nesting_;
+            if (isCallOpcode(opcode)) ++nesting_;
             if (step(m)) return finish(StopReason::PcOutOfRange, true);
             break;
         }

@@ -51,6 +51,7 @@ enum class StopReason : uint8_t {
     Condition,     // the run mode's own stop condition held
     PcOutOfRange,  // "PC Exceeds Maximum Program Memory"
     User,          // stopped from the user interface
+    Watchpoint,    // a watched place changed (Machine::watchpoints)
 };
 
 class RunEvents {

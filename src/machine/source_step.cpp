@@ -3,19 +3,13 @@
 #include "chip/chip_state.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "tools/opcode_facts.h"
 
 #include <algorithm>
 
 namespace quorvel {
 
 namespace {
-
-constexpr uint8_t kLcall = 0x12;
-constexpr uint8_t kAcallMask = 0x1F, kAcallLow = 0x11;
-constexpr int kLcallLength = 3, kAcallLength = 2;
-
-bool isAcall(uint8_t opcode) { return (opcode & kAcallMask) == kAcallLow; }
-bool isCall(uint8_t opcode) { return opcode == kLcall || isAcall(opcode); }
 
 // A stack frame to finish: the run ends when the program counter is back at
 // `returnTo` with the stack pointer at `stackAfter` or below.
@@ -84,8 +78,8 @@ SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLe
         if ((chip.periph.irq.inService & ~inService) != 0 &&
             !stepper.finish(interruptFrame(chip)))
             return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
-        if (isCall(opcode) && (kind == SourceStep::Over || !map.rangeAt(chip.pc, level))) {
-            const Frame call{uint16_t(pc + (opcode == kLcall ? kLcallLength : kAcallLength)), stack};
+        if (isCallOpcode(opcode) && (kind == SourceStep::Over || !map.rangeAt(chip.pc, level))) {
+            const Frame call{uint16_t(pc + opcodeLength(opcode)), stack};
             if (!stepper.finish(call))
                 return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
         }

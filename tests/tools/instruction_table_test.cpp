@@ -2,6 +2,7 @@
 // encoding is checked by the line assembler's round trip, the rows and
 // forms by the disassembler's tests).
 #include "tools/instruction_table.h"
+#include "tools/opcode_facts.h"
 
 #include "machine/executor.h"
 #include "test_support.h"
@@ -28,6 +29,36 @@ TEST(InstructionTable, LengthsAgreeWithTheExecutionLoop) {
         ASSERT_FALSE(step(m));
         EXPECT_EQ(m.chip.pc, 0x0100 + (ins.reserved ? 0 : ins.length)) << std::hex << op;
     }
+}
+
+// The opcode facts the run loop and the debugger use agree with the rows:
+// lengths, and calls, returns and unconditional jumps by mnemonic.
+TEST(InstructionTable, OpcodeFactsAgreeWithTheRows) {
+    for (int op = 0; op < 256; ++op) {
+        const Instruction& ins = instructionOf(uint8_t(op));
+        const std::string_view m = ins.mnemonic;
+        EXPECT_EQ(opcodeLength(uint8_t(op)), ins.length) << std::hex << op;
+        EXPECT_EQ(isCallOpcode(uint8_t(op)), m == "ACALL" || m == "LCALL") << std::hex << op;
+        EXPECT_EQ(isReturnOpcode(uint8_t(op)), m == "RET" || m == "RETI") << std::hex << op;
+        EXPECT_EQ(isUnconditionalJump(uint8_t(op)), m == "SJMP" || m == "AJMP" || m == "LJMP")
+            << std::hex << op;
+    }
+    const struct {
+        uint8_t bytes[3];
+        uint16_t at;
+        bool toItself;
+    } jumps[] = {
+        {{0x80, 0xFE, 0x00}, 0x0100, true},  // SJMP $
+        {{0x80, 0xFD, 0x00}, 0x0100, false}, // SJMP $-1
+        {{0x02, 0x12, 0x34}, 0x1234, true},  // LJMP $
+        {{0x02, 0x12, 0x34}, 0x1235, false},
+        {{0xE1, 0x34, 0x00}, 0x0734, true},  // AJMP $ (page 0, bits 10-8 = 7)
+        {{0xE1, 0x34, 0x00}, 0x07FF, false}, // the next instruction is in the next page
+        {{0x12, 0x01, 0x00}, 0x0100, false}, // LCALL $ is no jump
+    };
+    for (const auto& j : jumps)
+        EXPECT_EQ(isJumpToItself(j.bytes[0], j.bytes[1], j.bytes[2], j.at), j.toItself)
+            << std::hex << int(j.bytes[0]) << " at " << j.at;
 }
 
 // Every mnemonic of the table is one the editor and the line assembler know

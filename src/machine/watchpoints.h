@@ -1,0 +1,137 @@
+// Watchpoints: a run stops after the instruction that changed a watched
+// byte or bit of internal RAM, an SFR, the bit space, external data memory
+// or the on-chip EEPROM. The execution loop compares each watched place
+// after every instruction while a set is attached to the machine
+// (Machine::watchpoints), so a write by any instruction - a bit write that
+// changes its byte, MOVX, PUSH, an interrupt handler's - is caught, as is
+// the return address the vectoring of an interrupt pushes. A write of the
+// value the place already held changes nothing and does not stop; reads
+// never stop. Places in internal RAM, the low bit space, external data and
+// the EEPROM are compared only after an instruction that may have written
+// one of them (by its opcode's write target), so watching them costs little;
+// an SFR or one of its bits is compared after every instruction, since the
+// peripherals and the implicit A, PSW, B, DPTR and SP writes change them.
+#pragma once
+
+#include "chip/chip_state.h"
+#include "common/user_message.h"
+#include "tools/opcode_facts.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+enum class WatchSpace : uint8_t { InternalRam, Sfr, Bit, ExternalData, Eeprom };
+
+struct WatchAddress {
+    WatchSpace space = WatchSpace::InternalRam;
+    uint16_t address = 0;
+    bool operator==(const WatchAddress&) const = default;
+};
+
+// What stopped the run: the place, its value before and after (0 or 1 for
+// a bit), and the address of the instruction that wrote it.
+struct WatchHit {
+    int index = -1; // into the set
+    WatchAddress place;
+    uint8_t oldValue = 0;
+    uint8_t newValue = 0;
+    uint16_t writerPc = 0;
+};
+
+// "iram:7F", "sfr:P1", "bit:20", "xdata:1234", "eeprom:7FF" (hexadecimal
+// addresses); checked against the device's memories when added.
+std::optional<WatchAddress> parseWatchAddress(std::string_view text, std::string& error);
+std::string watchAddressText(const WatchAddress& place);
+
+class Watchpoints {
+public:
+    // The place must exist on the chip as configured now (an SFR address
+    // 80-FF, external data within its limit, the EEPROM on the parts that
+    // have one). The message says why not.
+    Validation add(const WatchAddress& place, const ChipState& chip);
+    void remove(int index);
+    void clear();
+    const std::vector<WatchAddress>& places() const { return places_; }
+    bool empty() const { return places_.empty(); }
+
+    // From the execution loop: takes the current values at the start of a
+    // run (the user may have changed them between runs). With `withCalls`,
+    // opcodesToLookAt holds the calls and returns too (for the call stack).
+    void arm(ChipState& chip, bool withCalls = false);
+    // Per opcode, whether an instruction of it may write a watched place, by
+    // the kind of its write target: kSkip, kLook, or kLookAtDirect when only
+    // a write to a watched direct address (directWatched, indexed by the
+    // operand byte b1) may have. mayHaveWritten then looks at the target
+    // itself. Set up by arm.
+    static constexpr uint8_t kSkip = 0, kLook = 1, kLookAtDirect = 2;
+    const std::array<uint8_t, 256>& opcodesToLookAt() const { return opcodes_; }
+    const std::array<bool, 256>& directWatched() const { return direct_; }
+    // After the instruction `op` with the operand bytes `operands`: whether
+    // it may have written a watched place (never false when it did).
+    bool mayHaveWritten(uint8_t op, const uint8_t* operands, const ChipState& c) const {
+        if (everyInstruction_) return true;
+        const DataWrite write = kOpcodeWrites[op];
+        if (write == DataWrite::None) return false; // most instructions
+        const uint8_t bankBase = c.bankBase();
+        switch (write) {
+        case DataWrite::None: return false;
+        case DataWrite::Direct: return direct_[operands[0]];
+        case DataWrite::SecondDirect: return direct_[operands[1]];
+        case DataWrite::Bit: return direct_[ChipState::bitByteAddress(operands[0])];
+        case DataWrite::Indirect: {
+            // @Ri may point at Ri itself, which then holds the new value.
+            const uint8_t ri = uint8_t(bankBase + (op & 1));
+            return internal_[c.iram[ri]] || internal_[ri];
+        }
+        case DataWrite::Register: return internal_[uint8_t(bankBase + (op & 7))];
+        case DataWrite::Stack: {
+            const uint8_t sp = c.sfr(sfr::SP);
+            return internal_[sp] || internal_[uint8_t(sp - 1)];
+        }
+        case DataWrite::ExternalData: return externalData_;
+        }
+        return true;
+    }
+    // After each instruction: the first watched place whose value changed.
+    bool check(uint16_t writerPc) {
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            const Cell& cell = cells_[i];
+            const uint8_t now = *cell.byte & cell.mask;
+            if (now != cell.last) [[unlikely]] return changed(i, now, writerPc);
+        }
+        return false;
+    }
+    // The last stop's details.
+    const std::optional<WatchHit>& hit() const { return hit_; }
+
+private:
+    struct Cell {
+        const uint8_t* byte;
+        uint8_t mask;
+        uint8_t last;
+        int place; // index into places_
+    };
+    bool changed(size_t index, uint8_t now, uint16_t writerPc);
+    void buildFilter(bool withCalls);
+
+    // The filter of mayHaveWritten, set up by arm: direct addresses and
+    // internal RAM addresses whose write may change a watched place.
+    std::array<bool, 256> direct_{};
+    std::array<bool, 256> internal_{};
+    std::array<uint8_t, 256> opcodes_{};
+    bool externalData_ = false;
+    bool everyInstruction_ = false;
+    bool filterStale_ = true; // the places changed since the filter was built
+    bool filterWithCalls_ = false;
+    std::vector<WatchAddress> places_;
+    std::vector<Cell> cells_;
+    std::optional<WatchHit> hit_;
+};
+
+} // namespace quorvel
