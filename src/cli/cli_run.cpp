@@ -89,6 +89,7 @@ RunReport runBatches(Machine& machine, const RunRequest& r) {
         }
         switch (result.cause) {
         case StopCause::Steps: break;
+        case StopCause::Watchpoint: break; // the runner sets no watchpoints yet
         case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
         case StopCause::UntilPc: report.stop = StopKind::UntilPc; return report;
         case StopCause::SelfJump: report.stop = StopKind::SelfJump; return report;
