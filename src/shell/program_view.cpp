@@ -444,15 +444,6 @@ void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
         editInstruction(row);
 }
 
-void ProgramView::command(int id) {
-    if (id == id::EnterProgram) {
-        auto start = askAddress(this, frame_.lastAddress);
-        if (!start) return;
-        frame_.lastAddress = *start;
-        enterProgram(*start);
-    }
-}
-
 void ProgramView::runRowCommand(int id) {
     const uint32_t a = rowAddress(clickedRow_ - 1);
     if (a > highestAddress()) return;
