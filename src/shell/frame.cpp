@@ -6,7 +6,6 @@
 #include "shell/editor/editor_view.h"
 #include "shell/messages.h"
 #include "shell/modules/chip_notices.h"
-#include "shell/modules/module_commands.h"
 #include "shell/program_view.h"
 #include "shell/recent_programs.h"
 #include "shell/views/view_table.h"
@@ -78,25 +77,6 @@ const char* const kWhereToBegin =
 
 // The run speed in quorvel.ini, in percent of real time.
 const char* const kRunSpeedKey = "Run/Speed";
-
-const ModuleCommand* findModuleCommand(int command) {
-    for (const ModuleCommand& entry : moduleCommandTable())
-        if (entry.command == command) return &entry;
-    return nullptr;
-}
-
-// Commands whose windows or files are not part of this build yet: they stay
-// in the menus, grayed.
-const int kUnavailable[] = {
-    id::SaveSerialReceiver, id::SaveSerialTransmitter, id::SaveSpiReceiver,
-    id::SaveSpiTransmitter, id::LoadTextFile, id::SaveTextFile, id::SaveTextFileAs,
-    id::LoadScreenSetting, id::SaveScreenSetting, id::SaveScreenSettingAs, id::LedSetting,
-    id::LcdSetting, id::KeyboardSetting, id::IicSetting, id::SpiSetting, id::LoadModuleSetting,
-    id::SaveModuleSetting, id::Undo, id::Cut, id::Copy, id::Paste, id::Delete, id::SelectAll,
-    id::Find, id::FindNext, id::Replace, id::SpiWindow, id::SerialWindow, id::IoWindow, id::LedWindow,
-    id::LcdWindow, id::KeyboardWindow, id::RtcWindow, id::IicEepromWindow, id::SpiEepromWindow,
-    id::RunAssembler, id::RunAssemblerButton, id::GenSerial, id::GenLed, id::GenLcd,
-    id::GenKeyboard, id::GenSpiEeprom, id::GenIic};
 
 // Toolbar buttons that open views stay usable while a program runs.
 bool isViewButton(int command) {
@@ -253,25 +233,15 @@ void Frame::applyDeviceToCommands() {
     applyDemoMask(*this, demoMask_);
 }
 
-// A command of the list above is available once a view or a module command
-// carries it out, or the editor windows take it.
-bool Frame::builtCommand(int command) const {
-    const auto modules = moduleCommandTable();
-    return isViewCommand(command) || isEditorCommand(command) ||
-           std::any_of(modules.begin(), modules.end(),
-                       [command](const ModuleCommand& entry) { return entry.command == command; });
-}
-
 bool Frame::unavailableCommand(int command) const {
     const auto& disabled = machine_.profile.disabledCommands;
-    return (std::find(std::begin(kUnavailable), std::end(kUnavailable), command) != std::end(kUnavailable) &&
-            !builtCommand(command)) ||
+    return !findCommandHandler(command) ||
            std::find(disabled.begin(), disabled.end(), command) != disabled.end();
 }
 
 void Frame::markUnavailableCommands() {
-    for (int command : kUnavailable)
-        if (!builtCommand(command)) setCommandEnabled(command, false);
+    for (const CommandInfo& info : commandTable())
+        if (!findCommandHandler(info.id)) setCommandEnabled(info.id, false);
 }
 
 // ------------------------------------------------------------ menus, toolbar
@@ -505,51 +475,13 @@ void Frame::updateBreakpointStatus() {
 // ------------------------------------------------------------------ dispatch
 
 void Frame::dispatch(int id) {
-    switch (id) {
-    case id::Exit: close(); break;
-    case id::CloseAll: closeAll(); break;
-    case id::ClearView:
-    case id::NormalView: toggleViewMode(); break;
-    case id::Cascade: mdi_->cascadeSubWindows(); break;
-    case id::TileHorizontally: tileViews(Qt::Vertical); break;
-    case id::TileVertically: tileViews(Qt::Horizontal); break;
-    case id::ArrangeIcons: arrangeMinimisedViews(); break;
-    case id::HelpTopics: showHelp(); break;
-    case id::About: showAbout(); break;
+    if (const CommandHandler* handler = findCommandHandler(id)) handler->run(*this, id);
+}
 
-    case id::Go: applyRunOutcome(run_->go()); break;
-    case id::GoTo: goTo(); break;
-    case id::RunSetting: runSetting(); break;
-    case id::ResetCpu: applyRunOutcome(run_->resetCpu()); break;
-    case id::StopExecution: applyRunOutcome(run_->stop()); break;
-    case id::CalculateTime: calculateExecutionTime(); break;
-    case id::InitializeCycles: {
-        auto guard = run_->pause();
-        machine_.chip.setCycleCount(0);
-        setStatusText(3, "M/C:0");
-        break;
-    }
-    case id::BreakpointSetting: breakpointSetting(); break;
-    case id::BreakpointExecution: applyRunOutcome(run_->breakpointRun()); break;
-    case id::FinishSubroutine: applyRunOutcome(run_->finishSubroutine()); break;
-    case id::SingleStep: applyRunOutcome(run_->singleStep()); break;
-    case id::StepOver: applyRunOutcome(run_->stepOver()); break;
-    case id::SingleStepSetting: singleStepSetting(); break;
-    case id::ProgramClear: clearProgramMemory(); break;
-    default:
-        if (isViewCommand(id)) {
-            openView(id);
-        } else if (isDemoCommand(id)) {
-            loadDemonstration(*this, id);
-        } else if (const ModuleCommand* module = findModuleCommand(id)) {
-            module->run(*this);
-        } else if (!dispatchFileCommand(id)) {
-            // Commands of the active view (editor, program window menu).
-            if (auto* window = mdi_->activeSubWindow())
-                if (auto* view = qobject_cast<View*>(window->widget())) view->command(id);
-        }
-        break;
-    }
+void Frame::initializeCycles() {
+    auto guard = run_->pause();
+    machine_.chip.setCycleCount(0);
+    setStatusText(3, "M/C:0");
 }
 
 // ---------------------------------------------------------------- run glue
@@ -694,10 +626,9 @@ View* Frame::view(int command) const {
     return qobject_cast<View*>(it->second->widget());
 }
 
-bool Frame::isViewCommand(int command) const {
-    const auto views = viewTable();
-    return std::any_of(views.begin(), views.end(),
-                       [command](const ViewEntry& entry) { return entry.command == command; });
+void Frame::activeViewCommand(int id) {
+    if (auto* window = mdi_->activeSubWindow())
+        if (auto* view = qobject_cast<View*>(window->widget())) view->command(id);
 }
 
 View* Frame::openView(int command) {

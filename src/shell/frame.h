@@ -1,7 +1,7 @@
 // The application's main window: the three menu bars, the toolbar, the
 // four-part status bar and the MDI area with the views. It owns the one
 // simulated machine and the run controller, dispatches every command through
-// `dispatch`, grays the run-time commands while a program runs and refreshes
+// `dispatch` (the handler table of command_handlers.h), grays the run-time commands while a program runs and refreshes
 // the views when a run stops, after steps and on the screen-update timer.
 #pragma once
 
@@ -14,6 +14,7 @@
 #include "tools/file_loader.h"
 #include "tools/memory_saver.h"
 #include "tools/memory_setting.h"
+#include "shell/command_handlers.h"
 #include "shell/command_table.h"
 #include "shell/demo_menu.h"
 
@@ -181,6 +182,8 @@ protected:
 
 private:
     class QueuedRunEvents;
+    // The handler table carries out the frame's own commands.
+    friend std::span<const CommandHandler> commandHandlers();
 
     void buildActions();
     QMenu* buildMenu(const char* title, std::span<const MenuEntry> entries);
@@ -190,10 +193,10 @@ private:
     void activeViewChanged(QMdiSubWindow* window);
     void applyDeviceToCommands();
     void offerLastProgram();
+    // Grays the commands of the menus that have no handler.
     void markUnavailableCommands();
-    // Not in this build, or not on the selected device.
+    // Without a handler, or not on the selected device.
     bool unavailableCommand(int command) const;
-    bool builtCommand(int command) const;
 
     // Run control glue.
     void runStarted(uint16_t startAddress);
@@ -212,7 +215,8 @@ private:
 
     // Views.
     View* openView(int command);
-    bool isViewCommand(int command) const;
+    // Passes a command to the active view (the editor's commands).
+    void activeViewCommand(int id);
     // Gives a shown window its preferred size where the MDI area allows it,
     // wholly inside the area.
     void fitIntoMdiArea(QMdiSubWindow* window, QSize preferred);
@@ -239,8 +243,10 @@ private:
     void enableAvailable(int command, bool enabled);
     void closeAll();
 
-    // File and memory commands (frame_files.cpp); false when `id` is not one.
-    bool dispatchFileCommand(int id);
+    // File and memory commands (frame_files.cpp).
+    void loadProgramCommand();
+    void loadDataCommand();
+    void enterProgramCommand();
     // A recent entry chosen: loads it, or says it is gone and drops it.
     void openRecentProgram(const QString& path);
     void saveMemory();
@@ -253,6 +259,7 @@ private:
     void singleStepSetting();
     void runSetting();
     void calculateExecutionTime();
+    void initializeCycles();
     void clearProgramMemory();
     void showHelp();
     void readConfiguration();

@@ -35,36 +35,22 @@ QString droppedProgram(const QMimeData* data) {
 }
 } // namespace
 
-bool Frame::dispatchFileCommand(int id) {
-    switch (id) {
-    case id::LoadProgram: {
-        QString path = messages_.openFileName(this, "Load Program File", kLoadFilters);
-        if (!path.isEmpty()) loadProgram(path);
-        return true;
-    }
-    case id::LoadData: {
-        QString path = messages_.openFileName(this, "Load Data File", kLoadFilters);
-        if (!path.isEmpty()) loadFile(path, LoadTarget::ExternalDataMemory);
-        return true;
-    }
-    case id::SaveMemory: saveMemory(); return true;
-    case id::ExternalFill: blockOperation(BlockCommand::FillExternal); return true;
-    case id::ExternalCopy: blockOperation(BlockCommand::CopyExternal); return true;
-    case id::InternalFill: blockOperation(BlockCommand::FillInternal); return true;
-    case id::InternalCopy: blockOperation(BlockCommand::CopyInternal); return true;
-    case id::ProgramFill: blockOperation(BlockCommand::FillProgram); return true;
-    case id::ProgramCopy: blockOperation(BlockCommand::MoveProgram); return true;
-    case id::MemorySetting: memorySettingDialog(); return true;
-    case id::EnterProgram: {
-        auto start = askAddress(this, lastAddress);
-        if (!start) return true;
-        lastAddress = *start;
-        openView(id::ProgramWindow);
-        if (ProgramView* view = programView()) view->enterProgram(*start);
-        return true;
-    }
-    default: return false;
-    }
+void Frame::loadProgramCommand() {
+    QString path = messages_.openFileName(this, "Load Program File", kLoadFilters);
+    if (!path.isEmpty()) loadProgram(path);
+}
+
+void Frame::loadDataCommand() {
+    QString path = messages_.openFileName(this, "Load Data File", kLoadFilters);
+    if (!path.isEmpty()) loadFile(path, LoadTarget::ExternalDataMemory);
+}
+
+void Frame::enterProgramCommand() {
+    auto start = askAddress(this, lastAddress);
+    if (!start) return;
+    lastAddress = *start;
+    openView(id::ProgramWindow);
+    if (ProgramView* view = programView()) view->enterProgram(*start);
 }
 
 bool Frame::loadProgram(const QString& path) {

@@ -1,5 +1,6 @@
 #include "shell/program_view.h"
 
+#include "shell/clear_view_tiles.h"
 #include "shell/clear_view_title.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
@@ -110,7 +111,9 @@ ProgramView::ProgramView(Frame& frame)
 
 int ProgramView::viewCommand() const { return id::ProgramWindow; }
 
-QRect ProgramView::clearViewGeometry(const QSize&) const { return QRect(0, 0, 353, 300); }
+QRect ProgramView::clearViewGeometry(const QSize& client) const {
+    return clearViewTile(ClearViewTile::TopLeft, client);
+}
 
 View* createProgramView(Frame& frame) { return new ProgramView(frame); }
 
@@ -442,15 +445,6 @@ void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
         runRowCommand(kMenuSetAddress);
     else if (column > layout.codeZone)
         editInstruction(row);
-}
-
-void ProgramView::command(int id) {
-    if (id == id::EnterProgram) {
-        auto start = askAddress(this, frame_.lastAddress);
-        if (!start) return;
-        frame_.lastAddress = *start;
-        enterProgram(*start);
-    }
 }
 
 void ProgramView::runRowCommand(int id) {

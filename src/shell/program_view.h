@@ -31,7 +31,6 @@ public:
 
     void refreshView() override;
     int viewCommand() const override;
-    void command(int id) override;
     QRect clearViewGeometry(const QSize& client) const override;
 
     // Re-reads the code window from `top` and repaints (command 107).

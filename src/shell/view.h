@@ -23,8 +23,8 @@ public:
     // simulation paused: the part windows (LCD, LEDs, I/O levels, serial
     // lines) take what changed and repaint it. Must be cheap.
     virtual void moduleTick() {}
-    // A command the frame passes on to the active view; views that own
-    // commands (the editor, the program window's menu) override this.
+    // A command the frame passes on to the active view (the editor's), or
+    // one of the view's own popup menu; views with commands override this.
     virtual void command(int id) { (void)id; }
     // Where the view lies in the Clear View arrangement, inside an MDI area
     // of `client` size; an empty rectangle for a view without a Clear View

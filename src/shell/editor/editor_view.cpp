@@ -33,10 +33,6 @@ constexpr const char* kCaption = "Quorvel Simulator";
 const QStringList kTextFilters = {"Source Files (*.ASM) (*.asm *.ASM)",
                                   "List Files (*.LST) (*.lst *.LST)", "All Files (*.*) (*)"};
 
-constexpr int kEditorCommands[] = {
-    id::Undo, id::Cut, id::Copy, id::Paste, id::Delete, id::SelectAll, id::Find, id::FindNext,
-    id::Replace, id::SaveTextFile, id::SaveTextFileAs, id::RunAssembler, id::RunAssemblerButton};
-
 UserMessage captionMessage(const QString& text, UserMessage::Icon icon) {
     return {kCaption, text.toStdString(), icon};
 }
@@ -360,12 +356,6 @@ EditorView* findEditor(Frame& frame, const QString& path) {
         if (auto* editor = qobject_cast<EditorView*>(window->widget()))
             if (!editor->path().isEmpty() && editor->path() == wanted) return editor;
     return nullptr;
-}
-
-bool isEditorCommand(int command) {
-    return command == id::RunAssemblerKey ||
-           std::find(std::begin(kEditorCommands), std::end(kEditorCommands), command) !=
-               std::end(kEditorCommands);
 }
 
 void loadTextFileCommand(Frame& frame) {

@@ -104,10 +104,6 @@ EditorView* openEditor(Frame& frame, const QString& path);
 // The open editor window on `path`, or null.
 EditorView* findEditor(Frame& frame, const QString& path);
 
-// The commands the editor windows carry out (Edit, Search, Save Text File,
-// Run Assembler): the frame keeps them available.
-bool isEditorCommand(int command);
-
 // "Load Text File": the open-text-file dialog, then a new editor window.
 void loadTextFileCommand(Frame& frame);
 

@@ -1,5 +1,6 @@
 #include "shell/modules/io_window.h"
 
+#include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/views/view_table.h"
@@ -161,7 +162,7 @@ QWidget* IoWindow::comparatorGroup() {
 int IoWindow::viewCommand() const { return id::IoWindow; }
 
 QRect IoWindow::clearViewGeometry(const QSize& client) const {
-    return QRect(353, 0, std::max(1, client.width() - 353), client.height());
+    return clearViewTile(ClearViewTile::Right, client);
 }
 
 QSize IoWindow::minimumSizeHint() const {

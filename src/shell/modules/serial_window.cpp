@@ -3,6 +3,7 @@
 #include "chip/serial_line.h"
 #include "chip/sfr.h"
 #include "modules/uart_pty.h"
+#include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/modules/chip_notices.h"
@@ -189,7 +190,9 @@ SerialWindow::~SerialWindow() {
 
 int SerialWindow::viewCommand() const { return id::SerialWindow; }
 
-QRect SerialWindow::clearViewGeometry(const QSize&) const { return QRect(0, 0, 353, 300); }
+QRect SerialWindow::clearViewGeometry(const QSize& client) const {
+    return clearViewTile(ClearViewTile::TopLeft, client);
+}
 
 void SerialWindow::refreshView() {
     auto guard = frame_.runControl().pause();

@@ -9,6 +9,7 @@
 // title painted on the first row (white on navy while it has the focus, on
 // grey otherwise) and its controls 10 pixels lower.
 #include "modules/spi_window.h"
+#include "shell/clear_view_tiles.h"
 #include "shell/clear_view_title.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
@@ -128,7 +129,7 @@ public:
     int viewCommand() const override { return id::SpiWindow; }
 
     QRect clearViewGeometry(const QSize& client) const override {
-        return {0, 300, 353, std::max(0, client.height() - 300)};
+        return clearViewTile(ClearViewTile::BottomLeft, client);
     }
 
 protected:

@@ -27,7 +27,7 @@ const MemoryViewKind kExternal{
     .addressDialog = true,
     .clampPreset = true,
     .menuTitle = "Settings",
-    .tileAtLeft = false,
+    .tile = ClearViewTile::BottomRight,
     .normal = {16, 1, 9, 4, 74, 92},
     .clearHex = {16, 0, 5, 3, -1, 53},
     .clearAscii = {32, 1, -1, 0, 9, 41},

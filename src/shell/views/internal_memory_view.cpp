@@ -25,7 +25,7 @@ const MemoryViewKind kInternal{
     .addressDialog = false,
     .clampPreset = false,
     .menuTitle = "Settings1",
-    .tileAtLeft = true,
+    .tile = ClearViewTile::BottomLeft,
     .normal = {16, 3, 9, 4, 74, 92},
     .clearHex = {8, 1, 7, 4, -1, 39},
     .clearAscii = {32, 1, -1, 0, 7, 39},

@@ -1,5 +1,6 @@
 #include "shell/views/memory_bit_view.h"
 
+#include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/views/view_table.h"
@@ -65,9 +66,9 @@ int MemoryBitView::viewCommand() const { return id::MemoryBitWindow; }
 QRect MemoryBitView::clearViewGeometry(const QSize& client) const {
     // At the top right, the SFR bit tile's place, with external data memory;
     // at the lower right, wider, without it.
-    const int left = clearViewRegisterTileRight();
-    if (frame().machine().chip.hasXdata()) return {left, 0, std::max(1, client.width() - left), 300};
-    return {353, 300, std::max(1, client.width() - 353), std::max(1, client.height() - 300)};
+    return clearViewTile(frame().machine().chip.hasXdata() ? ClearViewTile::TopRight
+                                                           : ClearViewTile::BottomRight,
+                         client);
 }
 
 BitGridLayout MemoryBitView::buildLayout() const {

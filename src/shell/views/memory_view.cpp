@@ -91,8 +91,7 @@ MemoryView::~MemoryView() {
 }
 
 QRect MemoryView::clearViewGeometry(const QSize& client) const {
-    if (kind_.tileAtLeft) return {0, 300, 353, std::max(0, client.height() - 300)};
-    return {353, 300, std::max(0, client.width() - 353), std::max(0, client.height() - 300)};
+    return clearViewTile(kind_.tile, client);
 }
 
 // ------------------------------------------------------------------ layout

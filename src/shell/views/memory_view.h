@@ -20,6 +20,7 @@
 // the run controller's pause guard.
 #pragma once
 
+#include "shell/clear_view_tiles.h"
 #include "shell/views/text_grid_view.h"
 
 #include <QString>
@@ -54,7 +55,7 @@ struct MemoryViewKind {
     bool addressDialog;      // address double-click and "Set Address"
     bool clampPreset;        // the dialog's pre-fill stays within the memory
     const char* menuTitle;   // the Clear View popup's menu
-    bool tileAtLeft;         // Clear View tile at the left edge, else at the right
+    ClearViewTile tile;      // its Clear View tile
     RowLayout normal;
     RowLayout clearHex;
     RowLayout clearAscii;

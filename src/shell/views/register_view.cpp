@@ -1,5 +1,6 @@
 #include "shell/views/register_view.h"
 
+#include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/views/view_table.h"
@@ -345,8 +346,7 @@ int RegisterView::viewCommand() const {
 }
 
 QRect RegisterView::clearViewGeometry(const QSize& client) const {
-    (void)client;
-    return QRect(353, 0, clearViewRegisterTileRight() - 353, 300);
+    return clearViewTile(ClearViewTile::Registers, client);
 }
 
 View* createRegisterView(Frame& frame) {

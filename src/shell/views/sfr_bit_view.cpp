@@ -1,5 +1,6 @@
 #include "shell/views/sfr_bit_view.h"
 
+#include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
 #include "shell/views/view_table.h"
@@ -246,8 +247,7 @@ SfrBitView::SfrBitView(Frame& frame) : BitStatusView(frame) {
 int SfrBitView::viewCommand() const { return id::SfrBitWindow; }
 
 QRect SfrBitView::clearViewGeometry(const QSize& client) const {
-    const int left = clearViewRegisterTileRight();
-    return {left, 0, std::max(1, client.width() - left), 300};
+    return clearViewTile(ClearViewTile::TopRight, client);
 }
 
 BitGridLayout SfrBitView::buildLayout() const {

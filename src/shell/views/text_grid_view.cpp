@@ -41,8 +41,6 @@ int textCellWidth(const QFont& font) {
     return std::max(1, qRound(QFontMetricsF(font).horizontalAdvance(QString(kRun, QLatin1Char('M'))) / kRun));
 }
 
-int clearViewRegisterTileRight() { return 353 + std::max(223, 29 * textCellWidth(textViewFont())); }
-
 QFont listFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
 
 TextGridView::TextGridView(Frame& frame) : frame_(frame) {

@@ -24,10 +24,6 @@ int textCellWidth(const QFont& font);
 // characters that need no grid (the serial and SPI transfer lists): large
 // enough to tell "l" from "1" and "O" from "0".
 QFont listFont();
-// Clear View: the right edge of the register tile, which starts at 353: 223
-// pixels, or wider when the font needs it for the grid's 28 columns. The
-// SFR and memory bit tiles beside it start there.
-int clearViewRegisterTileRight();
 
 class TextGridView : public View {
     Q_OBJECT
