@@ -34,16 +34,22 @@ void byteTransmitted(ChipState& chip, unsigned mode) {
     if (chip.events) chip.events->byteTransmitted(entry);
 }
 
-// The byte has arrived: RI unless SM2 asks for a set ninth (stop) bit, RB8 in
-// the 9-bit modes, receive buffer, log, host notice.
+// The frame has arrived. The receive buffer, RB8 and RI are loaded only
+// when RI is clear and either SM2 is clear or the ninth bit (the stop bit in
+// mode 1) is set; otherwise the frame is lost, as the data book has it, and
+// the byte the program has not read yet stays. Mode 0 starts receiving only
+// with RI clear, so its byte always loads. Then log and host notice.
 void byteReceived(ChipState& chip, unsigned mode) {
     uint8_t& scon = chip.sfrs[sfr::sfrIndex(sfr::SCON)];
     SerialState& serial = chip.periph.serial;
     const bool ninth = (serial.rxNinth & 1) != 0;
-    if (mode == 0 || !(scon & SM2) || ninth) scon |= RI;
-    if (mode >= 2) scon = ninth ? uint8_t(scon | RB8) : uint8_t(scon & ~RB8);
+    const bool loads = mode == 0 || (!(scon & RI) && (!(scon & SM2) || ninth));
     serial.rxState = Reception::None;
-    chip.side.serialReceiveBuffer = serial.rxData;
+    if (loads) {
+        scon |= RI;
+        if (mode >= 1) scon = ninth ? uint8_t(scon | RB8) : uint8_t(scon & ~RB8);
+        chip.side.serialReceiveBuffer = serial.rxData;
+    }
     const uint16_t entry = logEntry(serial.rxData, mode, ninth);
     serial.rxLog.append(entry);
     // Last: the host may hand over its next byte from inside the notice.

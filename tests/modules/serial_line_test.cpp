@@ -134,6 +134,29 @@ TEST_F(SerialLine, HostRateAgainstTheChips) {
     }
 }
 
+// A program that leaves RI set keeps its first byte: the frames after it
+// are lost, from a host at the chip's rate and from one on the wire alike.
+TEST_F(SerialLine, FramesArrivingWhileRiIsSetAreLost) {
+    const std::string idle = R"(
+        .org 0
+        mov tmod, #0x20
+        mov th1, #0xFD
+        mov tl1, #0xFD
+        setb tr1
+        mov scon, #0x50
+here:   sjmp here
+)";
+    for (const uint32_t hostBaud : {0u, 9600u}) {
+        SCOPED_TRACE(hostBaud);
+        load(idle, hostBaud);
+        send("ABC");
+        run(20000);
+        EXPECT_EQ(received(), "ABC"); // all three were shifted in
+        EXPECT_EQ(machine.chip.side.serialReceiveBuffer, 'A');
+        EXPECT_EQ(machine.chip.sfrs[sfr::sfrIndex(sfr::SCON)], 0x50 | 0x04 | 0x01); // RB8 (stop bit), RI
+    }
+}
+
 // A low pulse on RXD shorter than half a bit is no start bit; the frame
 // that follows is received alone.
 TEST_F(SerialLine, GlitchIsNoStartBit) {
