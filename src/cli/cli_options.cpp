@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
 #include "cli/cli_variables.h"
+#include "debug/c_variables.h"
+#include "machine/watchpoints.h"
 
 #include "common/hex_field.h"
 #include "chip/port_pins.h"
@@ -297,8 +299,19 @@ std::string setDump(CliOptions& o, std::string_view v) {
 }
 
 std::string setVariable(CliOptions& o, std::string_view v) {
-    if (auto error = variableSyntaxError(v)) return "--var '" + std::string(v) + "': " + *error;
+    if (auto error = CVariables::syntaxError(v)) return "--var '" + std::string(v) + "': " + *error;
     o.variables.emplace_back(v);
+    return {};
+}
+
+std::string setWatch(CliOptions& o, std::string_view v) {
+    std::string error;
+    if (v.find(':') != std::string_view::npos) {
+        if (!parseWatchAddress(v, error)) return "--watch '" + std::string(v) + "': " + error;
+    } else if (auto wrong = CVariables::syntaxError(v)) {
+        return "--watch '" + std::string(v) + "': " + *wrong;
+    }
+    o.watches.emplace_back(v);
     return {};
 }
 
@@ -333,7 +346,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 34> kOptions{{
+constexpr std::array<OptionRow, 35> kOptions{{
     {"--device", Takes::Once, setDevice},
     {"--clock", Takes::Once, setClock},
     {"--code-memory", Takes::Once, setCodeMemory},
@@ -358,6 +371,7 @@ constexpr std::array<OptionRow, 34> kOptions{{
     {"--dump", Takes::Repeated, setDump},
     {"--json", Takes::Nothing, setJson},
     {"--var", Takes::Repeated, setVariable},
+    {"--watch", Takes::Repeated, setWatch},
     {"--trace", Takes::FileOnce, setTrace},
     {"--vcd", Takes::FileOnce, setVcd},
     {"--vcd-lines", Takes::Once, setVcdLines},
@@ -399,6 +413,11 @@ std::string_view dumpName(DumpKind kind) {
         "regs", "sfr", "iram", "xdata", "code", "eeprom",
         "lcd", "leds", "iic-eeprom", "rtc", "spi-eeprom", "uart"};
     return kNames[size_t(kind)];
+}
+
+bool CliOptions::watchesVariables() const {
+    return std::any_of(watches.begin(), watches.end(),
+                       [](const std::string& w) { return w.find(':') == std::string::npos; });
 }
 
 bool CliOptions::wants(DumpKind kind) const {
@@ -473,6 +492,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         result.error = "--break-line needs --source-map";
     else if (!o.variables.empty() && o.sourceMap.empty())
         result.error = "--var needs --source-map with an SDCC debug file (.cdb)";
+    else if (o.watchesVariables() && o.sourceMap.empty())
+        result.error = "--watch of a C variable needs --source-map with an SDCC debug file (.cdb)";
     return result;
 }
 
@@ -523,6 +544,13 @@ Stopping:
                        without code stands for the next line with code)
   --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
                        transmitter is idle
+  --watch SPACE:HEX    stop after an instruction that changes the place
+                       (repeatable; SPACE iram, sfr, bit, xdata or eeprom;
+                       an SFR or bit may be named: sfr:P1, bit:TI); the
+                       stop says the old and new value and the writing
+                       instruction's address (reason watch, exit status 0)
+  --watch VAR          the same for every byte of a C variable (needs
+                       --source-map naming an SDCC debug file)
   Without any of these the run stops after 100000000 machine cycles
   (with --uart-pty it goes on until interrupted).
 Reporting:

@@ -86,6 +86,9 @@ struct CliOptions {
     std::string sourceMap; // .lst, .cdb, or a program with one of them beside it
     std::vector<DumpOption> dumps;
     std::vector<std::string> variables; // --var expressions, in the order given
+    std::vector<std::string> watches;   // --watch SPACE:ADDRESS or C variable expressions
+    // A --watch of a C variable (not SPACE:ADDRESS) needs the debug file.
+    bool watchesVariables() const;
     bool json = false;
     std::string trace; // file, "-" for standard output
     std::string vcd;   // waveform file, "-" for standard output, empty for none
@@ -99,7 +102,7 @@ struct CliOptions {
 
     bool hasStopCondition() const {
         return maxCycles || maxSteps || untilPc || !breaks.empty() || !breakLines.empty() ||
-               haltOnSelfJump;
+               haltOnSelfJump || !watches.empty();
     }
     bool wants(DumpKind kind) const;
 };

@@ -266,17 +266,61 @@ StopSource stopSource(const ReportInput& in) {
     return s;
 }
 
+// The watchpoint's stop: what was watched, the place, its values and the
+// writing instruction.
+struct WatchStop {
+    std::string watched, place;
+    unsigned oldValue = 0, newValue = 0, writer = 0;
+};
+
+std::optional<WatchStop> watchStop(const ReportInput& in) {
+    if (in.run.stop != DebugStop::Watch || !in.run.watch) return std::nullopt;
+    const WatchHit& hit = *in.run.watch;
+    return WatchStop{in.run.watched, watchAddressText(hit.place), hit.oldValue, hit.newValue, hit.writerPc};
+}
+
+std::string stackLine(const StackEntry& e, size_t depth) {
+    std::string line = "#" + std::to_string(depth) + " " + hexText(e.pc, 4) + " " +
+                       (e.function.empty() ? std::string("?") : e.function);
+    if (e.line) line += " " + e.file + ":" + std::to_string(e.line);
+    if (e.interrupt) line += " (interrupt)";
+    if (!e.known) line += " (return address no longer on the stack)";
+    return line + "\n";
+}
+
+Json stackJson(const std::vector<StackEntry>& stack) {
+    Json out = Json::array();
+    for (const StackEntry& e : stack) {
+        Json frame = {{"function", e.function.empty() ? Json() : Json(e.function)},
+                      {"file", e.line ? Json(e.file) : Json()},
+                      {"line", e.line ? Json(e.line) : Json()},
+                      {"pc", e.pc},
+                      {"interrupt", e.interrupt},
+                      {"known", e.known}};
+        out.push_back(std::move(frame));
+    }
+    return out;
+}
+
 } // namespace
 
 std::string textReport(const ReportInput& in) {
     std::string out;
-    if (in.sourceMap) {
+    const std::optional<WatchStop> watch = watchStop(in);
+    if (in.sourceMap || watch) {
         const StopSource s = stopSource(in);
-        out += "[stop]\nreason=" + std::string(stopName(in.run.stop)) +
+        out += "[stop]\nreason=" + std::string(debugStopName(in.run.stop)) +
                " pc=" + hexText(in.machine.chip.pc, 4);
         if (!s.line.empty()) out += " source=" + s.line;
         if (!s.function.empty()) out += " function=" + s.function;
+        if (watch)
+            out += " watch=" + watch->watched + " place=" + watch->place + " old=" + hexText(watch->oldValue, 2) +
+                   " new=" + hexText(watch->newValue, 2) + " writer=" + hexText(watch->writer, 4);
         out += "\n";
+    }
+    if (in.sourceMap) {
+        out += "[stack]\n";
+        for (size_t i = 0; i < in.stack.size(); ++i) out += stackLine(in.stack[i], i);
     }
     if (in.variables) out += variablesText(*in.variables, in.machine, in.variableExpressions);
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
@@ -286,18 +330,22 @@ std::string textReport(const ReportInput& in) {
 
 std::string jsonReport(const ReportInput& in) {
     const ChipState& chip = in.machine.chip;
-    Json stop = {{"reason", std::string(stopName(in.run.stop))}, {"exit_status", in.exitStatus}, {"pc", chip.pc}};
+    Json stop = {{"reason", std::string(debugStopName(in.run.stop))}, {"exit_status", in.exitStatus}, {"pc", chip.pc}};
     if (!in.condition.empty()) stop["condition"] = in.condition;
     if (const StopSource s = stopSource(in); !s.line.empty() || !s.function.empty()) {
         if (!s.line.empty()) stop["source"] = s.line;
         if (!s.function.empty()) stop["function"] = s.function;
     }
-    if (in.run.stop == StopKind::PcOutOfRange) stop["message"] = "PC Exceeds Maximum Program Memory";
+    if (in.run.stop == DebugStop::PcOutOfRange) stop["message"] = "PC Exceeds Maximum Program Memory";
+    if (const std::optional<WatchStop> w = watchStop(in))
+        stop["watch"] = {{"watched", w->watched}, {"place", w->place}, {"old", w->oldValue},
+                         {"new", w->newValue}, {"writer_pc", w->writer}};
     Json out = {{"stop", stop},
                 {"instructions", in.run.steps},
                 {"cycles", in.run.cycles},
                 // Microseconds to the nanosecond.
                 {"simulated_us", std::round(double(in.run.cycles) * double(chip.cycleTimeUs) * 1e3) / 1e3}};
+    out["stack"] = stackJson(in.stack);
     if (in.variables) out["variables"] = variablesJson(*in.variables, in.machine, in.variableExpressions);
 
     // Ranged dumps may be asked for more than once: they are lists of blocks.

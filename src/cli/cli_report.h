@@ -1,5 +1,7 @@
 // What quorvel-cli prints after a run: the dumps asked for, as text sections
-// or as one JSON object that also holds the stop reason and the counts.
+// or as one JSON object that also holds the stop reason, the call stack and
+// the counts. A watchpoint's stop says the place, its old and new value and
+// the instruction that wrote it.
 //
 // Text: each dump is a "[name]" line followed by its lines; memories as
 // "AAAA: DD DD ..." rows of 16 bytes; registers as NAME=HEX words.
@@ -24,7 +26,7 @@ namespace quorvel::cli {
 struct ReportInput {
     const Machine& machine;
     const std::vector<DumpOption>& dumps;
-    const RunReport& run;
+    const DebugRun& run;
     int exitStatus; // the process's, which an output that failed makes 1
     const std::string& uartTransmitted;
     const std::vector<uint8_t>& uartReceived;
@@ -33,6 +35,9 @@ struct ReportInput {
     // With a source map, the report says where the program stopped: a
     // "[stop]" section first in text, "source" and "function" in JSON.
     const SourceMap* sourceMap = nullptr;
+    // The call stack at the stop, innermost first: "[stack]" after "[stop]"
+    // in text (with a source map), "stack" in JSON.
+    std::vector<StackEntry> stack{};
     // --var: the expressions, shown after the stop ("[variables]" in text,
     // "variables" in JSON).
     const CVariables* variables = nullptr;

@@ -1,111 +1,36 @@
 #include "cli/cli_run.h"
 
-#include "machine/executor.h"
 #include "modules/led_display.h"
 #include "tools/disassembler.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <optional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel::cli {
 
 namespace {
 
-struct StopRow {
-    StopKind kind;
-    std::string_view name;
-    int exitStatus;
+struct ExitRow {
+    DebugStop stop;
+    int status;
 };
 
-constexpr std::array<StopRow, 9> kStops{{
-    {StopKind::SelfJump, "halt", 0},
-    {StopKind::Breakpoint, "breakpoint", 0},
-    {StopKind::UntilPc, "until-pc", 0},
-    {StopKind::CycleLimit, "max-cycles", 3},
-    {StopKind::StepLimit, "max-steps", 3},
-    {StopKind::PcOutOfRange, "pc-out-of-range", 4},
-    {StopKind::OutputError, "output-error", 1},
-    {StopKind::Interrupted, "interrupted", 0},
-    {StopKind::BreakLine, "break-line", 0},
+constexpr std::array<ExitRow, 10> kExitStatuses{{
+    {DebugStop::SelfJump, 0},
+    {DebugStop::Breakpoint, 0},
+    {DebugStop::UntilPc, 0},
+    {DebugStop::CycleLimit, 3},
+    {DebugStop::StepLimit, 3},
+    {DebugStop::PcOutOfRange, 4},
+    {DebugStop::OutputError, 1},
+    {DebugStop::Interrupted, 0},
+    {DebugStop::BreakLine, 0},
+    {DebugStop::Watch, 0},
 }};
-
-// The executor's longest instruction (MUL, DIV).
-constexpr uint64_t kMaxCyclesPerStep = 4;
-// Batches stay short enough that the UART output is flushed regularly.
-constexpr uint64_t kMaxBatch = 1u << 20;
-
-// Counts the cycles of the steps since the last call; the chip's counter is
-// 32 bits and wraps on long runs, the totals here do not.
-struct CycleCounter {
-    uint32_t last;
-    uint64_t total = 0;
-    explicit CycleCounter(const ChipState& chip) : last(chip.cycles) {}
-    void update(const ChipState& chip) {
-        total += uint32_t(chip.cycles - last);
-        last = chip.cycles;
-    }
-};
-
-bool limitReached(const RunRequest& r, const RunReport& report, StopKind& kind) {
-    if (r.maxCycles && report.cycles >= *r.maxCycles) {
-        kind = StopKind::CycleLimit;
-        return true;
-    }
-    if (r.maxSteps && report.steps >= *r.maxSteps) {
-        kind = StopKind::StepLimit;
-        return true;
-    }
-    return false;
-}
-
-RunReport runBatches(Machine& machine, const RunRequest& r) {
-    RunReport report;
-    CycleCounter counter(machine.chip);
-    StopConditions stops;
-    stops.untilPc = r.untilPc;
-    stops.selfJump = r.haltOnSelfJump;
-    stops.breakpoints = r.breaks;
-    stops.kind = machine.selection.kind;
-    stops.addresses = r.lineBreaks;
-    for (;;) {
-        uint64_t budget = r.batchSteps.value_or(kMaxBatch);
-        if (r.maxSteps) budget = std::min(budget, *r.maxSteps - report.steps);
-        // No batch may pass the cycle limit; the last few cycles go one step
-        // at a time.
-        if (r.maxCycles) budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - report.cycles) / kMaxCyclesPerStep));
-        const RunResult result = runSteps(machine, uint32_t(budget), stops);
-        report.steps += result.steps;
-        counter.update(machine.chip);
-        report.cycles = counter.total;
-        if (r.afterBatch) r.afterBatch();
-        const bool carryOn = !r.carryOn || r.carryOn();
-        if (r.outputFailed && r.outputFailed()) {
-            report.stop = StopKind::OutputError;
-            return report;
-        }
-        switch (result.cause) {
-        case StopCause::Steps: break;
-        case StopCause::Watchpoint: break; // the runner sets no watchpoints yet
-        case StopCause::PcOutOfRange: report.stop = StopKind::PcOutOfRange; return report;
-        case StopCause::UntilPc: report.stop = StopKind::UntilPc; return report;
-        case StopCause::SelfJump: report.stop = StopKind::SelfJump; return report;
-        case StopCause::Address: report.stop = StopKind::BreakLine; return report;
-        case StopCause::Breakpoint:
-            report.stop = StopKind::Breakpoint;
-            report.breakIndex = result.breakIndex;
-            return report;
-        }
-        if (limitReached(r, report, report.stop)) return report;
-        if (!carryOn) {
-            report.stop = StopKind::Interrupted;
-            return report;
-        }
-    }
-}
 
 // "  ; main.c:12" for an address with a source line.
 std::string sourceSuffix(const SourceMap& map, uint16_t address) {
@@ -117,9 +42,9 @@ std::string sourceSuffix(const SourceMap& map, uint16_t address) {
 // address is disassembled, and its source line looked up, once.
 class TraceLines {
 public:
-    TraceLines(const ChipState& chip, const RunRequest& r)
-        : out_(r.trace), sourceMap_(r.sourceMap), disassembly_(size_t(chip.codeLimit) + 1),
-          sources_(r.sourceMap ? disassembly_.size() : 0), sourceKnown_(sources_.size()) {}
+    TraceLines(std::FILE* out, const ChipState& chip, const SourceMap* sourceMap)
+        : out_(out), sourceMap_(sourceMap), disassembly_(size_t(chip.codeLimit) + 1),
+          sources_(sourceMap ? disassembly_.size() : 0), sourceKnown_(sources_.size()) {}
 
     // Before the instruction at the program counter runs, at `cycle`.
     void before(const ChipState& chip, uint64_t cycle) {
@@ -166,80 +91,26 @@ private:
     uint64_t cycleBefore_ = 0;
 };
 
-// The stop conditions asked for that hold after an instruction, in the
-// order the execution loop checks them.
-std::optional<StopKind> conditionHolds(const Machine& machine, const RunRequest& r, RunReport& report) {
-    const ChipState& chip = machine.chip;
-    for (size_t i = 0; i < r.breaks.size(); ++i) {
-        if (breakpointHolds(r.breaks[i], machine.selection.kind, chip)) {
-            report.breakIndex = int(i);
-            return StopKind::Breakpoint;
-        }
-    }
-    if (r.lineBreaks && (*r.lineBreaks)[chip.pc]) return StopKind::BreakLine;
-    if (r.untilPc && chip.pc == *r.untilPc) return StopKind::UntilPc;
-    if (r.haltOnSelfJump && executedSelfJump(chip) && chip.periph.serial.txState == Transmit::Idle)
-        return StopKind::SelfJump;
-    return std::nullopt;
-}
-
-RunReport runStepwise(Machine& machine, const RunRequest& r) {
-    RunReport report;
-    ChipState& chip = machine.chip;
-    CycleCounter counter(chip);
-    uint32_t ledLatches = ~chip.portLatches();
-    std::optional<TraceLines> trace;
-    if (r.trace) trace.emplace(chip, r);
-    for (;;) {
-        if (trace) trace->before(chip, counter.total);
-        const bool outOfRange = step(machine);
-        ++report.steps;
-        counter.update(chip);
-        report.cycles = counter.total;
-        if (trace) trace->after(chip, counter.total);
-        const bool carryOn = !r.carryOn || report.steps % kStepSlice != 0 || r.carryOn();
-        if (r.outputFailed && r.outputFailed()) {
-            report.stop = StopKind::OutputError;
-            return report;
-        }
-        if (outOfRange) {
-            report.stop = StopKind::PcOutOfRange;
-            return report;
-        }
-        if (r.trackLeds && chip.portLatches() != ledLatches) {
-            // What the LED window's repaint does: the selected digit's
-            // pattern is remembered for the others' turn.
-            ledLatches = chip.portLatches();
-            evaluateLeds(machine.modules.settings, ledLatches, machine.modules.ledDigitMemory, true);
-        }
-        if (const auto held = conditionHolds(machine, r, report)) {
-            report.stop = *held;
-            return report;
-        }
-        if (limitReached(r, report, report.stop)) return report;
-        if (!carryOn) {
-            report.stop = StopKind::Interrupted;
-            return report;
-        }
-    }
-}
-
 } // namespace
 
-std::string_view stopName(StopKind kind) { return kStops[size_t(kind)].name; }
-int exitStatus(StopKind kind) { return kStops[size_t(kind)].exitStatus; }
+int exitStatus(DebugStop stop) { return kExitStatuses[size_t(stop)].status; }
 
-bool executedSelfJump(const ChipState& chip) {
-    const uint16_t at = chip.side.instructionAddress;
-    if (chip.pc != at) return false;
-    const uint8_t op = chip.readCode(at);
-    const uint8_t b1 = chip.readCode(uint16_t(at + 1));
-    const uint8_t b2 = chip.readCode(uint16_t(at + 2));
-    if (op == 0x80) return b1 == 0xFE;                            // SJMP $
-    if (op == 0x02) return uint16_t(b1 << 8 | b2) == at;          // LJMP $
-    if ((op & 0x1F) == 0x01)                                      // AJMP $
-        return uint16_t(((at + 2) & 0xF800) | (op >> 5) << 8 | b1) == at;
-    return false;
+void traceRun(RunLimits& limits, std::FILE* out, const ChipState& chip, const SourceMap* sourceMap) {
+    auto lines = std::make_shared<TraceLines>(out, chip, sourceMap);
+    limits.beforeStep = [lines](const Machine& m, uint64_t cycle) { lines->before(m.chip, cycle); };
+    limits.afterStep = [lines](const Machine& m, uint64_t cycle) { lines->after(m.chip, cycle); };
+}
+
+void trackLeds(RunLimits& limits, Machine& machine) {
+    auto latches = std::make_shared<uint32_t>(~machine.chip.portLatches());
+    limits.afterStep = [then = std::move(limits.afterStep), latches, &machine](const Machine& m, uint64_t cycle) {
+        if (then) then(m, cycle);
+        if (m.chip.portLatches() == *latches) return;
+        // What the LED window's repaint does: the selected digit's pattern
+        // is remembered for the others' turn.
+        *latches = m.chip.portLatches();
+        evaluateLeds(machine.modules.settings, *latches, machine.modules.ledDigitMemory, true);
+    };
 }
 
 std::string traceInstruction(const ChipState& chip) {
@@ -272,18 +143,6 @@ std::string traceVectoring(const ChipState& chip, uint64_t cycle) {
     std::snprintf(text, sizeof text, "%10llu  %04X  %-8s  %-24s", (unsigned long long)cycle, returnAddress, "",
                   vector);
     return text + traceTail(chip) + "\n";
-}
-
-RunReport runMachine(Machine& machine, const RunRequest& request) {
-    // A break line on the first instruction stops before it runs, as a
-    // debugger's breakpoint does; every other stop is seen as the program
-    // counter arrives.
-    if (request.lineBreaks && (*request.lineBreaks)[machine.chip.pc]) {
-        RunReport report;
-        report.stop = StopKind::BreakLine;
-        return report;
-    }
-    return request.needsSteps() ? runStepwise(machine, request) : runBatches(machine, request);
 }
 
 } // namespace quorvel::cli

@@ -169,6 +169,7 @@ Message readSourceMap(const CliOptions& o, Session& session) {
     session.warnings.insert(session.warnings.end(), report.warnings.begin(), report.warnings.end());
     const uint32_t codeLimit = session.machine.chip.codeLimit;
     const std::string device = session.machine.selection.info().captionName;
+    CodeAddressSet lineBreaks;
     for (const BreakLineOption& b : o.breakLines) {
         std::string error;
         const auto resolved = map.resolveLine(b.file, b.line, &error);
@@ -185,10 +186,12 @@ Message readSourceMap(const CliOptions& o, Session& session) {
             session.warnings.push_back(text + ": the run cannot stop there");
         }
         for (uint16_t address : code)
-            if (address <= codeLimit) session.lineBreaks.set(address);
+            if (address <= codeLimit) lineBreaks.set(address);
     }
-    if (!o.variables.empty()) session.variables = loadVariables(report, session.warnings);
-    session.sourceMap = std::move(map);
+    if (!o.breakLines.empty()) session.debug.setLineBreaks(lineBreaks);
+    if (!o.variables.empty() || o.watchesVariables())
+        session.debug.setVariables(loadVariables(report, session.warnings));
+    session.debug.setSourceMap(std::move(map));
     return std::nullopt;
 }
 
@@ -298,7 +301,7 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     for (const BreakOption& b : o.breaks) {
         BreakpointCondition condition;
         if (Message failure = resolveBreak(b, machine, condition)) return failure;
-        session.breaks.push_back(condition);
+        session.debug.breakpoints.push_back(condition);
     }
     if (!o.sourceMap.empty())
         if (Message failure = readSourceMap(o, session)) return failure;
@@ -336,6 +339,15 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     if (start > machine.chip.codeLimit) return "PC Exceeds Maximum Program Memory";
     machine.chip.pc = start;
     machine.chip.side.instructionAddress = start;
+    // Variables are placed as the program starts.
+    for (const std::string& w : o.watches) {
+        if (o.watchesVariables() && !session.debug.variables() && w.find(':') == std::string::npos)
+            return "--watch " + w + " needs an SDCC debug file (.cdb) as the source map; " + o.sourceMap +
+                   " gives none";
+        if (Validation refused = session.debug.watch(w)) return refused->text + " (--watch " + w + ")";
+    }
+    session.debug.untilPc = o.untilPc;
+    session.debug.haltOnSelfJump = o.haltOnSelfJump;
     return std::nullopt;
 }
 

@@ -6,7 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "chip/chip_events.h"
-#include "debug/c_variables.h"
+#include "debug/debug_session.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "modules/uart_pty.h"
@@ -60,13 +60,13 @@ private:
     std::vector<uint8_t> received_;
 };
 
+// The machine and the debug session that runs it: the --break
+// conditions, the --source-map and its --break-line lines, the C symbols
+// (--var, --watch VAR) and the --watch places.
 struct Session {
     Machine machine;
-    std::vector<BreakpointCondition> breaks;
-    std::optional<SourceMap> sourceMap; // --source-map
-    CodeAddressSet lineBreaks;          // where the --break-line lines' code starts
-    SourceMapReport sourceMapReport;    // the files the map was read from, its listed code
-    std::optional<CVariables> variables; // --var: the debug file's symbols
+    DebugSession debug{machine};
+    SourceMapReport sourceMapReport;  // the files the map was read from, its listed code
     std::vector<DumpOption> dumps;    // ranges resolved against the memories
     std::vector<uint8_t> uartInput;   // what the simulated host sends
     std::vector<std::string> warnings; // said on standard error; the run goes on

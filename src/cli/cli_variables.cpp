@@ -9,92 +9,6 @@ namespace quorvel::cli {
 
 namespace {
 
-// Reads the grammar of the evaluator without looking a name up, so that a
-// typing mistake is found before the program runs.
-class SyntaxCheck {
-public:
-    explicit SyntaxCheck(std::string_view text) : text_(text) {}
-
-    std::optional<std::string> error() {
-        skipSpaces();
-        if (at_ >= text_.size()) return "empty expression";
-        if (!unary()) return failure_;
-        skipSpaces();
-        if (at_ < text_.size()) return "unexpected '" + std::string(1, text_[at_]) + "' at column " + std::to_string(at_ + 1);
-        return std::nullopt;
-    }
-
-private:
-    std::string_view text_;
-    size_t at_ = 0;
-    std::string failure_;
-
-    void skipSpaces() {
-        while (at_ < text_.size() && std::isspace(uint8_t(text_[at_]))) ++at_;
-    }
-    bool take(std::string_view token) {
-        skipSpaces();
-        if (text_.substr(at_, token.size()) != token) return false;
-        at_ += token.size();
-        return true;
-    }
-    bool fail(const std::string& what) {
-        failure_ = "expected " + what + " " +
-                   (at_ >= text_.size() ? "at the end" : "at column " + std::to_string(at_ + 1));
-        return false;
-    }
-    // Letters, digits and '_' from here; false when none.
-    bool word(bool identifier) {
-        skipSpaces();
-        const size_t begin = at_;
-        while (at_ < text_.size() && (std::isalnum(uint8_t(text_[at_])) || (identifier && text_[at_] == '_'))) ++at_;
-        if (at_ == begin || (identifier && std::isdigit(uint8_t(text_[begin])))) {
-            at_ = begin;
-            return false;
-        }
-        return true;
-    }
-    bool index() {
-        skipSpaces();
-        const size_t begin = at_;
-        if (!word(false)) return fail("an index");
-        std::string_view digits = text_.substr(begin, at_ - begin);
-        const bool isHex = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
-        if (isHex) digits.remove_prefix(2);
-        for (char c : digits) {
-            if (!(isHex ? std::isxdigit(uint8_t(c)) : std::isdigit(uint8_t(c)))) {
-                at_ = begin;
-                return fail("an index");
-            }
-        }
-        return true;
-    }
-    bool unary() {
-        if (take("*")) return unary();
-        return postfix();
-    }
-    bool postfix() {
-        if (take("(")) {
-            if (!unary()) return false;
-            if (!take(")")) return fail("')'");
-        } else if (!word(true)) {
-            return fail("a variable name");
-        }
-        for (;;) {
-            if (take("->")) {
-                if (!word(true)) return fail("a member name after '->'");
-            } else if (take(".")) {
-                if (!word(true)) return fail("a member name after '.'");
-            } else if (take("[")) {
-                if (!index()) return false;
-                if (!take("]")) return fail("']'");
-            } else {
-                return true;
-            }
-        }
-    }
-};
-
 // A symbol without a type record has the default, typeless one.
 bool typeKnown(const CValue& v) { return !v.type.declarators.empty() || v.type.base != CBase::Void; }
 
@@ -125,10 +39,6 @@ std::optional<std::string> readText(const std::filesystem::path& file) {
 }
 
 } // namespace
-
-std::optional<std::string> variableSyntaxError(std::string_view expression) {
-    return SyntaxCheck(expression).error();
-}
 
 std::optional<CVariables> loadVariables(SourceMapReport& report, std::vector<std::string>& warnings) {
     namespace fs = std::filesystem;

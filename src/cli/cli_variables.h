@@ -20,11 +20,6 @@
 
 namespace quorvel::cli {
 
-// The message when `expression` is not a variable expression (a name, then
-// `.member`, `->member`, `[index]`, under any `*` and parentheses);
-// nothing when it reads.
-std::optional<std::string> variableSyntaxError(std::string_view expression);
-
 // The debug file's symbols from the files the source map was read from, and
 // the frame pointer from the .map beside it (added to `report`'s files).
 // Nothing when the map is not a debug file; problems with its records are

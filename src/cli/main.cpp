@@ -94,7 +94,7 @@ bool finishOutput(Output& output) {
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-void printStats(const RunReport& run, const ChipState& chip, Clock::duration startup,
+void printStats(const DebugRun& run, const ChipState& chip, Clock::duration startup,
                 Clock::duration host) {
     const double simulated = double(run.cycles) * double(chip.cycleTimeUs) * 1e-6;
     const double hostSeconds = seconds(host);
@@ -209,26 +209,21 @@ bool finishOutputs(RunOutputs& outputs, bool saves) {
 
 // ---- the run
 
-RunRequest runRequest(const CliOptions& options, Session& session, const RunOutputs& outputs,
-                      UartRecorder& uart, PtyLink& link, std::optional<RealTimePacer>& pacer) {
+RunLimits runLimits(const CliOptions& options, Session& session, const RunOutputs& outputs,
+                    UartRecorder& uart, PtyLink& link, std::optional<RealTimePacer>& pacer) {
     Machine& machine = session.machine;
-    RunRequest request;
-    request.maxCycles = options.maxCycles;
-    request.maxSteps = options.maxSteps;
-    if (!options.hasStopCondition() && !options.uartPty) request.maxCycles = kDefaultMaxCycles;
-    request.untilPc = options.untilPc;
-    request.breaks = session.breaks;
-    if (!options.breakLines.empty()) request.lineBreaks = &session.lineBreaks;
-    request.sourceMap = session.sourceMap ? &*session.sourceMap : nullptr;
-    request.haltOnSelfJump = options.haltOnSelfJump;
-    request.trace = outputs.trace.file();
+    RunLimits limits;
+    limits.maxCycles = options.maxCycles;
+    limits.maxSteps = options.maxSteps;
+    if (!options.hasStopCondition() && !options.uartPty) limits.maxCycles = kDefaultMaxCycles;
+    if (outputs.trace) traceRun(limits, outputs.trace.file(), machine.chip, session.debug.sourceMap());
     const ModuleSettings& modules = machine.modules.settings;
-    request.trackLeds = options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) &&
-                        !(modules.LedOptions & kLedNonMultiplexed);
-    request.afterBatch = [&uart] { uart.flush(); };
+    if (options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed))
+        trackLeds(limits, machine);
+    limits.afterBatch = [&uart] { uart.flush(); };
     if (link.pty) {
-        request.batchSteps = kPtyBatchSteps;
-        request.carryOn = [&machine, &link, &pacer] {
+        limits.batchSteps = kPtyBatchSteps;
+        limits.carryOn = [&machine, &link, &pacer] {
             if (auto failure = link.pty->poll(machine.modules.serialHost, machine.chip)) link.error = *failure;
             // Ahead of the wall clock: wait for the terminal (a byte or a
             // signal ends the wait early) instead of running on.
@@ -237,11 +232,11 @@ RunRequest runRequest(const CliOptions& options, Session& session, const RunOutp
             return stopSignal == 0;
         };
     }
-    request.outputFailed = [&outputs, &link] {
+    limits.outputFailed = [&outputs, &link] {
         return (outputs.uartOut && std::ferror(outputs.uartOut.file())) ||
                (outputs.trace && std::ferror(outputs.trace.file())) || !link.error.empty();
     };
-    return request;
+    return limits;
 }
 
 // After the run: what the chip sent in the last slice still reaches the
@@ -294,17 +289,17 @@ bool writeSaves(const CliOptions& options, RunOutputs& outputs, Machine& machine
 }
 
 // The stops that are not what was asked for are said on standard error.
-void sayStop(const RunReport& run, const ChipState& chip) {
+void sayStop(const DebugRun& run, const ChipState& chip) {
     switch (run.stop) {
-    case StopKind::PcOutOfRange: {
+    case DebugStop::PcOutOfRange: {
         char where[48];
         std::snprintf(where, sizeof where, " (instruction at %04XH)", chip.pc);
         fail(pcExceedsMessage().text + where);
         break;
     }
-    case StopKind::CycleLimit: fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)"); break;
-    case StopKind::StepLimit: fail("step limit reached (" + std::to_string(run.steps) + " instructions)"); break;
-    case StopKind::Interrupted:
+    case DebugStop::CycleLimit: fail("cycle limit reached (" + std::to_string(run.cycles) + " machine cycles)"); break;
+    case DebugStop::StepLimit: fail("step limit reached (" + std::to_string(run.steps) + " instructions)"); break;
+    case DebugStop::Interrupted:
         fail(std::string("interrupted by ") + signalName(stopSignal) + " (" + std::to_string(run.cycles) +
              " machine cycles)");
         break;
@@ -349,7 +344,7 @@ int run(int argc, char** argv) {
     }
     Machine& machine = session->machine;
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
-    if (!options.variables.empty() && !session->variables) {
+    if (!options.variables.empty() && !session->debug.variables()) {
         fail("--var needs an SDCC debug file (.cdb) as the source map; " + options.sourceMap + " gives none");
         return kExitUsage;
     }
@@ -388,12 +383,12 @@ int run(int argc, char** argv) {
     machine.chip.events = &uart;
 
     std::optional<RealTimePacer> pacer;
-    const RunRequest request = runRequest(options, *session, outputs, uart, link, pacer);
+    const RunLimits limits = runLimits(options, *session, outputs, uart, link, pacer);
     if (outputs.profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
     const Clock::time_point runStart = Clock::now();
     if (link.pty) pacer.emplace(machine.chip, runStart);
-    const RunReport run = runMachine(machine, request);
+    const DebugRun run = session->debug.run(limits);
     const Clock::time_point runEnd = Clock::now();
     uart.flush();
     machine.chip.events = nullptr;
@@ -404,7 +399,7 @@ int run(int argc, char** argv) {
     std::optional<Coverage> coverage;
     if (machine.codeProfile.enabled())
         coverage = codeCoverage(machine.codeProfile, machine.chip, options.startAddress.value_or(0));
-    const SourceMap* sourceMap = session->sourceMap ? &*session->sourceMap : nullptr;
+    const SourceMap* sourceMap = session->debug.sourceMap();
     machine.wave = nullptr;
     const bool savesWritten = writeSaves(options, outputs, machine, coverage ? &*coverage : nullptr,
                                          wave ? &*wave : nullptr, sourceMap);
@@ -416,12 +411,14 @@ int run(int argc, char** argv) {
     ReportInput report{machine, session->dumps, run, status, uart.transmitted(), uart.received(), {}};
     if (options.coverage) report.coverage = &*coverage;
     report.sourceMap = sourceMap;
-    if (session->variables) {
-        report.variables = &*session->variables;
+    report.stack = session->debug.stack();
+    if (!options.variables.empty()) {
+        report.variables = session->debug.variables();
         report.variableExpressions = options.variables;
     }
-    if (run.stop == StopKind::Breakpoint)
-        report.condition = breakpointStatusText(session->breaks[size_t(run.breakIndex)], machine.selection.kind);
+    if (run.stop == DebugStop::Breakpoint)
+        report.condition =
+            breakpointStatusText(session->debug.breakpoints[size_t(run.breakIndex)], machine.selection.kind);
     const std::string text = options.json ? jsonReport(report) : textReport(report);
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -110,8 +110,12 @@ class Evaluator {
 public:
     Evaluator(const CdbSymbols& symbols, std::optional<uint8_t> framePointer, const Machine& m,
               uint16_t pc, std::string_view text)
-        : s_(symbols), framePointer_(framePointer), m_(m), pc_(pc), text_(text),
+        : s_(symbols), framePointer_(framePointer), m_(&m), pc_(pc), text_(text),
           function_(symbols.functionAt(pc)) {}
+    // Reads the grammar alone: no name is looked up and no memory read, so
+    // a typing mistake is found before there is a program to look at.
+    Evaluator(const CdbSymbols& symbols, std::string_view text)
+        : s_(symbols), m_(nullptr), pc_(0), text_(text), function_(nullptr) {}
 
     CValue run() {
         skipSpaces();
@@ -125,6 +129,7 @@ public:
 
     // Parts of a value, also used to show structs and arrays.
     CValue member(const CValue& v, const std::string& name) const {
+        if (!m_) return v;
         if (!v.type.isStruct()) throw ExpressionError("'" + name + "' asked of a value that is not a struct or union");
         const CStruct* st = s_.findStruct(v.type.structName, v.structFile);
         if (!st) throw ExpressionError("the layout of struct " + v.type.structName + " is not in the debug file");
@@ -141,6 +146,7 @@ public:
     }
 
     CValue element(const CValue& v, long index) const {
+        if (!m_) return v;
         if (v.type.isPointer()) return target(v, index);
         if (!v.type.isArray()) throw ExpressionError("indexing a value that is neither an array nor a pointer");
         const uint32_t count = v.type.declarators[0].count;
@@ -155,7 +161,7 @@ public:
 private:
     const CdbSymbols& s_;
     std::optional<uint8_t> framePointer_;
-    const Machine& m_;
+    const Machine* m_; // null: the grammar alone
     uint16_t pc_;
     std::string_view text_;
     size_t at_ = 0;
@@ -242,6 +248,7 @@ private:
 
     // What pointer `v` points at, `index` elements on (an array: its element).
     CValue target(const CValue& v, long index) const {
+        if (!m_) return v;
         if (v.type.isArray()) return element(v, index);
         if (!v.type.isPointer()) throw ExpressionError("dereferencing a value that is not a pointer");
         const CType inner = v.type.inner();
@@ -270,7 +277,7 @@ private:
             // 0x60-0x7F, xdata below 0x40.
             const uint8_t tag = v.bytes.size() > 2 ? v.bytes[2] : 0;
             if (tag >= 0x80) space = CSpace::Code;
-            else if (tag >= 0x60) space = CSpace::Xdata, at = uint32_t(pdataPage(m_)) << 8 | low;
+            else if (tag >= 0x60) space = CSpace::Xdata, at = uint32_t(pdataPage(*m_)) << 8 | low;
             else if (tag >= 0x40) space = CSpace::Iram, at = low;
             else space = CSpace::Xdata;
             break;
@@ -279,7 +286,7 @@ private:
         case CDeclarator::XdataPointer: space = CSpace::Xdata; break;
         case CDeclarator::DataPointer:
         case CDeclarator::IdataPointer: space = CSpace::Iram; break;
-        case CDeclarator::PdataPointer: space = CSpace::Xdata, at = uint32_t(pdataPage(m_)) << 8 | low; break;
+        case CDeclarator::PdataPointer: space = CSpace::Xdata, at = uint32_t(pdataPage(*m_)) << 8 | low; break;
         default: break;
         }
         const bool paged = space == CSpace::Xdata && at >> 8 != address >> 8;
@@ -293,7 +300,7 @@ private:
             v.unavailable = "larger than any memory of the chip";
             return v;
         }
-        const auto bytes = readPlace(m_, p);
+        const auto bytes = readPlace(*m_, p);
         if (!bytes) {
             v.unavailable = p.where + " is outside the device's memories";
             return v;
@@ -311,6 +318,7 @@ private:
     }
 
     CValue lookup(const std::string& name) const {
+        if (!m_) return {};
         const CSymbol* sym = function_ ? find(CScope::Local, name, function_->name) : nullptr;
         if (!sym) sym = find(CScope::File, name, "");
         if (!sym) sym = find(CScope::Global, name, "");
@@ -350,7 +358,7 @@ private:
             }
             // An interrupt function's __using bank, else the bank PSW selects.
             const int bank = function_ && function_->registerBank != 0 ? function_->registerBank
-                                                                       : (m_.chip.psw() >> 3) & 3;
+                                                                       : (m_->chip.psw() >> 3) & 3;
             CPlace p;
             p.space = CSpace::Iram;
             for (size_t i = 0; i < size; ++i) {
@@ -365,7 +373,7 @@ private:
                 v.unavailable = "in a stack frame, and the frame pointer _bp is not known";
                 return v;
             }
-            const uint8_t bp = m_.chip.iram[*framePointer_];
+            const uint8_t bp = m_->chip.iram[*framePointer_];
             CPlace p = memoryPlace(CSpace::Iram, uint32_t(bp + sym.stackOffset) & 0xFF, size);
             p.where = "stack _bp" + std::string(sym.stackOffset < 0 ? "" : "+") + std::to_string(sym.stackOffset) + " (" + p.where + ")";
             return placed(std::move(v), std::move(p));
@@ -388,7 +396,7 @@ private:
         case CAddressSpace::Idata: return placed(std::move(v), memoryPlace(CSpace::Iram, a, size));
         case CAddressSpace::Xdata: return placed(std::move(v), memoryPlace(CSpace::Xdata, a, size));
         case CAddressSpace::Pdata:
-            return placed(std::move(v), memoryPlace(CSpace::Xdata, uint32_t(pdataPage(m_)) << 8 | (a & 0xFF), size));
+            return placed(std::move(v), memoryPlace(CSpace::Xdata, uint32_t(pdataPage(*m_)) << 8 | (a & 0xFF), size));
         case CAddressSpace::Code:
         case CAddressSpace::CodeStatic: return placed(std::move(v), memoryPlace(CSpace::Code, a, size));
         case CAddressSpace::Sfr: return placed(std::move(v), memoryPlace(CSpace::Sfr, a, size));
@@ -446,6 +454,16 @@ CEvaluation CVariables::evaluate(const Machine& machine, uint16_t pc, std::strin
         return {Evaluator(symbols_, framePointer_, machine, pc, expression).run(), ""};
     } catch (const ExpressionError& e) {
         return {std::nullopt, std::string(e.what()) + " in \"" + std::string(expression) + "\""};
+    }
+}
+
+std::optional<std::string> CVariables::syntaxError(std::string_view expression) {
+    static const CdbSymbols kNone;
+    try {
+        Evaluator(kNone, expression).run();
+        return std::nullopt;
+    } catch (const ExpressionError& e) {
+        return std::string(e.what());
     }
 }
 

@@ -62,6 +62,11 @@ public:
     // Evaluates `expression` for the function that holds `pc`.
     CEvaluation evaluate(const Machine& machine, uint16_t pc, std::string_view expression) const;
 
+    // What is wrong with the grammar of `expression` (a name, then
+    // `.member`, `->member`, `[index]`, under any `*` and parentheses),
+    // before any name is looked up; nothing when it reads.
+    static std::optional<std::string> syntaxError(std::string_view expression);
+
     // The members of a struct or union, or the elements of an array, each
     // named by its expression (`s.x`, `a[2]`); empty for anything else.
     std::vector<CValue> children(const Machine& machine, const CValue& value) const;

@@ -36,32 +36,6 @@ TEST(CliOptions, ValueForms) {
     EXPECT_EQ(std::tie(o.breaks[0].name, o.breaks[0].data), std::make_tuple(std::string("dptr1"), std::string("1234")));
 }
 
-TEST(CliRun, SelfJumpsAreTheThreeUnconditionalJumpsToThemselves) {
-    Machine m = support::makeMachine();
-    struct Case {
-        uint16_t at;
-        std::vector<uint8_t> bytes;
-        bool self;
-    };
-    const Case cases[] = {
-        {0x0100, {0x80, 0xFE}, true},        // SJMP $
-        {0x0100, {0x80, 0xFD}, false},       // SJMP $-1
-        {0x0100, {0x02, 0x01, 0x00}, true},  // LJMP 0100H
-        {0x0100, {0x02, 0x01, 0x01}, false},
-        {0x0123, {0x21, 0x23}, true},        // AJMP 0123H (page bits 001)
-        {0x0123, {0x01, 0x23}, false},       // AJMP 0023H
-        {0x0100, {0x70, 0xFE}, false},       // JNZ $: conditional
-    };
-    for (const Case& c : cases) {
-        for (size_t i = 0; i < c.bytes.size(); ++i) m.chip.writeCode(uint16_t(c.at + i), c.bytes[i]);
-        m.chip.side.instructionAddress = c.at;
-        m.chip.pc = c.at;
-        EXPECT_EQ(executedSelfJump(m.chip), c.self) << std::hex << int(c.bytes[0]) << " " << int(c.bytes[1]);
-        m.chip.pc = uint16_t(c.at + 5); // an interrupt took the program elsewhere
-        EXPECT_FALSE(executedSelfJump(m.chip));
-    }
-}
-
 TEST(CliReport, SegmentPatternsReadAsCharacters) {
     const std::pair<uint8_t, const char*> patterns[] = {
         {0x3F, "0"}, {0x6F, "9"}, {0x67, "9"}, {0x86, "1."}, {0x00, " "}, {0x80, " ."}, {0x49, "?"}};

@@ -21,11 +21,13 @@ struct CliVariables : testing::Test {
     std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/debug/variables.c");
 
     void SetUp() override { ASSERT_TRUE(compileC(dir.path, "variables", source, {"--debug"})); }
-    // main's mark: the last one in the file.
-    std::string mainMark() const {
-        const size_t pos = source.rfind("/* MARK */");
-        return "variables.c:" + std::to_string(std::count(source.begin(), source.begin() + long(pos), '\n') + 1);
+    // The line of the first text `marker` after the first `after`.
+    int lineOf(const std::string& marker, const std::string& after = "") const {
+        const size_t pos = source.find(marker, source.find(after));
+        return int(std::count(source.begin(), source.begin() + long(pos), '\n') + 1);
     }
+    // main's mark: the last one in the file.
+    std::string mainMark() const { return "variables.c:" + std::to_string(lineOf("/* MARK */", "void main")); }
     ProcessResult cli(const std::vector<std::string>& vars, std::vector<std::string> args) {
         for (const std::string& v : vars) args.insert(args.end(), {"--var", v});
         args.insert(args.end(), {"--xdata", "64", "variables.hex"});
@@ -88,6 +90,66 @@ TEST_F(CliVariables, ValuesAtTheStopAreWhatTheProgramPrinted) {
         EXPECT_EQ(v["location"].is_string(), !v["value"].is_null()) << v;
         EXPECT_EQ(v.contains("reason") || v.contains("error"), v["value"].is_null()) << v;
         EXPECT_NE(text.out.find(std::string("\n") + row.text), std::string::npos) << row.text << "\n" << text.out;
+    }
+}
+
+TEST_F(CliVariables, WatchStopsAfterTheWriteAndTheStackNamesEveryFrame) {
+    // The first write of `stop` is leaf's increment, called from main; the
+    // run stops after it, on the first instruction of leaf's next line.
+    ProcessResult r = cli({}, {"--source-map", "variables.cdb", "--watch", "stop", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json report = nlohmann::json::parse(r.out);
+    const nlohmann::json& stop = report["stop"];
+    EXPECT_EQ(stop["reason"], "watch");
+    EXPECT_EQ(stop["watch"]["watched"], "stop");
+    EXPECT_EQ(std::make_pair(stop["watch"]["old"].get<int>(), stop["watch"]["new"].get<int>()), std::make_pair(0, 1));
+    const int leafNext = lineOf("return t + a");
+    EXPECT_EQ(stop["source"], "variables.c:" + std::to_string(leafNext)) << stop;
+    const auto frames = [](const nlohmann::json& stack) {
+        std::vector<std::pair<std::string, int>> out;
+        for (const nlohmann::json& f : stack) out.emplace_back(f["function"], f["line"]);
+        return out;
+    };
+    const std::pair<std::string, int> callOfLeaf{"main", lineOf("leaf(6, 7)")};
+    EXPECT_EQ(frames(report["stack"]),
+              (std::vector<std::pair<std::string, int>>{{"leaf", leafNext}, callOfLeaf}));
+    EXPECT_LT(stop["watch"]["writer_pc"].get<int>(), stop["pc"].get<int>());
+
+    // rec(3) -> rec(2) -> rec(1) -> rec(0) have returned to rec(2)'s mark.
+    const std::string recMark = "variables.c:" + std::to_string(lineOf("/* MARK */", "int rec"));
+    r = cli({}, {"--source-map", "variables.cdb", "--break-line", recMark, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    report = nlohmann::json::parse(r.out);
+    const int recursion = lineOf("rec(n - 1)"), sinkLine = lineOf("sink = j");
+    EXPECT_EQ(frames(report["stack"]), (std::vector<std::pair<std::string, int>>{
+                                           {"rec", lineOf("/* MARK */", "int rec")}, {"rec", recursion}, {"main", sinkLine}}));
+    r = cli({}, {"--source-map", "variables.cdb", "--break-line", recMark});
+    EXPECT_NE(r.out.find("[stack]\n#0 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" main variables.c:" + std::to_string(sinkLine) + "\n"), std::string::npos) << r.out;
+
+    // Watched places outside the device, names the debug file lacks.
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } refused[] = {
+        {{"--watch", "xram:10"}, 2, "--watch 'xram:10': unknown memory space \"xram\""},
+        {{"--watch", "xdata:12345"}, 2, "\"12345\" is not a hexadecimal address"},
+        {{"--watch", "gi["}, 2, "--watch 'gi[': expected an index at the end"},
+        {{"--watch", "gi"}, 2, "--watch of a C variable needs --source-map"},
+        {{"--source-map", "variables.cdb", "--watch", "nosuch"}, 1, "unknown name 'nosuch'"},
+        {{"--watch", "eeprom:10"}, 1, "the device has no EEPROM (--watch eeprom:10)"},
+        {{"--watch", "xdata:FFFF", "--xdata", "4"}, 1, "xdata:FFFF is beyond the external data memory"},
+    };
+    for (const auto& row : refused) {
+        r = runProcess(dir.path, cliProgram(), [&] {
+            std::vector<std::string> args = row.args;
+            args.push_back("variables.hex");
+            return args;
+        }());
+        EXPECT_EQ(r.status, row.status) << row.message;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
     }
 }
 

@@ -1,0 +1,245 @@
+#include "debug/debug_session.h"
+
+#include <algorithm>
+#include <array>
+
+namespace quorvel {
+
+namespace {
+
+struct StopName {
+    DebugStop stop;
+    std::string_view name;
+};
+
+constexpr std::array<StopName, 10> kStopNames{{
+    {DebugStop::SelfJump, "halt"},
+    {DebugStop::Breakpoint, "breakpoint"},
+    {DebugStop::UntilPc, "until-pc"},
+    {DebugStop::CycleLimit, "max-cycles"},
+    {DebugStop::StepLimit, "max-steps"},
+    {DebugStop::PcOutOfRange, "pc-out-of-range"},
+    {DebugStop::OutputError, "output-error"},
+    {DebugStop::Interrupted, "interrupted"},
+    {DebugStop::BreakLine, "break-line"},
+    {DebugStop::Watch, "watch"},
+}};
+
+// The executor's longest instruction (MUL, DIV).
+constexpr uint64_t kMaxCyclesPerStep = 4;
+// Batches stay short, so the front end's afterBatch (flushing the UART's
+// output) comes regularly.
+constexpr uint64_t kMaxBatch = 1u << 20;
+
+// Counts the cycles of the steps since the last call; the chip's counter is
+// 32 bits and wraps on long runs, the totals here do not.
+struct CycleCounter {
+    uint32_t last;
+    uint64_t total = 0;
+    explicit CycleCounter(const ChipState& chip) : last(chip.cycles) {}
+    void update(const ChipState& chip) {
+        total += uint32_t(chip.cycles - last);
+        last = chip.cycles;
+    }
+};
+
+bool limitReached(const RunLimits& r, DebugRun& run) {
+    if (r.maxCycles && run.cycles >= *r.maxCycles) {
+        run.stop = DebugStop::CycleLimit;
+        return true;
+    }
+    if (r.maxSteps && run.steps >= *r.maxSteps) {
+        run.stop = DebugStop::StepLimit;
+        return true;
+    }
+    return false;
+}
+
+// Where a byte of a C variable lives, as a watchpoint names it.
+std::optional<WatchSpace> watchSpace(CSpace space) {
+    switch (space) {
+    case CSpace::Iram: return WatchSpace::InternalRam;
+    case CSpace::Sfr: return WatchSpace::Sfr;
+    case CSpace::Xdata: return WatchSpace::ExternalData;
+    case CSpace::Bit: return WatchSpace::Bit;
+    case CSpace::Code: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string_view debugStopName(DebugStop stop) { return kStopNames[size_t(stop)].name; }
+
+DebugSession::DebugSession(Machine& machine) : machine_(machine) {
+    machine_.callStack = &callStack_;
+    machine_.watchpoints = &watchpoints_;
+}
+
+DebugSession::~DebugSession() {
+    if (machine_.callStack == &callStack_) machine_.callStack = nullptr;
+    if (machine_.watchpoints == &watchpoints_) machine_.watchpoints = nullptr;
+}
+
+void DebugSession::setLineBreaks(const CodeAddressSet& addresses) {
+    lineBreaks_ = std::make_unique<CodeAddressSet>(addresses);
+}
+
+Validation DebugSession::watch(std::string_view text) {
+    std::vector<WatchAddress> places;
+    if (text.find(':') != std::string_view::npos) {
+        std::string error;
+        const std::optional<WatchAddress> place = parseWatchAddress(text, error);
+        if (!place) return errorMessage("Watchpoint", error);
+        places.push_back(*place);
+    } else {
+        if (!variables_)
+            return errorMessage("Watchpoint", "watching \"" + std::string(text) +
+                                                  "\" needs the C symbols of an SDCC debug file (.cdb)");
+        const CEvaluation e = evaluate(text);
+        if (!e.value) return errorMessage("Watchpoint", e.error);
+        if (!e.value->place)
+            return errorMessage("Watchpoint", std::string(text) + " is not available here: " + e.value->unavailable);
+        const CPlace& place = *e.value->place;
+        const std::optional<WatchSpace> space = watchSpace(place.space);
+        if (!space)
+            return errorMessage("Watchpoint", std::string(text) + " is in code memory, which no instruction writes");
+        for (uint16_t address : place.bytes) places.push_back(WatchAddress{*space, address});
+    }
+    // All or nothing: a variable whose last byte cannot be watched adds none.
+    Watchpoints trial = watchpoints_;
+    for (const WatchAddress& place : places)
+        if (Validation refused = trial.add(place, machine_.chip)) return refused;
+    watchpoints_ = std::move(trial);
+    watchNames_.insert(watchNames_.end(), places.size(), std::string(text));
+    return std::nullopt;
+}
+
+StopConditions DebugSession::stopConditions() const {
+    StopConditions stops;
+    stops.untilPc = untilPc;
+    stops.selfJump = haltOnSelfJump;
+    stops.breakpoints = breakpoints;
+    stops.kind = machine_.selection.kind;
+    stops.addresses = lineBreaks_.get();
+    return stops;
+}
+
+DebugRun DebugSession::run(const RunLimits& limits) {
+    if (lineBreaks_ && (*lineBreaks_)[machine_.chip.pc]) {
+        last_ = DebugRun{};
+        last_.stop = DebugStop::BreakLine;
+        return last_;
+    }
+    const StopConditions stops = stopConditions();
+    last_ = limits.beforeStep || limits.afterStep ? runStepwise(limits, stops) : runBatches(limits, stops);
+    return last_;
+}
+
+bool DebugSession::ended(const RunResult& result, DebugRun& run) const {
+    switch (result.cause) {
+    case StopCause::Steps: return false;
+    case StopCause::PcOutOfRange: run.stop = DebugStop::PcOutOfRange; return true;
+    case StopCause::UntilPc: run.stop = DebugStop::UntilPc; return true;
+    case StopCause::SelfJump: run.stop = DebugStop::SelfJump; return true;
+    case StopCause::Address: run.stop = DebugStop::BreakLine; return true;
+    case StopCause::Breakpoint:
+        run.stop = DebugStop::Breakpoint;
+        run.breakIndex = result.breakIndex;
+        return true;
+    case StopCause::Watchpoint:
+        run.stop = DebugStop::Watch;
+        run.watch = watchpoints_.hit();
+        if (run.watch && size_t(run.watch->index) < watchNames_.size())
+            run.watched = watchNames_[size_t(run.watch->index)];
+        return true;
+    }
+    return false;
+}
+
+DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stops) {
+    DebugRun run;
+    CycleCounter counter(machine_.chip);
+    for (;;) {
+        uint64_t budget = r.batchSteps.value_or(kMaxBatch);
+        if (r.maxSteps) budget = std::min(budget, *r.maxSteps - run.steps);
+        // No batch may pass the cycle limit; the last few cycles go one step
+        // at a time.
+        if (r.maxCycles)
+            budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - run.cycles) / kMaxCyclesPerStep));
+        const RunResult result = runSteps(machine_, uint32_t(budget), stops);
+        run.steps += result.steps;
+        counter.update(machine_.chip);
+        run.cycles = counter.total;
+        if (r.afterBatch) r.afterBatch();
+        const bool carryOn = !r.carryOn || r.carryOn();
+        if (r.outputFailed && r.outputFailed()) {
+            run.stop = DebugStop::OutputError;
+            return run;
+        }
+        if (ended(result, run) || limitReached(r, run)) return run;
+        if (!carryOn) {
+            run.stop = DebugStop::Interrupted;
+            return run;
+        }
+    }
+}
+
+DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& stops) {
+    DebugRun run;
+    CycleCounter counter(machine_.chip);
+    for (;;) {
+        if (r.beforeStep) r.beforeStep(machine_, counter.total);
+        const RunResult result = runSteps(machine_, 1, stops);
+        ++run.steps;
+        counter.update(machine_.chip);
+        run.cycles = counter.total;
+        if (r.afterStep) r.afterStep(machine_, counter.total);
+        const bool carryOn = !r.carryOn || run.steps % kStepSlice != 0 || r.carryOn();
+        if (r.outputFailed && r.outputFailed()) {
+            run.stop = DebugStop::OutputError;
+            return run;
+        }
+        if (ended(result, run) || limitReached(r, run)) return run;
+        if (!carryOn) {
+            run.stop = DebugStop::Interrupted;
+            return run;
+        }
+    }
+}
+
+StackEntry DebugSession::entryAt(uint16_t pc) const {
+    StackEntry entry;
+    entry.pc = pc;
+    if (!sourceMap_) return entry;
+    if (const SourceFunction* function = sourceMap_->functionAt(pc)) entry.function = function->name;
+    if (const std::optional<SourceLocation> where = sourceMap_->locationAt(pc)) {
+        entry.file = sourceMap_->files()[where->file];
+        entry.line = int(where->line);
+    }
+    return entry;
+}
+
+std::vector<StackEntry> DebugSession::stack() const {
+    const std::vector<FrameView> frames = callStack_.frames(machine_.chip);
+    std::vector<StackEntry> entries;
+    entries.reserve(frames.size() + 1);
+    entries.push_back(entryAt(machine_.chip.pc));
+    for (const FrameView& view : frames) {
+        // The frame's function was entered from its call site, which lies
+        // in the function one further out; an interrupted function goes on
+        // at the address the interrupt pushed.
+        entries.back().interrupt = view.frame.interrupt;
+        StackEntry caller = entryAt(view.frame.interrupt ? view.frame.returnTo : view.frame.site);
+        caller.known = view.known;
+        entries.push_back(std::move(caller));
+    }
+    return entries;
+}
+
+CEvaluation DebugSession::evaluate(std::string_view expression) const {
+    if (!variables_) return {std::nullopt, "no C symbols: load the program's SDCC debug file (.cdb)"};
+    return variables_->evaluate(machine_, machine_.chip.pc, expression);
+}
+
+} // namespace quorvel

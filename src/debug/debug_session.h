@@ -1,0 +1,152 @@
+// The debug session: what every front end (the command-line runner, the
+// GUI, and those to come) asks of a loaded program. It holds the program's
+// source map and C symbols, the stop conditions of every kind (breakpoint
+// conditions, source-line breakpoints, a program counter to reach, a jump
+// to itself, watchpoints), runs the machine until one holds, says why the
+// run stopped, and keeps the call stack as the program runs. A front end
+// decides nothing about running: it says what it wants and reads the stop.
+//
+// The session feeds the machine's call stack and watchpoints (it attaches
+// its own to the machine it is given, and detaches them when it goes).
+//
+// Thread: whoever owns the machine at the time.
+#pragma once
+
+#include "common/user_message.h"
+#include "debug/c_variables.h"
+#include "machine/breakpoint.h"
+#include "machine/call_stack.h"
+#include "machine/executor.h"
+#include "machine/machine.h"
+#include "machine/watchpoints.h"
+#include "tools/source_map.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+// Why a run ended.
+enum class DebugStop : uint8_t {
+    SelfJump,     // a jump to itself, with nothing going out of the UART
+    Breakpoint,   // a breakpoint condition held
+    UntilPc,      // the program counter reached the address asked for
+    CycleLimit,
+    StepLimit,
+    PcOutOfRange, // the program counter left program memory
+    OutputError,  // the front end could not write what the run produced
+    Interrupted,  // the front end asked the run to end
+    BreakLine,    // a source-line breakpoint
+    Watch,        // an instruction changed a watched place
+};
+
+// "halt", "breakpoint", "until-pc", "max-cycles", "max-steps",
+// "pc-out-of-range", "output-error", "interrupted", "break-line", "watch".
+std::string_view debugStopName(DebugStop stop);
+
+// How far a run may go, and what the front end does alongside it.
+struct RunLimits {
+    std::optional<uint64_t> maxCycles;
+    std::optional<uint64_t> maxSteps;
+    // The most instructions between two calls of carryOn.
+    std::optional<uint64_t> batchSteps;
+    // Before and after every instruction, with the cycles of the run so
+    // far; when either is set the run goes one instruction at a time.
+    std::function<void(const Machine&, uint64_t cycle)> beforeStep;
+    std::function<void(const Machine&, uint64_t cycle)> afterStep;
+    std::function<void()> afterBatch;
+    // True once an output could not be written (DebugStop::OutputError).
+    std::function<bool()> outputFailed;
+    // Between run slices; false ends the run there (DebugStop::Interrupted).
+    std::function<bool()> carryOn;
+};
+
+// Instructions run one at a time between two calls of RunLimits::carryOn.
+constexpr uint64_t kStepSlice = 1u << 16;
+
+struct DebugRun {
+    DebugStop stop = DebugStop::CycleLimit;
+    int breakIndex = -1;          // which breakpoint condition held
+    std::optional<WatchHit> watch; // what the watchpoint saw
+    std::string watched;          // the watch as it was asked for ("iram:30", "count")
+    uint64_t steps = 0;           // instructions executed
+    uint64_t cycles = 0;          // their machine cycles (not wrapped)
+};
+
+// One frame of the call stack as the user reads it.
+struct StackEntry {
+    std::string function; // empty when no symbol covers the address
+    std::string file;     // empty without a source line
+    int line = 0;
+    uint16_t pc = 0;       // the program counter, or the call the frame is in
+    bool interrupt = false; // the frame's function was entered by an interrupt
+    bool known = true;     // false: its return address is no longer on the stack
+};
+
+class DebugSession {
+public:
+    explicit DebugSession(Machine& machine);
+    ~DebugSession();
+    DebugSession(const DebugSession&) = delete;
+    DebugSession& operator=(const DebugSession&) = delete;
+
+    Machine& machine() { return machine_; }
+    const Machine& machine() const { return machine_; }
+
+    // The program's source map, and the C symbols of its SDCC debug file.
+    void setSourceMap(std::optional<SourceMap> map) { sourceMap_ = std::move(map); }
+    const SourceMap* sourceMap() const { return sourceMap_ ? &*sourceMap_ : nullptr; }
+    void setVariables(std::optional<CVariables> variables) { variables_ = std::move(variables); }
+    const CVariables* variables() const { return variables_ ? &*variables_ : nullptr; }
+
+    // Stop conditions of every run.
+    std::vector<BreakpointCondition> breakpoints;
+    std::optional<uint16_t> untilPc;
+    bool haltOnSelfJump = false;
+    // Source-line breakpoints: the first addresses of their lines' code.
+    void setLineBreaks(const CodeAddressSet& addresses);
+    void clearLineBreaks() { lineBreaks_.reset(); }
+    const CodeAddressSet* lineBreaks() const { return lineBreaks_.get(); }
+    // A watchpoint on "SPACE:ADDRESS" (iram, sfr, bit, xdata, eeprom) or on
+    // a C variable expression, whose every byte is watched where it lives
+    // now. The message says why the place cannot be watched.
+    Validation watch(std::string_view text);
+    const Watchpoints& watchpoints() const { return watchpoints_; }
+
+    // Runs from the program counter until a stop condition or a limit.
+    // A source-line breakpoint on the first instruction stops before it
+    // runs, as a debugger's breakpoint does; every other stop is seen as
+    // the program counter arrives.
+    DebugRun run(const RunLimits& limits);
+    const DebugRun& lastRun() const { return last_; }
+
+    // The call stack, innermost frame first: the function at the program
+    // counter, then each call it is in.
+    std::vector<StackEntry> stack() const;
+    // A C expression in the function at the program counter.
+    CEvaluation evaluate(std::string_view expression) const;
+
+private:
+    StopConditions stopConditions() const;
+    DebugRun runBatches(const RunLimits& limits, const StopConditions& stops);
+    DebugRun runStepwise(const RunLimits& limits, const StopConditions& stops);
+    // The stop a finished slice of the run came to, if any.
+    bool ended(const RunResult& result, DebugRun& run) const;
+    StackEntry entryAt(uint16_t pc) const;
+
+    Machine& machine_;
+    CallStack callStack_;
+    Watchpoints watchpoints_;
+    std::vector<std::string> watchNames_; // per watched place: what was asked for
+    std::optional<SourceMap> sourceMap_;
+    std::optional<CVariables> variables_;
+    std::unique_ptr<CodeAddressSet> lineBreaks_;
+    DebugRun last_;
+};
+
+} // namespace quorvel
