@@ -249,7 +249,8 @@ constexpr std::array<bool, 256> kNoDirectWatched{};
     }
     Watchpoints* const watchpoints = machine.watchpoints;
     return watchpoints && !watchpoints->empty() &&
-           (vectored || watchpoints->mayHaveWritten(op, operands, c)) && watchpoints->check(address);
+           (vectored || watchpoints->mayHaveWritten(op, operands, c)) &&
+           watchpoints->check(op, operands, c, address, vectored);
 }
 
 // Watch: the stop conditions are checked. Debug: the call stack and the

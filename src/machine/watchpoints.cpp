@@ -3,6 +3,7 @@
 #include "chip/chip_state.h"
 #include "tools/symbol_names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -31,7 +32,85 @@ std::optional<uint16_t> parseHex(std::string_view text) {
     return uint16_t(value);
 }
 
+// The places an instruction wrote through what it names: its direct or bit
+// operand, @Ri, Rn, the stack, or MOVX's address. A bit instruction writes
+// its whole byte (it reads, changes and writes back the byte). Taken after it ran (and
+// after the vectoring of an interrupt, which pushed two bytes more).
+struct WriteTargets {
+    std::array<int, 4> iram{-1, -1, -1, -1}; // internal RAM addresses
+    int sfr = -1;
+    int bit = -1;
+    int xdata = -1;
+    int eeprom = -1;
+
+    bool internalWritten(int address) const {
+        return std::find(iram.begin(), iram.end(), address) != iram.end() ||
+               (bit >= 0 && bit < 0x80 && ChipState::bitByteAddress(uint8_t(bit)) == address);
+    }
+    bool sfrWritten(int address) const { return sfr == address || (bit >= 0x80 && (bit & 0xF8) == address); }
+    bool covers(const WatchAddress& place) const {
+        const int a = place.address;
+        switch (place.space) {
+        case WatchSpace::InternalRam: return internalWritten(a);
+        case WatchSpace::Sfr: return sfrWritten(a);
+        // A bit is written by an instruction that names it; a write of its
+        // byte that leaves it as it was (ANL P1, #0F1H) leaves it alone.
+        case WatchSpace::Bit: return bit == a;
+        case WatchSpace::ExternalData: return xdata == a;
+        case WatchSpace::Eeprom: return eeprom == a;
+        }
+        return false;
+    }
+};
+
+WriteTargets writeTargets(uint8_t op, const uint8_t* operands, const ChipState& c, bool vectored) {
+    WriteTargets t;
+    const uint8_t sp = c.sfr(sfr::SP);
+    const uint8_t instructionSp = uint8_t(sp - (vectored ? 2 : 0));
+    const auto direct = [&t](uint8_t address) { (address < 0x80 ? t.iram[0] : t.sfr) = address; };
+    switch (kOpcodeWrites[op]) {
+    case DataWrite::None: break;
+    case DataWrite::Direct: direct(operands[0]); break;
+    case DataWrite::SecondDirect: direct(operands[1]); break;
+    case DataWrite::Bit: t.bit = operands[0]; break;
+    case DataWrite::Indirect: t.iram[0] = c.iram[uint8_t(c.bankBase() + (op & 1))]; break;
+    case DataWrite::Register: t.iram[0] = c.bankBase() + (op & 7); break;
+    case DataWrite::Stack:
+        t.iram[0] = instructionSp;
+        if (isCallOpcode(op)) t.iram[1] = uint8_t(instructionSp - 1);
+        break;
+    case DataWrite::ExternalData: {
+        const bool dptr1 = c.dualDptr && (c.sfr(sfr::WMCON) & sfr::bits::DPS);
+        const uint16_t address = op == 0xF0 ? (dptr1 ? c.dptr1() : c.dptr())
+                                            : uint16_t(c.sfr(sfr::P2) << 8 | c.iram[uint8_t(c.bankBase() + (op & 1))]);
+        const uint8_t wmcon = c.sfr(sfr::WMCON);
+        if (c.hasEeprom() && (wmcon & sfr::bits::EEMEN) && address < 2048) {
+            if (wmcon & sfr::bits::EEMWE) t.eeprom = address;
+        } else {
+            t.xdata = address;
+        }
+        break;
+    }
+    }
+    if (vectored) {
+        t.iram[2] = uint8_t(sp - 1);
+        t.iram[3] = sp;
+    }
+    return t;
+}
+
 } // namespace
+
+bool Watchpoints::check(uint8_t op, const uint8_t* operands, const ChipState& c, uint16_t writerPc, bool vectored) {
+    const WriteTargets written = writeTargets(op, operands, c, vectored);
+    for (size_t i = 0; i < cells_.size(); ++i) {
+        const Cell& cell = cells_[i];
+        const uint8_t now = *cell.byte & cell.mask;
+        if (now != cell.last || written.covers(places_[size_t(cell.place)])) [[unlikely]]
+            return changed(i, now, writerPc);
+    }
+    return false;
+}
 
 std::optional<WatchAddress> parseWatchAddress(std::string_view text, std::string& error) {
     const size_t colon = text.find(':');

@@ -1,12 +1,15 @@
-// Watchpoints: a run stops after the instruction that changed a watched
-// byte or bit of internal RAM, an SFR, the bit space, external data memory
-// or the on-chip EEPROM. The execution loop compares each watched place
-// after every instruction while a set is attached to the machine
-// (Machine::watchpoints), so a write by any instruction - a bit write that
-// changes its byte, MOVX, PUSH, an interrupt handler's - is caught, as is
-// the return address the vectoring of an interrupt pushes. A write of the
-// value the place already held changes nothing and does not stop; reads
-// never stop. Places in internal RAM, the low bit space, external data and
+// Watchpoints: a run stops after the instruction that wrote a watched byte
+// or bit of internal RAM, an SFR, the bit space, external data memory or
+// the on-chip EEPROM. The execution loop looks at each watched place after
+// every instruction that may have written it while a set is attached to
+// the machine (Machine::watchpoints), so a write by any instruction - a bit
+// write to its byte, MOVX, PUSH, an interrupt handler's - is caught, as is
+// the return address the vectoring of an interrupt pushes. A write to the
+// place an instruction names (its operand, @Ri, the stack, MOVX's address)
+// stops even when it stores the value the place held; a place changed
+// otherwise (A, PSW or SP by an arithmetic instruction, a timer's count, a
+// flag a peripheral raised, the EEPROM's timed write) stops when its value
+// changes. Reads never stop. Places in internal RAM, the low bit space, external data and
 // the EEPROM are compared only after an instruction that may have written
 // one of them (by its opcode's write target), so watching them costs little;
 // an SFR or one of its bits is compared after every instruction, since the
@@ -98,15 +101,10 @@ public:
         }
         return true;
     }
-    // After each instruction: the first watched place whose value changed.
-    bool check(uint16_t writerPc) {
-        for (size_t i = 0; i < cells_.size(); ++i) {
-            const Cell& cell = cells_[i];
-            const uint8_t now = *cell.byte & cell.mask;
-            if (now != cell.last) [[unlikely]] return changed(i, now, writerPc);
-        }
-        return false;
-    }
+    // After the instruction `op` at `writerPc` with the operand bytes
+    // `operands` (and the vectoring of an interrupt, when `vectored`): the
+    // first watched place it wrote or whose value changed.
+    bool check(uint8_t op, const uint8_t* operands, const ChipState& c, uint16_t writerPc, bool vectored);
     // The last stop's details.
     const std::optional<WatchHit>& hit() const { return hit_; }
 

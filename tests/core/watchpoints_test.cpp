@@ -1,13 +1,15 @@
-// Watchpoints: a run stops right after the instruction that changed the
-// watched place, in every memory space, and never on a read.
+// Watchpoints: a run stops right after the instruction that wrote the
+// watched place, in every memory space, also when it stored the value the
+// place held; never on a read or a write beside it.
 #include "core_test_support.h"
 #include "machine/watchpoints.h"
 
 using namespace quorvel;
 using namespace quorvel::test;
 
-TEST(Watchpoints, StopAfterTheInstructionThatChangedThePlace) {
-    // Each program reads its place before it writes it; the writer sits at 0x40.
+TEST(Watchpoints, StopAfterTheInstructionThatWroteThePlace) {
+    // Each program reads its place (and writes beside it) before it writes
+    // it; the writer sits at 0x40.
     const struct {
         const char* name;
         const char* place;
@@ -22,6 +24,29 @@ TEST(Watchpoints, StopAfterTheInstructionThatChangedThePlace) {
         .org 0x40
         setb 0x03
 )", 0x00, 0x08},
+        {"a write of the value the byte held", "iram:30", R"(
+        .org 0
+        mov 0x31, #0
+        mov 0x2f, a
+        mov a, 0x30
+        .org 0x40
+        mov 0x30, #0
+)", 0x00, 0x00},
+        {"a bit set that was set already", "bit:P1.0", R"(
+        .org 0
+        setb p1.1
+        mov c, p1.0
+        .org 0x40
+        setb p1.0
+)", 1, 1},
+        {"MOVX of the value the byte held, after a write beside it", "xdata:1234", R"(
+        .org 0
+        mov dptr, #0x1235
+        movx @dptr, a
+        mov dptr, #0x1234
+        .org 0x40
+        movx @dptr, a
+)", 0x00, 0x00},
         {"MOVX after a MOVX read", "xdata:1234", R"(
         .org 0
         mov dptr, #0x1234
