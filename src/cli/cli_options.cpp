@@ -491,9 +491,9 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     else if (!o.breakLines.empty() && o.sourceMap.empty())
         result.error = "--break-line needs --source-map";
     else if (!o.variables.empty() && o.sourceMap.empty())
-        result.error = "--var needs --source-map with an SDCC debug file (.cdb)";
+        result.error = "--var needs --source-map (an SDCC debug file or an asm51 listing)";
     else if (o.watchesVariables() && o.sourceMap.empty())
-        result.error = "--watch of a C variable needs --source-map with an SDCC debug file (.cdb)";
+        result.error = "--watch of a variable needs --source-map (an SDCC debug file or an asm51 listing)";
     return result;
 }
 
@@ -544,37 +544,39 @@ Stopping:
                        without code stands for the next line with code)
   --halt-on-self-jump  stop at a jump to itself (SJMP $) once the UART
                        transmitter is idle
-  --watch SPACE:HEX    stop after an instruction that changes the place
+  --watch SPACE:HEX    stop after an instruction that writes the place
                        (repeatable; SPACE iram, sfr, bit, xdata or eeprom;
                        an SFR or bit may be named: sfr:P1, bit:TI); the
                        stop says the old and new value and the writing
                        instruction's address (reason watch, exit status 0)
-  --watch VAR          the same for every byte of a C variable (needs
-                       --source-map naming an SDCC debug file)
+  --watch VAR          the same for every byte of a variable (needs
+                       --source-map, as --var does)
   Without any of these the run stops after 100000000 machine cycles
   (with --uart-pty it goes on until interrupted).
 Reporting:
   --dump WHAT          regs sfr iram xdata[:AAAA-BBBB] code[:AAAA-BBBB] eeprom
                        lcd leds iic-eeprom rtc spi-eeprom uart (repeatable)
-  --json               print the stop reason, the --var variables and the
-                       dumps as one JSON object
+  --json               print the stop reason, the call stack, the --var
+                       variables and the dumps as one JSON object
   --trace FILE|-       one line per instruction
   --source-map FILE    source lines for --trace (a trailing "; file:line"),
                        --break-line and the stop report: an asm51 listing
                        (.lst), an SDCC --debug file (.cdb, with the .rst
                        listings beside it), or the program's .hex/.ihx to use
                        the .cdb (else .lst) of the same name beside it
-  --var EXPR           a C variable shown at the stop with its type, value
-                       and place (repeatable; needs --source-map naming an
-                       SDCC debug file, .cdb, or the program beside one):
-                       a name, s.field, a[3], *p, p->x. The frame pointer
-                       of reentrant functions comes from the linker's .map
-                       beside the .cdb. An expression that cannot be read
-                       is a usage error; an unknown name is an error of
-                       that variable in the report; a variable without a
-                       place at the stop is "not available" (JSON null).
-                       Best built with sdcc --debug; --nooverlay gives the
-                       locals of functions that call nothing their types
+  --var EXPR           a variable shown at the stop with its type, value
+                       and place (repeatable; needs --source-map): a C
+                       variable of an SDCC debug file (.cdb) - a name,
+                       s.field, a[3], *p, p->x - or a DATA, IDATA, XDATA or
+                       BIT symbol of an asm51 listing (.lst). The frame
+                       pointer of reentrant functions comes from the
+                       linker's .map beside the .cdb. An expression that
+                       cannot be read is a usage error; an unknown name is
+                       an error of that variable in the report; a variable
+                       without a place at the stop is "not available"
+                       (JSON null). Build C with sdcc --debug; --nooverlay
+                       also gives the locals of functions that call
+                       nothing their types and places
   --stats              counts, simulated and host time on standard error
   --profile FILE|-     executions and machine cycles per instruction address,
                        with totals and the coverage, as JSON

@@ -1,6 +1,7 @@
 #include "cli/cli_session.h"
 
 #include "cli/cli_variables.h"
+#include "debug/program_symbols.h"
 
 #include "chip/serial_line.h"
 #include "common/hex_text.h"
@@ -189,8 +190,8 @@ Message readSourceMap(const CliOptions& o, Session& session) {
             if (address <= codeLimit) lineBreaks.set(address);
     }
     if (!o.breakLines.empty()) session.debug.setLineBreaks(lineBreaks);
-    if (!o.variables.empty() || o.watchesVariables())
-        session.debug.setVariables(loadVariables(report, session.warnings));
+    // The symbols name the call stack's functions too.
+    session.debug.setVariables(loadProgramSymbols(report, session.warnings));
     session.debug.setSourceMap(std::move(map));
     return std::nullopt;
 }
@@ -342,8 +343,8 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     // Variables are placed as the program starts.
     for (const std::string& w : o.watches) {
         if (o.watchesVariables() && !session.debug.variables() && w.find(':') == std::string::npos)
-            return "--watch " + w + " needs an SDCC debug file (.cdb) as the source map; " + o.sourceMap +
-                   " gives none";
+            return "--watch " + w + " needs the symbols of an SDCC debug file (.cdb) or an asm51 listing (.lst); " +
+                   o.sourceMap + " gives none";
         if (Validation refused = session.debug.watch(w)) return refused->text + " (--watch " + w + ")";
     }
     session.debug.untilPc = o.untilPc;

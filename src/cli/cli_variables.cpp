@@ -1,9 +1,5 @@
 #include "cli/cli_variables.h"
 
-#include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace quorvel::cli {
 
@@ -29,39 +25,7 @@ Json valueJson(const CVariables& variables, const Machine& machine, const CValue
     return integerOf(v);
 }
 
-std::optional<std::string> readText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
-
 } // namespace
-
-std::optional<CVariables> loadVariables(SourceMapReport& report, std::vector<std::string>& warnings) {
-    namespace fs = std::filesystem;
-    if (report.filesRead.empty()) return std::nullopt;
-    const fs::path cdb = report.filesRead.front();
-    std::string extension = cdb.extension().string();
-    for (char& c : extension) c = char(std::tolower(uint8_t(c)));
-    if (extension != ".cdb") return std::nullopt;
-    const std::optional<std::string> text = readText(cdb);
-    if (!text) return std::nullopt;
-    CdbSymbols symbols = readCdbSymbols(*text);
-    for (const std::string& problem : symbols.problems) warnings.push_back(cdb.string() + ": " + problem);
-    std::optional<uint8_t> framePointer;
-    const fs::path map = fs::path(cdb).replace_extension(".map");
-    std::error_code ec;
-    if (fs::exists(map, ec)) {
-        if (const std::optional<std::string> mapText = readText(map)) {
-            report.filesRead.push_back(map);
-            framePointer = framePointerFromMap(*mapText);
-        }
-    }
-    return CVariables(std::move(symbols), framePointer);
-}
 
 std::string variablesText(const CVariables& variables, const Machine& machine,
                           const std::vector<std::string>& expressions) {

@@ -1,6 +1,6 @@
-// --var: C variables of an SDCC --debug build shown at the stop. The debug
-// file (.cdb) is the one the source map was read from; the frame pointer of
-// reentrant functions (_bp) comes from the linker map (.map) beside it.
+// --var: variables shown at the stop: the C variables of an SDCC --debug
+// build, or the DATA, IDATA, XDATA and BIT symbols of an asm51 listing
+// (program_symbols.h).
 //
 // An expression that cannot be read (`a[`, `*`, `s..x`) is a usage error
 // when the command line is read; a name the debug file does not know, or a
@@ -11,7 +11,6 @@
 
 #include "cli/cli_json.h"
 #include "debug/c_variables.h"
-#include "tools/source_map_files.h"
 
 #include <optional>
 #include <string>
@@ -19,12 +18,6 @@
 #include <vector>
 
 namespace quorvel::cli {
-
-// The debug file's symbols from the files the source map was read from, and
-// the frame pointer from the .map beside it (added to `report`'s files).
-// Nothing when the map is not a debug file; problems with its records are
-// added to `warnings`.
-std::optional<CVariables> loadVariables(SourceMapReport& report, std::vector<std::string>& warnings);
 
 // "[variables]" and one line per expression: "NAME: TYPE = VALUE [PLACE]",
 // "NAME: TYPE = not available (REASON)" or "NAME: error: MESSAGE".

@@ -345,7 +345,8 @@ int run(int argc, char** argv) {
     Machine& machine = session->machine;
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
     if (!options.variables.empty() && !session->debug.variables()) {
-        fail("--var needs an SDCC debug file (.cdb) as the source map; " + options.sourceMap + " gives none");
+        fail("--var needs the symbols of an SDCC debug file (.cdb) or an asm51 listing (.lst); " +
+             options.sourceMap + " gives none");
         return kExitUsage;
     }
 

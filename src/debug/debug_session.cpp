@@ -211,6 +211,9 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
 StackEntry DebugSession::entryAt(uint16_t pc) const {
     StackEntry entry;
     entry.pc = pc;
+    // An assembler program's functions are its labels, from its symbols.
+    const CFunction* label = variables_ ? variables_->symbols().functionAt(pc) : nullptr;
+    if (label) entry.function = label->name;
     if (!sourceMap_) return entry;
     if (const SourceFunction* function = sourceMap_->functionAt(pc)) entry.function = function->name;
     if (const std::optional<SourceLocation> where = sourceMap_->locationAt(pc)) {

@@ -94,26 +94,27 @@ TEST_F(CliVariables, ValuesAtTheStopAreWhatTheProgramPrinted) {
 }
 
 TEST_F(CliVariables, WatchStopsAfterTheWriteAndTheStackNamesEveryFrame) {
-    // The first write of `stop` is leaf's increment, called from main; the
-    // run stops after it, on the first instruction of leaf's next line.
+    // The first write of `stop` is the start-up code's, which clears
+    // internal RAM: it stores the 0 that was there.
     ProcessResult r = cli({}, {"--source-map", "variables.cdb", "--watch", "stop", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     nlohmann::json report = nlohmann::json::parse(r.out);
     const nlohmann::json& stop = report["stop"];
     EXPECT_EQ(stop["reason"], "watch");
     EXPECT_EQ(stop["watch"]["watched"], "stop");
-    EXPECT_EQ(std::make_pair(stop["watch"]["old"].get<int>(), stop["watch"]["new"].get<int>()), std::make_pair(0, 1));
-    const int leafNext = lineOf("return t + a");
-    EXPECT_EQ(stop["source"], "variables.c:" + std::to_string(leafNext)) << stop;
+    EXPECT_EQ(std::make_pair(stop["watch"]["old"].get<int>(), stop["watch"]["new"].get<int>()), std::make_pair(0, 0));
+    EXPECT_LT(stop["watch"]["writer_pc"].get<int>(), stop["pc"].get<int>());
     const auto frames = [](const nlohmann::json& stack) {
         std::vector<std::pair<std::string, int>> out;
         for (const nlohmann::json& f : stack) out.emplace_back(f["function"], f["line"]);
         return out;
     };
-    const std::pair<std::string, int> callOfLeaf{"main", lineOf("leaf(6, 7)")};
-    EXPECT_EQ(frames(report["stack"]),
-              (std::vector<std::pair<std::string, int>>{{"leaf", leafNext}, callOfLeaf}));
-    EXPECT_LT(stop["watch"]["writer_pc"].get<int>(), stop["pc"].get<int>());
+    // leaf, called from main.
+    const int leafMark = lineOf("/* MARK */", "unsigned char leaf");
+    r = cli({}, {"--source-map", "variables.cdb", "--break-line", "variables.c:" + std::to_string(leafMark), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(frames(nlohmann::json::parse(r.out)["stack"]),
+              (std::vector<std::pair<std::string, int>>{{"leaf", leafMark}, {"main", lineOf("leaf(6, 7)")}}));
 
     // rec(3) -> rec(2) -> rec(1) -> rec(0) have returned to rec(2)'s mark.
     const std::string recMark = "variables.c:" + std::to_string(lineOf("/* MARK */", "int rec"));
@@ -136,7 +137,7 @@ TEST_F(CliVariables, WatchStopsAfterTheWriteAndTheStackNamesEveryFrame) {
         {{"--watch", "xram:10"}, 2, "--watch 'xram:10': unknown memory space \"xram\""},
         {{"--watch", "xdata:12345"}, 2, "\"12345\" is not a hexadecimal address"},
         {{"--watch", "gi["}, 2, "--watch 'gi[': expected an index at the end"},
-        {{"--watch", "gi"}, 2, "--watch of a C variable needs --source-map"},
+        {{"--watch", "gi"}, 2, "--watch of a variable needs --source-map"},
         {{"--source-map", "variables.cdb", "--watch", "nosuch"}, 1, "unknown name 'nosuch'"},
         {{"--watch", "eeprom:10"}, 1, "the device has no EEPROM (--watch eeprom:10)"},
         {{"--watch", "xdata:FFFF", "--xdata", "4"}, 1, "xdata:FFFF is beyond the external data memory"},
@@ -153,9 +154,7 @@ TEST_F(CliVariables, WatchStopsAfterTheWriteAndTheStackNamesEveryFrame) {
     }
 }
 
-TEST_F(CliVariables, ExpressionsThatCannotBeReadAndMapsWithoutSymbolsAreRefused) {
-    dir.write("plain.asm", "loop:   sjmp loop\n        end\n");
-    ASSERT_EQ(runProcess(dir.path, asm51Program(), {"plain.asm"}).status, 0);
+TEST_F(CliVariables, ExpressionsThatCannotBeReadAreRefused) {
     const struct {
         std::vector<std::string> args;
         const char* message;
@@ -165,9 +164,7 @@ TEST_F(CliVariables, ExpressionsThatCannotBeReadAndMapsWithoutSymbolsAreRefused)
         {{"--source-map", "variables.hex", "--var", "gpt..x"},
          "--var 'gpt..x': expected a member name after '.' at column 5"},
         {{"--source-map", "variables.hex", "--var", "gi gc"}, "--var 'gi gc': unexpected 'g' at column 4"},
-        {{"--var", "gi"}, "--var needs --source-map with an SDCC debug file (.cdb)"},
-        {{"--source-map", "plain.lst", "--var", "gi"},
-         "--var needs an SDCC debug file (.cdb) as the source map; plain.lst gives none"},
+        {{"--var", "gi"}, "--var needs --source-map (an SDCC debug file or an asm51 listing)"},
     };
     for (const auto& row : rows) {
         const ProcessResult r = cli({}, row.args);
@@ -175,6 +172,75 @@ TEST_F(CliVariables, ExpressionsThatCannotBeReadAndMapsWithoutSymbolsAreRefused)
         EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
     }
+}
+
+// An asm51 program's symbols from its listing: DATA, IDATA, XDATA and BIT
+// symbols are variables, labels name the call stack's frames.
+TEST(CliAssemblerSymbols, ListingSymbolsAreVariablesAndLabelsNameTheFrames) {
+    TempDir dir;
+    dir.write("prog.asm", R"(COUNT   DATA    30H
+PTR     IDATA   90H
+BUF     XDATA   0200H
+FLAG    BIT     08H
+LIMIT   EQU     10
+        ORG     0
+START:  MOV     SP, #50H
+        MOV     COUNT, #5
+        MOV     R0, #PTR
+        MOV     @R0, #0AAH
+        MOV     DPTR, #BUF
+        MOV     A, #77H
+        MOVX    @DPTR, A
+        SETB    FLAG
+        LCALL   OUTER
+HERE:   SJMP    HERE
+OUTER:  ACALL   INNER
+        RET
+INNER:  MOV     A, COUNT
+LOOP:   INC     COUNT
+        RET
+        END
+)");
+    ASSERT_EQ(runProcess(dir.path, asm51Program(), {"prog.asm"}).status, 0);
+    ProcessResult r = runProcess(dir.path, cliProgram(),
+                                 {"--source-map", "prog.lst", "--watch", "COUNT", "--watch", "FLAG", "--var", "COUNT",
+                                  "--var", "PTR", "--var", "BUF", "--var", "FLAG", "--var", "LIMIT", "--var", "NOSUCH",
+                                  "--xdata", "4", "--json", "prog.hex"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The first write of COUNT stores 5.
+    nlohmann::json report = nlohmann::json::parse(r.out);
+    EXPECT_EQ(report["stop"]["watch"]["watched"], "COUNT");
+    EXPECT_EQ(report["stop"]["watch"]["new"], 5);
+
+    r = runProcess(dir.path, cliProgram(),
+                   {"--source-map", "prog.lst", "--break-line", "prog.asm:20", "--var", "COUNT", "--var", "PTR",
+                    "--var", "BUF", "--var", "FLAG", "--var", "LIMIT", "--var", "NOSUCH", "--xdata", "4", "--json",
+                    "prog.hex"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    report = nlohmann::json::parse(r.out);
+    const struct {
+        const char* name;
+        nlohmann::json value;
+        const char* location; // or the reason or error's beginning
+    } rows[] = {
+        {"COUNT", 5, "iram 0x30"},   {"PTR", 0xAA, "iram 0x90"},
+        {"BUF", 0x77, "xdata 0x0200"}, {"FLAG", 1, "bit 0x08"},
+        {"LIMIT", nullptr, "it has no storage"}, {"NOSUCH", nullptr, "unknown name 'NOSUCH'"},
+    };
+    const nlohmann::json& variables = report["variables"];
+    ASSERT_EQ(variables.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const nlohmann::json& v = variables[i];
+        EXPECT_EQ(v["value"], rows[i].value) << v;
+        const std::string said = v["location"].is_string() ? v["location"].get<std::string>()
+                                 : v.contains("reason")      ? v["reason"].get<std::string>()
+                                                             : v["error"].get<std::string>();
+        EXPECT_EQ(said.rfind(rows[i].location, 0), 0u) << v;
+    }
+    // Stopped at LOOP inside INNER, called from OUTER, called from START.
+    std::vector<std::pair<std::string, int>> frames;
+    for (const nlohmann::json& f : report["stack"]) frames.emplace_back(f["function"], f["line"]);
+    EXPECT_EQ(frames, (std::vector<std::pair<std::string, int>>{{"LOOP", 20}, {"OUTER", 17}, {"START", 15}}));
 }
 
 } // namespace
