@@ -20,6 +20,7 @@
 #include "chip/sfr.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -69,6 +70,15 @@ struct ChipState {
 
     // ---- plain SFR storage
     uint8_t& sfr(uint8_t address) { return sfrs[address - 0x80u]; }
+    // An SFR written from outside the program (a view's edit, a variable's,
+    // a debugger's): the storage takes the value and PSW's parity bit P
+    // follows A, as it always does on the chip. The program's own writes
+    // take the instruction set's paths.
+    void setSfr(uint8_t address, uint8_t value) {
+        sfr(address) = value;
+        if (address == sfr::ACC || address == sfr::PSW)
+            sfrs[0x50] = uint8_t((sfrs[0x50] & ~1u) | (std::popcount(unsigned(sfrs[0x60])) & 1u));
+    }
     // The machine cycles counted in 64 bits: about 4.3e9 cycles (71 minutes
     // at 12 MHz) do not wrap it.
     uint64_t cycleCount() const { return uint64_t(cyclesHigh) << 32 | cycles; }

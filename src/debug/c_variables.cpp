@@ -89,12 +89,18 @@ void writePlace(Machine& m, const CPlace& p, const std::vector<uint8_t>& bytes) 
         case CSpace::Iram: m.chip.iram[a & 0xFF] = bytes[i]; break;
         // Plain storage: an edit by the debugger has no side effect (a
         // write to SBUF starts no transmission).
-        case CSpace::Sfr: (a >= 0x80 ? m.chip.sfr(uint8_t(a)) : m.chip.iram[a]) = bytes[i]; break;
+        case CSpace::Sfr:
+            if (a >= 0x80) m.chip.setSfr(uint8_t(a), bytes[i]);
+            else m.chip.iram[a] = bytes[i];
+            break;
         case CSpace::Xdata: m.chip.xdata[a] = bytes[i]; break;
         case CSpace::Code: m.chip.writeCode(a, bytes[i]); break;
         case CSpace::Bit: {
-            uint8_t& byte = a < 0x80 ? m.chip.iram[0x20 + a / 8] : m.chip.sfr(uint8_t(a & 0xF8));
-            byte = uint8_t((byte & ~(1u << (a & 7))) | (bytes[i] & 1u) << (a & 7));
+            const auto withBit = [&](uint8_t byte) {
+                return uint8_t((byte & ~(1u << (a & 7))) | (bytes[i] & 1u) << (a & 7));
+            };
+            if (a < 0x80) m.chip.iram[0x20 + a / 8] = withBit(m.chip.iram[0x20 + a / 8]);
+            else m.chip.setSfr(uint8_t(a & 0xF8), withBit(m.chip.sfr(uint8_t(a & 0xF8))));
             break;
         }
         }

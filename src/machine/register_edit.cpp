@@ -1,6 +1,5 @@
 #include "machine/register_edit.h"
 
-#include "chip/instruction_set.h"
 #include "machine/run_controller.h"
 
 #include <algorithm>
@@ -51,10 +50,10 @@ void writeRegister(ChipState& chip, ChangeSnapshot& snapshot, RegisterRef reg, u
         if (address < snapshot.iram.size()) snapshot.iram[address] = byte;
     };
     switch (reg.kind) {
-    case RegisterKind::Sfr: chip.sfr(reg.address) = uint8_t(value); break;
+    case RegisterKind::Sfr: chip.setSfr(reg.address, uint8_t(value)); break;
     case RegisterKind::SfrPair:
-        chip.sfr(reg.address) = uint8_t(value >> 8);
-        chip.sfr(reg.low) = uint8_t(value);
+        chip.setSfr(reg.address, uint8_t(value >> 8));
+        chip.setSfr(reg.low, uint8_t(value));
         break;
     case RegisterKind::Pc:
         chip.pc = value;
@@ -72,7 +71,6 @@ void writeRegister(ChipState& chip, ChangeSnapshot& snapshot, RegisterRef reg, u
         break;
     }
     }
-    detail::updateParity(chip);
     // The snapshot keeps what the SFRs now hold: for PSW that is the P the
     // accumulator gives, not a typed one.
     if (reg.kind == RegisterKind::Sfr || reg.kind == RegisterKind::SfrPair) {

@@ -80,6 +80,17 @@ TEST(ChipState, DirectReadsAndWritesCarryTheSfrSideEffects) {
     EXPECT_EQ(chip.iram[0x7F], 0x11);
     EXPECT_EQ(chip.readDirect(0xFF), 0x22);
     EXPECT_EQ(chip.iram[0xFF], 0x00);
+
+    // An edit from outside the program: plain storage, and P follows A
+    // whichever of the two is written.
+    chip.setSfr(sfr::SBUF, 0x55);
+    EXPECT_EQ(events.sconWrites, 1);
+    chip.setSfr(sfr::ACC, 0x07);
+    EXPECT_EQ(chip.psw() & 1, 1);
+    chip.setSfr(sfr::PSW, 0x00);
+    EXPECT_EQ(chip.psw(), 0x01);
+    chip.setSfr(sfr::ACC, 0x03);
+    EXPECT_EQ(chip.psw(), 0x00);
 }
 
 // A second SPDR write during a transfer only sets WCOL.
