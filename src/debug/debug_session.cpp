@@ -136,7 +136,22 @@ DebugRun DebugSession::run(const RunLimits& limits) {
     return last_;
 }
 
-bool DebugSession::ended(const RunResult& result, DebugRun& run) const {
+bool DebugSession::ended(const RunLimits& r, const RunResult& result, bool carryOn, DebugRun& run) const {
+    // An output that failed ends the run first; then the stop condition
+    // the slice came to, the limits, and the front end's wish to stop.
+    if (r.outputFailed && r.outputFailed()) {
+        run.stop = DebugStop::OutputError;
+        return true;
+    }
+    if (stopped(result, run) || limitReached(r, run)) return true;
+    if (!carryOn) {
+        run.stop = DebugStop::Interrupted;
+        return true;
+    }
+    return false;
+}
+
+bool DebugSession::stopped(const RunResult& result, DebugRun& run) const {
     switch (result.cause) {
     case StopCause::Steps: return false;
     case StopCause::PcOutOfRange: run.stop = DebugStop::PcOutOfRange; return true;
@@ -172,16 +187,7 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
-        const bool carryOn = !r.carryOn || r.carryOn();
-        if (r.outputFailed && r.outputFailed()) {
-            run.stop = DebugStop::OutputError;
-            return run;
-        }
-        if (ended(result, run) || limitReached(r, run)) return run;
-        if (!carryOn) {
-            run.stop = DebugStop::Interrupted;
-            return run;
-        }
+        if (ended(r, result, !r.carryOn || r.carryOn(), run)) return run;
     }
 }
 
@@ -195,16 +201,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
-        const bool carryOn = !r.carryOn || run.steps % kStepSlice != 0 || r.carryOn();
-        if (r.outputFailed && r.outputFailed()) {
-            run.stop = DebugStop::OutputError;
-            return run;
-        }
-        if (ended(result, run) || limitReached(r, run)) return run;
-        if (!carryOn) {
-            run.stop = DebugStop::Interrupted;
-            return run;
-        }
+        if (ended(r, result, !r.carryOn || run.steps % kStepSlice != 0 || r.carryOn(), run)) return run;
     }
 }
 

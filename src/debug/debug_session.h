@@ -135,8 +135,11 @@ private:
     StopConditions stopConditions() const;
     DebugRun runBatches(const RunLimits& limits, const StopConditions& stops);
     DebugRun runStepwise(const RunLimits& limits, const StopConditions& stops);
-    // The stop a finished slice of the run came to, if any.
-    bool ended(const RunResult& result, DebugRun& run) const;
+    // Whether the run ends after a slice that came to `result`; `carryOn`
+    // is what the front end said between slices. Sets the stop.
+    bool ended(const RunLimits& limits, const RunResult& result, bool carryOn, DebugRun& run) const;
+    // The stop condition the slice came to, if any.
+    bool stopped(const RunResult& result, DebugRun& run) const;
     StackEntry entryAt(uint16_t pc) const;
 
     Machine& machine_;
