@@ -241,6 +241,31 @@ LOOP:   INC     COUNT
     std::vector<std::pair<std::string, int>> frames;
     for (const nlohmann::json& f : report["stack"]) frames.emplace_back(f["function"], f["line"]);
     EXPECT_EQ(frames, (std::vector<std::pair<std::string, int>>{{"LOOP", 20}, {"OUTER", 17}, {"START", 15}}));
+
+    // A timer interrupt taken inside a call: the handler's frame is marked.
+    dir.write("isr.asm", R"(        ORG     0
+        LJMP    MAIN
+        ORG     0BH
+        LJMP    ISR
+        ORG     30H
+MAIN:   MOV     TMOD, #02H
+        MOV     TH0, #0F0H
+        SETB    TR0
+        MOV     IE, #82H
+        LCALL   WORK
+WORK:   SJMP    WORK
+ISR:    NOP
+        RETI
+        END
+)");
+    ASSERT_EQ(runProcess(dir.path, asm51Program(), {"isr.asm"}).status, 0);
+    r = runProcess(dir.path, cliProgram(), {"--source-map", "isr.lst", "--break-line", "isr.asm:12", "--json", "isr.hex"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json stack = nlohmann::json::parse(r.out)["stack"];
+    ASSERT_EQ(stack.size(), 3u) << stack;
+    EXPECT_EQ(std::make_tuple(stack[0]["function"], stack[0]["interrupt"], stack[1]["function"], stack[1]["interrupt"],
+                              stack[2]["function"], stack[2]["line"]),
+              std::make_tuple("ISR", true, "WORK", false, "MAIN", 10)) << stack;
 }
 
 } // namespace
