@@ -115,9 +115,9 @@ bool isBitType(const CType& t) {
 class Evaluator {
 public:
     Evaluator(const CdbSymbols& symbols, std::optional<uint8_t> framePointer, const Machine& m,
-              uint16_t pc, std::string_view text)
+              uint16_t pc, std::string_view text, bool innermost = true)
         : s_(symbols), framePointer_(framePointer), m_(&m), pc_(pc), text_(text),
-          function_(symbols.functionAt(pc)) {}
+          function_(symbols.functionAt(pc)), innermost_(innermost) {}
     // Reads the grammar alone: no name is looked up and no memory read, so
     // a typing mistake is found before there is a program to look at.
     Evaluator(const CdbSymbols& symbols, std::string_view text)
@@ -172,6 +172,9 @@ private:
     std::string_view text_;
     size_t at_ = 0;
     const CFunction* function_;
+    // False for a frame further out than the running function: its
+    // registers and stack frame now hold the callee's values.
+    bool innermost_ = true;
 
     void skipSpaces() {
         while (at_ < text_.size() && std::isspace(uint8_t(text_[at_]))) ++at_;
@@ -352,6 +355,11 @@ private:
         }
         v.type = *sym.type;
         const uint32_t size = isBitType(v.type) ? 1 : s_.sizeOf(v.type);
+        if (!innermost_ && sym.scope == CScope::Local &&
+            (sym.space == CAddressSpace::Register || sym.space == CAddressSpace::InternalStack)) {
+            v.unavailable = "in registers or a stack frame a called function uses now";
+            return v;
+        }
         switch (sym.space) {
         case CAddressSpace::Register: {
             if (sym.registers.empty()) {
@@ -455,9 +463,10 @@ std::string baseName(const CType& t) {
 CVariables::CVariables(CdbSymbols symbols, std::optional<uint8_t> framePointer)
     : symbols_(std::move(symbols)), framePointer_(framePointer) {}
 
-CEvaluation CVariables::evaluate(const Machine& machine, uint16_t pc, std::string_view expression) const {
+CEvaluation CVariables::evaluate(const Machine& machine, uint16_t pc, std::string_view expression,
+                                 bool innermost) const {
     try {
-        return {Evaluator(symbols_, framePointer_, machine, pc, expression).run(), ""};
+        return {Evaluator(symbols_, framePointer_, machine, pc, expression, innermost).run(), ""};
     } catch (const ExpressionError& e) {
         return {std::nullopt, std::string(e.what()) + " in \"" + std::string(expression) + "\""};
     }

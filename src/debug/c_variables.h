@@ -59,8 +59,12 @@ public:
 
     const CdbSymbols& symbols() const { return symbols_; }
 
-    // Evaluates `expression` for the function that holds `pc`.
-    CEvaluation evaluate(const Machine& machine, uint16_t pc, std::string_view expression) const;
+    // Evaluates `expression` for the function that holds `pc`. For a frame
+    // further out than the running function (`innermost` false) its
+    // register and stack-frame locals are not available: a called function
+    // uses those registers and that frame now.
+    CEvaluation evaluate(const Machine& machine, uint16_t pc, std::string_view expression,
+                         bool innermost = true) const;
 
     // What is wrong with the grammar of `expression` (a name, then
     // `.member`, `->member`, `[index]`, under any `*` and parentheses),

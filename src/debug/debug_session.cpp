@@ -237,9 +237,42 @@ std::vector<StackEntry> DebugSession::stack() const {
     return entries;
 }
 
-CEvaluation DebugSession::evaluate(std::string_view expression) const {
-    if (!variables_) return {std::nullopt, "no C symbols: load the program's SDCC debug file (.cdb)"};
-    return variables_->evaluate(machine_, machine_.chip.pc, expression);
+CEvaluation DebugSession::evaluate(std::string_view expression, size_t frame) const {
+    if (!variables_) return {std::nullopt, "no symbols: load the program's SDCC debug file or asm51 listing"};
+    const std::vector<StackEntry> entries = frame ? stack() : std::vector<StackEntry>{};
+    if (frame && frame >= entries.size()) return {std::nullopt, "no stack frame " + std::to_string(frame)};
+    const uint16_t pc = frame ? entries[frame].pc : machine_.chip.pc;
+    return variables_->evaluate(machine_, pc, expression, frame == 0);
+}
+
+namespace {
+
+void addOnce(std::vector<std::string>& names, const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+} // namespace
+
+std::vector<std::string> DebugSession::localNames(size_t frame) const {
+    std::vector<std::string> names;
+    if (!variables_) return names;
+    const std::vector<StackEntry> entries = stack();
+    if (frame >= entries.size()) return names;
+    const CFunction* function = variables_->symbols().functionAt(entries[frame].pc);
+    if (!function) return names;
+    for (const CSymbol& s : variables_->symbols().symbols)
+        if (s.scope == CScope::Local && s.function == function->name) addOnce(names, s.name);
+    return names;
+}
+
+std::vector<std::string> DebugSession::globalNames() const {
+    std::vector<std::string> names;
+    if (!variables_) return names;
+    for (const CSymbol& s : variables_->symbols().symbols) {
+        const bool function = s.type && !s.type->declarators.empty() && s.type->declarators[0].kind == CDeclarator::Function;
+        if ((s.scope == CScope::Global || s.scope == CScope::File) && !function) addOnce(names, s.name);
+    }
+    return names;
 }
 
 } // namespace quorvel

@@ -128,8 +128,14 @@ public:
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.
     std::vector<StackEntry> stack() const;
-    // A C expression in the function at the program counter.
-    CEvaluation evaluate(std::string_view expression) const;
+    // A C expression in the function of stack frame `frame` (0: the one at
+    // the program counter; as stack() counts).
+    CEvaluation evaluate(std::string_view expression, size_t frame = 0) const;
+    // The names of the variables a Variables window lists: the locals and
+    // parameters of the function of stack frame `frame`, and the globals
+    // and file statics, each in the debug file's order, once.
+    std::vector<std::string> localNames(size_t frame = 0) const;
+    std::vector<std::string> globalNames() const;
 
 private:
     StopConditions stopConditions() const;

@@ -4,6 +4,7 @@
 // must evaluate to what the program printed, or be reported as not
 // available where the debug file gives no place (never a different value).
 #include "debug/c_variables.h"
+#include "debug/debug_session.h"
 #include "machine/executor.h"
 #include "test_support.h"
 
@@ -256,4 +257,29 @@ TEST(CVariables, RegisterVariablesFollowTheFunctionsBank) {
         ASSERT_TRUE(e.value) << e.error;
         EXPECT_EQ(formatValue(*e.value), row.value) << row.expression << " at " << row.pc;
     }
+}
+
+// The session lists a frame's locals and the globals; in a frame further
+// out, register and stack-frame locals are not available (a called
+// function uses them now), while the others read as in the innermost.
+TEST(DebugSession, VariablesOfEachStackFrame) {
+    Program p;
+    build(p, {"--debug"});
+    DebugSession session(p.machine);
+    session.setVariables(std::move(p.variables));
+    for (int mark = 0; mark < 3; ++mark) runToMark(p); // leaf, main, then rec(2)'s
+    const std::vector<std::string> recLocals = session.localNames(0);
+    for (const char* name : {"n", "k", "acc"})
+        EXPECT_NE(std::find(recLocals.begin(), recLocals.end(), name), recLocals.end()) << name;
+    const std::vector<std::string> globals = session.globalNames();
+    EXPECT_NE(std::find(globals.begin(), globals.end(), "gpt"), globals.end());
+    EXPECT_EQ(std::find(globals.begin(), globals.end(), "main"), globals.end());
+    ASSERT_EQ(session.stack().size(), 3u);
+    EXPECT_EQ(integerOf(*session.evaluate("k", 0).value), 6);
+    const CEvaluation outerK = session.evaluate("k", 1);
+    ASSERT_TRUE(outerK.value);
+    EXPECT_FALSE(outerK.value->place);
+    EXPECT_EQ(outerK.value->unavailable, "in registers or a stack frame a called function uses now");
+    EXPECT_EQ(integerOf(*session.evaluate("gi", 2).value), integerOf(*session.evaluate("gi").value));
+    EXPECT_FALSE(session.evaluate("k", 3).value);
 }
