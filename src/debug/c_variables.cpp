@@ -172,6 +172,8 @@ private:
     std::string_view text_;
     size_t at_ = 0;
     const CFunction* function_;
+    static constexpr int kDeepestNesting = 64;
+    int depth_ = 0; // of unary() calls
     // False for a frame further out than the running function: its
     // registers and stack frame now hold the callee's values.
     bool innermost_ = true;
@@ -200,8 +202,13 @@ private:
     }
 
     CValue unary() {
-        if (take("*")) return target(unary(), 0);
-        return postfix();
+        // Each '*' and '(' goes one call deeper: a bound keeps a hostile
+        // expression from exhausting the stack.
+        if (++depth_ > kDeepestNesting)
+            throw ExpressionError("nested more than " + std::to_string(kDeepestNesting) + " levels deep " + column());
+        CValue v = take("*") ? target(unary(), 0) : postfix();
+        --depth_;
+        return v;
     }
 
     CValue postfix() {

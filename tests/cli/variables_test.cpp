@@ -164,6 +164,8 @@ TEST_F(CliVariables, ExpressionsThatCannotBeReadAreRefused) {
         {{"--source-map", "variables.hex", "--var", "gpt..x"},
          "--var 'gpt..x': expected a member name after '.' at column 5"},
         {{"--source-map", "variables.hex", "--var", "gi gc"}, "--var 'gi gc': unexpected 'g' at column 4"},
+        // Deep enough to exhaust the stack of an unbounded parser.
+        {{"--source-map", "variables.hex", "--var", std::string(100000, '(') + "gi"}, "nested more than 64 levels deep"},
         {{"--var", "gi"}, "--var needs --source-map (an SDCC debug file or an asm51 listing)"},
     };
     for (const auto& row : rows) {
