@@ -8,17 +8,18 @@ namespace {
 // A symbol without a type record has the default, typeless one.
 bool typeKnown(const CValue& v) { return !v.type.declarators.empty() || v.type.base != CBase::Void; }
 
-Json valueJson(const CVariables& variables, const Machine& machine, const CValue& v) {
+Json valueJson(const CVariables& variables, const Machine& machine, const CValue& v, int depth = 0) {
     if (!v.place) return nullptr;
+    if (!v.type.isScalar() && depth >= CVariables::kDeepestParts) return "{...}";
     if (v.type.isStruct()) {
         Json members = Json::object();
         for (const CValue& part : variables.children(machine, v))
-            members[part.expression.substr(v.expression.size() + 1)] = valueJson(variables, machine, part);
+            members[part.expression.substr(v.expression.size() + 1)] = valueJson(variables, machine, part, depth + 1);
         return members;
     }
     if (v.type.isArray()) {
         Json elements = Json::array();
-        for (const CValue& part : variables.children(machine, v)) elements.push_back(valueJson(variables, machine, part));
+        for (const CValue& part : variables.children(machine, v)) elements.push_back(valueJson(variables, machine, part, depth + 1));
         return elements;
     }
     if (v.type.declarators.empty() && v.type.base == CBase::Float) return realOf(v);

@@ -511,14 +511,17 @@ std::vector<CValue> CVariables::children(const Machine& machine, const CValue& v
     return out;
 }
 
-std::string CVariables::format(const Machine& machine, const CValue& value) const {
+std::string CVariables::format(const Machine& machine, const CValue& value, int depth) const {
     if (!value.place || value.type.isScalar()) return formatValue(value);
+    // Deeper than any real program's nesting: only a broken debug file (a
+    // struct that holds itself) gets here.
+    if (depth >= kDeepestParts) return "{...}";
     std::string text;
     const bool named = value.type.isStruct();
     for (const CValue& part : children(machine, value)) {
         text += text.empty() ? "{" : ", ";
         if (named) text += part.expression.substr(value.expression.size() + 1) + " = ";
-        text += format(machine, part);
+        text += format(machine, part, depth + 1);
     }
     return text.empty() ? "{}" : text + "}";
 }

@@ -75,8 +75,10 @@ public:
     // named by its expression (`s.x`, `a[2]`); empty for anything else.
     std::vector<CValue> children(const Machine& machine, const CValue& value) const;
     // formatValue, with structs and arrays shown member by member:
-    // "{x = -3, y = 777}", "{7, 8, 9}".
-    std::string format(const Machine& machine, const CValue& value) const;
+    // "{x = -3, y = 777}", "{7, 8, 9}"; parts deeper than kDeepestParts
+    // levels (a broken file's struct that holds itself) as "{...}".
+    static constexpr int kDeepestParts = 16;
+    std::string format(const Machine& machine, const CValue& value, int depth = 0) const;
 
     // Writes `text` (a number; a decimal fraction for float) into the
     // variable's place. Returns an error message, empty on success.

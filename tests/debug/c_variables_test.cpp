@@ -283,3 +283,15 @@ TEST(DebugSession, VariablesOfEachStackFrame) {
     EXPECT_EQ(integerOf(*session.evaluate("gi", 2).value), integerOf(*session.evaluate("gi").value));
     EXPECT_FALSE(session.evaluate("k", 3).value);
 }
+
+// A struct that holds itself, which only a broken file describes, has no
+// size; showing it stops at a bounded depth instead of running out of stack.
+TEST(CVariables, AStructHoldingItselfIsShownToABoundedDepth) {
+    CVariables variables(readCdbSymbols("M:t\nT:Ft$a[({0}S:S$self$0_0$0({2}STa:S),Z,0,0)({0}S:S$n$0_0$0({1}SC:U),Z,0,0)]\n"
+                                        "S:G$g$0_0$0({2}STa:S),E,0,0\nL:G$g$0_0$0:30\n"));
+    Machine m = support::makeMachine();
+    const CEvaluation e = variables.evaluate(m, 0, "g");
+    ASSERT_TRUE(e.value) << e.error;
+    const std::string text = variables.format(m, *e.value);
+    EXPECT_NE(text.find("{...}"), std::string::npos) << text;
+}
