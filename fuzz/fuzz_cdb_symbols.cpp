@@ -1,8 +1,10 @@
-// Fuzzes the reader of SDCC debug-file symbols and the evaluation of C
-// expressions over what it read. Checks: no crash, hang or sanitizer report;
+// Fuzzes the readers of program symbols - an SDCC debug file's records, or
+// an asm51 listing's symbol table when the input has one - and the
+// evaluation of C expressions over what they read. Checks: no crash, hang or sanitizer report;
 // every problem names its line; an evaluation gives a value or a message,
 // and a value with a place holds one byte per place byte.
 #include "debug/c_variables.h"
+#include "debug/listing_symbols.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Machine start = makeFuzzMachine();
     Machine machine = start; // writes stay within one input
     const std::string text(reinterpret_cast<const char*>(data), size);
-    CdbSymbols symbols = readCdbSymbols(text);
+    CdbSymbols symbols = text.find("SYMBOL TABLE") != std::string::npos ? readListingSymbols(text) : readCdbSymbols(text);
     for (const std::string& problem : symbols.problems)
         if (problem.rfind("line ", 0) != 0) std::abort();
     std::vector<std::string> expressions;
