@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/clear_view_title.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
 #include "shell/source_debug.h"
@@ -73,8 +73,8 @@ void drawBreakpointMark(QPainter& p, const QRect& cell, bool onPcRow) {
 
 } // namespace
 
-ProgramView::ProgramView(Frame& frame)
-    : frame_(frame), clear_(frame.viewMode() == ViewMode::Clear) {
+ProgramView::ProgramView(ViewContext& context, SourceDebug& source)
+    : context_(context), source_(source), clear_(context.viewMode() == ViewMode::Clear) {
     setObjectName("MdiProgramChild");
     setWindowTitle("Program");
     setFocusPolicy(Qt::StrongFocus);
@@ -105,7 +105,7 @@ ProgramView::ProgramView(Frame& frame)
         hscroll_ = value;
         update();
     });
-    codeLimit_ = frame_.machine().chip.codeLimit;
+    codeLimit_ = context_.machine().chip.codeLimit;
     resize(620, 400);
 }
 
@@ -115,7 +115,7 @@ QRect ProgramView::clearViewGeometry(const QSize& client) const {
     return clearViewTile(ClearViewTile::TopLeft, client);
 }
 
-View* createProgramView(Frame& frame) { return new ProgramView(frame); }
+View* createProgramView(const ViewSources& sources) { return new ProgramView(sources.context, sources.sourceDebug); }
 
 uint32_t ProgramView::highestAddress() const { return codeLimit_; }
 
@@ -135,11 +135,11 @@ uint32_t ProgramView::rowAddress(int entry) const {
 
 void ProgramView::reloadCode() {
     {
-        auto guard = frame_.runControl().pause();
-        const ChipState& chip = frame_.machine().chip;
+        auto guard = context_.runControl().pause();
+        const ChipState& chip = context_.machine().chip;
         window_ = chip.code; // the whole program memory: painting never touches the machine
         codeLimit_ = chip.codeLimit;
-        pc_ = frame_.runControl().currentAddress();
+        pc_ = context_.runControl().currentAddress();
         readProfile(true);
     }
     rebuildRowTable();
@@ -244,9 +244,9 @@ QString ProgramView::rowText(int row) const {
 }
 
 bool ProgramView::rowHasBreakpoint(uint32_t address) const {
-    const BreakpointCondition& bp = frame_.runControl().breakpoint;
+    const BreakpointCondition& bp = context_.runControl().breakpoint;
     if (bp.type != BreakpointType::Register) return false;
-    auto list = breakpointRegisters(frame_.machine().selection.kind);
+    auto list = breakpointRegisters(context_.machine().selection.kind);
     return bp.registerIndex < list.size() &&
            list[bp.registerIndex].kind == BreakpointRegister::Kind::Pc && bp.data == address;
 }
@@ -396,7 +396,7 @@ void ProgramView::mousePressEvent(QMouseEvent* event) {
 void ProgramView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::RightButton) return View::mouseReleaseEvent(event);
     const bool focused = hasFocus() || window()->focusWidget() == this;
-    if (!focused || frame_.runControl().running()) return;
+    if (!focused || context_.runControl().running()) return;
     int row = rowAt(int(event->position().y()));
     if (row <= 0 || row >= rows_) return;
     openContextMenu(row, event->globalPosition().toPoint());
@@ -417,7 +417,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
         connect(action, &QAction::triggered, this, [this, command] { runRowCommand(command); });
     }
     // With a source map: the breakpoint on the row's source line.
-    const SourceMap* map = frame_.sourceDebug().map();
+    const SourceMap* map = source_.map();
     const uint32_t a = rowAddress(row - 1);
     if (map && a <= highestAddress()) {
         if (auto where = map->locationAt(uint16_t(a))) {
@@ -425,7 +425,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
             QAction* action = menu.addAction("Break at Source Line");
             action->setData(id::BreakAtSourceLine);
             action->setCheckable(true);
-            action->setChecked(frame_.sourceDebug().hasLineBreak(*where));
+            action->setChecked(source_.hasLineBreak(*where));
             connect(action, &QAction::triggered, this, [this, row] { toggleLineBreakAt(row); });
         }
     }
@@ -433,7 +433,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
 }
 
 void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (frame_.runControl().running()) return;
+    if (context_.runControl().running()) return;
     int row = rowAt(int(event->position().y()));
     int column = columnAt(int(event->position().x()));
     if (row <= 0 || row >= rows_) return;
@@ -450,35 +450,35 @@ void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
 void ProgramView::runRowCommand(int id) {
     const uint32_t a = rowAddress(clickedRow_ - 1);
     if (a > highestAddress()) return;
-    RunController& rc = frame_.runControl();
+    RunController& rc = context_.runControl();
     switch (id) {
     case kMenuEditInstruction: editInstruction(clickedRow_); break;
     case kMenuEnterProgram: enterProgram(a); break;
-    case kMenuExecuteBreakpoint: frame_.dispatch(id::BreakpointExecution); break;
+    case kMenuExecuteBreakpoint: context_.runCommand(id::BreakpointExecution); break;
     case kMenuExecute:
         rc.setCurrentAddress(uint16_t(a));
-        frame_.dispatch(id::Go);
+        context_.runCommand(id::Go);
         break;
     case kMenuSetAddress: setAddressDialog(uint16_t(a)); break;
     case kMenuSetPc: {
         {
             auto guard = rc.pause();
             rc.setCurrentAddress(uint16_t(a));
-            frame_.machine().chip.pc = uint16_t(a);
+            context_.machine().chip.pc = uint16_t(a);
         }
-        frame_.refreshViews();
+        context_.refreshViews();
         break;
     }
     case kMenuSetBreakpoint:
     case kMenuRemoveBreakpoint: {
         BreakpointCondition bp;
         if (id == kMenuSetBreakpoint) {
-            auto list = breakpointRegisters(frame_.machine().selection.kind);
+            auto list = breakpointRegisters(context_.machine().selection.kind);
             for (size_t i = 0; i < list.size(); ++i)
                 if (list[i].kind == BreakpointRegister::Kind::Pc)
                     bp = {BreakpointType::Register, 0, uint16_t(a), uint8_t(i), 0};
         }
-        frame_.setBreakpoint(bp);
+        context_.setBreakpoint(bp);
         break;
     }
     default: break;
@@ -494,9 +494,9 @@ void ProgramView::toggleBreakpoint(int row) {
 void ProgramView::setAddressDialog(uint16_t preset) {
     auto address = askAddress(this, preset);
     if (!address) return;
-    frame_.lastAddress = *address;
+    context_.lastAddress = *address;
     if (*address > highestAddress()) {
-        frame_.showMessage(errorMessage("Address Error", "Address Exceeds Maximum Range."));
+        context_.showMessage(errorMessage("Address Error", "Address Exceeds Maximum Range."));
         return;
     }
     setTop(*address);
@@ -517,21 +517,21 @@ void ProgramView::editInstruction(int row) {
         text = *typed;
         AssembledInstruction result = assembleLine(text.toStdString(), uint16_t(a));
         if (auto message = assembleError(result.result)) {
-            frame_.showMessage(*message);
+            context_.showMessage(*message);
             continue;
         }
         if (result.result != AssembleResult::Success) return; // nothing typed
         if (result.length > length) {
-            frame_.showMessage(errorMessage(
+            context_.showMessage(errorMessage(
                 "Error", "1/2 byte instruction cannot be changed to 3 byte instruction"));
             continue;
         }
         if (result.length < length)
-            frame_.showMessage({"Warning", "NOP instruction(s) is added",
+            context_.showMessage({"Warning", "NOP instruction(s) is added",
                                 UserMessage::Icon::Warning});
         {
-            auto guard = frame_.runControl().pause();
-            ChipState& chip = frame_.machine().chip;
+            auto guard = context_.runControl().pause();
+            ChipState& chip = context_.machine().chip;
             for (int i = 0; i < length; ++i)
                 chip.writeCode(uint16_t(a + uint32_t(i)), i < result.length ? result.bytes[size_t(i)] : 0x00);
         }
@@ -546,9 +546,9 @@ void ProgramView::enterProgram(uint32_t start) {
     enteredRows_ = 0;
     update();
     for (;;) {
-        const ChipState& chip = frame_.machine().chip;
+        const ChipState& chip = context_.machine().chip;
         if (auto message = entry.checkAddress(chip)) {
-            frame_.showMessage(*message);
+            context_.showMessage(*message);
             break;
         }
         auto typed = askProgramLine(this, uint16_t(entry.address()),
@@ -556,11 +556,11 @@ void ProgramView::enterProgram(uint32_t start) {
         if (!typed) break;
         ProgramEntry::Outcome outcome;
         {
-            auto guard = frame_.runControl().pause();
-            outcome = entry.submit(frame_.machine().chip, typed->toStdString());
+            auto guard = context_.runControl().pause();
+            outcome = entry.submit(context_.machine().chip, typed->toStdString());
         }
         if (outcome.kind == ProgramEntry::Outcome::Kind::Rejected) {
-            if (outcome.message) frame_.showMessage(*outcome.message);
+            if (outcome.message) context_.showMessage(*outcome.message);
             continue;
         }
         if (outcome.kind == ProgramEntry::Outcome::Kind::Stored) {

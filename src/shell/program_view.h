@@ -22,12 +22,15 @@ class QMenu;
 
 namespace quorvel::shell {
 
-class Frame;
+class SourceDebug;
+class ViewContext;
 
 class ProgramView : public View {
     Q_OBJECT
 public:
-    explicit ProgramView(Frame& frame);
+    // `source` is the loaded program's source map, its line breakpoints and
+    // the Source Lines switch.
+    ProgramView(ViewContext& context, SourceDebug& source);
 
     void refreshView() override;
     int viewCommand() const override;
@@ -107,7 +110,8 @@ private:
     void paintAnnotationHeader(QPainter& p, int ascent);
     void paintAnnotation(QPainter& p, int row, int ascent);
 
-    Frame& frame_;
+    ViewContext& context_;
+    SourceDebug& source_;
     const bool clear_; // laid out as the Clear View tile
     QScrollBar* vbar_;
     QScrollBar* hbar_;

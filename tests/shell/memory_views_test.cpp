@@ -142,7 +142,7 @@ void MemoryViewsTest::addressDoubleClickGoesTo() {
         const uint16_t address = uint16_t(QString(c.entered).toUInt(nullptr, 16));
         QCOMPARE(view->top(), uint32_t(address & 0xFFF0));
         QCOMPARE(view->rowText(0).left(9), QString(c.firstRow));
-        QCOMPARE(s.frame.lastAddress, address);
+        QCOMPARE(s.frame.viewContext().lastAddress, address);
     }
 }
 

@@ -1,6 +1,6 @@
 #include "shell/modules/device_dump_view.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,8 +16,8 @@
 
 namespace quorvel::shell {
 
-DeviceDumpView::DeviceDumpView(Frame& frame, const char* objectName, int command)
-    : TextGridView(frame), frame_(frame), command_(command) {
+DeviceDumpView::DeviceDumpView(ViewContext& context, const char* objectName, int command)
+    : TextGridView(context), context_(context), command_(command) {
     setObjectName(objectName);
     vbar_ = new QScrollBar(Qt::Vertical, this);
     vbar_->setObjectName("vscroll");
@@ -37,12 +37,12 @@ DeviceDumpView::DeviceDumpView(Frame& frame, const char* objectName, int command
 }
 
 DeviceDumpView::~DeviceDumpView() {
-    if (!frame_.runControl().running()) frame_.setStatusText(0, "Ready");
+    if (!context_.runControl().running()) context_.setStatusText(0, "Ready");
 }
 
 void DeviceDumpView::reopenDevice() {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         openDeviceView(dump_, memory, deviceSize());
         device_ = dump_.shown;
@@ -55,7 +55,7 @@ void DeviceDumpView::reopenDevice() {
 
 void DeviceDumpView::refreshView() {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
     }
@@ -64,7 +64,7 @@ void DeviceDumpView::refreshView() {
 
 void DeviceDumpView::takeFromDevice(int first, int last) {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         refreshShown(dump_, memory, first, last);
         device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
@@ -171,8 +171,8 @@ void DeviceDumpView::caretMoved() {
         else if (column >= hpos_ + visibleColumns()) hbar_->setValue(column - visibleColumns() + 1);
     }
     // The status bar shows the caret of the active window only.
-    if (hasFocus() || (parentWidget() && static_cast<QWidget*>(frame_.mdiArea()->activeSubWindow()) == parentWidget()))
-        frame_.setStatusText(0, QString::fromStdString(editingAddressText(dump_.caret)));
+    if (hasFocus() || context_.isActiveView(parentWidget()))
+        context_.setStatusText(0, QString::fromStdString(editingAddressText(dump_.caret)));
     caretOn_ = true;
     if (blink_.isActive()) blink_.start(); // a moved caret shows at once
     update();
@@ -210,7 +210,7 @@ void DeviceDumpView::typeCharacter(QChar ch) {
     // edit nothing.
     if (ch.unicode() < 0x20 || ch.unicode() > 0xFF) return;
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         if (dump_.caret >= int(dump_.shown.size())) return;
         const auto value = dumpKeyEdit(dump_, memory[size_t(dump_.caret)], char(ch.unicode()));

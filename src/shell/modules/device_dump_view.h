@@ -36,7 +36,7 @@ public:
     // Columns of a row: address, first hex digit, hex stride, characters, width.
     static constexpr int kHexColumn = 8, kHexStride = 4, kCharColumn = 72, kRowWidth = 88;
 
-    DeviceDumpView(Frame& frame, const char* objectName, int command);
+    DeviceDumpView(ViewContext& context, const char* objectName, int command);
     ~DeviceDumpView() override;
 
     // Takes the device memory again and repaints (program writes show red).
@@ -93,7 +93,7 @@ private:
     QRect caretRect() const;
     int caretColumn() const;
 
-    Frame& frame_;
+    ViewContext& context_;
     int command_;
     DeviceMemoryView dump_;
     std::vector<uint8_t> device_; // the device memory as of the last refresh

@@ -1,7 +1,7 @@
 #include "shell/views/bit_status_view.h"
 
 #include "chip/instruction_set.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -82,7 +82,7 @@ unsigned boxArms(QChar c) {
 
 } // namespace
 
-BitStatusView::BitStatusView(Frame& frame) : TextGridView(frame) {
+BitStatusView::BitStatusView(ViewContext& context) : TextGridView(context) {
     vbar_ = new QScrollBar(Qt::Vertical, this);
     vbar_->setObjectName("vscroll");
     vbar_->setFocusPolicy(Qt::NoFocus);
@@ -97,7 +97,7 @@ BitStatusView::BitStatusView(Frame& frame) : TextGridView(frame) {
 }
 
 void BitStatusView::updateLayout() {
-    const Machine& machine = frame().machine();
+    const Machine& machine = context().machine();
     const int key = int(machine.selection.kind) | (machine.chip.hasXdata() ? 0x100 : 0) |
                     (clearView() ? 0x200 : 0);
     if (key == layoutKey_) return;
@@ -130,9 +130,9 @@ QSize BitStatusView::minimumSizeHint() const {
 void BitStatusView::refreshView() {
     updateLayout();
     {
-        auto guard = frame().runControl().pause();
-        const ChipState& chip = frame().machine().chip;
-        const ChangeSnapshot& snapshot = std::as_const(frame().runControl()).snapshot();
+        auto guard = context().runControl().pause();
+        const ChipState& chip = context().machine().chip;
+        const ChangeSnapshot& snapshot = std::as_const(context().runControl()).snapshot();
         for (int i = 0; i < 128; ++i) {
             now_[size_t(0x80 + i)] = chip.sfrs[size_t(i)];
             then_[size_t(0x80 + i)] = snapshot.sfrs[size_t(i)];
@@ -319,8 +319,8 @@ void BitStatusView::editBit(std::optional<bool> value) {
     if (!cell.editable) return;
     const uint8_t mask = uint8_t(1u << cell.bit);
     {
-        auto guard = frame().runControl().pause();
-        ChipState& chip = frame().machine().chip;
+        auto guard = context().runControl().pause();
+        ChipState& chip = context().machine().chip;
         const uint8_t old = chip.readStored(cell.address);
         const bool set = value ? *value : (old & mask) == 0;
         const uint8_t byte = set ? uint8_t(old | mask) : uint8_t(old & ~mask);
@@ -331,7 +331,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
         if (cell.address == sfr::ACC) detail::updateParity(chip);
         // Only the edited bit joins the snapshot: other bits of the byte a
         // step changed stay red.
-        ChangeSnapshot& snapshot = frame().runControl().snapshot();
+        ChangeSnapshot& snapshot = context().runControl().snapshot();
         uint8_t* before = nullptr;
         if (cell.address >= 0x80)
             before = &snapshot.sfrs[size_t(cell.address - 0x80)];
@@ -340,7 +340,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
         if (before) *before = uint8_t((*before & ~mask) | (byte & mask));
     }
     // Every view shows the new value: registers, ports, memories.
-    frame().refreshViews();
+    context().refreshViews();
 }
 
 // ---------------------------------------------------------------- painting

@@ -56,7 +56,7 @@ struct BitGridLayout {
 class BitStatusView : public TextGridView {
     Q_OBJECT
 public:
-    explicit BitStatusView(Frame& frame);
+    explicit BitStatusView(ViewContext& context);
 
     void refreshView() override;
     // The grid's full width (every bit of a register) and a few rows.

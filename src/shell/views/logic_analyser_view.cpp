@@ -1,7 +1,7 @@
 #include "shell/views/logic_analyser_view.h"
 
 #include "modules/wave_trace.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/messages.h"
 #include "shell/modules/port_grid.h"
 #include "shell/views/view_table.h"
@@ -46,9 +46,10 @@ const QColor kCursorColour(210, 30, 30);
 
 } // namespace
 
-View* createLogicAnalyserView(Frame& frame) { return new LogicAnalyserView(frame); }
+View* createLogicAnalyserView(const ViewSources& sources) { return new LogicAnalyserView(sources.context, sources.waveCapture); }
 
-LogicAnalyserView::LogicAnalyserView(Frame& frame) : frame_(frame) {
+LogicAnalyserView::LogicAnalyserView(ViewContext& context, WaveCapture& capture)
+    : context_(context), capture_(capture) {
     setObjectName("LogicAnalyserView");
     setWindowTitle("Logic Analyser");
     setFocusPolicy(Qt::StrongFocus);
@@ -72,20 +73,20 @@ LogicAnalyserView::LogicAnalyserView(Frame& frame) : frame_(frame) {
     zoomOutAction_->setObjectName("zoomOut");
     connect(zoomOutAction_, &QAction::triggered, this, [this] { zoom(2.0); });
 
-    frame_.waveCapture().viewOpened();
+    capture_.viewOpened();
 }
 
-LogicAnalyserView::~LogicAnalyserView() { frame_.waveCapture().viewClosed(); }
+LogicAnalyserView::~LogicAnalyserView() { capture_.viewClosed(); }
 
 int LogicAnalyserView::viewCommand() const { return id::LogicAnalyserWindow; }
 
-const std::vector<int>& LogicAnalyserView::lines() const { return frame_.waveCapture().lines(); }
+const std::vector<int>& LogicAnalyserView::lines() const { return capture_.lines(); }
 
 // ------------------------------------------------------------------ the copy
 
 void LogicAnalyserView::takeChanges() {
-    const WaveCapture& capture = frame_.waveCapture();
-    auto guard = frame_.runControl().pause();
+    const WaveCapture& capture = capture_;
+    auto guard = context_.runControl().pause();
     if (capture.clears() != clears_) {
         changes_.clear();
         nextSequence_ = 0;
@@ -107,8 +108,8 @@ void LogicAnalyserView::takeChanges() {
             }
         if (changes_.size() > kKeep) changes_.erase(changes_.begin(), changes_.begin() + long(kKeep / 4));
     }
-    now_ = frame_.machine().chip.cycleCount();
-    frequency_ = frame_.machine().selection.frequency;
+    now_ = context_.machine().chip.cycleCount();
+    frequency_ = context_.machine().selection.frequency;
 }
 
 void LogicAnalyserView::refreshView() {
@@ -260,7 +261,7 @@ void LogicAnalyserView::selectLines() {
     dialog.setObjectName("LogicAnalyserLines");
     dialog.setWindowTitle("Select Lines");
     auto* grid = new PortGrid("Port Lines", "Check the lines the logic analyser shows",
-                              frame_.machine().selection.info().pinMask);
+                              context_.machine().selection.info().pinMask);
     grid->setObjectName("lines");
     std::array<uint8_t, 4> bytes{};
     for (int pin : lines()) bytes[size_t(pin / 8)] |= uint8_t(1u << (pin % 8));
@@ -274,7 +275,7 @@ void LogicAnalyserView::selectLines() {
         const std::array<uint8_t, 4> value = grid->value();
         if (value == std::array<uint8_t, 4>{}) {
             // Nothing to show: say so and keep the dialog as it is.
-            frame_.showMessage({"Select Lines", "Check at least one port line.", UserMessage::Icon::Warning});
+            context_.showMessage({"Select Lines", "Check at least one port line.", UserMessage::Icon::Warning});
             return;
         }
         dialog.accept();
@@ -284,7 +285,7 @@ void LogicAnalyserView::selectLines() {
     const std::array<uint8_t, 4> value = grid->value();
     for (int pin = 0; pin < 32; ++pin)
         if (value[size_t(pin / 8)] & (1u << (pin % 8))) chosen.push_back(pin);
-    frame_.waveCapture().setLines(std::move(chosen));
+    capture_.setLines(std::move(chosen));
     update();
 }
 

@@ -28,12 +28,14 @@ class QScrollBar;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
+class WaveCapture;
 
 class LogicAnalyserView : public View {
     Q_OBJECT
 public:
-    explicit LogicAnalyserView(Frame& frame);
+    // `capture` records the port lines the view shows.
+    LogicAnalyserView(ViewContext& context, WaveCapture& capture);
     ~LogicAnalyserView() override;
 
     void refreshView() override;
@@ -83,7 +85,8 @@ private:
     void paintAxis(class QPainter& p, int axisBottom);
     void paintTrace(class QPainter& p, int pin, int top);
 
-    Frame& frame_;
+    ViewContext& context_;
+    WaveCapture& capture_;
     QScrollBar* scroll_;
     QAction* selectLinesAction_;
     QAction* followAction_;

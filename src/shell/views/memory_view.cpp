@@ -1,6 +1,6 @@
 #include "shell/views/memory_view.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/prompt_dialogs.h"
 
 #include <QApplication>
@@ -38,8 +38,8 @@ int hexValue(QChar ch) {
 
 } // namespace
 
-MemoryView::MemoryView(Frame& frame, const MemoryViewKind& kind)
-    : TextGridView(frame), frame_(frame), kind_(kind) {
+MemoryView::MemoryView(ViewContext& context, const MemoryViewKind& kind)
+    : TextGridView(context), context_(context), kind_(kind) {
     setObjectName(kind.objectName);
     setWindowTitle(kind.title);
 
@@ -87,7 +87,7 @@ MemoryView::MemoryView(Frame& frame, const MemoryViewKind& kind)
 }
 
 MemoryView::~MemoryView() {
-    if (!frame_.runControl().running()) frame_.setStatusText(0, "Ready");
+    if (!context_.runControl().running()) context_.setStatusText(0, "Ready");
 }
 
 QRect MemoryView::clearViewGeometry(const QSize& client) const {
@@ -216,7 +216,7 @@ void MemoryView::showEvent(QShowEvent* event) {
 void MemoryView::readRows(int first, int count) {
     if (kind_.live) return; // read as it paints
     const uint32_t bpr = rowBytes();
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     for (int r = first; r < first + count; ++r) {
         uint8_t* row = shown_.data() + size_t(r) * bpr;
         const uint32_t start = top_ + uint32_t(r) * bpr;
@@ -236,7 +236,7 @@ void MemoryView::refreshLiveBytes() const {
     if (!kind_.live) return;
     const uint32_t bpr = rowBytes();
     const uint32_t count = uint32_t(usedRows()) * bpr;
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t address = top_ + i;
         const bool inside = address <= highestAddress();
@@ -332,7 +332,7 @@ void MemoryView::askGoToAddress(int row) {
         preset = highestAddress() >= 15 ? highestAddress() - 15 : 0;
     auto address = askAddress(this, uint16_t(std::min<uint32_t>(preset, 0xFFFF)));
     if (!address) return;
-    frame_.lastAddress = *address;
+    context_.lastAddress = *address;
     goToAddress(*address);
 }
 
@@ -381,7 +381,7 @@ QRect MemoryView::caretRect() const {
 
 void MemoryView::caretMoved() {
     ensureCaretColumnVisible();
-    frame_.setStatusText(0, QString::asprintf(kind_.addressDigits == 4
+    context_.setStatusText(0, QString::asprintf(kind_.addressDigits == 4
                                                   ? "Current editing address : %04X"
                                                   : "Current editing address : %02X",
                                               unsigned(caretAddress())));
@@ -501,7 +501,7 @@ void MemoryView::typeCharacter(QChar ch) {
     if (address > 0xFFFF) return;
     uint8_t value = 0;
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const uint8_t current = readByte(address);
         if (digit < 0) value = uint8_t(ch.unicode());
         else if (lowDigit_) value = uint8_t((current & 0xF0) | digit);

@@ -70,7 +70,7 @@ public:
     // Popup commands of the Clear View form.
     static constexpr int kSetAddress = 40084, kHexEditing = 40078, kAsciiEditing = 40079;
 
-    MemoryView(Frame& frame, const MemoryViewKind& kind);
+    MemoryView(ViewContext& context, const MemoryViewKind& kind);
     ~MemoryView() override;
 
     // Refresh: previous := shown, shown := memory read again, repaint.
@@ -173,7 +173,7 @@ private:
     QRect caretRect() const;
     void formatRow(int row) const;
 
-    Frame& frame_;
+    ViewContext& context_;
     const MemoryViewKind& kind_;
     QScrollBar* vbar_;
     QScrollBar* hbar_;

@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 #include <QApplication>
@@ -322,7 +322,7 @@ int gridNeighbour(const std::vector<RegisterEntry>& grid, int from, int column, 
 
 // ------------------------------------------------------------ the view
 
-RegisterView::RegisterView(Frame& frame) : TextGridView(frame) {
+RegisterView::RegisterView(ViewContext& context) : TextGridView(context) {
     setObjectName("MdiRegisterChild");
     setWindowTitle("Registers");
     vbar_ = new QScrollBar(Qt::Vertical, this);
@@ -337,7 +337,7 @@ RegisterView::RegisterView(Frame& frame) : TextGridView(frame) {
         xScroll_ = value;
         update();
     });
-    device_ = frame.machine().selection.kind;
+    device_ = context.machine().selection.kind;
     resize(420, 400);
 }
 
@@ -349,16 +349,16 @@ QRect RegisterView::clearViewGeometry(const QSize& client) const {
     return clearViewTile(ClearViewTile::Registers, client);
 }
 
-View* createRegisterView(Frame& frame) {
-    return new RegisterView(frame);
+View* createRegisterView(const ViewSources& sources) {
+    return new RegisterView(sources.context);
 }
 
 void RegisterView::refreshView() {
     {
-        auto guard = frame().runControl().pause();
-        now_ = registerImage(frame().machine().chip);
-        before_ = registerImage(std::as_const(frame().runControl()).snapshot());
-        device_ = frame().machine().selection.kind;
+        auto guard = context().runControl().pause();
+        now_ = registerImage(context().machine().chip);
+        before_ = registerImage(std::as_const(context().runControl()).snapshot());
+        device_ = context().machine().selection.kind;
     }
     const bool rebuilt = relayout();
     if (!rebuilt) formatValues();
@@ -612,9 +612,9 @@ void RegisterView::keyPressEvent(QKeyEvent* event) {
 void RegisterView::typeDigit(uint8_t nibble) {
     const RegisterRef reg = fieldLine(caretField_).entry.reg;
     {
-        RunController& run = frame().runControl();
+        RunController& run = context().runControl();
         auto guard = run.pause();
-        ChipState& chip = frame().machine().chip;
+        ChipState& chip = context().machine().chip;
         const uint16_t value =
             withNibble(registerValue(registerImage(chip), reg), reg.digits(), caretDigit_, nibble);
         writeRegister(chip, run.snapshot(), reg, value);
@@ -623,7 +623,7 @@ void RegisterView::typeDigit(uint8_t nibble) {
         setCaret(caretField_, caretDigit_ + 1);
     else if (caretField_ + 1 < int(fields_.size()))
         setCaret(caretField_ + 1, 0);
-    frame().refreshViews();
+    context().refreshViews();
 }
 
 void RegisterView::mousePressEvent(QMouseEvent* event) {

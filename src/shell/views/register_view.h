@@ -49,7 +49,7 @@ int gridValueColumn(const RegisterEntry& entry);
 class RegisterView : public TextGridView {
     Q_OBJECT
   public:
-    explicit RegisterView(Frame& frame);
+    explicit RegisterView(ViewContext& context);
 
     void refreshView() override;
     int viewCommand() const override;

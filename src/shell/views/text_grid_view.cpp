@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_title.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -43,7 +43,7 @@ int textCellWidth(const QFont& font) {
 
 QFont listFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
 
-TextGridView::TextGridView(Frame& frame) : frame_(frame) {
+TextGridView::TextGridView(ViewContext& context) : context_(context) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     QFont font = textViewFont();
@@ -53,7 +53,7 @@ TextGridView::TextGridView(Frame& frame) : frame_(frame) {
     lineHeight_ = metrics.height() + metrics.leading() + 8;
 }
 
-bool TextGridView::clearView() const { return frame_.viewMode() == ViewMode::Clear; }
+bool TextGridView::clearView() const { return context_.viewMode() == ViewMode::Clear; }
 
 void TextGridView::drawCells(QPainter& painter, double column, int row, const QString& text,
                              const QColor& colour, int xScroll) const {

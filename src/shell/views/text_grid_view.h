@@ -13,7 +13,7 @@ class QPainter;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 
 // The fixed-pitch font of the text views (program, registers, bits, memories).
 QFont textViewFont();
@@ -28,9 +28,9 @@ QFont listFont();
 class TextGridView : public View {
     Q_OBJECT
 public:
-    explicit TextGridView(Frame& frame);
+    explicit TextGridView(ViewContext& context);
 
-    Frame& frame() const { return frame_; }
+    ViewContext& context() const { return context_; }
     // The layout the frame is in; a view lays itself out by it when created.
     bool clearView() const;
     int charWidth() const { return charWidth_; }
@@ -58,7 +58,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    Frame& frame_;
+    ViewContext& context_;
     int charWidth_ = 8;
     int lineHeight_ = 16;
 };
