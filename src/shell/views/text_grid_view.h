@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/view_mode.h"
-#include "shell/view.h"
+#include "shell/views/scrolled_view.h"
 
 #include <QColor>
 #include <QFont>
@@ -25,7 +25,7 @@ int textCellWidth(const QFont& font);
 // enough to tell "l" from "1" and "O" from "0".
 QFont listFont();
 
-class TextGridView : public View {
+class TextGridView : public ScrolledView {
     Q_OBJECT
 public:
     explicit TextGridView(ViewContext& context);
@@ -33,9 +33,6 @@ public:
     ViewContext& context() const { return context_; }
     // The layout the frame is in; a view lays itself out by it when created.
     bool clearView() const;
-    int charWidth() const { return charWidth_; }
-    // Font height, external leading and 8 pixels.
-    int lineHeight() const { return lineHeight_; }
 
     // Value colours: changed against the snapshot, unchanged, labels.
     static inline const QColor kChanged{255, 0, 0};
@@ -59,8 +56,6 @@ protected:
 
 private:
     ViewContext& context_;
-    int charWidth_ = 8;
-    int lineHeight_ = 16;
 };
 
 } // namespace quorvel::shell
