@@ -77,33 +77,22 @@ ProgramView::ProgramView(ViewContext& context, SourceDebug& source)
     : context_(context), source_(source), clear_(context.viewMode() == ViewMode::Clear) {
     setObjectName("MdiProgramChild");
     setWindowTitle("Program");
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = textViewFont();
-    setFont(font);
-    QFontMetrics fm(font);
-    charWidth_ = textCellWidth(font);
-    lineHeight_ = fm.height() + fm.leading() + 8;
-
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
+    setTextFont(textViewFont());
+    // The Clear View tile has no horizontal scrolling.
+    setBarPolicies(Qt::ScrollBarAlwaysOn, clear_ ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+    // The vertical bar counts addresses; its moves are carried out by
+    // stepping over whole instructions.
+    connect(verticalBar(), &QScrollBar::actionTriggered, this, [this](int action) {
         switch (action) {
         case QAbstractSlider::SliderSingleStepAdd: lineDown(); break;
         case QAbstractSlider::SliderSingleStepSub: lineUp(); break;
         case QAbstractSlider::SliderPageStepAdd: pageDown(); break;
         case QAbstractSlider::SliderPageStepSub: pageUp(); break;
-        case QAbstractSlider::SliderMove: setTop(uint16_t(vbar_->sliderPosition())); break;
+        case QAbstractSlider::SliderMove: setTop(uint16_t(verticalBar()->sliderPosition())); break;
         default: break;
         }
         // The actions set the position themselves.
         QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
-    });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        hscroll_ = value;
-        update();
     });
     codeLimit_ = context_.machine().chip.codeLimit;
     resize(620, 400);
@@ -189,32 +178,35 @@ void ProgramView::rebuildRowTable() {
 }
 
 void ProgramView::layoutRows() {
-    // The Clear View tile has no horizontal scrolling.
-    hbar_->setVisible(!clear_);
-    int barW = vbar_->sizeHint().width(), barH = clear_ ? 0 : hbar_->sizeHint().height();
-    vbar_->setGeometry(width() - barW, 0, barW, height() - barH);
-    hbar_->setGeometry(0, height() - barH, width() - barW, barH);
-    rows_ = std::max(1, (height() - barH) / lineHeight_);
-    columns_ = std::max(1, (width() - barW) / charWidth_);
+    // Row 0, the column header, is one of the rows.
+    rows_ = visibleRows();
+    columns_ = visibleColumns();
     rebuildRowTable();
     updateScrollBars();
 }
 
 void ProgramView::updateScrollBars() {
-    vbar_->blockSignals(true);
-    vbar_->setRange(0, int(highestAddress()) + 1);
-    vbar_->setPageStep(rows_);
-    vbar_->setValue(top_);
-    vbar_->blockSignals(false);
-    hbar_->setRange(0, std::max(0, scrollColumns() - columns_));
-    hbar_->setPageStep(columns_);
+    QScrollBar* vbar = verticalBar();
+    {
+        const QSignalBlocker block(vbar);
+        vbar->setRange(0, int(highestAddress()) + 1);
+        vbar->setPageStep(rows_);
+        vbar->setValue(top_);
+    }
+    horizontalBar()->setRange(0, std::max(0, scrollColumns() - columns_));
+    horizontalBar()->setPageStep(columns_);
+}
+
+void ProgramView::scrolled() {
+    hscroll_ = horizontalBar()->value();
+    update();
 }
 
 // The columns right of the disassembly widen the scrolled width.
 int ProgramView::scrollColumns() const { return kScrollColumns + (annotated() ? 110 : 0); }
 
 void ProgramView::focusInEvent(QFocusEvent* event) {
-    View::focusInEvent(event);
+    ScrolledView::focusInEvent(event);
     // The Clear View tile re-reads the code when it becomes active; its
     // title shows the focus.
     if (clear_) reloadCode();
@@ -222,13 +214,8 @@ void ProgramView::focusInEvent(QFocusEvent* event) {
 }
 
 void ProgramView::focusOutEvent(QFocusEvent* event) {
-    View::focusOutEvent(event);
+    ScrolledView::focusOutEvent(event);
     update();
-}
-
-void ProgramView::resizeEvent(QResizeEvent* event) {
-    View::resizeEvent(event);
-    layoutRows();
 }
 
 // ----------------------------------------------------------------- painting
@@ -251,25 +238,20 @@ bool ProgramView::rowHasBreakpoint(uint32_t address) const {
            list[bp.registerIndex].kind == BreakpointRegister::Kind::Pc && bp.data == address;
 }
 
-void ProgramView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const int w = width() - vbar_->width();
-    // The corner between the two scroll bars.
-    p.fillRect(QRect(w, height() - hbar_->height(), vbar_->width(), hbar_->height()),
-               palette().window());
-    p.setClipRect(0, 0, w, height() - hbar_->height());
-    p.fillRect(rect(), Qt::white);
+void ProgramView::paintView(QPainter& p, const QRect& dirty) {
+    const int w = rowArea().width();
+    p.fillRect(dirty, Qt::white);
     QFontMetrics fm(font());
     const int ascent = fm.ascent() + 4;
     auto drawText = [&](int column, int row, const QString& text, const QColor& colour) {
         p.setPen(colour);
-        p.drawText((column - hscroll_) * charWidth_, row * lineHeight_ + ascent, text);
+        p.drawText((column - hscroll_) * charWidth(), row * lineHeight() + ascent, text);
     };
 
     // Header row: blue in Normal View; in Clear View the tile's title,
     // navy while it has the focus and grey otherwise.
     const std::string_view header = clear_ ? kClearViewHeader : kNormalViewHeader;
-    p.fillRect(0, 0, w, lineHeight_,
+    p.fillRect(0, 0, w, lineHeight(),
                !clear_ ? QColor(Qt::blue) : hasFocus() ? kClearTitleFocused : kClearTitleUnfocused);
     drawText(0, 0, QString::fromLatin1(header.data(), int(header.size())).leftJustified(kHeaderWidth, ' '),
              Qt::white);
@@ -283,7 +265,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
         QString text = rowText(row);
         const bool isPc = a == pc_;
         const bool bp = rowHasBreakpoint(a);
-        QRect band(0, row * lineHeight_, w, lineHeight_);
+        QRect band(0, row * lineHeight(), w, lineHeight());
         if (isPc) p.fillRect(band, Qt::yellow);
         // Zones: address, BP column and code bytes, then the mnemonic word by
         // word. Every piece is placed at its column, so the columns line up
@@ -305,8 +287,8 @@ void ProgramView::paintEvent(QPaintEvent*) {
             i = j + 1;
         }
         if (bp) {
-            QRect cell((layout.bpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,
-                       lineHeight_);
+            QRect cell((layout.bpColumn - hscroll_) * charWidth(), row * lineHeight(), charWidth(),
+                       lineHeight());
             drawBreakpointMark(p, cell, isPc);
         }
         paintAnnotation(p, row, ascent);
@@ -364,25 +346,15 @@ void ProgramView::keyPressEvent(QKeyEvent* event) {
 }
 
 void ProgramView::wheelEvent(QWheelEvent* event) {
+    // With Shift or Ctrl the wheel does not scroll the code.
     if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return;
-    // High-resolution wheels send fractions of a notch: accumulate them.
-    wheelRemainder_ += event->angleDelta().y();
-    const int lines = QApplication::wheelScrollLines();
-    while (std::abs(wheelRemainder_) >= 120) {
-        bool up = wheelRemainder_ > 0;
-        wheelRemainder_ += up ? -120 : 120;
-        if (lines > 0 && lines <= rows_) {
-            for (int i = 0; i < lines; ++i) up ? lineUp() : lineDown();
-        } else {
-            up ? pageUp() : pageDown();
-        }
-    }
+    ScrolledView::wheelEvent(event);
 }
 
 // --------------------------------------------------------------- mouse
 
-int ProgramView::rowAt(int y) const { return y / lineHeight_; }
-int ProgramView::columnAt(int x) const { return x / charWidth_ + hscroll_; }
+int ProgramView::rowAt(int y) const { return y / lineHeight(); }
+int ProgramView::columnAt(int x) const { return x / charWidth() + hscroll_; }
 
 void ProgramView::mousePressEvent(QMouseEvent* event) {
     // A click of either button gives the view the focus, so that the first

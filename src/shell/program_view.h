@@ -11,7 +11,7 @@
 #pragma once
 
 #include "machine/code_profile.h"
-#include "shell/view.h"
+#include "shell/views/scrolled_view.h"
 
 #include <cstdint>
 #include <vector>
@@ -25,7 +25,7 @@ namespace quorvel::shell {
 class SourceDebug;
 class ViewContext;
 
-class ProgramView : public View {
+class ProgramView : public ScrolledView {
     Q_OBJECT
 public:
     // `source` is the loaded program's source map, its line breakpoints and
@@ -77,8 +77,9 @@ public:
     void pageUp();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& p, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override { layoutRows(); }
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -113,13 +114,9 @@ private:
     ViewContext& context_;
     SourceDebug& source_;
     const bool clear_; // laid out as the Clear View tile
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     uint16_t top_ = 0;
     int rows_ = 1;
     int columns_ = 1;
-    int charWidth_ = 8;
-    int lineHeight_ = 20;
     int hscroll_ = 0;
     std::vector<uint8_t> window_;     // code bytes from top_
     std::vector<uint32_t> rowTable_;  // entries 0..rows
@@ -127,7 +124,6 @@ private:
     uint32_t codeLimit_ = 0;
     int enteredRows_ = -1;            // rows drawn while entering; -1 when not entering
     int clickedRow_ = 0;
-    int wheelRemainder_ = 0;
     bool profiling_ = false;
     std::vector<AddressCounts> rowCounts_;    // entries 0..rows - 1, while profiling
     std::vector<AddressCounts> functionSums_; // the same rows: their function's sums

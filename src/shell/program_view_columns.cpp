@@ -164,20 +164,20 @@ void ProgramView::paintAnnotationHeader(QPainter& p, int ascent) {
                  QString(kSourceGap, ' ');
     if (source_.linesShown()) header += "Source";
     p.setPen(Qt::white);
-    p.drawText((kFirstColumn - hscroll_) * charWidth_, ascent, header);
+    p.drawText((kFirstColumn - hscroll_) * charWidth(), ascent, header);
 }
 
 void ProgramView::paintAnnotation(QPainter& p, int row, int ascent) {
-    const int top = row * lineHeight_;
+    const int top = row * lineHeight();
     // Margin marks (both layouts): the line breakpoint in the first column,
     // the never-executed bar beside it.
     if (rowNeverExecuted(row)) {
-        const int x = (clear_ ? 0 : 1) * charWidth_ - hscroll_ * charWidth_;
-        p.fillRect(QRect(x + charWidth_ / 4, top + 3, std::max(2, charWidth_ / 3), lineHeight_ - 6), kGrey);
+        const int x = (clear_ ? 0 : 1) * charWidth() - hscroll_ * charWidth();
+        p.fillRect(QRect(x + charWidth() / 4, top + 3, std::max(2, charWidth() / 3), lineHeight() - 6), kGrey);
     }
     if (rowHasLineBreak(row)) {
-        const int d = std::min(charWidth_, lineHeight_ - 8);
-        QRectF square(-hscroll_ * charWidth_ + (charWidth_ - d) / 2.0 + 0.5, top + (lineHeight_ - d) / 2.0 + 0.5,
+        const int d = std::min(charWidth(), lineHeight() - 8);
+        QRectF square(-hscroll_ * charWidth() + (charWidth() - d) / 2.0 + 0.5, top + (lineHeight() - d) / 2.0 + 0.5,
                       d - 1, d - 1);
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
@@ -191,7 +191,7 @@ void ProgramView::paintAnnotation(QPainter& p, int row, int ascent) {
     const int y = top + ascent;
     auto draw = [&](int column, const QString& text, const QColor& colour) {
         p.setPen(colour);
-        p.drawText((column - hscroll_) * charWidth_, y, text);
+        p.drawText((column - hscroll_) * charWidth(), y, text);
         return column + int(text.size());
     };
     const bool never = rowNeverExecuted(row);
