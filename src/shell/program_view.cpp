@@ -346,9 +346,21 @@ void ProgramView::keyPressEvent(QKeyEvent* event) {
 }
 
 void ProgramView::wheelEvent(QWheelEvent* event) {
-    // With Shift or Ctrl the wheel does not scroll the code.
     if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return;
-    ScrolledView::wheelEvent(event);
+    // The bar counts addresses: a notch steps over whole instructions
+    // instead. High-resolution wheels send fractions of a notch: accumulate
+    // them.
+    wheelRemainder_ += event->angleDelta().y();
+    const int lines = QApplication::wheelScrollLines();
+    while (std::abs(wheelRemainder_) >= 120) {
+        bool up = wheelRemainder_ > 0;
+        wheelRemainder_ += up ? -120 : 120;
+        if (lines > 0 && lines <= rows_) {
+            for (int i = 0; i < lines; ++i) up ? lineUp() : lineDown();
+        } else {
+            up ? pageUp() : pageDown();
+        }
+    }
 }
 
 // --------------------------------------------------------------- mouse

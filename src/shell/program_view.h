@@ -124,6 +124,7 @@ private:
     uint32_t codeLimit_ = 0;
     int enteredRows_ = -1;            // rows drawn while entering; -1 when not entering
     int clickedRow_ = 0;
+    int wheelRemainder_ = 0;
     bool profiling_ = false;
     std::vector<AddressCounts> rowCounts_;    // entries 0..rows - 1, while profiling
     std::vector<AddressCounts> functionSums_; // the same rows: their function's sums

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QtTest>
 
 using namespace quorvel;
@@ -229,11 +228,7 @@ void MemoryViewsTest::caretByMouseAndKeys() {
     QCOMPARE(s.frame.statusText(0), QString("Current editing address : FFFF"));
 
     // A wheel notch over the rows scrolls up by the desktop's wheel lines.
-    const QPointF at(20, 2 * view->lineHeight());
-    QWidget* under = view->childAt(at.toPoint());
-    const QPointF local = under ? under->mapFrom(view, at) : at;
-    QWheelEvent wheel(local, view->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(under ? under : view, &wheel);
+    turnWheel(view, QPoint(20, 2 * view->lineHeight()), 1);
     QCOMPARE(view->top(), 0x10000 - page - 16 * uint32_t(QApplication::wheelScrollLines()));
 }
 
