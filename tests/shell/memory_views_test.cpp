@@ -17,16 +17,19 @@ namespace {
 
 constexpr QSize kWindow(1000, 520);
 
-// Clicks text column `column` of data row `row`.
+// Clicks text column `column` of data row `row`, on the widget there as the
+// desktop does.
 void click(MemoryView* view, int row, int column, bool twice = false) {
     const bool normal = view->form() == MemoryView::Form::Normal;
     const double x = (normal ? 0 : 0.5) + column - view->horizontalPosition();
     const QPoint at(int(x * view->charWidth() + view->charWidth() / 2),
                     (row + (normal ? 0 : 1)) * view->lineHeight() + view->lineHeight() / 2);
+    QWidget* under = view->childAt(at);
+    QWidget* target = under ? under : view;
     if (twice)
-        QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(target, Qt::LeftButton, {}, target->mapFrom(view, at));
     else
-        QTest::mouseClick(view, Qt::LeftButton, {}, at);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view, at));
 }
 
 } // namespace

@@ -52,11 +52,9 @@ LogicAnalyserView::LogicAnalyserView(ViewContext& context, WaveCapture& capture)
     : context_(context), capture_(capture) {
     setObjectName("LogicAnalyserView");
     setWindowTitle("Logic Analyser");
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    scroll_ = new QScrollBar(Qt::Horizontal, this);
-    scroll_->setObjectName("timeScroll");
-    connect(scroll_, &QScrollBar::valueChanged, this, &LogicAnalyserView::scrolled);
+    // The traces scroll in time under the axis, right of the line names.
+    setBorder(kNameWidth, kAxisHeight);
+    setBarPolicies(Qt::ScrollBarAlwaysOff, Qt::ScrollBarAlwaysOn);
 
     selectLinesAction_ = new QAction("Select Lines...", this);
     selectLinesAction_->setObjectName("selectLines");
@@ -163,22 +161,24 @@ void LogicAnalyserView::placeView() {
     const double hidden = std::max(0.0, total - plotWidth());
     scrollUnit_ = std::max(1.0, std::ceil(hidden / 1e9));
     placing_ = true;
-    scroll_->setRange(0, int(hidden / scrollUnit_));
-    scroll_->setPageStep(std::max(1, int(plotWidth() / scrollUnit_)));
-    scroll_->setSingleStep(std::max(1, int(40 / scrollUnit_)));
-    scroll_->setValue(follow_ ? scroll_->maximum()
-                              : int((double(rightCycle_ - firstCycle()) / cyclesPerPixel_ - plotWidth()) /
-                                    scrollUnit_));
+    QScrollBar* bar = horizontalBar();
+    bar->setRange(0, int(hidden / scrollUnit_));
+    bar->setPageStep(std::max(1, int(plotWidth() / scrollUnit_)));
+    bar->setSingleStep(std::max(1, int(40 / scrollUnit_)));
+    bar->setValue(follow_ ? bar->maximum()
+                          : int((double(rightCycle_ - firstCycle()) / cyclesPerPixel_ - plotWidth()) /
+                                scrollUnit_));
     placing_ = false;
 }
 
-void LogicAnalyserView::scrolled(int value) {
+void LogicAnalyserView::scrolled() {
     if (placing_) return;
+    const int value = horizontalBar()->value();
     const double right = double(firstCycle()) + (value * scrollUnit_ + plotWidth()) * cyclesPerPixel_;
     rightCycle_ = uint64_t(std::max(0.0, right));
     // Back from the end: the newest change is left where it is; at the end
     // the view follows again.
-    follow_ = value >= scroll_->maximum();
+    follow_ = value >= horizontalBar()->maximum();
     followAction_->setChecked(follow_);
     placeView();
     update();
@@ -200,13 +200,6 @@ void LogicAnalyserView::zoom(double factor, double anchorX) {
     update();
 }
 
-void LogicAnalyserView::resizeEvent(QResizeEvent* event) {
-    View::resizeEvent(event);
-    const int h = scroll_->sizeHint().height();
-    scroll_->setGeometry(kNameWidth, height() - h, width() - kNameWidth, h);
-    placeView();
-}
-
 // ------------------------------------------------------------------ input
 
 void LogicAnalyserView::keyPressEvent(QKeyEvent* event) {
@@ -218,10 +211,10 @@ void LogicAnalyserView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Home:
         follow_ = false;
         followAction_->setChecked(false);
-        scroll_->setValue(0);
+        horizontalBar()->setValue(0);
         break;
-    case Qt::Key_Left: scroll_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case Qt::Key_Right: scroll_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Left: horizontalBar()->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Right: horizontalBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
     default: View::keyPressEvent(event); return;
     }
 }
@@ -232,7 +225,8 @@ void LogicAnalyserView::wheelEvent(QWheelEvent* event) {
     if (event->modifiers() & Qt::ControlModifier) {
         zoom(std::pow(0.5, notches), event->position().x());
     } else {
-        scroll_->setValue(scroll_->value() - notches * scroll_->singleStep() * 3);
+        QScrollBar* bar = horizontalBar();
+        bar->setValue(bar->value() - notches * bar->singleStep() * 3);
     }
     event->accept();
 }
@@ -241,7 +235,7 @@ void LogicAnalyserView::mousePressEvent(QMouseEvent* event) {
     setFocus();
     if (event->button() != Qt::LeftButton) return;
     const QPointF at = event->position();
-    if (at.x() < plotLeft() || at.y() >= scroll_->y()) return;
+    if (at.x() < plotLeft() || at.y() > rowArea().bottom()) return;
     cursor_ = cycleAt(at.x());
     update();
 }
@@ -305,7 +299,7 @@ void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
         const int x = int(std::floor(xOf(tick)));
         if (x < plotLeft()) continue;
         p.setPen(kGridColour);
-        p.drawLine(x, axisBottom, x, scroll_->y() - 1);
+        p.drawLine(x, axisBottom, x, rowArea().bottom());
         p.setPen(palette().color(QPalette::WindowText));
         p.drawLine(x, axisBottom - 6, x, axisBottom - 1);
         p.drawText(x + 3, kAxisHeight / 2 - 4, QString::number(tick));
@@ -367,10 +361,9 @@ void LogicAnalyserView::paintTrace(QPainter& p, int pin, int top) {
     p.drawPath(path);
 }
 
-void LogicAnalyserView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const int bottom = scroll_->y();
-    p.fillRect(rect(), palette().base());
+void LogicAnalyserView::paintView(QPainter& p, const QRect& dirty) {
+    const int bottom = rowArea().bottom() + 1;
+    p.fillRect(dirty, palette().base());
     paintAxis(p, kAxisHeight);
 
     const std::vector<int>& shown = lines();

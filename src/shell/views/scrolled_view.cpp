@@ -87,6 +87,12 @@ void ScrolledView::setHeaderRows(int rows) {
     placeArea();
 }
 
+void ScrolledView::setBorder(int left, int top) {
+    borderLeft_ = left;
+    borderTop_ = top;
+    placeArea();
+}
+
 void ScrolledView::setBarPolicies(Qt::ScrollBarPolicy vertical, Qt::ScrollBarPolicy horizontal) {
     if (vertical == area_->verticalScrollBarPolicy() && horizontal == area_->horizontalScrollBarPolicy())
         return;
@@ -118,20 +124,21 @@ void ScrolledView::setContentSize(int rows, int columns, bool columnPixels) {
 }
 
 void ScrolledView::placeArea() {
-    const int top = std::min(height(), headerRows_ * lineHeight_);
-    area_->setGeometry(0, top, width(), height() - top);
+    const int top = std::min(height(), headerRows_ * lineHeight_ + borderTop_);
+    const int left = std::min(width(), borderLeft_);
+    area_->setGeometry(left, top, width() - left, height() - top);
     // At once, also while the view is hidden (the area would wait for its
     // resize event): the views count their rows from the viewport.
     area_->layOutNow();
 }
 
 void ScrolledView::paintEvent(QPaintEvent* event) {
-    const QRect header(0, 0, width(), std::min(height(), headerRows_ * lineHeight_));
-    const QRect dirty = event->rect() & header;
+    const QRegion outside = QRegion(rect()) - area_->geometry();
+    const QRegion dirty = event->region() & outside;
     if (dirty.isEmpty()) return;
     QPainter painter(this);
-    painter.setClipRect(header);
-    paintView(painter, dirty);
+    painter.setClipRegion(dirty);
+    paintView(painter, dirty.boundingRect());
 }
 
 void ScrolledView::resizeEvent(QResizeEvent* event) {

@@ -1,14 +1,16 @@
 // Base of the painted views that scroll (program, registers, bit status,
 // memories, device dumps): a QAbstractScrollArea inside the view supplies the
 // scroll bars and the viewport they scroll, laid out below the view's header
-// rows (the Clear View title line). The base keeps the row and column
+// rows (the Clear View title line) or beside a fixed border of the view's
+// own (the logic analyser's axis and line names). The base keeps the row and column
 // metrics of the view's font, sets the bars' ranges and page steps from the
 // viewport's size, scrolls by the wheel and by the keys a view leaves to it,
 // and has the view paint what shows.
 //
 // The view paints in its own coordinates: `paintView` is called once for
-// the header strip and once for the viewport, each time clipped to that
-// part, so a view draws its rows where they sit in the view. Mouse and
+// the part outside the viewport (header, border) and once for the
+// viewport, each time clipped to that part, so a view draws its rows where
+// they sit in the view. Mouse and
 // wheel events over the viewport reach the view, in view coordinates.
 #pragma once
 
@@ -39,6 +41,9 @@ protected:
     // Rows at the top that do not scroll (0 or the Clear View title line).
     void setHeaderRows(int rows);
     int headerRows() const { return headerRows_; }
+    // Pixels left of and above the scrolled part that do not scroll (after
+    // the header rows).
+    void setBorder(int left, int top);
     // When each bar shows: always, never or when its range is not empty.
     void setBarPolicies(Qt::ScrollBarPolicy vertical, Qt::ScrollBarPolicy horizontal);
     // The part the bars scroll, in view coordinates.
@@ -52,7 +57,7 @@ protected:
     void setContentSize(int rows, int columns, bool columnPixels = false);
 
     // Paints the part of the view in `dirty`; the painter is clipped to the
-    // header strip or the viewport.
+    // part outside the viewport or to the viewport.
     virtual void paintView(QPainter& painter, const QRect& dirty) = 0;
     // A bar's value changed (by the user, the wheel or a call).
     virtual void scrolled() {}
@@ -77,6 +82,8 @@ private:
     int charWidth_ = 8;
     int lineHeight_ = 16;
     int headerRows_ = 0;
+    int borderLeft_ = 0;
+    int borderTop_ = 0;
 };
 
 } // namespace quorvel::shell
