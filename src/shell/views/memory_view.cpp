@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
