@@ -2,8 +2,8 @@
 // bytes the UART sends and receives (on the thread that runs the step; pure
 // core calls), and the program's writes of SCON and SPCR reach the serial and
 // SPI windows as queued signals on the user-interface thread, so the
-// simulation never waits for a window; the IIC clock's seconds reach the
-// clock window the same way. While the serial window connects the
+// simulation never waits for a window; the frame's one-second tick of the
+// IIC clock reaches the clock window here too. While the serial window connects the
 // line to a pseudo-terminal, the same two byte events feed that bridge too.
 #pragma once
 
