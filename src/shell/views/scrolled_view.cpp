@@ -14,7 +14,8 @@
 
 namespace quorvel::shell {
 
-// The scroll area below the header rows. It takes no focus and no input:
+// The scroll area below the header rows and beside the border. It takes no
+// focus and no input:
 // mouse and wheel events over its viewport go on to the view, and its
 // viewport is painted by the view.
 class ScrolledView::Area final : public QAbstractScrollArea {
@@ -38,7 +39,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        // In view coordinates, as the header strip.
+        // In view coordinates, as the part outside the viewport.
         const QPoint offset = viewport()->mapTo(owner_, QPoint(0, 0));
         QPainter painter(viewport());
         painter.translate(-offset);
