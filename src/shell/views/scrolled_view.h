@@ -1,17 +1,20 @@
 // Base of the painted views that scroll (program, registers, bit status,
-// memories, device dumps): a QAbstractScrollArea inside the view supplies the
-// scroll bars and the viewport they scroll, laid out below the view's header
-// rows (the Clear View title line) or beside a fixed border of the view's
-// own (the logic analyser's axis and line names). The base keeps the row and column
-// metrics of the view's font, sets the bars' ranges and page steps from the
-// viewport's size, scrolls by the wheel and by the keys a view leaves to it,
-// and has the view paint what shows.
+// memories, device dumps, logic analyser): a QAbstractScrollArea inside the
+// view supplies the scroll bars and the viewport they scroll, laid out below
+// the view's header rows (the Clear View title line) and beside a fixed
+// border of the view's own (the logic analyser's axis and line names). The
+// base keeps the row and column metrics of the view's font, sets the bars'
+// ranges and page steps from the viewport's size, scrolls by the wheel and
+// by the keys a view leaves to it, and has the view paint what shows.
 //
 // The view paints in its own coordinates: `paintView` is called once for
-// the part outside the viewport (header, border) and once for the
-// viewport, each time clipped to that part, so a view draws its rows where
-// they sit in the view. Mouse and
-// wheel events over the viewport reach the view, in view coordinates.
+// the part outside the viewport (header, border) and once for the viewport,
+// each time clipped to that part, so a view draws its rows where they sit in
+// the view. Mouse and wheel events over the viewport reach the view, in view
+// coordinates.
+//
+// The scroll area is a child of the view, not the view itself: every view
+// is a View, the plain widget the part windows fill with their controls.
 #pragma once
 
 #include "shell/view.h"
