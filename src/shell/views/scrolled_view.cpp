@@ -148,7 +148,11 @@ void ScrolledView::resizeEvent(QResizeEvent* event) {
 }
 
 void ScrolledView::wheelEvent(QWheelEvent* event) {
-    QCoreApplication::sendEvent(verticalBar(), event);
+    // Without the modifiers, with which a scroll bar would page instead.
+    QWheelEvent lines(event->position(), event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                      event->buttons(), Qt::NoModifier, event->phase(), event->inverted(), event->source());
+    QCoreApplication::sendEvent(verticalBar(), &lines);
+    event->setAccepted(lines.isAccepted());
 }
 
 void ScrolledView::keyPressEvent(QKeyEvent* event) {

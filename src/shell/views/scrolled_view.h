@@ -70,8 +70,8 @@ protected:
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // A notch scrolls the wheel's lines (a page at most), fractions of
-    // notches add up.
+    // A notch scrolls the wheel's lines (a page at most), with Shift or Ctrl
+    // held too; fractions of notches add up.
     void wheelEvent(QWheelEvent* event) override;
     // Up, Down, Page Up, Page Down, Left and Right move the bars; views with
     // a caret take those keys themselves.
