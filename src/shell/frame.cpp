@@ -91,6 +91,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     : QMainWindow(parent), messages_(messages),
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
       run_(std::make_unique<RunController>(machine_, *runEvents_)),
+      viewContext_(machine_, *run_, messages_, *this),
       sourceDebug_(std::make_unique<SourceDebug>()) {
     setObjectName("MdiFrame");
     chipNotices_ = new ChipNotices(machine_, this);
@@ -596,7 +597,7 @@ void Frame::rtcSecond() {
         auto guard = run_->pause();
         ticked = rtcTick(machine_.modules.iic.rtc, machine_.modules.settings.iic, time);
     }
-    if (ticked) emit rtcTicked();
+    if (ticked) emit chipNotices_->rtcTicked();
 }
 
 void Frame::onRunEnded(quint64 generation, int reason) {
@@ -617,6 +618,14 @@ void Frame::refreshViews() {
 }
 
 // --------------------------------------------------------------------- views
+
+void Frame::programCodeChanged() {
+    if (ProgramView* view = programView()) view->reloadCode();
+}
+
+bool Frame::isActiveView(const QWidget* window) const {
+    return window && static_cast<const QWidget*>(mdi_->activeSubWindow()) == window;
+}
 
 ProgramView* Frame::programView() const { return qobject_cast<ProgramView*>(view(id::ProgramWindow)); }
 
@@ -646,7 +655,7 @@ View* Frame::openView(int command) {
     const auto entry = std::find_if(views.begin(), views.end(),
                                     [command](const ViewEntry& e) { return e.command == command; });
     if (entry == views.end()) return nullptr;
-    View* view = entry->create(*this);
+    View* view = entry->create({viewContext_, *sourceDebug_, *wave_, *chipNotices_});
     if (viewMode_ == ViewMode::Clear && (command == id::SfrBitWindow || command == id::MemoryBitWindow))
         clearViewBitWindow_ = command == id::MemoryBitWindow;
     // In Clear View a view with a Clear View form is a captionless tile at
@@ -770,7 +779,7 @@ void Frame::readConfiguration() {
     }
     applyRunSettings(run, *run_, memorySetting);
     if (note) showMessage(*note);
-    lastAddress = config_.programViewStart;
+    viewContext_.lastAddress = config_.programViewStart;
     // The register view's PC, where the next run starts.
     if (config_.registerViewPc > machine_.chip.codeLimit) config_.registerViewPc = 0;
     run_->setCurrentAddress(config_.registerViewPc);

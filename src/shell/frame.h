@@ -17,6 +17,7 @@
 #include "shell/command_handlers.h"
 #include "shell/command_table.h"
 #include "shell/demo_menu.h"
+#include "shell/view_context.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -41,7 +42,7 @@ class SourceDebug;
 class View;
 class WaveCapture;
 
-class Frame : public QMainWindow {
+class Frame : public QMainWindow, public ViewHost {
     Q_OBJECT
 public:
     // `configFile` is simulator.dat (empty: none is read or written);
@@ -66,17 +67,19 @@ public:
     // The port-line waveform recording (logic analyser, Export Waveform).
     WaveCapture& waveCapture() { return *wave_; }
     void showMessage(const UserMessage& message);
+    // What the views get of the frame; every view the frame opens has it.
+    ViewContext& viewContext() { return viewContext_; }
 
     // Refresh every open view and the status-bar register bank and cycle
     // texts. Pauses a run while it reads the machine.
-    void refreshViews();
+    void refreshViews() override;
     // Status bar part 0 to 3.
-    void setStatusText(int part, const QString& text);
+    void setStatusText(int part, const QString& text) override;
     QString statusText(int part) const;
     void updateBreakpointStatus();
     // The one breakpoint: the status bar shows it, and says which one it
     // replaced; the program window marks it.
-    void setBreakpoint(const BreakpointCondition& condition);
+    void setBreakpoint(const BreakpointCondition& condition) override;
 
     // Enables or grays a command's menu item and toolbar button.
     void setCommandEnabled(int id, bool enabled);
@@ -87,7 +90,7 @@ public:
     // The open view of a command, or null.
     View* view(int command) const;
     // Normal View or Clear View: the views lay themselves out by it.
-    ViewMode viewMode() const { return viewMode_; }
+    ViewMode viewMode() const override { return viewMode_; }
     QMdiArea* mdiArea() const { return mdi_; }
     // Shows a view that is not opened by a command of the view table (the
     // editor windows, the assembler output) in a window of the MDI area,
@@ -158,17 +161,10 @@ public:
     // message a run command's outcome asks for.
     void applyRunOutcome(const RunOutcome& outcome);
 
-    // The program-wide last entered address that pre-fills address prompts.
-    uint16_t lastAddress = 0;
     // Values the memory dialogs keep between uses.
     SaveSettings saveSettings;
     BlockDialogStore blockValues;
     MemorySetting memorySetting;
-
-signals:
-    // The real-time clock counted a second (or took the system time): the
-    // clock window shows the new time.
-    void rtcTicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -182,6 +178,11 @@ protected:
 
 private:
     class QueuedRunEvents;
+    // What the views ask of the frame through their context.
+    void programCodeChanged() override;
+    void runCommand(int command) override { dispatch(command); }
+    bool isActiveView(const QWidget* window) const override;
+    QWidget* messageParent() override { return this; }
     // The handler table carries out the frame's own commands.
     friend std::span<const CommandHandler> commandHandlers();
 
@@ -273,6 +274,7 @@ private:
     std::unique_ptr<QueuedRunEvents> runEvents_;
     ChipNotices* chipNotices_;
     std::unique_ptr<RunController> run_;
+    ViewContext viewContext_;
     std::unique_ptr<WaveCapture> wave_;
     QMdiArea* mdi_;
     QToolBar* toolbar_;

@@ -46,9 +46,9 @@ void Frame::loadDataCommand() {
 }
 
 void Frame::enterProgramCommand() {
-    auto start = askAddress(this, lastAddress);
+    auto start = askAddress(this, viewContext_.lastAddress);
     if (!start) return;
-    lastAddress = *start;
+    viewContext_.lastAddress = *start;
     openView(id::ProgramWindow);
     if (ProgramView* view = programView()) view->enterProgram(*start);
 }
@@ -101,14 +101,14 @@ bool Frame::loadFile(const QString& path, LoadTarget target) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     if (loader.needsStartAddress()) {
         QApplication::restoreOverrideCursor();
-        auto start = askAddress(this, lastAddress);
+        auto start = askAddress(this, viewContext_.lastAddress);
         QApplication::setOverrideCursor(Qt::BusyCursor);
         if (!start) {
             // The user chose not to load: nothing to report.
             QApplication::restoreOverrideCursor();
             return false;
         }
-        lastAddress = *start;
+        viewContext_.lastAddress = *start;
         loader.setStartAddress(*start);
     }
     // A new program, by whatever route (Load Program, a recent entry, a drop,

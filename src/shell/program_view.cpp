@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/clear_view_title.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/messages.h"
 #include "shell/prompt_dialogs.h"
 #include "shell/source_debug.h"
@@ -73,39 +73,28 @@ void drawBreakpointMark(QPainter& p, const QRect& cell, bool onPcRow) {
 
 } // namespace
 
-ProgramView::ProgramView(Frame& frame)
-    : frame_(frame), clear_(frame.viewMode() == ViewMode::Clear) {
+ProgramView::ProgramView(ViewContext& context, SourceDebug& source)
+    : context_(context), source_(source), clear_(context.viewMode() == ViewMode::Clear) {
     setObjectName("MdiProgramChild");
     setWindowTitle("Program");
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = textViewFont();
-    setFont(font);
-    QFontMetrics fm(font);
-    charWidth_ = textCellWidth(font);
-    lineHeight_ = fm.height() + fm.leading() + 8;
-
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
+    setTextFont(textViewFont());
+    // The Clear View tile has no horizontal scrolling.
+    setBarPolicies(Qt::ScrollBarAlwaysOn, clear_ ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+    // The vertical bar counts addresses; its moves are carried out by
+    // stepping over whole instructions.
+    connect(verticalBar(), &QScrollBar::actionTriggered, this, [this](int action) {
         switch (action) {
         case QAbstractSlider::SliderSingleStepAdd: lineDown(); break;
         case QAbstractSlider::SliderSingleStepSub: lineUp(); break;
         case QAbstractSlider::SliderPageStepAdd: pageDown(); break;
         case QAbstractSlider::SliderPageStepSub: pageUp(); break;
-        case QAbstractSlider::SliderMove: setTop(uint16_t(vbar_->sliderPosition())); break;
+        case QAbstractSlider::SliderMove: setTop(uint16_t(verticalBar()->sliderPosition())); break;
         default: break;
         }
         // The actions set the position themselves.
         QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
     });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        hscroll_ = value;
-        update();
-    });
-    codeLimit_ = frame_.machine().chip.codeLimit;
+    codeLimit_ = context_.machine().chip.codeLimit;
     resize(620, 400);
 }
 
@@ -115,7 +104,7 @@ QRect ProgramView::clearViewGeometry(const QSize& client) const {
     return clearViewTile(ClearViewTile::TopLeft, client);
 }
 
-View* createProgramView(Frame& frame) { return new ProgramView(frame); }
+View* createProgramView(const ViewSources& sources) { return new ProgramView(sources.context, sources.sourceDebug); }
 
 uint32_t ProgramView::highestAddress() const { return codeLimit_; }
 
@@ -135,11 +124,11 @@ uint32_t ProgramView::rowAddress(int entry) const {
 
 void ProgramView::reloadCode() {
     {
-        auto guard = frame_.runControl().pause();
-        const ChipState& chip = frame_.machine().chip;
+        auto guard = context_.runControl().pause();
+        const ChipState& chip = context_.machine().chip;
         window_ = chip.code; // the whole program memory: painting never touches the machine
         codeLimit_ = chip.codeLimit;
-        pc_ = frame_.runControl().currentAddress();
+        pc_ = context_.runControl().currentAddress();
         readProfile(true);
     }
     rebuildRowTable();
@@ -189,32 +178,35 @@ void ProgramView::rebuildRowTable() {
 }
 
 void ProgramView::layoutRows() {
-    // The Clear View tile has no horizontal scrolling.
-    hbar_->setVisible(!clear_);
-    int barW = vbar_->sizeHint().width(), barH = clear_ ? 0 : hbar_->sizeHint().height();
-    vbar_->setGeometry(width() - barW, 0, barW, height() - barH);
-    hbar_->setGeometry(0, height() - barH, width() - barW, barH);
-    rows_ = std::max(1, (height() - barH) / lineHeight_);
-    columns_ = std::max(1, (width() - barW) / charWidth_);
+    // Row 0, the column header, is one of the rows.
+    rows_ = visibleRows();
+    columns_ = visibleColumns();
     rebuildRowTable();
     updateScrollBars();
 }
 
 void ProgramView::updateScrollBars() {
-    vbar_->blockSignals(true);
-    vbar_->setRange(0, int(highestAddress()) + 1);
-    vbar_->setPageStep(rows_);
-    vbar_->setValue(top_);
-    vbar_->blockSignals(false);
-    hbar_->setRange(0, std::max(0, scrollColumns() - columns_));
-    hbar_->setPageStep(columns_);
+    QScrollBar* vbar = verticalBar();
+    {
+        const QSignalBlocker block(vbar);
+        vbar->setRange(0, int(highestAddress()) + 1);
+        vbar->setPageStep(rows_);
+        vbar->setValue(top_);
+    }
+    horizontalBar()->setRange(0, std::max(0, scrollColumns() - columns_));
+    horizontalBar()->setPageStep(columns_);
+}
+
+void ProgramView::scrolled() {
+    hscroll_ = horizontalBar()->value();
+    update();
 }
 
 // The columns right of the disassembly widen the scrolled width.
 int ProgramView::scrollColumns() const { return kScrollColumns + (annotated() ? 110 : 0); }
 
 void ProgramView::focusInEvent(QFocusEvent* event) {
-    View::focusInEvent(event);
+    ScrolledView::focusInEvent(event);
     // The Clear View tile re-reads the code when it becomes active; its
     // title shows the focus.
     if (clear_) reloadCode();
@@ -222,13 +214,8 @@ void ProgramView::focusInEvent(QFocusEvent* event) {
 }
 
 void ProgramView::focusOutEvent(QFocusEvent* event) {
-    View::focusOutEvent(event);
+    ScrolledView::focusOutEvent(event);
     update();
-}
-
-void ProgramView::resizeEvent(QResizeEvent* event) {
-    View::resizeEvent(event);
-    layoutRows();
 }
 
 // ----------------------------------------------------------------- painting
@@ -244,32 +231,27 @@ QString ProgramView::rowText(int row) const {
 }
 
 bool ProgramView::rowHasBreakpoint(uint32_t address) const {
-    const BreakpointCondition& bp = frame_.runControl().breakpoint;
+    const BreakpointCondition& bp = context_.runControl().breakpoint;
     if (bp.type != BreakpointType::Register) return false;
-    auto list = breakpointRegisters(frame_.machine().selection.kind);
+    auto list = breakpointRegisters(context_.machine().selection.kind);
     return bp.registerIndex < list.size() &&
            list[bp.registerIndex].kind == BreakpointRegister::Kind::Pc && bp.data == address;
 }
 
-void ProgramView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const int w = width() - vbar_->width();
-    // The corner between the two scroll bars.
-    p.fillRect(QRect(w, height() - hbar_->height(), vbar_->width(), hbar_->height()),
-               palette().window());
-    p.setClipRect(0, 0, w, height() - hbar_->height());
-    p.fillRect(rect(), Qt::white);
+void ProgramView::paintView(QPainter& p, const QRect& dirty) {
+    const int w = rowArea().width();
+    p.fillRect(dirty, Qt::white);
     QFontMetrics fm(font());
     const int ascent = fm.ascent() + 4;
     auto drawText = [&](int column, int row, const QString& text, const QColor& colour) {
         p.setPen(colour);
-        p.drawText((column - hscroll_) * charWidth_, row * lineHeight_ + ascent, text);
+        p.drawText((column - hscroll_) * charWidth(), row * lineHeight() + ascent, text);
     };
 
     // Header row: blue in Normal View; in Clear View the tile's title,
     // navy while it has the focus and grey otherwise.
     const std::string_view header = clear_ ? kClearViewHeader : kNormalViewHeader;
-    p.fillRect(0, 0, w, lineHeight_,
+    p.fillRect(0, 0, w, lineHeight(),
                !clear_ ? QColor(Qt::blue) : hasFocus() ? kClearTitleFocused : kClearTitleUnfocused);
     drawText(0, 0, QString::fromLatin1(header.data(), int(header.size())).leftJustified(kHeaderWidth, ' '),
              Qt::white);
@@ -283,7 +265,7 @@ void ProgramView::paintEvent(QPaintEvent*) {
         QString text = rowText(row);
         const bool isPc = a == pc_;
         const bool bp = rowHasBreakpoint(a);
-        QRect band(0, row * lineHeight_, w, lineHeight_);
+        QRect band(0, row * lineHeight(), w, lineHeight());
         if (isPc) p.fillRect(band, Qt::yellow);
         // Zones: address, BP column and code bytes, then the mnemonic word by
         // word. Every piece is placed at its column, so the columns line up
@@ -305,8 +287,8 @@ void ProgramView::paintEvent(QPaintEvent*) {
             i = j + 1;
         }
         if (bp) {
-            QRect cell((layout.bpColumn - hscroll_) * charWidth_, row * lineHeight_, charWidth_,
-                       lineHeight_);
+            QRect cell((layout.bpColumn - hscroll_) * charWidth(), row * lineHeight(), charWidth(),
+                       lineHeight());
             drawBreakpointMark(p, cell, isPc);
         }
         paintAnnotation(p, row, ascent);
@@ -365,7 +347,9 @@ void ProgramView::keyPressEvent(QKeyEvent* event) {
 
 void ProgramView::wheelEvent(QWheelEvent* event) {
     if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return;
-    // High-resolution wheels send fractions of a notch: accumulate them.
+    // The bar counts addresses: a notch steps over whole instructions
+    // instead. High-resolution wheels send fractions of a notch: accumulate
+    // them.
     wheelRemainder_ += event->angleDelta().y();
     const int lines = QApplication::wheelScrollLines();
     while (std::abs(wheelRemainder_) >= 120) {
@@ -381,8 +365,8 @@ void ProgramView::wheelEvent(QWheelEvent* event) {
 
 // --------------------------------------------------------------- mouse
 
-int ProgramView::rowAt(int y) const { return y / lineHeight_; }
-int ProgramView::columnAt(int x) const { return x / charWidth_ + hscroll_; }
+int ProgramView::rowAt(int y) const { return y / lineHeight(); }
+int ProgramView::columnAt(int x) const { return x / charWidth() + hscroll_; }
 
 void ProgramView::mousePressEvent(QMouseEvent* event) {
     // A click of either button gives the view the focus, so that the first
@@ -396,7 +380,7 @@ void ProgramView::mousePressEvent(QMouseEvent* event) {
 void ProgramView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::RightButton) return View::mouseReleaseEvent(event);
     const bool focused = hasFocus() || window()->focusWidget() == this;
-    if (!focused || frame_.runControl().running()) return;
+    if (!focused || context_.runControl().running()) return;
     int row = rowAt(int(event->position().y()));
     if (row <= 0 || row >= rows_) return;
     openContextMenu(row, event->globalPosition().toPoint());
@@ -417,7 +401,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
         connect(action, &QAction::triggered, this, [this, command] { runRowCommand(command); });
     }
     // With a source map: the breakpoint on the row's source line.
-    const SourceMap* map = frame_.sourceDebug().map();
+    const SourceMap* map = source_.map();
     const uint32_t a = rowAddress(row - 1);
     if (map && a <= highestAddress()) {
         if (auto where = map->locationAt(uint16_t(a))) {
@@ -425,7 +409,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
             QAction* action = menu.addAction("Break at Source Line");
             action->setData(id::BreakAtSourceLine);
             action->setCheckable(true);
-            action->setChecked(frame_.sourceDebug().hasLineBreak(*where));
+            action->setChecked(source_.hasLineBreak(*where));
             connect(action, &QAction::triggered, this, [this, row] { toggleLineBreakAt(row); });
         }
     }
@@ -433,7 +417,7 @@ void ProgramView::openContextMenu(int row, const QPoint& globalPos) {
 }
 
 void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (frame_.runControl().running()) return;
+    if (context_.runControl().running()) return;
     int row = rowAt(int(event->position().y()));
     int column = columnAt(int(event->position().x()));
     if (row <= 0 || row >= rows_) return;
@@ -450,35 +434,35 @@ void ProgramView::mouseDoubleClickEvent(QMouseEvent* event) {
 void ProgramView::runRowCommand(int id) {
     const uint32_t a = rowAddress(clickedRow_ - 1);
     if (a > highestAddress()) return;
-    RunController& rc = frame_.runControl();
+    RunController& rc = context_.runControl();
     switch (id) {
     case kMenuEditInstruction: editInstruction(clickedRow_); break;
     case kMenuEnterProgram: enterProgram(a); break;
-    case kMenuExecuteBreakpoint: frame_.dispatch(id::BreakpointExecution); break;
+    case kMenuExecuteBreakpoint: context_.runCommand(id::BreakpointExecution); break;
     case kMenuExecute:
         rc.setCurrentAddress(uint16_t(a));
-        frame_.dispatch(id::Go);
+        context_.runCommand(id::Go);
         break;
     case kMenuSetAddress: setAddressDialog(uint16_t(a)); break;
     case kMenuSetPc: {
         {
             auto guard = rc.pause();
             rc.setCurrentAddress(uint16_t(a));
-            frame_.machine().chip.pc = uint16_t(a);
+            context_.machine().chip.pc = uint16_t(a);
         }
-        frame_.refreshViews();
+        context_.refreshViews();
         break;
     }
     case kMenuSetBreakpoint:
     case kMenuRemoveBreakpoint: {
         BreakpointCondition bp;
         if (id == kMenuSetBreakpoint) {
-            auto list = breakpointRegisters(frame_.machine().selection.kind);
+            auto list = breakpointRegisters(context_.machine().selection.kind);
             for (size_t i = 0; i < list.size(); ++i)
                 if (list[i].kind == BreakpointRegister::Kind::Pc)
                     bp = {BreakpointType::Register, 0, uint16_t(a), uint8_t(i), 0};
         }
-        frame_.setBreakpoint(bp);
+        context_.setBreakpoint(bp);
         break;
     }
     default: break;
@@ -494,9 +478,9 @@ void ProgramView::toggleBreakpoint(int row) {
 void ProgramView::setAddressDialog(uint16_t preset) {
     auto address = askAddress(this, preset);
     if (!address) return;
-    frame_.lastAddress = *address;
+    context_.lastAddress = *address;
     if (*address > highestAddress()) {
-        frame_.showMessage(errorMessage("Address Error", "Address Exceeds Maximum Range."));
+        context_.showMessage(errorMessage("Address Error", "Address Exceeds Maximum Range."));
         return;
     }
     setTop(*address);
@@ -517,21 +501,21 @@ void ProgramView::editInstruction(int row) {
         text = *typed;
         AssembledInstruction result = assembleLine(text.toStdString(), uint16_t(a));
         if (auto message = assembleError(result.result)) {
-            frame_.showMessage(*message);
+            context_.showMessage(*message);
             continue;
         }
         if (result.result != AssembleResult::Success) return; // nothing typed
         if (result.length > length) {
-            frame_.showMessage(errorMessage(
+            context_.showMessage(errorMessage(
                 "Error", "1/2 byte instruction cannot be changed to 3 byte instruction"));
             continue;
         }
         if (result.length < length)
-            frame_.showMessage({"Warning", "NOP instruction(s) is added",
+            context_.showMessage({"Warning", "NOP instruction(s) is added",
                                 UserMessage::Icon::Warning});
         {
-            auto guard = frame_.runControl().pause();
-            ChipState& chip = frame_.machine().chip;
+            auto guard = context_.runControl().pause();
+            ChipState& chip = context_.machine().chip;
             for (int i = 0; i < length; ++i)
                 chip.writeCode(uint16_t(a + uint32_t(i)), i < result.length ? result.bytes[size_t(i)] : 0x00);
         }
@@ -546,9 +530,9 @@ void ProgramView::enterProgram(uint32_t start) {
     enteredRows_ = 0;
     update();
     for (;;) {
-        const ChipState& chip = frame_.machine().chip;
+        const ChipState& chip = context_.machine().chip;
         if (auto message = entry.checkAddress(chip)) {
-            frame_.showMessage(*message);
+            context_.showMessage(*message);
             break;
         }
         auto typed = askProgramLine(this, uint16_t(entry.address()),
@@ -556,11 +540,11 @@ void ProgramView::enterProgram(uint32_t start) {
         if (!typed) break;
         ProgramEntry::Outcome outcome;
         {
-            auto guard = frame_.runControl().pause();
-            outcome = entry.submit(frame_.machine().chip, typed->toStdString());
+            auto guard = context_.runControl().pause();
+            outcome = entry.submit(context_.machine().chip, typed->toStdString());
         }
         if (outcome.kind == ProgramEntry::Outcome::Kind::Rejected) {
-            if (outcome.message) frame_.showMessage(*outcome.message);
+            if (outcome.message) context_.showMessage(*outcome.message);
             continue;
         }
         if (outcome.kind == ProgramEntry::Outcome::Kind::Stored) {

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "machine/code_profile.h"
-#include "shell/view.h"
+#include "shell/views/scrolled_view.h"
 
 #include <cstdint>
 #include <vector>
@@ -22,12 +22,15 @@ class QMenu;
 
 namespace quorvel::shell {
 
-class Frame;
+class SourceDebug;
+class ViewContext;
 
-class ProgramView : public View {
+class ProgramView : public ScrolledView {
     Q_OBJECT
 public:
-    explicit ProgramView(Frame& frame);
+    // `source` is the loaded program's source map, its line breakpoints and
+    // the Source Lines switch.
+    ProgramView(ViewContext& context, SourceDebug& source);
 
     void refreshView() override;
     int viewCommand() const override;
@@ -74,8 +77,9 @@ public:
     void pageUp();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& p, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override { layoutRows(); }
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -107,15 +111,12 @@ private:
     void paintAnnotationHeader(QPainter& p, int ascent);
     void paintAnnotation(QPainter& p, int row, int ascent);
 
-    Frame& frame_;
+    ViewContext& context_;
+    SourceDebug& source_;
     const bool clear_; // laid out as the Clear View tile
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     uint16_t top_ = 0;
     int rows_ = 1;
     int columns_ = 1;
-    int charWidth_ = 8;
-    int lineHeight_ = 20;
     int hscroll_ = 0;
     std::vector<uint8_t> window_;     // code bytes from top_
     std::vector<uint32_t> rowTable_;  // entries 0..rows

@@ -11,8 +11,7 @@
 #include "shell/program_view.h"
 
 #include "machine/code_coverage.h"
-#include "shell/frame.h"
-#include "shell/source_commands.h"
+#include "shell/view_context.h"
 #include "shell/source_debug.h"
 
 #include <QPainter>
@@ -36,12 +35,12 @@ struct ProgramView::RowAnnotation {
 };
 
 bool ProgramView::annotated() const {
-    return !clear_ && (profiling_ || frame_.sourceDebug().linesShown());
+    return !clear_ && (profiling_ || source_.linesShown());
 }
 
 void ProgramView::readProfile(bool walkCode) {
     // Called under the pause guard.
-    const CodeProfile& profile = frame_.machine().codeProfile;
+    const CodeProfile& profile = context_.machine().codeProfile;
     profiling_ = profile.enabled();
     if (!profiling_) {
         programCode_.clear();
@@ -49,17 +48,17 @@ void ProgramView::readProfile(bool walkCode) {
     }
     if (!walkCode) return;
     programCode_.assign(kCodeSpace, false);
-    for (uint16_t a : codeCoverage(profile, frame_.machine().chip).instructions) programCode_[a] = true;
+    for (uint16_t a : codeCoverage(profile, context_.machine().chip).instructions) programCode_[a] = true;
 }
 
 void ProgramView::readRowCounts() {
     rowCounts_.clear();
     functionSums_.clear();
     if (!profiling_) return;
-    auto guard = frame_.runControl().pause();
-    const CodeProfile& profile = frame_.machine().codeProfile;
+    auto guard = context_.runControl().pause();
+    const CodeProfile& profile = context_.machine().codeProfile;
     if (!profile.enabled()) return;
-    const SourceMap* map = frame_.sourceDebug().map();
+    const SourceMap* map = source_.map();
     rowCounts_.resize(size_t(rows_));
     functionSums_.resize(size_t(rows_));
     for (int r = 0; r < rows_; ++r) {
@@ -96,7 +95,7 @@ ProgramView::RowAnnotation ProgramView::annotationOf(int row) const {
         note.count = QString::number(c.executions);
         note.cycles = QString::number(c.cycles);
     }
-    const SourceDebug& source = frame_.sourceDebug();
+    const SourceDebug& source = source_;
     if (!source.linesShown()) return note;
     const SourceMap& map = *source.map();
     const uint16_t address = uint16_t(a);
@@ -139,14 +138,22 @@ bool ProgramView::rowNeverExecuted(int row) const {
 
 bool ProgramView::rowHasLineBreak(int row) const {
     const uint32_t a = rowAddress(row - 1);
-    return row >= 1 && row < rows_ && a <= highestAddress() && frame_.runControl().lineBreaks.test(a);
+    return row >= 1 && row < rows_ && a <= highestAddress() && context_.runControl().lineBreaks.test(a);
 }
 
 void ProgramView::toggleLineBreakAt(int row) {
-    const SourceMap* map = frame_.sourceDebug().map();
+    const SourceMap* map = source_.map();
     const uint32_t a = rowAddress(row - 1);
-    if (!map || a > highestAddress()) return;
-    if (auto where = map->locationAt(uint16_t(a))) toggleLineBreak(frame_, *where);
+    if (!map || a > highestAddress() || context_.runControl().running()) return;
+    auto where = map->locationAt(uint16_t(a));
+    if (!where) return;
+    source_.toggleLineBreak(*where);
+    {
+        // The run controller's line breakpoints follow the source map's.
+        auto guard = context_.runControl().pause();
+        context_.runControl().lineBreaks = source_.lineBreakAddresses();
+    }
+    update();
 }
 
 void ProgramView::paintAnnotationHeader(QPainter& p, int ascent) {
@@ -155,22 +162,22 @@ void ProgramView::paintAnnotationHeader(QPainter& p, int ascent) {
     if (profiling_)
         header = QString("Count").rightJustified(kCountWidth) + QString("Cycles").rightJustified(kCyclesWidth) +
                  QString(kSourceGap, ' ');
-    if (frame_.sourceDebug().linesShown()) header += "Source";
+    if (source_.linesShown()) header += "Source";
     p.setPen(Qt::white);
-    p.drawText((kFirstColumn - hscroll_) * charWidth_, ascent, header);
+    p.drawText((kFirstColumn - hscroll_) * charWidth(), ascent, header);
 }
 
 void ProgramView::paintAnnotation(QPainter& p, int row, int ascent) {
-    const int top = row * lineHeight_;
+    const int top = row * lineHeight();
     // Margin marks (both layouts): the line breakpoint in the first column,
     // the never-executed bar beside it.
     if (rowNeverExecuted(row)) {
-        const int x = (clear_ ? 0 : 1) * charWidth_ - hscroll_ * charWidth_;
-        p.fillRect(QRect(x + charWidth_ / 4, top + 3, std::max(2, charWidth_ / 3), lineHeight_ - 6), kGrey);
+        const int x = (clear_ ? 0 : 1) * charWidth() - hscroll_ * charWidth();
+        p.fillRect(QRect(x + charWidth() / 4, top + 3, std::max(2, charWidth() / 3), lineHeight() - 6), kGrey);
     }
     if (rowHasLineBreak(row)) {
-        const int d = std::min(charWidth_, lineHeight_ - 8);
-        QRectF square(-hscroll_ * charWidth_ + (charWidth_ - d) / 2.0 + 0.5, top + (lineHeight_ - d) / 2.0 + 0.5,
+        const int d = std::min(charWidth(), lineHeight() - 8);
+        QRectF square(-hscroll_ * charWidth() + (charWidth() - d) / 2.0 + 0.5, top + (lineHeight() - d) / 2.0 + 0.5,
                       d - 1, d - 1);
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
@@ -184,7 +191,7 @@ void ProgramView::paintAnnotation(QPainter& p, int row, int ascent) {
     const int y = top + ascent;
     auto draw = [&](int column, const QString& text, const QColor& colour) {
         p.setPen(colour);
-        p.drawText((column - hscroll_) * charWidth_, y, text);
+        p.drawText((column - hscroll_) * charWidth(), y, text);
         return column + int(text.size());
     };
     const bool never = rowNeverExecuted(row);

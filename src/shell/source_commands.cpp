@@ -85,12 +85,6 @@ void clearProfileCommand(Frame& frame) {
 void stepSourceLineCommand(Frame& frame) { stepBySourceLine(frame, SourceStep::Into); }
 void stepOverSourceLineCommand(Frame& frame) { stepBySourceLine(frame, SourceStep::Over); }
 
-void toggleLineBreak(Frame& frame, const SourceLocation& where) {
-    if (frame.runControl().running()) return;
-    frame.sourceDebug().toggleLineBreak(where);
-    handLineBreaks(frame);
-    if (ProgramView* view = frame.programView()) view->update();
-}
 
 void syncSourceCommands(Frame& frame) {
     const bool running = frame.runControl().running();

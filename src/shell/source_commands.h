@@ -24,8 +24,6 @@ void stepOverSourceLineCommand(Frame& frame);
 bool loadSourceMapFile(Frame& frame, const QString& path);
 // A program was loaded from `path`: its own map, if one lies beside it.
 void sourceProgramLoaded(Frame& frame, const QString& path);
-// Sets or removes the breakpoint on a source line (not while running).
-void toggleLineBreak(Frame& frame, const SourceLocation& where);
 
 // The switches' check marks and the commands' enabled state, for the
 // current map, profile and run state.

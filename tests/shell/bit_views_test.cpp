@@ -72,6 +72,15 @@ void BitViewsTest::stepMarksChangedBitsRed() {
             !redInk(memory, memory->cellIndex(0x20, 0)));
     s.frame.dispatch(id::SingleStep); // CPL P1.0: the latch
     QCOMPARE(shown(), QString("1 0 1 0* 1 | 0 1"));
+
+    // The Clear View tile draws its rows below its title line just as well.
+    s.frame.dispatch(id::ClearView);
+    memory = qobject_cast<MemoryBitView*>(s.frame.view(id::MemoryBitWindow));
+    QVERIFY(memory);
+    s.chip().iram[0x20] |= 0x04; // as the program would
+    memory->refreshView();
+    QVERIFY(redInk(memory, memory->cellIndex(0x20, 2)) &&
+            !redInk(memory, memory->cellIndex(0x20, 1)));
 }
 
 void BitViewsTest::keysEditSfrBits_data() {

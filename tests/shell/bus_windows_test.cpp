@@ -6,6 +6,7 @@
 // saved there.
 #include "modules/iic_bus.h"
 #include "shell/modules/device_dump_view.h"
+#include "shell/modules/chip_notices.h"
 #include "shell_test_support.h"
 #include "tools/line_assembler.h"
 
@@ -265,7 +266,7 @@ void BusWindowsTest::clockWindowTakesTheTimeAtEachTick() {
         memory[rtc::WeekdayMonth] = 0x23;
         memory[7] = 0x99;             // the program wrote RAM
     }
-    emit s.frame.rtcTicked();
+    emit s.frame.chipNotices().rtcTicked();
     for (int address : {rtc::Seconds, rtc::WeekdayMonth}) QVERIFY(!view->changedByProgram(address));
     QVERIFY(view->changedByProgram(7));
     QVERIFY(view->rowText(0).startsWith("  00    00  00  17  00  00  00  23  99"));

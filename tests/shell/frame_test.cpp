@@ -140,6 +140,13 @@ void FrameTest::breakpointByDoubleClickAndFreeRun() {
     QTest::mouseDClick(view, Qt::LeftButton, {}, bpColumn);
     QCOMPARE(frame.statusText(2), QString("No Breakpoint Set"));
 
+    // A wheel notch over the rows scrolls by whole instructions.
+    const uint32_t below = view->rowAddress(QApplication::wheelScrollLines());
+    turnWheel(view, bpColumn, -1);
+    QCOMPARE(uint32_t(view->top()), below);
+    turnWheel(view, bpColumn, 1);
+    QCOMPARE(view->top(), 0);
+
     // A free run grays the run-time commands and keeps the view buttons.
     frame.dispatch(id::Go);
     QVERIFY(frame.runControl().running());

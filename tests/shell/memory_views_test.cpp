@@ -17,16 +17,19 @@ namespace {
 
 constexpr QSize kWindow(1000, 520);
 
-// Clicks text column `column` of data row `row`.
+// Clicks text column `column` of data row `row`, on the widget there as the
+// desktop does.
 void click(MemoryView* view, int row, int column, bool twice = false) {
     const bool normal = view->form() == MemoryView::Form::Normal;
     const double x = (normal ? 0 : 0.5) + column - view->horizontalPosition();
     const QPoint at(int(x * view->charWidth() + view->charWidth() / 2),
                     (row + (normal ? 0 : 1)) * view->lineHeight() + view->lineHeight() / 2);
+    QWidget* under = view->childAt(at);
+    QWidget* target = under ? under : view;
     if (twice)
-        QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(target, Qt::LeftButton, {}, target->mapFrom(view, at));
     else
-        QTest::mouseClick(view, Qt::LeftButton, {}, at);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view, at));
 }
 
 } // namespace
@@ -142,7 +145,7 @@ void MemoryViewsTest::addressDoubleClickGoesTo() {
         const uint16_t address = uint16_t(QString(c.entered).toUInt(nullptr, 16));
         QCOMPARE(view->top(), uint32_t(address & 0xFFF0));
         QCOMPARE(view->rowText(0).left(9), QString(c.firstRow));
-        QCOMPARE(s.frame.lastAddress, address);
+        QCOMPARE(s.frame.viewContext().lastAddress, address);
     }
 }
 
@@ -226,6 +229,10 @@ void MemoryViewsTest::caretByMouseAndKeys() {
     QCOMPARE(view->caretAddress(), 0xFFFFu);
     QCOMPARE(view->top(), 0x10000 - page);
     QCOMPARE(s.frame.statusText(0), QString("Current editing address : FFFF"));
+
+    // A wheel notch over the rows scrolls up by the desktop's wheel lines.
+    turnWheel(view, QPoint(20, 2 * view->lineHeight()), 1);
+    QCOMPARE(view->top(), 0x10000 - page - 16 * uint32_t(QApplication::wheelScrollLines()));
 }
 
 // The rows end at the device's highest internal address; typing stores

@@ -2,8 +2,14 @@
 // red values after a step, typing into values and what an edit moves along,
 // the caret's moves, and the short labels of a narrow window.
 #include "chip/chip_events.h"
+#include "shell/modules/chip_notices.h"
 #include "shell/program_view.h"
+#include "shell/source_debug.h"
+#include "shell/view_context.h"
+#include "shell/views/memory_view.h"
 #include "shell/views/register_view.h"
+#include "shell/views/view_table.h"
+#include "shell/wave_capture.h"
 #include "shell_test_support.h"
 
 #include <QScrollBar>
@@ -34,6 +40,28 @@ struct SconRecorder : ChipEvents {
     void sconWritten() override { ++scon; }
 };
 
+// What the views ask of the window around them, recorded: no frame.
+struct RecordedHost : ViewHost {
+    QString status;
+    int refreshes = 0;
+    std::vector<BreakpointCondition> breakpoints;
+    void setStatusText(int part, const QString& text) override {
+        if (part == 0) status = text;
+    }
+    void refreshViews() override { ++refreshes; }
+    void programCodeChanged() override {}
+    void setBreakpoint(const BreakpointCondition& condition) override { breakpoints.push_back(condition); }
+    void runCommand(int) override {}
+    bool isActiveView(const QWidget*) const override { return false; }
+    ViewMode viewMode() const override { return ViewMode::Normal; }
+    QWidget* messageParent() override { return nullptr; }
+};
+
+struct NoRunEvents : RunEvents {
+    void runEnded(uint64_t, StopReason) override {}
+    void stepOverContinues(uint64_t) override {}
+};
+
 // The register window's size: wide enough for the long labels.
 constexpr QSize kWide(460, 560);
 
@@ -56,6 +84,7 @@ class RegisterViewTest : public QObject {
     void stepShowsChangesInRed();
     void typingAndCaretMoves();
     void shortLabelsBelow48Characters();
+    void viewsWithoutFrame();
 };
 
 // For each device: the long and short lists name the same registers row for
@@ -311,6 +340,57 @@ void RegisterViewTest::shortLabelsBelow48Characters() {
 
     setClientColumns(60);
     QCOMPARE(view->layout(), RegisterLayout::LongList);
+}
+
+// Every view of the view table is made on a context with no frame around it,
+// shown, refreshed and ticked. Then driven: a register typed into reaches the
+// machine and asks for the other views to follow, the memory window puts its
+// caret's address on the status line and writes typed bytes, and a click in
+// the program window's breakpoint column sets the breakpoint on its row.
+void RegisterViewTest::viewsWithoutFrame() {
+    DeviceSelection selection;
+    selection.kind = DeviceKind::AT89C52;
+    selection.codeLimit = 0x1FFF;
+    Machine machine;
+    configureMachine(machine, selection);
+    NoRunEvents events;
+    RunController run(machine, events);
+    RecordedMessages messages;
+    RecordedHost host;
+    ViewContext context(machine, run, messages, host);
+    SourceDebug source;
+    WaveCapture wave(machine, run);
+    ChipNotices notices(machine);
+    std::map<int, std::unique_ptr<View>> views;
+    for (const ViewEntry& entry : viewTable()) {
+        View* view = entry.create({context, source, wave, notices});
+        views[entry.command].reset(view);
+        QCOMPARE(view->viewCommand(), entry.command);
+        view->resize(kWide);
+        view->show();
+        view->refreshView();
+        view->moduleTick();
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(views[id::RegisterWindow].get()));
+
+    auto* registers = qobject_cast<RegisterView*>(views[id::RegisterWindow].get());
+    type(registers, registers->entryIndex(u"Accumulator"), 0, "3C");
+    QCOMPARE(machine.chip.acc(), uint8_t(0x3C));
+    QVERIFY(host.refreshes > 0);
+
+    auto* memory = qobject_cast<MemoryView*>(views[id::InternalMemoryWindow].get());
+    QTest::keyClick(memory, Qt::Key_End);
+    QCOMPARE(host.status, QString("Current editing address : FF"));
+    QTest::keyClick(memory, Qt::Key_Home);
+    QTest::keyClicks(memory, "A5");
+    QCOMPARE(machine.chip.iram[0x00], uint8_t(0xA5));
+    QCOMPARE(host.status, QString("Current editing address : 01"));
+
+    auto* program = qobject_cast<ProgramView*>(views[id::ProgramWindow].get());
+    program->toggleBreakpoint(2);
+    QCOMPARE(host.breakpoints.size(), size_t(1));
+    QVERIFY(host.breakpoints[0].isSet());
+    QCOMPARE(host.breakpoints[0].data, uint16_t(program->rowAddress(1)));
 }
 
 QTEST_MAIN(RegisterViewTest)

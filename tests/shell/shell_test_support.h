@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <functional>
@@ -166,6 +167,16 @@ inline bool saveScreenshot(QWidget* widget, const QString& file) {
     const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
     QCoreApplication::processEvents();
     return dir.isEmpty() || widget->grab().save(dir + "/" + file);
+}
+
+// Turns the wheel `notches` notches (up when positive) with the pointer at
+// `at` of `view`, over the widget there as the desktop sends it.
+inline void turnWheel(QWidget* view, QPoint at, int notches) {
+    QWidget* under = view->childAt(at);
+    QWidget* target = under ? under : view;
+    QWheelEvent wheel(target->mapFrom(view, QPointF(at)), view->mapToGlobal(QPointF(at)), {},
+                      QPoint(0, 120 * notches), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &wheel);
 }
 
 // Pixels of `image` in the character cell (`cell` big) centred on `centre`

@@ -2,7 +2,8 @@
 // bytes the UART sends and receives (on the thread that runs the step; pure
 // core calls), and the program's writes of SCON and SPCR reach the serial and
 // SPI windows as queued signals on the user-interface thread, so the
-// simulation never waits for a window. While the serial window connects the
+// simulation never waits for a window; the frame's one-second tick of the
+// IIC clock reaches the clock window here too. While the serial window connects the
 // line to a pseudo-terminal, the same two byte events feed that bridge too.
 #pragma once
 
@@ -39,6 +40,9 @@ signals:
     // Queued to the user-interface thread.
     void sconChanged();
     void spcrChanged();
+    // The real-time clock counted a second (or took the system time): the
+    // clock window shows the new time. Sent by the frame's clock timer.
+    void rtcTicked();
 
 private:
     Machine& machine_;

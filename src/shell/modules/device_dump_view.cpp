@@ -1,61 +1,50 @@
 #include "shell/modules/device_dump_view.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 namespace quorvel::shell {
 
-DeviceDumpView::DeviceDumpView(Frame& frame, const char* objectName, int command)
-    : TextGridView(frame), frame_(frame), command_(command) {
+DeviceDumpView::DeviceDumpView(ViewContext& context, const char* objectName, int command)
+    : TextGridView(context), context_(context), command_(command) {
     setObjectName(objectName);
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    connect(vbar_, &QScrollBar::valueChanged, this, [this](int row) { setTop(row); });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int column) {
-        hpos_ = column;
-        update();
-    });
+    setBarPolicies(Qt::ScrollBarAlwaysOn, Qt::ScrollBarAsNeeded);
     blink_.setInterval(std::max(100, QApplication::cursorFlashTime() / 2));
     connect(&blink_, &QTimer::timeout, this, [this] {
         caretOn_ = !caretOn_;
         update(caretRect());
     });
-    resize(kRowWidth * charWidth() + vbar_->sizeHint().width(), 17 * lineHeight());
+    resize(kRowWidth * charWidth() + verticalBar()->sizeHint().width(), 17 * lineHeight());
 }
 
 DeviceDumpView::~DeviceDumpView() {
-    if (!frame_.runControl().running()) frame_.setStatusText(0, "Ready");
+    if (!context_.runControl().running()) context_.setStatusText(0, "Ready");
 }
 
 void DeviceDumpView::reopenDevice() {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         openDeviceView(dump_, memory, deviceSize());
         device_ = dump_.shown;
         setWindowTitle(QString::fromStdString(deviceTitle()));
     }
-    top_ = 0;
     layoutBars();
+    setTop(0);
     caretMoved();
 }
 
 void DeviceDumpView::refreshView() {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
     }
@@ -64,7 +53,7 @@ void DeviceDumpView::refreshView() {
 
 void DeviceDumpView::takeFromDevice(int first, int last) {
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         refreshShown(dump_, memory, first, last);
         device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
@@ -91,59 +80,18 @@ QString DeviceDumpView::rowText(int row) const {
 
 // ------------------------------------------------------------------ layout
 
-int DeviceDumpView::visibleRows() const {
-    return std::max(1, (height() - (hbar_->isVisible() ? hbar_->height() : 0)) / lineHeight());
-}
-
-int DeviceDumpView::visibleColumns() const {
-    return std::max(1, (width() - vbar_->width()) / charWidth());
-}
-
 void DeviceDumpView::layoutBars() {
-    const int barW = vbar_->sizeHint().width();
-    const int barH = hbar_->sizeHint().height();
-    const bool needH = width() - barW < kRowWidth * charWidth();
-    hbar_->setVisible(needH);
-    vbar_->setGeometry(width() - barW, 0, barW, height() - (needH ? barH : 0));
-    if (needH) hbar_->setGeometry(0, height() - barH, width() - barW, barH);
+    setContentSize(rowCount(), kRowWidth);
+    scrolled();
+}
 
-    const QSignalBlocker blockV(vbar_);
-    vbar_->setRange(0, std::max(0, rowCount() - visibleRows()));
-    vbar_->setPageStep(visibleRows());
-    top_ = std::clamp(top_, 0, vbar_->maximum());
-    vbar_->setValue(top_);
-    const QSignalBlocker blockH(hbar_);
-    hbar_->setRange(0, std::max(0, kRowWidth - visibleColumns()));
-    hbar_->setPageStep(visibleColumns());
-    hpos_ = needH ? std::clamp(hpos_, 0, hbar_->maximum()) : 0;
-    hbar_->setValue(hpos_);
+void DeviceDumpView::scrolled() {
+    top_ = verticalBar()->value();
+    hpos_ = horizontalBar()->value();
     update();
 }
 
-void DeviceDumpView::resizeEvent(QResizeEvent* event) {
-    TextGridView::resizeEvent(event);
-    layoutBars();
-}
-
-void DeviceDumpView::setTop(int row) {
-    row = std::clamp(row, 0, std::max(0, rowCount() - visibleRows()));
-    if (row == top_) return;
-    top_ = row;
-    const QSignalBlocker block(vbar_);
-    vbar_->setValue(top_);
-    update();
-}
-
-void DeviceDumpView::wheelEvent(QWheelEvent* event) {
-    // High-resolution wheels send fractions of a notch: accumulate them.
-    wheelRemainder_ += event->angleDelta().y();
-    const int lines = std::max(1, QApplication::wheelScrollLines());
-    while (std::abs(wheelRemainder_) >= 120) {
-        const bool up = wheelRemainder_ > 0;
-        wheelRemainder_ += up ? -120 : 120;
-        setTop(top_ + (up ? -lines : lines));
-    }
-}
+void DeviceDumpView::setTop(int row) { verticalBar()->setValue(row); }
 
 // ------------------------------------------------------------------- caret
 
@@ -165,14 +113,14 @@ void DeviceDumpView::caretMoved() {
     const int row = dump_.caret / kDumpRowBytes;
     if (row < top_) setTop(row);
     else if (row >= top_ + visibleRows()) setTop(row - visibleRows() + 1);
-    if (hbar_->isVisible()) {
+    if (horizontalBar()->isVisible()) {
         const int column = caretColumn();
-        if (column < hpos_) hbar_->setValue(column);
-        else if (column >= hpos_ + visibleColumns()) hbar_->setValue(column - visibleColumns() + 1);
+        if (column < hpos_) horizontalBar()->setValue(column);
+        else if (column >= hpos_ + visibleColumns()) horizontalBar()->setValue(column - visibleColumns() + 1);
     }
     // The status bar shows the caret of the active window only.
-    if (hasFocus() || (parentWidget() && static_cast<QWidget*>(frame_.mdiArea()->activeSubWindow()) == parentWidget()))
-        frame_.setStatusText(0, QString::fromStdString(editingAddressText(dump_.caret)));
+    if (hasFocus() || context_.isActiveView(parentWidget()))
+        context_.setStatusText(0, QString::fromStdString(editingAddressText(dump_.caret)));
     caretOn_ = true;
     if (blink_.isActive()) blink_.start(); // a moved caret shows at once
     update();
@@ -210,7 +158,7 @@ void DeviceDumpView::typeCharacter(QChar ch) {
     // edit nothing.
     if (ch.unicode() < 0x20 || ch.unicode() > 0xFF) return;
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const std::span<uint8_t> memory = deviceMemory();
         if (dump_.caret >= int(dump_.shown.size())) return;
         const auto value = dumpKeyEdit(dump_, memory[size_t(dump_.caret)], char(ch.unicode()));
@@ -279,14 +227,8 @@ void DeviceDumpView::focusOutEvent(QFocusEvent* event) {
 
 // ---------------------------------------------------------------- painting
 
-void DeviceDumpView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    if (hbar_->isVisible()) // the corner between the scroll bars
-        painter.fillRect(QRect(vbar_->x(), hbar_->y(), vbar_->width(), hbar_->height()),
-                         palette().window());
-    painter.setClipRect(0, 0, width() - vbar_->width(),
-                        hbar_->isVisible() ? hbar_->y() : height());
+void DeviceDumpView::paintView(QPainter& painter, const QRect& dirty) {
+    painter.fillRect(dirty, Qt::white);
 
     const int size = int(dump_.shown.size());
     const int xScroll = hpos_ * charWidth();

@@ -36,7 +36,7 @@ public:
     // Columns of a row: address, first hex digit, hex stride, characters, width.
     static constexpr int kHexColumn = 8, kHexStride = 4, kCharColumn = 72, kRowWidth = 88;
 
-    DeviceDumpView(Frame& frame, const char* objectName, int command);
+    DeviceDumpView(ViewContext& context, const char* objectName, int command);
     ~DeviceDumpView() override;
 
     // Takes the device memory again and repaints (program writes show red).
@@ -70,19 +70,17 @@ protected:
     // (they are no longer drawn red). Takes the pause guard.
     void takeFromDevice(int first, int last);
 
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& painter, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override { layoutBars(); }
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     int rowCount() const { return int(dump_.shown.size() + kDumpRowBytes - 1) / kDumpRowBytes; }
-    int visibleRows() const;
-    int visibleColumns() const;
     void layoutBars();
     void setTop(int row);
     void typeCharacter(QChar ch);
@@ -93,17 +91,14 @@ private:
     QRect caretRect() const;
     int caretColumn() const;
 
-    Frame& frame_;
+    ViewContext& context_;
     int command_;
     DeviceMemoryView dump_;
     std::vector<uint8_t> device_; // the device memory as of the last refresh
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     QTimer blink_;
     bool caretOn_ = false;
     int top_ = 0;  // first visible row
     int hpos_ = 0; // columns scrolled to the left
-    int wheelRemainder_ = 0;
 };
 
 } // namespace quorvel::shell

@@ -3,7 +3,7 @@
 // "Write Protection" like a bus write, without starting a write cycle.
 #include "modules/iic_bus.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/device_dump_view.h"
 #include "shell/views/view_table.h"
 
@@ -13,29 +13,30 @@ namespace {
 
 class IicEepromWindow : public DeviceDumpView {
 public:
-    explicit IicEepromWindow(Frame& frame)
-        : DeviceDumpView(frame, "MdiI2CEEPROMChild", id::IicEepromWindow) {}
+    explicit IicEepromWindow(ViewContext& context)
+        : DeviceDumpView(context, "MdiI2CEEPROMChild", id::IicEepromWindow) {}
 
 protected:
-    IicSettings& settings() const { return frame().machine().modules.settings.iic; }
+    IicSettings& settings() const { return context().machine().modules.settings.iic; }
     std::span<uint8_t> deviceMemory() override {
-        return frame().machine().modules.iic.eeprom.EepromMemory;
+        return context().machine().modules.iic.eeprom.EepromMemory;
     }
     int deviceSize() const override { return iicEepromTypeInfo(iicEepromType(settings())).size; }
     std::string deviceTitle() const override { return iicEepromWindowTitle(settings()); }
     bool storeEdit(int address, uint8_t value) override {
-        return editIicEeprom(frame().machine().modules.iic.eeprom, settings(), address, value);
+        return editIicEeprom(context().machine().modules.iic.eeprom, settings(), address, value);
     }
 };
 
 } // namespace
 
-View* createIicEepromWindow(Frame& frame) {
+View* createIicEepromWindow(const ViewSources& sources) {
+    ViewContext& context = sources.context;
     {
-        auto guard = frame.runControl().pause();
-        cleanIicSettings(frame.machine().modules.settings.iic);
+        auto guard = context.runControl().pause();
+        cleanIicSettings(context.machine().modules.settings.iic);
     }
-    auto* window = new IicEepromWindow(frame);
+    auto* window = new IicEepromWindow(context);
     window->reopenDevice();
     return window;
 }

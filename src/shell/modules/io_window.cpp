@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 #include <QComboBox>
@@ -25,11 +25,11 @@ QString pinName(int index) { return QString("P%1.%2").arg(index >> 3).arg(index 
 
 } // namespace
 
-IoWindow::IoWindow(Frame& frame)
-    : PartWindow(frame, "                  Input/Output Levels                     ", 15) {
+IoWindow::IoWindow(ViewContext& context)
+    : PartWindow(context, "                  Input/Output Levels                     ", 15) {
     setObjectName("MdiIOChild");
     setWindowTitle("Input/Output Levels");
-    layout_ = ioLayout(frame.machine().selection);
+    layout_ = ioLayout(context.machine().selection);
 
     auto* content = new QWidget;
     content->setObjectName("ioContent");
@@ -55,14 +55,14 @@ IoWindow::IoWindow(Frame& frame)
     outer->addWidget(scroll);
 
     // The level bits are made to agree with the settings the window shows.
-    auto guard = frame.runControl().pause();
-    Machine& machine = frame.machine();
+    auto guard = context.runControl().pause();
+    Machine& machine = context.machine();
     ioWindowOpened(machine.chip.pins, machine.modules.comparator, machine.selection.kind);
     latchTracker_.start(machine.chip.portLatches());
 }
 
 QWidget* IoWindow::portGroup(int port) {
-    const DeviceSelection& selection = frame_.machine().selection;
+    const DeviceSelection& selection = context_.machine().selection;
     const uint32_t pins = ioPins(layout_);
     auto* group = new QGroupBox(QString("Port %1").arg(port));
     group->setObjectName(QString("port%1").arg(port));
@@ -124,7 +124,7 @@ QWidget* IoWindow::pulseGroup() {
 }
 
 QWidget* IoWindow::comparatorGroup() {
-    const ComparatorState& comparator = frame_.machine().modules.comparator;
+    const ComparatorState& comparator = context_.machine().modules.comparator;
     auto* group = new QGroupBox("Analog Comparator");
     auto* inputs = new QGroupBox("Inputs");
     auto* grid = new QGridLayout(inputs);
@@ -166,7 +166,7 @@ QRect IoWindow::clearViewGeometry(const QSize& client) const {
 }
 
 QSize IoWindow::minimumSizeHint() const {
-    if (frame_.viewMode() == ViewMode::Clear) return PartWindow::minimumSizeHint();
+    if (context_.viewMode() == ViewMode::Clear) return PartWindow::minimumSizeHint();
     const QSize content = findChild<QWidget*>("ioContent")->sizeHint();
     return {content.width(), content.height() + topMargin(kTopMargin)};
 }
@@ -177,7 +177,7 @@ void IoWindow::showEvent(QShowEvent* event) {
 }
 
 void IoWindow::refreshView() {
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     showInputs();
     showLatches();
 }
@@ -188,7 +188,7 @@ void IoWindow::moduleTick() {
 }
 
 void IoWindow::showLatches() {
-    const uint32_t latches = frame_.machine().chip.portLatches();
+    const uint32_t latches = context_.machine().chip.portLatches();
     const uint32_t changed = latchTracker_.changed(latches, ioPins(layout_));
     if (!changed) return;
     for (int index = 0; index < 32; ++index)
@@ -198,7 +198,7 @@ void IoWindow::showLatches() {
 }
 
 void IoWindow::showInputs() {
-    const PinState& pins = frame_.machine().chip.pins;
+    const PinState& pins = context_.machine().chip.pins;
     for (int index = 0; index < 32; ++index) {
         QComboBox* combo = inputs_[size_t(index)];
         if (!combo) continue;
@@ -212,7 +212,7 @@ void IoWindow::showInputs() {
 
 void IoWindow::showComparator() {
     if (!comparatorOutput_) return;
-    const Machine& machine = frame_.machine();
+    const Machine& machine = context_.machine();
     const ComparatorState& comparator = machine.modules.comparator;
     const int voltages[2] = {comparator.plusVoltage, comparator.minusVoltage};
     for (int input : {0, 1}) {
@@ -227,25 +227,25 @@ void IoWindow::showComparator() {
 }
 
 void IoWindow::inputChosen(int index, int choice) {
-    auto guard = frame_.runControl().pause();
-    Machine& machine = frame_.machine();
+    auto guard = context_.runControl().pause();
+    Machine& machine = context_.machine();
     setPinInput(machine.chip.pins, machine.modules.comparator, machine.selection, index,
                 uint8_t(choice));
     showInputs();
 }
 
 void IoWindow::pulse(PulseButton button) {
-    auto guard = frame_.runControl().pause();
-    pressPulseButton(frame_.machine().chip, button);
+    auto guard = context_.runControl().pause();
+    pressPulseButton(context_.machine().chip, button);
 }
 
 void IoWindow::sliderMoved(int input, int tenths) {
-    auto guard = frame_.runControl().pause();
-    Machine& machine = frame_.machine();
+    auto guard = context_.runControl().pause();
+    Machine& machine = context_.machine();
     moveComparatorSlider(machine.chip.pins, machine.modules.comparator, input, tenths);
     showComparator();
 }
 
-View* createIoWindow(Frame& frame) { return new IoWindow(frame); }
+View* createIoWindow(const ViewSources& sources) { return new IoWindow(sources.context); }
 
 } // namespace quorvel::shell

@@ -28,7 +28,7 @@ namespace quorvel::shell {
 class IoWindow : public PartWindow {
     Q_OBJECT
 public:
-    explicit IoWindow(Frame& frame);
+    explicit IoWindow(ViewContext& context);
 
     void refreshView() override;
     int viewCommand() const override;

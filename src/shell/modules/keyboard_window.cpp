@@ -2,7 +2,7 @@
 
 #include "modules/keys.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/key_painter.h"
 #include "shell/views/view_table.h"
 
@@ -43,9 +43,9 @@ void KeyButton::paintEvent(QPaintEvent*) {
     paintKeyButton(painter, rect(), text(), isDown(), isEnabled());
 }
 
-View* createKeyboardView(Frame& frame) { return new KeyboardView(frame); }
+View* createKeyboardView(const ViewSources& sources) { return new KeyboardView(sources.context); }
 
-KeyboardView::KeyboardView(Frame& frame) : frame_(frame) {
+KeyboardView::KeyboardView(ViewContext& context) : context_(context) {
     setObjectName("MdiKeyboardChild");
     setWindowTitle("Matrix Keyboard and Keys");
     scroll_ = new QScrollArea;
@@ -55,8 +55,8 @@ KeyboardView::KeyboardView(Frame& frame) : frame_(frame) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll_);
     {
-        auto guard = frame_.runControl().pause();
-        ModuleState& modules = frame_.machine().modules;
+        auto guard = context_.runControl().pause();
+        ModuleState& modules = context_.machine().modules;
         cleanKeyboardSettings(modules.settings);
         keypadRelease(modules.keypad);
         modules.keypad.windowOpen = true;
@@ -80,8 +80,8 @@ void KeyboardView::detach() {
     if (!attached_) return;
     attached_ = false;
     timer_->stop();
-    auto guard = frame_.runControl().pause();
-    KeypadState& keypad = frame_.machine().modules.keypad;
+    auto guard = context_.runControl().pause();
+    KeypadState& keypad = context_.machine().modules.keypad;
     keypadRelease(keypad);
     keypad.windowOpen = false;
 }
@@ -93,7 +93,7 @@ QSize KeyboardView::sizeHint() const {
 }
 
 void KeyboardView::build() {
-    const Machine& m = frame_.machine();
+    const Machine& m = context_.machine();
     const ModuleSettings& s = m.modules.settings;
     const uint32_t mask = m.profile.availablePinMask;
     content_ = new QWidget;
@@ -158,8 +158,8 @@ void KeyboardView::rebuild() {
     toggle_.clear();
     keypad_.clear();
     {
-        auto guard = frame_.runControl().pause();
-        ModuleState& modules = frame_.machine().modules;
+        auto guard = context_.runControl().pause();
+        ModuleState& modules = context_.machine().modules;
         cleanKeyboardSettings(modules.settings);
         keypadRelease(modules.keypad);
     }
@@ -170,8 +170,8 @@ void KeyboardView::rebuild() {
 
 void KeyboardView::refreshView() {
     // A toggle key's caption shows its line's level, whoever set it last.
-    auto guard = frame_.runControl().pause();
-    const PinState& pins = frame_.machine().chip.pins;
+    auto guard = context_.runControl().pause();
+    const PinState& pins = context_.machine().chip.pins;
     for (const Key& key : toggle_)
         key.button->setText(QString::fromStdString(toggleKeyCaption(key.number, pins.level(key.number))));
 }
@@ -186,8 +186,8 @@ void KeyboardView::tick() {
             heldKey = key.number;
             break;
         }
-    auto guard = frame_.runControl().pause();
-    Machine& m = frame_.machine();
+    auto guard = context_.runControl().pause();
+    Machine& m = context_.machine();
     ModuleState& modules = m.modules;
     momentaryKeysTick(modules.settings, m.chip.pins, m.profile.availablePinMask, held);
     if (keypadType(modules.settings) == kKeypadNone) return;
@@ -200,16 +200,16 @@ void KeyboardView::tick() {
 void KeyboardView::clickToggle(const Key& key) {
     bool level;
     {
-        auto guard = frame_.runControl().pause();
-        level = clickToggleKey(frame_.machine().chip.pins, key.number);
+        auto guard = context_.runControl().pause();
+        level = clickToggleKey(context_.machine().chip.pins, key.number);
     }
     key.button->setText(QString::fromStdString(toggleKeyCaption(key.number, level)));
     key.button->update();
 }
 
 void KeyboardView::keypadReleased() {
-    auto guard = frame_.runControl().pause();
-    keypadRelease(frame_.machine().modules.keypad);
+    auto guard = context_.runControl().pause();
+    keypadRelease(context_.machine().modules.keypad);
 }
 
 KeyButton* KeyboardView::momentaryButton(int pin) const {

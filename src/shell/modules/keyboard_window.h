@@ -17,7 +17,7 @@ class QTimer;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 
 // A key of the window, drawn as a key cap that sinks in while held.
 class KeyButton : public QAbstractButton {
@@ -36,7 +36,7 @@ private:
 class KeyboardView : public View {
     Q_OBJECT
 public:
-    explicit KeyboardView(Frame& frame);
+    explicit KeyboardView(ViewContext& context);
     ~KeyboardView() override;
 
     void refreshView() override;
@@ -69,7 +69,7 @@ private:
     void clickToggle(const Key& key);
     void keypadReleased();
 
-    Frame& frame_;
+    ViewContext& context_;
     QScrollArea* scroll_;
     QWidget* content_ = nullptr;
     QTimer* timer_;

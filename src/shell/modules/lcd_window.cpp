@@ -1,7 +1,7 @@
 #include "shell/modules/lcd_window.h"
 
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/lcd_painter.h"
 #include "shell/views/view_table.h"
 
@@ -12,13 +12,13 @@
 
 namespace quorvel::shell {
 
-LcdWindow::LcdWindow(Frame& frame) : frame_(frame) {
+LcdWindow::LcdWindow(ViewContext& context) : context_(context) {
     setObjectName("MdiLCDChild");
     setAttribute(Qt::WA_OpaquePaintEvent);
     {
         // Opening the window cleans the stored lines and options.
-        auto guard = frame_.runControl().pause();
-        cleanLcdSettings(frame_.machine().modules.settings);
+        auto guard = context_.runControl().pause();
+        cleanLcdSettings(context_.machine().modules.settings);
         takePicture();
     }
     setWindowTitle(lcdGeometry(picture_.options).title);
@@ -34,7 +34,7 @@ int LcdWindow::viewCommand() const { return id::LcdWindow; }
 QSize LcdWindow::sizeHint() const { return lcdClientSize(picture_.options); }
 
 LcdWindow::Seen LcdWindow::seen() const {
-    const ModuleState& modules = frame_.machine().modules;
+    const ModuleState& modules = context_.machine().modules;
     const LcdController& lcd = modules.lcd;
     return {lcd.changeCount, uint8_t(lcd.LcdDisplayFlags & ~kLcdBusy),
             uint8_t(lcd.LcdFunctionFlags & ~kLcdNibblePhase), lcd.addressCounter,
@@ -42,7 +42,7 @@ LcdWindow::Seen LcdWindow::seen() const {
 }
 
 void LcdWindow::takePicture() {
-    const ModuleState& modules = frame_.machine().modules;
+    const ModuleState& modules = context_.machine().modules;
     seen_ = seen();
     LcdPicture next = lcdPicture(modules.lcd, modules.settings.LcdOptions);
     if (next == picture_) return;
@@ -101,6 +101,6 @@ void LcdWindow::paintEvent(QPaintEvent*) {
     paintLcd(painter, picture_, cursorPhase_);
 }
 
-View* createLcdWindow(Frame& frame) { return new LcdWindow(frame); }
+View* createLcdWindow(const ViewSources& sources) { return new LcdWindow(sources.context); }
 
 } // namespace quorvel::shell

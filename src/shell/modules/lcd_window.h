@@ -13,12 +13,12 @@ class QTimer;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 
 class LcdWindow : public View {
     Q_OBJECT
 public:
-    explicit LcdWindow(Frame& frame);
+    explicit LcdWindow(ViewContext& context);
 
     void refreshView() override;
     int viewCommand() const override;
@@ -53,7 +53,7 @@ private:
     void fitWindow();
     void blink();
 
-    Frame& frame_;
+    ViewContext& context_;
     LcdPicture picture_;
     Seen seen_;
     bool cursorPhase_ = false;

@@ -1,7 +1,7 @@
 #include "shell/modules/led_window.h"
 
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 #include <QPainter>
@@ -29,14 +29,14 @@ private:
     const LedPicture& picture_;
 };
 
-View* createLedView(Frame& frame) { return new LedView(frame); }
+View* createLedView(const ViewSources& sources) { return new LedView(sources.context); }
 
-LedView::LedView(Frame& frame) : frame_(frame) {
+LedView::LedView(ViewContext& context) : context_(context) {
     setObjectName("MdiLEDChild");
     setWindowTitle("LED and 7 Segment Displays");
     {
-        auto guard = frame_.runControl().pause();
-        Machine& m = frame_.machine();
+        auto guard = context_.runControl().pause();
+        Machine& m = context_.machine();
         cleanLedSettings(m.modules.settings, m.profile.availablePinMask);
     }
     canvas_ = new LedCanvas(picture_);
@@ -66,11 +66,11 @@ void LedView::moduleTick() { sample(); }
 void LedView::sample() {
     LedPicture next;
     {
-        auto guard = frame_.runControl().pause();
-        Machine& m = frame_.machine();
+        auto guard = context_.runControl().pause();
+        Machine& m = context_.machine();
         const ModuleSettings& s = m.modules.settings;
         next.shown = evaluateLeds(s, m.chip.portLatches(), m.modules.ledDigitMemory,
-                                  frame_.runControl().running());
+                                  context_.runControl().running());
         next.items = ledWindowLayout(s, m.profile.availablePinMask, next.shown.digitCount);
         next.pointGreen = s.LedOptions & kLedPointGreen;
         next.digitGreen = s.LedOptions & kLedDigitGreen;

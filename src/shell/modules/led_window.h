@@ -13,13 +13,13 @@ class QScrollArea;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 class LedCanvas;
 
 class LedView : public View {
     Q_OBJECT
 public:
-    explicit LedView(Frame& frame);
+    explicit LedView(ViewContext& context);
 
     void refreshView() override;
     void moduleTick() override;
@@ -43,7 +43,7 @@ private:
     // The canvas covers the content and at least the visible area.
     void fitCanvas();
 
-    Frame& frame_;
+    ViewContext& context_;
     QScrollArea* scroll_;
     LedCanvas* canvas_;
     LedPicture picture_;

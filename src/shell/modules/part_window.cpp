@@ -1,28 +1,32 @@
 #include "shell/modules/part_window.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/clear_view_title.h"
 #include "shell/views/text_grid_view.h"
 
-#include <QMdiArea>
+#include <QEvent>
 #include <QMdiSubWindow>
 #include <QPainter>
 
 namespace quorvel::shell {
 
-PartWindow::PartWindow(Frame& frame, const char* clearViewTitle, int clearViewDrop)
-    : frame_(frame), title_(clearViewTitle), drop_(clearViewDrop) {
-    // The title's colour follows the active window.
-    connect(frame.mdiArea(), &QMdiArea::subWindowActivated, this, [this] {
-        if (clearView()) update(0, 0, width(), titleHeight(normalTopMargin()));
-    });
+PartWindow::PartWindow(ViewContext& context, const char* clearViewTitle, int clearViewDrop)
+    : context_(context), title_(clearViewTitle), drop_(clearViewDrop) {}
+
+void PartWindow::changeEvent(QEvent* event) {
+    View::changeEvent(event);
+    if (event->type() != QEvent::ParentChange) return;
+    // The title's colour follows the activation of the window around the view.
+    if (auto* window = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        connect(window, &QMdiSubWindow::windowStateChanged, this, [this] {
+            if (clearView()) update(0, 0, width(), titleHeight(normalTopMargin()));
+        });
 }
 
-bool PartWindow::clearView() const { return frame_.viewMode() == ViewMode::Clear; }
+bool PartWindow::clearView() const { return context_.viewMode() == ViewMode::Clear; }
 
 bool PartWindow::titleActive() const {
-    QMdiSubWindow* active = frame_.mdiArea()->activeSubWindow();
-    return active && active->widget() == this;
+    return context_.isActiveView(parentWidget());
 }
 
 void PartWindow::paintEvent(QPaintEvent* event) {

@@ -8,12 +8,12 @@
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 
 class PartWindow : public View {
     Q_OBJECT
 public:
-    PartWindow(Frame& frame, const char* clearViewTitle, int clearViewDrop);
+    PartWindow(ViewContext& context, const char* clearViewTitle, int clearViewDrop);
 
     // The title line is drawn as active: its window is the MDI area's active one.
     bool titleActive() const;
@@ -26,9 +26,10 @@ protected:
     // Height of the painted title line.
     int titleHeight(int normalMargin) const { return topMargin(normalMargin); }
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     virtual int normalTopMargin() const = 0;
 
-    Frame& frame_;
+    ViewContext& context_;
 
 private:
     const char* title_;

@@ -5,7 +5,8 @@
 // stay red.
 #include "modules/iic_bus.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/modules/chip_notices.h"
+#include "shell/view_context.h"
 #include "shell/modules/device_dump_view.h"
 #include "shell/views/view_table.h"
 
@@ -15,17 +16,18 @@ namespace {
 
 class RtcWindow : public DeviceDumpView {
 public:
-    explicit RtcWindow(Frame& frame) : DeviceDumpView(frame, "MdiI2CRTCChild", id::RtcWindow) {
-        connect(&frame, &Frame::rtcTicked, this,
+    RtcWindow(ViewContext& context, ChipNotices& notices)
+        : DeviceDumpView(context, "MdiI2CRTCChild", id::RtcWindow) {
+        connect(&notices, &ChipNotices::rtcTicked, this,
                 [this] { takeFromDevice(rtc::Hundredths, rtc::WeekdayMonth); });
     }
 
 protected:
-    std::span<uint8_t> deviceMemory() override { return frame().machine().modules.iic.rtc.RtcMemory; }
+    std::span<uint8_t> deviceMemory() override { return context().machine().modules.iic.rtc.RtcMemory; }
     int deviceSize() const override { return kRtcMemorySize; }
     std::string deviceTitle() const override { return kRtcWindowTitle; }
     bool storeEdit(int address, uint8_t value) override {
-        auto& memory = frame().machine().modules.iic.rtc.RtcMemory;
+        auto& memory = context().machine().modules.iic.rtc.RtcMemory;
         if (address < 0 || address >= int(memory.size())) return false;
         memory[size_t(address)] = value;
         return true;
@@ -34,12 +36,13 @@ protected:
 
 } // namespace
 
-View* createRtcWindow(Frame& frame) {
+View* createRtcWindow(const ViewSources& sources) {
+    ViewContext& context = sources.context;
     {
-        auto guard = frame.runControl().pause();
-        cleanIicSettings(frame.machine().modules.settings.iic);
+        auto guard = context.runControl().pause();
+        cleanIicSettings(context.machine().modules.settings.iic);
     }
-    auto* window = new RtcWindow(frame);
+    auto* window = new RtcWindow(context, sources.chipNotices);
     window->reopenDevice();
     return window;
 }

@@ -5,7 +5,7 @@
 #include "modules/uart_pty.h"
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/chip_notices.h"
 #include "shell/modules/serial_mode_dialog.h"
 #include "shell/views/text_grid_view.h"
@@ -73,7 +73,8 @@ QLabel* named(QLabel* label, const char* name) {
 
 } // namespace
 
-SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearViewTitle, 10) {
+SerialWindow::SerialWindow(ViewContext& context, ChipNotices& notices)
+    : PartWindow(context, kSerialWindowClearViewTitle, 10), notices_(notices) {
     setObjectName("MdiSerialportChild");
     setWindowTitle(QString::fromLatin1(kSerialWindowTitle));
 
@@ -172,19 +173,19 @@ SerialWindow::SerialWindow(Frame& frame) : PartWindow(frame, kSerialWindowClearV
     for (uint8_t bit : {0, 1})
         connect(ninth_[bit], &QRadioButton::clicked, this, [this, bit] { chooseNinthBit(bit); });
     connect(setting_, &QPushButton::clicked, this, &SerialWindow::openSetting);
-    connect(&frame.chipNotices(), &ChipNotices::sconChanged, this, &SerialWindow::sconChanged);
+    connect(&notices_, &ChipNotices::sconChanged, this, &SerialWindow::sconChanged);
     connect(pty_, &QCheckBox::toggled, this, &SerialWindow::switchPty);
     connect(ptyTimer_, &QTimer::timeout, this, [this] {
         // A running program's module ticks poll it already.
-        if (frame_.runControl().running()) return;
-        auto guard = frame_.runControl().pause();
+        if (context_.runControl().running()) return;
+        auto guard = context_.runControl().pause();
         moduleTick();
     });
 }
 
 SerialWindow::~SerialWindow() {
     if (!bridge_) return;
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     closePty();
 }
 
@@ -195,7 +196,7 @@ QRect SerialWindow::clearViewGeometry(const QSize& client) const {
 }
 
 void SerialWindow::refreshView() {
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     showState();
 }
 
@@ -207,7 +208,7 @@ void SerialWindow::moduleTick() {
 }
 
 SerialWindow::Signature SerialWindow::signature() const {
-    const Machine& machine = frame_.machine();
+    const Machine& machine = context_.machine();
     const SerialState& serial = machine.chip.periph.serial;
     const SerialHostState& host = machine.modules.serialHost;
     Signature s;
@@ -228,7 +229,7 @@ SerialWindow::Signature SerialWindow::signature() const {
 }
 
 void SerialWindow::showState() {
-    const Machine& machine = frame_.machine();
+    const Machine& machine = context_.machine();
     const SerialWindowView view =
         serialWindowView(machine.modules.serialHost, machine.modules.settings.serialHost, machine.chip);
     shown_ = signature();
@@ -270,13 +271,13 @@ void SerialWindow::showState() {
 }
 
 void SerialWindow::send() {
-    Machine& machine = frame_.machine();
+    Machine& machine = context_.machine();
     SerialHostState& host = machine.modules.serialHost;
     const SerialHostSettings& settings = machine.modules.settings.serialHost;
     Validation message;
     bool done = true;
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         // A manual byte, or "Cancel" of a file being sent.
         if (!serialFromFile(settings) || host.transmitting)
             message = pressSerialSend(host, settings, machine.chip, hostTransmit_->text().toStdString());
@@ -291,16 +292,16 @@ void SerialWindow::send() {
         if (file.error) {
             message = file.error;
         } else {
-            auto guard = frame_.runControl().pause();
+            auto guard = context_.runControl().pause();
             startFileTransmission(host, machine.chip, std::move(file.bytes));
         }
     }
     if (message) {
-        frame_.showMessage(*message);
+        context_.showMessage(*message);
         hostTransmit_->setFocus();
         hostTransmit_->selectAll();
     }
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     showState();
 }
 
@@ -309,8 +310,8 @@ void SerialWindow::send() {
 void SerialWindow::sendText() {
     const QByteArray bytes = hostText_->text().toLatin1();
     if (bytes.isEmpty()) return;
-    auto guard = frame_.runControl().pause();
-    Machine& machine = frame_.machine();
+    auto guard = context_.runControl().pause();
+    Machine& machine = context_.machine();
     if (machine.modules.serialHost.transmitting) return;
     startFileTransmission(machine.modules.serialHost, machine.chip,
                           std::vector<uint8_t>(bytes.begin(), bytes.end()));
@@ -319,35 +320,35 @@ void SerialWindow::sendText() {
 }
 
 void SerialWindow::chooseNinthBit(uint8_t bit) {
-    auto guard = frame_.runControl().pause();
-    frame_.machine().modules.serialHost.ninthBit = bit;
+    auto guard = context_.runControl().pause();
+    context_.machine().modules.serialHost.ninthBit = bit;
     showState();
 }
 
 void SerialWindow::openSetting() {
     SerialHostSettings current;
     {
-        auto guard = frame_.runControl().pause();
-        current = frame_.machine().modules.settings.serialHost;
+        auto guard = context_.runControl().pause();
+        current = context_.machine().modules.settings.serialHost;
     }
-    SerialModeDialog dialog(frame_.messages(), current, this);
+    SerialModeDialog dialog(context_.messages(), current, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    auto guard = frame_.runControl().pause();
-    frame_.machine().modules.settings.serialHost = dialog.settings();
-    setSerialLineBaud(frame_.machine().chip, dialog.settings().HostBaud);
+    auto guard = context_.runControl().pause();
+    context_.machine().modules.settings.serialHost = dialog.settings();
+    setSerialLineBaud(context_.machine().chip, dialog.settings().HostBaud);
     showState();
 }
 
 void SerialWindow::sconChanged() {
-    auto guard = frame_.runControl().pause();
-    const bool enabled = serialNinthBitEnabled(frame_.machine().chip.sfr(sfr::SCON));
+    auto guard = context_.runControl().pause();
+    const bool enabled = serialNinthBitEnabled(context_.machine().chip.sfr(sfr::SCON));
     for (QRadioButton* radio : ninth_) radio->setEnabled(enabled);
 }
 
 void SerialWindow::switchPty(bool on) {
     if (on == bool(bridge_)) return;
     if (!on) {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         closePty();
         showState();
         return;
@@ -358,37 +359,37 @@ void SerialWindow::switchPty(bool on) {
             const QSignalBlocker quiet(pty_);
             pty_->setChecked(false);
         }
-        frame_.showMessage(ptyError(*failure));
+        context_.showMessage(ptyError(*failure));
         return;
     }
-    auto guard = frame_.runControl().pause();
-    Machine& machine = frame_.machine();
+    auto guard = context_.runControl().pause();
+    Machine& machine = context_.machine();
     // A file still being sent would feed the same receiver: it stops here.
     if (machine.modules.serialHost.transmitting) cancelFileTransmission(machine.modules.serialHost);
     bridge_ = std::move(bridge);
-    frame_.chipNotices().setPty(bridge_.get());
+    notices_.setPty(bridge_.get());
     ptyTimer_->start();
     pollPty();
     showState();
 }
 
 void SerialWindow::pollPty() {
-    Machine& machine = frame_.machine();
+    Machine& machine = context_.machine();
     const auto failure = bridge_->poll(machine.modules.serialHost, machine.chip);
     if (!failure) return;
     closePty();
     showState();
     // Said once the tick that found it has let the simulation go on.
     QMetaObject::invokeMethod(
-        this, [this, message = ptyError(*failure)] { frame_.showMessage(message); }, Qt::QueuedConnection);
+        this, [this, message = ptyError(*failure)] { context_.showMessage(message); }, Qt::QueuedConnection);
 }
 
 void SerialWindow::closePty() {
     ptyTimer_->stop();
-    frame_.chipNotices().setPty(nullptr);
+    notices_.setPty(nullptr);
     bridge_.reset();
 }
 
-View* createSerialWindow(Frame& frame) { return new SerialWindow(frame); }
+View* createSerialWindow(const ViewSources& sources) { return new SerialWindow(sources.context, sources.chipNotices); }
 
 } // namespace quorvel::shell

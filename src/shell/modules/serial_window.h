@@ -41,10 +41,14 @@ class UartPty;
 
 namespace quorvel::shell {
 
+class ChipNotices;
+
 class SerialWindow : public PartWindow {
     Q_OBJECT
 public:
-    explicit SerialWindow(Frame& frame);
+    // `notices` tells when the program writes SCON and carries the
+    // pseudo-terminal bridge.
+    SerialWindow(ViewContext& context, ChipNotices& notices);
     ~SerialWindow() override;
 
     void refreshView() override;
@@ -110,6 +114,7 @@ private:
     QCheckBox* pty_;
     QLineEdit* ptyPath_;
     QTimer* ptyTimer_;
+    ChipNotices& notices_;
     std::unique_ptr<UartPty> bridge_;
     Signature shown_;
     bool shownOnce_ = false;

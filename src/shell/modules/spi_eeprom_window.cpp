@@ -3,7 +3,7 @@
 // under "Write Protection" and start no write cycle.
 #include "modules/spi_eeprom.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/device_dump_view.h"
 #include "shell/views/view_table.h"
 
@@ -13,27 +13,28 @@ namespace {
 
 class SpiEepromWindow : public DeviceDumpView {
 public:
-    explicit SpiEepromWindow(Frame& frame)
-        : DeviceDumpView(frame, "MdiSPIEEPROMChild", id::SpiEepromWindow) {}
+    explicit SpiEepromWindow(ViewContext& context)
+        : DeviceDumpView(context, "MdiSPIEEPROMChild", id::SpiEepromWindow) {}
 
 protected:
-    SpiSettings& settings() const { return frame().machine().modules.settings.spi; }
-    std::span<uint8_t> deviceMemory() override { return frame().machine().modules.spiEeprom.memory; }
+    SpiSettings& settings() const { return context().machine().modules.settings.spi; }
+    std::span<uint8_t> deviceMemory() override { return context().machine().modules.spiEeprom.memory; }
     int deviceSize() const override { return spiEepromSize(spiEepromType(settings())); }
     std::string deviceTitle() const override { return spiEepromWindowTitle(settings()); }
     bool storeEdit(int address, uint8_t value) override {
-        return editSpiEeprom(frame().machine().modules.spiEeprom, settings(), address, value);
+        return editSpiEeprom(context().machine().modules.spiEeprom, settings(), address, value);
     }
 };
 
 } // namespace
 
-View* createSpiEepromWindow(Frame& frame) {
+View* createSpiEepromWindow(const ViewSources& sources) {
+    ViewContext& context = sources.context;
     {
-        auto guard = frame.runControl().pause();
-        cleanSpiSettings(frame.machine().modules.settings.spi);
+        auto guard = context.runControl().pause();
+        cleanSpiSettings(context.machine().modules.settings.spi);
     }
-    auto* window = new SpiEepromWindow(frame);
+    auto* window = new SpiEepromWindow(context);
     window->reopenDevice();
     return window;
 }

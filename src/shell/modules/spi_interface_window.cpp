@@ -12,7 +12,7 @@
 #include "shell/clear_view_tiles.h"
 #include "shell/clear_view_title.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/modules/chip_notices.h"
 #include "shell/views/text_grid_view.h"
 #include "shell/views/view_table.h"
@@ -55,7 +55,8 @@ void showList(QListWidget* list, const std::string& text) {
 
 class SpiInterfaceWindow : public View {
 public:
-    explicit SpiInterfaceWindow(Frame& frame) : frame_(frame), clear_(frame.viewMode() == ViewMode::Clear) {
+    SpiInterfaceWindow(ViewContext& context, ChipNotices& notices)
+        : context_(context), clear_(context.viewMode() == ViewMode::Clear) {
         setObjectName("MdiSPIChild");
         setWindowTitle(kSpiWindowTitle);
 
@@ -99,7 +100,7 @@ public:
         connect(externalTransmit_, &QLineEdit::textEdited, this, [this] { button_->setEnabled(true); });
         connect(externalTransmit_, &QLineEdit::returnPressed, button_, &QPushButton::click);
         connect(button_, &QPushButton::clicked, this, [this] { pressButton(); });
-        connect(&frame.chipNotices(), &ChipNotices::spcrChanged, this, [this] { spcrWritten(); });
+        connect(&notices, &ChipNotices::spcrChanged, this, [this] { spcrWritten(); });
         connect(qApp, &QApplication::focusChanged, this, [this] {
             if (clear_) update(titleRect());
         });
@@ -108,8 +109,8 @@ public:
         connect(&titleTimer_, &QTimer::timeout, this, [this] { update(titleRect()); });
 
         {
-            auto guard = frame_.runControl().pause();
-            externalTransmit_->setText(QString::fromStdString(spiWindowView(frame_.machine().chip).externalTransmit));
+            auto guard = context_.runControl().pause();
+            externalTransmit_->setText(QString::fromStdString(spiWindowView(context_.machine().chip).externalTransmit));
         }
         resize(520, 300);
     }
@@ -117,8 +118,8 @@ public:
     void refreshView() override {
         SpiWindowView shown{};
         {
-            auto guard = frame_.runControl().pause();
-            shown = spiWindowView(frame_.machine().chip);
+            auto guard = context_.runControl().pause();
+            shown = spiWindowView(context_.machine().chip);
         }
         showCaptions(shown);
         showList(chipTransmit_, shown.chipTransmitList);
@@ -160,8 +161,8 @@ private:
     void spcrWritten() {
         SpiWindowView shown{};
         {
-            auto guard = frame_.runControl().pause();
-            shown = spiWindowView(frame_.machine().chip);
+            auto guard = context_.runControl().pause();
+            shown = spiWindowView(context_.machine().chip);
         }
         showCaptions(shown);
         if (clear_) titleTimer_.start();
@@ -170,11 +171,11 @@ private:
     void pressButton() {
         SpiButtonResult result;
         {
-            auto guard = frame_.runControl().pause();
-            result = pressSpiWindowButton(frame_.machine().chip, externalTransmit_->text().toStdString());
+            auto guard = context_.runControl().pause();
+            result = pressSpiWindowButton(context_.machine().chip, externalTransmit_->text().toStdString());
         }
         if (result.message) {
-            frame_.showMessage(*result.message);
+            context_.showMessage(*result.message);
             externalTransmit_->setFocus();
             return;
         }
@@ -183,7 +184,7 @@ private:
         refreshView();
     }
 
-    Frame& frame_;
+    ViewContext& context_;
     bool clear_;
     QGroupBox* chipSide_;
     QGroupBox* externalSide_;
@@ -197,6 +198,6 @@ private:
 
 } // namespace
 
-View* createSpiWindow(Frame& frame) { return new SpiInterfaceWindow(frame); }
+View* createSpiWindow(const ViewSources& sources) { return new SpiInterfaceWindow(sources.context, sources.chipNotices); }
 
 } // namespace quorvel::shell

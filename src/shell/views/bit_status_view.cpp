@@ -1,7 +1,7 @@
 #include "shell/views/bit_status_view.h"
 
 #include "chip/instruction_set.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -47,7 +47,6 @@ QString cells(const std::array<QString, 8>& texts) {
 
 namespace {
 
-constexpr int kWheelLines = 3;
 
 template <typename Item> std::vector<int> rowStarts(const std::vector<Item>& items, int rows) {
     std::vector<int> start(size_t(rows) + 1, int(items.size()));
@@ -82,22 +81,12 @@ unsigned boxArms(QChar c) {
 
 } // namespace
 
-BitStatusView::BitStatusView(Frame& frame) : TextGridView(frame) {
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    vbar_->setFocusPolicy(Qt::NoFocus);
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    hbar_->setFocusPolicy(Qt::NoFocus);
-    connect(vbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        firstRow_ = value;
-        update();
-    });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this] { update(); });
+BitStatusView::BitStatusView(ViewContext& context) : TextGridView(context) {
+    setBarPolicies(Qt::ScrollBarAsNeeded, Qt::ScrollBarAsNeeded);
 }
 
 void BitStatusView::updateLayout() {
-    const Machine& machine = frame().machine();
+    const Machine& machine = context().machine();
     const int key = int(machine.selection.kind) | (machine.chip.hasXdata() ? 0x100 : 0) |
                     (clearView() ? 0x200 : 0);
     if (key == layoutKey_) return;
@@ -109,9 +98,10 @@ void BitStatusView::updateLayout() {
     textRowStart_ = rowStarts(layout_.texts, layout_.rows);
     cellRowStart_ = rowStarts(layout_.cells, layout_.rows);
     caret_ = std::clamp(caret_, 0, std::max(0, int(layout_.cells.size()) - 1));
-    vbar_->setValue(0);
-    firstRow_ = 0;
+    // The Clear View title line stays above the rows that scroll.
+    setHeaderRows(layout_.title.isEmpty() ? 0 : 1);
     updateScrollBars();
+    scrollTo(0);
     growWindowToContent();
 }
 
@@ -124,15 +114,15 @@ void BitStatusView::showEvent(QShowEvent* event) {
 QSize BitStatusView::minimumSizeHint() const {
     const int width = int(std::ceil((layout_.columns + 2 * leftMargin()) * charWidth()));
     const bool clear = !layout_.title.isEmpty();
-    return {width + (clear ? 0 : vbar_->sizeHint().width()), 4 * lineHeight()};
+    return {width + (clear ? 0 : verticalBar()->sizeHint().width()), 4 * lineHeight()};
 }
 
 void BitStatusView::refreshView() {
     updateLayout();
     {
-        auto guard = frame().runControl().pause();
-        const ChipState& chip = frame().machine().chip;
-        const ChangeSnapshot& snapshot = std::as_const(frame().runControl()).snapshot();
+        auto guard = context().runControl().pause();
+        const ChipState& chip = context().machine().chip;
+        const ChangeSnapshot& snapshot = std::as_const(context().runControl()).snapshot();
         for (int i = 0; i < 128; ++i) {
             now_[size_t(0x80 + i)] = chip.sfrs[size_t(i)];
             then_[size_t(0x80 + i)] = snapshot.sfrs[size_t(i)];
@@ -181,55 +171,23 @@ QString BitStatusView::rowText(int row) const {
 
 // --------------------------------------------------------------- scrolling
 
-int BitStatusView::visibleRows() const {
-    const int barH = hbar_->isVisible() ? hbar_->height() : 0;
-    return std::max(1, (height() - barH) / lineHeight() - headerRows());
-}
-
-int BitStatusView::xScroll() const { return hbar_->isVisible() ? hbar_->value() * charWidth() : 0; }
+int BitStatusView::xScroll() const { return horizontalBar()->value() * charWidth(); }
 
 void BitStatusView::updateScrollBars() {
-    const int barW = vbar_->sizeHint().width();
-    const int barH = hbar_->sizeHint().height();
-    const int contentWidth = int((layout_.columns + 2 * leftMargin()) * charWidth());
-    const int contentRows = layout_.rows + headerRows();
-    // Each bar takes room from the other's direction: settle both.
-    bool needV = false, needH = false;
-    for (int pass = 0; pass < 2; ++pass) {
-        needV = contentRows * lineHeight() > height() - (needH ? barH : 0);
-        // The Clear View tile scrolls vertically only.
-        needH = !clearView() && contentWidth > width() - (needV ? barW : 0);
-    }
-    vbar_->setVisible(needV);
-    hbar_->setVisible(needH);
-    vbar_->setGeometry(width() - barW, 0, barW, height() - (needH ? barH : 0));
-    hbar_->setGeometry(0, height() - barH, width() - (needV ? barW : 0), barH);
-    const int rows = visibleRows();
-    vbar_->setRange(0, needV ? std::max(0, layout_.rows - rows) : 0);
-    vbar_->setPageStep(rows);
-    const int columns = std::max(1, (width() - (needV ? barW : 0)) / charWidth());
-    hbar_->setRange(0, std::max(0, int(layout_.columns + 1 - columns)));
-    hbar_->setPageStep(columns);
-    firstRow_ = vbar_->value();
+    // The bars show when the grid (half a character of margin each side)
+    // does not fit; the Clear View tile scrolls vertically only.
+    setContentSize(layout_.rows, clearView() ? 0 : layout_.columns + 1);
+    firstRow_ = verticalBar()->value();
 }
 
 void BitStatusView::scrollTo(int row) {
-    vbar_->setValue(std::clamp(row, 0, vbar_->maximum()));
-    firstRow_ = vbar_->value();
+    verticalBar()->setValue(row);
+    scrolled();
+}
+
+void BitStatusView::scrolled() {
+    firstRow_ = verticalBar()->value();
     update();
-}
-
-void BitStatusView::resizeEvent(QResizeEvent* event) {
-    TextGridView::resizeEvent(event);
-    updateScrollBars();
-}
-
-void BitStatusView::wheelEvent(QWheelEvent* event) {
-    wheelRemainder_ += event->angleDelta().y();
-    const int notches = wheelRemainder_ / 120;
-    wheelRemainder_ -= notches * 120;
-    if (notches != 0) scrollTo(firstRow_ - notches * kWheelLines);
-    event->accept();
 }
 
 // ------------------------------------------------------------------- caret
@@ -319,8 +277,8 @@ void BitStatusView::editBit(std::optional<bool> value) {
     if (!cell.editable) return;
     const uint8_t mask = uint8_t(1u << cell.bit);
     {
-        auto guard = frame().runControl().pause();
-        ChipState& chip = frame().machine().chip;
+        auto guard = context().runControl().pause();
+        ChipState& chip = context().machine().chip;
         const uint8_t old = chip.readStored(cell.address);
         const bool set = value ? *value : (old & mask) == 0;
         const uint8_t byte = set ? uint8_t(old | mask) : uint8_t(old & ~mask);
@@ -331,7 +289,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
         if (cell.address == sfr::ACC) detail::updateParity(chip);
         // Only the edited bit joins the snapshot: other bits of the byte a
         // step changed stay red.
-        ChangeSnapshot& snapshot = frame().runControl().snapshot();
+        ChangeSnapshot& snapshot = context().runControl().snapshot();
         uint8_t* before = nullptr;
         if (cell.address >= 0x80)
             before = &snapshot.sfrs[size_t(cell.address - 0x80)];
@@ -340,7 +298,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
         if (before) *before = uint8_t((*before & ~mask) | (byte & mask));
     }
     // Every view shows the new value: registers, ports, memories.
-    frame().refreshViews();
+    context().refreshViews();
 }
 
 // ---------------------------------------------------------------- painting
@@ -371,9 +329,8 @@ void BitStatusView::drawBoxRun(QPainter& painter, int column, int screenRow, con
     }
 }
 
-void BitStatusView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+void BitStatusView::paintView(QPainter& painter, const QRect& dirty) {
+    painter.fillRect(dirty, Qt::white);
     const int header = headerRows();
     if (header) drawTitle(painter, layout_.title);
     const int x = xScroll();
@@ -405,10 +362,6 @@ void BitStatusView::paintEvent(QPaintEvent*) {
             painter.fillRect(QRect(left - 1, top, 2, metrics.height()), Qt::black);
         }
     }
-    // The corner between two scroll bars.
-    if (vbar_->isVisible() && hbar_->isVisible())
-        painter.fillRect(QRect(vbar_->x(), hbar_->y(), vbar_->width(), hbar_->height()),
-                         palette().window());
 }
 
 } // namespace quorvel::shell

@@ -56,7 +56,7 @@ struct BitGridLayout {
 class BitStatusView : public TextGridView {
     Q_OBJECT
 public:
-    explicit BitStatusView(Frame& frame);
+    explicit BitStatusView(ViewContext& context);
 
     void refreshView() override;
     // The grid's full width (every bit of a register) and a few rows.
@@ -88,12 +88,12 @@ protected:
     // Whether "0" and "1" move the caret on to the next bit.
     virtual bool advanceAfterDigit() const { return false; }
 
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& painter, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override { updateScrollBars(); }
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // Rebuilds the layout when the device, the external data memory or the
@@ -101,8 +101,6 @@ private:
     void updateLayout();
     void updateScrollBars();
     void scrollTo(int row);
-    int headerRows() const { return layout_.title.isEmpty() ? 0 : 1; }
-    int visibleRows() const;
     // Writes the bit under the caret: set, clear, or toggle (nullopt).
     void editBit(std::optional<bool> value);
     void moveCaretVertically(int direction);
@@ -111,15 +109,12 @@ private:
                     int xScroll) const;
     int xScroll() const;
 
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     BitGridLayout layout_;
     std::vector<int> textRowStart_; // first text of each row, rows + 1 entries
     std::vector<int> cellRowStart_;
     int layoutKey_ = -1;
     int firstRow_ = 0;
     int caret_ = 0;
-    int wheelRemainder_ = 0;
     // The shown bytes and their snapshot, by address (SFRs 0x80-0xFF, RAM
     // 0x20-0x2F).
     std::array<uint8_t, 256> now_{};

@@ -3,7 +3,7 @@
 // bits). The go-to dialog accepts any address; bytes beyond 07FF read FF and
 // take no typing.
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/memory_view.h"
 #include "shell/views/view_table.h"
 
@@ -31,18 +31,18 @@ const MemoryViewKind kEeprom{
 
 class EepromView : public MemoryView {
 public:
-    explicit EepromView(Frame& frame) : MemoryView(frame, kEeprom) {}
+    explicit EepromView(ViewContext& context) : MemoryView(context, kEeprom) {}
 
 protected:
     uint32_t highestAddress() const override { return 0x07FF; }
 
     uint8_t readByte(uint32_t address) const override {
-        const auto& eeprom = frame().machine().chip.eeprom;
+        const auto& eeprom = context().machine().chip.eeprom;
         return address < eeprom.size() ? eeprom[address] : uint8_t(0xFF);
     }
 
     bool writeByte(uint32_t address, uint8_t& value) override {
-        auto& eeprom = frame().machine().chip.eeprom;
+        auto& eeprom = context().machine().chip.eeprom;
         if (address >= eeprom.size()) return false;
         eeprom[address] = value;
         value = eeprom[address];
@@ -52,6 +52,6 @@ protected:
 
 } // namespace
 
-View* createEepromView(Frame& frame) { return new EepromView(frame); }
+View* createEepromView(const ViewSources& sources) { return new EepromView(sources.context); }
 
 } // namespace quorvel::shell

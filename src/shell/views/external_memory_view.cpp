@@ -4,8 +4,7 @@
 // the run controller which bytes it shows, so that single steps snapshot
 // exactly those.
 #include "shell/command_table.h"
-#include "shell/frame.h"
-#include "shell/program_view.h"
+#include "shell/view_context.h"
 #include "shell/views/memory_view.h"
 #include "shell/views/view_table.h"
 
@@ -35,38 +34,38 @@ const MemoryViewKind kExternal{
 
 class ExternalMemoryView : public MemoryView {
 public:
-    explicit ExternalMemoryView(Frame& frame) : MemoryView(frame, kExternal) {}
-    ~ExternalMemoryView() override { frame().runControl().setShownExternalRange(0, 0); }
+    explicit ExternalMemoryView(ViewContext& context) : MemoryView(context, kExternal) {}
+    ~ExternalMemoryView() override { context().runControl().setShownExternalRange(0, 0); }
 
 protected:
-    uint32_t highestAddress() const override { return frame().machine().chip.xdataLimit; }
+    uint32_t highestAddress() const override { return context().machine().chip.xdataLimit; }
 
     uint8_t readByte(uint32_t address) const override {
-        return frame().machine().chip.readXdata(uint16_t(address));
+        return context().machine().chip.readXdata(uint16_t(address));
     }
 
     bool writeByte(uint32_t address, uint8_t& value) override {
-        ChipState& chip = frame().machine().chip;
+        ChipState& chip = context().machine().chip;
         chip.writeXdata(uint16_t(address), value);
         value = chip.readXdata(uint16_t(address));
-        ChangeSnapshot& snapshot = frame().runControl().snapshot();
+        ChangeSnapshot& snapshot = context().runControl().snapshot();
         if (address >= snapshot.xdataStart && address - snapshot.xdataStart < snapshot.xdata.size())
             snapshot.xdata[address - snapshot.xdataStart] = value;
         // The byte may be program memory too.
         if (chip.overlapEnabled)
-            if (ProgramView* program = frame().programView()) program->reloadCode();
+            context().programCodeChanged();
         return true;
     }
 
     void shownRangeChanged() override {
         const uint32_t count = std::min<uint32_t>(uint32_t(rows()) * layout().bytesPerRow,
                                                   0x10000 - top());
-        frame().runControl().setShownExternalRange(uint16_t(top()), count);
+        context().runControl().setShownExternalRange(uint16_t(top()), count);
     }
 };
 
 } // namespace
 
-View* createExternalMemoryView(Frame& frame) { return new ExternalMemoryView(frame); }
+View* createExternalMemoryView(const ViewSources& sources) { return new ExternalMemoryView(sources.context); }
 
 } // namespace quorvel::shell

@@ -3,7 +3,7 @@
 // and compared with the run controller's RAM snapshot, which a typed byte
 // updates too so that it is not drawn as changed.
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/memory_view.h"
 #include "shell/views/view_table.h"
 
@@ -33,26 +33,26 @@ const MemoryViewKind kInternal{
 
 class InternalMemoryView : public MemoryView {
 public:
-    explicit InternalMemoryView(Frame& frame) : MemoryView(frame, kInternal) {}
+    explicit InternalMemoryView(ViewContext& context) : MemoryView(context, kInternal) {}
 
 protected:
     uint32_t highestAddress() const override {
-        return uint32_t(std::clamp(frame().machine().profile.ramSize, 1, 256) - 1);
+        return uint32_t(std::clamp(context().machine().profile.ramSize, 1, 256) - 1);
     }
 
     uint8_t readByte(uint32_t address) const override {
-        return frame().machine().chip.iram[address & 0xFF];
+        return context().machine().chip.iram[address & 0xFF];
     }
 
     uint8_t previousByte(uint32_t address) const override {
-        const auto& previous = frame().runControl().snapshot().iram;
+        const auto& previous = context().runControl().snapshot().iram;
         return address < previous.size() ? previous[address] : readByte(address);
     }
 
     bool writeByte(uint32_t address, uint8_t& value) override {
         if (address > highestAddress()) return false;
-        frame().machine().chip.iram[address] = value;
-        auto& previous = frame().runControl().snapshot().iram;
+        context().machine().chip.iram[address] = value;
+        auto& previous = context().runControl().snapshot().iram;
         if (address < previous.size()) previous[address] = value;
         return true;
     }
@@ -60,6 +60,6 @@ protected:
 
 } // namespace
 
-View* createInternalMemoryView(Frame& frame) { return new InternalMemoryView(frame); }
+View* createInternalMemoryView(const ViewSources& sources) { return new InternalMemoryView(sources.context); }
 
 } // namespace quorvel::shell

@@ -1,7 +1,7 @@
 #include "shell/views/logic_analyser_view.h"
 
 #include "modules/wave_trace.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/messages.h"
 #include "shell/modules/port_grid.h"
 #include "shell/views/view_table.h"
@@ -46,16 +46,15 @@ const QColor kCursorColour(210, 30, 30);
 
 } // namespace
 
-View* createLogicAnalyserView(Frame& frame) { return new LogicAnalyserView(frame); }
+View* createLogicAnalyserView(const ViewSources& sources) { return new LogicAnalyserView(sources.context, sources.waveCapture); }
 
-LogicAnalyserView::LogicAnalyserView(Frame& frame) : frame_(frame) {
+LogicAnalyserView::LogicAnalyserView(ViewContext& context, WaveCapture& capture)
+    : context_(context), capture_(capture) {
     setObjectName("LogicAnalyserView");
     setWindowTitle("Logic Analyser");
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    scroll_ = new QScrollBar(Qt::Horizontal, this);
-    scroll_->setObjectName("timeScroll");
-    connect(scroll_, &QScrollBar::valueChanged, this, &LogicAnalyserView::scrolled);
+    // The traces scroll in time under the axis, right of the line names.
+    setBorder(kNameWidth, kAxisHeight);
+    setBarPolicies(Qt::ScrollBarAlwaysOff, Qt::ScrollBarAlwaysOn);
 
     selectLinesAction_ = new QAction("Select Lines...", this);
     selectLinesAction_->setObjectName("selectLines");
@@ -72,20 +71,20 @@ LogicAnalyserView::LogicAnalyserView(Frame& frame) : frame_(frame) {
     zoomOutAction_->setObjectName("zoomOut");
     connect(zoomOutAction_, &QAction::triggered, this, [this] { zoom(2.0); });
 
-    frame_.waveCapture().viewOpened();
+    capture_.viewOpened();
 }
 
-LogicAnalyserView::~LogicAnalyserView() { frame_.waveCapture().viewClosed(); }
+LogicAnalyserView::~LogicAnalyserView() { capture_.viewClosed(); }
 
 int LogicAnalyserView::viewCommand() const { return id::LogicAnalyserWindow; }
 
-const std::vector<int>& LogicAnalyserView::lines() const { return frame_.waveCapture().lines(); }
+const std::vector<int>& LogicAnalyserView::lines() const { return capture_.lines(); }
 
 // ------------------------------------------------------------------ the copy
 
 void LogicAnalyserView::takeChanges() {
-    const WaveCapture& capture = frame_.waveCapture();
-    auto guard = frame_.runControl().pause();
+    const WaveCapture& capture = capture_;
+    auto guard = context_.runControl().pause();
     if (capture.clears() != clears_) {
         changes_.clear();
         nextSequence_ = 0;
@@ -107,8 +106,8 @@ void LogicAnalyserView::takeChanges() {
             }
         if (changes_.size() > kKeep) changes_.erase(changes_.begin(), changes_.begin() + long(kKeep / 4));
     }
-    now_ = frame_.machine().chip.cycleCount();
-    frequency_ = frame_.machine().selection.frequency;
+    now_ = context_.machine().chip.cycleCount();
+    frequency_ = context_.machine().selection.frequency;
 }
 
 void LogicAnalyserView::refreshView() {
@@ -162,22 +161,24 @@ void LogicAnalyserView::placeView() {
     const double hidden = std::max(0.0, total - plotWidth());
     scrollUnit_ = std::max(1.0, std::ceil(hidden / 1e9));
     placing_ = true;
-    scroll_->setRange(0, int(hidden / scrollUnit_));
-    scroll_->setPageStep(std::max(1, int(plotWidth() / scrollUnit_)));
-    scroll_->setSingleStep(std::max(1, int(40 / scrollUnit_)));
-    scroll_->setValue(follow_ ? scroll_->maximum()
-                              : int((double(rightCycle_ - firstCycle()) / cyclesPerPixel_ - plotWidth()) /
-                                    scrollUnit_));
+    QScrollBar* bar = horizontalBar();
+    bar->setRange(0, int(hidden / scrollUnit_));
+    bar->setPageStep(std::max(1, int(plotWidth() / scrollUnit_)));
+    bar->setSingleStep(std::max(1, int(40 / scrollUnit_)));
+    bar->setValue(follow_ ? bar->maximum()
+                          : int((double(rightCycle_ - firstCycle()) / cyclesPerPixel_ - plotWidth()) /
+                                scrollUnit_));
     placing_ = false;
 }
 
-void LogicAnalyserView::scrolled(int value) {
+void LogicAnalyserView::scrolled() {
     if (placing_) return;
+    const int value = horizontalBar()->value();
     const double right = double(firstCycle()) + (value * scrollUnit_ + plotWidth()) * cyclesPerPixel_;
     rightCycle_ = uint64_t(std::max(0.0, right));
     // Back from the end: the newest change is left where it is; at the end
     // the view follows again.
-    follow_ = value >= scroll_->maximum();
+    follow_ = value >= horizontalBar()->maximum();
     followAction_->setChecked(follow_);
     placeView();
     update();
@@ -199,13 +200,6 @@ void LogicAnalyserView::zoom(double factor, double anchorX) {
     update();
 }
 
-void LogicAnalyserView::resizeEvent(QResizeEvent* event) {
-    View::resizeEvent(event);
-    const int h = scroll_->sizeHint().height();
-    scroll_->setGeometry(kNameWidth, height() - h, width() - kNameWidth, h);
-    placeView();
-}
-
 // ------------------------------------------------------------------ input
 
 void LogicAnalyserView::keyPressEvent(QKeyEvent* event) {
@@ -217,10 +211,10 @@ void LogicAnalyserView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Home:
         follow_ = false;
         followAction_->setChecked(false);
-        scroll_->setValue(0);
+        horizontalBar()->setValue(0);
         break;
-    case Qt::Key_Left: scroll_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case Qt::Key_Right: scroll_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Left: horizontalBar()->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Right: horizontalBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
     default: View::keyPressEvent(event); return;
     }
 }
@@ -231,7 +225,8 @@ void LogicAnalyserView::wheelEvent(QWheelEvent* event) {
     if (event->modifiers() & Qt::ControlModifier) {
         zoom(std::pow(0.5, notches), event->position().x());
     } else {
-        scroll_->setValue(scroll_->value() - notches * scroll_->singleStep() * 3);
+        QScrollBar* bar = horizontalBar();
+        bar->setValue(bar->value() - notches * bar->singleStep() * 3);
     }
     event->accept();
 }
@@ -240,7 +235,7 @@ void LogicAnalyserView::mousePressEvent(QMouseEvent* event) {
     setFocus();
     if (event->button() != Qt::LeftButton) return;
     const QPointF at = event->position();
-    if (at.x() < plotLeft() || at.y() >= scroll_->y()) return;
+    if (at.x() < plotLeft() || at.y() > rowArea().bottom()) return;
     cursor_ = cycleAt(at.x());
     update();
 }
@@ -260,7 +255,7 @@ void LogicAnalyserView::selectLines() {
     dialog.setObjectName("LogicAnalyserLines");
     dialog.setWindowTitle("Select Lines");
     auto* grid = new PortGrid("Port Lines", "Check the lines the logic analyser shows",
-                              frame_.machine().selection.info().pinMask);
+                              context_.machine().selection.info().pinMask);
     grid->setObjectName("lines");
     std::array<uint8_t, 4> bytes{};
     for (int pin : lines()) bytes[size_t(pin / 8)] |= uint8_t(1u << (pin % 8));
@@ -274,7 +269,7 @@ void LogicAnalyserView::selectLines() {
         const std::array<uint8_t, 4> value = grid->value();
         if (value == std::array<uint8_t, 4>{}) {
             // Nothing to show: say so and keep the dialog as it is.
-            frame_.showMessage({"Select Lines", "Check at least one port line.", UserMessage::Icon::Warning});
+            context_.showMessage({"Select Lines", "Check at least one port line.", UserMessage::Icon::Warning});
             return;
         }
         dialog.accept();
@@ -284,7 +279,7 @@ void LogicAnalyserView::selectLines() {
     const std::array<uint8_t, 4> value = grid->value();
     for (int pin = 0; pin < 32; ++pin)
         if (value[size_t(pin / 8)] & (1u << (pin % 8))) chosen.push_back(pin);
-    frame_.waveCapture().setLines(std::move(chosen));
+    capture_.setLines(std::move(chosen));
     update();
 }
 
@@ -304,7 +299,7 @@ void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
         const int x = int(std::floor(xOf(tick)));
         if (x < plotLeft()) continue;
         p.setPen(kGridColour);
-        p.drawLine(x, axisBottom, x, scroll_->y() - 1);
+        p.drawLine(x, axisBottom, x, rowArea().bottom());
         p.setPen(palette().color(QPalette::WindowText));
         p.drawLine(x, axisBottom - 6, x, axisBottom - 1);
         p.drawText(x + 3, kAxisHeight / 2 - 4, QString::number(tick));
@@ -366,10 +361,9 @@ void LogicAnalyserView::paintTrace(QPainter& p, int pin, int top) {
     p.drawPath(path);
 }
 
-void LogicAnalyserView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const int bottom = scroll_->y();
-    p.fillRect(rect(), palette().base());
+void LogicAnalyserView::paintView(QPainter& p, const QRect& dirty) {
+    const int bottom = rowArea().bottom() + 1;
+    p.fillRect(dirty, palette().base());
     paintAxis(p, kAxisHeight);
 
     const std::vector<int>& shown = lines();

@@ -17,7 +17,7 @@
 #pragma once
 
 #include "chip/line_change.h"
-#include "shell/view.h"
+#include "shell/views/scrolled_view.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,12 +28,14 @@ class QScrollBar;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
+class WaveCapture;
 
-class LogicAnalyserView : public View {
+class LogicAnalyserView : public ScrolledView {
     Q_OBJECT
 public:
-    explicit LogicAnalyserView(Frame& frame);
+    // `capture` records the port lines the view shows.
+    LogicAnalyserView(ViewContext& context, WaveCapture& capture);
     ~LogicAnalyserView() override;
 
     void refreshView() override;
@@ -58,11 +60,12 @@ public:
     void zoom(double factor, double anchorX = -1);
     // The context menu's "Select Lines..." dialog.
     void selectLines();
-    QScrollBar* scrollBar() const { return scroll_; }
+    QScrollBar* scrollBar() const { return horizontalBar(); }
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& p, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override { placeView(); }
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -79,12 +82,11 @@ private:
     // Follows the newest change when following, keeps the right edge within
     // the recording, and sets the scroll bar to match.
     void placeView();
-    void scrolled(int value);
-    void paintAxis(class QPainter& p, int axisBottom);
-    void paintTrace(class QPainter& p, int pin, int top);
+    void paintAxis(QPainter& p, int axisBottom);
+    void paintTrace(QPainter& p, int pin, int top);
 
-    Frame& frame_;
-    QScrollBar* scroll_;
+    ViewContext& context_;
+    WaveCapture& capture_;
     QAction* selectLinesAction_;
     QAction* followAction_;
     QAction* zoomInAction_;

@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 namespace quorvel::shell {
@@ -56,7 +56,7 @@ BitGridLayout memoryBitClearLayout(bool externalDataMemory) {
     return layout;
 }
 
-MemoryBitView::MemoryBitView(Frame& frame) : BitStatusView(frame) {
+MemoryBitView::MemoryBitView(ViewContext& context) : BitStatusView(context) {
     setObjectName("MdiMemoryBitStatusChild");
     setWindowTitle("Memory Bit Status");
 }
@@ -66,16 +66,16 @@ int MemoryBitView::viewCommand() const { return id::MemoryBitWindow; }
 QRect MemoryBitView::clearViewGeometry(const QSize& client) const {
     // At the top right, the SFR bit tile's place, with external data memory;
     // at the lower right, wider, without it.
-    return clearViewTile(frame().machine().chip.hasXdata() ? ClearViewTile::TopRight
+    return clearViewTile(context().machine().chip.hasXdata() ? ClearViewTile::TopRight
                                                            : ClearViewTile::BottomRight,
                          client);
 }
 
 BitGridLayout MemoryBitView::buildLayout() const {
-    return clearView() ? memoryBitClearLayout(frame().machine().chip.hasXdata())
+    return clearView() ? memoryBitClearLayout(context().machine().chip.hasXdata())
                        : memoryBitNormalLayout();
 }
 
-View* createMemoryBitView(Frame& frame) { return new MemoryBitView(frame); }
+View* createMemoryBitView(const ViewSources& sources) { return new MemoryBitView(sources.context); }
 
 } // namespace quorvel::shell

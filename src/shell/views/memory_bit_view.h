@@ -22,7 +22,7 @@ BitGridLayout memoryBitClearLayout(bool externalDataMemory);
 class MemoryBitView : public BitStatusView {
     Q_OBJECT
 public:
-    explicit MemoryBitView(Frame& frame);
+    explicit MemoryBitView(ViewContext& context);
 
     int viewCommand() const override;
     QRect clearViewGeometry(const QSize& client) const override;

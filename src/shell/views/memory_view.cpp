@@ -1,6 +1,6 @@
 #include "shell/views/memory_view.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/prompt_dialogs.h"
 
 #include <QApplication>
@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -38,30 +37,23 @@ int hexValue(QChar ch) {
 
 } // namespace
 
-MemoryView::MemoryView(Frame& frame, const MemoryViewKind& kind)
-    : TextGridView(frame), frame_(frame), kind_(kind) {
+MemoryView::MemoryView(ViewContext& context, const MemoryViewKind& kind)
+    : TextGridView(context), context_(context), kind_(kind) {
     setObjectName(kind.objectName);
     setWindowTitle(kind.title);
 
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
+    QScrollBar* vbar = verticalBar();
+    connect(vbar, &QScrollBar::actionTriggered, this, [this](int action) {
         switch (action) {
         case QAbstractSlider::SliderSingleStepAdd: lineDown(); break;
         case QAbstractSlider::SliderSingleStepSub: lineUp(); break;
         case QAbstractSlider::SliderPageStepAdd: pageDown(); break;
         case QAbstractSlider::SliderPageStepSub: pageUp(); break;
-        case QAbstractSlider::SliderMove: setVerticalPosition(vbar_->sliderPosition()); break;
+        case QAbstractSlider::SliderMove: setVerticalPosition(verticalBar()->sliderPosition()); break;
         default: break;
         }
         // The slider sets its own proposed position after this; put ours back.
         QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
-    });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        hpos_ = value;
-        update();
     });
 
     blink_.setInterval(std::max(100, QApplication::cursorFlashTime() / 2));
@@ -87,7 +79,7 @@ MemoryView::MemoryView(Frame& frame, const MemoryViewKind& kind)
 }
 
 MemoryView::~MemoryView() {
-    if (!frame_.runControl().running()) frame_.setStatusText(0, "Ready");
+    if (!context_.runControl().running()) context_.setStatusText(0, "Ready");
 }
 
 QRect MemoryView::clearViewGeometry(const QSize& client) const {
@@ -111,10 +103,6 @@ const RowLayout& MemoryView::layout() const {
 
 double MemoryView::origin() const { return laidOut_ == Form::Normal ? 0.0 : 0.5; }
 int MemoryView::firstDataLine() const { return laidOut_ == Form::Normal ? 0 : 1; }
-
-int MemoryView::visibleColumns() const {
-    return std::max(1, (width() - vbar_->width()) / charWidth());
-}
 
 int MemoryView::usedRows() const {
     if (!kind_.live) return dataRows_;
@@ -161,14 +149,12 @@ void MemoryView::syncLayout() {
 }
 
 void MemoryView::layoutRows() {
+    // The Clear View forms have their title line above the rows and
+    // scroll vertically only.
     const bool normal = laidOut_ == Form::Normal;
-    const int barW = vbar_->sizeHint().width();
-    const int barH = normal ? hbar_->sizeHint().height() : 0;
-    const int barTop = firstDataLine() * lineHeight();
-    vbar_->setGeometry(width() - barW, barTop, barW, std::max(0, height() - barH - barTop));
-    hbar_->setVisible(normal);
-    if (normal) hbar_->setGeometry(0, height() - barH, width() - barW, barH);
-    dataRows_ = std::max(1, (height() - barH) / lineHeight() - firstDataLine());
+    setHeaderRows(firstDataLine());
+    setBarPolicies(Qt::ScrollBarAlwaysOn, normal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    dataRows_ = visibleRows();
     const size_t bytes = size_t(dataRows_) * rowBytes();
     shown_.assign(bytes, 0xFF);
     previous_.assign(bytes, 0xFF);
@@ -185,23 +171,22 @@ uint32_t MemoryView::maxTopRow() const {
 }
 
 void MemoryView::updateScrollBars() {
-    vbar_->blockSignals(true);
-    vbar_->setRange(0, int(maxTopRow()));
-    vbar_->setPageStep(dataRows_);
-    vbar_->setSingleStep(1);
-    vbar_->setValue(int(top_ / rowBytes()));
-    vbar_->blockSignals(false);
-    const int columns = visibleColumns();
-    hbar_->blockSignals(true);
-    hbar_->setRange(0, std::max(0, layout().width - columns));
-    hbar_->setPageStep(columns);
-    hpos_ = laidOut_ == Form::Normal ? std::clamp(hpos_, 0, hbar_->maximum()) : 0;
-    hbar_->setValue(hpos_);
-    hbar_->blockSignals(false);
+    // The vertical bar counts rows up to the memory's last; its moves are
+    // carried out by the actions above, which read only the new row.
+    const QSignalBlocker blockV(verticalBar());
+    const QSignalBlocker blockH(horizontalBar());
+    setContentSize(int(highestRow()) + 1, laidOut_ == Form::Normal ? layout().width : 0);
+    verticalBar()->setValue(int(top_ / rowBytes()));
+    hpos_ = std::min(hpos_, horizontalBar()->maximum());
+    horizontalBar()->setValue(hpos_);
 }
 
-void MemoryView::resizeEvent(QResizeEvent* event) {
-    TextGridView::resizeEvent(event);
+void MemoryView::scrolled() {
+    hpos_ = horizontalBar()->value();
+    update();
+}
+
+void MemoryView::viewportResized() {
     if (form() != laidOut_) syncLayout();
     else layoutRows();
 }
@@ -216,7 +201,7 @@ void MemoryView::showEvent(QShowEvent* event) {
 void MemoryView::readRows(int first, int count) {
     if (kind_.live) return; // read as it paints
     const uint32_t bpr = rowBytes();
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     for (int r = first; r < first + count; ++r) {
         uint8_t* row = shown_.data() + size_t(r) * bpr;
         const uint32_t start = top_ + uint32_t(r) * bpr;
@@ -236,7 +221,7 @@ void MemoryView::refreshLiveBytes() const {
     if (!kind_.live) return;
     const uint32_t bpr = rowBytes();
     const uint32_t count = uint32_t(usedRows()) * bpr;
-    auto guard = frame_.runControl().pause();
+    auto guard = context_.runControl().pause();
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t address = top_ + i;
         const bool inside = address <= highestAddress();
@@ -303,21 +288,6 @@ void MemoryView::setVerticalPosition(int position) {
     setTop(uint32_t(std::max(0, position)) * rowBytes());
 }
 
-void MemoryView::wheelEvent(QWheelEvent* event) {
-    // High-resolution wheels send fractions of a notch: accumulate them.
-    wheelRemainder_ += event->angleDelta().y();
-    const int lines = QApplication::wheelScrollLines();
-    while (std::abs(wheelRemainder_) >= 120) {
-        const bool up = wheelRemainder_ > 0;
-        wheelRemainder_ += up ? -120 : 120;
-        if (lines > 0 && lines <= dataRows_) {
-            for (int i = 0; i < lines; ++i) up ? lineUp() : lineDown();
-        } else {
-            up ? pageUp() : pageDown();
-        }
-    }
-}
-
 // ---------------------------------------------------------- the go-to dialog
 
 void MemoryView::goToAddress(uint16_t address) {
@@ -332,7 +302,7 @@ void MemoryView::askGoToAddress(int row) {
         preset = highestAddress() >= 15 ? highestAddress() - 15 : 0;
     auto address = askAddress(this, uint16_t(std::min<uint32_t>(preset, 0xFFFF)));
     if (!address) return;
-    frame_.lastAddress = *address;
+    context_.lastAddress = *address;
     goToAddress(*address);
 }
 
@@ -381,7 +351,7 @@ QRect MemoryView::caretRect() const {
 
 void MemoryView::caretMoved() {
     ensureCaretColumnVisible();
-    frame_.setStatusText(0, QString::asprintf(kind_.addressDigits == 4
+    context_.setStatusText(0, QString::asprintf(kind_.addressDigits == 4
                                                   ? "Current editing address : %04X"
                                                   : "Current editing address : %02X",
                                               unsigned(caretAddress())));
@@ -397,8 +367,8 @@ void MemoryView::ensureCaretColumnVisible() {
     int position = hpos_;
     if (column < position) position = column;
     else if (column >= position + columns) position = column - columns + 1;
-    position = std::clamp(position, 0, hbar_->maximum());
-    if (position != hpos_) hbar_->setValue(position); // sets hpos_
+    position = std::clamp(position, 0, horizontalBar()->maximum());
+    if (position != hpos_) horizontalBar()->setValue(position); // sets hpos_
 }
 
 void MemoryView::moveRight() {
@@ -416,7 +386,7 @@ void MemoryView::moveRight() {
                 if (top_ == before) return caretMoved();
             }
             caretByte_ = 0;
-            if (area_ == Area::Hex && laidOut_ == Form::Normal) hbar_->setValue(0);
+            if (area_ == Area::Hex && laidOut_ == Form::Normal) horizontalBar()->setValue(0);
         }
         lowDigit_ = false;
     }
@@ -454,7 +424,7 @@ void MemoryView::moveHome() {
     caretRow_ = 0;
     caretByte_ = 0;
     lowDigit_ = false;
-    if (area_ == Area::Hex && laidOut_ == Form::Normal) hbar_->setValue(0);
+    if (area_ == Area::Hex && laidOut_ == Form::Normal) horizontalBar()->setValue(0);
     caretMoved();
 }
 
@@ -501,7 +471,7 @@ void MemoryView::typeCharacter(QChar ch) {
     if (address > 0xFFFF) return;
     uint8_t value = 0;
     {
-        auto guard = frame_.runControl().pause();
+        auto guard = context_.runControl().pause();
         const uint8_t current = readByte(address);
         if (digit < 0) value = uint8_t(ch.unicode());
         else if (lowDigit_) value = uint8_t((current & 0xF0) | digit);
@@ -553,16 +523,11 @@ uint32_t MemoryView::changedMask(int row) const {
     return mask;
 }
 
-void MemoryView::paintEvent(QPaintEvent*) {
+void MemoryView::paintView(QPainter& painter, const QRect& dirty) {
     syncLayout();
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(dirty, Qt::white);
     if (laidOut_ != Form::Normal) drawTitle(painter, QString::fromLatin1(kind_.clearTitle));
     const bool normal = laidOut_ == Form::Normal;
-    if (normal) // the corner between the scroll bars
-        painter.fillRect(QRect(vbar_->x(), hbar_->y(), vbar_->width(), hbar_->height()),
-                         palette().window());
-    painter.setClipRect(0, 0, width() - vbar_->width(), normal ? hbar_->y() : height());
     refreshLiveBytes();
 
     const int xScroll = normal ? hpos_ * charWidth() : 0;

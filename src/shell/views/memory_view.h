@@ -70,7 +70,7 @@ public:
     // Popup commands of the Clear View form.
     static constexpr int kSetAddress = 40084, kHexEditing = 40078, kAsciiEditing = 40079;
 
-    MemoryView(Frame& frame, const MemoryViewKind& kind);
+    MemoryView(ViewContext& context, const MemoryViewKind& kind);
     ~MemoryView() override;
 
     // Refresh: previous := shown, shown := memory read again, repaint.
@@ -129,14 +129,14 @@ protected:
     // The shown range changed (top or row count).
     virtual void shownRangeChanged() {}
 
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& painter, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -150,7 +150,6 @@ private:
     uint32_t highestRow() const { return highestAddress() / rowBytes(); }
     // The last first row: the page then ends at the memory's last row.
     uint32_t maxTopRow() const;
-    int visibleColumns() const;
     void syncLayout();
     void layoutRows();
     void updateScrollBars();
@@ -173,10 +172,8 @@ private:
     QRect caretRect() const;
     void formatRow(int row) const;
 
-    Frame& frame_;
+    ViewContext& context_;
     const MemoryViewKind& kind_;
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     QTimer blink_;
     bool caretOn_ = false;
     bool forcedClear_ = false;
@@ -189,7 +186,6 @@ private:
     Area area_ = Area::Hex;
     bool lowDigit_ = false;
     int hpos_ = 0;                    // columns scrolled to the left
-    int wheelRemainder_ = 0;
     bool exactGrid_ = true;           // strings advance exactly one cell per character
     // Shown and previous bytes of the visible rows (mutable: a live window
     // refreshes them as it paints).

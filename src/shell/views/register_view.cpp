@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 #include <QApplication>
@@ -322,22 +322,11 @@ int gridNeighbour(const std::vector<RegisterEntry>& grid, int from, int column, 
 
 // ------------------------------------------------------------ the view
 
-RegisterView::RegisterView(Frame& frame) : TextGridView(frame) {
+RegisterView::RegisterView(ViewContext& context) : TextGridView(context) {
     setObjectName("MdiRegisterChild");
     setWindowTitle("Registers");
-    vbar_ = new QScrollBar(Qt::Vertical, this);
-    vbar_->setObjectName("vscroll");
-    hbar_ = new QScrollBar(Qt::Horizontal, this);
-    hbar_->setObjectName("hscroll");
-    connect(vbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        topRow_ = value;
-        update();
-    });
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int value) {
-        xScroll_ = value;
-        update();
-    });
-    device_ = frame.machine().selection.kind;
+    setBarPolicies(Qt::ScrollBarAlwaysOn, Qt::ScrollBarAlwaysOn);
+    device_ = context.machine().selection.kind;
     resize(420, 400);
 }
 
@@ -349,16 +338,16 @@ QRect RegisterView::clearViewGeometry(const QSize& client) const {
     return clearViewTile(ClearViewTile::Registers, client);
 }
 
-View* createRegisterView(Frame& frame) {
-    return new RegisterView(frame);
+View* createRegisterView(const ViewSources& sources) {
+    return new RegisterView(sources.context);
 }
 
 void RegisterView::refreshView() {
     {
-        auto guard = frame().runControl().pause();
-        now_ = registerImage(frame().machine().chip);
-        before_ = registerImage(std::as_const(frame().runControl()).snapshot());
-        device_ = frame().machine().selection.kind;
+        auto guard = context().runControl().pause();
+        now_ = registerImage(context().machine().chip);
+        before_ = registerImage(std::as_const(context().runControl()).snapshot());
+        device_ = context().machine().selection.kind;
     }
     const bool rebuilt = relayout();
     if (!rebuilt) formatValues();
@@ -371,12 +360,12 @@ bool RegisterView::relayout() {
     const bool clear = clearView();
     RegisterLayout wanted = RegisterLayout::Grid;
     if (!clear) {
-        const int clientWidth = width() - vbar_->sizeHint().width();
+        const int clientWidth = width() - verticalBar()->sizeHint().width();
         wanted = clientWidth < kLongWidth * charWidth() ? RegisterLayout::ShortList
                                                         : RegisterLayout::LongList;
     }
-    vbar_->setVisible(!clear);
-    hbar_->setVisible(!clear);
+    const Qt::ScrollBarPolicy bars = clear ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn;
+    setBarPolicies(bars, bars);
     if (laidOut_ && wanted == layout_ && deviceOfLayout_ == device_) {
         updateScrollBars();
         return false;
@@ -441,46 +430,31 @@ int RegisterView::digitsOf(int field) const {
 
 // ------------------------------------------------------------ geometry
 
-QRect RegisterView::clientArea() const {
-    if (layout_ == RegisterLayout::Grid) return rect();
-    return QRect(0, 0, std::max(0, width() - vbar_->width()),
-                 std::max(0, height() - hbar_->height()));
-}
-
-int RegisterView::visibleRows() const {
-    return std::max(1, clientArea().height() / lineHeight());
-}
-
 void RegisterView::updateScrollBars() {
     if (layout_ == RegisterLayout::Grid) {
+        setContentSize(0, 0);
         topRow_ = 0;
         xScroll_ = 0;
         return;
     }
-    const int w = vbar_->sizeHint().width();
-    const int h = hbar_->sizeHint().height();
-    vbar_->setGeometry(width() - w, 0, w, std::max(0, height() - h));
-    hbar_->setGeometry(0, height() - h, std::max(0, width() - w), h);
-    const QRect client = clientArea();
-    const int rows = visibleRows();
-    vbar_->setRange(0, std::max(0, int(lines_.size()) - rows));
-    vbar_->setPageStep(rows);
-    vbar_->setSingleStep(1);
     // The widest line, headings included ("Special Function Registers: " is
     // wider than a short value line).
     int columns = layout_ == RegisterLayout::LongList ? kLongWidth : kShortWidth;
     for (const Line& line : lines_)
         columns = std::max(columns, line.entry.column + int(line.label.size()) + int(line.value.size()) + 1);
-    const int content = columns * charWidth();
-    hbar_->setRange(0, std::max(0, content - client.width()));
-    hbar_->setPageStep(std::max(1, client.width()));
-    hbar_->setSingleStep(charWidth());
-    topRow_ = vbar_->value();
-    xScroll_ = hbar_->value();
+    setContentSize(int(lines_.size()), columns * charWidth(), true);
+    topRow_ = verticalBar()->value();
+    xScroll_ = horizontalBar()->value();
 }
 
-void RegisterView::resizeEvent(QResizeEvent* event) {
-    TextGridView::resizeEvent(event);
+void RegisterView::scrolled() {
+    if (layout_ == RegisterLayout::Grid) return;
+    topRow_ = verticalBar()->value();
+    xScroll_ = horizontalBar()->value();
+    update();
+}
+
+void RegisterView::viewportResized() {
     if (laidOut_) relayout();
 }
 
@@ -493,17 +467,10 @@ QPoint RegisterView::digitPoint(int i, int digit) const {
 
 // ------------------------------------------------------------ painting
 
-void RegisterView::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
+void RegisterView::paintView(QPainter& p, const QRect& dirty) {
     const bool grid = layout_ == RegisterLayout::Grid;
-    const QRect client = clientArea();
-    p.fillRect(event->rect().intersected(client), Qt::white);
-    if (!grid) {
-        // The corner between the two scroll bars.
-        p.fillRect(QRect(client.right() + 1, client.bottom() + 1, vbar_->width(), hbar_->height()),
-                   palette().window());
-        p.setClipRect(client);
-    }
+    const QRect client = rowArea();
+    p.fillRect(dirty.intersected(client), Qt::white);
     if (grid) drawTitle(p, QString::fromLatin1(kClearViewTitle));
 
     const int firstRow = grid ? 0 : topRow_;
@@ -548,15 +515,15 @@ void RegisterView::ensureCaretVisible() {
     const Line& line = fieldLine(caretField_);
     const int rows = visibleRows();
     if (line.entry.row < topRow_)
-        vbar_->setValue(line.entry.row);
+        verticalBar()->setValue(line.entry.row);
     else if (line.entry.row >= topRow_ + rows)
-        vbar_->setValue(line.entry.row - rows + 1);
+        verticalBar()->setValue(line.entry.row - rows + 1);
     const int x = (line.valueColumn + caretDigit_) * charWidth();
-    const int w = clientArea().width();
+    const int w = rowArea().width();
     if (x < xScroll_)
-        hbar_->setValue(x);
+        horizontalBar()->setValue(x);
     else if (x + charWidth() > xScroll_ + w)
-        hbar_->setValue(x + charWidth() - w);
+        horizontalBar()->setValue(x + charWidth() - w);
 }
 
 // Up and Down: the neighbouring list line, or in the grid the field of the
@@ -612,9 +579,9 @@ void RegisterView::keyPressEvent(QKeyEvent* event) {
 void RegisterView::typeDigit(uint8_t nibble) {
     const RegisterRef reg = fieldLine(caretField_).entry.reg;
     {
-        RunController& run = frame().runControl();
+        RunController& run = context().runControl();
         auto guard = run.pause();
-        ChipState& chip = frame().machine().chip;
+        ChipState& chip = context().machine().chip;
         const uint16_t value =
             withNibble(registerValue(registerImage(chip), reg), reg.digits(), caretDigit_, nibble);
         writeRegister(chip, run.snapshot(), reg, value);
@@ -623,7 +590,7 @@ void RegisterView::typeDigit(uint8_t nibble) {
         setCaret(caretField_, caretDigit_ + 1);
     else if (caretField_ + 1 < int(fields_.size()))
         setCaret(caretField_ + 1, 0);
-    frame().refreshViews();
+    context().refreshViews();
 }
 
 void RegisterView::mousePressEvent(QMouseEvent* event) {
@@ -642,15 +609,5 @@ void RegisterView::mousePressEvent(QMouseEvent* event) {
     TextGridView::mousePressEvent(event);
 }
 
-void RegisterView::wheelEvent(QWheelEvent* event) {
-    if (layout_ == RegisterLayout::Grid) return;
-    wheelRemainder_ += event->angleDelta().y();
-    const int lines = std::max(1, QApplication::wheelScrollLines());
-    while (std::abs(wheelRemainder_) >= 120) {
-        const bool up = wheelRemainder_ > 0;
-        wheelRemainder_ += up ? -120 : 120;
-        vbar_->setValue(vbar_->value() + (up ? -lines : lines));
-    }
-}
 
 } // namespace quorvel::shell

@@ -49,7 +49,7 @@ int gridValueColumn(const RegisterEntry& entry);
 class RegisterView : public TextGridView {
     Q_OBJECT
   public:
-    explicit RegisterView(Frame& frame);
+    explicit RegisterView(ViewContext& context);
 
     void refreshView() override;
     int viewCommand() const override;
@@ -72,11 +72,11 @@ class RegisterView : public TextGridView {
     QPoint digitPoint(int i, int digit) const;
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintView(QPainter& painter, const QRect& dirty) override;
+    void scrolled() override;
+    void viewportResized() override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
 
   private:
     struct Line {
@@ -91,8 +91,6 @@ class RegisterView : public TextGridView {
     bool relayout();
     void formatValues();
     void updateScrollBars();
-    QRect clientArea() const;
-    int visibleRows() const;
     void setCaret(int field, int digit);
     void ensureCaretVisible();
     void moveVertically(int direction);
@@ -100,8 +98,6 @@ class RegisterView : public TextGridView {
     int digitsOf(int field) const;
     const Line& fieldLine(int field) const { return lines_[size_t(fields_[size_t(field)])]; }
 
-    QScrollBar* vbar_;
-    QScrollBar* hbar_;
     DeviceKind device_ = DeviceKind::AT89C2051;
     DeviceKind deviceOfLayout_ = DeviceKind::AT89C2051;
     RegisterLayout layout_ = RegisterLayout::LongList;
@@ -115,7 +111,6 @@ class RegisterView : public TextGridView {
     int caretDigit_ = 0;
     int topRow_ = 0;  // list: first row shown
     int xScroll_ = 0; // list: pixels scrolled to the left
-    int wheelRemainder_ = 0;
 };
 
 } // namespace quorvel::shell

@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_tiles.h"
 #include "shell/command_table.h"
-#include "shell/frame.h"
+#include "shell/view_context.h"
 #include "shell/views/view_table.h"
 
 #include <cstring>
@@ -239,7 +239,7 @@ BitGridLayout sfrBitClearLayout(DeviceKind kind) {
     return layout;
 }
 
-SfrBitView::SfrBitView(Frame& frame) : BitStatusView(frame) {
+SfrBitView::SfrBitView(ViewContext& context) : BitStatusView(context) {
     setObjectName("MdiSfrBitStatusChild");
     setWindowTitle("SFR Bit Status");
 }
@@ -251,10 +251,10 @@ QRect SfrBitView::clearViewGeometry(const QSize& client) const {
 }
 
 BitGridLayout SfrBitView::buildLayout() const {
-    const DeviceKind kind = frame().machine().selection.kind;
+    const DeviceKind kind = context().machine().selection.kind;
     return clearView() ? sfrBitClearLayout(kind) : sfrBitNormalLayout(kind);
 }
 
-View* createSfrBitView(Frame& frame) { return new SfrBitView(frame); }
+View* createSfrBitView(const ViewSources& sources) { return new SfrBitView(sources.context); }
 
 } // namespace quorvel::shell

@@ -52,7 +52,7 @@ BitGridLayout sfrBitClearLayout(DeviceKind kind);
 class SfrBitView : public BitStatusView {
     Q_OBJECT
 public:
-    explicit SfrBitView(Frame& frame);
+    explicit SfrBitView(ViewContext& context);
 
     int viewCommand() const override;
     QRect clearViewGeometry(const QSize& client) const override;

@@ -2,7 +2,7 @@
 
 #include "shell/clear_view_title.h"
 
-#include "shell/frame.h"
+#include "shell/view_context.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -43,42 +43,34 @@ int textCellWidth(const QFont& font) {
 
 QFont listFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
 
-TextGridView::TextGridView(Frame& frame) : frame_(frame) {
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = textViewFont();
-    setFont(font);
-    QFontMetrics metrics(font);
-    charWidth_ = textCellWidth(font);
-    lineHeight_ = metrics.height() + metrics.leading() + 8;
-}
+TextGridView::TextGridView(ViewContext& context) : context_(context) { setTextFont(textViewFont()); }
 
-bool TextGridView::clearView() const { return frame_.viewMode() == ViewMode::Clear; }
+bool TextGridView::clearView() const { return context_.viewMode() == ViewMode::Clear; }
 
 void TextGridView::drawCells(QPainter& painter, double column, int row, const QString& text,
                              const QColor& colour, int xScroll) const {
     painter.setPen(colour);
-    const QRect cell(int(std::lround(column * charWidth_)) - xScroll, row * lineHeight_,
-                     int(text.size()) * charWidth_, lineHeight_);
+    const QRect cell(int(std::lround(column * charWidth())) - xScroll, row * lineHeight(),
+                     int(text.size()) * charWidth(), lineHeight());
     painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 void TextGridView::drawTitle(QPainter& painter, const QString& title) const {
-    paintClearViewTitle(painter, QRect(0, 0, width(), lineHeight_), title, hasFocus(), charWidth_ / 2);
+    paintClearViewTitle(painter, QRect(0, 0, width(), lineHeight()), title, hasFocus(), charWidth() / 2);
 }
 
 QPoint TextGridView::cellAt(const QPoint& pixel, double firstColumn, int xScroll) const {
-    const double x = pixel.x() + xScroll - firstColumn * charWidth_;
-    return {int(std::floor(x / charWidth_)), pixel.y() / lineHeight_};
+    const double x = pixel.x() + xScroll - firstColumn * charWidth();
+    return {int(std::floor(x / charWidth())), pixel.y() / lineHeight()};
 }
 
 void TextGridView::focusInEvent(QFocusEvent* event) {
-    View::focusInEvent(event);
+    ScrolledView::focusInEvent(event);
     update();
 }
 
 void TextGridView::focusOutEvent(QFocusEvent* event) {
-    View::focusOutEvent(event);
+    ScrolledView::focusOutEvent(event);
     update();
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/view_mode.h"
-#include "shell/view.h"
+#include "shell/views/scrolled_view.h"
 
 #include <QColor>
 #include <QFont>
@@ -13,7 +13,7 @@ class QPainter;
 
 namespace quorvel::shell {
 
-class Frame;
+class ViewContext;
 
 // The fixed-pitch font of the text views (program, registers, bits, memories).
 QFont textViewFont();
@@ -25,17 +25,14 @@ int textCellWidth(const QFont& font);
 // enough to tell "l" from "1" and "O" from "0".
 QFont listFont();
 
-class TextGridView : public View {
+class TextGridView : public ScrolledView {
     Q_OBJECT
 public:
-    explicit TextGridView(Frame& frame);
+    explicit TextGridView(ViewContext& context);
 
-    Frame& frame() const { return frame_; }
+    ViewContext& context() const { return context_; }
     // The layout the frame is in; a view lays itself out by it when created.
     bool clearView() const;
-    int charWidth() const { return charWidth_; }
-    // Font height, external leading and 8 pixels.
-    int lineHeight() const { return lineHeight_; }
 
     // Value colours: changed against the snapshot, unchanged, labels.
     static inline const QColor kChanged{255, 0, 0};
@@ -58,9 +55,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    Frame& frame_;
-    int charWidth_ = 8;
-    int lineHeight_ = 16;
+    ViewContext& context_;
 };
 
 } // namespace quorvel::shell

@@ -6,33 +6,46 @@
 
 namespace quorvel::shell {
 
-class Frame;
+class ChipNotices;
+class SourceDebug;
 class View;
+class ViewContext;
+class WaveCapture;
+
+// What the frame hands the view factories: the context every view gets, and
+// what only a view or two need, which their factories pass to those views'
+// constructors.
+struct ViewSources {
+    ViewContext& context;
+    SourceDebug& sourceDebug; // the program window
+    WaveCapture& waveCapture; // the logic analyser
+    ChipNotices& chipNotices; // the serial, SPI and clock windows
+};
 
 struct ViewEntry {
     int command;
-    View* (*create)(Frame& frame);
+    View* (*create)(const ViewSources& sources);
 };
 
 std::span<const ViewEntry> viewTable();
 
 // Factories, each beside its view.
-View* createProgramView(Frame& frame);
-View* createRegisterView(Frame& frame);
-View* createSfrBitView(Frame& frame);
-View* createMemoryBitView(Frame& frame);
-View* createExternalMemoryView(Frame& frame);
-View* createInternalMemoryView(Frame& frame);
-View* createEepromView(Frame& frame);
-View* createSerialWindow(Frame& frame);
-View* createIoWindow(Frame& frame);
-View* createIicEepromWindow(Frame& frame);
-View* createRtcWindow(Frame& frame);
-View* createSpiEepromWindow(Frame& frame);
-View* createSpiWindow(Frame& frame);
-View* createLedView(Frame& frame);
-View* createKeyboardView(Frame& frame);
-View* createLcdWindow(Frame& frame);
-View* createLogicAnalyserView(Frame& frame);
+View* createProgramView(const ViewSources& sources);
+View* createRegisterView(const ViewSources& sources);
+View* createSfrBitView(const ViewSources& sources);
+View* createMemoryBitView(const ViewSources& sources);
+View* createExternalMemoryView(const ViewSources& sources);
+View* createInternalMemoryView(const ViewSources& sources);
+View* createEepromView(const ViewSources& sources);
+View* createSerialWindow(const ViewSources& sources);
+View* createIoWindow(const ViewSources& sources);
+View* createIicEepromWindow(const ViewSources& sources);
+View* createRtcWindow(const ViewSources& sources);
+View* createSpiEepromWindow(const ViewSources& sources);
+View* createSpiWindow(const ViewSources& sources);
+View* createLedView(const ViewSources& sources);
+View* createKeyboardView(const ViewSources& sources);
+View* createLcdWindow(const ViewSources& sources);
+View* createLogicAnalyserView(const ViewSources& sources);
 
 } // namespace quorvel::shell
