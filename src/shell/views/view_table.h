@@ -34,5 +34,7 @@ View* createLedView(Frame& frame);
 View* createKeyboardView(Frame& frame);
 View* createLcdWindow(Frame& frame);
 View* createLogicAnalyserView(Frame& frame);
+View* createVariablesView(Frame& frame);
+View* createCallStackView(Frame& frame);
 
 } // namespace quorvel::shell
