@@ -192,6 +192,25 @@ private slots:
         s.frame.dispatch(id::StepSourceLine);
         QVERIFY(isRed(row(s.variables, {"Globals", "stop"})));
         QVERIFY(!isRed(row(s.variables, {"Globals", "gi"})));
+
+        // Break on Write from the popup menu of `stop`: the increment in
+        // rec stops the next run.
+        QTimer::singleShot(0, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) qFatal("no popup menu");
+            menu->actions().front()->trigger();
+            menu->close();
+        });
+        const QPoint at = s.variables->visualItemRect(row(s.variables, {"Globals", "stop"})).center();
+        emit s.variables->customContextMenuRequested(at);
+        const uint8_t address = uint8_t(s.value("stop").place->bytes[0]);
+        const uint8_t before = s.chip().iram[address];
+        s.frame.dispatch(id::Go);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.frame.runControl().running(), 10000);
+        const QString stopped = s.frame.statusText(0);
+        QVERIFY2(stopped.startsWith(QString::asprintf("Watchpoint stop (iram:%02X) written at ", address)) &&
+                     stopped.endsWith(QString::asprintf(": %02X -> %02X", before, uint8_t(before + 1))),
+                 qPrintable(stopped));
     }
 
     void callStackAndBreakOnWrite() {

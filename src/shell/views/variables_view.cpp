@@ -244,7 +244,8 @@ private:
         // A watchpoint is placed where the variable lives at the program
         // counter: an outer frame's locals are not there.
         watch->setEnabled(!item->text(PlaceColumn).isEmpty() && (!local || shownFrame_ == 0));
-        if (menu.exec(tree_->viewport()->mapToGlobal(at)) == watch) breakOnWrite(frame_, expression);
+        connect(watch, &QAction::triggered, this, [this, expression] { breakOnWrite(frame_, expression); });
+        menu.exec(tree_->viewport()->mapToGlobal(at));
     }
 
     Frame& frame_;
