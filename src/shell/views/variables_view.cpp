@@ -194,7 +194,7 @@ private:
                 for (CValue& part : variables.children(machine, row.value)) {
                     const std::string& e = part.expression;
                     const std::string tail = e.substr(std::min(e.size(), row.value.expression.size()));
-                    parts.push_back({QString::fromStdString(tail[0] == '.' ? tail.substr(1) : tail),
+                    parts.push_back({QString::fromStdString(tail.starts_with('.') ? tail.substr(1) : tail),
                                      std::move(part), {}});
                 }
                 syncRows(item, group, parts);
@@ -226,11 +226,12 @@ private:
         }
         // The new value is the user's, not a change the program made: neither
         // it nor the structs and arrays around it are drawn red.
-        frame_.refreshViews();
-        for (QTreeWidgetItem* row = item; row && row->parent(); row = row->parent()) {
-            const QString key = row->data(NameColumn, kKeyRole).toString();
+        QStringList keys;
+        for (QTreeWidgetItem* row = item; row && row->parent(); row = row->parent())
+            keys << row->data(NameColumn, kKeyRole).toString();
+        frame_.refreshViews(); // may replace the items
+        for (const QString& key : keys)
             if (shown_.count(key)) previous_[key] = shown_[key];
-        }
         refreshView();
     }
 
