@@ -5,6 +5,7 @@
 #include "shell/program_debug.h"
 #include "shell/program_view.h"
 #include "shell/source_debug.h"
+#include "shell/view.h"
 #include "shell/views/memory_view.h"
 
 namespace quorvel::shell {
@@ -30,6 +31,9 @@ void debugProgramChanged(Frame& frame) {
     {
         auto guard = frame.runControl().pause();
         warnings = frame.programDebug().programChanged(frame.sourceDebug().map(), frame.sourceDebug().mapPath());
+        // The windows of the old program's symbols show the new program's.
+        for (int command : {id::VariablesWindow, id::CallStackWindow})
+            if (View* view = frame.view(command)) view->refreshView();
     }
     if (!warnings.empty())
         frame.setStatusText(0, QString("Symbols: %1 (%2 problems in all)")
