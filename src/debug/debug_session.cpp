@@ -115,6 +115,15 @@ Validation DebugSession::watch(std::string_view text) {
     return std::nullopt;
 }
 
+std::string DebugSession::watchName(int index) const {
+    return index >= 0 && size_t(index) < watchNames_.size() ? watchNames_[size_t(index)] : std::string();
+}
+
+void DebugSession::clearWatchpoints() {
+    watchpoints_.clear();
+    watchNames_.clear();
+}
+
 StopConditions DebugSession::stopConditions() const {
     StopConditions stops;
     stops.untilPc = untilPc;

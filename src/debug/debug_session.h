@@ -117,6 +117,10 @@ public:
     // now. The message says why the place cannot be watched.
     Validation watch(std::string_view text);
     const Watchpoints& watchpoints() const { return watchpoints_; }
+    // What was asked for to watch place `index` of watchpoints() (empty
+    // for an index out of range).
+    std::string watchName(int index) const;
+    void clearWatchpoints();
 
     // Runs from the program counter until a stop condition or a limit.
     // A source-line breakpoint on the first instruction stops before it

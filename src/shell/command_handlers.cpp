@@ -6,6 +6,7 @@
 #include "shell/codegen/led_codegen_dialog.h"
 #include "shell/codegen/serial_codegen_dialog.h"
 #include "shell/command_table.h"
+#include "shell/debug_commands.h"
 #include "shell/demo_menu.h"
 #include "shell/editor/editor_view.h"
 #include "shell/frame.h"
@@ -105,10 +106,12 @@ std::span<const CommandHandler> commandHandlers() {
         {id::IicEepromWindow, view},
         {id::SpiEepromWindow, view},
         {id::LogicAnalyserWindow, view},
+        {id::VariablesWindow, view},
+        {id::CallStackWindow, view},
         // Run
         {id::Go, [](F& f, int) { f.applyRunOutcome(f.run_->go()); }},
         {id::GoTo, [](F& f, int) { f.goTo(); }},
-        {id::ResetCpu, [](F& f, int) { f.applyRunOutcome(f.run_->resetCpu()); }},
+        {id::ResetCpu, plain<resetCpuCommand>},
         {id::StopExecution, [](F& f, int) { f.applyRunOutcome(f.run_->stop()); }},
         {id::CalculateTime, [](F& f, int) { f.calculateExecutionTime(); }},
         {id::InitializeCycles, [](F& f, int) { f.initializeCycles(); }},
@@ -121,6 +124,7 @@ std::span<const CommandHandler> commandHandlers() {
         // BreakPoint and SingleStep
         {id::BreakpointSetting, [](F& f, int) { f.breakpointSetting(); }},
         {id::BreakpointExecution, [](F& f, int) { f.applyRunOutcome(f.run_->breakpointRun()); }},
+        {id::ClearWatchpoints, plain<clearWatchpointsCommand>},
         {id::FinishSubroutine, [](F& f, int) { f.applyRunOutcome(f.run_->finishSubroutine()); }},
         {id::SingleStep, [](F& f, int) { f.applyRunOutcome(f.run_->singleStep()); }},
         {id::StepOver, [](F& f, int) { f.applyRunOutcome(f.run_->stepOver()); }},

@@ -75,6 +75,9 @@ const CommandInfo kCommands[] = {
     {id::LogicAnalyserWindow, "Lo&gic Analyser", "Show the port lines over time\nLogic Analyser"},
     {id::RecordWaveform, "Record &Waveform", "Record the port lines while the program runs\n"},
     {id::ExportWaveform, "Export &Waveform...", "Save the recorded port lines as a value change dump (VCD)\n"},
+    {id::VariablesWindow, "&Variables Window\tCtrl+Shift+V", "Show the C variables of the program and of the chosen call\nVariables"},
+    {id::CallStackWindow, "Call Stac&k Window\tCtrl+Shift+K", "Show the calls the program is in\nCall Stack"},
+    {id::ClearWatchpoints, "Clear &Watchpoints", "Remove every watchpoint set by Break on Write\nClear Watchpoints"},
     {id::Go, "&Go", "Execute program from current PC value\nExecute(PC)"},
     {id::GoTo, "Go&To", "Execute program from a given address\nExecute from Address"},
     {id::RunSetting, "&Setting", "Start address and screen update settings\n"},
@@ -158,7 +161,7 @@ const E kView[] = {cmd(id::ClearView), sep(),
                    cmd(id::RegisterWindow), cmd(id::ProgramWindow),
                    cmd(id::InternalMemoryWindow), cmd(id::ExternalMemoryWindow),
                    cmd(id::EepromWindow), cmd(id::SfrBitWindow), cmd(id::MemoryBitWindow), sep(),
-                   cmd(id::SourceLines), sep(),
+                   cmd(id::SourceLines), cmd(id::VariablesWindow), cmd(id::CallStackWindow), sep(),
                    cmd(id::IoWindow), cmd(id::SerialWindow), cmd(id::SpiWindow),
                    popup("External Mo&Dules", kExternalModules), sep(),
                    cmd(id::LogicAnalyserWindow)};
@@ -167,7 +170,8 @@ const E kRun[] = {cmd(id::Go), cmd(id::GoTo), sep(), cmd(id::ResetCpu), cmd(id::
                   cmd(id::StepSourceLine), cmd(id::StepOverSourceLine), sep(),
                   cmd(id::Profile), cmd(id::ClearProfile), cmd(id::RecordWaveform), sep(),
                   cmd(id::RunSetting)};
-const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution)};
+const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution), sep(),
+                         cmd(id::ClearWatchpoints)};
 const E kSingleStep[] = {cmd(id::FinishSubroutine), cmd(id::SingleStep), cmd(id::StepOver),
                          sep(), cmd(id::SingleStepSetting)};
 const E kCommand[] = {cmd(id::RunAssembler)};
@@ -283,6 +287,8 @@ std::span<const Accelerator> accelerators() {
         {QKeySequence(Qt::CTRL | Qt::Key_X), id::Cut},
         {QKeySequence(Qt::ALT | Qt::Key_X), id::Exit},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), id::Undo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), id::VariablesWindow},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), id::CallStackWindow},
     };
     return table;
 }

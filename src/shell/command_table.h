@@ -55,6 +55,9 @@ constexpr int Cascade = 57650, TileHorizontally = 57651, TileVertically = 57652,
 // Waveform recording: the logic analyser window, the recording switch and the
 // export of what was recorded.
 constexpr int LogicAnalyserWindow = 41050, RecordWaveform = 41051, ExportWaveform = 41052;
+// C debugging: the Variables and Call Stack windows, and dropping every
+// watchpoint that Break on Write set.
+constexpr int VariablesWindow = 41060, CallStackWindow = 41061, ClearWatchpoints = 41062;
 } // namespace id
 
 struct CommandInfo {

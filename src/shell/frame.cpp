@@ -2,10 +2,12 @@
 
 #include "common/commands.h"
 #include "common/install_layout.h"
+#include "shell/debug_commands.h"
 #include "shell/device_dialogs.h"
 #include "shell/editor/editor_view.h"
 #include "shell/messages.h"
 #include "shell/modules/chip_notices.h"
+#include "shell/program_debug.h"
 #include "shell/program_view.h"
 #include "shell/recent_programs.h"
 #include "shell/views/view_table.h"
@@ -92,7 +94,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
       run_(std::make_unique<RunController>(machine_, *runEvents_)),
       viewContext_(machine_, *run_, messages_, *this),
-      sourceDebug_(std::make_unique<SourceDebug>()) {
+      sourceDebug_(std::make_unique<SourceDebug>()),
+      programDebug_(std::make_unique<ProgramDebug>(machine_)) {
     setObjectName("MdiFrame");
     chipNotices_ = new ChipNotices(machine_, this);
     machine_.chip.events = chipNotices_;
@@ -601,7 +604,9 @@ void Frame::rtcSecond() {
 }
 
 void Frame::onRunEnded(quint64 generation, int reason) {
-    applyRunOutcome(run_->runEnded(generation, StopReason(reason)));
+    const RunOutcome outcome = run_->runEnded(generation, StopReason(reason));
+    applyRunOutcome(outcome);
+    if (outcome.ended && StopReason(reason) == StopReason::Watchpoint) showWatchStop(*this);
 }
 
 void Frame::onContinueStepOver(quint64 generation) {
@@ -622,6 +627,8 @@ void Frame::refreshViews() {
 void Frame::programCodeChanged() {
     if (ProgramView* view = programView()) view->reloadCode();
 }
+
+void Frame::showCodeAddress(uint16_t address) { shell::showCodeAddress(*this, address); }
 
 bool Frame::isActiveView(const QWidget* window) const {
     return window && static_cast<const QWidget*>(mdi_->activeSubWindow()) == window;
@@ -655,7 +662,8 @@ View* Frame::openView(int command) {
     const auto entry = std::find_if(views.begin(), views.end(),
                                     [command](const ViewEntry& e) { return e.command == command; });
     if (entry == views.end()) return nullptr;
-    View* view = entry->create({viewContext_, *sourceDebug_, *wave_, *chipNotices_});
+    View* view = entry->create({viewContext_, *sourceDebug_, *wave_, *chipNotices_, *programDebug_});
+    connectDebugView(*this, view);
     if (viewMode_ == ViewMode::Clear && (command == id::SfrBitWindow || command == id::MemoryBitWindow))
         clearViewBitWindow_ = command == id::MemoryBitWindow;
     // In Clear View a view with a Clear View form is a captionless tile at

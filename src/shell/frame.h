@@ -36,6 +36,7 @@ namespace quorvel::shell {
 
 class ChipNotices;
 class Messages;
+class ProgramDebug;
 class ProgramView;
 class RecentPrograms;
 class SourceDebug;
@@ -152,6 +153,9 @@ public:
     // The loaded program's source map, its line breakpoints and the Source
     // Lines switch.
     SourceDebug& sourceDebug() { return *sourceDebug_; }
+    // The debug session on the machine: the program's C variables, its call
+    // stack and the watchpoints.
+    ProgramDebug& programDebug() { return *programDebug_; }
     // The run speed of Go and Breakpoint Execution, in percent of real time
     // (0: full speed): Real Time unless quorvel.ini keeps another choice.
     // Setting it updates the toolbar's list and quorvel.ini.
@@ -182,6 +186,7 @@ private:
     void programCodeChanged() override;
     void runCommand(int command) override { dispatch(command); }
     bool isActiveView(const QWidget* window) const override;
+    void showCodeAddress(uint16_t address) override;
     QWidget* messageParent() override { return this; }
     // The handler table carries out the frame's own commands.
     friend std::span<const CommandHandler> commandHandlers();
@@ -297,6 +302,7 @@ private:
     QString resourceDir_;
     RecentPrograms* recent_ = nullptr;
     std::unique_ptr<SourceDebug> sourceDebug_;
+    std::unique_ptr<ProgramDebug> programDebug_;
     AppConfig config_;           // what simulator.dat holds besides the machine
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;

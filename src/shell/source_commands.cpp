@@ -1,5 +1,6 @@
 #include "shell/source_commands.h"
 
+#include "shell/debug_commands.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
@@ -39,6 +40,7 @@ bool loadSourceMapFile(Frame& frame, const QString& path) {
         return false;
     }
     handLineBreaks(frame);
+    debugProgramChanged(frame);
     syncSourceCommands(frame);
     repaintProgram(frame);
     return true;
@@ -53,6 +55,7 @@ void loadSourceMapCommand(Frame& frame) {
 void sourceProgramLoaded(Frame& frame, const QString& path) {
     frame.sourceDebug().programLoaded(path);
     handLineBreaks(frame);
+    debugProgramChanged(frame);
     syncSourceCommands(frame);
     repaintProgram(frame);
 }

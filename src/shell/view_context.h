@@ -36,6 +36,8 @@ public:
     // Carries out a command of the menus (only the ones a view may start
     // reach here).
     virtual void runCommand(int command) = 0;
+    // Shows `address` at the top of the program window, opening it.
+    virtual void showCodeAddress(uint16_t address) = 0;
     // Whether `window` (the window around a view) is the active one.
     virtual bool isActiveView(const QWidget* window) const = 0;
     virtual ViewMode viewMode() const = 0;
@@ -58,6 +60,7 @@ public:
     void programCodeChanged() const { host_.programCodeChanged(); }
     void setBreakpoint(const BreakpointCondition& condition) const { host_.setBreakpoint(condition); }
     bool isActiveView(const QWidget* window) const { return host_.isActiveView(window); }
+    void showCodeAddress(uint16_t address) const { host_.showCodeAddress(address); }
     // Normal View or Clear View: the views lay themselves out by it.
     ViewMode viewMode() const { return host_.viewMode(); }
 

@@ -5,6 +5,7 @@
 #include "shell/modules/chip_notices.h"
 #include "shell/program_view.h"
 #include "shell/source_debug.h"
+#include "shell/program_debug.h"
 #include "shell/view_context.h"
 #include "shell/views/memory_view.h"
 #include "shell/views/register_view.h"
@@ -53,6 +54,7 @@ struct RecordedHost : ViewHost {
     void setBreakpoint(const BreakpointCondition& condition) override { breakpoints.push_back(condition); }
     void runCommand(int) override {}
     bool isActiveView(const QWidget*) const override { return false; }
+    void showCodeAddress(uint16_t) override {}
     ViewMode viewMode() const override { return ViewMode::Normal; }
     QWidget* messageParent() override { return nullptr; }
 };
@@ -361,9 +363,10 @@ void RegisterViewTest::viewsWithoutFrame() {
     SourceDebug source;
     WaveCapture wave(machine, run);
     ChipNotices notices(machine);
+    ProgramDebug debug(machine);
     std::map<int, std::unique_ptr<View>> views;
     for (const ViewEntry& entry : viewTable()) {
-        View* view = entry.create({context, source, wave, notices});
+        View* view = entry.create({context, source, wave, notices, debug});
         views[entry.command].reset(view);
         QCOMPARE(view->viewCommand(), entry.command);
         view->resize(kWide);

@@ -311,6 +311,7 @@ void MemoryView::command(int id) {
     case kSetAddress: askGoToAddress(caretRow_); break;
     case kHexEditing: setClearForm(Form::ClearHex); break;
     case kAsciiEditing: setClearForm(Form::ClearAscii); break;
+    case kBreakOnWrite: emit breakOnWriteRequested(caretAddress()); break;
     default: break;
     }
 }
@@ -326,6 +327,16 @@ QMenu* MemoryView::createPopupMenu(QWidget* parent) {
     if (kind_.addressDialog) add(kSetAddress, "Set Address");
     add(kHexEditing, "Hex Editing");
     add(kAsciiEditing, "ASCII Editing");
+    return menu;
+}
+
+QMenu* MemoryView::createContextMenu(QWidget* parent) {
+    QMenu* menu = laidOut_ == Form::Normal ? new QMenu(parent) : createPopupMenu(parent);
+    if (!menu->isEmpty()) menu->addSeparator();
+    const QString address = QString::number(caretAddress(), 16).toUpper().rightJustified(kind_.addressDigits, '0');
+    QAction* action = menu->addAction(QString("Break on &Write at %1H").arg(address));
+    action->setData(kBreakOnWrite);
+    connect(action, &QAction::triggered, this, [this] { command(kBreakOnWrite); });
     return menu;
 }
 
@@ -602,9 +613,12 @@ void MemoryView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void MemoryView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::RightButton || laidOut_ == Form::Normal)
-        return TextGridView::mouseReleaseEvent(event);
-    QMenu* menu = createPopupMenu(this);
+    if (event->button() != Qt::RightButton) return TextGridView::mouseReleaseEvent(event);
+    // The byte under the pointer takes the caret: Break on Write watches it.
+    const int xScroll = laidOut_ == Form::Normal ? hpos_ * charWidth() : 0;
+    const QPoint cell = cellAt(event->position().toPoint(), origin(), xScroll);
+    placeCaret(cell.y() - firstDataLine(), cell.x());
+    QMenu* menu = createContextMenu(this);
     menu->exec(event->globalPosition().toPoint());
     delete menu;
 }

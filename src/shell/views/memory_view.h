@@ -69,6 +69,8 @@ public:
 
     // Popup commands of the Clear View form.
     static constexpr int kSetAddress = 40084, kHexEditing = 40078, kAsciiEditing = 40079;
+    // The popup command of both forms: a watchpoint on the byte at the caret.
+    static constexpr int kBreakOnWrite = 41063;
 
     MemoryView(ViewContext& context, const MemoryViewKind& kind);
     ~MemoryView() override;
@@ -116,6 +118,13 @@ public:
     void forceClearViewForm(bool on);
     // The Clear View popup menu, its actions carrying their command ids.
     QMenu* createPopupMenu(QWidget* parent);
+    // The menu of a right click in either form: the Clear View popup's
+    // commands there, and Break on Write for the byte at the caret.
+    QMenu* createContextMenu(QWidget* parent);
+
+signals:
+    // Break on Write on the byte at `address`.
+    void breakOnWriteRequested(uint32_t address);
 
 protected:
     // The memory, read and written under the pause guard.

@@ -25,6 +25,8 @@ std::span<const ViewEntry> viewTable() {
         // Not among the windows a screen setting file places (it has room
         // for the ones above only): keep it last.
         {id::LogicAnalyserWindow, createLogicAnalyserView},
+        {id::VariablesWindow, createVariablesView},
+        {id::CallStackWindow, createCallStackView},
     };
     return kViews;
 }

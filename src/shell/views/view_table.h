@@ -7,6 +7,7 @@
 namespace quorvel::shell {
 
 class ChipNotices;
+class ProgramDebug;
 class SourceDebug;
 class View;
 class ViewContext;
@@ -20,6 +21,7 @@ struct ViewSources {
     SourceDebug& sourceDebug; // the program window
     WaveCapture& waveCapture; // the logic analyser
     ChipNotices& chipNotices; // the serial, SPI and clock windows
+    ProgramDebug& programDebug; // the Variables and Call Stack windows
 };
 
 struct ViewEntry {
@@ -47,5 +49,7 @@ View* createLedView(const ViewSources& sources);
 View* createKeyboardView(const ViewSources& sources);
 View* createLcdWindow(const ViewSources& sources);
 View* createLogicAnalyserView(const ViewSources& sources);
+View* createVariablesView(const ViewSources& sources);
+View* createCallStackView(const ViewSources& sources);
 
 } // namespace quorvel::shell
