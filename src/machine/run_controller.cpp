@@ -68,7 +68,9 @@ template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
     outcome.refresh = true;
     {
         auto guard = thread_.pause();
-        if (steps()) outcome.message = pcExceedsMessage();
+        const StopCause end = steps();
+        if (end == StopCause::PcOutOfRange) outcome.message = pcExceedsMessage();
+        outcome.watchStop = end == StopCause::Watchpoint;
         setCurrentAddress(machine_.chip.pc);
     }
     return outcome;
@@ -77,9 +79,11 @@ template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
 RunOutcome RunController::singleStep() {
     if (numberOfSteps == 0) numberOfSteps = 1;
     return stepHere([this] {
-        for (unsigned i = 0; i < numberOfSteps; ++i)
-            if (step(machine_)) return true;
-        return false;
+        for (unsigned i = 0; i < numberOfSteps; ++i) {
+            const RunResult r = runSteps(machine_, 1);
+            if (r.cause == StopCause::PcOutOfRange || r.cause == StopCause::Watchpoint) return r.cause;
+        }
+        return StopCause::Steps;
     });
 }
 
@@ -92,7 +96,13 @@ RunOutcome RunController::stepOver() {
 
 RunOutcome RunController::sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind) {
     return stepHere([&] {
-        return stepSourceLine(machine_, map, level, kind).end == SourceStepEnd::PcOutOfRange;
+        switch (stepSourceLine(machine_, map, level, kind).end) {
+        case SourceStepEnd::PcOutOfRange: return StopCause::PcOutOfRange;
+        case SourceStepEnd::Watchpoint: return StopCause::Watchpoint;
+        case SourceStepEnd::NewLine:
+        case SourceStepEnd::Limit: break;
+        }
+        return StopCause::Steps;
     });
 }
 
@@ -118,8 +128,13 @@ RunOutcome RunController::stepOverLoop(uint16_t count) {
                 call = parameters;
                 break;
             }
-            if (step(machine_)) {
+            const RunResult r = runSteps(machine_, 1);
+            if (r.pcOutOfRange) {
                 outcome.message = pcExceedsMessage();
+                break;
+            }
+            if (r.cause == StopCause::Watchpoint) {
+                outcome.watchStop = true;
                 break;
             }
             --count;
@@ -163,6 +178,7 @@ RunOutcome RunController::runEnded(uint64_t generation, StopReason reason) {
     if (!running_ || generation != thread_.generation()) return {};
     RunOutcome outcome = stop();
     if (reason == StopReason::PcOutOfRange) outcome.message = pcExceedsMessage();
+    outcome.watchStop = reason == StopReason::Watchpoint;
     return outcome;
 }
 

@@ -50,6 +50,7 @@ struct RunOutcome {
     bool ended = false;    // the run is over: restore the commands, stop the timers
     bool refresh = false;  // refresh every open view
     uint16_t startAddress = 0; // where a started run began ("Executing from %04XH...")
+    bool watchStop = false; // a watchpoint ended the run or step: say what was written
     std::optional<UserMessage> message; // show after refreshing
 
     bool operator==(const RunOutcome&) const = default;
@@ -112,7 +113,7 @@ private:
     RunOutcome startRun(RunMode mode, const RunParameters& parameters);
     RunOutcome stepOverLoop(uint16_t count);
     // A step on this thread from the current address, paused: `steps`
-    // returns true when the program counter left program memory.
+    // returns why it ended early (PcOutOfRange, Watchpoint) or Steps.
     template <typename Steps> RunOutcome stepHere(Steps steps);
     bool pcBeyondLimit() const { return machine_.chip.pc > machine_.chip.codeLimit; }
 

@@ -182,14 +182,15 @@ void SimThread::runBatch() {
 
         case RunMode::FinishSubroutine: {
             const uint8_t opcode = chip.readCode(chip.pc);
+            const RunResult result = runSteps(m, 1);
+            if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
+            if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             if (isReturnOpcode(opcode)) {
-                if (step(m)) return finish(StopReason::PcOutOfRange, true);
                 if (nesting_ == 0) return finish(StopReason::Condition, true);
                 --nesting_;
-                break;
+            } else if (isCallOpcode(opcode)) {
+                ++nesting_;
             }
-            if (isCallOpcode(opcode)) ++nesting_;
-            if (step(m)) return finish(StopReason::PcOutOfRange, true);
             break;
         }
 

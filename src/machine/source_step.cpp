@@ -24,15 +24,24 @@ public:
 
     uint32_t done() const { return done_; }
     bool exhausted() const { return done_ >= limit_; }
+    // A watchpoint ended the last instruction or frame.
+    bool watched() const { return watched_; }
+    // Why a step that could not go on ends.
+    SourceStepEnd end() const {
+        return watched_ ? SourceStepEnd::Watchpoint : exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange;
+    }
 
-    // One instruction. False when it left program memory.
+    // One instruction. False when it left program memory or wrote a
+    // watched place.
     bool one() {
         ++done_;
-        return !step(m_);
+        const RunResult r = runSteps(m_, 1);
+        watched_ = r.cause == StopCause::Watchpoint;
+        return !r.pcOutOfRange && !watched_;
     }
 
     // Runs until `frame` returns. False when the program left program
-    // memory or the budget ran out.
+    // memory, wrote a watched place or the budget ran out.
     bool finish(Frame frame) {
         StopConditions stops;
         stops.untilPc = frame.returnTo;
@@ -40,6 +49,10 @@ public:
             const RunResult r = runSteps(m_, limit_ - done_, stops);
             done_ += r.steps;
             if (r.pcOutOfRange) return false;
+            if (r.cause == StopCause::Watchpoint) {
+                watched_ = true;
+                return false;
+            }
             if (r.cause == StopCause::UntilPc && m_.chip.sfr(sfr::SP) <= frame.stackAfter) return true;
         }
         return false;
@@ -49,6 +62,7 @@ private:
     Machine& m_;
     uint32_t limit_;
     uint32_t done_ = 0;
+    bool watched_ = false;
 };
 
 // The frame of an interrupt vectored just now: its return address is on top
@@ -67,21 +81,18 @@ SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLe
     const SourceRange* const startLine = map.rangeAt(chip.pc, level);
     Stepper stepper(machine, limit);
     auto result = [&](SourceStepEnd end) { return SourceStepResult{end, stepper.done()}; };
-    auto leftMemory = [&] { return result(SourceStepEnd::PcOutOfRange); };
 
     while (!stepper.exhausted()) {
         const uint16_t pc = chip.pc;
         const uint8_t opcode = chip.readCode(pc);
         const uint8_t stack = chip.sfr(sfr::SP);
         const uint8_t inService = chip.periph.irq.inService;
-        if (!stepper.one()) return leftMemory();
-        if ((chip.periph.irq.inService & ~inService) != 0 &&
-            !stepper.finish(interruptFrame(chip)))
-            return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
+        if (!stepper.one()) return result(stepper.end());
+        if ((chip.periph.irq.inService & ~inService) != 0 && !stepper.finish(interruptFrame(chip)))
+            return result(stepper.end());
         if (isCallOpcode(opcode) && (kind == SourceStep::Over || !map.rangeAt(chip.pc, level))) {
             const Frame call{uint16_t(pc + opcodeLength(opcode)), stack};
-            if (!stepper.finish(call))
-                return result(stepper.exhausted() ? SourceStepEnd::Limit : SourceStepEnd::PcOutOfRange);
+            if (!stepper.finish(call)) return result(stepper.end());
         }
         const SourceRange* here = map.rangeAt(chip.pc, level);
         if (here && here->start == chip.pc && (!startLine || here->where != startLine->where))

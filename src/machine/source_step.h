@@ -15,7 +15,9 @@
 //
 // Every step is bounded: after `limit` instructions it returns with
 // SourceStepEnd::Limit (a program that never reaches another line, such as
-// a loop on one line, still gives control back).
+// a loop on one line, still gives control back). An instruction that
+// writes a watched place ends the step after it, as it ends a run
+// (SourceStepEnd::Watchpoint).
 //
 // Thread: whoever owns the machine at the time (the user-interface thread
 // under the pause guard, or the command-line runner).
@@ -30,7 +32,8 @@ namespace quorvel {
 struct Machine;
 
 enum class SourceStep : uint8_t { Into, Over };
-enum class SourceStepEnd : uint8_t { NewLine, Limit, PcOutOfRange };
+// Watchpoint: an instruction wrote a watched place (machine.watchpoints).
+enum class SourceStepEnd : uint8_t { NewLine, Limit, PcOutOfRange, Watchpoint };
 
 struct SourceStepResult {
     SourceStepEnd end = SourceStepEnd::NewLine;

@@ -494,6 +494,7 @@ void Frame::applyRunOutcome(const RunOutcome& outcome) {
     if (outcome.started) runStarted(outcome.startAddress);
     if (outcome.ended) runEnded();
     if (outcome.refresh) refreshViews();
+    if (outcome.watchStop) showWatchStop(*this);
     if (outcome.message) showMessage(*outcome.message);
 }
 
@@ -604,9 +605,7 @@ void Frame::rtcSecond() {
 }
 
 void Frame::onRunEnded(quint64 generation, int reason) {
-    const RunOutcome outcome = run_->runEnded(generation, StopReason(reason));
-    applyRunOutcome(outcome);
-    if (outcome.ended && StopReason(reason) == StopReason::Watchpoint) showWatchStop(*this);
+    applyRunOutcome(run_->runEnded(generation, StopReason(reason)));
 }
 
 void Frame::onContinueStepOver(quint64 generation) {

@@ -5,6 +5,7 @@
 
 #include "machine/executor.h"
 #include "machine/source_step.h"
+#include "machine/watchpoints.h"
 #include "tools/source_map_files.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,18 @@ TEST_F(SdccSteps, StepIntoEntersTheFunctionAndStepOverRunsItWhole) {
     EXPECT_EQ(stepLine(SourceStep::Over), SourceStepEnd::NewLine);
     EXPECT_EQ(here(), at("loop"));
     EXPECT_EQ(machine.chip.sfr(sfr::P1), 1);
+
+    // Stepping over the call that writes a watched P1 ends right after
+    // the write, inside the called function.
+    Watchpoints watch;
+    ASSERT_FALSE(watch.add({WatchSpace::Sfr, sfr::P1}, machine.chip));
+    machine.watchpoints = &watch;
+    EXPECT_EQ(stepLine(SourceStep::Over), SourceStepEnd::NewLine);
+    EXPECT_EQ(here(), at("call"));
+    EXPECT_EQ(stepLine(SourceStep::Over), SourceStepEnd::Watchpoint);
+    EXPECT_EQ(function(), "bump");
+    EXPECT_EQ(machine.chip.sfr(sfr::P1), 3);
+    machine.watchpoints = nullptr;
 
     // A line that never ends gives control back after the limit.
     ASSERT_TRUE(runTo(machine, codeOf("park"), 10000));
