@@ -1,6 +1,5 @@
 #include "shell/views/bit_status_view.h"
 
-#include "chip/instruction_set.h"
 #include "shell/view_context.h"
 
 #include <QKeyEvent>
@@ -283,10 +282,10 @@ void BitStatusView::editBit(std::optional<bool> value) {
         const bool set = value ? *value : (old & mask) == 0;
         const uint8_t byte = set ? uint8_t(old | mask) : uint8_t(old & ~mask);
         // The write path of a MOV to the byte: a port keeps the value in its
-        // latch, and a write of SCON or SPCR tells the serial and SPI windows.
-        chip.writeDirect(cell.address, byte);
-        // P follows A, as after every instruction.
-        if (cell.address == sfr::ACC) detail::updateParity(chip);
+        // latch, and a write of SCON or SPCR tells the serial and SPI
+        // windows; in A and PSW, P follows A as on the chip.
+        if (cell.address == sfr::ACC || cell.address == sfr::PSW) chip.setSfr(cell.address, byte);
+        else chip.writeDirect(cell.address, byte);
         // Only the edited bit joins the snapshot: other bits of the byte a
         // step changed stay red.
         ChangeSnapshot& snapshot = context().runControl().snapshot();
