@@ -28,12 +28,13 @@ test: build
 bench: build
 	$(BUILD_DIR)/quorvel_bench
 
-# Sanitizer builds: the in-process suites of the core under ASan and UBSan
+# Sanitizer builds: the in-process suites of the core and the debug layer
+# under ASan and UBSan
 # (with the assembler, which the save tests run).
 asan: bootstrap
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=address -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF
-	cmake --build build-asan -j $(JOBS) --target core_tests tools_tests modules_tests settings_tests asm51
-	ctest --test-dir build-asan --output-on-failure -j $(JOBS) -R '^(core|tools|modules|settings)_tests$$'
+	cmake --build build-asan -j $(JOBS) --target core_tests tools_tests modules_tests settings_tests debug_tests asm51
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS) -R '^(core|tools|modules|settings|debug)_tests$$'
 
 tsan: bootstrap
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF
