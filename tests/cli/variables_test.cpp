@@ -154,6 +154,25 @@ TEST_F(CliVariables, WatchStopsAfterTheWriteAndTheStackNamesEveryFrame) {
     }
 }
 
+// Without --nooverlay SDCC writes no type for the locals of a function that
+// calls nothing; with it they have their places.
+TEST_F(CliVariables, LeafLocalsHavePlacesOnlyWithNoOverlay) {
+    TempDir noOverlay;
+    ASSERT_TRUE(compileC(noOverlay.path, "variables", source, {"--debug", "--nooverlay"}));
+    const std::string leafMark = "variables.c:" + std::to_string(lineOf("/* MARK */", "unsigned char leaf"));
+    const std::pair<const TempDir*, const char*> builds[] = {
+        {&dir, "\nt: ? = not available (its type is not in the debug file"},
+        {&noOverlay, "\nt: unsigned char = 42 [iram "},
+    };
+    for (const auto& [build, line] : builds) {
+        const ProcessResult r = runProcess(build->path, cliProgram(),
+                                           {"--source-map", "variables.cdb", "--break-line", leafMark, "--var", "t",
+                                            "--xdata", "64", "variables.hex"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(CliVariables, ExpressionsThatCannotBeReadAreRefused) {
     const struct {
         std::vector<std::string> args;
