@@ -276,7 +276,7 @@ struct WatchStop {
 std::optional<WatchStop> watchStop(const ReportInput& in) {
     if (in.run.stop != DebugStop::Watch || !in.run.watch) return std::nullopt;
     const WatchHit& hit = *in.run.watch;
-    return WatchStop{in.run.watched, watchAddressText(hit.place), hit.oldValue, hit.newValue, hit.writerPc};
+    return WatchStop{in.run.watched, spaceAddressText(hit.place), hit.oldValue, hit.newValue, hit.writerPc};
 }
 
 std::string stackLine(const StackEntry& e, size_t depth) {

@@ -109,7 +109,7 @@ Validation DebugSession::watch(std::string_view text) {
     // All or nothing: a variable whose last byte cannot be watched adds none.
     Watchpoints trial = watchpoints_;
     for (const WatchAddress& place : places)
-        if (Validation refused = trial.add(place, machine_.chip)) return refused;
+        if (Validation refused = trial.add(place, machine_)) return refused;
     watchpoints_ = std::move(trial);
     watchNames_.insert(watchNames_.end(), places.size(), std::string(text));
     return std::nullopt;

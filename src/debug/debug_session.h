@@ -18,6 +18,7 @@
 #include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "machine/space_address.h"
 #include "machine/watchpoints.h"
 #include "tools/source_map.h"
 
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +130,16 @@ public:
     // the program counter arrives.
     DebugRun run(const RunLimits& limits);
     const DebugRun& lastRun() const { return last_; }
+
+    // Memory of every space by one address form ("xdata:1234"; see
+    // space_address.h): up to `count` values from `start` on, and a write
+    // that stores all of `values` or, with the reason, none.
+    std::vector<uint8_t> readMemory(const SpaceAddress& start, size_t count) const {
+        return readSpace(machine_, start, count);
+    }
+    Validation writeMemory(const SpaceAddress& start, std::span<const uint8_t> values) {
+        return writeSpace(machine_, start, values);
+    }
 
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.

@@ -1,36 +1,14 @@
 #include "machine/watchpoints.h"
 
 #include "chip/chip_state.h"
-#include "tools/symbol_names.h"
+#include "machine/machine.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cstdio>
 
 namespace quorvel {
 
 namespace {
-
-struct SpaceName {
-    WatchSpace space;
-    std::string_view name;
-};
-constexpr SpaceName kSpaceNames[] = {
-    {WatchSpace::InternalRam, "iram"}, {WatchSpace::Sfr, "sfr"},       {WatchSpace::Bit, "bit"},
-    {WatchSpace::ExternalData, "xdata"}, {WatchSpace::Eeprom, "eeprom"},
-};
-
-std::string_view spaceName(WatchSpace space) { return kSpaceNames[size_t(space)].name; }
-
-std::optional<uint16_t> parseHex(std::string_view text) {
-    if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) text.remove_suffix(1);
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF)
-        return std::nullopt;
-    return uint16_t(value);
-}
 
 // The places an instruction wrote through what it names: its direct or bit
 // operand, @Ri, Rn, the stack, or MOVX's address. A bit instruction writes
@@ -58,6 +36,7 @@ struct WriteTargets {
         case WatchSpace::Bit: return bit == a;
         case WatchSpace::ExternalData: return xdata == a;
         case WatchSpace::Eeprom: return eeprom == a;
+        case WatchSpace::Code: return false;
         }
         return false;
     }
@@ -113,61 +92,19 @@ bool Watchpoints::check(uint8_t op, const uint8_t* operands, const ChipState& c,
 }
 
 std::optional<WatchAddress> parseWatchAddress(std::string_view text, std::string& error) {
-    const size_t colon = text.find(':');
-    if (colon == std::string_view::npos) {
-        error = "expected SPACE:ADDRESS (iram, sfr, bit, xdata or eeprom), got \"" + std::string(text) + "\"";
+    const std::optional<SpaceAddress> place = parseSpaceAddress(text, error);
+    if (place && place->space == AddressSpace::Code) {
+        error = "code memory cannot be watched: no instruction writes it";
         return std::nullopt;
     }
-    const std::string_view name = text.substr(0, colon), rest = text.substr(colon + 1);
-    const SpaceName* space = nullptr;
-    for (const SpaceName& s : kSpaceNames)
-        if (s.name == name) space = &s;
-    if (!space) {
-        error = "unknown memory space \"" + std::string(name) + "\" (iram, sfr, bit, xdata or eeprom)";
-        return std::nullopt;
-    }
-    // Names first: "B" and "ACC" read as hexadecimal too.
-    std::string upper(rest);
-    for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-    std::optional<uint16_t> address;
-    if (space->space == WatchSpace::Sfr) address = lookupDirectName(upper);
-    if (space->space == WatchSpace::Bit) address = lookupBitName(upper);
-    if (!address) address = parseHex(rest);
-    if (!address) {
-        error = "\"" + std::string(rest) + "\" is not a hexadecimal address";
-        return std::nullopt;
-    }
-    return WatchAddress{space->space, *address};
+    return place;
 }
 
-std::string watchAddressText(const WatchAddress& place) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%.*s:%0*X", int(spaceName(place.space).size()),
-                  spaceName(place.space).data(), place.address > 0xFF ? 4 : 2, place.address);
-    return text;
-}
-
-Validation Watchpoints::add(const WatchAddress& place, const ChipState& chip) {
-    const uint16_t a = place.address;
-    const char* problem = nullptr;
-    switch (place.space) {
-    case WatchSpace::InternalRam:
-    case WatchSpace::Bit:
-        if (a > 0xFF) problem = "is beyond 0FFH";
-        break;
-    case WatchSpace::Sfr:
-        if (a < 0x80 || a > 0xFF) problem = "is not an SFR address (80H to 0FFH)";
-        break;
-    case WatchSpace::ExternalData:
-        if (!chip.hasXdata()) problem = "cannot be watched: there is no external data memory";
-        else if (a > chip.xdataLimit) problem = "is beyond the external data memory";
-        break;
-    case WatchSpace::Eeprom:
-        if (!chip.hasEeprom()) problem = "cannot be watched: the device has no EEPROM";
-        else if (a >= chip.eeprom.size()) problem = "is beyond the EEPROM";
-        break;
-    }
-    if (problem) return errorMessage("Watchpoint", watchAddressText(place) + " " + problem);
+Validation Watchpoints::add(const WatchAddress& place, const Machine& machine) {
+    std::optional<std::string> problem = spaceAddressProblem(machine, place);
+    if (!problem && place.space == AddressSpace::Code)
+        problem = "code memory cannot be watched: no instruction writes it";
+    if (problem) return errorMessage("Watchpoint", *problem);
     places_.push_back(place);
     filterStale_ = true;
     return std::nullopt;
@@ -204,6 +141,7 @@ void Watchpoints::buildFilter(bool withCalls) {
         case WatchSpace::Sfr: everyInstruction_ = true; break;
         case WatchSpace::ExternalData:
         case WatchSpace::Eeprom: externalData_ = true; break;
+        case WatchSpace::Code: break;
         }
     }
     bool anyDirect = false, anyInternal = false, anyRegister = false;
@@ -253,6 +191,7 @@ void Watchpoints::arm(ChipState& chip, bool withCalls) {
         case WatchSpace::Eeprom:
             if (a < chip.eeprom.size()) cell.byte = &chip.eeprom[a];
             break;
+        case WatchSpace::Code: break;
         }
         if (!cell.byte) continue;
         cell.last = *cell.byte & cell.mask;

@@ -18,6 +18,7 @@
 
 #include "chip/chip_state.h"
 #include "common/user_message.h"
+#include "machine/space_address.h"
 #include "tools/opcode_facts.h"
 
 #include <array>
@@ -29,13 +30,12 @@
 
 namespace quorvel {
 
-enum class WatchSpace : uint8_t { InternalRam, Sfr, Bit, ExternalData, Eeprom };
+struct Machine;
 
-struct WatchAddress {
-    WatchSpace space = WatchSpace::InternalRam;
-    uint16_t address = 0;
-    bool operator==(const WatchAddress&) const = default;
-};
+// A watched place: any address form but code memory, which no instruction
+// writes.
+using WatchSpace = AddressSpace;
+using WatchAddress = SpaceAddress;
 
 // What stopped the run: the place, its value before and after (0 or 1 for
 // a bit), and the address of the instruction that wrote it.
@@ -50,14 +50,14 @@ struct WatchHit {
 // "iram:7F", "sfr:P1", "bit:20", "xdata:1234", "eeprom:7FF" (hexadecimal
 // addresses); checked against the device's memories when added.
 std::optional<WatchAddress> parseWatchAddress(std::string_view text, std::string& error);
-std::string watchAddressText(const WatchAddress& place);
 
 class Watchpoints {
 public:
-    // The place must exist on the chip as configured now (an SFR address
-    // 80-FF, external data within its limit, the EEPROM on the parts that
-    // have one). The message says why not.
-    Validation add(const WatchAddress& place, const ChipState& chip);
+    // The place must exist on the machine as configured now (internal RAM
+    // within the device's, an SFR address 80-FF, external data within its
+    // limit, the EEPROM on the parts that have one). The message says why
+    // not.
+    Validation add(const WatchAddress& place, const Machine& machine);
     void remove(int index);
     void clear();
     const std::vector<WatchAddress>& places() const { return places_; }

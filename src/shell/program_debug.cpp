@@ -52,7 +52,7 @@ std::optional<QString> ProgramDebug::watchStopText() const {
     const Watchpoints& watchpoints = session_.watchpoints();
     if (!watchpoints.hit()) return std::nullopt;
     const WatchHit& hit = *watchpoints.hit();
-    const QString place = QString::fromStdString(watchAddressText(hit.place));
+    const QString place = QString::fromStdString(spaceAddressText(hit.place));
     const QString asked = QString::fromStdString(session_.watchName(hit.index));
     const QString named = asked.isEmpty() || asked.contains(':') ? place : asked + " (" + place + ")";
     return QString::asprintf("Watchpoint %s written at %04XH: %02X -> %02X", qPrintable(named),

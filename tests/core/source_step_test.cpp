@@ -132,7 +132,7 @@ TEST_F(SdccSteps, StepIntoEntersTheFunctionAndStepOverRunsItWhole) {
     // Stepping over the call that writes a watched P1 ends right after
     // the write, inside the called function.
     Watchpoints watch;
-    ASSERT_FALSE(watch.add({WatchSpace::Sfr, sfr::P1}, machine.chip));
+    ASSERT_FALSE(watch.add({WatchSpace::Sfr, sfr::P1}, machine));
     machine.watchpoints = &watch;
     EXPECT_EQ(stepLine(SourceStep::Over), SourceStepEnd::NewLine);
     EXPECT_EQ(here(), at("call"));

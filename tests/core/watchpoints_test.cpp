@@ -110,7 +110,7 @@ isr:    mov 0x50, #0x99
         const std::optional<WatchAddress> place = parseWatchAddress(c.place, error);
         ASSERT_TRUE(place) << error;
         Watchpoints watch;
-        ASSERT_FALSE(watch.add(*place, m.chip));
+        ASSERT_FALSE(watch.add(*place, m));
         m.watchpoints = &watch;
         const RunResult result = runSteps(m, 10000);
         ASSERT_EQ(result.cause, StopCause::Watchpoint);
@@ -133,9 +133,11 @@ TEST(Watchpoints, RefuseWhatTheDeviceDoesNotHave) {
         {"sfr:B", DeviceKind::AT89C52, ""},
         {"bit:acc.7", DeviceKind::AT89C52, ""},
         {"iram", DeviceKind::AT89C52, "expected SPACE:ADDRESS"},
-        {"code:10", DeviceKind::AT89C52, "unknown memory space \"code\""},
+        {"code:10", DeviceKind::AT89C52, "code memory cannot be watched"},
+        {"rom:10", DeviceKind::AT89C52, "unknown memory space \"rom\""},
         {"iram:1G", DeviceKind::AT89C52, "\"1G\" is not a hexadecimal address"},
-        {"iram:100", DeviceKind::AT89C52, "iram:0100 is beyond 0FFH"},
+        {"iram:100", DeviceKind::AT89C52, "iram:0100 is beyond the internal RAM"},
+        {"iram:80", DeviceKind::AT89C51, "iram:80 is beyond the internal RAM"},
         {"sfr:20", DeviceKind::AT89C52, "sfr:20 is not an SFR address"},
         {"xdata:0", DeviceKind::AT89C2051, "there is no external data memory"},
         {"eeprom:0", DeviceKind::AT89C52, "the device has no EEPROM"},
@@ -149,7 +151,7 @@ TEST(Watchpoints, RefuseWhatTheDeviceDoesNotHave) {
         const std::optional<WatchAddress> place = parseWatchAddress(c.text, message);
         Watchpoints watch;
         if (place) {
-            if (const Validation refused = watch.add(*place, m.chip)) message = refused->text;
+            if (const Validation refused = watch.add(*place, m)) message = refused->text;
         }
         if (*c.message == '\0') {
             EXPECT_EQ(message, "");
@@ -186,11 +188,11 @@ TEST(Watchpoints, WriteTargetsCoverEveryByteAnInstructionChanges) {
             if (c.xdata[a] != before.xdata[a]) changed.push_back({WatchSpace::ExternalData, a});
         for (const WatchAddress& place : changed) {
             Watchpoints watch;
-            ASSERT_FALSE(watch.add(place, before));
+            ASSERT_FALSE(watch.add(place, m));
             watch.arm(c);
             EXPECT_TRUE(watch.opcodesToLookAt()[size_t(op)] &&
                         watch.mayHaveWritten(uint8_t(op), &before.code[0x0101], c))
-                << std::hex << "opcode " << op << " changed " << watchAddressText(place);
+                << std::hex << "opcode " << op << " changed " << spaceAddressText(place);
         }
     }
 }
