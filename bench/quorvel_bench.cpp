@@ -134,7 +134,7 @@ void runFirmware(benchmark::State& state, const char* name, Extra extra = Extra:
         // so writes them) has run.
         runSteps(machine, 100000);
         for (uint16_t address = 0x78; address < 0x80; ++address)
-            if (watchpoints.add({WatchSpace::InternalRam, address}, machine.chip)) {
+            if (watchpoints.add({WatchSpace::InternalRam, address}, machine)) {
                 state.SkipWithError("watchpoint refused");
                 return;
             }

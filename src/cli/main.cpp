@@ -8,7 +8,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_wave.h"
 #include "chip/serial_line.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
 

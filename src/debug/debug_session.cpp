@@ -12,7 +12,7 @@ struct StopName {
     std::string_view name;
 };
 
-constexpr std::array<StopName, 10> kStopNames{{
+constexpr std::array<StopName, 11> kStopNames{{
     {DebugStop::SelfJump, "halt"},
     {DebugStop::Breakpoint, "breakpoint"},
     {DebugStop::UntilPc, "until-pc"},
@@ -23,6 +23,7 @@ constexpr std::array<StopName, 10> kStopNames{{
     {DebugStop::Interrupted, "interrupted"},
     {DebugStop::BreakLine, "break-line"},
     {DebugStop::Watch, "watch"},
+    {DebugStop::Step, "step"},
 }};
 
 // The executor's longest instruction (MUL, DIV).
@@ -81,9 +82,7 @@ DebugSession::~DebugSession() {
     if (machine_.watchpoints == &watchpoints_) machine_.watchpoints = nullptr;
 }
 
-void DebugSession::setLineBreaks(const CodeAddressSet& addresses) {
-    lineBreaks_ = std::make_unique<CodeAddressSet>(addresses);
-}
+void DebugSession::setLineBreaks(const CodeAddressSet& addresses) { lineBreaks_ = addresses; }
 
 Validation DebugSession::watch(std::string_view text) {
     std::vector<WatchAddress> places;
@@ -130,18 +129,37 @@ StopConditions DebugSession::stopConditions() const {
     stops.selfJump = haltOnSelfJump;
     stops.breakpoints = breakpoints;
     stops.kind = machine_.selection.kind;
-    stops.addresses = lineBreaks_.get();
+    if (lineBreaks_.any()) stops.addresses = &lineBreaks_;
     return stops;
 }
 
 DebugRun DebugSession::run(const RunLimits& limits) {
-    if (lineBreaks_ && (*lineBreaks_)[machine_.chip.pc]) {
+    if (lineBreaks_[machine_.chip.pc]) {
         last_ = DebugRun{};
         last_.stop = DebugStop::BreakLine;
         return last_;
     }
     const StopConditions stops = stopConditions();
     last_ = limits.beforeStep || limits.afterStep ? runStepwise(limits, stops) : runBatches(limits, stops);
+    return last_;
+}
+
+DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {
+    const uint32_t cyclesBefore = machine_.chip.cycles;
+    const SourceStepResult result =
+        unit == StepUnit::Line && sourceMap_
+            ? stepSourceLine(machine_, *sourceMap_, sourceMap_->primaryLevel(), kind, limit)
+            : stepInstruction(machine_, kind, limit);
+    last_ = DebugRun{};
+    last_.steps = result.instructions;
+    last_.cycles = uint32_t(machine_.chip.cycles - cyclesBefore);
+    switch (result.end) {
+    case SourceStepEnd::NewLine:
+    case SourceStepEnd::Returned: last_.stop = DebugStop::Step; break;
+    case SourceStepEnd::Limit: last_.stop = DebugStop::StepLimit; break;
+    case SourceStepEnd::PcOutOfRange: last_.stop = DebugStop::PcOutOfRange; break;
+    case SourceStepEnd::Watchpoint: stopped(RunResult{.cause = StopCause::Watchpoint}, last_); break;
+    }
     return last_;
 }
 

@@ -18,6 +18,7 @@
 #include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
+#include "machine/source_step.h"
 #include "machine/space_address.h"
 #include "machine/watchpoints.h"
 #include "tools/source_map.h"
@@ -45,10 +46,12 @@ enum class DebugStop : uint8_t {
     Interrupted,  // the front end asked the run to end
     BreakLine,    // a source-line breakpoint
     Watch,        // an instruction changed a watched place
+    Step,         // a step came to its end
 };
 
 // "halt", "breakpoint", "until-pc", "max-cycles", "max-steps",
-// "pc-out-of-range", "output-error", "interrupted", "break-line", "watch".
+// "pc-out-of-range", "output-error", "interrupted", "break-line", "watch",
+// "step".
 std::string_view debugStopName(DebugStop stop);
 
 // How far a run may go, and what the front end does alongside it.
@@ -111,9 +114,15 @@ public:
     std::optional<uint16_t> untilPc;
     bool haltOnSelfJump = false;
     // Source-line breakpoints: the first addresses of their lines' code.
+    // The set keeps its place for the session's life, so a run under way
+    // sees a change made while it is paused.
     void setLineBreaks(const CodeAddressSet& addresses);
     void clearLineBreaks() { lineBreaks_.reset(); }
-    const CodeAddressSet* lineBreaks() const { return lineBreaks_.get(); }
+    const CodeAddressSet& lineBreaks() const { return lineBreaks_; }
+    // What ends a run: the conditions above (watchpoints end it through
+    // the machine). A front end that runs the machine on a thread of its
+    // own hands these to it.
+    StopConditions stopConditions() const;
     // A watchpoint on "SPACE:ADDRESS" (iram, sfr, bit, xdata, eeprom) or on
     // a C variable expression, whose every byte is watched where it lives
     // now. The message says why the place cannot be watched.
@@ -129,6 +138,13 @@ public:
     // runs, as a debugger's breakpoint does; every other stop is seen as
     // the program counter arrives.
     DebugRun run(const RunLimits& limits);
+    // One step (source_step.h): by source line at the source map's primary
+    // level, or by instruction (also without a source map). Stops early
+    // when the program counter leaves program memory (PcOutOfRange), a
+    // watched place is written (Watch) or after `limit` instructions
+    // (StepLimit); Step otherwise.
+    enum class StepUnit : uint8_t { Line, Instruction };
+    DebugRun step(SourceStep kind, StepUnit unit = StepUnit::Line, uint32_t limit = kSourceStepLimit);
     const DebugRun& lastRun() const { return last_; }
 
     // Memory of every space by one address form ("xdata:1234"; see
@@ -154,7 +170,6 @@ public:
     std::vector<std::string> globalNames() const;
 
 private:
-    StopConditions stopConditions() const;
     DebugRun runBatches(const RunLimits& limits, const StopConditions& stops);
     DebugRun runStepwise(const RunLimits& limits, const StopConditions& stops);
     // Whether the run ends after a slice that came to `result`; `carryOn`
@@ -170,7 +185,7 @@ private:
     std::vector<std::string> watchNames_; // per watched place: what was asked for
     std::optional<SourceMap> sourceMap_;
     std::optional<CVariables> variables_;
-    std::unique_ptr<CodeAddressSet> lineBreaks_;
+    CodeAddressSet lineBreaks_;
     DebugRun last_;
 };
 

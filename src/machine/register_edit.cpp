@@ -1,6 +1,6 @@
 #include "machine/register_edit.h"
 
-#include "machine/run_controller.h"
+#include "machine/change_snapshot.h"
 
 #include <algorithm>
 

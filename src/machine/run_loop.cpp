@@ -249,7 +249,7 @@ constexpr std::array<bool, 256> kNoDirectWatched{};
     }
     Watchpoints* const watchpoints = machine.watchpoints;
     return watchpoints && !watchpoints->empty() &&
-           (vectored || watchpoints->mayHaveWritten(op, operands, c)) &&
+           watchpoints->mayHaveWritten(op, operands, c, vectored) &&
            watchpoints->check(op, operands, c, address, vectored);
 }
 

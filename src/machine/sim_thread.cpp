@@ -40,6 +40,8 @@ uint64_t SimThread::start(RunMode mode, const RunParameters& parameters) {
     {
         PauseGuard guard(*this);
         parameters_ = parameters;
+        breakpoints_.assign(parameters.stops.breakpoints.begin(), parameters.stops.breakpoints.end());
+        parameters_.stops.breakpoints = breakpoints_;
         if (mode == RunMode::FinishSubroutine) nesting_ = 0;
         beginPacing(mode);
         fellBehind_.store(false);
@@ -122,13 +124,12 @@ void SimThread::runBatch() {
         const RunMode mode = mode_.load(std::memory_order_relaxed);
         switch (mode) {
         case RunMode::FreeRun:
-            if (parameters_.addresses || pacer_.paced()) {
-                StopConditions stops;
-                stops.addresses = parameters_.addresses;
-                const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
+        case RunMode::BreakpointRun:
+            if (parameters_.stops.any() || pacer_.paced()) {
+                const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), parameters_.stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
-                if (result.cause == StopCause::Address) return finish(StopReason::Condition, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
+                if (result.cause != StopCause::Steps) return finish(StopReason::Condition, true);
                 if (pace()) return;
                 break;
             }
@@ -139,22 +140,8 @@ void SimThread::runBatch() {
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             } while (!pauseWanted() &&
-                     mode_.load(std::memory_order_relaxed) == RunMode::FreeRun);
+                     mode_.load(std::memory_order_relaxed) == mode);
             break;
-
-        case RunMode::BreakpointRun: {
-            StopConditions stops;
-            stops.breakpoints = {&parameters_.breakpoint, 1};
-            stops.kind = m.selection.kind;
-            stops.addresses = parameters_.addresses;
-            const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), stops);
-            if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
-            if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address)
-                return finish(StopReason::Condition, true);
-            if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
-            if (pace()) return;
-            break;
-        }
 
         case RunMode::RunToAddress:
             if (chip.pc != parameters_.targetAddress) {

@@ -34,6 +34,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace quorvel {
 
@@ -68,11 +69,11 @@ public:
 struct RunParameters {
     uint16_t targetAddress = 0;   // mode 1 and mode 128
     uint16_t stepOverCount = 0;   // mode 1: step-overs still to do, this one included
-    BreakpointCondition breakpoint;
-    // Free runs and breakpoint runs also stop after an instruction that
-    // leaves the program counter at one of these (source-line breakpoints);
-    // null for none. The set must stay unchanged while the run is active.
-    const CodeAddressSet* addresses = nullptr;
+    // What ends a free run or a breakpoint run, as the debug session
+    // decided it (breakpoint conditions, source-line breakpoints). The run
+    // keeps its own copy of the breakpoint conditions; the address set is
+    // the session's, changed only under a pause.
+    StopConditions stops;
 };
 
 class SimThread {
@@ -137,6 +138,7 @@ private:
     Machine& machine_;
     RunEvents& events_;
     RunParameters parameters_;   // guarded by stepMutex_
+    std::vector<BreakpointCondition> breakpoints_; // parameters_.stops.breakpoints; guarded by stepMutex_
     uint8_t nesting_ = 0;        // finish-subroutine call depth; guarded by stepMutex_
     RunPacer pacer_;             // guarded by stepMutex_
     std::optional<RunPacer::Clock::time_point> sleepUntil_; // worker only

@@ -1,11 +1,14 @@
 #include "machine/source_step.h"
 
 #include "chip/chip_state.h"
+#include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "tools/opcode_facts.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace quorvel {
 
@@ -72,11 +75,49 @@ Frame interruptFrame(const ChipState& chip) {
     return {uint16_t(chip.iram[sp] << 8 | chip.iram[uint8_t(sp - 1)]), uint8_t(sp - 2)};
 }
 
+// Runs until the innermost frame of the machine's call stack returns;
+// nothing without a known frame.
+std::optional<SourceStepResult> stepOut(Machine& machine, uint32_t limit) {
+    const CallStack* calls = machine.callStack;
+    const std::vector<FrameView> frames = calls ? calls->frames(machine.chip) : std::vector<FrameView>{};
+    if (frames.empty() || !frames.front().known) return std::nullopt;
+    const CallFrame& innermost = frames.front().frame;
+    Stepper stepper(machine, limit);
+    if (!stepper.finish({innermost.returnTo, uint8_t(innermost.stackTop - 2)}))
+        return SourceStepResult{stepper.end(), stepper.done()};
+    return SourceStepResult{SourceStepEnd::Returned, stepper.done()};
+}
+
 } // namespace
+
+SourceStepResult stepInstruction(Machine& machine, SourceStep kind, uint32_t limit) {
+    ChipState& chip = machine.chip;
+    if (kind == SourceStep::Out) {
+        if (const std::optional<SourceStepResult> out = stepOut(machine, limit)) return *out;
+        kind = SourceStep::Over;
+    }
+    Stepper stepper(machine, limit);
+    auto result = [&](SourceStepEnd end) { return SourceStepResult{end, stepper.done()}; };
+    const uint16_t pc = chip.pc;
+    const uint8_t opcode = chip.readCode(pc);
+    const uint8_t stack = chip.sfr(sfr::SP);
+    const uint8_t inService = chip.periph.irq.inService;
+    if (!stepper.one()) return result(stepper.end());
+    if (kind == SourceStep::Into) return result(SourceStepEnd::NewLine);
+    if ((chip.periph.irq.inService & ~inService) != 0 && !stepper.finish(interruptFrame(chip)))
+        return result(stepper.end());
+    if (isCallOpcode(opcode) && !stepper.finish({uint16_t(pc + opcodeLength(opcode)), stack}))
+        return result(stepper.end());
+    return result(SourceStepEnd::NewLine);
+}
 
 SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLevel level,
                                 SourceStep kind, uint32_t limit) {
     ChipState& chip = machine.chip;
+    if (kind == SourceStep::Out) {
+        if (const std::optional<SourceStepResult> out = stepOut(machine, limit)) return *out;
+        kind = SourceStep::Over;
+    }
     // The line the step starts on (none in code without a line).
     const SourceRange* const startLine = map.rangeAt(chip.pc, level);
     Stepper stepper(machine, limit);

@@ -13,6 +13,12 @@
 // to its RETI: the user steps through their own line, not through what
 // happened to interrupt it.
 //
+// Step out runs until the function the program counter is in returns to
+// its caller (the innermost frame of the machine's call stack; calls and
+// interrupts on the way run to their end), and stops right after the
+// return, which may be in the middle of the caller's line. Without a known
+// frame (the outermost function, or no call stack attached) it steps over.
+//
 // Every step is bounded: after `limit` instructions it returns with
 // SourceStepEnd::Limit (a program that never reaches another line, such as
 // a loop on one line, still gives control back). An instruction that
@@ -31,9 +37,10 @@ namespace quorvel {
 
 struct Machine;
 
-enum class SourceStep : uint8_t { Into, Over };
+enum class SourceStep : uint8_t { Into, Over, Out };
 // Watchpoint: an instruction wrote a watched place (machine.watchpoints).
-enum class SourceStepEnd : uint8_t { NewLine, Limit, PcOutOfRange, Watchpoint };
+// Returned: a step out came back to the caller.
+enum class SourceStepEnd : uint8_t { NewLine, Returned, Limit, PcOutOfRange, Watchpoint };
 
 struct SourceStepResult {
     SourceStepEnd end = SourceStepEnd::NewLine;
@@ -41,6 +48,11 @@ struct SourceStepResult {
 };
 
 inline constexpr uint32_t kSourceStepLimit = 1'000'000;
+
+// One instruction: Into runs it (an interrupt vectored after it shows its
+// vector); Over runs a call, and an interrupt vectored on the way, to its
+// return; Out as for a source line. NewLine means the step is done.
+SourceStepResult stepInstruction(Machine& machine, SourceStep kind, uint32_t limit = kSourceStepLimit);
 
 SourceStepResult stepSourceLine(Machine& machine, const SourceMap& map, SourceLevel level,
                                 SourceStep kind, uint32_t limit = kSourceStepLimit);

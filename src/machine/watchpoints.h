@@ -75,10 +75,14 @@ public:
     static constexpr uint8_t kSkip = 0, kLook = 1, kLookAtDirect = 2;
     const std::array<uint8_t, 256>& opcodesToLookAt() const { return opcodes_; }
     const std::array<bool, 256>& directWatched() const { return direct_; }
-    // After the instruction `op` with the operand bytes `operands`: whether
-    // it may have written a watched place (never false when it did).
-    bool mayHaveWritten(uint8_t op, const uint8_t* operands, const ChipState& c) const {
+    // After the instruction `op` with the operand bytes `operands`, and the
+    // vectoring of an interrupt when `vectored` (which pushed the return
+    // address): whether they may have written a watched place (never false
+    // when they did).
+    bool mayHaveWritten(uint8_t op, const uint8_t* operands, const ChipState& c, bool vectored = false) const {
         if (everyInstruction_) return true;
+        const uint8_t spNow = c.sfr(sfr::SP);
+        if (vectored && (internal_[spNow] || internal_[uint8_t(spNow - 1)])) return true;
         const DataWrite write = kOpcodeWrites[op];
         if (write == DataWrite::None) return false; // most instructions
         const uint8_t bankBase = c.bankBase();
@@ -94,7 +98,7 @@ public:
         }
         case DataWrite::Register: return internal_[uint8_t(bankBase + (op & 7))];
         case DataWrite::Stack: {
-            const uint8_t sp = c.sfr(sfr::SP);
+            const uint8_t sp = uint8_t(spNow - (vectored ? 2 : 0)); // as the instruction left it
             return internal_[sp] || internal_[uint8_t(sp - 1)];
         }
         case DataWrite::ExternalData: return externalData_;

@@ -17,7 +17,7 @@
 #include "machine/breakpoint.h"
 #include "chip/device.h"
 #include "machine/machine.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 #include "modules/module_settings.h"
 #include "tools/memory_setting.h"
 

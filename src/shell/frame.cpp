@@ -92,10 +92,10 @@ bool isViewButton(int command) {
 Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidget* parent)
     : QMainWindow(parent), messages_(messages),
       runEvents_(std::make_unique<QueuedRunEvents>(this)),
-      run_(std::make_unique<RunController>(machine_, *runEvents_)),
+      programDebug_(std::make_unique<ProgramDebug>(machine_)),
+      run_(std::make_unique<RunController>(programDebug_->session(), *runEvents_)),
       viewContext_(machine_, *run_, messages_, *this),
-      sourceDebug_(std::make_unique<SourceDebug>()),
-      programDebug_(std::make_unique<ProgramDebug>(machine_)) {
+      sourceDebug_(std::make_unique<SourceDebug>()) {
     setObjectName("MdiFrame");
     chipNotices_ = new ChipNotices(machine_, this);
     machine_.chip.events = chipNotices_;

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "machine/machine.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 #include "common/view_mode.h"
 #include "settings/app_config.h"
 #include "settings/screen_settings_file.h"
@@ -278,6 +278,9 @@ private:
     Machine machine_;
     std::unique_ptr<QueuedRunEvents> runEvents_;
     ChipNotices* chipNotices_;
+    // The program's debug session, which the run controller's runs and
+    // steps take their stop conditions from: made before it, gone after.
+    std::unique_ptr<ProgramDebug> programDebug_;
     std::unique_ptr<RunController> run_;
     ViewContext viewContext_;
     std::unique_ptr<WaveCapture> wave_;
@@ -302,7 +305,6 @@ private:
     QString resourceDir_;
     RecentPrograms* recent_ = nullptr;
     std::unique_ptr<SourceDebug> sourceDebug_;
-    std::unique_ptr<ProgramDebug> programDebug_;
     AppConfig config_;           // what simulator.dat holds besides the machine
     bool configLoaded_ = false;  // the device dialog was confirmed: write at shutdown
     uint16_t demoMask_ = 0x7FFF;

@@ -1,6 +1,6 @@
 #include "shell/load_dialogs.h"
 
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

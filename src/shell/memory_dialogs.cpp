@@ -1,7 +1,7 @@
 #include "shell/memory_dialogs.h"
 
 #include "common/hex_field.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 #include "shell/dialog_parts.h"
 #include "shell/hex_edit.h"
 #include "shell/messages.h"

@@ -138,7 +138,7 @@ bool ProgramView::rowNeverExecuted(int row) const {
 
 bool ProgramView::rowHasLineBreak(int row) const {
     const uint32_t a = rowAddress(row - 1);
-    return row >= 1 && row < rows_ && a <= highestAddress() && context_.runControl().lineBreaks.test(a);
+    return row >= 1 && row < rows_ && a <= highestAddress() && context_.runControl().session().lineBreaks().test(a);
 }
 
 void ProgramView::toggleLineBreakAt(int row) {
@@ -149,9 +149,9 @@ void ProgramView::toggleLineBreakAt(int row) {
     if (!where) return;
     source_.toggleLineBreak(*where);
     {
-        // The run controller's line breakpoints follow the source map's.
+        // The debug session's line breakpoints follow the source map's.
         auto guard = context_.runControl().pause();
-        context_.runControl().lineBreaks = source_.lineBreakAddresses();
+        context_.runControl().session().setLineBreaks(source_.lineBreakAddresses());
     }
     update();
 }

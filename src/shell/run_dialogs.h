@@ -5,8 +5,8 @@
 #pragma once
 
 #include "machine/breakpoint.h"
-#include "machine/execution_time.h"
-#include "machine/run_controller.h"
+#include "debug/execution_time.h"
+#include "debug/run_controller.h"
 #include "machine/run_pacer.h"
 
 #include <QDialog>

@@ -16,10 +16,10 @@ const QStringList kMapFilters = {
     "Source Maps *.cdb, *.lst (*.cdb *.CDB *.lst *.LST)",
     "Programs *.hex, *.ihx (*.hex *.HEX *.Hex *.ihx *.IHX)", "All Files *.* (*)"};
 
-// The run controller's line breakpoints follow the source map's.
+// The debug session's line breakpoints follow the source map's.
 void handLineBreaks(Frame& frame) {
     auto guard = frame.runControl().pause();
-    frame.runControl().lineBreaks = frame.sourceDebug().lineBreakAddresses();
+    frame.runControl().session().setLineBreaks(frame.sourceDebug().lineBreakAddresses());
 }
 
 void repaintProgram(Frame& frame) {
@@ -27,9 +27,8 @@ void repaintProgram(Frame& frame) {
 }
 
 void stepBySourceLine(Frame& frame, SourceStep kind) {
-    const SourceMap* map = frame.sourceDebug().map();
-    if (!map || frame.runControl().running()) return;
-    frame.applyRunOutcome(frame.runControl().sourceLineStep(*map, map->primaryLevel(), kind));
+    if (!frame.sourceDebug().map() || frame.runControl().running()) return;
+    frame.applyRunOutcome(frame.runControl().sourceLineStep(kind));
 }
 
 } // namespace

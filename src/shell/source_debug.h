@@ -3,8 +3,8 @@
 // the program window shows the lines, and the source-line breakpoints.
 //
 // A new program forgets the map and its line breakpoints. The addresses of
-// the line breakpoints are handed to the run controller (RunController::
-// lineBreaks) by the frame's commands, never by this object.
+// the line breakpoints are handed to the debug session (DebugSession::
+// setLineBreaks) by the frame's commands, never by this object.
 #pragma once
 
 #include "machine/executor.h"

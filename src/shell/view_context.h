@@ -8,7 +8,7 @@
 #include "common/user_message.h"
 #include "common/view_mode.h"
 #include "machine/machine.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "shell/wave_capture.h"
 
 #include "machine/machine.h"
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // finish subroutine, execution-time measurement and a pause/stop stress test
 // (run under ThreadSanitizer by `make tsan`).
 #include "core_test_support.h"
-#include "machine/execution_time.h"
-#include "machine/run_controller.h"
+#include "debug/execution_time.h"
+#include "debug/run_controller.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -82,8 +82,11 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
     // 0000: INC 30H; INC 30H; MOV 31H,#01; INC 30H; SJMP 0000
     loadCode(m, {0x05, 0x30, 0x05, 0x30, 0x75, 0x31, 0x01, 0x05, 0x30, 0x80, 0xF5}, 0);
     Notices notices;
-    RunController rc(m, notices);
-    rc.lineBreaks.set(0x0007);
+    DebugSession session(m);
+    RunController rc(session, notices);
+    CodeAddressSet lines;
+    lines.set(0x0007);
+    session.setLineBreaks(lines);
     struct Case {
         const char* what;
         const char* breakIf; // internal memory 30H = this, or none for Go
@@ -116,7 +119,8 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
 TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     EXPECT_EQ(rc.breakpointRun().message->text, "Breakpoint not yet set");
     rc.setCurrentAddress(0x2000);
     for (RunOutcome o : {rc.go(), rc.finishSubroutine(), rc.singleStep()}) {
@@ -131,7 +135,8 @@ TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     loadCode(m, {0x80, 0xFE}, 0); // SJMP $
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     EXPECT_TRUE(rc.go().started);
     // Wait (briefly pausing to look) until the worker has executed something.
     for (int i = 0; i < 2000; ++i) {
@@ -161,7 +166,8 @@ TEST(RunControl, StaleNoticesAreIgnored) {
     Machine m = makeMachine();
     loadCode(m, {0x00, 0x80, 0xFE}, 0);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.go();
     uint64_t old = rc.thread().generation();
     rc.stop();
@@ -179,7 +185,8 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
     loadCode(m, {0x00, 0x11, 0x20, 0x00, 0x22}, 0x10);
     loadCode(m, {0x00, 0x22}, 0x20);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.singleStep(); // into the routine
     ASSERT_EQ(rc.currentAddress(), 0x10);
     rc.finishSubroutine();
@@ -201,7 +208,8 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     loadCode(m, {0x12, 0x00, 0x10, 0x00, 0x00, 0x00}, 0x00);
     loadCode(m, {0x74, 0x07, 0x22}, 0x10);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.numberOfSteps = 3;
     RunOutcome first = rc.stepOver();
     EXPECT_TRUE(first.started); // the call runs on the simulation thread
@@ -228,7 +236,8 @@ TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     loadCode(m, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00}, 0);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.numberOfSteps = 10;
     RunOutcome o = rc.singleStep();
     ASSERT_TRUE(o.message);
@@ -247,7 +256,8 @@ TEST(RunControl, SnapshotsCoverTheShownRanges) {
     Machine m = test::makeMachine(DeviceKind::AT89C51, 12000000, 4095, 0x07FF);
     m.chip.xdata[0x7F0] = 0x42;
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.setShownExternalRange(0x07F0, 0x20);
     rc.takeSnapshots();
     EXPECT_EQ(rc.snapshot().iram.size(), 128u);
@@ -261,7 +271,8 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
     // A loop that keeps changing RAM and A: INC 30H; INC A; SJMP back.
     loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     uint32_t steps = 0;
     for (int i = 0; i < 2000; ++i) {
         rc.setCurrentAddress(0);
@@ -289,7 +300,8 @@ TEST(RunControl, BreakpointHitWhilePausingStillStops) {
     // Count R7 up; break when it reaches 0x80.
     loadCode(m, {0x0F, 0x80, 0xFD}, 0); // INC R7; SJMP $-1
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.breakpoint = {BreakpointType::Register, 0, 0x80, 12, 0}; // R7
     rc.breakpointRun();
     // Pause repeatedly while the worker runs into the breakpoint: a pause must
@@ -315,7 +327,8 @@ ExecutionTimeMeasurement::Tick runToEnd(ExecutionTimeMeasurement& t) {
 TEST(ExecutionTime, ValidationMessages) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     ExecutionTimeMeasurement t(rc);
     EXPECT_EQ(t.calculate("X", "10")->text, "Illegal Starting Address");
     EXPECT_EQ(t.calculate("0", "")->text, "Illegal Ending Address");
@@ -330,7 +343,8 @@ TEST(ExecutionTime, CancelRestoresStateAndAddresses) {
     loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0); // endless loop changing RAM and A
     m.chip.iram[0x30] = 0x11;
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.measureStart = 0x10;
     rc.measureEnd = 0x20;
     {
@@ -373,7 +387,8 @@ TEST(ExecutionTime, OutcomesOfARunOnARestoredMachine) {
         loadCode(m, c.code);
         m.chip.cycles = 777;
         Notices notices;
-        RunController rc(m, notices);
+        DebugSession session(m);
+        RunController rc(session, notices);
         rc.setCurrentAddress(0x0003);
         {
             ExecutionTimeMeasurement t(rc);
@@ -440,7 +455,8 @@ TEST(RunControl, PacedGoFollowsTheWallClockAndSleeps) {
     Machine m = makeMachine(); // 12 MHz: a machine cycle is 1 us
     loadCode(m, {0x80, 0xFE}, 0); // SJMP $
     Notices notices;
-    RunController rc(m, notices);
+    DebugSession session(m);
+    RunController rc(session, notices);
     rc.thread().setSpeed(10);
     const auto wall0 = std::chrono::steady_clock::now();
     const int64_t cpu0 = cpuUs();

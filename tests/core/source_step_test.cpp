@@ -3,6 +3,7 @@
 // time, its .cdb and .rst read back, then stepped into and over.
 #include "test_support.h"
 
+#include "debug/debug_session.h"
 #include "machine/executor.h"
 #include "machine/source_step.h"
 #include "machine/watchpoints.h"
@@ -147,6 +148,29 @@ TEST_F(SdccSteps, StepIntoEntersTheFunctionAndStepOverRunsItWhole) {
     EXPECT_EQ(parked.end, SourceStepEnd::Limit);
     EXPECT_EQ(parked.instructions, 500u);
     EXPECT_EQ(here(), at("park"));
+}
+
+// The session's steps: out of a function back into its caller's line (and,
+// in the outermost function, over the line), and over a call instruction.
+TEST_F(SdccSteps, TheSessionStepsOutOfAFunctionAndOverACallInstruction) {
+    DebugSession session(machine); // feeds its call stack from here on
+    session.setSourceMap(map);
+    ASSERT_TRUE(runTo(machine, codeOf("port"), 10000));
+    ASSERT_EQ(session.stack().size(), 2u);
+    EXPECT_EQ(session.step(SourceStep::Out).stop, DebugStop::Step);
+    EXPECT_EQ(function(), "main");
+    EXPECT_EQ(here(), at("call"));
+    EXPECT_EQ(session.stack().size(), 1u);
+    EXPECT_EQ(session.step(SourceStep::Out).stop, DebugStop::Step);
+    EXPECT_EQ(here(), at("loop"));
+
+    while (machine.chip.readCode(machine.chip.pc) != 0x12) // LCALL _bump
+        ASSERT_EQ(session.step(SourceStep::Into, DebugSession::StepUnit::Instruction).stop, DebugStop::Step);
+    const uint16_t call = machine.chip.pc;
+    const uint8_t shown = machine.chip.sfr(sfr::P1);
+    EXPECT_EQ(session.step(SourceStep::Over, DebugSession::StepUnit::Instruction).stop, DebugStop::Step);
+    EXPECT_EQ(machine.chip.pc, call + 3);
+    EXPECT_NE(machine.chip.sfr(sfr::P1), shown) << "the call ran";
 }
 
 } // namespace

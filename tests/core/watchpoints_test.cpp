@@ -80,6 +80,18 @@ loop:   mov a, 0x50
 isr:    mov 0x50, #0x99
         reti
 )", 0x00, 0x99},
+        {"the return address an interrupt's vectoring pushes", "iram:61", R"(
+        .org 0
+        ljmp main
+        .org 0x03
+        reti
+        .org 0x30
+main:   mov sp, #0x60
+        mov ie, #0x81
+        mov a, 0x61
+        .org 0x40
+        setb ie0
+)", 0x00, 0x42},
         {"an SFR by name", "sfr:p1", R"(
         .org 0
         mov a, p1

@@ -101,7 +101,7 @@ class DebugWindowsTest : public QObject {
             const auto toggle = [this, &where] {
                 frame.sourceDebug().toggleLineBreak(where->where);
                 auto guard = frame.runControl().pause();
-                frame.runControl().lineBreaks = frame.sourceDebug().lineBreakAddresses();
+                frame.runControl().session().setLineBreaks(frame.sourceDebug().lineBreakAddresses());
             };
             toggle();
             frame.dispatch(id::Go);

@@ -356,7 +356,8 @@ void RegisterViewTest::viewsWithoutFrame() {
     Machine machine;
     configureMachine(machine, selection);
     NoRunEvents events;
-    RunController run(machine, events);
+    DebugSession session(machine);
+    RunController run(session, events);
     RecordedMessages messages;
     RecordedHost host;
     ViewContext context(machine, run, messages, host);

@@ -149,7 +149,7 @@ private slots:
         f.frame.dispatch(id::ClearProfile);
         QVERIFY(view->rowNeverExecuted(loopRow));
         view->toggleLineBreakAt(afterRow);
-        QVERIFY(f.frame.runControl().lineBreaks.none());
+        QVERIFY(f.frame.runControl().session().lineBreaks().none());
     }
 };
 

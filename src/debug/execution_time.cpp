@@ -1,4 +1,4 @@
-#include "machine/execution_time.h"
+#include "debug/execution_time.h"
 
 #include "common/hex_field.h"
 

@@ -7,7 +7,7 @@
 // Threads: user-interface thread. The dialog calls `tick` every 50 ms.
 #pragma once
 
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "machine/run_controller.h"
+#include "debug/run_controller.h"
 
 #include "machine/executor.h"
 #include "common/hex_field.h"
@@ -13,8 +13,8 @@ UserMessage pcExceedsMessage() {
     return errorMessage("Error", "PC Exceeds Maximum Program Memory");
 }
 
-RunController::RunController(Machine& machine, RunEvents& events)
-    : machine_(machine), thread_(machine, events) {}
+RunController::RunController(DebugSession& session, RunEvents& events)
+    : session_(session), machine_(session.machine()), thread_(session.machine(), events) {}
 
 RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters) {
     RunOutcome outcome;
@@ -33,9 +33,8 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
 RunOutcome RunController::go() {
     machine_.chip.pc = currentAddress();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
-    RunParameters parameters;
-    if (lineBreaks.any()) parameters.addresses = &lineBreaks;
-    return startRun(RunMode::FreeRun, parameters);
+    session_.breakpoints.clear();
+    return startRun(RunMode::FreeRun, {.stops = session_.stopConditions()});
 }
 
 RunOutcome RunController::goTo(uint16_t address) {
@@ -48,10 +47,8 @@ RunOutcome RunController::breakpointRun() {
     machine_.chip.pc = currentAddress();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     if (!breakpoint.isSet()) return {.message = errorMessage("Error", "Breakpoint not yet set")};
-    RunParameters parameters;
-    parameters.breakpoint = breakpoint;
-    if (lineBreaks.any()) parameters.addresses = &lineBreaks;
-    return startRun(RunMode::BreakpointRun, parameters);
+    session_.breakpoints = {breakpoint};
+    return startRun(RunMode::BreakpointRun, {.stops = session_.stopConditions()});
 }
 
 RunOutcome RunController::finishSubroutine() {
@@ -94,15 +91,13 @@ RunOutcome RunController::stepOver() {
     return stepOverLoop(count);
 }
 
-RunOutcome RunController::sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind) {
+RunOutcome RunController::sourceLineStep(SourceStep kind) {
     return stepHere([&] {
-        switch (stepSourceLine(machine_, map, level, kind).end) {
-        case SourceStepEnd::PcOutOfRange: return StopCause::PcOutOfRange;
-        case SourceStepEnd::Watchpoint: return StopCause::Watchpoint;
-        case SourceStepEnd::NewLine:
-        case SourceStepEnd::Limit: break;
+        switch (session_.step(kind).stop) {
+        case DebugStop::PcOutOfRange: return StopCause::PcOutOfRange;
+        case DebugStop::Watch: return StopCause::Watchpoint;
+        default: return StopCause::Steps;
         }
-        return StopCause::Steps;
     });
 }
 

@@ -2,7 +2,9 @@
 // subroutine, single steps and step-over, stop and Reset CPU, with the
 // settings they use (number of steps, breakpoint condition, screen update,
 // start address) and the change-highlighting snapshots the views compare
-// against. The GUI and the command-line runner drive the same object.
+// against. What ends a run (breakpoint conditions, source-line breakpoints)
+// and what a step is come from the debug session; this object starts the
+// runs on its simulation thread and steps on the caller's.
 //
 // Threads: every member is called on the user-interface thread. Runs execute
 // on the owned `SimThread`; their end arrives through `RunEvents` on the
@@ -10,7 +12,9 @@
 // `continueStepOver` on the user-interface thread.
 #pragma once
 
+#include "debug/debug_session.h"
 #include "machine/breakpoint.h"
+#include "machine/change_snapshot.h"
 #include "machine/machine.h"
 #include "machine/sim_thread.h"
 #include "machine/source_step.h"
@@ -35,15 +39,6 @@ struct ExecutionSettings {
     bool operator==(const ExecutionSettings&) const = default;
 };
 
-// Values the views compare against to draw changed bytes in red.
-struct ChangeSnapshot {
-    std::array<uint8_t, 128> sfrs{};
-    SfrSideState side;
-    std::vector<uint8_t> iram;   // up to the device's RAM size
-    uint16_t xdataStart = 0;
-    std::vector<uint8_t> xdata;  // the bytes the external-data window shows
-};
-
 // What the frame must do after a command.
 struct RunOutcome {
     bool started = false;  // a run began: gray the run-time commands, start the timers
@@ -60,10 +55,11 @@ UserMessage pcExceedsMessage();
 
 class RunController {
 public:
-    RunController(Machine& machine, RunEvents& events);
+    RunController(DebugSession& session, RunEvents& events);
 
     SimThread& thread() { return thread_; }
     Machine& machine() { return machine_; }
+    DebugSession& session() { return session_; }
     // The running flag: set from start run to stop run.
     bool running() const { return running_; }
 
@@ -77,9 +73,9 @@ public:
     RunOutcome finishSubroutine();
     RunOutcome singleStep();
     RunOutcome stepOver();
-    // Step into or over one line of `map` at `level` (see source_step.h),
-    // on this thread like the single steps.
-    RunOutcome sourceLineStep(const SourceMap& map, SourceLevel level, SourceStep kind);
+    // Step into, over or out of one source line (the session's step), on
+    // this thread like the single steps.
+    RunOutcome sourceLineStep(SourceStep kind);
     RunOutcome stop();
     RunOutcome resetCpu();
     // Notices from the simulation thread, handed over to this thread.
@@ -99,11 +95,10 @@ public:
 
     // Settings.
     uint16_t numberOfSteps = 1;
+    // The "Breakpoint Setting" condition of breakpoint execution. Go, Go To
+    // and breakpoint execution also stop at the session's source-line
+    // breakpoints.
     BreakpointCondition breakpoint;
-    // Source-line breakpoints: Go, Go To and breakpoint execution also stop
-    // when the program counter reaches one of these addresses. Change only
-    // while no run is active.
-    CodeAddressSet lineBreaks;
     ExecutionSettings execution;
     uint16_t lastGoToAddress = 0;
     uint16_t measureStart = 0; // execution-time addresses, remembered between uses
@@ -117,6 +112,7 @@ private:
     template <typename Steps> RunOutcome stepHere(Steps steps);
     bool pcBeyondLimit() const { return machine_.chip.pc > machine_.chip.codeLimit; }
 
+    DebugSession& session_;
     Machine& machine_;
     SimThread thread_;
     bool running_ = false;
