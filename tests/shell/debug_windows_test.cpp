@@ -18,6 +18,7 @@
 
 #include <QMdiArea>
 #include <QMenu>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -131,6 +132,25 @@ private slots:
         QCOMPARE(marks_.size(), size_t(4));
         auto compiled = support::compileC(dir_.path().toStdString(), "variables", source, {"--debug"});
         QVERIFY2(bool(compiled), compiled.message());
+        QVERIFY(QDir(dir_.path()).mkdir("nooverlay"));
+        compiled = support::compileC(dir_.filePath("nooverlay").toStdString(), "variables", source,
+                                     {"--debug", "--nooverlay"});
+        QVERIFY2(bool(compiled), compiled.message());
+    }
+
+    // A function that calls nothing has its locals overlaid unless built
+    // with --nooverlay: then the window shows them, else says why not.
+    void leafLocalsHavePlacesOnlyWithNoOverlay() {
+        const std::pair<QString, QString> builds[] = {
+            {program(), "not available (its type is not in the debug file"},
+            {dir_.filePath("nooverlay/variables.hex"), "42"},
+        };
+        for (const auto& [hex, shown] : builds) {
+            Session s(hex);
+            s.goToMark(marks_[2]);
+            const QString t = row(s.variables, {"Locals of leaf", "t"})->text(1);
+            QVERIFY2(t.startsWith(shown), qPrintable(hex + ": " + t));
+        }
     }
 
     void variablesShowWhatTheProgramPrinted() {
