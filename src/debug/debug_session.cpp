@@ -247,6 +247,12 @@ StackEntry DebugSession::entryAt(uint16_t pc) const {
     return entry;
 }
 
+std::optional<CallFrame> DebugSession::innermostFrame() const {
+    const std::vector<FrameView> frames = callStack_.frames(machine_.chip);
+    if (frames.empty() || !frames.front().known) return std::nullopt;
+    return frames.front().frame;
+}
+
 std::vector<StackEntry> DebugSession::stack() const {
     const std::vector<FrameView> frames = callStack_.frames(machine_.chip);
     std::vector<StackEntry> entries;

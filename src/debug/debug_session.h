@@ -157,6 +157,9 @@ public:
         return writeSpace(machine_, start, values);
     }
 
+    // The call the program counter is in, while the stack still holds its
+    // return address; nothing in the outermost function.
+    std::optional<CallFrame> innermostFrame() const;
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.
     std::vector<StackEntry> stack() const;

@@ -54,7 +54,16 @@ RunOutcome RunController::breakpointRun() {
 RunOutcome RunController::finishSubroutine() {
     machine_.chip.pc = currentAddress();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
-    return startRun(RunMode::FinishSubroutine, {});
+    // The routine's frame on the session's call stack gives its return
+    // address and stack depth, so an interrupt's RETI on the way does not
+    // end the run. Without a frame (the routine was entered by Go To or a
+    // changed PC) the run counts calls and returns instead.
+    const std::optional<CallFrame> frame = session_.innermostFrame();
+    if (!frame) return startRun(RunMode::FinishSubroutine, {});
+    RunParameters parameters;
+    parameters.targetAddress = frame->returnTo;
+    parameters.stackAtMost = frame->stackAfterReturn();
+    return startRun(RunMode::RunToAddress, parameters);
 }
 
 template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
@@ -119,6 +128,7 @@ RunOutcome RunController::stepOverLoop(uint16_t count) {
             if (isCallOpcode(opcode)) {
                 RunParameters parameters;
                 parameters.targetAddress = uint16_t(chip.pc + opcodeLength(opcode));
+                parameters.stackAtMost = chip.sfr(sfr::SP); // where the return leaves it
                 parameters.stepOverCount = count;
                 call = parameters;
                 break;

@@ -27,6 +27,9 @@ struct CallFrame {
     uint16_t returnTo = 0; // the address pushed on the stack
     uint8_t stackTop = 0;  // SP after the return address was pushed (its high byte)
     bool interrupt = false;
+
+    // SP once the frame's RET or RETI has taken its return address.
+    uint8_t stackAfterReturn() const { return uint8_t(stackTop - 2); }
 };
 
 // A frame as the chip shows it now.

@@ -144,7 +144,8 @@ void SimThread::runBatch() {
             break;
 
         case RunMode::RunToAddress:
-            if (chip.pc != parameters_.targetAddress) {
+            if (chip.pc != parameters_.targetAddress ||
+                (parameters_.stackAtMost && chip.sfr(sfr::SP) > *parameters_.stackAtMost)) {
                 const RunResult result = runSteps(m, kFreeRunBatch, untilTarget());
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);

@@ -83,7 +83,7 @@ std::optional<SourceStepResult> stepOut(Machine& machine, uint32_t limit) {
     if (frames.empty() || !frames.front().known) return std::nullopt;
     const CallFrame& innermost = frames.front().frame;
     Stepper stepper(machine, limit);
-    if (!stepper.finish({innermost.returnTo, uint8_t(innermost.stackTop - 2)}))
+    if (!stepper.finish({innermost.returnTo, innermost.stackAfterReturn()}))
         return SourceStepResult{stepper.end(), stepper.done()};
     return SourceStepResult{SourceStepEnd::Returned, stepper.done()};
 }

@@ -202,6 +202,62 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
     EXPECT_EQ(m.chip.pc, 0x0014);
 }
 
+// Step over a recursive call ends when that call returns, not when a deeper
+// one returns to the same address; finishing a routine that an interrupt
+// enters on the way ends at the routine's own return, not at the RETI.
+TEST(RunControl, StepOverAndFinishFollowTheStackNotJustTheReturnAddress) {
+    const struct {
+        const char* name;
+        const char* source;
+        uint16_t from;  // single steps until the program counter is here
+        bool finish;    // finish the subroutine, else step over
+        uint16_t stopsAt;
+    } cases[] = {
+        {"step over a recursive call", R"(
+        .org 0
+        mov sp, #0x30
+        mov r7, #3
+        lcall rec
+halt:   sjmp halt
+rec:    djnz r7, deeper
+        ret
+deeper: lcall rec
+        ret
+)", 0x000D, false, 0x0010},
+        {"finish with a timer interrupt on the way", R"(
+        .org 0
+        ljmp main
+        .org 0x0b
+        reti
+        .org 0x30
+main:   mov sp, #0x40
+        mov tmod, #0x02
+        mov th0, #0xf0
+        mov ie, #0x82
+        setb tr0
+        lcall slow
+halt:   sjmp halt
+slow:   mov r6, #200
+wait:   djnz r6, wait
+        ret
+)", 0x0043, true, 0x0041},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m = test::assembledMachine(c.source);
+        Notices notices;
+        DebugSession session(m);
+        RunController rc(session, notices);
+        for (int i = 0; i < 100 && rc.currentAddress() != c.from; ++i) rc.singleStep();
+        ASSERT_EQ(rc.currentAddress(), c.from);
+        const uint8_t sp = m.chip.sfr(sfr::SP);
+        ASSERT_TRUE((c.finish ? rc.finishSubroutine() : rc.stepOver()).started);
+        EXPECT_TRUE(deliver(rc, notices.next()).ended);
+        EXPECT_EQ(rc.currentAddress(), c.stopsAt);
+        EXPECT_EQ(m.chip.sfr(sfr::SP), c.finish ? sp - 2 : sp);
+    }
+}
+
 TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     Machine m = makeMachine();
     // 0000: LCALL 0010; NOP; NOP; NOP      0010: MOV A,#7; RET
