@@ -117,6 +117,7 @@ std::span<const CommandHandler> commandHandlers() {
         {id::InitializeCycles, [](F& f, int) { f.initializeCycles(); }},
         {id::StepSourceLine, plain<stepSourceLineCommand>},
         {id::StepOverSourceLine, plain<stepOverSourceLineCommand>},
+        {id::StepOutOfFunction, plain<stepOutOfFunctionCommand>},
         {id::Profile, plain<profileCommand>},
         {id::ClearProfile, plain<clearProfileCommand>},
         {id::RecordWaveform, plain<recordWaveformCommand>},

@@ -46,7 +46,8 @@ constexpr int GenSerial = 40153, GenLed = 40155, GenLcd = 40156, GenKeyboard = 4
               GenSpiEeprom = 40158, GenIic = 40160;
 // Source lines, stepping by line, line breakpoints and the execution profile
 constexpr int LoadSourceMap = 41000, SourceLines = 41001, Profile = 41002, ClearProfile = 41003,
-              StepSourceLine = 41004, StepOverSourceLine = 41005, BreakAtSourceLine = 41006;
+              StepSourceLine = 41004, StepOverSourceLine = 41005, BreakAtSourceLine = 41006,
+              StepOutOfFunction = 41009;
 // Demo
 constexpr int DemoFirst = 40163, DemoLast = 40173, ProjectFirst = 40175, ProjectLast = 40177;
 // Window and help

@@ -86,6 +86,7 @@ void clearProfileCommand(Frame& frame) {
 
 void stepSourceLineCommand(Frame& frame) { stepBySourceLine(frame, SourceStep::Into); }
 void stepOverSourceLineCommand(Frame& frame) { stepBySourceLine(frame, SourceStep::Over); }
+void stepOutOfFunctionCommand(Frame& frame) { stepBySourceLine(frame, SourceStep::Out); }
 
 
 void syncSourceCommands(Frame& frame) {
@@ -108,6 +109,7 @@ void syncSourceCommands(Frame& frame) {
     frame.setCommandEnabled(id::SourceLines, mapped);
     frame.setCommandEnabled(id::StepSourceLine, mapped && !running);
     frame.setCommandEnabled(id::StepOverSourceLine, mapped && !running);
+    frame.setCommandEnabled(id::StepOutOfFunction, mapped && !running);
 }
 
 } // namespace quorvel::shell

@@ -19,6 +19,7 @@ void profileCommand(Frame& frame);
 void clearProfileCommand(Frame& frame);
 void stepSourceLineCommand(Frame& frame);
 void stepOverSourceLineCommand(Frame& frame);
+void stepOutOfFunctionCommand(Frame& frame);
 
 // Loads the map `path` names by hand; shows the message on failure.
 bool loadSourceMapFile(Frame& frame, const QString& path);

@@ -287,6 +287,12 @@ private slots:
                                                           address, writer, before, uint8_t(before + 1)));
         s.frame.dispatch(id::ClearWatchpoints);
         QVERIFY(s.frame.programDebug().session().watchpoints().empty());
+
+        // Step Out of Function returns from the innermost rec to its caller.
+        const int depth = stack->topLevelItemCount();
+        QVERIFY(depth >= 2);
+        s.frame.dispatch(id::StepOutOfFunction);
+        QCOMPARE(stack->topLevelItemCount(), depth - 1);
         s.frame.dispatch(id::ResetCpu);
         QCOMPARE(stack->topLevelItemCount(), 1);
     }
