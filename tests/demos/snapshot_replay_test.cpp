@@ -25,9 +25,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using namespace quorvel;
@@ -95,11 +97,34 @@ bool sameState(const Board& restored, const Machine& original, const CallStack& 
     return copy == restored.machine && stack == restored.stack;
 }
 
+// Every byte of the machine's plain parts set to 1 (a valid value for each
+// of their members: true, the first state after idle, tiny times), so a
+// member a restore leaves alone keeps a value no run gives it. Never run.
+template <class T> void fillWithOnes(T& object) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::memset(static_cast<void*>(&object), 1, sizeof object);
+}
+void poison(Board& board) {
+    ChipState& c = board.machine.chip;
+    fillWithOnes(c.iram), fillWithOnes(c.sfrs), fillWithOnes(c.side), fillWithOnes(c.pins);
+    fillWithOnes(c.periph);
+    ModuleState& s = board.machine.modules;
+    fillWithOnes(s.lcd), fillWithOnes(s.ledDigitMemory), fillWithOnes(s.keypad);
+    fillWithOnes(s.comparator), fillWithOnes(s.iic), fillWithOnes(s.spiEeprom);
+    fillWithOnes(s.settings.iic), fillWithOnes(s.settings.spi), fillWithOnes(s.settings.LedLines);
+    s.serialHost.fileBytes.assign(3, 1);
+    s.serialHost.bytesSent = 1, s.serialHost.transmitting = true;
+    s.serialHost.saveFileNames.fill("1");
+    board.machine.codeProfile.enable();
+    board.machine.codeProfile.vectoringCycles = 1;
+    fillWithOnes(board.stack);
+}
+
 // Runs a program forward for kRunSteps, taking snapshots at seeded random
-// moments, then restores each into a machine holding other state
-// (`elsewhere`, a machine of another program, and the forward run's final
-// state), directly and through the file format: it must equal the forward
-// run's copy at that moment and, after the same steps with the same
+// moments, then restores each into a machine holding other state (the
+// forward run's final state; through the file format, `elsewhere`, a
+// machine of another program, and a poisoned one): it must equal the
+// forward run's copy at that moment and, after the same steps with the same
 // inputs, its state N steps later. Leaves the final state in `elsewhere`.
 void checkSnapshots(const std::string& name, const Machine& loaded, const Inputs& inputs,
                     Machine& elsewhere) {
@@ -147,25 +172,29 @@ void checkSnapshots(const std::string& name, const Machine& loaded, const Inputs
         }
     }
 
+    enum class Target { FinalState, OtherProgram, Poisoned };
     for (size_t i = 0; i < starts.size(); ++i) {
         const Moment& m = moments[i];
-        for (bool throughFile : {false, true}) {
+        for (Target target : {Target::FinalState, Target::OtherProgram, Target::Poisoned}) {
+            const bool throughFile = target != Target::FinalState;
             MachineSnapshot start = m.snapshot;
             if (throughFile) {
                 const auto problem = parseSnapshotFile(encodeSnapshotFile(m.snapshot), start);
                 ASSERT_FALSE(problem) << *problem;
             }
-            Board replay(throughFile ? elsewhere : forward.machine);
-            replay.stack = throughFile ? CallStack{} : forward.stack;
+            Board replay(target == Target::FinalState ? forward.machine : elsewhere);
+            if (target == Target::FinalState) replay.stack = forward.stack;
+            if (target == Target::Poisoned) poison(replay);
             restoreSnapshot(start, replay.machine);
             ASSERT_TRUE(sameState(replay, m.copy, m.stack))
-                << "restored at step " << starts[i] << (throughFile ? " through a file" : "")
+                << "restored at step " << starts[i] << " into target " << int(target)
                 << ": a member differs from the machine's own copy ("
                 << snapshotDifference(takeSnapshot(replay.machine), m.snapshot) << ")";
+            if (target == Target::Poisoned) continue;
             runSpan(replay.machine, starts[i], starts[i] + kReplaySteps, inputs);
             const MachineSnapshot got = takeSnapshot(replay.machine);
             ASSERT_EQ(snapshotHash(got), snapshotHash(m.after))
-                << "replayed from step " << starts[i] << (throughFile ? " through a file" : "")
+                << "replayed from step " << starts[i] << " in target " << int(target)
                 << "; first difference: " << snapshotDifference(got, m.after);
         }
     }
