@@ -135,6 +135,13 @@ public:
     const std::optional<std::string>& error() const { return error_; }
     std::size_t remaining() const { return data_.size() - position_; }
 
+    // A whole struct, named `name` in messages.
+    template <class S> void root(const char* name, S& s) {
+        path_.push_back(name);
+        object(s);
+        path_.pop_back();
+    }
+
     template <class S> void object(S& s) {
         forEachField(s, [&](const char* name, auto& member, std::size_t maxLength) {
             if (error_) return;
@@ -397,8 +404,8 @@ std::vector<uint8_t> encodeSnapshot(const MachineSnapshot& snapshot) {
 
 std::optional<std::string> decodeSnapshot(std::span<const uint8_t> bytes, MachineSnapshot& into) {
     Reader reader(bytes);
-    reader.object(into.machine);
-    reader.object(into.callStack);
+    reader.root("machine", into.machine);
+    reader.root("callStack", into.callStack);
     if (reader.error()) return reader.error();
     if (reader.remaining() != 0)
         return std::to_string(reader.remaining()) + " bytes follow the last field";
