@@ -204,7 +204,7 @@ private:
                     fail("the data ends inside " + path());
                     return;
                 }
-                std::memcpy(v.data(), data_.data() + position_, v.size());
+                if (!v.empty()) std::memcpy(v.data(), data_.data() + position_, v.size());
                 position_ += v.size();
             } else {
                 for (auto& element : v) value(element, maxLength);
