@@ -397,6 +397,11 @@ std::string snapshotDifference(const MachineSnapshot& a, const MachineSnapshot& 
 
 std::vector<uint8_t> encodeSnapshot(const MachineSnapshot& snapshot) {
     std::vector<uint8_t> bytes;
+    // The memories and the host's file, and room for the rest (some 10 KB).
+    const Machine& m = snapshot.machine;
+    bytes.reserve(m.chip.code.size() + m.chip.xdata.size() + m.chip.eeprom.size() +
+                  m.codeProfile.counts.size() * sizeof(AddressCounts) +
+                  m.modules.serialHost.fileBytes.size() + (16u << 10));
     ByteSink sink{bytes};
     writeSnapshot(sink, snapshot.machine, snapshot.callStack);
     return bytes;
