@@ -13,6 +13,12 @@
 // transmission and the windows listen through, the wave recorder, the
 // watchpoints and the call stack's own address). A restore keeps the
 // target machine's own; the attached call stack gets the snapshot's frames.
+// State that lives behind those pointers or outside the machine is not
+// taken either: what the receiver keeps (the command-line runner's record
+// of the UART, the pseudo-terminal bridge's read-ahead and write-behind
+// queues, modules/uart_pty.h), the recorder's samples, the watchpoints'
+// last hit, and the run controller's and debug session's own fields (run
+// mode, breakpoints, the last run's counts).
 //
 // Every operation here walks the field tables of machine/snapshot_fields.h:
 // taking, restoring, hashing, comparing and the byte form cannot disagree

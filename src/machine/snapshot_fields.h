@@ -8,8 +8,8 @@
 // must add up to the struct's own size. A member added to a struct without
 // being added here makes the sums differ and the build fails with the
 // struct's name. (A member small enough to hide in what was padding passes
-// this check; the replay test in tests/demos/snapshot_replay_test.cpp
-// catches those that affect the run.)
+// this check; the snapshot replay test, which compares restored machines
+// with plain copies by the structs' own operator==, catches it.)
 //
 // Members that are not state - the non-owned pointers to the event
 // receiver, the wave recorder, the call stack and the watchpoints - are

@@ -3,13 +3,14 @@
 // bytes, pulses, slider moves, the LED window's painting) and the SDCC test
 // programs (with the serial host sending a file and the IIC bus, the SPI
 // EEPROM and the LCD wired to the lines they drive) run forward while
-// snapshots are taken at seeded random moments. Each snapshot is restored
-// into a fresh machine, directly and through the file format, and run on
-// for the same steps with the same inputs: the whole machine must then
-// equal the forward run's at that step. A field the snapshot leaves out
-// keeps what the machine restored into held before, so the restored
-// machine differs from a plain copy taken at that moment (compared by the
-// structs' own operator==), and the replay starts from a different state.
+// snapshots are taken at seeded random moments (about 1000 in all). Each is
+// restored, directly and through the file format, into machines holding
+// other state (another moment, another program, every byte poisoned): it
+// must equal a plain copy taken at that moment, compared by the structs'
+// own operator== (which knows nothing of the snapshot's field tables), and
+// run on for the same steps with the same inputs it must reach the forward
+// run's state at that step. A field the snapshot leaves out keeps what the
+// target held before, and the comparison fails.
 #include "demo_support.h"
 
 #include "machine/call_stack.h"
