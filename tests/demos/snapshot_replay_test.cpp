@@ -187,10 +187,12 @@ void checkSnapshots(const std::string& name, const Machine& loaded, const Inputs
             if (target == Target::FinalState) replay.stack = forward.stack;
             if (target == Target::Poisoned) poison(replay);
             restoreSnapshot(start, replay.machine);
-            ASSERT_TRUE(sameState(replay, m.copy, m.stack))
-                << "restored at step " << starts[i] << " into target " << int(target)
-                << ": a member differs from the machine's own copy ("
-                << snapshotDifference(takeSnapshot(replay.machine), m.snapshot) << ")";
+            if (!sameState(replay, m.copy, m.stack)) {
+                const std::string listed = snapshotDifference(takeSnapshot(replay.machine), m.snapshot);
+                FAIL() << "restored at step " << starts[i] << " into target " << int(target)
+                       << ", it differs from the machine's own copy in "
+                       << (listed.empty() ? "a member the field tables do not list" : listed);
+            }
             if (target == Target::Poisoned) continue;
             runSpan(replay.machine, starts[i], starts[i] + kReplaySteps, inputs);
             const MachineSnapshot got = takeSnapshot(replay.machine);
