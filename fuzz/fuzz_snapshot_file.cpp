@@ -27,6 +27,7 @@ std::vector<uint8_t> sealed(std::span<const uint8_t> payload) {
         for (int i = bytes - 1; i >= 0; --i) file.push_back(uint8_t(value >> (8 * i)));
     };
     big(kSnapshotFileVersion, 4);
+    big(snapshotLayoutFingerprint(), 8);
     big(payload.size(), 8);
     big(hashBytes(payload), 8);
     file.insert(file.end(), payload.begin(), payload.end());

@@ -232,6 +232,42 @@ private:
     std::optional<std::string> error_;
 };
 
+// ---- the layout fingerprint: the field tables themselves, hashed
+
+template <class T> void describe(Hasher& h);
+
+template <class F> void describeField(Hasher& h, const F& f) {
+    if constexpr (!F::skipped) {
+        for (const char* c = f.name; *c != 0; ++c) h.byte(uint8_t(*c));
+        h.byte(0);
+        describe<typename F::Type>(h);
+    }
+}
+
+template <class T> void describe(Hasher& h) {
+    if constexpr (HasFields<T>) {
+        h.byte('{');
+        std::apply([&](const auto&... f) { (describeField(h, f), ...); }, FieldList<T>::fields);
+        h.byte('}');
+    } else if constexpr (kIsArray<T>) {
+        h.byte('A');
+        for (int i = 0; i < 4; ++i) h.byte(uint8_t(std::tuple_size_v<T> >> (8 * i)));
+        describe<typename T::value_type>(h);
+    } else if constexpr (kIsVector<T>) {
+        h.byte('V');
+        describe<typename T::value_type>(h);
+    } else if constexpr (kIsString<T>) {
+        h.byte('S');
+    } else if constexpr (std::is_enum_v<T>) {
+        h.byte('E'), h.byte(uint8_t(sizeof(T))), h.byte(uint8_t(enumLast(T{})));
+    } else {
+        h.byte(std::is_same_v<T, bool> ? 'B' : std::is_floating_point_v<T> ? 'F'
+               : std::is_signed_v<T>   ? 'I'
+                                       : 'U');
+        h.byte(uint8_t(sizeof(T)));
+    }
+}
+
 // The order of the byte form: the machine, then the call stack.
 template <class Sink> void writeSnapshot(Sink& sink, const Machine& machine, const CallStack& stack) {
     Writer<Sink> writer(sink);
@@ -367,6 +403,13 @@ MachineSnapshot takeSnapshot(const Machine& machine) {
 void restoreSnapshot(const MachineSnapshot& snapshot, Machine& machine) {
     assignState(machine, snapshot.machine);
     if (machine.callStack) assignState(*machine.callStack, snapshot.callStack);
+}
+
+uint64_t snapshotLayoutFingerprint() {
+    Hasher hasher;
+    describe<Machine>(hasher);
+    describe<CallStack>(hasher);
+    return hasher.finish();
 }
 
 uint64_t hashBytes(std::span<const uint8_t> bytes) {

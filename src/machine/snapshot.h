@@ -82,6 +82,11 @@ std::vector<uint8_t> encodeSnapshot(const MachineSnapshot& snapshot);
 // returns a message naming the field at fault; `into` is then unspecified.
 std::optional<std::string> decodeSnapshot(std::span<const uint8_t> bytes, MachineSnapshot& into);
 
+// A hash of the field tables themselves (names, types, order): it changes
+// whenever a field is added, removed, renamed, moved or given another type,
+// so a byte form written by a build with other tables is known as such.
+uint64_t snapshotLayoutFingerprint();
+
 // The hash function itself, over any bytes (snapshotHash is this over the
 // byte form).
 uint64_t hashBytes(std::span<const uint8_t> bytes);

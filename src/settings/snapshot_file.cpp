@@ -24,6 +24,9 @@ std::vector<uint8_t> encodeSnapshotFile(const MachineSnapshot& snapshot) {
     ByteWriter writer;
     writer.bytes(kSignature);
     writer.u32(kSnapshotFileVersion);
+    const uint64_t layout = snapshotLayoutFingerprint();
+    writer.u32(uint32_t(layout >> 32));
+    writer.u32(uint32_t(layout));
     writer.u32(uint32_t(uint64_t(payload.size()) >> 32));
     writer.u32(uint32_t(payload.size()));
     writer.u32(uint32_t(checksum >> 32));
@@ -43,6 +46,11 @@ std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes, Mac
         return "a snapshot file of version " + std::to_string(version) +
                ", which this program cannot read (it reads version " +
                std::to_string(kSnapshotFileVersion) + ")";
+    const uint64_t layout = u64(reader);
+    if (!reader.ok()) return std::string("truncated: the file ends inside its header");
+    if (layout != snapshotLayoutFingerprint())
+        return std::string("written by a build whose machine state has other fields; "
+                           "this program cannot read it");
     const uint64_t length = u64(reader);
     const uint64_t checksum = u64(reader);
     if (!reader.ok()) return std::string("truncated: the file ends inside its header");

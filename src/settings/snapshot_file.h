@@ -4,13 +4,15 @@
 //   offset  size  content (header numbers big-endian, as the other files)
 //        0     8  signature "QRVSNAP\n"
 //        8     4  format version (kSnapshotFileVersion)
-//       12     8  length of the snapshot data that follows
-//       20     8  checksum: hashBytes of that data
-//       28     -  the snapshot's byte form (little-endian, encodeSnapshot)
+//       12     8  the machine state's layout (snapshotLayoutFingerprint)
+//       20     8  length of the snapshot data that follows
+//       28     8  checksum: hashBytes of that data
+//       36     -  the snapshot's byte form (little-endian, encodeSnapshot)
 //
 // A file is checked whole before anything changes: the signature, the
-// version, the length against the file's own, the checksum, then every
-// field as decodeSnapshot checks it. The message says what is wrong; the
+// version, the layout (a build whose machine state has other fields
+// writes other data), the length against the file's own, the checksum,
+// then every field as decodeSnapshot checks it. The message says what is wrong; the
 // snapshot given to read into is then untouched. No file is read beyond
 // kMaxSnapshotFileSize, so a damaged length cannot make the reader
 // allocate without bound.
@@ -31,7 +33,7 @@
 namespace quorvel {
 
 constexpr uint32_t kSnapshotFileVersion = 1;
-constexpr size_t kSnapshotHeaderSize = 28;
+constexpr size_t kSnapshotHeaderSize = 36;
 // The largest byte form: 64 KB of code and of data, the profile's counters
 // (1 MB), a serial host's transfer file (16 MB) and the small rest.
 constexpr size_t kMaxSnapshotFileSize = 18u << 20;

@@ -28,13 +28,12 @@ MachineSnapshot sample() {
 // A file of a snapshot that was changed after it was taken (the writer
 // checks nothing), or of byte form `payload`, with a right checksum.
 std::vector<uint8_t> sealed(const std::vector<uint8_t>& payload) {
-    MachineSnapshot unused;
     std::vector<uint8_t> file = encodeSnapshotFile(sample());
     file.resize(kSnapshotHeaderSize);
     const uint64_t length = payload.size(), checksum = hashBytes(payload);
     for (int i = 0; i < 8; ++i) {
-        file[size_t(12 + i)] = uint8_t(length >> (56 - 8 * i));
-        file[size_t(20 + i)] = uint8_t(checksum >> (56 - 8 * i));
+        file[size_t(20 + i)] = uint8_t(length >> (56 - 8 * i));
+        file[size_t(28 + i)] = uint8_t(checksum >> (56 - 8 * i));
     }
     file.insert(file.end(), payload.begin(), payload.end());
     return file;
@@ -67,12 +66,13 @@ TEST(SnapshotFile, RefusesDamagedFilesWithAMessageAndChangesNothing) {
         {"a HEX file", {':', '0', '0', '0', '0', '0', '0', '0', '1', 'F', 'F'}, "not a snapshot file"},
         {"signature changed", edited([](auto& f) { f[3] ^= 1; }), "not a snapshot file"},
         {"newer version", edited([](auto& f) { f[11] = 2; }), "version 2, which this program cannot read"},
-        {"cut in the header", edited([](auto& f) { f.resize(20); }), "ends inside its header"},
+        {"other fields", edited([](auto& f) { f[15] ^= 1; }), "whose machine state has other fields"},
+        {"cut in the header", edited([](auto& f) { f.resize(30); }), "ends inside its header"},
         {"cut in the data", edited([](auto& f) { f.resize(f.size() - 100); }),
          "truncated: the header announces"},
         {"bytes after the data", edited([](auto& f) { f.push_back(0); }), "1 bytes follow"},
         {"a bit flipped in the data", edited([&](auto& f) { f[last / 2] ^= 0x10; }), "checksum"},
-        {"a bit flipped in the checksum", edited([](auto& f) { f[27] ^= 1; }), "checksum"},
+        {"a bit flipped in the checksum", edited([](auto& f) { f[35] ^= 1; }), "checksum"},
         {"code longer than any device", changed([](auto& s) { s.machine.chip.code.resize(0x10001); }),
          "machine.chip.code holds 65537 entries, more than the 65536 it may"},
         {"code shorter than its limit", changed([](auto& s) { s.machine.chip.code.resize(100); }),
