@@ -269,7 +269,8 @@ template <class T> void describe(Hasher& h) {
 }
 
 // The order of the byte form: the machine, then the call stack.
-template <class Sink> void writeSnapshot(Sink& sink, const Machine& machine, const CallStack& stack) {
+template <class Sink>
+void writeSnapshot(Sink& sink, const Machine& machine, const CallStack& stack) {
     Writer<Sink> writer(sink);
     writer.value(machine);
     writer.value(stack);

@@ -297,8 +297,8 @@ template <> struct FieldList<RtcState> {
 
 template <> struct FieldList<IicState> {
     using S = IicState;
-    static constexpr auto fields = std::make_tuple(field("bus", &S::bus), field("eeprom", &S::eeprom),
-                                                   field("rtc", &S::rtc));
+    static constexpr auto fields =
+        std::make_tuple(field("bus", &S::bus), field("eeprom", &S::eeprom), field("rtc", &S::rtc));
 };
 
 template <> struct FieldList<SpiEepromState> {

@@ -35,7 +35,8 @@ std::vector<uint8_t> encodeSnapshotFile(const MachineSnapshot& snapshot) {
     return writer.take();
 }
 
-std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes, MachineSnapshot& into) {
+std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes,
+                                             MachineSnapshot& into) {
     ByteReader reader(bytes);
     const std::span<const uint8_t> signature = reader.bytes(kSignature.size());
     if (!reader.ok() || !std::equal(signature.begin(), signature.end(), kSignature.begin()))

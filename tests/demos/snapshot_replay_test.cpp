@@ -55,7 +55,9 @@ struct HostEvents : ChipEvents {
     void byteReceived(uint16_t) override {
         serialHostByteReceived(machine->modules.serialHost, machine->chip);
     }
-    void hostFrameSent() override { serialHostFrameSent(machine->modules.serialHost, machine->chip); }
+    void hostFrameSent() override {
+        serialHostFrameSent(machine->modules.serialHost, machine->chip);
+    }
     void hostByteRead(uint16_t entry, bool) override {
         serialHostByteTransmitted(machine->modules.serialHost, entry);
     }
@@ -188,7 +190,8 @@ void checkSnapshots(const std::string& name, const Machine& loaded, const Inputs
             if (target == Target::Poisoned) poison(replay);
             restoreSnapshot(start, replay.machine);
             if (!sameState(replay, m.copy, m.stack)) {
-                const std::string listed = snapshotDifference(takeSnapshot(replay.machine), m.snapshot);
+                const std::string listed =
+                    snapshotDifference(takeSnapshot(replay.machine), m.snapshot);
                 FAIL() << "restored at step " << starts[i] << " into target " << int(target)
                        << ", it differs from the machine's own copy in "
                        << (listed.empty() ? "a member the field tables do not list" : listed);
