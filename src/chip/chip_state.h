@@ -32,6 +32,7 @@ struct SfrSideState {
     uint8_t serialReceiveBuffer = 0; // what SBUF reads return
     uint8_t spiReceiveBuffer = 0;    // what SPDR reads return
     uint8_t spiTransmitShadow = 0;   // byte being shifted out by the SPI unit
+    bool operator==(const SfrSideState&) const = default;
 };
 
 struct ChipState {
@@ -203,6 +204,8 @@ struct ChipState {
         return bit >= 0x80 && bit < 0xB8 && (bit & 0x08) == 0;
     }
     static int pinIndexOfBit(uint8_t bit) { return ((bit - 0x80) >> 4) * 8 + (bit & 7); }
+
+    bool operator==(const ChipState&) const = default;
 
 private:
     uint8_t readSpdr() {

@@ -116,6 +116,7 @@ struct DeviceProfile {
     uint32_t availablePinMask = 0;
     std::string caption;              // "Quorvel Simulator - Simulated Device: AT89C52"
     std::vector<int> disabledCommands; // command identifiers the device cannot use
+    bool operator==(const DeviceProfile&) const = default;
 };
 
 // Fixes the code and data limits the device imposes (in `selection`) and

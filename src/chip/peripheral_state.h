@@ -35,6 +35,7 @@ template <typename T, int N> struct TransferLog {
     T at(int i) const { return ring[(head + i) % N]; }
     int size() const { return count; }
     void clear() { head = count = 0; }
+    bool operator==(const TransferLog&) const = default;
 };
 
 // Serial log entry: bits 0-7 data; in modes 2 and 3 bit 9 is set and bit 8 is
@@ -87,6 +88,7 @@ struct SerialState {
     uint8_t lastTransmitted = 0;
     SerialLog txLog;
     SerialLog rxLog;
+    bool operator==(const SerialState&) const = default;
 };
 
 // The host's side of the serial line when it has a baud rate of its own
@@ -115,6 +117,7 @@ struct SerialLineState {
     uint16_t rxSampleFraction = 0;
     uint64_t rxBitTime = 0;
     uint32_t framingErrors = 0; // frames the host read with a stop bit of 0
+    bool operator==(const SerialLineState&) const = default;
 };
 
 enum class SpiTransfer : uint8_t {
@@ -131,6 +134,7 @@ struct SpiState {
     uint8_t slaveByte = 0xFF; // byte the external slave returns
     SpiLog txLog;
     SpiLog rxLog;
+    bool operator==(const SpiState&) const = default;
 };
 
 // Interrupt levels in service (InterruptState::inService bits).
@@ -141,6 +145,7 @@ enum InServiceLevel : uint8_t {
 
 struct InterruptState {
     uint8_t inService = 0; // InServiceLevel bits; RETI ends the higher one set
+    bool operator==(const InterruptState&) const = default;
 };
 
 struct TimerState {
@@ -151,6 +156,7 @@ struct TimerState {
     // falling edges are found against it. Starts high.
     uint32_t prevLevels = 0x3C000300u;
     uint8_t clockOutToggle = 0; // timer 2 clock-out: P1.0 toggles every second overflow
+    bool operator==(const TimerState&) const = default;
 };
 
 struct PeripheralState {
@@ -168,6 +174,7 @@ struct PeripheralState {
     // WDTEN as the watchdog last saw it: enabling the watchdog (0 to 1)
     // loads a full period.
     bool watchdogEnabled = false;
+    bool operator==(const PeripheralState&) const = default;
 };
 
 } // namespace quorvel

@@ -136,6 +136,7 @@ struct PinState {
         uint32_t bit = 1u << index;
         levels = high ? (levels | bit) : (levels & ~bit);
     }
+    bool operator==(const PinState&) const = default;
 };
 
 } // namespace quorvel

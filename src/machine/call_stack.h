@@ -20,6 +20,9 @@
 namespace quorvel {
 
 struct ChipState;
+namespace snapshot_fields {
+template <class S> struct FieldList;
+}
 
 struct CallFrame {
     uint16_t site = 0;     // the call instruction, or the instruction an interrupt followed
@@ -27,6 +30,7 @@ struct CallFrame {
     uint16_t returnTo = 0; // the address pushed on the stack
     uint8_t stackTop = 0;  // SP after the return address was pushed (its high byte)
     bool interrupt = false;
+    bool operator==(const CallFrame&) const = default;
 
     // SP once the frame's RET or RETI has taken its return address.
     uint8_t stackAfterReturn() const { return uint8_t(stackTop - 2); }
@@ -62,7 +66,13 @@ public:
     // holds its return address at its place.
     std::vector<FrameView> frames(const ChipState& chip) const;
 
+bool operator==(const CallStack&) const = default;
+
 private:
+    // The snapshot's field table (machine/snapshot_fields.h) lists the
+    // members below.
+    template <class S> friend struct snapshot_fields::FieldList;
+
     void push(const CallFrame& frame);
     // Drops the frames whose return address lies at or above `sp` + 1.
     int dropAbove(uint8_t sp);

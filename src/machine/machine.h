@@ -1,7 +1,8 @@
 // The whole simulated machine as one copyable value: the device selection and
 // what it implies, the chip (storage, pins, on-chip peripherals) and the
 // external parts wired to it. The
-// application owns exactly one; tests build as many as they like.
+// application owns exactly one; tests build as many as they like. Copies
+// compare member by member (the pointers below included).
 #pragma once
 
 #include "chip/chip_state.h"
@@ -29,6 +30,7 @@ struct Machine {
     // change of value (a run stops after the instruction that changed one).
     CallStack* callStack = nullptr;
     Watchpoints* watchpoints = nullptr;
+    bool operator==(const Machine&) const = default;
 };
 
 // Start-up order after the device dialog: apply the device, reset the chip,

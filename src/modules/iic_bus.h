@@ -58,6 +58,7 @@ struct IicBusState {
     uint8_t selected = 0;         // devices that acknowledged the address byte
     bool masterAck = false;       // the master acknowledged the last byte read
     bool sdaDriven = false;       // a device holds SDA (acknowledge or read data)
+    bool operator==(const IicBusState&) const = default;
 };
 
 // `IicBusState::selected` bits.
@@ -71,17 +72,20 @@ struct IicEepromState {
     bool written = false;      // a byte was stored since the last write cycle started
 
     IicEepromState() { EepromMemory.fill(0xFF); } // erased
+    bool operator==(const IicEepromState&) const = default;
 };
 
 struct RtcState {
     std::array<uint8_t, kRtcMemorySize> RtcMemory{};
     uint16_t RtcPointer = 0;
+    bool operator==(const RtcState&) const = default;
 };
 
 struct IicState {
     IicBusState bus;
     IicEepromState eeprom;
     RtcState rtc;
+    bool operator==(const IicState&) const = default;
 };
 
 // PCF8583 register map (BCD values).

@@ -51,6 +51,7 @@ bool isComparatorDevice(DeviceKind kind);
 struct ComparatorState {
     int8_t plusVoltage = 0;  // P1.0 (+), tenths of a volt, 0-50
     int8_t minusVoltage = 0; // P1.1 (-)
+    bool operator==(const ComparatorState&) const = default;
 };
 constexpr int kComparatorMaxTenths = 50;
 constexpr int kComparatorThreshold = 10; // 1.0 V and above reads as level 1

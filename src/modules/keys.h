@@ -33,6 +33,7 @@ struct KeypadState {
     uint8_t keyRow = 0;        // `KeypadKey`: row index of the held key
     uint8_t keyColumn = 0;     // `KeypadKey`: column index of the held key
     bool windowOpen = false;   // the keyboard window is open: the hook runs
+    bool operator==(const KeypadState&) const = default;
 };
 
 constexpr int kNoKeyHeld = -1;

@@ -88,6 +88,7 @@ struct LcdController {
     // Counts decoded instructions and stored characters, so a window repaints
     // when it differs from the value it last drew.
     uint32_t changeCount = 0;
+    bool operator==(const LcdController&) const = default;
 };
 
 // The per-instruction hook, with the instruction's machine cycles.

@@ -24,6 +24,7 @@ struct ModuleState {
     IicState iic;            // IIC bus, EEPROM and clock
     SpiEepromState spiEeprom;
     SerialHostState serialHost;
+    bool operator==(const ModuleState&) const = default;
 };
 
 // Reset CPU: what the parts do when the chip is reset (the LCD's 4-bit

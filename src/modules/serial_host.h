@@ -53,6 +53,7 @@ struct SerialHostState {
     FileTransmissionStatus fileStatus = FileTransmissionStatus::None;
     // The file name each save command remembers, by TransferList.
     std::array<std::string, kTransferListCount> saveFileNames;
+    bool operator==(const SerialHostState&) const = default;
 };
 
 // Files larger than this are refused (a serial line at simulated speed would

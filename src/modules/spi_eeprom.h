@@ -63,6 +63,7 @@ struct SpiEepromState {
     double writeCountdown = 0;  // machine cycles left of the write cycle
 
     SpiEepromState() { memory.fill(0xFF); } // erased
+    bool operator==(const SpiEepromState&) const = default;
 };
 
 // The executor's hook while "Enable SPI Bus" is set; does nothing unless the
