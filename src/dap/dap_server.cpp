@@ -393,6 +393,9 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
         for (const LineBreakpoint& b : breakpoints)
             for (uint16_t address : b.addresses) addresses.set(address);
     session_->debug.setLineBreaks(addresses);
+    // A run under way takes the session's stop conditions as it started:
+    // it ends its slice and goes on under the new ones.
+    if (running_) restartRun_ = true;
     return {Json{{"breakpoints", answers}}};
 }
 
@@ -624,11 +627,15 @@ void DapServer::runProgram() {
         // The client has gone: what it sent before is answered, then the
         // session ends.
         if (!bytes) ended_ = true;
-        return !ended_ && !pauseAsked_;
+        return !ended_ && !pauseAsked_ && !restartRun_;
     };
     running_ = true;
     pauseAsked_ = false;
-    const DebugRun run = session_->debug.run(limits);
+    DebugRun run;
+    do {
+        restartRun_ = false;
+        run = session_->debug.run(limits);
+    } while (restartRun_ && run.stop == DebugStop::Interrupted && !ended_ && !pauseAsked_);
     running_ = false;
     flushUart();
     if (ended_ || terminated_) return;

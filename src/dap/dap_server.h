@@ -135,6 +135,7 @@ private:
     bool ended_ = false;
     bool running_ = false;
     bool pauseAsked_ = false;
+    bool restartRun_ = false; // the breakpoints changed during a run
     bool configured_ = false;
     bool terminated_ = false;
     bool stopOnEntry_ = false;
