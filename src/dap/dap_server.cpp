@@ -287,6 +287,7 @@ DapServer::Reply DapServer::initialize(const Json& a) {
 
 DapServer::Reply DapServer::launch(const Json& a) {
     if (session_) return {{}, "a program is already launched"};
+    stopOnEntry_ = false;
     std::vector<std::string> args;
     std::string program;
     for (const LaunchArgument& argument : kLaunchArguments) {
@@ -357,8 +358,8 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
     if (path.empty()) return {{}, "setBreakpoints needs the source's path"};
     const SourceMap* map = session_->debug.sourceMap();
     const uint32_t codeLimit = session_->machine.chip.codeLimit;
-    std::vector<LineBreakpoint>& kept = lineBreakpoints_[path];
-    kept.clear();
+    // Taken whole once every breakpoint of the request has been read.
+    std::vector<LineBreakpoint> kept;
     Json answers = Json::array();
     const Json none = Json::array();
     for (const Json& wanted : a.contains("breakpoints") ? a["breakpoints"] : none) {
@@ -388,6 +389,7 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
         kept.push_back(std::move(kept1));
         answers.push_back(std::move(answer));
     }
+    lineBreakpoints_[path] = std::move(kept);
     CodeAddressSet addresses;
     for (const auto& [file, breakpoints] : lineBreakpoints_)
         for (const LineBreakpoint& b : breakpoints)
