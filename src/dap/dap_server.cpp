@@ -406,7 +406,9 @@ DapServer::Reply DapServer::configurationDone(const Json&) {
     configured_ = true;
     cli::startRun(*session_);
     if (stopOnEntry_) afterResponse_ = [this] { sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}}); };
-    else afterResponse_ = [this] { runProgram(); };
+    // The first run stops at a breakpoint on the first instruction before
+    // it runs.
+    else afterResponse_ = [this] { runProgram(false); };
     return {};
 }
 
@@ -580,7 +582,7 @@ std::optional<std::string> DapServer::notRunnable() const {
 
 DapServer::Reply DapServer::continueRun(const Json&) {
     if (auto why = notRunnable()) return {{}, *why};
-    afterResponse_ = [this] { runProgram(); };
+    afterResponse_ = [this] { runProgram(true); };
     return {Json{{"allThreadsContinued", true}}};
 }
 
@@ -611,10 +613,10 @@ void DapServer::flushUart() {
     sendEvent("output", {{"category", "stdout"}, {"output", std::exchange(uartBytes_, {})}});
 }
 
-void DapServer::runProgram() {
+void DapServer::runProgram(bool resume) {
     references_.clear();
     RunLimits limits;
-    limits.resume = true;
+    limits.resume = resume;
     limits.batchSteps = kRunSliceSteps;
     limits.afterBatch = [this] { flushUart(); };
     // Between slices: the client's messages, up to a pause or the end.
@@ -637,6 +639,9 @@ void DapServer::runProgram() {
     do {
         restartRun_ = false;
         run = session_->debug.run(limits);
+        // Going on where the slice ended: the instruction there has not
+        // run, and a breakpoint just set on it holds.
+        limits.resume = false;
     } while (restartRun_ && run.stop == DebugStop::Interrupted && !ended_ && !pauseAsked_);
     running_ = false;
     flushUart();

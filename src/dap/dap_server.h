@@ -113,8 +113,9 @@ private:
     Reply terminate(const Json& arguments);
     Reply disconnect(const Json& arguments);
 
-    // After the response: run until a stop, or take one step.
-    void runProgram();
+    // After the response: run until a stop (`resume`: from the stop, past
+    // a breakpoint at the program counter), or take one step.
+    void runProgram(bool resume);
     Reply startStep(const Json& arguments, int kind);
     // Says how a run or a step ended (stopped, or terminated and exited).
     void reportStop(int stop, bool paused);

@@ -10,7 +10,7 @@
 
 namespace quorvel::dap::test {
 
-DapClient::DapClient(const std::filesystem::path& folder) {
+DapClient::DapClient(const std::filesystem::path& folder) : folder_(folder) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) {
         ADD_FAILURE() << "no pipes";

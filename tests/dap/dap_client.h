@@ -39,11 +39,13 @@ public:
     Json event(std::string_view name);
     // The next message of any kind; null when the server closed its output.
     Json next();
+    const std::filesystem::path& folder() const { return folder_; }
     // Waits for the server to end; its exit status (-1: killed by a signal
     // or still running after kWait).
     int wait();
 
 private:
+    std::filesystem::path folder_;
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1;
     int seq_ = 1;

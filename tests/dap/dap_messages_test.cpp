@@ -15,7 +15,7 @@ using quorvel::dap::test::Json;
 
 namespace {
 
-// SJMP $ at 0000H: a program that never ends.
+// SJMP $ at 0000H.
 constexpr const char* kLoopForever = ":0200000080FE80\n:00000001FF\n";
 // LJMP 2000H: beyond the 8 KB of an AT89C52's program memory.
 constexpr const char* kLeaveMemory = ":03000000022000DB\n:00000001FF\n";
@@ -62,8 +62,6 @@ TEST(DapMessages, BadInputGetsAnErrorAndTheNextRequestAnAnswer) {
          "unknown device 'Z80'"},
         {"launch with a bad clock", {init}, request(launch({{"program", "loop.hex"}, {"clockHz", 99000000}})),
          "--clock 99000000"},
-        {"launch with a bad pin", {init}, request(launch({{"program", "loop.hex"}, {"pins", {"P9.9=1"}}})),
-         "--pin takes"},
         {"continue before configurationDone", {init, launch({{"program", "loop.hex"}})},
          request({{"seq", 3}, {"type", "request"}, {"command", "continue"}, {"arguments", {{"threadId", 1}}}}),
          "after 'configurationDone'"},
@@ -107,25 +105,38 @@ TEST(DapMessages, BadInputGetsAnErrorAndTheNextRequestAnAnswer) {
     EXPECT_NE(dir.read("dap.err").find("ended inside a message"), std::string::npos) << dir.read("dap.err");
 }
 
+// An assembler program (its asm51 listing beside it is the source map):
+// a breakpoint on its first instruction stops the first run before that
+// instruction; a continue runs into the endless loop, a pause stops it.
 TEST(DapMessages, PauseStopsAnEndlessRunAndLeavingProgramMemoryEndsTheSession) {
     TempDir dir;
-    dir.write("loop.hex", kLoopForever);
+    dir.write("loop.asm", "        ORG 0\n        INC 30H\nHERE:   SJMP HERE\n        END\n");
+    const ProcessResult assembled = runProcess(dir.path, asm51Program().string(), {"loop"});
+    ASSERT_EQ(assembled.status, 0) << assembled.output();
     dir.write("away.hex", kLeaveMemory);
     DapClient c(dir.path);
     ASSERT_EQ(c.call("initialize")["success"], true);
-    ASSERT_EQ(c.call("launch", {{"program", "loop.hex"}, {"stopOnEntry", true}})["success"], true);
+    ASSERT_EQ(c.call("launch", {{"program", "loop.hex"}})["success"], true);
+    const Json set = c.call("setBreakpoints", {{"source", {{"path", "loop.asm"}}}, {"breakpoints", {{{"line", 2}}}}});
+    ASSERT_EQ(set["body"]["breakpoints"][0]["verified"], true) << set;
     ASSERT_EQ(c.call("configurationDone")["success"], true);
-    EXPECT_EQ(c.event("stopped")["body"]["reason"], "entry");
-    for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(c.event("stopped")["body"]["reason"], "breakpoint");
+    const auto stopped = [&c](int line, const char* iram30) {
+        const Json frames = c.call("stackTrace", {{"threadId", 1}})["body"]["stackFrames"];
+        ASSERT_EQ(frames.size(), 1u) << frames;
+        EXPECT_EQ(frames[0]["line"], line);
+        EXPECT_EQ(frames[0]["source"]["path"], (c.folder() / "loop.asm").string());
+        EXPECT_EQ(c.call("readMemory", {{"memoryReference", "iram:30"}, {"count", 1}})["body"]["data"], iram30);
+    };
+    stopped(2, "AA==");
+    for (const char* iram30 : {"AQ==", "AQ=="}) {
         ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
         // While it runs the server still answers what a run allows.
         EXPECT_EQ(c.call("threads")["body"]["threads"].size(), 1u);
         EXPECT_EQ(c.call("stackTrace", {{"threadId", 1}})["success"], false);
         ASSERT_EQ(c.call("pause", {{"threadId", 1}})["success"], true);
         EXPECT_EQ(c.event("stopped")["body"]["reason"], "pause");
-        const Json frames = c.call("stackTrace", {{"threadId", 1}})["body"]["stackFrames"];
-        ASSERT_EQ(frames.size(), 1u);
-        EXPECT_EQ(frames[0]["name"], "0x0000");
+        stopped(3, iram30);
     }
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
