@@ -693,7 +693,15 @@ DapServer::Reply DapServer::terminate(const Json&) {
 }
 
 DapServer::Reply DapServer::disconnect(const Json&) {
-    afterResponse_ = [this] { ended_ = true; };
+    afterResponse_ = [this] {
+        // The program ends with the session.
+        if (session_ && !terminated_) {
+            terminated_ = true;
+            sendEvent("exited", {{"exitCode", 0}});
+            sendEvent("terminated");
+        }
+        ended_ = true;
+    };
     return {};
 }
 

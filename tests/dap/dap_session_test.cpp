@@ -134,6 +134,7 @@ TEST(DapSession, BreakpointsAndStepsAreTheSessions) {
     EXPECT_EQ(stopReason(c), "breakpoint");
     EXPECT_EQ(where(c), (Frames{{"main", line("park")}}));
     EXPECT_EQ(c.call("disconnect")["success"], true);
+    c.event("terminated");
     EXPECT_EQ(c.wait(), 0);
 }
 
