@@ -499,6 +499,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
 
 std::string usageText() {
     return R"(Usage: quorvel-cli [options] PROGRAM
+       quorvel-cli --dap
 Runs an 8051 program (Intel HEX if the name ends in .hex or .ihx, else
 binary) on the simulator's core without a window and reports what it did.
 Each option that takes a value is given once (a second --until-pc, --trace
@@ -591,6 +592,10 @@ Reporting:
   --vcd-capacity N     line changes kept (default 1048576); when more
                        happen, the oldest go and standard error says so
 Other:
+  --dap                serve the Debug Adapter Protocol on standard input
+                       and output for an editor's debugger (alone: the
+                       editor's launch configuration gives the program and
+                       the options above)
   --help, -h           print this text and exit
   --version            print the version and exit
 

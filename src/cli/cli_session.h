@@ -35,6 +35,9 @@ public:
     void flush() {
         if (out_) std::fflush(out_);
     }
+    // Every transmitted byte is also appended here, for a front end that
+    // passes the bytes on and clears the string. Not owned; may be null.
+    void setCollector(std::string* bytes) { collect_ = bytes; }
     // The pseudo-terminal the serial line is also connected to. Not owned;
     // may be null.
     void setPty(UartPty* pty) { pty_ = pty; }
@@ -55,6 +58,7 @@ private:
     Machine& machine_;
     const bool keep_;
     std::FILE* out_ = nullptr;
+    std::string* collect_ = nullptr;
     UartPty* pty_ = nullptr;
     std::string transmitted_;
     std::vector<uint8_t> received_;

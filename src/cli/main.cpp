@@ -8,10 +8,12 @@
 #include "cli/cli_session.h"
 #include "cli/cli_wave.h"
 #include "chip/serial_line.h"
+#include "dap/dap_stdio.h"
 #include "debug/run_controller.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -333,6 +335,14 @@ int run(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
 
     std::vector<std::string_view> args(argv + 1, argv + argc);
+    // The debug adapter takes its program and options from the client.
+    if (std::find(args.begin(), args.end(), "--dap") != args.end()) {
+        if (args.size() > 1) {
+            fail("--dap takes no other options: the client's launch request gives them");
+            return kExitUsage;
+        }
+        return dap::serveStandardStreams();
+    }
     const ParseResult parsed = parseCommandLine(args);
     if (auto status = answeredCommandLine(parsed)) return *status;
     const CliOptions& options = parsed.options;

@@ -134,7 +134,7 @@ StopConditions DebugSession::stopConditions() const {
 }
 
 DebugRun DebugSession::run(const RunLimits& limits) {
-    if (lineBreaks_[machine_.chip.pc]) {
+    if (!limits.resume && lineBreaks_[machine_.chip.pc]) {
         last_ = DebugRun{};
         last_.stop = DebugStop::BreakLine;
         return last_;
@@ -163,7 +163,7 @@ DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {
     return last_;
 }
 
-bool DebugSession::ended(const RunLimits& r, const RunResult& result, bool carryOn, DebugRun& run) const {
+bool DebugSession::ended(const RunLimits& r, const RunResult& result, bool sliceEnd, DebugRun& run) const {
     // An output that failed ends the run first; then the stop condition
     // the slice came to, the limits, and the front end's wish to stop.
     if (r.outputFailed && r.outputFailed()) {
@@ -171,7 +171,8 @@ bool DebugSession::ended(const RunLimits& r, const RunResult& result, bool carry
         return true;
     }
     if (stopped(result, run) || limitReached(r, run)) return true;
-    if (!carryOn) {
+    // The front end is asked only between the slices of a run that goes on.
+    if (sliceEnd && r.carryOn && !r.carryOn()) {
         run.stop = DebugStop::Interrupted;
         return true;
     }
@@ -214,7 +215,7 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
-        if (ended(r, result, !r.carryOn || r.carryOn(), run)) return run;
+        if (ended(r, result, true, run)) return run;
     }
 }
 
@@ -228,7 +229,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
-        if (ended(r, result, !r.carryOn || run.steps % kStepSlice != 0 || r.carryOn(), run)) return run;
+        if (ended(r, result, run.steps % kStepSlice == 0, run)) return run;
     }
 }
 

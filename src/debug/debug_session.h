@@ -67,8 +67,13 @@ struct RunLimits {
     std::function<void()> afterBatch;
     // True once an output could not be written (DebugStop::OutputError).
     std::function<bool()> outputFailed;
-    // Between run slices; false ends the run there (DebugStop::Interrupted).
+    // Between run slices, while no stop condition holds; false ends the run
+    // there (DebugStop::Interrupted).
     std::function<bool()> carryOn;
+    // The run goes on from where the last one stopped: a source-line
+    // breakpoint at the program counter (the one it stopped at) lets the
+    // first instruction run, and holds again when the program comes back.
+    bool resume = false;
 };
 
 // Instructions run one at a time between two calls of RunLimits::carryOn.
@@ -135,8 +140,8 @@ public:
 
     // Runs from the program counter until a stop condition or a limit.
     // A source-line breakpoint on the first instruction stops before it
-    // runs, as a debugger's breakpoint does; every other stop is seen as
-    // the program counter arrives.
+    // runs, as a debugger's breakpoint does (unless the run resumes); every
+    // other stop is seen as the program counter arrives.
     DebugRun run(const RunLimits& limits);
     // One step (source_step.h): by source line at the source map's primary
     // level, or by instruction (also without a source map). Stops early
@@ -175,9 +180,10 @@ public:
 private:
     DebugRun runBatches(const RunLimits& limits, const StopConditions& stops);
     DebugRun runStepwise(const RunLimits& limits, const StopConditions& stops);
-    // Whether the run ends after a slice that came to `result`; `carryOn`
-    // is what the front end said between slices. Sets the stop.
-    bool ended(const RunLimits& limits, const RunResult& result, bool carryOn, DebugRun& run) const;
+    // Whether the run ends after a slice that came to `result`; at the end
+    // of a slice (`sliceEnd`) the front end's carryOn is asked, unless the
+    // run stops anyway. Sets the stop.
+    bool ended(const RunLimits& limits, const RunResult& result, bool sliceEnd, DebugRun& run) const;
     // The stop condition the slice came to, if any.
     bool stopped(const RunResult& result, DebugRun& run) const;
     StackEntry entryAt(uint16_t pc) const;

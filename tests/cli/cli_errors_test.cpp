@@ -72,6 +72,7 @@ TEST_F(CliErrors, ArgumentsAndFilesGiveTheirStatusAndMessage) {
         {{"--dump", "xdata:0100-00FF", "park.hex"}, 2, "--dump takes"},
         {{"--json=yes", "park.hex"}, 2, "--json takes no value"},
         {{"park.hex", "other.hex"}, 2, "more than one PROGRAM"},
+        {{"--dap", "park.hex"}, 2, "--dap takes no other options"},
         {{"--uart-pty", "--uart-in", "park.hex", "park.hex"}, 2, "--uart-pty and --uart-in cannot be combined"},
         {{"--vcd", "w.vcd", "--vcd-lines", "P1.8", "park.hex"}, 2, "--vcd-lines takes port lines"},
         {{"--vcd", "w.vcd", "--vcd-lines", "P3.7-P3.0", "park.hex"}, 2, "not 'P3.7-P3.0'"},

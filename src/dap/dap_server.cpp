@@ -1,0 +1,708 @@
+#include "dap/dap_server.h"
+
+#include "cli/cli_options.h"
+#include "cli/cli_session.h"
+#include "debug/run_controller.h"
+#include "machine/space_address.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+namespace quorvel::dap {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kThreadId = 1;
+// The most bytes one readMemory request returns.
+constexpr int64_t kMaxMemoryRead = 1 << 16;
+
+// ---- base64, as the memory requests carry their bytes
+
+constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const uint32_t n = uint32_t(bytes[i]) << 16 | (i + 1 < bytes.size() ? uint32_t(bytes[i + 1]) << 8 : 0) |
+                           (i + 2 < bytes.size() ? uint32_t(bytes[i + 2]) : 0);
+        out += kBase64[(n >> 18) & 63];
+        out += kBase64[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? kBase64[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kBase64[n & 63] : '=';
+    }
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> fromBase64(std::string_view text) {
+    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
+    if (text.size() % 4 == 1) return std::nullopt;
+    std::vector<uint8_t> out;
+    uint32_t bits = 0;
+    int count = 0;
+    for (char c : text) {
+        const size_t value = kBase64.find(c);
+        if (value == std::string_view::npos) return std::nullopt;
+        bits = bits << 6 | uint32_t(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(uint8_t(bits >> count));
+        }
+    }
+    return out;
+}
+
+std::string hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+// ---- launch arguments, by the command line's options
+
+enum class Takes : uint8_t { Text, Number, TextList, Flag };
+
+struct LaunchArgument {
+    std::string_view name;
+    std::string_view option; // empty: not an option of the command line
+    Takes takes;
+};
+
+constexpr std::array<LaunchArgument, 9> kLaunchArguments{{
+    {"program", "", Takes::Text},
+    {"device", "--device", Takes::Text},
+    {"clockHz", "--clock", Takes::Number},
+    {"codeMemory", "--code-memory", Takes::Text},
+    {"xdataKb", "--xdata", Takes::Number},
+    {"modules", "--modules", Takes::Text},
+    {"pins", "--pin", Takes::TextList},
+    {"sourceMap", "--source-map", Takes::Text},
+    {"stopOnEntry", "", Takes::Flag},
+}};
+
+// The argument's value as the command line would take it, or why not.
+std::optional<std::string> optionValue(const Json& value, Takes takes, std::string& error, std::string_view name) {
+    switch (takes) {
+    case Takes::Text:
+        if (value.is_string()) return value.get<std::string>();
+        break;
+    case Takes::Number:
+        if (value.is_number_integer() || value.is_number_unsigned()) return value.dump();
+        if (value.is_string()) return value.get<std::string>();
+        if (value.is_number_float()) {
+            const double d = value.get<double>();
+            if (d >= 0 && d < 1e12 && d == double(int64_t(d))) return std::to_string(int64_t(d));
+            return value.dump();
+        }
+        break;
+    default: break;
+    }
+    error = "launch argument '" + std::string(name) + "' must be " +
+            (takes == Takes::Number ? "a number" : "a string");
+    return std::nullopt;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The registers the Registers scope lists and evaluate knows.
+constexpr std::array<std::string_view, 14> kRegisterNames{
+    "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7", "A", "B", "PSW", "DPTR", "SP", "PC"};
+
+std::optional<Json> field(const Json& object, const char* name) {
+    if (!object.is_object() || !object.contains(name)) return std::nullopt;
+    return object[name];
+}
+
+// Where a C value's bytes lie one after another, the address a memory
+// reference names.
+std::optional<std::string> memoryReference(const CValue& value) {
+    if (!value.place || value.place->bytes.empty() || value.place->bitLength) return std::nullopt;
+    const CPlace& place = *value.place;
+    for (size_t i = 1; i < place.bytes.size(); ++i)
+        if (place.bytes[i] != place.bytes[0] + i) return std::nullopt;
+    AddressSpace space = AddressSpace::InternalRam;
+    switch (place.space) {
+    case CSpace::Iram: space = AddressSpace::InternalRam; break;
+    case CSpace::Sfr: space = AddressSpace::Sfr; break;
+    case CSpace::Xdata: space = AddressSpace::ExternalData; break;
+    case CSpace::Code: space = AddressSpace::Code; break;
+    case CSpace::Bit: space = AddressSpace::Bit; break;
+    }
+    // Registers are internal RAM too, but a register bank's bytes are only
+    // meaningful while the function runs; they are shown all the same.
+    return spaceAddressText(SpaceAddress{space, place.bytes[0]});
+}
+
+// The member's or element's own name: "x" of "s.x", "[2]" of "a[2]".
+std::string partName(const std::string& parent, const std::string& expression) {
+    std::string name = expression.starts_with(parent) ? expression.substr(parent.size()) : expression;
+    if (name.starts_with(".")) name.erase(0, 1);
+    else if (name.starts_with("->")) name.erase(0, 2);
+    return name;
+}
+
+} // namespace
+
+// ---- the commands
+
+const std::vector<DapServer::Command>& DapServer::commands() {
+    static const std::vector<Command> table{
+        // name, handler, needs a launched program, answered during a run
+        {"initialize", &DapServer::initialize, false, false},
+        {"launch", &DapServer::launch, false, false},
+        {"setBreakpoints", &DapServer::setBreakpoints, true, true},
+        {"configurationDone", &DapServer::configurationDone, true, false},
+        {"threads", &DapServer::threads, true, true},
+        {"stackTrace", &DapServer::stackTrace, true, false},
+        {"scopes", &DapServer::scopes, true, false},
+        {"variables", &DapServer::variables, true, false},
+        {"continue", &DapServer::continueRun, true, false},
+        {"next", &DapServer::next, true, false},
+        {"stepIn", &DapServer::stepIn, true, false},
+        {"stepOut", &DapServer::stepOut, true, false},
+        {"pause", &DapServer::pause, true, true},
+        {"evaluate", &DapServer::evaluate, true, false},
+        {"readMemory", &DapServer::readMemory, true, false},
+        {"writeMemory", &DapServer::writeMemory, true, false},
+        {"terminate", &DapServer::terminate, true, true},
+        {"disconnect", &DapServer::disconnect, false, true},
+    };
+    return table;
+}
+
+DapServer::DapServer(Writer writer, Poll poll) : writer_(std::move(writer)), poll_(std::move(poll)) {}
+
+DapServer::~DapServer() {
+    if (session_) session_->machine.chip.events = nullptr;
+}
+
+bool DapServer::receive(std::string_view bytes) {
+    reader_.feed(bytes);
+    while (!ended_) {
+        const std::optional<Frame> frame = reader_.next();
+        if (!frame) break;
+        handleFrame(*frame);
+    }
+    return !ended_;
+}
+
+void DapServer::endOfInput() {
+    if (reader_.midMessage()) std::fputs("quorvel-cli: --dap: the input ended inside a message\n", stderr);
+    ended_ = true;
+}
+
+void DapServer::send(Json message) {
+    if (!writer_) return;
+    message["seq"] = seq_++;
+    const std::string text = message.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (!writer_(frameMessage(text))) ended_ = true;
+}
+
+void DapServer::sendEvent(std::string_view event, Json body) {
+    Json message{{"type", "event"}, {"event", event}};
+    if (!body.empty()) message["body"] = std::move(body);
+    send(std::move(message));
+}
+
+void DapServer::respond(const Json& request, const Reply& reply) {
+    Json message{{"type", "response"}, {"request_seq", 0}, {"command", ""}, {"success", reply.error.empty()}};
+    if (request.is_object()) {
+        if (request.contains("seq") && request["seq"].is_number_integer()) message["request_seq"] = request["seq"];
+        if (request.contains("command") && request["command"].is_string()) message["command"] = request["command"];
+    }
+    if (!reply.error.empty()) message["message"] = reply.error;
+    if (!reply.body.empty()) message["body"] = reply.body;
+    send(std::move(message));
+}
+
+void DapServer::handleFrame(const Frame& frame) {
+    if (!frame.error.empty()) {
+        respond(Json(), Reply{{}, frame.error});
+        return;
+    }
+    Json request = Json::parse(frame.body, nullptr, false);
+    if (request.is_discarded()) {
+        respond(Json(), Reply{{}, "the message is not JSON"});
+        return;
+    }
+    handleRequest(request);
+}
+
+void DapServer::handleRequest(const Json& request) {
+    if (!request.is_object()) return respond(Json(), Reply{{}, "a message must be a JSON object"});
+    if (!request.contains("type") || request["type"] != "request")
+        return respond(request, Reply{{}, "only requests are taken (\"type\": \"request\")"});
+    if (!request.contains("command") || !request["command"].is_string())
+        return respond(request, Reply{{}, "a request needs a \"command\""});
+    const std::string command = request["command"];
+    const auto& table = commands();
+    const auto row = std::find_if(table.begin(), table.end(), [&](const Command& c) { return c.name == command; });
+    if (row == table.end()) return respond(request, Reply{{}, "unsupported request '" + command + "'"});
+    if (!initialized_ && command != "initialize" && command != "disconnect")
+        return respond(request, Reply{{}, "'" + command + "' before 'initialize'"});
+    if (row->needsLaunch && !session_)
+        return respond(request, Reply{{}, "'" + command + "' needs a launched program: send 'launch' first"});
+    if (running_ && !row->whileRunning)
+        return respond(request, Reply{{}, "'" + command + "' while the program runs: pause it first"});
+    const Json none = Json::object();
+    const Json& arguments = request.contains("arguments") ? request["arguments"] : none;
+    Reply reply;
+    try {
+        if (!arguments.is_object()) reply.error = "the arguments of '" + command + "' must be an object";
+        else reply = (this->*(row->handler))(arguments);
+    } catch (const Json::exception& e) {
+        // An argument of the wrong type (a line given as text, ...).
+        reply = Reply{{}, "bad arguments of '" + command + "': " + e.what()};
+        afterResponse_ = nullptr;
+    }
+    respond(request, reply);
+    if (auto then = std::exchange(afterResponse_, nullptr); then && !ended_) then();
+}
+
+// ---- setting up
+
+DapServer::Reply DapServer::initialize(const Json& a) {
+    if (initialized_) return {{}, "'initialize' was already sent"};
+    initialized_ = true;
+    if (auto starts = field(a, "linesStartAt1"); starts && starts->is_boolean()) lineBase_ = starts->get<bool>() ? 0 : 1;
+    return {Json{
+        {"supportsConfigurationDoneRequest", true},
+        {"supportsEvaluateForHovers", true},
+        {"supportsReadMemoryRequest", true},
+        {"supportsWriteMemoryRequest", true},
+        {"supportsTerminateRequest", true},
+        {"supportsSteppingGranularity", true},
+    }};
+}
+
+DapServer::Reply DapServer::launch(const Json& a) {
+    if (session_) return {{}, "a program is already launched"};
+    stopOnEntry_ = false;
+    std::vector<std::string> args;
+    std::string program;
+    for (const LaunchArgument& argument : kLaunchArguments) {
+        const std::optional<Json> value = field(a, std::string(argument.name).c_str());
+        if (!value || value->is_null()) continue;
+        std::string error;
+        if (argument.takes == Takes::Flag) {
+            if (!value->is_boolean()) return {{}, "launch argument '" + std::string(argument.name) + "' must be true or false"};
+            stopOnEntry_ = value->get<bool>();
+        } else if (argument.takes == Takes::TextList) {
+            const Json list = value->is_array() ? *value : Json::array({*value});
+            for (const Json& item : list) {
+                if (!item.is_string()) return {{}, "launch argument 'pins' must be a list of strings such as \"P1.0=0\""};
+                args.push_back(std::string(argument.option) + "=" + item.get<std::string>());
+            }
+        } else {
+            const std::optional<std::string> text = optionValue(*value, argument.takes, error, argument.name);
+            if (!text) return {{}, error};
+            if (argument.option.empty()) program = *text;
+            else args.push_back(std::string(argument.option) + "=" + *text);
+        }
+    }
+    if (program.empty()) return {{}, "launch needs 'program': the .hex, .ihx or .bin file to run"};
+    // Without a sourceMap the program's .cdb or .lst is read when one lies
+    // beside it.
+    const bool mapGiven = std::any_of(args.begin(), args.end(), [](const std::string& s) { return s.starts_with("--source-map="); });
+    if (!mapGiven) {
+        std::error_code ec;
+        for (const char* extension : {".cdb", ".lst"})
+            if (fs::is_regular_file(fs::path(program).replace_extension(extension), ec)) {
+                args.push_back("--source-map=" + program);
+                break;
+            }
+    }
+    args.push_back("--");
+    args.push_back(program);
+    const std::vector<std::string_view> views(args.begin(), args.end());
+    const cli::ParseResult parsed = cli::parseCommandLine(views);
+    if (!parsed.error.empty()) return {{}, parsed.error};
+
+    auto session = std::make_unique<cli::Session>();
+    std::istringstream noInput;
+    if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return {{}, *failure};
+    session_ = std::move(session);
+    uart_ = std::make_unique<cli::UartRecorder>(session_->machine, false);
+    uart_->setCollector(&uartBytes_);
+    session_->machine.chip.events = uart_.get();
+    if (!session_->sourceMapReport.filesRead.empty())
+        sourceFolder_ = fs::absolute(session_->sourceMapReport.filesRead.front()).parent_path().string();
+    for (const std::string& warning : session_->warnings)
+        sendEvent("output", {{"category", "console"}, {"output", "warning: " + warning + "\n"}});
+    // The client sends its breakpoints once the program is loaded.
+    afterResponse_ = [this] { sendEvent("initialized"); };
+    return {};
+}
+
+std::string DapServer::sourcePath(const std::string& file) const {
+    fs::path path(file);
+    if (path.is_relative() && !sourceFolder_.empty()) path = fs::path(sourceFolder_) / path;
+    return path.lexically_normal().string();
+}
+
+DapServer::Reply DapServer::setBreakpoints(const Json& a) {
+    const Json& source = a.at("source");
+    std::string path;
+    if (source.contains("path")) path = source["path"].get<std::string>();
+    else if (source.contains("name")) path = source["name"].get<std::string>();
+    if (path.empty()) return {{}, "setBreakpoints needs the source's path"};
+    const SourceMap* map = session_->debug.sourceMap();
+    const uint32_t codeLimit = session_->machine.chip.codeLimit;
+    // Taken whole once every breakpoint of the request has been read.
+    std::vector<LineBreakpoint> kept;
+    Json answers = Json::array();
+    const Json none = Json::array();
+    for (const Json& wanted : a.contains("breakpoints") ? a["breakpoints"] : none) {
+        const int64_t asked = wanted.at("line").get<int64_t>() + lineBase_;
+        Json answer{{"id", nextBreakpointId_}, {"verified", false}, {"line", clientLine(int(std::clamp<int64_t>(asked, 0, INT32_MAX)))}};
+        std::string error = "no source map: give the launch a sourceMap (.cdb or .lst)";
+        std::optional<ResolvedLine> resolved;
+        if (map && asked > 0 && asked <= UINT32_MAX) resolved = map->resolveLine(path, uint32_t(asked), &error);
+        else if (map) error = "no line " + std::to_string(asked);
+        LineBreakpoint kept1{nextBreakpointId_++, {}};
+        if (resolved) {
+            for (uint16_t address : resolved->addresses)
+                if (address <= codeLimit) kept1.addresses.push_back(address);
+            if (kept1.addresses.empty()) {
+                error = map->text(resolved->where) + " has its code beyond the program memory";
+            } else {
+                answer["verified"] = true;
+                answer["line"] = clientLine(int(resolved->where.line));
+                answer["source"] = Json{{"path", sourcePath(map->files()[resolved->where.file])}};
+                if (resolved->where.line != asked)
+                    answer["message"] = "line " + std::to_string(asked) + " has no code; the breakpoint is at line " +
+                                        std::to_string(resolved->where.line);
+                error.clear();
+            }
+        }
+        if (!error.empty()) answer["message"] = error;
+        kept.push_back(std::move(kept1));
+        answers.push_back(std::move(answer));
+    }
+    lineBreakpoints_[path] = std::move(kept);
+    CodeAddressSet addresses;
+    for (const auto& [file, breakpoints] : lineBreakpoints_)
+        for (const LineBreakpoint& b : breakpoints)
+            for (uint16_t address : b.addresses) addresses.set(address);
+    session_->debug.setLineBreaks(addresses);
+    // A run under way takes the session's stop conditions as it started:
+    // it ends its slice and goes on under the new ones.
+    if (running_) restartRun_ = true;
+    return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::configurationDone(const Json&) {
+    if (configured_) return {{}, "'configurationDone' was already sent"};
+    configured_ = true;
+    cli::startRun(*session_);
+    if (stopOnEntry_) afterResponse_ = [this] { sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}}); };
+    // The first run stops at a breakpoint on the first instruction before
+    // it runs.
+    else afterResponse_ = [this] { runProgram(false); };
+    return {};
+}
+
+DapServer::Reply DapServer::threads(const Json&) {
+    return {Json{{"threads", Json::array({Json{{"id", kThreadId}, {"name", "8051"}}})}}};
+}
+
+// ---- where the program is
+
+Json DapServer::stackFrame(size_t index) const {
+    const std::vector<StackEntry> stack = session_->debug.stack();
+    const StackEntry& entry = stack[index];
+    std::string name = entry.function.empty() ? hex(entry.pc, 4) : entry.function;
+    if (entry.interrupt) name += " [interrupt]";
+    if (!entry.known) name += " [return address overwritten]";
+    Json frame{{"id", index}, {"name", name}, {"line", 0}, {"column", 0}};
+    if (!entry.file.empty()) {
+        const std::string path = sourcePath(entry.file);
+        frame["source"] = Json{{"name", fs::path(path).filename().string()}, {"path", path}};
+        frame["line"] = clientLine(entry.line);
+        frame["column"] = 1 - lineBase_;
+    }
+    return frame;
+}
+
+DapServer::Reply DapServer::stackTrace(const Json& a) {
+    const size_t total = session_->debug.stack().size();
+    const size_t start = size_t(std::clamp<int64_t>(a.value("startFrame", int64_t(0)), 0, int64_t(total)));
+    const int64_t levels = a.value("levels", int64_t(0));
+    const size_t end = levels > 0 ? std::min(total, start + size_t(std::min<int64_t>(levels, int64_t(total)))) : total;
+    Json frames = Json::array();
+    for (size_t i = start; i < end; ++i) frames.push_back(stackFrame(i));
+    return {Json{{"stackFrames", frames}, {"totalFrames", total}}};
+}
+
+int DapServer::addReference(Reference reference) {
+    references_.push_back(std::move(reference));
+    return int(references_.size());
+}
+
+DapServer::Reply DapServer::scopes(const Json& a) {
+    const int64_t frame = a.at("frameId").get<int64_t>();
+    if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
+    Json list = Json::array();
+    for (const auto& [name, kind] : {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
+                                     std::pair{"Registers", Container::Registers}}) {
+        list.push_back(Json{{"name", name}, {"variablesReference", addReference({kind, size_t(frame), {}})},
+                            {"expensive", false}});
+        if (kind == Container::Locals) list.back()["presentationHint"] = "locals";
+        if (kind == Container::Registers) list.back()["presentationHint"] = "registers";
+    }
+    return {Json{{"scopes", list}}};
+}
+
+std::optional<Json> DapServer::registerValue(std::string_view asked) const {
+    std::string name = lower(asked);
+    if (name == "acc") name = "a";
+    const ChipState& chip = session_->machine.chip;
+    for (size_t i = 0; i < kRegisterNames.size(); ++i) {
+        if (name != lower(kRegisterNames[i])) continue;
+        if (i < 8) return Json(hex(chip.iram[chip.bankBase() + i], 2));
+        switch (i) {
+        case 8: return Json(hex(chip.acc(), 2));
+        case 9: return Json(hex(chip.sfr(0xF0), 2));
+        case 10: return Json(hex(chip.psw(), 2));
+        case 11: return Json(hex(chip.dptr(), 4));
+        case 12: return Json(hex(chip.sfr(0x81), 2));
+        default: return Json(hex(chip.pc, 4));
+        }
+    }
+    return std::nullopt;
+}
+
+Json DapServer::variable(const std::string& name, const std::string& expression, size_t frame) {
+    Json v{{"name", name}, {"evaluateName", expression}, {"variablesReference", 0}};
+    const CEvaluation e = session_->debug.evaluate(expression, frame);
+    if (!e.value) {
+        v["value"] = "error: " + e.error;
+        return v;
+    }
+    const CVariables& variables = *session_->debug.variables();
+    v["value"] = variables.format(session_->machine, *e.value);
+    v["type"] = typeName(e.value->type);
+    if (!variables.children(session_->machine, *e.value).empty())
+        v["variablesReference"] = addReference({Container::Parts, frame, expression});
+    if (auto reference = memoryReference(*e.value)) v["memoryReference"] = *reference;
+    return v;
+}
+
+DapServer::Reply DapServer::variables(const Json& a) {
+    const int64_t id = a.at("variablesReference").get<int64_t>();
+    if (id < 1 || size_t(id) > references_.size()) return {{}, "no variables reference " + std::to_string(id)};
+    const Reference reference = references_[size_t(id - 1)];
+    Json list = Json::array();
+    switch (reference.kind) {
+    case Container::Locals:
+        for (const std::string& name : session_->debug.localNames(reference.frame))
+            list.push_back(variable(name, name, reference.frame));
+        break;
+    case Container::Globals:
+        for (const std::string& name : session_->debug.globalNames()) list.push_back(variable(name, name, 0));
+        break;
+    case Container::Registers:
+        for (std::string_view name : kRegisterNames)
+            list.push_back(Json{{"name", name}, {"value", *registerValue(name)}, {"variablesReference", 0}});
+        break;
+    case Container::Parts: {
+        const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
+        if (!e.value) return {{}, e.error};
+        for (const CValue& part : session_->debug.variables()->children(session_->machine, *e.value))
+            list.push_back(variable(partName(reference.expression, part.expression), part.expression, reference.frame));
+        break;
+    }
+    }
+    return {Json{{"variables", list}}};
+}
+
+DapServer::Reply DapServer::evaluate(const Json& a) {
+    const std::string expression = a.at("expression").get<std::string>();
+    const int64_t frame = a.value("frameId", int64_t(0));
+    if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
+    const CEvaluation e = session_->debug.evaluate(expression, size_t(frame));
+    if (!e.value) {
+        if (auto value = registerValue(expression)) return {Json{{"result", *value}, {"variablesReference", 0}}};
+        return {{}, e.error};
+    }
+    Json v = variable(expression, expression, size_t(frame));
+    Json body{{"result", v["value"]}, {"type", v["type"]}, {"variablesReference", v["variablesReference"]}};
+    if (v.contains("memoryReference")) body["memoryReference"] = v["memoryReference"];
+    return {body};
+}
+
+// ---- memory
+
+DapServer::Reply DapServer::readMemory(const Json& a) {
+    std::string error;
+    const std::optional<SpaceAddress> start = parseSpaceAddress(a.at("memoryReference").get<std::string>(), error);
+    if (!start) return {{}, error};
+    const int64_t count = a.at("count").get<int64_t>();
+    if (count < 0 || count > kMaxMemoryRead)
+        return {{}, "count must be 0 to " + std::to_string(kMaxMemoryRead)};
+    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    std::vector<uint8_t> bytes;
+    if (address >= 0 && address <= 0xFFFF)
+        bytes = session_->debug.readMemory(SpaceAddress{start->space, uint16_t(address)}, size_t(count));
+    Json body{{"address", hex(uint32_t(std::clamp<int64_t>(address, 0, 0xFFFFFFFF)), 4)}, {"data", base64(bytes)}};
+    if (int64_t(bytes.size()) < count) body["unreadableBytes"] = count - int64_t(bytes.size());
+    return {body};
+}
+
+DapServer::Reply DapServer::writeMemory(const Json& a) {
+    std::string error;
+    const std::optional<SpaceAddress> start = parseSpaceAddress(a.at("memoryReference").get<std::string>(), error);
+    if (!start) return {{}, error};
+    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    if (address < 0 || address > 0xFFFF) return {{}, "the address lies outside the space"};
+    const std::optional<std::vector<uint8_t>> bytes = fromBase64(a.at("data").get<std::string>());
+    if (!bytes) return {{}, "the data is not base64"};
+    if (Validation refused = session_->debug.writeMemory(SpaceAddress{start->space, uint16_t(address)}, *bytes))
+        return {{}, refused->text};
+    return {Json{{"bytesWritten", bytes->size()}}};
+}
+
+// ---- running
+
+std::optional<std::string> DapServer::notRunnable() const {
+    if (!configured_) return "the program starts after 'configurationDone'";
+    if (terminated_) return "the program has ended";
+    return std::nullopt;
+}
+
+DapServer::Reply DapServer::continueRun(const Json&) {
+    if (auto why = notRunnable()) return {{}, *why};
+    afterResponse_ = [this] { runProgram(true); };
+    return {Json{{"allThreadsContinued", true}}};
+}
+
+DapServer::Reply DapServer::startStep(const Json& a, int kind) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const bool instruction = a.value("granularity", std::string()) == "instruction";
+    afterResponse_ = [this, kind, instruction] {
+        references_.clear();
+        const DebugRun run = session_->debug.step(SourceStep(kind), instruction ? DebugSession::StepUnit::Instruction
+                                                                                : DebugSession::StepUnit::Line);
+        flushUart();
+        reportStop(int(run.stop), false);
+    };
+    return {};
+}
+
+DapServer::Reply DapServer::next(const Json& a) { return startStep(a, int(SourceStep::Over)); }
+DapServer::Reply DapServer::stepIn(const Json& a) { return startStep(a, int(SourceStep::Into)); }
+DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(SourceStep::Out)); }
+
+DapServer::Reply DapServer::pause(const Json&) {
+    if (running_) pauseAsked_ = true;
+    return {};
+}
+
+void DapServer::flushUart() {
+    if (uartBytes_.empty()) return;
+    sendEvent("output", {{"category", "stdout"}, {"output", std::exchange(uartBytes_, {})}});
+}
+
+void DapServer::runProgram(bool resume) {
+    references_.clear();
+    RunLimits limits;
+    limits.resume = resume;
+    limits.batchSteps = kRunSliceSteps;
+    limits.afterBatch = [this] { flushUart(); };
+    // Between slices: the client's messages, up to a pause or the end.
+    limits.carryOn = [this] {
+        const std::optional<std::string> bytes = poll_ ? poll_() : std::string();
+        if (bytes) reader_.feed(*bytes);
+        while (!ended_ && !pauseAsked_) {
+            const std::optional<Frame> frame = reader_.next();
+            if (!frame) break;
+            handleFrame(*frame);
+        }
+        // The client has gone: what it sent before is answered, then the
+        // session ends.
+        if (!bytes) ended_ = true;
+        return !ended_ && !pauseAsked_ && !restartRun_;
+    };
+    running_ = true;
+    pauseAsked_ = false;
+    DebugRun run;
+    do {
+        restartRun_ = false;
+        run = session_->debug.run(limits);
+        // Going on where the slice ended: the instruction there has not
+        // run, and a breakpoint just set on it holds.
+        limits.resume = false;
+    } while (restartRun_ && run.stop == DebugStop::Interrupted && !ended_ && !pauseAsked_);
+    running_ = false;
+    flushUart();
+    if (ended_ || terminated_) return;
+    reportStop(int(run.stop), std::exchange(pauseAsked_, false));
+}
+
+void DapServer::reportStop(int stopValue, bool paused) {
+    const DebugStop stop = DebugStop(stopValue);
+    if (stop == DebugStop::PcOutOfRange) {
+        terminated_ = true;
+        char where[48];
+        std::snprintf(where, sizeof where, " (instruction at %04XH)\n", session_->machine.chip.pc);
+        sendEvent("output", {{"category", "console"}, {"output", pcExceedsMessage().text + where}});
+        sendEvent("exited", {{"exitCode", 4}});
+        sendEvent("terminated");
+        return;
+    }
+    Json body{{"threadId", kThreadId}, {"allThreadsStopped", true}};
+    switch (stop) {
+    case DebugStop::BreakLine: {
+        body["reason"] = "breakpoint";
+        Json hit = Json::array();
+        const uint16_t pc = session_->machine.chip.pc;
+        for (const auto& [file, breakpoints] : lineBreakpoints_)
+            for (const LineBreakpoint& b : breakpoints)
+                if (std::find(b.addresses.begin(), b.addresses.end(), pc) != b.addresses.end()) hit.push_back(b.id);
+        body["hitBreakpointIds"] = hit;
+        break;
+    }
+    case DebugStop::Watch:
+        body["reason"] = "data breakpoint";
+        body["description"] = "watch " + session_->debug.lastRun().watched;
+        break;
+    case DebugStop::Interrupted: body["reason"] = paused ? "pause" : "step"; break;
+    default: body["reason"] = "step"; break;
+    }
+    sendEvent("stopped", std::move(body));
+}
+
+DapServer::Reply DapServer::terminate(const Json&) {
+    pauseAsked_ = running_;
+    terminated_ = true;
+    afterResponse_ = [this] {
+        sendEvent("exited", {{"exitCode", 0}});
+        sendEvent("terminated");
+    };
+    return {};
+}
+
+DapServer::Reply DapServer::disconnect(const Json&) {
+    afterResponse_ = [this] {
+        // The program ends with the session.
+        if (session_ && !terminated_) {
+            terminated_ = true;
+            sendEvent("exited", {{"exitCode", 0}});
+            sendEvent("terminated");
+        }
+        ended_ = true;
+    };
+    return {};
+}
+
+} // namespace quorvel::dap

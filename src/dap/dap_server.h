@@ -1,0 +1,158 @@
+// A Debug Adapter Protocol server on the debug session: it reads the
+// client's requests, turns each into calls of the session quorvel-cli sets
+// up (launch takes the command line's options by their protocol names),
+// and answers with responses and events. It decides nothing about running:
+// runs, steps, breakpoints, the call stack and C values are the session's.
+//
+// Requests: initialize, launch, setBreakpoints (source lines), configura-
+// tionDone, threads, stackTrace, scopes (Locals, Globals, Registers),
+// variables, continue, next, stepIn, stepOut (by line, or by instruction),
+// pause, evaluate, readMemory, writeMemory (memory references in the
+// session's address form, "xdata:0100"), terminate and disconnect. Any
+// other command, a request that comes before launch, or arguments of the
+// wrong form get a response with success false and a message; so does a
+// frame that cannot be read (request_seq 0).
+//
+// A run goes on until something stops it; between slices of it the server
+// asks `poll` for the client's bytes, so a pause (or a disconnect) ends it.
+#pragma once
+
+#include "dap/dap_framing.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli {
+struct Session;
+class UartRecorder;
+} // namespace quorvel::cli
+
+namespace quorvel::dap {
+
+using Json = nlohmann::json;
+
+// Instructions between two looks at the client's input during a run.
+inline constexpr uint64_t kRunSliceSteps = 1u << 15;
+
+class DapServer {
+public:
+    // Writes a framed message; false when it could not be written (the
+    // session then ends).
+    using Writer = std::function<bool(std::string_view framed)>;
+    // The client's bytes available now without waiting ("" when none),
+    // nothing once its input has ended.
+    using Poll = std::function<std::optional<std::string>()>;
+
+    DapServer(Writer writer, Poll poll);
+    ~DapServer();
+    DapServer(const DapServer&) = delete;
+    DapServer& operator=(const DapServer&) = delete;
+
+    // Takes bytes from the client and answers every whole message in them.
+    // False once the session has ended (disconnect, or output failed).
+    bool receive(std::string_view bytes);
+    // The client's input has ended: the session ends.
+    void endOfInput();
+    bool ended() const { return ended_; }
+
+private:
+    struct Reply {
+        Reply() = default;
+        Reply(Json b) : body(std::move(b)) {}
+        Reply(Json b, std::string e) : body(std::move(b)), error(std::move(e)) {}
+        Json body = Json::object();
+        std::string error; // not empty: success false with this message
+    };
+    using Handler = Reply (DapServer::*)(const Json& arguments);
+    struct Command {
+        std::string_view name;
+        Handler handler;
+        bool needsLaunch;
+        bool whileRunning; // answered during a run
+    };
+    static const std::vector<Command>& commands();
+
+    // A container the client expands by its variablesReference.
+    enum class Container : uint8_t { Locals, Globals, Registers, Parts };
+    struct Reference {
+        Container kind;
+        size_t frame = 0;
+        std::string expression; // Parts: the struct, union or array
+    };
+
+    void handleFrame(const Frame& frame);
+    void handleRequest(const Json& request);
+    void respond(const Json& request, const Reply& reply);
+    void sendEvent(std::string_view event, Json body = Json::object());
+    void send(Json message);
+
+    Reply initialize(const Json& arguments);
+    Reply launch(const Json& arguments);
+    Reply setBreakpoints(const Json& arguments);
+    Reply configurationDone(const Json& arguments);
+    Reply threads(const Json& arguments);
+    Reply stackTrace(const Json& arguments);
+    Reply scopes(const Json& arguments);
+    Reply variables(const Json& arguments);
+    Reply continueRun(const Json& arguments);
+    Reply next(const Json& arguments);
+    Reply stepIn(const Json& arguments);
+    Reply stepOut(const Json& arguments);
+    Reply pause(const Json& arguments);
+    Reply evaluate(const Json& arguments);
+    Reply readMemory(const Json& arguments);
+    Reply writeMemory(const Json& arguments);
+    Reply terminate(const Json& arguments);
+    Reply disconnect(const Json& arguments);
+
+    // After the response: run until a stop (`resume`: from the stop, past
+    // a breakpoint at the program counter), or take one step.
+    void runProgram(bool resume);
+    Reply startStep(const Json& arguments, int kind);
+    // Says how a run or a step ended (stopped, or terminated and exited).
+    void reportStop(int stop, bool paused);
+    void flushUart();
+    std::optional<std::string> notRunnable() const;
+    Json stackFrame(size_t index) const;
+    Json variable(const std::string& name, const std::string& expression, size_t frame);
+    std::optional<Json> registerValue(std::string_view name) const;
+    int addReference(Reference reference);
+    std::string sourcePath(const std::string& file) const;
+    int clientLine(int line) const { return line - lineBase_; }
+
+    Writer writer_;
+    Poll poll_;
+    FrameReader reader_;
+    int64_t seq_ = 1;
+    bool initialized_ = false;
+    bool ended_ = false;
+    bool running_ = false;
+    bool pauseAsked_ = false;
+    bool restartRun_ = false; // the breakpoints changed during a run
+    bool configured_ = false;
+    bool terminated_ = false;
+    bool stopOnEntry_ = false;
+    int lineBase_ = 0; // 1 when the client counts lines from 0
+    std::function<void()> afterResponse_;
+    std::unique_ptr<cli::Session> session_;
+    std::unique_ptr<cli::UartRecorder> uart_;
+    std::string uartBytes_;
+    std::string sourceFolder_; // where the source map's file names are relative to
+    struct LineBreakpoint {
+        int id;
+        std::vector<uint16_t> addresses;
+    };
+    std::map<std::string, std::vector<LineBreakpoint>> lineBreakpoints_; // by source path
+    int nextBreakpointId_ = 1;
+    std::vector<Reference> references_; // variablesReference n is references_[n - 1]
+};
+
+} // namespace quorvel::dap

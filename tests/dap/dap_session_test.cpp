@@ -1,0 +1,210 @@
+// quorvel-cli --dap driven as an editor drives it, over SDCC programs the
+// tests compile: breakpoints on C lines stop there (also one set while the
+// program runs), the stack and the steps are the debug session's, and the variables, expressions and memory
+// show what the program printed over the UART.
+#include "dap_client.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+using namespace quorvel::support;
+using quorvel::dap::test::DapClient;
+using quorvel::dap::test::Json;
+
+namespace {
+
+// The number of the line holding `marker` (after the first `after`).
+int lineOf(const std::string& source, const std::string& marker, const std::string& after = "") {
+    const size_t at = source.find(marker, source.find(after));
+    return at == std::string::npos ? 0 : int(std::count(source.begin(), source.begin() + long(at), '\n') + 1);
+}
+
+// Initialize and launch; the server then asks for the configuration.
+void start(DapClient& c, const Json& launch) {
+    const Json init = c.call("initialize", {{"adapterID", "quorvel"}, {"linesStartAt1", true}});
+    ASSERT_EQ(init["success"], true) << init;
+    const Json launched = c.call("launch", launch);
+    ASSERT_EQ(launched["success"], true) << launched;
+    c.event("initialized");
+}
+
+// The call stack as (function, line) pairs.
+std::vector<std::pair<std::string, int>> where(DapClient& c) {
+    std::vector<std::pair<std::string, int>> frames;
+    const Json r = c.call("stackTrace", {{"threadId", 1}});
+    for (const Json& f : r["body"]["stackFrames"]) frames.emplace_back(f["name"], f["line"]);
+    return frames;
+}
+
+// A decimal value as the program prints it (its low 32 bits); -1 for text
+// that is not a number.
+uint32_t number(const std::string& text) {
+    size_t end = 0;
+    try {
+        const long long value = std::stoll(text, &end);
+        if (end == text.size()) return uint32_t(value);
+    } catch (const std::exception&) {
+    }
+    return uint32_t(-1);
+}
+
+std::string stopReason(DapClient& c) {
+    const Json stopped = c.event("stopped");
+    return stopped.is_null() ? "none" : stopped["body"].value("reason", "");
+}
+
+using Frames = std::vector<std::pair<std::string, int>>;
+
+TEST(DapSession, BreakpointsAndStepsAreTheSessions) {
+    TempDir dir;
+    const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+    ASSERT_TRUE(compileC(dir.path, "steps", source, {"--debug"}));
+    const auto line = [&source](const std::string& mark) { return lineOf(source, "mark:" + mark + " "); };
+    DapClient c(dir.path);
+    start(c, {{"program", "steps.hex"}});
+
+    // A line without code moves to the next line with code, and says so.
+    const std::string path = (dir / "steps.c").string();
+    Json set = c.call("setBreakpoints", {{"source", {{"path", path}}},
+                                         {"breakpoints", {{{"line", line("nocode")}}, {{"line", line("call")}}}}});
+    ASSERT_EQ(set["success"], true) << set;
+    const Json& bps = set["body"]["breakpoints"];
+    ASSERT_EQ(bps.size(), 2u) << set;
+    EXPECT_EQ(bps[0]["verified"], true);
+    EXPECT_EQ(bps[0]["line"], line("loop"));
+    EXPECT_TRUE(bps[0].contains("message")) << bps[0];
+    EXPECT_EQ(bps[1]["line"], line("call"));
+    EXPECT_FALSE(bps[1].contains("message")) << bps[1];
+    EXPECT_EQ(bps[1]["source"]["path"], path);
+
+    ASSERT_EQ(c.call("configurationDone")["success"], true);
+    Json stopped = c.event("stopped");
+    EXPECT_EQ(stopped["body"]["reason"], "breakpoint");
+    EXPECT_EQ(stopped["body"]["hitBreakpointIds"], Json::array({bps[0]["id"]}));
+    EXPECT_EQ(where(c), (Frames{{"main", line("loop")}}));
+    // Continuing from a breakpoint leaves it.
+    ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+    EXPECT_EQ(stopReason(c), "breakpoint");
+    EXPECT_EQ(where(c), (Frames{{"main", line("call")}}));
+
+    // The session's steps: into bump, over its line, out to the call.
+    const struct {
+        const char* request;
+        Frames frames;
+    } steps[] = {
+        {"stepIn", {{"bump", line("bump")}, {"main", line("call")}}},
+        {"next", {{"bump", line("port")}, {"main", line("call")}}},
+        {"stepOut", {{"main", line("call")}}},
+        {"next", {{"main", line("loop")}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.request);
+        ASSERT_EQ(c.call(step.request, {{"threadId", 1}})["success"], true);
+        EXPECT_EQ(stopReason(c), "step");
+        EXPECT_EQ(where(c), step.frames);
+    }
+    // By instruction the program counter moves within the line.
+    const Json pc = c.call("evaluate", {{"expression", "PC"}, {"frameId", 0}})["body"]["result"];
+    ASSERT_EQ(c.call("stepIn", {{"threadId", 1}, {"granularity", "instruction"}})["success"], true);
+    EXPECT_EQ(stopReason(c), "step");
+    EXPECT_NE(c.call("evaluate", {{"expression", "PC"}, {"frameId", 0}})["body"]["result"], pc);
+
+    // Twice more round the loop with the breakpoint on the call alone, then
+    // over the last call: count is 0 + 1 + 2.
+    set = c.call("setBreakpoints", {{"source", {{"path", path}}}, {"breakpoints", {{{"line", line("call")}}}}});
+    ASSERT_EQ(set["success"], true) << set;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+        EXPECT_EQ(stopReason(c), "breakpoint");
+    }
+    ASSERT_EQ(c.call("next", {{"threadId", 1}})["success"], true);
+    EXPECT_EQ(stopReason(c), "step");
+    EXPECT_EQ(c.call("evaluate", {{"expression", "count"}, {"frameId", 0}})["body"]["result"], "3");
+
+    // Without breakpoints the program parks in its endless loop; one set
+    // there while it runs stops it.
+    ASSERT_EQ(c.call("setBreakpoints", {{"source", {{"path", path}}}, {"breakpoints", Json::array()}})["success"], true);
+    ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+    set = c.call("setBreakpoints", {{"source", {{"path", path}}}, {"breakpoints", {{{"line", line("park")}}}}});
+    ASSERT_EQ(set["body"]["breakpoints"][0]["verified"], true) << set;
+    EXPECT_EQ(stopReason(c), "breakpoint");
+    EXPECT_EQ(where(c), (Frames{{"main", line("park")}}));
+    EXPECT_EQ(c.call("disconnect")["success"], true);
+    c.event("terminated");
+    EXPECT_EQ(c.wait(), 0);
+}
+
+TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
+    TempDir dir;
+    const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/debug/variables.c");
+    ASSERT_TRUE(compileC(dir.path, "variables", source, {"--debug"}));
+    const int mark = lineOf(source, "/* MARK */", "void main");
+    DapClient c(dir.path);
+    start(c, {{"program", "variables.hex"}, {"xdataKb", 64}});
+    ASSERT_EQ(c.call("setBreakpoints", {{"source", {{"path", (dir / "variables.c").string()}}},
+                                        {"breakpoints", {{{"line", mark}}}}})["body"]["breakpoints"][0]["verified"],
+              true);
+    ASSERT_EQ(c.call("configurationDone")["success"], true);
+    // What the chip transmits comes as output until the stop.
+    std::string uart;
+    for (Json m = c.next(); !m.is_null() && m["event"] != "stopped"; m = c.next())
+        if (m["event"] == "output" && m["body"]["category"] == "stdout") uart += m["body"]["output"];
+    std::map<std::string, uint32_t> printed;
+    std::istringstream lines(uart);
+    for (std::string expression, value; lines >> expression >> value;)
+        printed[expression] = uint32_t(std::stoul(value, nullptr, 16));
+    ASSERT_GT(printed.size(), 30u) << uart;
+    EXPECT_EQ(where(c).front(), (std::pair<std::string, int>{"main", mark}));
+
+    const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
+    ASSERT_EQ(scopes.size(), 3u) << scopes;
+    std::map<std::string, Json> shown; // Locals and Globals by name
+    for (int i : {0, 1}) {
+        const Json listed = c.call("variables", {{"variablesReference", scopes[i]["variablesReference"]}});
+        ASSERT_EQ(listed["success"], true) << listed;
+        for (const Json& v : listed["body"]["variables"]) shown[v["name"]] = v;
+    }
+    // A value is what was printed, or not available (never another value).
+    int compared = 0;
+    for (const auto& [expression, value] : printed) {
+        const auto v = shown.find(expression);
+        if (v == shown.end() || v->second["type"] == "float") continue;
+        const std::string text = v->second["value"];
+        if (text.starts_with("not available")) continue;
+        EXPECT_EQ(number(text), value) << v->second;
+        ++compared;
+    }
+    EXPECT_GE(compared, 10) << "gc guc gi gui gl gul gs fstat pv loc ...";
+    // A struct opens member by member.
+    ASSERT_GT(shown["gpt"]["variablesReference"], 0) << shown["gpt"];
+    for (const Json& member : c.call("variables", {{"variablesReference", shown["gpt"]["variablesReference"]}})["body"]["variables"])
+        EXPECT_EQ(number(member["value"]), printed["gpt." + member["name"].get<std::string>()])
+            << member;
+    // The registers of the current bank and the rest.
+    const Json registers = c.call("variables", {{"variablesReference", scopes[2]["variablesReference"]}})["body"]["variables"];
+    ASSERT_EQ(registers.size(), 14u);
+    EXPECT_EQ(registers[0]["name"], "R0");
+    EXPECT_EQ(registers[13]["name"], "PC");
+
+    // Expressions, and memory at the place a variable gives.
+    const Json x = c.call("evaluate", {{"expression", "xarr[3]"}, {"frameId", 0}})["body"];
+    EXPECT_EQ(number(x["result"]), printed["xarr[3]"]) << x;
+    EXPECT_EQ(x["memoryReference"].get<std::string>().substr(0, 6), "xdata:") << x;
+    const Json unknown = c.call("evaluate", {{"expression", "nosuch"}, {"frameId", 0}});
+    EXPECT_EQ(unknown["success"], false);
+    EXPECT_NE(unknown["message"].get<std::string>().find("unknown name"), std::string::npos) << unknown;
+    const std::string gi = shown["gi"]["memoryReference"];
+    // -1234 is FB2EH, low byte first.
+    EXPECT_EQ(c.call("readMemory", {{"memoryReference", gi}, {"count", 2}})["body"]["data"], "Lvs=");
+    // 12345 is 3039H.
+    EXPECT_EQ(c.call("writeMemory", {{"memoryReference", gi}, {"data", "OTA="}})["body"]["bytesWritten"], 2);
+    EXPECT_EQ(c.call("evaluate", {{"expression", "gi"}, {"frameId", 0}})["body"]["result"], "12345");
+    EXPECT_EQ(c.call("disconnect")["success"], true);
+    EXPECT_EQ(c.wait(), 0);
+}
+
+} // namespace
