@@ -116,12 +116,12 @@ class Evaluator {
 public:
     Evaluator(const CdbSymbols& symbols, std::optional<uint8_t> framePointer, const Machine& m,
               uint16_t pc, std::string_view text, bool innermost = true)
-        : s_(symbols), framePointer_(framePointer), m_(&m), pc_(pc), text_(text),
+        : s_(symbols), framePointer_(framePointer), m_(&m), text_(text),
           function_(symbols.functionAt(pc)), innermost_(innermost) {}
     // Reads the grammar alone: no name is looked up and no memory read, so
     // a typing mistake is found before there is a program to look at.
     Evaluator(const CdbSymbols& symbols, std::string_view text)
-        : s_(symbols), m_(nullptr), pc_(0), text_(text), function_(nullptr) {}
+        : s_(symbols), m_(nullptr), text_(text), function_(nullptr) {}
 
     CValue run() {
         skipSpaces();
@@ -168,7 +168,6 @@ private:
     const CdbSymbols& s_;
     std::optional<uint8_t> framePointer_;
     const Machine* m_; // null: the grammar alone
-    uint16_t pc_;
     std::string_view text_;
     size_t at_ = 0;
     const CFunction* function_;

@@ -25,6 +25,12 @@ constexpr std::array<StopName, 11> kStopNames{{
     {DebugStop::Watch, "watch"},
     {DebugStop::Step, "step"},
 }};
+// Indexed by the stop: a row for every stop, in the enumeration's order.
+static_assert([] {
+    for (size_t i = 0; i < kStopNames.size(); ++i)
+        if (size_t(kStopNames[i].stop) != i) return false;
+    return size_t(DebugStop::Step) + 1 == kStopNames.size();
+}());
 
 // The executor's longest instruction (MUL, DIV).
 constexpr uint64_t kMaxCyclesPerStep = 4;

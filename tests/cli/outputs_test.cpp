@@ -17,9 +17,11 @@ TEST(CliOutputs, WriteFailuresStreamsFifosAndRefusedNames) {
     // The UART in mode 1 at 31250 baud from timer 1, sending forever.
     dir.write("send.hex", ":14000000759840758920758DFFD28EF5993099FDC29980F7FA\n:00000001FF\n");
     const std::string cli = cliProgram().string();
-    // A reader for the FIFO f once the runner says it waits (at most 5 s).
+    // A reader for the FIFO f once the runner says it waits (at most 5 s);
+    // the FIFO and the error file of an earlier row go first, or the reader
+    // could find that row's message before this runner starts.
     const std::string lateReader =
-        "mkfifo f; (for i in $(seq 100); do grep -q waiting err && break; sleep 0.05; done; cat f) "
+        "rm -f f err; mkfifo f; (for i in $(seq 100); do grep -q waiting err && break; sleep 0.05; done; cat f) "
         ">/dev/null 2>&1 & ";
     const std::string sayErr = " 2>err; s=$?; cat err >&2; exit $s";
     const std::string twoLines = "         0  0000  74 01     MOV    A,#01            A=01 PSW=01 SP=07 DPTR=0000\n"
