@@ -32,7 +32,8 @@ constexpr uint64_t kRun = uint64_t(1) << 20;
 constexpr uint64_t kLongRun = uint64_t(1) << 26;
 
 Machine busyMachine() {
-    std::ifstream file(std::string(QUORVEL_BENCH_FIRMWARE_DIR) + "/crc_sort_peripherals.bin", std::ios::binary);
+    std::ifstream file(std::string(QUORVEL_BENCH_FIRMWARE_DIR) + "/crc_sort_peripherals.bin",
+                       std::ios::binary);
     const std::vector<uint8_t> program(std::istreambuf_iterator<char>(file), {});
     DeviceSelection selection;
     selection.kind = DeviceKind::AT89C52;
@@ -40,7 +41,8 @@ Machine busyMachine() {
     selection.cycleTimeUs = machineCycleTimeUs(selection.frequency);
     Machine machine;
     configureMachine(machine, selection);
-    for (size_t i = 0; i < program.size(); ++i) machine.chip.writeCode(uint16_t(i), program[i]);
+    for (size_t i = 0; i < program.size(); ++i)
+        machine.chip.writeCode(uint16_t(i), program[i]);
     return machine;
 }
 
@@ -109,11 +111,16 @@ void DemoHistory(benchmark::State& state) {
         const History& history = *session.history();
         state.counters["history_bytes"] = double(history.bytes());
         state.counters["snapshots"] = double(history.moments().size());
-        state.counters["bytes_per_snapshot"] = double(history.bytes()) / double(history.moments().size());
+        state.counters["bytes_per_snapshot"] =
+            double(history.bytes()) / double(history.moments().size());
     }
     state.SetItemsProcessed(int64_t(state.iterations() * kLongRun));
 }
-BENCHMARK(DemoHistory)->ArgName("Demo")->DenseRange(1, 11)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(DemoHistory)
+    ->ArgName("Demo")
+    ->DenseRange(1, 11)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void StepBack(benchmark::State& state) {
     Machine machine = busyMachine();
@@ -135,7 +142,9 @@ void StepBack(benchmark::State& state) {
                 state.SkipWithError("step back refused");
                 return;
             }
-            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
         }
     }
     std::sort(ms.begin(), ms.end());

@@ -11,14 +11,13 @@ namespace quorvel {
 
 namespace {
 
-// The memories kept as pages, in the order of History's regions.
-std::vector<uint8_t>& region(ChipState& chip, size_t r) {
-    return r == 0 ? chip.code : r == 1 ? chip.xdata : chip.eeprom;
+size_t pageCount(size_t bytes) {
+    return (bytes + History::kPageSize - 1) / History::kPageSize;
 }
 
-size_t pageCount(size_t bytes) { return (bytes + History::kPageSize - 1) / History::kPageSize; }
-
-size_t inputBytes(const LoggedInput& in) { return sizeof(LoggedInput) + in.input.bytes.size(); }
+size_t inputBytes(const LoggedInput& in) {
+    return sizeof(LoggedInput) + in.input.bytes.size();
+}
 
 constexpr int kPortLines = 32;
 
@@ -32,7 +31,9 @@ Validation applyInput(Machine& machine, const MachineInput& in) {
                             (machine.profile.availablePinMask >> in.pin & 1u) != 0;
     switch (in.kind) {
     case Kind::Memory: return writeSpace(machine, in.place, in.bytes);
-    case Kind::SerialByte: serialHostSendByte(modules.serialHost, chip, uint8_t(in.value)); return {};
+    case Kind::SerialByte:
+        serialHostSendByte(modules.serialHost, chip, uint8_t(in.value));
+        return {};
     case Kind::PinLevel:
         if (!lineExists) return errorMessage("Input", "no port line " + std::to_string(in.pin));
         chip.pins.setLevel(in.pin, in.value != 0);
@@ -66,53 +67,28 @@ void History::setBudget(size_t bytes) {
 const std::vector<History::Moment> History::moments() const {
     std::vector<Moment> at;
     at.reserve(kept_.size());
-    for (const Kept& k : kept_) at.push_back(k.at);
+    for (const Kept& k : kept_)
+        at.push_back(k.at);
     return at;
 }
 
 void History::keep(const Machine& machine) {
     takeSnapshot(machine, scratch_);
-    ChipState& chip = scratch_.machine.chip;
-    for (size_t r = 0; r < kRegions; ++r) {
-        const std::vector<uint8_t>& memory = region(chip, r);
-        if (!kept_.empty() && memory.size() != regionSize_[r]) {
-            // The device changed its memories: the history starts again here.
-            kept_.clear();
-            pages_ = {};
-            log_.erase(log_.begin(), log_.begin() + ptrdiff_t(applied_));
-            applied_ = 0;
-            bytes_ = inputBytes_ = 0;
-            for (const LoggedInput& in : log_) inputBytes_ += inputBytes(in);
-            keep(machine);
-            return;
-        }
-        regionSize_[r] = memory.size();
-        pages_[r].resize(pageCount(memory.size()));
+    const std::vector<uint8_t> form = encodeSnapshot(scratch_);
+    if (pages_.size() < pageCount(form.size())) pages_.resize(pageCount(form.size()));
+    for (size_t p = 0; p < pageCount(form.size()); ++p) {
+        const size_t from = p * kPageSize, n = std::min(kPageSize, form.size() - from);
+        std::vector<Version>& versions = pages_[p];
+        if (!versions.empty() && std::memcmp(versions.back().bytes.data(), &form[from], n) == 0)
+            continue;
+        Version& v = versions.emplace_back();
+        v.step = now_;
+        v.bytes.fill(0);
+        std::memcpy(v.bytes.data(), &form[from], n);
+        bytes_ += sizeof(Version);
     }
-    for (size_t r = 0; r < kRegions; ++r) {
-        const std::vector<uint8_t>& memory = region(chip, r);
-        for (size_t p = 0; p < pages_[r].size(); ++p) {
-            const size_t from = p * kPageSize, n = std::min(kPageSize, memory.size() - from);
-            std::vector<Version>& versions = pages_[r][p];
-            if (!versions.empty() && std::memcmp(versions.back().bytes.data(), &memory[from], n) == 0)
-                continue;
-            Version& v = versions.emplace_back();
-            v.step = now_;
-            v.bytes.fill(0);
-            std::memcpy(v.bytes.data(), &memory[from], n);
-            bytes_ += sizeof(Version);
-        }
-    }
-    // The rest is the snapshot without the paged memories (moved out and
-    // back, so the scratch value keeps its storage).
-    std::array<std::vector<uint8_t>, kRegions> held;
-    for (size_t r = 0; r < kRegions; ++r) held[r].swap(region(chip, r));
-    Kept& k = kept_.emplace_back();
-    k.at = {now_, machine.chip.cycleCount(), applied_};
-    k.rest = scratch_;
-    for (size_t r = 0; r < kRegions; ++r) held[r].swap(region(chip, r));
-    k.bytes = sizeof(Kept) + encodeSnapshot(k.rest).size();
-    bytes_ += k.bytes;
+    kept_.push_back({{now_, machine.chip.cycleCount(), applied_}, form.size()});
+    bytes_ += sizeof(Kept);
 }
 
 void History::thin() {
@@ -131,36 +107,36 @@ void History::thin() {
 }
 
 void History::removeKept(size_t i) {
-    const uint64_t previous = kept_[i - 1].at.step, self = kept_[i].at.step, next = kept_[i + 1].at.step;
-    for (Pages& pages : pages_)
-        for (std::vector<Version>& versions : pages) {
-            auto after = std::upper_bound(versions.begin(), versions.end(), self,
-                                          [](uint64_t s, const Version& v) { return s < v.step; });
-            if (after == versions.begin()) continue;
-            const auto current = after - 1;
-            // The page as it was at this snapshot is still needed when it is
-            // the previous one's too or the next one has none of its own.
-            if (current->step <= previous || after == versions.end() || after->step > next) continue;
-            versions.erase(current);
-            bytes_ -= sizeof(Version);
-        }
-    bytes_ -= kept_[i].bytes;
+    const uint64_t previous = kept_[i - 1].at.step, self = kept_[i].at.step,
+                   next = kept_[i + 1].at.step;
+    for (std::vector<Version>& versions : pages_) {
+        auto after = std::upper_bound(versions.begin(), versions.end(), self,
+                                      [](uint64_t s, const Version& v) { return s < v.step; });
+        if (after == versions.begin()) continue;
+        const auto current = after - 1;
+        // The page as it was at this snapshot is still needed when it is
+        // the previous one's too or the next one has none of its own.
+        if (current->step <= previous || after == versions.end() || after->step > next) continue;
+        versions.erase(current);
+        bytes_ -= sizeof(Version);
+    }
+    bytes_ -= sizeof(Kept);
     kept_.erase(kept_.begin() + ptrdiff_t(i));
 }
 
 void History::beginForward() {
     if (now_ >= end_) return;
     while (kept_.size() > 1 && kept_.back().at.step > now_) {
-        bytes_ -= kept_.back().bytes;
+        bytes_ -= sizeof(Kept);
         kept_.pop_back();
     }
-    for (Pages& pages : pages_)
-        for (std::vector<Version>& versions : pages)
-            while (versions.size() > 1 && versions.back().step > now_) {
-                versions.pop_back();
-                bytes_ -= sizeof(Version);
-            }
-    for (size_t i = applied_; i < log_.size(); ++i) inputBytes_ -= inputBytes(log_[i]);
+    for (std::vector<Version>& versions : pages_)
+        while (!versions.empty() && versions.back().step > now_) {
+            versions.pop_back();
+            bytes_ -= sizeof(Version);
+        }
+    for (size_t i = applied_; i < log_.size(); ++i)
+        inputBytes_ -= inputBytes(log_[i]);
     log_.resize(applied_);
     end_ = now_;
 }
@@ -191,7 +167,8 @@ void History::logApplied(const Machine& machine, const MachineInput& input) {
 
 Validation History::checkPresent(const Machine& machine) const {
     if (machine.chip.cycleCount() == nowCycle_) return {};
-    return errorMessage("History", "the machine is at cycle " + std::to_string(machine.chip.cycleCount()) +
+    return errorMessage("History", "the machine is at cycle " +
+                                       std::to_string(machine.chip.cycleCount()) +
                                        ", not at the recorded cycle " + std::to_string(nowCycle_) +
                                        ": it ran outside the recorded history");
 }
@@ -202,20 +179,21 @@ size_t History::keptAtOrBefore(uint64_t step) const {
     return after == kept_.begin() ? 0 : size_t(after - kept_.begin()) - 1;
 }
 
-void History::restore(size_t index, Machine& machine) const {
+void History::restore(size_t index, Machine& machine) {
     const Kept& k = kept_[index];
-    restoreSnapshot(k.rest, machine);
-    for (size_t r = 0; r < kRegions; ++r) {
-        std::vector<uint8_t>& memory = region(machine.chip, r);
-        memory.resize(regionSize_[r]);
-        for (size_t p = 0; p < pages_[r].size(); ++p) {
-            const std::vector<Version>& versions = pages_[r][p];
-            const auto after = std::upper_bound(versions.begin(), versions.end(), k.at.step,
-                                                [](uint64_t s, const Version& v) { return s < v.step; });
-            const size_t from = p * kPageSize;
-            std::memcpy(&memory[from], (after - 1)->bytes.data(), std::min(kPageSize, memory.size() - from));
-        }
+    std::vector<uint8_t> form(k.length);
+    for (size_t p = 0; p < pageCount(k.length); ++p) {
+        const std::vector<Version>& versions = pages_[p];
+        const auto after =
+            std::upper_bound(versions.begin(), versions.end(), k.at.step,
+                             [](uint64_t s, const Version& v) { return s < v.step; });
+        const size_t from = p * kPageSize;
+        std::memcpy(&form[from], (after - 1)->bytes.data(), std::min(kPageSize, k.length - from));
     }
+    // A byte form this history wrote reads back; the check stays, so a
+    // fault here never runs a broken machine.
+    if (decodeSnapshot(form, scratch_)) return;
+    restoreSnapshot(scratch_, machine);
 }
 
 void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
@@ -225,7 +203,8 @@ void History::replay(Machine& machine, size_t index, uint64_t to, const StopCond
     size_t next = kept_[index].at.inputs;
     const StopConditions none;
     for (;;) {
-        for (; next < log_.size() && log_[next].step <= step; ++next) applyInput(machine, log_[next].input);
+        for (; next < log_.size() && log_[next].step <= step; ++next)
+            applyInput(machine, log_[next].input);
         if (step >= to) break;
         uint64_t limit = std::min<uint64_t>(to - step, std::numeric_limits<uint32_t>::max());
         if (next < log_.size()) limit = std::min(limit, log_[next].step - step);
@@ -241,7 +220,8 @@ void History::replay(Machine& machine, size_t index, uint64_t to, const StopCond
 
 Validation History::goTo(Machine& machine, uint64_t step) {
     if (step > end_)
-        return errorMessage("History", "step " + std::to_string(step) + " is past the recorded history (" +
+        return errorMessage("History", "step " + std::to_string(step) +
+                                           " is past the recorded history (" +
                                            std::to_string(end_) + " steps)");
     Watchpoints* const watchpoints = machine.watchpoints;
     machine.watchpoints = nullptr;
@@ -253,7 +233,8 @@ Validation History::goTo(Machine& machine, uint64_t step) {
 std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
     if (cycle < kept_.front().at.cycle) return std::nullopt;
     size_t index = 0;
-    while (index + 1 < kept_.size() && kept_[index + 1].at.cycle <= cycle) ++index;
+    while (index + 1 < kept_.size() && kept_[index + 1].at.cycle <= cycle)
+        ++index;
     Watchpoints* const watchpoints = machine.watchpoints;
     machine.watchpoints = nullptr;
     restore(index, machine);
@@ -264,9 +245,11 @@ std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
     // of which may pass it.
     constexpr uint64_t kMostCyclesPerStep = 8;
     for (;;) {
-        for (; next < log_.size() && log_[next].step <= step; ++next) applyInput(machine, log_[next].input);
+        for (; next < log_.size() && log_[next].step <= step; ++next)
+            applyInput(machine, log_[next].input);
         if (step >= end_) break;
-        uint64_t limit = std::max<uint64_t>(1, (cycle - machine.chip.cycleCount()) / kMostCyclesPerStep);
+        uint64_t limit =
+            std::max<uint64_t>(1, (cycle - machine.chip.cycleCount()) / kMostCyclesPerStep);
         limit = std::min({limit, end_ - step, uint64_t(std::numeric_limits<uint32_t>::max())});
         if (next < log_.size()) limit = std::min(limit, log_[next].step - step);
         const RunResult result = runSteps(machine, uint32_t(limit));
@@ -287,7 +270,8 @@ bool History::searchBackwards(Machine& machine, const StopConditions& stops, con
     if (present == 0) return false;
     size_t index = keptAtOrBefore(present - 1);
     for (;;) {
-        const uint64_t to = index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
+        const uint64_t to =
+            index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
         bool any = false;
         replay(machine, index, to, &stops, [&](uint64_t step, const RunResult& result) {
             if (step > present || (step == present && !atPresent)) return;

@@ -10,10 +10,14 @@
 // the machine after that many instructions and after the inputs logged at
 // that step.
 //
-// Storage: code memory, external data and the EEPROM are kept as pages of
-// kPageSize bytes, a page only when it differs from the one the previous
-// kept snapshot holds; the rest of the machine (chip registers, internal
-// RAM, part models, call stack) is kept whole. When the byte budget fills,
+// Storage: a snapshot's byte form (machine/snapshot.h) is cut into pages of
+// kPageSize bytes, and a page is kept only when it differs from the one the
+// previous kept snapshot holds. The memories (code, internal RAM, external
+// data, the EEPROM) come early in the byte form and at fixed places, so a
+// page of memory no instruction wrote costs nothing again; the registers,
+// part models and call stack take the few pages that change. A restore
+// puts the pages together, reads the byte form back (checked as a file's
+// would be) and restores it. When the byte budget fills,
 // snapshots between the first and the latest are merged away, the more
 // readily the older they are, so every kept one stays restorable and the
 // history is never cut short.
@@ -64,7 +68,7 @@ struct LoggedInput {
 };
 
 class History {
-public:
+  public:
     static constexpr uint64_t kDefaultInterval = uint64_t(1) << 20;
     static constexpr size_t kDefaultBudget = size_t(64) << 20;
     static constexpr size_t kPageSize = 256;
@@ -135,25 +139,21 @@ public:
     bool searchBackwards(Machine& machine, const StopConditions& stops, const HitSink& hit,
                          bool atPresent = false);
 
-private:
+  private:
     struct Kept {
         Moment at;
-        MachineSnapshot rest; // the memories held as pages are empty here
-        size_t bytes = 0;
+        size_t length = 0; // of the snapshot's byte form
     };
     struct Version {
         uint64_t step;
         std::array<uint8_t, kPageSize> bytes;
     };
-    // Code memory, external data, EEPROM: each page's versions, by step.
-    static constexpr size_t kRegions = 3;
-    using Pages = std::vector<std::vector<Version>>;
 
     uint64_t lastKeptStep() const { return kept_.back().at.step; }
     void keep(const Machine& machine);
     void thin();
     void removeKept(size_t index);
-    void restore(size_t index, Machine& machine) const;
+    void restore(size_t index, Machine& machine);
     // Replays from the state at kept_[index] up to `to` (the inputs logged
     // at `to` applied); with `stops`, reports each stop.
     void replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
@@ -165,8 +165,8 @@ private:
     uint64_t now_ = 0, end_ = 0, nowCycle_ = 0;
     size_t applied_ = 0; // the logged inputs the present has taken
     std::vector<Kept> kept_;
-    std::array<Pages, kRegions> pages_;
-    std::array<size_t, kRegions> regionSize_{};
+    // Each page of the byte form: its versions, by step.
+    std::vector<std::vector<Version>> pages_;
     std::vector<LoggedInput> log_;
     size_t bytes_ = 0, inputBytes_ = 0;
     MachineSnapshot scratch_;

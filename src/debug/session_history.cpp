@@ -17,7 +17,9 @@ std::optional<AddressSpace> placeSpace(CSpace space) {
     return std::nullopt;
 }
 
-Validation noHistory() { return errorMessage("History", "recording is off: there is no history to go back in"); }
+Validation noHistory() {
+    return errorMessage("History", "recording is off: there is no history to go back in");
+}
 
 } // namespace
 
@@ -73,7 +75,8 @@ Validation DebugSession::goToCycle(uint64_t cycle) {
     const std::optional<uint64_t> step = history_->stepAtCycle(machine_, cycle);
     if (!step) {
         history_->goTo(machine_, present);
-        return errorMessage("History", "cycle " + std::to_string(cycle) + " is before the recorded history");
+        return errorMessage("History",
+                            "cycle " + std::to_string(cycle) + " is before the recorded history");
     }
     return history_->goTo(machine_, *step);
 }
@@ -120,11 +123,15 @@ Validation DebugSession::lastWrite(const SpaceAddress& place, std::optional<Last
     if (Validation refused = watch.add(place, machine_)) return refused;
     const uint64_t present = history_->now();
     machine_.watchpoints = &watch;
-    history_->searchBackwards(machine_, StopConditions{}, [&](uint64_t step, const RunResult& result) {
-        if (result.cause != StopCause::Watchpoint || !watch.hit()) return;
-        const WatchHit& hit = *watch.hit();
-        found = LastWrite{step, machine_.chip.cycleCount(), hit.writerPc, hit.oldValue, hit.newValue};
-    }, true);
+    history_->searchBackwards(
+        machine_, StopConditions{},
+        [&](uint64_t step, const RunResult& result) {
+            if (result.cause != StopCause::Watchpoint || !watch.hit()) return;
+            const WatchHit& hit = *watch.hit();
+            found = LastWrite{step, machine_.chip.cycleCount(), hit.writerPc, hit.oldValue,
+                              hit.newValue};
+        },
+        true);
     machine_.watchpoints = &watchpoints_;
     return history_->goTo(machine_, present);
 }

@@ -40,7 +40,8 @@ void runSpan(DebugSession& s, uint64_t from, uint64_t to, bool inputs) {
     for (uint64_t i = from;;) {
         if (inputs && i % kInputPeriod == 0) giveInputs(s, i);
         if (i == to) return;
-        const uint64_t next = std::min({to, (i / kInputPeriod + 1) * kInputPeriod, (i / kInterval + 1) * kInterval});
+        const uint64_t next =
+            std::min({to, (i / kInputPeriod + 1) * kInputPeriod, (i / kInterval + 1) * kInterval});
         RunLimits limits;
         limits.maxSteps = next - i;
         ASSERT_EQ(s.run(limits).steps, next - i);
@@ -64,7 +65,8 @@ std::pair<uint64_t, uint64_t> forwardTo(const Machine& loaded, uint64_t steps, b
 // kept restores the state of its moment.
 TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
     support::TempDir dir;
-    const std::string source = support::readFile(std::string(QUORVEL_TEST_DATA) + "/firmware/timer_ticks.c");
+    const std::string source =
+        support::readFile(std::string(QUORVEL_TEST_DATA) + "/firmware/timer_ticks.c");
     ASSERT_TRUE(support::compileC(dir.path, "program", source));
     Machine loaded = support::makeMachine(DeviceKind::AT89C52, 11059200, 0xFFFF, 0x0FFF);
     support::loadCode(loaded, support::readBytes(dir / "program.bin"));
@@ -76,7 +78,7 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
     } rows[] = {
         {false, History::kDefaultBudget, false},
         {true, History::kDefaultBudget, false},
-        {true, 200000, true},
+        {true, 120000, true},
         {true, 1, true}, // only the first and latest snapshots stay
     };
     for (const auto& row : rows) {
@@ -87,7 +89,8 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
         runSpan(session, 0, kEnd, row.inputs);
         const auto moments = session.history()->moments();
         EXPECT_EQ(moments.size() < kEnd / kInterval + 1, row.thinned);
-        EXPECT_LE(session.history()->bytes(), std::max(row.budget, moments.size() == 2 ? SIZE_MAX : 0));
+        EXPECT_LE(session.history()->bytes(),
+                  std::max(row.budget, moments.size() == 2 ? SIZE_MAX : 0));
         EXPECT_EQ(moments.front().step, 0u);
         EXPECT_EQ(moments.back().step, kEnd / kInterval * kInterval);
         const uint64_t endHash = machineHash(m), endCycle = m.chip.cycleCount();
@@ -102,7 +105,8 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
         EXPECT_TRUE(session.stepBack(1)) << "stepped back before the start";
         for (const History::Moment& kept : moments) {
             ASSERT_FALSE(session.goToCycle(kept.cycle));
-            EXPECT_EQ(machineHash(m), forwardTo(loaded, kept.step, row.inputs).first) << "kept at " << kept.step << " now " << session.history()->now();
+            EXPECT_EQ(machineHash(m), forwardTo(loaded, kept.step, row.inputs).first)
+                << "kept at " << kept.step << " now " << session.history()->now();
         }
         // Forward in time again by cycle, then back to a middle moment.
         ASSERT_FALSE(session.goToCycle(endCycle));
@@ -154,7 +158,8 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
         Machine f = loaded;
         const auto values = [&f, &places] {
             std::vector<uint8_t> v;
-            for (const SpaceAddress& p : places) v.push_back(readSpace(f, p, 1)[0]);
+            for (const SpaceAddress& p : places)
+                v.push_back(readSpace(f, p, 1)[0]);
             return v;
         };
         forward.push_back({0, 0, 0, values()});
@@ -173,7 +178,7 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
 
     // Running backwards twice: to a line, to a change of a watched byte.
     const struct {
-        int line; // or -1
+        int line;    // or -1
         int watched; // index into places, or -1
     } rows[] = {{0x000B, -1}, {0x0011, -1}, {-1, 0}, {-1, 1}};
     for (const auto& row : rows) {
@@ -181,7 +186,8 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
         std::vector<uint64_t> hits;
         for (uint64_t i = 1; i <= kEnd; ++i)
             if (row.line >= 0 ? forward[i].to == row.line
-                              : forward[i].values[size_t(row.watched)] != forward[i - 1].values[size_t(row.watched)])
+                              : forward[i].values[size_t(row.watched)] !=
+                                    forward[i - 1].values[size_t(row.watched)])
                 hits.push_back(i);
         ASSERT_GE(hits.size(), 3u);
         CodeAddressSet lines;
@@ -208,9 +214,11 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
     for (uint64_t present : {kEnd, kEnd - 3, uint64_t(1001)}) {
         ASSERT_FALSE(session.goToCycle(forward[present].cycle));
         for (size_t p = 0; p < std::size(places); ++p) {
-            SCOPED_TRACE(testing::Message() << "at " << present << " place " << spaceAddressText(places[p]));
+            SCOPED_TRACE(testing::Message()
+                         << "at " << present << " place " << spaceAddressText(places[p]));
             uint64_t last = present;
-            while (last > 0 && forward[last].values[p] == forward[last - 1].values[p]) --last;
+            while (last > 0 && forward[last].values[p] == forward[last - 1].values[p])
+                --last;
             std::optional<LastWrite> found;
             ASSERT_FALSE(session.lastWrite(places[p], found));
             ASSERT_TRUE(found);
