@@ -105,8 +105,13 @@ class History {
     // Before the machine runs on or takes an input: a present in the past
     // becomes the end (the recorded future after it is discarded).
     void beginForward();
-    // The most instructions the next batch may run before a snapshot is due.
-    uint64_t stepsUntilDue() const { return interval_ - (now_ - lastKeptStep()); }
+    // The most instructions the next batch may run before a snapshot is due
+    // (one when it is overdue: a present in the past far from the snapshot
+    // before it, or a step that ran past the interval).
+    uint64_t stepsUntilDue() const {
+        const uint64_t since = now_ - lastKeptStep();
+        return since < interval_ ? interval_ - since : 1;
+    }
     // After `steps` instructions: moves the present on and keeps a snapshot
     // when one is due.
     void advance(const Machine& machine, uint64_t steps);
