@@ -152,13 +152,13 @@ void History::advance(const Machine& machine, uint64_t steps) {
 }
 
 Validation History::input(Machine& machine, const MachineInput& input) {
-    beginForward();
     if (Validation refused = applyInput(machine, input)) return refused;
     logApplied(machine, input);
     return {};
 }
 
 void History::logApplied(const Machine& machine, const MachineInput& input) {
+    beginForward();
     log_.push_back({now_, machine.chip.cycleCount(), input});
     inputBytes_ += inputBytes(log_.back());
     applied_ = log_.size();

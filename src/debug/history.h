@@ -115,10 +115,10 @@ class History {
     // After `steps` instructions: moves the present on and keeps a snapshot
     // when one is due.
     void advance(const Machine& machine, uint64_t steps);
-    // Applies the input and logs it at the present.
+    // Applies the input and logs it at the present (a present in the past
+    // becomes the end). An input refused changes nothing.
     Validation input(Machine& machine, const MachineInput& input);
-    // Logs at the present an input the caller has applied (after
-    // beginForward).
+    // Logs at the present an input the caller has applied.
     void logApplied(const Machine& machine, const MachineInput& input);
 
     // ---- visiting recorded moments

@@ -44,7 +44,6 @@ Validation DebugSession::input(const MachineInput& in) {
 
 std::string DebugSession::writeVariable(const CValue& value, std::string_view text) {
     if (!variables_) return "no symbols: load the program's SDCC debug file or asm51 listing";
-    if (history_) history_->beginForward();
     std::string error = variables_->write(machine_, value, text);
     if (!error.empty() || !history_ || !value.place) return error;
     // Logged as the bytes the place holds now, one input per byte.
