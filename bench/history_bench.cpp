@@ -1,8 +1,9 @@
 // The debug session's recorded history:
-//   BusyRecording/Recording:0|1 - the busy firmware (CRC and sort with a
-//       timer-0 interrupt every 100 cycles and the UART sending from its
-//       interrupt) run by the session in free runs of 2^20 instructions,
-//       without and with recording (items_per_second: instructions);
+//   Recording/Busy:0|1/Recording:0|1 - the tight loop (DJNZ/MOV/ADD/INC, no
+//       peripheral) or the busy firmware (CRC and sort with a timer-0
+//       interrupt every 100 cycles and the UART sending from its interrupt)
+//       run by the session in free runs of 2^20 instructions, without and
+//       with recording (items_per_second: instructions);
 //   DemoHistory/Demo:N - 2^26 instructions of demonstration N recorded
 //       with the default interval and budget: the bytes kept
 //       (history_bytes), the snapshots kept and the bytes per snapshot;
@@ -31,10 +32,23 @@ namespace {
 constexpr uint64_t kRun = uint64_t(1) << 20;
 constexpr uint64_t kLongRun = uint64_t(1) << 26;
 
-Machine busyMachine() {
+const std::vector<uint8_t> kTightLoop = {
+    0x7F, 0x00, // 0000 start: MOV R7,#0
+    0xEF,       // 0002 loop:  MOV A,R7
+    0x24, 0x03, // 0003        ADD A,#3
+    0x08,       // 0005        INC R0
+    0xF9,       // 0006        MOV R1,A
+    0x05, 0x30, // 0007        INC 30H
+    0xDF, 0xF7, // 0009        DJNZ R7,loop
+    0x80, 0xF3, // 000B        SJMP start
+};
+
+// The busy firmware, or the tight loop.
+Machine busyMachine(bool busy = true) {
     std::ifstream file(std::string(QUORVEL_BENCH_FIRMWARE_DIR) + "/crc_sort_peripherals.bin",
                        std::ios::binary);
-    const std::vector<uint8_t> program(std::istreambuf_iterator<char>(file), {});
+    const std::vector<uint8_t> program =
+        busy ? std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {}) : kTightLoop;
     DeviceSelection selection;
     selection.kind = DeviceKind::AT89C52;
     selection.frequency = 11059200;
@@ -74,10 +88,10 @@ bool runFor(DebugSession& session, uint64_t steps) {
     return run.stop == DebugStop::StepLimit;
 }
 
-void BusyRecording(benchmark::State& state) {
-    Machine machine = busyMachine();
+void Recording(benchmark::State& state) {
+    Machine machine = busyMachine(state.range(0) != 0);
     DebugSession session(machine);
-    if (state.range(0)) session.setRecording(true);
+    if (state.range(1)) session.setRecording(true);
     for (auto _ : state)
         if (!runFor(session, kRun)) {
             state.SkipWithError("the program stopped");
@@ -89,7 +103,10 @@ void BusyRecording(benchmark::State& state) {
         state.counters["snapshots"] = double(history->moments().size());
     }
 }
-BENCHMARK(BusyRecording)->ArgName("Recording")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Recording)
+    ->ArgNames({"Busy", "Recording"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 void DemoHistory(benchmark::State& state) {
     const std::string name = "Demo" + std::to_string(state.range(0));
