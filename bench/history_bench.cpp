@@ -7,6 +7,9 @@
 //   DemoHistory/Demo:N - 2^26 instructions of demonstration N recorded
 //       with the default interval and budget: the bytes kept
 //       (history_bytes), the snapshots kept and the bytes per snapshot;
+//   RunBackwards - from the end of a 2^28-instruction history of the busy
+//       firmware back to its start, with a line breakpoint the program never
+//       reaches (every segment replayed with the stop conditions checked);
 //   StepBack - from 200 random moments of a 2^26-instruction history of
 //       the busy firmware, one instruction back: median and 95th percentile
 //       in milliseconds (p50_ms, p95_ms).
@@ -170,6 +173,29 @@ void StepBack(benchmark::State& state) {
     state.counters["history_bytes"] = double(history.bytes());
 }
 BENCHMARK(StepBack)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void RunBackwards(benchmark::State& state) {
+    constexpr uint64_t kHistory = uint64_t(1) << 28;
+    Machine machine = busyMachine();
+    DebugSession session(machine);
+    session.setRecording(true);
+    if (!runFor(session, kHistory)) {
+        state.SkipWithError("the program stopped");
+        return;
+    }
+    CodeAddressSet never;
+    never.set(0xFFF0);
+    session.setLineBreaks(never);
+    for (auto _ : state) {
+        const ReverseRun reverse = session.runBackwards();
+        if (reverse.refused || reverse.hit) {
+            state.SkipWithError("a stop before the history's start");
+            return;
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations() * kHistory));
+}
+BENCHMARK(RunBackwards)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
