@@ -64,7 +64,7 @@ void History::setBudget(size_t bytes) {
     thin();
 }
 
-const std::vector<History::Moment> History::moments() const {
+std::vector<History::Moment> History::moments() const {
     std::vector<Moment> at;
     at.reserve(kept_.size());
     for (const Kept& k : kept_)

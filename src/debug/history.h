@@ -91,7 +91,7 @@ class History {
     // What the snapshots and the input log hold now.
     size_t bytes() const { return bytes_ + inputBytes_; }
 
-    const std::vector<Moment> moments() const;
+    std::vector<Moment> moments() const;
     const std::vector<LoggedInput>& inputs() const { return log_; }
 
     // The machine's place on the timeline, and the furthest recorded moment.
