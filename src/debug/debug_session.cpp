@@ -146,16 +146,19 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         return last_;
     }
     const StopConditions stops = stopConditions();
+    if (history_) history_->beginForward();
     last_ = limits.beforeStep || limits.afterStep ? runStepwise(limits, stops) : runBatches(limits, stops);
     return last_;
 }
 
 DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {
     const uint32_t cyclesBefore = machine_.chip.cycles;
+    if (history_) history_->beginForward();
     const SourceStepResult result =
         unit == StepUnit::Line && sourceMap_
             ? stepSourceLine(machine_, *sourceMap_, sourceMap_->primaryLevel(), kind, limit)
             : stepInstruction(machine_, kind, limit);
+    if (history_) history_->advance(machine_, result.instructions);
     last_ = DebugRun{};
     last_.steps = result.instructions;
     last_.cycles = uint32_t(machine_.chip.cycles - cyclesBefore);
@@ -216,7 +219,10 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
         // at a time.
         if (r.maxCycles)
             budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - run.cycles) / kMaxCyclesPerStep));
+        // Batches end where the history keeps its next snapshot.
+        if (history_) budget = std::min(budget, history_->stepsUntilDue());
         const RunResult result = runSteps(machine_, uint32_t(budget), stops);
+        if (history_) history_->advance(machine_, result.steps);
         run.steps += result.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;
@@ -231,6 +237,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
     for (;;) {
         if (r.beforeStep) r.beforeStep(machine_, counter.total);
         const RunResult result = runSteps(machine_, 1, stops);
+        if (history_) history_->advance(machine_, result.steps);
         ++run.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;

@@ -14,6 +14,7 @@
 
 #include "common/user_message.h"
 #include "debug/c_variables.h"
+#include "debug/history.h"
 #include "machine/breakpoint.h"
 #include "machine/call_stack.h"
 #include "machine/executor.h"
@@ -88,6 +89,21 @@ struct DebugRun {
     uint64_t cycles = 0;          // their machine cycles (not wrapped)
 };
 
+// What a search backwards found (see DebugSession::runBackwards).
+struct ReverseRun {
+    Validation refused;          // no history, or the machine ran outside it
+    std::optional<DebugRun> hit; // none: the machine is at the history's start
+};
+
+// The last instruction that wrote a place (DebugSession::lastWrite).
+struct LastWrite {
+    uint64_t step = 0;  // the moment after it, on the history's timeline
+    uint64_t cycle = 0; // the machine cycle counter then
+    uint16_t pc = 0;    // the instruction's address
+    uint8_t oldValue = 0;
+    uint8_t newValue = 0;
+};
+
 // One frame of the call stack as the user reads it.
 struct StackEntry {
     std::string function; // empty when no symbol covers the address
@@ -158,9 +174,36 @@ public:
     std::vector<uint8_t> readMemory(const SpaceAddress& start, size_t count) const {
         return readSpace(machine_, start, count);
     }
-    Validation writeMemory(const SpaceAddress& start, std::span<const uint8_t> values) {
-        return writeSpace(machine_, start, values);
-    }
+    // While recording, the write is logged as an input.
+    Validation writeMemory(const SpaceAddress& start, std::span<const uint8_t> values);
+
+    // ---- history (debug/history.h)
+
+    // Recording on starts a history at the present moment; off drops it.
+    void setRecording(bool on, uint64_t interval = History::kDefaultInterval,
+                      size_t budget = History::kDefaultBudget);
+    History* history() { return history_ ? &*history_ : nullptr; }
+    const History* history() const { return history_ ? &*history_ : nullptr; }
+    // Something from outside reaching the machine now (a front end's serial
+    // byte, pin level, key), logged while recording.
+    Validation input(const MachineInput& input);
+    // CVariables::write through the session, so that it is logged.
+    std::string writeVariable(const CValue& value, std::string_view text);
+    // Reverse commands. Each refuses without a history, or when the machine
+    // ran outside the session since the last moment recorded. A forward run
+    // or input from a moment in the past discards the recorded future.
+    // Back `instructions` instructions (not before the history's start).
+    Validation stepBack(uint64_t instructions = 1);
+    // To the last instruction boundary at which the cycle counter is at most
+    // `cycle`, within the recorded history.
+    Validation goToCycle(uint64_t cycle);
+    // Back to the latest moment before the present at which a breakpoint
+    // condition, a source-line breakpoint or a watchpoint stopped the run
+    // (found by replaying the history's segments, latest first).
+    ReverseRun runBackwards();
+    // The last instruction that wrote `place`, the one that led to the
+    // present included (none if no instruction in the history did).
+    Validation lastWrite(const SpaceAddress& place, std::optional<LastWrite>& found);
 
     // The call the program counter is in, while the stack still holds its
     // return address; nothing in the outermost function.
@@ -196,6 +239,7 @@ private:
     std::optional<CVariables> variables_;
     CodeAddressSet lineBreaks_;
     DebugRun last_;
+    std::optional<History> history_;
 };
 
 } // namespace quorvel

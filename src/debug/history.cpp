@@ -1,0 +1,287 @@
+#include "debug/history.h"
+
+#include "modules/keys.h"
+#include "modules/serial_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace quorvel {
+
+namespace {
+
+size_t pageCount(size_t bytes) {
+    return (bytes + History::kPageSize - 1) / History::kPageSize;
+}
+
+size_t inputBytes(const LoggedInput& in) {
+    return sizeof(LoggedInput) + in.input.bytes.size();
+}
+
+constexpr int kPortLines = 32;
+
+} // namespace
+
+Validation applyInput(Machine& machine, const MachineInput& in) {
+    using Kind = MachineInput::Kind;
+    ChipState& chip = machine.chip;
+    ModuleState& modules = machine.modules;
+    const bool lineExists = in.pin >= 0 && in.pin < kPortLines &&
+                            (machine.profile.availablePinMask >> in.pin & 1u) != 0;
+    switch (in.kind) {
+    case Kind::Memory: return writeSpace(machine, in.place, in.bytes);
+    case Kind::SerialByte:
+        serialHostSendByte(modules.serialHost, chip, uint8_t(in.value));
+        return {};
+    case Kind::PinLevel:
+        if (!lineExists) return errorMessage("Input", "no port line " + std::to_string(in.pin));
+        chip.pins.setLevel(in.pin, in.value != 0);
+        return {};
+    case Kind::HeldKeys:
+        momentaryKeysTick(modules.settings, chip.pins, machine.profile.availablePinMask, in.value);
+        return {};
+    case Kind::KeypadKey:
+        keypadTick(modules.keypad, modules.settings, chip.pins, chip.portLatches(), int(in.value));
+        if (int(in.value) == kNoKeyHeld) keypadRelease(modules.keypad);
+        return {};
+    case Kind::ToggleKey:
+        if (!lineExists) return errorMessage("Input", "no port line " + std::to_string(in.pin));
+        clickToggleKey(chip.pins, in.pin);
+        return {};
+    }
+    return errorMessage("Input", "unknown input");
+}
+
+History::History(const Machine& machine, uint64_t interval, size_t budget)
+    : interval_(std::max<uint64_t>(1, interval)), budget_(budget) {
+    nowCycle_ = machine.chip.cycleCount();
+    keep(machine);
+}
+
+void History::setBudget(size_t bytes) {
+    budget_ = bytes;
+    thin();
+}
+
+std::vector<History::Moment> History::moments() const {
+    std::vector<Moment> at;
+    at.reserve(kept_.size());
+    for (const Kept& k : kept_)
+        at.push_back(k.at);
+    return at;
+}
+
+void History::keep(const Machine& machine) {
+    takeSnapshot(machine, scratch_);
+    const std::vector<uint8_t> form = encodeSnapshot(scratch_);
+    if (pages_.size() < pageCount(form.size())) pages_.resize(pageCount(form.size()));
+    for (size_t p = 0; p < pageCount(form.size()); ++p) {
+        const size_t from = p * kPageSize, n = std::min(kPageSize, form.size() - from);
+        std::vector<Version>& versions = pages_[p];
+        if (!versions.empty() && std::memcmp(versions.back().bytes.data(), &form[from], n) == 0)
+            continue;
+        Version& v = versions.emplace_back();
+        v.step = now_;
+        v.bytes.fill(0);
+        std::memcpy(v.bytes.data(), &form[from], n);
+        bytes_ += sizeof(Version);
+    }
+    kept_.push_back({{now_, machine.chip.cycleCount(), applied_}, form.size()});
+    bytes_ += sizeof(Kept);
+}
+
+void History::thin() {
+    while (bytes() > budget_ && kept_.size() > 2) {
+        // The snapshot whose merging leaves the smallest gap for its age:
+        // recent moments stay dense, older ones thin out.
+        size_t best = 1;
+        double bestScore = std::numeric_limits<double>::max();
+        for (size_t i = 1; i + 1 < kept_.size(); ++i) {
+            const double gap = double(kept_[i + 1].at.step - kept_[i - 1].at.step);
+            const double age = double(end_ - kept_[i - 1].at.step) + 1;
+            if (gap / age < bestScore) bestScore = gap / age, best = i;
+        }
+        removeKept(best);
+    }
+}
+
+void History::removeKept(size_t i) {
+    const uint64_t previous = kept_[i - 1].at.step, self = kept_[i].at.step,
+                   next = kept_[i + 1].at.step;
+    for (std::vector<Version>& versions : pages_) {
+        auto after = std::upper_bound(versions.begin(), versions.end(), self,
+                                      [](uint64_t s, const Version& v) { return s < v.step; });
+        if (after == versions.begin()) continue;
+        const auto current = after - 1;
+        // The page as it was at this snapshot is still needed when it is
+        // the previous one's too or the next one has none of its own.
+        if (current->step <= previous || after == versions.end() || after->step > next) continue;
+        versions.erase(current);
+        bytes_ -= sizeof(Version);
+    }
+    bytes_ -= sizeof(Kept);
+    kept_.erase(kept_.begin() + ptrdiff_t(i));
+}
+
+void History::beginForward() {
+    if (now_ >= end_) return;
+    while (kept_.size() > 1 && kept_.back().at.step > now_) {
+        bytes_ -= sizeof(Kept);
+        kept_.pop_back();
+    }
+    for (std::vector<Version>& versions : pages_)
+        while (!versions.empty() && versions.back().step > now_) {
+            versions.pop_back();
+            bytes_ -= sizeof(Version);
+        }
+    for (size_t i = applied_; i < log_.size(); ++i)
+        inputBytes_ -= inputBytes(log_[i]);
+    log_.resize(applied_);
+    end_ = now_;
+}
+
+void History::advance(const Machine& machine, uint64_t steps) {
+    now_ += steps;
+    end_ = now_;
+    nowCycle_ = machine.chip.cycleCount();
+    if (now_ - lastKeptStep() >= interval_) {
+        keep(machine);
+        thin();
+    }
+}
+
+Validation History::input(Machine& machine, const MachineInput& input) {
+    if (Validation refused = applyInput(machine, input)) return refused;
+    logApplied(machine, input);
+    return {};
+}
+
+void History::logApplied(const Machine& machine, const MachineInput& input) {
+    beginForward();
+    log_.push_back({now_, machine.chip.cycleCount(), input});
+    inputBytes_ += inputBytes(log_.back());
+    applied_ = log_.size();
+    thin();
+}
+
+Validation History::checkPresent(const Machine& machine) const {
+    if (machine.chip.cycleCount() == nowCycle_) return {};
+    return errorMessage("History", "the machine is at cycle " +
+                                       std::to_string(machine.chip.cycleCount()) +
+                                       ", not at the recorded cycle " + std::to_string(nowCycle_) +
+                                       ": it ran outside the recorded history");
+}
+
+size_t History::keptAtOrBefore(uint64_t step) const {
+    const auto after = std::upper_bound(kept_.begin(), kept_.end(), step,
+                                        [](uint64_t s, const Kept& k) { return s < k.at.step; });
+    return after == kept_.begin() ? 0 : size_t(after - kept_.begin()) - 1;
+}
+
+void History::restore(size_t index, Machine& machine) {
+    const Kept& k = kept_[index];
+    std::vector<uint8_t> form(k.length);
+    for (size_t p = 0; p < pageCount(k.length); ++p) {
+        const std::vector<Version>& versions = pages_[p];
+        const auto after =
+            std::upper_bound(versions.begin(), versions.end(), k.at.step,
+                             [](uint64_t s, const Version& v) { return s < v.step; });
+        const size_t from = p * kPageSize;
+        std::memcpy(&form[from], (after - 1)->bytes.data(), std::min(kPageSize, k.length - from));
+    }
+    // A byte form this history wrote reads back; the check stays, so a
+    // fault here never runs a broken machine.
+    if (decodeSnapshot(form, scratch_)) return;
+    restoreSnapshot(scratch_, machine);
+}
+
+void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
+                     const HitSink& hit) {
+    restore(index, machine);
+    uint64_t step = kept_[index].at.step;
+    size_t next = kept_[index].at.inputs;
+    const StopConditions none;
+    for (;;) {
+        for (; next < log_.size() && log_[next].step <= step; ++next)
+            applyInput(machine, log_[next].input);
+        if (step >= to) break;
+        uint64_t limit = std::min<uint64_t>(to - step, std::numeric_limits<uint32_t>::max());
+        if (next < log_.size()) limit = std::min(limit, log_[next].step - step);
+        const RunResult result = runSteps(machine, uint32_t(limit), stops ? *stops : none);
+        step += result.steps;
+        if (stops && result.cause != StopCause::Steps && hit) hit(step, result);
+        if (result.steps == 0) break;
+    }
+    now_ = step;
+    nowCycle_ = machine.chip.cycleCount();
+    applied_ = next;
+}
+
+Validation History::goTo(Machine& machine, uint64_t step) {
+    if (step > end_)
+        return errorMessage("History", "step " + std::to_string(step) +
+                                           " is past the recorded history (" +
+                                           std::to_string(end_) + " steps)");
+    Watchpoints* const watchpoints = machine.watchpoints;
+    machine.watchpoints = nullptr;
+    replay(machine, keptAtOrBefore(step), step, nullptr, {});
+    machine.watchpoints = watchpoints;
+    return {};
+}
+
+std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
+    if (cycle < kept_.front().at.cycle) return std::nullopt;
+    size_t index = 0;
+    while (index + 1 < kept_.size() && kept_[index + 1].at.cycle <= cycle)
+        ++index;
+    Watchpoints* const watchpoints = machine.watchpoints;
+    machine.watchpoints = nullptr;
+    restore(index, machine);
+    uint64_t step = kept_[index].at.step;
+    size_t next = kept_[index].at.inputs;
+    // Batches that cannot pass the cycle (an instruction with its interrupt
+    // vectoring takes at most 8 cycles), then single instructions, the last
+    // of which may pass it.
+    constexpr uint64_t kMostCyclesPerStep = 8;
+    for (;;) {
+        for (; next < log_.size() && log_[next].step <= step; ++next)
+            applyInput(machine, log_[next].input);
+        if (step >= end_) break;
+        uint64_t limit =
+            std::max<uint64_t>(1, (cycle - machine.chip.cycleCount()) / kMostCyclesPerStep);
+        limit = std::min({limit, end_ - step, uint64_t(std::numeric_limits<uint32_t>::max())});
+        if (next < log_.size()) limit = std::min(limit, log_[next].step - step);
+        const RunResult result = runSteps(machine, uint32_t(limit));
+        if (machine.chip.cycleCount() > cycle || result.steps == 0) break;
+        step += result.steps;
+    }
+    machine.watchpoints = watchpoints;
+    // The machine is somewhere else now; the caller goes to the step found.
+    now_ = step;
+    nowCycle_ = machine.chip.cycleCount();
+    applied_ = next;
+    return step;
+}
+
+bool History::searchBackwards(Machine& machine, const StopConditions& stops, const HitSink& hit,
+                              bool atPresent) {
+    const uint64_t present = now_;
+    if (present == 0) return false;
+    size_t index = keptAtOrBefore(present - 1);
+    for (;;) {
+        const uint64_t to =
+            index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
+        bool any = false;
+        replay(machine, index, to, &stops, [&](uint64_t step, const RunResult& result) {
+            if (step > present || (step == present && !atPresent)) return;
+            any = true;
+            hit(step, result);
+        });
+        if (any) return true;
+        if (index == 0) return false;
+        --index;
+    }
+}
+
+} // namespace quorvel
