@@ -4,6 +4,7 @@
 #include "cli/cli_session.h"
 #include "debug/run_controller.h"
 #include "machine/space_address.h"
+#include "tools/symbol_names.h"
 
 #include <algorithm>
 #include <array>
@@ -151,6 +152,22 @@ std::string partName(const std::string& parent, const std::string& expression) {
     return name;
 }
 
+// The SFRs with a name, in address order ("P0" ... "B").
+std::vector<uint8_t> namedSfrs() {
+    std::vector<uint8_t> list;
+    for (unsigned address = 0x80; address <= 0xFF; ++address)
+        if (lookupDirectName(directDisplayName(uint8_t(address)))) list.push_back(uint8_t(address));
+    return list;
+}
+
+// A bit by its name ("TR0", "P1.3", "CY"), or its address ("D1").
+std::string bitName(uint8_t bitAddress) {
+    std::string name = bitDisplayName(bitAddress);
+    for (char& c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
 } // namespace
 
 // ---- the commands
@@ -161,6 +178,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"initialize", &DapServer::initialize, false, false},
         {"launch", &DapServer::launch, false, false},
         {"setBreakpoints", &DapServer::setBreakpoints, true, true},
+        {"dataBreakpointInfo", &DapServer::dataBreakpointInfo, true, false},
+        {"setDataBreakpoints", &DapServer::setDataBreakpoints, true, true},
         {"configurationDone", &DapServer::configurationDone, true, false},
         {"threads", &DapServer::threads, true, true},
         {"stackTrace", &DapServer::stackTrace, true, false},
@@ -172,6 +191,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"stepOut", &DapServer::stepOut, true, false},
         {"pause", &DapServer::pause, true, true},
         {"evaluate", &DapServer::evaluate, true, false},
+        {"setVariable", &DapServer::setVariable, true, false},
+        {"setExpression", &DapServer::setExpression, true, false},
         {"readMemory", &DapServer::readMemory, true, false},
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
@@ -282,6 +303,9 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsWriteMemoryRequest", true},
         {"supportsTerminateRequest", true},
         {"supportsSteppingGranularity", true},
+        {"supportsDataBreakpoints", true},
+        {"supportsSetVariable", true},
+        {"supportsSetExpression", true},
     }};
 }
 
@@ -453,8 +477,9 @@ DapServer::Reply DapServer::scopes(const Json& a) {
     const int64_t frame = a.at("frameId").get<int64_t>();
     if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
     Json list = Json::array();
-    for (const auto& [name, kind] : {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
-                                     std::pair{"Registers", Container::Registers}}) {
+    for (const auto& [name, kind] :
+         {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
+          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs}}) {
         list.push_back(Json{{"name", name}, {"variablesReference", addReference({kind, size_t(frame), {}})},
                             {"expensive", false}});
         if (kind == Container::Locals) list.back()["presentationHint"] = "locals";
@@ -479,6 +504,13 @@ std::optional<Json> DapServer::registerValue(std::string_view asked) const {
         default: return Json(hex(chip.pc, 4));
         }
     }
+    // An SFR by its name, read without the side effects of an instruction's read.
+    std::string upperName(asked);
+    for (char& c : upperName)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (const std::optional<uint8_t> address = lookupDirectName(upperName))
+        return Json(
+            hex(session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, *address}, 1).at(0), 2));
     return std::nullopt;
 }
 
@@ -501,7 +533,21 @@ Json DapServer::variable(const std::string& name, const std::string& expression,
 DapServer::Reply DapServer::variables(const Json& a) {
     const int64_t id = a.at("variablesReference").get<int64_t>();
     if (id < 1 || size_t(id) > references_.size()) return {{}, "no variables reference " + std::to_string(id)};
-    const Reference reference = references_[size_t(id - 1)];
+    return listVariables(references_[size_t(id - 1)]);
+}
+
+Json DapServer::sfrBits(uint8_t address) {
+    const uint8_t value =
+        session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, address}, 1).at(0);
+    Json list = Json::array();
+    for (int bit = 7; bit >= 0; --bit)
+        list.push_back(Json{{"name", bitName(uint8_t(address + bit))},
+                            {"value", std::to_string(value >> bit & 1)},
+                            {"variablesReference", 0}});
+    return list;
+}
+
+DapServer::Reply DapServer::listVariables(Reference reference) {
     Json list = Json::array();
     switch (reference.kind) {
     case Container::Locals:
@@ -512,9 +558,31 @@ DapServer::Reply DapServer::variables(const Json& a) {
         for (const std::string& name : session_->debug.globalNames()) list.push_back(variable(name, name, 0));
         break;
     case Container::Registers:
-        for (std::string_view name : kRegisterNames)
-            list.push_back(Json{{"name", name}, {"value", *registerValue(name)}, {"variablesReference", 0}});
+        for (std::string_view name : kRegisterNames) {
+            list.push_back(Json{{"name", name},
+                                {"value", *registerValue(name)},
+                                {"evaluateName", name},
+                                {"variablesReference", 0}});
+            // PSW opens to its flags.
+            if (name == "PSW")
+                list.back()["variablesReference"] = addReference({Container::Bits, 0, {}, 0xD0});
+        }
         break;
+    case Container::Sfrs:
+        for (uint8_t address : namedSfrs()) {
+            const std::string name = directDisplayName(address);
+            list.push_back(Json{
+                {"name", name},
+                {"value", *registerValue(name)},
+                {"evaluateName", name},
+                {"variablesReference", 0},
+                {"memoryReference", spaceAddressText(SpaceAddress{AddressSpace::Sfr, address})}});
+            // A bit-addressable SFR opens to its bits.
+            if (address % 8 == 0)
+                list.back()["variablesReference"] = addReference({Container::Bits, 0, {}, address});
+        }
+        break;
+    case Container::Bits: list = sfrBits(reference.sfr); break;
     case Container::Parts: {
         const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
         if (!e.value) return {{}, e.error};
@@ -524,6 +592,56 @@ DapServer::Reply DapServer::variables(const Json& a) {
     }
     }
     return {Json{{"variables", list}}};
+}
+
+std::optional<std::string> DapServer::targetOf(const Json& id, const std::string& name,
+                                               std::string& error) {
+    if (id.is_null()) return name;
+    const int64_t n = id.get<int64_t>();
+    if (n < 1 || size_t(n) > references_.size()) {
+        error = "no variables reference " + std::to_string(n);
+        return std::nullopt;
+    }
+    const Reference reference = references_[size_t(n - 1)];
+    char place[16];
+    switch (reference.kind) {
+    case Container::Locals:
+    case Container::Globals: return name;
+    case Container::Registers: {
+        const auto row = std::find(kRegisterNames.begin(), kRegisterNames.end(), name);
+        const size_t index = size_t(row - kRegisterNames.begin());
+        if (index < 8) {
+            std::snprintf(place, sizeof place, "iram:%02X",
+                          session_->machine.chip.bankBase() + unsigned(index));
+            return std::string(place);
+        }
+        // A, B, PSW and SP are SFRs; DPTR and PC are taken by their names.
+        if (name == "A") return std::string("sfr:ACC");
+        if (name == "B" || name == "PSW" || name == "SP") return "sfr:" + name;
+        return name;
+    }
+    case Container::Sfrs: return "sfr:" + name;
+    case Container::Bits:
+        for (int bit = 0; bit < 8; ++bit)
+            if (bitName(uint8_t(reference.sfr + bit)) == name) {
+                std::snprintf(place, sizeof place, "bit:%02X", reference.sfr + bit);
+                return std::string(place);
+            }
+        break;
+    case Container::Parts: {
+        const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
+        if (!e.value) {
+            error = e.error;
+            return std::nullopt;
+        }
+        for (const CValue& part :
+             session_->debug.variables()->children(session_->machine, *e.value))
+            if (partName(reference.expression, part.expression) == name) return part.expression;
+        break;
+    }
+    }
+    error = "no variable '" + name + "' here";
+    return std::nullopt;
 }
 
 DapServer::Reply DapServer::evaluate(const Json& a) {
@@ -539,6 +657,81 @@ DapServer::Reply DapServer::evaluate(const Json& a) {
     Json body{{"result", v["value"]}, {"type", v["type"]}, {"variablesReference", v["variablesReference"]}};
     if (v.contains("memoryReference")) body["memoryReference"] = v["memoryReference"];
     return {body};
+}
+
+DapServer::Reply DapServer::setVariable(const Json& a) {
+    const std::string name = a.at("name").get<std::string>();
+    const std::string value = a.at("value").get<std::string>();
+    std::string error;
+    const Json id = a.at("variablesReference");
+    const std::optional<std::string> target = targetOf(id, name, error);
+    if (!target) return {{}, error};
+    const Reference reference = references_[size_t(id.get<int64_t>() - 1)];
+    if (Validation refused = session_->debug.assign(*target, value, reference.frame))
+        return {{}, refused->text};
+    // The value as the container lists it now.
+    const Reply listed = listVariables(reference);
+    for (const Json& v : listed.body.value("variables", Json::array()))
+        if (v["name"] == name) {
+            Json body{{"value", v["value"]}, {"variablesReference", v["variablesReference"]}};
+            if (v.contains("type")) body["type"] = v["type"];
+            return {body};
+        }
+    return {{}, listed.error.empty() ? "'" + name + "' is gone after the write" : listed.error};
+}
+
+DapServer::Reply DapServer::setExpression(const Json& a) {
+    const std::string expression = a.at("expression").get<std::string>();
+    const std::string value = a.at("value").get<std::string>();
+    const int64_t frame = a.value("frameId", int64_t(0));
+    if (frame < 0 || size_t(frame) >= session_->debug.stack().size())
+        return {{}, "no stack frame " + std::to_string(frame)};
+    if (Validation refused = session_->debug.assign(expression, value, size_t(frame)))
+        return {{}, refused->text};
+    Reply shown = evaluate(Json{{"expression", expression}, {"frameId", frame}});
+    if (shown.error.empty()) shown.body["value"] = shown.body["result"];
+    return shown;
+}
+
+// ---- data breakpoints: the session's watchpoints
+
+DapServer::Reply DapServer::dataBreakpointInfo(const Json& a) {
+    const std::string name = a.at("name").get<std::string>();
+    std::string error;
+    const std::optional<std::string> target =
+        targetOf(a.value("variablesReference", Json()), name, error);
+    if (!target) return {{}, error};
+    if (Validation refused = session_->debug.watchable(*target))
+        return {Json{{"dataId", nullptr}, {"description", refused->text}}};
+    return {Json{{"dataId", *target},
+                 {"description", "a write to " + *target},
+                 {"accessTypes", {"write"}},
+                 {"canPersist", false}}};
+}
+
+DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
+    // Read whole before anything changes.
+    std::vector<std::string> wanted;
+    for (const Json& b : a.at("breakpoints"))
+        wanted.push_back(b.at("dataId").get<std::string>());
+    session_->debug.clearWatchpoints();
+    dataBreakpoints_.clear();
+    Json answers = Json::array();
+    for (const std::string& text : wanted) {
+        const size_t first = session_->debug.watchpoints().places().size();
+        Json answer{{"id", nextBreakpointId_}, {"verified", true}};
+        if (Validation refused = session_->debug.watch(text)) {
+            answer["verified"] = false;
+            answer["message"] = refused->text;
+        } else {
+            dataBreakpoints_.push_back(
+                {nextBreakpointId_, first, session_->debug.watchpoints().places().size()});
+        }
+        ++nextBreakpointId_;
+        answers.push_back(std::move(answer));
+    }
+    if (running_) restartRun_ = true;
+    return {Json{{"breakpoints", answers}}};
 }
 
 // ---- memory
@@ -672,10 +865,26 @@ void DapServer::reportStop(int stopValue, bool paused) {
         body["hitBreakpointIds"] = hit;
         break;
     }
-    case DebugStop::Watch:
+    case DebugStop::Watch: {
         body["reason"] = "data breakpoint";
-        body["description"] = "watch " + session_->debug.lastRun().watched;
+        const DebugRun& run = session_->debug.lastRun();
+        if (!run.watch) break;
+        const WatchHit& hit = *run.watch;
+        char change[96];
+        std::snprintf(change, sizeof change,
+                      " changed from %02XH to %02XH by the instruction at %04XH", hit.oldValue,
+                      hit.newValue, hit.writerPc);
+        const std::string place = spaceAddressText(hit.place);
+        body["description"] =
+            (run.watched == place ? place : run.watched + " (" + place + ")") + change;
+        body["text"] = body["description"];
+        Json ids = Json::array();
+        for (const DataBreakpoint& b : dataBreakpoints_)
+            if (size_t(hit.index) >= b.firstPlace && size_t(hit.index) < b.endPlace)
+                ids.push_back(b.id);
+        body["hitBreakpointIds"] = ids;
         break;
+    }
     case DebugStop::Interrupted: body["reason"] = paused ? "pause" : "step"; break;
     default: body["reason"] = "step"; break;
     }

@@ -1,7 +1,13 @@
 #include "debug/debug_session.h"
 
+#include "chip/sfr.h"
+#include "tools/symbol_names.h"
+
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
 
 namespace quorvel {
 
@@ -74,6 +80,60 @@ std::optional<WatchSpace> watchSpace(CSpace space) {
     return std::nullopt;
 }
 
+// The registers assign() takes besides the SFRs by their names: R0-R7 of
+// the current bank, four SFRs by their usual names, DPTR (16 bits) and PC.
+enum class Register : uint8_t { Bank, Sfr, Dptr, Pc };
+struct RegisterRow {
+    std::string_view name;
+    Register kind;
+    uint8_t where; // Bank: the register's number; Sfr: its address
+};
+constexpr std::array<RegisterRow, 14> kRegisters{{
+    {"R0", Register::Bank, 0},
+    {"R1", Register::Bank, 1},
+    {"R2", Register::Bank, 2},
+    {"R3", Register::Bank, 3},
+    {"R4", Register::Bank, 4},
+    {"R5", Register::Bank, 5},
+    {"R6", Register::Bank, 6},
+    {"R7", Register::Bank, 7},
+    {"A", Register::Sfr, sfr::ACC},
+    {"B", Register::Sfr, sfr::B},
+    {"PSW", Register::Sfr, sfr::PSW},
+    {"SP", Register::Sfr, sfr::SP},
+    {"DPTR", Register::Dptr, 0},
+    {"PC", Register::Pc, 0},
+}};
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// "200", "-3", "0x1F", "1FH" (a hex number starts with a digit).
+std::optional<int64_t> registerNumber(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    const bool negative = text.starts_with('-');
+    if (negative) text.remove_prefix(1);
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.ends_with('h') || text.ends_with('H')) {
+        base = 16;
+        text.remove_suffix(1);
+    }
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
 } // namespace
 
 std::string_view debugStopName(DebugStop stop) { return kStopNames[size_t(stop)].name; }
@@ -90,8 +150,8 @@ DebugSession::~DebugSession() {
 
 void DebugSession::setLineBreaks(const CodeAddressSet& addresses) { lineBreaks_ = addresses; }
 
-Validation DebugSession::watch(std::string_view text) {
-    std::vector<WatchAddress> places;
+Validation DebugSession::watchPlaces(std::string_view text,
+                                     std::vector<WatchAddress>& places) const {
     if (text.find(':') != std::string_view::npos) {
         std::string error;
         const std::optional<WatchAddress> place = parseWatchAddress(text, error);
@@ -115,9 +175,21 @@ Validation DebugSession::watch(std::string_view text) {
     Watchpoints trial = watchpoints_;
     for (const WatchAddress& place : places)
         if (Validation refused = trial.add(place, machine_)) return refused;
-    watchpoints_ = std::move(trial);
+    return std::nullopt;
+}
+
+Validation DebugSession::watch(std::string_view text) {
+    std::vector<WatchAddress> places;
+    if (Validation refused = watchPlaces(text, places)) return refused;
+    for (const WatchAddress& place : places)
+        watchpoints_.add(place, machine_);
     watchNames_.insert(watchNames_.end(), places.size(), std::string(text));
     return std::nullopt;
+}
+
+Validation DebugSession::watchable(std::string_view text) const {
+    std::vector<WatchAddress> places;
+    return watchPlaces(text, places);
 }
 
 std::string DebugSession::watchName(int index) const {
@@ -283,6 +355,70 @@ CEvaluation DebugSession::evaluate(std::string_view expression, size_t frame) co
     if (frame && frame >= entries.size()) return {std::nullopt, "no stack frame " + std::to_string(frame)};
     const uint16_t pc = frame ? entries[frame].pc : machine_.chip.pc;
     return variables_->evaluate(machine_, pc, expression, frame == 0);
+}
+
+Validation DebugSession::assign(std::string_view target, std::string_view value, size_t frame) {
+    // A place of a memory space ("iram:30", "bit:D7") takes one value.
+    if (target.find(':') != std::string_view::npos) {
+        std::string error;
+        const std::optional<SpaceAddress> place = parseSpaceAddress(target, error);
+        if (!place) return errorMessage("Value", error);
+        const std::optional<int64_t> number = registerNumber(value);
+        if (!number || *number < 0 || *number > 0xFF)
+            return errorMessage("Value", std::string(target) +
+                                             " takes a number from 0 to 255, not \"" +
+                                             std::string(value) + "\"");
+        const uint8_t byte = uint8_t(*number);
+        return writeMemory(*place, std::span(&byte, 1));
+    }
+    const CEvaluation e = evaluate(target, frame);
+    if (e.value) {
+        if (std::string error = variables_->write(machine_, *e.value, value); !error.empty())
+            return errorMessage("Value", error);
+        return std::nullopt;
+    }
+    const std::string name = upper(target) == "ACC" ? "A" : upper(target);
+    const auto row = std::find_if(kRegisters.begin(), kRegisters.end(),
+                                  [&](const RegisterRow& r) { return r.name == name; });
+    const std::optional<uint8_t> sfrAddress =
+        row != kRegisters.end() ? std::nullopt : lookupDirectName(name);
+    if (row == kRegisters.end() && !sfrAddress) return errorMessage("Value", e.error);
+    const bool wide =
+        row != kRegisters.end() && (row->kind == Register::Dptr || row->kind == Register::Pc);
+    const int64_t widest = wide ? 0xFFFF : 0xFF;
+    const std::optional<int64_t> number = registerNumber(value);
+    // A negative number stands for its two's complement.
+    if (!number || *number > widest || *number < -(widest + 1) / 2)
+        return errorMessage(
+            "Value", name + " takes a number from " + std::to_string(-(widest + 1) / 2) + " to " +
+                         std::to_string(widest) + ", not \"" + std::string(value) + "\"");
+    const uint16_t stored = uint16_t(*number & widest);
+    ChipState& chip = machine_.chip;
+    if (sfrAddress) {
+        const uint8_t byte = uint8_t(stored);
+        return writeMemory(SpaceAddress{AddressSpace::Sfr, *sfrAddress}, std::span(&byte, 1));
+    }
+    switch (row->kind) {
+    case Register::Bank: chip.reg(row->where) = uint8_t(stored); return std::nullopt;
+    case Register::Sfr: {
+        const uint8_t byte = uint8_t(stored);
+        return writeMemory(SpaceAddress{AddressSpace::Sfr, row->where}, std::span(&byte, 1));
+    }
+    case Register::Dptr: {
+        const uint8_t bytes[2] = {uint8_t(stored), uint8_t(stored >> 8)};
+        return writeMemory(SpaceAddress{AddressSpace::Sfr, sfr::DPL}, bytes);
+    }
+    case Register::Pc:
+        if (stored > chip.codeLimit) {
+            char text[64];
+            std::snprintf(text, sizeof text, "PC %04XH is beyond the program memory (up to %04XH)",
+                          stored, chip.codeLimit);
+            return errorMessage("Value", text);
+        }
+        chip.pc = stored;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 namespace {

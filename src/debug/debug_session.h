@@ -132,6 +132,8 @@ public:
     // a C variable expression, whose every byte is watched where it lives
     // now. The message says why the place cannot be watched.
     Validation watch(std::string_view text);
+    // Whether watch(text) would take the watch; the message says why not.
+    Validation watchable(std::string_view text) const;
     const Watchpoints& watchpoints() const { return watchpoints_; }
     // What was asked for to watch place `index` of watchpoints() (empty
     // for an index out of range).
@@ -162,6 +164,12 @@ public:
         return writeSpace(machine_, start, values);
     }
 
+    // Stores `value` (a number: decimal, 0x1F or 1FH; a decimal fraction
+    // for a float) into `target`: a C expression of stack frame `frame`, a
+    // register (R0-R7 of the current bank, A, B, PSW, DPTR, SP, PC) or an
+    // SFR by its name. The message says why nothing was stored.
+    Validation assign(std::string_view target, std::string_view value, size_t frame = 0);
+
     // The call the program counter is in, while the stack still holds its
     // return address; nothing in the outermost function.
     std::optional<CallFrame> innermostFrame() const;
@@ -187,6 +195,8 @@ private:
     // The stop condition the slice came to, if any.
     bool stopped(const RunResult& result, DebugRun& run) const;
     StackEntry entryAt(uint16_t pc) const;
+    // The places watch(text) would watch, or why none.
+    Validation watchPlaces(std::string_view text, std::vector<WatchAddress>& places) const;
 
     Machine& machine_;
     CallStack callStack_;
