@@ -178,6 +178,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"initialize", &DapServer::initialize, false, false},
         {"launch", &DapServer::launch, false, false},
         {"setBreakpoints", &DapServer::setBreakpoints, true, true},
+        {"setFunctionBreakpoints", &DapServer::setFunctionBreakpoints, true, true},
+        {"setInstructionBreakpoints", &DapServer::setInstructionBreakpoints, true, true},
         {"dataBreakpointInfo", &DapServer::dataBreakpointInfo, true, false},
         {"setDataBreakpoints", &DapServer::setDataBreakpoints, true, true},
         {"configurationDone", &DapServer::configurationDone, true, false},
@@ -304,6 +306,11 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsTerminateRequest", true},
         {"supportsSteppingGranularity", true},
         {"supportsDataBreakpoints", true},
+        {"supportsConditionalBreakpoints", true},
+        {"supportsHitConditionalBreakpoints", true},
+        {"supportsLogPoints", true},
+        {"supportsFunctionBreakpoints", true},
+        {"supportsInstructionBreakpoints", true},
         {"supportsSetVariable", true},
         {"supportsSetExpression", true},
     }};
@@ -393,7 +400,11 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
         std::optional<ResolvedLine> resolved;
         if (map && asked > 0 && asked <= UINT32_MAX) resolved = map->resolveLine(path, uint32_t(asked), &error);
         else if (map) error = "no line " + std::to_string(asked);
-        LineBreakpoint kept1{nextBreakpointId_++, {}};
+        LineBreakpoint kept1{nextBreakpointId_++, {}, {}};
+        if (auto problem = readRule(wanted, kept1.rule)) {
+            error = *problem;
+            resolved.reset();
+        }
         if (resolved) {
             for (uint16_t address : resolved->addresses)
                 if (address <= codeLimit) kept1.addresses.push_back(address);
@@ -414,14 +425,101 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
         answers.push_back(std::move(answer));
     }
     lineBreakpoints_[path] = std::move(kept);
-    CodeAddressSet addresses;
-    for (const auto& [file, breakpoints] : lineBreakpoints_)
-        for (const LineBreakpoint& b : breakpoints)
-            for (uint16_t address : b.addresses) addresses.set(address);
-    session_->debug.setLineBreaks(addresses);
+    applyCodeBreaks();
+    return {Json{{"breakpoints", answers}}};
+}
+
+std::optional<std::string> DapServer::readRule(const Json& wanted, CodeBreak& rule) {
+    for (auto [name, text] :
+         {std::pair{"condition", &rule.condition}, std::pair{"hitCondition", &rule.hitCondition},
+          std::pair{"logMessage", &rule.logMessage}})
+        if (wanted.contains(name)) *text = wanted[name].get<std::string>();
+    return DebugSession::codeBreakProblem(rule);
+}
+
+void DapServer::applyCodeBreaks() {
+    // A breakpoint kept from before keeps its hits.
+    std::map<int, uint64_t> hits;
+    const std::vector<CodeBreak>& before = session_->debug.codeBreaks();
+    for (size_t i = 0; i < before.size() && i < codeBreakIds_.size(); ++i)
+        hits[codeBreakIds_[i]] = before[i].hits;
+    std::vector<CodeBreak> breaks;
+    codeBreakIds_.clear();
+    const auto add = [&](const LineBreakpoint& b) {
+        for (uint16_t address : b.addresses) {
+            breaks.push_back(b.rule);
+            breaks.back().address = address;
+            breaks.back().hits = hits[b.id];
+            codeBreakIds_.push_back(b.id);
+        }
+    };
+    for (const auto& [file, list] : lineBreakpoints_)
+        std::for_each(list.begin(), list.end(), add);
+    std::for_each(functionBreakpoints_.begin(), functionBreakpoints_.end(), add);
+    std::for_each(instructionBreakpoints_.begin(), instructionBreakpoints_.end(), add);
+    session_->debug.setCodeBreaks(std::move(breaks));
     // A run under way takes the session's stop conditions as it started:
     // it ends its slice and goes on under the new ones.
     if (running_) restartRun_ = true;
+}
+
+DapServer::Reply DapServer::setFunctionBreakpoints(const Json& a) {
+    std::vector<LineBreakpoint> kept;
+    Json answers = Json::array();
+    for (const Json& wanted : a.at("breakpoints")) {
+        const std::string name = wanted.at("name").get<std::string>();
+        LineBreakpoint b{nextBreakpointId_++, {}, {}};
+        Json answer{{"id", b.id}, {"verified", false}};
+        std::optional<std::string> problem = readRule(wanted, b.rule);
+        const std::optional<uint16_t> address = session_->debug.functionAddress(name);
+        if (!problem && !address)
+            problem = "no function or label '" + name + "' in the program's symbols";
+        if (problem) {
+            answer["message"] = *problem;
+        } else {
+            b.addresses.push_back(*address);
+            answer["verified"] = true;
+            answer["instructionReference"] = hex(*address, 4);
+        }
+        kept.push_back(std::move(b));
+        answers.push_back(std::move(answer));
+    }
+    functionBreakpoints_ = std::move(kept);
+    applyCodeBreaks();
+    return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
+    std::vector<LineBreakpoint> kept;
+    Json answers = Json::array();
+    for (const Json& wanted : a.at("breakpoints")) {
+        std::string reference = wanted.at("instructionReference").get<std::string>();
+        const int64_t offset = wanted.value("offset", int64_t(0));
+        LineBreakpoint b{nextBreakpointId_++, {}, {}};
+        Json answer{{"id", b.id}, {"verified", false}};
+        std::optional<std::string> problem = readRule(wanted, b.rule);
+        // "0x0123" or "code:0123".
+        if (reference.starts_with("0x") || reference.starts_with("0X"))
+            reference = "code:" + reference.substr(2);
+        std::string error;
+        const std::optional<SpaceAddress> start = parseSpaceAddress(reference, error);
+        const int64_t address = start ? int64_t(start->address) + offset : -1;
+        if (!problem && !start) problem = error;
+        if (!problem && (start->space != AddressSpace::Code || address < 0 ||
+                         address > session_->machine.chip.codeLimit))
+            problem = "'" + reference + "' is not an address of program memory";
+        if (problem) {
+            answer["message"] = *problem;
+        } else {
+            b.addresses.push_back(uint16_t(address));
+            answer["verified"] = true;
+            answer["instructionReference"] = hex(uint32_t(address), 4);
+        }
+        kept.push_back(std::move(b));
+        answers.push_back(std::move(answer));
+    }
+    instructionBreakpoints_ = std::move(kept);
+    applyCodeBreaks();
     return {Json{{"breakpoints", answers}}};
 }
 
@@ -812,6 +910,11 @@ void DapServer::runProgram(bool resume) {
     limits.resume = resume;
     limits.batchSteps = kRunSliceSteps;
     limits.afterBatch = [this] { flushUart(); };
+    // Log points say their messages as the run passes them.
+    limits.log = [this](const std::string& text) {
+        flushUart();
+        sendEvent("output", {{"category", "console"}, {"output", text}});
+    };
     // Between slices: the client's messages, up to a pause or the end.
     limits.carryOn = [this] {
         const std::optional<std::string> bytes = poll_ ? poll_() : std::string();
@@ -858,10 +961,8 @@ void DapServer::reportStop(int stopValue, bool paused) {
     case DebugStop::BreakLine: {
         body["reason"] = "breakpoint";
         Json hit = Json::array();
-        const uint16_t pc = session_->machine.chip.pc;
-        for (const auto& [file, breakpoints] : lineBreakpoints_)
-            for (const LineBreakpoint& b : breakpoints)
-                if (std::find(b.addresses.begin(), b.addresses.end(), pc) != b.addresses.end()) hit.push_back(b.id);
+        for (size_t index : session_->debug.lastRun().codeBreaks)
+            if (index < codeBreakIds_.size()) hit.push_back(codeBreakIds_[index]);
         body["hitBreakpointIds"] = hit;
         break;
     }

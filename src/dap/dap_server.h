@@ -5,6 +5,9 @@
 // runs, steps, breakpoints, the call stack and C values are the session's.
 //
 // Requests: initialize, launch, setBreakpoints (source lines),
+// setFunctionBreakpoints (C functions, assembler labels),
+// setInstructionBreakpoints (code addresses), each with conditions, hit
+// conditions and log messages the session checks,
 // dataBreakpointInfo and setDataBreakpoints (the session's watchpoints, on
 // variables, registers, SFRs and "xdata:0100"), configurationDone, threads,
 // stackTrace, scopes (Locals, Globals, Registers with PSW's flags, SFRs
@@ -21,6 +24,7 @@
 #pragma once
 
 #include "dap/dap_framing.h"
+#include "debug/debug_session.h"
 
 #include <nlohmann/json.hpp>
 
@@ -101,6 +105,8 @@ private:
     Reply initialize(const Json& arguments);
     Reply launch(const Json& arguments);
     Reply setBreakpoints(const Json& arguments);
+    Reply setFunctionBreakpoints(const Json& arguments);
+    Reply setInstructionBreakpoints(const Json& arguments);
     Reply dataBreakpointInfo(const Json& arguments);
     Reply setDataBreakpoints(const Json& arguments);
     Reply configurationDone(const Json& arguments);
@@ -140,6 +146,11 @@ private:
     std::optional<std::string> targetOf(const Json& variablesReference, const std::string& name,
                                         std::string& error);
     Json sfrBits(uint8_t address);
+    // A breakpoint's condition, hit condition and log message from its
+    // request, or why they cannot be taken.
+    static std::optional<std::string> readRule(const Json& wanted, CodeBreak& rule);
+    // Hands every code breakpoint to the session.
+    void applyCodeBreaks();
     int addReference(Reference reference);
     std::string sourcePath(const std::string& file) const;
     int clientLine(int line) const { return line - lineBase_; }
@@ -162,11 +173,15 @@ private:
     std::unique_ptr<cli::UartRecorder> uart_;
     std::string uartBytes_;
     std::string sourceFolder_; // where the source map's file names are relative to
+    // A breakpoint on code: a line's, a function's or an instruction's.
     struct LineBreakpoint {
         int id;
         std::vector<uint16_t> addresses;
+        CodeBreak rule; // its condition, hit condition and log message
     };
     std::map<std::string, std::vector<LineBreakpoint>> lineBreakpoints_; // by source path
+    std::vector<LineBreakpoint> functionBreakpoints_, instructionBreakpoints_;
+    std::vector<int> codeBreakIds_; // the breakpoint of each of the session's code breaks
     int nextBreakpointId_ = 1;
     struct DataBreakpoint {
         int id;

@@ -112,12 +112,20 @@ std::string upper(std::string_view text) {
     return out;
 }
 
-// "200", "-3", "0x1F", "1FH" (a hex number starts with a digit).
-std::optional<int64_t> registerNumber(std::string_view text) {
+std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
+    return text;
+}
+
+// "200", "-3", "0x1F", "1FH" (a hex number starts with a digit).
+std::optional<int64_t> registerNumber(std::string_view text) {
+    text = trimmed(text);
+    if (text.empty() ||
+        !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-'))
+        return std::nullopt;
     const bool negative = text.starts_with('-');
     if (negative) text.remove_prefix(1);
     int base = 10;
@@ -148,7 +156,192 @@ DebugSession::~DebugSession() {
     if (machine_.watchpoints == &watchpoints_) machine_.watchpoints = nullptr;
 }
 
-void DebugSession::setLineBreaks(const CodeAddressSet& addresses) { lineBreaks_ = addresses; }
+void DebugSession::setLineBreaks(const CodeAddressSet& addresses) {
+    lineBreaks_ = addresses;
+    codeBreaks_.clear();
+}
+
+void DebugSession::setCodeBreaks(std::vector<CodeBreak> breaks) {
+    lineBreaks_.reset();
+    for (CodeBreak& b : breaks) {
+        lineBreaks_.set(b.address);
+        b.hits = 0;
+    }
+    codeBreaks_ = std::move(breaks);
+}
+
+std::optional<uint16_t> DebugSession::functionAddress(std::string_view name) const {
+    if (sourceMap_)
+        for (const SourceFunction& f : sourceMap_->functions())
+            if (f.name == name) return f.start;
+    if (variables_)
+        for (const CFunction& f : variables_->symbols().functions)
+            if (f.name == name && f.start) return uint16_t(*f.start);
+    return std::nullopt;
+}
+
+namespace {
+
+struct Comparison {
+    std::string_view op;
+    bool (*holds)(double, double);
+};
+// Two-character operators first, so "<=" is not read as "<".
+constexpr std::array<Comparison, 6> kComparisons{{
+    {"==", [](double a, double b) { return a == b; }},
+    {"!=", [](double a, double b) { return a != b; }},
+    {"<=", [](double a, double b) { return a <= b; }},
+    {">=", [](double a, double b) { return a >= b; }},
+    {"<", [](double a, double b) { return a < b; }},
+    {">", [](double a, double b) { return a > b; }},
+}};
+
+// The condition's operands and its comparison (none: one operand). "->"
+// is a member access, not a comparison.
+std::pair<std::vector<std::string_view>, const Comparison*> splitCondition(std::string_view text) {
+    for (const Comparison& c : kComparisons)
+        for (size_t at = text.find(c.op); at != std::string_view::npos;
+             at = text.find(c.op, at + 1)) {
+            if (c.op == ">" && at > 0 && text[at - 1] == '-') continue;
+            return {{trimmed(text.substr(0, at)), trimmed(text.substr(at + c.op.size()))}, &c};
+        }
+    return {{trimmed(text)}, nullptr};
+}
+
+// "N", "== N", ">= N", "> N", "< N", "<= N", "% N": whether hit `hits`
+// stops; nothing when the text does not read.
+std::optional<bool> hitConditionHolds(std::string_view text, uint64_t hits) {
+    text = trimmed(text);
+    std::string_view op = "==";
+    for (std::string_view o : {"==", ">=", "<=", ">", "<", "%"})
+        if (text.starts_with(o)) {
+            op = o;
+            text.remove_prefix(o.size());
+            break;
+        }
+    const std::optional<int64_t> n = registerNumber(text);
+    if (!n || *n < 0 || (op == "%" && *n == 0)) return std::nullopt;
+    const uint64_t count = uint64_t(*n);
+    if (op == "%") return hits % count == 0;
+    if (op == ">=") return hits >= count;
+    if (op == "<=") return hits <= count;
+    if (op == ">") return hits > count;
+    if (op == "<") return hits < count;
+    return hits == count;
+}
+
+} // namespace
+
+std::optional<std::string> DebugSession::codeBreakProblem(const CodeBreak& b) {
+    if (!b.hitCondition.empty() && !hitConditionHolds(b.hitCondition, 0))
+        return "hit count '" + b.hitCondition +
+               "' does not read: give N, == N, >= N, > N, < N, <= N or % N";
+    if (trimmed(b.condition).empty()) return std::nullopt;
+    for (std::string_view operand : splitCondition(b.condition).first) {
+        if (operand.empty()) return "condition '" + b.condition + "' lacks an operand";
+        if (registerNumber(operand)) continue;
+        if (auto error = CVariables::syntaxError(operand))
+            return "condition '" + b.condition + "': " + *error;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> DebugSession::operandValue(std::string_view text, std::string& error) const {
+    if (const std::optional<int64_t> number = registerNumber(text)) return double(*number);
+    const CEvaluation e = evaluate(text);
+    if (e.value) {
+        if (!e.value->place) {
+            error = std::string(text) + " is not available here: " + e.value->unavailable;
+            return std::nullopt;
+        }
+        if (!e.value->type.isScalar()) {
+            error = std::string(text) + " is not a single value";
+            return std::nullopt;
+        }
+        return realOf(*e.value);
+    }
+    const std::string name = upper(text) == "ACC" ? "A" : upper(text);
+    const ChipState& chip = machine_.chip;
+    for (const RegisterRow& r : kRegisters) {
+        if (r.name != name) continue;
+        switch (r.kind) {
+        case Register::Bank: return double(chip.iram[chip.bankBase() + r.where]);
+        case Register::Sfr:
+            return double(readMemory(SpaceAddress{AddressSpace::Sfr, r.where}, 1).at(0));
+        case Register::Dptr: return double(chip.dptr());
+        case Register::Pc: return double(chip.pc);
+        }
+    }
+    if (const std::optional<uint8_t> address = lookupDirectName(name))
+        return double(readMemory(SpaceAddress{AddressSpace::Sfr, *address}, 1).at(0));
+    error = e.error;
+    return std::nullopt;
+}
+
+std::optional<bool> DebugSession::conditionHolds(std::string_view condition,
+                                                 std::string& error) const {
+    const auto [operands, comparison] = splitCondition(condition);
+    std::vector<double> values;
+    for (std::string_view operand : operands) {
+        const std::optional<double> value = operandValue(operand, error);
+        if (!value) return std::nullopt;
+        values.push_back(*value);
+    }
+    return comparison ? comparison->holds(values[0], values[1]) : values[0] != 0;
+}
+
+bool DebugSession::codeBreakHolds(uint16_t pc, const RunLimits& limits, DebugRun& run) {
+    run.codeBreaks.clear();
+    bool any = false;
+    for (size_t i = 0; i < codeBreaks_.size(); ++i) {
+        CodeBreak& b = codeBreaks_[i];
+        if (b.address != pc) continue;
+        any = true;
+        if (!trimmed(b.condition).empty()) {
+            std::string error;
+            const std::optional<bool> holds = conditionHolds(b.condition, error);
+            // A condition that cannot be evaluated stops, and says why.
+            if (!holds) {
+                if (limits.log)
+                    limits.log("breakpoint condition '" + b.condition + "': " + error + "\n");
+                run.codeBreaks.push_back(i);
+                continue;
+            }
+            if (!*holds) continue;
+        }
+        ++b.hits;
+        if (!b.hitCondition.empty() && !hitConditionHolds(b.hitCondition, b.hits).value_or(true))
+            continue;
+        if (!b.logMessage.empty()) {
+            if (limits.log) limits.log(logText(b.logMessage) + "\n");
+            continue;
+        }
+        run.codeBreaks.push_back(i);
+    }
+    return !any || !run.codeBreaks.empty();
+}
+
+std::string DebugSession::logText(std::string_view message) const {
+    std::string out;
+    for (size_t i = 0; i < message.size(); ++i) {
+        const size_t close = message[i] == '{' ? message.find('}', i) : std::string_view::npos;
+        if (close == std::string_view::npos) {
+            out += message[i];
+            continue;
+        }
+        const std::string_view expression = trimmed(message.substr(i + 1, close - i - 1));
+        const CEvaluation e = evaluate(expression);
+        std::string error;
+        if (e.value)
+            out += variables_->format(machine_, *e.value);
+        else if (const std::optional<double> value = operandValue(expression, error))
+            out += std::to_string(int64_t(*value));
+        else
+            out += "<" + error + ">";
+        i = close;
+    }
+    return out;
+}
 
 Validation DebugSession::watchPlaces(std::string_view text,
                                      std::vector<WatchAddress>& places) const {
@@ -212,14 +405,33 @@ StopConditions DebugSession::stopConditions() const {
 }
 
 DebugRun DebugSession::run(const RunLimits& limits) {
-    if (!limits.resume && lineBreaks_[machine_.chip.pc]) {
-        last_ = DebugRun{};
-        last_.stop = DebugStop::BreakLine;
-        return last_;
+    RunLimits r = limits;
+    uint64_t steps = 0, cycles = 0;
+    for (;;) {
+        DebugRun part;
+        if (!r.resume && lineBreaks_[machine_.chip.pc])
+            part.stop = DebugStop::BreakLine;
+        else
+            part = r.beforeStep || r.afterStep ? runStepwise(r, stopConditions())
+                                               : runBatches(r, stopConditions());
+        steps += part.steps;
+        cycles += part.cycles;
+        // A code breakpoint none of whose conditions holds lets the run go
+        // on past it, within what is left of the limits.
+        const bool goesOn = part.stop == DebugStop::BreakLine &&
+                            !codeBreakHolds(machine_.chip.pc, r, part) &&
+                            (!r.maxSteps || steps < *limits.maxSteps) &&
+                            (!r.maxCycles || cycles < *limits.maxCycles);
+        if (!goesOn) {
+            part.steps = steps;
+            part.cycles = cycles;
+            last_ = part;
+            return last_;
+        }
+        r.resume = true;
+        if (limits.maxSteps) r.maxSteps = *limits.maxSteps - steps;
+        if (limits.maxCycles) r.maxCycles = *limits.maxCycles - cycles;
     }
-    const StopConditions stops = stopConditions();
-    last_ = limits.beforeStep || limits.afterStep ? runStepwise(limits, stops) : runBatches(limits, stops);
-    return last_;
 }
 
 DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {

@@ -333,4 +333,85 @@ TEST(DapSession, DataBreakpointsAndWritesAreTheSessions) {
     EXPECT_EQ(c.wait(), 0);
 }
 
+// Conditions, hit counts and log points on line, function and instruction
+// breakpoints: the session decides at each arrival whether the run stops.
+TEST(DapSession, BreakpointConditionsHitCountsAndLogPoints) {
+    TempDir dir;
+    const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+    ASSERT_TRUE(compileC(dir.path, "steps", source, {"--debug"}));
+    const int call = lineOf(source, "mark:call"), park = lineOf(source, "mark:park");
+    const struct {
+        const char* request;
+        Json breakpoints;
+        const char* expression; // at the first stop, or in the first message
+        const char* value;
+    } rows[] = {
+        {"setBreakpoints", {{{"line", call}, {"condition", "i == 2"}}}, "i", "2"},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "count>=1"}, {"hitCondition", "1"}}},
+         "i",
+         "2"},
+        {"setBreakpoints", {{{"line", call}, {"hitCondition", "2"}}}, "i", "1"},
+        {"setBreakpoints",
+         {{{"line", call}, {"hitCondition", "> 2"}}, {{"line", park}}},
+         "count",
+         "1"},
+        {"setBreakpoints",
+         {{{"line", park}}, {{"line", call}, {"logMessage", "i={i} R7={R7} {nosuch}"}}},
+         "output",
+         "i=0 R7=0 <unknown name 'nosuch' in \"nosuch\">\ni=1 R7=1 "},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "nosuch == 1"}}},
+         "output",
+         "breakpoint condition 'nosuch == 1'"},
+        {"setFunctionBreakpoints", {{{"name", "bump"}, {"condition", "count > 0"}}}, "count", "1"},
+        {"setInstructionBreakpoints", {{{"instructionReference", "0x0000"}}}, "PC", "0x0000"},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "i =="}}},
+         "message",
+         "lacks an operand"},
+        {"setBreakpoints",
+         {{{"line", call}, {"hitCondition", "many"}}},
+         "message",
+         "does not read"},
+        {"setFunctionBreakpoints",
+         {{{"name", "nosuch"}}},
+         "message",
+         "no function or label 'nosuch'"},
+        {"setInstructionBreakpoints",
+         {{{"instructionReference", "xdata:0100"}}},
+         "message",
+         "not an address of program"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.breakpoints.dump());
+        DapClient c(dir.path);
+        start(c, {{"program", "steps.hex"}});
+        Json args{{"breakpoints", row.breakpoints}};
+        if (std::string(row.request) == "setBreakpoints")
+            args["source"] = {{"path", (dir / "steps.c").string()}};
+        const Json set = c.call(row.request, args)["body"]["breakpoints"];
+        ASSERT_EQ(set.size(), row.breakpoints.size());
+        if (std::string(row.expression) == "message") {
+            EXPECT_EQ(set[0]["verified"], false) << set;
+            EXPECT_NE(set[0].value("message", "").find(row.value), std::string::npos) << set;
+            continue;
+        }
+        EXPECT_EQ(set[0]["verified"], true) << set;
+        ASSERT_EQ(c.call("configurationDone")["success"], true);
+        std::string output;
+        Json m = c.next();
+        for (; !m.is_null() && m["event"] != "stopped"; m = c.next())
+            if (m["event"] == "output") output += m["body"]["output"];
+        ASSERT_EQ(m["body"]["reason"], "breakpoint") << m;
+        if (std::string(row.expression) == "output")
+            EXPECT_TRUE(output.starts_with(row.value)) << output;
+        else
+            EXPECT_EQ(c.call("evaluate",
+                             {{"expression", row.expression}, {"frameId", 0}})["body"]["result"],
+                      row.value);
+        EXPECT_EQ(m["body"]["hitBreakpointIds"], Json::array({set[0]["id"]})) << m;
+    }
+}
+
 } // namespace
