@@ -4,6 +4,7 @@
 #include "cli/cli_session.h"
 #include "debug/run_controller.h"
 #include "machine/space_address.h"
+#include "tools/disassembler.h"
 #include "tools/symbol_names.h"
 
 #include <algorithm>
@@ -195,6 +196,9 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"evaluate", &DapServer::evaluate, true, false},
         {"setVariable", &DapServer::setVariable, true, false},
         {"setExpression", &DapServer::setExpression, true, false},
+        {"disassemble", &DapServer::disassemble, true, false},
+        {"gotoTargets", &DapServer::gotoTargets, true, false},
+        {"goto", &DapServer::gotoLine, true, false},
         {"readMemory", &DapServer::readMemory, true, false},
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
@@ -313,6 +317,8 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsInstructionBreakpoints", true},
         {"supportsSetVariable", true},
         {"supportsSetExpression", true},
+        {"supportsDisassembleRequest", true},
+        {"supportsGotoTargetsRequest", true},
     }};
 }
 
@@ -546,7 +552,12 @@ Json DapServer::stackFrame(size_t index) const {
     std::string name = entry.function.empty() ? hex(entry.pc, 4) : entry.function;
     if (entry.interrupt) name += " [interrupt]";
     if (!entry.known) name += " [return address overwritten]";
-    Json frame{{"id", index}, {"name", name}, {"line", 0}, {"column", 0}};
+    Json frame{{"id", index},
+               {"name", name},
+               {"line", 0},
+               {"column", 0},
+               {"instructionPointerReference",
+                spaceAddressText(SpaceAddress{AddressSpace::Code, entry.pc})}};
     if (!entry.file.empty()) {
         const std::string path = sourcePath(entry.file);
         frame["source"] = Json{{"name", fs::path(path).filename().string()}, {"path", path}};
@@ -830,6 +841,110 @@ DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
     }
     if (running_) restartRun_ = true;
     return {Json{{"breakpoints", answers}}};
+}
+
+// ---- disassembly and goto
+
+DapServer::Reply DapServer::disassemble(const Json& a) {
+    std::string reference = a.at("memoryReference").get<std::string>();
+    if (reference.starts_with("0x") || reference.starts_with("0X"))
+        reference = "code:" + reference.substr(2);
+    std::string error;
+    const std::optional<SpaceAddress> start = parseSpaceAddress(reference, error);
+    if (!start) return {{}, error};
+    if (start->space != AddressSpace::Code)
+        return {{}, "'" + reference + "' is not an address of program memory"};
+    const int64_t count = a.at("instructionCount").get<int64_t>();
+    if (count < 0 || count > kMaxMemoryRead)
+        return {{}, "instructionCount must be 0 to " + std::to_string(kMaxMemoryRead)};
+    const int64_t first = int64_t(start->address) + a.value("offset", int64_t(0));
+    int64_t skip = a.value("instructionOffset", int64_t(0));
+    if (first < 0 || first > 0xFFFF) return {{}, "the address lies outside program memory"};
+    const ChipState& chip = session_->machine.chip;
+    // Instructions before the address: decoded from far enough back that
+    // the decoding has come into step with the program's (an instruction is
+    // at most 3 bytes).
+    uint32_t address = uint32_t(first);
+    if (skip < 0) {
+        std::vector<uint32_t> before;
+        for (uint32_t at = uint32_t(std::max<int64_t>(0, first + 3 * skip - 16));
+             at < uint32_t(first); at = disassembleAt(chip, uint16_t(at), ViewMode::Normal).next)
+            before.push_back(at);
+        const size_t back = std::min(before.size(), size_t(-skip));
+        address = back ? before[before.size() - back] : uint32_t(first);
+        skip = 0;
+    }
+    for (; skip > 0 && address <= 0xFFFF; --skip)
+        address = disassembleAt(chip, uint16_t(address), ViewMode::Normal).next;
+    const SourceMap* map = session_->debug.sourceMap();
+    Json list = Json::array();
+    for (int64_t i = 0; i < count && address <= 0xFFFF; ++i) {
+        const DisassembledLine line = disassembleAt(chip, uint16_t(address), ViewMode::Normal);
+        std::string bytes;
+        for (int b = 0; b < line.length; ++b) {
+            char text[4];
+            std::snprintf(text, sizeof text, "%s%02X", b ? " " : "",
+                          chip.readCode(uint16_t(address + uint32_t(b))));
+            bytes += text;
+        }
+        Json instruction{{"address", hex(address, 4)},
+                         {"instructionBytes", bytes},
+                         {"instruction", mnemonicPart(line.text)}};
+        if (address > chip.codeLimit) instruction["presentationHint"] = "invalid";
+        if (map) {
+            if (const SourceFunction* f = map->functionAt(uint16_t(address));
+                f && f->start == address)
+                instruction["symbol"] = f->name;
+            if (const std::optional<SourceLocation> where = map->locationAt(uint16_t(address))) {
+                instruction["location"] = Json{{"path", sourcePath(map->files()[where->file])}};
+                instruction["line"] = clientLine(int(where->line));
+            }
+        }
+        list.push_back(std::move(instruction));
+        address = line.next;
+    }
+    return {Json{{"instructions", list}}};
+}
+
+std::optional<std::string> DapServer::clientSource(const Json& source) {
+    if (source.contains("path")) return source["path"].get<std::string>();
+    if (source.contains("name")) return source["name"].get<std::string>();
+    return std::nullopt;
+}
+
+DapServer::Reply DapServer::gotoTargets(const Json& a) {
+    const std::optional<std::string> path = clientSource(a.at("source"));
+    if (!path || path->empty()) return {{}, "gotoTargets needs the source's path"};
+    const int64_t asked = a.at("line").get<int64_t>() + lineBase_;
+    const SourceMap* map = session_->debug.sourceMap();
+    if (!map) return {{}, "no source map: give the launch a sourceMap (.cdb or .lst)"};
+    if (asked <= 0 || asked > UINT32_MAX) return {{}, "no line " + std::to_string(asked)};
+    std::string error;
+    const std::optional<ResolvedLine> resolved = map->resolveLine(*path, uint32_t(asked), &error);
+    if (!resolved) return {{}, error};
+    Json targets = Json::array();
+    // A target's id is its address + 1 (ids are not 0).
+    for (uint16_t address : resolved->addresses)
+        targets.push_back(
+            Json{{"id", int(address) + 1},
+                 {"label", map->text(resolved->where) + " (" + hex(address, 4) + ")"},
+                 {"line", clientLine(int(resolved->where.line))},
+                 {"instructionPointerReference", spaceAddressText({AddressSpace::Code, address})}});
+    return {Json{{"targets", targets}}};
+}
+
+DapServer::Reply DapServer::gotoLine(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const int64_t id = a.at("targetId").get<int64_t>();
+    if (id < 1 || id > 0x10000) return {{}, "no goto target " + std::to_string(id)};
+    if (Validation refused = session_->debug.assign("PC", std::to_string(id - 1)))
+        return {{}, refused->text};
+    references_.clear();
+    afterResponse_ = [this] {
+        sendEvent("stopped",
+                  {{"reason", "goto"}, {"threadId", kThreadId}, {"allThreadsStopped", true}});
+    };
+    return {};
 }
 
 // ---- memory

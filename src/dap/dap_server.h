@@ -13,8 +13,10 @@
 // stackTrace, scopes (Locals, Globals, Registers with PSW's flags, SFRs
 // with their named bits), variables, setVariable, setExpression, continue,
 // next, stepIn, stepOut (by line, or by instruction), pause, evaluate,
-// readMemory, writeMemory (memory references in the session's address
-// form), terminate and disconnect. Any
+// disassemble (with each instruction's source line), gotoTargets and goto
+// (the program counter set to a line's code), readMemory, writeMemory
+// (memory references in the session's address form), terminate and
+// disconnect. Any
 // other command, a request that comes before launch, or arguments of the
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
@@ -122,6 +124,9 @@ private:
     Reply evaluate(const Json& arguments);
     Reply setVariable(const Json& arguments);
     Reply setExpression(const Json& arguments);
+    Reply disassemble(const Json& arguments);
+    Reply gotoTargets(const Json& arguments);
+    Reply gotoLine(const Json& arguments);
     Reply readMemory(const Json& arguments);
     Reply writeMemory(const Json& arguments);
     Reply terminate(const Json& arguments);
@@ -153,6 +158,8 @@ private:
     void applyCodeBreaks();
     int addReference(Reference reference);
     std::string sourcePath(const std::string& file) const;
+    // The source path a client names, as the breakpoints keep it.
+    static std::optional<std::string> clientSource(const Json& source);
     int clientLine(int line) const { return line - lineBase_; }
 
     Writer writer_;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace quorvel::support;
 using quorvel::dap::frameMessage;
 using quorvel::dap::test::DapClient;
@@ -36,45 +38,111 @@ TEST(DapMessages, BadInputGetsAnErrorAndTheNextRequestAnAnswer) {
         const char* message;      // in the error response's message
     } rows[] = {
         {"no Content-Length", {}, "Content-Lenght: 2\r\n\r\n{}", "no Content-Length"},
-        {"a header line without a colon", {}, "Content-Length 2\r\n\r\n{}", "a line without a colon"},
+        {"a header line without a colon",
+         {},
+         "Content-Length 2\r\n\r\n{}",
+         "a line without a colon"},
         {"a negative length", {}, "Content-Length: -2\r\n\r\n{}", "not a number of bytes"},
-        {"a length beyond 64 bits", {}, "Content-Length: 123456789012345678901234567890\r\n\r\n{}", "message too long"},
+        {"a length beyond 64 bits",
+         {},
+         "Content-Length: 123456789012345678901234567890\r\n\r\n{}",
+         "message too long"},
         {"a length beyond the limit", {}, "Content-Length: 1048577\r\n\r\n{}", "message too long"},
         {"a header that never ends", {}, std::string(9000, 'x'), "no end of the header"},
         {"not JSON", {}, frameMessage("{\"seq\": 1,"), "not JSON"},
         {"an array", {}, frameMessage("[1, 2]"), "must be a JSON object"},
-        {"an event", {}, request({{"seq", 1}, {"type", "event"}, {"event", "stopped"}}), "only requests"},
+        {"an event",
+         {},
+         request({{"seq", 1}, {"type", "event"}, {"event", "stopped"}}),
+         "only requests"},
         {"no command", {}, request({{"seq", 1}, {"type", "request"}}), "needs a \"command\""},
-        {"an unknown command", {}, request({{"seq", 1}, {"type", "request"}, {"command", "stepBack"}}),
+        {"an unknown command",
+         {},
+         request({{"seq", 1}, {"type", "request"}, {"command", "stepBack"}}),
          "unsupported request 'stepBack'"},
-        {"before initialize", {}, request({{"seq", 1}, {"type", "request"}, {"command", "threads"}}),
+        {"before initialize",
+         {},
+         request({{"seq", 1}, {"type", "request"}, {"command", "threads"}}),
          "before 'initialize'"},
-        {"stackTrace before launch", {init},
-         request({{"seq", 2}, {"type", "request"}, {"command", "stackTrace"}, {"arguments", {{"threadId", 1}}}}),
+        {"stackTrace before launch",
+         {init},
+         request({{"seq", 2},
+                  {"type", "request"},
+                  {"command", "stackTrace"},
+                  {"arguments", {{"threadId", 1}}}}),
          "needs a launched program"},
-        {"arguments not an object", {init}, request({{"seq", 2}, {"type", "request"}, {"command", "launch"}, {"arguments", 5}}),
+        {"arguments not an object",
+         {init},
+         request({{"seq", 2}, {"type", "request"}, {"command", "launch"}, {"arguments", 5}}),
          "must be an object"},
-        {"launch without a program", {init}, request(launch(Json::object())), "launch needs 'program'"},
-        {"launch with a program of the wrong type", {init}, request(launch({{"program", 7}})),
+        {"launch without a program",
+         {init},
+         request(launch(Json::object())),
+         "launch needs 'program'"},
+        {"launch with a program of the wrong type",
+         {init},
+         request(launch({{"program", 7}})),
          "'program' must be a string"},
-        {"launch of a missing file", {init}, request(launch({{"program", "nosuch.hex"}})), "nosuch.hex"},
-        {"launch on an unknown device", {init}, request(launch({{"program", "loop.hex"}, {"device", "Z80"}})),
+        {"launch of a missing file",
+         {init},
+         request(launch({{"program", "nosuch.hex"}})),
+         "nosuch.hex"},
+        {"launch on an unknown device",
+         {init},
+         request(launch({{"program", "loop.hex"}, {"device", "Z80"}})),
          "unknown device 'Z80'"},
-        {"launch with a bad clock", {init}, request(launch({{"program", "loop.hex"}, {"clockHz", 99000000}})),
+        {"launch with a bad clock",
+         {init},
+         request(launch({{"program", "loop.hex"}, {"clockHz", 99000000}})),
          "--clock 99000000"},
-        {"continue before configurationDone", {init, launch({{"program", "loop.hex"}})},
-         request({{"seq", 3}, {"type", "request"}, {"command", "continue"}, {"arguments", {{"threadId", 1}}}}),
+        {"continue before configurationDone",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "continue"},
+                  {"arguments", {{"threadId", 1}}}}),
          "after 'configurationDone'"},
-        {"a line given as text", {init, launch({{"program", "loop.hex"}})},
-         request({{"seq", 3}, {"type", "request"}, {"command", "setBreakpoints"},
-                  {"arguments", {{"source", {{"path", "loop.c"}}}, {"breakpoints", {{{"line", "ten"}}}}}}}),
+        {"a line given as text",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "setBreakpoints"},
+                  {"arguments",
+                   {{"source", {{"path", "loop.c"}}}, {"breakpoints", {{{"line", "ten"}}}}}}}),
          "bad arguments of 'setBreakpoints'"},
-        {"a memory reference without a space", {init, launch({{"program", "loop.hex"}})},
-         request({{"seq", 3}, {"type", "request"}, {"command", "readMemory"},
+        {"a memory reference without a space",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "readMemory"},
                   {"arguments", {{"memoryReference", "1234"}, {"count", 4}}}}),
          "expected SPACE:ADDRESS"},
-        {"data that is not base64", {init, launch({{"program", "loop.hex"}})},
-         request({{"seq", 3}, {"type", "request"}, {"command", "writeMemory"},
+        {"disassembly of data memory",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "disassemble"},
+                  {"arguments", {{"memoryReference", "xdata:0"}, {"instructionCount", 4}}}}),
+         "not an address of program memory"},
+        {"goto a target that is none",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "goto"},
+                  {"arguments", {{"targetId", 0}}}}),
+         "after 'configurationDone'"},
+        {"setVariable in a container that is none",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "setVariable"},
+                  {"arguments", {{"variablesReference", 9}, {"name", "A"}, {"value", "1"}}}}),
+         "no variables reference 9"},
+        {"data that is not base64",
+         {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3},
+                  {"type", "request"},
+                  {"command", "writeMemory"},
                   {"arguments", {{"memoryReference", "iram:30"}, {"data", "!!"}}}}),
          "not base64"},
     };
@@ -138,6 +206,27 @@ TEST(DapMessages, PauseStopsAnEndlessRunAndLeavingProgramMemoryEndsTheSession) {
         EXPECT_EQ(c.event("stopped")["body"]["reason"], "pause");
         stopped(3, iram30);
     }
+    // The disassembly with each instruction's line, also from before the
+    // address asked for; goto sets the program counter to a line's code.
+    const Json code = c.call("disassemble", {{"memoryReference", "code:0002"},
+                                             {"instructionOffset", -1},
+                                             {"instructionCount", 2}})["body"]["instructions"];
+    ASSERT_EQ(code.size(), 2u) << code;
+    for (const auto& [i, address, text, line] :
+         {std::tuple{0, "0x0000", "INC    30", 2}, std::tuple{1, "0x0002", "SJMP   0002", 3}}) {
+        EXPECT_EQ(code[i]["address"], address) << code[i];
+        EXPECT_EQ(code[i]["instruction"], text) << code[i];
+        EXPECT_EQ(code[i]["line"], line) << code[i];
+    }
+    const Json targets =
+        c.call("gotoTargets", {{"source", {{"path", "loop.asm"}}}, {"line", 2}})["body"]["targets"];
+    ASSERT_EQ(targets.size(), 1u) << targets;
+    ASSERT_EQ(c.call("goto", {{"threadId", 1}, {"targetId", targets[0]["id"]}})["success"], true);
+    EXPECT_EQ(c.event("stopped")["body"]["reason"], "goto");
+    stopped(2, "AQ==");
+    ASSERT_EQ(c.call("next", {{"threadId", 1}, {"granularity", "instruction"}})["success"], true);
+    c.event("stopped");
+    stopped(3, "Ag==");
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
 
