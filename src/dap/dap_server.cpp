@@ -153,6 +153,18 @@ std::string partName(const std::string& parent, const std::string& expression) {
     return name;
 }
 
+// A number argument held within +-2^31 (0 when missing), so sums with
+// addresses and line bases cannot overflow; beyond that every value is as
+// far out of range as the bound.
+int64_t boundedNumber(const Json& object, const char* name) {
+    constexpr int64_t kBound = int64_t(1) << 31;
+    if (!object.contains(name)) return 0;
+    const Json& value = object[name];
+    if (value.is_number_float()) return int64_t(std::clamp(value.get<double>(), -double(kBound), double(kBound)));
+    if (value.is_number_unsigned()) return int64_t(std::min<uint64_t>(value.get<uint64_t>(), uint64_t(kBound)));
+    return std::clamp(value.get<int64_t>(), -kBound, kBound);
+}
+
 // The SFRs with a name, in address order ("P0" ... "B").
 std::vector<uint8_t> namedSfrs() {
     std::vector<uint8_t> list;
@@ -400,7 +412,8 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
     Json answers = Json::array();
     const Json none = Json::array();
     for (const Json& wanted : a.contains("breakpoints") ? a["breakpoints"] : none) {
-        const int64_t asked = wanted.at("line").get<int64_t>() + lineBase_;
+        wanted.at("line").get<int64_t>(); // a line that is no number is refused
+        const int64_t asked = boundedNumber(wanted, "line") + lineBase_;
         Json answer{{"id", nextBreakpointId_}, {"verified", false}, {"line", clientLine(int(std::clamp<int64_t>(asked, 0, INT32_MAX)))}};
         std::string error = "no source map: give the launch a sourceMap (.cdb or .lst)";
         std::optional<ResolvedLine> resolved;
@@ -500,7 +513,7 @@ DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
     Json answers = Json::array();
     for (const Json& wanted : a.at("breakpoints")) {
         std::string reference = wanted.at("instructionReference").get<std::string>();
-        const int64_t offset = wanted.value("offset", int64_t(0));
+        const int64_t offset = boundedNumber(wanted, "offset");
         LineBreakpoint b{nextBreakpointId_++, {}, {}};
         Json answer{{"id", b.id}, {"verified", false}};
         std::optional<std::string> problem = readRule(wanted, b.rule);
@@ -857,8 +870,8 @@ DapServer::Reply DapServer::disassemble(const Json& a) {
     const int64_t count = a.at("instructionCount").get<int64_t>();
     if (count < 0 || count > kMaxMemoryRead)
         return {{}, "instructionCount must be 0 to " + std::to_string(kMaxMemoryRead)};
-    const int64_t first = int64_t(start->address) + a.value("offset", int64_t(0));
-    int64_t skip = a.value("instructionOffset", int64_t(0));
+    const int64_t first = int64_t(start->address) + boundedNumber(a, "offset");
+    int64_t skip = boundedNumber(a, "instructionOffset");
     if (first < 0 || first > 0xFFFF) return {{}, "the address lies outside program memory"};
     const ChipState& chip = session_->machine.chip;
     // Instructions before the address: decoded from far enough back that
@@ -915,7 +928,8 @@ std::optional<std::string> DapServer::clientSource(const Json& source) {
 DapServer::Reply DapServer::gotoTargets(const Json& a) {
     const std::optional<std::string> path = clientSource(a.at("source"));
     if (!path || path->empty()) return {{}, "gotoTargets needs the source's path"};
-    const int64_t asked = a.at("line").get<int64_t>() + lineBase_;
+    a.at("line").get<int64_t>(); // a line that is no number is refused
+    const int64_t asked = boundedNumber(a, "line") + lineBase_;
     const SourceMap* map = session_->debug.sourceMap();
     if (!map) return {{}, "no source map: give the launch a sourceMap (.cdb or .lst)"};
     if (asked <= 0 || asked > UINT32_MAX) return {{}, "no line " + std::to_string(asked)};
@@ -956,7 +970,7 @@ DapServer::Reply DapServer::readMemory(const Json& a) {
     const int64_t count = a.at("count").get<int64_t>();
     if (count < 0 || count > kMaxMemoryRead)
         return {{}, "count must be 0 to " + std::to_string(kMaxMemoryRead)};
-    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    const int64_t address = int64_t(start->address) + boundedNumber(a, "offset");
     std::vector<uint8_t> bytes;
     if (address >= 0 && address <= 0xFFFF)
         bytes = session_->debug.readMemory(SpaceAddress{start->space, uint16_t(address)}, size_t(count));
@@ -969,7 +983,7 @@ DapServer::Reply DapServer::writeMemory(const Json& a) {
     std::string error;
     const std::optional<SpaceAddress> start = parseSpaceAddress(a.at("memoryReference").get<std::string>(), error);
     if (!start) return {{}, error};
-    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    const int64_t address = int64_t(start->address) + boundedNumber(a, "offset");
     if (address < 0 || address > 0xFFFF) return {{}, "the address lies outside the space"};
     const std::optional<std::vector<uint8_t>> bytes = fromBase64(a.at("data").get<std::string>());
     if (!bytes) return {{}, "the data is not base64"};
