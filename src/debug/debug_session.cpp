@@ -407,6 +407,7 @@ StopConditions DebugSession::stopConditions() const {
 DebugRun DebugSession::run(const RunLimits& limits) {
     RunLimits r = limits;
     uint64_t steps = 0, cycles = 0;
+    uint64_t unasked = 0; // steps since the front end's carryOn was last asked
     for (;;) {
         DebugRun part;
         if (!r.resume && lineBreaks_[machine_.chip.pc])
@@ -416,12 +417,23 @@ DebugRun DebugSession::run(const RunLimits& limits) {
                                                : runBatches(r, stopConditions());
         steps += part.steps;
         cycles += part.cycles;
+        unasked += part.steps;
         // A code breakpoint none of whose conditions holds lets the run go
-        // on past it, within what is left of the limits.
-        const bool goesOn = part.stop == DebugStop::BreakLine &&
-                            !codeBreakHolds(machine_.chip.pc, r, part) &&
-                            (!r.maxSteps || steps < *limits.maxSteps) &&
-                            (!r.maxCycles || cycles < *limits.maxCycles);
+        // on past it, within what is left of the limits; the front end is
+        // asked between slices of it as in any run, however often the
+        // program passes the breakpoint.
+        bool goesOn = part.stop == DebugStop::BreakLine &&
+                      !codeBreakHolds(machine_.chip.pc, r, part) &&
+                      (!r.maxSteps || steps < *limits.maxSteps) &&
+                      (!r.maxCycles || cycles < *limits.maxCycles);
+        if (goesOn && unasked >= r.batchSteps.value_or(kMaxBatch)) {
+            unasked = 0;
+            if (r.carryOn && !r.carryOn()) {
+                part.stop = DebugStop::Interrupted;
+                part.codeBreaks.clear();
+                goesOn = false;
+            }
+        }
         if (!goesOn) {
             part.steps = steps;
             part.cycles = cycles;

@@ -196,10 +196,11 @@ public:
         return writeSpace(machine_, start, values);
     }
 
-    // Stores `value` (a number: decimal, 0x1F or 1FH; a decimal fraction
-    // for a float) into `target`: a C expression of stack frame `frame`, a
-    // register (R0-R7 of the current bank, A, B, PSW, DPTR, SP, PC) or an
-    // SFR by its name. The message says why nothing was stored.
+    // Stores `value` into `target`: a C expression of stack frame `frame`
+    // (a number, decimal or 0x1F; a decimal fraction for a float), a
+    // register (R0-R7 of the current bank, A, B, PSW, DPTR, SP, PC), an SFR
+    // by its name, or a place such as "iram:30" or "bit:D7" (decimal, 0x1F
+    // or 1FH). The message says why nothing was stored.
     Validation assign(std::string_view target, std::string_view value, size_t frame = 0);
 
     // The call the program counter is in, while the stack still holds its

@@ -227,6 +227,15 @@ TEST(DapMessages, PauseStopsAnEndlessRunAndLeavingProgramMemoryEndsTheSession) {
     ASSERT_EQ(c.call("next", {{"threadId", 1}, {"granularity", "instruction"}})["success"], true);
     c.event("stopped");
     stopped(3, "Ag==");
+    // A condition the endless loop checks at every pass, never true: the
+    // run still takes a pause.
+    ASSERT_EQ(c.call("setBreakpoints",
+                     {{"source", {{"path", "loop.asm"}}},
+                      {"breakpoints", {{{"line", 3}, {"condition", "R7 == 1"}}}}})["success"],
+              true);
+    ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+    ASSERT_EQ(c.call("pause", {{"threadId", 1}})["success"], true);
+    EXPECT_EQ(c.event("stopped")["body"]["reason"], "pause");
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
 
