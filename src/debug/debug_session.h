@@ -1,9 +1,10 @@
 // The debug session: what every front end (the command-line runner, the
 // GUI, and those to come) asks of a loaded program. It holds the program's
 // source map and C symbols, the stop conditions of every kind (breakpoint
-// conditions, source-line breakpoints, a program counter to reach, a jump
-// to itself, watchpoints), runs the machine until one holds, says why the
-// run stopped, and keeps the call stack as the program runs. A front end
+// conditions, source-line breakpoints, code breakpoints with conditions,
+// hit counts and log messages, a program counter to reach, a jump to
+// itself, watchpoints), runs the machine until one holds, says why the run
+// stopped, and keeps the call stack as the program runs. A front end
 // decides nothing about running: it says what it wants and reads the stop.
 //
 // The session feeds the machine's call stack and watchpoints (it attaches
