@@ -4,6 +4,8 @@
 #include "cli/cli_session.h"
 #include "debug/run_controller.h"
 #include "machine/space_address.h"
+#include "tools/disassembler.h"
+#include "tools/symbol_names.h"
 
 #include <algorithm>
 #include <array>
@@ -151,6 +153,34 @@ std::string partName(const std::string& parent, const std::string& expression) {
     return name;
 }
 
+// A number argument held within +-2^31 (0 when missing), so sums with
+// addresses and line bases cannot overflow; beyond that every value is as
+// far out of range as the bound.
+int64_t boundedNumber(const Json& object, const char* name) {
+    constexpr int64_t kBound = int64_t(1) << 31;
+    if (!object.contains(name)) return 0;
+    const Json& value = object[name];
+    if (value.is_number_float()) return int64_t(std::clamp(value.get<double>(), -double(kBound), double(kBound)));
+    if (value.is_number_unsigned()) return int64_t(std::min<uint64_t>(value.get<uint64_t>(), uint64_t(kBound)));
+    return std::clamp(value.get<int64_t>(), -kBound, kBound);
+}
+
+// The SFRs with a name, in address order ("P0" ... "B").
+std::vector<uint8_t> namedSfrs() {
+    std::vector<uint8_t> list;
+    for (unsigned address = 0x80; address <= 0xFF; ++address)
+        if (lookupDirectName(directDisplayName(uint8_t(address)))) list.push_back(uint8_t(address));
+    return list;
+}
+
+// A bit by its name ("TR0", "P1.3", "CY"), or its address ("D1").
+std::string bitName(uint8_t bitAddress) {
+    std::string name = bitDisplayName(bitAddress);
+    for (char& c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
 } // namespace
 
 // ---- the commands
@@ -161,6 +191,10 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"initialize", &DapServer::initialize, false, false},
         {"launch", &DapServer::launch, false, false},
         {"setBreakpoints", &DapServer::setBreakpoints, true, true},
+        {"setFunctionBreakpoints", &DapServer::setFunctionBreakpoints, true, true},
+        {"setInstructionBreakpoints", &DapServer::setInstructionBreakpoints, true, true},
+        {"dataBreakpointInfo", &DapServer::dataBreakpointInfo, true, false},
+        {"setDataBreakpoints", &DapServer::setDataBreakpoints, true, true},
         {"configurationDone", &DapServer::configurationDone, true, false},
         {"threads", &DapServer::threads, true, true},
         {"stackTrace", &DapServer::stackTrace, true, false},
@@ -172,6 +206,11 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"stepOut", &DapServer::stepOut, true, false},
         {"pause", &DapServer::pause, true, true},
         {"evaluate", &DapServer::evaluate, true, false},
+        {"setVariable", &DapServer::setVariable, true, false},
+        {"setExpression", &DapServer::setExpression, true, false},
+        {"disassemble", &DapServer::disassemble, true, false},
+        {"gotoTargets", &DapServer::gotoTargets, true, false},
+        {"goto", &DapServer::gotoLine, true, false},
         {"readMemory", &DapServer::readMemory, true, false},
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
@@ -282,6 +321,16 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsWriteMemoryRequest", true},
         {"supportsTerminateRequest", true},
         {"supportsSteppingGranularity", true},
+        {"supportsDataBreakpoints", true},
+        {"supportsConditionalBreakpoints", true},
+        {"supportsHitConditionalBreakpoints", true},
+        {"supportsLogPoints", true},
+        {"supportsFunctionBreakpoints", true},
+        {"supportsInstructionBreakpoints", true},
+        {"supportsSetVariable", true},
+        {"supportsSetExpression", true},
+        {"supportsDisassembleRequest", true},
+        {"supportsGotoTargetsRequest", true},
     }};
 }
 
@@ -363,13 +412,18 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
     Json answers = Json::array();
     const Json none = Json::array();
     for (const Json& wanted : a.contains("breakpoints") ? a["breakpoints"] : none) {
-        const int64_t asked = wanted.at("line").get<int64_t>() + lineBase_;
+        wanted.at("line").get<int64_t>(); // a line that is no number is refused
+        const int64_t asked = boundedNumber(wanted, "line") + lineBase_;
         Json answer{{"id", nextBreakpointId_}, {"verified", false}, {"line", clientLine(int(std::clamp<int64_t>(asked, 0, INT32_MAX)))}};
         std::string error = "no source map: give the launch a sourceMap (.cdb or .lst)";
         std::optional<ResolvedLine> resolved;
         if (map && asked > 0 && asked <= UINT32_MAX) resolved = map->resolveLine(path, uint32_t(asked), &error);
         else if (map) error = "no line " + std::to_string(asked);
-        LineBreakpoint kept1{nextBreakpointId_++, {}};
+        LineBreakpoint kept1{nextBreakpointId_++, {}, {}};
+        if (auto problem = readRule(wanted, kept1.rule)) {
+            error = *problem;
+            resolved.reset();
+        }
         if (resolved) {
             for (uint16_t address : resolved->addresses)
                 if (address <= codeLimit) kept1.addresses.push_back(address);
@@ -390,14 +444,101 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
         answers.push_back(std::move(answer));
     }
     lineBreakpoints_[path] = std::move(kept);
-    CodeAddressSet addresses;
-    for (const auto& [file, breakpoints] : lineBreakpoints_)
-        for (const LineBreakpoint& b : breakpoints)
-            for (uint16_t address : b.addresses) addresses.set(address);
-    session_->debug.setLineBreaks(addresses);
+    applyCodeBreaks();
+    return {Json{{"breakpoints", answers}}};
+}
+
+std::optional<std::string> DapServer::readRule(const Json& wanted, CodeBreak& rule) {
+    for (auto [name, text] :
+         {std::pair{"condition", &rule.condition}, std::pair{"hitCondition", &rule.hitCondition},
+          std::pair{"logMessage", &rule.logMessage}})
+        if (wanted.contains(name)) *text = wanted[name].get<std::string>();
+    return DebugSession::codeBreakProblem(rule);
+}
+
+void DapServer::applyCodeBreaks() {
+    // A breakpoint kept from before keeps its hits.
+    std::map<int, uint64_t> hits;
+    const std::vector<CodeBreak>& before = session_->debug.codeBreaks();
+    for (size_t i = 0; i < before.size() && i < codeBreakIds_.size(); ++i)
+        hits[codeBreakIds_[i]] = before[i].hits;
+    std::vector<CodeBreak> breaks;
+    codeBreakIds_.clear();
+    const auto add = [&](const LineBreakpoint& b) {
+        for (uint16_t address : b.addresses) {
+            breaks.push_back(b.rule);
+            breaks.back().address = address;
+            breaks.back().hits = hits[b.id];
+            codeBreakIds_.push_back(b.id);
+        }
+    };
+    for (const auto& [file, list] : lineBreakpoints_)
+        std::for_each(list.begin(), list.end(), add);
+    std::for_each(functionBreakpoints_.begin(), functionBreakpoints_.end(), add);
+    std::for_each(instructionBreakpoints_.begin(), instructionBreakpoints_.end(), add);
+    session_->debug.setCodeBreaks(std::move(breaks));
     // A run under way takes the session's stop conditions as it started:
     // it ends its slice and goes on under the new ones.
     if (running_) restartRun_ = true;
+}
+
+DapServer::Reply DapServer::setFunctionBreakpoints(const Json& a) {
+    std::vector<LineBreakpoint> kept;
+    Json answers = Json::array();
+    for (const Json& wanted : a.at("breakpoints")) {
+        const std::string name = wanted.at("name").get<std::string>();
+        LineBreakpoint b{nextBreakpointId_++, {}, {}};
+        Json answer{{"id", b.id}, {"verified", false}};
+        std::optional<std::string> problem = readRule(wanted, b.rule);
+        const std::optional<uint16_t> address = session_->debug.functionAddress(name);
+        if (!problem && !address)
+            problem = "no function or label '" + name + "' in the program's symbols";
+        if (problem) {
+            answer["message"] = *problem;
+        } else {
+            b.addresses.push_back(*address);
+            answer["verified"] = true;
+            answer["instructionReference"] = hex(*address, 4);
+        }
+        kept.push_back(std::move(b));
+        answers.push_back(std::move(answer));
+    }
+    functionBreakpoints_ = std::move(kept);
+    applyCodeBreaks();
+    return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
+    std::vector<LineBreakpoint> kept;
+    Json answers = Json::array();
+    for (const Json& wanted : a.at("breakpoints")) {
+        std::string reference = wanted.at("instructionReference").get<std::string>();
+        const int64_t offset = boundedNumber(wanted, "offset");
+        LineBreakpoint b{nextBreakpointId_++, {}, {}};
+        Json answer{{"id", b.id}, {"verified", false}};
+        std::optional<std::string> problem = readRule(wanted, b.rule);
+        // "0x0123" or "code:0123".
+        if (reference.starts_with("0x") || reference.starts_with("0X"))
+            reference = "code:" + reference.substr(2);
+        std::string error;
+        const std::optional<SpaceAddress> start = parseSpaceAddress(reference, error);
+        const int64_t address = start ? int64_t(start->address) + offset : -1;
+        if (!problem && !start) problem = error;
+        if (!problem && (start->space != AddressSpace::Code || address < 0 ||
+                         address > session_->machine.chip.codeLimit))
+            problem = "'" + reference + "' is not an address of program memory";
+        if (problem) {
+            answer["message"] = *problem;
+        } else {
+            b.addresses.push_back(uint16_t(address));
+            answer["verified"] = true;
+            answer["instructionReference"] = hex(uint32_t(address), 4);
+        }
+        kept.push_back(std::move(b));
+        answers.push_back(std::move(answer));
+    }
+    instructionBreakpoints_ = std::move(kept);
+    applyCodeBreaks();
     return {Json{{"breakpoints", answers}}};
 }
 
@@ -424,7 +565,12 @@ Json DapServer::stackFrame(size_t index) const {
     std::string name = entry.function.empty() ? hex(entry.pc, 4) : entry.function;
     if (entry.interrupt) name += " [interrupt]";
     if (!entry.known) name += " [return address overwritten]";
-    Json frame{{"id", index}, {"name", name}, {"line", 0}, {"column", 0}};
+    Json frame{{"id", index},
+               {"name", name},
+               {"line", 0},
+               {"column", 0},
+               {"instructionPointerReference",
+                spaceAddressText(SpaceAddress{AddressSpace::Code, entry.pc})}};
     if (!entry.file.empty()) {
         const std::string path = sourcePath(entry.file);
         frame["source"] = Json{{"name", fs::path(path).filename().string()}, {"path", path}};
@@ -453,8 +599,9 @@ DapServer::Reply DapServer::scopes(const Json& a) {
     const int64_t frame = a.at("frameId").get<int64_t>();
     if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
     Json list = Json::array();
-    for (const auto& [name, kind] : {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
-                                     std::pair{"Registers", Container::Registers}}) {
+    for (const auto& [name, kind] :
+         {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
+          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs}}) {
         list.push_back(Json{{"name", name}, {"variablesReference", addReference({kind, size_t(frame), {}})},
                             {"expensive", false}});
         if (kind == Container::Locals) list.back()["presentationHint"] = "locals";
@@ -479,6 +626,13 @@ std::optional<Json> DapServer::registerValue(std::string_view asked) const {
         default: return Json(hex(chip.pc, 4));
         }
     }
+    // An SFR by its name, read without the side effects of an instruction's read.
+    std::string upperName(asked);
+    for (char& c : upperName)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (const std::optional<uint8_t> address = lookupDirectName(upperName))
+        return Json(
+            hex(session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, *address}, 1).at(0), 2));
     return std::nullopt;
 }
 
@@ -501,7 +655,21 @@ Json DapServer::variable(const std::string& name, const std::string& expression,
 DapServer::Reply DapServer::variables(const Json& a) {
     const int64_t id = a.at("variablesReference").get<int64_t>();
     if (id < 1 || size_t(id) > references_.size()) return {{}, "no variables reference " + std::to_string(id)};
-    const Reference reference = references_[size_t(id - 1)];
+    return listVariables(references_[size_t(id - 1)]);
+}
+
+Json DapServer::sfrBits(uint8_t address) {
+    const uint8_t value =
+        session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, address}, 1).at(0);
+    Json list = Json::array();
+    for (int bit = 7; bit >= 0; --bit)
+        list.push_back(Json{{"name", bitName(uint8_t(address + bit))},
+                            {"value", std::to_string(value >> bit & 1)},
+                            {"variablesReference", 0}});
+    return list;
+}
+
+DapServer::Reply DapServer::listVariables(Reference reference) {
     Json list = Json::array();
     switch (reference.kind) {
     case Container::Locals:
@@ -512,9 +680,31 @@ DapServer::Reply DapServer::variables(const Json& a) {
         for (const std::string& name : session_->debug.globalNames()) list.push_back(variable(name, name, 0));
         break;
     case Container::Registers:
-        for (std::string_view name : kRegisterNames)
-            list.push_back(Json{{"name", name}, {"value", *registerValue(name)}, {"variablesReference", 0}});
+        for (std::string_view name : kRegisterNames) {
+            list.push_back(Json{{"name", name},
+                                {"value", *registerValue(name)},
+                                {"evaluateName", name},
+                                {"variablesReference", 0}});
+            // PSW opens to its flags.
+            if (name == "PSW")
+                list.back()["variablesReference"] = addReference({Container::Bits, 0, {}, 0xD0});
+        }
         break;
+    case Container::Sfrs:
+        for (uint8_t address : namedSfrs()) {
+            const std::string name = directDisplayName(address);
+            list.push_back(Json{
+                {"name", name},
+                {"value", *registerValue(name)},
+                {"evaluateName", name},
+                {"variablesReference", 0},
+                {"memoryReference", spaceAddressText(SpaceAddress{AddressSpace::Sfr, address})}});
+            // A bit-addressable SFR opens to its bits.
+            if (address % 8 == 0)
+                list.back()["variablesReference"] = addReference({Container::Bits, 0, {}, address});
+        }
+        break;
+    case Container::Bits: list = sfrBits(reference.sfr); break;
     case Container::Parts: {
         const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
         if (!e.value) return {{}, e.error};
@@ -524,6 +714,56 @@ DapServer::Reply DapServer::variables(const Json& a) {
     }
     }
     return {Json{{"variables", list}}};
+}
+
+std::optional<std::string> DapServer::targetOf(const Json& id, const std::string& name,
+                                               std::string& error) {
+    if (id.is_null()) return name;
+    const int64_t n = id.get<int64_t>();
+    if (n < 1 || size_t(n) > references_.size()) {
+        error = "no variables reference " + std::to_string(n);
+        return std::nullopt;
+    }
+    const Reference reference = references_[size_t(n - 1)];
+    char place[16];
+    switch (reference.kind) {
+    case Container::Locals:
+    case Container::Globals: return name;
+    case Container::Registers: {
+        const auto row = std::find(kRegisterNames.begin(), kRegisterNames.end(), name);
+        const size_t index = size_t(row - kRegisterNames.begin());
+        if (index < 8) {
+            std::snprintf(place, sizeof place, "iram:%02X",
+                          session_->machine.chip.bankBase() + unsigned(index));
+            return std::string(place);
+        }
+        // A, B, PSW and SP are SFRs; DPTR and PC are taken by their names.
+        if (name == "A") return std::string("sfr:ACC");
+        if (name == "B" || name == "PSW" || name == "SP") return "sfr:" + name;
+        return name;
+    }
+    case Container::Sfrs: return "sfr:" + name;
+    case Container::Bits:
+        for (int bit = 0; bit < 8; ++bit)
+            if (bitName(uint8_t(reference.sfr + bit)) == name) {
+                std::snprintf(place, sizeof place, "bit:%02X", reference.sfr + bit);
+                return std::string(place);
+            }
+        break;
+    case Container::Parts: {
+        const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
+        if (!e.value) {
+            error = e.error;
+            return std::nullopt;
+        }
+        for (const CValue& part :
+             session_->debug.variables()->children(session_->machine, *e.value))
+            if (partName(reference.expression, part.expression) == name) return part.expression;
+        break;
+    }
+    }
+    error = "no variable '" + name + "' here";
+    return std::nullopt;
 }
 
 DapServer::Reply DapServer::evaluate(const Json& a) {
@@ -541,6 +781,186 @@ DapServer::Reply DapServer::evaluate(const Json& a) {
     return {body};
 }
 
+DapServer::Reply DapServer::setVariable(const Json& a) {
+    const std::string name = a.at("name").get<std::string>();
+    const std::string value = a.at("value").get<std::string>();
+    std::string error;
+    const Json id = a.at("variablesReference");
+    const std::optional<std::string> target = targetOf(id, name, error);
+    if (!target) return {{}, error};
+    const Reference reference = references_[size_t(id.get<int64_t>() - 1)];
+    if (Validation refused = session_->debug.assign(*target, value, reference.frame))
+        return {{}, refused->text};
+    // The value as the container lists it now.
+    const Reply listed = listVariables(reference);
+    for (const Json& v : listed.body.value("variables", Json::array()))
+        if (v["name"] == name) {
+            Json body{{"value", v["value"]}, {"variablesReference", v["variablesReference"]}};
+            if (v.contains("type")) body["type"] = v["type"];
+            return {body};
+        }
+    return {{}, listed.error.empty() ? "'" + name + "' is gone after the write" : listed.error};
+}
+
+DapServer::Reply DapServer::setExpression(const Json& a) {
+    const std::string expression = a.at("expression").get<std::string>();
+    const std::string value = a.at("value").get<std::string>();
+    const int64_t frame = a.value("frameId", int64_t(0));
+    if (frame < 0 || size_t(frame) >= session_->debug.stack().size())
+        return {{}, "no stack frame " + std::to_string(frame)};
+    if (Validation refused = session_->debug.assign(expression, value, size_t(frame)))
+        return {{}, refused->text};
+    Reply shown = evaluate(Json{{"expression", expression}, {"frameId", frame}});
+    if (shown.error.empty()) shown.body["value"] = shown.body["result"];
+    return shown;
+}
+
+// ---- data breakpoints: the session's watchpoints
+
+DapServer::Reply DapServer::dataBreakpointInfo(const Json& a) {
+    const std::string name = a.at("name").get<std::string>();
+    std::string error;
+    const std::optional<std::string> target =
+        targetOf(a.value("variablesReference", Json()), name, error);
+    if (!target) return {{}, error};
+    if (Validation refused = session_->debug.watchable(*target))
+        return {Json{{"dataId", nullptr}, {"description", refused->text}}};
+    return {Json{{"dataId", *target},
+                 {"description", "a write to " + *target},
+                 {"accessTypes", {"write"}},
+                 {"canPersist", false}}};
+}
+
+DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
+    // Read whole before anything changes.
+    std::vector<std::string> wanted;
+    for (const Json& b : a.at("breakpoints"))
+        wanted.push_back(b.at("dataId").get<std::string>());
+    session_->debug.clearWatchpoints();
+    dataBreakpoints_.clear();
+    Json answers = Json::array();
+    for (const std::string& text : wanted) {
+        const size_t first = session_->debug.watchpoints().places().size();
+        Json answer{{"id", nextBreakpointId_}, {"verified", true}};
+        if (Validation refused = session_->debug.watch(text)) {
+            answer["verified"] = false;
+            answer["message"] = refused->text;
+        } else {
+            dataBreakpoints_.push_back(
+                {nextBreakpointId_, first, session_->debug.watchpoints().places().size()});
+        }
+        ++nextBreakpointId_;
+        answers.push_back(std::move(answer));
+    }
+    if (running_) restartRun_ = true;
+    return {Json{{"breakpoints", answers}}};
+}
+
+// ---- disassembly and goto
+
+DapServer::Reply DapServer::disassemble(const Json& a) {
+    std::string reference = a.at("memoryReference").get<std::string>();
+    if (reference.starts_with("0x") || reference.starts_with("0X"))
+        reference = "code:" + reference.substr(2);
+    std::string error;
+    const std::optional<SpaceAddress> start = parseSpaceAddress(reference, error);
+    if (!start) return {{}, error};
+    if (start->space != AddressSpace::Code)
+        return {{}, "'" + reference + "' is not an address of program memory"};
+    const int64_t count = a.at("instructionCount").get<int64_t>();
+    if (count < 0 || count > kMaxMemoryRead)
+        return {{}, "instructionCount must be 0 to " + std::to_string(kMaxMemoryRead)};
+    const int64_t first = int64_t(start->address) + boundedNumber(a, "offset");
+    int64_t skip = boundedNumber(a, "instructionOffset");
+    if (first < 0 || first > 0xFFFF) return {{}, "the address lies outside program memory"};
+    const ChipState& chip = session_->machine.chip;
+    // Instructions before the address: decoded from far enough back that
+    // the decoding has come into step with the program's (an instruction is
+    // at most 3 bytes).
+    uint32_t address = uint32_t(first);
+    if (skip < 0) {
+        std::vector<uint32_t> before;
+        for (uint32_t at = uint32_t(std::max<int64_t>(0, first + 3 * skip - 16));
+             at < uint32_t(first); at = disassembleAt(chip, uint16_t(at), ViewMode::Normal).next)
+            before.push_back(at);
+        const size_t back = std::min(before.size(), size_t(-skip));
+        address = back ? before[before.size() - back] : uint32_t(first);
+        skip = 0;
+    }
+    for (; skip > 0 && address <= 0xFFFF; --skip)
+        address = disassembleAt(chip, uint16_t(address), ViewMode::Normal).next;
+    const SourceMap* map = session_->debug.sourceMap();
+    Json list = Json::array();
+    for (int64_t i = 0; i < count && address <= 0xFFFF; ++i) {
+        const DisassembledLine line = disassembleAt(chip, uint16_t(address), ViewMode::Normal);
+        std::string bytes;
+        for (int b = 0; b < line.length; ++b) {
+            char text[4];
+            std::snprintf(text, sizeof text, "%s%02X", b ? " " : "",
+                          chip.readCode(uint16_t(address + uint32_t(b))));
+            bytes += text;
+        }
+        Json instruction{{"address", hex(address, 4)},
+                         {"instructionBytes", bytes},
+                         {"instruction", mnemonicPart(line.text)}};
+        if (address > chip.codeLimit) instruction["presentationHint"] = "invalid";
+        if (map) {
+            if (const SourceFunction* f = map->functionAt(uint16_t(address));
+                f && f->start == address)
+                instruction["symbol"] = f->name;
+            if (const std::optional<SourceLocation> where = map->locationAt(uint16_t(address))) {
+                instruction["location"] = Json{{"path", sourcePath(map->files()[where->file])}};
+                instruction["line"] = clientLine(int(where->line));
+            }
+        }
+        list.push_back(std::move(instruction));
+        address = line.next;
+    }
+    return {Json{{"instructions", list}}};
+}
+
+std::optional<std::string> DapServer::clientSource(const Json& source) {
+    if (source.contains("path")) return source["path"].get<std::string>();
+    if (source.contains("name")) return source["name"].get<std::string>();
+    return std::nullopt;
+}
+
+DapServer::Reply DapServer::gotoTargets(const Json& a) {
+    const std::optional<std::string> path = clientSource(a.at("source"));
+    if (!path || path->empty()) return {{}, "gotoTargets needs the source's path"};
+    a.at("line").get<int64_t>(); // a line that is no number is refused
+    const int64_t asked = boundedNumber(a, "line") + lineBase_;
+    const SourceMap* map = session_->debug.sourceMap();
+    if (!map) return {{}, "no source map: give the launch a sourceMap (.cdb or .lst)"};
+    if (asked <= 0 || asked > UINT32_MAX) return {{}, "no line " + std::to_string(asked)};
+    std::string error;
+    const std::optional<ResolvedLine> resolved = map->resolveLine(*path, uint32_t(asked), &error);
+    if (!resolved) return {{}, error};
+    Json targets = Json::array();
+    // A target's id is its address + 1 (ids are not 0).
+    for (uint16_t address : resolved->addresses)
+        targets.push_back(
+            Json{{"id", int(address) + 1},
+                 {"label", map->text(resolved->where) + " (" + hex(address, 4) + ")"},
+                 {"line", clientLine(int(resolved->where.line))},
+                 {"instructionPointerReference", spaceAddressText({AddressSpace::Code, address})}});
+    return {Json{{"targets", targets}}};
+}
+
+DapServer::Reply DapServer::gotoLine(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const int64_t id = a.at("targetId").get<int64_t>();
+    if (id < 1 || id > 0x10000) return {{}, "no goto target " + std::to_string(id)};
+    if (Validation refused = session_->debug.assign("PC", std::to_string(id - 1)))
+        return {{}, refused->text};
+    references_.clear();
+    afterResponse_ = [this] {
+        sendEvent("stopped",
+                  {{"reason", "goto"}, {"threadId", kThreadId}, {"allThreadsStopped", true}});
+    };
+    return {};
+}
+
 // ---- memory
 
 DapServer::Reply DapServer::readMemory(const Json& a) {
@@ -550,7 +970,7 @@ DapServer::Reply DapServer::readMemory(const Json& a) {
     const int64_t count = a.at("count").get<int64_t>();
     if (count < 0 || count > kMaxMemoryRead)
         return {{}, "count must be 0 to " + std::to_string(kMaxMemoryRead)};
-    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    const int64_t address = int64_t(start->address) + boundedNumber(a, "offset");
     std::vector<uint8_t> bytes;
     if (address >= 0 && address <= 0xFFFF)
         bytes = session_->debug.readMemory(SpaceAddress{start->space, uint16_t(address)}, size_t(count));
@@ -563,7 +983,7 @@ DapServer::Reply DapServer::writeMemory(const Json& a) {
     std::string error;
     const std::optional<SpaceAddress> start = parseSpaceAddress(a.at("memoryReference").get<std::string>(), error);
     if (!start) return {{}, error};
-    const int64_t address = int64_t(start->address) + a.value("offset", int64_t(0));
+    const int64_t address = int64_t(start->address) + boundedNumber(a, "offset");
     if (address < 0 || address > 0xFFFF) return {{}, "the address lies outside the space"};
     const std::optional<std::vector<uint8_t>> bytes = fromBase64(a.at("data").get<std::string>());
     if (!bytes) return {{}, "the data is not base64"};
@@ -619,6 +1039,11 @@ void DapServer::runProgram(bool resume) {
     limits.resume = resume;
     limits.batchSteps = kRunSliceSteps;
     limits.afterBatch = [this] { flushUart(); };
+    // Log points say their messages as the run passes them.
+    limits.log = [this](const std::string& text) {
+        flushUart();
+        sendEvent("output", {{"category", "console"}, {"output", text}});
+    };
     // Between slices: the client's messages, up to a pause or the end.
     limits.carryOn = [this] {
         const std::optional<std::string> bytes = poll_ ? poll_() : std::string();
@@ -665,17 +1090,31 @@ void DapServer::reportStop(int stopValue, bool paused) {
     case DebugStop::BreakLine: {
         body["reason"] = "breakpoint";
         Json hit = Json::array();
-        const uint16_t pc = session_->machine.chip.pc;
-        for (const auto& [file, breakpoints] : lineBreakpoints_)
-            for (const LineBreakpoint& b : breakpoints)
-                if (std::find(b.addresses.begin(), b.addresses.end(), pc) != b.addresses.end()) hit.push_back(b.id);
+        for (size_t index : session_->debug.lastRun().codeBreaks)
+            if (index < codeBreakIds_.size()) hit.push_back(codeBreakIds_[index]);
         body["hitBreakpointIds"] = hit;
         break;
     }
-    case DebugStop::Watch:
+    case DebugStop::Watch: {
         body["reason"] = "data breakpoint";
-        body["description"] = "watch " + session_->debug.lastRun().watched;
+        const DebugRun& run = session_->debug.lastRun();
+        if (!run.watch) break;
+        const WatchHit& hit = *run.watch;
+        char change[96];
+        std::snprintf(change, sizeof change,
+                      " changed from %02XH to %02XH by the instruction at %04XH", hit.oldValue,
+                      hit.newValue, hit.writerPc);
+        const std::string place = spaceAddressText(hit.place);
+        body["description"] =
+            (run.watched == place ? place : run.watched + " (" + place + ")") + change;
+        body["text"] = body["description"];
+        Json ids = Json::array();
+        for (const DataBreakpoint& b : dataBreakpoints_)
+            if (size_t(hit.index) >= b.firstPlace && size_t(hit.index) < b.endPlace)
+                ids.push_back(b.id);
+        body["hitBreakpointIds"] = ids;
         break;
+    }
     case DebugStop::Interrupted: body["reason"] = paused ? "pause" : "step"; break;
     default: body["reason"] = "step"; break;
     }

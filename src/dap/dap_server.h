@@ -4,11 +4,19 @@
 // and answers with responses and events. It decides nothing about running:
 // runs, steps, breakpoints, the call stack and C values are the session's.
 //
-// Requests: initialize, launch, setBreakpoints (source lines), configura-
-// tionDone, threads, stackTrace, scopes (Locals, Globals, Registers),
-// variables, continue, next, stepIn, stepOut (by line, or by instruction),
-// pause, evaluate, readMemory, writeMemory (memory references in the
-// session's address form, "xdata:0100"), terminate and disconnect. Any
+// Requests: initialize, launch, setBreakpoints (source lines),
+// setFunctionBreakpoints (C functions, assembler labels),
+// setInstructionBreakpoints (code addresses), each with conditions, hit
+// conditions and log messages the session checks,
+// dataBreakpointInfo and setDataBreakpoints (the session's watchpoints, on
+// variables, registers, SFRs and "xdata:0100"), configurationDone, threads,
+// stackTrace, scopes (Locals, Globals, Registers with PSW's flags, SFRs
+// with their named bits), variables, setVariable, setExpression, continue,
+// next, stepIn, stepOut (by line, or by instruction), pause, evaluate,
+// disassemble (with each instruction's source line), gotoTargets and goto
+// (the program counter set to a line's code), readMemory, writeMemory
+// (memory references in the session's address form), terminate and
+// disconnect. Any
 // other command, a request that comes before launch, or arguments of the
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
@@ -18,6 +26,7 @@
 #pragma once
 
 #include "dap/dap_framing.h"
+#include "debug/debug_session.h"
 
 #include <nlohmann/json.hpp>
 
@@ -81,11 +90,12 @@ private:
     static const std::vector<Command>& commands();
 
     // A container the client expands by its variablesReference.
-    enum class Container : uint8_t { Locals, Globals, Registers, Parts };
+    enum class Container : uint8_t { Locals, Globals, Registers, Parts, Sfrs, Bits };
     struct Reference {
         Container kind;
         size_t frame = 0;
         std::string expression; // Parts: the struct, union or array
+        uint8_t sfr = 0;        // Bits: the bit-addressable SFR
     };
 
     void handleFrame(const Frame& frame);
@@ -97,6 +107,10 @@ private:
     Reply initialize(const Json& arguments);
     Reply launch(const Json& arguments);
     Reply setBreakpoints(const Json& arguments);
+    Reply setFunctionBreakpoints(const Json& arguments);
+    Reply setInstructionBreakpoints(const Json& arguments);
+    Reply dataBreakpointInfo(const Json& arguments);
+    Reply setDataBreakpoints(const Json& arguments);
     Reply configurationDone(const Json& arguments);
     Reply threads(const Json& arguments);
     Reply stackTrace(const Json& arguments);
@@ -108,6 +122,11 @@ private:
     Reply stepOut(const Json& arguments);
     Reply pause(const Json& arguments);
     Reply evaluate(const Json& arguments);
+    Reply setVariable(const Json& arguments);
+    Reply setExpression(const Json& arguments);
+    Reply disassemble(const Json& arguments);
+    Reply gotoTargets(const Json& arguments);
+    Reply gotoLine(const Json& arguments);
     Reply readMemory(const Json& arguments);
     Reply writeMemory(const Json& arguments);
     Reply terminate(const Json& arguments);
@@ -124,8 +143,23 @@ private:
     Json stackFrame(size_t index) const;
     Json variable(const std::string& name, const std::string& expression, size_t frame);
     std::optional<Json> registerValue(std::string_view name) const;
+    // The variables of a container, as the variables request lists them.
+    Reply listVariables(Reference reference);
+    // What the session takes for the variable `name` of the container
+    // `variablesReference` (nothing when there is none): its C expression,
+    // a register's name, or its place ("iram:08", "sfr:88", "bit:8C").
+    std::optional<std::string> targetOf(const Json& variablesReference, const std::string& name,
+                                        std::string& error);
+    Json sfrBits(uint8_t address);
+    // A breakpoint's condition, hit condition and log message from its
+    // request, or why they cannot be taken.
+    static std::optional<std::string> readRule(const Json& wanted, CodeBreak& rule);
+    // Hands every code breakpoint to the session.
+    void applyCodeBreaks();
     int addReference(Reference reference);
     std::string sourcePath(const std::string& file) const;
+    // The source path a client names, as the breakpoints keep it.
+    static std::optional<std::string> clientSource(const Json& source);
     int clientLine(int line) const { return line - lineBase_; }
 
     Writer writer_;
@@ -146,12 +180,21 @@ private:
     std::unique_ptr<cli::UartRecorder> uart_;
     std::string uartBytes_;
     std::string sourceFolder_; // where the source map's file names are relative to
+    // A breakpoint on code: a line's, a function's or an instruction's.
     struct LineBreakpoint {
         int id;
         std::vector<uint16_t> addresses;
+        CodeBreak rule; // its condition, hit condition and log message
     };
     std::map<std::string, std::vector<LineBreakpoint>> lineBreakpoints_; // by source path
+    std::vector<LineBreakpoint> functionBreakpoints_, instructionBreakpoints_;
+    std::vector<int> codeBreakIds_; // the breakpoint of each of the session's code breaks
     int nextBreakpointId_ = 1;
+    struct DataBreakpoint {
+        int id;
+        size_t firstPlace, endPlace; // its places among the session's watchpoints
+    };
+    std::vector<DataBreakpoint> dataBreakpoints_;
     std::vector<Reference> references_; // variablesReference n is references_[n - 1]
 };
 

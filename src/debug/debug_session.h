@@ -1,9 +1,10 @@
 // The debug session: what every front end (the command-line runner, the
 // GUI, and those to come) asks of a loaded program. It holds the program's
 // source map and C symbols, the stop conditions of every kind (breakpoint
-// conditions, source-line breakpoints, a program counter to reach, a jump
-// to itself, watchpoints), runs the machine until one holds, says why the
-// run stopped, and keeps the call stack as the program runs. A front end
+// conditions, source-line breakpoints, code breakpoints with conditions,
+// hit counts and log messages, a program counter to reach, a jump to
+// itself, watchpoints), runs the machine until one holds, says why the run
+// stopped, and keeps the call stack as the program runs. A front end
 // decides nothing about running: it says what it wants and reads the stop.
 //
 // The session feeds the machine's call stack and watchpoints (it attaches
@@ -71,6 +72,9 @@ struct RunLimits {
     // Between run slices, while no stop condition holds; false ends the run
     // there (DebugStop::Interrupted).
     std::function<bool()> carryOn;
+    // Each code breakpoint's log message at a hit that logs instead of
+    // stopping (see CodeBreak).
+    std::function<void(const std::string&)> log;
     // The run goes on from where the last one stopped: a source-line
     // breakpoint at the program counter (the one it stopped at) lets the
     // first instruction run, and holds again when the program comes back.
@@ -85,6 +89,7 @@ struct DebugRun {
     int breakIndex = -1;          // which breakpoint condition held
     std::optional<WatchHit> watch; // what the watchpoint saw
     std::string watched;          // the watch as it was asked for ("iram:30", "count")
+    std::vector<size_t> codeBreaks; // BreakLine: which code breakpoints held (codeBreaks())
     uint64_t steps = 0;           // instructions executed
     uint64_t cycles = 0;          // their machine cycles (not wrapped)
 };
@@ -102,6 +107,23 @@ struct LastWrite {
     uint16_t pc = 0;    // the instruction's address
     uint8_t oldValue = 0;
     uint8_t newValue = 0;
+};
+
+// A breakpoint on a code address (a source line's, a function's, an
+// instruction's) with what it asks before it stops a run at that address:
+// - condition: a C expression, a register or SFR name, or a number, alone
+//   (true when not 0) or compared with another by ==, !=, <, <=, > or >=;
+// - hitCondition: the hits (the arrivals at which the condition held) it
+//   stops at: "N" or "== N" the Nth, ">= N", "> N", "< N", "<= N", "% N"
+//   every Nth;
+// - logMessage: said instead of stopping, each {expression} replaced by
+//   its value.
+struct CodeBreak {
+    uint16_t address = 0;
+    std::string condition;
+    std::string hitCondition;
+    std::string logMessage;
+    uint64_t hits = 0;
 };
 
 // One frame of the call stack as the user reads it.
@@ -138,8 +160,19 @@ public:
     // The set keeps its place for the session's life, so a run under way
     // sees a change made while it is paused.
     void setLineBreaks(const CodeAddressSet& addresses);
-    void clearLineBreaks() { lineBreaks_.reset(); }
+    void clearLineBreaks() { setLineBreaks({}); }
     const CodeAddressSet& lineBreaks() const { return lineBreaks_; }
+    // Code breakpoints with conditions, hit counts and log messages: their
+    // addresses join the line breaks, and a run that comes to one of them
+    // goes on unless one of the breakpoints there holds (an address with
+    // none of them always stops). Their hits count from 0. They replace
+    // the line breaks, as setLineBreaks replaces them.
+    void setCodeBreaks(std::vector<CodeBreak> breaks);
+    const std::vector<CodeBreak>& codeBreaks() const { return codeBreaks_; }
+    // Why a code breakpoint's condition or hit condition cannot be read.
+    static std::optional<std::string> codeBreakProblem(const CodeBreak& codeBreak);
+    // The address of a C function or an assembler label by its name.
+    std::optional<uint16_t> functionAddress(std::string_view name) const;
     // What ends a run: the conditions above (watchpoints end it through
     // the machine). A front end that runs the machine on a thread of its
     // own hands these to it.
@@ -148,6 +181,8 @@ public:
     // a C variable expression, whose every byte is watched where it lives
     // now. The message says why the place cannot be watched.
     Validation watch(std::string_view text);
+    // Whether watch(text) would take the watch; the message says why not.
+    Validation watchable(std::string_view text) const;
     const Watchpoints& watchpoints() const { return watchpoints_; }
     // What was asked for to watch place `index` of watchpoints() (empty
     // for an index out of range).
@@ -205,6 +240,13 @@ public:
     // present included (none if no instruction in the history did).
     Validation lastWrite(const SpaceAddress& place, std::optional<LastWrite>& found);
 
+    // Stores `value` into `target`: a C expression of stack frame `frame`
+    // (a number, decimal or 0x1F; a decimal fraction for a float), a
+    // register (R0-R7 of the current bank, A, B, PSW, DPTR, SP, PC), an SFR
+    // by its name, or a place such as "iram:30" or "bit:D7" (decimal, 0x1F
+    // or 1FH). The message says why nothing was stored.
+    Validation assign(std::string_view target, std::string_view value, size_t frame = 0);
+
     // The call the program counter is in, while the stack still holds its
     // return address; nothing in the outermost function.
     std::optional<CallFrame> innermostFrame() const;
@@ -230,6 +272,18 @@ private:
     // The stop condition the slice came to, if any.
     bool stopped(const RunResult& result, DebugRun& run) const;
     StackEntry entryAt(uint16_t pc) const;
+    // At a line break on `pc`: whether one of the code breakpoints there
+    // holds (counting their hits and saying their log messages); true
+    // where there are none.
+    bool codeBreakHolds(uint16_t pc, const RunLimits& limits, DebugRun& run);
+    // A condition's value, or why it has none.
+    std::optional<bool> conditionHolds(std::string_view condition, std::string& error) const;
+    // A log message with each {expression} replaced by its value.
+    std::string logText(std::string_view message) const;
+    // An operand of a condition: a C value, a register or SFR, or a number.
+    std::optional<double> operandValue(std::string_view text, std::string& error) const;
+    // The places watch(text) would watch, or why none.
+    Validation watchPlaces(std::string_view text, std::vector<WatchAddress>& places) const;
 
     Machine& machine_;
     CallStack callStack_;
@@ -238,6 +292,7 @@ private:
     std::optional<SourceMap> sourceMap_;
     std::optional<CVariables> variables_;
     CodeAddressSet lineBreaks_;
+    std::vector<CodeBreak> codeBreaks_;
     DebugRun last_;
     std::optional<History> history_;
 };

@@ -71,7 +71,7 @@ struct RunParameters {
     // Mode 1: the target counts only with the stack pointer at or below
     // this, so a recursive call that reaches the same return address deeper
     // down the stack does not end the run.
-    std::optional<uint8_t> stackAtMost;
+    std::optional<uint8_t> stackAtMost{};
     uint16_t stepOverCount = 0;   // mode 1: step-overs still to do, this one included
     // What ends a free run or a breakpoint run, as the debug session
     // decided it (breakpoint conditions, source-line breakpoints). The run

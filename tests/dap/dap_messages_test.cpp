@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace quorvel::support;
 using quorvel::dap::frameMessage;
 using quorvel::dap::test::DapClient;
@@ -73,6 +75,17 @@ TEST(DapMessages, BadInputGetsAnErrorAndTheNextRequestAnAnswer) {
          request({{"seq", 3}, {"type", "request"}, {"command", "readMemory"},
                   {"arguments", {{"memoryReference", "1234"}, {"count", 4}}}}),
          "expected SPACE:ADDRESS"},
+        {"disassembly of data memory", {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3}, {"type", "request"}, {"command", "disassemble"},
+                  {"arguments", {{"memoryReference", "xdata:0"}, {"instructionCount", 4}}}}),
+         "not an address of program memory"},
+        {"goto before configurationDone", {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3}, {"type", "request"}, {"command", "goto"}, {"arguments", {{"targetId", 1}}}}),
+         "after 'configurationDone'"},
+        {"setVariable in a container that is none", {init, launch({{"program", "loop.hex"}})},
+         request({{"seq", 3}, {"type", "request"}, {"command", "setVariable"},
+                  {"arguments", {{"variablesReference", 9}, {"name", "A"}, {"value", "1"}}}}),
+         "no variables reference 9"},
         {"data that is not base64", {init, launch({{"program", "loop.hex"}})},
          request({{"seq", 3}, {"type", "request"}, {"command", "writeMemory"},
                   {"arguments", {{"memoryReference", "iram:30"}, {"data", "!!"}}}}),
@@ -138,6 +151,33 @@ TEST(DapMessages, PauseStopsAnEndlessRunAndLeavingProgramMemoryEndsTheSession) {
         EXPECT_EQ(c.event("stopped")["body"]["reason"], "pause");
         stopped(3, iram30);
     }
+    // The disassembly with each instruction's line, also from before the
+    // address asked for; goto sets the program counter to a line's code.
+    const Json code = c.call("disassemble", {{"memoryReference", "code:0002"}, {"instructionOffset", -1},
+                                             {"instructionCount", 2}})["body"]["instructions"];
+    ASSERT_EQ(code.size(), 2u) << code;
+    for (const auto& [i, address, text, line] :
+         {std::tuple{0, "0x0000", "INC    30", 2}, std::tuple{1, "0x0002", "SJMP   0002", 3}}) {
+        EXPECT_EQ(code[i]["address"], address) << code[i];
+        EXPECT_EQ(code[i]["instruction"], text) << code[i];
+        EXPECT_EQ(code[i]["line"], line) << code[i];
+    }
+    const Json targets = c.call("gotoTargets", {{"source", {{"path", "loop.asm"}}}, {"line", 2}})["body"]["targets"];
+    ASSERT_EQ(targets.size(), 1u) << targets;
+    ASSERT_EQ(c.call("goto", {{"threadId", 1}, {"targetId", targets[0]["id"]}})["success"], true);
+    EXPECT_EQ(c.event("stopped")["body"]["reason"], "goto");
+    stopped(2, "AQ==");
+    ASSERT_EQ(c.call("next", {{"threadId", 1}, {"granularity", "instruction"}})["success"], true);
+    c.event("stopped");
+    stopped(3, "Ag==");
+    // A condition the endless loop checks at every pass, never true: the
+    // run still takes a pause.
+    ASSERT_EQ(c.call("setBreakpoints", {{"source", {{"path", "loop.asm"}}},
+                                        {"breakpoints", {{{"line", 3}, {"condition", "R7 == 1"}}}}})["success"],
+              true);
+    ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+    ASSERT_EQ(c.call("pause", {{"threadId", 1}})["success"], true);
+    EXPECT_EQ(c.event("stopped")["body"]["reason"], "pause");
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
 

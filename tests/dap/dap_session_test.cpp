@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 using namespace quorvel::support;
 using quorvel::dap::test::DapClient;
@@ -161,7 +162,7 @@ TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
     EXPECT_EQ(where(c).front(), (std::pair<std::string, int>{"main", mark}));
 
     const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
-    ASSERT_EQ(scopes.size(), 3u) << scopes;
+    ASSERT_EQ(scopes.size(), 4u) << scopes;
     std::map<std::string, Json> shown; // Locals and Globals by name
     for (int i : {0, 1}) {
         const Json listed = c.call("variables", {{"variablesReference", scopes[i]["variablesReference"]}});
@@ -205,6 +206,212 @@ TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
     EXPECT_EQ(c.call("evaluate", {{"expression", "gi"}, {"frameId", 0}})["body"]["result"], "12345");
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
+}
+
+// Data breakpoints are the session's watchpoints; variables, registers and
+// SFRs (with their bits) take values through the session's assignment.
+TEST(DapSession, DataBreakpointsAndWritesAreTheSessions) {
+    TempDir dir;
+    const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+    ASSERT_TRUE(compileC(dir.path, "steps", source, {"--debug"}));
+    DapClient c(dir.path);
+    start(c, {{"program", "steps.hex"}, {"xdataKb", 64}});
+    const Json source1{{"path", (dir / "steps.c").string()}};
+    ASSERT_EQ(c.call("setBreakpoints",
+                     {{"source", source1},
+                      {"breakpoints", {{{"line", lineOf(source, "mark:call")}}}}})["success"],
+              true);
+    ASSERT_EQ(c.call("configurationDone")["success"], true);
+    ASSERT_EQ(stopReason(c), "breakpoint");
+    const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
+    ASSERT_EQ(scopes.size(), 4u) << scopes;
+    EXPECT_EQ(scopes[3]["name"], "SFRs");
+    // The containers by name: the scopes, PSW in Registers, TCON in SFRs
+    // (each opens to its bits).
+    std::map<std::string, int> ref;
+    const auto list = [&c](int reference) {
+        return c.call("variables", {{"variablesReference", reference}})["body"]["variables"];
+    };
+    const auto containers = [&c, &ref, &list] {
+        for (const Json& scope : Json(c.call("scopes", {{"frameId", 0}})["body"]["scopes"]))
+            ref[scope["name"]] = scope["variablesReference"];
+        for (const auto& [scope, name] : {std::pair{"Registers", "PSW"}, std::pair{"SFRs", "TCON"}})
+            for (const Json& v : list(ref[scope]))
+                if (v["name"] == name) ref[name] = v["variablesReference"];
+    };
+    containers();
+    for (const auto& [name, bits] : {std::pair{"PSW", "CY AC F0 RS1 RS0 OV D1 P "},
+                                     std::pair{"TCON", "TF1 TR1 TF0 TR0 IE1 IT1 IE0 IT0 "}}) {
+        std::string names;
+        for (const Json& v : list(ref[name]))
+            names += v["name"].get<std::string>() + " ";
+        EXPECT_EQ(names, bits);
+    }
+
+    const struct {
+        const char* scope;
+        const char* name;
+        Json dataId;             // null: cannot be watched
+        const char* description; // in the description
+    } infos[] = {
+        {"Globals", "count", "count", "count"},    {"Registers", "R7", "iram:07", "iram:07"},
+        {"SFRs", "P1", "sfr:P1", "sfr:P1"},        {"", "xdata:0100", "xdata:0100", "xdata:0100"},
+        {"", "code:0000", nullptr, "code memory"}, {"", "nosuch", nullptr, "unknown name"},
+    };
+    for (const auto& row : infos) {
+        SCOPED_TRACE(row.name);
+        Json args{{"name", row.name}};
+        if (*row.scope) args["variablesReference"] = ref[row.scope];
+        const Json info = c.call("dataBreakpointInfo", args);
+        EXPECT_EQ(info["body"]["dataId"], row.dataId) << info;
+        EXPECT_NE(info["body"].value("description", "").find(row.description), std::string::npos)
+            << info;
+    }
+    const Json set = c.call("setDataBreakpoints",
+                            {{"breakpoints", {{{"dataId", "count"}}, {{"dataId", "code:0000"}}}}});
+    ASSERT_EQ(set["body"]["breakpoints"].size(), 2u) << set;
+    EXPECT_EQ(set["body"]["breakpoints"][0]["verified"], true) << set;
+    EXPECT_EQ(set["body"]["breakpoints"][1]["verified"], false) << set;
+    ASSERT_EQ(
+        c.call("setBreakpoints", {{"source", source1}, {"breakpoints", Json::array()}})["success"],
+        true);
+    // bump(0) writes 0 over 0, bump(1) 1 over it.
+    for (const char* change :
+         {"from 00H to 00H by the instruction at ", "from 00H to 01H by the instruction at "}) {
+        ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+        const Json stopped = c.event("stopped")["body"];
+        EXPECT_EQ(stopped["reason"], "data breakpoint");
+        EXPECT_EQ(stopped["hitBreakpointIds"], Json::array({set["body"]["breakpoints"][0]["id"]}));
+        EXPECT_NE(stopped.value("description", "").find("count (iram:"), std::string::npos)
+            << stopped;
+        EXPECT_NE(stopped.value("description", "").find(change), std::string::npos) << stopped;
+    }
+
+    containers();
+    const struct {
+        const char* scope; // empty: setExpression
+        const char* name;
+        const char* value;
+        const char* shown; // the value shown after, or the error message
+        bool ok;
+    } writes[] = {
+        {"Globals", "count", "7", "7", true},
+        {"Globals", "count", "seven", "not a number", false},
+        {"Registers", "A", "0x5A", "0x5A", true},
+        {"Registers", "DPTR", "1234H", "0x1234", true},
+        {"PSW", "CY", "1", "1", true},
+        {"PSW", "CY", "2", "0 or 1", false},
+        {"SFRs", "P1", "300", "takes a number from", false},
+        {"TCON", "TR0", "1", "1", true},
+        {"", "count", "9", "9", true},
+        {"", "TH0", "0x12", "18", true}, // a C name of the SDCC header
+        {"", "PC", "0xFFFF", "beyond the program memory", false},
+        {"", "nosuch", "1", "unknown name", false},
+    };
+    for (const auto& row : writes) {
+        SCOPED_TRACE(std::string(row.name) + " = " + row.value);
+        const Json r =
+            *row.scope ? c.call("setVariable", {{"variablesReference", ref[row.scope]},
+                                                {"name", row.name},
+                                                {"value", row.value}})
+                       : c.call("setExpression",
+                                {{"expression", row.name}, {"value", row.value}, {"frameId", 0}});
+        ASSERT_EQ(r["success"], row.ok) << r;
+        if (row.ok)
+            EXPECT_EQ(r["body"]["value"], row.shown);
+        else
+            EXPECT_NE(r["message"].get<std::string>().find(row.shown), std::string::npos) << r;
+    }
+    // What was written is what the program and the other views read.
+    for (const auto& [expression, value] :
+         {std::pair{"count", "9"}, std::pair{"PSW", "128"}, std::pair{"TCON", "16"}})
+        EXPECT_EQ(
+            c.call("evaluate", {{"expression", expression}, {"frameId", 0}})["body"]["result"],
+            value)
+            << expression;
+    EXPECT_EQ(c.call("disconnect")["success"], true);
+    EXPECT_EQ(c.wait(), 0);
+}
+
+// Conditions, hit counts and log points on line, function and instruction
+// breakpoints: the session decides at each arrival whether the run stops.
+TEST(DapSession, BreakpointConditionsHitCountsAndLogPoints) {
+    TempDir dir;
+    const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+    ASSERT_TRUE(compileC(dir.path, "steps", source, {"--debug"}));
+    const int call = lineOf(source, "mark:call"), park = lineOf(source, "mark:park");
+    const struct {
+        const char* request;
+        Json breakpoints;
+        const char* expression; // at the first stop, or in the first message
+        const char* value;
+    } rows[] = {
+        {"setBreakpoints", {{{"line", call}, {"condition", "i == 2"}}}, "i", "2"},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "count>=1"}, {"hitCondition", "1"}}},
+         "i",
+         "2"},
+        {"setBreakpoints", {{{"line", call}, {"hitCondition", "2"}}}, "i", "1"},
+        {"setBreakpoints",
+         {{{"line", call}, {"hitCondition", "> 2"}}, {{"line", park}}},
+         "count",
+         "1"},
+        {"setBreakpoints",
+         {{{"line", park}}, {{"line", call}, {"logMessage", "i={i} R7={R7} {nosuch}"}}},
+         "output",
+         "i=0 R7=0 <unknown name 'nosuch' in \"nosuch\">\ni=1 R7=1 "},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "nosuch == 1"}}},
+         "output",
+         "breakpoint condition 'nosuch == 1'"},
+        {"setFunctionBreakpoints", {{{"name", "bump"}, {"condition", "count > 0"}}}, "count", "1"},
+        {"setInstructionBreakpoints", {{{"instructionReference", "0x0000"}}}, "PC", "0x0000"},
+        {"setBreakpoints",
+         {{{"line", call}, {"condition", "i =="}}},
+         "message",
+         "lacks an operand"},
+        {"setBreakpoints",
+         {{{"line", call}, {"hitCondition", "many"}}},
+         "message",
+         "does not read"},
+        {"setFunctionBreakpoints",
+         {{{"name", "nosuch"}}},
+         "message",
+         "no function or label 'nosuch'"},
+        {"setInstructionBreakpoints",
+         {{{"instructionReference", "xdata:0100"}}},
+         "message",
+         "not an address of program"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.breakpoints.dump());
+        DapClient c(dir.path);
+        start(c, {{"program", "steps.hex"}});
+        Json args{{"breakpoints", row.breakpoints}};
+        if (std::string(row.request) == "setBreakpoints")
+            args["source"] = {{"path", (dir / "steps.c").string()}};
+        const Json set = c.call(row.request, args)["body"]["breakpoints"];
+        ASSERT_EQ(set.size(), row.breakpoints.size());
+        if (std::string(row.expression) == "message") {
+            EXPECT_EQ(set[0]["verified"], false) << set;
+            EXPECT_NE(set[0].value("message", "").find(row.value), std::string::npos) << set;
+            continue;
+        }
+        EXPECT_EQ(set[0]["verified"], true) << set;
+        ASSERT_EQ(c.call("configurationDone")["success"], true);
+        std::string output;
+        Json m = c.next();
+        for (; !m.is_null() && m["event"] != "stopped"; m = c.next())
+            if (m["event"] == "output") output += m["body"]["output"];
+        ASSERT_EQ(m["body"]["reason"], "breakpoint") << m;
+        if (std::string(row.expression) == "output")
+            EXPECT_TRUE(output.starts_with(row.value)) << output;
+        else
+            EXPECT_EQ(c.call("evaluate",
+                             {{"expression", row.expression}, {"frameId", 0}})["body"]["result"],
+                      row.value);
+        EXPECT_EQ(m["body"]["hitBreakpointIds"], Json::array({set[0]["id"]})) << m;
+    }
 }
 
 } // namespace

@@ -28,11 +28,12 @@ constexpr uint64_t kInterval = 4096; // instructions between two snapshots
 void giveInputs(DebugSession& s, uint64_t k) {
     const uint8_t value = uint8_t(k / kInputPeriod * 37);
     const uint8_t bytes[] = {value, uint8_t(value + 1)};
-    if (s.machine().chip.hasXdata())
+    if (s.machine().chip.hasXdata()) {
         EXPECT_FALSE(s.writeMemory(SpaceAddress{AddressSpace::ExternalData, 0x0200}, bytes));
+    }
     EXPECT_FALSE(s.writeMemory(SpaceAddress{AddressSpace::InternalRam, 0x7E}, {bytes, 1}));
-    EXPECT_FALSE(s.input({.kind = MachineInput::Kind::PinLevel, .pin = 26, .value = value & 1u}));
-    EXPECT_FALSE(s.input({.kind = MachineInput::Kind::SerialByte, .value = value}));
+    EXPECT_FALSE(s.input({.kind = MachineInput::Kind::PinLevel, .bytes = {}, .pin = 26, .value = value & 1u}));
+    EXPECT_FALSE(s.input({.kind = MachineInput::Kind::SerialByte, .bytes = {}, .value = value}));
 }
 
 // Runs the session from step `from` to `to`, with the inputs at their
@@ -205,7 +206,9 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
         CodeAddressSet lines;
         if (row.line >= 0) lines.set(uint16_t(row.line));
         session.setLineBreaks(lines);
-        if (row.watched >= 0) ASSERT_FALSE(session.watch(spaceAddressText(places[row.watched])));
+        if (row.watched >= 0) {
+            ASSERT_FALSE(session.watch(spaceAddressText(places[row.watched])));
+        }
         uint64_t at = kEnd;
         for (int back = 1; back <= 2; ++back) {
             const ReverseRun reverse = session.runBackwards();
