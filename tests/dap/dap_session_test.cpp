@@ -182,7 +182,8 @@ TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
     EXPECT_GE(compared, 10) << "gc guc gi gui gl gul gs fstat pv loc ...";
     // A struct opens member by member.
     ASSERT_GT(shown["gpt"]["variablesReference"], 0) << shown["gpt"];
-    for (const Json& member : c.call("variables", {{"variablesReference", shown["gpt"]["variablesReference"]}})["body"]["variables"])
+    const Json members = c.call("variables", {{"variablesReference", shown["gpt"]["variablesReference"]}})["body"]["variables"];
+    for (const Json& member : members)
         EXPECT_EQ(number(member["value"]), printed["gpt." + member["name"].get<std::string>()])
             << member;
     // The registers of the current bank and the rest.
