@@ -80,7 +80,7 @@ class History {
         size_t inputs = 0;
     };
 
-    // Starts the timeline at the machine's present state (step 0).
+    // Starts the timeline at the machine's present state: its first moment.
     explicit History(const Machine& machine, uint64_t interval = kDefaultInterval,
                      size_t budget = kDefaultBudget);
 

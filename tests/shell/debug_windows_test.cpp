@@ -18,6 +18,7 @@
 
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -288,9 +289,22 @@ private slots:
         s.frame.dispatch(id::ClearWatchpoints);
         QVERIFY(s.frame.programDebug().session().watchpoints().empty());
 
-        // Step Out of Function returns from the innermost rec to its caller.
+        // Step Out of Function returns from the innermost rec to its caller;
+        // the Run menu offers it beside the other source-line steps.
         const int depth = stack->topLevelItemCount();
         QVERIFY(depth >= 2);
+        QMenu* run = nullptr;
+        for (QAction* top : s.frame.menuBar()->actions())
+            if (top->text().remove('&') == "Run") run = top->menu();
+        QVERIFY(run);
+        emit run->aboutToShow();
+        QAction* stepOut = nullptr;
+        for (QAction* a : run->actions())
+            if (a->text().startsWith("Step Ou&t of Function")) stepOut = a;
+        QVERIFY(stepOut && stepOut->isEnabled());
+        run->popup(s.frame.mapToGlobal(QPoint(0, 0)));
+        QVERIFY(saveScreenshot(run, "run_menu.png"));
+        run->close();
         s.frame.dispatch(id::StepOutOfFunction);
         QCOMPARE(stack->topLevelItemCount(), depth - 1);
         s.frame.dispatch(id::ResetCpu);
