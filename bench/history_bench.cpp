@@ -13,6 +13,7 @@
 //   StepBack - from 200 random moments of a 2^26-instruction history of
 //       the busy firmware, one instruction back: median and 95th percentile
 //       in milliseconds (p50_ms, p95_ms).
+#include "tight_loop.h"
 #include "debug/debug_session.h"
 #include "machine/machine.h"
 #include "settings/module_settings_file.h"
@@ -35,16 +36,7 @@ namespace {
 constexpr uint64_t kRun = uint64_t(1) << 20;
 constexpr uint64_t kLongRun = uint64_t(1) << 26;
 
-const std::vector<uint8_t> kTightLoop = {
-    0x7F, 0x00, // 0000 start: MOV R7,#0
-    0xEF,       // 0002 loop:  MOV A,R7
-    0x24, 0x03, // 0003        ADD A,#3
-    0x08,       // 0005        INC R0
-    0xF9,       // 0006        MOV R1,A
-    0x05, 0x30, // 0007        INC 30H
-    0xDF, 0xF7, // 0009        DJNZ R7,loop
-    0x80, 0xF3, // 000B        SJMP start
-};
+using bench::kTightLoop;
 
 // The busy firmware, or the tight loop.
 Machine busyMachine(bool busy = true) {

@@ -15,6 +15,7 @@
 // each (items_per_second: records read). Each name is looked up once, so the
 // rate stays of one order from 10 000 to 160 000 names; what it loses on
 // the way is the names outgrowing the processor's caches.
+#include "tight_loop.h"
 #include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
@@ -78,17 +79,7 @@ void runProgram(benchmark::State& state, Machine& machine) {
 }
 
 void TightLoop(benchmark::State& state) {
-    const std::vector<uint8_t> program = {
-        0x7F, 0x00, // 0000 start: MOV R7,#0
-        0xEF,       // 0002 loop:  MOV A,R7
-        0x24, 0x03, // 0003        ADD A,#3
-        0x08,       // 0005        INC R0
-        0xF9,       // 0006        MOV R1,A
-        0x05, 0x30, // 0007        INC 30H
-        0xDF, 0xF7, // 0009        DJNZ R7,loop
-        0x80, 0xF3, // 000B        SJMP start
-    };
-    Machine machine = makeMachine(program);
+    Machine machine = makeMachine(bench::kTightLoop);
     runProgram(state, machine);
 }
 BENCHMARK(TightLoop)->ArgName("SingleSteps")->Arg(0)->Arg(1);
