@@ -13,6 +13,8 @@
 #   FUZZ_WORKERS=2 FUZZ_RUNS=10000000 FUZZ_TARGETS=fuzz_asm51 scripts/run-fuzzers.sh
 #                  # one target as two processes on one corpus, seeds 1 and 2,
 #                  # each running its share of the inputs
+#   FUZZ_TIMEOUT=60 scripts/run-fuzzers.sh   # seconds one input may take (wall
+#                  # time: raise it when the machine is shared)
 #   FUZZ_SANITIZE=undefined scripts/run-fuzzers.sh
 #                  # builds without AddressSanitizer (in build-fuzz-undefined),
 #                  # several times faster; each target's corpus is then run
@@ -78,7 +80,7 @@ run_target() {
         fi
         local log="$build/$name.log"
         [ "$workers" -gt 1 ] && log="$build/$name-$worker.log"
-        "$build/$name" "$corpus" "${limit[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 \
+        "$build/$name" "$corpus" "${limit[@]}" "${dict[@]}" -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 \
             -artifact_prefix="$artifacts/$name-" -print_final_stats=1 >"$log" 2>&1 &
         pids+=($!)
     done
@@ -102,7 +104,7 @@ run_target() {
     if [ "$replay" -eq 1 ]; then
         # -runs=0 runs every corpus input once and mutates none.
         local replay_log="$build/$name-replay.log"
-        if ! "$asan_build/$name" "$corpus" -runs=0 -timeout=10 -rss_limit_mb=2048 \
+        if ! "$asan_build/$name" "$corpus" -runs=0 -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 \
             -artifact_prefix="$artifacts/$name-" >"$replay_log" 2>&1; then
             echo "!! $name failed its corpus replay under AddressSanitizer; see $replay_log" >&2
             tail -n 40 "$replay_log" >&2
