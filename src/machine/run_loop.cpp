@@ -231,7 +231,12 @@ constexpr std::array<uint8_t, 256> makeCallStackOpcodes() {
     return table;
 }
 constexpr std::array<uint8_t, 256> kCallStackOpcodes = makeCallStackOpcodes();
-constexpr std::array<bool, 256> kNoDirectWatched{};
+constexpr std::array<bool, 256> kNothingWatched{};
+constexpr std::array<bool, 0x10000> kCallStackPairs = [] {
+    std::array<bool, 0x10000> t{};
+    for (unsigned i = 0; i < 0x10000; ++i) t[i] = kCallStackOpcodes[i >> 8] != 0;
+    return t;
+}();
 
 // What the call stack and the watchpoints make of the instruction `op` at
 // `address` with the operand bytes `operands`, which left the program
@@ -257,8 +262,10 @@ constexpr std::array<bool, 256> kNoDirectWatched{};
 // watchpoints are fed. Profile: executions and cycles are
 // counted per address (code_profile.h). Record: the port lines are handed to
 // the waveform recorder after every instruction.
+// Each instance starts on a cache line of its own, so its speed does not
+// depend on how large the code placed before it is.
 template <bool Watch, bool Profile, bool Record, bool Debug>
-RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
+[[gnu::aligned(64)]] RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& stops) {
     ChipState& c = machine.chip;
     AddressCounts* const counts = Profile ? machine.codeProfile.counts.data() : nullptr;
     Schedule schedule(machine);
@@ -281,19 +288,14 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
-    // The opcodes after which the call stack or the watchpoints have
+    // The instructions after which the call stack or the watchpoints have
     // something to do.
-    const uint8_t* lookAt = nullptr;
-    const bool* directWatched = nullptr;
+    Watchpoints::Filter debugFilter{kCallStackOpcodes.data(), kCallStackPairs.data(), kNothingWatched.data()};
     if constexpr (Debug) {
         Watchpoints* const watchpoints = machine.watchpoints;
         if (watchpoints && !watchpoints->empty()) {
             watchpoints->arm(c, machine.callStack != nullptr);
-            lookAt = watchpoints->opcodesToLookAt().data();
-            directWatched = watchpoints->directWatched().data();
-        } else {
-            lookAt = kCallStackOpcodes.data();
-            directWatched = kNoDirectWatched.data();
+            debugFilter = watchpoints->filter();
         }
     }
     while (steps != maxSteps) {
@@ -337,18 +339,27 @@ RunResult runLoop(Machine& machine, uint32_t maxSteps, const StopConditions& sto
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
+            if constexpr (Debug) {
+                // The call stack and the watchpoints see the instruction and
+                // the vectoring together.
+                if (vectored) {
+                    if (feedDebug(machine, address, op, bytes + 1, executed, true)) {
+                        result.cause = StopCause::Watchpoint;
+                        break;
+                    }
+                }
+            }
         }
         // Whatever moved a line in this step - the instruction, the events
         // at its end, the step units, the parts - it is seen here.
         if constexpr (Record) schedule.recordLines();
         if constexpr (Debug) {
             // Only the instructions that may have written a watched place
-            // go on to compare them.
-            const uint8_t look = lookAt[op];
-            if ((look | vectored) != 0 &&
-                (vectored || look == Watchpoints::kLook || directWatched[bytes[1]])) [[unlikely]] {
+            // go on to compare them (an instruction followed by the vectoring
+            // of an interrupt was fed above).
+            if (debugFilter.worthALook(op, bytes + 1, bank, c.sfrs[kSp]) && !vectored) [[unlikely]] {
                 c.pc = pc;
-                if (feedDebug(machine, address, op, bytes + 1, executed, vectored)) {
+                if (feedDebug(machine, address, op, bytes + 1, executed, false)) {
                     result.cause = StopCause::Watchpoint;
                     break;
                 }

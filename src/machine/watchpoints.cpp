@@ -147,22 +147,25 @@ void Watchpoints::buildFilter(bool withCalls) {
     bool anyDirect = false, anyInternal = false, anyRegister = false;
     for (unsigned a = 0; a < 256; ++a) anyDirect |= direct_[a], anyInternal |= internal_[a];
     for (unsigned a = 0; a < 0x20; ++a) anyRegister |= internal_[a];
+    // What the loop does after an instruction of each opcode. It looks at
+    // a direct address, at @Ri (unless a register is watched: @Ri may point
+    // at Ri itself) and at the stack without a call.
     for (unsigned op = 0; op < 256; ++op) {
-        bool look = everyInstruction_;
+        const bool callOrReturn = withCalls && (isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op)));
+        uint8_t kind = kSkip;
         switch (kOpcodeWrites[op]) {
         case DataWrite::None: break;
-        case DataWrite::Direct: break; // below
+        case DataWrite::Direct: kind = anyDirect ? kLookAtDirect : kSkip; break;
         case DataWrite::SecondDirect:
-        case DataWrite::Bit: look |= anyDirect; break;
-        case DataWrite::Register: look |= anyRegister; break;
-        case DataWrite::Indirect:
-        case DataWrite::Stack: look |= anyInternal; break;
-        case DataWrite::ExternalData: look |= externalData_; break;
+        case DataWrite::Bit: kind = anyDirect ? kLook : kSkip; break;
+        case DataWrite::Register: kind = anyRegister ? kLook : kSkip; break;
+        case DataWrite::Indirect: kind = !anyInternal ? kSkip : anyRegister ? kLook : kLookAtIndirect; break;
+        case DataWrite::Stack: kind = anyInternal ? kLookAtStack : kSkip; break;
+        case DataWrite::ExternalData: kind = externalData_ ? kLook : kSkip; break;
         }
-        look |= withCalls && (isCallOpcode(uint8_t(op)) || isReturnOpcode(uint8_t(op)));
-        opcodes_[op] = look ? kLook
-                       : kOpcodeWrites[op] == DataWrite::Direct && anyDirect ? kLookAtDirect
-                                                                            : kSkip;
+        opcodes_[op] = everyInstruction_ || callOrReturn ? kLook : kind;
+        for (unsigned b1 = 0; b1 < 256; ++b1)
+            pairs_[op << 8 | b1] = opcodes_[op] == kLookAtDirect ? direct_[b1] : opcodes_[op] != kSkip;
     }
     filterStale_ = false;
     filterWithCalls_ = withCalls;

@@ -68,13 +68,33 @@ public:
     // opcodesToLookAt holds the calls and returns too (for the call stack).
     void arm(ChipState& chip, bool withCalls = false);
     // Per opcode, whether an instruction of it may write a watched place, by
-    // the kind of its write target: kSkip, kLook, or kLookAtDirect when only
-    // a write to a watched direct address (directWatched, indexed by the
-    // operand byte b1) may have. mayHaveWritten then looks at the target
-    // itself. Set up by arm.
-    static constexpr uint8_t kSkip = 0, kLook = 1, kLookAtDirect = 2;
+    // the kind of its write target: kSkip; kLook (mayHaveWritten decides);
+    // or, when the loop can tell without a call, kLookAtDirect (a direct
+    // address, operand byte b1), kLookAtIndirect (@Ri of the current bank)
+    // or kLookAtStack (the byte at SP and the one below, as PUSH and the
+    // calls leave them). Set up by arm.
+    static constexpr uint8_t kSkip = 0, kLookAtDirect = 1, kLook = 2, kLookAtIndirect = 3, kLookAtStack = 4;
     const std::array<uint8_t, 256>& opcodesToLookAt() const { return opcodes_; }
-    const std::array<bool, 256>& directWatched() const { return direct_; }
+    // The execution loop's first look after every instruction, without a
+    // call: false when the instruction cannot have written a watched place
+    // (then mayHaveWritten would say so too); true sends it on to
+    // mayHaveWritten and check.
+    struct Filter {
+        const uint8_t* opcodes;
+        const bool* pairs;    // by opcode and operand byte b1: may write a watched place
+        const bool* internal; // by internal RAM address
+        bool worthALook(uint8_t op, const uint8_t* operands, const uint8_t* bank, uint8_t sp) const {
+            // One look tells most instructions apart: those that write
+            // nothing watched, and those that write a direct address.
+            if (!pairs[unsigned(op) << 8 | operands[0]]) return false;
+            switch (opcodes[op]) {
+            case kLookAtIndirect: return internal[bank[op & 1]];
+            case kLookAtStack: return internal[sp] || internal[uint8_t(sp - 1)];
+            default: return true;
+            }
+        }
+    };
+    Filter filter() const { return {opcodes_.data(), pairs_.data(), internal_.data()}; }
     // After the instruction `op` with the operand bytes `operands`, and the
     // vectoring of an interrupt when `vectored` (which pushed the return
     // address): whether they may have written a watched place (never false
@@ -125,6 +145,7 @@ private:
     // The filter of mayHaveWritten, set up by arm: direct addresses and
     // internal RAM addresses whose write may change a watched place.
     std::array<bool, 256> direct_{};
+    std::array<bool, 0x10000> pairs_{};
     std::array<bool, 256> internal_{};
     std::array<uint8_t, 256> opcodes_{};
     bool externalData_ = false;
