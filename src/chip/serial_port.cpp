@@ -237,9 +237,13 @@ void serialBaudTicks(ChipState& chip, uint32_t txTicks, uint32_t rxTicks) {
         receiveFromLine(chip, mode, rxTicks);
     } else if (rxTicks && serial.rxState == Reception::Receiving &&
                (chip.sfrs[sfr::sfrIndex(sfr::SCON)] & REN)) {
-        if (uint32_t(serial.rxTicks) <= rxTicks)
+        if (uint32_t(serial.rxTicks) <= rxTicks) {
+            // The count ends at 0 however the ticks came in (one batch or
+            // many: where runs were cut), so that the state after a
+            // reception is the same either way.
+            serial.rxTicks = 0;
             byteReceived(chip, mode);
-        else
+        } else
             serial.rxTicks -= int32_t(rxTicks);
     }
 }

@@ -111,7 +111,9 @@ struct Schedule {
             // The lines changed when the instruction began; the change is
             // recognised kInputSampleDelay cycles later (no instruction is
             // shorter), when the timers have counted on.
-            countTimers(c, now - uint32_t(cycles) + kInputSampleDelay);
+            const uint32_t sampleAt = now - uint32_t(cycles) + kInputSampleDelay;
+            if (c.periph.line.baud) serialLineUpTo(planned, sampleAt);
+            countTimers(c, sampleAt);
             sampleDue = sampleInputs(c);
         }
         if (c.periph.line.baud) {
@@ -138,6 +140,23 @@ struct Schedule {
                                          : std::min({timerEventDelay(c), serialEventDelay(c),
                                                      serialLineDelay(c, now), kFarthestEvent});
         nextEvent = now + delay;
+    }
+
+    // A host on the serial line sees each TXD change at the cycle it
+    // happens, also when the timers count ahead of the planned event to
+    // sample the inputs: the line's events from `at` up to `to` are taken
+    // one by one (a run that starts with a sample, as every run does, thus
+    // reaches the state a longer run reaches at the same moment).
+    void serialLineUpTo(uint32_t at, uint32_t to) {
+        for (;;) {
+            countTimers(c, at);
+            at = c.periph.timers.countedTo;
+            serialLinesChanged(c, at);
+            runSerialLine(c, at);
+            const uint32_t delay = std::min(serialEventDelay(c), serialLineDelay(c, at));
+            if (delay == 0 || delay == kNever || int32_t(to - (at + delay)) < 0) return;
+            at += delay;
+        }
     }
 
     // After an instruction that touched something (`touched`, as Executor's)

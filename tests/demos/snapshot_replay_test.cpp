@@ -13,6 +13,7 @@
 // target held before, and the comparison fails.
 #include "demo_support.h"
 
+#include "chip/serial_line.h"
 #include "machine/call_stack.h"
 #include "machine/executor.h"
 #include "machine/snapshot.h"
@@ -77,11 +78,13 @@ struct Board {
 };
 
 // Runs steps [from, to) of a run: the inputs due before step i when i is a
-// multiple of the period, the instructions in free runs between them.
-void runSpan(Machine& machine, uint64_t from, uint64_t to, const Inputs& inputs) {
+// multiple of the period, the instructions in free runs between them (each
+// at most `longest` instructions).
+void runSpan(Machine& machine, uint64_t from, uint64_t to, const Inputs& inputs,
+             uint64_t longest = kInputPeriod) {
     for (uint64_t i = from; i < to;) {
         if (i % kInputPeriod == 0) inputs(machine, i / kInputPeriod);
-        const uint64_t next = std::min(to, (i / kInputPeriod + 1) * kInputPeriod);
+        const uint64_t next = std::min({to, (i / kInputPeriod + 1) * kInputPeriod, i + longest});
         const RunResult result = runSteps(machine, uint32_t(next - i));
         ASSERT_EQ(result.steps, next - i) << "the program left program memory";
         i = next;
@@ -327,6 +330,39 @@ TEST(Snapshots, RestoredAtRandomMomentsOfTheSdccProgramsReplayIdentically) {
             program.file, m, [](Machine& machine, uint64_t tick) { sendSerial(machine, tick); },
             elsewhere);
         if (HasFatalFailure()) return;
+    }
+}
+
+// The state at a moment is the same however the runs up to it were cut
+// (runs of 1, 7 or 4096 instructions against runs from one input to the
+// next): the serial reception counted in batches of baud ticks, and the
+// samples a host with a baud rate of its own takes of TXD, come out alike.
+TEST(Snapshots, TheStateOfAMomentDoesNotDependOnWhereRunsWereCut) {
+    support::TempDir dir;
+    const std::string source =
+        support::readFile(std::string(QUORVEL_TEST_DATA) + "/firmware/timer_ticks.c");
+    ASSERT_TRUE(support::compileC(dir.path, "program", source));
+    Machine ticks = support::makeMachine(DeviceKind::AT89C52, 11059200, 0xFFFF, 0x0FFF);
+    support::loadCode(ticks, support::readBytes(dir / "program.bin"));
+    Machine echo;
+    ASSERT_TRUE(demotest::loadDemo(echo, DeviceKind::AT89C52, "Demo7"));
+    const struct {
+        const Machine& loaded;
+        uint32_t hostBaud;
+    } rows[] = {{ticks, 0}, {echo, 0}, {echo, 9600}};
+    const Inputs inputs = [](Machine& m, uint64_t tick) { sendSerial(m, tick); };
+    for (const auto& row : rows) {
+        Board whole(row.loaded);
+        setSerialLineBaud(whole.machine.chip, row.hostBaud);
+        runSpan(whole.machine, 0, kRunSteps / 2, inputs);
+        for (uint64_t longest : {1u, 7u, 4096u}) {
+            SCOPED_TRACE(testing::Message() << "row " << &row - rows << ", runs of " << longest);
+            Board cut(row.loaded);
+            setSerialLineBaud(cut.machine.chip, row.hostBaud);
+            runSpan(cut.machine, 0, kRunSteps / 2, inputs, longest);
+            EXPECT_EQ(machineHash(cut.machine), machineHash(whole.machine))
+                << snapshotDifference(takeSnapshot(cut.machine), takeSnapshot(whole.machine));
+        }
     }
 }
 
