@@ -232,6 +232,10 @@ std::optional<bool> hitConditionHolds(std::string_view text, uint64_t hits) {
 
 } // namespace
 
+bool DebugSession::hitCountHolds(std::string_view hitCondition, uint64_t hits) {
+    return hitCondition.empty() || hitConditionHolds(hitCondition, hits).value_or(true);
+}
+
 std::optional<std::string> DebugSession::codeBreakProblem(const CodeBreak& b) {
     if (!b.hitCondition.empty() && !hitConditionHolds(b.hitCondition, 0))
         return "hit count '" + b.hitCondition +

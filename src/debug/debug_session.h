@@ -233,8 +233,11 @@ public:
     // `cycle`, within the recorded history.
     Validation goToCycle(uint64_t cycle);
     // Back to the latest moment before the present at which a breakpoint
-    // condition, a source-line breakpoint or a watchpoint stopped the run
-    // (found by replaying the history's segments, latest first).
+    // condition, a source-line breakpoint or a watchpoint would have
+    // stopped a forward run (found by replaying the history's segments,
+    // latest first): a code breakpoint where its condition held and its
+    // hit count, counted back from the present, let it stop; its hits are
+    // then those of that moment.
     ReverseRun runBackwards();
     // The last instruction that wrote `place`, the one that led to the
     // present included (none if no instruction in the history did).
@@ -284,6 +287,12 @@ private:
     std::optional<double> operandValue(std::string_view text, std::string& error) const;
     // The places watch(text) would watch, or why none.
     Validation watchPlaces(std::string_view text, std::vector<WatchAddress>& places) const;
+    // What each code breakpoint makes of the machine now, at address `pc`
+    // (for running backwards, session_history.cpp).
+    enum class BreakHeld : uint8_t { Elsewhere, No, Yes, Unreadable };
+    std::vector<BreakHeld> codeBreaksAt(uint16_t pc) const;
+    // Whether a hit condition lets hit `hits` stop (an empty one does).
+    static bool hitCountHolds(std::string_view hitCondition, uint64_t hits);
 
     Machine& machine_;
     CallStack callStack_;

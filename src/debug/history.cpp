@@ -1,5 +1,6 @@
 #include "debug/history.h"
 
+#include "chip/serial_line.h"
 #include "modules/keys.h"
 #include "modules/serial_host.h"
 
@@ -20,6 +21,51 @@ size_t inputBytes(const LoggedInput& in) {
 }
 
 constexpr int kPortLines = 32;
+
+// The serial host's own part of the chip's events, and nothing more. A
+// replay goes through moments whose outward effects (the bytes a front end
+// passed on, its windows' notices) happened once already; only the host's
+// state follows the chip again (the next byte of a file is handed over as
+// the last is received), as every front end's receiver has it follow.
+class HostOnlyEvents final : public ChipEvents {
+  public:
+    explicit HostOnlyEvents(Machine& machine) : machine_(machine) {}
+    void byteTransmitted(uint16_t entry) override {
+        if (!serialLineInUse(machine_.chip))
+            serialHostByteTransmitted(machine_.modules.serialHost, entry);
+    }
+    void byteReceived(uint16_t) override {
+        serialHostByteReceived(machine_.modules.serialHost, machine_.chip);
+    }
+    void hostFrameSent() override {
+        serialHostFrameSent(machine_.modules.serialHost, machine_.chip);
+    }
+    void hostByteRead(uint16_t entry, bool) override {
+        serialHostByteTransmitted(machine_.modules.serialHost, entry);
+    }
+
+  private:
+    Machine& machine_;
+};
+
+// While a replay runs: the machine's event receiver, if it has one, stands
+// aside for the host's own part of it (a machine without one replays
+// without one, as it ran).
+class ReplayEvents {
+  public:
+    explicit ReplayEvents(Machine& machine)
+        : machine_(machine), own_(machine.chip.events), host_(machine) {
+        if (own_) machine.chip.events = &host_;
+    }
+    ~ReplayEvents() { machine_.chip.events = own_; }
+    ReplayEvents(const ReplayEvents&) = delete;
+    ReplayEvents& operator=(const ReplayEvents&) = delete;
+
+  private:
+    Machine& machine_;
+    ChipEvents* const own_;
+    HostOnlyEvents host_;
+};
 
 } // namespace
 
@@ -198,6 +244,7 @@ void History::restore(size_t index, Machine& machine) {
 
 void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
                      const HitSink& hit) {
+    const ReplayEvents quiet(machine);
     restore(index, machine);
     uint64_t step = kept_[index].at.step;
     size_t next = kept_[index].at.inputs;
@@ -237,6 +284,7 @@ std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
         ++index;
     Watchpoints* const watchpoints = machine.watchpoints;
     machine.watchpoints = nullptr;
+    const ReplayEvents quiet(machine);
     restore(index, machine);
     uint64_t step = kept_[index].at.step;
     size_t next = kept_[index].at.inputs;
@@ -266,19 +314,30 @@ std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
 
 bool History::searchBackwards(Machine& machine, const StopConditions& stops, const HitSink& hit,
                               bool atPresent) {
+    bool any = false;
+    return searchBackwardsBySegment(
+        machine, stops,
+        [&](uint64_t step, const RunResult& result) {
+            any = true;
+            hit(step, result);
+        },
+        [&] { return any; }, atPresent);
+}
+
+bool History::searchBackwardsBySegment(Machine& machine, const StopConditions& stops,
+                                       const HitSink& hit, const std::function<bool()>& found,
+                                       bool atPresent) {
     const uint64_t present = now_;
     if (present == 0) return false;
     size_t index = keptAtOrBefore(present - 1);
     for (;;) {
         const uint64_t to =
             index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
-        bool any = false;
         replay(machine, index, to, &stops, [&](uint64_t step, const RunResult& result) {
             if (step > present || (step == present && !atPresent)) return;
-            any = true;
             hit(step, result);
         });
-        if (any) return true;
+        if (found()) return true;
         if (index == 0) return false;
         --index;
     }

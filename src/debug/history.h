@@ -10,6 +10,11 @@
 // the machine after that many instructions and after the inputs logged at
 // that step.
 //
+// A replay runs moments whose outward effects happened once already: the
+// machine's event receiver stands aside meanwhile for the serial host's own
+// part of it (the host's state follows the chip as it did), so a front end
+// never sees a byte twice.
+//
 // Storage: a snapshot's byte form (machine/snapshot.h) is cut into pages of
 // kPageSize bytes, and a page is kept only when it differs from the one the
 // previous kept snapshot holds. The memories (code, internal RAM, external
@@ -143,6 +148,11 @@ class History {
     using HitSink = std::function<void(uint64_t step, const RunResult& result)>;
     bool searchBackwards(Machine& machine, const StopConditions& stops, const HitSink& hit,
                          bool atPresent = false);
+    // The same, with the caller deciding after each segment (its hits
+    // reported) whether the search ends there: `found` true ends it.
+    bool searchBackwardsBySegment(Machine& machine, const StopConditions& stops,
+                                  const HitSink& hit, const std::function<bool()>& found,
+                                  bool atPresent = false);
 
   private:
     struct Kept {

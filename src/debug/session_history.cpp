@@ -80,6 +80,22 @@ Validation DebugSession::goToCycle(uint64_t cycle) {
     return history_->goTo(machine_, *step);
 }
 
+std::vector<DebugSession::BreakHeld> DebugSession::codeBreaksAt(uint16_t pc) const {
+    std::vector<BreakHeld> held(codeBreaks_.size(), BreakHeld::Elsewhere);
+    for (size_t i = 0; i < codeBreaks_.size(); ++i) {
+        const CodeBreak& b = codeBreaks_[i];
+        if (b.address != pc) continue;
+        if (b.condition.find_first_not_of(" \t") == std::string::npos) {
+            held[i] = BreakHeld::Yes;
+            continue;
+        }
+        std::string error;
+        const std::optional<bool> holds = conditionHolds(b.condition, error);
+        held[i] = !holds ? BreakHeld::Unreadable : *holds ? BreakHeld::Yes : BreakHeld::No;
+    }
+    return held;
+}
+
 ReverseRun DebugSession::runBackwards() {
     ReverseRun reverse;
     if (!history_) return {noHistory(), std::nullopt};
@@ -88,26 +104,75 @@ ReverseRun DebugSession::runBackwards() {
     StopConditions stops = stopConditions();
     stops.untilPc.reset();
     stops.selfJump = false;
-    struct Hit {
+    // The code breakpoints' hits as they were counted at each moment: now,
+    // less the arrival the last run stopped at here; one less before each
+    // arrival at which a breakpoint's condition held, going back.
+    std::vector<uint64_t> hits(codeBreaks_.size());
+    const std::vector<BreakHeld> heldNow = codeBreaksAt(machine_.chip.pc);
+    for (size_t i = 0; i < hits.size(); ++i)
+        hits[i] = codeBreaks_[i].hits -
+                  (last_.stop == DebugStop::BreakLine && heldNow[i] == BreakHeld::Yes &&
+                           codeBreaks_[i].hits != 0
+                       ? 1
+                       : 0);
+    // The stops of the segment being replayed, in order; a code
+    // breakpoint's conditions are read while the machine is there.
+    struct Seen {
         uint64_t step;
         RunResult result;
         std::optional<WatchHit> watch;
+        std::vector<BreakHeld> held;
     };
-    std::optional<Hit> last;
-    history_->searchBackwards(machine_, stops, [&](uint64_t step, const RunResult& result) {
-        if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Address ||
-            result.cause == StopCause::Watchpoint)
-            last = Hit{step, result, watchpoints_.hit()};
-    });
-    if (!last) {
+    std::vector<Seen> seen;
+    std::optional<Seen> stop;
+    std::vector<size_t> stopBreaks;
+    // Whether the forward run would have stopped at `s`, as codeBreakHolds
+    // decides (log messages are not said again); counts the hits down.
+    const auto wouldStop = [&](const Seen& s) {
+        if (s.result.cause != StopCause::Address) return true;
+        bool any = false;
+        for (size_t i = 0; i < s.held.size(); ++i) {
+            const CodeBreak& b = codeBreaks_[i];
+            any = any || s.held[i] != BreakHeld::Elsewhere;
+            // Arrivals before the breakpoint counted any are hit 0, which
+            // no hit count stops at.
+            const bool counted = b.hitCondition.empty() ||
+                                 (hits[i] != 0 && hitCountHolds(b.hitCondition, hits[i]));
+            if (s.held[i] == BreakHeld::Unreadable ||
+                (s.held[i] == BreakHeld::Yes && counted && b.logMessage.empty()))
+                stopBreaks.push_back(i);
+        }
+        if (!any || !stopBreaks.empty()) return true;
+        for (size_t i = 0; i < s.held.size(); ++i)
+            if (s.held[i] == BreakHeld::Yes && hits[i] != 0) --hits[i];
+        return false;
+    };
+    history_->searchBackwardsBySegment(
+        machine_, stops,
+        [&](uint64_t step, const RunResult& result) {
+            if (result.cause == StopCause::Breakpoint || result.cause == StopCause::Watchpoint)
+                seen.push_back({step, result, watchpoints_.hit(), {}});
+            else if (result.cause == StopCause::Address)
+                seen.push_back({step, result, std::nullopt, codeBreaksAt(machine_.chip.pc)});
+        },
+        [&] {
+            for (auto s = seen.rbegin(); s != seen.rend() && !stop; ++s)
+                if (wouldStop(*s)) stop = *s;
+            seen.clear();
+            return stop.has_value();
+        });
+    for (size_t i = 0; i < hits.size(); ++i)
+        codeBreaks_[i].hits = hits[i];
+    if (!stop) {
         history_->goTo(machine_, history_->moments().front().step);
         return reverse;
     }
-    history_->goTo(machine_, last->step);
+    history_->goTo(machine_, stop->step);
     DebugRun run;
-    stopped(last->result, run);
-    run.watch = last->watch;
-    run.steps = present - last->step;
+    stopped(stop->result, run);
+    run.watch = stop->watch;
+    run.codeBreaks = stopBreaks;
+    run.steps = present - stop->step;
     run.cycles = presentCycle - machine_.chip.cycleCount();
     last_ = run;
     reverse.hit = run;

@@ -8,6 +8,7 @@
 
 #include "debug/debug_session.h"
 #include "machine/snapshot.h"
+#include "modules/serial_host.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -37,15 +38,13 @@ void giveInputs(DebugSession& s, uint64_t k) {
 }
 
 // Runs the session from step `from` to `to`, with the inputs at their
-// moments when `inputs`. Its runs end where a recording's batches end too:
-// the serial port's reception count at the end of a run depends on where
-// runs end, so states are compared only where both runs ended.
+// moments when `inputs`. (Where its runs end matters not: the state of a
+// moment is the same however the runs up to it were cut.)
 void runSpan(DebugSession& s, uint64_t from, uint64_t to, bool inputs) {
     for (uint64_t i = from;;) {
         if (inputs && i % kInputPeriod == 0) giveInputs(s, i);
         if (i == to) return;
-        const uint64_t next =
-            std::min({to, (i / kInputPeriod + 1) * kInputPeriod, (i / kInterval + 1) * kInterval});
+        const uint64_t next = std::min(to, (i / kInputPeriod + 1) * kInputPeriod);
         RunLimits limits;
         limits.maxSteps = next - i;
         ASSERT_EQ(s.run(limits).steps, next - i);
@@ -53,9 +52,26 @@ void runSpan(DebugSession& s, uint64_t from, uint64_t to, bool inputs) {
     }
 }
 
+// The serial host on the UART, as a front end attaches it, counting the
+// bytes it passed on.
+struct Host : ChipEvents {
+    Machine& machine;
+    size_t passedOn = 0;
+    explicit Host(Machine& m) : machine(m) { m.chip.events = this; }
+    ~Host() override { machine.chip.events = nullptr; }
+    void byteTransmitted(uint16_t entry) override {
+        ++passedOn;
+        serialHostByteTransmitted(machine.modules.serialHost, entry);
+    }
+    void byteReceived(uint16_t) override {
+        serialHostByteReceived(machine.modules.serialHost, machine.chip);
+    }
+};
+
 // The hash and cycle counter of a fresh run from the start to `steps`.
 std::pair<uint64_t, uint64_t> forwardTo(const Machine& loaded, uint64_t steps, bool inputs) {
     Machine m = loaded;
+    Host host(m);
     DebugSession s(m);
     runSpan(s, 0, steps, inputs);
     return {machineHash(m), m.chip.cycleCount()};
@@ -68,7 +84,9 @@ std::pair<uint64_t, uint64_t> forwardTo(const Machine& loaded, uint64_t steps, b
 // line, serial bytes from the host), and with budgets that thin the
 // snapshots: each one kept restores the state of its moment. With the same
 // inputs, the serial demonstration echoes the host's bytes and the
-// interrupt demonstration counts the edges on INT0.
+// interrupt demonstration counts the edges on INT0; the host also sends
+// it a file, whose bytes follow the chip's pace in replays too. Going back
+// in time passes no byte on to the front end again.
 TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
     support::TempDir dir;
     const std::string source =
@@ -79,6 +97,9 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
     Machine serialDemo, interruptDemo;
     ASSERT_TRUE(demotest::loadDemo(serialDemo, DeviceKind::AT89C52, "Demo7"));
     ASSERT_TRUE(demotest::loadDemo(interruptDemo, DeviceKind::AT89C52, "Demo9"));
+    const std::string text = "Bytes from a file, paced by the chip.\r\n";
+    startFileTransmission(serialDemo.modules.serialHost, serialDemo.chip,
+                          std::vector<uint8_t>(text.begin(), text.end()));
     constexpr uint64_t kEnd = 100000;
     const struct {
         const Machine& loaded;
@@ -97,9 +118,11 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
         SCOPED_TRACE(testing::Message() << "row " << &row - rows << " inputs " << row.inputs);
         const Machine& loaded = row.loaded;
         Machine m = loaded;
+        Host host(m);
         DebugSession session(m);
         session.setRecording(true, kInterval, row.budget);
         runSpan(session, 0, kEnd, row.inputs);
+        const size_t passedOn = host.passedOn;
         const auto moments = session.history()->moments();
         EXPECT_EQ(moments.size() < kEnd / kInterval + 1, row.thinned);
         EXPECT_LE(session.history()->bytes(),
@@ -127,6 +150,7 @@ TEST(History, SteppingBackReachesTheStateOfAForwardRunToThatMoment) {
         const auto [hash, cycle] = forwardTo(loaded, 33333, row.inputs);
         ASSERT_FALSE(session.goToCycle(cycle));
         EXPECT_EQ(machineHash(m), hash);
+        EXPECT_EQ(host.passedOn, passedOn) << "bytes passed on again";
         // Running on from the past discards the recorded future.
         RunLimits one;
         one.maxSteps = 1;
@@ -223,6 +247,42 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
         session.clearLineBreaks();
         session.clearWatchpoints();
         ASSERT_FALSE(session.goToCycle(forward[kEnd].cycle));
+    }
+
+    // A code breakpoint with a condition and a hit count: running
+    // backwards stops where the forward run stopped (each third arrival at
+    // 0011H with A below 4), and a run forward again stops where it did.
+    {
+        std::vector<uint64_t> stops;
+        for (uint64_t i = 1, held = 0; i <= kEnd; ++i)
+            if (forward[i].to == 0x0011 && forward[i].values[3] < 4 && ++held % 3 == 0)
+                stops.push_back(i);
+        ASSERT_GE(stops.size(), 3u);
+        Machine r = loaded;
+        DebugSession replayed(r);
+        replayed.setRecording(true, 256);
+        replayed.setCodeBreaks({{.address = 0x0011, .condition = "A < 4", .hitCondition = "% 3", .logMessage = ""}});
+        RunLimits rest;
+        rest.resume = true;
+        for (uint64_t done = 0, k = 0; done < kEnd; ++k) {
+            rest.maxSteps = kEnd - done;
+            const DebugRun run = replayed.run(rest);
+            done += run.steps;
+            if (done < kEnd) {
+                ASSERT_LT(k, stops.size());
+                EXPECT_EQ(done, stops[k]);
+            }
+        }
+        for (size_t back = 1; back <= 2; ++back) {
+            const ReverseRun reverse = replayed.runBackwards();
+            ASSERT_TRUE(reverse.hit);
+            EXPECT_EQ(reverse.hit->stop, DebugStop::BreakLine);
+            EXPECT_EQ(r.chip.cycleCount(), forward[stops[stops.size() - back]].cycle);
+        }
+        rest.maxSteps = kEnd;
+        const DebugRun again = replayed.run(rest);
+        EXPECT_EQ(again.stop, DebugStop::BreakLine);
+        EXPECT_EQ(r.chip.cycleCount(), forward[stops.back()].cycle);
     }
 
     // The last write to each place before a few moments.
