@@ -315,6 +315,30 @@ std::string setWatch(CliOptions& o, std::string_view v) {
     return {};
 }
 
+std::string setRecord(CliOptions& o, std::string_view v) {
+    o.record = std::string(v);
+    return {};
+}
+std::string setReplay(CliOptions& o, std::string_view v) {
+    o.replay = std::string(v);
+    return {};
+}
+std::string setToCycle(CliOptions& o, std::string_view v) {
+    o.toCycle = parseCount(v);
+    if (!o.toCycle) return "--to-cycle takes a machine cycle (a number from 0), not '" + std::string(v) + "'";
+    return {};
+}
+std::string setLastWrite(CliOptions& o, std::string_view v) {
+    std::string error;
+    if (v.find(':') != std::string_view::npos) {
+        if (!parseWatchAddress(v, error)) return "--last-write '" + std::string(v) + "': " + error;
+    } else if (auto wrong = CVariables::syntaxError(v)) {
+        return "--last-write '" + std::string(v) + "': " + *wrong;
+    }
+    o.lastWrite = std::string(v);
+    return {};
+}
+
 std::string setSelfJump(CliOptions& o, std::string_view) {
     o.haltOnSelfJump = true;
     return {};
@@ -346,7 +370,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 35> kOptions{{
+constexpr std::array<OptionRow, 39> kOptions{{
     {"--device", Takes::Once, setDevice},
     {"--clock", Takes::Once, setClock},
     {"--code-memory", Takes::Once, setCodeMemory},
@@ -379,10 +403,18 @@ constexpr std::array<OptionRow, 35> kOptions{{
     {"--stats", Takes::Nothing, setStats},
     {"--profile", Takes::FileOnce, setProfile},
     {"--coverage", Takes::Nothing, setCoverage},
+    {"--record", Takes::FileOnce, setRecord},
+    {"--replay", Takes::FileOnce, setReplay},
+    {"--to-cycle", Takes::Once, setToCycle},
+    {"--last-write", Takes::Once, setLastWrite},
     {"--help", Takes::Nothing, setHelp},
     {"-h", Takes::Nothing, setHelp},
     {"--version", Takes::Nothing, setVersion},
 }};
+
+// What a replay takes besides the recording: where to stop and what to report.
+constexpr std::array<std::string_view, 7> kReplayOptions{
+    "--replay", "--to-cycle", "--last-write", "--dump", "--json", "--var", "--source-map"};
 
 } // namespace
 
@@ -483,7 +515,28 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         result.error = row->handler(o, value.value_or(std::string_view{}));
         if (!result.error.empty()) return result;
     }
+    if (!o.replay.empty()) {
+        // The recording holds the program, the board and the run.
+        for (size_t i = 0; i < kOptions.size(); ++i)
+            if (given[i] && std::find(kReplayOptions.begin(), kReplayOptions.end(), kOptions[i].name) ==
+                                kReplayOptions.end())
+                result.error = std::string(kOptions[i].name) +
+                               " cannot be given with --replay: the recording holds the program, the board and the run";
+        if (result.error.empty() && !o.program.empty())
+            result.error = "--replay takes no PROGRAM: the recording holds it ('" + o.program + "')";
+        if (result.error.empty() && !o.variables.empty() && o.sourceMap.empty())
+            result.error = "--var needs --source-map (an SDCC debug file or an asm51 listing)";
+        if (result.error.empty() && !o.lastWrite.empty() && o.lastWrite.find(':') == std::string::npos &&
+            o.sourceMap.empty())
+            result.error = "--last-write of a variable needs --source-map (an SDCC debug file or an asm51 listing)";
+        return result;
+    }
     if (!o.help && !o.version && o.program.empty()) result.error = "no PROGRAM given";
+    else if (o.toCycle) result.error = "--to-cycle needs --replay FILE.qrec";
+    else if (!o.lastWrite.empty() && o.record.empty())
+        result.error = "--last-write needs a history: --record FILE.qrec or --replay FILE.qrec";
+    else if (!o.lastWrite.empty() && o.lastWrite.find(':') == std::string::npos && o.sourceMap.empty())
+        result.error = "--last-write of a variable needs --source-map (an SDCC debug file or an asm51 listing)";
     // Both would feed the chip's receiver.
     else if (o.uartPty && !o.uartIn.empty()) result.error = "--uart-pty and --uart-in cannot be combined";
     else if (o.vcd.empty() && (!o.vcdLines.empty() || o.vcdCapacity))
@@ -591,6 +644,29 @@ Reporting:
                        40-pin parts); a line the device lacks is refused
   --vcd-capacity N     line changes kept (default 1048576); when more
                        happen, the oldest go and standard error says so
+Recording and replay:
+  --record FILE.qrec   save the run's history to FILE.qrec when it ends: the
+                       program, the board, the inputs from outside and
+                       snapshots of the machine every 1048576 instructions
+                       (the file is replaced whole, never left half written)
+  --replay FILE.qrec   replay a recording, bit for bit on any machine, to the
+                       end of its run (its stop reason and exit status); give
+                       no PROGRAM, and
+                       besides --to-cycle and --last-write only --dump,
+                       --json, --var and --source-map. A damaged or truncated
+                       recording, or one of another version or build, is
+                       refused (exit status 1)
+  --to-cycle N         stop the replay at the last instruction boundary at or
+                       before machine cycle N: the dumps and --var show that
+                       moment (stop reason max-cycles, exit status 0)
+  --last-write P       add the last write to P before the stop (P is
+                       SPACE:HEX as --watch takes it, or a variable with
+                       --source-map; needs --record or --replay): its cycle,
+                       the writing instruction's address and source line, the
+                       old and new value ("[last-write]"; JSON "last_write",
+                       null when nothing wrote P)
+  With either the report also gives the hash of the machine's whole state
+  ("[state]"; JSON "state_hash").
 Other:
   --dap                serve the Debug Adapter Protocol on standard input
                        and output for an editor's debugger (alone: the

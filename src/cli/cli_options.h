@@ -97,6 +97,13 @@ struct CliOptions {
     bool stats = false;
     std::string profile; // file, "-" for standard output, empty for none
     bool coverage = false;
+    // --record FILE.qrec: the run's history saved; --replay FILE.qrec: one
+    // replayed (to its end, or to --to-cycle N); --last-write SPACE:ADDR or
+    // VAR: the last write before the stop, reported.
+    std::string record;
+    std::string replay;
+    std::optional<uint64_t> toCycle;
+    std::string lastWrite;
     bool help = false;
     bool version = false;
 

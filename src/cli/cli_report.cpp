@@ -304,6 +304,15 @@ Json stackJson(const std::vector<StackEntry>& stack) {
 
 } // namespace
 
+namespace {
+
+// A 64-bit hash as 16 hex digits.
+std::string hashText(uint64_t hash) {
+    return hexText(uint32_t(hash >> 32), 8) + hexText(uint32_t(hash), 8);
+}
+
+} // namespace
+
 std::string textReport(const ReportInput& in) {
     std::string out;
     const std::optional<WatchStop> watch = watchStop(in);
@@ -323,6 +332,17 @@ std::string textReport(const ReportInput& in) {
         for (size_t i = 0; i < in.stack.size(); ++i) out += stackLine(in.stack[i], i);
     }
     if (in.variables) out += variablesText(*in.variables, in.machine, in.variableExpressions);
+    if (!in.lastWritePlace.empty()) {
+        out += "[last-write]\nplace=" + in.lastWritePlace;
+        if (const auto& w = in.lastWrite) {
+            out += " cycle=" + std::to_string(w->cycle) + " pc=" + hexText(w->pc, 4);
+            if (w->line) out += " source=" + w->file + ":" + std::to_string(w->line);
+            out += " old=" + hexText(w->oldValue, 2) + " new=" + hexText(w->newValue, 2) + "\n";
+        } else {
+            out += " none\n";
+        }
+    }
+    if (in.stateHash) out += "[state]\nhash=" + hashText(*in.stateHash) + "\n";
     for (const DumpOption& d : in.dumps) out += textDump(in, d);
     if (in.coverage) out += coverageText(*in.coverage);
     return out;
@@ -347,6 +367,17 @@ std::string jsonReport(const ReportInput& in) {
                 {"simulated_us", std::round(double(in.run.cycles) * double(chip.cycleTimeUs) * 1e3) / 1e3}};
     out["stack"] = stackJson(in.stack);
     if (in.variables) out["variables"] = variablesJson(*in.variables, in.machine, in.variableExpressions);
+    if (!in.lastWritePlace.empty()) {
+        out["last_write"] = nullptr;
+        if (const auto& w = in.lastWrite)
+            out["last_write"] = {{"cycle", w->cycle},
+                                 {"pc", w->pc},
+                                 {"file", w->line ? Json(w->file) : Json()},
+                                 {"line", w->line ? Json(w->line) : Json()},
+                                 {"old", w->oldValue},
+                                 {"new", w->newValue}};
+    }
+    if (in.stateHash) out["state_hash"] = hashText(*in.stateHash);
 
     // Ranged dumps may be asked for more than once: they are lists of blocks.
     for (DumpKind kind : {DumpKind::Xdata, DumpKind::Code}) {

@@ -14,10 +14,12 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "debug/c_variables.h"
+#include "debug/debug_session.h"
 #include "machine/code_coverage.h"
 #include "machine/machine.h"
 #include "tools/source_map.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,12 @@ struct ReportInput {
     // "variables" in JSON).
     const CVariables* variables = nullptr;
     std::vector<std::string> variableExpressions{};
+    // --record, --replay: the hash of the machine's whole state.
+    std::optional<uint64_t> stateHash{};
+    // --last-write: the place asked for (empty: not asked) and the write
+    // found (none: nothing wrote it).
+    std::string lastWritePlace{};
+    std::optional<LastWrite> lastWrite{};
 };
 
 std::string textReport(const ReportInput& input);

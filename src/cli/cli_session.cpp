@@ -353,6 +353,17 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
     return std::nullopt;
 }
 
+std::optional<std::string> setUpReplaySession(const CliOptions& o, Session& session,
+                                              History history) {
+    if (Validation refused = session.debug.adoptHistory(std::move(history))) return refused->text;
+    if (!o.sourceMap.empty())
+        if (Message failure = readSourceMap(o, session)) return failure;
+    session.dumps = o.dumps;
+    for (DumpOption& d : session.dumps)
+        if (Message failure = resolveDump(d, session.machine)) return failure;
+    return std::nullopt;
+}
+
 void startRun(Session& session) {
     resetModulesOnRunStart(session.machine.modules);
     if (!session.uartInput.empty())

@@ -82,6 +82,13 @@ struct Session {
 std::optional<std::string> setUpSession(const CliOptions& options, Session& session,
                                         std::istream& standardInput);
 
+// Builds the session a --replay runs in: the recording's history taken in
+// (the machine at the end of its run), the --source-map read and the dump
+// ranges resolved against the recorded machine. On failure returns the
+// message for standard error (exit status 1).
+std::optional<std::string> setUpReplaySession(const CliOptions& options, Session& session,
+                                              History history);
+
 // Paces a --uart-pty session to real time: the simulated clock runs at most
 // kLead ahead of the wall clock, so firmware that idles waiting for input
 // waits as long as a board would (in the terminal's input check) instead of

@@ -9,7 +9,9 @@
 #include "cli/cli_wave.h"
 #include "chip/serial_line.h"
 #include "dap/dap_stdio.h"
+#include "debug/recording_file.h"
 #include "debug/run_controller.h"
+#include "machine/snapshot.h"
 #include "modules/module_settings.h"
 #include "modules/uart_pty.h"
 
@@ -155,6 +157,8 @@ std::optional<std::string> refusedOutput(const CliOptions& options, const Sessio
         if (auto refused = outputIsAnInput(options, session.sourceMapReport.filesRead, name)) return refused;
         named.emplace_back(row.option, name);
     }
+    if (auto refused = outputIsAnInput(options, session.sourceMapReport.filesRead, options.record)) return refused;
+    named.emplace_back("--record", options.record);
     return outputsSharingAFile(named);
 }
 
@@ -309,6 +313,105 @@ void sayStop(const DebugRun& run, const ChipState& chip) {
     }
 }
 
+// ---- the report
+
+// Prints the report (text or JSON) on standard output; the exit status,
+// which a failed write of it makes 1.
+int printReport(const CliOptions& options, const ReportInput& report, int status) {
+    const std::string text = options.json ? jsonReport(report) : textReport(report);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        // Said once: a trace or UART output on standard output has said it.
+        if (status != kExitSetup) fail(std::string("standard output: cannot write: ") + std::strerror(errno));
+        return kExitSetup;
+    }
+    return status;
+}
+
+// --last-write: the last write to the place before the present moment of
+// the session's history; false (said) when the place cannot be looked at.
+bool findLastWrite(const CliOptions& options, Session& session, std::optional<LastWrite>& found) {
+    if (options.lastWrite.empty()) return true;
+    if (Validation refused = session.debug.lastWrite(options.lastWrite, found)) {
+        fail(refused->text + " (--last-write " + options.lastWrite + ")");
+        return false;
+    }
+    return true;
+}
+
+// ---- recording and replay
+
+// --replay: the recording's run replayed to its end, which must reach the
+// state the recording ends with, or back to --to-cycle; then the report of
+// that moment. A replay has nothing of the run's own outputs; its UART dump
+// holds what the chip's logs keep (the newest 256 bytes each way).
+int replay(const CliOptions& options) {
+    Recording recording;
+    if (auto failure = loadRecordingFile(options.replay, recording)) {
+        fail(*failure);
+        return kExitSetup;
+    }
+    auto session = std::make_unique<Session>();
+    if (auto failure = setUpReplaySession(options, *session, std::move(*recording.history))) {
+        fail(options.replay + ": " + *failure);
+        return kExitSetup;
+    }
+    Machine& machine = session->machine;
+    for (const std::string& warning : session->warnings) fail("warning: " + warning);
+    if (machine.chip.cycleCount() != recording.end.cycle || machineHash(machine) != recording.end.hash) {
+        fail(options.replay + ": the replay does not reach the state the recording ends with");
+        return kExitSetup;
+    }
+    DebugRun run;
+    run.stop = recording.end.stop;
+    int status = exitStatus(run.stop);
+    if (options.toCycle) {
+        if (Validation refused = session->debug.goToCycle(*options.toCycle)) {
+            fail(refused->text + " (--to-cycle " + std::to_string(*options.toCycle) + ")");
+            return kExitSetup;
+        }
+        run.stop = DebugStop::CycleLimit;
+        status = 0;
+    }
+    const History& history = *session->debug.history();
+    run.steps = history.now() - history.moments().front().step;
+    run.cycles = machine.chip.cycleCount() - history.moments().front().cycle;
+    std::optional<LastWrite> lastWrite;
+    if (!findLastWrite(options, *session, lastWrite)) return kExitSetup;
+
+    std::string transmitted;
+    std::vector<uint8_t> received;
+    const SerialState& serial = machine.chip.periph.serial;
+    for (int i = 0; i < serial.txLog.size(); ++i) transmitted.push_back(char(serial.txLog.at(i) & 0xFF));
+    for (int i = 0; i < serial.rxLog.size(); ++i) received.push_back(uint8_t(serial.rxLog.at(i) & 0xFF));
+    ReportInput report{machine, session->dumps, run, status, transmitted, received, {}};
+    report.sourceMap = session->debug.sourceMap();
+    report.stack = session->debug.stack();
+    if (!options.variables.empty()) {
+        report.variables = session->debug.variables();
+        report.variableExpressions = options.variables;
+    }
+    report.stateHash = machineHash(machine);
+    report.lastWritePlace = options.lastWrite;
+    report.lastWrite = lastWrite;
+    return printReport(options, report, status);
+}
+
+// --record: the last write asked for, then the history saved. False (said)
+// when either fails.
+bool saveRecording(const CliOptions& options, Session& session, const DebugRun& run,
+                   std::optional<LastWrite>& lastWrite) {
+    if (options.record.empty()) return true;
+    const bool found = findLastWrite(options, session, lastWrite);
+    const Machine& machine = session.machine;
+    const RecordingEnd end{machine.chip.cycleCount(), machineHash(machine), run.stop};
+    if (auto failure = saveRecordingFile(options.record, *session.debug.history(), end)) {
+        fail(*failure);
+        return false;
+    }
+    return found;
+}
+
 // ---- the whole run
 
 // The command line: nothing when the run goes on, else the exit status.
@@ -346,6 +449,7 @@ int run(int argc, char** argv) {
     const ParseResult parsed = parseCommandLine(args);
     if (auto status = answeredCommandLine(parsed)) return *status;
     const CliOptions& options = parsed.options;
+    if (!options.replay.empty()) return replay(options);
 
     auto session = std::make_unique<Session>();
     if (auto failure = setUpSession(options, *session, std::cin)) {
@@ -397,6 +501,9 @@ int run(int argc, char** argv) {
     const RunLimits limits = runLimits(options, *session, outputs, uart, link, pacer);
     if (outputs.profile || options.coverage) machine.codeProfile.enable();
     startRun(*session);
+    // Recording starts with the run: its first snapshot holds the program,
+    // the board and the host's first byte.
+    if (!options.record.empty()) session->debug.setRecording(true);
     const Clock::time_point runStart = Clock::now();
     if (link.pty) pacer.emplace(machine.chip, runStart);
     const DebugRun run = session->debug.run(limits);
@@ -415,7 +522,11 @@ int run(int argc, char** argv) {
     const bool savesWritten = writeSaves(options, outputs, machine, coverage ? &*coverage : nullptr,
                                          wave ? &*wave : nullptr, sourceMap);
 
-    const bool written = runOutputsWritten && ptyServed && savesWritten;
+    // The replays that look for the last write see no outputs.
+    std::optional<LastWrite> lastWrite;
+    const bool recorded = saveRecording(options, *session, run, lastWrite);
+
+    const bool written = runOutputsWritten && ptyServed && savesWritten && recorded;
     const int status = written ? exitStatus(run.stop) : kExitSetup;
     sayStop(run, machine.chip);
 
@@ -430,13 +541,10 @@ int run(int argc, char** argv) {
     if (run.stop == DebugStop::Breakpoint)
         report.condition =
             breakpointStatusText(session->debug.breakpoints[size_t(run.breakIndex)], machine.selection.kind);
-    const std::string text = options.json ? jsonReport(report) : textReport(report);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        // Said once: a trace or UART output on standard output has said it.
-        if (status != kExitSetup) fail(std::string("standard output: cannot write: ") + std::strerror(errno));
-        return kExitSetup;
-    }
+    if (!options.record.empty()) report.stateHash = machineHash(machine);
+    report.lastWritePlace = options.lastWrite;
+    report.lastWrite = lastWrite;
+    if (const int printed = printReport(options, report, status); printed != status) return printed;
 
     if (options.stats) printStats(run, machine.chip, runStart - started, runEnd - runStart);
     return status;

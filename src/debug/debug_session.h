@@ -107,6 +107,8 @@ struct LastWrite {
     uint16_t pc = 0;    // the instruction's address
     uint8_t oldValue = 0;
     uint8_t newValue = 0;
+    std::string file; // the instruction's source line, with a source map
+    int line = 0;     // 0: none
 };
 
 // A breakpoint on a code address (a source line's, a function's, an
@@ -242,6 +244,12 @@ public:
     // The last instruction that wrote `place`, the one that led to the
     // present included (none if no instruction in the history did).
     Validation lastWrite(const SpaceAddress& place, std::optional<LastWrite>& found);
+    // The same for "SPACE:ADDRESS" or a C variable expression (as watch()
+    // takes them): the latest write to any of its bytes.
+    Validation lastWrite(std::string_view text, std::optional<LastWrite>& found);
+    // Takes a recorded history (a recording file's) in place of the
+    // session's own, and puts the machine at its end.
+    Validation adoptHistory(History history);
 
     // Stores `value` into `target`: a C expression of stack frame `frame`
     // (a number, decimal or 0x1F; a decimal fraction for a float), a

@@ -50,20 +50,26 @@ class HostOnlyEvents final : public ChipEvents {
 
 // While a replay runs: the machine's event receiver, if it has one, stands
 // aside for the host's own part of it (a machine without one replays
-// without one, as it ran).
+// without one, as it ran), and the waveform recorder is detached (its
+// lines were recorded once).
 class ReplayEvents {
   public:
     explicit ReplayEvents(Machine& machine)
-        : machine_(machine), own_(machine.chip.events), host_(machine) {
+        : machine_(machine), own_(machine.chip.events), wave_(machine.wave), host_(machine) {
         if (own_) machine.chip.events = &host_;
+        machine.wave = nullptr;
     }
-    ~ReplayEvents() { machine_.chip.events = own_; }
+    ~ReplayEvents() {
+        machine_.chip.events = own_;
+        machine_.wave = wave_;
+    }
     ReplayEvents(const ReplayEvents&) = delete;
     ReplayEvents& operator=(const ReplayEvents&) = delete;
 
   private:
     Machine& machine_;
     ChipEvents* const own_;
+    WaveRecorder* const wave_;
     HostOnlyEvents host_;
 };
 
@@ -103,6 +109,15 @@ History::History(const Machine& machine, uint64_t interval, size_t budget)
     : interval_(std::max<uint64_t>(1, interval)), budget_(budget) {
     nowCycle_ = machine.chip.cycleCount();
     keep(machine);
+}
+
+void History::recount() {
+    bytes_ = kept_.size() * sizeof(Kept);
+    for (const std::vector<Version>& versions : pages_)
+        bytes_ += versions.size() * sizeof(Version);
+    inputBytes_ = 0;
+    for (const LoggedInput& in : log_)
+        inputBytes_ += inputBytes(in);
 }
 
 void History::setBudget(size_t bytes) {
@@ -226,6 +241,14 @@ size_t History::keptAtOrBefore(uint64_t step) const {
 }
 
 void History::restore(size_t index, Machine& machine) {
+    const std::vector<uint8_t> form = byteForm(index);
+    // A byte form this history wrote reads back; the check stays, so a
+    // fault here never runs a broken machine.
+    if (decodeSnapshot(form, scratch_)) return;
+    restoreSnapshot(scratch_, machine);
+}
+
+std::vector<uint8_t> History::byteForm(size_t index) const {
     const Kept& k = kept_[index];
     std::vector<uint8_t> form(k.length);
     for (size_t p = 0; p < pageCount(k.length); ++p) {
@@ -236,10 +259,7 @@ void History::restore(size_t index, Machine& machine) {
         const size_t from = p * kPageSize;
         std::memcpy(&form[from], (after - 1)->bytes.data(), std::min(kPageSize, k.length - from));
     }
-    // A byte form this history wrote reads back; the check stays, so a
-    // fault here never runs a broken machine.
-    if (decodeSnapshot(form, scratch_)) return;
-    restoreSnapshot(scratch_, machine);
+    return form;
 }
 
 void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,

@@ -155,6 +155,13 @@ class History {
                                   bool atPresent = false);
 
   private:
+    // The byte form of a whole history (debug/recording_file.cpp).
+    friend struct RecordingCodec;
+    struct Empty {};
+    explicit History(Empty) : interval_(kDefaultInterval), budget_(kDefaultBudget) {}
+    // The byte counts from what the history holds.
+    void recount();
+
     struct Kept {
         Moment at;
         size_t length = 0; // of the snapshot's byte form
@@ -169,6 +176,8 @@ class History {
     void thin();
     void removeKept(size_t index);
     void restore(size_t index, Machine& machine);
+    // The byte form of kept_[index], put together from its pages.
+    std::vector<uint8_t> byteForm(size_t index) const;
     // Replays from the state at kept_[index] up to `to` (the inputs logged
     // at `to` applied); with `stops`, reports each stop.
     void replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,

@@ -193,11 +193,33 @@ Validation DebugSession::lastWrite(const SpaceAddress& place, std::optional<Last
             if (result.cause != StopCause::Watchpoint || !watch.hit()) return;
             const WatchHit& hit = *watch.hit();
             found = LastWrite{step, machine_.chip.cycleCount(), hit.writerPc, hit.oldValue,
-                              hit.newValue};
+                              hit.newValue, {}, 0};
+            if (sourceMap_)
+                if (const std::optional<SourceLocation> where = sourceMap_->locationAt(hit.writerPc)) {
+                    found->file = sourceMap_->files()[where->file];
+                    found->line = int(where->line);
+                }
         },
         true);
     machine_.watchpoints = &watchpoints_;
     return history_->goTo(machine_, present);
+}
+
+Validation DebugSession::lastWrite(std::string_view text, std::optional<LastWrite>& found) {
+    found.reset();
+    std::vector<WatchAddress> places;
+    if (Validation refused = watchPlaces(text, places)) return refused;
+    for (const WatchAddress& place : places) {
+        std::optional<LastWrite> last;
+        if (Validation refused = lastWrite(place, last)) return refused;
+        if (last && (!found || last->step > found->step)) found = last;
+    }
+    return {};
+}
+
+Validation DebugSession::adoptHistory(History history) {
+    history_.emplace(std::move(history));
+    return history_->goTo(machine_, history_->end());
 }
 
 } // namespace quorvel
