@@ -111,6 +111,15 @@ struct LastWrite {
     int line = 0;     // 0: none
 };
 
+// The last change of a port line's level (DebugSession::lastChangeOfLine).
+struct LineChange {
+    uint64_t step = 0;  // the moment after the instruction in which it changed
+    uint64_t cycle = 0; // the machine cycle counter then
+    uint16_t pc = 0;    // that instruction's address
+    bool oldLevel = false;
+    bool newLevel = false;
+};
+
 // A breakpoint on a code address (a source line's, a function's, an
 // instruction's) with what it asks before it stops a run at that address:
 // - condition: a C expression, a register or SFR name, or a number, alone
@@ -247,6 +256,15 @@ public:
     // The same for "SPACE:ADDRESS" or a C variable expression (as watch()
     // takes them): the latest write to any of its bytes.
     Validation lastWrite(std::string_view text, std::optional<LastWrite>& found);
+    // Back over one source line (the source map's primary level; without a
+    // map, one instruction) or one instruction at the present call level:
+    // the moment a forward step over would have started from to come here
+    // (a call or an interrupt in between is part of the step). Lines are
+    // stepped back to their first instruction.
+    Validation stepBackOver(StepUnit unit = StepUnit::Line);
+    // The last change of the level of port line `pin` (0-31: P0.0 ... P3.7)
+    // at or before the present, as a pin reads it.
+    Validation lastChangeOfLine(int pin, std::optional<LineChange>& found);
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);

@@ -363,4 +363,44 @@ bool History::searchBackwardsBySegment(Machine& machine, const StopConditions& s
     }
 }
 
+bool History::visitBackwards(Machine& machine, const MomentVisitor& visit) {
+    const uint64_t present = now_;
+    if (present <= kept_.front().at.step) return false;
+    Watchpoints* const watchpoints = machine.watchpoints;
+    machine.watchpoints = nullptr;
+    const ReplayEvents quiet(machine);
+    std::vector<MomentFacts> moments;
+    bool found = false;
+    size_t index = keptAtOrBefore(present - 1);
+    uint64_t step = 0;
+    size_t next = 0;
+    for (;;) {
+        const uint64_t to =
+            index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
+        restore(index, machine);
+        step = kept_[index].at.step;
+        next = kept_[index].at.inputs;
+        moments.clear();
+        for (;;) {
+            for (; next < log_.size() && log_[next].step <= step; ++next)
+                applyInput(machine, log_[next].input);
+            if (step >= to) break;
+            moments.push_back({step, machine.chip.cycleCount(), machine.chip.pc,
+                               machine.callStack ? machine.callStack->depth() : 0,
+                               machine.chip.pinSideLevels()});
+            if (runSteps(machine, 1).steps == 0) break;
+            ++step;
+        }
+        for (auto m = moments.rbegin(); m != moments.rend() && !found; ++m)
+            found = visit(*m);
+        if (found || index == 0) break;
+        --index;
+    }
+    machine.watchpoints = watchpoints;
+    now_ = step;
+    nowCycle_ = machine.chip.cycleCount();
+    applied_ = next;
+    return found;
+}
+
 } // namespace quorvel

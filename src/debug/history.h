@@ -154,6 +154,25 @@ class History {
                                   const HitSink& hit, const std::function<bool()>& found,
                                   bool atPresent = false);
 
+    // What a search that goes back instruction by instruction sees of a
+    // moment: its place on the timeline, the program counter, the depth of
+    // the machine's call stack (0 without one) and the port lines' levels
+    // (P0 in bits 0-7 ... P3 in bits 24-31).
+    struct MomentFacts {
+        uint64_t step = 0;
+        uint64_t cycle = 0;
+        uint16_t pc = 0;
+        int depth = 0;
+        uint32_t levels = 0;
+    };
+    using MomentVisitor = std::function<bool(const MomentFacts&)>;
+    // Replays the segments before the present one instruction at a time,
+    // the latest first, and shows `visit` each moment before the present,
+    // latest first, until it returns true (then returns true). The
+    // machine's watchpoints are detached meanwhile; the machine is left
+    // somewhere on the timeline (goTo the moment found).
+    bool visitBackwards(Machine& machine, const MomentVisitor& visit);
+
   private:
     // The byte form of a whole history (debug/recording_file.cpp).
     friend struct RecordingCodec;

@@ -222,4 +222,65 @@ Validation DebugSession::adoptHistory(History history) {
     return history_->goTo(machine_, history_->end());
 }
 
+Validation DebugSession::stepBackOver(StepUnit unit) {
+    if (!history_) return noHistory();
+    if (Validation refused = history_->checkPresent(machine_)) return refused;
+    const uint64_t present = history_->now();
+    const int depth = callStack_.depth();
+    const bool byLine = unit == StepUnit::Line && sourceMap_;
+    const SourceLevel level = byLine ? sourceMap_->primaryLevel() : SourceLevel{};
+    const auto lineAt = [&](uint16_t pc) { return sourceMap_->locationAt(pc, level); };
+    const std::optional<SourceLocation> here =
+        byLine ? lineAt(machine_.chip.pc) : std::nullopt;
+    // By line: the latest first instruction of another line at this level,
+    // then back through the earlier starts of that same line, up to a start
+    // of any other.
+    std::optional<uint64_t> target;
+    std::optional<SourceLocation> previous;
+    history_->visitBackwards(machine_, [&](const History::MomentFacts& m) {
+        if (m.depth > depth) return false;
+        if (!byLine) {
+            target = m.step;
+            return true;
+        }
+        if (!sourceMap_->startsRange(m.pc, level)) return false;
+        const std::optional<SourceLocation> line = lineAt(m.pc);
+        if (!previous) {
+            if (line == here) return false;
+            previous = line;
+        } else if (line != previous) {
+            return true;
+        }
+        target = m.step;
+        return false;
+    });
+    if (!target) {
+        history_->goTo(machine_, present);
+        return errorMessage("History", byLine ? "no earlier line at this level is recorded"
+                                              : "no earlier instruction at this level is recorded");
+    }
+    return history_->goTo(machine_, *target);
+}
+
+Validation DebugSession::lastChangeOfLine(int pin, std::optional<LineChange>& found) {
+    found.reset();
+    if (!history_) return noHistory();
+    if (Validation refused = history_->checkPresent(machine_)) return refused;
+    if (pin < 0 || pin > 31 || !(machine_.profile.availablePinMask >> pin & 1u))
+        return errorMessage("History", "no port line " + std::to_string(pin));
+    const uint64_t present = history_->now();
+    History::MomentFacts later{present, machine_.chip.cycleCount(), machine_.chip.pc, 0,
+                               machine_.chip.pinSideLevels()};
+    const bool level = later.levels >> pin & 1u;
+    history_->visitBackwards(machine_, [&](const History::MomentFacts& m) {
+        if (bool(m.levels >> pin & 1u) != level) {
+            found = LineChange{later.step, later.cycle, m.pc, !level, level};
+            return true;
+        }
+        later = m;
+        return false;
+    });
+    return history_->goTo(machine_, present);
+}
+
 } // namespace quorvel

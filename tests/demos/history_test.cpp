@@ -10,6 +10,7 @@
 #include "machine/snapshot.h"
 #include "modules/serial_host.h"
 #include "test_support.h"
+#include "tools/source_map_files.h"
 
 #include <gtest/gtest.h>
 
@@ -305,4 +306,68 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
             EXPECT_EQ(m.chip.cycleCount(), forward[present].cycle) << "the present is kept";
         }
     }
+}
+
+// Stepping back over a line or an instruction undoes a forward step over
+// (a C program whose loop calls a function, which writes P1): each lands
+// where the forward step before it started. The last change of P1.0 is the
+// one a forward run, instruction by instruction, saw.
+TEST(History, SteppingBackOverUndoesSteppingOverAndTheLastLineChangeIsTheForwardOne) {
+    support::TempDir dir;
+    const std::string source = support::readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
+    ASSERT_TRUE(support::compileC(dir.path, "steps", source, {"--debug"}));
+    Machine loaded = support::makeMachine();
+    support::loadCode(loaded, support::readBytes(dir / "steps.bin"));
+    SourceMap map;
+    ASSERT_FALSE(loadSourceMap(dir / "steps.cdb", map));
+    for (const auto unit : {DebugSession::StepUnit::Line, DebugSession::StepUnit::Instruction}) {
+        SCOPED_TRACE(unit == DebugSession::StepUnit::Line ? "by line" : "by instruction");
+        Machine m = loaded;
+        DebugSession session(m);
+        session.setSourceMap(map);
+        session.untilPc = session.functionAddress("main");
+        ASSERT_EQ(session.run({}).stop, DebugStop::UntilPc);
+        session.untilPc.reset();
+        session.setRecording(true, 16);
+        std::vector<uint64_t> cycles{m.chip.cycleCount()};
+        for (int i = 0; i < (unit == DebugSession::StepUnit::Line ? 6 : 30); ++i) {
+            ASSERT_EQ(session.step(SourceStep::Over, unit).stop, DebugStop::Step);
+            cycles.push_back(m.chip.cycleCount());
+        }
+        for (size_t i = cycles.size() - 1; i-- > 0;) {
+            ASSERT_FALSE(session.stepBackOver(unit)) << "from step " << i + 1;
+            EXPECT_EQ(m.chip.cycleCount(), cycles[i]) << "back from step " << i + 1;
+        }
+        EXPECT_TRUE(session.stepBackOver(unit)) << "before the history's start";
+    }
+
+    // P1.0 went 1, 0, 1 as the calls wrote 0, 1 and 3 to P1.
+    Machine forward = loaded;
+    constexpr uint64_t kSteps = 600;
+    uint64_t changedAt = 0, changedCycle = 0;
+    uint16_t writer = 0;
+    for (uint64_t i = 1; i <= kSteps; ++i) {
+        const uint16_t pc = forward.chip.pc;
+        const uint32_t before = forward.chip.pinSideLevels();
+        step(forward);
+        if ((forward.chip.pinSideLevels() ^ before) & 1u << 8)
+            changedAt = i, changedCycle = forward.chip.cycleCount(), writer = pc;
+    }
+    ASSERT_NE(changedAt, 0u);
+    Machine m = loaded;
+    DebugSession session(m);
+    session.setSourceMap(map);
+    session.setRecording(true, 64);
+    RunLimits limits;
+    limits.maxSteps = kSteps;
+    session.run(limits);
+    std::optional<LineChange> change;
+    ASSERT_FALSE(session.lastChangeOfLine(8, change));
+    ASSERT_TRUE(change);
+    EXPECT_EQ(change->step, changedAt);
+    EXPECT_EQ(change->cycle, changedCycle);
+    EXPECT_EQ(change->pc, writer);
+    EXPECT_FALSE(change->oldLevel);
+    EXPECT_TRUE(change->newLevel);
+    EXPECT_EQ(m.chip.cycleCount(), forward.chip.cycleCount()) << "the present is kept";
 }
