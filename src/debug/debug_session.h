@@ -233,6 +233,9 @@ public:
     // Something from outside reaching the machine now (a front end's serial
     // byte, pin level, key), logged while recording.
     Validation input(const MachineInput& input);
+    // The part models' settings changed from outside (a settings dialog, a
+    // settings file loaded), logged while recording.
+    Validation setModuleSettings(const ModuleSettings& settings);
     // CVariables::write through the session, so that it is logged.
     std::string writeVariable(const CValue& value, std::string_view text);
     // Reverse commands. Each refuses without a history, or when the machine

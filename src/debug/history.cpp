@@ -101,6 +101,13 @@ Validation applyInput(Machine& machine, const MachineInput& in) {
         if (!lineExists) return errorMessage("Input", "no port line " + std::to_string(in.pin));
         clickToggleKey(chip.pins, in.pin);
         return {};
+    case Kind::ModuleSettings: {
+        ModuleSettings settings;
+        if (auto problem = decodeModuleSettings(in.bytes, settings))
+            return errorMessage("Input", "module settings: " + *problem);
+        modules.settings = std::move(settings);
+        return {};
+    }
     }
     return errorMessage("Input", "unknown input");
 }

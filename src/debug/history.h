@@ -46,6 +46,9 @@
 namespace quorvel {
 
 // Something from outside the machine, applied between two instructions.
+// (The serial host's bytes from a file are no input: the file is part of
+// the host's state, and the host hands its bytes over as the chip takes
+// them, in a replay as in the run.)
 struct MachineInput {
     enum class Kind : uint8_t {
         Memory,     // `bytes` written from `place` on (any space, as writeSpace)
@@ -54,6 +57,7 @@ struct MachineInput {
         HeldKeys,   // the momentary keys' tick: bit n of `value` held = pin n
         KeypadKey,  // the keypad's tick with key `value` held (kNoKeyHeld: none)
         ToggleKey,  // a click on the toggle key of pin `pin`
+        ModuleSettings, // the part models' settings become `bytes` (encodeModuleSettings)
     };
     Kind kind = Kind::Memory;
     SpaceAddress place{};

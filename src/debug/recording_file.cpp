@@ -22,7 +22,7 @@ constexpr size_t kVersionRecord = 8 + History::kPageSize;
 constexpr size_t kInputRecord = 8 * 2 + 1 + 1 + 2 + 4 + 1 + 4;
 constexpr size_t kMaxInputBytes = 0x10000;
 
-constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::ToggleKey);
+constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::ModuleSettings);
 constexpr unsigned kLastSpace = unsigned(AddressSpace::Code);
 constexpr unsigned kLastStop = unsigned(DebugStop::Step);
 

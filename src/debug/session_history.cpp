@@ -42,6 +42,13 @@ Validation DebugSession::input(const MachineInput& in) {
     return history_ ? history_->input(machine_, in) : applyInput(machine_, in);
 }
 
+Validation DebugSession::setModuleSettings(const ModuleSettings& settings) {
+    MachineInput in;
+    in.kind = MachineInput::Kind::ModuleSettings;
+    in.bytes = encodeModuleSettings(settings);
+    return input(in);
+}
+
 std::string DebugSession::writeVariable(const CValue& value, std::string_view text) {
     if (!variables_) return "no symbols: load the program's SDCC debug file or asm51 listing";
     std::string error = variables_->write(machine_, value, text);

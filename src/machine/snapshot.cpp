@@ -451,6 +451,23 @@ std::vector<uint8_t> encodeSnapshot(const MachineSnapshot& snapshot) {
     return bytes;
 }
 
+std::vector<uint8_t> encodeModuleSettings(const ModuleSettings& settings) {
+    std::vector<uint8_t> bytes;
+    ByteSink sink{bytes};
+    Writer<ByteSink>(sink).value(settings);
+    return bytes;
+}
+
+std::optional<std::string> decodeModuleSettings(std::span<const uint8_t> bytes,
+                                                ModuleSettings& into) {
+    Reader reader(bytes);
+    reader.root("settings", into);
+    if (reader.error()) return reader.error();
+    if (reader.remaining() != 0)
+        return std::to_string(reader.remaining()) + " bytes follow the last field";
+    return std::nullopt;
+}
+
 std::optional<std::string> decodeSnapshot(std::span<const uint8_t> bytes, MachineSnapshot& into) {
     Reader reader(bytes);
     reader.root("machine", into.machine);

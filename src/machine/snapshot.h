@@ -82,6 +82,13 @@ std::vector<uint8_t> encodeSnapshot(const MachineSnapshot& snapshot);
 // returns a message naming the field at fault; `into` is then unspecified.
 std::optional<std::string> decodeSnapshot(std::span<const uint8_t> bytes, MachineSnapshot& into);
 
+// The part models' settings alone in the same byte form (a change of them
+// logged as an input from outside). Decoding refuses data of another
+// length; on failure `into` is unspecified.
+std::vector<uint8_t> encodeModuleSettings(const ModuleSettings& settings);
+std::optional<std::string> decodeModuleSettings(std::span<const uint8_t> bytes,
+                                                ModuleSettings& into);
+
 // A hash of the field tables themselves (names, types, order): it changes
 // whenever a field is added, removed, renamed, moved or given another type,
 // so a byte form written by a build with other tables is known as such.

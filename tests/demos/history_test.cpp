@@ -36,6 +36,9 @@ void giveInputs(DebugSession& s, uint64_t k) {
     EXPECT_FALSE(s.writeMemory(SpaceAddress{AddressSpace::InternalRam, 0x7E}, {bytes, 1}));
     EXPECT_FALSE(s.input({.kind = MachineInput::Kind::PinLevel, .bytes = {}, .pin = 26, .value = value & 1u}));
     EXPECT_FALSE(s.input({.kind = MachineInput::Kind::SerialByte, .bytes = {}, .value = value}));
+    ModuleSettings settings = s.machine().modules.settings;
+    settings.KeyNames[k / kInputPeriod % kKeyNameCount][0] = char('a' + k / kInputPeriod % 26);
+    EXPECT_FALSE(s.setModuleSettings(settings));
 }
 
 // Runs the session from step `from` to `to`, with the inputs at their
