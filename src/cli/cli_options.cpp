@@ -648,7 +648,9 @@ Recording and replay:
   --record FILE.qrec   save the run's history to FILE.qrec when it ends: the
                        program, the board, the inputs from outside and
                        snapshots of the machine every 1048576 instructions
-                       (the file is replaced whole, never left half written)
+                       (the file is replaced whole, never left half written).
+                       With --uart-pty the terminal's bytes then reach the
+                       chip one per 4096 instructions, each logged
   --replay FILE.qrec   replay a recording, bit for bit on any machine, to the
                        end of its run (its stop reason and exit status); give
                        no PROGRAM, and

@@ -229,8 +229,14 @@ RunLimits runLimits(const CliOptions& options, Session& session, const RunOutput
     limits.afterBatch = [&uart] { uart.flush(); };
     if (link.pty) {
         limits.batchSteps = kPtyBatchSteps;
-        limits.carryOn = [&machine, &link, &pacer] {
+        // Recorded, the terminal's bytes are inputs the history logs.
+        const bool logged = !options.record.empty();
+        link.pty->handOverBytes(!logged);
+        limits.carryOn = [&machine, &link, &pacer, &session, logged] {
             if (auto failure = link.pty->poll(machine.modules.serialHost, machine.chip)) link.error = *failure;
+            if (logged)
+                if (const std::optional<uint8_t> byte = link.pty->takeReady(machine.chip))
+                    session.debug.input({.kind = MachineInput::Kind::SerialByte, .bytes = {}, .value = *byte});
             // Ahead of the wall clock: wait for the terminal (a byte or a
             // signal ends the wait early) instead of running on.
             const auto wait = pacer->wait(machine.chip, Clock::now());

@@ -112,7 +112,7 @@ struct LastWrite {
 };
 
 // The last change of a port line's level (DebugSession::lastChangeOfLine).
-struct LineChange {
+struct PortLineChange {
     uint64_t step = 0;  // the moment after the instruction in which it changed
     uint64_t cycle = 0; // the machine cycle counter then
     uint16_t pc = 0;    // that instruction's address
@@ -267,7 +267,7 @@ public:
     Validation stepBackOver(StepUnit unit = StepUnit::Line);
     // The last change of the level of port line `pin` (0-31: P0.0 ... P3.7)
     // at or before the present, as a pin reads it.
-    Validation lastChangeOfLine(int pin, std::optional<LineChange>& found);
+    Validation lastChangeOfLine(int pin, std::optional<PortLineChange>& found);
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);

@@ -48,15 +48,16 @@ class HostOnlyEvents final : public ChipEvents {
     Machine& machine_;
 };
 
-// While a replay runs: the machine's event receiver, if it has one, stands
-// aside for the host's own part of it (a machine without one replays
-// without one, as it ran), and the waveform recorder is detached (its
-// lines were recorded once).
+// While a replay runs: the machine's event receiver stands aside for the
+// host's own part of it (the serial host is part of the board: every front
+// end attaches it, and a replay has it whether or not a receiver is
+// attached now), and the waveform recorder is detached (its lines were
+// recorded once).
 class ReplayEvents {
   public:
     explicit ReplayEvents(Machine& machine)
         : machine_(machine), own_(machine.chip.events), wave_(machine.wave), host_(machine) {
-        if (own_) machine.chip.events = &host_;
+        machine.chip.events = &host_;
         machine.wave = nullptr;
     }
     ~ReplayEvents() {

@@ -12,8 +12,8 @@
 //
 // A replay runs moments whose outward effects happened once already: the
 // machine's event receiver stands aside meanwhile for the serial host's own
-// part of it (the host's state follows the chip as it did), so a front end
-// never sees a byte twice.
+// part of it (the host's state follows the chip as it did, as every front
+// end's receiver has it follow), so a front end never sees a byte twice.
 //
 // Storage: a snapshot's byte form (machine/snapshot.h) is cut into pages of
 // kPageSize bytes, and a page is kept only when it differs from the one the

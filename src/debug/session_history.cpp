@@ -269,7 +269,7 @@ Validation DebugSession::stepBackOver(StepUnit unit) {
     return history_->goTo(machine_, *target);
 }
 
-Validation DebugSession::lastChangeOfLine(int pin, std::optional<LineChange>& found) {
+Validation DebugSession::lastChangeOfLine(int pin, std::optional<PortLineChange>& found) {
     found.reset();
     if (!history_) return noHistory();
     if (Validation refused = history_->checkPresent(machine_)) return refused;
@@ -281,7 +281,7 @@ Validation DebugSession::lastChangeOfLine(int pin, std::optional<LineChange>& fo
     const bool level = later.levels >> pin & 1u;
     history_->visitBackwards(machine_, [&](const History::MomentFacts& m) {
         if (bool(m.levels >> pin & 1u) != level) {
-            found = LineChange{later.step, later.cycle, m.pc, !level, level};
+            found = PortLineChange{later.step, later.cycle, m.pc, !level, level};
             return true;
         }
         later = m;

@@ -97,8 +97,15 @@ std::optional<std::string> UartPty::keepRaw() {
     return std::nullopt;
 }
 
+std::optional<uint8_t> UartPty::takeReady(const ChipState& chip) {
+    if (input_.count == 0 || !serialHostReady(chip)) return std::nullopt;
+    const uint8_t byte = input_.front();
+    input_.drop(1);
+    return byte;
+}
+
 void UartPty::sendNext(SerialHostState& host, ChipState& chip) {
-    if (input_.count == 0) return;
+    if (input_.count == 0 || !handOver_) return;
     serialHostSendByte(host, chip, input_.front());
     input_.drop(1);
 }

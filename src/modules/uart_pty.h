@@ -77,6 +77,16 @@ public:
     // idle. Returns the reason when the PTY cannot be used any more.
     std::optional<std::string> poll(SerialHostState& host, ChipState& chip);
 
+    // Whether the bridge hands the bytes it read to the chip itself (from
+    // byteReceived, frameSent and poll; the default). Off, it only queues
+    // them, and the front end hands each over between run slices
+    // (takeReady), so that a recorded session logs it as an input at an
+    // instruction boundary: one byte a slice.
+    void handOverBytes(bool on) { handOver_ = on; }
+    // The next byte read from the terminal, taken off the queue, when the
+    // chip's receiver (or the line) is ready for one.
+    std::optional<uint8_t> takeReady(const ChipState& chip);
+
     // Waits up to `time` for the outside to write (or a signal); never
     // longer.
     void waitForInput(std::chrono::microseconds time) const;
@@ -104,6 +114,7 @@ private:
         size_t contiguous() const { return count < N - head ? count : N - head; }
     };
 
+    bool handOver_ = true;
     int master_ = -1;
     int slave_ = -1;
     std::string path_;

@@ -4,9 +4,9 @@
 // byte (no byte lost to a reception replaced in flight, none changed by a
 // line discipline, even after a client turned echo on); the session keeps
 // to real time; a signal (SIGHUP too) ends the run with the usual stop
-// report. --uart-baud: a host off the chip's rate garbles bytes and the
-// framing errors are counted. The run keeps the serial bytes only for the
-// UART dump.
+// report, and a recorded session replays to its end. --uart-baud: a host
+// off the chip's rate garbles bytes and the framing errors are counted.
+// The run keeps the serial bytes only for the UART dump.
 #include "cli/cli_json.h"
 #include "cli/cli_session.h"
 #include "modules/serial_host.h"
@@ -121,7 +121,7 @@ TEST(CliUartPty, ClientsTalkToTheFirmwareUntilASignalEndsTheRun) {
         const char* options;
     };
     const Row rows[] = {{SIGTERM, "SIGTERM", ""}, {SIGHUP, "SIGHUP", "--uart-out out.txt"},
-                        {SIGINT, "SIGINT", "--uart-baud 9600"}};
+                        {SIGINT, "SIGINT", "--uart-baud 9600"}, {SIGTERM, "SIGTERM", "--record pty.qrec"}};
     TempDir dir;
     ASSERT_TRUE(as31Hex(dir.path, "echo", kEcho));
     // Bytes a cooked terminal would change: CR, LF, DEL, a byte above 0x7F, ^C.
@@ -156,6 +156,15 @@ TEST(CliUartPty, ClientsTalkToTheFirmwareUntilASignalEndsTheRun) {
         EXPECT_LT(cycles, (seconds + 0.5) * 11059200 / 12) << text;
         if (std::string(row.options).find("out.txt") != std::string::npos) {
             EXPECT_EQ(readFile(dir / "out.txt"), line + line);
+        }
+        // Recorded, the session replays to its end: the terminal's bytes
+        // were logged.
+        if (std::string(row.options).find("--record") != std::string::npos) {
+            const ProcessResult replay = runProcess(dir.path, cliProgram(), {"--replay", "pty.qrec", "--json"});
+            EXPECT_EQ(replay.status, 0) << replay.err;
+            const size_t hash = replay.out.find("\"state_hash\":");
+            ASSERT_NE(hash, std::string::npos) << replay.out;
+            EXPECT_NE(text.find(replay.out.substr(hash, 31)), std::string::npos) << text;
         }
     }
 }

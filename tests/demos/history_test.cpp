@@ -364,7 +364,7 @@ TEST(History, SteppingBackOverUndoesSteppingOverAndTheLastLineChangeIsTheForward
     RunLimits limits;
     limits.maxSteps = kSteps;
     session.run(limits);
-    std::optional<LineChange> change;
+    std::optional<PortLineChange> change;
     ASSERT_FALSE(session.lastChangeOfLine(8, change));
     ASSERT_TRUE(change);
     EXPECT_EQ(change->step, changedAt);
