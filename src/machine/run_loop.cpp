@@ -112,7 +112,8 @@ struct Schedule {
             // recognised kInputSampleDelay cycles later (no instruction is
             // shorter), when the timers have counted on.
             const uint32_t sampleAt = now - uint32_t(cycles) + kInputSampleDelay;
-            if (c.periph.line.baud) serialLineUpTo(planned, sampleAt);
+            if (c.periph.line.baud && int32_t(sampleAt - planned) > 0)
+                serialLineUpTo(planned, sampleAt);
             countTimers(c, sampleAt);
             sampleDue = sampleInputs(c);
         }
