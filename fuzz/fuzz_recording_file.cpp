@@ -25,7 +25,8 @@ namespace {
 std::vector<uint8_t> sealed(std::span<const uint8_t> payload) {
     std::vector<uint8_t> file{'Q', 'R', 'V', 'R', 'E', 'C', 'D', '\n'};
     auto big = [&](uint64_t value, int bytes) {
-        for (int i = bytes - 1; i >= 0; --i) file.push_back(uint8_t(value >> (8 * i)));
+        for (int i = bytes - 1; i >= 0; --i)
+            file.push_back(uint8_t(value >> (8 * i)));
     };
     big(kRecordingFileVersion, 4);
     big(snapshotLayoutFingerprint(), 8);

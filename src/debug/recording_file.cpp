@@ -36,7 +36,9 @@ uint64_t u64(ByteReader& r) {
     return high << 32 | r.u32();
 }
 
-size_t pagesOf(size_t bytes) { return (bytes + History::kPageSize - 1) / History::kPageSize; }
+size_t pagesOf(size_t bytes) {
+    return (bytes + History::kPageSize - 1) / History::kPageSize;
+}
 
 } // namespace
 
@@ -98,7 +100,8 @@ struct RecordingCodec {
         const uint8_t stop = r.u8();
         if (ended()) return truncated + "history's settings";
         if (h.interval_ == 0) return std::string("damaged: the snapshot interval is 0");
-        if (stop > kLastStop) return "damaged: the run's stop " + std::to_string(stop) + " is unknown";
+        if (stop > kLastStop)
+            return "damaged: the run's stop " + std::to_string(stop) + " is unknown";
         end.stop = DebugStop(stop);
 
         // The kept snapshots: moments in order, the last at or before the end.

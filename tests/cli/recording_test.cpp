@@ -34,8 +34,8 @@ struct CliRecording : testing::Test {
 
 TEST_F(CliRecording, ARecordedRunReplaysToTheSameReportInAFreshProcess) {
     const auto reported = [](std::vector<std::string> args) {
-        for (const char* a : {"--source-map", "steps.cdb", "--json", "--dump", "iram", "--dump", "sfr",
-                              "--last-write", "count"})
+        for (const char* a : {"--source-map", "steps.cdb", "--json", "--dump", "iram", "--dump",
+                              "sfr", "--last-write", "count"})
             args.emplace_back(a);
         return args;
     };
@@ -44,8 +44,9 @@ TEST_F(CliRecording, ARecordedRunReplaysToTheSameReportInAFreshProcess) {
     ASSERT_EQ(recorded.status, 3) << recorded.err;
     // The loop adds 0, 1 and 2 to count on the bump line.
     const Json write = Json::parse(recorded.out).at("last_write");
-    EXPECT_EQ(write, Json({{"cycle", write.at("cycle")}, {"pc", write.at("pc")}, {"file", "steps.c"},
-                           {"line", std::stoi(at("bump"))}, {"old", 1}, {"new", 3}}));
+    Json seen = write;
+    seen.erase("cycle"), seen.erase("pc");
+    EXPECT_EQ(seen.dump(), R"({"file":"steps.c","line":)" + at("bump") + R"(,"new":3,"old":1})");
     const ProcessResult replayed = cli(reported({"--replay", "run.qrec"}));
     EXPECT_EQ(replayed.status, 3) << replayed.err;
     EXPECT_EQ(replayed.out, recorded.out);
@@ -53,7 +54,8 @@ TEST_F(CliRecording, ARecordedRunReplaysToTheSameReportInAFreshProcess) {
     // Back to the moment of that write: the state a run stopped there has.
     const std::string cycle = std::to_string(write.at("cycle").get<uint64_t>());
     const ProcessResult back = cli({"--replay", "run.qrec", "--to-cycle", cycle, "--json"});
-    const ProcessResult there = cli({"steps.hex", "--record", "there.qrec", "--max-cycles", cycle, "--json"});
+    const ProcessResult there =
+        cli({"steps.hex", "--record", "there.qrec", "--max-cycles", cycle, "--json"});
     EXPECT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Json::parse(back.out).at("state_hash"), Json::parse(there.out).at("state_hash"));
     EXPECT_EQ(Json::parse(back.out).at("cycles"), write.at("cycle"));
@@ -68,7 +70,8 @@ TEST_F(CliRecording, RecordingsThatAreNotWholeOrNotOursAreRefused) {
     ASSERT_GT(good.size(), 100u);
     const auto reseal = [](std::vector<uint8_t>& f) {
         const uint64_t sum = hashBytes(std::span(f).subspan(36));
-        for (int i = 0; i < 8; ++i) f[28 + size_t(i)] = uint8_t(sum >> (56 - 8 * i));
+        for (int i = 0; i < 8; ++i)
+            f[28 + size_t(i)] = uint8_t(sum >> (56 - 8 * i));
     };
     const struct {
         const char* what;
@@ -76,7 +79,7 @@ TEST_F(CliRecording, RecordingsThatAreNotWholeOrNotOursAreRefused) {
         const char* message;
     } rows[] = {
         {"a program", [&](auto& f) { f = readBytes(dir / "steps.hex"); }, "not a recording"},
-        {"cut in the data", [](auto& f) { f.resize(f.size() - 7); }, "truncated: the header announces"},
+        {"cut in the data", [](auto& f) { f.resize(f.size() - 7); }, "truncated: the header"},
         {"bytes after it", [](auto& f) { f.push_back(0); }, "damaged: 1 bytes follow"},
         {"a byte changed", [](auto& f) { f[f.size() / 2] ^= 0x10; }, "corrupted: the checksum"},
         {"another version", [](auto& f) { f[11] = 2; }, "a recording of version 2"},

@@ -57,8 +57,7 @@ void runSpan(DebugSession& s, uint64_t from, uint64_t to, bool inputs) {
     }
 }
 
-// The serial host on the UART, as a front end attaches it, counting the
-// bytes it passed on.
+// The serial host on the UART as front ends attach it; counts bytes passed on.
 struct Host : ChipEvents {
     Machine& m;
     size_t passedOn = 0;
@@ -304,10 +303,9 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
     }
 }
 
-// Stepping back over a line or an instruction undoes a forward step over
-// (a C program whose loop calls a function, which writes P1): each lands
-// where the forward step before it started. The last change of P1.0 is the
-// one a forward run, instruction by instruction, saw.
+// Stepping back over a line or an instruction lands where the forward step
+// over before it started (a C loop calling a function that writes P1). The
+// last change of P1.0 is the one a forward run, instruction by instruction, saw.
 TEST(History, SteppingBackOverUndoesSteppingOverAndTheLastLineChangeIsTheForwardOne) {
     support::TempDir dir;
     const std::string source = support::readFile(std::string(QUORVEL_TEST_DATA) + "/source_steps.c");
