@@ -76,6 +76,10 @@ struct Session {
     std::vector<std::string> warnings; // said on standard error; the run goes on
 };
 
+// Builds the board the device, memory, clock, --modules and --pin options
+// describe, without a program. On failure returns the message.
+std::optional<std::string> setUpBoard(const CliOptions& options, Machine& machine);
+
 // Builds the machine the options describe. On failure returns the message
 // for standard error (exit status 1); the session is then unusable.
 // `standardInput` is read when --uart-in is "-".

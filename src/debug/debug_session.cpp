@@ -18,7 +18,7 @@ struct StopName {
     std::string_view name;
 };
 
-constexpr std::array<StopName, 11> kStopNames{{
+constexpr std::array<StopName, 13> kStopNames{{
     {DebugStop::SelfJump, "halt"},
     {DebugStop::Breakpoint, "breakpoint"},
     {DebugStop::UntilPc, "until-pc"},
@@ -30,12 +30,14 @@ constexpr std::array<StopName, 11> kStopNames{{
     {DebugStop::BreakLine, "break-line"},
     {DebugStop::Watch, "watch"},
     {DebugStop::Step, "step"},
+    {DebugStop::PinLevel, "pin"},
+    {DebugStop::Output, "uart"},
 }};
 // Indexed by the stop: a row for every stop, in the enumeration's order.
 static_assert([] {
     for (size_t i = 0; i < kStopNames.size(); ++i)
         if (size_t(kStopNames[i].stop) != i) return false;
-    return size_t(DebugStop::Step) + 1 == kStopNames.size();
+    return size_t(DebugStop::Output) + 1 == kStopNames.size();
 }());
 
 // The executor's longest instruction (MUL, DIV).
@@ -401,6 +403,11 @@ StopConditions DebugSession::stopConditions() const {
     stops.breakpoints = breakpoints;
     stops.kind = machine_.selection.kind;
     if (lineBreaks_.any()) stops.addresses = &lineBreaks_;
+    if (untilPinLevel) {
+        stops.pinMask = 1u << untilPinLevel->pin;
+        stops.pinLevels = untilPinLevel->level ? stops.pinMask : 0;
+    }
+    if (uart.waiting()) stops.request = uart.flag();
     return stops;
 }
 
@@ -412,7 +419,7 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         DebugRun part;
         if (!r.resume && lineBreaks_[machine_.chip.pc])
             part.stop = DebugStop::BreakLine;
-        else {
+        else if (!stopsBeforeRunning(part)) {
             // Running on from a moment in the past discards the future.
             if (history_) history_->beginForward();
             part = r.beforeStep || r.afterStep ? runStepwise(r, stopConditions())
@@ -447,6 +454,19 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         if (limits.maxSteps) r.maxSteps = *limits.maxSteps - steps;
         if (limits.maxCycles) r.maxCycles = *limits.maxCycles - cycles;
     }
+}
+
+bool DebugSession::stopsBeforeRunning(DebugRun& run) const {
+    if (uart.matched()) {
+        run.stop = DebugStop::Output;
+        return true;
+    }
+    const uint32_t levels = machine_.chip.pinSideLevels();
+    if (untilPinLevel && bool(levels >> untilPinLevel->pin & 1u) == untilPinLevel->level) {
+        run.stop = DebugStop::PinLevel;
+        return true;
+    }
+    return false;
 }
 
 DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {
@@ -497,6 +517,8 @@ bool DebugSession::stopped(const RunResult& result, DebugRun& run) const {
         run.stop = DebugStop::Breakpoint;
         run.breakIndex = result.breakIndex;
         return true;
+    case StopCause::PinLevel: run.stop = DebugStop::PinLevel; return true;
+    case StopCause::Request: run.stop = DebugStop::Output; return true;
     case StopCause::Watchpoint:
         run.stop = DebugStop::Watch;
         run.watch = watchpoints_.hit();

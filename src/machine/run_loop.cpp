@@ -288,6 +288,8 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
+    const uint32_t pinMask = Watch ? stops.pinMask : 0;
+    const bool* const request = Watch ? stops.request : nullptr;
     // The instructions after which the call stack or the watchpoints have
     // something to do.
     Watchpoints::Filter debugFilter{kCallStackOpcodes.data(), kCallStackPairs.data(), kNothingWatched.data()};
@@ -379,6 +381,14 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
                     result.cause = StopCause::SelfJump;
                     break;
                 }
+            }
+            if (pinMask && ((c.pinSideLevels() ^ stops.pinLevels) & pinMask) == 0) [[unlikely]] {
+                result.cause = StopCause::PinLevel;
+                break;
+            }
+            if (request && *request) [[unlikely]] {
+                result.cause = StopCause::Request;
+                break;
             }
             if (watchBreakpoints) [[unlikely]] {
                 c.pc = pc;
