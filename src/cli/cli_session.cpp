@@ -20,6 +20,7 @@ void UartRecorder::hostTakes(uint16_t entry) {
     const char byte = char(entry & 0xFF);
     if (keep_) transmitted_.push_back(byte);
     if (collect_) collect_->push_back(byte);
+    if (match_) match_->byteSent(uint8_t(byte));
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
     if (pty_) pty_->byteTransmitted(entry);
     if (out_) {

@@ -41,6 +41,9 @@ public:
     // The pseudo-terminal the serial line is also connected to. Not owned;
     // may be null.
     void setPty(UartPty* pty) { pty_ = pty; }
+    // Every byte the host takes is also handed to this (the debug session's
+    // wait for a text on the serial line). Not owned; may be null.
+    void setMatch(OutputMatch* match) { match_ = match; }
 
     // The host takes the chip's bytes from byteTransmitted, or from the line
     // (hostByteRead) when it has a baud rate of its own.
@@ -60,6 +63,7 @@ private:
     std::FILE* out_ = nullptr;
     std::string* collect_ = nullptr;
     UartPty* pty_ = nullptr;
+    OutputMatch* match_ = nullptr;
     std::string transmitted_;
     std::vector<uint8_t> received_;
 };

@@ -562,7 +562,8 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
-        if (ended(r, result, run.steps % kStepSlice == 0, run)) return run;
+        const uint64_t slice = std::max<uint64_t>(1, r.batchSteps.value_or(kStepSlice));
+        if (ended(r, result, run.steps % slice == 0, run)) return run;
     }
 }
 

@@ -266,6 +266,11 @@ public:
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.
     std::vector<StackEntry> stack() const;
+    // A breakpoint condition (see CodeBreak) as it stands now, or nothing
+    // with the reason in `error`.
+    std::optional<bool> holds(std::string_view condition, std::string& error) const {
+        return conditionHolds(condition, error);
+    }
     // A C expression in the function of stack frame `frame` (0: the one at
     // the program counter; as stack() counts).
     CEvaluation evaluate(std::string_view expression, size_t frame = 0) const;
