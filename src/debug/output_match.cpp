@@ -36,21 +36,19 @@ void OutputMatch::look(bool tail) {
         const size_t from = tail && rest.size() > literal_.size() + 1 ? rest.size() - literal_.size() - 1 : 0;
         const size_t at = rest.find(literal_, from);
         if (at == std::string_view::npos) return;
-        matchStart_ = readFrom_ + at;
-        matchEnd_ = matchStart_ + literal_.size();
+        matchEnd_ = readFrom_ + at + literal_.size();
         matched_ = true;
         return;
     }
     std::match_results<std::string_view::const_iterator> found;
     if (!std::regex_search(rest.begin(), rest.end(), found, pattern_)) return;
-    matchStart_ = readFrom_ + size_t(found.position(0));
-    matchEnd_ = matchStart_ + size_t(found.length(0));
+    matchEnd_ = readFrom_ + size_t(found.position(0) + found.length(0));
     matched_ = true;
 }
 
 std::string OutputMatch::takeMatch() {
     if (!matched_) return {};
-    std::string bytes = transcript_.substr(matchStart_, matchEnd_ - matchStart_);
+    std::string bytes = transcript_.substr(readFrom_, matchEnd_ - readFrom_);
     readFrom_ = matchEnd_;
     clear();
     return bytes;

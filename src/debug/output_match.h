@@ -36,8 +36,9 @@ public:
     // The flag the run loop looks at (StopConditions::request).
     const bool* flag() const { return &matched_; }
     bool matched() const { return matched_; }
-    // Once matched: the bytes that matched. The unread bytes then start
-    // after them, and the wait is over.
+    // Once matched: the unread bytes up to the end of the match (those
+    // before it and the match). The unread bytes then start after them, and
+    // the wait is over.
     std::string takeMatch();
 
     // Every byte sent, and those the front end has not read yet (reading
@@ -60,7 +61,7 @@ private:
     bool regex_ = false;
     std::string literal_;
     std::regex pattern_;
-    size_t matchStart_ = 0, matchEnd_ = 0;
+    size_t matchEnd_ = 0;
 };
 
 } // namespace quorvel

@@ -73,7 +73,7 @@ struct RunStop {
     uint64_t cycles = 0;
     uint64_t steps = 0;
     uint16_t pc = 0;
-    std::string matched; // the bytes of a serial match
+    std::string matched; // a serial match: the bytes read up to its end
 };
 
 // A frame of the call stack.
@@ -105,8 +105,8 @@ public:
     void uartWrite(const std::string& bytes);
     std::string uartRead();
     // Waits up to `withinMs` of simulated time for `pattern` (a regular
-    // expression); returns the bytes that matched, throws BoardError when
-    // they did not come.
+    // expression); returns the bytes read up to the end of the match, and
+    // throws BoardError when they did not come.
     std::string uartExpect(const std::string& pattern, double withinMs);
     const std::string& uartTranscript() const { return session_->debug.uart.transcript(); }
     size_t uartPending() const { return pending_.size(); }

@@ -2,6 +2,7 @@
 // and its views, each a thin wrapper over python::Board. The package's
 // __init__.py re-exports it with the names the stubs (.pyi) describe.
 #include "python/board.h"
+#include "settings/snapshot_file.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -209,8 +210,12 @@ PYBIND11_MODULE(_core, m) {
             }, py::arg("on") = py::none())
         .def("coverage", &Board::coverage)
         .def("save", [](Board& b, const std::string& path) {
-                // The machine's state now, as a snapshot's byte form.
-                const std::vector<uint8_t> bytes = encodeSnapshot(b.snapshot());
-                writeFile(path, std::string(bytes.begin(), bytes.end()));
+                // The machine's state now, as a snapshot file the simulator opens.
+                if (auto failure = saveSnapshotFile(path, b.snapshot())) throw BoardError(*failure);
+            })
+        .def("open_snapshot", [](Board&, const std::string& path) {
+                MachineSnapshot snapshot;
+                if (auto failure = loadSnapshotFile(path, snapshot)) throw BoardError(*failure);
+                return snapshot;
             });
 }
