@@ -1,7 +1,7 @@
 // The `quorvel` Python module's compiled part (quorvel._core): the board
 // and its views, each a thin wrapper over python::Board. The package's
 // __init__.py re-exports it with the names the stubs (.pyi) describe.
-#include "python/board.h"
+#include "cli/cli_board.h"
 #include "settings/snapshot_file.h"
 
 #include <pybind11/pybind11.h>
@@ -11,7 +11,7 @@
 
 namespace py = pybind11;
 using namespace quorvel;
-using namespace quorvel::python;
+using namespace quorvel::cli;
 
 namespace {
 

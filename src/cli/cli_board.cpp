@@ -1,4 +1,4 @@
-#include "python/board.h"
+#include "cli/cli_board.h"
 
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
@@ -14,7 +14,7 @@
 #include <cmath>
 #include <sstream>
 
-namespace quorvel::python {
+namespace quorvel::cli {
 
 namespace {
 
@@ -26,7 +26,7 @@ void check(const Validation& refused) {
 
 // The command-line runner's options for the configuration, parsed by its
 // own parser, so the board takes exactly what the runner takes.
-cli::CliOptions optionsOf(const BoardConfig& c) {
+CliOptions optionsOf(const BoardConfig& c) {
     std::vector<std::string> args{"--device", c.device, "--clock", std::to_string(c.clockHz),
                                   "--xdata", std::to_string(c.xdataKB)};
     if (!c.codeMemory.empty()) args.insert(args.end(), {"--code-memory", c.codeMemory});
@@ -34,7 +34,7 @@ cli::CliOptions optionsOf(const BoardConfig& c) {
     for (const auto& [line, setting] : c.pins) args.insert(args.end(), {"--pin", line + "=" + setting});
     args.push_back("board"); // the program comes with load()
     const std::vector<std::string_view> views(args.begin(), args.end());
-    cli::ParseResult parsed = cli::parseCommandLine(views);
+    ParseResult parsed = parseCommandLine(views);
     if (!parsed.error.empty()) fail(parsed.error);
     parsed.options.program.clear();
     return parsed.options;
@@ -47,6 +47,11 @@ Board::Board(BoardConfig config) : options_(optionsOf(config)) {
     build(options_, false);
 }
 
+Board::Board(CliOptions options, bool recordLines) : options_(std::move(options)) {
+    if (recordLines) wave_ = std::make_unique<WaveRecorder>();
+    build(options_, true);
+}
+
 Board::~Board() {
     if (session_) {
         session_->machine.chip.events = nullptr;
@@ -54,11 +59,11 @@ Board::~Board() {
     }
 }
 
-void Board::build(const cli::CliOptions& options, bool withProgram) {
-    auto session = std::make_unique<cli::Session>();
+void Board::build(const CliOptions& options, bool withProgram) {
+    auto session = std::make_unique<Session>();
     std::istringstream noInput;
     const std::optional<std::string> failure =
-        withProgram ? cli::setUpSession(options, *session, noInput) : cli::setUpBoard(options, session->machine);
+        withProgram ? setUpSession(options, *session, noInput) : setUpBoard(options, session->machine);
     if (failure) fail(*failure);
     Machine& m = session->machine;
     // A keypad follows the program's scanning as with its window open.
@@ -67,7 +72,7 @@ void Board::build(const cli::CliOptions& options, bool withProgram) {
         keypadRelease(m.modules.keypad);
         m.modules.keypad.windowOpen = true;
     }
-    auto events = std::make_unique<cli::UartRecorder>(m, false);
+    auto events = std::make_unique<UartRecorder>(m, false);
     events->setMatch(&session->debug.uart);
     m.chip.events = events.get();
     if (wave_) {
@@ -83,7 +88,7 @@ void Board::build(const cli::CliOptions& options, bool withProgram) {
 }
 
 void Board::load(const std::string& path, const std::string& sourceMap) {
-    cli::CliOptions options = options_;
+    CliOptions options = options_;
     options.program = path;
     options.sourceMap = sourceMap;
     build(options, true);
@@ -106,7 +111,7 @@ uint64_t Board::cyclesOf(double ms) const {
 double Board::timeMs() const { return double(cycles()) * double(machine().chip.cycleTimeUs) / 1000.0; }
 
 int Board::lineIndex(const std::string& name) const {
-    const std::optional<std::vector<int>> lines = cli::parseLineList(name);
+    const std::optional<std::vector<int>> lines = parseLineList(name);
     if (!lines || lines->size() != 1)
         fail("'" + name + "' is not a port line: give Pp.b with p 0-3 and b 0-7, e.g. P1.0");
     const int pin = lines->front();
@@ -193,7 +198,7 @@ RunStop Board::run(const RunRequest& q) {
     };
     // A multiplexed display's digits are remembered as its window does.
     const ModuleSettings& modules = m.modules.settings;
-    if ((modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed)) cli::trackLeds(limits, m);
+    if ((modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed)) trackLeds(limits, m);
     if (!pending_.empty() && serialHostReady(m.chip)) limits.carryOn();
 
     const DebugRun run = d.run(limits);
@@ -279,7 +284,7 @@ std::string Board::digits() const {
     LedDigitMemory memory = m.modules.ledDigitMemory;
     const LedEvaluation e = evaluateLeds(m.modules.settings, m.chip.portLatches(), memory, true);
     std::string text;
-    for (int d = 0; d < e.digitCount; ++d) text += cli::segmentText(e.digits[size_t(d)]);
+    for (int d = 0; d < e.digitCount; ++d) text += segmentText(e.digits[size_t(d)]);
     return text;
 }
 
@@ -314,7 +319,7 @@ void Board::keyToggle(const std::string& line) {
     apply(in);
 }
 
-void Board::keypadPress(const std::string& key, double holdMs) {
+void Board::keypadHold(const std::string& key, bool held) {
     const ModuleSettings& s = machine().modules.settings;
     const int type = keypadType(s);
     if (type == kKeypadNone) fail("the module settings have no keypad");
@@ -327,11 +332,14 @@ void Board::keypadPress(const std::string& key, double holdMs) {
     if (number < 0) fail("the keypad has no key '" + key + "'; its keys:" + names);
     MachineInput in;
     in.kind = MachineInput::Kind::KeypadKey;
-    in.value = uint32_t(number);
+    in.value = held ? uint32_t(number) : uint32_t(kNoKeyHeld);
     apply(in);
+}
+
+void Board::keypadPress(const std::string& key, double holdMs) {
+    keypadHold(key, true);
     idle(holdMs);
-    in.value = uint32_t(kNoKeyHeld);
-    apply(in);
+    keypadHold(key, false);
 }
 
 std::span<uint8_t> Board::partMemory(const std::string& part) const {
@@ -483,7 +491,7 @@ std::optional<std::tuple<uint64_t, uint16_t, std::string>> Board::lastWrite(cons
 
 std::string Board::vcdText() const {
     if (!wave_) fail("the board keeps no port-line changes: build it with record_lines=True");
-    return cli::waveformText(options_, machine(), *wave_, cli::waveformDate());
+    return waveformText(options_, machine(), *wave_, waveformDate());
 }
 
 void Board::profile(bool on) {
@@ -508,4 +516,4 @@ double Board::coverage() const {
     return 1.0 - double(c.missed.size()) / double(c.instructions.size());
 }
 
-} // namespace quorvel::python
+} // namespace quorvel::cli

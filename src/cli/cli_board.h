@@ -1,8 +1,8 @@
-// The board the Python module drives: one machine with its parts, set up by
-// the command-line runner's own set-up code (device, clock, memories,
-// module settings, input pins), a loaded program with its source map and C
-// symbols, and the debug session that runs it. Every verb of the module is
-// a call here; every wait (a serial text, a pin level, a source line, a C
+// The board the Python module and the scenario files drive: one machine
+// with its parts, set up by the command-line runner's own set-up code
+// (device, clock, memories, module settings, input pins), a loaded program
+// with its source map and C symbols, and the debug session that runs it.
+// Every verb of the module and every step of a scenario is a call here; every wait (a serial text, a pin level, a source line, a C
 // condition, a program counter) is a stop condition of the session's run,
 // checked in its loop, and time is the chip's simulated time.
 //
@@ -33,7 +33,7 @@
 #include <utility>
 #include <vector>
 
-namespace quorvel::python {
+namespace quorvel::cli {
 
 // Bad input: a wrong name, an address out of range, a file that does not
 // load; the text is the simulator's message.
@@ -90,6 +90,9 @@ constexpr uint64_t kDefaultRunCycles = 100000000;
 class Board {
 public:
     explicit Board(BoardConfig config);
+    // The board the command line describes, with its program (and source
+    // map) loaded.
+    Board(CliOptions options, bool recordLines);
     ~Board();
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
@@ -125,6 +128,9 @@ public:
     void keyHold(const std::string& line, bool held);
     void keyToggle(const std::string& line);
     void keypadPress(const std::string& key, double holdMs);
+    void keypadHold(const std::string& key, bool held);
+    // Runs for `ms` of simulated time with nothing to wait for.
+    void idle(double ms);
     // "iic-eeprom", "rtc", "spi-eeprom": the part's memory.
     int partByte(const std::string& part, int64_t address) const;
     void setPartByte(const std::string& part, int64_t address, int value);
@@ -167,21 +173,19 @@ public:
     DebugSession& debug() { return session_->debug; }
 
 private:
-    void build(const cli::CliOptions& options, bool withProgram);
+    void build(const CliOptions& options, bool withProgram);
     int lineIndex(const std::string& name) const;
     void apply(const MachineInput& input);
-    // Runs for `ms` of simulated time with nothing to wait for.
-    void idle(double ms);
     uint64_t cyclesOf(double ms) const;
     // The part's memory as far as the configured device uses it.
     std::span<uint8_t> partMemory(const std::string& part) const;
 
-    cli::CliOptions options_;
-    std::unique_ptr<cli::Session> session_;
-    std::unique_ptr<cli::UartRecorder> events_;
+    CliOptions options_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<UartRecorder> events_;
     std::unique_ptr<WaveRecorder> wave_;
     std::deque<uint8_t> pending_;
     uint32_t heldKeys_ = 0;
 };
 
-} // namespace quorvel::python
+} // namespace quorvel::cli
