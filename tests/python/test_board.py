@@ -62,8 +62,10 @@ def clock(b):
     ("Demo7", echo, (True, b"Az")),
     ("Demo11", lambda b: (b.run(timeout_ms=50), b.memory("iram")[0x20:0x30])[1], bytes(range(16))),
 ])
-def test_demonstration(name, act, expected):
-    assert act(board_for(name)) == expected
+def test_demonstration(name, act, expected, record_property):
+    board = board_for(name)
+    assert act(board) == expected
+    record_property("cycles", board.cycles)
 
 
 @pytest.fixture(scope="module")
@@ -86,10 +88,11 @@ MAIN_MARK = 118  # the MARK line of main() in variables.c
     ({"cycles": 5000}, "max-cycles", lambda b: 5000 <= b.cycles < 5004),
     ({"timeout_ms": 2.5}, "max-cycles", lambda b: b.time_ms == pytest.approx(2.5, abs=0.004)),
 ])
-def test_run_stops(variables, kwargs, reason, check):
+def test_run_stops(variables, kwargs, reason, check, record_property):
     start = variables.snapshot()
     try:
         stop = variables.run(**{"timeout_ms": 2000, **kwargs})
+        record_property("cycles", stop.cycles)
         assert stop.reason == reason and check(variables)
     finally:
         variables.restore(start)
