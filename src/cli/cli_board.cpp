@@ -242,8 +242,13 @@ void Board::setPin(const std::string& name, int level) {
     in.kind = MachineInput::Kind::PinLevel;
     in.pin = lineIndex(name);
     in.value = uint32_t(level);
-    // The line's input setting follows, as the I/O window's does.
-    machine().chip.pins.setSetting(in.pin, level ? kInput1 : kInput0);
+    // The line's input setting follows, as the I/O window's does. The
+    // history logs levels, not settings: a line that was not driven
+    // before starts it again here.
+    PinState& pins = machine().chip.pins;
+    const bool wasDriven = !(pins.ncMask >> in.pin & 1u);
+    pins.setSetting(in.pin, level ? kInput1 : kInput0);
+    if (!wasDriven && recording()) setRecording(true);
     apply(in);
 }
 
