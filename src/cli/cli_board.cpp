@@ -95,10 +95,12 @@ void Board::load(const std::string& path, const std::string& sourceMap) {
 }
 
 void Board::reset() {
+    // As the GUI's Reset CPU: program time counts from the reset.
     Machine& m = machine();
     m.chip.reset();
+    m.chip.setCycleCount(0);
     resetModulesOnCpuReset(m.modules);
-    m.chip.pins.applySettings(m.chip.portLatches());
+    m.chip.side.instructionAddress = m.chip.pc;
     // The recorded history cannot hold a reset: it starts again here.
     if (recording()) setRecording(true);
 }

@@ -115,6 +115,8 @@ def test_snapshots_restore_and_repeat_identically(variables):
     after = variables.snapshot().hash
     variables.restore(start)
     assert variables.run(until="stop == 50") == first and variables.snapshot().hash == after
+    variables.reset()  # the CPU only: program time starts again, memory stays
+    assert (variables.cycles, variables.registers["PC"], variables.var("stop")) == (0, 0, 50)
     variables.restore(start)
     assert variables.cycles == start.cycles
 
