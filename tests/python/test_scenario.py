@@ -30,6 +30,7 @@ KEYS = 'name: keys\nsteps:\n  - delay: 20ms\n  - set-pin: { pin: P3.3, value: 0 
     ("Demo7", 'name: x\nsteps:\n  - delay: 3 weeks\n', 1, "scenario.yaml:3:12: delay takes a time"),
     ("Demo7", 'name: x\nsteps:\n  - set-pin: { pin: P1.0, level: 1 }\n', 1, "unknown key 'level'"),
     ("Demo7", 'name: x\nsteps: [\n', 1, "scenario.yaml:3:1:"),
+    ("Demo7", 'name: x\nsteps: ' + '[' * 5000 + '\n', 1, "scenario.yaml:3:1: nested too deep"),
     ("Demo7", 'steps:\n  - delay: 1ms\n', 1, "this step needs 'name'"),
 ])
 def test_scenario_file(tmp_path, program, text, status, says):
