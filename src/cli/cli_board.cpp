@@ -482,8 +482,7 @@ std::optional<std::tuple<uint64_t, uint16_t, std::string>> Board::lastWrite(cons
         const CValue value = variable(place);
         if (value.place->space != CSpace::Iram && value.place->space != CSpace::Xdata)
             fail(place + " is not in internal RAM or external data memory");
-        // The variable's last byte: the low byte is written last of a wider value
-        // by SDCC's code only sometimes, so the first byte stands for it.
+        // A variable wider than a byte stands for its first byte.
         where = SpaceAddress{value.place->space == CSpace::Iram ? AddressSpace::InternalRam : AddressSpace::ExternalData,
                              value.place->bytes.front()};
     }

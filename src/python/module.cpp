@@ -70,6 +70,7 @@ PYBIND11_MODULE(_core, m) {
         .def("__eq__", [](const RunStop& a, const RunStop& b) {
             return a.reason == b.reason && a.cycles == b.cycles && a.steps == b.steps && a.pc == b.pc;
         })
+        .def("__eq__", [](const RunStop&, const py::object&) { return false; })
         .def("__str__", [](const RunStop& s) { return s.reason; })
         .def("__repr__", [](const RunStop& s) {
             return "Stop(reason='" + s.reason + "', cycles=" + std::to_string(s.cycles) +
