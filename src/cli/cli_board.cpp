@@ -443,7 +443,7 @@ std::map<std::string, int> Board::registers() const {
 }
 
 void Board::setRegister(const std::string& name, const std::string& value) {
-    check(debug().assign(name, value));
+    if (Validation refused = debug().assign(name, value)) fail(name + ": " + refused->text);
 }
 
 std::vector<Frame> Board::stack() const {

@@ -130,6 +130,18 @@ def test_recording_answers_who_last_wrote(variables):
     variables.restore(start)
 
 
+def test_part_memories_profile_and_registers():
+    b = board_for("Demo6")
+    b.iic_eeprom[5], b.spi_eeprom[-1] = 0x42, 0x17
+    assert (b.iic_eeprom[5], b.spi_eeprom[len(b.spi_eeprom) - 1], len(b.iic_eeprom), len(b.rtc)) == (0x42, 0x17, 128, 256)
+    b.profile(True)
+    b.run(timeout_ms=30)
+    counts = b.profile()
+    assert counts[0][0] == 1 and 0 < b.coverage() <= 1 and sum(c for _, c in counts.values()) == b.cycles
+    b.set_register("A", "0x5A")
+    assert b.registers["A"] == 0x5A and b.memory("sfr")[0xE0] == 0x5A
+
+
 @pytest.mark.parametrize("act, message", [
     (lambda: quorvel.Board(device="Z80"), "unknown device"),
     (lambda: quorvel.Board(xdata_kb=3), "--xdata takes"),
@@ -148,6 +160,10 @@ def test_recording_answers_who_last_wrote(variables):
     (lambda: board_for("Demo5").keypad.press("Q"), "no key 'Q'"),
     (lambda: board_for("Demo1").keys.press("P3.2"), "no momentary key on P3.2"),
     (lambda: quorvel.Board().var("x"), "no symbols"),
+    (lambda: quorvel.Board().iic_eeprom[128], "iic-eeprom address 128 is beyond its 128 bytes"),
+    (lambda: quorvel.Board().coverage(), "the profile is off"),
+    (lambda: quorvel.Board().set_register("Q", "1"), "Q: no symbols"),
+    (lambda: quorvel.Board().set_register("A", "300"), "A: A takes a number from -128 to 255"),
     (lambda: quorvel.Board().open_snapshot("/nonexistent.qsnap"), "/nonexistent.qsnap"),
 ])
 def test_bad_input_raises_the_simulators_message(act, message):
