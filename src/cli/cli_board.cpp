@@ -185,14 +185,16 @@ RunStop Board::run(const RunRequest& q) {
     if (!q.until.empty()) limits.batchSteps = 1;
     else if (!pending_.empty()) limits.batchSteps = 64;
     std::string conditionError;
+    auto feedSerial = [&] {
+        if (pending_.empty() || !serialHostReady(m.chip)) return;
+        MachineInput in;
+        in.kind = MachineInput::Kind::SerialByte;
+        in.value = pending_.front();
+        pending_.pop_front();
+        apply(in);
+    };
     limits.carryOn = [&] {
-        if (!pending_.empty() && serialHostReady(m.chip)) {
-            MachineInput in;
-            in.kind = MachineInput::Kind::SerialByte;
-            in.value = pending_.front();
-            pending_.pop_front();
-            apply(in);
-        }
+        feedSerial();
         if (q.until.empty()) return true;
         const std::optional<bool> holds = d.holds(q.until, conditionError);
         conditionMet = holds.value_or(true);
@@ -201,7 +203,7 @@ RunStop Board::run(const RunRequest& q) {
     // A multiplexed display's digits are remembered as its window does.
     const ModuleSettings& modules = m.modules.settings;
     if ((modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed)) trackLeds(limits, m);
-    if (!pending_.empty() && serialHostReady(m.chip)) limits.carryOn();
+    feedSerial();
 
     const DebugRun run = d.run(limits);
     RunStop stop;

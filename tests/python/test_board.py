@@ -119,6 +119,10 @@ def test_snapshots_restore_and_repeat_identically(variables):
     assert (variables.cycles, variables.registers["PC"], variables.var("stop")) == (0, 0, 50)
     variables.restore(start)
     assert variables.cycles == start.cycles
+    # A condition that holds before the first instruction waits for the next time.
+    variables.uart.write(b"x")
+    assert variables.run(until="PC == 0", cycles=1) == "max-cycles"
+    variables.restore(start)
 
 
 def test_recording_answers_who_last_wrote(variables):
