@@ -11,6 +11,7 @@
 #include "modules/spi_settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <sstream>
 
@@ -124,6 +125,27 @@ int Board::lineIndex(const std::string& name) const {
 
 void Board::apply(const MachineInput& input) { check(debug().input(input)); }
 
+bool Board::watchOperands(const std::string& condition) {
+    DebugSession& d = debug();
+    std::vector<std::string> names;
+    const std::vector<std::string> globals = d.globalNames(), locals = d.localNames();
+    auto among = [](const std::vector<std::string>& list, const std::string& name) {
+        return std::find(list.begin(), list.end(), name) != list.end();
+    };
+    for (const std::string& operand : DebugSession::conditionOperands(condition)) {
+        if (operand.empty()) return false;
+        if (std::isdigit(static_cast<unsigned char>(operand.front())) || operand.front() == '-') continue;
+        // A global variable's bytes stay where they are; a local's move with
+        // its function's frame, and what a pointer or an index reaches may
+        // move too.
+        if (!among(globals, operand) || among(locals, operand) || d.watchable(operand)) return false;
+        names.push_back(operand);
+    }
+    if (names.empty()) return false;
+    for (const std::string& name : names) d.watch(name);
+    return true;
+}
+
 RunStop Board::run(const RunRequest& q) {
     DebugSession& d = debug();
     Machine& m = machine();
@@ -135,6 +157,7 @@ RunStop Board::run(const RunRequest& q) {
             d.untilPinLevel.reset();
             d.uart.clear();
             d.clearLineBreaks();
+            d.clearWatchpoints();
         }
     } clear{d};
 
@@ -180,9 +203,13 @@ RunStop Board::run(const RunRequest& q) {
         if (!d.holds(q.until, error)) fail("until '" + q.until + "': " + error);
     }
 
-    // The serial bytes written wait for the host to be free; a C condition
-    // is looked at after every instruction.
-    if (!q.until.empty()) limits.batchSteps = 1;
+    // A C condition on variables alone can change only when one of them
+    // is written: they are watched, and the condition looked at when one
+    // changed. Any other condition (a register, an expression through a
+    // pointer) is looked at after every instruction.
+    const bool watched = !q.until.empty() && watchOperands(q.until);
+    // The serial bytes written wait for the host to be free.
+    if (!q.until.empty() && !watched) limits.batchSteps = 1;
     else if (!pending_.empty()) limits.batchSteps = 64;
     std::string conditionError;
     auto feedSerial = [&] {
@@ -195,7 +222,7 @@ RunStop Board::run(const RunRequest& q) {
     };
     limits.carryOn = [&] {
         feedSerial();
-        if (q.until.empty()) return true;
+        if (q.until.empty() || watched) return true;
         const std::optional<bool> holds = d.holds(q.until, conditionError);
         conditionMet = holds.value_or(true);
         return !conditionMet;
@@ -205,9 +232,25 @@ RunStop Board::run(const RunRequest& q) {
     if ((modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed)) trackLeds(limits, m);
     feedSerial();
 
-    const DebugRun run = d.run(limits);
+    DebugRun run = d.run(limits);
+    uint64_t steps = run.steps, cycles = run.cycles;
+    while (watched && run.stop == DebugStop::Watch) {
+        const std::optional<bool> holds = d.holds(q.until, conditionError);
+        conditionMet = holds.value_or(true);
+        if (conditionMet) break;
+        if (*limits.maxCycles <= run.cycles) {
+            run.stop = DebugStop::CycleLimit;
+            break;
+        }
+        *limits.maxCycles -= run.cycles;
+        run = d.run(limits);
+        steps += run.steps;
+        cycles += run.cycles;
+    }
     RunStop stop;
     stop.reason = conditionMet ? "until" : std::string(debugStopName(run.stop));
+    run.steps = steps;
+    run.cycles = cycles;
     stop.cycles = run.cycles;
     stop.steps = run.steps;
     stop.pc = m.chip.pc;

@@ -176,6 +176,9 @@ private:
     void build(const CliOptions& options, bool withProgram);
     int lineIndex(const std::string& name) const;
     void apply(const MachineInput& input);
+    // Watches the variables of a C condition when it has no other operand
+    // than plain variables and numbers; false (nothing watched) otherwise.
+    bool watchOperands(const std::string& condition);
     uint64_t cyclesOf(double ms) const;
     // The part's memory as far as the configured device uses it.
     std::span<uint8_t> partMemory(const std::string& part) const;

@@ -248,6 +248,11 @@ std::optional<std::string> DebugSession::codeBreakProblem(const CodeBreak& b) {
     return std::nullopt;
 }
 
+std::vector<std::string> DebugSession::conditionOperands(std::string_view condition) {
+    const std::vector<std::string_view> operands = splitCondition(condition).first;
+    return std::vector<std::string>(operands.begin(), operands.end());
+}
+
 std::optional<double> DebugSession::operandValue(std::string_view text, std::string& error) const {
     if (const std::optional<int64_t> number = registerNumber(text)) return double(*number);
     const CEvaluation e = evaluate(text);

@@ -266,6 +266,8 @@ public:
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.
     std::vector<StackEntry> stack() const;
+    // The operands of a breakpoint condition (see CodeBreak), as written.
+    static std::vector<std::string> conditionOperands(std::string_view condition);
     // A breakpoint condition (see CodeBreak) as it stands now, or nothing
     // with the reason in `error`.
     std::optional<bool> holds(std::string_view condition, std::string& error) const {
