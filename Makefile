@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run test bench asan tsan fuzz fuzz-long ci clean
+.PHONY: all bootstrap configure build run test python-repeat bench asan tsan fuzz fuzz-long ci clean
 
 all: build
 
@@ -24,6 +24,12 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The Python suites 100 times, in one process and under pytest-xdist with
+# two workers: every run must give the same verdicts and cycle counts.
+python-repeat: build
+	QUORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) PYTHONPATH=$(abspath $(BUILD_DIR))/python \
+	  scripts/repeat-python-tests.sh $${REPEAT:-100}
 
 bench: build
 	$(BUILD_DIR)/quorvel_bench

@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libyaml-cpp-dev
+  python3-dev pybind11-dev python3-pytest python3-pytest-xdist
   clang libclang-rt-14-dev
   sdcc sdcc-ucsim as31
   gtkwave

@@ -262,6 +262,11 @@ std::string setBreakLine(CliOptions& o, std::string_view v) {
     return {};
 }
 
+std::string setScenario(CliOptions& o, std::string_view v) {
+    o.scenario = std::string(v);
+    return {};
+}
+
 std::string setSourceMap(CliOptions& o, std::string_view v) {
     o.sourceMap = std::string(v);
     return {};
@@ -370,7 +375,7 @@ struct OptionRow {
     Handler handler;
 };
 
-constexpr std::array<OptionRow, 39> kOptions{{
+constexpr std::array<OptionRow, 40> kOptions{{
     {"--device", Takes::Once, setDevice},
     {"--clock", Takes::Once, setClock},
     {"--code-memory", Takes::Once, setCodeMemory},
@@ -379,6 +384,7 @@ constexpr std::array<OptionRow, 39> kOptions{{
     {"--data", Takes::FileOnce, setData},
     {"--data-address", Takes::Once, setDataAddress},
     {"--modules", Takes::FileOnce, setModules},
+    {"--scenario", Takes::FileOnce, setScenario},
     {"--pin", Takes::Repeated, setPin},
     {"--uart-in", Takes::FileOnce, setUartIn},
     {"--uart-out", Takes::FileOnce, setUartOut},
@@ -547,6 +553,11 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
         result.error = "--var needs --source-map (an SDCC debug file or an asm51 listing)";
     else if (o.watchesVariables() && o.sourceMap.empty())
         result.error = "--watch of a variable needs --source-map (an SDCC debug file or an asm51 listing)";
+    else if (!o.scenario.empty() && (o.hasStopCondition() || o.uartPty || !o.uartIn.empty() || !o.uartOut.empty() ||
+                                     !o.trace.empty() || !o.vcd.empty() || !o.profile.empty() || !o.dumps.empty() ||
+                                     !o.variables.empty() || o.json || o.coverage || o.uartBaud))
+        result.error = "--scenario takes only the device, memory, board and --source-map options: "
+                       "its steps say what to run and check";
     return result;
 }
 
@@ -669,6 +680,31 @@ Recording and replay:
                        null when nothing wrote P)
   With either the report also gives the hash of the machine's whole state
   ("[state]"; JSON "state_hash").
+Scenario:
+  --scenario FILE      run the steps of a scenario file (YAML) against
+                       PROGRAM on the board the device, memory, --modules and
+                       --pin options describe (--source-map for
+                       run-until-line and expect-var); prints "passed" or
+                       the failing step, and on failure writes the serial
+                       transcript, a VCD of the port lines and the machine's
+                       state to quorvel-artifacts/NAME/ (exit status 0 or 1;
+                       1 also for a scenario file that does not read, with
+                       its line and column). A file:
+                         name: echo
+                         timeout: 500ms        # of each wait (default 1s)
+                         steps:
+                           - wait-serial: "Demo\r\n"
+                           - write-serial: "A"
+                           - wait-serial: { text: "A", timeout: 20ms }
+                           - press: P3.2       # a key's line, or a keypad key
+                           - delay: 30ms       # simulated time
+                           - release: P3.2
+                           - set-pin: { pin: P3.3, value: 0 }
+                           - expect-pin: { pin: P1.0, value: 1 }
+                           - wait-pin: { pin: P1.0, value: 0 }
+                           - expect-lcd: "Hello"   # or { line: 2, text: ... }
+                           - expect-var: { name: count, value: 3 }
+                           - run-until-line: main.c:42
 Other:
   --dap                serve the Debug Adapter Protocol on standard input
                        and output for an editor's debugger (alone: the

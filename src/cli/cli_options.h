@@ -71,6 +71,7 @@ struct CliOptions {
     std::string dataFile;
     uint16_t dataAddress = 0;
     std::string modulesFile;
+    std::string scenario; // --scenario FILE: its steps instead of a run
     std::vector<PinOption> pins;
     std::string uartIn;  // file, "-" for standard input, empty for none
     std::string uartOut; // file, "-" for standard output, empty for none

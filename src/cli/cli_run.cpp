@@ -19,7 +19,7 @@ struct ExitRow {
     int status;
 };
 
-constexpr std::array<ExitRow, 11> kExitStatuses{{
+constexpr std::array<ExitRow, 13> kExitStatuses{{
     {DebugStop::SelfJump, 0},
     {DebugStop::Breakpoint, 0},
     {DebugStop::UntilPc, 0},
@@ -31,12 +31,14 @@ constexpr std::array<ExitRow, 11> kExitStatuses{{
     {DebugStop::BreakLine, 0},
     {DebugStop::Watch, 0},
     {DebugStop::Step, 0},
+    {DebugStop::PinLevel, 0},
+    {DebugStop::Output, 0},
 }};
 // Indexed by the stop: a row for every stop, in the enumeration's order.
 static_assert([] {
     for (size_t i = 0; i < kExitStatuses.size(); ++i)
         if (size_t(kExitStatuses[i].stop) != i) return false;
-    return size_t(DebugStop::Step) + 1 == kExitStatuses.size();
+    return size_t(DebugStop::Output) + 1 == kExitStatuses.size();
 }());
 
 // "  ; main.c:12" for an address with a source line.

@@ -20,6 +20,7 @@ void UartRecorder::hostTakes(uint16_t entry) {
     const char byte = char(entry & 0xFF);
     if (keep_) transmitted_.push_back(byte);
     if (collect_) collect_->push_back(byte);
+    if (match_) match_->byteSent(uint8_t(byte));
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
     if (pty_) pty_->byteTransmitted(entry);
     if (out_) {
@@ -285,10 +286,7 @@ Message readModules(const std::string& path, Machine& machine);
 
 } // namespace
 
-std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
-                                        std::istream& standardInput) {
-    Machine& machine = session.machine;
-
+std::optional<std::string> setUpBoard(const CliOptions& o, Machine& machine) {
     DeviceSelection selection;
     selection.kind = o.device;
     if (Message failure = chooseMemories(o, selection)) return failure;
@@ -298,7 +296,13 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
 
     if (!o.modulesFile.empty())
         if (Message failure = readModules(o.modulesFile, machine)) return failure;
-    if (Message failure = setPins(o, machine)) return failure;
+    return setPins(o, machine);
+}
+
+std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
+                                        std::istream& standardInput) {
+    Machine& machine = session.machine;
+    if (Message failure = setUpBoard(o, machine)) return failure;
 
     for (const BreakOption& b : o.breaks) {
         BreakpointCondition condition;

@@ -41,6 +41,9 @@ public:
     // The pseudo-terminal the serial line is also connected to. Not owned;
     // may be null.
     void setPty(UartPty* pty) { pty_ = pty; }
+    // Every byte the host takes is also handed to this (the debug session's
+    // wait for a text on the serial line). Not owned; may be null.
+    void setMatch(OutputMatch* match) { match_ = match; }
 
     // The host takes the chip's bytes from byteTransmitted, or from the line
     // (hostByteRead) when it has a baud rate of its own.
@@ -60,6 +63,7 @@ private:
     std::FILE* out_ = nullptr;
     std::string* collect_ = nullptr;
     UartPty* pty_ = nullptr;
+    OutputMatch* match_ = nullptr;
     std::string transmitted_;
     std::vector<uint8_t> received_;
 };
@@ -75,6 +79,10 @@ struct Session {
     std::vector<uint8_t> uartInput;   // what the simulated host sends
     std::vector<std::string> warnings; // said on standard error; the run goes on
 };
+
+// Builds the board the device, memory, clock, --modules and --pin options
+// describe, without a program. On failure returns the message.
+std::optional<std::string> setUpBoard(const CliOptions& options, Machine& machine);
 
 // Builds the machine the options describe. On failure returns the message
 // for standard error (exit status 1); the session is then unusable.

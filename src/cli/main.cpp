@@ -5,6 +5,7 @@
 #include "cli/cli_profile.h"
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
+#include "cli/cli_scenario.h"
 #include "cli/cli_session.h"
 #include "cli/cli_wave.h"
 #include "chip/serial_line.h"
@@ -456,6 +457,7 @@ int run(int argc, char** argv) {
     if (auto status = answeredCommandLine(parsed)) return *status;
     const CliOptions& options = parsed.options;
     if (!options.replay.empty()) return replay(options);
+    if (!options.scenario.empty()) return scenarioCommand(options, stdout, stderr);
 
     auto session = std::make_unique<Session>();
     if (auto failure = setUpSession(options, *session, std::cin)) {

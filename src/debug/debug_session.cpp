@@ -18,7 +18,7 @@ struct StopName {
     std::string_view name;
 };
 
-constexpr std::array<StopName, 11> kStopNames{{
+constexpr std::array<StopName, 13> kStopNames{{
     {DebugStop::SelfJump, "halt"},
     {DebugStop::Breakpoint, "breakpoint"},
     {DebugStop::UntilPc, "until-pc"},
@@ -30,12 +30,14 @@ constexpr std::array<StopName, 11> kStopNames{{
     {DebugStop::BreakLine, "break-line"},
     {DebugStop::Watch, "watch"},
     {DebugStop::Step, "step"},
+    {DebugStop::PinLevel, "pin"},
+    {DebugStop::Output, "uart"},
 }};
 // Indexed by the stop: a row for every stop, in the enumeration's order.
 static_assert([] {
     for (size_t i = 0; i < kStopNames.size(); ++i)
         if (size_t(kStopNames[i].stop) != i) return false;
-    return size_t(DebugStop::Step) + 1 == kStopNames.size();
+    return size_t(DebugStop::Output) + 1 == kStopNames.size();
 }());
 
 // The executor's longest instruction (MUL, DIV).
@@ -250,6 +252,11 @@ std::optional<std::string> DebugSession::codeBreakProblem(const CodeBreak& b) {
     return std::nullopt;
 }
 
+std::vector<std::string> DebugSession::conditionOperands(std::string_view condition) {
+    const std::vector<std::string_view> operands = splitCondition(condition).first;
+    return std::vector<std::string>(operands.begin(), operands.end());
+}
+
 std::optional<double> DebugSession::operandValue(std::string_view text, std::string& error) const {
     if (const std::optional<int64_t> number = registerNumber(text)) return double(*number);
     const CEvaluation e = evaluate(text);
@@ -405,6 +412,11 @@ StopConditions DebugSession::stopConditions() const {
     stops.breakpoints = breakpoints;
     stops.kind = machine_.selection.kind;
     if (lineBreaks_.any()) stops.addresses = &lineBreaks_;
+    if (untilPinLevel) {
+        stops.pinMask = 1u << untilPinLevel->pin;
+        stops.pinLevels = untilPinLevel->level ? stops.pinMask : 0;
+    }
+    if (uart.waiting()) stops.request = uart.flag();
     return stops;
 }
 
@@ -416,7 +428,7 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         DebugRun part;
         if (!r.resume && lineBreaks_[machine_.chip.pc])
             part.stop = DebugStop::BreakLine;
-        else {
+        else if (!stopsBeforeRunning(part)) {
             // Running on from a moment in the past discards the future.
             if (history_) history_->beginForward();
             part = r.beforeStep || r.afterStep ? runStepwise(r, stopConditions())
@@ -451,6 +463,19 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         if (limits.maxSteps) r.maxSteps = *limits.maxSteps - steps;
         if (limits.maxCycles) r.maxCycles = *limits.maxCycles - cycles;
     }
+}
+
+bool DebugSession::stopsBeforeRunning(DebugRun& run) const {
+    if (uart.matched()) {
+        run.stop = DebugStop::Output;
+        return true;
+    }
+    const uint32_t levels = machine_.chip.pinSideLevels();
+    if (untilPinLevel && bool(levels >> untilPinLevel->pin & 1u) == untilPinLevel->level) {
+        run.stop = DebugStop::PinLevel;
+        return true;
+    }
+    return false;
 }
 
 DebugRun DebugSession::step(SourceStep kind, StepUnit unit, uint32_t limit) {
@@ -501,6 +526,8 @@ bool DebugSession::stopped(const RunResult& result, DebugRun& run) const {
         run.stop = DebugStop::Breakpoint;
         run.breakIndex = result.breakIndex;
         return true;
+    case StopCause::PinLevel: run.stop = DebugStop::PinLevel; return true;
+    case StopCause::Request: run.stop = DebugStop::Output; return true;
     case StopCause::Watchpoint:
         run.stop = DebugStop::Watch;
         run.watch = watchpoints_.hit();
@@ -544,7 +571,8 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
-        if (ended(r, result, run.steps % kStepSlice == 0, run)) return run;
+        const uint64_t slice = std::max<uint64_t>(1, r.batchSteps.value_or(kStepSlice));
+        if (ended(r, result, run.steps % slice == 0, run)) return run;
     }
 }
 

@@ -16,6 +16,7 @@
 #include "common/user_message.h"
 #include "debug/c_variables.h"
 #include "debug/history.h"
+#include "debug/output_match.h"
 #include "machine/breakpoint.h"
 #include "machine/call_stack.h"
 #include "machine/executor.h"
@@ -49,11 +50,13 @@ enum class DebugStop : uint8_t {
     BreakLine,    // a source-line breakpoint
     Watch,        // an instruction changed a watched place
     Step,         // a step came to its end
+    PinLevel,     // a port line came to the level asked for
+    Output,       // the serial line sent what was waited for
 };
 
 // "halt", "breakpoint", "until-pc", "max-cycles", "max-steps",
 // "pc-out-of-range", "output-error", "interrupted", "break-line", "watch",
-// "step".
+// "step", "pin", "uart".
 std::string_view debugStopName(DebugStop stop);
 
 // How far a run may go, and what the front end does alongside it.
@@ -167,6 +170,16 @@ public:
     std::vector<BreakpointCondition> breakpoints;
     std::optional<uint16_t> untilPc;
     bool haltOnSelfJump = false;
+    // A port line (0-31, port * 8 + bit) to come to a level: a run starting
+    // with the line there stops before its first instruction.
+    struct PinLevelStop {
+        int pin = 0;
+        bool level = false;
+    };
+    std::optional<PinLevelStop> untilPinLevel;
+    // What the serial line sent, fed by the front end's event receiver; a
+    // run stops once the pattern it waits for has come (DebugStop::Output).
+    OutputMatch uart;
     // Source-line breakpoints: the first addresses of their lines' code.
     // The set keeps its place for the session's life, so a run under way
     // sees a change made while it is paused.
@@ -285,6 +298,13 @@ public:
     // The call stack, innermost frame first: the function at the program
     // counter, then each call it is in.
     std::vector<StackEntry> stack() const;
+    // The operands of a breakpoint condition (see CodeBreak), as written.
+    static std::vector<std::string> conditionOperands(std::string_view condition);
+    // A breakpoint condition (see CodeBreak) as it stands now, or nothing
+    // with the reason in `error`.
+    std::optional<bool> holds(std::string_view condition, std::string& error) const {
+        return conditionHolds(condition, error);
+    }
     // A C expression in the function of stack frame `frame` (0: the one at
     // the program counter; as stack() counts).
     CEvaluation evaluate(std::string_view expression, size_t frame = 0) const;
@@ -303,6 +323,8 @@ private:
     bool ended(const RunLimits& limits, const RunResult& result, bool sliceEnd, DebugRun& run) const;
     // The stop condition the slice came to, if any.
     bool stopped(const RunResult& result, DebugRun& run) const;
+    // A wait for a pin level or for the serial line that holds already.
+    bool stopsBeforeRunning(DebugRun& run) const;
     StackEntry entryAt(uint16_t pc) const;
     // At a line break on `pc`: whether one of the code breakpoints there
     // holds (counting their hits and saying their log messages); true

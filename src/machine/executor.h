@@ -48,13 +48,26 @@ struct StopConditions {
     DeviceKind kind = DeviceKind::AT89C51;
     // After an instruction that leaves the program counter at one of these.
     const CodeAddressSet* addresses = nullptr;
+    // After an instruction that leaves the port lines in `pinMask` at the
+    // levels of `pinLevels` (packed as ChipState::pinSideLevels).
+    uint32_t pinMask = 0;
+    uint32_t pinLevels = 0;
+    // After an instruction during which the front end's event receiver set
+    // this flag (a byte the UART sent completed what it waits for).
+    const bool* request = nullptr;
 
-    bool any() const { return untilPc || selfJump || !breakpoints.empty() || addresses; }
+    bool any() const {
+        return untilPc || selfJump || !breakpoints.empty() || addresses || pinMask || request;
+    }
 };
 
 // Watchpoint: a watched place changed (machine.watchpoints->hit() tells
 // which, its old and new value and the instruction that wrote it).
-enum class StopCause : uint8_t { Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address, Watchpoint };
+// PinLevel: the lines of StopConditions::pinMask came to their levels.
+// Request: StopConditions::request was set.
+enum class StopCause : uint8_t {
+    Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address, Watchpoint, PinLevel, Request,
+};
 
 struct RunResult {
     uint32_t steps = 0;        // steps executed

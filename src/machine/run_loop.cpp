@@ -308,6 +308,13 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
+    // A port line's level and the front end's request change only in a step
+    // that has work besides the instruction (a port write, an event, a
+    // part); they are looked at after such a step alone.
+    const uint32_t pinMask = Watch ? stops.pinMask : 0;
+    const bool* const request = Watch ? stops.request : nullptr;
+    const bool watchOutside = pinMask || request;
+    bool outsideMoved = false;
     // The instructions after which the call stack or the watchpoints have
     // something to do.
     Watchpoints::Filter debugFilter{kCallStackOpcodes.data(), kCallStackPairs.data(), kNothingWatched.data()};
@@ -359,6 +366,7 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
+            if constexpr (Watch) outsideMoved = watchOutside;
             if constexpr (Debug) {
                 // The call stack and the watchpoints see the instruction and
                 // the vectoring together.
@@ -397,6 +405,17 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             if (pc == address && watchSelfJump) [[unlikely]] {
                 if (isUnconditionalJump(op) && c.periph.serial.txState == Transmit::Idle) {
                     result.cause = StopCause::SelfJump;
+                    break;
+                }
+            }
+            if (outsideMoved) [[unlikely]] {
+                outsideMoved = false;
+                if (pinMask && ((c.pinSideLevels() ^ stops.pinLevels) & pinMask) == 0) {
+                    result.cause = StopCause::PinLevel;
+                    break;
+                }
+                if (request && *request) {
+                    result.cause = StopCause::Request;
                     break;
                 }
             }

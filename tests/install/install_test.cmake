@@ -161,3 +161,19 @@ endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 message(STATUS "installed programs match the build tree")
+
+# The Python module from the moved prefix, found through PYTHONPATH: it
+# runs the installed demonstration as the build's does.
+if(PYTHON)
+  set(script "import quorvel, sys; b = quorvel.Board(modules=sys.argv[2]); b.load(sys.argv[1]); "
+             "b.run(timeout_ms=200); print(quorvel.__file__); print(b.lcd.lines())")
+  run(COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${P}/lib/python3/dist-packages
+              ${PYTHON} -c "${script}" ${P}/share/quorvel/DemoPrograms/Demo3.HEX
+              ${P}/share/quorvel/DemoPrograms/Demo3.MST
+      RESULT result OUTPUT out ERROR err)
+  string(FIND "${out}" "${P}/lib/python3/dist-packages/quorvel/__init__.py" from_prefix)
+  string(FIND "${out}" "8051 Family Demo 3" shown)
+  if(NOT result EQUAL 0 OR from_prefix EQUAL -1 OR shown EQUAL -1)
+    message(FATAL_ERROR "the installed Python module did not run the demonstration (${result}):\n${out}\n${err}")
+  endif()
+endif()

@@ -1,0 +1,63 @@
+// quorvel_board_bench: the board the Python module and the scenario files
+// drive. A run with a wait for a pin level or a serial text against the
+// same run with only a program counter to reach (what quorvel-cli's
+// --until-pc costs), on the tight loop; and restoring the snapshot a
+// pytest fixture starts each test from.
+#include "cli/cli_board.h"
+#include "tight_loop.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace quorvel;
+
+namespace {
+
+cli::Board& tightLoopBoard() {
+    static const std::string path = [] {
+        const auto file = std::filesystem::temp_directory_path() / "quorvel_board_bench_loop.bin";
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bench::kTightLoop.data()), std::streamsize(bench::kTightLoop.size()));
+        return file.string();
+    }();
+    static cli::Board board([] {
+        cli::CliOptions options;
+        options.program = path;
+        return options;
+    }(), false);
+    return board;
+}
+
+constexpr uint64_t kCycles = 20000000;
+
+// 0: until_pc (never reached), 1: a pin level, 2: a serial text.
+void RunWithCondition(benchmark::State& state) {
+    cli::Board& board = tightLoopBoard();
+    const MachineSnapshot start = board.snapshot();
+    uint64_t steps = 0;
+    for (auto _ : state) {
+        board.restore(start);
+        cli::RunRequest q;
+        q.cycles = kCycles;
+        if (state.range(0) == 0) q.untilPc = 0x1FF0;
+        if (state.range(0) == 1) q.pin = std::make_pair(std::string("P2.0"), 0);
+        if (state.range(0) == 2) q.uart = "never";
+        steps += board.run(q).steps;
+    }
+    state.SetItemsProcessed(int64_t(steps));
+}
+BENCHMARK(RunWithCondition)->ArgName("UntilPc0Pin1Uart2")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void RestoreFixtureSnapshot(benchmark::State& state) {
+    cli::Board& board = tightLoopBoard();
+    const MachineSnapshot start = board.snapshot();
+    for (auto _ : state) board.restore(start);
+}
+BENCHMARK(RestoreFixtureSnapshot)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
