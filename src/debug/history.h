@@ -30,11 +30,13 @@
 #include "machine/machine.h"
 #include "machine/snapshot.h"
 #include "machine/space_address.h"
+#include "modules/iic_bus.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,10 @@ struct MachineInput {
         HeldKeys,   // the momentary keys' tick: bit n of `value` held = pin n
         KeypadKey,  // the keypad's tick with key `value` held (kNoKeyHeld: none)
         ToggleKey,  // a click on the toggle key of pin `pin`
+        ProgramCounter, // the program counter (and the current-instruction address) set to `value`
+        ClockTick,  // the IIC clock's second: `bytes` the wall-clock time (clockTickBytes)
+        Machine,    // the whole machine set to `bytes`, a snapshot's byte form: an edit no
+                    // other kind describes (a module setting, a pulse source, a file sent)
     };
     Kind kind = Kind::Memory;
     SpaceAddress place{};
@@ -56,6 +62,10 @@ struct MachineInput {
     int pin = 0;
     uint32_t value = 0;
 };
+
+// The wall-clock time of a ClockTick input, and back (false: not one).
+std::vector<uint8_t> clockTickBytes(const LocalTime& time);
+bool clockTickTime(std::span<const uint8_t> bytes, LocalTime& time);
 
 // Applies the input to the machine; on failure (an address outside its
 // space, a pin that does not exist) returns why and changes nothing.
