@@ -137,9 +137,10 @@ void HistoryBar::sync() {
                                         .arg(seenCycle_));
     else if (!running && now < end)
         frame_.setStatusText(0, QString("Back in the history at cycle %1: running or stepping on from here "
-                                        "discards the %2 instructions recorded after it")
+                                        "discards the %2 recorded after it")
                                     .arg(cycle)
-                                    .arg(end - now));
+                                    .arg(end - now == 1 ? QString("instruction")
+                                                        : QString("%1 instructions").arg(end - now)));
     if (!running) {
         seenNow_ = now;
         seenEnd_ = end;
