@@ -135,6 +135,8 @@ void HistoryBar::sync() {
         frame_.setStatusText(0, (running ? frame_.statusText(0) + "  " : QString()) +
                                     QString("Ran on from cycle %1: the recorded future after it was discarded")
                                         .arg(seenCycle_));
+    else if (!running && now == end && wasInPast && end == seenEnd_)
+        frame_.setStatusText(0, "At the end of the recorded history");
     else if (!running && now < end)
         frame_.setStatusText(0, QString("Back in the history at cycle %1: running or stepping on from here "
                                         "discards the %2 recorded after it")

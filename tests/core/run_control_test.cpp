@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <sys/resource.h>
@@ -286,6 +287,53 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     ASSERT_EQ(last.kind, Notices::Kind::Ended);
     EXPECT_TRUE(deliver(rc, last).ended);
     EXPECT_EQ(m.chip.pc, 0x0026);
+}
+
+// What the windows feed the machine between steps is logged, so the history
+// replays it; a tick that changes nothing is not logged; a change made
+// outside the controller starts the history again rather than replaying
+// a past that never was.
+TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
+    Machine m = makeMachine();
+    // loop: MOV A,P1; MOV 30H,A; SJMP loop
+    loadCode(m, {0xE5, 0x90, 0xF5, 0x30, 0x80, 0xFA}, 0x00);
+    Notices notices;
+    DebugSession session(m);
+    RunController rc(session, notices);
+    rc.restartHistory();
+    auto input = [](MachineInput::Kind kind, int pin, uint32_t value, SpaceAddress place = {},
+                    std::vector<uint8_t> bytes = {}) {
+        return MachineInput{kind, place, std::move(bytes), pin, value};
+    };
+    const std::function<void()> feeds[] = {
+        [&] { rc.input(input(MachineInput::Kind::PinLevel, 8, 0)); }, // P1.0 low
+        [&] { rc.tickInput(input(MachineInput::Kind::HeldKeys, 0, 0)); }, // no keys wired: no change
+        [&] { rc.input(input(MachineInput::Kind::Memory, 0, 0, {AddressSpace::InternalRam, 0x40}, {7})); },
+        [&] { rc.edit([&] { m.chip.iram[0x41] = 9; }); },
+    };
+    for (const auto& feed : feeds) {
+        feed();
+        rc.numberOfSteps = 2;
+        rc.singleStep();
+    }
+    const History& history = *session.history();
+    EXPECT_EQ(history.inputs().size(), 3u);
+    const Machine forward = m;
+    ASSERT_FALSE(session.goToCycle(0));
+    EXPECT_EQ(m.chip.iram[0x40], 0);
+    ASSERT_FALSE(session.history()->goTo(m, history.end()));
+    EXPECT_EQ(m.chip.iram, forward.chip.iram);
+    EXPECT_EQ(m.chip.pins.levels, forward.chip.pins.levels);
+    EXPECT_EQ(m.chip.cycleCount(), forward.chip.cycleCount());
+    EXPECT_FALSE(m.chip.pins.level(8));
+
+    rc.setCurrentAddress(m.chip.pc); // as the windows do after a move
+    rc.notePresent();
+    m.chip.iram[0x50] = 1; // not through the controller
+    rc.numberOfSteps = 1;
+    rc.singleStep();
+    EXPECT_EQ(session.history()->now(), 1u);
+    EXPECT_TRUE(session.history()->inputs().empty());
 }
 
 TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {

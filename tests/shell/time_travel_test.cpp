@@ -82,22 +82,31 @@ void TimeTravelTest::reverseCommandsShowRecordedMoments() {
         started.messages.answers.push_back(Messages::Answer::Yes);
         memory->command(MemoryView::kLastWrite);
     };
+    auto backToWatch30 = [memory](Frame& f) {
+        memory->placeCaret(3, memory->layout().hexColumn);
+        memory->command(MemoryView::kBreakOnWrite);
+        f.dispatch(id::RunBackwards);
+    };
     struct Row {
         const char* move;
         std::function<void(Frame&)> act;
         uint64_t step;
         uint16_t pc;
         uint8_t a, ram30, ram40;
+        const char* status;
     };
     const Row rows[] = {
-        {"step back", stepBack, 5, 0x0003, 3, 2, 0x55},
-        {"step back again", stepBack, 4, 0x0002, 2, 2, 0x55},
-        {"cycle 0: before the edit", toCycle0, 0, 0x0000, 0, 0, 0x00},
-        {"slider at the end", sliderToEnd, 6, 0x0005, 3, 3, 0x55},
-        {"step back", stepBack, 5, 0x0003, 3, 2, 0x55},
+        {"step back", stepBack, 5, 0x0003, 3, 2, 0x55, "discards the instruction recorded"},
+        {"step back again", stepBack, 4, 0x0002, 2, 2, 0x55, "discards the 2 instructions"},
+        {"cycle 0: before the edit", toCycle0, 0, 0x0000, 0, 0, 0x00, "discards the 6 instructions"},
+        {"slider at the end", sliderToEnd, 6, 0x0005, 3, 3, 0x55, "At the end of the recorded history"},
+        {"step back", stepBack, 5, 0x0003, 3, 2, 0x55, "discards the instruction recorded"},
         // The last write to 30H before step 5 is MOV 30H,A at 0003H in step
         // 3; the edit logged there belongs to that moment.
-        {"last write to 30H", lastWrite30, 3, 0x0005, 2, 2, 0x55},
+        {"last write to 30H", lastWrite30, 3, 0x0005, 2, 2, 0x55, "discards the 3 instructions"},
+        {"slider at the end", sliderToEnd, 6, 0x0005, 3, 3, 0x55, "At the end of the recorded history"},
+        {"run backwards to the watch on 30H", backToWatch30, 3, 0x0005, 2, 2, 0x55,
+         "Ran backwards 3 instructions to a watchpoint at 0005H"},
     };
     for (const Row& row : rows) {
         row.act(frame);
@@ -110,6 +119,7 @@ void TimeTravelTest::reverseCommandsShowRecordedMoments() {
         QVERIFY2(memory->rowText(3).mid(hex, 2) == QString::asprintf("%02X", row.ram30), row.move);
         QVERIFY2(memory->rowText(4).mid(hex, 2) == QString::asprintf("%02X", row.ram40), row.move);
         QCOMPARE(frame.statusText(3), QString("M/C:%1").arg(chip.cycleCount()));
+        QVERIFY2(frame.statusText(0).contains(row.status), qPrintable(frame.statusText(0)));
         if (row.step == 5 && row.pc == 3 && !qEnvironmentVariableIsEmpty("QUORVEL_SCREENSHOT_DIR")) {
             frame.showNormal();
             frame.resize(1280, 640);
@@ -119,7 +129,6 @@ void TimeTravelTest::reverseCommandsShowRecordedMoments() {
     }
     const UserMessage& said = started.messages.shown.back();
     QVERIFY2(QString::fromStdString(said.text).contains("PC 0003H, 00H -> 02H"), said.text.c_str());
-    QVERIFY(frame.statusText(0).contains("discards the 3 instructions recorded after it"));
 
     // A step from the past discards the recorded future.
     frame.dispatch(id::SingleStep);
