@@ -6,6 +6,7 @@
 #include "shell/messages.h"
 #include "shell/program_debug.h"
 #include "shell/view_context.h"
+#include "shell/views/logic_analyser_view.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -128,6 +129,13 @@ void HistoryBar::sync() {
         slider_->setRange(0, positions);
         slider_->setValue(span == 0 ? 0 : int((now - start) * uint64_t(positions) / span));
         syncing_ = false;
+    }
+    // The logic analyser puts its cursor at the moment shown, and follows
+    // the recording again once the history's end is reached.
+    if (auto* analyser = qobject_cast<LogicAnalyserView*>(frame_.view(id::LogicAnalyserWindow));
+        analyser && !running && (now != seenNow_ || end != seenEnd_)) {
+        if (now < end) analyser->showCycle(cycle);
+        else if (seenNow_ < seenEnd_) analyser->setFollowing(true);
     }
     // A run or step from a moment in the past cut the future off.
     const bool wasInPast = seenNow_ < seenEnd_;

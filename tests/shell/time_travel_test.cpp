@@ -8,6 +8,7 @@
 #include "debug/history.h"
 #include "machine/executor.h"
 #include "machine/snapshot.h"
+#include "shell/views/logic_analyser_view.h"
 #include "shell/views/memory_view.h"
 #include "shell_test_support.h"
 
@@ -57,6 +58,7 @@ void TimeTravelTest::reverseCommandsShowRecordedMoments() {
     frame.dispatch(id::ResetCpu);
     auto* memory = started.open<MemoryView>(id::InternalMemoryWindow);
     frame.dispatch(id::RegisterWindow);
+    auto* analyser = started.open<LogicAnalyserView>(id::LogicAnalyserWindow);
     QVERIFY(!frame.menuAction(id::StepBack)->isEnabled());
     QVERIFY(!frame.toolbarAction(id::RunBackwards)->isEnabled());
 
@@ -119,6 +121,8 @@ void TimeTravelTest::reverseCommandsShowRecordedMoments() {
         QVERIFY2(memory->rowText(3).mid(hex, 2) == QString::asprintf("%02X", row.ram30), row.move);
         QVERIFY2(memory->rowText(4).mid(hex, 2) == QString::asprintf("%02X", row.ram40), row.move);
         QCOMPARE(frame.statusText(3), QString("M/C:%1").arg(chip.cycleCount()));
+        QCOMPARE(analyser->following(), row.step == 6);
+        if (row.step < 6) QCOMPARE(analyser->cursorCycle(), std::optional<uint64_t>(chip.cycleCount()));
         QVERIFY2(frame.statusText(0).contains(row.status), qPrintable(frame.statusText(0)));
         if (row.step == 5 && row.pc == 3 && !qEnvironmentVariableIsEmpty("QUORVEL_SCREENSHOT_DIR")) {
             frame.showNormal();
