@@ -45,15 +45,26 @@ void RunController::restartHistory() {
     notePresent();
 }
 
+// The current address is left out: where the next run starts is the user's
+// choice until it starts, and then it is logged (placePc).
+uint64_t RunController::presentHash() {
+    auto guard = thread_.pause();
+    const uint16_t current = currentAddress();
+    setCurrentAddress(0);
+    const uint64_t hash = machineHash(machine_);
+    setCurrentAddress(current);
+    return hash;
+}
+
 void RunController::notePresent() {
     auto guard = thread_.pause();
-    if (session_.history()) presentHash_ = machineHash(machine_);
+    if (session_.history()) presentHash_ = presentHash();
 }
 
 bool RunController::keepHistoryPresent() {
     auto guard = thread_.pause();
     const History* history = session_.history();
-    if (!history || (!history->checkPresent(machine_) && machineHash(machine_) == presentHash_))
+    if (!history || (!history->checkPresent(machine_) && presentHash() == presentHash_))
         return false;
     restartHistory();
     return true;
@@ -79,7 +90,7 @@ void RunController::tickInput(const MachineInput& in) {
     const uint64_t after = machineHash(machine_);
     if (after == before) return;
     history->logApplied(machine_, in);
-    if (!running_) presentHash_ = after;
+    if (!running_) notePresent();
 }
 
 void RunController::edit(const std::function<void()>& change) {
@@ -108,7 +119,7 @@ void RunController::placePc() {
     pc.value = currentAddress();
     // An address beyond program memory is refused as input: the commands
     // then say "PC Exceeds Maximum Program Memory".
-    if (session_.input(pc)) machine_.chip.pc = currentAddress();
+    if (input(pc)) machine_.chip.pc = currentAddress();
 }
 
 RunResult RunController::recordedStep() {

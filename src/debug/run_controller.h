@@ -139,6 +139,7 @@ public:
 
 private:
     class Recorder;
+    uint64_t presentHash();
     RunOutcome startRun(RunMode mode, const RunParameters& parameters);
     // Puts the program counter at the current address, as an input the
     // history logs when they differ (caller holds no pause or a pause).

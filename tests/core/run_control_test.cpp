@@ -310,6 +310,7 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
         [&] { rc.tickInput(input(MachineInput::Kind::HeldKeys, 0, 0)); }, // no keys wired: no change
         [&] { rc.input(input(MachineInput::Kind::Memory, 0, 0, {AddressSpace::InternalRam, 0x40}, {7})); },
         [&] { rc.edit([&] { m.chip.iram[0x41] = 9; }); },
+        [&] { rc.setCurrentAddress(0x0002); }, // the next step starts at MOV 30H,A
     };
     for (const auto& feed : feeds) {
         feed();
@@ -317,7 +318,7 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
         rc.singleStep();
     }
     const History& history = *session.history();
-    EXPECT_EQ(history.inputs().size(), 3u);
+    EXPECT_EQ(history.inputs().size(), 4u);
     const Machine forward = m;
     ASSERT_FALSE(session.goToCycle(0));
     EXPECT_EQ(m.chip.iram[0x40], 0);
@@ -325,6 +326,7 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
     EXPECT_EQ(m.chip.iram, forward.chip.iram);
     EXPECT_EQ(m.chip.pins.levels, forward.chip.pins.levels);
     EXPECT_EQ(m.chip.cycleCount(), forward.chip.cycleCount());
+    EXPECT_EQ(m.chip.pc, forward.chip.pc);
     EXPECT_FALSE(m.chip.pins.level(8));
 
     rc.setCurrentAddress(m.chip.pc); // as the windows do after a move
