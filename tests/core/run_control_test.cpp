@@ -301,14 +301,10 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
     DebugSession session(m);
     RunController rc(session, notices);
     rc.restartHistory();
-    auto input = [](MachineInput::Kind kind, int pin, uint32_t value, SpaceAddress place = {},
-                    std::vector<uint8_t> bytes = {}) {
-        return MachineInput{kind, place, std::move(bytes), pin, value};
-    };
     const std::function<void()> feeds[] = {
-        [&] { rc.input(input(MachineInput::Kind::PinLevel, 8, 0)); }, // P1.0 low
-        [&] { rc.tickInput(input(MachineInput::Kind::HeldKeys, 0, 0)); }, // no keys wired: no change
-        [&] { rc.input(input(MachineInput::Kind::Memory, 0, 0, {AddressSpace::InternalRam, 0x40}, {7})); },
+        [&] { rc.input({.kind = MachineInput::Kind::PinLevel, .bytes = {}, .pin = 8, .value = 0}); },
+        [&] { rc.tickInput({.kind = MachineInput::Kind::HeldKeys, .bytes = {}}); }, // no key: no change
+        [&] { rc.input({.place = {AddressSpace::InternalRam, 0x40}, .bytes = {7}}); },
         [&] { rc.edit([&] { m.chip.iram[0x41] = 9; }); },
         [&] { rc.setCurrentAddress(0x0002); }, // the next step starts at MOV 30H,A
     };
