@@ -139,7 +139,8 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
         // Running on from a moment in the past discards the future.
         if (History* history = session_.history()) history->beginForward();
         outcome.startAddress = machine_.chip.pc;
-        resetModulesOnRunStart(machine_.modules); // the LED digits' memory
+        // The LED digits' memory, logged when it held something.
+        edit([this] { resetModulesOnRunStart(machine_.modules); });
     }
     outcome.started = !running_;
     running_ = true;

@@ -852,10 +852,7 @@ void Frame::restoreWindowLayout() {
 // ------------------------------------------------------------ small commands
 
 void Frame::clearProgramMemory() {
-    {
-        auto guard = run_->pause();
-        std::fill(machine_.chip.code.begin(), machine_.chip.code.end(), uint8_t(0xFF));
-    }
+    run_->edit([this] { std::fill(machine_.chip.code.begin(), machine_.chip.code.end(), uint8_t(0xFF)); });
     if (ProgramView* view = programView()) view->reloadCode();
 }
 
