@@ -375,6 +375,7 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
     Notices notices;
     DebugSession session(m);
     RunController rc(session, notices);
+    rc.restartHistory(); // the runs feed a history, as in the window
     uint32_t steps = 0;
     for (int i = 0; i < 2000; ++i) {
         rc.setCurrentAddress(0);
