@@ -76,6 +76,26 @@ class ReplayEvents {
 
 } // namespace
 
+std::vector<uint8_t> clockTickBytes(const LocalTime& time) {
+    std::vector<uint8_t> bytes;
+    for (int field : {time.year, time.month, time.day, time.weekday, time.hour, time.minute,
+                      time.second, time.millisecond})
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(uint32_t(field) >> shift));
+    return bytes;
+}
+
+bool clockTickTime(std::span<const uint8_t> bytes, LocalTime& time) {
+    int* const fields[] = {&time.year,   &time.month,  &time.day,    &time.weekday,
+                           &time.hour,   &time.minute, &time.second, &time.millisecond};
+    if (bytes.size() != 4 * std::size(fields)) return false;
+    for (size_t i = 0; i < std::size(fields); ++i) {
+        uint32_t value = 0;
+        for (size_t b = 0; b < 4; ++b) value |= uint32_t(bytes[4 * i + b]) << (8 * b);
+        *fields[i] = int(value);
+    }
+    return true;
+}
+
 Validation applyInput(Machine& machine, const MachineInput& in) {
     using Kind = MachineInput::Kind;
     ChipState& chip = machine.chip;
@@ -107,6 +127,24 @@ Validation applyInput(Machine& machine, const MachineInput& in) {
         if (auto problem = decodeModuleSettings(in.bytes, settings))
             return errorMessage("Input", "module settings: " + *problem);
         modules.settings = std::move(settings);
+        return {};
+    }
+    case Kind::ProgramCounter:
+        if (in.value > chip.codeLimit) return errorMessage("Input", "PC " + std::to_string(in.value) + " is beyond the program memory");
+        chip.pc = uint16_t(in.value);
+        chip.side.instructionAddress = uint16_t(in.value);
+        return {};
+    case Kind::ClockTick: {
+        LocalTime time;
+        if (!clockTickTime(in.bytes, time)) return errorMessage("Input", "not a clock time");
+        rtcTick(modules.iic.rtc, modules.settings.iic, time);
+        return {};
+    }
+    case Kind::Machine: {
+        MachineSnapshot state;
+        if (std::optional<std::string> problem = decodeSnapshot(in.bytes, state))
+            return errorMessage("Input", *problem);
+        restoreSnapshot(state, machine);
         return {};
     }
     }

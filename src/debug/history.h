@@ -35,11 +35,13 @@
 #include "machine/machine.h"
 #include "machine/snapshot.h"
 #include "machine/space_address.h"
+#include "modules/iic_bus.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,10 @@ struct MachineInput {
         KeypadKey,  // the keypad's tick with key `value` held (kNoKeyHeld: none)
         ToggleKey,  // a click on the toggle key of pin `pin`
         ModuleSettings, // the part models' settings become `bytes` (encodeModuleSettings)
+        ProgramCounter, // the program counter (and the current-instruction address) set to `value`
+        ClockTick,  // the IIC clock's second: `bytes` the wall-clock time (clockTickBytes)
+        Machine,    // the whole machine set to `bytes`, a snapshot's byte form: an edit no
+                    // other kind describes (a module setting, a pulse source, a file sent)
     };
     Kind kind = Kind::Memory;
     SpaceAddress place{};
@@ -65,6 +71,10 @@ struct MachineInput {
     int pin = 0;
     uint32_t value = 0;
 };
+
+// The wall-clock time of a ClockTick input, and back (false: not one).
+std::vector<uint8_t> clockTickBytes(const LocalTime& time);
+bool clockTickTime(std::span<const uint8_t> bytes, LocalTime& time);
 
 // Applies the input to the machine; on failure (an address outside its
 // space, a pin that does not exist) returns why and changes nothing.

@@ -20,9 +20,10 @@ constexpr std::array<uint8_t, 8> kSignature{'Q', 'R', 'V', 'R', 'E', 'C', 'D', '
 constexpr size_t kKeptRecord = 8 * 3 + 4;
 constexpr size_t kVersionRecord = 8 + History::kPageSize;
 constexpr size_t kInputRecord = 8 * 2 + 1 + 1 + 2 + 4 + 1 + 4;
-constexpr size_t kMaxInputBytes = 0x10000;
+// The largest input: a whole machine state (an edit no other kind describes).
+constexpr size_t kMaxInputBytes = 1u << 20;
 
-constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::ModuleSettings);
+constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::Machine);
 constexpr unsigned kLastSpace = unsigned(AddressSpace::Code);
 constexpr unsigned kLastStop = unsigned(DebugStop::Step);
 

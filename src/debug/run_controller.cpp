@@ -1,6 +1,7 @@
 #include "debug/run_controller.h"
 
 #include "machine/executor.h"
+#include "machine/snapshot.h"
 #include "common/hex_field.h"
 #include "tools/opcode_facts.h"
 
@@ -13,16 +14,133 @@ UserMessage pcExceedsMessage() {
     return errorMessage("Error", "PC Exceeds Maximum Program Memory");
 }
 
+// The session's history behind the simulation thread's recorder: it is
+// looked up at every batch, as recording may be switched under a pause.
+class RunController::Recorder final : public RunRecorder {
+public:
+    explicit Recorder(DebugSession& session) : session_(session) {}
+    uint64_t stepsUntilDue() const override {
+        const History* history = session_.history();
+        return history ? history->stepsUntilDue() : UINT64_MAX;
+    }
+    void advance(const Machine& machine, uint64_t steps) override {
+        if (History* history = session_.history()) history->advance(machine, steps);
+    }
+
+private:
+    DebugSession& session_;
+};
+
 RunController::RunController(DebugSession& session, RunEvents& events)
-    : session_(session), machine_(session.machine()), thread_(session.machine(), events) {}
+    : session_(session), machine_(session.machine()),
+      recorder_(std::make_unique<Recorder>(session)), thread_(session.machine(), events) {
+    thread_.setRecorder(recorder_.get());
+}
+
+RunController::~RunController() = default;
+
+void RunController::restartHistory() {
+    auto guard = thread_.pause();
+    session_.setRecording(recordHistory, History::kDefaultInterval, historyBudget);
+    notePresent();
+}
+
+// The current address is left out: where the next run starts is the user's
+// choice until it starts, and then it is logged (placePc).
+uint64_t RunController::presentHash() {
+    auto guard = thread_.pause();
+    const uint16_t current = currentAddress();
+    setCurrentAddress(0);
+    const uint64_t hash = machineHash(machine_);
+    setCurrentAddress(current);
+    return hash;
+}
+
+void RunController::notePresent() {
+    auto guard = thread_.pause();
+    if (session_.history()) presentHash_ = presentHash();
+}
+
+bool RunController::keepHistoryPresent() {
+    auto guard = thread_.pause();
+    const History* history = session_.history();
+    if (!history || (!history->checkPresent(machine_) && presentHash() == presentHash_))
+        return false;
+    restartHistory();
+    return true;
+}
+
+Validation RunController::input(const MachineInput& in) {
+    auto guard = thread_.pause();
+    if (!running_) keepHistoryPresent();
+    Validation refused = session_.input(in);
+    if (!running_) notePresent();
+    return refused;
+}
+
+void RunController::tickInput(const MachineInput& in) {
+    auto guard = thread_.pause();
+    History* history = session_.history();
+    if (!history) {
+        applyInput(machine_, in);
+        return;
+    }
+    const uint64_t before = machineHash(machine_);
+    if (applyInput(machine_, in)) return;
+    const uint64_t after = machineHash(machine_);
+    if (after == before) return;
+    history->logApplied(machine_, in);
+    if (!running_) notePresent();
+}
+
+void RunController::edit(const std::function<void()>& change) {
+    auto guard = thread_.pause();
+    History* history = session_.history();
+    if (!history) {
+        change();
+        return;
+    }
+    if (!running_) keepHistoryPresent();
+    const uint64_t before = machineHash(machine_);
+    change();
+    if (machineHash(machine_) == before) return;
+    MachineInput state;
+    state.kind = MachineInput::Kind::Machine;
+    state.bytes = encodeSnapshot(takeSnapshot(machine_));
+    session_.history()->logApplied(machine_, state);
+    if (!running_) notePresent();
+}
+
+void RunController::placePc() {
+    auto guard = thread_.pause();
+    if (machine_.chip.pc == currentAddress()) return;
+    MachineInput pc;
+    pc.kind = MachineInput::Kind::ProgramCounter;
+    pc.value = currentAddress();
+    // An address beyond program memory is refused as input: the commands
+    // then say "PC Exceeds Maximum Program Memory".
+    if (input(pc)) machine_.chip.pc = currentAddress();
+}
+
+RunResult RunController::recordedStep() {
+    History* history = session_.history();
+    if (history) history->beginForward();
+    const RunResult result = runSteps(machine_, 1);
+    if (history) history->advance(machine_, result.steps);
+    return result;
+}
 
 RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters) {
     RunOutcome outcome;
+    if (!running_) keepHistoryPresent();
+    placePc();
     {
         auto guard = thread_.pause();
-        machine_.chip.pc = currentAddress();
+        // Running on from a moment in the past discards the future.
+        if (History* history = session_.history()) history->beginForward();
         outcome.startAddress = machine_.chip.pc;
-        resetModulesOnRunStart(machine_.modules); // the LED digits' memory
+        // The LED digits' memory, logged when it held something.
+        edit([this] { resetModulesOnRunStart(machine_.modules); });
     }
     outcome.started = !running_;
     running_ = true;
@@ -31,7 +149,7 @@ RunOutcome RunController::startRun(RunMode mode, const RunParameters& parameters
 }
 
 RunOutcome RunController::go() {
-    machine_.chip.pc = currentAddress();
+    placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     session_.breakpoints.clear();
     return startRun(RunMode::FreeRun, {.stops = session_.stopConditions()});
@@ -44,7 +162,7 @@ RunOutcome RunController::goTo(uint16_t address) {
 }
 
 RunOutcome RunController::breakpointRun() {
-    machine_.chip.pc = currentAddress();
+    placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     if (!breakpoint.isSet()) return {.message = errorMessage("Error", "Breakpoint not yet set")};
     session_.breakpoints = {breakpoint};
@@ -52,7 +170,7 @@ RunOutcome RunController::breakpointRun() {
 }
 
 RunOutcome RunController::finishSubroutine() {
-    machine_.chip.pc = currentAddress();
+    placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     // The routine's frame on the session's call stack gives its return
     // address and stack depth, so an interrupt's RETI on the way does not
@@ -67,7 +185,8 @@ RunOutcome RunController::finishSubroutine() {
 }
 
 template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
-    machine_.chip.pc = currentAddress();
+    keepHistoryPresent();
+    placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     takeSnapshots();
     RunOutcome outcome;
@@ -78,6 +197,7 @@ template <typename Steps> RunOutcome RunController::stepHere(Steps steps) {
         if (end == StopCause::PcOutOfRange) outcome.message = pcExceedsMessage();
         outcome.watchStop = end == StopCause::Watchpoint;
         setCurrentAddress(machine_.chip.pc);
+        notePresent();
     }
     return outcome;
 }
@@ -86,7 +206,7 @@ RunOutcome RunController::singleStep() {
     if (numberOfSteps == 0) numberOfSteps = 1;
     return stepHere([this] {
         for (unsigned i = 0; i < numberOfSteps; ++i) {
-            const RunResult r = runSteps(machine_, 1);
+            const RunResult r = recordedStep();
             if (r.cause == StopCause::PcOutOfRange || r.cause == StopCause::Watchpoint) return r.cause;
         }
         return StopCause::Steps;
@@ -95,7 +215,8 @@ RunOutcome RunController::singleStep() {
 
 RunOutcome RunController::stepOver() {
     uint16_t count = numberOfSteps == 0 ? 1 : numberOfSteps;
-    machine_.chip.pc = currentAddress();
+    keepHistoryPresent();
+    placePc();
     takeSnapshots();
     return stepOverLoop(count);
 }
@@ -133,7 +254,7 @@ RunOutcome RunController::stepOverLoop(uint16_t count) {
                 call = parameters;
                 break;
             }
-            const RunResult r = runSteps(machine_, 1);
+            const RunResult r = recordedStep();
             if (r.pcOutOfRange) {
                 outcome.message = pcExceedsMessage();
                 break;
@@ -145,6 +266,7 @@ RunOutcome RunController::stepOverLoop(uint16_t count) {
             --count;
         }
         setCurrentAddress(chip.pc);
+        notePresent();
     }
     if (call) return startRun(RunMode::RunToAddress, *call);
 
@@ -160,6 +282,7 @@ RunOutcome RunController::stop() {
     {
         auto guard = thread_.pause();
         setCurrentAddress(machine_.chip.pc);
+        notePresent();
     }
     RunOutcome outcome;
     outcome.ended = true;
@@ -174,6 +297,8 @@ RunOutcome RunController::resetCpu() {
     machine_.chip.setCycleCount(0);
     resetModulesOnCpuReset(machine_.modules); // the LCD's transfer state
     setCurrentAddress(machine_.chip.pc);
+    // The timeline starts again at the reset.
+    restartHistory();
     RunOutcome outcome;
     outcome.refresh = true;
     return outcome;
@@ -225,6 +350,41 @@ Validation acceptNumberOfSteps(std::string_view text, uint16_t& steps) {
         value = value * 10 + unsigned(c - '0');
     }
     steps = uint16_t(value);
+    return std::nullopt;
+}
+
+namespace {
+
+// Decimal digits, spaces around them allowed; nothing when there are none,
+// another character, or more than `most`.
+std::optional<uint64_t> decimalField(std::string_view text, uint64_t most) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const uint64_t digit = uint64_t(c - '0');
+        if (value > (most - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+} // namespace
+
+Validation acceptCycle(std::string_view text, uint64_t& cycle) {
+    const std::optional<uint64_t> value = decimalField(text, UINT64_MAX);
+    if (!value) return errorMessage("Error", "Enter the machine cycle as a decimal number");
+    cycle = *value;
+    return std::nullopt;
+}
+
+Validation acceptHistoryBudget(std::string_view text, size_t& bytes) {
+    const std::optional<uint64_t> megabytes = decimalField(text, 4096);
+    if (!megabytes || *megabytes == 0)
+        return errorMessage("Error", "The history budget is 1 to 4096 MB");
+    bytes = size_t(*megabytes) << 20;
     return std::nullopt;
 }
 

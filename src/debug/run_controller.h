@@ -21,6 +21,8 @@
 #include "common/user_message.h"
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,6 +58,7 @@ UserMessage pcExceedsMessage();
 class RunController {
 public:
     RunController(DebugSession& session, RunEvents& events);
+    ~RunController();
 
     SimThread& thread() { return thread_; }
     Machine& machine() { return machine_; }
@@ -85,6 +88,36 @@ public:
     // Pauses the run (if any) for a change of machine state.
     [[nodiscard]] SimThread::PauseGuard pause() { return thread_.pause(); }
 
+    // ---- history: the runs and steps here feed the session's history
+    // (debug/history.h) when recording is on.
+
+    // Starts the history anew at the present moment with the settings
+    // below, or drops it when recording is off: after a change the history
+    // cannot replay (a new program, a reset, a new device).
+    void restartHistory();
+    bool recordHistory = true;
+    size_t historyBudget = History::kDefaultBudget;
+    // Before a run, a step or a reverse command: a history the machine left
+    // (something changed it outside the history: a dialog, a reset of the
+    // cycle counter) starts anew here. Returns whether it did.
+    bool keepHistoryPresent();
+    // The machine as it is now is the history's present (after the history
+    // moved it, or an input was logged).
+    void notePresent();
+
+    // ---- what the windows feed the machine, under the pause guard and
+    // through the session, so a replay reaches the same states
+
+    // A key, pin level, serial byte, memory or register edit.
+    Validation input(const MachineInput& input);
+    // A window's tick that feeds the machine at a fixed rate (the keys):
+    // applied, and logged only when it changed the machine.
+    void tickInput(const MachineInput& input);
+    // An edit no input kind describes (a pulse source, a module setting, a
+    // file for the serial host): `change` runs under the pause guard and,
+    // when it changed the machine, the whole new state is logged.
+    void edit(const std::function<void()>& change);
+
     // Snapshots of SFRs, internal RAM and the shown external-data range.
     void takeSnapshots();
     const ChangeSnapshot& snapshot() const { return snapshot_; }
@@ -105,7 +138,14 @@ public:
     uint16_t measureEnd = 0;
 
 private:
+    class Recorder;
+    uint64_t presentHash();
     RunOutcome startRun(RunMode mode, const RunParameters& parameters);
+    // Puts the program counter at the current address, as an input the
+    // history logs when they differ (caller holds no pause or a pause).
+    void placePc();
+    // One instruction on this thread, recorded (under a pause).
+    RunResult recordedStep();
     RunOutcome stepOverLoop(uint16_t count);
     // A step on this thread from the current address, paused: `steps`
     // returns why it ended early (PcOutOfRange, Watchpoint) or Steps.
@@ -114,7 +154,9 @@ private:
 
     DebugSession& session_;
     Machine& machine_;
+    std::unique_ptr<Recorder> recorder_;
     SimThread thread_;
+    uint64_t presentHash_ = 0; // machineHash at the history's present
     bool running_ = false;
     ChangeSnapshot snapshot_;
     uint16_t shownXdataStart_ = 0;
@@ -125,6 +167,11 @@ private:
 
 // "SingleStep Setting": "Number of Steps:" (at most 2 digits).
 Validation acceptNumberOfSteps(std::string_view text, uint16_t& steps);
+
+// "Go to Cycle": a machine cycle, decimal, at most 20 digits.
+Validation acceptCycle(std::string_view text, uint64_t& cycle);
+// "History Setting": the history's budget in megabytes, 1 to 4096.
+Validation acceptHistoryBudget(std::string_view text, size_t& bytes);
 
 // "Execution Setting". The seconds are checked only while updates are
 // enabled; the address only when "Execute from Given Address" is chosen.

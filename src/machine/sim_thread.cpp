@@ -3,6 +3,8 @@
 #include "machine/executor.h"
 #include "tools/opcode_facts.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -57,6 +59,19 @@ void SimThread::beginPacing(RunMode mode) {
     const bool paced = mode == RunMode::FreeRun || mode == RunMode::BreakpointRun;
     pacer_.begin(paced ? speed_.load() : 0, machine_.chip.cycleTimeUs, machine_.chip.cycleCount(),
                  RunPacer::Clock::now());
+}
+
+void SimThread::setRecorder(RunRecorder* recorder) {
+    PauseGuard guard(*this);
+    recorder_ = recorder;
+}
+
+RunResult SimThread::recordedSteps(uint32_t maxSteps, const StopConditions& stops) {
+    if (!recorder_) return runSteps(machine_, maxSteps, stops);
+    const uint64_t due = recorder_->stepsUntilDue();
+    const RunResult result = runSteps(machine_, uint32_t(std::min<uint64_t>(maxSteps, due)), stops);
+    recorder_->advance(machine_, result.steps);
+    return result;
 }
 
 void SimThread::setSpeed(uint16_t percent) {
@@ -126,7 +141,7 @@ void SimThread::runBatch() {
         case RunMode::FreeRun:
         case RunMode::BreakpointRun:
             if (parameters_.stops.any() || pacer_.paced()) {
-                const RunResult result = runSteps(m, pacer_.batchSteps(kFreeRunBatch), parameters_.stops);
+                const RunResult result = recordedSteps(pacer_.batchSteps(kFreeRunBatch), parameters_.stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 if (result.cause != StopCause::Steps) return finish(StopReason::Condition, true);
@@ -136,7 +151,7 @@ void SimThread::runBatch() {
             // The hot loop: batches of back-to-back steps (a pause waits for
             // at most one batch, a few microseconds), then the two flag loads.
             do {
-                const RunResult result = runSteps(m, kFreeRunBatch);
+                const RunResult result = recordedSteps(kFreeRunBatch, {});
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             } while (!pauseWanted() &&
@@ -146,7 +161,7 @@ void SimThread::runBatch() {
         case RunMode::RunToAddress:
             if (chip.pc != parameters_.targetAddress ||
                 (parameters_.stackAtMost && chip.sfr(sfr::SP) > *parameters_.stackAtMost)) {
-                const RunResult result = runSteps(m, kFreeRunBatch, untilTarget());
+                const RunResult result = recordedSteps(kFreeRunBatch, untilTarget());
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
                 break;
@@ -170,7 +185,7 @@ void SimThread::runBatch() {
 
         case RunMode::FinishSubroutine: {
             const uint8_t opcode = chip.readCode(chip.pc);
-            const RunResult result = runSteps(m, 1);
+            const RunResult result = recordedSteps(1, {});
             if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
             if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
             if (isReturnOpcode(opcode)) {

@@ -65,6 +65,18 @@ public:
     virtual void stepOverContinues(uint64_t generation) = 0;
 };
 
+// Sees a run's instructions go by in batches and bounds each batch: the
+// debug session's history keeps its snapshots where a batch ends. A batch
+// ends at least where `stepsUntilDue` says, and `advance` follows it.
+// Simulation thread, with the step mutex held (or the user-interface thread
+// while no run is active); never blocks.
+class RunRecorder {
+public:
+    virtual ~RunRecorder() = default;
+    virtual uint64_t stepsUntilDue() const = 0;
+    virtual void advance(const Machine& machine, uint64_t steps) = 0;
+};
+
 // What a run needs besides its mode.
 struct RunParameters {
     uint16_t targetAddress = 0;   // mode 1 and mode 128
@@ -117,6 +129,11 @@ public:
     // Step-overs still to do (mode 1). Read under a pause or while idle.
     uint16_t stepOverCount() const { return parameters_.stepOverCount; }
 
+    // User-interface thread. The recorder every later run and step-over
+    // reports to (none: no recording); execution-time measurement is never
+    // recorded, as the measurement puts the machine back.
+    void setRecorder(RunRecorder* recorder);
+
     // User-interface thread. The run speed in percent of real time (0: full
     // speed, the default); a run in progress takes it from its next batch.
     void setSpeed(uint16_t percent);
@@ -134,6 +151,8 @@ private:
         return stops;
     }
     void finish(StopReason reason, bool notify);
+    // runSteps within what the recorder allows, reported to it.
+    RunResult recordedSteps(uint32_t maxSteps, const StopConditions& stops);
     // After a paced batch: true when the worker is to sleep (until
     // sleepUntil_) before the next one.
     bool pace();
@@ -145,6 +164,7 @@ private:
     std::vector<BreakpointCondition> breakpoints_; // parameters_.stops.breakpoints; guarded by stepMutex_
     uint8_t nesting_ = 0;        // finish-subroutine call depth; guarded by stepMutex_
     RunPacer pacer_;             // guarded by stepMutex_
+    RunRecorder* recorder_ = nullptr; // guarded by stepMutex_
     std::optional<RunPacer::Clock::time_point> sleepUntil_; // worker only
 
     // Held by the worker while it steps and by pause guards. Recursive, so a

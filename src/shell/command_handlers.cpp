@@ -10,6 +10,7 @@
 #include "shell/demo_menu.h"
 #include "shell/editor/editor_view.h"
 #include "shell/frame.h"
+#include "shell/history_commands.h"
 #include "shell/modules/bus_setting_dialogs.h"
 #include "shell/modules/keyboard_dialogs.h"
 #include "shell/modules/lcd_setting_dialog.h"
@@ -118,6 +119,10 @@ std::span<const CommandHandler> commandHandlers() {
         {id::StepSourceLine, plain<stepSourceLineCommand>},
         {id::StepOverSourceLine, plain<stepOverSourceLineCommand>},
         {id::StepOutOfFunction, plain<stepOutOfFunctionCommand>},
+        {id::StepBack, plain<stepBackCommand>},
+        {id::RunBackwards, plain<runBackwardsCommand>},
+        {id::GoToCycle, plain<goToCycleCommand>},
+        {id::HistorySetting, plain<historySettingCommand>},
         {id::Profile, plain<profileCommand>},
         {id::ClearProfile, plain<clearProfileCommand>},
         {id::RecordWaveform, plain<recordWaveformCommand>},

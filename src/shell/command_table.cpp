@@ -79,6 +79,10 @@ const CommandInfo kCommands[] = {
     {id::VariablesWindow, "&Variables Window\tCtrl+Shift+V", "Show the C variables of the program and of the chosen call\nVariables"},
     {id::CallStackWindow, "Call Stac&k Window\tCtrl+Shift+K", "Show the calls the program is in\nCall Stack"},
     {id::ClearWatchpoints, "Clear &Watchpoints", "Remove every watchpoint set by Break on Write\nClear Watchpoints"},
+    {id::StepBack, "Step &Back\tCtrl+F7", "Go back one instruction in the recorded history\nStep Back"},
+    {id::RunBackwards, "Run Bac&kwards\tCtrl+F5", "Go back to the last moment a breakpoint or watchpoint held\nRun Backwards"},
+    {id::GoToCycle, "Go to C&ycle...\tCtrl+G", "Go to a machine cycle of the recorded history\nGo to Cycle"},
+    {id::HistorySetting, "&History Setting...", "Turn the recording of the history on or off and set its budget\n"},
     {id::Go, "&Go", "Execute program from current PC value\nExecute(PC)"},
     {id::GoTo, "Go&To", "Execute program from a given address\nExecute from Address"},
     {id::RunSetting, "&Setting", "Start address and screen update settings\n"},
@@ -169,6 +173,7 @@ const E kView[] = {cmd(id::ClearView), sep(),
 const E kRun[] = {cmd(id::Go), cmd(id::GoTo), sep(), cmd(id::ResetCpu), cmd(id::StopExecution),
                   sep(), cmd(id::CalculateTime), cmd(id::InitializeCycles), sep(),
                   cmd(id::StepSourceLine), cmd(id::StepOverSourceLine), cmd(id::StepOutOfFunction), sep(),
+                  cmd(id::StepBack), cmd(id::RunBackwards), cmd(id::GoToCycle), cmd(id::HistorySetting), sep(),
                   cmd(id::Profile), cmd(id::ClearProfile), cmd(id::RecordWaveform), sep(),
                   cmd(id::RunSetting)};
 const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution), sep(),
@@ -213,7 +218,8 @@ const ToolbarSlot kToolbar[] = {
     {id::InternalMemoryWindow, 16}, {0, 0},
     {id::Go, 17}, {id::GoTo, 18}, {0, 0},
     {id::BreakpointSetting, 19}, {id::BreakpointExecution, 20}, {0, 0},
-    {id::SingleStep, 21}, {id::StepOver, 22}, {id::SingleStepSetting, 23}, {0, 0},
+    {id::SingleStep, 21}, {id::StepOver, 22}, {id::SingleStepSetting, 23},
+    {id::StepBack, 30}, {id::RunBackwards, 31}, {0, 0},
     {id::RunAssemblerButton, 24}, {0, 0}, {id::CloseAll, 25}, {0, 0},
     {id::About, 26}, {id::StopExecution, 28}, {id::ResetCpu, 29},
 };
@@ -291,6 +297,9 @@ std::span<const Accelerator> accelerators() {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), id::Undo},
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), id::VariablesWindow},
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), id::CallStackWindow},
+        {QKeySequence(Qt::CTRL | Qt::Key_F7), id::StepBack},
+        {QKeySequence(Qt::CTRL | Qt::Key_F5), id::RunBackwards},
+        {QKeySequence(Qt::CTRL | Qt::Key_G), id::GoToCycle},
     };
     return table;
 }

@@ -59,6 +59,9 @@ constexpr int LogicAnalyserWindow = 41050, RecordWaveform = 41051, ExportWavefor
 // C debugging: the Variables and Call Stack windows, and dropping every
 // watchpoint that Break on Write set.
 constexpr int VariablesWindow = 41060, CallStackWindow = 41061, ClearWatchpoints = 41062;
+// Time travel: back one instruction, back to the last breakpoint, to a
+// machine cycle, and the recording's settings.
+constexpr int StepBack = 41070, RunBackwards = 41071, GoToCycle = 41072, HistorySetting = 41073;
 } // namespace id
 
 struct CommandInfo {

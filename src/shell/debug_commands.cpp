@@ -2,6 +2,7 @@
 
 #include "shell/command_table.h"
 #include "shell/frame.h"
+#include "shell/history_commands.h"
 #include "shell/program_debug.h"
 #include "shell/program_view.h"
 #include "shell/source_debug.h"
@@ -94,6 +95,12 @@ void connectDebugView(Frame& frame, View* view) {
             QObject::connect(memory, &MemoryView::breakOnWriteRequested, memory, [&frame, m](uint32_t address) {
                 const QString hex = QString::number(address, 16).toUpper().rightJustified(m.digits, '0');
                 breakOnWrite(frame.viewContext(), frame.programDebug(), QString("%1:%2").arg(m.space, hex));
+            });
+    for (const MemorySpace& m : kMemorySpaces)
+        if (m.command == memory->viewCommand())
+            QObject::connect(memory, &MemoryView::lastWriteRequested, memory, [&frame, m](uint32_t address) {
+                const QString hex = QString::number(address, 16).toUpper().rightJustified(m.digits, '0');
+                showLastWrite(frame.viewContext(), frame.programDebug(), QString("%1:%2").arg(m.space, hex));
             });
 }
 

@@ -5,6 +5,7 @@
 #include "shell/debug_commands.h"
 #include "shell/device_dialogs.h"
 #include "shell/editor/editor_view.h"
+#include "shell/history_commands.h"
 #include "shell/messages.h"
 #include "shell/modules/chip_notices.h"
 #include "shell/program_debug.h"
@@ -158,6 +159,7 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
         if (ok && findRunSpeed(uint16_t(speedValue))) speed = uint16_t(speedValue);
     }
     showRunSpeed(speed);
+    setUpHistoryCommands(*this);
     // The device part of the configuration pre-fills the device dialog.
     if (!configFile_.isEmpty()) machine_.selection = ReadDeviceConfig(configFile_.toStdString());
 }
@@ -197,6 +199,9 @@ bool Frame::startUp() {
     restoreWindowLayout();
     offerLastProgram();
     updateBreakpointStatus();
+    // The history begins with the machine as the device and the
+    // configuration made it (or with the program offered).
+    run_->restartHistory();
     refreshViews();
     setStatusText(0, "Ready");
     if (firstStart) {
@@ -485,7 +490,10 @@ void Frame::dispatch(int id) {
 void Frame::initializeCycles() {
     auto guard = run_->pause();
     machine_.chip.setCycleCount(0);
+    // The history's cycles would not follow: it starts again here.
+    run_->restartHistory();
     setStatusText(3, "M/C:0");
+    syncHistoryCommands(*this);
 }
 
 // ---------------------------------------------------------------- run glue
@@ -510,6 +518,7 @@ void Frame::runStarted(uint16_t startAddress) {
     moduleTimer_->start(kModuleTimerMs);
     run_->thread().takeFallingBehind();
     paceTimer_->start(500);
+    syncHistoryCommands(*this);
 }
 
 void Frame::paceCheck() {
@@ -596,10 +605,17 @@ void Frame::rtcSecond() {
     time.minute = now.time().minute();
     time.second = now.time().second();
     time.millisecond = now.time().msec();
+    // The second reaches the machine as an input, logged while recording
+    // when the clock counted it.
     bool ticked;
     {
         auto guard = run_->pause();
-        ticked = rtcTick(machine_.modules.iic.rtc, machine_.modules.settings.iic, time);
+        const auto before = machine_.modules.iic.rtc.RtcMemory;
+        MachineInput tick;
+        tick.kind = MachineInput::Kind::ClockTick;
+        tick.bytes = clockTickBytes(time);
+        run_->tickInput(tick);
+        ticked = machine_.modules.iic.rtc.RtcMemory != before;
     }
     if (ticked) emit chipNotices_->rtcTicked();
 }
@@ -619,6 +635,7 @@ void Frame::refreshViews() {
     setStatusText(1, QString::asprintf("RB%01X", unsigned(machine_.chip.bankBase() >> 3)));
     setStatusText(3, QString("M/C:%1").arg(machine_.chip.cycleCount()));
     syncWaveCommands(*this);
+    syncHistoryCommands(*this);
 }
 
 // --------------------------------------------------------------------- views
@@ -835,10 +852,7 @@ void Frame::restoreWindowLayout() {
 // ------------------------------------------------------------ small commands
 
 void Frame::clearProgramMemory() {
-    {
-        auto guard = run_->pause();
-        std::fill(machine_.chip.code.begin(), machine_.chip.code.end(), uint8_t(0xFF));
-    }
+    run_->edit([this] { std::fill(machine_.chip.code.begin(), machine_.chip.code.end(), uint8_t(0xFF)); });
     if (ProgramView* view = programView()) view->reloadCode();
 }
 

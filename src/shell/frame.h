@@ -164,6 +164,9 @@ public:
     // Grays or restores the commands, refreshes the views and shows the
     // message a run command's outcome asks for.
     void applyRunOutcome(const RunOutcome& outcome);
+    // quorvel.ini beside simulator.dat (empty without a configuration
+    // file): the run speed, the recent programs, the recording settings.
+    QString userSettingsFile() const;
 
     // Values the memory dialogs keep between uses.
     SaveSettings saveSettings;
@@ -215,7 +218,6 @@ private:
     void paceCheck();
     // The run speed in the simulation thread and the toolbar's list.
     void showRunSpeed(uint16_t percent);
-    QString userSettingsFile() const;
     void onRunEnded(quint64 generation, int reason);
     void onContinueStepOver(quint64 generation);
 

@@ -187,9 +187,11 @@ void Frame::blockOperation(BlockCommand command) {
     BlockResult result;
     {
         if (!internal) QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto guard = run_->pause();
-        result = copy ? copyMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values())
-                      : fillMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values());
+        // Logged in the history as the memory it leaves.
+        run_->edit([&] {
+            result = copy ? copyMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values())
+                          : fillMemory(machine_.chip, space, machine_.profile.ramSize, dialog.values());
+        });
         if (!internal) QApplication::restoreOverrideCursor();
     }
     blockValues.accepted(command, dialog.values(), result.done);
@@ -204,8 +206,7 @@ void Frame::memorySettingDialog() {
     MemorySettingDialog dialog(memorySetting, machine_.selection, messages_, this);
     if (dialog.exec() == QDialog::Accepted) {
         memorySetting = dialog.setting();
-        auto guard = run_->pause();
-        applyOverlap(machine_.chip, memorySetting);
+        run_->edit([&] { applyOverlap(machine_.chip, memorySetting); });
     }
     if (ProgramView* view = programView()) view->reloadCode();
 }

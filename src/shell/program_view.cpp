@@ -447,8 +447,10 @@ void ProgramView::runRowCommand(int id) {
     case kMenuSetPc: {
         {
             auto guard = rc.pause();
-            rc.setCurrentAddress(uint16_t(a));
-            context_.machine().chip.pc = uint16_t(a);
+            MachineInput pc;
+            pc.kind = MachineInput::Kind::ProgramCounter;
+            pc.value = uint32_t(a);
+            rc.input(pc);
         }
         context_.refreshViews();
         break;
@@ -514,10 +516,11 @@ void ProgramView::editInstruction(int row) {
             context_.showMessage({"Warning", "NOP instruction(s) is added",
                                 UserMessage::Icon::Warning});
         {
-            auto guard = context_.runControl().pause();
-            ChipState& chip = context_.machine().chip;
+            MachineInput code;
+            code.place = SpaceAddress{AddressSpace::Code, uint16_t(a)};
             for (int i = 0; i < length; ++i)
-                chip.writeCode(uint16_t(a + uint32_t(i)), i < result.length ? result.bytes[size_t(i)] : 0x00);
+                code.bytes.push_back(i < result.length ? result.bytes[size_t(i)] : 0x00);
+            context_.runControl().input(code);
         }
         reloadCode();
         return;

@@ -16,7 +16,7 @@ namespace {
 
 // Toolbar images by number: a freedesktop name, or null for the ones drawn
 // below (the windows, breakpoints and step count of the simulator).
-const char* const kImageNames[30] = {
+const char* const kImageNames[32] = {
     "document-open",        // 0 load program
     "document-edit",        // 1 load text file into the editor
     "document-save-as",     // 2 save memory
@@ -47,6 +47,8 @@ const char* const kImageNames[30] = {
     "view-restore",         // 27 normal view
     "media-playback-stop",  // 28 stop execution
     "view-refresh",         // 29 reset CPU
+    "media-skip-backward",  // 30 step back
+    "media-seek-backward",  // 31 run backwards
 };
 
 // Menu-only commands with a standard icon.
@@ -340,7 +342,7 @@ void useIconTheme() {
     if (theme.isEmpty() || theme == "hicolor") QIcon::setThemeName("breeze");
 }
 
-const char* toolbarIconName(int image) { return image >= 0 && image < 30 ? kImageNames[image] : nullptr; }
+const char* toolbarIconName(int image) { return image >= 0 && image < 32 ? kImageNames[image] : nullptr; }
 
 QIcon toolbarIcon(int image) {
     if (Drawing drawing = drawingOf(image)) return QIcon(new PaintedIcon(drawing));

@@ -16,7 +16,7 @@ namespace quorvel::shell {
 // the platform names none. Called by the frame before it builds its actions.
 void useIconTheme();
 
-// The freedesktop icon name of toolbar image `image` (0 to 29), or null when
+// The freedesktop icon name of toolbar image `image` (0 to 31), or null when
 // the image is one drawn by this program.
 const char* toolbarIconName(int image);
 // The picture of toolbar image `image`.

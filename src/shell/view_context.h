@@ -55,6 +55,8 @@ public:
     Messages& messages() const { return messages_; }
 
     void showMessage(const UserMessage& message) const;
+    // The parent of the message boxes and questions a view shows.
+    QWidget* messageParent() const { return host_.messageParent(); }
     void setStatusText(int part, const QString& text) const { host_.setStatusText(part, text); }
     void refreshViews() const { host_.refreshViews(); }
     void programCodeChanged() const { host_.programCodeChanged(); }

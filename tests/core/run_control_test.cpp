@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <sys/resource.h>
@@ -288,6 +289,51 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     EXPECT_EQ(m.chip.pc, 0x0026);
 }
 
+// What the windows feed the machine between steps is logged, so the history
+// replays it; a tick that changes nothing is not logged; a change made
+// outside the controller starts the history again rather than replaying
+// a past that never was.
+TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
+    Machine m = makeMachine();
+    // loop: MOV A,P1; MOV 30H,A; SJMP loop
+    loadCode(m, {0xE5, 0x90, 0xF5, 0x30, 0x80, 0xFA}, 0x00);
+    Notices notices;
+    DebugSession session(m);
+    RunController rc(session, notices);
+    rc.restartHistory();
+    const std::function<void()> feeds[] = {
+        [&] { rc.input({.kind = MachineInput::Kind::PinLevel, .bytes = {}, .pin = 8, .value = 0}); },
+        [&] { rc.tickInput({.kind = MachineInput::Kind::HeldKeys, .bytes = {}}); }, // no key: no change
+        [&] { rc.input({.place = {AddressSpace::InternalRam, 0x40}, .bytes = {7}}); },
+        [&] { rc.edit([&] { m.chip.iram[0x41] = 9; }); },
+        [&] { rc.setCurrentAddress(0x0002); }, // the next step starts at MOV 30H,A
+    };
+    for (const auto& feed : feeds) {
+        feed();
+        rc.numberOfSteps = 2;
+        rc.singleStep();
+    }
+    const History& history = *session.history();
+    EXPECT_EQ(history.inputs().size(), 4u);
+    const Machine forward = m;
+    ASSERT_FALSE(session.goToCycle(0));
+    EXPECT_EQ(m.chip.iram[0x40], 0);
+    ASSERT_FALSE(session.history()->goTo(m, history.end()));
+    EXPECT_EQ(m.chip.iram, forward.chip.iram);
+    EXPECT_EQ(m.chip.pins.levels, forward.chip.pins.levels);
+    EXPECT_EQ(m.chip.cycleCount(), forward.chip.cycleCount());
+    EXPECT_EQ(m.chip.pc, forward.chip.pc);
+    EXPECT_FALSE(m.chip.pins.level(8));
+
+    rc.setCurrentAddress(m.chip.pc); // as the windows do after a move
+    rc.notePresent();
+    m.chip.iram[0x50] = 1; // not through the controller
+    rc.numberOfSteps = 1;
+    rc.singleStep();
+    EXPECT_EQ(session.history()->now(), 1u);
+    EXPECT_TRUE(session.history()->inputs().empty());
+}
+
 TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     loadCode(m, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00}, 0);
@@ -329,6 +375,7 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
     Notices notices;
     DebugSession session(m);
     RunController rc(session, notices);
+    rc.restartHistory(); // the runs feed a history, as in the window
     uint32_t steps = 0;
     for (int i = 0; i < 2000; ++i) {
         rc.setCurrentAddress(0);

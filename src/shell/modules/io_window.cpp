@@ -229,20 +229,22 @@ void IoWindow::showComparator() {
 void IoWindow::inputChosen(int index, int choice) {
     auto guard = context_.runControl().pause();
     Machine& machine = context_.machine();
-    setPinInput(machine.chip.pins, machine.modules.comparator, machine.selection, index,
-                uint8_t(choice));
+    context_.runControl().edit([&] {
+        setPinInput(machine.chip.pins, machine.modules.comparator, machine.selection, index,
+                    uint8_t(choice));
+    });
     showInputs();
 }
 
 void IoWindow::pulse(PulseButton button) {
-    auto guard = context_.runControl().pause();
-    pressPulseButton(context_.machine().chip, button);
+    context_.runControl().edit([&] { pressPulseButton(context_.machine().chip, button); });
 }
 
 void IoWindow::sliderMoved(int input, int tenths) {
     auto guard = context_.runControl().pause();
     Machine& machine = context_.machine();
-    moveComparatorSlider(machine.chip.pins, machine.modules.comparator, input, tenths);
+    context_.runControl().edit(
+        [&] { moveComparatorSlider(machine.chip.pins, machine.modules.comparator, input, tenths); });
     showComparator();
 }
 

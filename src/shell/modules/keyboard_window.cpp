@@ -186,30 +186,40 @@ void KeyboardView::tick() {
             heldKey = key.number;
             break;
         }
-    auto guard = context_.runControl().pause();
-    Machine& m = context_.machine();
-    ModuleState& modules = m.modules;
-    momentaryKeysTick(modules.settings, m.chip.pins, m.profile.availablePinMask, held);
-    if (keypadType(modules.settings) == kKeypadNone) return;
-    // A button that lost its press without a release (the pointer left it)
-    // lets go of its key as a release would.
-    if (heldKey == kNoKeyHeld && modules.keypad.KeypadPressed) keypadRelease(modules.keypad);
-    keypadTick(modules.keypad, modules.settings, m.chip.pins, m.chip.portLatches(), heldKey);
+    // The ticks reach the machine as inputs, logged while recording when
+    // they change it.
+    RunController& run = context_.runControl();
+    auto guard = run.pause();
+    MachineInput keys;
+    keys.kind = MachineInput::Kind::HeldKeys;
+    keys.value = held;
+    run.tickInput(keys);
+    if (keypadType(context_.machine().modules.settings) == kKeypadNone) return;
+    // Without a key held the tick lets go of a key still pressed (its
+    // button lost the press without a release: the pointer left it).
+    MachineInput keypad;
+    keypad.kind = MachineInput::Kind::KeypadKey;
+    keypad.value = uint32_t(heldKey);
+    run.tickInput(keypad);
 }
 
 void KeyboardView::clickToggle(const Key& key) {
     bool level;
     {
-        auto guard = context_.runControl().pause();
-        level = clickToggleKey(context_.machine().chip.pins, key.number);
+        RunController& run = context_.runControl();
+        auto guard = run.pause();
+        MachineInput click;
+        click.kind = MachineInput::Kind::ToggleKey;
+        click.pin = key.number;
+        run.input(click);
+        level = context_.machine().chip.pins.level(key.number);
     }
     key.button->setText(QString::fromStdString(toggleKeyCaption(key.number, level)));
     key.button->update();
 }
 
 void KeyboardView::keypadReleased() {
-    auto guard = context_.runControl().pause();
-    keypadRelease(context_.machine().modules.keypad);
+    context_.runControl().edit([this] { keypadRelease(context_.machine().modules.keypad); });
 }
 
 KeyButton* KeyboardView::momentaryButton(int pin) const {

@@ -277,12 +277,13 @@ void SerialWindow::send() {
     Validation message;
     bool done = true;
     {
-        auto guard = context_.runControl().pause();
         // A manual byte, or "Cancel" of a file being sent.
-        if (!serialFromFile(settings) || host.transmitting)
-            message = pressSerialSend(host, settings, machine.chip, hostTransmit_->text().toStdString());
-        else
-            done = false;
+        context_.runControl().edit([&] {
+            if (!serialFromFile(settings) || host.transmitting)
+                message = pressSerialSend(host, settings, machine.chip, hostTransmit_->text().toStdString());
+            else
+                done = false;
+        });
     }
     if (!done) {
         // A new file transmission: the file is read with the simulation
@@ -292,8 +293,8 @@ void SerialWindow::send() {
         if (file.error) {
             message = file.error;
         } else {
-            auto guard = context_.runControl().pause();
-            startFileTransmission(host, machine.chip, std::move(file.bytes));
+            context_.runControl().edit(
+                [&] { startFileTransmission(host, machine.chip, std::move(file.bytes)); });
         }
     }
     if (message) {
@@ -313,15 +314,17 @@ void SerialWindow::sendText() {
     auto guard = context_.runControl().pause();
     Machine& machine = context_.machine();
     if (machine.modules.serialHost.transmitting) return;
-    startFileTransmission(machine.modules.serialHost, machine.chip,
-                          std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    context_.runControl().edit([&] {
+        startFileTransmission(machine.modules.serialHost, machine.chip,
+                              std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    });
     hostText_->clear();
     showState();
 }
 
 void SerialWindow::chooseNinthBit(uint8_t bit) {
     auto guard = context_.runControl().pause();
-    context_.machine().modules.serialHost.ninthBit = bit;
+    context_.runControl().edit([&] { context_.machine().modules.serialHost.ninthBit = bit; });
     showState();
 }
 
@@ -334,8 +337,10 @@ void SerialWindow::openSetting() {
     SerialModeDialog dialog(context_.messages(), current, this);
     if (dialog.exec() != QDialog::Accepted) return;
     auto guard = context_.runControl().pause();
-    context_.machine().modules.settings.serialHost = dialog.settings();
-    setSerialLineBaud(context_.machine().chip, dialog.settings().HostBaud);
+    context_.runControl().edit([&] {
+        context_.machine().modules.settings.serialHost = dialog.settings();
+        setSerialLineBaud(context_.machine().chip, dialog.settings().HostBaud);
+    });
     showState();
 }
 

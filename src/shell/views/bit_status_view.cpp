@@ -275,8 +275,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
     const BitCell& cell = layout_.cells[size_t(caret_)];
     if (!cell.editable) return;
     const uint8_t mask = uint8_t(1u << cell.bit);
-    {
-        auto guard = context().runControl().pause();
+    context().runControl().edit([&] {
         ChipState& chip = context().machine().chip;
         const uint8_t old = chip.readStored(cell.address);
         const bool set = value ? *value : (old & mask) == 0;
@@ -295,7 +294,7 @@ void BitStatusView::editBit(std::optional<bool> value) {
         else if (cell.address < snapshot.iram.size())
             before = &snapshot.iram[cell.address];
         if (before) *before = uint8_t((*before & ~mask) | (byte & mask));
-    }
+    });
     // Every view shows the new value: registers, ports, memories.
     context().refreshViews();
 }

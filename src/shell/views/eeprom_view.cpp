@@ -44,7 +44,10 @@ protected:
     bool writeByte(uint32_t address, uint8_t& value) override {
         auto& eeprom = context().machine().chip.eeprom;
         if (address >= eeprom.size()) return false;
-        eeprom[address] = value;
+        MachineInput edit;
+        edit.place = SpaceAddress{AddressSpace::Eeprom, uint16_t(address)};
+        edit.bytes = {value};
+        if (context().runControl().input(edit)) return false;
         value = eeprom[address];
         return true;
     }

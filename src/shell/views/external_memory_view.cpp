@@ -46,7 +46,15 @@ protected:
 
     bool writeByte(uint32_t address, uint8_t& value) override {
         ChipState& chip = context().machine().chip;
-        chip.writeXdata(uint16_t(address), value);
+        // Where program memory overlaps it the write reaches both.
+        if (chip.overlapEnabled) {
+            context().runControl().edit([&] { chip.writeXdata(uint16_t(address), value); });
+        } else {
+            MachineInput edit;
+            edit.place = SpaceAddress{AddressSpace::ExternalData, uint16_t(address)};
+            edit.bytes = {value};
+            if (context().runControl().input(edit)) return false;
+        }
         value = chip.readXdata(uint16_t(address));
         ChangeSnapshot& snapshot = context().runControl().snapshot();
         if (address >= snapshot.xdataStart && address - snapshot.xdataStart < snapshot.xdata.size())

@@ -51,7 +51,10 @@ protected:
 
     bool writeByte(uint32_t address, uint8_t& value) override {
         if (address > highestAddress()) return false;
-        context().machine().chip.iram[address] = value;
+        MachineInput edit;
+        edit.place = SpaceAddress{AddressSpace::InternalRam, uint16_t(address)};
+        edit.bytes = {value};
+        if (context().runControl().input(edit)) return false;
         auto& previous = context().runControl().snapshot().iram;
         if (address < previous.size()) previous[address] = value;
         return true;

@@ -191,6 +191,15 @@ void LogicAnalyserView::setFollowing(bool follow) {
     update();
 }
 
+void LogicAnalyserView::showCycle(uint64_t cycle) {
+    follow_ = false;
+    followAction_->setChecked(false);
+    cursor_ = cycle;
+    rightCycle_ = cycle + uint64_t(plotWidth() * cyclesPerPixel_ / 2);
+    placeView();
+    update();
+}
+
 void LogicAnalyserView::zoom(double factor, double anchorX) {
     if (anchorX < plotLeft() || follow_) anchorX = plotLeft() + plotWidth();
     const uint64_t anchor = cycleAt(anchorX);

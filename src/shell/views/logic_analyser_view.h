@@ -55,6 +55,9 @@ public:
     double xOf(uint64_t cycle) const;
     uint64_t cycleAt(double x) const;
     std::optional<uint64_t> cursorCycle() const { return cursor_; }
+    // Stops following and puts the cursor at `cycle`, in the middle of the
+    // traces (a moment of the recorded history the windows show).
+    void showCycle(uint64_t cycle);
     // Zooms by `factor` (below 1 = in) keeping the cycle at `anchorX` where
     // it is (the right edge when negative).
     void zoom(double factor, double anchorX = -1);

@@ -312,6 +312,7 @@ void MemoryView::command(int id) {
     case kHexEditing: setClearForm(Form::ClearHex); break;
     case kAsciiEditing: setClearForm(Form::ClearAscii); break;
     case kBreakOnWrite: emit breakOnWriteRequested(caretAddress()); break;
+    case kLastWrite: emit lastWriteRequested(caretAddress()); break;
     default: break;
     }
 }
@@ -337,6 +338,10 @@ QMenu* MemoryView::createContextMenu(QWidget* parent) {
     QAction* action = menu->addAction(QString("Break on &Write at %1H").arg(address));
     action->setData(kBreakOnWrite);
     connect(action, &QAction::triggered, this, [this] { command(kBreakOnWrite); });
+    QAction* last = menu->addAction(QString("&Last Write at %1H").arg(address));
+    last->setData(kLastWrite);
+    last->setEnabled(context_.runControl().session().history() && !context_.runControl().running());
+    connect(last, &QAction::triggered, this, [this] { command(kLastWrite); });
     return menu;
 }
 

@@ -71,6 +71,9 @@ public:
     static constexpr int kSetAddress = 40084, kHexEditing = 40078, kAsciiEditing = 40079;
     // The popup command of both forms: a watchpoint on the byte at the caret.
     static constexpr int kBreakOnWrite = 41063;
+    // The popup command of both forms: the last write to the byte at the
+    // caret in the recorded history.
+    static constexpr int kLastWrite = 41064;
 
     MemoryView(ViewContext& context, const MemoryViewKind& kind);
     ~MemoryView() override;
@@ -125,6 +128,8 @@ public:
 signals:
     // Break on Write on the byte at `address`.
     void breakOnWriteRequested(uint32_t address);
+    // Last Write on the byte at `address`.
+    void lastWriteRequested(uint32_t address);
 
 protected:
     // The memory, read and written under the pause guard.

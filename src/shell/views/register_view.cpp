@@ -580,11 +580,12 @@ void RegisterView::typeDigit(uint8_t nibble) {
     const RegisterRef reg = fieldLine(caretField_).entry.reg;
     {
         RunController& run = context().runControl();
-        auto guard = run.pause();
         ChipState& chip = context().machine().chip;
-        const uint16_t value =
-            withNibble(registerValue(registerImage(chip), reg), reg.digits(), caretDigit_, nibble);
-        writeRegister(chip, run.snapshot(), reg, value);
+        run.edit([&] {
+            const uint16_t value =
+                withNibble(registerValue(registerImage(chip), reg), reg.digits(), caretDigit_, nibble);
+            writeRegister(chip, run.snapshot(), reg, value);
+        });
     }
     if (caretDigit_ + 1 < reg.digits())
         setCaret(caretField_, caretDigit_ + 1);

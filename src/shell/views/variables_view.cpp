@@ -9,6 +9,7 @@
 // ran are red. Its popup menu sets a watchpoint on a variable.
 #include "shell/command_table.h"
 #include "shell/debug_commands.h"
+#include "shell/history_commands.h"
 #include "shell/view_context.h"
 #include "shell/views/view_table.h"
 #include "shell/messages.h"
@@ -212,13 +213,18 @@ private:
         const std::string text = item->text(ValueColumn).trimmed().toStdString();
         std::string error;
         {
-            auto guard = context_.runControl().pause();
+            RunController& run = context_.runControl();
+            auto guard = run.pause();
             ProgramDebug& debug = debug_;
             const CEvaluation e = debug.session().evaluate(expression, debug.selectedFrame());
-            if (!e.value)
+            if (!e.value) {
                 error = e.error;
-            else
-                error = debug.session().variables()->write(context_.machine(), *e.value, text);
+            } else {
+                // Through the session, which logs the write while recording.
+                if (!run.running()) run.keepHistoryPresent();
+                error = debug.session().writeVariable(*e.value, text);
+                if (!run.running()) run.notePresent();
+            }
         }
         if (!error.empty()) {
             refreshView(); // the value as it is
@@ -247,6 +253,9 @@ private:
         // counter: an outer frame's locals are not there.
         watch->setEnabled(!item->text(PlaceColumn).isEmpty() && (!local || shownFrame_ == 0));
         connect(watch, &QAction::triggered, this, [this, expression] { breakOnWrite(context_, debug_, expression); });
+        QAction* last = menu.addAction(QString("&Last Write (%1)").arg(expression));
+        last->setEnabled(watch->isEnabled() && debug_.session().history() && !context_.runControl().running());
+        connect(last, &QAction::triggered, this, [this, expression] { showLastWrite(context_, debug_, expression); });
         menu.exec(tree_->viewport()->mapToGlobal(at));
     }
 
