@@ -76,7 +76,7 @@ struct LaunchArgument {
     Takes takes;
 };
 
-constexpr std::array<LaunchArgument, 9> kLaunchArguments{{
+constexpr std::array<LaunchArgument, 10> kLaunchArguments{{
     {"program", "", Takes::Text},
     {"device", "--device", Takes::Text},
     {"clockHz", "--clock", Takes::Number},
@@ -345,7 +345,8 @@ DapServer::Reply DapServer::launch(const Json& a) {
         std::string error;
         if (argument.takes == Takes::Flag) {
             if (!value->is_boolean()) return {{}, "launch argument '" + std::string(argument.name) + "' must be true or false"};
-            stopOnEntry_ = value->get<bool>();
+            if (argument.option.empty()) stopOnEntry_ = value->get<bool>();
+            else if (value->get<bool>()) args.emplace_back(argument.option);
         } else if (argument.takes == Takes::TextList) {
             const Json list = value->is_array() ? *value : Json::array({*value});
             for (const Json& item : list) {
@@ -1082,6 +1083,14 @@ void DapServer::reportStop(int stopValue, bool paused) {
         std::snprintf(where, sizeof where, " (instruction at %04XH)\n", session_->machine.chip.pc);
         sendEvent("output", {{"category", "console"}, {"output", pcExceedsMessage().text + where}});
         sendEvent("exited", {{"exitCode", 4}});
+        sendEvent("terminated");
+        return;
+    }
+    // With haltOnSelfJump, a jump to itself with the UART quiet is the
+    // program's end, as on the command line (exit status 0).
+    if (stop == DebugStop::SelfJump) {
+        terminated_ = true;
+        sendEvent("exited", {{"exitCode", 0}});
         sendEvent("terminated");
         return;
     }

@@ -1,0 +1,96 @@
+// quorvel-cli --dap driven by the VS Code debug adapter test client through
+// a whole session on an SDCC program: launch, a breakpoint hit, the stack,
+// the variables, steps, the UART's output and the run to the program's end.
+'use strict';
+
+const { test } = require('node:test');
+const assert = require('node:assert');
+const cp = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { DebugClient } = require('@vscode/debugadapter-testsupport');
+
+const cli = process.env.QUORVEL_CLI;
+const sdcc = process.env.QUORVEL_SDCC;
+
+// Compiles counter.c with its debug file into a new folder.
+function buildProgram() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-dap-'));
+  fs.copyFileSync(path.join(__dirname, 'counter.c'), path.join(dir, 'counter.c'));
+  cp.execFileSync(sdcc, ['-mmcs51', '--debug', 'counter.c'], { cwd: dir, stdio: 'pipe' });
+  const source = fs.readFileSync(path.join(dir, 'counter.c'), 'utf8').split('\n');
+  const line = mark => source.findIndex(text => text.includes(`mark:${mark} `)) + 1;
+  return { dir, source: path.join(dir, 'counter.c'), program: path.join(dir, 'counter.ihx'), line };
+}
+
+// Sends a request and waits for the stopped event it leads to; the
+// reason, and the top frame's function and line.
+async function stopAfter(dc, request) {
+  const [stopped] = await Promise.all([dc.waitForEvent('stopped'), request()]);
+  const trace = await dc.stackTraceRequest({ threadId: stopped.body.threadId });
+  const top = trace.body.stackFrames[0];
+  return { reason: stopped.body.reason, where: `${top.name}:${top.line}`, frames: trace.body.stackFrames };
+}
+
+// The variables of one scope of the top frame, by name.
+async function scopeValues(dc, scopeName) {
+  const scopes = await dc.scopesRequest({ frameId: 0 });
+  const scope = scopes.body.scopes.find(s => s.name === scopeName);
+  assert.ok(scope, `no scope ${scopeName} among ${scopes.body.scopes.map(s => s.name)}`);
+  const list = await dc.variablesRequest({ variablesReference: scope.variablesReference });
+  return Object.fromEntries(list.body.variables.map(v => [v.name, v.value]));
+}
+
+test('a session from launch to the end of the program', async () => {
+  assert.ok(cli && sdcc, 'QUORVEL_CLI and QUORVEL_SDCC must name quorvel-cli and sdcc');
+  const p = buildProgram();
+  const dc = new DebugClient(cli, '--dap', 'quorvel');
+  dc.defaultTimeout = 20000;
+  await dc.start();
+  try {
+    const init = await dc.initializeRequest();
+    for (const capability of ['supportsConfigurationDoneRequest', 'supportsDisassembleRequest', 'supportsReadMemoryRequest'])
+      assert.strictEqual(init.body[capability], true, capability);
+
+    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
+    const set = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    assert.deepStrictEqual(set.body.breakpoints.map(b => [b.verified, b.line]), [[true, p.line('call')]]);
+
+    let stop = await stopAfter(dc, () => dc.configurationDoneRequest());
+    assert.deepStrictEqual([stop.reason, stop.where], ['breakpoint', `main:${p.line('call')}`]);
+    assert.strictEqual(stop.frames[0].source.path, p.source);
+    assert.deepStrictEqual(await scopeValues(dc, 'Locals'), { i: '0' });
+
+    // Into bump, over its first line, out to the line after the call; the
+    // stack follows.
+    const steps = [
+      ['stepInRequest', 'bump', p.line('bump'), 2],
+      ['nextRequest', 'bump', p.line('total'), 2],
+      ['stepOutRequest', 'main', p.line('send'), 1],
+    ];
+    for (const [request, fn, line, depth] of steps) {
+      stop = await stopAfter(dc, () => dc[request]({ threadId: 1 }));
+      assert.deepStrictEqual([request, stop.reason, stop.where, stop.frames.length], [request, 'step', `${fn}:${line}`, depth]);
+    }
+
+    // Round the loop to the call again: '0' went out, i is 1 (in R7 until
+    // bump is called), bump(0) left count at 0.
+    await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    [, stop] = await Promise.all([dc.assertOutput('stdout', '0'), stopAfter(dc, () => dc.continueRequest({ threadId: 1 }))]);
+    assert.deepStrictEqual([stop.reason, stop.where], ['breakpoint', `main:${p.line('call')}`]);
+    assert.deepStrictEqual(await scopeValues(dc, 'Locals'), { i: '1' });
+    const registers = await scopeValues(dc, 'Registers');
+    const pc = parseInt(stop.frames[0].instructionPointerReference.replace('code:', ''), 16);
+    assert.deepStrictEqual([registers.R7, Number(registers.PC)], ['0x01', pc]);
+    const hover = await dc.evaluateRequest({ expression: 'i', frameId: 0, context: 'hover' });
+    assert.deepStrictEqual([hover.body.result, hover.body.type], ['1', 'unsigned char']);
+
+    // Without breakpoints the program sends the rest of its digits and ends.
+    await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [] });
+    await Promise.all([dc.assertOutput('stdout', '136'), dc.waitForEvent('terminated'), dc.continueRequest({ threadId: 1 })]);
+  } finally {
+    await dc.stop();
+    fs.rmSync(p.dir, { recursive: true, force: true });
+  }
+});
