@@ -86,6 +86,7 @@ constexpr std::array<LaunchArgument, 10> kLaunchArguments{{
     {"pins", "--pin", Takes::TextList},
     {"sourceMap", "--source-map", Takes::Text},
     {"stopOnEntry", "", Takes::Flag},
+    {"haltOnSelfJump", "--halt-on-self-jump", Takes::Flag},
 }};
 
 // The argument's value as the command line would take it, or why not.
