@@ -216,6 +216,7 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
         {"disconnect", &DapServer::disconnect, false, true},
+        {"uartInput", &DapServer::uartInput, true, true},
     };
     return table;
 }
@@ -1129,6 +1130,16 @@ void DapServer::reportStop(int stopValue, bool paused) {
     default: body["reason"] = "step"; break;
     }
     sendEvent("stopped", std::move(body));
+}
+
+DapServer::Reply DapServer::uartInput(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const std::string text = a.at("text").get<std::string>();
+    MachineInput in;
+    in.kind = MachineInput::Kind::SerialText;
+    in.bytes.assign(text.begin(), text.end());
+    if (Validation refused = session_->debug.input(in)) return {{}, refused->text};
+    return {Json{{"bytes", in.bytes.size()}}};
 }
 
 DapServer::Reply DapServer::terminate(const Json&) {

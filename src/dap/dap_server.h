@@ -16,7 +16,8 @@
 // disassemble (with each instruction's source line), gotoTargets and goto
 // (the program counter set to a line's code), readMemory, writeMemory
 // (memory references in the session's address form), terminate and
-// disconnect. Any
+// disconnect, and the custom request uartInput (text the host sends to
+// the chip's UART). Any
 // other command, a request that comes before launch, or arguments of the
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
@@ -131,6 +132,9 @@ private:
     Reply writeMemory(const Json& arguments);
     Reply terminate(const Json& arguments);
     Reply disconnect(const Json& arguments);
+    // "uartInput" {"text"}: the simulated host sends the text's bytes to the
+    // chip's UART, paced by its receiver; also while the program runs.
+    Reply uartInput(const Json& arguments);
 
     // After the response: run until a stop (`resume`: from the stop, past
     // a breakpoint at the program counter), or take one step.

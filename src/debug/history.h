@@ -49,6 +49,8 @@ struct MachineInput {
         HeldKeys,   // the momentary keys' tick: bit n of `value` held = pin n
         KeypadKey,  // the keypad's tick with key `value` held (kNoKeyHeld: none)
         ToggleKey,  // a click on the toggle key of pin `pin`
+        SerialText, // the serial host sends `bytes` one after the other, paced
+                    // by the chip's receiver (as a file it sends)
     };
     Kind kind = Kind::Memory;
     SpaceAddress place{};

@@ -1,6 +1,7 @@
 // quorvel-cli --dap driven by the VS Code debug adapter test client through
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
-// the variables, steps, the UART's output and the run to the program's end.
+// the variables, steps, the UART's output and input, and the run to the
+// program's end.
 'use strict';
 
 const { test } = require('node:test');
@@ -86,9 +87,11 @@ test('a session from launch to the end of the program', async () => {
     const hover = await dc.evaluateRequest({ expression: 'i', frameId: 0, context: 'hover' });
     assert.deepStrictEqual([hover.body.result, hover.body.type], ['1', 'unsigned char']);
 
-    // Without breakpoints the program sends the rest of its digits and ends.
+    // Without breakpoints the program sends the rest of its digits, waits
+    // for a byte (sent while it runs), answers it and ends.
     await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [] });
-    await Promise.all([dc.assertOutput('stdout', '136'), dc.waitForEvent('terminated'), dc.continueRequest({ threadId: 1 })]);
+    await Promise.all([dc.assertOutput('stdout', '136'), dc.continueRequest({ threadId: 1 })]);
+    await Promise.all([dc.assertOutput('stdout', 'B'), dc.waitForEvent('terminated'), dc.customRequest('uartInput', { text: 'A' })]);
   } finally {
     await dc.stop();
     fs.rmSync(p.dir, { recursive: true, force: true });

@@ -1,5 +1,6 @@
 /* The program the conformance test debugs: a loop that calls a function,
-   sends a digit over the UART each time round and parks at its end.
+   sends a digit over the UART each time round, answers a byte it receives
+   with the next one and parks at its end.
    The test finds the lines by the marks in the comments. */
 #include <8051.h>
 
@@ -32,6 +33,9 @@ void main(void)
         send('0' + count);      /* mark:send */
     }
     P1 = (unsigned char)total;  /* mark:after */
+    while (!RI)                 /* mark:wait */
+        ;
+    send(SBUF + 1);             /* mark:echo */
     while (1)                   /* mark:park */
         ;
 }
