@@ -205,6 +205,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"next", &DapServer::next, true, false},
         {"stepIn", &DapServer::stepIn, true, false},
         {"stepOut", &DapServer::stepOut, true, false},
+        {"stepBack", &DapServer::stepBack, true, false},
+        {"reverseContinue", &DapServer::reverseContinue, true, false},
         {"pause", &DapServer::pause, true, true},
         {"evaluate", &DapServer::evaluate, true, false},
         {"setVariable", &DapServer::setVariable, true, false},
@@ -333,6 +335,7 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsSetExpression", true},
         {"supportsDisassembleRequest", true},
         {"supportsGotoTargetsRequest", true},
+        {"supportsStepBack", true},
     }};
 }
 
@@ -549,6 +552,8 @@ DapServer::Reply DapServer::configurationDone(const Json&) {
     if (configured_) return {{}, "'configurationDone' was already sent"};
     configured_ = true;
     cli::startRun(*session_);
+    // The history step back and reverse continue go back in.
+    session_->debug.setRecording(true);
     if (stopOnEntry_) afterResponse_ = [this] { sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}}); };
     // The first run stops at a breakpoint on the first instruction before
     // it runs.
@@ -1025,6 +1030,34 @@ DapServer::Reply DapServer::startStep(const Json& a, int kind) {
 DapServer::Reply DapServer::next(const Json& a) { return startStep(a, int(SourceStep::Over)); }
 DapServer::Reply DapServer::stepIn(const Json& a) { return startStep(a, int(SourceStep::Into)); }
 DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(SourceStep::Out)); }
+
+DapServer::Reply DapServer::stepBack(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const bool instruction = a.value("granularity", std::string()) == "instruction";
+    const Validation refused = instruction ? session_->debug.stepBack(1) : session_->debug.stepBackLine();
+    // What the replay transmitted was said when it first happened.
+    uartBytes_.clear();
+    references_.clear();
+    if (refused) return {{}, refused->text};
+    afterResponse_ = [this] { reportStop(int(DebugStop::Step), false); };
+    return {};
+}
+
+DapServer::Reply DapServer::reverseContinue(const Json&) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const ReverseRun reverse = session_->debug.runBackwards();
+    uartBytes_.clear();
+    references_.clear();
+    if (reverse.refused) return {{}, reverse.refused->text};
+    afterResponse_ = [this, hit = reverse.hit] {
+        if (hit) return reportStop(int(hit->stop), false);
+        sendEvent("stopped", {{"reason", "entry"},
+                              {"description", "the start of the recorded history"},
+                              {"threadId", kThreadId},
+                              {"allThreadsStopped", true}});
+    };
+    return {};
+}
 
 DapServer::Reply DapServer::pause(const Json&) {
     if (running_) pauseAsked_ = true;

@@ -135,6 +135,11 @@ private:
     // "uartInput" {"text"}: the simulated host sends the text's bytes to the
     // chip's UART, paced by its receiver; also while the program runs.
     Reply uartInput(const Json& arguments);
+    // Time travel on the session's history (recording is on from
+    // configurationDone): back one line or instruction, back to the latest
+    // breakpoint or data breakpoint.
+    Reply stepBack(const Json& arguments);
+    Reply reverseContinue(const Json& arguments);
 
     // After the response: run until a stop (`resume`: from the stop, past
     // a breakpoint at the program counter), or take one step.

@@ -239,6 +239,12 @@ public:
     // The last instruction that wrote `place`, the one that led to the
     // present included (none if no instruction in the history did).
     Validation lastWrite(const SpaceAddress& place, std::optional<LastWrite>& found);
+    // Back one source line, as a step over backwards: to the latest moment
+    // before the present at which the program counter was at the start of
+    // a line at the primary level, no deeper in the call stack than now
+    // (the history's start when there is none). By instruction without a
+    // source map.
+    Validation stepBackLine();
 
     // Stores `value` into `target`: a C expression of stack frame `frame`
     // (a number, decimal or 0x1F; a decimal fraction for a float), a

@@ -1,7 +1,7 @@
 // quorvel-cli --dap driven by the VS Code debug adapter test client through
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
-// the variables, steps, the UART's output and input, and the run to the
-// program's end.
+// the variables, steps forward and back, reverse continue, the UART's output
+// and input, and the run to the program's end.
 'use strict';
 
 const { test } = require('node:test');
@@ -51,7 +51,7 @@ test('a session from launch to the end of the program', async () => {
   await dc.start();
   try {
     const init = await dc.initializeRequest();
-    for (const capability of ['supportsConfigurationDoneRequest', 'supportsDisassembleRequest', 'supportsReadMemoryRequest'])
+    for (const capability of ['supportsConfigurationDoneRequest', 'supportsStepBack', 'supportsReadMemoryRequest'])
       assert.strictEqual(init.body[capability], true, capability);
 
     await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
@@ -75,6 +75,19 @@ test('a session from launch to the end of the program', async () => {
       assert.deepStrictEqual([request, stop.reason, stop.where, stop.frames.length], [request, 'step', `${fn}:${line}`, depth]);
     }
 
+    // Back over the call to its line, back one instruction to the loop's
+    // start, forward to the call again.
+    const back = [
+      [{}, 'main', p.line('call')],
+      [{ granularity: 'instruction' }, 'main', p.line('loop')],
+    ];
+    for (const [args, fn, line] of back) {
+      stop = await stopAfter(dc, () => dc.stepBackRequest({ threadId: 1, ...args }));
+      assert.deepStrictEqual([stop.reason, stop.where, stop.frames.length], ['step', `${fn}:${line}`, 1]);
+    }
+    stop = await stopAfter(dc, () => dc.nextRequest({ threadId: 1 }));
+    assert.strictEqual(stop.where, `main:${p.line('call')}`);
+
     // Round the loop to the call again: '0' went out, i is 1 (in R7 until
     // bump is called), bump(0) left count at 0.
     await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
@@ -86,6 +99,14 @@ test('a session from launch to the end of the program', async () => {
     assert.deepStrictEqual([registers.R7, Number(registers.PC)], ['0x01', pc]);
     const hover = await dc.evaluateRequest({ expression: 'i', frameId: 0, context: 'hover' });
     assert.deepStrictEqual([hover.body.result, hover.body.type], ['1', 'unsigned char']);
+
+    // Back to the breakpoint's last hit before, i is 0 again; forward to
+    // this one.
+    for (const [request, i] of [['reverseContinueRequest', '0'], ['continueRequest', '1']]) {
+      stop = await stopAfter(dc, () => dc[request]({ threadId: 1 }));
+      assert.deepStrictEqual([request, stop.reason, stop.where, (await scopeValues(dc, 'Locals')).i],
+        [request, 'breakpoint', `main:${p.line('call')}`, i]);
+    }
 
     // Without breakpoints the program sends the rest of its digits, waits
     // for a byte (sent while it runs), answers it and ends.

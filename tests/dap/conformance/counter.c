@@ -28,7 +28,7 @@ void main(void)
     TMOD = 0x20;
     TH1 = 0xFD;
     TR1 = 1;
-    for (i = 0; i < 4; i++) {
+    for (i = 0; i < 4; i++) {  /* mark:loop */
         bump(i);                /* mark:call */
         send('0' + count);      /* mark:send */
     }
