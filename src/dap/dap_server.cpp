@@ -196,6 +196,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"setInstructionBreakpoints", &DapServer::setInstructionBreakpoints, true, true},
         {"dataBreakpointInfo", &DapServer::dataBreakpointInfo, true, false},
         {"setDataBreakpoints", &DapServer::setDataBreakpoints, true, true},
+        {"setExceptionBreakpoints", &DapServer::setExceptionBreakpoints, true, true},
+        {"exceptionInfo", &DapServer::exceptionInfo, true, false},
         {"configurationDone", &DapServer::configurationDone, true, false},
         {"threads", &DapServer::threads, true, true},
         {"stackTrace", &DapServer::stackTrace, true, false},
@@ -318,7 +320,12 @@ DapServer::Reply DapServer::initialize(const Json& a) {
     if (initialized_) return {{}, "'initialize' was already sent"};
     initialized_ = true;
     if (auto starts = field(a, "linesStartAt1"); starts && starts->is_boolean()) lineBase_ = starts->get<bool>() ? 0 : 1;
+    Json filters = Json::array();
+    for (const ExceptionStopInfo& info : exceptionStopTable())
+        filters.push_back(Json{{"filter", info.name}, {"label", info.label}, {"default", false}});
     return {Json{
+        {"exceptionBreakpointFilters", filters},
+        {"supportsExceptionInfoRequest", true},
         {"supportsConfigurationDoneRequest", true},
         {"supportsEvaluateForHovers", true},
         {"supportsReadMemoryRequest", true},
@@ -546,6 +553,29 @@ DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
     instructionBreakpoints_ = std::move(kept);
     applyCodeBreaks();
     return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::setExceptionBreakpoints(const Json& a) {
+    std::vector<ExceptionStop> stops;
+    Json answers = Json::array();
+    for (const Json& filter : a.at("filters")) {
+        const std::string name = filter.get<std::string>();
+        const auto info = std::find_if(exceptionStopTable().begin(), exceptionStopTable().end(),
+                                       [&](const ExceptionStopInfo& i) { return i.name == name; });
+        if (info == exceptionStopTable().end()) return {{}, "no exception filter '" + name + "'"};
+        stops.push_back(info->stop);
+        answers.push_back(Json{{"verified", true}});
+    }
+    session_->debug.setExceptionStops(std::move(stops));
+    if (running_) restartRun_ = true;
+    return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::exceptionInfo(const Json&) {
+    const DebugRun& run = session_->debug.lastRun();
+    if (!run.exception) return {{}, "the program did not stop at an exception"};
+    const ExceptionStopInfo& info = exceptionStopTable()[size_t(*run.exception)];
+    return {Json{{"exceptionId", info.name}, {"description", run.exceptionText}, {"breakMode", "always"}}};
 }
 
 DapServer::Reply DapServer::configurationDone(const Json&) {
@@ -997,6 +1027,9 @@ DapServer::Reply DapServer::writeMemory(const Json& a) {
     if (!bytes) return {{}, "the data is not base64"};
     if (Validation refused = session_->debug.writeMemory(SpaceAddress{start->space, uint16_t(address)}, *bytes))
         return {{}, refused->text};
+    // New code may hold new instructions an exception stop looks at.
+    if (start->space == AddressSpace::Code && !session_->debug.exceptionStops().empty())
+        session_->debug.setExceptionStops(session_->debug.exceptionStops());
     return {Json{{"bytesWritten", bytes->size()}}};
 }
 
@@ -1132,6 +1165,12 @@ void DapServer::reportStop(int stopValue, bool paused) {
     Json body{{"threadId", kThreadId}, {"allThreadsStopped", true}};
     switch (stop) {
     case DebugStop::BreakLine: {
+        if (const DebugRun& run = session_->debug.lastRun(); run.exception) {
+            body["reason"] = "exception";
+            body["description"] = exceptionStopTable()[size_t(*run.exception)].label;
+            body["text"] = run.exceptionText;
+            break;
+        }
         body["reason"] = "breakpoint";
         Json hit = Json::array();
         for (size_t index : session_->debug.lastRun().codeBreaks)

@@ -140,6 +140,10 @@ private:
     // breakpoint or data breakpoint.
     Reply stepBack(const Json& arguments);
     Reply reverseContinue(const Json& arguments);
+    // Exception breakpoints: the session's exception stops, by their names
+    // as filters; exceptionInfo says what the last one saw.
+    Reply setExceptionBreakpoints(const Json& arguments);
+    Reply exceptionInfo(const Json& arguments);
 
     // After the response: run until a stop (`resume`: from the stop, past
     // a breakpoint at the program counter), or take one step.

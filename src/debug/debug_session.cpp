@@ -410,13 +410,13 @@ DebugRun DebugSession::run(const RunLimits& limits) {
     uint64_t unasked = 0; // steps since the front end's carryOn was last asked
     for (;;) {
         DebugRun part;
-        if (!r.resume && lineBreaks_[machine_.chip.pc])
+        if (!r.resume && (lineBreaks_[machine_.chip.pc] || exceptionAddresses_[machine_.chip.pc]))
             part.stop = DebugStop::BreakLine;
         else {
             // Running on from a moment in the past discards the future.
             if (history_) history_->beginForward();
-            part = r.beforeStep || r.afterStep ? runStepwise(r, stopConditions())
-                                               : runBatches(r, stopConditions());
+            part = r.beforeStep || r.afterStep ? runStepwise(r, runStopConditions())
+                                               : runBatches(r, runStopConditions());
         }
         steps += part.steps;
         cycles += part.cycles;
@@ -426,7 +426,7 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         // asked between slices of it as in any run, however often the
         // program passes the breakpoint.
         bool goesOn = part.stop == DebugStop::BreakLine &&
-                      !codeBreakHolds(machine_.chip.pc, r, part) &&
+                      !addressStopHolds(machine_.chip.pc, r, part) &&
                       (!r.maxSteps || steps < *limits.maxSteps) &&
                       (!r.maxCycles || cycles < *limits.maxCycles);
         if (goesOn && unasked >= r.batchSteps.value_or(kMaxBatch)) {

@@ -1,7 +1,7 @@
 // quorvel-cli --dap driven by the VS Code debug adapter test client through
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
 // the variables, steps forward and back, reverse continue, the UART's output
-// and input, and the run to the program's end.
+// and input, an exception stop, and the run to the program's end.
 'use strict';
 
 const { test } = require('node:test');
@@ -55,6 +55,9 @@ test('a session from launch to the end of the program', async () => {
       assert.strictEqual(init.body[capability], true, capability);
 
     await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
+    const filters = init.body.exceptionBreakpointFilters.map(f => f.filter);
+    assert.deepStrictEqual(filters, ['stack-overflow', 'undefined-opcode', 'movx-beyond-memory']);
+    await dc.setExceptionBreakpointsRequest({ filters: ['movx-beyond-memory'] });
     const set = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
     assert.deepStrictEqual(set.body.breakpoints.map(b => [b.verified, b.line]), [[true, p.line('call')]]);
 
@@ -109,10 +112,15 @@ test('a session from launch to the end of the program', async () => {
     }
 
     // Without breakpoints the program sends the rest of its digits, waits
-    // for a byte (sent while it runs), answers it and ends.
+    // for a byte (sent while it runs), answers it, stops at the MOVX past
+    // the external data memory (there is none) and then ends.
     await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [] });
     await Promise.all([dc.assertOutput('stdout', '136'), dc.continueRequest({ threadId: 1 })]);
-    await Promise.all([dc.assertOutput('stdout', 'B'), dc.waitForEvent('terminated'), dc.customRequest('uartInput', { text: 'A' })]);
+    [, stop] = await Promise.all([dc.assertOutput('stdout', 'B'), stopAfter(dc, () => dc.customRequest('uartInput', { text: 'A' }))]);
+    assert.deepStrictEqual([stop.reason, stop.where], ['exception', `main:${p.line('movx')}`]);
+    const info = await dc.exceptionInfoRequest({ threadId: 1 });
+    assert.strictEqual(info.body.exceptionId, 'movx-beyond-memory');
+    await Promise.all([dc.waitForEvent('terminated'), dc.continueRequest({ threadId: 1 })]);
   } finally {
     await dc.stop();
     fs.rmSync(p.dir, { recursive: true, force: true });

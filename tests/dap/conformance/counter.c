@@ -1,6 +1,7 @@
 /* The program the conformance test debugs: a loop that calls a function,
    sends a digit over the UART each time round, answers a byte it receives
-   with the next one and parks at its end.
+   with the next one, writes external data memory it has not got and parks
+   at its end.
    The test finds the lines by the marks in the comments. */
 #include <8051.h>
 
@@ -36,6 +37,7 @@ void main(void)
     while (!RI)                 /* mark:wait */
         ;
     send(SBUF + 1);             /* mark:echo */
+    *(__xdata volatile unsigned char *)0x1234 = 1; /* mark:movx */
     while (1)                   /* mark:park */
         ;
 }
