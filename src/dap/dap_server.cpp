@@ -219,6 +219,7 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"readMemory", &DapServer::readMemory, true, false},
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
+        {"restart", &DapServer::restart, true, true},
         {"disconnect", &DapServer::disconnect, false, true},
         {"uartInput", &DapServer::uartInput, true, true},
     };
@@ -343,6 +344,7 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsDisassembleRequest", true},
         {"supportsGotoTargetsRequest", true},
         {"supportsStepBack", true},
+        {"supportsRestartRequest", true},
     }};
 }
 
@@ -386,13 +388,21 @@ DapServer::Reply DapServer::launch(const Json& a) {
     }
     args.push_back("--");
     args.push_back(program);
+    if (auto failure = openSession(args)) return {{}, *failure};
+    launchArgs_ = std::move(args);
+    // The client sends its breakpoints once the program is loaded.
+    afterResponse_ = [this] { sendEvent("initialized"); };
+    return {};
+}
+
+std::optional<std::string> DapServer::openSession(const std::vector<std::string>& args) {
     const std::vector<std::string_view> views(args.begin(), args.end());
     const cli::ParseResult parsed = cli::parseCommandLine(views);
-    if (!parsed.error.empty()) return {{}, parsed.error};
-
+    if (!parsed.error.empty()) return parsed.error;
     auto session = std::make_unique<cli::Session>();
     std::istringstream noInput;
-    if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return {{}, *failure};
+    if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return *failure;
+    if (session_) session_->machine.chip.events = nullptr;
     session_ = std::move(session);
     uart_ = std::make_unique<cli::UartRecorder>(session_->machine, false);
     uart_->setCollector(&uartBytes_);
@@ -401,9 +411,53 @@ DapServer::Reply DapServer::launch(const Json& a) {
         sourceFolder_ = fs::absolute(session_->sourceMapReport.filesRead.front()).parent_path().string();
     for (const std::string& warning : session_->warnings)
         sendEvent("output", {{"category", "console"}, {"output", "warning: " + warning + "\n"}});
-    // The client sends its breakpoints once the program is loaded.
-    afterResponse_ = [this] { sendEvent("initialized"); };
+    return std::nullopt;
+}
+
+DapServer::Reply DapServer::restart(const Json&) {
+    if (!configured_) return {{}, "the program starts after 'configurationDone'"};
+    // A run under way ends first (runProgram starts again then).
+    if (running_) {
+        pauseAsked_ = restartAsked_ = true;
+        return {};
+    }
+    afterResponse_ = [this] { relaunch(); };
     return {};
+}
+
+void DapServer::relaunch() {
+    uartBytes_.clear();
+    references_.clear();
+    const std::vector<ExceptionStop> exceptions = session_->debug.exceptionStops();
+    if (auto failure = openSession(launchArgs_)) {
+        sendEvent("output", {{"category", "console"}, {"output", "restart: " + *failure + "\n"}});
+        terminated_ = true;
+        sendEvent("exited", {{"exitCode", 1}});
+        sendEvent("terminated");
+        return;
+    }
+    terminated_ = false;
+    // The breakpoints of every kind, on the program as it is read now.
+    applyCodeBreaks();
+    for (DataBreakpoint& b : dataBreakpoints_) {
+        b.firstPlace = session_->debug.watchpoints().places().size();
+        session_->debug.watch(b.text);
+        b.endPlace = session_->debug.watchpoints().places().size();
+    }
+    session_->debug.setExceptionStops(exceptions);
+    startProgram();
+}
+
+void DapServer::startProgram() {
+    cli::startRun(*session_);
+    // The history step back and reverse continue go back in.
+    session_->debug.setRecording(true);
+    if (stopOnEntry_)
+        sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}});
+    // The first run stops at a breakpoint on the first instruction before
+    // it runs.
+    else
+        runProgram(false);
 }
 
 std::string DapServer::sourcePath(const std::string& file) const {
@@ -581,13 +635,7 @@ DapServer::Reply DapServer::exceptionInfo(const Json&) {
 DapServer::Reply DapServer::configurationDone(const Json&) {
     if (configured_) return {{}, "'configurationDone' was already sent"};
     configured_ = true;
-    cli::startRun(*session_);
-    // The history step back and reverse continue go back in.
-    session_->debug.setRecording(true);
-    if (stopOnEntry_) afterResponse_ = [this] { sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}}); };
-    // The first run stops at a breakpoint on the first instruction before
-    // it runs.
-    else afterResponse_ = [this] { runProgram(false); };
+    afterResponse_ = [this] { startProgram(); };
     return {};
 }
 
@@ -885,7 +933,7 @@ DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
             answer["message"] = refused->text;
         } else {
             dataBreakpoints_.push_back(
-                {nextBreakpointId_, first, session_->debug.watchpoints().places().size()});
+                {nextBreakpointId_, first, session_->debug.watchpoints().places().size(), text});
         }
         ++nextBreakpointId_;
         answers.push_back(std::move(answer));
@@ -1139,6 +1187,10 @@ void DapServer::runProgram(bool resume) {
     } while (restartRun_ && run.stop == DebugStop::Interrupted && !ended_ && !pauseAsked_);
     running_ = false;
     flushUart();
+    if (std::exchange(restartAsked_, false) && !ended_) {
+        pauseAsked_ = false;
+        return relaunch();
+    }
     if (ended_ || terminated_) return;
     reportStop(int(run.stop), std::exchange(pauseAsked_, false));
 }

@@ -143,6 +143,15 @@ private:
     // Exception breakpoints: the session's exception stops, by their names
     // as filters; exceptionInfo says what the last one saw.
     Reply setExceptionBreakpoints(const Json& arguments);
+    // The program loaded anew with the launch's arguments (the files read
+    // again), every breakpoint set on it, and started as after
+    // configurationDone.
+    Reply restart(const Json& arguments);
+    void relaunch();
+    // Sets up the session from the command line's arguments; why not.
+    std::optional<std::string> openSession(const std::vector<std::string>& args);
+    // The run's start: recording on, then a stop on entry or a run.
+    void startProgram();
     Reply exceptionInfo(const Json& arguments);
 
     // After the response: run until a stop (`resume`: from the stop, past
@@ -187,6 +196,8 @@ private:
     bool configured_ = false;
     bool terminated_ = false;
     bool stopOnEntry_ = false;
+    bool restartAsked_ = false; // during a run: restart once it has ended
+    std::vector<std::string> launchArgs_; // the launch as command-line arguments
     int lineBase_ = 0; // 1 when the client counts lines from 0
     std::function<void()> afterResponse_;
     std::unique_ptr<cli::Session> session_;
@@ -206,6 +217,7 @@ private:
     struct DataBreakpoint {
         int id;
         size_t firstPlace, endPlace; // its places among the session's watchpoints
+        std::string text;            // what it watches, as the session takes it
     };
     std::vector<DataBreakpoint> dataBreakpoints_;
     std::vector<Reference> references_; // variablesReference n is references_[n - 1]

@@ -1,7 +1,7 @@
 // quorvel-cli --dap driven by the VS Code debug adapter test client through
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
 // the variables, steps forward and back, reverse continue, the UART's output
-// and input, an exception stop, and the run to the program's end.
+// and input, an exception stop, the run to the program's end, a restart.
 'use strict';
 
 const { test } = require('node:test');
@@ -51,7 +51,7 @@ test('a session from launch to the end of the program', async () => {
   await dc.start();
   try {
     const init = await dc.initializeRequest();
-    for (const capability of ['supportsConfigurationDoneRequest', 'supportsStepBack', 'supportsReadMemoryRequest'])
+    for (const capability of ['supportsConfigurationDoneRequest', 'supportsStepBack', 'supportsRestartRequest', 'supportsExceptionInfoRequest'])
       assert.strictEqual(init.body[capability], true, capability);
 
     await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
@@ -121,6 +121,13 @@ test('a session from launch to the end of the program', async () => {
     const info = await dc.exceptionInfoRequest({ threadId: 1 });
     assert.strictEqual(info.body.exceptionId, 'movx-beyond-memory');
     await Promise.all([dc.waitForEvent('terminated'), dc.continueRequest({ threadId: 1 })]);
+
+    // A restart loads the program anew and keeps the breakpoints; count
+    // starts from 0 again. Terminate ends it.
+    await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('send') }] });
+    stop = await stopAfter(dc, () => dc.restartRequest({}));
+    assert.deepStrictEqual([stop.reason, stop.where, (await scopeValues(dc, 'Globals')).count], ['breakpoint', `main:${p.line('send')}`, '0']);
+    await Promise.all([dc.waitForEvent('terminated'), dc.terminateRequest({})]);
   } finally {
     await dc.stop();
     fs.rmSync(p.dir, { recursive: true, force: true });
