@@ -1,13 +1,19 @@
 #include "dap/dap_server.h"
 
 #include "cli/cli_options.h"
+#include "cli/cli_report.h"
 #include "cli/cli_session.h"
 #include "debug/run_controller.h"
 #include "machine/space_address.h"
+#include "modules/iic_settings.h"
+#include "modules/lcd_controller.h"
+#include "modules/led_display.h"
+#include "modules/spi_settings.h"
 #include "tools/disassembler.h"
 #include "tools/symbol_names.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -687,7 +693,8 @@ DapServer::Reply DapServer::scopes(const Json& a) {
     Json list = Json::array();
     for (const auto& [name, kind] :
          {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
-          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs}}) {
+          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs},
+          std::pair{"Board", Container::Board}}) {
         list.push_back(Json{{"name", name}, {"variablesReference", addReference({kind, size_t(frame), {}})},
                             {"expensive", false}});
         if (kind == Container::Locals) list.back()["presentationHint"] = "locals";
@@ -755,6 +762,115 @@ Json DapServer::sfrBits(uint8_t address) {
     return list;
 }
 
+namespace {
+
+// Memory as rows of 16 bytes: "0010" = "FF FF ...".
+Json byteRows(std::span<const uint8_t> bytes) {
+    Json rows = Json::array();
+    for (size_t row = 0; row < bytes.size(); row += 16) {
+        std::string text;
+        for (size_t i = row; i < std::min(bytes.size(), row + 16); ++i) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%s%02X", i == row ? "" : " ", bytes[i]);
+            text += byte;
+        }
+        char name[8];
+        std::snprintf(name, sizeof name, "%04zX", row);
+        rows.push_back(Json{{"name", name}, {"value", text}, {"variablesReference", 0}});
+    }
+    return rows;
+}
+
+Json shown(std::string name, std::string value) {
+    return Json{{"name", std::move(name)}, {"value", std::move(value)}, {"variablesReference", 0}};
+}
+
+std::string inQuotes(const std::string& text) { return "\"" + text + "\""; }
+
+} // namespace
+
+Json DapServer::boardParts() {
+    const Machine& m = session_->machine;
+    const ModuleSettings& settings = m.modules.settings;
+    const auto part = [this](std::string name, std::string value, std::string which) {
+        Json v = shown(std::move(name), std::move(value));
+        v["variablesReference"] = addReference({Container::BoardPart, 0, std::move(which)});
+        return v;
+    };
+    Json list = Json::array();
+    std::string lcd;
+    for (int row = 0; row < lcdGeometry(settings.LcdOptions).rows; ++row)
+        lcd += (row ? " | " : "") + lcdRowText(m.modules.lcd, settings.LcdOptions, row);
+    list.push_back(part("LCD", inQuotes(lcd), "lcd"));
+    LedDigitMemory memory = m.modules.ledDigitMemory;
+    const LedEvaluation leds = evaluateLeds(settings, m.chip.portLatches(), memory, true);
+    list.push_back(part("LEDs", std::to_string(std::popcount(leds.pointLit)) + " of " +
+                                    std::to_string(std::popcount(leds.pointConnected)) + " lit",
+                        "leds"));
+    std::string digits;
+    for (int d = 0; d < leds.digitCount; ++d) digits += cli::segmentText(leds.digits[size_t(d)]);
+    list.push_back(part("Seven-segment digits", inQuotes(digits), "digits"));
+    list.push_back(part("Keys", "", "keys"));
+    const IicEepromTypeInfo& iic = iicEepromTypeInfo(iicEepromType(settings.iic));
+    list.push_back(part(std::string("IIC EEPROM ") + iic.name, std::to_string(iic.size) + " bytes", "iic"));
+    const int spiType = spiEepromType(settings.spi);
+    list.push_back(part(std::string("SPI EEPROM ") + spiEepromTypeName(spiType),
+                        std::to_string(spiEepromSize(spiType)) + " bytes", "spi"));
+    list.push_back(part("RTC", std::to_string(kRtcMemorySize) + " bytes", "rtc"));
+    return list;
+}
+
+Json DapServer::boardPart(const std::string& which) {
+    const Machine& m = session_->machine;
+    const ModuleSettings& settings = m.modules.settings;
+    Json list = Json::array();
+    if (which == "lcd") {
+        for (int row = 0; row < lcdGeometry(settings.LcdOptions).rows; ++row)
+            list.push_back(shown("line " + std::to_string(row + 1),
+                                 inQuotes(lcdRowText(m.modules.lcd, settings.LcdOptions, row))));
+    } else if (which == "leds" || which == "digits") {
+        LedDigitMemory memory = m.modules.ledDigitMemory;
+        const LedEvaluation leds = evaluateLeds(settings, m.chip.portLatches(), memory, true);
+        if (which == "leds") {
+            for (int pin = 0; pin < 32; ++pin)
+                if (leds.pointConnected >> pin & 1u)
+                    list.push_back(shown(pinRefName(pinRefFromIndex(pin)), leds.pointLit >> pin & 1u ? "on" : "off"));
+        } else {
+            for (int d = 0; d < leds.digitCount; ++d)
+                list.push_back(shown("digit " + std::to_string(d + 1),
+                                     inQuotes(cli::segmentText(leds.digits[size_t(d)])) + " (segments " +
+                                         hex(leds.digits[size_t(d)], 2) + ")"));
+        }
+    } else if (which == "keys") {
+        // A momentary key is pressed while its line is at its pressed level;
+        // a toggle key shows its line's level.
+        for (int pin = 0; pin < 32; ++pin) {
+            const int port = pin / 8, bit = pin % 8;
+            const bool level = m.chip.pins.level(pin);
+            const std::string name = settings.KeyNames[size_t(pin)].data();
+            if (settings.KeyMomentary[size_t(port)] >> bit & 1u)
+                list.push_back(shown(name, level == bool(settings.KeyMomentaryLevel[size_t(port)] >> bit & 1u)
+                                               ? "pressed" : "released"));
+            else if (settings.KeyToggle[size_t(port)] >> bit & 1u)
+                list.push_back(shown(name, std::string("toggle, line at ") + (level ? "1" : "0")));
+        }
+        if (settings.KeypadType)
+            list.push_back(shown("keypad", m.modules.keypad.KeypadPressed
+                                               ? "row " + std::to_string(m.modules.keypad.keyRow + 1) + ", column " +
+                                                     std::to_string(m.modules.keypad.keyColumn + 1)
+                                               : "no key held"));
+    } else if (which == "iic") {
+        const uint16_t size = iicEepromTypeInfo(iicEepromType(settings.iic)).size;
+        list = byteRows(std::span(m.modules.iic.eeprom.EepromMemory).first(size));
+    } else if (which == "spi") {
+        const size_t size = size_t(spiEepromSize(spiEepromType(settings.spi)));
+        list = byteRows(std::span(m.modules.spiEeprom.memory).first(size));
+    } else if (which == "rtc") {
+        list = byteRows(m.modules.iic.rtc.RtcMemory);
+    }
+    return list;
+}
+
 DapServer::Reply DapServer::listVariables(Reference reference) {
     Json list = Json::array();
     switch (reference.kind) {
@@ -791,6 +907,8 @@ DapServer::Reply DapServer::listVariables(Reference reference) {
         }
         break;
     case Container::Bits: list = sfrBits(reference.sfr); break;
+    case Container::Board: list = boardParts(); break;
+    case Container::BoardPart: list = boardPart(reference.expression); break;
     case Container::Parts: {
         const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
         if (!e.value) return {{}, e.error};
@@ -829,6 +947,8 @@ std::optional<std::string> DapServer::targetOf(const Json& id, const std::string
         return name;
     }
     case Container::Sfrs: return "sfr:" + name;
+    case Container::Board:
+    case Container::BoardPart: error = "the board's parts are shown, not written"; return std::nullopt;
     case Container::Bits:
         for (int bit = 0; bit < 8; ++bit)
             if (bitName(uint8_t(reference.sfr + bit)) == name) {

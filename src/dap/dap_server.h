@@ -91,11 +91,11 @@ private:
     static const std::vector<Command>& commands();
 
     // A container the client expands by its variablesReference.
-    enum class Container : uint8_t { Locals, Globals, Registers, Parts, Sfrs, Bits };
+    enum class Container : uint8_t { Locals, Globals, Registers, Parts, Sfrs, Bits, Board, BoardPart };
     struct Reference {
         Container kind;
         size_t frame = 0;
-        std::string expression; // Parts: the struct, union or array
+        std::string expression; // Parts: the struct, union or array; BoardPart: the part
         uint8_t sfr = 0;        // Bits: the bit-addressable SFR
     };
 
@@ -173,6 +173,12 @@ private:
     std::optional<std::string> targetOf(const Json& variablesReference, const std::string& name,
                                         std::string& error);
     Json sfrBits(uint8_t address);
+    // The Board scope: the board's parts (LCD lines, LEDs, seven-segment
+    // digits, keys, the IIC and SPI EEPROMs and the clock's memory) as the
+    // machine holds them, each opened to its lines, points, digits, keys or
+    // rows of 16 bytes.
+    Json boardParts();
+    Json boardPart(const std::string& part);
     // A breakpoint's condition, hit condition and log message from its
     // request, or why they cannot be taken.
     static std::optional<std::string> readRule(const Json& wanted, CodeBreak& rule);
