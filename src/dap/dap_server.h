@@ -15,9 +15,11 @@
 // next, stepIn, stepOut (by line, or by instruction), pause, evaluate,
 // disassemble (with each instruction's source line), gotoTargets and goto
 // (the program counter set to a line's code), readMemory, writeMemory
-// (memory references in the session's address form), terminate and
+// (memory references in the session's address form), stepBack and
+// reverseContinue (the session's history), restart, setExceptionBreakpoints
+// and exceptionInfo (the session's exception stops), terminate and
 // disconnect, and the custom request uartInput (text the host sends to
-// the chip's UART). Any
+// the chip's UART). The scopes add Board (the board's parts). Any
 // other command, a request that comes before launch, or arguments of the
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
