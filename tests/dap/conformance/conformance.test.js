@@ -1,6 +1,6 @@
 // quorvel-cli --dap driven by the VS Code debug adapter test client through
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
-// the variables, steps forward and back, reverse continue, the UART's output
+// the variables, memory and disassembly, steps forward and back, reverse continue, the UART's output
 // and input, an exception stop, the run to the program's end, a restart.
 'use strict';
 
@@ -102,6 +102,11 @@ test('a session from launch to the end of the program', async () => {
     assert.deepStrictEqual([registers.R7, Number(registers.PC)], ['0x01', pc]);
     const hover = await dc.evaluateRequest({ expression: 'i', frameId: 0, context: 'hover' });
     assert.deepStrictEqual([hover.body.result, hover.body.type], ['1', 'unsigned char']);
+    // i's memory (R7 of bank 0), and the disassembly at the stop.
+    const memory = await dc.send('readMemory', { memoryReference: hover.body.memoryReference, count: 1 });
+    assert.deepStrictEqual([hover.body.memoryReference, [...Buffer.from(memory.body.data, 'base64')]], ['iram:07', [1]]);
+    const code = await dc.disassembleRequest({ memoryReference: stop.frames[0].instructionPointerReference, instructionCount: 2 });
+    assert.deepStrictEqual([parseInt(code.body.instructions[0].address, 16), code.body.instructions[0].line], [pc, p.line('call')]);
 
     // Back to the breakpoint's last hit before, i is 0 again; forward to
     // this one.
