@@ -425,7 +425,7 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         // on past it, within what is left of the limits; the front end is
         // asked between slices of it as in any run, however often the
         // program passes the breakpoint.
-        bool goesOn = part.stop == DebugStop::BreakLine &&
+        bool goesOn = part.stop == DebugStop::BreakLine && !part.exception &&
                       !addressStopHolds(machine_.chip.pc, r, part) &&
                       (!r.maxSteps || steps < *limits.maxSteps) &&
                       (!r.maxCycles || cycles < *limits.maxCycles);
@@ -519,13 +519,15 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
             budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - run.cycles) / kMaxCyclesPerStep));
         // Batches end where the history keeps its next snapshot.
         if (history_) budget = std::min(budget, history_->stepsUntilDue());
+        budget = watchdogBudget(budget);
+        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, uint32_t(budget), stops);
         if (history_) history_->advance(machine_, result.steps);
         run.steps += result.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
-        if (ended(r, result, true, run)) return run;
+        if (watchdogFired(armed, run) || ended(r, result, true, run)) return run;
     }
 }
 
@@ -534,13 +536,14 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
     CycleCounter counter(machine_.chip);
     for (;;) {
         if (r.beforeStep) r.beforeStep(machine_, counter.total);
+        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, 1, stops);
         if (history_) history_->advance(machine_, result.steps);
         ++run.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
-        if (ended(r, result, run.steps % kStepSlice == 0, run)) return run;
+        if (watchdogFired(armed, run) || ended(r, result, run.steps % kStepSlice == 0, run)) return run;
     }
 }
 

@@ -92,9 +92,12 @@ constexpr uint64_t kStepSlice = 1u << 16;
 //   its top (the stack pointer wraps round to the register banks);
 // - UndefinedOpcode: the opcode A5H;
 // - MovxBeyondMemory: MOVX at an address past the configured external data
-//   memory (or with none), unless it reaches the on-chip EEPROM.
-enum class ExceptionStop : uint8_t { StackOverflow, UndefinedOpcode, MovxBeyondMemory };
-inline constexpr size_t kExceptionStops = 3;
+//   memory (or with none), unless it reaches the on-chip EEPROM;
+// - WatchdogReset: the watchdog's period ran out and it reset the chip (the
+//   run stops after the reset, at address 0; step back shows the moment
+//   before). Near the end of the period the run goes in short batches.
+enum class ExceptionStop : uint8_t { StackOverflow, UndefinedOpcode, MovxBeyondMemory, WatchdogReset };
+inline constexpr size_t kExceptionStops = 4;
 
 // Each exception stop's name ("stack-overflow", "undefined-opcode",
 // "movx-beyond-memory") and the label a front end shows.
@@ -322,6 +325,13 @@ private:
     // The stop conditions of a run: stopConditions() with the addresses of
     // the exception stops' instructions among the line breaks.
     StopConditions runStopConditions();
+    // With the watchdog stop on: `budget` cut to the instructions that
+    // cannot reach the end of its period (at least one), or that cannot
+    // both start it and see the shortest period end. watchdogArmed says whether it counts before a batch,
+    // watchdogFired whether it then reset the chip (and says so in `run`).
+    uint64_t watchdogBudget(uint64_t budget) const;
+    bool watchdogArmed() const;
+    bool watchdogFired(bool armed, DebugRun& run) const;
     // A condition's value, or why it has none.
     std::optional<bool> conditionHolds(std::string_view condition, std::string& error) const;
     // A log message with each {expression} replaced by its value.

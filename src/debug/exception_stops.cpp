@@ -5,6 +5,7 @@
 // works out whether this time the fault happens.
 #include "debug/debug_session.h"
 
+#include "chip/eeprom_watchdog.h"
 #include "chip/sfr.h"
 
 #include <algorithm>
@@ -19,7 +20,12 @@ constexpr std::array<ExceptionStopInfo, kExceptionStops> kExceptionStopInfo{{
     {ExceptionStop::StackOverflow, "stack-overflow", "Stack overflow into used RAM"},
     {ExceptionStop::UndefinedOpcode, "undefined-opcode", "Undefined opcode A5H"},
     {ExceptionStop::MovxBeyondMemory, "movx-beyond-memory", "MOVX beyond the external data memory"},
+    {ExceptionStop::WatchdogReset, "watchdog-reset", "Watchdog reset"},
 }};
+
+// The most machine cycles one step takes, an interrupt's vectoring with it,
+// with room to spare.
+constexpr int32_t kCyclesPerStepBound = 8;
 
 constexpr uint8_t kPush = 0xC0, kLcall = 0x12, kUndefined = 0xA5;
 constexpr bool isAcall(uint8_t op) { return (op & 0x1F) == 0x11; }
@@ -132,6 +138,39 @@ bool DebugSession::exceptionHolds(uint16_t pc, DebugRun& run) const {
         }
     }
     return false;
+}
+
+bool DebugSession::watchdogArmed() const {
+    return std::find(exceptionStops_.begin(), exceptionStops_.end(), ExceptionStop::WatchdogReset) !=
+               exceptionStops_.end() &&
+           watchdogActive(machine_.chip);
+}
+
+uint64_t DebugSession::watchdogBudget(uint64_t budget) const {
+    if (std::find(exceptionStops_.begin(), exceptionStops_.end(), ExceptionStop::WatchdogReset) ==
+        exceptionStops_.end())
+        return budget;
+    // Not counting yet: a batch too short for the shortest period (16 ms)
+    // cannot both start the watchdog and see it run out.
+    if (!watchdogActive(machine_.chip))
+        return std::min<uint64_t>(
+            budget, uint64_t(std::max(1.0, 16000.0 / machine_.chip.cycleTimeUs / kCyclesPerStepBound)));
+    const PeripheralState& periph = machine_.chip.periph;
+    // Being enabled now: one step loads the period.
+    if (!periph.watchdogEnabled) return 1;
+    return std::min<uint64_t>(budget, uint64_t(std::max(1, periph.watchdogCountdown / kCyclesPerStepBound)));
+}
+
+bool DebugSession::watchdogFired(bool armed, DebugRun& run) const {
+    const ChipState& chip = machine_.chip;
+    // The reset clears WDTEN and the watchdog's own enable, and the program
+    // counter starts again at 0.
+    if (!armed || chip.periph.watchdogEnabled || (chip.sfr(sfr::WMCON) & sfr::bits::WDTEN) || chip.pc != 0)
+        return false;
+    run.stop = DebugStop::BreakLine;
+    run.exception = ExceptionStop::WatchdogReset;
+    run.exceptionText = "the watchdog's period ran out: it reset the chip";
+    return true;
 }
 
 } // namespace quorvel

@@ -63,6 +63,7 @@ TEST(DebugSessionRun, ExceptionStopsHaltBeforeTheFault) {
         std::vector<E> on;
         std::optional<E> stop;
         uint16_t pc; // where the run stopped (with no stop: left running)
+        DeviceKind kind = DeviceKind::AT89C52;
     } rows[] = {
         // NOP; NOP; A5H
         {{0x00, 0x00, 0xA5}, 0, {E::UndefinedOpcode}, E::UndefinedOpcode, 2},
@@ -77,18 +78,23 @@ TEST(DebugSessionRun, ExceptionStopsHaltBeforeTheFault) {
         {{0x75, 0x81, 0xFE, 0x12, 0x00, 0x08, 0x00, 0x00, 0x80, 0xFE}, 0, {E::StackOverflow}, E::StackOverflow, 3},
         // MOV SP,#0FDH; LCALL 0008H: FEH and FFH are free
         {{0x75, 0x81, 0xFD, 0x12, 0x00, 0x08, 0x00, 0x00, 0x80, 0xFE}, 0, {E::StackOverflow}, std::nullopt, 0},
+        // NOP; MOV WMCON,#01H (the watchdog on, 16 ms); SJMP $
+        {{0x00, 0x75, 0x96, 0x01, 0x80, 0xFE}, 0, {E::WatchdogReset}, E::WatchdogReset, 0, DeviceKind::AT89S8252},
+        {{0x00, 0x75, 0x96, 0x01, 0x80, 0xFE}, 0, {E::StackOverflow}, std::nullopt, 0, DeviceKind::AT89S8252},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "row with stop at " << row.pc);
-        Machine m = support::makeMachine(DeviceKind::AT89C52, 12000000, 0xFFFF, row.xdataLimit);
+        Machine m = support::makeMachine(row.kind, 12000000, 0xFFFF, row.xdataLimit);
         support::loadCode(m, row.code);
         DebugSession session(m);
         session.setExceptionStops(row.on);
         RunLimits limits;
-        limits.maxSteps = 50;
+        limits.maxSteps = 100000;
         const DebugRun run = session.run(limits);
         EXPECT_EQ(run.exception, row.stop);
         if (row.stop) EXPECT_EQ(m.chip.pc, row.pc);
         else EXPECT_EQ(run.stop, DebugStop::StepLimit);
+        // The watchdog's reset comes after its period of 16000 cycles.
+        if (row.stop == E::WatchdogReset) EXPECT_GE(run.cycles, 16000u);
     }
 }

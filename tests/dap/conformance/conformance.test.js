@@ -56,7 +56,7 @@ test('a session from launch to the end of the program', async () => {
 
     await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
     const filters = init.body.exceptionBreakpointFilters.map(f => f.filter);
-    assert.deepStrictEqual(filters, ['stack-overflow', 'undefined-opcode', 'movx-beyond-memory']);
+    assert.deepStrictEqual(filters, ['stack-overflow', 'undefined-opcode', 'movx-beyond-memory', 'watchdog-reset']);
     await dc.setExceptionBreakpointsRequest({ filters: ['movx-beyond-memory'] });
     const set = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
     assert.deepStrictEqual(set.body.breakpoints.map(b => [b.verified, b.line]), [[true, p.line('call')]]);
