@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build run test python-repeat bench asan tsan fuzz fuzz-long ci clean
+.PHONY: all bootstrap configure build run test python-repeat bench vsix asan tsan fuzz fuzz-long ci clean
 
 all: build
 
@@ -33,6 +33,11 @@ python-repeat: build
 
 bench: build
 	$(BUILD_DIR)/quorvel_bench
+
+# The VS Code extension as editors/vscode/quorvel-debug.vsix, packed by
+# vsce from the extension folder's locked npm packages.
+vsix: bootstrap
+	cd editors/vscode && npm ci --ignore-scripts --no-audit --no-fund && npm run package
 
 # Sanitizer builds: the in-process suites of the core and the debug layer
 # under ASan and UBSan
@@ -63,4 +68,4 @@ fuzz-long: bootstrap
 ci: test asan tsan fuzz
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz editors/vscode/quorvel-debug.vsix

@@ -2,7 +2,8 @@
 // sends, read in two parts (so that frames are also cut between reads). It
 // follows an initialize and a launch of a one-instruction program (SJMP $,
 // written once to the temporary folder), so a launch in the input is
-// refused and nothing else on disk is read; when the first byte is odd,
+// refused and nothing else on disk is read (a restart reads the same
+// program again); when the first byte is odd,
 // configurationDone too, so the requests on a stopped program are reached.
 // A run asks for the client's bytes twice and then finds its input ended,
 // so no run goes on for ever.

@@ -25,6 +25,12 @@ if ! dpkg-query -W -f='${Status}' qt6-svg-plugins 2>/dev/null | grep -q "install
 fi
 packages+=("$svg_plugins")
 
+# Node and npm for the editor extension and its protocol tests. A machine
+# whose Node came with its own npm keeps it (Debian's npm would clash).
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,13 +1,19 @@
 #include "dap/dap_server.h"
 
 #include "cli/cli_options.h"
+#include "cli/cli_report.h"
 #include "cli/cli_session.h"
 #include "debug/run_controller.h"
 #include "machine/space_address.h"
+#include "modules/iic_settings.h"
+#include "modules/lcd_controller.h"
+#include "modules/led_display.h"
+#include "modules/spi_settings.h"
 #include "tools/disassembler.h"
 #include "tools/symbol_names.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -76,7 +82,7 @@ struct LaunchArgument {
     Takes takes;
 };
 
-constexpr std::array<LaunchArgument, 9> kLaunchArguments{{
+constexpr std::array<LaunchArgument, 10> kLaunchArguments{{
     {"program", "", Takes::Text},
     {"device", "--device", Takes::Text},
     {"clockHz", "--clock", Takes::Number},
@@ -86,6 +92,7 @@ constexpr std::array<LaunchArgument, 9> kLaunchArguments{{
     {"pins", "--pin", Takes::TextList},
     {"sourceMap", "--source-map", Takes::Text},
     {"stopOnEntry", "", Takes::Flag},
+    {"haltOnSelfJump", "--halt-on-self-jump", Takes::Flag},
 }};
 
 // The argument's value as the command line would take it, or why not.
@@ -195,6 +202,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"setInstructionBreakpoints", &DapServer::setInstructionBreakpoints, true, true},
         {"dataBreakpointInfo", &DapServer::dataBreakpointInfo, true, false},
         {"setDataBreakpoints", &DapServer::setDataBreakpoints, true, true},
+        {"setExceptionBreakpoints", &DapServer::setExceptionBreakpoints, true, true},
+        {"exceptionInfo", &DapServer::exceptionInfo, true, false},
         {"configurationDone", &DapServer::configurationDone, true, false},
         {"threads", &DapServer::threads, true, true},
         {"stackTrace", &DapServer::stackTrace, true, false},
@@ -204,6 +213,8 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"next", &DapServer::next, true, false},
         {"stepIn", &DapServer::stepIn, true, false},
         {"stepOut", &DapServer::stepOut, true, false},
+        {"stepBack", &DapServer::stepBack, true, false},
+        {"reverseContinue", &DapServer::reverseContinue, true, false},
         {"pause", &DapServer::pause, true, true},
         {"evaluate", &DapServer::evaluate, true, false},
         {"setVariable", &DapServer::setVariable, true, false},
@@ -214,7 +225,9 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         {"readMemory", &DapServer::readMemory, true, false},
         {"writeMemory", &DapServer::writeMemory, true, false},
         {"terminate", &DapServer::terminate, true, true},
+        {"restart", &DapServer::restart, true, true},
         {"disconnect", &DapServer::disconnect, false, true},
+        {"uartInput", &DapServer::uartInput, true, true},
     };
     return table;
 }
@@ -314,7 +327,12 @@ DapServer::Reply DapServer::initialize(const Json& a) {
     if (initialized_) return {{}, "'initialize' was already sent"};
     initialized_ = true;
     if (auto starts = field(a, "linesStartAt1"); starts && starts->is_boolean()) lineBase_ = starts->get<bool>() ? 0 : 1;
+    Json filters = Json::array();
+    for (const ExceptionStopInfo& info : exceptionStopTable())
+        filters.push_back(Json{{"filter", info.name}, {"label", info.label}, {"default", false}});
     return {Json{
+        {"exceptionBreakpointFilters", filters},
+        {"supportsExceptionInfoRequest", true},
         {"supportsConfigurationDoneRequest", true},
         {"supportsEvaluateForHovers", true},
         {"supportsReadMemoryRequest", true},
@@ -331,6 +349,8 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsSetExpression", true},
         {"supportsDisassembleRequest", true},
         {"supportsGotoTargetsRequest", true},
+        {"supportsStepBack", true},
+        {"supportsRestartRequest", true},
     }};
 }
 
@@ -345,7 +365,8 @@ DapServer::Reply DapServer::launch(const Json& a) {
         std::string error;
         if (argument.takes == Takes::Flag) {
             if (!value->is_boolean()) return {{}, "launch argument '" + std::string(argument.name) + "' must be true or false"};
-            stopOnEntry_ = value->get<bool>();
+            if (argument.option.empty()) stopOnEntry_ = value->get<bool>();
+            else if (value->get<bool>()) args.emplace_back(argument.option);
         } else if (argument.takes == Takes::TextList) {
             const Json list = value->is_array() ? *value : Json::array({*value});
             for (const Json& item : list) {
@@ -373,13 +394,21 @@ DapServer::Reply DapServer::launch(const Json& a) {
     }
     args.push_back("--");
     args.push_back(program);
+    if (auto failure = openSession(args)) return {{}, *failure};
+    launchArgs_ = std::move(args);
+    // The client sends its breakpoints once the program is loaded.
+    afterResponse_ = [this] { sendEvent("initialized"); };
+    return {};
+}
+
+std::optional<std::string> DapServer::openSession(const std::vector<std::string>& args) {
     const std::vector<std::string_view> views(args.begin(), args.end());
     const cli::ParseResult parsed = cli::parseCommandLine(views);
-    if (!parsed.error.empty()) return {{}, parsed.error};
-
+    if (!parsed.error.empty()) return parsed.error;
     auto session = std::make_unique<cli::Session>();
     std::istringstream noInput;
-    if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return {{}, *failure};
+    if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return *failure;
+    if (session_) session_->machine.chip.events = nullptr;
     session_ = std::move(session);
     uart_ = std::make_unique<cli::UartRecorder>(session_->machine, false);
     uart_->setCollector(&uartBytes_);
@@ -388,9 +417,53 @@ DapServer::Reply DapServer::launch(const Json& a) {
         sourceFolder_ = fs::absolute(session_->sourceMapReport.filesRead.front()).parent_path().string();
     for (const std::string& warning : session_->warnings)
         sendEvent("output", {{"category", "console"}, {"output", "warning: " + warning + "\n"}});
-    // The client sends its breakpoints once the program is loaded.
-    afterResponse_ = [this] { sendEvent("initialized"); };
+    return std::nullopt;
+}
+
+DapServer::Reply DapServer::restart(const Json&) {
+    if (!configured_) return {{}, "the program starts after 'configurationDone'"};
+    // A run under way ends first (runProgram starts again then).
+    if (running_) {
+        pauseAsked_ = restartAsked_ = true;
+        return {};
+    }
+    afterResponse_ = [this] { relaunch(); };
     return {};
+}
+
+void DapServer::relaunch() {
+    uartBytes_.clear();
+    references_.clear();
+    const std::vector<ExceptionStop> exceptions = session_->debug.exceptionStops();
+    if (auto failure = openSession(launchArgs_)) {
+        sendEvent("output", {{"category", "console"}, {"output", "restart: " + *failure + "\n"}});
+        terminated_ = true;
+        sendEvent("exited", {{"exitCode", 1}});
+        sendEvent("terminated");
+        return;
+    }
+    terminated_ = false;
+    // The breakpoints of every kind, on the program as it is read now.
+    applyCodeBreaks();
+    for (DataBreakpoint& b : dataBreakpoints_) {
+        b.firstPlace = session_->debug.watchpoints().places().size();
+        session_->debug.watch(b.text);
+        b.endPlace = session_->debug.watchpoints().places().size();
+    }
+    session_->debug.setExceptionStops(exceptions);
+    startProgram();
+}
+
+void DapServer::startProgram() {
+    cli::startRun(*session_);
+    // The history step back and reverse continue go back in.
+    session_->debug.setRecording(true);
+    if (stopOnEntry_)
+        sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}});
+    // The first run stops at a breakpoint on the first instruction before
+    // it runs.
+    else
+        runProgram(false);
 }
 
 std::string DapServer::sourcePath(const std::string& file) const {
@@ -542,14 +615,33 @@ DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
     return {Json{{"breakpoints", answers}}};
 }
 
+DapServer::Reply DapServer::setExceptionBreakpoints(const Json& a) {
+    std::vector<ExceptionStop> stops;
+    Json answers = Json::array();
+    for (const Json& filter : a.at("filters")) {
+        const std::string name = filter.get<std::string>();
+        const auto info = std::find_if(exceptionStopTable().begin(), exceptionStopTable().end(),
+                                       [&](const ExceptionStopInfo& i) { return i.name == name; });
+        if (info == exceptionStopTable().end()) return {{}, "no exception filter '" + name + "'"};
+        stops.push_back(info->stop);
+        answers.push_back(Json{{"verified", true}});
+    }
+    session_->debug.setExceptionStops(std::move(stops));
+    if (running_) restartRun_ = true;
+    return {Json{{"breakpoints", answers}}};
+}
+
+DapServer::Reply DapServer::exceptionInfo(const Json&) {
+    const DebugRun& run = session_->debug.lastRun();
+    if (!run.exception) return {{}, "the program did not stop at an exception"};
+    const ExceptionStopInfo& info = exceptionStopTable()[size_t(*run.exception)];
+    return {Json{{"exceptionId", info.name}, {"description", run.exceptionText}, {"breakMode", "always"}}};
+}
+
 DapServer::Reply DapServer::configurationDone(const Json&) {
     if (configured_) return {{}, "'configurationDone' was already sent"};
     configured_ = true;
-    cli::startRun(*session_);
-    if (stopOnEntry_) afterResponse_ = [this] { sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}}); };
-    // The first run stops at a breakpoint on the first instruction before
-    // it runs.
-    else afterResponse_ = [this] { runProgram(false); };
+    afterResponse_ = [this] { startProgram(); };
     return {};
 }
 
@@ -601,7 +693,8 @@ DapServer::Reply DapServer::scopes(const Json& a) {
     Json list = Json::array();
     for (const auto& [name, kind] :
          {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
-          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs}}) {
+          std::pair{"Registers", Container::Registers}, std::pair{"SFRs", Container::Sfrs},
+          std::pair{"Board", Container::Board}}) {
         list.push_back(Json{{"name", name}, {"variablesReference", addReference({kind, size_t(frame), {}})},
                             {"expensive", false}});
         if (kind == Container::Locals) list.back()["presentationHint"] = "locals";
@@ -669,6 +762,115 @@ Json DapServer::sfrBits(uint8_t address) {
     return list;
 }
 
+namespace {
+
+// Memory as rows of 16 bytes: "0010" = "FF FF ...".
+Json byteRows(std::span<const uint8_t> bytes) {
+    Json rows = Json::array();
+    for (size_t row = 0; row < bytes.size(); row += 16) {
+        std::string text;
+        for (size_t i = row; i < std::min(bytes.size(), row + 16); ++i) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%s%02X", i == row ? "" : " ", bytes[i]);
+            text += byte;
+        }
+        char name[8];
+        std::snprintf(name, sizeof name, "%04zX", row);
+        rows.push_back(Json{{"name", name}, {"value", text}, {"variablesReference", 0}});
+    }
+    return rows;
+}
+
+Json shown(std::string name, std::string value) {
+    return Json{{"name", std::move(name)}, {"value", std::move(value)}, {"variablesReference", 0}};
+}
+
+std::string inQuotes(const std::string& text) { return "\"" + text + "\""; }
+
+} // namespace
+
+Json DapServer::boardParts() {
+    const Machine& m = session_->machine;
+    const ModuleSettings& settings = m.modules.settings;
+    const auto part = [this](std::string name, std::string value, std::string which) {
+        Json v = shown(std::move(name), std::move(value));
+        v["variablesReference"] = addReference({Container::BoardPart, 0, std::move(which)});
+        return v;
+    };
+    Json list = Json::array();
+    std::string lcd;
+    for (int row = 0; row < lcdGeometry(settings.LcdOptions).rows; ++row)
+        lcd += (row ? " | " : "") + lcdRowText(m.modules.lcd, settings.LcdOptions, row);
+    list.push_back(part("LCD", inQuotes(lcd), "lcd"));
+    LedDigitMemory memory = m.modules.ledDigitMemory;
+    const LedEvaluation leds = evaluateLeds(settings, m.chip.portLatches(), memory, true);
+    list.push_back(part("LEDs", std::to_string(std::popcount(leds.pointLit)) + " of " +
+                                    std::to_string(std::popcount(leds.pointConnected)) + " lit",
+                        "leds"));
+    std::string digits;
+    for (int d = 0; d < leds.digitCount; ++d) digits += cli::segmentText(leds.digits[size_t(d)]);
+    list.push_back(part("Seven-segment digits", inQuotes(digits), "digits"));
+    list.push_back(part("Keys", "", "keys"));
+    const IicEepromTypeInfo& iic = iicEepromTypeInfo(iicEepromType(settings.iic));
+    list.push_back(part(std::string("IIC EEPROM ") + iic.name, std::to_string(iic.size) + " bytes", "iic"));
+    const int spiType = spiEepromType(settings.spi);
+    list.push_back(part(std::string("SPI EEPROM ") + spiEepromTypeName(spiType),
+                        std::to_string(spiEepromSize(spiType)) + " bytes", "spi"));
+    list.push_back(part("RTC", std::to_string(kRtcMemorySize) + " bytes", "rtc"));
+    return list;
+}
+
+Json DapServer::boardPart(const std::string& which) {
+    const Machine& m = session_->machine;
+    const ModuleSettings& settings = m.modules.settings;
+    Json list = Json::array();
+    if (which == "lcd") {
+        for (int row = 0; row < lcdGeometry(settings.LcdOptions).rows; ++row)
+            list.push_back(shown("line " + std::to_string(row + 1),
+                                 inQuotes(lcdRowText(m.modules.lcd, settings.LcdOptions, row))));
+    } else if (which == "leds" || which == "digits") {
+        LedDigitMemory memory = m.modules.ledDigitMemory;
+        const LedEvaluation leds = evaluateLeds(settings, m.chip.portLatches(), memory, true);
+        if (which == "leds") {
+            for (int pin = 0; pin < 32; ++pin)
+                if (leds.pointConnected >> pin & 1u)
+                    list.push_back(shown(pinRefName(pinRefFromIndex(pin)), leds.pointLit >> pin & 1u ? "on" : "off"));
+        } else {
+            for (int d = 0; d < leds.digitCount; ++d)
+                list.push_back(shown("digit " + std::to_string(d + 1),
+                                     inQuotes(cli::segmentText(leds.digits[size_t(d)])) + " (segments " +
+                                         hex(leds.digits[size_t(d)], 2) + ")"));
+        }
+    } else if (which == "keys") {
+        // A momentary key is pressed while its line is at its pressed level;
+        // a toggle key shows its line's level.
+        for (int pin = 0; pin < 32; ++pin) {
+            const int port = pin / 8, bit = pin % 8;
+            const bool level = m.chip.pins.level(pin);
+            const std::string name = settings.KeyNames[size_t(pin)].data();
+            if (settings.KeyMomentary[size_t(port)] >> bit & 1u)
+                list.push_back(shown(name, level == bool(settings.KeyMomentaryLevel[size_t(port)] >> bit & 1u)
+                                               ? "pressed" : "released"));
+            else if (settings.KeyToggle[size_t(port)] >> bit & 1u)
+                list.push_back(shown(name, std::string("toggle, line at ") + (level ? "1" : "0")));
+        }
+        if (settings.KeypadType)
+            list.push_back(shown("keypad", m.modules.keypad.KeypadPressed
+                                               ? "row " + std::to_string(m.modules.keypad.keyRow + 1) + ", column " +
+                                                     std::to_string(m.modules.keypad.keyColumn + 1)
+                                               : "no key held"));
+    } else if (which == "iic") {
+        const uint16_t size = iicEepromTypeInfo(iicEepromType(settings.iic)).size;
+        list = byteRows(std::span(m.modules.iic.eeprom.EepromMemory).first(size));
+    } else if (which == "spi") {
+        const size_t size = size_t(spiEepromSize(spiEepromType(settings.spi)));
+        list = byteRows(std::span(m.modules.spiEeprom.memory).first(size));
+    } else if (which == "rtc") {
+        list = byteRows(m.modules.iic.rtc.RtcMemory);
+    }
+    return list;
+}
+
 DapServer::Reply DapServer::listVariables(Reference reference) {
     Json list = Json::array();
     switch (reference.kind) {
@@ -705,6 +907,8 @@ DapServer::Reply DapServer::listVariables(Reference reference) {
         }
         break;
     case Container::Bits: list = sfrBits(reference.sfr); break;
+    case Container::Board: list = boardParts(); break;
+    case Container::BoardPart: list = boardPart(reference.expression); break;
     case Container::Parts: {
         const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
         if (!e.value) return {{}, e.error};
@@ -743,6 +947,8 @@ std::optional<std::string> DapServer::targetOf(const Json& id, const std::string
         return name;
     }
     case Container::Sfrs: return "sfr:" + name;
+    case Container::Board:
+    case Container::BoardPart: error = "the board's parts are shown, not written"; return std::nullopt;
     case Container::Bits:
         for (int bit = 0; bit < 8; ++bit)
             if (bitName(uint8_t(reference.sfr + bit)) == name) {
@@ -847,7 +1053,7 @@ DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
             answer["message"] = refused->text;
         } else {
             dataBreakpoints_.push_back(
-                {nextBreakpointId_, first, session_->debug.watchpoints().places().size()});
+                {nextBreakpointId_, first, session_->debug.watchpoints().places().size(), text});
         }
         ++nextBreakpointId_;
         answers.push_back(std::move(answer));
@@ -989,6 +1195,9 @@ DapServer::Reply DapServer::writeMemory(const Json& a) {
     if (!bytes) return {{}, "the data is not base64"};
     if (Validation refused = session_->debug.writeMemory(SpaceAddress{start->space, uint16_t(address)}, *bytes))
         return {{}, refused->text};
+    // New code may hold new instructions an exception stop looks at.
+    if (start->space == AddressSpace::Code && !session_->debug.exceptionStops().empty())
+        session_->debug.setExceptionStops(session_->debug.exceptionStops());
     return {Json{{"bytesWritten", bytes->size()}}};
 }
 
@@ -1022,6 +1231,34 @@ DapServer::Reply DapServer::startStep(const Json& a, int kind) {
 DapServer::Reply DapServer::next(const Json& a) { return startStep(a, int(SourceStep::Over)); }
 DapServer::Reply DapServer::stepIn(const Json& a) { return startStep(a, int(SourceStep::Into)); }
 DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(SourceStep::Out)); }
+
+DapServer::Reply DapServer::stepBack(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const bool instruction = a.value("granularity", std::string()) == "instruction";
+    const Validation refused = instruction ? session_->debug.stepBack(1) : session_->debug.stepBackLine();
+    // What the replay transmitted was said when it first happened.
+    uartBytes_.clear();
+    references_.clear();
+    if (refused) return {{}, refused->text};
+    afterResponse_ = [this] { reportStop(int(DebugStop::Step), false); };
+    return {};
+}
+
+DapServer::Reply DapServer::reverseContinue(const Json&) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const ReverseRun reverse = session_->debug.runBackwards();
+    uartBytes_.clear();
+    references_.clear();
+    if (reverse.refused) return {{}, reverse.refused->text};
+    afterResponse_ = [this, hit = reverse.hit] {
+        if (hit) return reportStop(int(hit->stop), false);
+        sendEvent("stopped", {{"reason", "entry"},
+                              {"description", "the start of the recorded history"},
+                              {"threadId", kThreadId},
+                              {"allThreadsStopped", true}});
+    };
+    return {};
+}
 
 DapServer::Reply DapServer::pause(const Json&) {
     if (running_) pauseAsked_ = true;
@@ -1070,6 +1307,10 @@ void DapServer::runProgram(bool resume) {
     } while (restartRun_ && run.stop == DebugStop::Interrupted && !ended_ && !pauseAsked_);
     running_ = false;
     flushUart();
+    if (std::exchange(restartAsked_, false) && !ended_) {
+        pauseAsked_ = false;
+        return relaunch();
+    }
     if (ended_ || terminated_) return;
     reportStop(int(run.stop), std::exchange(pauseAsked_, false));
 }
@@ -1085,9 +1326,23 @@ void DapServer::reportStop(int stopValue, bool paused) {
         sendEvent("terminated");
         return;
     }
+    // With haltOnSelfJump, a jump to itself with the UART quiet is the
+    // program's end, as on the command line (exit status 0).
+    if (stop == DebugStop::SelfJump) {
+        terminated_ = true;
+        sendEvent("exited", {{"exitCode", 0}});
+        sendEvent("terminated");
+        return;
+    }
     Json body{{"threadId", kThreadId}, {"allThreadsStopped", true}};
     switch (stop) {
     case DebugStop::BreakLine: {
+        if (const DebugRun& run = session_->debug.lastRun(); run.exception) {
+            body["reason"] = "exception";
+            body["description"] = exceptionStopTable()[size_t(*run.exception)].label;
+            body["text"] = run.exceptionText;
+            break;
+        }
         body["reason"] = "breakpoint";
         Json hit = Json::array();
         for (size_t index : session_->debug.lastRun().codeBreaks)
@@ -1119,6 +1374,16 @@ void DapServer::reportStop(int stopValue, bool paused) {
     default: body["reason"] = "step"; break;
     }
     sendEvent("stopped", std::move(body));
+}
+
+DapServer::Reply DapServer::uartInput(const Json& a) {
+    if (auto why = notRunnable()) return {{}, *why};
+    const std::string text = a.at("text").get<std::string>();
+    MachineInput in;
+    in.kind = MachineInput::Kind::SerialText;
+    in.bytes.assign(text.begin(), text.end());
+    if (Validation refused = session_->debug.input(in)) return {{}, refused->text};
+    return {Json{{"bytes", in.bytes.size()}}};
 }
 
 DapServer::Reply DapServer::terminate(const Json&) {

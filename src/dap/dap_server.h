@@ -15,8 +15,11 @@
 // next, stepIn, stepOut (by line, or by instruction), pause, evaluate,
 // disassemble (with each instruction's source line), gotoTargets and goto
 // (the program counter set to a line's code), readMemory, writeMemory
-// (memory references in the session's address form), terminate and
-// disconnect. Any
+// (memory references in the session's address form), stepBack and
+// reverseContinue (the session's history), restart, setExceptionBreakpoints
+// and exceptionInfo (the session's exception stops), terminate and
+// disconnect, and the custom request uartInput (text the host sends to
+// the chip's UART). The scopes add Board (the board's parts). Any
 // other command, a request that comes before launch, or arguments of the
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
@@ -90,11 +93,11 @@ private:
     static const std::vector<Command>& commands();
 
     // A container the client expands by its variablesReference.
-    enum class Container : uint8_t { Locals, Globals, Registers, Parts, Sfrs, Bits };
+    enum class Container : uint8_t { Locals, Globals, Registers, Parts, Sfrs, Bits, Board, BoardPart };
     struct Reference {
         Container kind;
         size_t frame = 0;
-        std::string expression; // Parts: the struct, union or array
+        std::string expression; // Parts: the struct, union or array; BoardPart: the part
         uint8_t sfr = 0;        // Bits: the bit-addressable SFR
     };
 
@@ -131,6 +134,27 @@ private:
     Reply writeMemory(const Json& arguments);
     Reply terminate(const Json& arguments);
     Reply disconnect(const Json& arguments);
+    // "uartInput" {"text"}: the simulated host sends the text's bytes to the
+    // chip's UART, paced by its receiver; also while the program runs.
+    Reply uartInput(const Json& arguments);
+    // Time travel on the session's history (recording is on from
+    // configurationDone): back one line or instruction, back to the latest
+    // breakpoint or data breakpoint.
+    Reply stepBack(const Json& arguments);
+    Reply reverseContinue(const Json& arguments);
+    // Exception breakpoints: the session's exception stops, by their names
+    // as filters; exceptionInfo says what the last one saw.
+    Reply setExceptionBreakpoints(const Json& arguments);
+    // The program loaded anew with the launch's arguments (the files read
+    // again), every breakpoint set on it, and started as after
+    // configurationDone.
+    Reply restart(const Json& arguments);
+    void relaunch();
+    // Sets up the session from the command line's arguments; why not.
+    std::optional<std::string> openSession(const std::vector<std::string>& args);
+    // The run's start: recording on, then a stop on entry or a run.
+    void startProgram();
+    Reply exceptionInfo(const Json& arguments);
 
     // After the response: run until a stop (`resume`: from the stop, past
     // a breakpoint at the program counter), or take one step.
@@ -151,6 +175,12 @@ private:
     std::optional<std::string> targetOf(const Json& variablesReference, const std::string& name,
                                         std::string& error);
     Json sfrBits(uint8_t address);
+    // The Board scope: the board's parts (LCD lines, LEDs, seven-segment
+    // digits, keys, the IIC and SPI EEPROMs and the clock's memory) as the
+    // machine holds them, each opened to its lines, points, digits, keys or
+    // rows of 16 bytes.
+    Json boardParts();
+    Json boardPart(const std::string& part);
     // A breakpoint's condition, hit condition and log message from its
     // request, or why they cannot be taken.
     static std::optional<std::string> readRule(const Json& wanted, CodeBreak& rule);
@@ -174,6 +204,8 @@ private:
     bool configured_ = false;
     bool terminated_ = false;
     bool stopOnEntry_ = false;
+    bool restartAsked_ = false; // during a run: restart once it has ended
+    std::vector<std::string> launchArgs_; // the launch as command-line arguments
     int lineBase_ = 0; // 1 when the client counts lines from 0
     std::function<void()> afterResponse_;
     std::unique_ptr<cli::Session> session_;
@@ -193,6 +225,7 @@ private:
     struct DataBreakpoint {
         int id;
         size_t firstPlace, endPlace; // its places among the session's watchpoints
+        std::string text;            // what it watches, as the session takes it
     };
     std::vector<DataBreakpoint> dataBreakpoints_;
     std::vector<Reference> references_; // variablesReference n is references_[n - 1]

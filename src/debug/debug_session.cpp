@@ -426,13 +426,13 @@ DebugRun DebugSession::run(const RunLimits& limits) {
     uint64_t unasked = 0; // steps since the front end's carryOn was last asked
     for (;;) {
         DebugRun part;
-        if (!r.resume && lineBreaks_[machine_.chip.pc])
+        if (!r.resume && (lineBreaks_[machine_.chip.pc] || exceptionAddresses_[machine_.chip.pc]))
             part.stop = DebugStop::BreakLine;
         else if (!stopsBeforeRunning(part)) {
             // Running on from a moment in the past discards the future.
             if (history_) history_->beginForward();
-            part = r.beforeStep || r.afterStep ? runStepwise(r, stopConditions())
-                                               : runBatches(r, stopConditions());
+            part = r.beforeStep || r.afterStep ? runStepwise(r, runStopConditions())
+                                               : runBatches(r, runStopConditions());
         }
         steps += part.steps;
         cycles += part.cycles;
@@ -441,8 +441,8 @@ DebugRun DebugSession::run(const RunLimits& limits) {
         // on past it, within what is left of the limits; the front end is
         // asked between slices of it as in any run, however often the
         // program passes the breakpoint.
-        bool goesOn = part.stop == DebugStop::BreakLine &&
-                      !codeBreakHolds(machine_.chip.pc, r, part) &&
+        bool goesOn = part.stop == DebugStop::BreakLine && !part.exception &&
+                      !addressStopHolds(machine_.chip.pc, r, part) &&
                       (!r.maxSteps || steps < *limits.maxSteps) &&
                       (!r.maxCycles || cycles < *limits.maxCycles);
         if (goesOn && unasked >= r.batchSteps.value_or(kMaxBatch)) {
@@ -550,13 +550,15 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
             budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - run.cycles) / kMaxCyclesPerStep));
         // Batches end where the history keeps its next snapshot.
         if (history_) budget = std::min(budget, history_->stepsUntilDue());
+        budget = watchdogBudget(budget);
+        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, uint32_t(budget), stops);
         if (history_) history_->advance(machine_, result.steps);
         run.steps += result.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
-        if (ended(r, result, true, run)) return run;
+        if (watchdogFired(armed, run) || ended(r, result, true, run)) return run;
     }
 }
 
@@ -565,6 +567,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
     CycleCounter counter(machine_.chip);
     for (;;) {
         if (r.beforeStep) r.beforeStep(machine_, counter.total);
+        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, 1, stops);
         if (history_) history_->advance(machine_, result.steps);
         ++run.steps;
@@ -572,7 +575,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
         const uint64_t slice = std::max<uint64_t>(1, r.batchSteps.value_or(kStepSlice));
-        if (ended(r, result, run.steps % slice == 0, run)) return run;
+        if (watchdogFired(armed, run) || ended(r, result, run.steps % slice == 0, run)) return run;
     }
 }
 

@@ -87,12 +87,39 @@ struct RunLimits {
 // Instructions run one at a time between two calls of RunLimits::carryOn.
 constexpr uint64_t kStepSlice = 1u << 16;
 
+// Faults a run can stop at, each turned on apart (setExceptionStops); the
+// run stops before the instruction that would commit it (an interrupt's
+// vectoring, after it: at the vector).
+// - StackOverflow: a PUSH, ACALL, LCALL or interrupt puts a byte on the
+//   stack where a C variable of the program lies in internal RAM, or past
+//   its top (the stack pointer wraps round to the register banks);
+// - UndefinedOpcode: the opcode A5H;
+// - MovxBeyondMemory: MOVX at an address past the configured external data
+//   memory (or with none), unless it reaches the on-chip EEPROM;
+// - WatchdogReset: the watchdog's period ran out and it reset the chip (the
+//   run stops after the reset, at address 0; step back shows the moment
+//   before). Near the end of the period the run goes in short batches.
+enum class ExceptionStop : uint8_t { StackOverflow, UndefinedOpcode, MovxBeyondMemory, WatchdogReset };
+inline constexpr size_t kExceptionStops = 4;
+
+// Each exception stop's name ("stack-overflow", "undefined-opcode",
+// "movx-beyond-memory") and the label a front end shows.
+struct ExceptionStopInfo {
+    ExceptionStop stop;
+    std::string_view name;
+    std::string_view label;
+};
+std::span<const ExceptionStopInfo> exceptionStopTable();
+
 struct DebugRun {
     DebugStop stop = DebugStop::CycleLimit;
     int breakIndex = -1;          // which breakpoint condition held
     std::optional<WatchHit> watch; // what the watchpoint saw
     std::string watched;          // the watch as it was asked for ("iram:30", "count")
     std::vector<size_t> codeBreaks; // BreakLine: which code breakpoints held (codeBreaks())
+    // BreakLine: the fault the program was about to commit, and what it is.
+    std::optional<ExceptionStop> exception;
+    std::string exceptionText;
     uint64_t steps = 0;           // instructions executed
     uint64_t cycles = 0;          // their machine cycles (not wrapped)
 };
@@ -284,6 +311,19 @@ public:
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);
+    // Back one source line, as a step over backwards: to the latest moment
+    // before the present at which the program counter was at the start of
+    // a line at the primary level, no deeper in the call stack than now
+    // (the history's start when there is none). By instruction without a
+    // source map.
+    Validation stepBackLine();
+
+    // ---- exception stops (exception_stops.cpp)
+
+    // The faults every run stops at; the instructions that may commit them
+    // are found in program memory now (set them again after writing it).
+    void setExceptionStops(std::vector<ExceptionStop> stops);
+    const std::vector<ExceptionStop>& exceptionStops() const { return exceptionStops_; }
 
     // Stores `value` into `target`: a C expression of stack frame `frame`
     // (a number, decimal or 0x1F; a decimal fraction for a float), a
@@ -330,6 +370,22 @@ private:
     // holds (counting their hits and saying their log messages); true
     // where there are none.
     bool codeBreakHolds(uint16_t pc, const RunLimits& limits, DebugRun& run);
+    // At an address stop: an exception stop that holds, else a line break
+    // there (codeBreakHolds); false at an address that is neither.
+    bool addressStopHolds(uint16_t pc, const RunLimits& limits, DebugRun& run);
+    // Whether the instruction at `pc` would commit a fault turned on;
+    // says which in `run`.
+    bool exceptionHolds(uint16_t pc, DebugRun& run) const;
+    // The stop conditions of a run: stopConditions() with the addresses of
+    // the exception stops' instructions among the line breaks.
+    StopConditions runStopConditions();
+    // With the watchdog stop on: `budget` cut to the instructions that
+    // cannot reach the end of its period (at least one), or that cannot
+    // both start it and see the shortest period end. watchdogArmed says whether it counts before a batch,
+    // watchdogFired whether it then reset the chip (and says so in `run`).
+    uint64_t watchdogBudget(uint64_t budget) const;
+    bool watchdogArmed() const;
+    bool watchdogFired(bool armed, DebugRun& run) const;
     // A condition's value, or why it has none.
     std::optional<bool> conditionHolds(std::string_view condition, std::string& error) const;
     // A log message with each {expression} replaced by its value.
@@ -355,6 +411,10 @@ private:
     std::vector<CodeBreak> codeBreaks_;
     DebugRun last_;
     std::optional<History> history_;
+    std::vector<ExceptionStop> exceptionStops_;
+    CodeAddressSet exceptionAddresses_; // instructions that may commit one
+    CodeAddressSet runAddresses_;       // those and the line breaks
+    std::vector<bool> variableBytes_;   // internal RAM a C variable holds
 };
 
 } // namespace quorvel

@@ -147,6 +147,15 @@ Validation applyInput(Machine& machine, const MachineInput& in) {
         restoreSnapshot(state, machine);
         return {};
     }
+    case Kind::SerialText:
+        if (in.bytes.empty()) return errorMessage("Input", "no bytes to send");
+        // Text typed while earlier text is still going out follows it.
+        if (modules.serialHost.transmitting)
+            modules.serialHost.fileBytes.insert(modules.serialHost.fileBytes.end(), in.bytes.begin(),
+                                                in.bytes.end());
+        else
+            startFileTransmission(modules.serialHost, chip, in.bytes);
+        return {};
     }
     return errorMessage("Input", "unknown input");
 }

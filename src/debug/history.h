@@ -64,6 +64,8 @@ struct MachineInput {
         ClockTick,  // the IIC clock's second: `bytes` the wall-clock time (clockTickBytes)
         Machine,    // the whole machine set to `bytes`, a snapshot's byte form: an edit no
                     // other kind describes (a module setting, a pulse source, a file sent)
+        SerialText, // the serial host sends `bytes` one after the other, paced
+                    // by the chip's receiver (as a file it sends)
     };
     Kind kind = Kind::Memory;
     SpaceAddress place{};

@@ -23,7 +23,7 @@ constexpr size_t kInputRecord = 8 * 2 + 1 + 1 + 2 + 4 + 1 + 4;
 // The largest input: a whole machine state (an edit no other kind describes).
 constexpr size_t kMaxInputBytes = 1u << 20;
 
-constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::Machine);
+constexpr unsigned kLastInputKind = unsigned(MachineInput::Kind::SerialText);
 constexpr unsigned kLastSpace = unsigned(AddressSpace::Code);
 constexpr unsigned kLastStop = unsigned(DebugStop::Step);
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 using namespace quorvel::support;
@@ -162,7 +163,7 @@ TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
     EXPECT_EQ(where(c).front(), (std::pair<std::string, int>{"main", mark}));
 
     const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
-    ASSERT_EQ(scopes.size(), 4u) << scopes;
+    ASSERT_EQ(scopes.size(), 5u) << scopes;
     std::map<std::string, Json> shown; // Locals and Globals by name
     for (int i : {0, 1}) {
         const Json listed = c.call("variables", {{"variablesReference", scopes[i]["variablesReference"]}});
@@ -225,7 +226,7 @@ TEST(DapSession, DataBreakpointsAndWritesAreTheSessions) {
     ASSERT_EQ(c.call("configurationDone")["success"], true);
     ASSERT_EQ(stopReason(c), "breakpoint");
     const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
-    ASSERT_EQ(scopes.size(), 4u) << scopes;
+    ASSERT_EQ(scopes.size(), 5u) << scopes;
     EXPECT_EQ(scopes[3]["name"], "SFRs");
     // The containers by name: the scopes, PSW in Registers, TCON in SFRs
     // (each opens to its bits).
@@ -416,3 +417,30 @@ TEST(DapSession, BreakpointConditionsHitCountsAndLogPoints) {
 }
 
 } // namespace
+
+TEST(DapSession, TheBoardScopeShowsTheBoardsParts) {
+    TempDir dir;
+    const std::string demos = std::string(QUORVEL_BUILD_DIR) + "/DemoPrograms/";
+    DapClient c(dir.path);
+    start(c, {{"program", demos + "Demo3.HEX"}, {"modules", demos + "Demo3.MST"}});
+    ASSERT_EQ(c.call("configurationDone")["success"], true);
+    // The demonstration writes its message and parks in a loop.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(c.call("pause", {{"threadId", 1}})["success"], true);
+    EXPECT_EQ(stopReason(c), "pause");
+    const Json scopes = c.call("scopes", {{"frameId", 0}})["body"]["scopes"];
+    ASSERT_EQ(scopes[4]["name"], "Board") << scopes;
+    std::map<std::string, Json> parts;
+    const Json board = c.call("variables", {{"variablesReference", scopes[4]["variablesReference"]}})["body"]["variables"];
+    for (const Json& v : board) parts[v["name"]] = v;
+    ASSERT_TRUE(parts.contains("LCD")) << scopes;
+    const Json lines = c.call("variables", {{"variablesReference", parts["LCD"]["variablesReference"]}})["body"]["variables"];
+    std::vector<std::string> shown;
+    for (const Json& line : lines) shown.push_back(line["value"]);
+    EXPECT_EQ(shown, (std::vector<std::string>{"\"  Quorvel Simulator \"", "\" 8051 Family Demo 3 \"",
+                                                "\"4 Lines X 20 Chars  \"", "\"LCD Module Message  \""}));
+    // The clock's memory opens to rows of 16 bytes.
+    const Json rtc = c.call("variables", {{"variablesReference", parts["RTC"]["variablesReference"]}})["body"]["variables"];
+    EXPECT_EQ(rtc.size(), 16u);
+    EXPECT_EQ(c.call("disconnect")["success"], true);
+}
