@@ -159,14 +159,12 @@ if(GUI)
   endif()
 endif()
 
-file(REMOVE_RECURSE ${WORK_DIR})
-message(STATUS "installed programs match the build tree")
-
 # The Python module from the moved prefix, found through PYTHONPATH: it
 # runs the installed demonstration as the build's does.
 if(PYTHON)
-  set(script "import quorvel, sys; b = quorvel.Board(modules=sys.argv[2]); b.load(sys.argv[1]); "
-             "b.run(timeout_ms=200); print(quorvel.__file__); print(b.lcd.lines())")
+  # Lines, not semicolons: run() passes its arguments on as a CMake list.
+  string(CONCAT script "import quorvel, sys\nb = quorvel.Board(modules=sys.argv[2])\nb.load(sys.argv[1])\n"
+                      "b.run(timeout_ms=200)\nprint(quorvel.__file__)\nprint(b.lcd.lines())")
   run(COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${P}/lib/python3/dist-packages
               ${PYTHON} -c "${script}" ${P}/share/quorvel/DemoPrograms/Demo3.HEX
               ${P}/share/quorvel/DemoPrograms/Demo3.MST
@@ -177,3 +175,6 @@ if(PYTHON)
     message(FATAL_ERROR "the installed Python module did not run the demonstration (${result}):\n${out}\n${err}")
   endif()
 endif()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+message(STATUS "installed programs match the build tree")
