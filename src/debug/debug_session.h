@@ -139,6 +139,7 @@ struct LastWrite {
     uint8_t newValue = 0;
     std::string file; // the instruction's source line, with a source map
     int line = 0;     // 0: none
+    SpaceAddress place{}; // the byte written (of a variable's, the latest)
 };
 
 // The last change of a port line's level (DebugSession::lastChangeOfLine).

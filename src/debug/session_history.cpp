@@ -200,7 +200,7 @@ Validation DebugSession::lastWrite(const SpaceAddress& place, std::optional<Last
             if (result.cause != StopCause::Watchpoint || !watch.hit()) return;
             const WatchHit& hit = *watch.hit();
             found = LastWrite{step, machine_.chip.cycleCount(), hit.writerPc, hit.oldValue,
-                              hit.newValue, {}, 0};
+                              hit.newValue, {}, 0, place};
             if (sourceMap_)
                 if (const std::optional<SourceLocation> where = sourceMap_->locationAt(hit.writerPc)) {
                     found->file = sourceMap_->files()[where->file];

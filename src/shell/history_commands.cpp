@@ -182,44 +182,6 @@ void saveRecordingSettings(Frame& frame) {
     settings.setValue(kBudgetKey, qulonglong(frame.runControl().historyBudget >> 20));
 }
 
-// The place's source line, "main.c line 12", or nothing.
-QString sourceLine(const DebugSession& session, uint16_t pc) {
-    const SourceMap* map = session.sourceMap();
-    if (!map) return {};
-    const std::optional<SourceLocation> where = map->locationAt(pc);
-    if (!where) return {};
-    return QString("%1 line %2").arg(QString::fromStdString(map->files()[where->file])).arg(where->line);
-}
-
-std::optional<AddressSpace> placeSpace(CSpace space) {
-    switch (space) {
-    case CSpace::Iram: return AddressSpace::InternalRam;
-    case CSpace::Sfr: return AddressSpace::Sfr;
-    case CSpace::Xdata: return AddressSpace::ExternalData;
-    case CSpace::Bit: return AddressSpace::Bit;
-    case CSpace::Code: return AddressSpace::Code;
-    }
-    return std::nullopt;
-}
-
-// The places of `what`: one for "SPACE:ADDRESS", each byte of a variable.
-Validation placesOf(const DebugSession& session, const QString& what, std::vector<SpaceAddress>& places) {
-    const std::string text = what.toStdString();
-    if (what.contains(':')) {
-        std::string error;
-        const std::optional<SpaceAddress> place = parseSpaceAddress(text, error);
-        if (!place) return errorMessage("Last Write", error);
-        places.push_back(*place);
-        return {};
-    }
-    const CEvaluation e = session.evaluate(text);
-    if (!e.value) return errorMessage("Last Write", e.error);
-    if (!e.value->place) return errorMessage("Last Write", text + " is not available here: " + e.value->unavailable);
-    const std::optional<AddressSpace> space = placeSpace(e.value->place->space);
-    for (uint16_t address : e.value->place->bytes) places.push_back(SpaceAddress{*space, address});
-    return {};
-}
-
 } // namespace
 
 void setUpHistoryCommands(Frame& frame) {
@@ -362,28 +324,18 @@ void showLastWrite(const ViewContext& context, ProgramDebug& debug, const QStrin
     RunController& run = context.runControl();
     if (run.running()) return;
     DebugSession& session = debug.session();
-    std::vector<SpaceAddress> places;
     std::optional<LastWrite> last;
-    SpaceAddress lastPlace;
     Validation refused;
-    QString line;
     {
         auto guard = run.pause();
         run.keepHistoryPresent();
         WaveRecorder* const wave = run.machine().wave;
         run.machine().wave = nullptr;
-        refused = placesOf(session, what, places);
-        // The latest write to any byte of the place.
-        for (const SpaceAddress& place : places) {
-            if (refused) break;
-            std::optional<LastWrite> found;
-            refused = session.lastWrite(place, found);
-            if (found && (!last || found->step > last->step)) last = found, lastPlace = place;
-        }
+        refused = session.lastWrite(what.toStdString(), last);
         run.machine().wave = wave;
         run.notePresent();
-        if (last) line = sourceLine(session, last->pc);
     }
+    if (refused) refused->title = "Last Write";
     if (refused) {
         context.showMessage(*refused);
         return;
@@ -394,9 +346,12 @@ void showLastWrite(const ViewContext& context, ProgramDebug& debug, const QStrin
         return;
     }
     QString text = QString("Last write to %1 (%2) at cycle %3:\nPC %4%5, %6 -> %7")
-                       .arg(what, QString::fromStdString(spaceAddressText(lastPlace)))
+                       .arg(what, QString::fromStdString(spaceAddressText(last->place)))
                        .arg(last->cycle)
-                       .arg(hex4(last->pc), line.isEmpty() ? QString() : ", " + line)
+                       .arg(hex4(last->pc), last->line ? QString(", %1 line %2")
+                                                             .arg(QString::fromStdString(last->file))
+                                                             .arg(last->line)
+                                                       : QString())
                        .arg(QString::asprintf("%02XH", unsigned(last->oldValue)),
                             QString::asprintf("%02XH", unsigned(last->newValue)));
     const UserMessage question{"Last Write", (text + "\n\nGo to that moment?").toStdString(),
