@@ -7,4 +7,4 @@ cd "$(dirname "$0")"
 if [ ! -f node_modules/.package-lock.json ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
   npm ci --ignore-scripts --no-audit --no-fund
 fi
-exec node --test --test-reporter=spec conformance.test.js
+exec node --test --test-reporter=tap conformance.test.js
