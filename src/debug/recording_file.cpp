@@ -219,47 +219,16 @@ struct RecordingCodec {
     }
 };
 
+const CheckedFileKind kRecordingFile{kSignature, kRecordingFileVersion, "a recording",
+                                     "the recording signature", "recorded data"};
+
 std::vector<uint8_t> encodeRecordingFile(const History& history, const RecordingEnd& end) {
-    const std::vector<uint8_t> payload = RecordingCodec::payload(history, end);
-    const uint64_t checksum = hashBytes(payload);
-    ByteWriter writer;
-    writer.bytes(kSignature);
-    writer.u32(kRecordingFileVersion);
-    u64(writer, snapshotLayoutFingerprint());
-    u64(writer, payload.size());
-    u64(writer, checksum);
-    writer.bytes(payload);
-    return writer.take();
+    return wrapCheckedFile(kRecordingFile, RecordingCodec::payload(history, end));
 }
 
 std::optional<std::string> parseRecordingFile(std::span<const uint8_t> bytes, Recording& into) {
-    ByteReader reader(bytes);
-    const std::span<const uint8_t> signature = reader.bytes(kSignature.size());
-    if (!reader.ok() || !std::equal(signature.begin(), signature.end(), kSignature.begin()))
-        return std::string("not a recording (it does not begin with the recording signature)");
-    const uint32_t version = reader.u32();
-    if (!reader.ok()) return std::string("truncated: the file ends inside its header");
-    if (version != kRecordingFileVersion)
-        return "a recording of version " + std::to_string(version) +
-               ", which this program cannot read (it reads version " +
-               std::to_string(kRecordingFileVersion) + ")";
-    const uint64_t layout = u64(reader);
-    if (!reader.ok()) return std::string("truncated: the file ends inside its header");
-    if (layout != snapshotLayoutFingerprint())
-        return std::string("written by a build whose machine state has other fields; "
-                           "this program cannot read it");
-    const uint64_t length = u64(reader);
-    const uint64_t checksum = u64(reader);
-    if (!reader.ok()) return std::string("truncated: the file ends inside its header");
-    if (length > reader.remaining())
-        return "truncated: the header announces " + std::to_string(length) +
-               " bytes of recorded data, the file holds " + std::to_string(reader.remaining());
-    if (length < reader.remaining())
-        return "damaged: " + std::to_string(reader.remaining() - length) +
-               " bytes follow the recorded data its header announces";
-    const std::span<const uint8_t> payload = reader.bytes(size_t(length));
-    if (hashBytes(payload) != checksum)
-        return std::string("corrupted: the checksum does not match the recorded data");
+    std::span<const uint8_t> payload;
+    if (auto problem = unwrapCheckedFile(kRecordingFile, bytes, payload)) return problem;
     Recording read;
     if (auto problem = RecordingCodec::read(payload, read)) return problem;
     into = std::move(read);

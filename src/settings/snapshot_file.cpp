@@ -2,6 +2,7 @@
 
 #include "settings/settings_io.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -16,37 +17,38 @@ uint64_t u64(ByteReader& reader) {
     return high << 32 | reader.u32();
 }
 
+void u64(ByteWriter& writer, uint64_t value) {
+    writer.u32(uint32_t(value >> 32));
+    writer.u32(uint32_t(value));
+}
+
+const CheckedFileKind kSnapshotFile{kSignature, kSnapshotFileVersion, "a snapshot file",
+                                    "the snapshot signature", "snapshot data"};
+
 } // namespace
 
-std::vector<uint8_t> encodeSnapshotFile(const MachineSnapshot& snapshot) {
-    const std::vector<uint8_t> payload = encodeSnapshot(snapshot);
-    const uint64_t checksum = hashBytes(payload);
+std::vector<uint8_t> wrapCheckedFile(const CheckedFileKind& kind, std::span<const uint8_t> payload) {
     ByteWriter writer;
-    writer.bytes(kSignature);
-    writer.u32(kSnapshotFileVersion);
-    const uint64_t layout = snapshotLayoutFingerprint();
-    writer.u32(uint32_t(layout >> 32));
-    writer.u32(uint32_t(layout));
-    writer.u32(uint32_t(uint64_t(payload.size()) >> 32));
-    writer.u32(uint32_t(payload.size()));
-    writer.u32(uint32_t(checksum >> 32));
-    writer.u32(uint32_t(checksum));
+    writer.bytes(kind.signature);
+    writer.u32(kind.version);
+    u64(writer, snapshotLayoutFingerprint());
+    u64(writer, payload.size());
+    u64(writer, hashBytes(payload));
     writer.bytes(payload);
     return writer.take();
 }
 
-std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes,
-                                             MachineSnapshot& into) {
+std::optional<std::string> unwrapCheckedFile(const CheckedFileKind& kind, std::span<const uint8_t> bytes,
+                                             std::span<const uint8_t>& payload) {
     ByteReader reader(bytes);
-    const std::span<const uint8_t> signature = reader.bytes(kSignature.size());
-    if (!reader.ok() || !std::equal(signature.begin(), signature.end(), kSignature.begin()))
-        return std::string("not a snapshot file (it does not begin with the snapshot signature)");
+    const std::span<const uint8_t> signature = reader.bytes(kind.signature.size());
+    if (!reader.ok() || !std::equal(signature.begin(), signature.end(), kind.signature.begin()))
+        return "not " + std::string(kind.name) + " (it does not begin with " + kind.signatureName + ")";
     const uint32_t version = reader.u32();
     if (!reader.ok()) return std::string("truncated: the file ends inside its header");
-    if (version != kSnapshotFileVersion)
-        return "a snapshot file of version " + std::to_string(version) +
-               ", which this program cannot read (it reads version " +
-               std::to_string(kSnapshotFileVersion) + ")";
+    if (version != kind.version)
+        return std::string(kind.name) + " of version " + std::to_string(version) +
+               ", which this program cannot read (it reads version " + std::to_string(kind.version) + ")";
     const uint64_t layout = u64(reader);
     if (!reader.ok()) return std::string("truncated: the file ends inside its header");
     if (layout != snapshotLayoutFingerprint())
@@ -56,14 +58,25 @@ std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes,
     const uint64_t checksum = u64(reader);
     if (!reader.ok()) return std::string("truncated: the file ends inside its header");
     if (length > reader.remaining())
-        return "truncated: the header announces " + std::to_string(length) +
-               " bytes of snapshot data, the file holds " + std::to_string(reader.remaining());
+        return "truncated: the header announces " + std::to_string(length) + " bytes of " + kind.dataName +
+               ", the file holds " + std::to_string(reader.remaining());
     if (length < reader.remaining())
-        return "damaged: " + std::to_string(reader.remaining() - length) +
-               " bytes follow the snapshot data its header announces";
-    const std::span<const uint8_t> payload = reader.bytes(size_t(length));
+        return "damaged: " + std::to_string(reader.remaining() - length) + " bytes follow the " +
+               kind.dataName + " its header announces";
+    payload = reader.bytes(size_t(length));
     if (hashBytes(payload) != checksum)
-        return std::string("corrupted: the checksum does not match the snapshot data");
+        return "corrupted: the checksum does not match the " + std::string(kind.dataName);
+    return std::nullopt;
+}
+
+std::vector<uint8_t> encodeSnapshotFile(const MachineSnapshot& snapshot) {
+    return wrapCheckedFile(kSnapshotFile, encodeSnapshot(snapshot));
+}
+
+std::optional<std::string> parseSnapshotFile(std::span<const uint8_t> bytes,
+                                             MachineSnapshot& into) {
+    std::span<const uint8_t> payload;
+    if (auto problem = unwrapCheckedFile(kSnapshotFile, bytes, payload)) return problem;
     MachineSnapshot read;
     if (auto problem = decodeSnapshot(payload, read)) return "unusable: " + *problem;
     into = std::move(read);

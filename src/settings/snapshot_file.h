@@ -32,6 +32,23 @@
 
 namespace quorvel {
 
+// The header both snapshot files and recording files (debug/recording_file.h)
+// put before their data: which kind of file it is, how it names itself in
+// messages, and its version.
+struct CheckedFileKind {
+    std::span<const uint8_t> signature; // 8 bytes
+    uint32_t version;
+    const char* name;          // "a snapshot file"
+    const char* signatureName; // "the snapshot signature"
+    const char* dataName;      // "snapshot data"
+};
+// The header and `payload` after it.
+std::vector<uint8_t> wrapCheckedFile(const CheckedFileKind& kind, std::span<const uint8_t> payload);
+// Checks the header of `bytes` as above and sets `payload` to the data it
+// announces; the message says what is wrong.
+std::optional<std::string> unwrapCheckedFile(const CheckedFileKind& kind, std::span<const uint8_t> bytes,
+                                             std::span<const uint8_t>& payload);
+
 constexpr uint32_t kSnapshotFileVersion = 1;
 constexpr size_t kSnapshotHeaderSize = 36;
 // The largest byte form: 64 KB of code and of data, the profile's counters
