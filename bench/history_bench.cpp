@@ -7,9 +7,10 @@
 //   DemoHistory/Demo:N - 2^26 instructions of demonstration N recorded
 //       with the default interval and budget: the bytes kept
 //       (history_bytes), the snapshots kept and the bytes per snapshot;
-//   RunBackwards - from the end of a 2^28-instruction history of the busy
-//       firmware back to its start, with a line breakpoint the program never
-//       reaches (every segment replayed with the stop conditions checked);
+//   RunBackwards - from the end of a history of 10^9 instructions of the
+//       busy firmware back to its start, with a line breakpoint the program
+//       never reaches (every segment looked over with the stop conditions
+//       checked, on as many threads as there are cores);
 //   StepBack - from 200 random moments of a 2^26-instruction history of
 //       the busy firmware, one instruction back: median and 95th percentile
 //       in milliseconds (p50_ms, p95_ms).
@@ -167,7 +168,7 @@ void StepBack(benchmark::State& state) {
 BENCHMARK(StepBack)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void RunBackwards(benchmark::State& state) {
-    constexpr uint64_t kHistory = uint64_t(1) << 28;
+    constexpr uint64_t kHistory = 1'000'000'000;
     Machine machine = busyMachine();
     DebugSession session(machine);
     session.setRecording(true);

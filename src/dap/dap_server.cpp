@@ -1235,7 +1235,8 @@ DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(Sou
 DapServer::Reply DapServer::stepBack(const Json& a) {
     if (auto why = notRunnable()) return {{}, *why};
     const bool instruction = a.value("granularity", std::string()) == "instruction";
-    const Validation refused = instruction ? session_->debug.stepBack(1) : session_->debug.stepBackLine();
+    const Validation refused =
+        session_->debug.stepBackOver(instruction ? DebugSession::StepUnit::Instruction : DebugSession::StepUnit::Line);
     // What the replay transmitted was said when it first happened.
     uartBytes_.clear();
     references_.clear();

@@ -312,12 +312,6 @@ public:
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);
-    // Back one source line, as a step over backwards: to the latest moment
-    // before the present at which the program counter was at the start of
-    // a line at the primary level, no deeper in the call stack than now
-    // (the history's start when there is none). By instruction without a
-    // source map.
-    Validation stepBackLine();
 
     // ---- exception stops (exception_stops.cpp)
 

@@ -1,12 +1,18 @@
 #include "debug/history.h"
 
 #include "chip/serial_line.h"
+#include "machine/watchpoints.h"
 #include "modules/keys.h"
 #include "modules/serial_host.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace quorvel {
 
@@ -295,14 +301,6 @@ size_t History::keptAtOrBefore(uint64_t step) const {
     return after == kept_.begin() ? 0 : size_t(after - kept_.begin()) - 1;
 }
 
-void History::restore(size_t index, Machine& machine) {
-    const std::vector<uint8_t> form = byteForm(index);
-    // A byte form this history wrote reads back; the check stays, so a
-    // fault here never runs a broken machine.
-    if (decodeSnapshot(form, scratch_)) return;
-    restoreSnapshot(scratch_, machine);
-}
-
 std::vector<uint8_t> History::byteForm(size_t index) const {
     const Kept& k = kept_[index];
     std::vector<uint8_t> form(k.length);
@@ -317,27 +315,50 @@ std::vector<uint8_t> History::byteForm(size_t index) const {
     return form;
 }
 
-void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
-                     const HitSink& hit) {
+void History::restore(size_t index, Machine& machine, MachineSnapshot& scratch) const {
+    const std::vector<uint8_t> form = byteForm(index);
+    // A byte form this history wrote reads back; the check stays, so a
+    // fault here never runs a broken machine.
+    if (decodeSnapshot(form, scratch)) return;
+    restoreSnapshot(scratch, machine);
+}
+
+History::Replayed History::replaySegment(Machine& machine, size_t index, uint64_t to,
+                                         const StopConditions* stops, const SegmentHit& hit,
+                                         MachineSnapshot& scratch,
+                                         const std::atomic<bool>* cancel) const {
     const ReplayEvents quiet(machine);
-    restore(index, machine);
-    uint64_t step = kept_[index].at.step;
-    size_t next = kept_[index].at.inputs;
+    restore(index, machine, scratch);
+    Replayed at{kept_[index].at.step, kept_[index].at.inputs};
     const StopConditions none;
+    // A cancellable replay runs in batches short enough to notice soon.
+    const uint64_t batch = cancel ? kCancelBatch : std::numeric_limits<uint32_t>::max();
     for (;;) {
-        for (; next < log_.size() && log_[next].step <= step; ++next)
-            applyInput(machine, log_[next].input);
-        if (step >= to) break;
-        uint64_t limit = std::min<uint64_t>(to - step, std::numeric_limits<uint32_t>::max());
-        if (next < log_.size()) limit = std::min(limit, log_[next].step - step);
+        for (; at.inputs < log_.size() && log_[at.inputs].step <= at.step; ++at.inputs)
+            applyInput(machine, log_[at.inputs].input);
+        if (at.step >= to || (cancel && cancel->load(std::memory_order_relaxed))) break;
+        uint64_t limit = std::min(to - at.step, batch);
+        if (at.inputs < log_.size()) limit = std::min(limit, log_[at.inputs].step - at.step);
         const RunResult result = runSteps(machine, uint32_t(limit), stops ? *stops : none);
-        step += result.steps;
-        if (stops && result.cause != StopCause::Steps && hit) hit(step, result);
+        at.step += result.steps;
+        if (stops && result.cause != StopCause::Steps && hit && hit(at.step, result)) break;
         if (result.steps == 0) break;
     }
-    now_ = step;
+    return at;
+}
+
+void History::replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
+                     const HitSink& hit) {
+    const Replayed at = replaySegment(
+        machine, index, to, stops,
+        [&](uint64_t step, const RunResult& result) {
+            if (hit) hit(step, result);
+            return false;
+        },
+        scratch_);
+    now_ = at.step;
     nowCycle_ = machine.chip.cycleCount();
-    applied_ = next;
+    applied_ = at.inputs;
 }
 
 Validation History::goTo(Machine& machine, uint64_t step) {
@@ -360,7 +381,7 @@ std::optional<uint64_t> History::stepAtCycle(Machine& machine, uint64_t cycle) {
     Watchpoints* const watchpoints = machine.watchpoints;
     machine.watchpoints = nullptr;
     const ReplayEvents quiet(machine);
-    restore(index, machine);
+    restore(index, machine, scratch_);
     uint64_t step = kept_[index].at.step;
     size_t next = kept_[index].at.inputs;
     // Batches that cannot pass the cycle (an instruction with its interrupt
@@ -399,22 +420,165 @@ bool History::searchBackwards(Machine& machine, const StopConditions& stops, con
         [&] { return any; }, atPresent);
 }
 
+// Which segments give a stop, found ahead of the search on copies of the
+// machine by as many threads as the computer has cores (the searching
+// thread among them). A segment's verdict only says whether replaying it
+// on the session's machine can report a stop there; that replay, in order
+// and with the caller's decisions, still finds what the search returns, so
+// the answer is the one a replay of every segment would give, only sooner.
+// The copies leave out the call stack and the execution profile, which
+// decide no stop, and so run the plain loop where the session's machine
+// runs the one that feeds them.
+class History::SegmentScan {
+  public:
+    SegmentScan(const History& history, const Machine& machine, const StopConditions& stops,
+                uint64_t present, bool atPresent, size_t latest)
+        : history_(history), stops_(stops), present_(present),
+          atPresent_(atPresent), latest_(latest), verdicts_(latest + 1, Verdict::Unknown),
+          unclaimed_(ptrdiff_t(latest) - 1), next_(ptrdiff_t(latest)) {
+        // The front end's request flag is written by its event receiver,
+        // which no copy has.
+        stops_.request = nullptr;
+        if (latest == 0) return; // the latest segment is all there is
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const size_t workers = std::min<size_t>(cores - 1, latest);
+        // Each thread's copy is taken here, before a replay moves the
+        // machine from the present.
+        for (size_t i = 0; i <= workers; ++i)
+            copies_.push_back(copyOf(machine));
+        for (size_t i = 1; i <= workers; ++i)
+            workers_.emplace_back([this, i] { work(*copies_[i]); });
+    }
+    ~SegmentScan() {
+        {
+            const std::lock_guard lock(mutex_);
+            cancel_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& worker : workers_)
+            worker.join();
+    }
+    SegmentScan(const SegmentScan&) = delete;
+    SegmentScan& operator=(const SegmentScan&) = delete;
+
+    // Whether the search replays segment `index` (its stops reported): the
+    // latest at once (the others are looked over meanwhile), an earlier one
+    // when it may give a stop. While another thread looks over the one it
+    // waits for, the calling thread looks over the latest still free.
+    bool mayStop(size_t index) {
+        if (index == latest_) return true;
+        std::unique_lock lock(mutex_);
+        next_ = ptrdiff_t(index);
+        changed_.notify_all();
+        while (verdicts_[index] == Verdict::Unknown) {
+            if (claimable()) {
+                const size_t claimed = size_t(unclaimed_--);
+                lock.unlock();
+                const bool stops = scan(claimed, *copies_.front());
+                lock.lock();
+                verdicts_[claimed] = stops ? Verdict::Stops : Verdict::Quiet;
+                changed_.notify_all();
+            } else {
+                changed_.wait(lock);
+            }
+        }
+        return verdicts_[index] == Verdict::Stops;
+    }
+
+  private:
+    enum class Verdict : uint8_t { Unknown, Quiet, Stops };
+    // How far the scan runs ahead of the segment the search is at.
+    static constexpr ptrdiff_t kLookAhead = 8;
+
+    struct Copy {
+        Machine machine;
+        Watchpoints watchpoints;
+        MachineSnapshot scratch;
+    };
+
+    static std::unique_ptr<Copy> copyOf(const Machine& machine) {
+        auto copy = std::make_unique<Copy>(Copy{machine, {}, {}});
+        Machine& m = copy->machine;
+        // Neither the call stack nor the profile decides a stop.
+        m.callStack = nullptr;
+        m.codeProfile = CodeProfile{};
+        m.wave = nullptr;
+        m.chip.events = nullptr;
+        m.watchpoints = nullptr;
+        if (machine.watchpoints && !machine.watchpoints->empty()) {
+            copy->watchpoints = *machine.watchpoints;
+            m.watchpoints = &copy->watchpoints;
+        }
+        return copy;
+    }
+
+    bool claimable() const { return unclaimed_ >= 0 && unclaimed_ >= next_ - kLookAhead; }
+
+    void work(Copy& copy) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return cancel_ || claimable(); });
+            if (cancel_) return;
+            const size_t claimed = size_t(unclaimed_--);
+            lock.unlock();
+            const bool stops = scan(claimed, copy);
+            lock.lock();
+            verdicts_[claimed] = stops ? Verdict::Stops : Verdict::Quiet;
+            changed_.notify_all();
+        }
+    }
+
+    // Replays segment `index` on a copy of the machine until its first
+    // stop before the present.
+    bool scan(size_t index, Copy& copy) {
+        const std::vector<Kept>& kept = history_.kept_;
+        const uint64_t to = index + 1 < kept.size() ? std::min(kept[index + 1].at.step, present_)
+                                                    : present_;
+        bool stops = false;
+        history_.replaySegment(
+            copy.machine, index, to, &stops_,
+            [&](uint64_t step, const RunResult&) {
+                stops = step < present_ || (step == present_ && atPresent_);
+                return stops;
+            },
+            copy.scratch, &cancel_);
+        return stops;
+    }
+
+    const History& history_;
+    StopConditions stops_;
+    const uint64_t present_;
+    const bool atPresent_;
+    const size_t latest_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Verdict> verdicts_;
+    ptrdiff_t unclaimed_; // the latest segment nobody looks over yet
+    ptrdiff_t next_;      // the segment the search is at
+    std::atomic<bool> cancel_ = false;
+    std::vector<std::unique_ptr<Copy>> copies_; // the searching thread's first
+    std::vector<std::thread> workers_;
+};
+
 bool History::searchBackwardsBySegment(Machine& machine, const StopConditions& stops,
                                        const HitSink& hit, const std::function<bool()>& found,
                                        bool atPresent) {
     const uint64_t present = now_;
     if (present == 0) return false;
-    size_t index = keptAtOrBefore(present - 1);
-    for (;;) {
-        const uint64_t to =
-            index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
-        replay(machine, index, to, &stops, [&](uint64_t step, const RunResult& result) {
-            if (step > present || (step == present && !atPresent)) return;
-            hit(step, result);
-        });
-        if (found()) return true;
+    const size_t latest = keptAtOrBefore(present - 1);
+    // The machine is copied before any replay moves it from the present.
+    SegmentScan scan(*this, machine, stops, present, atPresent, latest);
+    for (size_t index = latest;; --index) {
+        if (scan.mayStop(index)) {
+            const uint64_t to =
+                index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
+            replay(machine, index, to, &stops, [&](uint64_t step, const RunResult& result) {
+                if (step > present || (step == present && !atPresent)) return;
+                hit(step, result);
+            });
+            if (found()) return true;
+        }
         if (index == 0) return false;
-        --index;
     }
 }
 
@@ -432,7 +596,7 @@ bool History::visitBackwards(Machine& machine, const MomentVisitor& visit) {
     for (;;) {
         const uint64_t to =
             index + 1 < kept_.size() ? std::min(kept_[index + 1].at.step, present) : present;
-        restore(index, machine);
+        restore(index, machine, scratch_);
         step = kept_[index].at.step;
         next = kept_[index].at.inputs;
         moments.clear();

@@ -38,6 +38,7 @@
 #include "modules/iic_bus.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -164,8 +165,11 @@ class History {
     using HitSink = std::function<void(uint64_t step, const RunResult& result)>;
     bool searchBackwards(Machine& machine, const StopConditions& stops, const HitSink& hit,
                          bool atPresent = false);
-    // The same, with the caller deciding after each segment (its hits
-    // reported) whether the search ends there: `found` true ends it.
+    // The same, with the caller deciding after each segment that gave hits
+    // (its hits reported) whether the search ends there: `found` true ends
+    // it. A segment without hits is not asked about: it cannot change the
+    // answer. Segments are looked over ahead of the search on copies of the
+    // machine, one thread per core (`stops` must stay valid meanwhile).
     bool searchBackwardsBySegment(Machine& machine, const StopConditions& stops,
                                   const HitSink& hit, const std::function<bool()>& found,
                                   bool atPresent = false);
@@ -206,15 +210,33 @@ class History {
         std::array<uint8_t, kPageSize> bytes;
     };
 
+    // A cancellable replay looks at its flag after this many instructions.
+    static constexpr uint64_t kCancelBatch = uint64_t(1) << 16;
+    class SegmentScan;
+
     uint64_t lastKeptStep() const { return kept_.back().at.step; }
     void keep(const Machine& machine);
     void thin();
     void removeKept(size_t index);
-    void restore(size_t index, Machine& machine);
+    void restore(size_t index, Machine& machine, MachineSnapshot& scratch) const;
     // The byte form of kept_[index], put together from its pages.
     std::vector<uint8_t> byteForm(size_t index) const;
+    // Where a replay ended: its step and the logged inputs applied.
+    struct Replayed {
+        uint64_t step;
+        size_t inputs;
+    };
+    // Reports a stop of a replay; true ends the replay there.
+    using SegmentHit = std::function<bool(uint64_t step, const RunResult& result)>;
     // Replays from the state at kept_[index] up to `to` (the inputs logged
-    // at `to` applied); with `stops`, reports each stop.
+    // at `to` applied) on any machine configured as the recorded one,
+    // leaving the timeline as it is; with `stops`, reports each stop. Ends
+    // early once `cancel` is set.
+    Replayed replaySegment(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
+                           const SegmentHit& hit, MachineSnapshot& scratch,
+                           const std::atomic<bool>* cancel = nullptr) const;
+    // The same on the session's machine, which is then at `to` on the
+    // timeline.
     void replay(Machine& machine, size_t index, uint64_t to, const StopConditions* stops,
                 const HitSink& hit);
     size_t keptAtOrBefore(uint64_t step) const;

@@ -5,10 +5,14 @@
 #include "dap_client.h"
 #include "test_support.h"
 
+#include "machine/executor.h"
+#include "tools/source_map_files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -208,6 +212,103 @@ TEST(DapSession, VariablesExpressionsAndMemoryShowWhatTheProgramPrinted) {
     EXPECT_EQ(c.call("evaluate", {{"expression", "gi"}, {"frameId", 0}})["body"]["result"], "12345");
     EXPECT_EQ(c.call("disconnect")["success"], true);
     EXPECT_EQ(c.wait(), 0);
+}
+
+// Over the SDCC test programs: a breakpoint on every line of the source
+// is verified, at the line itself when it has code; and with them set, the
+// lines the stops come to (each breakpoint removed once hit) are exactly
+// the lines whose code a plain run of the program executes.
+TEST(DapSession, EveryLineWithCodeTakesABreakpointAndEveryLineRunHitsIt) {
+    const struct {
+        const char* file;
+        std::vector<std::string> flags;
+    } programs[] = {
+        {"arithmetic.c", {}},
+        {"timer_ticks.c", {}},
+        {"large_model.c", {"--model-large", "--stack-auto"}},
+        {"bcd_timing.c", {}},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(program.file);
+        TempDir dir;
+        const std::string source = readFile(std::string(QUORVEL_TEST_DATA) + "/firmware/" + program.file);
+        std::vector<std::string> flags = program.flags;
+        flags.push_back("--debug");
+        ASSERT_TRUE(compileC(dir.path, "program", source, flags));
+
+        // The lines with code, and those a plain run executes until the
+        // program parks in its final loop.
+        quorvel::SourceMap map;
+        ASSERT_EQ(quorvel::loadSourceMap(dir / "program.cdb", map), std::nullopt);
+        quorvel::Machine m = makeMachine(quorvel::DeviceKind::AT89C52, 11059200, 0xFFFF, 0xFFFF);
+        loadCode(m, readBytes(dir / "program.bin"));
+        m.codeProfile.enable();
+        quorvel::StopConditions parked;
+        parked.selfJump = true;
+        uint64_t steps = 0;
+        while (steps < 20'000'000 && quorvel::runSteps(m, 100'000, parked).cause == quorvel::StopCause::Steps)
+            steps += 100'000;
+        ASSERT_LT(steps, 20'000'000u) << "the program never parked";
+        std::set<int> withCode, executed;
+        for (const quorvel::SourceMark& mark : map.marks(quorvel::SourceLevel::C)) {
+            if (map.fileName(mark.where.file) != "program.c") continue;
+            withCode.insert(int(mark.where.line));
+            if (m.codeProfile.counts[mark.address].executions != 0) executed.insert(int(mark.where.line));
+        }
+        ASSERT_GT(executed.size(), 10u);
+
+        DapClient c(dir.path);
+        start(c, {{"program", "program.hex"}, {"device", "AT89C52"}, {"clockHz", 11059200},
+                  {"xdataKb", 64}, {"haltOnSelfJump", true}});
+        const std::string path = (dir / "program.c").string();
+        const int lines = int(std::count(source.begin(), source.end(), '\n'));
+        const auto setLines = [&](const std::set<int>& wanted) {
+            Json list = Json::array();
+            for (int line : wanted) list.push_back({{"line", line}});
+            return c.call("setBreakpoints", {{"source", {{"path", path}}}, {"breakpoints", list}});
+        };
+        std::set<int> every;
+        for (int line = 1; line <= lines; ++line) every.insert(line);
+        const Json set = setLines(every)["body"]["breakpoints"];
+        ASSERT_EQ(set.size(), every.size());
+        // Requested line -> the line it was placed at; breakpoint id -> line.
+        std::map<int, int> placed, lineOf;
+        for (int line = 1; line <= lines; ++line) {
+            const Json& b = set[size_t(line - 1)];
+            if (b["verified"] != true) {
+                // Only past the last line with code.
+                EXPECT_GT(line, *withCode.rbegin()) << b;
+                continue;
+            }
+            placed[line] = b["line"];
+            lineOf[b["id"]] = b["line"];
+            EXPECT_EQ(b["line"] == line, withCode.count(line) == 1) << b;
+            EXPECT_EQ(b.contains("message"), b["line"] != line) << b;
+        }
+
+        ASSERT_EQ(c.call("configurationDone")["success"], true);
+        std::set<int> hit;
+        for (int stops = 0; stops <= lines; ++stops) {
+            Json message = c.next();
+            while (!message.is_null() && message["event"] != "stopped" && message["event"] != "terminated")
+                message = c.next();
+            if (message.is_null() || message["event"] == "terminated") break;
+            const Json& ids = message["body"]["hitBreakpointIds"];
+            ASSERT_FALSE(ids.empty()) << message;
+            std::set<int> now; // several breakpoints moved to one line hit together
+            for (const Json& id : ids) now.insert(lineOf[id]);
+            for (int line : now) EXPECT_TRUE(hit.insert(line).second) << "line " << line << " hit again";
+            std::set<int> remaining;
+            for (const auto& [asked, at] : placed)
+                if (!hit.count(at)) remaining.insert(asked);
+            const Json again = setLines(remaining)["body"]["breakpoints"];
+            for (size_t i = 0; i < again.size(); ++i) lineOf[again[i]["id"]] = again[i]["line"];
+            ASSERT_EQ(c.call("continue", {{"threadId", 1}})["success"], true);
+        }
+        EXPECT_EQ(hit, executed);
+        c.call("disconnect");
+        c.wait();
+    }
 }
 
 // Data breakpoints are the session's watchpoints; variables, registers and

@@ -183,7 +183,10 @@ TEST(History, RunningBackwardsAndLastWriteAgreeWithAForwardRun) {
     const SpaceAddress places[] = {{AddressSpace::InternalRam, 0x31},
                                    {AddressSpace::ExternalData, 0x0100},
                                    {AddressSpace::Bit, 0x00},
-                                   {AddressSpace::Sfr, 0xE0}};
+                                   {AddressSpace::Sfr, 0xE0},
+                                   // DPH, written by the first instruction alone: a
+                                   // search back over many segments without a hit
+                                   {AddressSpace::Sfr, 0x83}};
     // The forward run, one instruction at a time: each step's program
     // counter before and after, cycle counter and watched values.
     struct Step {

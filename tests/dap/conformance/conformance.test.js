@@ -31,7 +31,8 @@ async function stopAfter(dc, request) {
   const [stopped] = await Promise.all([dc.waitForEvent('stopped'), request()]);
   const trace = await dc.stackTraceRequest({ threadId: stopped.body.threadId });
   const top = trace.body.stackFrames[0];
-  return { reason: stopped.body.reason, where: `${top.name}:${top.line}`, frames: trace.body.stackFrames };
+  return { reason: stopped.body.reason, where: `${top.name}:${top.line}`, frames: trace.body.stackFrames,
+           hits: stopped.body.hitBreakpointIds };
 }
 
 // The variables of one scope of the top frame, by name.
@@ -93,7 +94,8 @@ test('a session from launch to the end of the program', async () => {
 
     // Round the loop to the call again: '0' went out, i is 1 (in R7 until
     // bump is called), bump(0) left count at 0.
-    await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    const callBreak = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    const callId = callBreak.body.breakpoints[0].id;
     [, stop] = await Promise.all([dc.assertOutput('stdout', '0'), stopAfter(dc, () => dc.continueRequest({ threadId: 1 }))]);
     assert.deepStrictEqual([stop.reason, stop.where], ['breakpoint', `main:${p.line('call')}`]);
     assert.deepStrictEqual(await scopeValues(dc, 'Locals'), { i: '1' });
@@ -112,8 +114,8 @@ test('a session from launch to the end of the program', async () => {
     // this one.
     for (const [request, i] of [['reverseContinueRequest', '0'], ['continueRequest', '1']]) {
       stop = await stopAfter(dc, () => dc[request]({ threadId: 1 }));
-      assert.deepStrictEqual([request, stop.reason, stop.where, (await scopeValues(dc, 'Locals')).i],
-        [request, 'breakpoint', `main:${p.line('call')}`, i]);
+      assert.deepStrictEqual([request, stop.reason, stop.where, stop.hits, (await scopeValues(dc, 'Locals')).i],
+        [request, 'breakpoint', `main:${p.line('call')}`, [callId], i]);
     }
 
     // Without breakpoints the program sends the rest of its digits, waits
