@@ -312,6 +312,11 @@ public:
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);
+    // The session's history taken out (the session is left without one),
+    // and one put back as it was, the machine untouched: for a front end
+    // that must keep its session when a recording it opens is refused.
+    std::optional<History> releaseHistory();
+    void restoreHistory(std::optional<History> history) { history_ = std::move(history); }
     // Back one source line, as a step over backwards: to the latest moment
     // before the present at which the program counter was at the start of
     // a line at the primary level, no deeper in the call stack than now
