@@ -68,16 +68,17 @@ bool Frame::openRecording(const QString& path, std::optional<uint64_t> cycle) {
     if (run_->running()) applyRunOutcome(run_->stop());
     const DeviceKind device = machine_.selection.kind;
     ModuleSettings settings;
+    std::optional<std::string> failure;
     {
         auto guard = run_->pause();
         settings = machine_.modules.settings;
         // The logic analyser's recording does not take the replay's lines.
         WaveRecorder* const wave = machine_.wave;
         machine_.wave = nullptr;
-        const std::optional<std::string> failure = quorvel::openRecording(run_->session(), std::move(recording));
+        failure = quorvel::openRecording(run_->session(), std::move(recording));
         machine_.wave = wave;
-        if (failure) return refuse(path.toStdString() + ": " + *failure);
     }
+    if (failure) return refuse(path.toStdString() + ": " + *failure);
     // The external data memory a demonstration put away belonged to the
     // machine left behind: its commands come back, the recorded memory stays.
     if (suspendedXdata.active) {
@@ -89,21 +90,20 @@ bool Frame::openRecording(const QString& path, std::optional<uint64_t> cycle) {
     // again as the history has it at its end (the new symbols start an empty
     // call stack).
     sourceProgramLoaded(*this, path);
+    Validation refused;
     {
         auto guard = run_->pause();
         WaveRecorder* const wave = machine_.wave;
         machine_.wave = nullptr;
         History& history = *run_->session().history();
-        history.goTo(machine_, history.end());
-        std::optional<std::string> atCycle;
-        if (cycle)
-            if (Validation refused = run_->session().goToCycle(*cycle)) atCycle = refused->text;
+        refused = history.goTo(machine_, history.end());
+        if (!refused && cycle) refused = run_->session().goToCycle(*cycle);
         machine_.wave = wave;
         run_->setCurrentAddress(machine_.chip.pc);
         run_->takeSnapshots();
         run_->notePresent();
-        if (atCycle) showMessage(errorMessage("Open Recording", *atCycle));
     }
+    if (refused) showMessage(errorMessage("Open Recording", refused->text));
     if (machine_.selection.kind != device) {
         setWindowTitle(QString::fromStdString(machine_.profile.caption));
         applyDeviceToCommands();
