@@ -358,8 +358,8 @@ std::optional<std::string> setUpSession(const CliOptions& o, Session& session,
 }
 
 std::optional<std::string> setUpReplaySession(const CliOptions& o, Session& session,
-                                              History history) {
-    if (Validation refused = session.debug.adoptHistory(std::move(history))) return refused->text;
+                                              Recording recording) {
+    if (auto failure = openRecording(session.debug, std::move(recording))) return failure;
     if (!o.sourceMap.empty())
         if (Message failure = readSourceMap(o, session)) return failure;
     session.dumps = o.dumps;

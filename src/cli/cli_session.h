@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "chip/chip_events.h"
 #include "debug/debug_session.h"
+#include "debug/recording_file.h"
 #include "machine/executor.h"
 #include "machine/machine.h"
 #include "modules/uart_pty.h"
@@ -90,12 +91,12 @@ std::optional<std::string> setUpBoard(const CliOptions& options, Machine& machin
 std::optional<std::string> setUpSession(const CliOptions& options, Session& session,
                                         std::istream& standardInput);
 
-// Builds the session a --replay runs in: the recording's history taken in
-// (the machine at the end of its run), the --source-map read and the dump
-// ranges resolved against the recorded machine. On failure returns the
+// Builds the session a --replay runs in: the recording opened (openRecording:
+// the machine at the end of its run, checked), the --source-map read and the
+// dump ranges resolved against the recorded machine. On failure returns the
 // message for standard error (exit status 1).
 std::optional<std::string> setUpReplaySession(const CliOptions& options, Session& session,
-                                              History history);
+                                              Recording recording);
 
 // Paces a --uart-pty session to real time: the simulated clock runs at most
 // kLead ahead of the wall clock, so firmware that idles waiting for input

@@ -359,18 +359,15 @@ int replay(const CliOptions& options) {
         return kExitSetup;
     }
     auto session = std::make_unique<Session>();
-    if (auto failure = setUpReplaySession(options, *session, std::move(*recording.history))) {
+    const DebugStop recordedStop = recording.end.stop;
+    if (auto failure = setUpReplaySession(options, *session, std::move(recording))) {
         fail(options.replay + ": " + *failure);
         return kExitSetup;
     }
     Machine& machine = session->machine;
     for (const std::string& warning : session->warnings) fail("warning: " + warning);
-    if (machine.chip.cycleCount() != recording.end.cycle || machineHash(machine) != recording.end.hash) {
-        fail(options.replay + ": the replay does not reach the state the recording ends with");
-        return kExitSetup;
-    }
     DebugRun run;
-    run.stop = recording.end.stop;
+    run.stop = recordedStop;
     int status = exitStatus(run.stop);
     if (options.toCycle) {
         if (Validation refused = session->debug.goToCycle(*options.toCycle)) {

@@ -312,6 +312,11 @@ public:
     // Takes a recorded history (a recording file's) in place of the
     // session's own, and puts the machine at its end.
     Validation adoptHistory(History history);
+    // The session's history taken out (the session is left without one),
+    // and one put back as it was, the machine untouched: for a front end
+    // that must keep its session when a recording it opens is refused.
+    std::optional<History> releaseHistory();
+    void restoreHistory(std::optional<History> history) { history_ = std::move(history); }
 
     // ---- exception stops (exception_stops.cpp)
 

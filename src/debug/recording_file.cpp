@@ -250,4 +250,21 @@ std::optional<std::string> loadRecordingFile(const std::filesystem::path& file, 
     return std::nullopt;
 }
 
+std::optional<std::string> openRecording(DebugSession& session, Recording recording) {
+    if (!recording.history) return "holds no history";
+    Machine& machine = session.machine();
+    const MachineSnapshot before = takeSnapshot(machine);
+    std::optional<History> kept = session.releaseHistory();
+    const auto refuse = [&](std::string why) {
+        session.restoreHistory(std::move(kept));
+        restoreSnapshot(before, machine);
+        return why;
+    };
+    if (Validation refused = session.adoptHistory(std::move(*recording.history)))
+        return refuse(refused->text);
+    if (machine.chip.cycleCount() != recording.end.cycle || machineHash(machine) != recording.end.hash)
+        return refuse("the replay does not reach the state the recording ends with");
+    return std::nullopt;
+}
+
 } // namespace quorvel

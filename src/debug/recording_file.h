@@ -78,4 +78,12 @@ std::optional<std::string> saveRecordingFile(const std::filesystem::path& file,
 // valid recording.
 std::optional<std::string> loadRecordingFile(const std::filesystem::path& file, Recording& into);
 
+// Makes a recording the session's: its history in place of the session's
+// own, the machine at its end (the program, the board and every part as the
+// recorded run left them), which must be the state the recording ends with.
+// On failure returns what is wrong, and the session's history and its
+// machine are as they were. Every front end that opens a recording opens it
+// here.
+std::optional<std::string> openRecording(DebugSession& session, Recording recording);
+
 } // namespace quorvel

@@ -102,11 +102,23 @@ void RunController::edit(const std::function<void()>& change) {
     }
     if (!running_) keepHistoryPresent();
     const uint64_t before = machineHash(machine_);
+    ModuleSettings settings = machine_.modules.settings;
     change();
-    if (machineHash(machine_) == before) return;
+    const uint64_t after = machineHash(machine_);
+    if (after == before) return;
+    // A change of the part models' settings alone is logged as those
+    // settings: the machine with the old ones back hashes as before.
+    std::swap(settings, machine_.modules.settings);
+    const bool settingsOnly = machineHash(machine_) == before;
+    std::swap(settings, machine_.modules.settings);
     MachineInput state;
-    state.kind = MachineInput::Kind::Machine;
-    state.bytes = encodeSnapshot(takeSnapshot(machine_));
+    if (settingsOnly) {
+        state.kind = MachineInput::Kind::ModuleSettings;
+        state.bytes = encodeModuleSettings(machine_.modules.settings);
+    } else {
+        state.kind = MachineInput::Kind::Machine;
+        state.bytes = encodeSnapshot(takeSnapshot(machine_));
+    }
     session_.history()->logApplied(machine_, state);
     if (!running_) notePresent();
 }

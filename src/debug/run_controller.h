@@ -113,9 +113,12 @@ public:
     // A window's tick that feeds the machine at a fixed rate (the keys):
     // applied, and logged only when it changed the machine.
     void tickInput(const MachineInput& input);
-    // An edit no input kind describes (a pulse source, a module setting, a
-    // file for the serial host): `change` runs under the pause guard and,
-    // when it changed the machine, the whole new state is logged.
+    // An edit no other input kind describes (a pulse source, a module
+    // setting, a file for the serial host, a file loaded into memory, a
+    // device's memory): `change` runs under the pause guard and, when it
+    // changed the machine, is logged at the present: as a ModuleSettings
+    // input when only the part models' settings changed, else as the whole
+    // new state.
     void edit(const std::function<void()>& change);
 
     // Snapshots of SFRs, internal RAM and the shown external-data range.

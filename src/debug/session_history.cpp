@@ -229,6 +229,12 @@ Validation DebugSession::adoptHistory(History history) {
     return history_->goTo(machine_, history_->end());
 }
 
+std::optional<History> DebugSession::releaseHistory() {
+    std::optional<History> history = std::move(history_);
+    history_.reset();
+    return history;
+}
+
 Validation DebugSession::stepBackOver(StepUnit unit) {
     if (!history_) return noHistory();
     if (Validation refused = history_->checkPresent(machine_)) return refused;

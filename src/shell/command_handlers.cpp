@@ -46,6 +46,7 @@ std::span<const CommandHandler> commandHandlers() {
         {id::LoadProgram, [](F& f, int) { f.loadProgramCommand(); }},
         {id::LoadData, [](F& f, int) { f.loadDataCommand(); }},
         {id::LoadSourceMap, plain<loadSourceMapCommand>},
+        {id::OpenRecording, [](F& f, int) { f.openRecordingCommand(); }},
         {id::SaveMemory, [](F& f, int) { f.saveMemory(); }},
         {id::SaveSerialReceiver, plain<saveSerialReceiver>},
         {id::SaveSerialTransmitter, plain<saveSerialTransmitter>},

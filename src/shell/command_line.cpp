@@ -1,6 +1,7 @@
 #include "shell/command_line.h"
 
 #include "common/install_layout.h"
+#include "debug/run_controller.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -14,8 +15,11 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption startDir("start-dir", "Folder of simulator.dat and the resources.", "DIR");
     parser.addOption(startDir);
+    const QCommandLineOption toCycle("to-cycle", "With a recording: open it at machine cycle N.", "N");
+    parser.addOption(toCycle);
     parser.addPositionalArgument("program",
-                                 "An Intel HEX (.HEX) or binary (.BIN) file to load once the device is chosen.",
+                                 "An Intel HEX (.HEX) or binary (.BIN) file to load once the device is chosen, "
+                                 "or a recording (.qrec) to open.",
                                  "[program]");
 
     LaunchOptions options;
@@ -50,7 +54,19 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
         options.error = "Give one program file at most.";
         return options;
     }
-    if (!programs.isEmpty()) options.program = QDir::cleanPath(QFileInfo(programs.front()).absoluteFilePath());
+    const QString file = programs.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(programs.front()).absoluteFilePath());
+    const bool recording = file.endsWith(".qrec", Qt::CaseInsensitive);
+    (recording ? options.recording : options.program) = file;
+    if (parser.isSet(toCycle)) {
+        uint64_t cycle = 0;
+        if (!recording) {
+            options.error = "--to-cycle goes with a recording (.qrec) to open.";
+        } else if (acceptCycle(parser.value(toCycle).toStdString(), cycle)) {
+            options.error = "--to-cycle " + parser.value(toCycle) + ": not a machine cycle (a decimal number)";
+        } else {
+            options.toCycle = cycle;
+        }
+    }
     return options;
 }
 

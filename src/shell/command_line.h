@@ -1,11 +1,14 @@
 // The simulator's command line:
-//   quorvel [--start-dir DIR] [program.HEX | program.BIN]
-// Where the resources and simulator.dat are, and the program to load once
-// the device is chosen.
+//   quorvel [--start-dir DIR] [program.HEX | program.BIN | run.qrec [--to-cycle N]]
+// Where the resources and simulator.dat are, and the program to load (or the
+// recording to open, at its end or at cycle N) once the device is chosen.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+#include <cstdint>
+#include <optional>
 
 namespace quorvel::shell {
 
@@ -13,6 +16,8 @@ struct LaunchOptions {
     QString resourceDir; // Assembler/, DemoPrograms/, help/
     QString configFile;  // simulator.dat
     QString program;     // absolute; empty: none
+    QString recording;   // a .qrec file, absolute; empty: none
+    std::optional<uint64_t> toCycle; // where the recording opens (its end without)
     bool help = false;   // print `helpText` and end
     QString helpText;
     QString error;       // a bad command line: print it and end

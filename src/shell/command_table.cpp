@@ -11,6 +11,7 @@ namespace {
 const CommandInfo kCommands[] = {
     {id::LoadProgram, "&Load Program\tCtrl+O", "Load a program file (Intel HEX or binary) into program memory\nLoad Program"},
     {id::LoadData, "Load &Data\tCtrl+D", "Load a file into external data memory\nLoad Data"},
+    {id::OpenRecording, "Open &Recording...", "Open a recorded run (.qrec): its program, board and history, at its last moment\nOpen Recording"},
     {id::LoadSourceMap, "Load Source &Map...", "Load the source lines of the program from a listing or SDCC debug file\nLoad Source Map"},
     {id::SourceLines, "So&urce Lines", "Show the source lines beside the disassembly in the program window\nSource Lines"},
     {id::Profile, "&Profile", "Count the executions and machine cycles of each instruction\nProfile"},
@@ -141,7 +142,7 @@ const E kSaveBuffer[] = {cmd(id::SaveSerialReceiver), cmd(id::SaveSerialTransmit
 const E kModuleSettings[] = {cmd(id::LedSetting), cmd(id::LcdSetting), cmd(id::KeyboardSetting),
                              cmd(id::IicSetting), cmd(id::SpiSetting)};
 const E kFile[] = {
-    cmd(id::LoadProgram), cmd(id::LoadData), cmd(id::LoadSourceMap), sep(),
+    cmd(id::LoadProgram), cmd(id::LoadData), cmd(id::LoadSourceMap), cmd(id::OpenRecording), sep(),
     cmd(id::SaveMemory), popup("Save Buffer", kSaveBuffer), cmd(id::ExportWaveform), sep(),
     cmd(id::LoadTextFile), cmd(id::SaveTextFile), cmd(id::SaveTextFileAs), sep(),
     cmd(id::LoadScreenSetting), cmd(id::SaveScreenSetting), cmd(id::SaveScreenSettingAs), sep(),
@@ -231,7 +232,7 @@ const int kRunTimeGray[] = {
     32771, 40109, 40041, 40123, 40127, 40125, 40126, 40089, 40091, 40092, 32773, 32774, 40065,
     40161, 40162, 57665, 40007, 40008, 40009, 40010, 40011, 40012, 40013, 40014, 40015, 40034,
     40035, 40037, 40038, 40108, 40107, 40110, 40045, 40105, 40082, 40083, 40113, 40026, 40027,
-    40111, 40112, 40028, 40029, 40150, 40030, 40044, 40032, 40093, 40043, 104};
+    40111, 40112, 40028, 40029, 40150, 40030, 40044, 40032, 40093, 40043, 104, id::OpenRecording};
 // clang-format on
 
 } // namespace

@@ -62,6 +62,8 @@ constexpr int VariablesWindow = 41060, CallStackWindow = 41061, ClearWatchpoints
 // Time travel: back one instruction, back to the last breakpoint, to a
 // machine cycle, and the recording's settings.
 constexpr int StepBack = 41070, RunBackwards = 41071, GoToCycle = 41072, HistorySetting = 41073;
+// A recording (.qrec) opened: its program, board and history.
+constexpr int OpenRecording = 41074;
 } // namespace id
 
 struct CommandInfo {

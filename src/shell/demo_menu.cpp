@@ -36,14 +36,15 @@ const DemoInput kDemoInputs[] = {
 
 void setDemoInputs(Frame& frame, int command) {
     Machine& machine = frame.machine();
-    auto guard = frame.runControl().pause();
-    PinState& pins = machine.chip.pins;
-    const uint32_t shown = ioPins(ioLayout(machine.selection));
-    for (int i = 0; i < 32; ++i)
-        if ((shown >> i) & 1u) pins.setSetting(i, kInputNC);
-    for (const DemoInput& input : kDemoInputs)
-        if (input.command == command && ((shown >> input.pin) & 1u)) pins.setSetting(input.pin, input.setting);
-    pins.applySettings(machine.chip.portLatches());
+    frame.runControl().edit([&] {
+        PinState& pins = machine.chip.pins;
+        const uint32_t shown = ioPins(ioLayout(machine.selection));
+        for (int i = 0; i < 32; ++i)
+            if ((shown >> i) & 1u) pins.setSetting(i, kInputNC);
+        for (const DemoInput& input : kDemoInputs)
+            if (input.command == command && ((shown >> input.pin) & 1u)) pins.setSetting(input.pin, input.setting);
+        pins.applySettings(machine.chip.portLatches());
+    });
 }
 
 } // namespace
@@ -93,11 +94,10 @@ void applyDemoMask(Frame& frame, uint16_t mask) {
 void suspendExternalMemory(Frame& frame) {
     SuspendedExternalMemory& suspended = frame.suspendedXdata;
     if (suspended.active) return;
-    {
-        auto guard = frame.runControl().pause();
+    frame.runControl().edit([&] {
         suspended.xdataLimit = frame.machine().chip.xdataLimit;
         frame.machine().chip.xdataLimit = 0;
-    }
+    });
     suspended.active = true;
     suspended.enabled.clear();
     for (int command : kExternalMemoryCommands) {
@@ -111,10 +111,7 @@ void suspendExternalMemory(Frame& frame) {
 void restoreExternalMemory(Frame& frame) {
     SuspendedExternalMemory& suspended = frame.suspendedXdata;
     if (!suspended.active) return;
-    {
-        auto guard = frame.runControl().pause();
-        frame.machine().chip.xdataLimit = suspended.xdataLimit;
-    }
+    frame.runControl().edit([&] { frame.machine().chip.xdataLimit = suspended.xdataLimit; });
     for (const auto& [command, enabled] : suspended.enabled) frame.setCommandEnabled(command, enabled);
     suspended = {};
 }

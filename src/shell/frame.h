@@ -21,8 +21,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -148,6 +150,13 @@ public:
     // loaded. Used for the program named on the command line, a dropped
     // file and the recent entries of the File menu.
     bool loadProgram(const QString& path);
+    // Opens a recording (.qrec, as quorvel-cli --record writes it): its
+    // program, board and history, the machine at its last moment or at
+    // `cycle`, every window showing that moment and the reverse commands
+    // working over the history. A file that cannot be read or is not a
+    // recording of this build is refused with a message, and nothing of the
+    // session changes. A run is stopped first. True when it opened.
+    bool openRecording(const QString& path, std::optional<uint64_t> cycle = {});
     // The File menu's recent programs.
     RecentPrograms& recentPrograms() { return *recent_; }
     // The loaded program's source map, its line breakpoints and the Source
@@ -254,6 +263,7 @@ private:
     // File and memory commands (frame_files.cpp).
     void loadProgramCommand();
     void loadDataCommand();
+    void openRecordingCommand();
     void enterProgramCommand();
     // A recent entry chosen: loads it, or says it is gone and drops it.
     void openRecentProgram(const QString& path);

@@ -1,13 +1,18 @@
 // The frame's file and memory commands: loading programs and data.
 #include "shell/frame.h"
 
+#include "debug/recording_file.h"
+#include "shell/demo_menu.h"
+#include "shell/history_commands.h"
 #include "shell/load_dialogs.h"
 #include "shell/memory_dialogs.h"
 #include "shell/messages.h"
 #include "shell/program_view.h"
 #include "shell/prompt_dialogs.h"
 #include "shell/recent_programs.h"
+#include "shell/settings_commands.h"
 #include "shell/source_commands.h"
+#include "shell/wave_capture.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -20,6 +25,7 @@
 namespace quorvel::shell {
 
 namespace {
+const QStringList kRecordingFilters = {"Recordings *.qrec (*.qrec *.QREC)", "All Files *.* (*)"};
 const QStringList kLoadFilters = {"Intel Hex Files *.Hex (*.HEX *.hex *.Hex)",
                                   "Binary Files *.Bin (*.BIN *.bin *.Bin)", "All Files *.* (*)"};
 
@@ -43,6 +49,73 @@ void Frame::loadProgramCommand() {
 void Frame::loadDataCommand() {
     QString path = messages_.openFileName(this, "Load Data File", kLoadFilters);
     if (!path.isEmpty()) loadFile(path, LoadTarget::ExternalDataMemory);
+}
+
+void Frame::openRecordingCommand() {
+    const QString path = messages_.openFileName(this, "Open Recording", kRecordingFilters);
+    if (!path.isEmpty()) openRecording(path);
+}
+
+bool Frame::openRecording(const QString& path, std::optional<uint64_t> cycle) {
+    const auto refuse = [&](const std::string& why) {
+        showMessage(errorMessage("Open Recording", "The recording cannot be opened:\n" + why));
+        return false;
+    };
+    // Read and checked whole before anything of the session changes.
+    Recording recording;
+    if (auto failure = loadRecordingFile(std::filesystem::path(path.toStdU16String()), recording))
+        return refuse(*failure);
+    if (run_->running()) applyRunOutcome(run_->stop());
+    const DeviceKind device = machine_.selection.kind;
+    ModuleSettings settings;
+    std::optional<std::string> failure;
+    {
+        auto guard = run_->pause();
+        settings = machine_.modules.settings;
+        // The logic analyser's recording does not take the replay's lines.
+        WaveRecorder* const wave = machine_.wave;
+        machine_.wave = nullptr;
+        failure = quorvel::openRecording(run_->session(), std::move(recording));
+        machine_.wave = wave;
+    }
+    if (failure) return refuse(path.toStdString() + ": " + *failure);
+    // The external data memory a demonstration put away belonged to the
+    // machine left behind: its commands come back, the recorded memory stays.
+    if (suspendedXdata.active) {
+        for (const auto& [command, enabled] : suspendedXdata.enabled) setCommandEnabled(command, enabled);
+        suspendedXdata = {};
+    }
+    // The recorded program's source lines and symbols, when they lie beside
+    // the recording (a run.cdb or run.lst beside run.qrec); then the machine
+    // again as the history has it at its end (the new symbols start an empty
+    // call stack).
+    sourceProgramLoaded(*this, path);
+    Validation refused;
+    {
+        auto guard = run_->pause();
+        WaveRecorder* const wave = machine_.wave;
+        machine_.wave = nullptr;
+        History& history = *run_->session().history();
+        refused = history.goTo(machine_, history.end());
+        if (!refused && cycle) refused = run_->session().goToCycle(*cycle);
+        machine_.wave = wave;
+        run_->setCurrentAddress(machine_.chip.pc);
+        run_->takeSnapshots();
+        run_->notePresent();
+    }
+    if (refused) showMessage(errorMessage("Open Recording", refused->text));
+    if (machine_.selection.kind != device) {
+        setWindowTitle(QString::fromStdString(machine_.profile.caption));
+        applyDeviceToCommands();
+    }
+    followModuleSettings(*this, settings, false);
+    if (ProgramView* view = programView()) view->reloadCode();
+    refreshViews();
+    syncHistoryCommands(*this);
+    setStatusText(0, QString("Opened the recording %1 at cycle %2")
+                         .arg(QFileInfo(path).fileName())
+                         .arg(machine_.chip.cycleCount()));
+    return true;
 }
 
 void Frame::enterProgramCommand() {
@@ -125,6 +198,8 @@ bool Frame::loadFile(const QString& path, LoadTarget target) {
         progress.exec();
     }
     QApplication::restoreOverrideCursor();
+    // A new program starts a new history; data loaded is an edit it logged.
+    if (target == LoadTarget::ProgramMemory) run_->restartHistory();
     const LoadOutcome& outcome = loader.outcome();
     for (const UserMessage& message : outcome.messages) showMessage(message);
     if (outcome.showDetails) showLoadingDetails(this, outcome);

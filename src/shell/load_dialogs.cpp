@@ -37,11 +37,10 @@ LoadProgressDialog::LoadProgressDialog(FileLoader& loader, RunController& run, Q
 }
 
 void LoadProgressDialog::stepOnce() {
-    bool more;
-    {
-        auto guard = run_.pause();
-        more = loader_.step(run_.machine().chip);
-    }
+    // What the step stores is logged in the history (a program's load
+    // starts a new one after it: Frame::loadFile).
+    bool more = false;
+    run_.edit([&] { more = loader_.step(run_.machine().chip); });
     bar_->setValue(int(std::min<uint64_t>(loader_.progress(), INT32_MAX)));
     if (more && !loader_.finished()) {
         timer_->start(1);

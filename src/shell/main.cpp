@@ -76,5 +76,7 @@ int main(int argc, char* argv[]) {
     // After the device start-up, once the frame is on screen.
     if (!options.program.isEmpty())
         QTimer::singleShot(0, &frame, [&frame, &options] { frame.loadProgram(options.program); });
+    if (!options.recording.isEmpty())
+        QTimer::singleShot(0, &frame, [&frame, &options] { frame.openRecording(options.recording, options.toCycle); });
     return app.exec();
 }

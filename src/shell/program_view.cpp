@@ -542,10 +542,7 @@ void ProgramView::enterProgram(uint32_t start) {
                                     QString::fromStdString(entry.offeredText(chip)));
         if (!typed) break;
         ProgramEntry::Outcome outcome;
-        {
-            auto guard = context_.runControl().pause();
-            outcome = entry.submit(context_.machine().chip, typed->toStdString());
-        }
+        context_.runControl().edit([&] { outcome = entry.submit(context_.machine().chip, typed->toStdString()); });
         if (outcome.kind == ProgramEntry::Outcome::Kind::Rejected) {
             if (outcome.message) context_.showMessage(*outcome.message);
             continue;

@@ -78,25 +78,38 @@ void saveScreenSettingAsCommand(Frame& frame) {
 bool loadModuleSettings(Frame& frame, const QString& path) {
     Machine& machine = frame.machine();
     ModuleSettings before;
-    Validation failure;
     {
         auto guard = frame.runControl().pause();
         before = machine.modules.settings;
-        failure = ReadModuleSettings(path.toStdString(), machine.modules.settings,
-                                     machine.profile.availablePinMask);
     }
-    if (failure) {
+    // Read into a copy: the machine takes the settings as one input the
+    // history logs, and a bad file changes nothing.
+    ModuleSettings read = before;
+    if (Validation failure = ReadModuleSettings(path.toStdString(), read, machine.profile.availablePinMask)) {
         frame.showMessage(*failure);
         return false;
     }
-    const ModuleSettings& after = machine.modules.settings;
+    frame.runControl().edit([&] { machine.modules.settings = read; });
+    followModuleSettings(frame, before, true);
+    frame.refreshViews();
+    return true;
+}
+
+void followModuleSettings(Frame& frame, const ModuleSettings& before, bool resetLcd) {
+    Machine& machine = frame.machine();
+    ModuleSettings after;
+    {
+        auto guard = frame.runControl().pause();
+        after = machine.modules.settings;
+    }
     // The open part windows follow their new settings, as after their
     // settings dialogs.
     if (auto* lcd = qobject_cast<LcdWindow*>(frame.view(id::LcdWindow));
         lcd && (before.LcdOptions != after.LcdOptions || before.LcdPins != after.LcdPins)) {
-        auto guard = frame.runControl().pause();
-        lcdResetFlags(machine.modules.lcd);
-        lcd->applySettings();
+        frame.runControl().edit([&] {
+            if (resetLcd) lcdResetFlags(machine.modules.lcd);
+            lcd->applySettings();
+        });
     }
     if (auto* keyboard = qobject_cast<KeyboardView*>(frame.view(id::KeyboardWindow));
         keyboard && keyboardChanged(before, after))
@@ -107,8 +120,6 @@ bool loadModuleSettings(Frame& frame, const QString& path) {
     if (auto* eeprom = qobject_cast<DeviceDumpView*>(frame.view(id::SpiEepromWindow));
         eeprom && before.spi != after.spi)
         eeprom->reopenDevice();
-    frame.refreshViews();
-    return true;
 }
 
 void loadModuleSettingCommand(Frame& frame) {

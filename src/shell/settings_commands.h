@@ -2,6 +2,8 @@
 // layout (.SST) and Load / Save of the module settings (.MST).
 #pragma once
 
+#include "modules/module_settings.h"
+
 #include <QString>
 
 namespace quorvel::shell {
@@ -22,5 +24,9 @@ bool loadScreenSettings(Frame& frame, const QString& path);
 // wires lines the device lacks to P1.0, and rebuilds the open part windows
 // whose settings changed. A bad file changes nothing and gives its message.
 bool loadModuleSettings(Frame& frame, const QString& path);
+// The open part windows follow the machine's module settings, which were
+// `before`: the LCD (with its transfer state reset when `resetLcd`), the
+// keyboard, the IIC and SPI EEPROMs.
+void followModuleSettings(Frame& frame, const ModuleSettings& before, bool resetLcd);
 
 } // namespace quorvel::shell

@@ -67,20 +67,16 @@ void sourceLinesCommand(Frame& frame) {
 }
 
 void profileCommand(Frame& frame) {
-    {
-        auto guard = frame.runControl().pause();
+    frame.runControl().edit([&] {
         CodeProfile& profile = frame.machine().codeProfile;
         profile.enabled() ? profile.disable() : profile.enable();
-    }
+    });
     syncSourceCommands(frame);
     repaintProgram(frame);
 }
 
 void clearProfileCommand(Frame& frame) {
-    {
-        auto guard = frame.runControl().pause();
-        frame.machine().codeProfile.clear();
-    }
+    frame.runControl().edit([&] { frame.machine().codeProfile.clear(); });
     repaintProgram(frame);
 }
 

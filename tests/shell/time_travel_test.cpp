@@ -2,20 +2,30 @@
 // simulation thread are recorded; the reverse commands, the history bar and
 // Last Write bring the machine and the windows to the moments asked for; a
 // step from the past discards the future; History Setting turns recording
-// off. With QUORVEL_SCREENSHOT_DIR set, time_travel.png is saved.
+// off. What reaches the machine from a settings dialog, Load Data or the
+// serial window's terminal is logged, not a new start of the history. A
+// recording file opens at its end with its history; one that is damaged is
+// refused and the session stays. With QUORVEL_SCREENSHOT_DIR set,
+// time_travel.png is saved.
 #include "debug/history.h"
+#include "debug/recording_file.h"
 #include "machine/executor.h"
 #include "machine/snapshot.h"
 #include "shell/views/logic_analyser_view.h"
+#include "shell/modules/serial_window.h"
 #include "shell/views/memory_view.h"
 #include "shell_test_support.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -39,6 +49,8 @@ class TimeTravelTest : public QObject {
 private slots:
     void reverseCommandsShowRecordedMoments();
     void guiRunsRecordAndRecordingCanBeTurnedOff();
+    void changesFromOutsideAreLoggedNotRestarted();
+    void recordingOpensAtItsEndAndADamagedOneIsRefused();
 };
 
 void TimeTravelTest::reverseCommandsShowRecordedMoments() {
@@ -177,6 +189,154 @@ void TimeTravelTest::guiRunsRecordAndRecordingCanBeTurnedOff() {
     const QSettings ini(frame.userSettingsFile(), QSettings::IniFormat);
     QCOMPARE(ini.value("History/Record").toBool(), false);
     QCOMPARE(ini.value("History/BudgetMB").toInt(), 16);
+}
+
+// Each change is made at a step between others; the history keeps its
+// start, logs the change at that step, and stepping back over it and to the
+// end again gives the states (machine hashes) seen going forward.
+void TimeTravelTest::changesFromOutsideAreLoggedNotRestarted() {
+    QTemporaryDir dir;
+    StartedFrame started("Atmel 89C52", 1);
+    Frame& frame = started.frame;
+    // MOV SCON,#50H (mode 1, receiver on); MOV A,#01; loop: INC A; MOV 30H,A; SJMP loop.
+    started.writeCode(0, {0x75, 0x98, 0x50, 0x74, 0x01, 0x04, 0xF5, 0x30, 0x80, 0xFB});
+    frame.dispatch(id::ResetCpu);
+    // ABH into external data 0100H.
+    const QString data = dir.filePath("data.hex");
+    QVERIFY(writeFile(data, ":01010000AB53\n:00000001FF\n"));
+    auto* serial = started.open<SerialWindow>(id::SerialWindow);
+    serial->ptySwitch()->click();
+    const int terminal = ::open(QFile::encodeName(serial->ptyPathField()->text()).constData(),
+                                O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(terminal >= 0);
+
+    auto hash = [&frame] { return machineHash(frame.machine()); };
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        MachineInput::Kind logged;
+    } rows[] = {
+        {"LCD Module Setting: another size",
+         [&] {
+             onNextModal([](QDialog* dialog) {
+                 auto* size = child<QComboBox>(dialog, "size");
+                 size->setCurrentIndex((size->currentIndex() + 1) % size->count());
+                 child<QPushButton>(dialog, "ok")->click();
+             });
+             frame.dispatch(id::LcdSetting);
+         },
+         MachineInput::Kind::ModuleSettings},
+        {"Load Data",
+         [&] {
+             LoadDetailsAnswerer details;
+             started.messages.fileAnswers.push_back(data);
+             frame.dispatch(id::LoadData);
+         },
+         MachineInput::Kind::Machine},
+        {"a byte typed at the terminal",
+         [&] {
+             const size_t before = history(frame).inputs().size();
+             QCOMPARE(::write(terminal, "Z", 1), ssize_t(1));
+             QTRY_VERIFY(history(frame).inputs().size() > before);
+         },
+         MachineInput::Kind::SerialByte},
+    };
+    for (const auto& row : rows) {
+        frame.dispatch(id::SingleStep);
+        const uint64_t beforeHash = hash();
+        frame.dispatch(id::SingleStep);
+        const uint64_t at = history(frame).now(), atHash = hash();
+        row.make();
+        const uint64_t changedHash = hash();
+        QVERIFY2(changedHash != atHash, row.change);
+        QVERIFY2(history(frame).moments().front().step == 0, row.change);
+        const LoggedInput& logged = history(frame).inputs().back();
+        QVERIFY2(logged.step == at && logged.input.kind == row.logged, row.change);
+        frame.dispatch(id::SingleStep);
+        frame.dispatch(id::SingleStep);
+        const uint64_t endHash = hash();
+        const uint64_t end = history(frame).end();
+        for (int i = 0; i < 2; ++i) frame.dispatch(id::StepBack);
+        QVERIFY2(history(frame).now() == at && hash() == changedHash, row.change);
+        frame.dispatch(id::StepBack);
+        QVERIFY2(history(frame).now() == at - 1 && hash() == beforeHash, row.change);
+        auto* slider = child<QSlider>(&frame, "historySlider");
+        slider->setValue(slider->maximum());
+        QVERIFY2(history(frame).now() == end && hash() == endHash, row.change);
+    }
+    QCOMPARE(started.chip().readXdata(0x0100), uint8_t(0xAB));
+    ::close(terminal);
+}
+
+void TimeTravelTest::recordingOpensAtItsEndAndADamagedOneIsRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.qrec");
+    MachineSnapshot recorded;
+    {
+        // Recorded by the core as quorvel-cli --record records: 20
+        // instructions on the board a frame starts with, 55H typed into 40H
+        // after 10.
+        StartedFrame board;
+        writeCountingLoop(board);
+        Machine m = takeSnapshot(board.frame.machine()).machine;
+        DebugSession session(m);
+        session.setRecording(true);
+        RunLimits ten;
+        ten.maxSteps = 10;
+        session.run(ten);
+        QVERIFY(!session.input({.place = {AddressSpace::InternalRam, 0x40}, .bytes = {0x55}}));
+        session.run(ten);
+        recorded = takeSnapshot(m);
+        QVERIFY(!saveRecordingFile(path.toStdString(), *session.history(),
+                                   {m.chip.cycleCount(), machineHash(m), DebugStop::StepLimit}));
+    }
+    // The machine as recorded; the current-instruction address is the
+    // window's own (where the next step starts: the program counter).
+    const auto asRecorded = [&](const Machine& m) {
+        MachineSnapshot now = takeSnapshot(m);
+        now.machine.chip.side.instructionAddress = recorded.machine.chip.side.instructionAddress;
+        return snapshotDifference(now, recorded);
+    };
+    // Opened in another, on another program.
+    StartedFrame started;
+    Frame& frame = started.frame;
+    started.writeCode(0, {0x80, 0xFE}); // SJMP $
+    frame.dispatch(id::SingleStep);
+    auto* memory = started.open<MemoryView>(id::InternalMemoryWindow);
+    started.messages.fileAnswers.push_back(path);
+    frame.dispatch(id::OpenRecording);
+    QCOMPARE(asRecorded(frame.machine()), std::string());
+    QCOMPARE(history(frame).end() - history(frame).moments().front().step, uint64_t(20));
+    QCOMPARE(frame.runControl().currentAddress(), started.chip().pc);
+    QCOMPARE(frame.statusText(3), QString("M/C:%1").arg(recorded.machine.chip.cycleCount()));
+    const int hex = memory->layout().hexColumn;
+    QCOMPARE(memory->rowText(4).mid(hex, 2), QString("55"));
+    QVERIFY(frame.menuAction(id::StepBack)->isEnabled());
+    for (int i = 0; i < 10; ++i) frame.dispatch(id::StepBack);
+    QCOMPARE(started.chip().iram[0x40], uint8_t(0x55));
+    frame.dispatch(id::StepBack);
+    QCOMPARE(started.chip().iram[0x40], uint8_t(0x00));
+    QCOMPARE(memory->rowText(4).mid(hex, 2), QString("00"));
+
+    // At a cycle given: the last instruction boundary at or before it.
+    QVERIFY(frame.openRecording(path, 5));
+    QVERIFY(started.chip().cycleCount() <= 5 && history(frame).inPast());
+
+    // Damaged: refused with the reason, and the session as it was.
+    QByteArray bytes = readFile(path);
+    bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x10);
+    QVERIFY(writeFile(dir.filePath("bad.qrec"), bytes));
+    QVERIFY(writeFile(dir.filePath("program.hex"), ":0100000000FF\n"));
+    const uint64_t kept = machineHash(frame.machine()), now = history(frame).now();
+    for (const char* name : {"bad.qrec", "program.hex", "missing.qrec"}) {
+        started.messages.fileAnswers.push_back(dir.filePath(name));
+        frame.dispatch(id::OpenRecording);
+        const UserMessage& said = started.messages.shown.back();
+        QVERIFY2(said.title == "Open Recording" && said.text.find(name) != std::string::npos, said.text.c_str());
+        QVERIFY2(machineHash(frame.machine()) == kept && history(frame).now() == now, name);
+    }
+    QVERIFY2(started.messages.shown.back().text.find("cannot be read") != std::string::npos,
+             started.messages.shown.back().text.c_str());
 }
 
 QTEST_MAIN(TimeTravelTest)

@@ -158,11 +158,15 @@ void DeviceDumpView::typeCharacter(QChar ch) {
     // edit nothing.
     if (ch.unicode() < 0x20 || ch.unicode() > 0xFF) return;
     {
-        auto guard = context_.runControl().pause();
+        RunController& run = context_.runControl();
+        auto guard = run.pause();
         const std::span<uint8_t> memory = deviceMemory();
         if (dump_.caret >= int(dump_.shown.size())) return;
         const auto value = dumpKeyEdit(dump_, memory[size_t(dump_.caret)], char(ch.unicode()));
-        if (!value || !storeEdit(dump_.caret, *value)) return;
+        // The device's memory is part of the machine: the edit is logged.
+        bool stored = false;
+        if (value) run.edit([&] { stored = storeEdit(dump_.caret, *value); });
+        if (!stored) return;
         acceptEdit(dump_, *value);
         device_.assign(memory.begin(), memory.begin() + std::ptrdiff_t(dump_.shown.size()));
     }

@@ -32,10 +32,7 @@ protected:
 
 View* createIicEepromWindow(const ViewSources& sources) {
     ViewContext& context = sources.context;
-    {
-        auto guard = context.runControl().pause();
-        cleanIicSettings(context.machine().modules.settings.iic);
-    }
+    context.runControl().edit([&] { cleanIicSettings(context.machine().modules.settings.iic); });
     auto* window = new IicEepromWindow(context);
     window->reopenDevice();
     return window;

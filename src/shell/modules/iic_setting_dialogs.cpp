@@ -72,10 +72,11 @@ void runRtcDialog(Frame& frame, QWidget* parent) {
     QObject::connect(connected, &QCheckBox::toggled, &dialog, enable);
     enable();
     if (dialog.exec() != QDialog::Accepted) return;
-    auto guard = frame.runControl().pause();
-    setBit(live.RtcOptions, kRtcConnected, connected->isChecked());
-    setBit(live.RtcOptions, kRtcA0, a0.one->isChecked());
-    setBit(live.RtcOptions, kRtcSystemTime, systemTime->isChecked());
+    frame.runControl().edit([&] {
+        setBit(live.RtcOptions, kRtcConnected, connected->isChecked());
+        setBit(live.RtcOptions, kRtcA0, a0.one->isChecked());
+        setBit(live.RtcOptions, kRtcSystemTime, systemTime->isChecked());
+    });
 }
 
 // "IIC EEPROM Setting": "Connect Device to Bus" enables the rest; the address
@@ -120,15 +121,14 @@ void runEepromDialog(Frame& frame, QWidget* parent) {
     QObject::connect(device, &QComboBox::currentIndexChanged, &dialog, enable);
     enable();
     if (dialog.exec() != QDialog::Accepted) return;
-    {
-        auto guard = frame.runControl().pause();
+    frame.runControl().edit([&] {
         setBit(live.EepromOptions, kEepromConnected, connected->isChecked());
         setBit(live.EepromOptions, kEepromA2, a2.one->isChecked());
         setBit(live.EepromOptions, kEepromA1, a1.one->isChecked());
         setBit(live.EepromOptions, kEepromA0, a0.one->isChecked());
         setBit(live.EepromOptions, kEepromWriteProtect, protect->isChecked());
         live.EepromType = uint8_t(device->currentIndex());
-    }
+    });
     if (auto* window = qobject_cast<DeviceDumpView*>(frame.view(id::IicEepromWindow)))
         window->reopenDevice();
 }
@@ -137,10 +137,7 @@ void runEepromDialog(Frame& frame, QWidget* parent) {
 
 void runIicSettingDialog(Frame& frame) {
     IicSettings& live = frame.machine().modules.settings.iic;
-    {
-        auto guard = frame.runControl().pause();
-        cleanIicSettings(live);
-    }
+    frame.runControl().edit([&] { cleanIicSettings(live); });
     const IicSettings opened = live;
     PortLineDialog::Wiring wiring{
         .controlLines = [] { return std::vector<std::string>{"SCL ", "SDA "}; },
@@ -171,10 +168,7 @@ void runIicSettingDialog(Frame& frame) {
             w->setEnabled(on);
     };
     QObject::connect(enableBus, &QCheckBox::toggled, &dialog, [&](bool on) {
-        {
-            auto guard = frame.runControl().pause();
-            setBit(live.IicOptions, kIicEnableBus, on);
-        }
+        frame.runControl().edit([&] { setBit(live.IicOptions, kIicEnableBus, on); });
         enable();
     });
     QObject::connect(rtc, &QPushButton::clicked, &dialog, [&] { runRtcDialog(frame, &dialog); });

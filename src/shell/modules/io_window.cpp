@@ -57,7 +57,8 @@ IoWindow::IoWindow(ViewContext& context)
     // The level bits are made to agree with the settings the window shows.
     auto guard = context.runControl().pause();
     Machine& machine = context.machine();
-    ioWindowOpened(machine.chip.pins, machine.modules.comparator, machine.selection.kind);
+    context.runControl().edit(
+        [&] { ioWindowOpened(machine.chip.pins, machine.modules.comparator, machine.selection.kind); });
     latchTracker_.start(machine.chip.portLatches());
 }
 

@@ -27,10 +27,7 @@ public:
         setObjectName("IDM_KEYBOARDSETTING");
         setWindowTitle("Keyboard Module Setting");
         Machine& m = frame_.machine();
-        {
-            auto guard = frame_.runControl().pause();
-            cleanKeyboardSettings(m.modules.settings);
-        }
+        frame_.runControl().edit([&] { cleanKeyboardSettings(m.modules.settings); });
         opened_ = m.modules.settings;
         const uint32_t mask = m.profile.availablePinMask;
 
@@ -73,11 +70,10 @@ public:
         keypadLayout->addWidget(typeBox);
         keypadLayout->addLayout(keypadButtons);
         connect(types, &QButtonGroup::idClicked, this, [this](int t) {
-            {
-                auto guard = frame_.runControl().pause();
+            frame_.runControl().edit([&] {
                 ModuleSettings& s = frame_.machine().modules.settings;
                 s.KeypadType = uint8_t((s.KeypadType & ~3) | t);
-            }
+            });
             updateEnabling();
         });
         connect(lines_, &QPushButton::clicked, this, [this] { keypadPortLineDialog(frame_, this); });
@@ -100,14 +96,13 @@ public:
 
     void accept() override {
         ModuleSettings after;
-        {
-            auto guard = frame_.runControl().pause();
+        frame_.runControl().edit([&] {
             ModuleSettings& s = frame_.machine().modules.settings;
             s.KeyMomentary = momentary_->value();
             s.KeyMomentaryLevel = levels_->value();
             s.KeyToggle = toggle_->value();
             after = s;
-        }
+        });
         if (auto* window = qobject_cast<KeyboardView*>(frame_.view(id::KeyboardWindow));
             window && keyboardWindowNeedsRebuild(opened_, after))
             window->rebuild();
@@ -115,15 +110,14 @@ public:
     }
 
     void reject() override {
-        {
-            auto guard = frame_.runControl().pause();
+        frame_.runControl().edit([&] {
             ModuleSettings& s = frame_.machine().modules.settings;
             s.KeypadLines = opened_.KeypadLines;
             s.KeyMomentary = opened_.KeyMomentary;
             s.KeyMomentaryLevel = opened_.KeyMomentaryLevel;
             s.KeyToggle = opened_.KeyToggle;
             s.KeypadType = opened_.KeypadType;
-        }
+        });
         QDialog::reject();
     }
 
@@ -185,8 +179,7 @@ void keyNameDialog(Frame& frame, QWidget* parent) {
     showName();
     QObject::connect(keys, &QComboBox::currentIndexChanged, &dialog, showName);
     QObject::connect(name, &QLineEdit::textEdited, &dialog, [&frame, &s, keys](const QString& text) {
-        auto guard = frame.runControl().pause();
-        setKeyName(s, keys->currentIndex(), text.toLatin1().toStdString());
+        frame.runControl().edit([&] { setKeyName(s, keys->currentIndex(), text.toLatin1().toStdString()); });
     });
     auto* form = new QFormLayout;
     form->addRow(fieldLabel("Select Key:", keys), keys);
@@ -200,8 +193,7 @@ void keyNameDialog(Frame& frame, QWidget* parent) {
     layout->addLayout(form);
     layout->addLayout(buttonRow(ok, cancel));
     if (dialog.exec() != QDialog::Accepted) {
-        auto guard = frame.runControl().pause();
-        s.KeyNames = saved;
+        frame.runControl().edit([&] { s.KeyNames = saved; });
     }
 }
 

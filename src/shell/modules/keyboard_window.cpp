@@ -54,13 +54,12 @@ KeyboardView::KeyboardView(ViewContext& context) : context_(context) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll_);
-    {
-        auto guard = context_.runControl().pause();
+    context_.runControl().edit([&] {
         ModuleState& modules = context_.machine().modules;
         cleanKeyboardSettings(modules.settings);
         keypadRelease(modules.keypad);
         modules.keypad.windowOpen = true;
-    }
+    });
     attached_ = true;
     build();
     timer_ = new QTimer(this);
@@ -80,10 +79,11 @@ void KeyboardView::detach() {
     if (!attached_) return;
     attached_ = false;
     timer_->stop();
-    auto guard = context_.runControl().pause();
-    KeypadState& keypad = context_.machine().modules.keypad;
-    keypadRelease(keypad);
-    keypad.windowOpen = false;
+    context_.runControl().edit([&] {
+        KeypadState& keypad = context_.machine().modules.keypad;
+        keypadRelease(keypad);
+        keypad.windowOpen = false;
+    });
 }
 
 int KeyboardView::viewCommand() const { return id::KeyboardWindow; }
@@ -157,12 +157,11 @@ void KeyboardView::rebuild() {
     momentary_.clear();
     toggle_.clear();
     keypad_.clear();
-    {
-        auto guard = context_.runControl().pause();
+    context_.runControl().edit([&] {
         ModuleState& modules = context_.machine().modules;
         cleanKeyboardSettings(modules.settings);
         keypadRelease(modules.keypad);
-    }
+    });
     delete scroll_->takeWidget();
     content_ = nullptr;
     build();

@@ -19,12 +19,11 @@ LcdSettingDialog::LcdSettingDialog(Frame& frame, QWidget* parent)
     : QDialog(parent ? parent : &frame), frame_(frame) {
     setObjectName("IDD_LCD_SETTING");
     setWindowTitle("LCD Module Setting");
-    {
-        // Opening the dialog cleans the stored lines and options.
-        auto guard = frame_.runControl().pause();
+    // Opening the dialog cleans the stored lines and options.
+    frame_.runControl().edit([&] {
         cleanLcdSettings(frame_.machine().modules.settings);
         openedOptions_ = frame_.machine().modules.settings.LcdOptions;
-    }
+    });
 
     size_ = new QComboBox;
     size_->setObjectName("size");
@@ -97,14 +96,13 @@ void LcdSettingDialog::portLineSelection() {
 }
 
 void LcdSettingDialog::accept() {
-    {
-        auto guard = frame_.runControl().pause();
+    frame_.runControl().edit([&] {
         frame_.machine().modules.settings.LcdOptions = chosenOptions();
         if (auto* window = qobject_cast<LcdWindow*>(frame_.view(id::LcdWindow))) {
             lcdResetFlags(frame_.machine().modules.lcd);
             window->applySettings();
         }
-    }
+    });
     QDialog::accept();
 }
 

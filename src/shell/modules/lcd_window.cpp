@@ -15,12 +15,11 @@ namespace quorvel::shell {
 LcdWindow::LcdWindow(ViewContext& context) : context_(context) {
     setObjectName("MdiLCDChild");
     setAttribute(Qt::WA_OpaquePaintEvent);
-    {
-        // Opening the window cleans the stored lines and options.
-        auto guard = context_.runControl().pause();
+    // Opening the window cleans the stored lines and options.
+    context_.runControl().edit([&] {
         cleanLcdSettings(context_.machine().modules.settings);
         takePicture();
-    }
+    });
     setWindowTitle(lcdGeometry(picture_.options).title);
     setFixedSize(lcdClientSize(picture_.options));
     cursorTimer_ = new QTimer(this);

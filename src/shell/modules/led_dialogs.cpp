@@ -56,10 +56,7 @@ public:
         setObjectName("IDM_LEDMODULESETTING");
         setWindowTitle("LED Module Setting");
         Machine& m = frame_.machine();
-        {
-            auto guard = frame_.runControl().pause();
-            cleanLedSettings(m.modules.settings, m.profile.availablePinMask);
-        }
+        frame_.runControl().edit([&] { cleanLedSettings(m.modules.settings, m.profile.availablePinMask); });
         opened_ = m.modules.settings;
         const ModuleSettings& s = opened_;
         const uint32_t mask = m.profile.availablePinMask;
@@ -165,23 +162,21 @@ public:
     }
 
     void accept() override {
-        {
-            auto guard = frame_.runControl().pause();
+        frame_.runControl().edit([&] {
             Machine& m = frame_.machine();
             m.modules.settings.LedConnected = leds_->value();
             m.modules.settings.LedActiveHigh = levels_->value();
             clampLedDigitCount(m.modules.settings, m.profile.availablePinMask);
-        }
+        });
         refreshLedWindow(frame_);
         QDialog::accept();
     }
 
     void reject() override {
-        {
-            auto guard = frame_.runControl().pause();
+        frame_.runControl().edit([&] {
             Machine& m = frame_.machine();
             cancelLedDialog(m.modules.settings, opened_, m.profile.availablePinMask);
-        }
+        });
         refreshLedWindow(frame_);
         QDialog::reject();
     }
@@ -190,12 +185,11 @@ private:
     // Applies an at-once change to the live settings, with the simulation
     // paused; the digit count follows the wiring.
     template <typename F> void change(F edit) {
-        {
-            auto guard = frame_.runControl().pause();
+        frame_.runControl().edit([&] {
             Machine& m = frame_.machine();
             edit(m.modules.settings);
             clampLedDigitCount(m.modules.settings, m.profile.availablePinMask);
-        }
+        });
         updateEnabling();
     }
 
@@ -264,10 +258,7 @@ void ledPortLineDialog(Frame& frame, QWidget* parent) {
     row->addRow(fieldLabel("No. of Digits:", digits), digits);
     dialog.extraRows()->addLayout(row);
     QObject::connect(digits, &QComboBox::activated, &dialog, [&frame, &s, &dialog](int index) {
-        {
-            auto guard = frame.runControl().pause();
-            s.LedDigitCount = uint8_t(index + 1);
-        }
+        frame.runControl().edit([&] { s.LedDigitCount = uint8_t(index + 1); });
         dialog.reload();
     });
     dialog.exec();

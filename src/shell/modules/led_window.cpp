@@ -34,11 +34,10 @@ View* createLedView(const ViewSources& sources) { return new LedView(sources.con
 LedView::LedView(ViewContext& context) : context_(context) {
     setObjectName("MdiLEDChild");
     setWindowTitle("LED and 7 Segment Displays");
-    {
-        auto guard = context_.runControl().pause();
+    context_.runControl().edit([&] {
         Machine& m = context_.machine();
         cleanLedSettings(m.modules.settings, m.profile.availablePinMask);
-    }
+    });
     canvas_ = new LedCanvas(picture_);
     scroll_ = new QScrollArea;
     scroll_->setWidget(canvas_);

@@ -77,10 +77,7 @@ void PortLineDialog::showControlLine(int entry) {
 void PortLineDialog::assignPortLine(int choice) {
     const int entry = controlLines_->currentIndex();
     if (entry < 0 || choice < 0 || choice >= int(choices_.size())) return;
-    {
-        auto guard = frame_.runControl().pause();
-        wiring_.assign(entry, choices_[size_t(choice)]);
-    }
+    frame_.runControl().edit([&] { wiring_.assign(entry, choices_[size_t(choice)]); });
     showSummary();
 }
 
@@ -93,10 +90,7 @@ void PortLineDialog::showSummary() {
 }
 
 void PortLineDialog::reject() {
-    {
-        auto guard = frame_.runControl().pause();
-        wiring_.restore();
-    }
+    frame_.runControl().edit([&] { wiring_.restore(); });
     QDialog::reject();
 }
 

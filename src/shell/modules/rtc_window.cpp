@@ -38,10 +38,7 @@ protected:
 
 View* createRtcWindow(const ViewSources& sources) {
     ViewContext& context = sources.context;
-    {
-        auto guard = context.runControl().pause();
-        cleanIicSettings(context.machine().modules.settings.iic);
-    }
+    context.runControl().edit([&] { cleanIicSettings(context.machine().modules.settings.iic); });
     auto* window = new RtcWindow(context, sources.chipNotices);
     window->reopenDevice();
     return window;

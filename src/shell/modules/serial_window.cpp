@@ -371,6 +371,9 @@ void SerialWindow::switchPty(bool on) {
     Machine& machine = context_.machine();
     // A file still being sent would feed the same receiver: it stops here.
     if (machine.modules.serialHost.transmitting) cancelFileTransmission(machine.modules.serialHost);
+    // The terminal's bytes reach the chip as inputs the history logs (in
+    // pollPty), not from the bridge itself.
+    bridge->handOverBytes(false);
     bridge_ = std::move(bridge);
     notices_.setPty(bridge_.get());
     ptyTimer_->start();
@@ -381,7 +384,12 @@ void SerialWindow::switchPty(bool on) {
 void SerialWindow::pollPty() {
     Machine& machine = context_.machine();
     const auto failure = bridge_->poll(machine.modules.serialHost, machine.chip);
-    if (!failure) return;
+    if (!failure) {
+        // One byte a tick, when the chip's receiver is ready for it.
+        if (const std::optional<uint8_t> byte = bridge_->takeReady(machine.chip))
+            context_.runControl().input({.kind = MachineInput::Kind::SerialByte, .bytes = {}, .value = *byte});
+        return;
+    }
     closePty();
     showState();
     // Said once the tick that found it has let the simulation go on.

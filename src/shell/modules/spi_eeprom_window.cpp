@@ -30,10 +30,7 @@ protected:
 
 View* createSpiEepromWindow(const ViewSources& sources) {
     ViewContext& context = sources.context;
-    {
-        auto guard = context.runControl().pause();
-        cleanSpiSettings(context.machine().modules.settings.spi);
-    }
+    context.runControl().edit([&] { cleanSpiSettings(context.machine().modules.settings.spi); });
     auto* window = new SpiEepromWindow(context);
     window->reopenDevice();
     return window;

@@ -170,10 +170,8 @@ private:
 
     void pressButton() {
         SpiButtonResult result;
-        {
-            auto guard = context_.runControl().pause();
-            result = pressSpiWindowButton(context_.machine().chip, externalTransmit_->text().toStdString());
-        }
+        context_.runControl().edit(
+            [&] { result = pressSpiWindowButton(context_.machine().chip, externalTransmit_->text().toStdString()); });
         if (result.message) {
             context_.showMessage(*result.message);
             externalTransmit_->setFocus();

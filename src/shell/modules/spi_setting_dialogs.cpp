@@ -64,14 +64,13 @@ void runEepromDialog(Frame& frame, QWidget* parent) {
     QObject::connect(connected, &QCheckBox::toggled, &dialog, enable);
     enable();
     if (dialog.exec() != QDialog::Accepted) return;
-    {
-        auto guard = frame.runControl().pause();
+    frame.runControl().edit([&] {
         setBit(live.SpiEepromOptions, kSpiEepromConnected, connected->isChecked());
         setBit(live.SpiEepromOptions, kSpiEepromWriteProtect, protect->isChecked());
         live.SpiEepromOptions = uint8_t((live.SpiEepromOptions & ~kSpiEepromTypeMask) |
                                         device->currentIndex() << kSpiEepromTypeShift);
         if (chipEnable->currentIndex() >= 0) live.SpiEepromCs = choices[size_t(chipEnable->currentIndex())];
-    }
+    });
     if (auto* window = qobject_cast<DeviceDumpView*>(frame.view(id::SpiEepromWindow)))
         window->reopenDevice();
 }
@@ -80,10 +79,7 @@ void runEepromDialog(Frame& frame, QWidget* parent) {
 
 void runSpiSettingDialog(Frame& frame) {
     SpiSettings& live = frame.machine().modules.settings.spi;
-    {
-        auto guard = frame.runControl().pause();
-        cleanSpiSettings(live);
-    }
+    frame.runControl().edit([&] { cleanSpiSettings(live); });
     const SpiSettings opened = live;
     PortLineDialog::Wiring wiring{
         .controlLines = [&live] { return spiControlLines(live); },
@@ -118,17 +114,11 @@ void runSpiSettingDialog(Frame& frame) {
             w->setEnabled(on);
     };
     QObject::connect(enableBus, &QCheckBox::toggled, &dialog, [&](bool on) {
-        {
-            auto guard = frame.runControl().pause();
-            setBit(live.SpiOptions, kSpiEnableBus, on);
-        }
+        frame.runControl().edit([&] { setBit(live.SpiOptions, kSpiEnableBus, on); });
         enable();
     });
     QObject::connect(fourWire, &QRadioButton::toggled, &dialog, [&](bool on) {
-        {
-            auto guard = frame.runControl().pause();
-            setBit(live.SpiOptions, kSpiFourWire, on);
-        }
+        frame.runControl().edit([&] { setBit(live.SpiOptions, kSpiFourWire, on); });
         dialog.reload(); // two or three control lines
     });
     QObject::connect(eeprom, &QPushButton::clicked, &dialog, [&] { runEepromDialog(frame, &dialog); });

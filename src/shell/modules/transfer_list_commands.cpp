@@ -33,10 +33,8 @@ void saveTransferList(Frame& frame, TransferList list) {
         &frame, QString::fromLatin1(texts.dialogTitle), transferListNameFilters(),
         QString::fromLatin1(kTransferListExtension), remembered);
     if (path.isEmpty()) return;
-    {
-        auto guard = frame.runControl().pause();
-        frame.machine().modules.serialHost.saveFileNames[size_t(list)] = path.toStdString();
-    }
+    frame.runControl().edit(
+        [&] { frame.machine().modules.serialHost.saveFileNames[size_t(list)] = path.toStdString(); });
 
     frame.setStatusText(0, QString::fromLatin1(texts.savingStatus));
     QApplication::setOverrideCursor(Qt::BusyCursor);
