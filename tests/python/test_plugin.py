@@ -1,11 +1,16 @@
 # The pytest plugin seen from a user's suite: the board fixture from the ini
 # options and a marker, each test from the same state, and what a failing
-# test leaves behind, alike in one process and under pytest-xdist.
-import os
+# test leaves behind, alike in one process and under pytest-xdist: its
+# recording replays to the moment of the failure.
+import json
+import re
+import subprocess
 
 import pytest
 
+import quorvel
 from conftest import demo
+from test_scenario import CLI
 
 SUITE = '''
 import pytest
@@ -24,6 +29,8 @@ def test_lcd_from_the_marker(board):
 
 def test_fails_with_artefacts(board):
     board.uart.expect(b"Serial", within_ms=400)
+    board.uart.write(b"Az")
+    board.run(timeout_ms=30)
     assert board.pin("P1.0") == 0
 '''
 
@@ -40,4 +47,18 @@ def test_fixture_and_failure_artefacts(pytester, workers):
     result.stdout.fnmatch_lines(["*uart transcript: %s*" % (folder / "uart.txt")])
     assert (folder / "uart.txt").read_bytes().startswith(b"Quorvel Simulator Serial")
     assert "$enddefinitions" in (folder / "lines.vcd").read_text()
-    assert os.path.getsize(folder / "state.qsnap") > 0
+    failed = re.search(r"failed at cycle (\d+) \(.*\), PC ([0-9A-F]{4})H", result.stdout.str())
+    replay = subprocess.run([CLI, "--replay", str(folder / "run.qrec"), "--json"], capture_output=True, text=True)
+    report = json.loads(replay.stdout)
+    assert (report["cycles"], report["stop"]["pc"]) == (int(failed[1]), int(failed[2], 16)), replay.stderr
+    assert failed[1] != "0"
+
+
+def test_save_without_history_says_so(tmp_path):
+    hex7, _ = demo("Demo7")
+    board = quorvel.Board(record=False)
+    board.load(hex7)
+    board.run(cycles=1000)
+    with pytest.raises(quorvel.Error, match="keeps no history"):
+        board.save(str(tmp_path / "run.qrec"))
+    assert not (tmp_path / "run.qrec").exists()
