@@ -30,7 +30,10 @@ def test_lcd_from_the_marker(board):
 def test_fails_with_artefacts(board):
     board.uart.expect(b"Serial", within_ms=400)
     board.uart.write(b"Az")
-    board.run(timeout_ms=30)
+    board.set_pin("P3.3", 1)
+    board.run(timeout_ms=10)
+    board.set_pin("P3.3", 0)
+    board.run(timeout_ms=20)
     assert board.pin("P1.0") == 0
 '''
 
