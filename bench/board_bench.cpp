@@ -2,8 +2,10 @@
 // drive. A run with a wait for a pin level or a serial text against the
 // same run with only a program counter to reach (what quorvel-cli's
 // --until-pc costs), on the tight loop; and restoring the snapshot a
-// pytest fixture starts each test from.
+// pytest fixture starts each test from; a serial wait for a regular
+// expression after a long transcript.
 #include "cli/cli_board.h"
+#include "debug/output_match.h"
 #include "tight_loop.h"
 
 #include <benchmark/benchmark.h>
@@ -50,6 +52,23 @@ void RunWithCondition(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(steps));
 }
 BENCHMARK(RunWithCondition)->ArgName("UntilPc0Pin1Uart2")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The wait for a regular expression that comes after `range(0)` bytes of
+// other text: each byte is looked at once, so the time per byte stays flat
+// as the text before the match grows.
+void RegexWaitAfterText(benchmark::State& state) {
+    const size_t before = size_t(state.range(0));
+    const std::string_view filler = "status 17 ok\r\n", last = "READY 42\r\n";
+    for (auto _ : state) {
+        OutputMatch match;
+        if (match.expect("READY [0-9]+\\r\\n", true)) state.SkipWithError("the pattern does not read");
+        for (size_t i = 0; i < before; ++i) match.byteSent(uint8_t(filler[i % filler.size()]));
+        for (char c : last) match.byteSent(uint8_t(c));
+        if (!match.matched()) state.SkipWithError("no match");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(before + last.size()));
+}
+BENCHMARK(RegexWaitAfterText)->Arg(1000)->Arg(10000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 void RestoreFixtureSnapshot(benchmark::State& state) {
     cli::Board& board = tightLoopBoard();

@@ -26,3 +26,18 @@ def test_key_presses_are_counted(ready):
         ready.pulse("P3.2", level=0, ms=5)
         ready.uart.expect(b"KEY %d\r\n" % n, within_ms=20)
     assert ready.var("presses") == 2
+
+
+# Each EEPROM both ways: a byte the firmware stores is in the part's memory,
+# and a byte put into the memory is what the firmware reads back.
+@pytest.mark.parametrize("letter, part", [(b"E", "iic_eeprom"), (b"S", "spi_eeprom")])
+def test_eeprom_write_and_read_back(ready, letter, part):
+    memory = getattr(ready, part)
+    ready.uart.write(letter + b"W1A5C\r")
+    ready.uart.expect(b"OK\r\n", within_ms=50)
+    assert memory[0x1A] == 0x5C
+    memory[0x7F] = 0xC3
+    # The firmware takes one command at a time: the next after the answer.
+    for address, value in ((b"7F", b"C3"), (b"1A", b"5C")):
+        ready.uart.write(letter + b"R" + address + b"\r")
+        assert ready.uart.expect(rb"E=..\r\n", within_ms=50).endswith(letter + b"E=" + value + b"\r\n")

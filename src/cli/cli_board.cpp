@@ -3,6 +3,7 @@
 #include "cli/cli_report.h"
 #include "cli/cli_run.h"
 #include "cli/cli_wave.h"
+#include "debug/recording_file.h"
 #include "machine/code_coverage.h"
 #include "modules/iic_settings.h"
 #include "modules/keys.h"
@@ -43,7 +44,7 @@ CliOptions optionsOf(const BoardConfig& c) {
 
 } // namespace
 
-Board::Board(BoardConfig config) : options_(optionsOf(config)) {
+Board::Board(BoardConfig config) : options_(optionsOf(config)), record_(config.record) {
     if (config.recordLines) wave_ = std::make_unique<WaveRecorder>();
     build(options_, false);
 }
@@ -86,6 +87,8 @@ void Board::build(const CliOptions& options, bool withProgram) {
     events_ = std::move(events);
     pending_.clear();
     heldKeys_ = 0;
+    lastStop_ = DebugStop::CycleLimit;
+    if (record_) setRecording(true);
 }
 
 void Board::load(const std::string& path, const std::string& sourceMap) {
@@ -102,6 +105,7 @@ void Board::reset() {
     m.chip.setCycleCount(0);
     resetModulesOnCpuReset(m.modules);
     m.chip.side.instructionAddress = m.chip.pc;
+    lastStop_ = DebugStop::CycleLimit;
     // The recorded history cannot hold a reset: it starts again here.
     if (recording()) setRecording(true);
 }
@@ -249,6 +253,7 @@ RunStop Board::run(const RunRequest& q) {
     }
     RunStop stop;
     stop.reason = conditionMet ? "until" : std::string(debugStopName(run.stop));
+    lastStop_ = run.stop;
     run.steps = steps;
     run.cycles = cycles;
     stop.cycles = run.cycles;
@@ -418,6 +423,8 @@ void Board::setPartByte(const std::string& part, int64_t address, int value) {
     partByte(part, address);
     if (value < 0 || value > 255) fail("a byte takes a value from 0 to 255");
     partMemory(part)[size_t(address)] = uint8_t(value);
+    // The history logs no part's memory: it starts again from this state.
+    if (recording()) setRecording(true);
 }
 
 void Board::setRtc(int hour, int minute, int second) {
@@ -427,6 +434,7 @@ void Board::setRtc(int hour, int minute, int second) {
     now.hour = hour, now.minute = minute, now.second = second;
     Machine& m = machine();
     rtcTick(m.modules.iic.rtc, m.modules.settings.iic, now);
+    if (recording()) setRecording(true);
 }
 
 // ---- program state
@@ -509,11 +517,19 @@ void Board::restore(const MachineSnapshot& snapshot) {
     heldKeys_ = 0;
     debug().uart.reset();
     if (wave_) wave_->clear();
+    lastStop_ = DebugStop::CycleLimit;
     // The history cannot hold a jump to another state: it starts again.
     if (recording()) setRecording(true);
 }
 
 void Board::setRecording(bool on) { debug().setRecording(on); }
+
+void Board::save(const std::string& path) const {
+    if (!recording())
+        fail("the board keeps no history to save: build it with record=True, or set recording = True "
+             "before the runs to be saved");
+    if (auto failure = saveSessionRecording(path, session_->debug, lastStop_)) fail(*failure);
+}
 
 std::optional<std::tuple<uint64_t, uint16_t, std::string>> Board::lastWrite(const std::string& place) {
     DebugSession& d = debug();

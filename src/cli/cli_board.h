@@ -51,6 +51,7 @@ struct BoardConfig {
     std::string modules;    // a module settings file (.MST); empty: none
     std::map<std::string, std::string> pins; // "P1.0" -> "0", "1" or "nc"
     bool recordLines = false; // keep the port lines' changes for vcd()
+    bool record = true;       // keep the session's history from the start (save())
 };
 
 // What a run asks for; the first condition that holds ends it.
@@ -91,7 +92,7 @@ class Board {
 public:
     explicit Board(BoardConfig config);
     // The board the command line describes, with its program (and source
-    // map) loaded.
+    // map) loaded; it records its history.
     Board(CliOptions options, bool recordLines);
     ~Board();
     Board(const Board&) = delete;
@@ -155,9 +156,16 @@ public:
     // ---- state
     MachineSnapshot snapshot() const;
     void restore(const MachineSnapshot& snapshot);
-    // Recording of the session's history (time travel).
+    // Recording of the session's history (time travel). It starts with the
+    // board, and again wherever the history cannot follow the machine: a
+    // load, a reset, a restored snapshot, a part's memory or the clock set
+    // from outside, a line that was not driven becoming driven.
     void setRecording(bool on);
     bool recording() const { return session_->debug.history() != nullptr; }
+    // The history up to now as a recording file (.qrec), the file
+    // `quorvel-cli --record` writes: `quorvel-cli --replay FILE` stops at
+    // this moment, with the last run's stop. Throws when no history is kept.
+    void save(const std::string& path) const;
     // The last instruction that wrote a place ("iram:30") or variable:
     // (cycle, pc, "file:line" or "").
     std::optional<std::tuple<uint64_t, uint16_t, std::string>> lastWrite(const std::string& place);
@@ -189,6 +197,8 @@ private:
     std::unique_ptr<WaveRecorder> wave_;
     std::deque<uint8_t> pending_;
     uint32_t heldKeys_ = 0;
+    bool record_ = true;
+    DebugStop lastStop_ = DebugStop::CycleLimit; // the last run's
 };
 
 } // namespace quorvel::cli

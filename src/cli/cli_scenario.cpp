@@ -1,6 +1,5 @@
 #include "cli/cli_scenario.h"
 
-#include "settings/snapshot_file.h"
 
 #include <cctype>
 #include <cmath>
@@ -104,7 +103,7 @@ std::vector<std::pair<std::string, std::string>> writeScenarioArtefacts(Board& b
     const std::vector<std::pair<std::string, std::string>> paths{
         {"uart transcript", (fs::path(folder) / "uart.txt").string()},
         {"port lines (VCD)", (fs::path(folder) / "lines.vcd").string()},
-        {"machine state (snapshot)", (fs::path(folder) / "state.qsnap").string()},
+        {"recording (quorvel-cli --replay)", (fs::path(folder) / "run.qrec").string()},
     };
     auto write = [&](const std::string& path, const std::string& text) {
         std::ofstream out(path, std::ios::binary);
@@ -113,7 +112,11 @@ std::vector<std::pair<std::string, std::string>> writeScenarioArtefacts(Board& b
     };
     write(paths[0].second, board.uartTranscript());
     write(paths[1].second, board.vcdText());
-    if (auto failure = saveSnapshotFile(paths[2].second, board.snapshot()); failure && error.empty()) error = *failure;
+    try {
+        board.save(paths[2].second);
+    } catch (const BoardError& e) {
+        if (error.empty()) error = e.what();
+    }
     return paths;
 }
 

@@ -379,7 +379,10 @@ int replay(const CliOptions& options) {
     }
     const History& history = *session->debug.history();
     run.steps = history.now() - history.moments().front().step;
-    run.cycles = machine.chip.cycleCount() - history.moments().front().cycle;
+    // The machine's cycle counter, as --to-cycle takes it: a history that
+    // started after cycle 0 (a board's, started again after a change from
+    // outside) reports the time the board had there.
+    run.cycles = machine.chip.cycleCount();
     std::optional<LastWrite> lastWrite;
     if (!findLastWrite(options, *session, lastWrite)) return kExitSetup;
 
@@ -407,9 +410,7 @@ bool saveRecording(const CliOptions& options, Session& session, const DebugRun& 
                    std::optional<LastWrite>& lastWrite) {
     if (options.record.empty()) return true;
     const bool found = findLastWrite(options, session, lastWrite);
-    const Machine& machine = session.machine;
-    const RecordingEnd end{machine.chip.cycleCount(), machineHash(machine), run.stop};
-    if (auto failure = saveRecordingFile(options.record, *session.debug.history(), end)) {
+    if (auto failure = saveSessionRecording(options.record, session.debug, run.stop)) {
         fail(*failure);
         return false;
     }

@@ -116,6 +116,10 @@ Validation applyInput(Machine& machine, const MachineInput& in) {
     case Kind::PinLevel:
         if (!lineExists) return errorMessage("Input", "no port line " + std::to_string(in.pin));
         chip.pins.setLevel(in.pin, in.value != 0);
+        // A line driven at a fixed level keeps its input setting in step
+        // with the level, as the front end that sets the level does.
+        if (chip.pins.setting[size_t(in.pin)] == kInput0 || chip.pins.setting[size_t(in.pin)] == kInput1)
+            chip.pins.setting[size_t(in.pin)] = in.value ? kInput1 : kInput0;
         return {};
     case Kind::HeldKeys:
         momentaryKeysTick(modules.settings, chip.pins, machine.profile.availablePinMask, in.value);

@@ -56,7 +56,8 @@ struct MachineInput {
     enum class Kind : uint8_t {
         Memory,     // `bytes` written from `place` on (any space, as writeSpace)
         SerialByte, // the serial host sends `value` (its low byte) to the UART
-        PinLevel,   // port line `pin` (0-31) driven to level `value` (0 or 1)
+        PinLevel,   // port line `pin` (0-31) driven to level `value` (0 or 1); an input
+                    // setting of 0 or 1 follows the level
         HeldKeys,   // the momentary keys' tick: bit n of `value` held = pin n
         KeypadKey,  // the keypad's tick with key `value` held (kNoKeyHeld: none)
         ToggleKey,  // a click on the toggle key of pin `pin`

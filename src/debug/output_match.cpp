@@ -5,11 +5,8 @@ namespace quorvel {
 std::optional<std::string> OutputMatch::expect(std::string_view pattern, bool regex) {
     clear();
     if (regex) {
-        try {
-            pattern_ = std::regex(pattern.begin(), pattern.end(), std::regex::ECMAScript);
-        } catch (const std::regex_error& e) {
-            return "regular expression '" + std::string(pattern) + "' does not read: " + e.what();
-        }
+        if (auto problem = pattern_.compile(pattern))
+            return "regular expression '" + std::string(pattern) + "' does not read: " + *problem;
     } else {
         literal_.assign(pattern);
     }
@@ -26,7 +23,17 @@ void OutputMatch::clear() {
 
 void OutputMatch::byteSent(uint8_t byte) {
     transcript_.push_back(char(byte));
-    if (waiting_ && !matched_) look(true);
+    if (!waiting_ || matched_) return;
+    if (!regex_) return look(true);
+    // The byte may decide an assertion before it (\B), else it may end a
+    // match.
+    if (pattern_.push(byte)) return matchedAt(transcript_.size() - 1);
+    if (pattern_.matchesAtEnd()) matchedAt(transcript_.size());
+}
+
+void OutputMatch::matchedAt(size_t end) {
+    matchEnd_ = end;
+    matched_ = true;
 }
 
 void OutputMatch::look(bool tail) {
@@ -40,10 +47,14 @@ void OutputMatch::look(bool tail) {
         matched_ = true;
         return;
     }
-    std::match_results<std::string_view::const_iterator> found;
-    if (!std::regex_search(rest.begin(), rest.end(), found, pattern_)) return;
-    matchEnd_ = readFrom_ + size_t(found.position(0) + found.length(0));
-    matched_ = true;
+    // The unread bytes fed in order, as if they came now: the wait ends at
+    // the first of them with which the bytes so far hold a match.
+    pattern_.restart();
+    if (pattern_.matchesAtEnd()) return matchedAt(readFrom_);
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (pattern_.push(uint8_t(rest[i]))) return matchedAt(readFrom_ + i);
+        if (pattern_.matchesAtEnd()) return matchedAt(readFrom_ + i + 1);
+    }
 }
 
 std::string OutputMatch::takeMatch() {

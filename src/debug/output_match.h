@@ -2,8 +2,13 @@
 // for it: the transcript of every byte, how far the front end has read it,
 // and a pattern whose arrival ends the debug session's run (the run stops
 // after the instruction during which the byte that completed it was sent).
-// The pattern is either bytes as they are or an ECMAScript regular
-// expression; it is looked for in what the front end has not read yet.
+// The pattern is either bytes as they are or a regular expression
+// (debug/stream_regex.h); it is looked for in what the front end has not
+// read yet. Each byte is looked at once as it comes, whatever came before
+// it: the wait ends at the first byte with which the unread bytes hold a
+// match, and hands over the bytes up to that match's end. Bytes already
+// unread when the wait starts are looked at in order as if they came then,
+// so the answer does not depend on when they came.
 //
 // The bytes come from the front end's event receiver (ChipEvents::
 // byteTransmitted or the serial line's hostByteRead): the session decides
@@ -15,7 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <regex>
+#include "debug/stream_regex.h"
+
 #include <string>
 #include <string_view>
 
@@ -50,9 +56,11 @@ public:
     void reset();
 
 private:
-    // Looks for the pattern in the unread bytes (`tail`: only where the
-    // last byte can complete it).
+    // Looks for the pattern in the unread bytes (bytes as they are with
+    // `tail`: only where the last byte can complete them).
     void look(bool tail);
+    // The match ends before the transcript's byte `end`.
+    void matchedAt(size_t end);
 
     std::string transcript_;
     size_t readFrom_ = 0;
@@ -60,7 +68,7 @@ private:
     bool matched_ = false;
     bool regex_ = false;
     std::string literal_;
-    std::regex pattern_;
+    StreamRegex pattern_;
     size_t matchEnd_ = 0;
 };
 

@@ -242,6 +242,17 @@ std::optional<std::string> saveRecordingFile(const std::filesystem::path& file,
     return std::nullopt;
 }
 
+std::optional<std::string> saveSessionRecording(const std::filesystem::path& file,
+                                                const DebugSession& session, DebugStop stop) {
+    const History* history = session.history();
+    const std::string refused = "Unable to write the recording file " + file.string() + ": ";
+    if (!history) return refused + "no history is kept (recording is off)";
+    if (history->inPast()) return refused + "the history is in its past; go to its end first";
+    const Machine& machine = session.machine();
+    if (Validation outside = history->checkPresent(machine)) return refused + outside->text;
+    return saveRecordingFile(file, *history, RecordingEnd{machine.chip.cycleCount(), machineHash(machine), stop});
+}
+
 std::optional<std::string> loadRecordingFile(const std::filesystem::path& file, Recording& into) {
     std::string why;
     const auto bytes = readWholeFile(file, kMaxRecordingFileSize, &why);

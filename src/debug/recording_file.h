@@ -74,6 +74,14 @@ std::optional<std::string> parseRecordingFile(std::span<const uint8_t> bytes, Re
 // "Unable to write the recording file NAME" when it cannot be written.
 std::optional<std::string> saveRecordingFile(const std::filesystem::path& file,
                                              const History& history, const RecordingEnd& end);
+// The session's recorded history, ended at the present with `stop` as the
+// run's stop: what quorvel-cli --record and a front end's save write, so
+// that --replay stops at this very moment. Refuses, with the reason, when
+// the session keeps no history, when it is in its past, or when the machine
+// ran outside the session since the last recorded moment; then no file is
+// written.
+std::optional<std::string> saveSessionRecording(const std::filesystem::path& file,
+                                                const DebugSession& session, DebugStop stop);
 // "NAME: " and what is wrong, when the file cannot be read or is not a
 // valid recording.
 std::optional<std::string> loadRecordingFile(const std::filesystem::path& file, Recording& into);

@@ -144,7 +144,8 @@ PYBIND11_MODULE(_core, m) {
 
     py::class_<Board, std::shared_ptr<Board>>(m, "Board")
         .def(py::init([](const std::string& device, uint64_t clock_hz, int xdata_kb, const std::string& code_memory,
-                         const std::string& modules, const std::map<std::string, py::object>& pins, bool record_lines) {
+                         const std::string& modules, const std::map<std::string, py::object>& pins, bool record_lines,
+                         bool record) {
                  BoardConfig c;
                  c.device = device;
                  c.clockHz = clock_hz;
@@ -153,11 +154,12 @@ PYBIND11_MODULE(_core, m) {
                  c.modules = modules;
                  for (const auto& [line, setting] : pins) c.pins[line] = py::str(setting);
                  c.recordLines = record_lines;
+                 c.record = record;
                  return std::make_shared<Board>(std::move(c));
              }),
              py::kw_only(), py::arg("device") = "AT89C52", py::arg("clock_hz") = 12000000, py::arg("xdata_kb") = 0,
              py::arg("code_memory") = "", py::arg("modules") = "", py::arg("pins") = std::map<std::string, py::object>{},
-             py::arg("record_lines") = false)
+             py::arg("record_lines") = false, py::arg("record") = true)
         .def("load", [](Board& b, const std::string& path, std::optional<std::string> source_map) {
                 b.load(path, source_map.value_or(""));
             }, py::arg("path"), py::arg("source_map") = py::none())
@@ -210,10 +212,7 @@ PYBIND11_MODULE(_core, m) {
                 return b.profileCounts();
             }, py::arg("on") = py::none())
         .def("coverage", &Board::coverage)
-        .def("save", [](Board& b, const std::string& path) {
-                // The machine's state now, as a snapshot file the simulator opens.
-                if (auto failure = saveSnapshotFile(path, b.snapshot())) throw BoardError(*failure);
-            })
+        .def("save", &Board::save, py::arg("path"))
         .def("open_snapshot", [](Board&, const std::string& path) {
                 MachineSnapshot snapshot;
                 if (auto failure = loadSnapshotFile(path, snapshot)) throw BoardError(*failure);

@@ -169,6 +169,8 @@ def test_part_memories_profile_and_registers():
     (lambda: quorvel.Board().set_register("Q", "1"), "Q: no symbols"),
     (lambda: quorvel.Board().set_register("A", "300"), "A: A takes a number from -128 to 255"),
     (lambda: quorvel.Board().open_snapshot("/nonexistent.qsnap"), "/nonexistent.qsnap"),
+    (lambda: quorvel.Board(record=False).save("/nonexistent/run.qrec"), "the board keeps no history to save"),
+    (lambda: quorvel.Board().save("/nonexistent/run.qrec"), "Unable to write the recording file /nonexistent/run.qrec"),
 ])
 def test_bad_input_raises_the_simulators_message(act, message):
     with pytest.raises(quorvel.Error, match=re.escape(message)):

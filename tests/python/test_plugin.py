@@ -1,11 +1,15 @@
 # The pytest plugin seen from a user's suite: the board fixture from the ini
 # options and a marker, each test from the same state, and what a failing
-# test leaves behind, alike in one process and under pytest-xdist.
-import os
+# test leaves behind, alike in one process and under pytest-xdist: its
+# recording replays to the moment of the failure.
+import json
+import re
+import subprocess
 
 import pytest
 
 from conftest import demo
+from test_scenario import CLI
 
 SUITE = '''
 import pytest
@@ -24,6 +28,11 @@ def test_lcd_from_the_marker(board):
 
 def test_fails_with_artefacts(board):
     board.uart.expect(b"Serial", within_ms=400)
+    board.uart.write(b"Az")
+    board.set_pin("P3.3", 1)
+    board.run(timeout_ms=10)
+    board.set_pin("P3.3", 0)
+    board.run(timeout_ms=20)
     assert board.pin("P1.0") == 0
 '''
 
@@ -40,4 +49,10 @@ def test_fixture_and_failure_artefacts(pytester, workers):
     result.stdout.fnmatch_lines(["*uart transcript: %s*" % (folder / "uart.txt")])
     assert (folder / "uart.txt").read_bytes().startswith(b"Quorvel Simulator Serial")
     assert "$enddefinitions" in (folder / "lines.vcd").read_text()
-    assert os.path.getsize(folder / "state.qsnap") > 0
+    failed = re.search(r"failed at cycle (\d+) \(.*\), PC ([0-9A-F]{4})H", result.stdout.str())
+    replay = subprocess.run([CLI, "--replay", str(folder / "run.qrec"), "--json"], capture_output=True, text=True)
+    assert replay.returncode == 3, replay.stderr  # the last run's stop: max-cycles
+    report = json.loads(replay.stdout)
+    assert (report["cycles"], report["stop"]["pc"]) == (int(failed[1]), int(failed[2], 16)), replay.stderr
+    assert failed[1] != "0"
+

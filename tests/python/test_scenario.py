@@ -1,6 +1,10 @@
 # quorvel-cli --scenario on the demonstrations: a table of scenario files,
-# each with its exit status and what the report or the message says.
+# each with its exit status and what the report or the message says; a
+# failed step leaves a recording that replays to the moment it failed.
+import glob
+import json
 import os
+import re
 import subprocess
 
 import pytest
@@ -40,4 +44,8 @@ def test_scenario_file(tmp_path, program, text, status, says):
                          capture_output=True, text=True)
     assert (run.returncode, says in run.stdout + run.stderr) == (status, True), run.stdout + run.stderr
     if status == 1 and "step" in run.stdout:
-        assert (tmp_path / "quorvel-artifacts").is_dir()
+        at = re.search(r"at: ([0-9.]+) ms simulated, PC ([0-9A-F]{4})H", run.stdout)
+        recording, = glob.glob(str(tmp_path / "quorvel-artifacts" / "*" / "run.qrec"))
+        replay = subprocess.run([CLI, "--replay", recording, "--json"], capture_output=True, text=True)
+        report = json.loads(replay.stdout)
+        assert ("%.3f" % (report["simulated_us"] / 1000), report["stop"]["pc"]) == (at[1], int(at[2], 16))

@@ -16,9 +16,10 @@ ini options below, and per test by a marker whose keywords override them:
 Each configuration is built and loaded once per process; every test starts
 from the snapshot taken after loading, so tests do not see each other's
 state and start cheaply. When a test that used the board fails, the serial
-transcript, a VCD of the port lines and the machine's state as a snapshot
-file go into quorvel_artifacts/<test>/, their paths are printed, and they are
-attached to the report. The simulation is deterministic: under pytest-xdist
+transcript, a VCD of the port lines and the recording of the test's run (the
+board's history from the test's start; `quorvel-cli --replay run.qrec` stops
+at the moment of the failure) go into quorvel_artifacts/<test>/, their paths
+are printed, and they are attached to the report. The simulation is deterministic: under pytest-xdist
 every test sees the same cycles as in one process.
 """
 import os
@@ -105,11 +106,14 @@ def pytest_runtest_makereport(item, call):
     os.makedirs(folder, exist_ok=True)
     paths = {"uart transcript": os.path.join(folder, "uart.txt"),
              "port lines (VCD)": os.path.join(folder, "lines.vcd"),
-             "machine state (snapshot)": os.path.join(folder, "state.qsnap")}
+             "recording (quorvel-cli --replay)": os.path.join(folder, "run.qrec")}
     with open(paths["uart transcript"], "wb") as out:
         out.write(board.uart.transcript)
     board.vcd(paths["port lines (VCD)"])
-    board.save(paths["machine state (snapshot)"])
+    try:
+        board.save(paths["recording (quorvel-cli --replay)"])
+    except quorvel.Error as e:  # the test turned recording off
+        paths["recording (quorvel-cli --replay)"] = "none: %s" % e
     text = "\n".join("%s: %s" % (what, path) for what, path in paths.items())
     text += "\nfailed at cycle %d (%.3f ms), PC %04XH" % (board.cycles, board.time_ms, board.registers["PC"])
     report.sections.append(("quorvel artefacts", text))
