@@ -129,6 +129,15 @@ int Board::lineIndex(const std::string& name) const {
 
 void Board::apply(const MachineInput& input) { check(debug().input(input)); }
 
+void Board::logEdit() {
+    History* history = debug().history();
+    if (!history) return;
+    MachineInput state;
+    state.kind = MachineInput::Kind::Machine;
+    state.bytes = encodeSnapshot(takeSnapshot(machine()));
+    history->logApplied(machine(), state);
+}
+
 bool Board::watchOperands(const std::string& condition) {
     DebugSession& d = debug();
     std::vector<std::string> names;
@@ -296,11 +305,11 @@ void Board::setPin(const std::string& name, int level) {
     in.value = uint32_t(level);
     // The line's input setting follows, as the I/O window's does. The
     // history logs levels, not settings: a line that was not driven
-    // before starts it again here.
+    // before is logged as the whole machine with its new setting.
     PinState& pins = machine().chip.pins;
     const bool wasDriven = !(pins.ncMask >> in.pin & 1u);
     pins.setSetting(in.pin, level ? kInput1 : kInput0);
-    if (!wasDriven && recording()) setRecording(true);
+    if (!wasDriven) logEdit();
     apply(in);
 }
 
@@ -423,8 +432,8 @@ void Board::setPartByte(const std::string& part, int64_t address, int value) {
     partByte(part, address);
     if (value < 0 || value > 255) fail("a byte takes a value from 0 to 255");
     partMemory(part)[size_t(address)] = uint8_t(value);
-    // The history logs no part's memory: it starts again from this state.
-    if (recording()) setRecording(true);
+    // No input kind holds a part's memory: the whole machine is logged.
+    logEdit();
 }
 
 void Board::setRtc(int hour, int minute, int second) {
@@ -432,9 +441,10 @@ void Board::setRtc(int hour, int minute, int second) {
         fail("the clock takes hours 0-23, minutes and seconds 0-59");
     LocalTime now;
     now.hour = hour, now.minute = minute, now.second = second;
-    Machine& m = machine();
-    rtcTick(m.modules.iic.rtc, m.modules.settings.iic, now);
-    if (recording()) setRecording(true);
+    MachineInput tick;
+    tick.kind = MachineInput::Kind::ClockTick;
+    tick.bytes = clockTickBytes(now);
+    apply(tick);
 }
 
 // ---- program state

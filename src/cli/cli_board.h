@@ -157,9 +157,8 @@ public:
     MachineSnapshot snapshot() const;
     void restore(const MachineSnapshot& snapshot);
     // Recording of the session's history (time travel). It starts with the
-    // board, and again wherever the history cannot follow the machine: a
-    // load, a reset, a restored snapshot, a part's memory or the clock set
-    // from outside, a line that was not driven becoming driven.
+    // board, and again at a load, a reset and a restored snapshot; every
+    // other change from outside is logged.
     void setRecording(bool on);
     bool recording() const { return session_->debug.history() != nullptr; }
     // The history up to now as a recording file (.qrec), the file
@@ -181,6 +180,8 @@ public:
     DebugSession& debug() { return session_->debug; }
 
 private:
+    // After a change no input kind describes: logs the whole machine.
+    void logEdit();
     void build(const CliOptions& options, bool withProgram);
     int lineIndex(const std::string& name) const;
     void apply(const MachineInput& input);
