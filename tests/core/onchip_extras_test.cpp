@@ -30,15 +30,23 @@ bool spif(const Machine& m) { return (m.chip.sfr(sfr::SPSR) & SPIF) != 0; }
 
 } // namespace
 
-TEST(SpiUnit, ThreeBitsPerCycleAtFourClocksPerBit) {
-    // SPR = 0: 4 clocks a bit. After the start the remainder is 4; a 1-cycle
-    // instruction (12 clocks) completes 3 bits and leaves 4 again.
+// The bits a step shifts out: SPR = 0 gives 4 clocks a bit, so a 1-cycle
+// instruction (12 clocks) completes 3 bits and leaves a remainder of 4;
+// SPR = 1 gives 16 clocks a bit, and a 4-cycle instruction (MUL AB, 48
+// clocks) shifts floor(32 / 16) + 1 = 3 bits with the remainder back to 16.
+TEST(SpiUnit, BitsPerStepFollowTheClockRate) {
+    for (const auto& [spr, second, remainder] : {std::tuple{0, 0x00, 4}, {1, 0xA4, 16}}) {
+        SCOPED_TRACE(spr);
+        Machine m = spiMaster(uint8_t(SPE | MSTR | spr), 0x5A);
+        loadCode(m, {0xF5, 0x86, uint8_t(second), uint8_t(second)});
+        m.chip.periph.spi.slaveByte = 0xC3;
+        stepN(m, 2);
+        EXPECT_EQ(m.chip.periph.spi.bitsLeft, 5);
+        EXPECT_EQ(m.chip.periph.spi.remainder, remainder);
+    }
     Machine m = spiMaster(SPE | MSTR, 0x5A);
     m.chip.periph.spi.slaveByte = 0xC3;
-    stepN(m, 2);
-    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 5);
-    EXPECT_EQ(m.chip.periph.spi.remainder, 4);
-    stepN(m, 1);
+    stepN(m, 3);
     EXPECT_FALSE(spif(m));
     stepN(m, 1);
     EXPECT_TRUE(spif(m));
@@ -48,16 +56,6 @@ TEST(SpiUnit, ThreeBitsPerCycleAtFourClocksPerBit) {
     // Reading SPDR returns the received byte and clears SPSR.
     EXPECT_EQ(m.chip.readDirect(sfr::SPDR), 0xC3);
     EXPECT_FALSE(spif(m));
-}
-
-TEST(SpiUnit, SixteenClocksPerBitAfterLongInstructions) {
-    // SPR = 1: 16 clocks a bit; a 4-cycle instruction pays 48 clocks:
-    // floor(32 / 16) + 1 = 3 bits, with the remainder back to 16.
-    Machine m = spiMaster(SPE | MSTR | 0x01, 0x00);
-    loadCode(m, {0xF5, 0x86, 0xA4, 0xA4});
-    stepN(m, 2);
-    EXPECT_EQ(m.chip.periph.spi.bitsLeft, 5);
-    EXPECT_EQ(m.chip.periph.spi.remainder, 16);
 }
 
 TEST(SpiUnit, MosiShowsTheBitsInEitherOrderAndSckFollowsCpol) {

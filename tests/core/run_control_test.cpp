@@ -67,6 +67,14 @@ Machine makeMachine(DeviceKind kind = DeviceKind::AT89C52) {
     return test::makeMachine(kind, 12000000, computeCodeLimit(kind, ProgramMemoryMode::InternalOnly, 0), 0);
 }
 
+// A machine's debug session and run controller, and the controller's notices.
+struct Rig {
+    explicit Rig(Machine& m) : session(m), rc(session, notices) {}
+    Notices notices;
+    DebugSession session;
+    RunController rc;
+};
+
 // Hands a notice back to the controller as the GUI's queued slot would.
 RunOutcome deliver(RunController& rc, const Notices::Notice& n) {
     return n.kind == Notices::Kind::Ended ? rc.runEnded(n.generation, n.reason)
@@ -82,12 +90,11 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
     Machine m = makeMachine();
     // 0000: INC 30H; INC 30H; MOV 31H,#01; INC 30H; SJMP 0000
     loadCode(m, {0x05, 0x30, 0x05, 0x30, 0x75, 0x31, 0x01, 0x05, 0x30, 0x80, 0xF5}, 0);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     CodeAddressSet lines;
     lines.set(0x0007);
-    session.setLineBreaks(lines);
+    rig.session.setLineBreaks(lines);
     struct Case {
         const char* what;
         const char* breakIf; // internal memory 30H = this, or none for Go
@@ -111,7 +118,7 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
         } else {
             ASSERT_TRUE(rc.go().started);
         }
-        EXPECT_TRUE(deliver(rc, notices.next()).ended);
+        EXPECT_TRUE(deliver(rc, rig.notices.next()).ended);
         EXPECT_EQ(rc.currentAddress(), c.stopsAt);
         EXPECT_EQ(m.chip.iram[0x30], c.count);
     }
@@ -119,9 +126,8 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
 
 TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
     Machine m = makeMachine(DeviceKind::AT89C51);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     EXPECT_EQ(rc.breakpointRun().message->text, "Breakpoint not yet set");
     rc.setCurrentAddress(0x2000);
     for (RunOutcome o : {rc.go(), rc.finishSubroutine(), rc.singleStep()}) {
@@ -135,9 +141,8 @@ TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
 TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     loadCode(m, {0x80, 0xFE}, 0); // SJMP $
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     EXPECT_TRUE(rc.go().started);
     // Wait (briefly pausing to look) until the worker has executed something.
     for (int i = 0; i < 2000; ++i) {
@@ -151,13 +156,13 @@ TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
     EXPECT_TRUE(stopped.ended);
     EXPECT_EQ(m.chip.pc, 0);
     EXPECT_GT(m.chip.cycles, 0u);
-    EXPECT_TRUE(notices.empty()); // a user stop sends no notice
+    EXPECT_TRUE(rig.notices.empty()); // a user stop sends no notice
 
     // LJMP 3000H on a 4K device: stops at the LJMP with the message.
     loadCode(m, {0x02, 0x30, 0x00}, 0x10);
     rc.setCurrentAddress(0x10);
     rc.go();
-    RunOutcome ended = deliver(rc, notices.next());
+    RunOutcome ended = deliver(rc, rig.notices.next());
     ASSERT_TRUE(ended.message);
     EXPECT_EQ(ended.message->text, "PC Exceeds Maximum Program Memory");
     EXPECT_EQ(rc.currentAddress(), 0x10);
@@ -166,9 +171,8 @@ TEST(RunControl, FreeRunStopsOnUserAndOnPcOutOfRange) {
 TEST(RunControl, StaleNoticesAreIgnored) {
     Machine m = makeMachine();
     loadCode(m, {0x00, 0x80, 0xFE}, 0);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.go();
     uint64_t old = rc.thread().generation();
     rc.stop();
@@ -185,13 +189,12 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
     loadCode(m, {0x12, 0x00, 0x10, 0x80, 0xFE}, 0x00);
     loadCode(m, {0x00, 0x11, 0x20, 0x00, 0x22}, 0x10);
     loadCode(m, {0x00, 0x22}, 0x20);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.singleStep(); // into the routine
     ASSERT_EQ(rc.currentAddress(), 0x10);
     rc.finishSubroutine();
-    deliver(rc, notices.next());
+    deliver(rc, rig.notices.next());
     EXPECT_EQ(m.chip.pc, 0x0003);
     // Started again from inside the inner routine, it stops after its RET.
     rc.setCurrentAddress(0x20);
@@ -199,7 +202,7 @@ TEST(RunControl, FinishSubroutineStopsAfterTheOuterReturn) {
     m.chip.iram[0x08] = 0x14;
     m.chip.iram[0x09] = 0x00;
     rc.finishSubroutine();
-    deliver(rc, notices.next());
+    deliver(rc, rig.notices.next());
     EXPECT_EQ(m.chip.pc, 0x0014);
 }
 
@@ -246,14 +249,13 @@ wait:   djnz r6, wait
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Machine m = test::assembledMachine(c.source);
-        Notices notices;
-        DebugSession session(m);
-        RunController rc(session, notices);
+        Rig rig(m);
+        RunController& rc = rig.rc;
         for (int i = 0; i < 100 && rc.currentAddress() != c.from; ++i) rc.singleStep();
         ASSERT_EQ(rc.currentAddress(), c.from);
         const uint8_t sp = m.chip.sfr(sfr::SP);
         ASSERT_TRUE((c.finish ? rc.finishSubroutine() : rc.stepOver()).started);
-        EXPECT_TRUE(deliver(rc, notices.next()).ended);
+        EXPECT_TRUE(deliver(rc, rig.notices.next()).ended);
         EXPECT_EQ(rc.currentAddress(), c.stopsAt);
         EXPECT_EQ(m.chip.sfr(sfr::SP), c.finish ? sp - 2 : sp);
     }
@@ -264,13 +266,12 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     // 0000: LCALL 0010; NOP; NOP; NOP      0010: MOV A,#7; RET
     loadCode(m, {0x12, 0x00, 0x10, 0x00, 0x00, 0x00}, 0x00);
     loadCode(m, {0x74, 0x07, 0x22}, 0x10);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.numberOfSteps = 3;
     RunOutcome first = rc.stepOver();
     EXPECT_TRUE(first.started); // the call runs on the simulation thread
-    auto n = notices.next();
+    auto n = rig.notices.next();
     ASSERT_EQ(n.kind, Notices::Kind::Continue);
     EXPECT_TRUE(deliver(rc, n).ended);
     EXPECT_FALSE(rc.running());
@@ -282,8 +283,8 @@ TEST(RunControl, StepOverRunsCallsOnTheThreadAndCountsSteps) {
     rc.setCurrentAddress(0x20);
     rc.numberOfSteps = 2;
     rc.stepOver();
-    deliver(rc, notices.next());         // continue after the first call
-    auto last = notices.next();          // the second call ends the sequence
+    deliver(rc, rig.notices.next());         // continue after the first call
+    auto last = rig.notices.next();          // the second call ends the sequence
     ASSERT_EQ(last.kind, Notices::Kind::Ended);
     EXPECT_TRUE(deliver(rc, last).ended);
     EXPECT_EQ(m.chip.pc, 0x0026);
@@ -297,9 +298,8 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
     Machine m = makeMachine();
     // loop: MOV A,P1; MOV 30H,A; SJMP loop
     loadCode(m, {0xE5, 0x90, 0xF5, 0x30, 0x80, 0xFA}, 0x00);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.restartHistory();
     const std::function<void()> feeds[] = {
         [&] { rc.input({.kind = MachineInput::Kind::PinLevel, .bytes = {}, .pin = 8, .value = 0}); },
@@ -313,12 +313,12 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
         rc.numberOfSteps = 2;
         rc.singleStep();
     }
-    const History& history = *session.history();
+    const History& history = *rig.session.history();
     EXPECT_EQ(history.inputs().size(), 4u);
     const Machine forward = m;
-    ASSERT_FALSE(session.goToCycle(0));
+    ASSERT_FALSE(rig.session.goToCycle(0));
     EXPECT_EQ(m.chip.iram[0x40], 0);
-    ASSERT_FALSE(session.history()->goTo(m, history.end()));
+    ASSERT_FALSE(rig.session.history()->goTo(m, history.end()));
     EXPECT_EQ(m.chip.iram, forward.chip.iram);
     EXPECT_EQ(m.chip.pins.levels, forward.chip.pins.levels);
     EXPECT_EQ(m.chip.cycleCount(), forward.chip.cycleCount());
@@ -330,16 +330,15 @@ TEST(RunControl, WindowInputsReplayAndChangesOutsideRestartTheHistory) {
     m.chip.iram[0x50] = 1; // not through the controller
     rc.numberOfSteps = 1;
     rc.singleStep();
-    EXPECT_EQ(session.history()->now(), 1u);
-    EXPECT_TRUE(session.history()->inputs().empty());
+    EXPECT_EQ(rig.session.history()->now(), 1u);
+    EXPECT_TRUE(rig.session.history()->inputs().empty());
 }
 
 TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     loadCode(m, {0x00, 0x00, 0x02, 0x30, 0x00, 0x00}, 0);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.numberOfSteps = 10;
     RunOutcome o = rc.singleStep();
     ASSERT_TRUE(o.message);
@@ -357,9 +356,8 @@ TEST(RunControl, SingleStepsStopEarlyWhenPcLeavesProgramMemory) {
 TEST(RunControl, SnapshotsCoverTheShownRanges) {
     Machine m = test::makeMachine(DeviceKind::AT89C51, 12000000, 4095, 0x07FF);
     m.chip.xdata[0x7F0] = 0x42;
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.setShownExternalRange(0x07F0, 0x20);
     rc.takeSnapshots();
     EXPECT_EQ(rc.snapshot().iram.size(), 128u);
@@ -372,9 +370,8 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
     Machine m = makeMachine();
     // A loop that keeps changing RAM and A: INC 30H; INC A; SJMP back.
     loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.restartHistory(); // the runs feed a history, as in the window
     uint32_t steps = 0;
     for (int i = 0; i < 2000; ++i) {
@@ -394,7 +391,7 @@ TEST(RunControl, PauseStopAndRestartUnderLoad) {
         ASSERT_EQ(m.chip.iram[0x40], uint8_t(i));
         steps += m.chip.iram[0x30];
     }
-    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(rig.notices.empty());
     EXPECT_GT(steps, 0u); // the worker did run between the pauses
 }
 
@@ -402,15 +399,14 @@ TEST(RunControl, BreakpointHitWhilePausingStillStops) {
     Machine m = makeMachine();
     // Count R7 up; break when it reaches 0x80.
     loadCode(m, {0x0F, 0x80, 0xFD}, 0); // INC R7; SJMP $-1
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.breakpoint = {BreakpointType::Register, 0, 0x80, 12, 0}; // R7
     rc.breakpointRun();
     // Pause repeatedly while the worker runs into the breakpoint: a pause must
     // never resume a run the worker has ended.
     for (int i = 0; i < 200 && rc.thread().active(); ++i) auto guard = rc.pause();
-    RunOutcome o = deliver(rc, notices.next());
+    RunOutcome o = deliver(rc, rig.notices.next());
     EXPECT_TRUE(o.ended);
     EXPECT_EQ(m.chip.reg(7), 0x80);
     EXPECT_EQ(m.chip.pc, 0x0001);
@@ -429,9 +425,8 @@ ExecutionTimeMeasurement::Tick runToEnd(ExecutionTimeMeasurement& t) {
 
 TEST(ExecutionTime, ValidationMessages) {
     Machine m = makeMachine(DeviceKind::AT89C51);
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     ExecutionTimeMeasurement t(rc);
     EXPECT_EQ(t.calculate("X", "10")->text, "Illegal Starting Address");
     EXPECT_EQ(t.calculate("0", "")->text, "Illegal Ending Address");
@@ -445,9 +440,8 @@ TEST(ExecutionTime, CancelRestoresStateAndAddresses) {
     Machine m = makeMachine();
     loadCode(m, {0x05, 0x30, 0x04, 0x80, 0xFB}, 0); // endless loop changing RAM and A
     m.chip.iram[0x30] = 0x11;
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.measureStart = 0x10;
     rc.measureEnd = 0x20;
     {
@@ -489,9 +483,8 @@ TEST(ExecutionTime, OutcomesOfARunOnARestoredMachine) {
         Machine m = makeMachine(DeviceKind::AT89C51);
         loadCode(m, c.code);
         m.chip.cycles = 777;
-        Notices notices;
-        DebugSession session(m);
-        RunController rc(session, notices);
+        Rig rig(m);
+        RunController& rc = rig.rc;
         rc.setCurrentAddress(0x0003);
         {
             ExecutionTimeMeasurement t(rc);
@@ -502,7 +495,7 @@ TEST(ExecutionTime, OutcomesOfARunOnARestoredMachine) {
             EXPECT_EQ(tick.message->text, c.text);
             EXPECT_EQ(t.state(), c.state);
         }
-        EXPECT_TRUE(notices.empty());
+        EXPECT_TRUE(rig.notices.empty());
         EXPECT_EQ(m.chip.cycles, 777u);
         EXPECT_EQ(m.chip.acc(), 0);
         EXPECT_EQ(rc.currentAddress(), 0x0003);
@@ -557,9 +550,8 @@ TEST(RunControl, PacedGoFollowsTheWallClockAndSleeps) {
     };
     Machine m = makeMachine(); // 12 MHz: a machine cycle is 1 us
     loadCode(m, {0x80, 0xFE}, 0); // SJMP $
-    Notices notices;
-    DebugSession session(m);
-    RunController rc(session, notices);
+    Rig rig(m);
+    RunController& rc = rig.rc;
     rc.thread().setSpeed(10);
     const auto wall0 = std::chrono::steady_clock::now();
     const int64_t cpu0 = cpuUs();
@@ -573,5 +565,5 @@ TEST(RunControl, PacedGoFollowsTheWallClockAndSleeps) {
     EXPECT_LE(cycles, wallUs * 0.1 + 200);
     EXPECT_GT(cycles, 0);
     EXPECT_LT(double(cpuUs() - cpu0), wallUs * 0.5);
-    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(rig.notices.empty());
 }

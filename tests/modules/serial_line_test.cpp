@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kClock = 11059200; // 96 machine cycles a bit at 9600 baud
 
 // Forwards the chip's notices to the serial host, as the front ends do, and
-// keeps what the host read from TXD.
+// keeps what the host read from TXD (at the chip's rate, from the UART).
 struct HostEvents : ChipEvents {
     Machine* machine = nullptr;
     std::string read;
@@ -26,6 +26,7 @@ struct HostEvents : ChipEvents {
         serialHostByteReceived(machine->modules.serialHost, machine->chip);
     }
     void byteTransmitted(uint16_t entry) override {
+        serialHostByteTransmitted(machine->modules.serialHost, entry);
         if (!serialLineInUse(machine->chip)) read.push_back(char(entry));
     }
     void hostFrameSent() override { serialHostFrameSent(machine->modules.serialHost, machine->chip); }
@@ -131,6 +132,31 @@ TEST_F(SerialLine, HostRateAgainstTheChips) {
         EXPECT_EQ(steppedRead, events.read);
         const uint32_t framing = machine.chip.periph.serial.framingErrors + machine.chip.periph.line.framingErrors;
         EXPECT_EQ(framing > 0, row.framingErrors) << framing;
+    }
+}
+
+// The host's file at the chip's rate comes back byte by byte through the
+// echo program, in modes 1 and 3, each byte sent when the chip took the last;
+// the lists and the window show it.
+TEST_F(SerialLine, HostFileComesBackInModes1And3) {
+    TempDir dir;
+    dir.write("echo.dat", "Hi\r");
+    const std::pair<int, const char*> cases[] = {{0x50, "48(H)\r\n69(i)\r\n0D(.)"},
+                                                 {0xD0, "48(H) - 1\r\n69(i) - 1\r\n0D(.) - 1"}};
+    for (const auto& [scon, list] : cases) {
+        SCOPED_TRACE(testing::Message() << "SCON " << std::hex << scon);
+        load(echoProgram(scon), 0);
+        SerialHostState& host = machine.modules.serialHost;
+        SerialHostSettings& settings = machine.modules.settings.serialHost;
+        host.ninthBit = 1;
+        settings = {kSerialFromFile, (dir / "echo.dat").string()};
+        ASSERT_FALSE(pressSerialSend(host, settings, machine.chip, "").has_value());
+        for (long i = 0; i < 50000 && machine.chip.periph.serial.txLog.size() < 3; ++i) step(machine);
+        EXPECT_EQ(snapshotTransferList(machine.chip, TransferList::SerialReceiver).text, list);
+        EXPECT_EQ(snapshotTransferList(machine.chip, TransferList::SerialTransmitter).text, list);
+        const SerialWindowView view = serialWindowView(host, settings, machine.chip);
+        EXPECT_STREQ(view.fileStatus, "Transmitted Successfully");
+        EXPECT_EQ(view.hostReceive, "0D");
     }
 }
 
