@@ -14,6 +14,13 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption startDir("start-dir", "Folder of simulator.dat and the resources.", "DIR");
     parser.addOption(startDir);
+    const QCommandLineOption dapPort(
+        "dap-port",
+        "Let a debugger attach over the Debug Adapter Protocol on 127.0.0.1 port N (0: any free port, "
+        "printed on standard output), as Run > Allow Debugger to Attach; the device is quorvel-cli's default "
+        "(AT89C52), not asked for.",
+        "N");
+    parser.addOption(dapPort);
     parser.addPositionalArgument("program",
                                  "An Intel HEX (.HEX) or binary (.BIN) file to load once the device is chosen.",
                                  "[program]");
@@ -44,6 +51,15 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
             options.warning = "--start-dir " + parser.value(startDir) + ": no such folder; using " +
                               options.resourceDir + " and " + options.configFile;
         }
+    }
+    if (parser.isSet(dapPort)) {
+        bool ok = false;
+        const uint port = parser.value(dapPort).toUInt(&ok);
+        if (!ok || port > 65535) {
+            options.error = "--dap-port " + parser.value(dapPort) + ": give a port number, 0 to 65535.";
+            return options;
+        }
+        options.dapPort = quint16(port);
     }
     const QStringList programs = parser.positionalArguments();
     if (programs.size() > 1) {

@@ -1,5 +1,5 @@
 // The simulator's command line:
-//   quorvel [--start-dir DIR] [program.HEX | program.BIN]
+//   quorvel [--start-dir DIR] [--dap-port N] [program.HEX | program.BIN]
 // Where the resources and simulator.dat are, and the program to load once
 // the device is chosen.
 #pragma once
@@ -7,12 +7,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace quorvel::shell {
 
 struct LaunchOptions {
     QString resourceDir; // Assembler/, DemoPrograms/, help/
     QString configFile;  // simulator.dat
     QString program;     // absolute; empty: none
+    // --dap-port: a debugger may attach on 127.0.0.1 at this port from the
+    // start (0: a port the system chooses, printed on standard output); the
+    // device is then quorvel-cli's default, unasked, and the program loads
+    // without the loading details box.
+    std::optional<quint16> dapPort;
     bool help = false;   // print `helpText` and end
     QString helpText;
     QString error;       // a bad command line: print it and end

@@ -62,6 +62,8 @@ constexpr int VariablesWindow = 41060, CallStackWindow = 41061, ClearWatchpoints
 // Time travel: back one instruction, back to the last breakpoint, to a
 // machine cycle, and the recording's settings.
 constexpr int StepBack = 41070, RunBackwards = 41071, GoToCycle = 41072, HistorySetting = 41073;
+// A debugger attaching over the Debug Adapter Protocol (a switch).
+constexpr int AllowDebugger = 41080;
 } // namespace id
 
 struct CommandInfo {
