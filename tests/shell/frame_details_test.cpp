@@ -3,7 +3,8 @@
 // the frame, the Window menu's tiling, the status line after a menu, the
 // first right-click after a dialog, the listing at the top of program
 // memory, a cancelled binary load, the maximised start, our icons, a
-// cycle counter that does not wrap and the debugger's port switch.
+// cycle counter that does not wrap and the debugger's port switch (a port
+// in use refused; a client hears of the window's runs).
 #include "shell/debugger_port.h"
 #include "shell/device_dialogs.h"
 #include "shell/frame.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -337,6 +339,36 @@ void FrameDetailsTest::allowDebuggerOpensAndClosesThePort() {
     client.connectToHost(QHostAddress::LocalHost, freePort);
     QVERIFY(client.waitForConnected(5000));
     QTRY_VERIFY(s.frame.debuggerPort().clientAttached());
+    // The client hears of the window's runs: Go is a "continued", Stop
+    // Execution a "stopped" by pause.
+    s.chip().code[0] = 0x80; // SJMP $
+    s.chip().code[1] = 0xFE;
+    dap::FrameReader reader;
+    // The reason of the next event `name` the client receives ("" when none
+    // comes within 5 s).
+    const auto next = [&](const std::string& name) -> std::string {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            while (const std::optional<dap::Frame> frame = reader.next()) {
+                const nlohmann::json message = nlohmann::json::parse(frame->body, nullptr, false);
+                if (message.value("event", std::string()) == name)
+                    return message["body"].value("reason", std::string("none"));
+            }
+            QTest::qWait(10);
+            reader.feed(client.readAll().toStdString());
+        }
+        return {};
+    };
+    int seq = 0;
+    for (const char* command : {"initialize", "attach", "configurationDone"})
+        client.write(QByteArray::fromStdString(
+            dap::frameMessage(nlohmann::json{{"seq", ++seq}, {"type", "request"}, {"command", command}}.dump())));
+    QCOMPARE(next("stopped"), std::string("entry"));
+    s.frame.dispatch(id::Go);
+    QCOMPARE(next("continued"), std::string("none"));
+    s.frame.dispatch(id::StopExecution);
+    QCOMPARE(next("stopped"), std::string("pause"));
     // Off again: the port closes and the client is let go.
     s.frame.dispatch(id::AllowDebugger);
     QVERIFY(!s.frame.debuggerPort().listening() && !allow->isChecked());
