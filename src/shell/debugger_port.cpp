@@ -9,8 +9,8 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QHostAddress>
+#include <QInputDialog>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -20,7 +20,9 @@ DebuggerPort::DebuggerPort(Frame& frame) : frame_(frame), server_(new QTcpServer
     connect(server_, &QTcpServer::newConnection, this, &DebuggerPort::accept);
 }
 
-DebuggerPort::~DebuggerPort() { close(); }
+DebuggerPort::~DebuggerPort() {
+    close();
+}
 
 std::optional<QString> DebuggerPort::listen(quint16 port) {
     close();
@@ -63,29 +65,36 @@ void allowDebuggerCommand(Frame& frame) {
     DebuggerPort& port = frame.debuggerPort();
     if (port.listening()) return port.close();
     bool ok = false;
-    const int chosen = QInputDialog::getInt(&frame, "Allow Debugger to Attach",
-                                            "Port on 127.0.0.1 (the editor's attach configuration names it):",
-                                            port.lastPort, 1, 65535, 1, &ok);
+    const int chosen = QInputDialog::getInt(
+        &frame, "Allow Debugger to Attach",
+        "Port on 127.0.0.1 (the editor's attach configuration names it):", port.lastPort, 1, 65535,
+        1, &ok);
     if (ok) {
-        if (auto refused = port.listen(quint16(chosen))) frame.showMessage(errorMessage("Error", refused->toStdString()));
+        if (auto refused = port.listen(quint16(chosen)))
+            frame.showMessage(errorMessage("Error", refused->toStdString()));
     }
     port.syncCommand();
 }
 
-bool DebuggerPort::listening() const { return server_->isListening(); }
+bool DebuggerPort::listening() const {
+    return server_->isListening();
+}
 
-quint16 DebuggerPort::port() const { return server_->serverPort(); }
+quint16 DebuggerPort::port() const {
+    return server_->serverPort();
+}
 
 void DebuggerPort::accept() {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         if (client_) {
             // One client at a time: the newcomer hears why and is let go.
-            const nlohmann::json event{{"seq", 1},
-                                       {"type", "event"},
-                                       {"event", "output"},
-                                       {"body",
-                                        {{"category", "important"},
-                                         {"output", "another debugger is attached to the simulator\n"}}}};
+            const nlohmann::json event{
+                {"seq", 1},
+                {"type", "event"},
+                {"event", "output"},
+                {"body",
+                 {{"category", "important"},
+                  {"output", "another debugger is attached to the simulator\n"}}}};
             socket->write(QByteArray::fromStdString(dap::frameMessage(event.dump())));
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -95,7 +104,8 @@ void DebuggerPort::accept() {
         dap_ = std::make_unique<dap::DapServer>(
             [this](std::string_view framed) {
                 if (!client_ || client_->state() != QAbstractSocket::ConnectedState) return false;
-                return client_->write(framed.data(), qint64(framed.size())) == qint64(framed.size());
+                return client_->write(framed.data(), qint64(framed.size())) ==
+                       qint64(framed.size());
             },
             static_cast<dap::DapHost&>(*this));
         connect(socket, &QTcpSocket::readyRead, this, &DebuggerPort::readClient);
@@ -119,7 +129,8 @@ void DebuggerPort::readClient() {
         serving_ = false;
         // A program counter the client set (goto, setVariable PC) is where
         // the window's next run or step starts.
-        if (!run.running() && frame_.machine().chip.pc != pcBefore) run.setCurrentAddress(frame_.machine().chip.pc);
+        if (!run.running() && frame_.machine().chip.pc != pcBefore)
+            run.setCurrentAddress(frame_.machine().chip.pc);
     }
     if (dap_->ended()) {
         client_->flush();
@@ -140,7 +151,8 @@ void DebuggerPort::dropClient() {
         auto guard = frame_.runControl().pause();
         frame_.runControl().session().setLineBreaks(frame_.sourceDebug().lineBreakAddresses());
         if (listening())
-            frame_.setStatusText(0, QString("The debugger left; a debugger may attach on 127.0.0.1:%1").arg(port()));
+            frame_.setStatusText(
+                0, QString("The debugger left; a debugger may attach on 127.0.0.1:%1").arg(port()));
     }
 }
 
@@ -161,16 +173,22 @@ void DebuggerPort::runEnded(StopReason reason) {
 
 // ---- the host
 
-Machine& DebuggerPort::machine() { return frame_.machine(); }
+Machine& DebuggerPort::machine() {
+    return frame_.machine();
+}
 
-DebugSession& DebuggerPort::debug() { return frame_.runControl().session(); }
+DebugSession& DebuggerPort::debug() {
+    return frame_.runControl().session();
+}
 
 std::string DebuggerPort::sourceFolder() {
     const QString map = frame_.sourceDebug().mapPath();
     return map.isEmpty() ? std::string() : QFileInfo(map).absolutePath().toStdString();
 }
 
-bool DebuggerPort::running() { return frame_.runControl().running(); }
+bool DebuggerPort::running() {
+    return frame_.runControl().running();
+}
 
 std::optional<std::string> DebuggerPort::startRun() {
     // The client's runs and steps start where it sees the program: at the
@@ -184,7 +202,9 @@ std::optional<std::string> DebuggerPort::startRun() {
     return std::nullopt;
 }
 
-void DebuggerPort::stopRun() { frame_.dispatch(id::StopExecution); }
+void DebuggerPort::stopRun() {
+    frame_.dispatch(id::StopExecution);
+}
 
 void DebuggerPort::step(SourceStep kind, DebugSession::StepUnit unit) {
     frame_.runControl().setCurrentAddress(frame_.machine().chip.pc);
@@ -195,7 +215,8 @@ void DebuggerPort::step(SourceStep kind, DebugSession::StepUnit unit) {
     frame_.applyRunOutcome(outcome);
 }
 
-Validation DebuggerPort::input(const MachineInput& input) { return frame_.runControl().input(input); }
-
+Validation DebuggerPort::input(const MachineInput& input) {
+    return frame_.runControl().input(input);
+}
 
 } // namespace quorvel::shell

@@ -43,7 +43,7 @@ inline constexpr quint16 kDefaultDebuggerPort = 4711;
 
 class DebuggerPort : public QObject, private dap::DapHost {
     Q_OBJECT
-public:
+  public:
     explicit DebuggerPort(Frame& frame);
     ~DebuggerPort() override;
 
@@ -64,7 +64,7 @@ public:
     // The menu entry's check: whether the port is open.
     void syncCommand();
 
-private:
+  private:
     void accept();
     void readClient();
     void dropClient();
