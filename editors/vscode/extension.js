@@ -1,7 +1,9 @@
 // The extension's whole code: VS Code starts `quorvel-cli --dap` as the
-// debug adapter of the "quorvel" debugger type, fills in a launch
-// configuration when there is no launch.json, and sends text to the
-// simulated chip's UART through the adapter's "uartInput" request.
+// debug adapter of the "quorvel" debugger type (or, for an attach
+// configuration, connects to the desktop simulator's port on 127.0.0.1),
+// fills in a launch configuration when there is no launch.json, and sends
+// text to the simulated chip's UART through the adapter's "uartInput"
+// request.
 'use strict';
 
 const vscode = require('vscode');
@@ -32,7 +34,9 @@ function adapterPath() {
 }
 
 class AdapterFactory {
-  createDebugAdapterDescriptor() {
+  createDebugAdapterDescriptor(session) {
+    // Attach: the simulator serves the protocol on its port itself.
+    if (session.configuration.request === 'attach') return new vscode.DebugAdapterServer(session.configuration.port, '127.0.0.1');
     const program = adapterPath();
     return program ? new vscode.DebugAdapterExecutable(program, ['--dap']) : undefined;
   }
@@ -50,6 +54,11 @@ class ConfigurationProvider {
         const program = ['.ihx', '.hex'].map(ext => base + ext).find(p => fs.existsSync(p));
         if (program) Object.assign(config, { type: 'quorvel', request: 'launch', name: 'Debug 8051 program', program, stopOnEntry: true });
       }
+    }
+    if (config.request === 'attach') {
+      if (Number.isInteger(config.port) && config.port > 0 && config.port < 65536) return config;
+      vscode.window.showErrorMessage('The attach configuration needs "port": the port the simulator listens on (Run > Allow Debugger to Attach).');
+      return undefined;
     }
     if (!config.program) {
       vscode.window.showErrorMessage('The launch configuration needs "program": the .hex, .ihx or .bin file to run.');

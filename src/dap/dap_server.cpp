@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kThreadId = 1;
+constexpr const char* kHostHistory =
+    "stepping back is the simulator's own (its History commands) while a debugger is attached";
 // The most bytes one readMemory request returns.
 constexpr int64_t kMaxMemoryRead = 1 << 16;
 
@@ -197,6 +199,7 @@ const std::vector<DapServer::Command>& DapServer::commands() {
         // name, handler, needs a launched program, answered during a run
         {"initialize", &DapServer::initialize, false, false},
         {"launch", &DapServer::launch, false, false},
+        {"attach", &DapServer::attach, false, false},
         {"setBreakpoints", &DapServer::setBreakpoints, true, true},
         {"setFunctionBreakpoints", &DapServer::setFunctionBreakpoints, true, true},
         {"setInstructionBreakpoints", &DapServer::setInstructionBreakpoints, true, true},
@@ -234,8 +237,14 @@ const std::vector<DapServer::Command>& DapServer::commands() {
 
 DapServer::DapServer(Writer writer, Poll poll) : writer_(std::move(writer)), poll_(std::move(poll)) {}
 
+DapServer::DapServer(Writer writer, DapHost& host) : writer_(std::move(writer)), host_(&host) {}
+
+Machine& DapServer::machine() const { return host_ ? host_->machine() : session_->machine; }
+
+DebugSession& DapServer::debug() const { return host_ ? host_->debug() : session_->debug; }
+
 DapServer::~DapServer() {
-    if (session_) session_->machine.chip.events = nullptr;
+    if (session_) machine().chip.events = nullptr;
 }
 
 bool DapServer::receive(std::string_view bytes) {
@@ -302,8 +311,10 @@ void DapServer::handleRequest(const Json& request) {
     if (row == table.end()) return respond(request, Reply{{}, "unsupported request '" + command + "'"});
     if (!initialized_ && command != "initialize" && command != "disconnect")
         return respond(request, Reply{{}, "'" + command + "' before 'initialize'"});
-    if (row->needsLaunch && !session_)
-        return respond(request, Reply{{}, "'" + command + "' needs a launched program: send 'launch' first"});
+    if (row->needsLaunch && !hasProgram())
+        return respond(request, Reply{{}, "'" + command + "' needs " +
+                                              (host_ ? "the simulator's program: send 'attach' first"
+                                                     : "a launched program: send 'launch' first")});
     if (running_ && !row->whileRunning)
         return respond(request, Reply{{}, "'" + command + "' while the program runs: pause it first"});
     const Json none = Json::object();
@@ -349,12 +360,16 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsSetExpression", true},
         {"supportsDisassembleRequest", true},
         {"supportsGotoTargetsRequest", true},
-        {"supportsStepBack", true},
-        {"supportsRestartRequest", true},
+        // The desktop simulator's history and program are its own.
+        {"supportsStepBack", !host_},
+        {"supportsRestartRequest", !host_},
     }};
 }
 
 DapServer::Reply DapServer::launch(const Json& a) {
+    if (host_)
+        return {{}, "the simulator has its program already: attach to it ({\"request\": \"attach\", "
+                    "\"port\": N}), or launch quorvel-cli --dap"};
     if (session_) return {{}, "a program is already launched"};
     stopOnEntry_ = false;
     std::vector<std::string> args;
@@ -401,6 +416,17 @@ DapServer::Reply DapServer::launch(const Json& a) {
     return {};
 }
 
+DapServer::Reply DapServer::attach(const Json&) {
+    if (!host_)
+        return {{}, "quorvel-cli --dap runs its own program: send 'launch' (attach is for the desktop "
+                    "simulator's Allow Debugger to Attach)"};
+    if (attached_) return {{}, "already attached"};
+    attached_ = true;
+    sourceFolder_ = host_->sourceFolder();
+    afterResponse_ = [this] { sendEvent("initialized"); };
+    return {};
+}
+
 std::optional<std::string> DapServer::openSession(const std::vector<std::string>& args) {
     const std::vector<std::string_view> views(args.begin(), args.end());
     const cli::ParseResult parsed = cli::parseCommandLine(views);
@@ -408,11 +434,11 @@ std::optional<std::string> DapServer::openSession(const std::vector<std::string>
     auto session = std::make_unique<cli::Session>();
     std::istringstream noInput;
     if (auto failure = cli::setUpSession(parsed.options, *session, noInput)) return *failure;
-    if (session_) session_->machine.chip.events = nullptr;
+    if (session_) machine().chip.events = nullptr;
     session_ = std::move(session);
-    uart_ = std::make_unique<cli::UartRecorder>(session_->machine, false);
+    uart_ = std::make_unique<cli::UartRecorder>(machine(), false);
     uart_->setCollector(&uartBytes_);
-    session_->machine.chip.events = uart_.get();
+    machine().chip.events = uart_.get();
     if (!session_->sourceMapReport.filesRead.empty())
         sourceFolder_ = fs::absolute(session_->sourceMapReport.filesRead.front()).parent_path().string();
     for (const std::string& warning : session_->warnings)
@@ -421,6 +447,7 @@ std::optional<std::string> DapServer::openSession(const std::vector<std::string>
 }
 
 DapServer::Reply DapServer::restart(const Json&) {
+    if (host_) return {{}, "restart the program in the simulator (Reset CPU), not over an attached connection"};
     if (!configured_) return {{}, "the program starts after 'configurationDone'"};
     // A run under way ends first (runProgram starts again then).
     if (running_) {
@@ -434,7 +461,7 @@ DapServer::Reply DapServer::restart(const Json&) {
 void DapServer::relaunch() {
     uartBytes_.clear();
     references_.clear();
-    const std::vector<ExceptionStop> exceptions = session_->debug.exceptionStops();
+    const std::vector<ExceptionStop> exceptions = debug().exceptionStops();
     if (auto failure = openSession(launchArgs_)) {
         sendEvent("output", {{"category", "console"}, {"output", "restart: " + *failure + "\n"}});
         terminated_ = true;
@@ -446,18 +473,18 @@ void DapServer::relaunch() {
     // The breakpoints of every kind, on the program as it is read now.
     applyCodeBreaks();
     for (DataBreakpoint& b : dataBreakpoints_) {
-        b.firstPlace = session_->debug.watchpoints().places().size();
-        session_->debug.watch(b.text);
-        b.endPlace = session_->debug.watchpoints().places().size();
+        b.firstPlace = debug().watchpoints().places().size();
+        debug().watch(b.text);
+        b.endPlace = debug().watchpoints().places().size();
     }
-    session_->debug.setExceptionStops(exceptions);
+    debug().setExceptionStops(exceptions);
     startProgram();
 }
 
 void DapServer::startProgram() {
     cli::startRun(*session_);
     // The history step back and reverse continue go back in.
-    session_->debug.setRecording(true);
+    debug().setRecording(true);
     if (stopOnEntry_)
         sendEvent("stopped", {{"reason", "entry"}, {"threadId", kThreadId}, {"allThreadsStopped", true}});
     // The first run stops at a breakpoint on the first instruction before
@@ -478,8 +505,8 @@ DapServer::Reply DapServer::setBreakpoints(const Json& a) {
     if (source.contains("path")) path = source["path"].get<std::string>();
     else if (source.contains("name")) path = source["name"].get<std::string>();
     if (path.empty()) return {{}, "setBreakpoints needs the source's path"};
-    const SourceMap* map = session_->debug.sourceMap();
-    const uint32_t codeLimit = session_->machine.chip.codeLimit;
+    const SourceMap* map = debug().sourceMap();
+    const uint32_t codeLimit = machine().chip.codeLimit;
     // Taken whole once every breakpoint of the request has been read.
     std::vector<LineBreakpoint> kept;
     Json answers = Json::array();
@@ -532,7 +559,7 @@ std::optional<std::string> DapServer::readRule(const Json& wanted, CodeBreak& ru
 void DapServer::applyCodeBreaks() {
     // A breakpoint kept from before keeps its hits.
     std::map<int, uint64_t> hits;
-    const std::vector<CodeBreak>& before = session_->debug.codeBreaks();
+    const std::vector<CodeBreak>& before = debug().codeBreaks();
     for (size_t i = 0; i < before.size() && i < codeBreakIds_.size(); ++i)
         hits[codeBreakIds_[i]] = before[i].hits;
     std::vector<CodeBreak> breaks;
@@ -549,7 +576,7 @@ void DapServer::applyCodeBreaks() {
         std::for_each(list.begin(), list.end(), add);
     std::for_each(functionBreakpoints_.begin(), functionBreakpoints_.end(), add);
     std::for_each(instructionBreakpoints_.begin(), instructionBreakpoints_.end(), add);
-    session_->debug.setCodeBreaks(std::move(breaks));
+    debug().setCodeBreaks(std::move(breaks));
     // A run under way takes the session's stop conditions as it started:
     // it ends its slice and goes on under the new ones.
     if (running_) restartRun_ = true;
@@ -563,7 +590,7 @@ DapServer::Reply DapServer::setFunctionBreakpoints(const Json& a) {
         LineBreakpoint b{nextBreakpointId_++, {}, {}};
         Json answer{{"id", b.id}, {"verified", false}};
         std::optional<std::string> problem = readRule(wanted, b.rule);
-        const std::optional<uint16_t> address = session_->debug.functionAddress(name);
+        const std::optional<uint16_t> address = debug().functionAddress(name);
         if (!problem && !address)
             problem = "no function or label '" + name + "' in the program's symbols";
         if (problem) {
@@ -598,7 +625,7 @@ DapServer::Reply DapServer::setInstructionBreakpoints(const Json& a) {
         const int64_t address = start ? int64_t(start->address) + offset : -1;
         if (!problem && !start) problem = error;
         if (!problem && (start->space != AddressSpace::Code || address < 0 ||
-                         address > session_->machine.chip.codeLimit))
+                         address > machine().chip.codeLimit))
             problem = "'" + reference + "' is not an address of program memory";
         if (problem) {
             answer["message"] = *problem;
@@ -626,13 +653,13 @@ DapServer::Reply DapServer::setExceptionBreakpoints(const Json& a) {
         stops.push_back(info->stop);
         answers.push_back(Json{{"verified", true}});
     }
-    session_->debug.setExceptionStops(std::move(stops));
+    debug().setExceptionStops(std::move(stops));
     if (running_) restartRun_ = true;
     return {Json{{"breakpoints", answers}}};
 }
 
 DapServer::Reply DapServer::exceptionInfo(const Json&) {
-    const DebugRun& run = session_->debug.lastRun();
+    const DebugRun& run = debug().lastRun();
     if (!run.exception) return {{}, "the program did not stop at an exception"};
     const ExceptionStopInfo& info = exceptionStopTable()[size_t(*run.exception)];
     return {Json{{"exceptionId", info.name}, {"description", run.exceptionText}, {"breakMode", "always"}}};
@@ -641,6 +668,17 @@ DapServer::Reply DapServer::exceptionInfo(const Json&) {
 DapServer::Reply DapServer::configurationDone(const Json&) {
     if (configured_) return {{}, "'configurationDone' was already sent"};
     configured_ = true;
+    // Attached: the program is where the simulator has it, running or not.
+    if (host_) {
+        afterResponse_ = [this] {
+            if (host_->running()) return hostRunStarted();
+            sendEvent("stopped", {{"reason", "entry"},
+                                  {"description", "attached to the simulator"},
+                                  {"threadId", kThreadId},
+                                  {"allThreadsStopped", true}});
+        };
+        return {};
+    }
     afterResponse_ = [this] { startProgram(); };
     return {};
 }
@@ -652,7 +690,7 @@ DapServer::Reply DapServer::threads(const Json&) {
 // ---- where the program is
 
 Json DapServer::stackFrame(size_t index) const {
-    const std::vector<StackEntry> stack = session_->debug.stack();
+    const std::vector<StackEntry> stack = debug().stack();
     const StackEntry& entry = stack[index];
     std::string name = entry.function.empty() ? hex(entry.pc, 4) : entry.function;
     if (entry.interrupt) name += " [interrupt]";
@@ -673,7 +711,7 @@ Json DapServer::stackFrame(size_t index) const {
 }
 
 DapServer::Reply DapServer::stackTrace(const Json& a) {
-    const size_t total = session_->debug.stack().size();
+    const size_t total = debug().stack().size();
     const size_t start = size_t(std::clamp<int64_t>(a.value("startFrame", int64_t(0)), 0, int64_t(total)));
     const int64_t levels = a.value("levels", int64_t(0));
     const size_t end = levels > 0 ? std::min(total, start + size_t(std::min<int64_t>(levels, int64_t(total)))) : total;
@@ -689,7 +727,7 @@ int DapServer::addReference(Reference reference) {
 
 DapServer::Reply DapServer::scopes(const Json& a) {
     const int64_t frame = a.at("frameId").get<int64_t>();
-    if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
+    if (frame < 0 || size_t(frame) >= debug().stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
     Json list = Json::array();
     for (const auto& [name, kind] :
          {std::pair{"Locals", Container::Locals}, std::pair{"Globals", Container::Globals},
@@ -706,7 +744,7 @@ DapServer::Reply DapServer::scopes(const Json& a) {
 std::optional<Json> DapServer::registerValue(std::string_view asked) const {
     std::string name = lower(asked);
     if (name == "acc") name = "a";
-    const ChipState& chip = session_->machine.chip;
+    const ChipState& chip = machine().chip;
     for (size_t i = 0; i < kRegisterNames.size(); ++i) {
         if (name != lower(kRegisterNames[i])) continue;
         if (i < 8) return Json(hex(chip.iram[chip.bankBase() + i], 2));
@@ -725,21 +763,21 @@ std::optional<Json> DapServer::registerValue(std::string_view asked) const {
         c = char(std::toupper(static_cast<unsigned char>(c)));
     if (const std::optional<uint8_t> address = lookupDirectName(upperName))
         return Json(
-            hex(session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, *address}, 1).at(0), 2));
+            hex(debug().readMemory(SpaceAddress{AddressSpace::Sfr, *address}, 1).at(0), 2));
     return std::nullopt;
 }
 
 Json DapServer::variable(const std::string& name, const std::string& expression, size_t frame) {
     Json v{{"name", name}, {"evaluateName", expression}, {"variablesReference", 0}};
-    const CEvaluation e = session_->debug.evaluate(expression, frame);
+    const CEvaluation e = debug().evaluate(expression, frame);
     if (!e.value) {
         v["value"] = "error: " + e.error;
         return v;
     }
-    const CVariables& variables = *session_->debug.variables();
-    v["value"] = variables.format(session_->machine, *e.value);
+    const CVariables& variables = *debug().variables();
+    v["value"] = variables.format(machine(), *e.value);
     v["type"] = typeName(e.value->type);
-    if (!variables.children(session_->machine, *e.value).empty())
+    if (!variables.children(machine(), *e.value).empty())
         v["variablesReference"] = addReference({Container::Parts, frame, expression});
     if (auto reference = memoryReference(*e.value)) v["memoryReference"] = *reference;
     return v;
@@ -753,7 +791,7 @@ DapServer::Reply DapServer::variables(const Json& a) {
 
 Json DapServer::sfrBits(uint8_t address) {
     const uint8_t value =
-        session_->debug.readMemory(SpaceAddress{AddressSpace::Sfr, address}, 1).at(0);
+        debug().readMemory(SpaceAddress{AddressSpace::Sfr, address}, 1).at(0);
     Json list = Json::array();
     for (int bit = 7; bit >= 0; --bit)
         list.push_back(Json{{"name", bitName(uint8_t(address + bit))},
@@ -790,7 +828,7 @@ std::string inQuotes(const std::string& text) { return "\"" + text + "\""; }
 } // namespace
 
 Json DapServer::boardParts() {
-    const Machine& m = session_->machine;
+    const Machine& m = machine();
     const ModuleSettings& settings = m.modules.settings;
     const auto part = [this](std::string name, std::string value, std::string which) {
         Json v = shown(std::move(name), std::move(value));
@@ -821,7 +859,7 @@ Json DapServer::boardParts() {
 }
 
 Json DapServer::boardPart(const std::string& which) {
-    const Machine& m = session_->machine;
+    const Machine& m = machine();
     const ModuleSettings& settings = m.modules.settings;
     Json list = Json::array();
     if (which == "lcd") {
@@ -875,11 +913,11 @@ DapServer::Reply DapServer::listVariables(Reference reference) {
     Json list = Json::array();
     switch (reference.kind) {
     case Container::Locals:
-        for (const std::string& name : session_->debug.localNames(reference.frame))
+        for (const std::string& name : debug().localNames(reference.frame))
             list.push_back(variable(name, name, reference.frame));
         break;
     case Container::Globals:
-        for (const std::string& name : session_->debug.globalNames()) list.push_back(variable(name, name, 0));
+        for (const std::string& name : debug().globalNames()) list.push_back(variable(name, name, 0));
         break;
     case Container::Registers:
         for (std::string_view name : kRegisterNames) {
@@ -910,9 +948,9 @@ DapServer::Reply DapServer::listVariables(Reference reference) {
     case Container::Board: list = boardParts(); break;
     case Container::BoardPart: list = boardPart(reference.expression); break;
     case Container::Parts: {
-        const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
+        const CEvaluation e = debug().evaluate(reference.expression, reference.frame);
         if (!e.value) return {{}, e.error};
-        for (const CValue& part : session_->debug.variables()->children(session_->machine, *e.value))
+        for (const CValue& part : debug().variables()->children(machine(), *e.value))
             list.push_back(variable(partName(reference.expression, part.expression), part.expression, reference.frame));
         break;
     }
@@ -938,7 +976,7 @@ std::optional<std::string> DapServer::targetOf(const Json& id, const std::string
         const size_t index = size_t(row - kRegisterNames.begin());
         if (index < 8) {
             std::snprintf(place, sizeof place, "iram:%02X",
-                          session_->machine.chip.bankBase() + unsigned(index));
+                          machine().chip.bankBase() + unsigned(index));
             return std::string(place);
         }
         // A, B, PSW and SP are SFRs; DPTR and PC are taken by their names.
@@ -957,13 +995,13 @@ std::optional<std::string> DapServer::targetOf(const Json& id, const std::string
             }
         break;
     case Container::Parts: {
-        const CEvaluation e = session_->debug.evaluate(reference.expression, reference.frame);
+        const CEvaluation e = debug().evaluate(reference.expression, reference.frame);
         if (!e.value) {
             error = e.error;
             return std::nullopt;
         }
         for (const CValue& part :
-             session_->debug.variables()->children(session_->machine, *e.value))
+             debug().variables()->children(machine(), *e.value))
             if (partName(reference.expression, part.expression) == name) return part.expression;
         break;
     }
@@ -975,8 +1013,8 @@ std::optional<std::string> DapServer::targetOf(const Json& id, const std::string
 DapServer::Reply DapServer::evaluate(const Json& a) {
     const std::string expression = a.at("expression").get<std::string>();
     const int64_t frame = a.value("frameId", int64_t(0));
-    if (frame < 0 || size_t(frame) >= session_->debug.stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
-    const CEvaluation e = session_->debug.evaluate(expression, size_t(frame));
+    if (frame < 0 || size_t(frame) >= debug().stack().size()) return {{}, "no stack frame " + std::to_string(frame)};
+    const CEvaluation e = debug().evaluate(expression, size_t(frame));
     if (!e.value) {
         if (auto value = registerValue(expression)) return {Json{{"result", *value}, {"variablesReference", 0}}};
         return {{}, e.error};
@@ -995,7 +1033,7 @@ DapServer::Reply DapServer::setVariable(const Json& a) {
     const std::optional<std::string> target = targetOf(id, name, error);
     if (!target) return {{}, error};
     const Reference reference = references_[size_t(id.get<int64_t>() - 1)];
-    if (Validation refused = session_->debug.assign(*target, value, reference.frame))
+    if (Validation refused = debug().assign(*target, value, reference.frame))
         return {{}, refused->text};
     // The value as the container lists it now.
     const Reply listed = listVariables(reference);
@@ -1012,9 +1050,9 @@ DapServer::Reply DapServer::setExpression(const Json& a) {
     const std::string expression = a.at("expression").get<std::string>();
     const std::string value = a.at("value").get<std::string>();
     const int64_t frame = a.value("frameId", int64_t(0));
-    if (frame < 0 || size_t(frame) >= session_->debug.stack().size())
+    if (frame < 0 || size_t(frame) >= debug().stack().size())
         return {{}, "no stack frame " + std::to_string(frame)};
-    if (Validation refused = session_->debug.assign(expression, value, size_t(frame)))
+    if (Validation refused = debug().assign(expression, value, size_t(frame)))
         return {{}, refused->text};
     Reply shown = evaluate(Json{{"expression", expression}, {"frameId", frame}});
     if (shown.error.empty()) shown.body["value"] = shown.body["result"];
@@ -1029,7 +1067,7 @@ DapServer::Reply DapServer::dataBreakpointInfo(const Json& a) {
     const std::optional<std::string> target =
         targetOf(a.value("variablesReference", Json()), name, error);
     if (!target) return {{}, error};
-    if (Validation refused = session_->debug.watchable(*target))
+    if (Validation refused = debug().watchable(*target))
         return {Json{{"dataId", nullptr}, {"description", refused->text}}};
     return {Json{{"dataId", *target},
                  {"description", "a write to " + *target},
@@ -1042,18 +1080,18 @@ DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
     std::vector<std::string> wanted;
     for (const Json& b : a.at("breakpoints"))
         wanted.push_back(b.at("dataId").get<std::string>());
-    session_->debug.clearWatchpoints();
+    debug().clearWatchpoints();
     dataBreakpoints_.clear();
     Json answers = Json::array();
     for (const std::string& text : wanted) {
-        const size_t first = session_->debug.watchpoints().places().size();
+        const size_t first = debug().watchpoints().places().size();
         Json answer{{"id", nextBreakpointId_}, {"verified", true}};
-        if (Validation refused = session_->debug.watch(text)) {
+        if (Validation refused = debug().watch(text)) {
             answer["verified"] = false;
             answer["message"] = refused->text;
         } else {
             dataBreakpoints_.push_back(
-                {nextBreakpointId_, first, session_->debug.watchpoints().places().size(), text});
+                {nextBreakpointId_, first, debug().watchpoints().places().size(), text});
         }
         ++nextBreakpointId_;
         answers.push_back(std::move(answer));
@@ -1079,7 +1117,7 @@ DapServer::Reply DapServer::disassemble(const Json& a) {
     const int64_t first = int64_t(start->address) + boundedNumber(a, "offset");
     int64_t skip = boundedNumber(a, "instructionOffset");
     if (first < 0 || first > 0xFFFF) return {{}, "the address lies outside program memory"};
-    const ChipState& chip = session_->machine.chip;
+    const ChipState& chip = machine().chip;
     // Instructions before the address: decoded from far enough back that
     // the decoding has come into step with the program's (an instruction is
     // at most 3 bytes).
@@ -1095,7 +1133,7 @@ DapServer::Reply DapServer::disassemble(const Json& a) {
     }
     for (; skip > 0 && address <= 0xFFFF; --skip)
         address = disassembleAt(chip, uint16_t(address), ViewMode::Normal).next;
-    const SourceMap* map = session_->debug.sourceMap();
+    const SourceMap* map = debug().sourceMap();
     Json list = Json::array();
     for (int64_t i = 0; i < count && address <= 0xFFFF; ++i) {
         const DisassembledLine line = disassembleAt(chip, uint16_t(address), ViewMode::Normal);
@@ -1136,7 +1174,7 @@ DapServer::Reply DapServer::gotoTargets(const Json& a) {
     if (!path || path->empty()) return {{}, "gotoTargets needs the source's path"};
     a.at("line").get<int64_t>(); // a line that is no number is refused
     const int64_t asked = boundedNumber(a, "line") + lineBase_;
-    const SourceMap* map = session_->debug.sourceMap();
+    const SourceMap* map = debug().sourceMap();
     if (!map) return {{}, "no source map: give the launch a sourceMap (.cdb or .lst)"};
     if (asked <= 0 || asked > UINT32_MAX) return {{}, "no line " + std::to_string(asked)};
     std::string error;
@@ -1157,7 +1195,7 @@ DapServer::Reply DapServer::gotoLine(const Json& a) {
     if (auto why = notRunnable()) return {{}, *why};
     const int64_t id = a.at("targetId").get<int64_t>();
     if (id < 1 || id > 0x10000) return {{}, "no goto target " + std::to_string(id)};
-    if (Validation refused = session_->debug.assign("PC", std::to_string(id - 1)))
+    if (Validation refused = debug().assign("PC", std::to_string(id - 1)))
         return {{}, refused->text};
     references_.clear();
     afterResponse_ = [this] {
@@ -1179,7 +1217,7 @@ DapServer::Reply DapServer::readMemory(const Json& a) {
     const int64_t address = int64_t(start->address) + boundedNumber(a, "offset");
     std::vector<uint8_t> bytes;
     if (address >= 0 && address <= 0xFFFF)
-        bytes = session_->debug.readMemory(SpaceAddress{start->space, uint16_t(address)}, size_t(count));
+        bytes = debug().readMemory(SpaceAddress{start->space, uint16_t(address)}, size_t(count));
     Json body{{"address", hex(uint32_t(std::clamp<int64_t>(address, 0, 0xFFFFFFFF)), 4)}, {"data", base64(bytes)}};
     if (int64_t(bytes.size()) < count) body["unreadableBytes"] = count - int64_t(bytes.size());
     return {body};
@@ -1193,11 +1231,11 @@ DapServer::Reply DapServer::writeMemory(const Json& a) {
     if (address < 0 || address > 0xFFFF) return {{}, "the address lies outside the space"};
     const std::optional<std::vector<uint8_t>> bytes = fromBase64(a.at("data").get<std::string>());
     if (!bytes) return {{}, "the data is not base64"};
-    if (Validation refused = session_->debug.writeMemory(SpaceAddress{start->space, uint16_t(address)}, *bytes))
+    if (Validation refused = debug().writeMemory(SpaceAddress{start->space, uint16_t(address)}, *bytes))
         return {{}, refused->text};
     // New code may hold new instructions an exception stop looks at.
-    if (start->space == AddressSpace::Code && !session_->debug.exceptionStops().empty())
-        session_->debug.setExceptionStops(session_->debug.exceptionStops());
+    if (start->space == AddressSpace::Code && !debug().exceptionStops().empty())
+        debug().setExceptionStops(debug().exceptionStops());
     return {Json{{"bytesWritten", bytes->size()}}};
 }
 
@@ -1211,7 +1249,17 @@ std::optional<std::string> DapServer::notRunnable() const {
 
 DapServer::Reply DapServer::continueRun(const Json&) {
     if (auto why = notRunnable()) return {{}, *why};
-    afterResponse_ = [this] { runProgram(true); };
+    if (host_) {
+        references_.clear();
+        pauseAsked_ = false;
+        running_ = true; // the host's notice of the start is this run's
+        if (auto refused = host_->startRun()) {
+            running_ = false;
+            return {{}, *refused};
+        }
+    } else {
+        afterResponse_ = [this] { runProgram(true); };
+    }
     return {Json{{"allThreadsContinued", true}}};
 }
 
@@ -1220,10 +1268,11 @@ DapServer::Reply DapServer::startStep(const Json& a, int kind) {
     const bool instruction = a.value("granularity", std::string()) == "instruction";
     afterResponse_ = [this, kind, instruction] {
         references_.clear();
-        const DebugRun run = session_->debug.step(SourceStep(kind), instruction ? DebugSession::StepUnit::Instruction
-                                                                                : DebugSession::StepUnit::Line);
+        const auto unit = instruction ? DebugSession::StepUnit::Instruction : DebugSession::StepUnit::Line;
+        if (host_) host_->step(SourceStep(kind), unit);
+        else debug().step(SourceStep(kind), unit);
         flushUart();
-        reportStop(int(run.stop), false);
+        reportStop(int(debug().lastRun().stop), false);
     };
     return {};
 }
@@ -1234,9 +1283,10 @@ DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(Sou
 
 DapServer::Reply DapServer::stepBack(const Json& a) {
     if (auto why = notRunnable()) return {{}, *why};
+    if (host_) return {{}, kHostHistory};
     const bool instruction = a.value("granularity", std::string()) == "instruction";
     const Validation refused =
-        session_->debug.stepBackOver(instruction ? DebugSession::StepUnit::Instruction : DebugSession::StepUnit::Line);
+        debug().stepBackOver(instruction ? DebugSession::StepUnit::Instruction : DebugSession::StepUnit::Line);
     // What the replay transmitted was said when it first happened.
     uartBytes_.clear();
     references_.clear();
@@ -1247,7 +1297,8 @@ DapServer::Reply DapServer::stepBack(const Json& a) {
 
 DapServer::Reply DapServer::reverseContinue(const Json&) {
     if (auto why = notRunnable()) return {{}, *why};
-    const ReverseRun reverse = session_->debug.runBackwards();
+    if (host_) return {{}, kHostHistory};
+    const ReverseRun reverse = debug().runBackwards();
     uartBytes_.clear();
     references_.clear();
     if (reverse.refused) return {{}, reverse.refused->text};
@@ -1263,7 +1314,26 @@ DapServer::Reply DapServer::reverseContinue(const Json&) {
 
 DapServer::Reply DapServer::pause(const Json&) {
     if (running_) pauseAsked_ = true;
+    if (host_ && running_) afterResponse_ = [this] { host_->stopRun(); };
     return {};
+}
+
+void DapServer::hostRunStarted() {
+    if (!configured_ || terminated_ || ended_ || std::exchange(running_, true)) return;
+    references_.clear();
+    sendEvent("continued", {{"threadId", kThreadId}, {"allThreadsContinued", true}});
+}
+
+void DapServer::hostRunEnded(StopReason reason) {
+    if (!configured_ || terminated_ || ended_) return;
+    RunLimits limits;
+    limits.log = [this](const std::string& text) { sendEvent("output", {{"category", "console"}, {"output", text}}); };
+    bool goesOn = false;
+    const DebugRun run = debug().threadRunEnded(reason, limits, goesOn);
+    if (goesOn && !pauseAsked_ && !host_->startRun()) return;
+    running_ = false;
+    references_.clear();
+    reportStop(int(run.stop), std::exchange(pauseAsked_, false) || reason == StopReason::User);
 }
 
 void DapServer::flushUart() {
@@ -1301,7 +1371,7 @@ void DapServer::runProgram(bool resume) {
     DebugRun run;
     do {
         restartRun_ = false;
-        run = session_->debug.run(limits);
+        run = debug().run(limits);
         // Going on where the slice ended: the instruction there has not
         // run, and a breakpoint just set on it holds.
         limits.resume = false;
@@ -1321,7 +1391,7 @@ void DapServer::reportStop(int stopValue, bool paused) {
     if (stop == DebugStop::PcOutOfRange) {
         terminated_ = true;
         char where[48];
-        std::snprintf(where, sizeof where, " (instruction at %04XH)\n", session_->machine.chip.pc);
+        std::snprintf(where, sizeof where, " (instruction at %04XH)\n", machine().chip.pc);
         sendEvent("output", {{"category", "console"}, {"output", pcExceedsMessage().text + where}});
         sendEvent("exited", {{"exitCode", 4}});
         sendEvent("terminated");
@@ -1338,7 +1408,7 @@ void DapServer::reportStop(int stopValue, bool paused) {
     Json body{{"threadId", kThreadId}, {"allThreadsStopped", true}};
     switch (stop) {
     case DebugStop::BreakLine: {
-        if (const DebugRun& run = session_->debug.lastRun(); run.exception) {
+        if (const DebugRun& run = debug().lastRun(); run.exception) {
             body["reason"] = "exception";
             body["description"] = exceptionStopTable()[size_t(*run.exception)].label;
             body["text"] = run.exceptionText;
@@ -1346,14 +1416,14 @@ void DapServer::reportStop(int stopValue, bool paused) {
         }
         body["reason"] = "breakpoint";
         Json hit = Json::array();
-        for (size_t index : session_->debug.lastRun().codeBreaks)
+        for (size_t index : debug().lastRun().codeBreaks)
             if (index < codeBreakIds_.size()) hit.push_back(codeBreakIds_[index]);
         body["hitBreakpointIds"] = hit;
         break;
     }
     case DebugStop::Watch: {
         body["reason"] = "data breakpoint";
-        const DebugRun& run = session_->debug.lastRun();
+        const DebugRun& run = debug().lastRun();
         if (!run.watch) break;
         const WatchHit& hit = *run.watch;
         char change[96];
@@ -1383,11 +1453,20 @@ DapServer::Reply DapServer::uartInput(const Json& a) {
     MachineInput in;
     in.kind = MachineInput::Kind::SerialText;
     in.bytes.assign(text.begin(), text.end());
-    if (Validation refused = session_->debug.input(in)) return {{}, refused->text};
+    if (Validation refused = host_ ? host_->input(in) : debug().input(in)) return {{}, refused->text};
     return {Json{{"bytes", in.bytes.size()}}};
 }
 
 DapServer::Reply DapServer::terminate(const Json&) {
+    // Attached: the debugging ends, the simulator keeps its program (a run
+    // under way stops).
+    if (host_) {
+        terminated_ = true; // before the run's end, which the client no longer hears of
+        if (running_) host_->stopRun();
+        running_ = false;
+        afterResponse_ = [this] { sendEvent("terminated"); };
+        return {};
+    }
     pauseAsked_ = running_;
     terminated_ = true;
     afterResponse_ = [this] {
@@ -1398,6 +1477,11 @@ DapServer::Reply DapServer::terminate(const Json&) {
 }
 
 DapServer::Reply DapServer::disconnect(const Json&) {
+    // Attached: the simulator goes on as it is, running or not.
+    if (host_) {
+        afterResponse_ = [this] { ended_ = true; };
+        return {};
+    }
     afterResponse_ = [this] {
         // The program ends with the session.
         if (session_ && !terminated_) {

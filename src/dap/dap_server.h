@@ -24,8 +24,18 @@
 // wrong form get a response with success false and a message; so does a
 // frame that cannot be read (request_seq 0).
 //
-// A run goes on until something stops it; between slices of it the server
-// asks `poll` for the client's bytes, so a pause (or a disconnect) ends it.
+// The server serves one of two kinds of session. Its own, which launch
+// sets up from the command line's options (quorvel-cli --dap): a run goes
+// on until something stops it, and between slices of it the server asks
+// `poll` for the client's bytes, so a pause (or a disconnect) ends it. Or
+// a session a front end owns (the desktop simulator's "Allow Debugger to
+// Attach"), which the client takes up with attach: runs and steps go
+// through the front end (a DapHost) on its machine, which tells the server
+// when a run starts and ends, whoever started it.
+//
+// How the bytes come and go (standard streams, a socket) is the caller's:
+// it hands the server what the client sent and writes what the server
+// gives its writer.
 #pragma once
 
 #include "dap/dap_framing.h"
@@ -54,6 +64,33 @@ using Json = nlohmann::json;
 // Instructions between two looks at the client's input during a run.
 inline constexpr uint64_t kRunSliceSteps = 1u << 15;
 
+// A front end that owns the machine and debug session a client attaches
+// to. Every call comes on the thread that calls the server, with the
+// machine held still (no run of the front end's thread touches it).
+class DapHost {
+public:
+    virtual ~DapHost() = default;
+    virtual Machine& machine() = 0;
+    virtual DebugSession& debug() = 0;
+    // The folder the source map's relative file names are read against
+    // ("" when there is no source map).
+    virtual std::string sourceFolder() = 0;
+    virtual bool running() = 0;
+    // Starts a run from the program counter on the front end's thread,
+    // stopping at the session's stop conditions; the front end calls
+    // DapServer::hostRunStarted and hostRunEnded as for any run of its
+    // own. The message says why the run cannot start.
+    virtual std::optional<std::string> startRun() = 0;
+    // Asks the run under way to end; hostRunEnded follows.
+    virtual void stopRun() = 0;
+    // One step of the session, kept in the front end's history and shown
+    // in its windows; the session's lastRun() says how it ended.
+    virtual void step(SourceStep kind, DebugSession::StepUnit unit) = 0;
+    // An input to the machine (the UART's text), logged as the front
+    // end's own inputs are.
+    virtual Validation input(const MachineInput& input) = 0;
+};
+
 class DapServer {
 public:
     // Writes a framed message; false when it could not be written (the
@@ -64,6 +101,8 @@ public:
     using Poll = std::function<std::optional<std::string>()>;
 
     DapServer(Writer writer, Poll poll);
+    // Serves the session `host` owns: the client attaches to it.
+    DapServer(Writer writer, DapHost& host);
     ~DapServer();
     DapServer(const DapServer&) = delete;
     DapServer& operator=(const DapServer&) = delete;
@@ -74,6 +113,12 @@ public:
     // The client's input has ended: the session ends.
     void endOfInput();
     bool ended() const { return ended_; }
+    // From the host: a run of its thread started (the client hears that the
+    // program continues) or ended by `reason` (the client hears why it
+    // stopped; at a code breakpoint whose conditions do not hold, the run
+    // goes on).
+    void hostRunStarted();
+    void hostRunEnded(StopReason reason);
 
 private:
     struct Reply {
@@ -109,6 +154,7 @@ private:
 
     Reply initialize(const Json& arguments);
     Reply launch(const Json& arguments);
+    Reply attach(const Json& arguments);
     Reply setBreakpoints(const Json& arguments);
     Reply setFunctionBreakpoints(const Json& arguments);
     Reply setInstructionBreakpoints(const Json& arguments);
@@ -192,8 +238,15 @@ private:
     static std::optional<std::string> clientSource(const Json& source);
     int clientLine(int line) const { return line - lineBase_; }
 
+    // The session served: the host's, or the one launch set up.
+    Machine& machine() const;
+    DebugSession& debug() const;
+    bool hasProgram() const { return host_ ? attached_ : bool(session_); }
+
     Writer writer_;
     Poll poll_;
+    DapHost* host_ = nullptr;
+    bool attached_ = false;
     FrameReader reader_;
     int64_t seq_ = 1;
     bool initialized_ = false;

@@ -37,6 +37,8 @@
 
 namespace quorvel {
 
+enum class StopReason : uint8_t; // machine/sim_thread.h
+
 // Why a run ended.
 enum class DebugStop : uint8_t {
     SelfJump,     // a jump to itself, with nothing going out of the UART
@@ -254,6 +256,12 @@ public:
     enum class StepUnit : uint8_t { Line, Instruction };
     DebugRun step(SourceStep kind, StepUnit unit = StepUnit::Line, uint32_t limit = kSourceStepLimit);
     const DebugRun& lastRun() const { return last_; }
+    // A run a front end made on a thread of its own (with stopConditions())
+    // ended by `reason`, the program counter where it stopped: why, as run()
+    // says it (lastRun() is set). At a code breakpoint none of whose
+    // conditions holds (its hit counted, its log message said through
+    // limits.log) `goesOn` is set: the front end runs on from there.
+    DebugRun threadRunEnded(StopReason reason, const RunLimits& limits, bool& goesOn);
 
     // Memory of every space by one address form ("xdata:1234"; see
     // space_address.h): up to `count` values from `start` on, and a write

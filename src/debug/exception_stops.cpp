@@ -7,6 +7,7 @@
 
 #include "chip/eeprom_watchdog.h"
 #include "chip/sfr.h"
+#include "machine/sim_thread.h"
 
 #include <algorithm>
 #include <array>
@@ -91,6 +92,32 @@ StopConditions DebugSession::runStopConditions() {
 bool DebugSession::addressStopHolds(uint16_t pc, const RunLimits& limits, DebugRun& run) {
     if (exceptionAddresses_[pc] && exceptionHolds(pc, run)) return true;
     return lineBreaks_[pc] && codeBreakHolds(pc, limits, run);
+}
+
+DebugRun DebugSession::threadRunEnded(StopReason reason, const RunLimits& limits, bool& goesOn) {
+    DebugRun run;
+    goesOn = false;
+    const uint16_t pc = machine_.chip.pc;
+    switch (reason) {
+    case StopReason::PcOutOfRange: run.stop = DebugStop::PcOutOfRange; break;
+    case StopReason::Watchpoint: stopped(RunResult{.cause = StopCause::Watchpoint}, run); break;
+    case StopReason::Condition:
+        // The thread stops as the program counter arrives at a code
+        // breakpoint's address; the breakpoints there decide.
+        if (lineBreaks_[pc] || exceptionAddresses_[pc]) {
+            run.stop = DebugStop::BreakLine;
+            goesOn = !addressStopHolds(pc, limits, run);
+        } else if (untilPc && *untilPc == pc) {
+            run.stop = DebugStop::UntilPc;
+        } else {
+            run.stop = DebugStop::Breakpoint;
+        }
+        break;
+    case StopReason::None:
+    case StopReason::User: run.stop = DebugStop::Interrupted; break;
+    }
+    last_ = run;
+    return run;
 }
 
 bool DebugSession::exceptionHolds(uint16_t pc, DebugRun& run) const {

@@ -233,9 +233,9 @@ RunOutcome RunController::stepOver() {
     return stepOverLoop(count);
 }
 
-RunOutcome RunController::sourceLineStep(SourceStep kind) {
+RunOutcome RunController::sourceLineStep(SourceStep kind, DebugSession::StepUnit unit) {
     return stepHere([&] {
-        switch (session_.step(kind).stop) {
+        switch (session_.step(kind, unit).stop) {
         case DebugStop::PcOutOfRange: return StopCause::PcOutOfRange;
         case DebugStop::Watch: return StopCause::Watchpoint;
         default: return StopCause::Steps;

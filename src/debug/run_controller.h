@@ -78,7 +78,7 @@ public:
     RunOutcome stepOver();
     // Step into, over or out of one source line (the session's step), on
     // this thread like the single steps.
-    RunOutcome sourceLineStep(SourceStep kind);
+    RunOutcome sourceLineStep(SourceStep kind, DebugSession::StepUnit unit = DebugSession::StepUnit::Line);
     RunOutcome stop();
     RunOutcome resetCpu();
     // Notices from the simulation thread, handed over to this thread.

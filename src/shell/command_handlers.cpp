@@ -7,6 +7,7 @@
 #include "shell/codegen/serial_codegen_dialog.h"
 #include "shell/command_table.h"
 #include "shell/debug_commands.h"
+#include "shell/debugger_port.h"
 #include "shell/demo_menu.h"
 #include "shell/editor/editor_view.h"
 #include "shell/frame.h"
@@ -127,6 +128,7 @@ std::span<const CommandHandler> commandHandlers() {
         {id::Profile, plain<profileCommand>},
         {id::ClearProfile, plain<clearProfileCommand>},
         {id::RecordWaveform, plain<recordWaveformCommand>},
+        {id::AllowDebugger, plain<allowDebuggerCommand>},
         {id::RunSetting, [](F& f, int) { f.runSetting(); }},
         // BreakPoint and SingleStep
         {id::BreakpointSetting, [](F& f, int) { f.breakpointSetting(); }},

@@ -17,6 +17,13 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
     parser.addOption(startDir);
     const QCommandLineOption toCycle("to-cycle", "With a recording: open it at machine cycle N.", "N");
     parser.addOption(toCycle);
+    const QCommandLineOption dapPort(
+        "dap-port",
+        "Let a debugger attach over the Debug Adapter Protocol on 127.0.0.1 port N (0: any free port, "
+        "printed on standard output), as Run > Allow Debugger to Attach; the device is quorvel-cli's default "
+        "(AT89C52), not asked for.",
+        "N");
+    parser.addOption(dapPort);
     parser.addPositionalArgument("program",
                                  "An Intel HEX (.HEX) or binary (.BIN) file to load once the device is chosen, "
                                  "or a recording (.qrec) to open.",
@@ -48,6 +55,15 @@ LaunchOptions launchOptions(const QStringList& arguments, const QString& program
             options.warning = "--start-dir " + parser.value(startDir) + ": no such folder; using " +
                               options.resourceDir + " and " + options.configFile;
         }
+    }
+    if (parser.isSet(dapPort)) {
+        bool ok = false;
+        const uint port = parser.value(dapPort).toUInt(&ok);
+        if (!ok || port > 65535) {
+            options.error = "--dap-port " + parser.value(dapPort) + ": give a port number, 0 to 65535.";
+            return options;
+        }
+        options.dapPort = quint16(port);
     }
     const QStringList programs = parser.positionalArguments();
     if (programs.size() > 1) {

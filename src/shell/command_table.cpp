@@ -76,6 +76,8 @@ const CommandInfo kCommands[] = {
     {id::SpiEepromWindow, "EEPROM", "Show the SPI EEPROM\n"},
     {id::LogicAnalyserWindow, "Lo&gic Analyser", "Show the port lines over time\nLogic Analyser"},
     {id::RecordWaveform, "Record &Waveform", "Record the port lines while the program runs\n"},
+    {id::AllowDebugger, "Allow &Debugger to Attach",
+     "Let an editor's debugger attach over the Debug Adapter Protocol on a port of 127.0.0.1\n"},
     {id::ExportWaveform, "Export &Waveform...", "Save the recorded port lines as a value change dump (VCD)\n"},
     {id::VariablesWindow, "&Variables Window\tCtrl+Shift+V", "Show the C variables of the program and of the chosen call\nVariables"},
     {id::CallStackWindow, "Call Stac&k Window\tCtrl+Shift+K", "Show the calls the program is in\nCall Stack"},
@@ -176,7 +178,7 @@ const E kRun[] = {cmd(id::Go), cmd(id::GoTo), sep(), cmd(id::ResetCpu), cmd(id::
                   cmd(id::StepSourceLine), cmd(id::StepOverSourceLine), cmd(id::StepOutOfFunction), sep(),
                   cmd(id::StepBack), cmd(id::RunBackwards), cmd(id::GoToCycle), cmd(id::HistorySetting), sep(),
                   cmd(id::Profile), cmd(id::ClearProfile), cmd(id::RecordWaveform), sep(),
-                  cmd(id::RunSetting)};
+                  cmd(id::AllowDebugger), sep(), cmd(id::RunSetting)};
 const E kBreakpoint[] = {cmd(id::BreakpointSetting), cmd(id::BreakpointExecution), sep(),
                          cmd(id::ClearWatchpoints)};
 const E kSingleStep[] = {cmd(id::FinishSubroutine), cmd(id::SingleStep), cmd(id::StepOver),

@@ -64,6 +64,8 @@ constexpr int VariablesWindow = 41060, CallStackWindow = 41061, ClearWatchpoints
 constexpr int StepBack = 41070, RunBackwards = 41071, GoToCycle = 41072, HistorySetting = 41073;
 // A recording (.qrec) opened: its program, board and history.
 constexpr int OpenRecording = 41074;
+// A debugger attaching over the Debug Adapter Protocol (a switch).
+constexpr int AllowDebugger = 41080;
 } // namespace id
 
 struct CommandInfo {

@@ -3,6 +3,7 @@
 #include "common/commands.h"
 #include "common/install_layout.h"
 #include "shell/debug_commands.h"
+#include "shell/debugger_port.h"
 #include "shell/device_dialogs.h"
 #include "shell/editor/editor_view.h"
 #include "shell/history_commands.h"
@@ -120,6 +121,8 @@ Frame::Frame(Messages& messages, QString configFile, QString resourceDir, QWidge
     syncEditorCommands(*this);
     syncSourceCommands(*this);
     wave_ = std::make_unique<WaveCapture>(machine_, *run_);
+    debugger_ = std::make_unique<DebuggerPort>(*this);
+    debugger_->syncCommand();
     setUpWaveCommands(*this);
 
     screenTimer_ = new QTimer(this);
@@ -168,6 +171,8 @@ Frame::~Frame() {
     // The views go first, while everything they use still exists, and without
     // the activation notices a closing MDI area sends.
     mdi_->disconnect(this);
+    // A client goes before the session it is attached to.
+    debugger_.reset();
     // Closed windows wait for their deletion outside the list of sub-windows:
     // they go too.
     for (QMdiSubWindow* window : mdi_->findChildren<QMdiSubWindow*>()) {
@@ -181,15 +186,15 @@ Frame::~Frame() {
 
 // ------------------------------------------------------------------ start-up
 
-bool Frame::startUp() {
+bool Frame::startUp(std::optional<DeviceSelection> device) {
     DeviceDialog dialog(machine_.selection, messages_, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (!device && dialog.exec() != QDialog::Accepted) return false;
 
     // The simulator works in the whole screen from the start.
     showMaximized();
     setStatusText(0, "Initializing...  Please Wait.");
     QApplication::processEvents();
-    configureMachine(machine_, dialog.selection());
+    configureMachine(machine_, device ? *device : dialog.selection());
     run_->setCurrentAddress(0);
     run_->takeSnapshots();
     setWindowTitle(QString::fromStdString(machine_.profile.caption));
@@ -502,6 +507,10 @@ void Frame::applyRunOutcome(const RunOutcome& outcome) {
     if (outcome.started) runStarted(outcome.startAddress);
     if (outcome.ended) runEnded();
     if (outcome.refresh) refreshViews();
+    // An attached debugger hears of every run, whoever started it.
+    const StopReason reason = std::exchange(endReason_, StopReason::User);
+    if (outcome.started && debugger_) debugger_->runStarted();
+    if (outcome.ended && debugger_) debugger_->runEnded(reason);
     if (outcome.watchStop) showWatchStop(*this);
     if (outcome.message) showMessage(*outcome.message);
 }
@@ -621,6 +630,7 @@ void Frame::rtcSecond() {
 }
 
 void Frame::onRunEnded(quint64 generation, int reason) {
+    endReason_ = StopReason(reason);
     applyRunOutcome(run_->runEnded(generation, StopReason(reason)));
 }
 

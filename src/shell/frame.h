@@ -37,6 +37,7 @@ class QToolBar;
 namespace quorvel::shell {
 
 class ChipNotices;
+class DebuggerPort;
 class Messages;
 class ProgramDebug;
 class ProgramView;
@@ -55,8 +56,10 @@ public:
     ~Frame() override;
 
     // Runs the device dialog, then applies the device, resets and allocates
-    // the machine. Returns false when the user chose "&Exit".
-    bool startUp();
+    // the machine. Returns false when the user chose "&Exit". With
+    // `device` the dialog is not shown and that device is taken (a start
+    // for a debugger, quorvel --dap-port).
+    bool startUp(std::optional<DeviceSelection> device = std::nullopt);
 
     // The single entry of every command (menus, toolbar, accelerators,
     // views).
@@ -144,12 +147,13 @@ public:
     // a run and resets the CPU (machine cycles and profile counts to 0) once
     // the file opened and its start address is known. True when the file loaded (wholly or up to the end of
     // memory).
-    bool loadFile(const QString& path, LoadTarget target);
+    // Without `details` the File Loading Details box is not shown.
+    bool loadFile(const QString& path, LoadTarget target, bool details = true);
     // Loads a program as Load Program does after its dialog (stops a run,
     // resets the chip) and lists it among the recent programs when it
     // loaded. Used for the program named on the command line, a dropped
     // file and the recent entries of the File menu.
-    bool loadProgram(const QString& path);
+    bool loadProgram(const QString& path, bool details = true);
     // Opens a recording (.qrec, as quorvel-cli --record writes it): its
     // program, board and history, the machine at its last moment or at
     // `cycle`, every window showing that moment and the reverse commands
@@ -157,6 +161,8 @@ public:
     // recording of this build is refused with a message, and nothing of the
     // session changes. A run is stopped first. True when it opened.
     bool openRecording(const QString& path, std::optional<uint64_t> cycle = {});
+    // Run > Allow Debugger to Attach: the port a debugger attaches on.
+    DebuggerPort& debuggerPort() { return *debugger_; }
     // The File menu's recent programs.
     RecentPrograms& recentPrograms() { return *recent_; }
     // The loaded program's source map, its line breakpoints and the Source
@@ -294,6 +300,10 @@ private:
     // steps take their stop conditions from: made before it, gone after.
     std::unique_ptr<ProgramDebug> programDebug_;
     std::unique_ptr<RunController> run_;
+    std::unique_ptr<DebuggerPort> debugger_;
+    // Why the run that ends next ended (the simulation thread's notice; a
+    // stop from the window or a client is the user's).
+    StopReason endReason_ = StopReason::User;
     ViewContext viewContext_;
     std::unique_ptr<WaveCapture> wave_;
     QMdiArea* mdi_;

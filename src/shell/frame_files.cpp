@@ -126,8 +126,8 @@ void Frame::enterProgramCommand() {
     if (ProgramView* view = programView()) view->enterProgram(*start);
 }
 
-bool Frame::loadProgram(const QString& path) {
-    const bool loaded = loadFile(path, LoadTarget::ProgramMemory);
+bool Frame::loadProgram(const QString& path, bool details) {
+    const bool loaded = loadFile(path, LoadTarget::ProgramMemory, details);
     if (loaded) recent_->add(path);
     return loaded;
 }
@@ -162,7 +162,7 @@ void Frame::dropEvent(QDropEvent* event) {
     QMetaObject::invokeMethod(this, [this, path] { loadProgram(path); }, Qt::QueuedConnection);
 }
 
-bool Frame::loadFile(const QString& path, LoadTarget target) {
+bool Frame::loadFile(const QString& path, LoadTarget target, bool details) {
     // Another program brings back the external data memory a demonstration
     // put away.
     if (target == LoadTarget::ProgramMemory) restoreExternalMemory(*this);
@@ -202,7 +202,7 @@ bool Frame::loadFile(const QString& path, LoadTarget target) {
     if (target == LoadTarget::ProgramMemory) run_->restartHistory();
     const LoadOutcome& outcome = loader.outcome();
     for (const UserMessage& message : outcome.messages) showMessage(message);
-    if (outcome.showDetails) showLoadingDetails(this, outcome);
+    if (outcome.showDetails && details) showLoadingDetails(this, outcome);
     if (ProgramView* view = programView()) view->reloadCode();
     const bool loaded = outcome.result != LoadResult::Stopped;
     // A new program brings its own source lines, if any lie beside it.

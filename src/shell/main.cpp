@@ -1,8 +1,10 @@
 #include "shell/command_line.h"
+#include "shell/debugger_port.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -72,7 +74,26 @@ int main(int argc, char* argv[]) {
     quorvel::shell::MessageBoxes messages;
     quorvel::shell::Frame frame(messages, options.configFile, options.resourceDir);
     frame.show();
-    if (!frame.startUp()) return 0;
+    if (!frame.startUp(options.dapPort ? std::optional(quorvel::shell::debuggerStartDevice()) : std::nullopt))
+        return 0;
+    if (options.dapPort) {
+        // The debugger finds the program loaded when it attaches.
+        if (!options.program.isEmpty()) {
+            // Said here: no one may be there to close a box.
+            if (!QFileInfo(options.program).isFile()) {
+                std::fputs(qPrintable("quorvel: " + options.program + ": no such file\n"), stderr);
+                return 1;
+            }
+            frame.loadProgram(options.program, false);
+        }
+        if (auto refused = frame.debuggerPort().listen(*options.dapPort)) {
+            std::fputs(qPrintable("quorvel: --dap-port: " + *refused + "\n"), stderr);
+            return 1;
+        }
+        std::printf("quorvel: a debugger may attach on 127.0.0.1:%u\n", unsigned(frame.debuggerPort().port()));
+        std::fflush(stdout);
+        return app.exec();
+    }
     // After the device start-up, once the frame is on screen.
     if (!options.program.isEmpty())
         QTimer::singleShot(0, &frame, [&frame, &options] { frame.loadProgram(options.program); });

@@ -2,8 +2,10 @@
 // the two memory dialogs, Alt keys of dialog labels, the help window inside
 // the frame, the Window menu's tiling, the status line after a menu, the
 // first right-click after a dialog, the listing at the top of program
-// memory, a cancelled binary load, the maximised start, our icons and a
-// cycle counter that does not wrap.
+// memory, a cancelled binary load, the maximised start, our icons, a
+// cycle counter that does not wrap and the debugger's port switch (a port
+// in use refused; a client hears of the window's runs).
+#include "shell/debugger_port.h"
 #include "shell/device_dialogs.h"
 #include "shell/frame.h"
 #include "shell/memory_dialogs.h"
@@ -15,6 +17,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -22,6 +26,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,6 +62,7 @@ private slots:
     void listingAtTheTopOfProgramMemoryFillsThePage();
     void cancelledBinaryLoadIsQuiet();
     void cycleCounterGoesPast32Bits();
+    void allowDebuggerOpensAndClosesThePort();
 };
 
 void FrameDetailsTest::frequencyAboveTheMaximumIsRefusedThenAccepted() {
@@ -290,6 +297,82 @@ void FrameDetailsTest::cycleCounterGoesPast32Bits() {
     s.frame.dispatch(id::SingleStep);
     s.frame.dispatch(id::SingleStep);
     QCOMPARE(s.frame.statusText(3), QString("M/C:4294967297"));
+}
+
+void FrameDetailsTest::allowDebuggerOpensAndClosesThePort() {
+    StartedFrame s;
+    QAction* allow = s.frame.menuAction(id::AllowDebugger);
+    QVERIFY(allow && allow->isCheckable() && !allow->isChecked());
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    quint16 freePort;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        freePort = probe.serverPort();
+    }
+    struct Row {
+        quint16 port;
+        bool listens;
+        QString said; // in the message shown, else in the status bar
+    };
+    for (const Row& row : {Row{taken.serverPort(), false, "the port is in use"},
+                           Row{freePort, true, QString("127.0.0.1:%1").arg(freePort)}}) {
+        s.messages.shown.clear();
+        onNextModal([&row](QDialog* dialog) {
+            auto* input = qobject_cast<QInputDialog*>(dialog);
+            QVERIFY(input);
+            input->setIntValue(row.port);
+            input->accept();
+        });
+        s.frame.dispatch(id::AllowDebugger);
+        DebuggerPort& port = s.frame.debuggerPort();
+        QCOMPARE(port.listening(), row.listens);
+        QCOMPARE(allow->isChecked(), row.listens);
+        const QString said = row.listens ? s.frame.statusText(0)
+                                         : QString::fromStdString(s.messages.shown.at(0).text);
+        QVERIFY2(said.contains(row.said), qPrintable(said));
+    }
+    // Listening on the loopback interface only; a client connects.
+    QCOMPARE(s.frame.debuggerPort().port(), freePort);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, freePort);
+    QVERIFY(client.waitForConnected(5000));
+    QTRY_VERIFY(s.frame.debuggerPort().clientAttached());
+    // The client hears of the window's runs: Go is a "continued", Stop
+    // Execution a "stopped" by pause.
+    s.chip().code[0] = 0x80; // SJMP $
+    s.chip().code[1] = 0xFE;
+    dap::FrameReader reader;
+    // The reason of the next event `name` the client receives ("" when none
+    // comes within 5 s).
+    const auto next = [&](const std::string& name) -> std::string {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            while (const std::optional<dap::Frame> frame = reader.next()) {
+                const nlohmann::json message = nlohmann::json::parse(frame->body, nullptr, false);
+                if (message.value("event", std::string()) == name)
+                    return message["body"].value("reason", std::string("none"));
+            }
+            QTest::qWait(10);
+            reader.feed(client.readAll().toStdString());
+        }
+        return {};
+    };
+    int seq = 0;
+    for (const char* command : {"initialize", "attach", "configurationDone"})
+        client.write(QByteArray::fromStdString(
+            dap::frameMessage(nlohmann::json{{"seq", ++seq}, {"type", "request"}, {"command", command}}.dump())));
+    QCOMPARE(next("stopped"), std::string("entry"));
+    s.frame.dispatch(id::Go);
+    QCOMPARE(next("continued"), std::string("none"));
+    s.frame.dispatch(id::StopExecution);
+    QCOMPARE(next("stopped"), std::string("pause"));
+    // Off again: the port closes and the client is let go.
+    s.frame.dispatch(id::AllowDebugger);
+    QVERIFY(!s.frame.debuggerPort().listening() && !allow->isChecked());
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
 }
 
 QTEST_MAIN(FrameDetailsTest)

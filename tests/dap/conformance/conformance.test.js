@@ -2,6 +2,10 @@
 // a whole session on an SDCC program: launch, a breakpoint hit, the stack,
 // the variables, memory and disassembly, steps forward and back, reverse continue, the UART's output
 // and input, an exception stop, the run to the program's end, a restart.
+// Then the same key cases over TCP, attached to the desktop simulator
+// started offscreen with --dap-port: breakpoint, continue, the stack and the
+// variables, a step, disconnect (the simulator goes on); launch refused,
+// a frame that is no JSON answered.
 'use strict';
 
 const { test } = require('node:test');
@@ -10,9 +14,11 @@ const cp = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const net = require('node:net');
 const { DebugClient } = require('@vscode/debugadapter-testsupport');
 
 const cli = process.env.QUORVEL_CLI;
+const gui = process.env.QUORVEL_GUI;
 const sdcc = process.env.QUORVEL_SDCC;
 
 // Compiles counter.c with its debug file into a new folder.
@@ -44,18 +50,48 @@ async function scopeValues(dc, scopeName) {
   return Object.fromEntries(list.body.variables.map(v => [v.name, v.value]));
 }
 
+// The desktop simulator started offscreen on `program` with --dap-port 0,
+// and the port it says it listens on.
+async function startGui(p) {
+  const child = cp.spawn(gui, ['--start-dir', p.dir, '--dap-port', '0', p.program], {
+    env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' },
+    stdio: ['ignore', 'pipe', 'inherit'],
+  });
+  const port = await new Promise((resolve, reject) => {
+    let said = '';
+    child.stdout.on('data', data => {
+      said += data;
+      const found = /127\.0\.0\.1:(\d+)/.exec(said);
+      if (found) resolve(Number(found[1]));
+    });
+    child.on('exit', code => reject(new Error(`quorvel ended (${code}) before it listened: ${said}`)));
+  });
+  return { child, port };
+}
+
+// A client on the adapter by `transport`: 'stdio' starts quorvel-cli --dap,
+// a port number connects to the simulator there. `begin` launches or
+// attaches, after the initialize request.
+async function openClient(transport, p) {
+  const dc = new DebugClient(cli, '--dap', 'quorvel');
+  dc.defaultTimeout = 20000;
+  await dc.start(transport === 'stdio' ? undefined : transport);
+  const begin = transport === 'stdio'
+    ? () => dc.launchRequest({ program: p.program, haltOnSelfJump: true })
+    : () => dc.attachRequest({ port: transport });
+  const init = await dc.initializeRequest();
+  await Promise.all([dc.waitForEvent('initialized'), begin()]);
+  return { dc, init };
+}
+
 test('a session from launch to the end of the program', async () => {
   assert.ok(cli && sdcc, 'QUORVEL_CLI and QUORVEL_SDCC must name quorvel-cli and sdcc');
   const p = buildProgram();
-  const dc = new DebugClient(cli, '--dap', 'quorvel');
-  dc.defaultTimeout = 20000;
-  await dc.start();
+  const { dc, init } = await openClient('stdio', p);
   try {
-    const init = await dc.initializeRequest();
     for (const capability of ['supportsConfigurationDoneRequest', 'supportsStepBack', 'supportsRestartRequest', 'supportsExceptionInfoRequest'])
       assert.strictEqual(init.body[capability], true, capability);
 
-    await Promise.all([dc.waitForEvent('initialized'), dc.launchRequest({ program: p.program, haltOnSelfJump: true })]);
     const filters = init.body.exceptionBreakpointFilters.map(f => f.filter);
     assert.deepStrictEqual(filters, ['stack-overflow', 'undefined-opcode', 'movx-beyond-memory', 'watchdog-reset']);
     await dc.setExceptionBreakpointsRequest({ filters: ['movx-beyond-memory'] });
@@ -137,6 +173,58 @@ test('a session from launch to the end of the program', async () => {
     await Promise.all([dc.waitForEvent('terminated'), dc.terminateRequest({})]);
   } finally {
     await dc.stop();
+    fs.rmSync(p.dir, { recursive: true, force: true });
+  }
+});
+
+test('attached over TCP to the desktop simulator', { skip: !gui && 'the build has no GUI (QUORVEL_GUI=OFF)' }, async () => {
+  assert.ok(sdcc, 'QUORVEL_SDCC must name sdcc');
+  const p = buildProgram();
+  const { child, port } = await startGui(p);
+  let dc, init;
+  try {
+    ({ dc, init } = await openClient(port, p));
+    // The simulator's history and program are its own.
+    assert.deepStrictEqual([init.body.supportsStepBack, init.body.supportsRestartRequest], [false, false]);
+    await assert.rejects(dc.launchRequest({ program: p.program }), /has its program already/);
+    const set = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    assert.deepStrictEqual(set.body.breakpoints.map(b => [b.verified, b.line]), [[true, p.line('call')]]);
+    let stop = await stopAfter(dc, () => dc.configurationDoneRequest());
+    assert.deepStrictEqual([stop.reason, parseInt(stop.frames[0].instructionPointerReference.replace('code:', ''), 16)], ['entry', 0]);
+    stop = await stopAfter(dc, () => dc.continueRequest({ threadId: 1 }));
+    assert.deepStrictEqual([stop.reason, stop.where, stop.frames[0].source.path], ['breakpoint', `main:${p.line('call')}`, p.source]);
+    assert.deepStrictEqual(await scopeValues(dc, 'Locals'), { i: '0' });
+    stop = await stopAfter(dc, () => dc.stepInRequest({ threadId: 1 }));
+    assert.deepStrictEqual([stop.reason, stop.where, stop.frames.length], ['step', `bump:${p.line('bump')}`, 2]);
+    await dc.disconnectRequest({});
+    dc.stopAdapter();
+
+    // The simulator goes on where the client left it: the next client finds
+    // the program in bump, and runs it round the loop to the call again.
+    ({ dc } = await openClient(port, p));
+    stop = await stopAfter(dc, () => dc.configurationDoneRequest());
+    assert.deepStrictEqual([stop.reason, stop.where], ['entry', `bump:${p.line('bump')}`]);
+    await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
+    stop = await stopAfter(dc, () => dc.continueRequest({ threadId: 1 }));
+    assert.deepStrictEqual([stop.where, (await scopeValues(dc, 'Locals')).i], [`main:${p.line('call')}`, '1']);
+    await dc.disconnectRequest({});
+    dc.stopAdapter();
+
+    // A frame that is no JSON gets an error response on the socket.
+    const answer = await new Promise((resolve, reject) => {
+      const socket = net.connect(port, '127.0.0.1', () => socket.write('Content-Length: 5\r\n\r\nhello'));
+      let said = '';
+      socket.on('data', data => {
+        said += data;
+        if (said.includes('}')) { socket.destroy(); resolve(said); }
+      });
+      socket.on('error', reject);
+    });
+    assert.match(answer, /"success":false.*"message":"the message is not JSON"|"message":"the message is not JSON".*"success":false/);
+    assert.strictEqual(child.exitCode, null, 'the simulator ended');
+  } finally {
+    dc?.stopAdapter();
+    child.kill();
     fs.rmSync(p.dir, { recursive: true, force: true });
   }
 });
