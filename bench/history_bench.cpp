@@ -4,9 +4,10 @@
 //       interrupt every 100 cycles and the UART sending from its interrupt)
 //       run by the session in free runs of 2^20 instructions, without and
 //       with recording (items_per_second: instructions);
-//   DemoHistory/Demo:N - 2^26 instructions of demonstration N recorded
-//       with the default interval and budget: the bytes kept
-//       (history_bytes), the snapshots kept and the bytes per snapshot;
+//   DemoHistory/Demo:N/Log2:L - 2^L instructions (2^26, and 2^32) of
+//       demonstration N recorded with the default interval and budget: the
+//       bytes kept (history_bytes), the snapshots kept and the bytes per
+//       snapshot;
 //   RunBackwards - from the end of a history of 10^9 instructions of the
 //       busy firmware back to its start, with a line breakpoint the program
 //       never reaches (every segment looked over with the stop conditions
@@ -111,13 +112,14 @@ void DemoHistory(benchmark::State& state) {
         state.SkipWithError("demonstration not built");
         return;
     }
+    const uint64_t instructions = uint64_t(1) << state.range(1);
     for (auto _ : state) {
         state.PauseTiming();
         Machine m = machine;
         DebugSession session(m);
         session.setRecording(true);
         state.ResumeTiming();
-        if (!runFor(session, kLongRun)) {
+        if (!runFor(session, instructions)) {
             state.SkipWithError("the program stopped");
             return;
         }
@@ -127,11 +129,11 @@ void DemoHistory(benchmark::State& state) {
         state.counters["bytes_per_snapshot"] =
             double(history.bytes()) / double(history.moments().size());
     }
-    state.SetItemsProcessed(int64_t(state.iterations() * kLongRun));
+    state.SetItemsProcessed(int64_t(state.iterations() * instructions));
 }
 BENCHMARK(DemoHistory)
-    ->ArgName("Demo")
-    ->DenseRange(1, 11)
+    ->ArgNames({"Demo", "Log2"})
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 11, 1), {26, 32}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

@@ -27,8 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kThreadId = 1;
-constexpr const char* kHostHistory =
-    "stepping back is the simulator's own (its History commands) while a debugger is attached";
 // The most bytes one readMemory request returns.
 constexpr int64_t kMaxMemoryRead = 1 << 16;
 
@@ -361,7 +359,7 @@ DapServer::Reply DapServer::initialize(const Json& a) {
         {"supportsDisassembleRequest", true},
         {"supportsGotoTargetsRequest", true},
         // The desktop simulator's history and program are its own.
-        {"supportsStepBack", !host_},
+        {"supportsStepBack", true},
         {"supportsRestartRequest", !host_},
     }};
 }
@@ -1283,10 +1281,11 @@ DapServer::Reply DapServer::stepOut(const Json& a) { return startStep(a, int(Sou
 
 DapServer::Reply DapServer::stepBack(const Json& a) {
     if (auto why = notRunnable()) return {{}, *why};
-    if (host_) return {{}, kHostHistory};
-    const bool instruction = a.value("granularity", std::string()) == "instruction";
-    const Validation refused =
-        debug().stepBackOver(instruction ? DebugSession::StepUnit::Instruction : DebugSession::StepUnit::Line);
+    const DebugSession::StepUnit unit = a.value("granularity", std::string()) == "instruction"
+                                            ? DebugSession::StepUnit::Instruction
+                                            : DebugSession::StepUnit::Line;
+    const auto move = [unit](DebugSession& session) { return session.stepBackOver(unit); };
+    const Validation refused = host_ ? host_->travel(move) : move(debug());
     // What the replay transmitted was said when it first happened.
     uartBytes_.clear();
     references_.clear();
@@ -1297,8 +1296,15 @@ DapServer::Reply DapServer::stepBack(const Json& a) {
 
 DapServer::Reply DapServer::reverseContinue(const Json&) {
     if (auto why = notRunnable()) return {{}, *why};
-    if (host_) return {{}, kHostHistory};
-    const ReverseRun reverse = debug().runBackwards();
+    ReverseRun reverse;
+    const auto move = [&reverse](DebugSession& session) {
+        reverse = session.runBackwards();
+        return reverse.refused;
+    };
+    if (host_)
+        host_->travel(move);
+    else
+        move(debug());
     uartBytes_.clear();
     references_.clear();
     if (reverse.refused) return {{}, reverse.refused->text};

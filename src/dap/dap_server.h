@@ -89,6 +89,10 @@ public:
     // An input to the machine (the UART's text), logged as the front
     // end's own inputs are.
     virtual Validation input(const MachineInput& input) = 0;
+    // A move along the session's recorded history (step back, run
+    // backwards), made as the front end's own history commands make one,
+    // its windows and history following.
+    virtual Validation travel(const std::function<Validation(DebugSession&)>& move) = 0;
 };
 
 class DapServer {

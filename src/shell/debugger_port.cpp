@@ -4,6 +4,7 @@
 #include "cli/cli_session.h"
 #include "shell/command_table.h"
 #include "shell/frame.h"
+#include "shell/history_commands.h"
 #include "shell/messages.h"
 #include "shell/source_debug.h"
 
@@ -172,6 +173,10 @@ void DebuggerPort::runEnded(StopReason reason) {
 }
 
 // ---- the host
+
+Validation DebuggerPort::travel(const std::function<Validation(DebugSession&)>& move) {
+    return travelInHistory(frame_, move);
+}
 
 Machine& DebuggerPort::machine() {
     return frame_.machine();

@@ -78,6 +78,7 @@ class DebuggerPort : public QObject, private dap::DapHost {
     void stopRun() override;
     void step(SourceStep kind, DebugSession::StepUnit unit) override;
     Validation input(const MachineInput& input) override;
+    Validation travel(const std::function<Validation(DebugSession&)>& move) override;
 
     Frame& frame_;
     QTcpServer* server_;

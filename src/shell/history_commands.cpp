@@ -203,6 +203,14 @@ void syncHistoryCommands(Frame& frame) {
     if (HistoryBar* bar = historyBar(frame)) bar->sync();
 }
 
+Validation travelInHistory(Frame& frame, const std::function<Validation(DebugSession&)>& move) {
+    RunController& run = frame.runControl();
+    if (run.running()) return errorMessage("History", "the program is running");
+    const Validation refused = travel(run, move);
+    syncHistoryCommands(frame);
+    return refused;
+}
+
 void stepBackCommand(Frame& frame) {
     RunController& run = frame.runControl();
     if (run.running()) return;

@@ -9,8 +9,15 @@
 // Thread: user-interface thread.
 #pragma once
 
+#include "common/user_message.h"
+
 #include <QString>
 #include <cstdint>
+#include <functional>
+
+namespace quorvel {
+class DebugSession;
+}
 
 namespace quorvel::shell {
 
@@ -24,6 +31,11 @@ void setUpHistoryCommands(Frame& frame);
 // Enables the commands and the bar by the history, and follows the present
 // on the bar and in the status line.
 void syncHistoryCommands(Frame& frame);
+
+// A move along the session's history made as the commands below make one:
+// the run controller keeps its present, the history bar follows. (An
+// attached debugger's step back and reverse continue.)
+Validation travelInHistory(Frame& frame, const std::function<Validation(DebugSession&)>& move);
 
 void stepBackCommand(Frame& frame);
 void runBackwardsCommand(Frame& frame);

@@ -184,8 +184,8 @@ test('attached over TCP to the desktop simulator', { skip: !gui && 'the build ha
   let dc, init;
   try {
     ({ dc, init } = await openClient(port, p));
-    // The simulator's history and program are its own.
-    assert.deepStrictEqual([init.body.supportsStepBack, init.body.supportsRestartRequest], [false, false]);
+    // The simulator's program is its own; its history the client steps in.
+    assert.deepStrictEqual([init.body.supportsStepBack, init.body.supportsRestartRequest], [true, false]);
     await assert.rejects(dc.launchRequest({ program: p.program }), /has its program already/);
     const set = await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
     assert.deepStrictEqual(set.body.breakpoints.map(b => [b.verified, b.line]), [[true, p.line('call')]]);
@@ -194,8 +194,12 @@ test('attached over TCP to the desktop simulator', { skip: !gui && 'the build ha
     stop = await stopAfter(dc, () => dc.continueRequest({ threadId: 1 }));
     assert.deepStrictEqual([stop.reason, stop.where, stop.frames[0].source.path], ['breakpoint', `main:${p.line('call')}`, p.source]);
     assert.deepStrictEqual(await scopeValues(dc, 'Locals'), { i: '0' });
-    stop = await stopAfter(dc, () => dc.stepInRequest({ threadId: 1 }));
-    assert.deepStrictEqual([stop.reason, stop.where, stop.frames.length], ['step', `bump:${p.line('bump')}`, 2]);
+    // Into bump, back out of it through the simulator's history, in again.
+    for (const [request, where, depth] of [['stepInRequest', `bump:${p.line('bump')}`, 2],
+      ['stepBackRequest', `main:${p.line('call')}`, 1], ['stepInRequest', `bump:${p.line('bump')}`, 2]]) {
+      stop = await stopAfter(dc, () => dc[request]({ threadId: 1 }));
+      assert.deepStrictEqual([request, stop.reason, stop.where, stop.frames.length], [request, 'step', where, depth]);
+    }
     await dc.disconnectRequest({});
     dc.stopAdapter();
 
