@@ -47,10 +47,13 @@ asan: bootstrap
 	cmake --build build-asan -j $(JOBS) --target core_tests tools_tests modules_tests settings_tests debug_tests asm51
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS) -R '^(core|tools|modules|settings|debug)_tests$$'
 
+# The run controller's threads, and the history's search backwards that
+# looks over segments on every core.
 tsan: bootstrap
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -DQUORVEL_GUI=OFF -DQUORVEL_BENCH=OFF
-	cmake --build build-tsan -j $(JOBS) --target core_tests
+	cmake --build build-tsan -j $(JOBS) --target core_tests demos_tests
 	build-tsan/core_tests --gtest_filter='RunControl*:ExecutionTime*'
+	build-tsan/demos_tests --gtest_filter='History*'
 
 # libFuzzer targets of every parser of outside input: a fixed number of
 # inputs from a fixed seed, so every run checks the same cases.
