@@ -79,6 +79,8 @@ bool Frame::openRecording(const QString& path, std::optional<uint64_t> cycle) {
         machine_.wave = wave;
     }
     if (failure) return refuse(path.toStdString() + ": " + *failure);
+    // The logic analyser's trace was of the machine left behind.
+    wave_->clear();
     // The external data memory a demonstration put away belonged to the
     // machine left behind: its commands come back, the recorded memory stays.
     if (suspendedXdata.active) {

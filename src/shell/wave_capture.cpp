@@ -32,6 +32,13 @@ void WaveCapture::setSwitchedOn(bool on) {
     apply(was);
 }
 
+void WaveCapture::clear() {
+    if (!recorder_) return;
+    auto guard = run_.pause();
+    recorder_->clear();
+    ++clears_;
+}
+
 void WaveCapture::viewOpened() {
     const bool was = recording();
     ++openViews_;

@@ -37,6 +37,9 @@ public:
     void viewClosed();
     bool recording() const { return switchOn_ || openViews_ > 0; }
 
+    // Empties the recorder: what it holds belongs to a machine left behind
+    // (a recording opened in its place).
+    void clear();
     // The recorder (empty until recording first starts). Read it under the
     // run controller's pause guard while a program runs.
     const WaveRecorder& recorder() const;

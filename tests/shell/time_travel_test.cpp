@@ -14,6 +14,7 @@
 #include "shell/views/logic_analyser_view.h"
 #include "shell/modules/serial_window.h"
 #include "shell/views/memory_view.h"
+#include "shell/wave_capture.h"
 #include "shell_test_support.h"
 
 #include <QCheckBox>
@@ -301,11 +302,14 @@ void TimeTravelTest::recordingOpensAtItsEndAndADamagedOneIsRefused() {
     StartedFrame started;
     Frame& frame = started.frame;
     started.writeCode(0, {0x80, 0xFE}); // SJMP $
+    frame.waveCapture().setSwitchedOn(true); // a logic analyser trace of it
     frame.dispatch(id::SingleStep);
+    const uint64_t traces = frame.waveCapture().clears();
     auto* memory = started.open<MemoryView>(id::InternalMemoryWindow);
     started.messages.fileAnswers.push_back(path);
     frame.dispatch(id::OpenRecording);
     QCOMPARE(asRecorded(frame.machine()), std::string());
+    QVERIFY(frame.waveCapture().clears() > traces); // that trace is gone
     QCOMPARE(history(frame).end() - history(frame).moments().front().step, uint64_t(20));
     QCOMPARE(frame.runControl().currentAddress(), started.chip().pc);
     QCOMPARE(frame.statusText(3), QString("M/C:%1").arg(recorded.machine.chip.cycleCount()));
