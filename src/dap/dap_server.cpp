@@ -1339,10 +1339,12 @@ void DapServer::hostRunEnded(StopReason reason) {
     if (goesOn && !pauseAsked_ && !host_->startRun()) return;
     running_ = false;
     references_.clear();
+    flushUart();
     reportStop(int(run.stop), std::exchange(pauseAsked_, false) || reason == StopReason::User);
 }
 
 void DapServer::flushUart() {
+    if (host_) uartBytes_ += host_->takeTransmitted();
     if (uartBytes_.empty()) return;
     sendEvent("output", {{"category", "stdout"}, {"output", std::exchange(uartBytes_, {})}});
 }

@@ -93,6 +93,8 @@ public:
     // backwards), made as the front end's own history commands make one,
     // its windows and history following.
     virtual Validation travel(const std::function<Validation(DebugSession&)>& move) = 0;
+    // The bytes the chip's UART sent since last asked (the client's output).
+    virtual std::string takeTransmitted() = 0;
 };
 
 class DapServer {
@@ -123,6 +125,8 @@ public:
     // goes on).
     void hostRunStarted();
     void hostRunEnded(StopReason reason);
+    // Passes on what the host's UART sent meanwhile (while a run goes on).
+    void hostOutput() { flushUart(); }
 
 private:
     struct Reply {

@@ -6,6 +6,7 @@
 #include "shell/frame.h"
 #include "shell/history_commands.h"
 #include "shell/messages.h"
+#include "shell/modules/chip_notices.h"
 #include "shell/source_debug.h"
 
 #include <QAction>
@@ -14,11 +15,17 @@
 #include <QInputDialog>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace quorvel::shell {
 
-DebuggerPort::DebuggerPort(Frame& frame) : frame_(frame), server_(new QTcpServer(this)) {
+DebuggerPort::DebuggerPort(Frame& frame)
+    : frame_(frame), server_(new QTcpServer(this)), output_(new QTimer(this)) {
     connect(server_, &QTcpServer::newConnection, this, &DebuggerPort::accept);
+    output_->setInterval(100);
+    connect(output_, &QTimer::timeout, this, [this] {
+        if (dap_) dap_->hostOutput();
+    });
 }
 
 DebuggerPort::~DebuggerPort() {
@@ -109,6 +116,8 @@ void DebuggerPort::accept() {
                        qint64(framed.size());
             },
             static_cast<dap::DapHost&>(*this));
+        frame_.chipNotices().collectTransmitted(true);
+        output_->start();
         connect(socket, &QTcpSocket::readyRead, this, &DebuggerPort::readClient);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             if (client_ == socket) dropClient();
@@ -143,6 +152,8 @@ void DebuggerPort::readClient() {
 
 void DebuggerPort::dropClient() {
     dap_.reset();
+    output_->stop();
+    frame_.chipNotices().collectTransmitted(false);
     if (QTcpSocket* socket = client_) {
         client_ = nullptr;
         socket->disconnect(this);
@@ -176,6 +187,10 @@ void DebuggerPort::runEnded(StopReason reason) {
 
 Validation DebuggerPort::travel(const std::function<Validation(DebugSession&)>& move) {
     return travelInHistory(frame_, move);
+}
+
+std::string DebuggerPort::takeTransmitted() {
+    return frame_.chipNotices().takeTransmitted();
 }
 
 Machine& DebuggerPort::machine() {

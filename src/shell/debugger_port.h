@@ -15,11 +15,13 @@
 // - The breakpoints are the session's one set: the client's replace the
 //   program window's line breakpoints, the last side to set them wins, and
 //   the window's line breakpoints hold again when the client leaves.
-// - launch is refused (the window has its program), as are restart and
-//   stepping back, which are the window's own commands. disconnect leaves
-//   the window as it is, a run going on.
-// - The serial line's output is the Serial window's; the client's uartInput
-//   feeds the same host.
+// - launch is refused (the window has its program), as is restart (the
+//   window's Reset CPU). Stepping back and running backwards move through
+//   the window's history as its History commands do. disconnect leaves the
+//   window as it is, a run going on.
+// - What the UART sends goes to the Serial window and, as output events, to
+//   the client (during a run every tenth of a second); the client's
+//   uartInput feeds the same host.
 #pragma once
 
 #include "dap/dap_server.h"
@@ -33,6 +35,7 @@
 #include <optional>
 
 class QTcpServer;
+class QTimer;
 
 namespace quorvel::shell {
 
@@ -79,9 +82,11 @@ class DebuggerPort : public QObject, private dap::DapHost {
     void step(SourceStep kind, DebugSession::StepUnit unit) override;
     Validation input(const MachineInput& input) override;
     Validation travel(const std::function<Validation(DebugSession&)>& move) override;
+    std::string takeTransmitted() override;
 
     Frame& frame_;
     QTcpServer* server_;
+    QTimer* output_; // passes on the UART's bytes while a run goes on
     QPointer<QTcpSocket> client_;
     std::unique_ptr<dap::DapServer> dap_;
     bool serving_ = false; // inside the server's handling of the client's bytes

@@ -5,6 +5,8 @@
 #include "modules/serial_host.h"
 #include "modules/uart_pty.h"
 
+#include <utility>
+
 namespace quorvel::shell {
 
 ChipNotices::ChipNotices(Machine& machine, QObject* parent) : QObject(parent), machine_(machine) {}
@@ -17,17 +19,30 @@ void ChipNotices::spcrWritten() {
     QMetaObject::invokeMethod(this, &ChipNotices::spcrChanged, Qt::QueuedConnection);
 }
 
-// The host takes the chip's bytes here, or from the line when it has a
-// baud rate of its own (hostByteRead).
-void ChipNotices::byteTransmitted(uint16_t entry) {
-    if (serialLineInUse(machine_.chip)) return;
+void ChipNotices::hostTakes(uint16_t entry) {
     serialHostByteTransmitted(machine_.modules.serialHost, entry);
     if (pty_) pty_->byteTransmitted(entry);
+    if (collecting_.load(std::memory_order_relaxed)) {
+        const std::lock_guard lock(transmittedLock_);
+        transmitted_.push_back(char(entry & 0xFF));
+    }
 }
 
-void ChipNotices::hostByteRead(uint16_t entry, bool) {
-    serialHostByteTransmitted(machine_.modules.serialHost, entry);
-    if (pty_) pty_->byteTransmitted(entry);
+void ChipNotices::byteTransmitted(uint16_t entry) {
+    if (!serialLineInUse(machine_.chip)) hostTakes(entry);
+}
+
+void ChipNotices::hostByteRead(uint16_t entry, bool) { hostTakes(entry); }
+
+void ChipNotices::collectTransmitted(bool on) {
+    collecting_ = on;
+    const std::lock_guard lock(transmittedLock_);
+    transmitted_.clear();
+}
+
+std::string ChipNotices::takeTransmitted() {
+    const std::lock_guard lock(transmittedLock_);
+    return std::exchange(transmitted_, {});
 }
 
 void ChipNotices::hostFrameSent() {

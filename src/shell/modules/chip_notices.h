@@ -7,6 +7,10 @@
 // line to a pseudo-terminal, the same two byte events feed that bridge too.
 #pragma once
 
+#include <atomic>
+#include <mutex>
+#include <string>
+
 #include "chip/chip_events.h"
 
 #include <QObject>
@@ -35,6 +39,10 @@ public:
     // the thread that runs the step.
     void setPty(UartPty* pty) { pty_ = pty; }
     UartPty* pty() const { return pty_; }
+    // While on, the bytes the serial host takes from the chip are kept for
+    // takeTransmitted (an attached debugger's output); any thread.
+    void collectTransmitted(bool on);
+    std::string takeTransmitted();
 
 signals:
     // Queued to the user-interface thread.
@@ -45,8 +53,15 @@ signals:
     void rtcTicked();
 
 private:
+    // The serial host takes a byte the chip sent: from byteTransmitted, or
+    // from the line (hostByteRead) when the host has a baud rate of its own.
+    void hostTakes(uint16_t entry);
+
     Machine& machine_;
     UartPty* pty_ = nullptr;
+    std::atomic<bool> collecting_ = false;
+    std::mutex transmittedLock_;
+    std::string transmitted_;
 };
 
 } // namespace quorvel::shell

@@ -208,8 +208,9 @@ test('attached over TCP to the desktop simulator', { skip: !gui && 'the build ha
     ({ dc } = await openClient(port, p));
     stop = await stopAfter(dc, () => dc.configurationDoneRequest());
     assert.deepStrictEqual([stop.reason, stop.where], ['entry', `bump:${p.line('bump')}`]);
+    // What the UART sends on the way is output, as under launch.
     await dc.setBreakpointsRequest({ source: { path: p.source }, breakpoints: [{ line: p.line('call') }] });
-    stop = await stopAfter(dc, () => dc.continueRequest({ threadId: 1 }));
+    [, stop] = await Promise.all([dc.assertOutput('stdout', '0'), stopAfter(dc, () => dc.continueRequest({ threadId: 1 }))]);
     assert.deepStrictEqual([stop.where, (await scopeValues(dc, 'Locals')).i], [`main:${p.line('call')}`, '1']);
     await dc.disconnectRequest({});
     dc.stopAdapter();
