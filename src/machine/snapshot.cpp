@@ -365,6 +365,8 @@ std::optional<std::string> invariantProblem(const MachineSnapshot& s) {
         {"machine.chip.periph.spi.bitsLeft", p.spi.bitsLeft, 0, 8},
         {"machine.modules.lcd.cgAddress", m.lcd.cgAddress, 0, kLcdCgMemorySize - 1},
         {"machine.modules.iic.bus.bitCounter", m.iic.bus.bitCounter, -1, 9},
+        // SCL in bit 0, SDA in bit 1: they index the bus's table of events.
+        {"machine.modules.iic.bus.previousLevels", m.iic.bus.previousLevels, 0, 3},
         {"machine.modules.spiEeprom.bitCounter", m.spiEeprom.bitCounter, 0, 7},
         {"machine.modules.serialHost.bytesSent", m.serialHost.bytesSent, 0,
          int64_t(m.serialHost.fileBytes.size())},
