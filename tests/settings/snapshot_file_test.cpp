@@ -95,6 +95,8 @@ TEST(SnapshotFile, RefusesDamagedFilesWithAMessageAndChangesNothing) {
          "machine.modules.serialHost.bytesSent holds 4, outside 0 to 3"},
         {"no cycle time", changed([](auto& s) { s.machine.chip.cycleTimeUs = NAN; }),
          "machine-cycle time"},
+        {"a cycle time no clock gives", changed([](auto& s) { s.machine.chip.cycleTimeUs = 1e-4f; }),
+         "machine-cycle time"},
         // The byte form ends with the call stack: 128 frames of 8 bytes (the
         // interrupt flag last), the depth and the resync count.
         {"truth value 2", payloadChanged([](auto& p) { p[p.size() - 9] = 2; }),
