@@ -5,7 +5,7 @@ import pytest
 
 @pytest.fixture
 def ready(board):
-    board.uart.expect(b"READY\r\n", within_ms=20)
+    board.uart.expect(b"READY\r\n", within_ms=50)
     return board
 
 
@@ -15,17 +15,34 @@ def test_commands(ready, command, answer):
     assert ready.uart.expect(answer, within_ms=20).endswith(answer)
 
 
-def test_port_1_follows_the_command(ready):
+def test_port_1_lights_the_leds(ready):
     ready.uart.write(b"P1=A5\r")
     ready.uart.expect(b"OK\r\n", within_ms=20)
-    assert [ready.pin("P1.%d" % bit) for bit in range(8)] == [1, 0, 1, 0, 0, 1, 0, 1]
+    levels = [1, 0, 1, 0, 0, 1, 0, 1]
+    assert [ready.pin("P1.%d" % bit) for bit in range(8)] == levels
+    # Each LED lights while its line is low.
+    assert ready.leds == {"P1.%d" % bit: 1 - level for bit, level in enumerate(levels)}
 
 
 def test_key_presses_are_counted(ready):
     for n in (1, 2):
-        ready.pulse("P3.2", level=0, ms=5)
+        ready.keys.press("P3.2", hold_ms=5)
         ready.uart.expect(b"KEY %d\r\n" % n, within_ms=20)
     assert ready.var("presses") == 2
+
+
+def test_keypad_types_on_the_lcd_and_sends_the_number(ready):
+    assert ready.lcd.lines()[0].rstrip() == "READY"
+    for key in "907":
+        ready.keypad.press(key, hold_ms=20)
+    assert ready.lcd.lines()[1] == "907".ljust(16)
+    ready.keypad.press("#", hold_ms=20)
+    ready.uart.expect(b"NUMBER 907\r\n", within_ms=20)
+    assert ready.lcd.lines()[1].strip() == ""
+    # "*" clears what was typed without sending it.
+    for key in "5*1":
+        ready.keypad.press(key, hold_ms=20)
+    assert ready.lcd.lines()[1].rstrip() == "1"
 
 
 # Each EEPROM both ways: a byte the firmware stores is in the part's memory,
