@@ -161,6 +161,7 @@ DebugSession::~DebugSession() {
 void DebugSession::setLineBreaks(const CodeAddressSet& addresses) {
     lineBreaks_ = addresses;
     codeBreaks_.clear();
+    runAddresses_ = lineBreaks_ | exceptionAddresses_; // a run on a thread may be looking at them
 }
 
 void DebugSession::setCodeBreaks(std::vector<CodeBreak> breaks) {
@@ -170,6 +171,7 @@ void DebugSession::setCodeBreaks(std::vector<CodeBreak> breaks) {
         b.hits = 0;
     }
     codeBreaks_ = std::move(breaks);
+    runAddresses_ = lineBreaks_ | exceptionAddresses_; // a run on a thread may be looking at them
 }
 
 std::optional<uint16_t> DebugSession::functionAddress(std::string_view name) const {
@@ -528,6 +530,11 @@ bool DebugSession::stopped(const RunResult& result, DebugRun& run) const {
         return true;
     case StopCause::PinLevel: run.stop = DebugStop::PinLevel; return true;
     case StopCause::Request: run.stop = DebugStop::Output; return true;
+    case StopCause::WatchdogReset:
+        run.stop = DebugStop::BreakLine;
+        run.exception = ExceptionStop::WatchdogReset;
+        run.exceptionText = "the watchdog's period ran out: it reset the chip";
+        return true;
     case StopCause::Watchpoint:
         run.stop = DebugStop::Watch;
         run.watch = watchpoints_.hit();
@@ -550,15 +557,13 @@ DebugRun DebugSession::runBatches(const RunLimits& r, const StopConditions& stop
             budget = std::min(budget, std::max<uint64_t>(1, (*r.maxCycles - run.cycles) / kMaxCyclesPerStep));
         // Batches end where the history keeps its next snapshot.
         if (history_) budget = std::min(budget, history_->stepsUntilDue());
-        budget = watchdogBudget(budget);
-        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, uint32_t(budget), stops);
         if (history_) history_->advance(machine_, result.steps);
         run.steps += result.steps;
         counter.update(machine_.chip);
         run.cycles = counter.total;
         if (r.afterBatch) r.afterBatch();
-        if (watchdogFired(armed, run) || ended(r, result, true, run)) return run;
+        if (ended(r, result, true, run)) return run;
     }
 }
 
@@ -567,7 +572,6 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
     CycleCounter counter(machine_.chip);
     for (;;) {
         if (r.beforeStep) r.beforeStep(machine_, counter.total);
-        const bool armed = watchdogArmed();
         const RunResult result = runSteps(machine_, 1, stops);
         if (history_) history_->advance(machine_, result.steps);
         ++run.steps;
@@ -575,7 +579,7 @@ DebugRun DebugSession::runStepwise(const RunLimits& r, const StopConditions& sto
         run.cycles = counter.total;
         if (r.afterStep) r.afterStep(machine_, counter.total);
         const uint64_t slice = std::max<uint64_t>(1, r.batchSteps.value_or(kStepSlice));
-        if (watchdogFired(armed, run) || ended(r, result, run.steps % slice == 0, run)) return run;
+        if (ended(r, result, run.steps % slice == 0, run)) return run;
     }
 }
 

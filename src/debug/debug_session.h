@@ -100,7 +100,7 @@ constexpr uint64_t kStepSlice = 1u << 16;
 //   memory (or with none), unless it reaches the on-chip EEPROM;
 // - WatchdogReset: the watchdog's period ran out and it reset the chip (the
 //   run stops after the reset, at address 0; step back shows the moment
-//   before). Near the end of the period the run goes in short batches.
+//   before).
 enum class ExceptionStop : uint8_t { StackOverflow, UndefinedOpcode, MovxBeyondMemory, WatchdogReset };
 inline constexpr size_t kExceptionStops = 4;
 
@@ -231,6 +231,12 @@ public:
     // the machine). A front end that runs the machine on a thread of its
     // own hands these to it.
     StopConditions stopConditions() const;
+    // What ends a run: stopConditions() with the exception stops turned on
+    // (the addresses of the instructions that may commit a fault among the
+    // line breaks, and the watchdog's reset). A front end that runs the
+    // machine on a thread of its own hands these to it, and threadRunEnded
+    // decides at such an address whether the run goes on.
+    StopConditions runStopConditions();
     // A watchpoint on "SPACE:ADDRESS" (iram, sfr, bit, xdata, eeprom) or on
     // a C variable expression, whose every byte is watched where it lives
     // now. The message says why the place cannot be watched.
@@ -256,7 +262,7 @@ public:
     enum class StepUnit : uint8_t { Line, Instruction };
     DebugRun step(SourceStep kind, StepUnit unit = StepUnit::Line, uint32_t limit = kSourceStepLimit);
     const DebugRun& lastRun() const { return last_; }
-    // A run a front end made on a thread of its own (with stopConditions())
+    // A run a front end made on a thread of its own (with runStopConditions())
     // ended by `reason`, the program counter where it stopped: why, as run()
     // says it (lastRun() is set). At a code breakpoint none of whose
     // conditions holds (its hit counted, its log message said through
@@ -384,16 +390,6 @@ private:
     // Whether the instruction at `pc` would commit a fault turned on;
     // says which in `run`.
     bool exceptionHolds(uint16_t pc, DebugRun& run) const;
-    // The stop conditions of a run: stopConditions() with the addresses of
-    // the exception stops' instructions among the line breaks.
-    StopConditions runStopConditions();
-    // With the watchdog stop on: `budget` cut to the instructions that
-    // cannot reach the end of its period (at least one), or that cannot
-    // both start it and see the shortest period end. watchdogArmed says whether it counts before a batch,
-    // watchdogFired whether it then reset the chip (and says so in `run`).
-    uint64_t watchdogBudget(uint64_t budget) const;
-    bool watchdogArmed() const;
-    bool watchdogFired(bool armed, DebugRun& run) const;
     // A condition's value, or why it has none.
     std::optional<bool> conditionHolds(std::string_view condition, std::string& error) const;
     // A log message with each {expression} replaced by its value.

@@ -24,10 +24,6 @@ constexpr std::array<ExceptionStopInfo, kExceptionStops> kExceptionStopInfo{{
     {ExceptionStop::WatchdogReset, "watchdog-reset", "Watchdog reset"},
 }};
 
-// The most machine cycles one step takes, an interrupt's vectoring with it,
-// with room to spare.
-constexpr int32_t kCyclesPerStepBound = 8;
-
 constexpr uint8_t kPush = 0xC0, kLcall = 0x12, kUndefined = 0xA5;
 constexpr bool isAcall(uint8_t op) { return (op & 0x1F) == 0x11; }
 // MOVX A,@DPTR; MOVX @DPTR,A; MOVX A,@Ri; MOVX @Ri,A.
@@ -82,6 +78,8 @@ void DebugSession::setExceptionStops(std::vector<ExceptionStop> stops) {
 
 StopConditions DebugSession::runStopConditions() {
     StopConditions stops = stopConditions();
+    stops.watchdogReset = std::find(exceptionStops_.begin(), exceptionStops_.end(), ExceptionStop::WatchdogReset) !=
+                          exceptionStops_.end();
     if (exceptionAddresses_.none()) return stops;
     // The line breaks may have changed since the exception stops were set.
     runAddresses_ = lineBreaks_ | exceptionAddresses_;
@@ -101,6 +99,7 @@ DebugRun DebugSession::threadRunEnded(StopReason reason, const RunLimits& limits
     switch (reason) {
     case StopReason::PcOutOfRange: run.stop = DebugStop::PcOutOfRange; break;
     case StopReason::Watchpoint: stopped(RunResult{.cause = StopCause::Watchpoint}, run); break;
+    case StopReason::WatchdogReset: stopped(RunResult{.cause = StopCause::WatchdogReset}, run); break;
     case StopReason::Condition:
         // The thread stops as the program counter arrives at a code
         // breakpoint's address; the breakpoints there decide.
@@ -165,39 +164,6 @@ bool DebugSession::exceptionHolds(uint16_t pc, DebugRun& run) const {
         }
     }
     return false;
-}
-
-bool DebugSession::watchdogArmed() const {
-    return std::find(exceptionStops_.begin(), exceptionStops_.end(), ExceptionStop::WatchdogReset) !=
-               exceptionStops_.end() &&
-           watchdogActive(machine_.chip);
-}
-
-uint64_t DebugSession::watchdogBudget(uint64_t budget) const {
-    if (std::find(exceptionStops_.begin(), exceptionStops_.end(), ExceptionStop::WatchdogReset) ==
-        exceptionStops_.end())
-        return budget;
-    // Not counting yet: a batch too short for the shortest period (16 ms)
-    // cannot both start the watchdog and see it run out.
-    if (!watchdogActive(machine_.chip))
-        return std::min<uint64_t>(
-            budget, uint64_t(std::max(1.0, 16000.0 / machine_.chip.cycleTimeUs / kCyclesPerStepBound)));
-    const PeripheralState& periph = machine_.chip.periph;
-    // Being enabled now: one step loads the period.
-    if (!periph.watchdogEnabled) return 1;
-    return std::min<uint64_t>(budget, uint64_t(std::max(1, periph.watchdogCountdown / kCyclesPerStepBound)));
-}
-
-bool DebugSession::watchdogFired(bool armed, DebugRun& run) const {
-    const ChipState& chip = machine_.chip;
-    // The reset clears WDTEN and the watchdog's own enable, and the program
-    // counter starts again at 0.
-    if (!armed || chip.periph.watchdogEnabled || (chip.sfr(sfr::WMCON) & sfr::bits::WDTEN) || chip.pc != 0)
-        return false;
-    run.stop = DebugStop::BreakLine;
-    run.exception = ExceptionStop::WatchdogReset;
-    run.exceptionText = "the watchdog's period ran out: it reset the chip";
-    return true;
 }
 
 } // namespace quorvel

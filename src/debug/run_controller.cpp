@@ -164,7 +164,8 @@ RunOutcome RunController::go() {
     placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     session_.breakpoints.clear();
-    return startRun(RunMode::FreeRun, {.stops = session_.stopConditions()});
+    lastRunMode_ = RunMode::FreeRun;
+    return startRun(RunMode::FreeRun, {.stops = session_.runStopConditions()});
 }
 
 RunOutcome RunController::goTo(uint16_t address) {
@@ -178,7 +179,15 @@ RunOutcome RunController::breakpointRun() {
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
     if (!breakpoint.isSet()) return {.message = errorMessage("Error", "Breakpoint not yet set")};
     session_.breakpoints = {breakpoint};
-    return startRun(RunMode::BreakpointRun, {.stops = session_.stopConditions()});
+    lastRunMode_ = RunMode::BreakpointRun;
+    return startRun(RunMode::BreakpointRun, {.stops = session_.runStopConditions()});
+}
+
+RunOutcome RunController::resume() {
+    placePc();
+    if (pcBeyondLimit()) return {.message = pcExceedsMessage()};
+    // The session's breakpoints are still the ones the run started with.
+    return startRun(lastRunMode_, {.stops = session_.runStopConditions()});
 }
 
 RunOutcome RunController::finishSubroutine() {

@@ -73,6 +73,10 @@ public:
     RunOutcome go();
     RunOutcome goTo(uint16_t address);
     RunOutcome breakpointRun();
+    // After a Go or Breakpoint Execution stopped at a code breakpoint none
+    // of whose conditions holds (DebugSession::threadRunEnded): the same
+    // run again from the program counter, the window's breakpoint with it.
+    RunOutcome resume();
     RunOutcome finishSubroutine();
     RunOutcome singleStep();
     RunOutcome stepOver();
@@ -161,6 +165,7 @@ private:
     SimThread thread_;
     uint64_t presentHash_ = 0; // machineHash at the history's present
     bool running_ = false;
+    RunMode lastRunMode_ = RunMode::FreeRun; // Go's or Breakpoint Execution's, for resume
     ChangeSnapshot snapshot_;
     uint16_t shownXdataStart_ = 0;
     uint32_t shownXdataCount_ = 0;

@@ -55,9 +55,12 @@ struct StopConditions {
     // After an instruction during which the front end's event receiver set
     // this flag (a byte the UART sent completed what it waits for).
     const bool* request = nullptr;
+    // After an instruction during which the watchdog's period ran out and
+    // it reset the chip (the program counter is then 0).
+    bool watchdogReset = false;
 
     bool any() const {
-        return untilPc || selfJump || !breakpoints.empty() || addresses || pinMask || request;
+        return untilPc || selfJump || !breakpoints.empty() || addresses || pinMask || request || watchdogReset;
     }
 };
 
@@ -65,8 +68,9 @@ struct StopConditions {
 // which, its old and new value and the instruction that wrote it).
 // PinLevel: the lines of StopConditions::pinMask came to their levels.
 // Request: StopConditions::request was set.
+// WatchdogReset: the watchdog reset the chip (StopConditions::watchdogReset).
 enum class StopCause : uint8_t {
-    Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address, Watchpoint, PinLevel, Request,
+    Steps, PcOutOfRange, UntilPc, SelfJump, Breakpoint, Address, Watchpoint, PinLevel, Request, WatchdogReset,
 };
 
 struct RunResult {

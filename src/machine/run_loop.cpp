@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quorvel {
 
@@ -53,6 +54,7 @@ struct Schedule {
     uint32_t nextEvent; // machine-cycle counter value from which service() is due
     unsigned after = kCheckInterrupts | kLookAtHooks;
     bool sampleDue = true; // the input lines are to be looked at before the next instruction
+    bool watchdogFired = false; // the watchdog reset the chip since the loop last looked
     // The waveform recorder, if any, and the counter in 64 bits at the start
     // of the run (the chip's high word is brought up to date only at its end).
     WaveRecorder* const wave;
@@ -208,6 +210,7 @@ struct Schedule {
         if (watchdogActive(c) && runWatchdog(c, cycles)) {
             // The CPU was reset: everything is to be looked at again.
             sampleBeforeNextInstruction();
+            watchdogFired = true;
         }
         // A byte from the host started arriving: its end is an event.
         if (c.periph.serial.rxState != reception) nextEvent = c.cycles;
@@ -315,6 +318,8 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
     const bool* const request = Watch ? stops.request : nullptr;
     const bool watchOutside = pinMask || request;
     bool outsideMoved = false;
+    const bool watchReset = Watch && stops.watchdogReset;
+    bool resetSeen = false;
     // The instructions after which the call stack or the watchpoints have
     // something to do.
     Watchpoints::Filter debugFilter{kCallStackOpcodes.data(), kCallStackPairs.data(), kNothingWatched.data()};
@@ -366,7 +371,10 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
-            if constexpr (Watch) outsideMoved = watchOutside;
+            if constexpr (Watch) {
+                outsideMoved = watchOutside;
+                resetSeen = watchReset && std::exchange(schedule.watchdogFired, false);
+            }
             if constexpr (Debug) {
                 // The call stack and the watchpoints see the instruction and
                 // the vectoring together.
@@ -394,6 +402,10 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             }
         }
         if constexpr (Watch) {
+            if (resetSeen) [[unlikely]] {
+                result.cause = StopCause::WatchdogReset;
+                break;
+            }
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
                 break;

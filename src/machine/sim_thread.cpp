@@ -144,6 +144,7 @@ void SimThread::runBatch() {
                 const RunResult result = recordedSteps(pacer_.batchSteps(kFreeRunBatch), parameters_.stops);
                 if (result.pcOutOfRange) return finish(StopReason::PcOutOfRange, true);
                 if (result.cause == StopCause::Watchpoint) return finish(StopReason::Watchpoint, true);
+                if (result.cause == StopCause::WatchdogReset) return finish(StopReason::WatchdogReset, true);
                 if (result.cause != StopCause::Steps) return finish(StopReason::Condition, true);
                 if (pace()) return;
                 break;

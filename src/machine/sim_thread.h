@@ -53,6 +53,7 @@ enum class StopReason : uint8_t {
     PcOutOfRange,  // "PC Exceeds Maximum Program Memory"
     User,          // stopped from the user interface
     Watchpoint,    // a watched place changed (Machine::watchpoints)
+    WatchdogReset, // the watchdog reset the chip (StopConditions::watchdogReset)
 };
 
 class RunEvents {

@@ -124,6 +124,63 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
     }
 }
 
+// Runs on the controller's thread stop at the session's exception stops as
+// the session's own runs do, and a run that passes a code breakpoint whose
+// condition does not hold goes on as the run it was: Breakpoint Execution
+// keeps its breakpoint.
+TEST(RunControl, ThreadRunsStopAtExceptionsAndResumeAsTheSameRun) {
+    using E = ExceptionStop;
+    const struct {
+        std::vector<uint8_t> code;
+        E on;
+        DeviceKind kind;
+        uint16_t pc;
+    } faults[] = {
+        {{0x00, 0x00, 0xA5}, E::UndefinedOpcode, DeviceKind::AT89C52, 2}, // NOP; NOP; A5H
+        // NOP; MOV WMCON,#01H (the watchdog on, 16 ms); SJMP $
+        {{0x00, 0x75, 0x96, 0x01, 0x80, 0xFE}, E::WatchdogReset, DeviceKind::AT89S8252, 0},
+    };
+    for (const auto& f : faults) {
+        SCOPED_TRACE(int(f.on));
+        Machine m = makeMachine(f.kind);
+        loadCode(m, f.code, 0);
+        Rig rig(m);
+        rig.session.setExceptionStops({f.on});
+        ASSERT_TRUE(rig.rc.go().started);
+        const Notices::Notice n = rig.notices.next();
+        bool goesOn = true;
+        const DebugRun run = rig.session.threadRunEnded(n.reason, {}, goesOn);
+        deliver(rig.rc, n);
+        EXPECT_FALSE(goesOn);
+        EXPECT_EQ(run.exception, f.on);
+        EXPECT_EQ(m.chip.pc, f.pc);
+        if (f.on == E::WatchdogReset) {
+            EXPECT_GE(m.chip.cycleCount(), 16000u);
+        }
+    }
+    // 0000: INC 30H; MOV A,30H; SJMP 0000H - a code breakpoint at 0000H while
+    // A is 10, and the window's breakpoint at 30H = 5 (a plain Go would
+    // run on to the code breakpoint).
+    Machine m = makeMachine();
+    loadCode(m, {0x05, 0x30, 0xE5, 0x30, 0x80, 0xFA}, 0);
+    Rig rig(m);
+    rig.session.setCodeBreaks({CodeBreak{.address = 0x0000, .condition = "A == 10", .hitCondition = {}, .logMessage = {}, .hits = 0}});
+    ASSERT_FALSE(acceptBreakpointDialog(BreakpointType::InternalMemory, -1, "30", "05", m.selection.kind,
+                                        rig.rc.breakpoint));
+    ASSERT_TRUE(rig.rc.breakpointRun().started);
+    for (int passes = 0;; ++passes) {
+        ASSERT_LT(passes, 20);
+        const Notices::Notice n = rig.notices.next();
+        bool goesOn = false;
+        rig.session.threadRunEnded(n.reason, {}, goesOn);
+        deliver(rig.rc, n);
+        if (!goesOn) break;
+        ASSERT_TRUE(rig.rc.resume().started);
+    }
+    EXPECT_EQ(m.chip.iram[0x30], 5);
+    EXPECT_EQ(m.chip.pc, 0x0002);
+}
+
 TEST(RunControl, CommandsRefuseToStartBeyondTheCodeLimitOrWithoutABreakpoint) {
     Machine m = makeMachine(DeviceKind::AT89C51);
     Rig rig(m);

@@ -95,6 +95,8 @@ TEST(DebugSessionRun, ExceptionStopsHaltBeforeTheFault) {
         if (row.stop) EXPECT_EQ(m.chip.pc, row.pc);
         else EXPECT_EQ(run.stop, DebugStop::StepLimit);
         // The watchdog's reset comes after its period of 16000 cycles.
-        if (row.stop == E::WatchdogReset) EXPECT_GE(run.cycles, 16000u);
+        if (row.stop == E::WatchdogReset) {
+            EXPECT_GE(run.cycles, 16000u);
+        }
     }
 }
