@@ -268,6 +268,7 @@ void DapServer::send(Json message) {
 }
 
 void DapServer::sendEvent(std::string_view event, Json body) {
+    if (event == "stopped" && hasProgram()) stoppedAt_ = {machine().chip.cycleCount(), machine().chip.pc};
     Json message{{"type", "event"}, {"event", event}};
     if (!body.empty()) message["body"] = std::move(body);
     send(std::move(message));
@@ -1336,11 +1337,22 @@ void DapServer::hostRunEnded(StopReason reason) {
     limits.log = [this](const std::string& text) { sendEvent("output", {{"category", "console"}, {"output", text}}); };
     bool goesOn = false;
     const DebugRun run = debug().threadRunEnded(reason, limits, goesOn);
-    if (goesOn && !pauseAsked_ && !host_->startRun()) return;
+    if (goesOn && !pauseAsked_ && !host_->resumeRun()) return;
     running_ = false;
     references_.clear();
     flushUart();
     reportStop(int(run.stop), std::exchange(pauseAsked_, false) || reason == StopReason::User);
+}
+
+void DapServer::hostMayHaveMoved() {
+    if (!configured_ || terminated_ || ended_ || running_) return;
+    if (stoppedAt_ == std::pair(machine().chip.cycleCount(), machine().chip.pc)) return;
+    references_.clear();
+    flushUart();
+    sendEvent("stopped", {{"reason", "step"},
+                          {"description", "moved in the simulator"},
+                          {"threadId", kThreadId},
+                          {"allThreadsStopped", true}});
 }
 
 void DapServer::flushUart() {

@@ -81,6 +81,10 @@ public:
     // DapServer::hostRunStarted and hostRunEnded as for any run of its
     // own. The message says why the run cannot start.
     virtual std::optional<std::string> startRun() = 0;
+    // After a run stopped at a code breakpoint none of whose conditions
+    // holds: the same run again from the program counter (the front end's
+    // own kind of run, with what else it stops at).
+    virtual std::optional<std::string> resumeRun() = 0;
     // Asks the run under way to end; hostRunEnded follows.
     virtual void stopRun() = 0;
     // One step of the session, kept in the front end's history and shown
@@ -127,6 +131,11 @@ public:
     void hostRunEnded(StopReason reason);
     // Passes on what the host's UART sent meanwhile (while a run goes on).
     void hostOutput() { flushUart(); }
+    // From the host, with no run going on: the program may have moved
+    // without the client (a step, a move through the history, the program
+    // counter set in the front end's windows). When it is somewhere else
+    // than at the client's last stop, the client hears a "stopped" (step).
+    void hostMayHaveMoved();
 
 private:
     struct Reply {
@@ -290,6 +299,9 @@ private:
     };
     std::vector<DataBreakpoint> dataBreakpoints_;
     std::vector<Reference> references_; // variablesReference n is references_[n - 1]
+    // Where the program was when the client last heard "stopped": machine
+    // cycle and program counter.
+    std::pair<uint64_t, uint16_t> stoppedAt_{};
 };
 
 } // namespace quorvel::dap

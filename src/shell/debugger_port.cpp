@@ -159,9 +159,11 @@ void DebuggerPort::dropClient() {
         socket->disconnect(this);
         socket->disconnectFromHost();
         socket->deleteLater();
-        // The program window's line breakpoints hold again.
+        // The program window's line breakpoints hold again; the client's
+        // exception stops, which the window offers none of, end.
         auto guard = frame_.runControl().pause();
         frame_.runControl().session().setLineBreaks(frame_.sourceDebug().lineBreakAddresses());
+        frame_.runControl().session().setExceptionStops({});
         if (listening())
             frame_.setStatusText(
                 0, QString("The debugger left; a debugger may attach on 127.0.0.1:%1").arg(port()));
@@ -181,6 +183,12 @@ void DebuggerPort::runEnded(StopReason reason) {
     dap_->hostRunEnded(reason);
     serving_ = nested;
     if (dap_->ended() && !nested) dropClient();
+}
+
+void DebuggerPort::programMayHaveMoved() {
+    if (!dap_ || serving_ || frame_.runControl().running()) return;
+    auto guard = frame_.runControl().pause();
+    dap_->hostMayHaveMoved();
 }
 
 // ---- the host
@@ -215,6 +223,16 @@ std::optional<std::string> DebuggerPort::startRun() {
     // program counter.
     frame_.runControl().setCurrentAddress(frame_.machine().chip.pc);
     RunOutcome outcome = frame_.runControl().go();
+    if (!outcome.started && !frame_.runControl().running())
+        return outcome.message ? outcome.message->text : std::string("the program cannot run");
+    outcome.message.reset();
+    frame_.applyRunOutcome(outcome);
+    return std::nullopt;
+}
+
+std::optional<std::string> DebuggerPort::resumeRun() {
+    frame_.runControl().setCurrentAddress(frame_.machine().chip.pc);
+    RunOutcome outcome = frame_.runControl().resume();
     if (!outcome.started && !frame_.runControl().running())
         return outcome.message ? outcome.message->text : std::string("the program cannot run");
     outcome.message.reset();

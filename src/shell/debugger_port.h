@@ -9,7 +9,12 @@
 // - Runs and steps go through the run controller, whoever asks: a run the
 //   window starts (Go, Breakpoint Execution, ...) is a "continued" and its
 //   end a "stopped" for the client; a run the client starts shows in the
-//   window as its own runs do, and Stop Execution ends either.
+//   window as its own runs do, and Stop Execution ends either. A step or a
+//   move through the history made in the window is a "stopped" (step). The
+//   client's conditional breakpoints and exception stops hold for the
+//   window's runs too; a run that passes a breakpoint whose condition does
+//   not hold goes on as the run it was (Breakpoint Execution keeps its
+//   breakpoint). The exception stops end with the client.
 // - Every request is answered with the run paused (the run controller's
 //   pause guard), and the windows refresh after each batch of requests.
 // - The breakpoints are the session's one set: the client's replace the
@@ -64,6 +69,10 @@ class DebuggerPort : public QObject, private dap::DapHost {
     // From the frame, for every run whoever started it.
     void runStarted();
     void runEnded(StopReason reason);
+    // From the frame after its windows were refreshed: a step, a move
+    // through the history or a changed program counter the client did not
+    // ask for is a stop for it.
+    void programMayHaveMoved();
     // The menu entry's check: whether the port is open.
     void syncCommand();
 
@@ -78,6 +87,7 @@ class DebuggerPort : public QObject, private dap::DapHost {
     std::string sourceFolder() override;
     bool running() override;
     std::optional<std::string> startRun() override;
+    std::optional<std::string> resumeRun() override;
     void stopRun() override;
     void step(SourceStep kind, DebugSession::StepUnit unit) override;
     Validation input(const MachineInput& input) override;

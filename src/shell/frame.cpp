@@ -646,6 +646,7 @@ void Frame::refreshViews() {
     setStatusText(3, QString("M/C:%1").arg(machine_.chip.cycleCount()));
     syncWaveCommands(*this);
     syncHistoryCommands(*this);
+    if (debugger_) debugger_->programMayHaveMoved();
 }
 
 // --------------------------------------------------------------------- views

@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <array>
 #include <fstream>
 
 using namespace quorvel;
@@ -369,6 +370,41 @@ void FrameDetailsTest::allowDebuggerOpensAndClosesThePort() {
     QCOMPARE(next("continued"), std::string("none"));
     s.frame.dispatch(id::StopExecution);
     QCOMPARE(next("stopped"), std::string("pause"));
+    const auto request = [&](const char* command, nlohmann::json arguments) {
+        client.write(QByteArray::fromStdString(dap::frameMessage(
+            nlohmann::json{{"seq", ++seq}, {"type", "request"}, {"command", command}, {"arguments", arguments}}
+                .dump())));
+    };
+    // A step in the window moves the program under the client: a stop.
+    // 0000: NOP; NOP; A5H (the undefined opcode)
+    s.chip().code[0] = 0x00;
+    s.chip().code[1] = 0x00;
+    s.chip().code[2] = 0xA5;
+    s.frame.runControl().setCurrentAddress(0);
+    s.frame.dispatch(id::SingleStep);
+    QCOMPARE(next("stopped"), std::string("step"));
+    // The client's exception stops hold for the window's runs.
+    request("setExceptionBreakpoints", {{"filters", {"undefined-opcode"}}});
+    QTRY_VERIFY(!s.frame.runControl().session().exceptionStops().empty());
+    s.frame.dispatch(id::Go);
+    QCOMPARE(next("stopped"), std::string("exception"));
+    QCOMPARE(s.chip().pc, uint16_t(2));
+    // A run of the window's Breakpoint Execution that passes the client's
+    // conditional breakpoint goes on with the window's breakpoint: it
+    // stops where INC 30H makes 30H = 5, before A is 10.
+    // 0000: INC 30H; MOV A,30H; SJMP 0000H
+    for (uint8_t i = 0; i < 6; ++i) s.chip().code[i] = std::array<uint8_t, 6>{0x05, 0x30, 0xE5, 0x30, 0x80, 0xFA}[i];
+    s.chip().iram[0x30] = 0;
+    request("setExceptionBreakpoints", {{"filters", nlohmann::json::array()}});
+    QTRY_VERIFY(s.frame.runControl().session().exceptionStops().empty());
+    request("setInstructionBreakpoints", {{"breakpoints", {{{"instructionReference", "0x0000"}, {"condition", "A == 10"}}}}});
+    QTRY_COMPARE(s.frame.runControl().session().codeBreaks().size(), size_t(1));
+    s.frame.runControl().setCurrentAddress(0);
+    s.frame.runControl().breakpoint = {BreakpointType::InternalMemory, 0x30, 5, 0, 0};
+    s.frame.dispatch(id::BreakpointExecution);
+    QCOMPARE(next("stopped"), std::string("step"));
+    QCOMPARE(int(s.chip().iram[0x30]), 5);
+    QCOMPARE(s.chip().pc, uint16_t(2));
     // Off again: the port closes and the client is let go.
     s.frame.dispatch(id::AllowDebugger);
     QVERIFY(!s.frame.debuggerPort().listening() && !allow->isChecked());
