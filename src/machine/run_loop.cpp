@@ -311,15 +311,17 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
     const bool watchSelfJump = Watch && stops.selfJump;
     const bool watchBreakpoints = Watch && !stops.breakpoints.empty();
     const CodeAddressSet* const addresses = Watch ? stops.addresses : nullptr;
-    // A port line's level and the front end's request change only in a step
-    // that has work besides the instruction (a port write, an event, a
-    // part); they are looked at after such a step alone.
-    const uint32_t pinMask = Watch ? stops.pinMask : 0;
-    const bool* const request = Watch ? stops.request : nullptr;
-    const bool watchOutside = pinMask || request;
-    bool outsideMoved = false;
-    const bool watchReset = Watch && stops.watchdogReset;
-    bool resetSeen = false;
+    // A port line's level, the front end's request and the watchdog's reset
+    // change only in a step that has work besides the instruction (a port
+    // write, an event, a part); they are looked at after such a step alone,
+    // in every instance of the loop, and the loop then ends after that
+    // step's work (its step budget is cut to it). So a run that waits only
+    // for them runs the loop that looks at nothing after each instruction.
+    const uint32_t pinMask = stops.pinMask;
+    const bool* const request = stops.request;
+    const bool watchReset = stops.watchdogReset;
+    const bool watchOutside = pinMask || request || watchReset;
+    StopCause outsideCause = StopCause::Steps;
     // The instructions after which the call stack or the watchpoints have
     // something to do.
     Watchpoints::Filter debugFilter{kCallStackOpcodes.data(), kCallStackPairs.data(), kNothingWatched.data()};
@@ -371,9 +373,16 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             if constexpr (Profile) machine.codeProfile.vectoringCycles += c.cycles - now;
             now = c.cycles;
             bank = c.registerBank(); // PSW written, or the CPU reset
-            if constexpr (Watch) {
-                outsideMoved = watchOutside;
-                resetSeen = watchReset && std::exchange(schedule.watchdogFired, false);
+            if (watchOutside) [[unlikely]] {
+                // The watchdog's reset first: it leaves the program counter
+                // at 0, where an address stop may also lie.
+                if (watchReset && std::exchange(schedule.watchdogFired, false))
+                    outsideCause = StopCause::WatchdogReset;
+                else if (pinMask && ((c.pinSideLevels() ^ stops.pinLevels) & pinMask) == 0)
+                    outsideCause = StopCause::PinLevel;
+                else if (request && *request)
+                    outsideCause = StopCause::Request;
+                if (outsideCause != StopCause::Steps) maxSteps = steps;
             }
             if constexpr (Debug) {
                 // The call stack and the watchpoints see the instruction and
@@ -402,10 +411,6 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             }
         }
         if constexpr (Watch) {
-            if (resetSeen) [[unlikely]] {
-                result.cause = StopCause::WatchdogReset;
-                break;
-            }
             if (pc == untilPc) [[unlikely]] {
                 result.cause = StopCause::UntilPc;
                 break;
@@ -417,17 +422,6 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
             if (pc == address && watchSelfJump) [[unlikely]] {
                 if (isUnconditionalJump(op) && c.periph.serial.txState == Transmit::Idle) {
                     result.cause = StopCause::SelfJump;
-                    break;
-                }
-            }
-            if (outsideMoved) [[unlikely]] {
-                outsideMoved = false;
-                if (pinMask && ((c.pinSideLevels() ^ stops.pinLevels) & pinMask) == 0) {
-                    result.cause = StopCause::PinLevel;
-                    break;
-                }
-                if (request && *request) {
-                    result.cause = StopCause::Request;
                     break;
                 }
             }
@@ -444,6 +438,12 @@ template <bool Watch, bool Profile, bool Record, bool Debug>
                 }
             }
         }
+    }
+    // A wait that held ends the run with its cause, before any the last
+    // step's address came to (a watchpoint's hit has been fed already).
+    if (outsideCause != StopCause::Steps && result.cause != StopCause::Watchpoint) {
+        result.cause = outsideCause;
+        result.breakIndex = -1;
     }
     // Program counter beyond program memory: put back to the instruction's
     // address and reported.
@@ -480,7 +480,9 @@ RunResult runSteps(Machine& machine, uint32_t maxSteps, const StopConditions& st
         runLoop<false, false, true, true>,   runLoop<true, false, true, true>,
         runLoop<false, true, true, true>,    runLoop<true, true, true, true>,
     };
-    const unsigned watch = stops.any() ? 1 : 0;
+    // Waits for a line, the serial line or the watchdog are looked at by
+    // every instance (see runLoop); the rest after every instruction.
+    const unsigned watch = stops.untilPc || stops.selfJump || !stops.breakpoints.empty() || stops.addresses ? 1 : 0;
     const unsigned profile = machine.codeProfile.enabled() ? 2 : 0;
     const unsigned record = machine.wave ? 4 : 0;
     const bool debugging = machine.callStack || (machine.watchpoints && !machine.watchpoints->empty());
