@@ -240,9 +240,6 @@ RunStop Board::run(const RunRequest& q) {
         conditionMet = holds.value_or(true);
         return !conditionMet;
     };
-    // A multiplexed display's digits are remembered as its window does.
-    const ModuleSettings& modules = m.modules.settings;
-    if ((modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed)) trackLeds(limits, m);
     feedSerial();
 
     DebugRun run = d.run(limits);

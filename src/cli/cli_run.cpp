@@ -110,18 +110,6 @@ void traceRun(RunLimits& limits, std::FILE* out, const ChipState& chip, const So
     limits.afterStep = [lines](const Machine& m, uint64_t cycle) { lines->after(m.chip, cycle); };
 }
 
-void trackLeds(RunLimits& limits, Machine& machine) {
-    auto latches = std::make_shared<uint32_t>(~machine.chip.portLatches());
-    limits.afterStep = [then = std::move(limits.afterStep), latches, &machine](const Machine& m, uint64_t cycle) {
-        if (then) then(m, cycle);
-        if (m.chip.portLatches() == *latches) return;
-        // What the LED window's repaint does: the selected digit's pattern
-        // is remembered for the others' turn.
-        *latches = m.chip.portLatches();
-        evaluateLeds(machine.modules.settings, *latches, machine.modules.ledDigitMemory, true);
-    };
-}
-
 std::string traceInstruction(const ChipState& chip) {
     const uint16_t pc = chip.pc;
     const DisassembledLine d = disassembleAt(chip, pc, ViewMode::Normal);

@@ -21,9 +21,6 @@ int exitStatus(DebugStop stop);
 // interrupt, written to `out`; with a source map each instruction's line
 // ends with "  ; file:line". Sets the run's beforeStep and afterStep.
 void traceRun(RunLimits& limits, std::FILE* out, const ChipState& chip, const SourceMap* sourceMap);
-// Keeps the multiplexed LED digits' memory up to date as the LED window's
-// repaint does; chains after the run's afterStep.
-void trackLeds(RunLimits& limits, Machine& machine);
 
 // A trace line: the cycle counter before the instruction, then
 // `traceInstruction` (address, bytes, disassembly of the instruction at the

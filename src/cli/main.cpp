@@ -224,9 +224,6 @@ RunLimits runLimits(const CliOptions& options, Session& session, const RunOutput
     limits.maxSteps = options.maxSteps;
     if (!options.hasStopCondition() && !options.uartPty) limits.maxCycles = kDefaultMaxCycles;
     if (outputs.trace) traceRun(limits, outputs.trace.file(), machine.chip, session.debug.sourceMap());
-    const ModuleSettings& modules = machine.modules.settings;
-    if (options.wants(DumpKind::Leds) && (modules.LedSevenSegment & 1) && !(modules.LedOptions & kLedNonMultiplexed))
-        trackLeds(limits, machine);
     limits.afterBatch = [&uart] { uart.flush(); };
     if (link.pty) {
         limits.batchSteps = kPtyBatchSteps;

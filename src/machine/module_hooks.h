@@ -2,7 +2,9 @@
 // execution loop after the on-chip peripherals, in this fixed order: the LCD
 // (always); the IIC bus when enabled (EEPROM write-cycle countdown first);
 // the SPI EEPROM when enabled; the keypad while its window is open.
-// The LED displays have no hook: their window reads the port latches.
+// The LED displays have no hook: their window reads the port latches, and
+// the execution loop keeps a multiplexed display's digit memory as the
+// latches change.
 #pragma once
 
 #include "machine/machine.h"

@@ -12,6 +12,7 @@
 #include "machine/module_hooks.h"
 #include "machine/wave_recorder.h"
 #include "machine/watchpoints.h"
+#include "modules/led_display.h"
 #include "tools/opcode_facts.h"
 
 #include <algorithm>
@@ -55,6 +56,12 @@ struct Schedule {
     unsigned after = kCheckInterrupts | kLookAtHooks;
     bool sampleDue = true; // the input lines are to be looked at before the next instruction
     bool watchdogFired = false; // the watchdog reset the chip since the loop last looked
+    // A multiplexed seven-segment display shows one digit at a time: each
+    // change of the port latches lets the selected digit's pattern be
+    // remembered for the others' turn (the LED digit memory), as a display
+    // that glows on between refreshes shows it.
+    const bool ledsMultiplexed;
+    uint32_t ledLatches;
     // The waveform recorder, if any, and the counter in 64 bits at the start
     // of the run (the chip's high word is brought up to date only at its end).
     WaveRecorder* const wave;
@@ -63,8 +70,10 @@ struct Schedule {
     // Everything is up to date between two calls; the user may have changed
     // anything, so the first instruction looks at it all.
     explicit Schedule(Machine& machine)
-        : m(machine), c(machine.chip), hooks(machine), wave(machine.wave),
-          startCount(machine.chip.cycleCount()) {
+        : m(machine), c(machine.chip), hooks(machine),
+          ledsMultiplexed((machine.modules.settings.LedSevenSegment & 1) &&
+                          !(machine.modules.settings.LedOptions & kLedNonMultiplexed)),
+          ledLatches(machine.chip.portLatches()), wave(machine.wave), startCount(machine.chip.cycleCount()) {
         recordLines(); // what changed between runs
         c.periph.timers.countedTo = c.cycles;
         if (c.periph.line.baud) serialLinesChanged(c, c.cycles);
@@ -220,6 +229,10 @@ struct Schedule {
 
     void runHooks(int cycles) {
         after &= ~kLookAtHooks;
+        if (ledsMultiplexed && c.portLatches() != ledLatches) [[unlikely]] {
+            ledLatches = c.portLatches();
+            evaluateLeds(m.modules.settings, ledLatches, m.modules.ledDigitMemory, true);
+        }
         if (hooks.idle()) return;
         // A part may drive a line a gate or counter input watches.
         if (timersWatchLines(c)) syncTimers(c);
