@@ -222,7 +222,10 @@ std::optional<std::string> DebuggerPort::startRun() {
     // The client's runs and steps start where it sees the program: at the
     // program counter.
     frame_.runControl().setCurrentAddress(frame_.machine().chip.pc);
-    RunOutcome outcome = frame_.runControl().go();
+    return clientRunStarted(frame_.runControl().go());
+}
+
+std::optional<std::string> DebuggerPort::clientRunStarted(RunOutcome outcome) {
     if (!outcome.started && !frame_.runControl().running())
         return outcome.message ? outcome.message->text : std::string("the program cannot run");
     outcome.message.reset();
@@ -232,12 +235,7 @@ std::optional<std::string> DebuggerPort::startRun() {
 
 std::optional<std::string> DebuggerPort::resumeRun() {
     frame_.runControl().setCurrentAddress(frame_.machine().chip.pc);
-    RunOutcome outcome = frame_.runControl().resume();
-    if (!outcome.started && !frame_.runControl().running())
-        return outcome.message ? outcome.message->text : std::string("the program cannot run");
-    outcome.message.reset();
-    frame_.applyRunOutcome(outcome);
-    return std::nullopt;
+    return clientRunStarted(frame_.runControl().resume());
 }
 
 void DebuggerPort::stopRun() {

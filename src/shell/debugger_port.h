@@ -30,6 +30,7 @@
 #pragma once
 
 #include "dap/dap_server.h"
+#include "debug/run_controller.h"
 
 #include <QObject>
 #include <QPointer>
@@ -88,6 +89,9 @@ class DebuggerPort : public QObject, private dap::DapHost {
     bool running() override;
     std::optional<std::string> startRun() override;
     std::optional<std::string> resumeRun() override;
+    // The outcome of a run the client asked for, shown as the window's own
+    // runs are; the message says why it did not start.
+    std::optional<std::string> clientRunStarted(RunOutcome outcome);
     void stopRun() override;
     void step(SourceStep kind, DebugSession::StepUnit unit) override;
     Validation input(const MachineInput& input) override;
