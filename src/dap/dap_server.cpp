@@ -1365,7 +1365,7 @@ void DapServer::runProgram(bool resume) {
     references_.clear();
     RunLimits limits;
     limits.resume = resume;
-    limits.batchSteps = kRunSliceSteps;
+    limits.batchSteps = runSlice_;
     limits.afterBatch = [this] { flushUart(); };
     // Log points say their messages as the run passes them.
     limits.log = [this](const std::string& text) {

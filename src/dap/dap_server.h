@@ -43,6 +43,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -131,6 +132,10 @@ public:
     void hostRunEnded(StopReason reason);
     // Passes on what the host's UART sent meanwhile (while a run goes on).
     void hostOutput() { flushUart(); }
+    // Instructions a run of the server's own session goes between two looks
+    // at the client's input (kRunSliceSteps); a harness whose client has
+    // little to say looks sooner.
+    void setRunSlice(uint64_t steps) { runSlice_ = std::max<uint64_t>(1, steps); }
     // From the host, with no run going on: the program may have moved
     // without the client (a step, a move through the history, the program
     // counter set in the front end's windows). When it is somewhere else
@@ -269,6 +274,7 @@ private:
     bool initialized_ = false;
     bool ended_ = false;
     bool running_ = false;
+    uint64_t runSlice_ = kRunSliceSteps;
     bool pauseAsked_ = false;
     bool restartRun_ = false; // the breakpoints changed during a run
     bool configured_ = false;
