@@ -159,6 +159,18 @@ void LogicAnalyserTest::holdsScrollsAndExportsDemo1Edges() {
     QCoreApplication::sendEvent(view, &wheel);
     QCOMPARE(view->cyclesPerPixel(), before);
 
+    // In a font three times as large the name column still holds a name and
+    // its level: a click there is not in the plot and leaves the cursor.
+    const std::optional<uint64_t> cursor = view->cursorCycle();
+    QFont large = view->font();
+    large.setPointSizeF(large.pointSizeF() * 3);
+    view->setFont(large);
+    const int nameWidth = QFontMetrics(large).horizontalAdvance("P3.7 1");
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(nameWidth, view->height() / 2));
+    QCOMPARE(view->cursorCycle(), cursor);
+    QVERIFY(view->sizeHint().height() > 10 * QFontMetrics(large).height());
+    view->setFont(QFont());
+
     // Export: the lines the window shows, at cycle times (1 us per cycle).
     QTemporaryDir dir;
     const QString path = dir.filePath("blink.vcd");

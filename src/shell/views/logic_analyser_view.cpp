@@ -28,11 +28,6 @@ namespace quorvel::shell {
 
 namespace {
 
-constexpr int kNameWidth = 76;   // the line names, and the levels under the cursor
-constexpr int kAxisHeight = 40;  // two label lines: cycles and time
-constexpr int kRowHeight = 30;
-constexpr int kTraceHeight = 16; // from the high to the low level
-constexpr int kTickSpacing = 80;  // least pixels between labelled ticks
 // The view's copy of the recording: when it grows past kKeep, the oldest
 // quarter goes.
 constexpr size_t kKeep = size_t(1) << 18;
@@ -53,7 +48,7 @@ LogicAnalyserView::LogicAnalyserView(ViewContext& context, WaveCapture& capture)
     setObjectName("LogicAnalyserView");
     setWindowTitle("Logic Analyser");
     // The traces scroll in time under the axis, right of the line names.
-    setBorder(kNameWidth, kAxisHeight);
+    takeLayout();
     setBarPolicies(Qt::ScrollBarAlwaysOff, Qt::ScrollBarAlwaysOn);
 
     selectLinesAction_ = new QAction("Select Lines...", this);
@@ -128,15 +123,38 @@ void LogicAnalyserView::moduleTick() {
 
 // ---------------------------------------------------------------- geometry
 
+// Every size comes from the view's font, so the names, labels and levels fit
+// whatever font and screen the desktop has.
+void LogicAnalyserView::takeLayout() {
+    const QFontMetrics metrics(font());
+    const int spacing = metrics.lineSpacing();
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    Layout& l = layout_;
+    // A line name, a gap and the level under the cursor, between margins.
+    l.nameWidth = std::max(metrics.horizontalAdvance("P3.7") + 3 * digit, metrics.horizontalAdvance("cycle")) + 16;
+    // Two label lines (cycles and time) over the tick marks.
+    l.axisHeight = 2 * spacing + 8;
+    l.rowHeight = spacing + spacing / 2 + 10;
+    l.traceHeight = spacing;
+    // A nine-digit count or time label and a gap between labelled ticks.
+    l.tickSpacing = 10 * digit + 8;
+    setBorder(l.nameWidth, l.axisHeight);
+}
+
+void LogicAnalyserView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) takeLayout();
+    ScrolledView::changeEvent(event);
+}
+
 uint64_t LogicAnalyserView::firstCycle() const { return changes_.empty() ? 0 : changes_.front().cycle; }
 
 uint64_t LogicAnalyserView::lastCycle() const {
     return changes_.empty() ? now_ : std::max(now_, changes_.back().cycle);
 }
 
-int LogicAnalyserView::plotLeft() const { return kNameWidth; }
+int LogicAnalyserView::plotLeft() const { return layout_.nameWidth; }
 
-int LogicAnalyserView::plotWidth() const { return std::max(1, width() - kNameWidth); }
+int LogicAnalyserView::plotWidth() const { return std::max(1, width() - layout_.nameWidth); }
 
 double LogicAnalyserView::xOf(uint64_t cycle) const {
     return plotLeft() + plotWidth() - (double(rightCycle_) - double(cycle)) / cyclesPerPixel_;
@@ -295,12 +313,13 @@ void LogicAnalyserView::selectLines() {
 // ---------------------------------------------------------------- painting
 
 void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
+    const Layout& l = layout_;
+    const int labelHeight = (axisBottom - 6) / 2; // each label line, above the tick marks
     p.fillRect(QRect(0, 0, width(), axisBottom), palette().window());
     p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(QRect(6, 2, kNameWidth - 8, kAxisHeight / 2), Qt::AlignLeft | Qt::AlignVCenter, "cycle");
-    p.drawText(QRect(6, kAxisHeight / 2, kNameWidth - 8, kAxisHeight / 2 - 2), Qt::AlignLeft | Qt::AlignVCenter,
-               "time");
-    const uint64_t step = axisStep(cyclesPerPixel_, kTickSpacing);
+    p.drawText(QRect(6, 0, l.nameWidth - 8, labelHeight), Qt::AlignLeft | Qt::AlignVCenter, "cycle");
+    p.drawText(QRect(6, labelHeight, l.nameWidth - 8, labelHeight), Qt::AlignLeft | Qt::AlignVCenter, "time");
+    const uint64_t step = axisStep(cyclesPerPixel_, l.tickSpacing);
     const uint64_t left = cycleAt(plotLeft());
     p.save();
     p.setClipRect(plotLeft(), 0, plotWidth(), height());
@@ -311,8 +330,10 @@ void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
         p.drawLine(x, axisBottom, x, rowArea().bottom());
         p.setPen(palette().color(QPalette::WindowText));
         p.drawLine(x, axisBottom - 6, x, axisBottom - 1);
-        p.drawText(x + 3, kAxisHeight / 2 - 4, QString::number(tick));
-        p.drawText(x + 3, kAxisHeight - 8, QString::fromStdString(cycleTimeText(tick, frequency_)));
+        p.drawText(QRect(x + 3, 0, l.tickSpacing, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::number(tick));
+        p.drawText(QRect(x + 3, labelHeight, l.tickSpacing, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromStdString(cycleTimeText(tick, frequency_)));
     }
     p.restore();
     p.setPen(palette().color(QPalette::Mid));
@@ -320,8 +341,9 @@ void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
 }
 
 void LogicAnalyserView::paintTrace(QPainter& p, int pin, int top) {
-    const int high = top + (kRowHeight - kTraceHeight) / 2;
-    const int low = high + kTraceHeight;
+    const int traceHeight = layout_.traceHeight;
+    const int high = top + (layout_.rowHeight - traceHeight) / 2;
+    const int low = high + traceHeight;
     const std::span<const LineChange> all(changes_);
     const uint64_t leftCycle = cycleAt(plotLeft());
     long i = entryAt(all, leftCycle);
@@ -336,7 +358,7 @@ void LogicAnalyserView::paintTrace(QPainter& p, int pin, int top) {
     int runStart = x;
     path.moveTo(x, level ? high : low);
     auto finishRun = [&](int to) {
-        if (level && to > runStart) p.fillRect(QRect(runStart, high, to - runStart, kTraceHeight), kHighFill);
+        if (level && to > runStart) p.fillRect(QRect(runStart, high, to - runStart, traceHeight), kHighFill);
     };
     int edgeX = -1;
     bool bar = false;
@@ -371,42 +393,43 @@ void LogicAnalyserView::paintTrace(QPainter& p, int pin, int top) {
 }
 
 void LogicAnalyserView::paintView(QPainter& p, const QRect& dirty) {
+    const Layout& l = layout_;
     const int bottom = rowArea().bottom() + 1;
     p.fillRect(dirty, palette().base());
-    paintAxis(p, kAxisHeight);
+    paintAxis(p, l.axisHeight);
 
     const std::vector<int>& shown = lines();
     const QColor text = palette().color(QPalette::Text);
     const QColor rule = palette().color(QPalette::Midlight);
     const long cursorEntry = cursor_ ? entryAt(changes_, *cursor_) : -1;
-    p.fillRect(QRect(0, kAxisHeight, kNameWidth, bottom - kAxisHeight), palette().window());
+    p.fillRect(QRect(0, l.axisHeight, l.nameWidth, bottom - l.axisHeight), palette().window());
     for (size_t row = 0; row < shown.size(); ++row) {
-        const int top = kAxisHeight + int(row) * kRowHeight;
+        const int top = l.axisHeight + int(row) * l.rowHeight;
         if (top >= bottom) break;
         const int pin = shown[row];
         p.setPen(text);
-        p.drawText(QRect(8, top, kNameWidth - 16, kRowHeight), Qt::AlignLeft | Qt::AlignVCenter, lineName(pin));
+        p.drawText(QRect(8, top, l.nameWidth - 16, l.rowHeight), Qt::AlignLeft | Qt::AlignVCenter, lineName(pin));
         if (cursorEntry >= 0) {
             p.setPen(kCursorColour);
-            p.drawText(QRect(8, top, kNameWidth - 14, kRowHeight), Qt::AlignRight | Qt::AlignVCenter,
+            p.drawText(QRect(8, top, l.nameWidth - 14, l.rowHeight), Qt::AlignRight | Qt::AlignVCenter,
                        QString::number((changes_[size_t(cursorEntry)].levels >> pin) & 1u));
         }
         p.save();
-        p.setClipRect(QRect(plotLeft(), top, plotWidth(), kRowHeight).intersected(
+        p.setClipRect(QRect(plotLeft(), top, plotWidth(), l.rowHeight).intersected(
             QRect(0, 0, width(), bottom)));
         paintTrace(p, pin, top);
         p.restore();
         p.setPen(rule);
-        p.drawLine(0, top + kRowHeight - 1, width(), top + kRowHeight - 1);
+        p.drawLine(0, top + l.rowHeight - 1, width(), top + l.rowHeight - 1);
     }
     p.setPen(palette().color(QPalette::Mid));
-    p.drawLine(kNameWidth - 1, 0, kNameWidth - 1, bottom);
+    p.drawLine(l.nameWidth - 1, 0, l.nameWidth - 1, bottom);
 
     if (cursor_) {
         const int x = int(std::floor(xOf(*cursor_)));
         if (x >= plotLeft() && x < plotLeft() + plotWidth()) {
             p.setPen(QPen(kCursorColour, 1));
-            p.drawLine(x, kAxisHeight, x, bottom - 1);
+            p.drawLine(x, l.axisHeight, x, bottom - 1);
             const QString label = QString("%1  (%2)").arg(*cursor_).arg(
                 QString::fromStdString(cycleTimeText(*cursor_, frequency_)));
             const QFontMetrics metrics(font());
@@ -420,7 +443,7 @@ void LogicAnalyserView::paintView(QPainter& p, const QRect& dirty) {
         }
     }
     // The corner left of the scroll bar.
-    p.fillRect(QRect(0, bottom, kNameWidth, height() - bottom), palette().window());
+    p.fillRect(QRect(0, bottom, l.nameWidth, height() - bottom), palette().window());
 }
 
 } // namespace quorvel::shell

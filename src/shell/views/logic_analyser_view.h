@@ -41,7 +41,10 @@ public:
     void refreshView() override;
     void moduleTick() override;
     int viewCommand() const override;
-    QSize sizeHint() const override { return {640, 400}; }
+    // Room for six labelled ticks and ten lines.
+    QSize sizeHint() const override {
+        return {layout_.nameWidth + 6 * layout_.tickSpacing, layout_.axisHeight + 10 * layout_.rowHeight};
+    }
 
     // What the view holds and shows, for tests and tools.
     const std::vector<LineChange>& changes() const { return changes_; }
@@ -73,8 +76,18 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Sizes in pixels, from the view's font.
+    struct Layout {
+        int nameWidth = 0;   // the line names, and the levels under the cursor
+        int axisHeight = 0;  // two label lines (cycles and time) and the tick marks
+        int rowHeight = 0;   // one line's trace
+        int traceHeight = 0; // from the high to the low level
+        int tickSpacing = 0; // least pixels between labelled ticks
+    };
+    void takeLayout();
     // Takes what the recorder has that the copy lacks.
     void takeChanges();
     // First and last cycle there is something to show of.
@@ -105,6 +118,7 @@ private:
     bool follow_ = true;
     bool placing_ = false;
     std::optional<uint64_t> cursor_;
+    Layout layout_;
 };
 
 } // namespace quorvel::shell
