@@ -576,9 +576,16 @@ void DapServer::applyCodeBreaks() {
     std::for_each(functionBreakpoints_.begin(), functionBreakpoints_.end(), add);
     std::for_each(instructionBreakpoints_.begin(), instructionBreakpoints_.end(), add);
     debug().setCodeBreaks(std::move(breaks));
+    stopConditionsChanged();
+}
+
+void DapServer::stopConditionsChanged() {
+    if (!running_) return;
     // A run under way takes the session's stop conditions as it started:
-    // it ends its slice and goes on under the new ones.
-    if (running_) restartRun_ = true;
+    // the server's own run ends its slice and goes on under the new ones,
+    // the host's run is redirected by the host.
+    if (host_) host_->stopConditionsChanged();
+    else restartRun_ = true;
 }
 
 DapServer::Reply DapServer::setFunctionBreakpoints(const Json& a) {
@@ -653,7 +660,7 @@ DapServer::Reply DapServer::setExceptionBreakpoints(const Json& a) {
         answers.push_back(Json{{"verified", true}});
     }
     debug().setExceptionStops(std::move(stops));
-    if (running_) restartRun_ = true;
+    stopConditionsChanged();
     return {Json{{"breakpoints", answers}}};
 }
 
@@ -1095,7 +1102,7 @@ DapServer::Reply DapServer::setDataBreakpoints(const Json& a) {
         ++nextBreakpointId_;
         answers.push_back(std::move(answer));
     }
-    if (running_) restartRun_ = true;
+    stopConditionsChanged();
     return {Json{{"breakpoints", answers}}};
 }
 

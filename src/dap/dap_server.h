@@ -88,6 +88,9 @@ public:
     virtual std::optional<std::string> resumeRun() = 0;
     // Asks the run under way to end; hostRunEnded follows.
     virtual void stopRun() = 0;
+    // The client changed the session's breakpoints or exception stops: a
+    // run under way takes them from now on.
+    virtual void stopConditionsChanged() = 0;
     // One step of the session, kept in the front end's history and shown
     // in its windows; the session's lastRun() says how it ended.
     virtual void step(SourceStep kind, DebugSession::StepUnit unit) = 0;
@@ -230,6 +233,8 @@ private:
     Reply startStep(const Json& arguments, int kind);
     // Says how a run or a step ended (stopped, or terminated and exited).
     void reportStop(int stop, bool paused);
+    // The client changed the session's breakpoints or exception stops.
+    void stopConditionsChanged();
     void flushUart();
     std::optional<std::string> notRunnable() const;
     Json stackFrame(size_t index) const;

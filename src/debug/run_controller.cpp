@@ -190,6 +190,16 @@ RunOutcome RunController::resume() {
     return startRun(lastRunMode_, {.stops = session_.runStopConditions()});
 }
 
+void RunController::stopConditionsChanged() {
+    if (!running_) return;
+    auto guard = thread_.pause();
+    const RunMode mode = thread_.mode();
+    // A run that already ended has its notice on the way; the other modes
+    // stop at their own address, not at breakpoints.
+    if (mode != RunMode::FreeRun && mode != RunMode::BreakpointRun) return;
+    thread_.start(mode, {.stops = session_.runStopConditions()});
+}
+
 RunOutcome RunController::finishSubroutine() {
     placePc();
     if (pcBeyondLimit()) return {.message = pcExceedsMessage()};

@@ -77,6 +77,12 @@ public:
     // of whose conditions holds (DebugSession::threadRunEnded): the same
     // run again from the program counter, the window's breakpoint with it.
     RunOutcome resume();
+    // The session's code breakpoints or exception stops changed (the
+    // window's, or an attached client's): a Go or Breakpoint Execution
+    // under way goes on under the new ones. A run keeps the conditions it
+    // started with, so one that began with no breakpoint would otherwise
+    // pass every new one.
+    void stopConditionsChanged();
     RunOutcome finishSubroutine();
     RunOutcome singleStep();
     RunOutcome stepOver();

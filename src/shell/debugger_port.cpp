@@ -164,6 +164,7 @@ void DebuggerPort::dropClient() {
         auto guard = frame_.runControl().pause();
         frame_.runControl().session().setLineBreaks(frame_.sourceDebug().lineBreakAddresses());
         frame_.runControl().session().setExceptionStops({});
+        frame_.runControl().stopConditionsChanged();
         if (listening())
             frame_.setStatusText(
                 0, QString("The debugger left; a debugger may attach on 127.0.0.1:%1").arg(port()));
@@ -240,6 +241,10 @@ std::optional<std::string> DebuggerPort::resumeRun() {
 
 void DebuggerPort::stopRun() {
     frame_.dispatch(id::StopExecution);
+}
+
+void DebuggerPort::stopConditionsChanged() {
+    frame_.runControl().stopConditionsChanged();
 }
 
 void DebuggerPort::step(SourceStep kind, DebugSession::StepUnit unit) {

@@ -93,6 +93,7 @@ class DebuggerPort : public QObject, private dap::DapHost {
     // runs are; the message says why it did not start.
     std::optional<std::string> clientRunStarted(RunOutcome outcome);
     void stopRun() override;
+    void stopConditionsChanged() override;
     void step(SourceStep kind, DebugSession::StepUnit unit) override;
     Validation input(const MachineInput& input) override;
     Validation travel(const std::function<Validation(DebugSession&)>& move) override;

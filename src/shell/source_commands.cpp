@@ -20,6 +20,7 @@ const QStringList kMapFilters = {
 void handLineBreaks(Frame& frame) {
     auto guard = frame.runControl().pause();
     frame.runControl().session().setLineBreaks(frame.sourceDebug().lineBreakAddresses());
+    frame.runControl().stopConditionsChanged();
 }
 
 void repaintProgram(Frame& frame) {

@@ -122,6 +122,19 @@ TEST(RunControl, LineBreaksStopFreeAndBreakpointRuns) {
         EXPECT_EQ(rc.currentAddress(), c.stopsAt);
         EXPECT_EQ(m.chip.iram[0x30], c.count);
     }
+
+    // A Go that began with no line breakpoint stops at one set during it.
+    rig.session.setLineBreaks({});
+    rc.setCurrentAddress(0);
+    ASSERT_TRUE(rc.go().started);
+    std::this_thread::sleep_for(20ms);
+    {
+        auto guard = rc.pause();
+        rig.session.setLineBreaks(lines);
+    }
+    rc.stopConditionsChanged();
+    EXPECT_TRUE(deliver(rc, rig.notices.next()).ended);
+    EXPECT_EQ(rc.currentAddress(), 0x0007);
 }
 
 // Runs on the controller's thread stop at the session's exception stops as

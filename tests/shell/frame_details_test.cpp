@@ -405,6 +405,15 @@ void FrameDetailsTest::allowDebuggerOpensAndClosesThePort() {
     QCOMPARE(next("stopped"), std::string("step"));
     QCOMPARE(int(s.chip().iram[0x30]), 5);
     QCOMPARE(s.chip().pc, uint16_t(2));
+    // A breakpoint the client sets during a window Go that began with none
+    // stops it.
+    request("setInstructionBreakpoints", {{"breakpoints", nlohmann::json::array()}});
+    QTRY_VERIFY(s.frame.runControl().session().codeBreaks().empty());
+    s.frame.dispatch(id::Go);
+    QCOMPARE(next("continued"), std::string("none"));
+    request("setInstructionBreakpoints", {{"breakpoints", {{{"instructionReference", "0x0004"}}}}});
+    QVERIFY(!next("stopped").empty());
+    QCOMPARE(s.chip().pc, uint16_t(4));
     // Off again: the port closes and the client is let go.
     s.frame.dispatch(id::AllowDebugger);
     QVERIFY(!s.frame.debuggerPort().listening() && !allow->isChecked());
