@@ -136,8 +136,9 @@ void LogicAnalyserView::takeLayout() {
     l.axisHeight = 2 * spacing + 8;
     l.rowHeight = spacing + spacing / 2 + 10;
     l.traceHeight = spacing;
-    // A nine-digit count or time label and a gap between labelled ticks.
-    l.tickSpacing = 10 * digit + 8;
+    // A ten-digit count (nearly three hours at 12 MHz) or a time label and
+    // a gap between labelled ticks; a longer one runs on, unclipped.
+    l.tickSpacing = 11 * digit + 8;
     setBorder(l.nameWidth, l.axisHeight);
 }
 
@@ -330,9 +331,9 @@ void LogicAnalyserView::paintAxis(QPainter& p, int axisBottom) {
         p.drawLine(x, axisBottom, x, rowArea().bottom());
         p.setPen(palette().color(QPalette::WindowText));
         p.drawLine(x, axisBottom - 6, x, axisBottom - 1);
-        p.drawText(QRect(x + 3, 0, l.tickSpacing, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::number(tick));
-        p.drawText(QRect(x + 3, labelHeight, l.tickSpacing, labelHeight), Qt::AlignLeft | Qt::AlignVCenter,
+        constexpr int kLabel = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip;
+        p.drawText(QRect(x + 3, 0, l.tickSpacing, labelHeight), kLabel, QString::number(tick));
+        p.drawText(QRect(x + 3, labelHeight, l.tickSpacing, labelHeight), kLabel,
                    QString::fromStdString(cycleTimeText(tick, frequency_)));
     }
     p.restore();
